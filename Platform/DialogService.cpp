@@ -1,0 +1,171 @@
+#include "DialogService.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+
+IDialogService::~IDialogService() = default;
+
+QList<int> MessageBoxButtons(unsigned flags)
+{
+    switch (flags & 0xF) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
+    }
+}
+
+int DefaultMessageBoxResult(unsigned flags)
+{
+    const QList<int> buttons = MessageBoxButtons(flags);
+    const int index = static_cast<int>((flags >> 8) & 0xF);
+    return index < buttons.size() ? buttons.at(index) : buttons.first();
+}
+
+QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags)
+{
+    QString flat = text;
+    flat.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
+    flat.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    flat.replace(QLatin1Char('\r'), QLatin1String("\\n"));
+    QString cap = caption;
+    cap.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return QStringLiteral("MSGBOX %1|%2|%3").arg(flags).arg(cap, flat);
+}
+
+void WriteProtocolLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+bool IsUnattended() { return qgetenv("KORCONSOLE_HEADLESS") == "1"; }
+
+namespace {
+
+QMessageBox::Icon iconOf(unsigned flags)
+{
+    switch (flags & 0xF0) {
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+QMessageBox::StandardButton buttonOf(int result)
+{
+    switch (result) {
+    case IDOK:
+        return QMessageBox::Ok;
+    case IDCANCEL:
+        return QMessageBox::Cancel;
+    case IDABORT:
+        return QMessageBox::Abort;
+    case IDRETRY:
+        return QMessageBox::Retry;
+    case IDIGNORE:
+        return QMessageBox::Ignore;
+    case IDYES:
+        return QMessageBox::Yes;
+    default:
+        return QMessageBox::No;
+    }
+}
+
+// Boxes on the screen, one person answering them.
+class InteractiveDialogService final : public IDialogService {
+public:
+    int MessageBox(const QString &text, const QString &caption, unsigned flags) override
+    {
+        QMessageBox box(iconOf(flags), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+        const QList<int> results = MessageBoxButtons(flags);
+        for (int result : results)
+            box.addButton(buttonOf(result));
+        box.setDefaultButton(buttonOf(DefaultMessageBoxResult(flags)));
+        // The box's close button answers as Windows does: Cancel where there is one, else the only button.
+        if (results.contains(IDCANCEL))
+            box.setEscapeButton(buttonOf(IDCANCEL));
+        else if (results.size() == 1)
+            box.setEscapeButton(buttonOf(results.first()));
+        if (flags & (MB_TOPMOST | MB_SYSTEMMODAL))
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.exec();
+        QAbstractButton *clicked = box.clickedButton();
+        for (int result : results)
+            if (clicked == box.button(buttonOf(result)))
+                return result;
+        return results.contains(IDCANCEL) ? IDCANCEL : results.first();
+    }
+
+    int ExecModal(QDialog *dialog, bool) override { return dialog->exec(); }
+};
+
+// Nobody there: every box and window is written to standard output and answered at once.
+class UnattendedDialogService final : public IDialogService {
+public:
+    int MessageBox(const QString &text, const QString &caption, unsigned flags) override
+    {
+        WriteProtocolLine(MessageBoxLine(text, caption, flags));
+        return DefaultMessageBoxResult(flags);
+    }
+
+    int ExecModal(QDialog *dialog, bool acceptUnattended) override
+    {
+        WriteProtocolLine(QStringLiteral("MODAL %1|%2")
+                              .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle()));
+        if (acceptUnattended) {
+            dialog->accept();
+            return QDialog::Accepted;
+        }
+        dialog->reject();
+        return QDialog::Rejected;
+    }
+};
+
+IDialogService *g_installed = nullptr;
+
+} // namespace
+
+IDialogService &DialogService()
+{
+    if (g_installed)
+        return *g_installed;
+    if (IsUnattended()) {
+        static UnattendedDialogService unattended;
+        return unattended;
+    }
+    static InteractiveDialogService interactive;
+    return interactive;
+}
+
+void SetDialogService(IDialogService *service) { g_installed = service; }
+
+int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags)
+{
+    return DialogService().MessageBox(text, caption, flags);
+}
+
+int ExecModalDialog(QDialog *dialog, bool acceptUnattended)
+{
+    return DialogService().ExecModal(dialog, acceptUnattended);
+}

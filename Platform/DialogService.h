@@ -1,0 +1,74 @@
+#pragma once
+// The one way the program shows a message box or a modal window.
+//
+// Message boxes keep the Windows MB_ flag values and return the Windows result
+// codes, so that every caller reads like the system it was written for. The
+// service is replaceable: tests install a recorder that answers, and the
+// unattended mode (KORCONSOLE_HEADLESS=1) writes each box as one MSGBOX line
+// and each modal window as one MODAL line instead of waiting for a person.
+#include "PlatformExport.h"
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// Windows message-box flags.
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_ABORTRETRYIGNORE = 0x2,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5,
+    MB_ICONHAND = 0x10,
+    MB_ICONERROR = 0x10,
+    MB_ICONSTOP = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONWARNING = 0x30,
+    MB_ICONASTERISK = 0x40,
+    MB_ICONINFORMATION = 0x40,
+    MB_DEFBUTTON1 = 0x0,
+    MB_DEFBUTTON2 = 0x100,
+    MB_DEFBUTTON3 = 0x200,
+    MB_APPLMODAL = 0x0,
+    MB_SYSTEMMODAL = 0x1000,
+    MB_TASKMODAL = 0x2000,
+    MB_TOPMOST = 0x40000,
+};
+
+// Windows message-box results.
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+class PLATFORM_EXPORT IDialogService {
+public:
+    virtual ~IDialogService();
+    virtual int MessageBox(const QString &text, const QString &caption, unsigned flags) = 0;
+    // Runs a modal window and returns its QDialog result (Accepted or Rejected).
+    // acceptUnattended: the window carries all it needs (as the connect dialog
+    // given its values on the command line) and is accepted without a person.
+    virtual int ExecModal(QDialog *dialog, bool acceptUnattended = false) = 0;
+};
+
+// The result codes of a box's buttons, in the order the box shows them.
+PLATFORM_EXPORT QList<int> MessageBoxButtons(unsigned flags);
+// The button a box answers with when nobody is asked: MB_DEFBUTTONn, else the first.
+PLATFORM_EXPORT int DefaultMessageBoxResult(unsigned flags);
+// "MSGBOX <flags>|<caption>|<text>" with line breaks written as \n.
+PLATFORM_EXPORT QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags);
+
+// The service in use; the interactive one unless replaced.
+PLATFORM_EXPORT IDialogService &DialogService();
+// Installs a service (not owned); nullptr goes back to the default one.
+PLATFORM_EXPORT void SetDialogService(IDialogService *service);
+
+// True when the console runs without a person (KORCONSOLE_HEADLESS=1).
+PLATFORM_EXPORT bool IsUnattended();
+
+// Shortcuts through the service in use.
+PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags);
+PLATFORM_EXPORT int ExecModalDialog(QDialog *dialog, bool acceptUnattended = false);
+
+// Writes one line to standard output at once (the unattended mode's protocol).
+PLATFORM_EXPORT void WriteProtocolLine(const QString &line);
