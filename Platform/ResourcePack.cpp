@@ -1,0 +1,206 @@
+#include "ResourcePack.h"
+
+#include <QHash>
+
+namespace {
+
+// The shared resource strings: identifier, built-in Russian, built-in English.
+const TResString kResStrings[] = {
+    {"rstrAccess", "Допуск", "Access"},
+    {"rstrActiveSheme", "Активная схема", "Active scheme"},
+    {"rstrActiveOracleHome", "Активный \"Oracle Home\"", "Active \"Oracle Home\""},
+    {"rstrAplService", "Сервис", "Service"},
+    {"rstrAutoUpdate", "Автообновление", "Autoupdate"},
+    {"rstrAutoUpdatingLaunching", "Запуск автообновления", "Autoupdate launch"},
+    {"rstrChoice", "Выбор", "Choice"},
+    {"rstrConfirmation", "Подтверждение", "Confirmation"},
+    {"rstrEnableShemes", "Доступные схемы", "Available schemes"},
+    {"rstrError", "Ошибка", "Error"},
+    {"rstrExit", "Выход", "Exit"},
+    {"rstrFile", "Файл", "File"},
+    {"rstrLarge", "Большие", "Large"},
+    {"rstrLibrary", "Библиотека", "Library"},
+    {"rstrNewPass", "Новый пароль:", "New password:"},
+    {"rstrNewPassCaption", "Введите новый пароль", "Enter a new password"},
+    {"rstrNewPassD", "Подтверждение:", "Confirmation:"},
+    {"rstrNewSheme", "Новая схема", "New scheme"},
+    {"rstrNotification", "Уведомление", "Notification"},
+    {"rstrParameters", "Параметры", "Parameters"},
+    {"rstrParams", "Параметры", "Parameters"},
+    {"rstrPassword", "Пароль", "Password"},
+    {"rstrReason", "Причина", "Reason"},
+    {"rstrReport", "Отчет", "Report"},
+    {"rstrReports", "Отчеты", "Reports"},
+    {"rstrSearch", "Поиск", "Search"},
+    {"rstrServer", "Сервер", "Server"},
+    {"rstrService", "Сервис", "Service"},
+    {"rstrShemeDB", "Схема БД", "DB scheme"},
+    {"rstrShemesDB", "Схемы БД", "DB schemes"},
+    {"rstrSmall", "Маленькие", "Small"},
+    {"rstrTimeWaitingOut", "Время ожидания истекло", "Waiting time expired"},
+    {"rstrTitle", "Название", "Title"},
+    {"rstrUser", "Пользователь", "User"},
+    {"rstr_HelpText", "", ""},
+    {"rstr_NewAndOldPassIdentical", "Новый пароль идентичен старому.", "The new password is identical to the old one."},
+    {"rstr_NotSetPass", "Не задан пароль", "Password is not specified"},
+    {"rstr_PassNotComp", "Пароль не соответствует подтверждению", "Password does not correspond to confirmation"},
+    {"rstr_act_ConnectionDB", "Соединение с БД", "Connection with DB"},
+    {"rstr_act_DeletingScheme", "Удаление схемы", "Scheme deletion"},
+    {"rstr_act_ServiceListLoading", "Загрузка списка сервисов", "Service list loading"},
+    {"rstr_cnf_Refresh", "Обновить?", "Refresh?"},
+    {"rstr_fmt_AplService", "сервис \"%s\"", "service \"%s\""},
+    {"rstr_fmt_ConnectionScheme", "Соединение по схеме \"%s\"", "Connection by \"%s\" scheme"},
+    {"rstr_fmt_Folder", "папка \"%s\"", "folder \"%s\""},
+    {"rstr_fmt_Operation", "Операция: %s", "Operation: %s"},
+    {"rstr_fmt_Param", "Параметр \"%s\"", "Parameter \"%s\""},
+    {"rstr_fmt_Param_Not_Correct", "Параметр \"%s\"(%s) - не корректен", "\"%s\" parameter(%s) - is not correct"},
+    {"rstr_fmt_Param_Not_Extract", "Параметр \"%s\" не извлечен из строки \"%s\"",
+     "\"%s\" parameter is not extracted from line \"%s\""},
+    {"rstr_fmtmsg_AccessIDNotExist", "Идентификатор доступа \"AccessID = %s\" не существует в \"V_ACCESS\"",
+     "Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""},
+    {"rstr_fmtmsg_ErrorText", "Ошибка с сообщением: \"%s\"", "Error with a message: \"%s\""},
+    {"rstr_fmtmsg_FileIsNotFound", "Файл \"%s\" не найден", "\"%s\" file is not found"},
+    {"rstr_fmtmsg_IsNotFileVer", "Файл \"%s\" не является файлом версии", "\"%s\" is not a version file"},
+    {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
+    {"rstr_fmtmsg_OracleHomeIncorrect", "Некорректный Oracle Home \"Home%s\"", "Oracle Home \"Home%s\" is incorrect"},
+    {"rstr_fmtmsg_UserNotRegistered", "Пользователь \"%s\" не зарегистрирован", "User \"%s\" is not registered"},
+    {"rstr_msg_IncorrectPasLog", "Некорректный пароль/логин", "Incorrect password/login"},
+    {"rstr_msg_IniAfterReboot", "Изменения вступят в силу после перезапуска программы",
+     "The changes take effect after the program is restarted"},
+    {"rstr_msg_NoListener", "Не запущена служба Oracle 'Listener'", "Oracle service 'Listener' is not working"},
+    {"rstr_msg_NoNetworkConnection", "Нет соединения по сети", "There is no connection on the network"},
+    {"rstr_msg_NotPriveleges", "Недостаточно привилегий", "Not enough priveleges"},
+    {"rstr_msg_PasswordNotEntered", "Пароль не введен", "Password is not entered"},
+    {"rstr_msg_ServerNotFound", "Сервер не найден", "Server is not found"},
+    {"rstr_msg_UserIsPossibleNotRegistered", "Возможно пользователь не зарегистрирован",
+     "User Is possible is not registered"},
+    {"rstr_msg_UserLocked", "Пользователь заблокирован", "The user is locked"},
+    {"rstr_to_Activate", "Активировать", "Activate"},
+    {"rstr_to_Add", "Добавить", "Add"},
+    {"rstr_to_Apply", "Применить", "Apply"},
+    {"rstr_to_Cancel", "Отменить", "Cancel"},
+    {"rstr_to_Change", "Изменить", "Change"},
+    {"rstr_to_Close", "Закрыть", "Close"},
+    {"rstr_to_Connect", "Соединить", "Connect"},
+    {"rstr_to_Create", "Создать", "Create"},
+    {"rstr_to_Delete", "Удалить", "Delete"},
+    {"rstr_to_Filter", "Фильтрация", "Filter"},
+    {"rstr_to_InvertSelect", "Обратить выделение", "Invert selection"},
+    {"rstr_to_Open", "Открыть", "Open"},
+    {"rstr_to_RefreshData", "Обновить", "Refresh"},
+    {"rstr_to_Save", "Сохранить", "Save"},
+    {"rstr_to_Search", "Поиск", "Search"},
+    {"rstr_to_SelectAll", "Выделить все", "Select all"},
+    {"rstr_to_Sort", "Сортировка", "Sort"},
+    {"rstr_to_Unselect", "Снять выделение", "Unselect"},
+    {"rstr_to_View", "Просмотр", "View"},
+};
+
+struct Entry {
+    QString ru;
+    QString en;
+    QString current;
+};
+
+QHash<QString, Entry> &table()
+{
+    static QHash<QString, Entry> entries = [] {
+        QHash<QString, Entry> t;
+        for (const TResString &r : kResStrings) {
+            const QString ru = QString::fromUtf8(r.ru);
+            t.insert(QString::fromLatin1(r.id).toLower(), Entry{ru, QString::fromUtf8(r.en), ru});
+        }
+        return t;
+    }();
+    return entries;
+}
+
+TLanguagesDM *g_languages = nullptr;
+
+} // namespace
+
+TLanguagesDM::~TLanguagesDM()
+{
+    if (g_languages == this)
+        SetComLanguages(nullptr);
+}
+
+QString ResStr(const QString &id)
+{
+    const auto it = table().constFind(id.toLower());
+    return it == table().constEnd() ? id : it->current;
+}
+
+QString ResStrRu(const QString &id)
+{
+    const auto it = table().constFind(id.toLower());
+    return it == table().constEnd() ? id : it->ru;
+}
+
+QString ResStrEn(const QString &id)
+{
+    const auto it = table().constFind(id.toLower());
+    return it == table().constEnd() ? id : it->en;
+}
+
+bool ResStrExists(const QString &id) { return table().contains(id.toLower()); }
+
+QStringList ResStrIds()
+{
+    QStringList ids;
+    for (const TResString &r : kResStrings)
+        ids.append(QString::fromLatin1(r.id));
+    return ids;
+}
+
+void ResetResStrings()
+{
+    for (Entry &e : table())
+        e.current = e.ru;
+}
+
+TLanguagesDM *GetComLanguages() { return g_languages; }
+
+void SetComLanguages(TLanguagesDM *languages)
+{
+    g_languages = languages;
+    if (!languages)
+        ResetResStrings();
+}
+
+void IniResString()
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return;
+    for (const TResString &r : kResStrings) {
+        const QString id = QString::fromLatin1(r.id);
+        const QString text = languages->GET_RESOURCE_APL_TXT(id);
+        if (!text.isEmpty())
+            table()[id.toLower()].current = text;
+    }
+}
+
+QString TranslateAplText(const QString &resStringId) { return ResStr(resStringId); }
+
+QString CaseMessageTxt(const QString &russian, const QString &english)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return russian;
+    const int lang = languages->GET_USER_APL_LANG_ID();
+    return lang <= 0 || lang == 25 ? russian : english;
+}
+
+bool RusCharExists(const QString &text)
+{
+    for (QChar c : text)
+        if ((c.unicode() >= 0x0400 && c.unicode() <= 0x04FF))
+            return true;
+    return false;
+}
+
+const QColor clDisabled(0xE0, 0xE0, 0xE0);
+const QColor clNotRecord(0xF0, 0xF0, 0xF0);
+const QColor clPaleBackground(0xF5, 0xF8, 0xFC);
+const QColor clMainBackground(0xFF, 0xFF, 0xFF);
