@@ -43,7 +43,7 @@ public:
     virtual QString GET_RESOURCE_APL_TXT(const QString &id) = 0;
     virtual QString GET_RESOURCE_APL_EN_TXT(const QString &id) = 0;
     // A field's caption in the user's language.
-    virtual QString GET_RESOURCE_APL_TXT_OF_FIELD(const QString &id, const QString &field) = 0;
+    virtual QString GET_RESOURCE_APL_TXT_OF_FIELD(const QString &id, int flag, const QString &defaultText) = 0;
     // Translates a text in place; without a translation it may come back empty or unchanged.
     virtual void RESOURCE_APL_TXT(QString &text) = 0;
     virtual bool IsNecessaryAplTrans() = 0;
