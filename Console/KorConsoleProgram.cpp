@@ -1,0 +1,332 @@
+#include "KorConsoleProgram.h"
+
+#include "DialogService.h"
+#include "Exceptions.h"
+#include "ResourceLibrary.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
+#include "uAtom.h"
+#include "uConsoleCfg.h"
+#include "uConsoleDM.h"
+#include "uConsoleFunctions.h"
+#include "uHomeTuning.h"
+#include "uShemaForm.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QRegularExpression>
+
+namespace {
+
+const QStringList kEnglishHelp = {
+    QStringLiteral("</?> - Help on parameters;"),
+    QStringLiteral("</home> - 'Oracle Home' setting and exit;"),
+    QStringLiteral("</scheme> - Customization of schema and exit;"),
+    QStringLiteral("</scheme=?> - Dialogue of assignment of the scheme and loading;"),
+    QStringLiteral("</disable_reconnect> - Forbid to modify the connection parameters and loading;"),
+    QStringLiteral("</langid=xxx> - Setting the language 'xxx' (by code) and loading;"),
+    QStringLiteral("<[/home=xxx] [/scheme=xxx] [/server=xxx] [/user=xxx] [/password=xxx] [/disable_reconnect] "
+                   "[/langid=xxx]> - Loading with parameters."),
+    QString(),
+    QStringLiteral("The order and amount of parameters is not Important."),
+};
+
+const QStringList kRussianHelp = {
+    QStringLiteral("</?> - Справка по параметрам;"),
+    QStringLiteral("</home> - Настройка 'Oracle Home' и выход;"),
+    QStringLiteral("</scheme> - Настройка схемы и выход;"),
+    QStringLiteral("</scheme=?> - Диалог установки схемы и загрузка;"),
+    QStringLiteral("</disable_reconnect> - Запрет на изменение соединения и загрузка;"),
+    QStringLiteral("</langid=xxx> - Установка языка 'xxx' (по коду) и загрузка;"),
+    QStringLiteral("<[/home=xxx] [/scheme=xxx] [/server=xxx] [/user=xxx] [/password=xxx] [/disable_reconnect] "
+                   "[/langid=xxx]> - Загрузка с заданными параметрами."),
+    QString(),
+    QStringLiteral("Порядок и количество параметров не важны."),
+};
+
+bool contains(const QString &argument, const char *switchName)
+{
+    return argument.contains(QLatin1String(switchName), Qt::CaseInsensitive);
+}
+
+void showParamError(const QString &text) { ShowMessageBox(text, ParametersCaption(), MB_ICONERROR); }
+
+// Until the database login exists, the start-up ends at the login step with a word to the user.
+class PendingLoginDataModule final : public IConsoleDataModule {
+public:
+    void SetServer(const QString &) override {}
+    void SetUserName(const QString &) override {}
+    void SetPassword(const QString &) override {}
+    void SetConnectPrompt(bool) override {}
+    void SetHomeIndex(int) override {}
+    void SetStoreLogInfo(bool) override {}
+    bool Login(const QString &scheme, const QString &) override
+    {
+        ShowMessageBox(SelectText(QStringLiteral("Вход в схему \"%1\" пока недоступен").arg(scheme),
+                                  QStringLiteral("Logging in to the \"%1\" scheme is not available yet").arg(scheme)),
+                       WordText(QStringLiteral("rstr_act_ConnectionDB"), QStringLiteral("Connection with DB")),
+                       MB_ICONINFORMATION);
+        return false;
+    }
+    bool LoggedIn() const override { return false; }
+};
+
+} // namespace
+
+bool ExtractParamValue(const QString &argument, QString &value)
+{
+    const qsizetype eq = argument.lastIndexOf(QLatin1Char('='));
+    if (eq < 0)
+        return false;
+    value = argument.mid(eq + 1);
+    return true;
+}
+
+QString ParamNotExtractedText(const QString &argument, const QString &name)
+{
+    return Fmt(LangText(QStringLiteral("rstr_fmt_Param_Not_Extract"),
+                        SelectText(QStringLiteral("Параметр \"%s\" не извлечен из строки \"%s\""),
+                                   QStringLiteral("\"%s\" parameter is not extracted from line \"%s\"")),
+                        tkMessage),
+               name, argument);
+}
+
+QString ParamNotCorrectText(const QString &name, const QString &value)
+{
+    return Fmt(LangText(QStringLiteral("rstr_fmt_Param_Not_Correct"),
+                        SelectText(QStringLiteral("Параметр \"%s\"(%s) - не корректен"),
+                                   QStringLiteral("\"%s\" parameter(%s) - is not correct")),
+                        tkMessage),
+               name, value);
+}
+
+QString ParametersCaption()
+{
+    return LangText(QStringLiteral("rstrParameters"),
+                    SelectText(ResStrRu(QStringLiteral("rstrParams")), QStringLiteral("Parameters")), tkWord);
+}
+
+QString RussianHelpText() { return kRussianHelp.join(QStringLiteral("\r\n")); }
+QString EnglishHelpText() { return kEnglishHelp.join(QStringLiteral("\r\n")); }
+
+QString GetHelpText()
+{
+    const QString text = LangText(QStringLiteral("rstr_HelpText"), SelectText(QStringLiteral("%Ru"), QStringLiteral("%En")),
+                                  tkHelp);
+    if (text == QLatin1String("%Ru"))
+        return RussianHelpText();
+    if (text == QLatin1String("%En"))
+        return EnglishHelpText();
+    return text;
+}
+
+TKorConsoleProgram::~TKorConsoleProgram() = default;
+
+void TKorConsoleProgram::InitializeUnits()
+{
+    LoadResourceLibrary(ExePath(ResourceLibraryFileName()));
+    OpenConsoleIni();
+    InitConsoleFunctions();
+}
+
+void TKorConsoleProgram::FinalizeUnits()
+{
+    FinalizeConsoleFunctions();
+    FreeLanguageFile();
+    CloseConsoleIni();
+    FreeResourceLibrary();
+}
+
+bool TKorConsoleProgram::LaunchAutoUpdate(int) { return false; }
+bool TKorConsoleProgram::WaitAutoUpdateReply() { return false; }
+int TKorConsoleProgram::ShowHomeDialog() { return ::ShowHomeDialog(); }
+QString TKorConsoleProgram::ShowSchemeDialog() { return ::ShowSchemeDialog(); }
+void TKorConsoleProgram::InitGridSettings() {}
+
+std::unique_ptr<IConsoleDataModule> TKorConsoleProgram::CreateDataModule()
+{
+    return std::make_unique<PendingLoginDataModule>();
+}
+
+void TKorConsoleProgram::ShowSplashStatus(const QString &) {}
+void TKorConsoleProgram::RunMainWindow(const QString &, bool) {}
+
+void TKorConsoleProgram::resolveLanguageSwitch(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        if (!contains(argument, "/langid"))
+            continue;
+        QString value;
+        if (!ExtractParamValue(argument, value)) {
+            showParamError(ParamNotExtractedText(argument, QStringLiteral("langid")));
+        } else if (value != NotGiven) {
+            static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]{1,9}$"));
+            if (decimal.match(value).hasMatch())
+                LangIdText = ResolveLanguage(LangIdText, QString::number(value.toInt()), LangName);
+            else
+                showParamError(ParamNotCorrectText(QStringLiteral("langid"), value));
+        }
+        break; // only the first /langid counts
+    }
+}
+
+void TKorConsoleProgram::parameterPass(const QStringList &arguments)
+{
+    Params = TStartupParams();
+    struct Switch {
+        const char *text;
+        const char *name;
+        QString TStartupParams::*target;
+    };
+    const Switch switches[] = {
+        {"/shema", "shema", &TStartupParams::SchemeParam},
+        {"/scheme", "scheme", &TStartupParams::SchemeParam},
+        {"/home", "home", &TStartupParams::HomeParam},
+        {"/server", "server", &TStartupParams::ServerParam},
+        {"/user", "user", &TStartupParams::UserParam},
+        {"/password", "password", &TStartupParams::PasswordParam},
+    };
+    for (const QString &argument : arguments) {
+        for (const Switch &s : switches) {
+            if (!contains(argument, s.text))
+                continue;
+            QString value;
+            if (ExtractParamValue(argument, value))
+                Params.*s.target = value;
+            else
+                showParamError(ParamNotExtractedText(argument, QString::fromLatin1(s.name)));
+        }
+        if (contains(argument, "/disable_reconnect"))
+            Params.DisableReconnect = true;
+    }
+
+    if (Params.SchemeParam == QLatin1String("?")) {
+        Params.SchemeParam = ShowSchemeDialog();
+        if (!Params.SchemeParam.isEmpty())
+            SetActiveScheme(Params.SchemeParam);
+    } else if (Params.SchemeParam.trimmed().isEmpty()) {
+        // "/scheme=" names no scheme: it would leave a key without a name in Console.ini.
+        showParamError(ParamNotCorrectText(QStringLiteral("scheme"), Params.SchemeParam));
+    } else if (Params.SchemeParam != NotGiven) {
+        SetActiveScheme(Params.SchemeParam);
+    }
+
+    const bool serverGiven = Params.ServerParam != NotGiven;
+    const bool userGiven = Params.UserParam != NotGiven;
+    const bool passwordGiven = Params.PasswordParam != NotGiven;
+    if (serverGiven)
+        m_dm->SetServer(Params.ServerParam);
+    if (userGiven)
+        m_dm->SetUserName(Params.UserParam);
+    if (passwordGiven)
+        m_dm->SetPassword(Params.PasswordParam);
+    m_dm->SetConnectPrompt(!(serverGiven && userGiven && passwordGiven));
+
+    if (Params.HomeParam != NotGiven) {
+        const QString &home = Params.HomeParam;
+        if (home.size() == 1 && home.at(0) >= QLatin1Char('0') && home.at(0) <= QLatin1Char('6')) {
+            m_dm->SetHomeIndex(home.at(0).digitValue());
+        } else {
+            showParamError(ParamNotCorrectText(QStringLiteral("Oracle Home"), home));
+            m_dm->SetHomeIndex(0);
+        }
+    }
+    if (serverGiven || userGiven)
+        m_dm->SetStoreLogInfo(false);
+    if (LangIdText.isEmpty())
+        LangIdText = NotGiven;
+}
+
+void TKorConsoleProgram::loginAndRun()
+{
+    const QString iconFile = ExePath(QStringLiteral("Data/") + ReadActiveIcon());
+    if (QFileInfo(iconFile).isFile())
+        QApplication::setWindowIcon(QIcon(iconFile));
+    const QString scheme = GetActiveScheme();
+    if (!m_dm->Login(scheme, LangIdText)) {
+        ExitPath = QStringLiteral("login");
+        return;
+    }
+    if (ReadViewLogo())
+        ShowSplashStatus(LangText(QStringLiteral("rstr_act_ServiceListLoading"),
+                                  SelectText(QStringLiteral("Загрузка списка сервисов"),
+                                             QStringLiteral("Service list loading")) +
+                                      QStringLiteral("..."),
+                                  tkWord));
+    ExitPath = QStringLiteral("loop");
+    RunMainWindow(scheme, Params.DisableReconnect);
+    try {
+        SaveLanguageId();
+    } catch (const Exception &e) {
+        ShowMessageBox(e.message().trimmed(), QString(), MB_ICONERROR);
+    }
+}
+
+int TKorConsoleProgram::Run(const QStringList &arguments)
+{
+    // Step 0: the units initialise; they finalise after the outer clean-up.
+    InitializeUnits();
+    // Step 1: the global mark, held until the very end.
+    AddConsoleAtom();
+    // The outer clean-up runs on every way out, an escaping failure included.
+    struct OuterCleanup {
+        TKorConsoleProgram *program;
+        ~OuterCleanup()
+        {
+            SetConsoleDataModule(nullptr);
+            program->m_dm.reset();
+            DeleteConsoleAtom();
+            program->FinalizeUnits();
+        }
+    } cleanup{this};
+
+    LangIdText = NotGiven;
+    LangName.clear();
+    Params.DisableReconnect = false;
+    SetApplicationTitle(QStringLiteral("*****"));
+
+    LangIdText = ResolveLanguage(NotGiven, QString::number(ReadLangId(kRussianLangId)), LangName);
+    resolveLanguageSwitch(arguments);
+
+    if (arguments.size() == 1 && (arguments.first() == QLatin1String("/?") || arguments.first() == QLatin1String("/help"))) {
+        ShowMessageBox(GetHelpText(), ParametersCaption(), MB_ICONINFORMATION);
+        ExitPath = QStringLiteral("help");
+        return 0;
+    }
+    if (LaunchAutoUpdate(LangIdText.toInt()) && WaitAutoUpdateReply()) {
+        ExitPath = QStringLiteral("updater");
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments.first() == QLatin1String("/home")) {
+        ShowHomeDialog();
+        ExitPath = QStringLiteral("home");
+        return 0;
+    }
+    if (arguments.size() == 1 && (arguments.first().compare(QLatin1String("/shema"), Qt::CaseInsensitive) == 0 ||
+                                  arguments.first().compare(QLatin1String("/scheme"), Qt::CaseInsensitive) == 0)) {
+        ShowSchemeDialog();
+        ExitPath = QStringLiteral("scheme");
+        return 0;
+    }
+
+    InitGridSettings();
+    m_dm = CreateDataModule();
+    SetConsoleDataModule(m_dm.get());
+
+    try {
+        parameterPass(arguments);
+    } catch (const std::exception &e) {
+        ShowMessageBox(ExceptionMessage(e).trimmed(), QString(), MB_ICONINFORMATION);
+    }
+
+    try {
+        loginAndRun();
+    } catch (const std::exception &e) {
+        ShowMessageBox(ExceptionMessage(e).trimmed(),
+                       WordText(QStringLiteral("rstr_act_ConnectionDB"), QStringLiteral("Connection with DB")),
+                       MB_ICONERROR);
+        ExitPath = QStringLiteral("error");
+    }
+    return 0;
+}

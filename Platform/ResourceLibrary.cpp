@@ -1,0 +1,46 @@
+#include "ResourceLibrary.h"
+
+#include <QFile>
+#include <QLibrary>
+
+#include <memory>
+
+namespace {
+std::unique_ptr<QLibrary> g_library;
+}
+
+QString ResourceLibraryFileName() { return QStringLiteral("LumRes.so"); }
+
+bool LoadResourceLibrary(const QString &path)
+{
+    FreeResourceLibrary();
+    if (!QFile::exists(path))
+        return false;
+    auto library = std::make_unique<QLibrary>(path);
+    if (!library->load())
+        return false;
+    g_library = std::move(library);
+    return true;
+}
+
+void FreeResourceLibrary()
+{
+    if (g_library) {
+        g_library->unload();
+        g_library.reset();
+    }
+}
+
+bool ResourceLibraryLoaded() { return g_library != nullptr; }
+
+QPixmap ResourceBitmap(int id)
+{
+    if (!g_library)
+        return {};
+    for (const char *ext : {".png", ".bmp"}) {
+        const QString name = QStringLiteral(":/LumRes/%1%2").arg(id).arg(QLatin1String(ext));
+        if (QFile::exists(name))
+            return QPixmap(name);
+    }
+    return {};
+}
