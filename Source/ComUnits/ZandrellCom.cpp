@@ -1,1 +1,0 @@
-// Units shared by the console and the service modules are added here as they come.

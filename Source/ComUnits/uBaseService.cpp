@@ -1,0 +1,239 @@
+#include "uBaseService.h"
+
+#include "DialogService.h"
+#include "ResourcePack.h"
+
+void ListIndexError(int index)
+{
+    throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+}
+
+QString LangPackAplText(const QString &text)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return text;
+    const QString translated = languages->GET_RESOURCE_APL_TXT(text);
+    return translated.isEmpty() ? text : translated;
+}
+
+void LangPackApplyAplText(QString &text) { text = LangPackAplText(text); }
+
+void LangPackApplyAplEnText(QString &text)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return;
+    const QString translated = languages->GET_RESOURCE_APL_EN_TXT(text);
+    if (!translated.isEmpty())
+        text = translated;
+}
+
+// ---------------------------------------------------------------------------
+// TAccessItem
+
+TAccessItem::TAccessItem(const TAccessRec2 &rec, TTranslateProc translateFunc)
+{
+    Z_ASSERT(rec.ID >= 1, QStringLiteral("TAccessItem.Create: AccessItem.ID < 1"));
+    Z_ASSERT(rec.GUID, QStringLiteral("TAccessItem.Create: AccessItem.GUID = nil"));
+    Z_ASSERT(rec.Caption, QStringLiteral("TAccessItem.Create: AccessItem.Caption = nil"));
+    FID = rec.ID;
+    FGUID = QString::fromUtf8(rec.GUID);
+    FCaption = QString::fromUtf8(rec.Caption);
+    FIsLang = rec.IsLang;
+    FTranslateFunc = translateFunc;
+    UpdateDisplayCaption();
+}
+
+std::unique_ptr<TAccessItem> TAccessItem::CreateShort(const TAccessRec &rec)
+{
+    return std::make_unique<TAccessItem>(TAccessRec2{rec.ID, rec.GUID, rec.Caption, false}, nullptr);
+}
+
+TAccessItem::TAccessItem(const TAccessItem &source)
+    : FIsLang(source.FIsLang), FTranslateFunc(source.FTranslateFunc), FCaption(source.FCaption), FID(source.FID),
+      FGUID(source.FGUID), FChecked(source.FChecked)
+{
+    UpdateDisplayCaption();
+}
+
+void TAccessItem::SetIsLang(bool value)
+{
+    FIsLang = value;
+    UpdateDisplayCaption();
+}
+
+void TAccessItem::SetTranslateFunc(TTranslateProc value)
+{
+    FTranslateFunc = value;
+    UpdateDisplayCaption();
+}
+
+void TAccessItem::SetCaption(const QString &value)
+{
+    FCaption = value;
+    UpdateDisplayCaption();
+}
+
+void TAccessItem::UpdateDisplayCaption()
+{
+    FDisplayCaption = FCaption;
+    if (FIsLang && FTranslateFunc)
+        FTranslateFunc(FDisplayCaption);
+}
+
+// ---------------------------------------------------------------------------
+// TReportItem
+
+TReportItem::TReportItem(const TReportRec &rec)
+{
+    Z_ASSERT(rec.RGuid, QStringLiteral("TReportItem.Create: s.RGuid = nil"));
+    Z_ASSERT(rec.RName, QStringLiteral("TReportItem.Create: s.RName = nil"));
+    Z_ASSERT(rec.RDesc, QStringLiteral("TReportItem.Create: s.RDesc = nil"));
+    FRGuid = QString::fromUtf8(rec.RGuid);
+    FRName = QString::fromUtf8(rec.RName);
+    FRDesc = QString::fromUtf8(rec.RDesc);
+}
+
+// ---------------------------------------------------------------------------
+// TAccessList
+
+TAccessList::TAccessList(TBaseService *owner) : FOwner(owner) {}
+
+TAccessList::~TAccessList() = default;
+
+int TAccessList::Add(std::unique_ptr<TAccessItem> &&item)
+{
+    if (Count() >= MaxCount) {
+        ShowDialogMessage(QStringLiteral("TAccessList.Add: AccessList is large (maximum size = %1)").arg(MaxCount),
+                          TranslateAplText(QStringLiteral("rstrError")), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+        return -1;
+    }
+    return Append(std::move(item));
+}
+
+void TAccessList::Assign(const TAccessList &source)
+{
+    if (&source == this)
+        return;
+    Clear();
+    for (const auto &item : source)
+        Add(std::make_unique<TAccessItem>(*item));
+}
+
+QString TAccessList::GetMode() const
+{
+    if (IsEmpty())
+        return FMode;
+    QString mode(Count() + 1, QLatin1Char('0'));
+    mode[0] = QLatin1Char('1');
+    for (int i = 0; i < Count(); ++i)
+        mode[i + 1] = Items(i)->Checked() ? QLatin1Char('1') : QLatin1Char('0');
+    return mode;
+}
+
+void TAccessList::SetMode(const QString &mode)
+{
+    // The leading character is not examined; a short string refuses the rest.
+    for (int i = 0; i < Count(); ++i)
+        Items(i)->SetChecked(i + 1 < mode.size() && mode[i + 1] == QLatin1Char('1'));
+    FMode = mode;
+}
+
+// ---------------------------------------------------------------------------
+// TReportList
+
+TReportList::TReportList(TBaseService *owner) : FOwner(owner) {}
+
+TReportList::~TReportList() = default;
+
+int TReportList::Add(std::unique_ptr<TReportItem> &&item) { return Append(std::move(item)); }
+
+void TReportList::Assign(const TReportList &source)
+{
+    if (&source == this)
+        return;
+    Clear();
+    for (const auto &item : source)
+        Add(std::make_unique<TReportItem>(*item));
+}
+
+// ---------------------------------------------------------------------------
+// TBaseService
+
+TBaseService::TBaseService()
+    : FAccessList(std::make_unique<TAccessList>(this)), FReportList(std::make_unique<TReportList>(this))
+{
+}
+
+TBaseService::~TBaseService() = default;
+
+void TBaseService::SetCaption(const QString &value)
+{
+    FCaption = value;
+    UpdateDisplayCaption();
+}
+
+void TBaseService::SetDescription(const QString &value)
+{
+    FDescription = value;
+    UpdateDisplayDescription();
+}
+
+void TBaseService::SetTranslateCaption(bool value)
+{
+    FTranslateCaption = value;
+    UpdateDisplayCaption();
+}
+
+void TBaseService::SetTranslateDescription(bool value)
+{
+    FTranslateDescription = value;
+    UpdateDisplayDescription();
+}
+
+void TBaseService::SetTranslateFunc(TTranslateProc value)
+{
+    FTranslateFunc = value;
+    UpdateDisplayCaption();
+    UpdateDisplayDescription();
+}
+
+void TBaseService::UpdateDisplayCaption()
+{
+    FDisplayCaption = FCaption;
+    if (FTranslateCaption && FTranslateFunc)
+        FTranslateFunc(FDisplayCaption);
+}
+
+void TBaseService::UpdateDisplayDescription()
+{
+    FDisplayDescription = FDescription;
+    if (FTranslateDescription && FTranslateFunc)
+        FTranslateFunc(FDisplayDescription);
+}
+
+void TBaseService::Assign(const TBaseService &source)
+{
+    if (&source == this)
+        return;
+    FDllName = source.FDllName;
+    FGuid = source.FGuid;
+    FTranslateFunc = source.FTranslateFunc;
+    FCaption = source.FCaption;
+    FDescription = source.FDescription;
+    FDisplayCaption = source.FDisplayCaption;
+    FModuleCaption = source.FModuleCaption;
+    FDisplayDescription = source.FDisplayDescription;
+    FTranslateCaption = source.FTranslateCaption;
+    FTranslateDescription = source.FTranslateDescription;
+    FCreateBtn = source.FCreateBtn;
+    FMenuGroup = source.FMenuGroup;
+    FAccessList->Assign(*source.FAccessList);
+    FReportList->Assign(*source.FReportList);
+    SetMode(source.GetMode());
+    UpdateDisplayCaption();
+    UpdateDisplayDescription();
+}
+
+TBaseServiceList::~TBaseServiceList() = default;

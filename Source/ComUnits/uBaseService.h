@@ -1,0 +1,282 @@
+#pragma once
+// The records through which the console talks about services: a service
+// entry (TBaseService), the rights that can be granted on it (TAccessItem in a
+// TAccessList), the reports its module declares (TReportItem in a
+// TReportList), and an owning list of entries (TBaseServiceList).
+//
+// The rights string of a menu entry has one character per right plus a
+// leading "1": character i + 1 is "1" when right i (from 1) is granted, "0"
+// when not. It is at most 255 characters long, so a list holds at most 254
+// rights.
+#include "Exceptions.h"
+#include "PlatformExport.h"
+#include "ZandrellInterface.h"
+
+#include <QString>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class TBaseService;
+class TOraPackage;
+class TOraDataSet;
+
+// Rewrites a text in place into its translation.
+using TTranslateProc = void (*)(QString &text);
+
+// An index outside an owning list.
+ZANDRELL_EXCEPTION_CLASS(EListError, Exception)
+
+// "List index out of bounds (5)".
+[[noreturn]] PLATFORM_EXPORT void ListIndexError(int index);
+
+// An owning list of objects: it frees its items when cleared or destroyed.
+template <typename T>
+class TOwnedList {
+public:
+    TOwnedList() = default;
+    TOwnedList(const TOwnedList &) = delete;
+    TOwnedList &operator=(const TOwnedList &) = delete;
+    virtual ~TOwnedList() = default;
+
+    int Count() const { return int(FItems.size()); }
+    bool IsEmpty() const { return FItems.empty(); }
+    T *Items(int index) const
+    {
+        if (index < 0 || index >= Count())
+            ListIndexError(index);
+        return FItems[size_t(index)].get();
+    }
+    T *operator[](int index) const { return Items(index); }
+    int IndexOf(const T *item) const
+    {
+        for (size_t i = 0; i < FItems.size(); ++i)
+            if (FItems[i].get() == item)
+                return int(i);
+        return -1;
+    }
+    void Clear() { FItems.clear(); }
+    void Delete(int index)
+    {
+        Items(index);
+        FItems.erase(FItems.begin() + index);
+    }
+    // Takes the item out of the list without freeing it; null when it is not there.
+    std::unique_ptr<T> Extract(const T *item)
+    {
+        const int index = IndexOf(item);
+        if (index < 0)
+            return nullptr;
+        std::unique_ptr<T> taken = std::move(FItems[size_t(index)]);
+        FItems.erase(FItems.begin() + index);
+        return taken;
+    }
+
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+
+protected:
+    int Append(std::unique_ptr<T> item)
+    {
+        FItems.push_back(std::move(item));
+        return Count() - 1;
+    }
+
+private:
+    std::vector<std::unique_ptr<T>> FItems;
+};
+
+// One operation of a service that a right can be granted for.
+class PLATFORM_EXPORT TAccessItem {
+public:
+    // Fails a consistency check when the ID is below 1 or GUID or Caption is null.
+    TAccessItem(const TAccessRec2 &rec, TTranslateProc translateFunc);
+    // The same from a record without IsLang: not translated.
+    static std::unique_ptr<TAccessItem> CreateShort(const TAccessRec &rec);
+    TAccessItem(const TAccessItem &source);
+    TAccessItem &operator=(const TAccessItem &) = delete;
+
+    bool IsLang() const { return FIsLang; }
+    void SetIsLang(bool value);
+    TTranslateProc TranslateFunc() const { return FTranslateFunc; }
+    void SetTranslateFunc(TTranslateProc value);
+    // Caption, translated when IsLang is set and there is a translate function.
+    const QString &DisplayCaption() const { return FDisplayCaption; }
+    const QString &Caption() const { return FCaption; }
+    void SetCaption(const QString &value);
+    int ID() const { return FID; }
+    const QString &GUID() const { return FGUID; }
+    bool Checked() const { return FChecked; }
+    void SetChecked(bool value) { FChecked = value; }
+
+private:
+    void UpdateDisplayCaption();
+
+    bool FIsLang = false;
+    TTranslateProc FTranslateFunc = nullptr;
+    QString FDisplayCaption;
+    QString FCaption;
+    int FID = 0;
+    QString FGUID;
+    bool FChecked = false;
+};
+
+// One report a service's module offers.
+class PLATFORM_EXPORT TReportItem {
+public:
+    // Fails a consistency check when one of the texts is null.
+    explicit TReportItem(const TReportRec &rec);
+    TReportItem(const TReportItem &source) = default;
+    TReportItem &operator=(const TReportItem &) = delete;
+
+    const QString &RGuid() const { return FRGuid; }
+    const QString &RName() const { return FRName; }
+    const QString &RDesc() const { return FRDesc; }
+
+private:
+    QString FRGuid;
+    QString FRName;
+    QString FRDesc;
+};
+
+// The rights of one service entry, read from and written to the database as a rights string.
+class PLATFORM_EXPORT TAccessList : public TOwnedList<TAccessItem> {
+public:
+    static constexpr int MaxCount = 254;
+
+    explicit TAccessList(TBaseService *owner);
+    ~TAccessList() override;
+
+    // Appends the item and returns its index. A list that already holds
+    // MaxCount items refuses it with an error box and returns -1; the caller
+    // then still owns the item.
+    int Add(std::unique_ptr<TAccessItem> &&item);
+    // Clears, then appends a copy of every item of the source.
+    void Assign(const TAccessList &source);
+
+    // The rights string of the items, or the stored Mode while the list is empty.
+    QString GetMode() const;
+    // Checks the items by the rights string and stores it as Mode.
+    void SetMode(const QString &mode);
+    const QString &Mode() const { return FMode; }
+
+    // Loads the rights of menu entry ID_CFG through AccessProc when the list is empty.
+    void FetchIsNeed();
+    // Writes the rights string of menu entry ID_CFG through FPack (UPD_RIGHT) and commits.
+    void UpdateData();
+
+    TOraDataSet *AccessProc = nullptr;
+    TOraPackage *FPack = nullptr;
+    int ID_CFG = 0;
+    TBaseService *Owner() const { return FOwner; }
+
+private:
+    TBaseService *FOwner;
+    QString FMode;
+};
+
+// The data module's current and older rights procedures: when opening the
+// current one fails, an access list falls back to the older one, whose result
+// has only RCHECK and NAME.
+PLATFORM_EXPORT void SetRightsProcedures(TOraDataSet *current, TOraDataSet *older);
+
+class PLATFORM_EXPORT TReportList : public TOwnedList<TReportItem> {
+public:
+    explicit TReportList(TBaseService *owner);
+    ~TReportList() override;
+    int Add(std::unique_ptr<TReportItem> &&item);
+    // Clears, then appends a copy of every item of the source.
+    void Assign(const TReportList &source);
+    TBaseService *Owner() const { return FOwner; }
+
+private:
+    TBaseService *FOwner;
+};
+
+// A service entry: filled from the menu configuration or from a module's exports.
+class PLATFORM_EXPORT TBaseService {
+public:
+    TBaseService();
+    TBaseService(const TBaseService &) = delete;
+    TBaseService &operator=(const TBaseService &) = delete;
+    virtual ~TBaseService();
+
+    const QString &Caption() const { return FCaption; }
+    void SetCaption(const QString &value);
+    const QString &DisplayCaption() const { return FDisplayCaption; }
+    const QString &ModuleCaption() const { return FModuleCaption; }
+    void SetModuleCaption(const QString &value) { FModuleCaption = value; }
+    const QString &Description() const { return FDescription; }
+    void SetDescription(const QString &value);
+    const QString &DisplayDescription() const { return FDisplayDescription; }
+    const QString &DllName() const { return FDllName; }
+    void SetDllName(const QString &value) { FDllName = value; }
+    const QString &Guid() const { return FGuid; }
+    void SetGuid(const QString &value) { FGuid = value; }
+    bool CreateBtn() const { return FCreateBtn; }
+    void SetCreateBtn(bool value) { FCreateBtn = value; }
+    TAccessList &AccessList() const { return *FAccessList; }
+    int SortOrder() const { return FSortOrder; }
+    void SetSortOrder(int value) { FSortOrder = value; }
+    int MenuGroup() const { return FMenuGroup; }
+    void SetMenuGroup(int value) { FMenuGroup = value; }
+    TReportList &ReportList() const { return *FReportList; }
+    bool TranslateCaption() const { return FTranslateCaption; }
+    void SetTranslateCaption(bool value);
+    bool TranslateDescription() const { return FTranslateDescription; }
+    void SetTranslateDescription(bool value);
+    TTranslateProc TranslateFunc() const { return FTranslateFunc; }
+    void SetTranslateFunc(TTranslateProc value);
+
+    QString GetMode() const { return FAccessList->GetMode(); }
+    void SetMode(const QString &mode) { FAccessList->SetMode(mode); }
+
+    // Copies the entry, its rights (with their state) and its reports. The
+    // sort order and the access list's database fields are not copied.
+    void Assign(const TBaseService &source);
+
+private:
+    void UpdateDisplayCaption();
+    void UpdateDisplayDescription();
+
+    QString FCaption;
+    QString FDisplayCaption;
+    QString FModuleCaption;
+    QString FDescription;
+    QString FDisplayDescription;
+    QString FDllName;
+    QString FGuid;
+    bool FCreateBtn = false;
+    std::unique_ptr<TAccessList> FAccessList;
+    int FSortOrder = -1;
+    int FMenuGroup = -1;
+    std::unique_ptr<TReportList> FReportList;
+    bool FTranslateCaption = false;
+    bool FTranslateDescription = false;
+    TTranslateProc FTranslateFunc = nullptr;
+};
+
+// An owning list of service entries.
+class PLATFORM_EXPORT TBaseServiceList : public TOwnedList<TBaseService> {
+public:
+    ~TBaseServiceList() override;
+    int Add(std::unique_ptr<TBaseService> &&service) { return Append(std::move(service)); }
+};
+
+// One row of the service catalogue, as the menu editor carries it.
+struct TSrvItem {
+    int ItemId = 0;
+    bool CreateBtn = false;
+    QString GUID;
+    QString DLLNAME;
+    QString SrvName;
+};
+
+// The language pack's application text of a text, or the text itself when no
+// language pack is in use or it has no translation.
+PLATFORM_EXPORT QString LangPackAplText(const QString &text);
+// In-place translations for translate functions: the application text, and
+// the text keyed by the English text.
+PLATFORM_EXPORT void LangPackApplyAplText(QString &text);
+PLATFORM_EXPORT void LangPackApplyAplEnText(QString &text);

@@ -1,0 +1,59 @@
+#pragma once
+// The base of every service window: a top-level window that keeps the status
+// byte the console reads (2 while visible, 32 once it has been activated) and
+// whose activation and close handlers are replaceable slots, so that the
+// console can hook them while keeping the module's own handlers to call.
+#include "PlatformExport.h"
+
+#include <QEvent>
+#include <QWidget>
+
+#include <functional>
+
+class QCloseEvent;
+
+class PLATFORM_EXPORT TServiceForm : public QWidget {
+    Q_OBJECT
+public:
+    enum : quint8 { fsVisible = 2, fsActivated = 32 };
+
+    using TActivateHandler = std::function<void(TServiceForm *sender)>;
+    // The handler may ignore the event to keep the window open.
+    using TCloseHandler = std::function<void(TServiceForm *sender, QCloseEvent *event)>;
+
+    explicit TServiceForm(QWidget *parent = nullptr);
+    ~TServiceForm() override;
+
+    quint8 FormStatus() const { return FFormStatus; }
+
+    TActivateHandler OnActivate;
+    TCloseHandler OnClose;
+
+    void setVisible(bool visible) override;
+
+    // Posts the message number `message` with its two parameters to the window;
+    // it arrives in UserMessage through the event loop.
+    static void PostMessage(QObject *window, int message, qintptr wParam, qintptr lParam);
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    // A message posted with PostMessage; the console posts WM_SERVICE_COMMAND
+    // for the tool-bar commands of object-style services.
+    virtual void UserMessage(int message, qintptr wParam, qintptr lParam);
+
+private:
+    quint8 FFormStatus = 0;
+};
+
+// The event that carries a posted message.
+class PLATFORM_EXPORT TPostedMessageEvent : public QEvent {
+public:
+    TPostedMessageEvent(int message, qintptr wParam, qintptr lParam);
+    ~TPostedMessageEvent() override;
+    static QEvent::Type EventType();
+
+    const int Message;
+    const qintptr WParam;
+    const qintptr LParam;
+};
