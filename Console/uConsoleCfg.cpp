@@ -193,7 +193,8 @@ QString LangText(const QString &id, const QString &defaultText, TTextKind kind)
     // Only a text taken from the file is comma text: the default stays as the caller gave it.
     if (!file->ValueExists(section, id))
         return defaultText;
-    QString text = file->ReadString(section, id, defaultText);
+    // A help text is comma text: its quotes belong to the items, so the raw value is read.
+    QString text = kind == tkHelp ? file->ReadRawString(section, id, defaultText) : file->ReadString(section, id, defaultText);
     if (kind == tkHelp && !text.trimmed().isEmpty()) {
         QString lines;
         for (const QString &item : splitCommaText(text))

@@ -16,6 +16,7 @@ namespace {
 struct KeyEntry {
     QString key;
     QString value;
+    QString raw;
     int line;
 };
 
@@ -94,7 +95,8 @@ struct TIniFile::Document {
             const QString key = line.left(eq).trimmed();
             if (key.isEmpty())
                 continue;
-            current->keys.push_back(KeyEntry{key, unquote(line.mid(eq + 1).trimmed()), i});
+            const QString raw = line.mid(eq + 1).trimmed();
+            current->keys.push_back(KeyEntry{key, unquote(raw), raw, i});
         }
     }
 
@@ -191,6 +193,15 @@ QString TIniFile::ReadString(const QString &section, const QString &key, const Q
     if (const Section *s = doc.find(section))
         if (const KeyEntry *k = Document::findKey(*s, key))
             return k->value;
+    return defaultValue;
+}
+
+QString TIniFile::ReadRawString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const Document &doc = load();
+    if (const Section *s = doc.find(section))
+        if (const KeyEntry *k = Document::findKey(*s, key))
+            return k->raw;
     return defaultValue;
 }
 

@@ -31,6 +31,8 @@ public:
     const QString &FileName() const { return m_fileName; }
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    // The value with blanks trimmed but its quotes kept (for comma texts whose first and last items are quoted).
+    QString ReadRawString(const QString &section, const QString &key, const QString &defaultValue) const;
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
     bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
 
