@@ -73,7 +73,7 @@ QStringList TfmHomeTuning::HomeEntries(const TOracleHomes &homes)
 void TfmHomeTuning::fill()
 {
     cbHome->clear();
-    cbHome->addItems(HomeEntries(DetectOCI()));
+    cbHome->addItems(HomeEntries(DetectOracleHomes()));
     int stored = ReadHome();
     // Taken as an unsigned number: anything outside 0..6 goes back to the default home.
     if (static_cast<unsigned>(stored) >= kHomeCount) {

@@ -22,7 +22,7 @@ QStringList ParseOratab(const QString &text)
     return homes;
 }
 
-TOracleHomes DetectOCI()
+TOracleHomes DetectOracleHomes()
 {
     TOracleHomes result;
     const QByteArray env = qgetenv("ORACLE_HOME");

@@ -15,6 +15,6 @@ struct PLATFORM_EXPORT TOracleHomes {
 };
 
 // Looks for the client's homes now. ZANDRELL_ORATAB points at another oratab file.
-PLATFORM_EXPORT TOracleHomes DetectOCI();
+PLATFORM_EXPORT TOracleHomes DetectOracleHomes();
 // Reads the homes of an oratab text ("SID:/path:Y"), each path once, in file order.
 PLATFORM_EXPORT QStringList ParseOratab(const QString &text);
