@@ -1,0 +1,14 @@
+#include "CallbackIMPL.h"
+
+#include "Exceptions.h"
+
+TCallback::~TCallback() = default;
+
+int32_t TCallback::ExecServiceCmd(const char *guid, const char *altGuid, uint8_t command)
+{
+    if (!FHandler)
+        throw Exception(QStringLiteral("TCallback.ExecServiceCmd: CallBack function is not defined"));
+    // A copy: the handler may be replaced while it runs.
+    const THandler handler = FHandler;
+    return handler(guid, altGuid, command);
+}

@@ -1,0 +1,595 @@
+#include "uServiceItem.h"
+
+#include "CallbackIMPL.h"
+#include "DialogService.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
+#include "uConsoleFunctions.h"
+
+#include <QCloseEvent>
+#include <QPixmap>
+
+#include <utility>
+
+namespace {
+
+QString MissingExport(const char *name)
+{
+    return QStringLiteral("\"%1\" function does not exist").arg(QLatin1String(name));
+}
+
+QString TextOf(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
+
+// An error thrown by module code, kept as message and class name only: the
+// original object's code goes away when the module is unloaded.
+class EModuleError : public Exception {
+public:
+    EModuleError(const QString &message, const QString &className) : Exception(message), FClassName(className) {}
+    QString className() const override { return FClassName; }
+
+private:
+    QString FClassName;
+};
+
+// Runs module code; whatever it throws comes out as an error owned by the console.
+template <typename F>
+decltype(auto) CallModule(F &&call)
+{
+    try {
+        return call();
+    } catch (const Exception &e) {
+        throw EModuleError(e.message(), e.className());
+    } catch (const std::exception &e) {
+        throw EModuleError(QString::fromLocal8Bit(e.what()), QStringLiteral("Exception"));
+    } catch (...) {
+        throw EModuleError(QStringLiteral("Unknown error in the service module"), QStringLiteral("Exception"));
+    }
+}
+
+// A console-owned copy of a module's icon (deep copies of its pixmaps).
+QIcon CopyIcon(const QIcon &icon)
+{
+    QIcon copy;
+    if (icon.isNull())
+        return copy;
+    QList<QSize> sizes = icon.availableSizes();
+    if (sizes.isEmpty())
+        sizes = {QSize(16, 16), QSize(32, 32)};
+    for (const QSize &size : sizes) {
+        const QPixmap pixmap = icon.pixmap(size);
+        if (!pixmap.isNull())
+            copy.addPixmap(QPixmap::fromImage(pixmap.toImage().copy()));
+    }
+    return copy;
+}
+
+void ShowWindowInFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TServiceItem
+
+TServiceItem::TServiceItem(const QString &dllName, const QString &guid)
+{
+    SetDllName(dllName);
+    SetGuid(guid);
+    LoadAttributes();
+    FHasFormEntry = false;
+}
+
+TServiceItem::~TServiceItem()
+{
+    FreeObjects();
+    SetLoaded(false);
+    if (FManager)
+        FManager->Remove(this);
+}
+
+void TServiceItem::SetLoaded(bool flag)
+{
+    if (flag && !FLoaded) {
+        FLibrary.Load(ModuleFilePath(DllName()));
+        FHasFormEntry = FLibrary.Resolve(kInitServiceForm) != nullptr;
+    } else if (!flag && FLoaded && FLibrary.IsLoaded()) {
+        // Never take away the code of a window or object that still lives.
+        if (FService || FForm)
+            return;
+        QList<QPointer<QObject>> alive;
+        for (const QPointer<QObject> &object : std::as_const(FForgotten))
+            if (object)
+                alive.append(object);
+        FForgotten.clear();
+        if (alive.isEmpty())
+            FLibrary.Unload();
+        else
+            FLibrary.UnloadWhenDestroyed(alive);
+    }
+    FLoaded = flag;
+}
+
+void TServiceItem::LoadAttributes()
+{
+    SetLoaded(true);
+    try {
+        const auto get2 = reinterpret_cast<TGetServiceAttribute2Proc>(FLibrary.Resolve(kGetServiceAttribute2));
+        const auto get1 =
+            get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(FLibrary.Resolve(kGetServiceAttribute));
+        if (!get2 && !get1)
+            throw EServiceError(MissingExport("GetServiceAttribute(2)"));
+
+        const QByteArray guid = Guid().toUtf8();
+        TServiceAttribute2 attribute{};
+        if (get2) {
+            CallModule([&] { get2(&attribute, guid.constData()); });
+        } else {
+            TServiceAttribute plain{};
+            CallModule([&] { get1(&plain, guid.constData()); });
+            attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
+        }
+        // Everything is read now, while the module is loaded.
+        FIcon = attribute.Icon ? CopyIcon(*attribute.Icon) : QIcon();
+        delete attribute.Icon;
+        FIconName = TextOf(attribute.IconName);
+        SetCaption(TranslateAppText(TextOf(attribute.Caption)));
+        SetDescription(TranslateAppText(TextOf(attribute.Description)));
+        SetTranslateCaption(attribute.TranslateCaption);
+        SetTranslateDescription(attribute.TranslateDescription);
+        SetTranslateFunc(ApplyAplText);
+    } catch (...) {
+        SetLoaded(false);
+        throw;
+    }
+    SetLoaded(false);
+}
+
+TServiceForm *TServiceItem::InitServiceForm()
+{
+    SetLoaded(true);
+    try {
+        const auto init = reinterpret_cast<TInitServiceFormProc>(FLibrary.Resolve(kInitServiceForm));
+        if (!init)
+            throw EServiceError(MissingExport(kInitServiceForm));
+        const QByteArray guid = Guid().toUtf8();
+        const QByteArray mode = GetMode().toUtf8();
+        TServiceForm *form = CallModule([&] { return init(guid.constData(), mode.constData(), FCallback); });
+        if (form)
+            form->setWindowTitle(TranslateAppText(DisplayCaption()));
+        return form;
+    } catch (...) {
+        SetLoaded(false);
+        throw;
+    }
+}
+
+TServiceObject *TServiceItem::InitService()
+{
+    SetLoaded(true);
+    try {
+        const auto init = reinterpret_cast<TInitServiceProc>(FLibrary.Resolve(kInitService));
+        if (!init)
+            throw EServiceError(MissingExport(kInitService));
+        const QByteArray guid = Guid().toUtf8();
+        const QByteArray mode = GetMode().toUtf8();
+        TServiceObject *service = CallModule([&] { return init(guid.constData(), mode.constData(), FCallback); });
+        if (!service)
+            throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Service is not created").arg(Guid()));
+        return service;
+    } catch (...) {
+        SetLoaded(false);
+        throw;
+    }
+}
+
+bool TServiceItem::OpenFormStyle()
+{
+    if (FForm)
+        return true;
+    TServiceForm *form = InitServiceForm();
+    IZandrell *zandrell = qobject_cast<IZandrell *>(form);
+    if (!zandrell) {
+        // The window is the module's code: it goes before the module does.
+        delete form;
+        ShowDialogMessage(QStringLiteral("\"IZandrell\" interface is not support"), QStringLiteral("Error"),
+                          MB_ICONSTOP);
+        SetLoaded(false);
+        return false;
+    }
+    FForm = form;
+    FZandrellRef = zandrell;
+    if (FSession)
+        zandrell->SetSession(FSession);
+    if (!FSchemeName.isEmpty())
+        zandrell->SetScheme(FSchemeName);
+    HookWindow(form);
+    return true;
+}
+
+void TServiceItem::OpenObjectStyle()
+{
+    if (FService)
+        return;
+    FService = InitService();
+    try {
+        if (FSession)
+            CallModule([&] { FService->SetContext(FSession, FSchemeName); });
+        TServiceForm *window = CallModule([&] { return FService->GetForm(); });
+        if (!window)
+            throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Form is not defined").arg(Guid()));
+        HookWindow(window);
+    } catch (...) {
+        // Without its window the object is of no use: free it so that the next click starts again.
+        FreeObjects();
+        SetLoaded(false);
+        throw;
+    }
+}
+
+void TServiceItem::SrvAction()
+{
+    SetLoaded(true);
+    if (FHasFormEntry) {
+        if (!OpenFormStyle())
+            return;
+    } else {
+        OpenObjectStyle();
+    }
+
+    const quint8 status = GetStatus();
+    TServiceForm *window = Window();
+    if (!window)
+        throw EServiceError(QStringLiteral("TServiceItem.SrvAction: Form is not created"));
+    // A visible window is hidden; one that has been active (or was never
+    // shown) is shown again, which brings it to the front.
+    if (status & TServiceForm::fsVisible)
+        window->hide();
+    if ((status & TServiceForm::fsActivated) || status == 0)
+        ShowWindowInFront(window);
+}
+
+TServiceForm *TServiceItem::Window() const
+{
+    if (FHasFormEntry)
+        return FForm;
+    return FService ? FService->GetForm() : nullptr;
+}
+
+quint8 TServiceItem::GetStatus() const
+{
+    if (FHasFormEntry) {
+        if (!FForm)
+            throw EServiceError(QStringLiteral("TServiceItem.GetStatus: form = nil"));
+        return FForm->FormStatus();
+    }
+    if (!FService)
+        throw EServiceError(QStringLiteral("TServiceItem.GetStatus: Service is not created (FService = nil)"));
+    TServiceForm *window = FService->GetForm();
+    if (!window)
+        throw EServiceError(QStringLiteral("TServiceItem.GetStatus: form = nil"));
+    return window->FormStatus();
+}
+
+void TServiceItem::IsValidInterface() const
+{
+    if (!FForm)
+        throw EServiceError(QStringLiteral("TServiceItem.IsValidInterface: Service is not created"));
+    if (!FZandrellRef)
+        throw EServiceError(QStringLiteral("TServiceItem.IsValidInterface: Interface is not defined"));
+}
+
+TServiceManager *TServiceItem::GetManager() const
+{
+    if (!FManager)
+        throw EServiceError(QStringLiteral("TServiceItem.GetManager: FManager = nil"));
+    return FManager;
+}
+
+void TServiceItem::HookWindow(TServiceForm *window)
+{
+    UnhookWindow();
+    FSavedActivate = window->OnActivate;
+    FSavedClose = window->OnClose;
+    FHookedWindow = window;
+    window->OnActivate = [this](TServiceForm *sender) { WindowActivated(sender); };
+    window->OnClose = [this](TServiceForm *sender, QCloseEvent *event) { WindowClosed(sender, event); };
+}
+
+void TServiceItem::UnhookWindow()
+{
+    // The kept handlers may be the module's code: they go back to its window
+    // or are dropped here, while the module is loaded.
+    if (FHookedWindow) {
+        FHookedWindow->OnActivate = std::exchange(FSavedActivate, nullptr);
+        FHookedWindow->OnClose = std::exchange(FSavedClose, nullptr);
+    }
+    FSavedActivate = nullptr;
+    FSavedClose = nullptr;
+    FHookedWindow = nullptr;
+}
+
+void TServiceItem::WindowActivated(TServiceForm *sender)
+{
+    try {
+        // A copy: the handler may make the console forget this window while it runs.
+        const TServiceForm::TActivateHandler kept = FSavedActivate;
+        if (kept)
+            kept(sender);
+        TServiceManager *manager = GetManager();
+        manager->SetTitle(Caption());
+        manager->SetActiveItem(this);
+    } catch (const std::exception &e) {
+        ShowDialogMessage(ExceptionMessage(e).trimmed(), TranslateAplText(QStringLiteral("rstrNotification")),
+                          MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+    } catch (...) {
+        ShowDialogMessage(QStringLiteral("Unknown error in the service module"),
+                          TranslateAplText(QStringLiteral("rstrNotification")), MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+    }
+}
+
+void TServiceItem::WindowClosed(TServiceForm *sender, QCloseEvent *event)
+{
+    try {
+        GetManager()->SetTitle(QString());
+    } catch (...) {
+    }
+    try {
+        const TServiceForm::TCloseHandler kept = FSavedClose;
+        if (kept)
+            kept(sender, event);
+    } catch (...) {
+    }
+}
+
+void TServiceItem::Find()
+{
+    if (!FHasFormEntry)
+        return ObjectCommand(saFind);
+    IsValidInterface();
+    FForm->show();
+    FZandrellRef->Find();
+}
+
+void TServiceItem::Sort()
+{
+    if (!FHasFormEntry)
+        return ObjectCommand(saSort);
+    IsValidInterface();
+    FForm->show();
+    FZandrellRef->Sort();
+}
+
+void TServiceItem::Report()
+{
+    if (!FHasFormEntry)
+        return ObjectCommand(saReport);
+    IsValidInterface();
+    FForm->show();
+    FZandrellRef->Report();
+}
+
+void TServiceItem::Filter()
+{
+    if (!FHasFormEntry)
+        return ObjectCommand(saFilter);
+    IsValidInterface();
+    FForm->show();
+    FZandrellRef->Filter();
+}
+
+void TServiceItem::ObjectCommand(TServiceAction action)
+{
+    if (!FService) {
+        ShowDialogMessage(QStringLiteral("The Form is not created"), QStringLiteral("Error"), MB_ICONSTOP);
+        return;
+    }
+    TServiceForm *window = FService->GetForm();
+    if (!window)
+        return;
+    if (action == saSort || action == saReport)
+        ShowWindowInFront(window);
+    else
+        window->show();
+    TServiceForm::PostMessage(window, WM_SERVICE_COMMAND, 0, action);
+}
+
+int32_t TServiceItem::ExecCmd(uint8_t command)
+{
+    if (FHasFormEntry ? !FForm : !FService)
+        return scrNoObject;
+    int32_t result = scrOther;
+    switch (command) {
+    case scCloseService:
+        if (FHasFormEntry) {
+            IsValidInterface();
+            FZandrellRef->CloseService();
+        } else {
+            FService->Close();
+        }
+        result = scrDone;
+        break;
+    case scForgetObjects:
+        ForgetObjects();
+        result = scrDone;
+        break;
+    case scFreeOthers:
+        GetManager()->FreeOthers(this);
+        break;
+    default:
+        break;
+    }
+    LeaveActive();
+    return result;
+}
+
+void TServiceItem::LeaveActive()
+{
+    if (FManager && FManager->ActiveItem() == this)
+        FManager->SetActiveItem(nullptr);
+}
+
+void TServiceItem::FreeObjects()
+{
+    QPointer<TServiceForm> window;
+    try {
+        window = Window();
+    } catch (...) {
+    }
+    // The tool-bar commands must not reach a window that is gone.
+    if ((FService || window) && FManager && FManager->ActiveItem() == this)
+        FManager->SetActiveItem(nullptr);
+    TServiceObject *service = std::exchange(FService, nullptr);
+    FZandrellRef = nullptr;
+    TServiceForm *form = FForm;
+    FForm = nullptr;
+    delete service;
+    delete form;
+    // An object-style window that its service object left behind.
+    delete window.data();
+    UnhookWindow();
+}
+
+void TServiceItem::ForgetObjects()
+{
+    QPointer<TServiceForm> window = Window();
+    UnhookWindow();
+    if (window)
+        FForgotten.append(window.data());
+    FService = nullptr;
+    FZandrellRef = nullptr;
+    FForm = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// TServiceManager
+
+TServiceManager::TServiceManager() = default;
+
+TServiceManager::~TServiceManager()
+{
+    for (TServiceItem *item : std::as_const(FItems))
+        item->FManager = nullptr;
+    if (FCallback)
+        FCallback->SetHandler(nullptr);
+}
+
+void TServiceManager::Add(TServiceItem *service)
+{
+    if (FindByGuid(service->Guid()))
+        throw EServiceError(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ObjectExsts")),
+                                Fmt(TranslateAplText(QStringLiteral("rstr_fmt_AplService")), service->Caption())));
+    service->FManager = this;
+    if (FCallback)
+        service->SetCallback(FCallback);
+    if (FSession)
+        service->SetSession(FSession);
+    if (!FScheme.isEmpty())
+        service->SetSchemeName(FScheme);
+    FItems.append(service);
+}
+
+void TServiceManager::Remove(TServiceItem *service)
+{
+    if (FItems.removeAll(service) > 0 && service->FManager == this)
+        service->FManager = nullptr;
+    if (FActiveItem == service)
+        FActiveItem = nullptr;
+}
+
+TServiceItem *TServiceManager::FindByGuid(const QString &guid) const
+{
+    for (TServiceItem *item : FItems)
+        if (item->Guid().compare(guid, Qt::CaseInsensitive) == 0)
+            return item;
+    return nullptr;
+}
+
+TServiceItem *TServiceManager::Items(int index) const
+{
+    if (index < 0 || index >= FItems.size())
+        ListIndexError(index);
+    return FItems[index];
+}
+
+void TServiceManager::Clear()
+{
+    for (TServiceItem *item : std::as_const(FItems))
+        if (item->FManager == this)
+            item->FManager = nullptr;
+    FItems.clear();
+    FActiveItem = nullptr;
+}
+
+void TServiceManager::SetCallback(TCallback *callback)
+{
+    FCallback = callback;
+    if (callback)
+        callback->SetHandler([this](const char *guid, const char *altGuid, uint8_t command) {
+            return ExecCommand(guid, altGuid, command);
+        });
+    for (TServiceItem *item : std::as_const(FItems))
+        item->SetCallback(callback);
+}
+
+void TServiceManager::SetSession(TOraSession *session)
+{
+    FSession = session;
+    for (TServiceItem *item : std::as_const(FItems))
+        item->SetSession(session);
+}
+
+void TServiceManager::SetScheme(const QString &scheme)
+{
+    FScheme = scheme;
+    for (TServiceItem *item : std::as_const(FItems))
+        item->SetSchemeName(scheme);
+}
+
+void TServiceManager::FreeOthers(TServiceItem *service)
+{
+    const QList<TServiceItem *> items = FItems;
+    for (TServiceItem *item : items)
+        if (item != service)
+            item->FreeObjects();
+}
+
+int32_t TServiceManager::ExecCommand(const char *guid, const char *altGuid, uint8_t command)
+{
+    const char *id = guid ? guid : altGuid;
+    TServiceItem *item = id ? FindByGuid(QString::fromUtf8(id)) : nullptr;
+    return item ? item->ExecCmd(command) : scrUnknownService;
+}
+
+void TServiceManager::Find()
+{
+    if (FActiveItem)
+        FActiveItem->Find();
+}
+
+void TServiceManager::Sort()
+{
+    if (FActiveItem)
+        FActiveItem->Sort();
+}
+
+void TServiceManager::Report()
+{
+    if (FActiveItem)
+        FActiveItem->Report();
+}
+
+void TServiceManager::Filter()
+{
+    if (FActiveItem)
+        FActiveItem->Filter();
+}
+
+void TServiceManager::SetTitle(const QString &title) const
+{
+    if (TitleHook)
+        TitleHook(title);
+}

@@ -1,0 +1,170 @@
+#pragma once
+// Services at run time: a menu entry's service with its module, window and
+// service object (TServiceItem), and the manager that knows every service of
+// the current menu, the active one and the console's callback
+// (TServiceManager).
+//
+// A form-style module exports InitServiceForm, whose window implements
+// IZandrell; an object-style module exports InitService, whose service object
+// gives the window and takes the session. The module is loaded while the
+// attributes are read, and again from the first SrvAction until the entry is
+// destroyed.
+#include "ZandrellInterface.h"
+#include "uBaseService.h"
+#include "uModuleLibrary.h"
+#include "uServiceForm.h"
+
+#include <QIcon>
+#include <QList>
+#include <QPointer>
+
+#include <functional>
+
+class TCallback;
+class TServiceManager;
+
+// A failure of a service or of its module.
+ZANDRELL_EXCEPTION_CLASS(EServiceError, Exception)
+
+class TServiceItem : public TBaseService {
+public:
+    // Reads the module's attributes (the module is unloaded again afterwards);
+    // fails when the module cannot be read.
+    TServiceItem(const QString &dllName, const QString &guid);
+    ~TServiceItem() override;
+
+    void LoadAttributes();
+    void SetLoaded(bool flag);
+    // The click of the service's menu item and tool button: loads the module,
+    // creates the window once, and shows, hides or brings it to the front.
+    void SrvAction();
+    // The window's status byte (TServiceForm::fsVisible, fsActivated).
+    quint8 GetStatus() const;
+    // Fails unless the form-style window and its interface exist.
+    void IsValidInterface() const;
+    TServiceManager *GetManager() const;
+
+    // The tool-bar commands (the main window calls them on the active service).
+    void Find();
+    void Sort();
+    void Report();
+    void Filter();
+
+    // A command of the callback (TServiceCommand); returns TServiceCommandResult.
+    int32_t ExecCmd(uint8_t command);
+    // Frees the service object and the window.
+    void FreeObjects();
+    // Forgets the service object and the window without freeing them: the module keeps them.
+    void ForgetObjects();
+
+    void *Handle() const { return FLibrary.Handle(); }
+    bool Loaded() const { return FLoaded; }
+    bool HasFormEntry() const { return FHasFormEntry; }
+    TServiceObject *Service() const { return FService; }
+    TServiceForm *Form() const { return FForm; }
+    IZandrell *ZandrellRef() const { return FZandrellRef; }
+    // The window in use: Form, or the service object's window.
+    TServiceForm *Window() const;
+
+    // The module's icon, copied (empty when the module gives none).
+    const QIcon &Icon() const { return FIcon; }
+    const QString &IconName() const { return FIconName; }
+    int ImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int index) { FImageIndex = index; }
+
+    TOraSession *Session() const { return FSession; }
+    void SetSession(TOraSession *session) { FSession = session; }
+    const QString &SchemeName() const { return FSchemeName; }
+    void SetSchemeName(const QString &scheme) { FSchemeName = scheme; }
+    TICallback *Callback() const { return FCallback; }
+    void SetCallback(TICallback *callback) { FCallback = callback; }
+
+private:
+    friend class TServiceManager;
+
+    TServiceForm *InitServiceForm();
+    TServiceObject *InitService();
+    bool OpenFormStyle();
+    void OpenObjectStyle();
+    void HookWindow(TServiceForm *window);
+    void UnhookWindow();
+    void WindowActivated(TServiceForm *sender);
+    void WindowClosed(TServiceForm *sender, QCloseEvent *event);
+    void ShowWindow(TServiceForm *window);
+    void ObjectCommand(TServiceAction action);
+    void LeaveActive();
+
+    TModuleLibrary FLibrary;
+    TServiceObject *FService = nullptr;
+    bool FLoaded = false;
+    bool FHasFormEntry = false;
+    QIcon FIcon;
+    TServiceForm::TActivateHandler FSavedActivate;
+    TServiceForm::TCloseHandler FSavedClose;
+    QPointer<TServiceForm> FHookedWindow;
+    TServiceManager *FManager = nullptr;
+    IZandrell *FZandrellRef = nullptr;
+    QPointer<TServiceForm> FForm;
+    QString FIconName;
+    int FImageIndex = -1;
+    TOraSession *FSession = nullptr;
+    QString FSchemeName;
+    TICallback *FCallback = nullptr;
+    // Windows forgotten with ForgetObjects: the module stays loaded while they live.
+    QList<QPointer<QObject>> FForgotten;
+};
+
+class TServiceManager {
+public:
+    TServiceManager();
+    TServiceManager(const TServiceManager &) = delete;
+    TServiceManager &operator=(const TServiceManager &) = delete;
+    ~TServiceManager();
+
+    // Registers a service (not owned); fails when its identifier is already registered.
+    void Add(TServiceItem *service);
+    // Takes a service out without freeing it.
+    void Remove(TServiceItem *service);
+    // The first service whose identifier equals guid, ignoring letter case.
+    TServiceItem *FindByGuid(const QString &guid) const;
+    int Count() const { return int(FItems.size()); }
+    TServiceItem *Items(int index) const;
+    TServiceItem *operator[](int index) const { return Items(index); }
+    const QList<TServiceItem *> &List() const { return FItems; }
+    // Empties the list; frees nothing.
+    void Clear();
+
+    TServiceItem *ActiveItem() const { return FActiveItem; }
+    void SetActiveItem(TServiceItem *item) { FActiveItem = item; }
+
+    // Makes the manager's command handler the callback's handler and gives
+    // every service the callback (not owned).
+    void SetCallback(TCallback *callback);
+    TCallback *Callback() const { return FCallback; }
+    void SetSession(TOraSession *session);
+    void SetScheme(const QString &scheme);
+
+    void FreeOthers(TServiceItem *service);
+    // Frees the windows and service objects of every service.
+    void FreeAll() { FreeOthers(nullptr); }
+    // The callback's command: identifier (or, when null, the alternative one), command -> result.
+    int32_t ExecCommand(const char *guid, const char *altGuid, uint8_t command);
+
+    // The tool-bar commands on the active service; nothing without one.
+    void Find();
+    void Sort();
+    void Report();
+    void Filter();
+
+    // Sets the main window's title to a service's caption; an empty text
+    // restores the main window's own title.
+    std::function<void(const QString &title)> TitleHook;
+    void SetTitle(const QString &title) const;
+
+private:
+    QList<TServiceItem *> FItems;
+    TCallback *FCallback = nullptr;
+    TServiceItem *FActiveItem = nullptr;
+    TOraSession *FSession = nullptr;
+    QString FScheme;
+};
