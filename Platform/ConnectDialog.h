@@ -1,0 +1,57 @@
+#pragma once
+// TConnectDialog: asks for user name, password and server (offering the
+// server aliases of Servers.ini) when a session connects with ConnectPrompt on.
+// Each failed attempt is shown with the error handler's message and the next
+// attempt follows until Retries are used up; Cancel raises EAbort. The window
+// runs through ExecModalDialog(dialog, true), so the unattended mode connects
+// with the values it was given.
+#include "PlatformExport.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class TOraSession;
+
+enum class TLabelSet { lsCustom, lsEnglish, lsRussian };
+
+class PLATFORM_EXPORT TConnectDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit TConnectDialog(QObject *owner = nullptr);
+    ~TConnectDialog() override;
+
+    QString Caption, UsernameLabel, PasswordLabel, ServerLabel, ConnectButton, CancelButton;
+    // lsCustom uses the texts above; the others use built-in texts of that language.
+    TLabelSet LabelSet = TLabelSet::lsEnglish;
+    int Retries = 3;
+    // Offer the server aliases of Servers.ini.
+    bool ReadAliases = true;
+    // Remember the last server and user name (ConnectDialog.ini beside the program).
+    bool StoreLogInfo = false;
+
+    // Shows the dialog for the session's values; true with the values copied
+    // into the session, false on Cancel.
+    bool Execute(TOraSession *session);
+
+    // The texts in use after the label set is applied.
+    QString EffectiveCaption() const;
+    QString EffectiveUsernameLabel() const;
+    QString EffectivePasswordLabel() const;
+    QString EffectiveServerLabel() const;
+    QString EffectiveConnectButton() const;
+    QString EffectiveCancelButton() const;
+    // The aliases the dialog offers.
+    QStringList ServerList() const;
+
+    // Reads and writes the stored log-in values (StoreLogInfo).
+    void LoadLogInfo(TOraSession *session) const;
+    void SaveLogInfo(const TOraSession *session) const;
+
+    // The window of the running Execute (for tests that drive it), or null.
+    QDialog *Window() const { return m_window; }
+
+private:
+    QDialog *m_window = nullptr;
+};

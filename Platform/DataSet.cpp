@@ -1,0 +1,965 @@
+#include "DataSet.h"
+
+#include "DataSource.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
+
+bool toNumber(const QVariant &v, double *out)
+{
+    if (isNullValue(v))
+        return false;
+    bool ok = false;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        *out = v.toDouble();
+        return true;
+    default:
+        *out = v.toString().trimmed().toDouble(&ok);
+        return ok;
+    }
+}
+
+QString textOf(const QVariant &v)
+{
+    if (isNullValue(v))
+        return QString();
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == double(qint64(d)) && qAbs(d) < 1e15)
+            return QString::number(qint64(d));
+    }
+    return v.toString();
+}
+
+// Compares a stored value with a wanted one: numbers as numbers when both are numbers.
+int compareValues(const QVariant &stored, const QVariant &wanted, bool numericField, bool caseInsensitive)
+{
+    const bool sn = isNullValue(stored), wn = isNullValue(wanted);
+    if (sn || wn)
+        return sn == wn ? 0 : (sn ? -1 : 1);
+    double a = 0, b = 0;
+    if ((numericField || wanted.typeId() != QMetaType::QString) && toNumber(stored, &a) && toNumber(wanted, &b))
+        return a < b ? -1 : (a > b ? 1 : 0);
+    if (!numericField && toNumber(stored, &a) && toNumber(wanted, &b) && stored.typeId() != QMetaType::QString)
+        return a < b ? -1 : (a > b ? 1 : 0);
+    return QString::compare(textOf(stored), textOf(wanted),
+                            caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
+}
+
+QStringList splitNames(const QString &names)
+{
+    QStringList out;
+    for (const QString &n : names.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!n.trimmed().isEmpty())
+            out.append(n.trimmed());
+    return out;
+}
+
+} // namespace
+
+struct TDataSet::FilterCondition {
+    int field = -1;
+    QString op;
+    QVariant value; // null: compare with NULL
+};
+
+TDataSet::TDataSet(QObject *owner) : QObject(owner) {}
+
+TDataSet::~TDataSet()
+{
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->DataSetGone();
+}
+
+// ---------------------------------------------------------------- fields
+
+TField *TDataSet::Fields(int i) const
+{
+    if (i < 0 || i >= FieldCount())
+        throw EDatabaseError(QStringLiteral("%1: Field index out of range: %2").arg(Name()).arg(i));
+    return m_fields[size_t(i)].get();
+}
+
+TField *TDataSet::FindField(const QString &name) const
+{
+    const QString wanted = name.trimmed();
+    for (const auto &f : m_fields)
+        if (f->FieldName().compare(wanted, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+TField *TDataSet::FieldByName(const QString &name) const
+{
+    TField *f = FindField(name);
+    if (!f)
+        throw EDatabaseError(QStringLiteral("%1: Field '%2' not found").arg(Name(), name));
+    return f;
+}
+
+QStringList TDataSet::FieldNames() const
+{
+    QStringList names;
+    for (const auto &f : m_fields)
+        names.append(f->FieldName());
+    return names;
+}
+
+TField *TDataSet::AddField(const QString &name, TFieldType type, int size, bool required)
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("%1: Cannot add a field to an open data set").arg(Name()));
+    if (!m_persistentFields)
+        m_fields.clear();
+    m_persistentFields = true;
+    if (FindField(name))
+        throw EDatabaseError(QStringLiteral("%1: Duplicate field name '%2'").arg(Name(), name));
+    auto f = std::make_unique<TField>(this, name, type, size, required);
+    f->m_index = FieldCount();
+    m_fields.push_back(std::move(f));
+    NotifyLayoutChanged();
+    return m_fields.back().get();
+}
+
+void TDataSet::ClearPersistentFields()
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("%1: Cannot remove fields of an open data set").arg(Name()));
+    m_persistentFields = false;
+    m_fields.clear();
+    NotifyLayoutChanged();
+}
+
+QList<int> TDataSet::FieldIndexes(const QStringList &names) const
+{
+    QList<int> out;
+    for (const QString &n : names)
+        out.append(FieldByName(n)->Index());
+    return out;
+}
+
+// ---------------------------------------------------------------- open / close
+
+TResultSet TDataSet::InternalOpen()
+{
+    TResultSet empty;
+    for (const auto &f : m_fields)
+        empty.columns.append({f->FieldName(), f->DataType(), f->Size(), f->Required()});
+    return empty;
+}
+
+void TDataSet::InternalPost(const QVector<QVariant> &, const QVector<QVariant> &, bool) {}
+void TDataSet::InternalDelete(const QVector<QVariant> &) {}
+
+std::optional<QVector<QVariant>> TDataSet::InternalRefreshRecord(const QVector<QVariant> &values) { return values; }
+
+void TDataSet::ApplyResult(const TResultSet &result, bool keepFields)
+{
+    Q_UNUSED(keepFields);
+    QVector<int> columnOfField;
+    if (m_persistentFields) {
+        for (const auto &f : m_fields) {
+            const int c = result.ColumnIndex(f->FieldName());
+            if (c < 0)
+                throw EDatabaseError(QStringLiteral("%1: Field '%2' not found").arg(Name(), f->FieldName()));
+            columnOfField.append(c);
+        }
+    } else {
+        // Fields follow the result's columns; a field of the same name is kept
+        // (pointers to it stay valid, and its display settings with it).
+        std::vector<std::unique_ptr<TField>> fields;
+        for (int c = 0; c < result.columns.size(); ++c) {
+            const TColumnInfo &col = result.columns[c];
+            std::unique_ptr<TField> kept;
+            for (auto &f : m_fields)
+                if (f && f->FieldName().compare(col.name, Qt::CaseInsensitive) == 0)
+                    kept = std::move(f);
+            if (kept) {
+                kept->m_fieldName = col.name;
+                kept->m_dataType = col.type;
+                kept->m_size = col.size;
+                kept->m_required = col.required;
+            } else {
+                kept = std::make_unique<TField>(this, col.name, col.type, col.size, col.required);
+            }
+            kept->m_index = int(fields.size());
+            fields.push_back(std::move(kept));
+            columnOfField.append(c);
+        }
+        m_fields = std::move(fields);
+    }
+    m_records.clear();
+    m_records.reserve(result.rows.size());
+    for (const QVector<QVariant> &row : result.rows) {
+        TRecord r;
+        r.id = m_nextId++;
+        r.values.resize(FieldCount());
+        for (int i = 0; i < FieldCount(); ++i) {
+            const int c = columnOfField[i];
+            const QVariant v = c < row.size() ? row[c] : QVariant();
+            r.values[i] = m_persistentFields ? m_fields[size_t(i)]->Coerce(v) : v;
+        }
+        m_records.append(std::move(r));
+    }
+    m_insertedIndex = -1;
+}
+
+void TDataSet::Open()
+{
+    if (Active())
+        return;
+    Fire(BeforeOpen);
+    const TResultSet result = InternalOpen();
+    ApplyResult(result, true);
+    m_state = TDataSetState::dsBrowse;
+    RebuildView(0);
+    m_cur = m_view.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_view.isEmpty();
+    NotifyLayoutChanged();
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    Fire(AfterOpen);
+    Fire(AfterScroll);
+}
+
+void TDataSet::Close()
+{
+    if (!Active())
+        return;
+    Fire(BeforeClose);
+    if (m_state == TDataSetState::dsEdit || m_state == TDataSetState::dsInsert)
+        Cancel();
+    InternalClose();
+    ClearRecords();
+    m_state = TDataSetState::dsInactive;
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    Fire(AfterClose);
+}
+
+void TDataSet::ClearRecords()
+{
+    m_records.clear();
+    m_view.clear();
+    m_cur = -1;
+    m_bof = m_eof = true;
+    m_insertedIndex = -1;
+    m_editOldValues.clear();
+    m_modified = false;
+}
+
+void TDataSet::LoadFrom(const TResultSet &result)
+{
+    if (Active())
+        Close();
+    Fire(BeforeOpen);
+    ApplyResult(result, true);
+    m_state = TDataSetState::dsBrowse;
+    RebuildView(0);
+    m_cur = m_view.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_view.isEmpty();
+    NotifyLayoutChanged();
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    Fire(AfterOpen);
+    Fire(AfterScroll);
+}
+
+TResultSet TDataSet::ToResultSet() const
+{
+    TResultSet out;
+    for (const auto &f : m_fields)
+        out.columns.append({f->FieldName(), f->DataType(), f->Size(), f->Required()});
+    for (const TRecord &r : m_records)
+        out.rows.append(r.values);
+    return out;
+}
+
+void TDataSet::Refresh()
+{
+    CheckActive();
+    CheckBrowseMode();
+    Fire(BeforeRefresh);
+    // Remember the current record: by its key fields, else by its values, else by position.
+    const QVector<QVariant> oldValues = CurrentValues();
+    const QStringList keys = splitNames(KeyFields);
+    QVariantList keyValues;
+    QStringList usableKeys;
+    for (const QString &k : keys)
+        if (TField *f = FindField(k)) {
+            usableKeys.append(k);
+            keyValues.append(oldValues.isEmpty() ? QVariant() : oldValues[f->Index()]);
+        }
+    const QStringList oldNames = FieldNames();
+    const int oldRecNo = RecNo();
+
+    const TResultSet result = InternalOpen();
+    ApplyResult(result, true);
+    RebuildView(0);
+    int target = -1;
+    if (!oldValues.isEmpty()) {
+        if (!usableKeys.isEmpty()) {
+            target = FindRecord(usableKeys, keyValues, 0);
+        } else if (FieldNames() == oldNames) {
+            for (int v = 0; v < m_view.size() && target < 0; ++v)
+                if (m_records[m_view[v]].values == oldValues)
+                    target = v;
+        }
+        if (target < 0 && !m_view.isEmpty())
+            target = qMin(oldRecNo, int(m_view.size())) - 1;
+    }
+    m_cur = m_view.isEmpty() ? -1 : qMax(0, target);
+    m_bof = m_cur <= 0;
+    m_eof = m_view.isEmpty();
+    NotifyLayoutChanged();
+    NotifyDataSetChanged();
+    Fire(AfterRefresh);
+}
+
+void TDataSet::CheckActive() const
+{
+    if (!Active())
+        throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(Name()));
+}
+
+void TDataSet::CheckBrowseMode()
+{
+    CheckActive();
+    if (m_state == TDataSetState::dsEdit || m_state == TDataSetState::dsInsert) {
+        if (m_modified)
+            Post();
+        else
+            Cancel();
+    }
+}
+
+// ---------------------------------------------------------------- records and view
+
+const TDataSet::TRecord *TDataSet::CurrentRecord() const
+{
+    if (m_filterRecord >= 0)
+        return &m_records[m_filterRecord];
+    if (m_cur < 0 || m_cur >= m_view.size())
+        return nullptr;
+    return &m_records[m_view[m_cur]];
+}
+
+TDataSet::TRecord *TDataSet::CurrentRecordMutable() { return const_cast<TRecord *>(CurrentRecord()); }
+
+QVector<QVariant> TDataSet::CurrentValues() const
+{
+    const TRecord *r = CurrentRecord();
+    return r ? r->values : QVector<QVariant>();
+}
+
+QVariant TDataSet::CurrentValue(int fieldIndex) const
+{
+    const TRecord *r = CurrentRecord();
+    if (!r || fieldIndex < 0 || fieldIndex >= r->values.size())
+        return QVariant();
+    return r->values[fieldIndex];
+}
+
+QVariant TDataSet::CurrentOldValue(int fieldIndex) const
+{
+    if (m_state == TDataSetState::dsEdit && fieldIndex >= 0 && fieldIndex < m_editOldValues.size())
+        return m_editOldValues[fieldIndex];
+    if (m_state == TDataSetState::dsInsert)
+        return QVariant();
+    return CurrentValue(fieldIndex);
+}
+
+void TDataSet::SetCurrentValue(int fieldIndex, const QVariant &value)
+{
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        throw EDatabaseError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(Name()));
+    TRecord *r = CurrentRecordMutable();
+    if (!r || fieldIndex < 0 || fieldIndex >= r->values.size())
+        throw EDatabaseError(QStringLiteral("%1: No current record").arg(Name()));
+    r->values[fieldIndex] = value;
+    m_modified = true;
+    NotifyRecordChanged(m_fields[size_t(fieldIndex)].get());
+}
+
+QVariant TDataSet::ValueAt(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= m_view.size())
+        return QVariant();
+    const TRecord &r = m_records[m_view[row]];
+    return fieldIndex >= 0 && fieldIndex < r.values.size() ? r.values[fieldIndex] : QVariant();
+}
+
+bool TDataSet::RecordPassesFilter(int recordIndex)
+{
+    if (!m_filtered || recordIndex == m_insertedIndex)
+        return true;
+    const TRecord &r = m_records[recordIndex];
+    if (m_conditions) {
+        for (const FilterCondition &c : *m_conditions) {
+            const QVariant &v = r.values.value(c.field);
+            if (c.value.isNull()) {
+                const bool isNull = isNullValue(v);
+                if ((c.op == QLatin1String("=") && !isNull) || (c.op == QLatin1String("<>") && isNull))
+                    return false;
+                continue;
+            }
+            if (isNullValue(v))
+                return false;
+            const int cmp = compareValues(v, c.value, IsNumericFieldType(m_fields[size_t(c.field)]->DataType()), false);
+            const bool ok = c.op == QLatin1String("=")    ? cmp == 0
+                            : c.op == QLatin1String("<>") ? cmp != 0
+                            : c.op == QLatin1String("<")  ? cmp < 0
+                            : c.op == QLatin1String(">")  ? cmp > 0
+                            : c.op == QLatin1String("<=") ? cmp <= 0
+                                                          : cmp >= 0;
+            if (!ok)
+                return false;
+        }
+    }
+    if (OnFilterRecord) {
+        m_filterRecord = recordIndex;
+        bool accepted = false;
+        try {
+            accepted = OnFilterRecord(this);
+        } catch (...) {
+            m_filterRecord = -1;
+            throw;
+        }
+        m_filterRecord = -1;
+        if (!accepted)
+            return false;
+    }
+    return true;
+}
+
+void TDataSet::RebuildView(qint64 keepId)
+{
+    m_view.clear();
+    for (int i = 0; i < m_records.size(); ++i)
+        if (RecordPassesFilter(i))
+            m_view.append(i);
+    if (keepId)
+        for (int v = 0; v < m_view.size(); ++v)
+            if (m_records[m_view[v]].id == keepId) {
+                m_cur = v;
+                return;
+            }
+    if (m_cur >= m_view.size())
+        m_cur = int(m_view.size()) - 1;
+    if (m_cur < 0 && !m_view.isEmpty())
+        m_cur = 0;
+}
+
+// ---------------------------------------------------------------- navigation
+
+void TDataSet::MoveTo(int viewIndex, bool scrollEvents)
+{
+    if (viewIndex == m_cur)
+        return;
+    if (scrollEvents)
+        Fire(BeforeScroll);
+    m_cur = viewIndex;
+    NotifyScrolled();
+    if (scrollEvents)
+        Fire(AfterScroll);
+}
+
+void TDataSet::First()
+{
+    CheckBrowseMode();
+    if (!m_view.isEmpty())
+        MoveTo(0);
+    m_bof = true;
+    m_eof = m_view.isEmpty();
+}
+
+void TDataSet::Last()
+{
+    CheckBrowseMode();
+    if (!m_view.isEmpty())
+        MoveTo(int(m_view.size()) - 1);
+    m_eof = true;
+    m_bof = m_view.isEmpty();
+}
+
+void TDataSet::Next()
+{
+    CheckBrowseMode();
+    if (m_cur + 1 < m_view.size()) {
+        MoveTo(m_cur + 1);
+        m_bof = m_eof = false;
+    } else {
+        m_eof = true;
+    }
+}
+
+void TDataSet::Prior()
+{
+    CheckBrowseMode();
+    if (m_cur > 0) {
+        MoveTo(m_cur - 1);
+        m_bof = m_eof = false;
+    } else {
+        m_bof = true;
+    }
+}
+
+int TDataSet::MoveBy(int distance)
+{
+    CheckBrowseMode();
+    if (m_view.isEmpty()) {
+        m_bof = m_eof = true;
+        return 0;
+    }
+    const int target = qBound(0, m_cur + distance, int(m_view.size()) - 1);
+    const int moved = target - m_cur;
+    MoveTo(target);
+    m_bof = distance < 0 && moved != distance;
+    m_eof = distance > 0 && moved != distance;
+    return moved;
+}
+
+void TDataSet::SetRecNo(int recNo)
+{
+    CheckBrowseMode();
+    if (m_view.isEmpty())
+        return;
+    MoveTo(qBound(1, recNo, int(m_view.size())) - 1);
+    m_bof = m_eof = false;
+}
+
+// ---------------------------------------------------------------- filter
+
+void TDataSet::SetFilter(const QString &filter)
+{
+    m_filter = filter;
+    m_conditions.reset();
+    if (Active() && m_filtered) {
+        CheckBrowseMode();
+        SetFiltered(true);
+    }
+}
+
+void TDataSet::SetFiltered(bool filtered)
+{
+    if (Active())
+        CheckBrowseMode();
+    m_filtered = filtered;
+    if (!Active())
+        return;
+    if (filtered && !m_filter.trimmed().isEmpty() && !m_conditions) {
+        // "FIELD=value", conditions joined by AND; a value in quotes is a text.
+        auto conds = std::make_shared<std::vector<FilterCondition>>();
+        static const QRegularExpression andSplit(QStringLiteral("\\s+AND\\s+(?=(?:[^']*'[^']*')*[^']*$)"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression condRe(QStringLiteral("^\\s*\"?([^\\s=<>!\"]+)\"?\\s*(=|<>|!=|<=|>=|<|>)\\s*(.*?)\\s*$"));
+        for (const QString &part : m_filter.split(andSplit)) {
+            const QRegularExpressionMatch m = condRe.match(part);
+            if (!m.hasMatch())
+                throw EDatabaseError(QStringLiteral("%1: Invalid filter \"%2\"").arg(Name(), m_filter));
+            FilterCondition c;
+            c.field = FieldByName(m.captured(1))->Index();
+            c.op = m.captured(2) == QLatin1String("!=") ? QStringLiteral("<>") : m.captured(2);
+            QString v = m.captured(3);
+            if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+                c.value = v.mid(1, v.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+            else if (v.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+                c.value = QVariant();
+            else {
+                bool ok = false;
+                const double d = v.toDouble(&ok);
+                c.value = ok ? QVariant(d) : QVariant(v);
+            }
+            conds->push_back(c);
+        }
+        m_conditions = conds;
+    }
+    const TRecord *cur = CurrentRecord();
+    const qint64 keep = cur ? cur->id : 0;
+    RebuildView(keep);
+    const TRecord *now = CurrentRecord();
+    m_bof = m_cur <= 0;
+    m_eof = m_view.isEmpty();
+    NotifyDataSetChanged();
+    if ((now ? now->id : 0) != keep)
+        Fire(AfterScroll);
+}
+
+// ---------------------------------------------------------------- search
+
+QVariantList TDataSet::KeyValuesList(const QVariant &keyValues, int count) const
+{
+    if (count == 1 && keyValues.typeId() != QMetaType::QVariantList)
+        return {keyValues};
+    QVariantList list = keyValues.toList();
+    if (list.size() != count)
+        throw EDatabaseError(QStringLiteral("%1: %2 key values given for %3 key fields").arg(Name()).arg(list.size()).arg(count));
+    return list;
+}
+
+int TDataSet::FindRecord(const QStringList &keyFields, const QVariantList &values, TLocateOptions options)
+{
+    const QList<int> idx = FieldIndexes(keyFields);
+    const bool ci = options & loCaseInsensitive;
+    const bool partial = options & loPartialKey;
+    for (int v = 0; v < m_view.size(); ++v) {
+        const TRecord &r = m_records[m_view[v]];
+        bool match = true;
+        for (int k = 0; k < idx.size() && match; ++k) {
+            const QVariant &stored = r.values[idx[k]];
+            const QVariant &wanted = values[k];
+            const bool numeric = IsNumericFieldType(m_fields[size_t(idx[k])]->DataType());
+            if (partial && !numeric && wanted.typeId() == QMetaType::QString && !isNullValue(stored))
+                match = textOf(stored).startsWith(wanted.toString(), ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+            else
+                match = compareValues(stored, wanted, numeric, ci) == 0;
+        }
+        if (match)
+            return v;
+    }
+    return -1;
+}
+
+bool TDataSet::Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options)
+{
+    CheckBrowseMode();
+    const QStringList keys = splitNames(keyFields);
+    const int found = FindRecord(keys, KeyValuesList(keyValues, int(keys.size())), options);
+    if (found < 0)
+        return false;
+    MoveTo(found);
+    m_bof = m_eof = false;
+    return true;
+}
+
+QVariant TDataSet::Lookup(const QString &keyFields, const QVariant &keyValues, const QString &resultFields)
+{
+    CheckActive();
+    const QStringList keys = splitNames(keyFields);
+    const int found = FindRecord(keys, KeyValuesList(keyValues, int(keys.size())), 0);
+    const QList<int> results = FieldIndexes(splitNames(resultFields));
+    if (found < 0)
+        return QVariant();
+    const TRecord &r = m_records[m_view[found]];
+    if (results.size() == 1)
+        return r.values[results.first()];
+    QVariantList out;
+    for (int i : results)
+        out.append(r.values[i]);
+    return out;
+}
+
+// ---------------------------------------------------------------- bookmarks
+
+TBookmark TDataSet::GetBookmark() const
+{
+    const TRecord *r = CurrentRecord();
+    return r ? r->id : 0;
+}
+
+bool TDataSet::BookmarkValid(TBookmark bookmark) const
+{
+    if (!bookmark || !Active())
+        return false;
+    for (int i : m_view)
+        if (m_records[i].id == bookmark)
+            return true;
+    return false;
+}
+
+void TDataSet::GotoBookmark(TBookmark bookmark)
+{
+    CheckBrowseMode();
+    for (int v = 0; v < m_view.size(); ++v)
+        if (m_records[m_view[v]].id == bookmark) {
+            MoveTo(v);
+            m_bof = m_eof = false;
+            return;
+        }
+    throw EDatabaseError(QStringLiteral("%1: Record not found").arg(Name()));
+}
+
+int TDataSet::CompareBookmarks(TBookmark a, TBookmark b) const
+{
+    int pa = -1, pb = -1;
+    for (int v = 0; v < m_view.size(); ++v) {
+        if (m_records[m_view[v]].id == a)
+            pa = v;
+        if (m_records[m_view[v]].id == b)
+            pb = v;
+    }
+    return pa < pb ? -1 : (pa > pb ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- controls
+
+void TDataSet::DisableControls() { ++m_disableCount; }
+
+void TDataSet::EnableControls()
+{
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount == 0 && m_changedWhileDisabled) {
+        m_changedWhileDisabled = false;
+        NotifyDataSetChanged();
+    }
+}
+
+// ---------------------------------------------------------------- changes
+
+void TDataSet::SetState(TDataSetState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    NotifyStateChanged();
+}
+
+void TDataSet::Edit()
+{
+    CheckActive();
+    if (m_state == TDataSetState::dsEdit || m_state == TDataSetState::dsInsert)
+        return;
+    if (m_view.isEmpty()) {
+        Insert();
+        return;
+    }
+    if (m_readOnly)
+        throw EDatabaseError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(Name()));
+    Fire(BeforeEdit);
+    m_editOldValues = CurrentValues();
+    m_modified = false;
+    SetState(TDataSetState::dsEdit);
+    Fire(AfterEdit);
+}
+
+void TDataSet::Insert() { DoInsert(false); }
+
+void TDataSet::Append() { DoInsert(true); }
+
+void TDataSet::DoInsert(bool atEnd)
+{
+    CheckBrowseMode();
+    if (m_readOnly)
+        throw EDatabaseError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(Name()));
+    Fire(BeforeInsert);
+    Fire(BeforeScroll);
+    TRecord r;
+    r.id = m_nextId++;
+    r.values.resize(FieldCount());
+    const int at = (!atEnd && m_cur >= 0 && m_cur < m_view.size()) ? m_view[m_cur] : int(m_records.size());
+    m_records.insert(at, r);
+    m_insertedIndex = at;
+    RebuildView(r.id);
+    m_editOldValues.clear();
+    m_modified = false;
+    m_bof = false;
+    m_eof = atEnd;
+    m_state = TDataSetState::dsInsert;
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    try {
+        Fire(OnNewRecord);
+    } catch (...) {
+        Cancel();
+        throw;
+    }
+    Fire(AfterInsert);
+    Fire(AfterScroll);
+}
+
+void TDataSet::Post()
+{
+    CheckActive();
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        throw EDatabaseError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(Name()));
+    Fire(BeforePost);
+    TRecord *r = CurrentRecordMutable();
+    Z_ASSERT(r, QStringLiteral("TDataSet.Post: no current record"));
+    for (const auto &f : m_fields)
+        if (f->Required() && f->FieldKind() == TFieldKind::fkData && isNullValue(r->values[f->Index()]))
+            throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(f->DisplayName()));
+    const bool inserting = m_state == TDataSetState::dsInsert;
+    InternalPost(r->values, m_editOldValues, inserting);
+    const qint64 id = r->id;
+    m_insertedIndex = -1;
+    m_editOldValues.clear();
+    m_modified = false;
+    m_state = TDataSetState::dsBrowse;
+    RebuildView(id);
+    m_bof = m_cur <= 0;
+    m_eof = m_view.isEmpty();
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    Fire(AfterPost);
+}
+
+void TDataSet::Cancel()
+{
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        return;
+    Fire(BeforeCancel);
+    const bool inserting = m_state == TDataSetState::dsInsert;
+    if (inserting) {
+        if (m_insertedIndex >= 0 && m_insertedIndex < m_records.size())
+            m_records.removeAt(m_insertedIndex);
+        m_insertedIndex = -1;
+        const int keep = m_cur;
+        m_cur = -1;
+        RebuildView(0);
+        m_cur = m_view.isEmpty() ? -1 : qBound(0, keep, int(m_view.size()) - 1);
+    } else if (TRecord *r = CurrentRecordMutable()) {
+        if (!m_editOldValues.isEmpty())
+            r->values = m_editOldValues;
+    }
+    m_editOldValues.clear();
+    m_modified = false;
+    m_state = TDataSetState::dsBrowse;
+    m_bof = m_cur <= 0;
+    m_eof = m_view.isEmpty();
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    Fire(AfterCancel);
+    if (inserting)
+        Fire(AfterScroll);
+}
+
+void TDataSet::Delete()
+{
+    CheckActive();
+    if (m_state == TDataSetState::dsInsert) {
+        Cancel();
+        return;
+    }
+    if (m_view.isEmpty())
+        throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(Name()));
+    CheckBrowseMode();
+    if (m_readOnly)
+        throw EDatabaseError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(Name()));
+    Fire(BeforeDelete);
+    Fire(BeforeScroll);
+    const int index = m_view[m_cur];
+    InternalDelete(m_records[index].values);
+    m_records.removeAt(index);
+    const int keep = m_cur;
+    RebuildView(0);
+    m_cur = m_view.isEmpty() ? -1 : qMin(keep, int(m_view.size()) - 1);
+    m_bof = m_cur <= 0;
+    m_eof = m_view.isEmpty();
+    NotifyDataSetChanged();
+    Fire(AfterDelete);
+    Fire(AfterScroll);
+}
+
+void TDataSet::RefreshRecord()
+{
+    CheckActive();
+    CheckBrowseMode();
+    TRecord *r = CurrentRecordMutable();
+    if (!r)
+        return;
+    const qint64 id = r->id;
+    const std::optional<QVector<QVariant>> fresh = InternalRefreshRecord(r->values);
+    // The statement may have reached other data sets; find the record again.
+    int index = -1;
+    for (int i = 0; i < m_records.size(); ++i)
+        if (m_records[i].id == id)
+            index = i;
+    if (index < 0)
+        return;
+    if (!fresh) {
+        // The row is gone on the server: so is the record.
+        m_records.removeAt(index);
+        const int keep = m_cur;
+        RebuildView(0);
+        m_cur = m_view.isEmpty() ? -1 : qMin(keep, int(m_view.size()) - 1);
+        m_eof = m_view.isEmpty();
+        NotifyDataSetChanged();
+        Fire(AfterScroll);
+        return;
+    }
+    m_records[index].values = *fresh;
+    RebuildView(id);
+    NotifyRecordChanged(nullptr);
+}
+
+// ---------------------------------------------------------------- notification
+
+void TDataSet::Fire(const TDataSetNotifyEvent &event)
+{
+    if (event)
+        event(this);
+}
+
+void TDataSet::AttachSource(TDataSource *source)
+{
+    if (!m_sources.contains(source))
+        m_sources.append(source);
+}
+
+void TDataSet::DetachSource(TDataSource *source) { m_sources.removeAll(source); }
+
+void TDataSet::NotifyDataSetChanged()
+{
+    if (m_disableCount > 0) {
+        m_changedWhileDisabled = true;
+        return;
+    }
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->SendDataSetChanged();
+}
+
+void TDataSet::NotifyScrolled()
+{
+    if (m_disableCount > 0) {
+        m_changedWhileDisabled = true;
+        return;
+    }
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->SendScrolled();
+}
+
+void TDataSet::NotifyRecordChanged(TField *field)
+{
+    if (m_disableCount > 0) {
+        m_changedWhileDisabled = true;
+        return;
+    }
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->SendRecordChanged(field);
+}
+
+void TDataSet::NotifyStateChanged()
+{
+    if (m_disableCount > 0)
+        return;
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->SendStateChanged();
+}
+
+void TDataSet::NotifyLayoutChanged()
+{
+    if (m_disableCount > 0) {
+        m_changedWhileDisabled = true;
+        return;
+    }
+    const QList<TDataSource *> sources = m_sources;
+    for (TDataSource *s : sources)
+        s->SendLayoutChanged();
+}

@@ -1,0 +1,4 @@
+#include "OraQuery.h"
+
+TOraQuery::~TOraQuery() = default;
+TSmartQuery::~TSmartQuery() = default;

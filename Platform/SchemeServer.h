@@ -1,0 +1,66 @@
+#pragma once
+// The scheme's server-side procedures of the embedded backend: C++ bodies
+// registered by package and name, resolved from the dotted names the console
+// writes ("ZANDRELL5.MENUPACK.INS_MENUGRP", "ZANDRELL5.GET_CURRCONFIG",
+// "MENUPACK.UPD_RIGHT"). A scheme offers a package or procedure only when its
+// SERVER_OBJECTS table lists it; anything else is PLS-00201, as on Oracle.
+#include "OraSession.h"
+#include "PlatformExport.h"
+#include "ResultSet.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class TSqliteConnection;
+
+class PLATFORM_EXPORT TServerCall {
+public:
+    TServerCall(TSqliteConnection &connection, QString scheme, QVariantList &args)
+        : conn(connection), scheme(std::move(scheme)), args(args)
+    {
+    }
+    TSqliteConnection &conn;
+    const QString scheme;
+    // The arguments by position (without the result); out arguments are written here.
+    QVariantList &args;
+    // A function returning rows puts them here.
+    std::shared_ptr<const TResultSet> cursor;
+
+    // "\"ZANDRELL5\".TABLE": a table of the call's scheme.
+    QString T(const QString &table) const;
+    bool IsNull(int i) const;
+    QString Str(int i) const;
+    qlonglong Int(int i) const; // raises ORA-01722 for a text that is no number
+    void SetOut(int i, const QVariant &value);
+};
+
+struct TServerProc {
+    QString package; // empty: a procedure or function of the scheme itself
+    QString name;
+    QList<TProcArgInfo> args; // RESULT (ptResult) first for a function
+    bool writes = false;      // changes data: runs inside the session's write transaction
+    std::function<QVariant(TServerCall &)> body;
+
+    bool IsFunction() const { return !args.isEmpty() && args.first().direction == TParamType::ptResult; }
+    int InputCount() const { return int(args.size()) - (IsFunction() ? 1 : 0); }
+};
+
+struct TResolvedProc {
+    QString scheme;
+    const TServerProc *proc = nullptr;
+    QString fullName; // SCHEME.PACKAGE.NAME
+};
+
+PLATFORM_EXPORT void RegisterServerProc(TServerProc proc);
+// Finds a procedure for a dotted name; raises ORA-06550 / PLS-00201 when there is none.
+PLATFORM_EXPORT TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedName);
+// Runs it (inside a savepoint when it writes: a failure leaves nothing behind).
+PLATFORM_EXPORT QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
+                                        std::shared_ptr<const TResultSet> *cursor);
+// A function used inside a query (Z$CALL); must not write.
+PLATFORM_EXPORT QVariant CallServerFunction(TSqliteConnection &conn, const QString &dottedName, QVariantList args);
+// Raised by a procedure for its own refusals.
+[[noreturn]] PLATFORM_EXPORT void RaiseApplicationError(int code, const QString &text);

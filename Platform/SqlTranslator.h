@@ -1,0 +1,12 @@
+#pragma once
+// Oracle SQL to SQLite SQL, token by token and no further than the console
+// needs: scheme-qualified package functions inside a query become calls of
+// the backend's Z$CALL function, SYSDATE becomes a function call, MINUS
+// becomes EXCEPT, a trailing ";" goes. NVL, NVL2, DECODE, UPPER, LOWER,
+// TO_CHAR and TO_NUMBER are SQL functions of the connection; "||",
+// scheme-qualified names (attached databases) and DUAL (a view) work as written.
+#include "PlatformExport.h"
+
+#include <QString>
+
+PLATFORM_EXPORT QString TranslateOracleSql(const QString &sql);

@@ -1,0 +1,267 @@
+#include "SqliteBackend.h"
+
+#include "PlsqlBlock.h"
+#include "SchemeServer.h"
+#include "SqlLexer.h"
+#include "SqlTranslator.h"
+#include "SqliteConnection.h"
+#include "UserProcs.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+enum class TStatementKind { Query, Dml, Block, Commit, Rollback, AlterSession, Account, Other };
+
+TStatementKind KindOf(const QList<TSqlToken> &t)
+{
+    if (t.isEmpty())
+        return TStatementKind::Other;
+    const TSqlToken &f = t.first();
+    if (f.isWord("SELECT") || f.isWord("WITH") || f.isOp("("))
+        return TStatementKind::Query;
+    if (f.isWord("BEGIN") || f.isWord("DECLARE"))
+        return TStatementKind::Block;
+    if (f.isWord("COMMIT"))
+        return TStatementKind::Commit;
+    if (f.isWord("ROLLBACK"))
+        return TStatementKind::Rollback;
+    if (f.isWord("ALTER") && t.size() > 1 && t[1].isWord("SESSION"))
+        return TStatementKind::AlterSession;
+    if ((f.isWord("CREATE") || f.isWord("ALTER") || f.isWord("DROP")) && t.size() > 1 && t[1].isWord("USER"))
+        return TStatementKind::Account;
+    return TStatementKind::Dml;
+}
+
+} // namespace
+
+TSqliteBackend::TSqliteBackend() = default;
+TSqliteBackend::~TSqliteBackend() { Disconnect(); }
+
+void TSqliteBackend::Connect(const TConnectParams &params)
+{
+    Disconnect();
+    if (params.server.path.isEmpty())
+        RaiseOraError(OraErr::UnknownService,
+                      QStringLiteral("TNS:could not resolve the connect identifier specified (%1: no Path in %2)")
+                          .arg(params.server.name, ServersIniPath()));
+    auto connection = std::make_unique<TSqliteConnection>();
+    connection->Open(params.server.path, false);
+    CheckLogin(*connection, params.username, params.password);
+    connection->SessionUser = params.username.trimmed().toUpper();
+    if (!params.options.DateFormat.isEmpty())
+        connection->Nls.insert(QStringLiteral("NLS_DATE_FORMAT"), params.options.DateFormat);
+    m_connection = std::move(connection);
+}
+
+void TSqliteBackend::OpenAsAdministrator(const QString &folder, bool create)
+{
+    Disconnect();
+    auto connection = std::make_unique<TSqliteConnection>();
+    connection->Administrator = true;
+    connection->SessionUser = QStringLiteral("SYS");
+    connection->Open(folder, create);
+    m_connection = std::move(connection);
+}
+
+void TSqliteBackend::CreateScheme(const QString &scheme)
+{
+    if (!m_connection || !m_connection->Administrator)
+        RaiseOraError(OraErr::InsufficientPrivileges, QStringLiteral("insufficient privileges"));
+    m_connection->AttachScheme(scheme, true);
+}
+
+void TSqliteBackend::Disconnect()
+{
+    if (m_connection) {
+        m_connection->Close(); // uncommitted changes are rolled back
+        m_connection.reset();
+    }
+}
+
+bool TSqliteBackend::Connected() const { return m_connection && m_connection->IsOpen(); }
+
+TExecResult TSqliteBackend::Execute(const QString &sql, TOraParams &params)
+{
+    if (!Connected())
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    TSqliteConnection &c = *m_connection;
+    const QList<TSqlToken> toks = SignificantTokens(sql);
+    TExecResult result;
+    switch (KindOf(toks)) {
+    case TStatementKind::Query:
+        result.hasRows = true;
+        result.rows = c.Query(TranslateOracleSql(sql), params);
+        return result;
+    case TStatementKind::Commit:
+        c.Commit();
+        return result;
+    case TStatementKind::Rollback:
+        c.Rollback();
+        return result;
+    case TStatementKind::AlterSession: {
+        // ALTER SESSION SET NAME = 'value' [NAME = 'value' ...]: kept for the session.
+        static const QRegularExpression re(QStringLiteral("([A-Za-z_]+)\\s*=\\s*('(?:[^']|'')*'|[^\\s;]+)"));
+        const int set = int(sql.indexOf(QLatin1String("SET"), 0, Qt::CaseInsensitive));
+        if (set < 0)
+            RaiseOraError(922, QStringLiteral("missing or invalid option"));
+        auto it = re.globalMatch(sql.mid(set + 3));
+        bool any = false;
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            QString value = m.captured(2);
+            if (value.startsWith(QLatin1Char('\'')))
+                value = value.mid(1, value.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+            c.Nls.insert(m.captured(1).toUpper(), value);
+            any = true;
+        }
+        if (!any)
+            RaiseOraError(922, QStringLiteral("missing or invalid option"));
+        return result;
+    }
+    case TStatementKind::Account:
+        ExecAccountStatement(c, sql);
+        return result;
+    case TStatementKind::Block:
+        RunBlock(sql, params);
+        return result;
+    case TStatementKind::Dml:
+    case TStatementKind::Other:
+        break;
+    }
+    c.BeginWrite();
+    result.rowsAffected = c.Exec(TranslateOracleSql(sql), params);
+    return result;
+}
+
+QVariant TSqliteBackend::Evaluate(const QString &expression, const TOraParams &params)
+{
+    const TResultSet r = m_connection->Query(TranslateOracleSql(QStringLiteral("SELECT ") + expression), params);
+    return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
+}
+
+void TSqliteBackend::RunBlock(const QString &sql, TOraParams &params)
+{
+    TSqliteConnection &c = *m_connection;
+    const QList<TPlsqlStep> steps = ParsePlsqlBlock(sql);
+    // The block's changes since its last COMMIT go together: a failure undoes them all.
+    bool savepoint = false;
+    auto ensureWrite = [&] {
+        c.BeginWrite();
+        if (!savepoint) {
+            c.Exec(QStringLiteral("SAVEPOINT zblock"));
+            savepoint = true;
+        }
+    };
+    auto bindOf = [&](const QString &name) -> TOraParam & {
+        TOraParam *p = params.FindParam(name);
+        if (!p)
+            RaiseOraError(1008, QStringLiteral("not all variables bound (%1)").arg(name));
+        return *p;
+    };
+    try {
+        for (const TPlsqlStep &step : steps) {
+            switch (step.kind) {
+            case TPlsqlStep::Null:
+                break;
+            case TPlsqlStep::Commit:
+                c.Commit();
+                savepoint = false;
+                break;
+            case TPlsqlStep::Rollback:
+                c.Rollback();
+                savepoint = false;
+                break;
+            case TPlsqlStep::Sql:
+                ensureWrite();
+                c.Exec(TranslateOracleSql(step.text), params);
+                break;
+            case TPlsqlStep::Assign:
+                bindOf(step.resultBind).SetAsVariant(Evaluate(step.text, params));
+                break;
+            case TPlsqlStep::Call: {
+                const TResolvedProc proc = ResolveServerProc(c, step.target);
+                if (!step.resultBind.isEmpty() && !proc.proc->IsFunction())
+                    RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00222: no function with name "
+                                                                     "'%1' exists in this scope")
+                                                          .arg(proc.proc->name));
+                if (step.resultBind.isEmpty() && proc.proc->IsFunction())
+                    RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00221: '%1' is not a procedure "
+                                                                     "or is undefined")
+                                                          .arg(proc.proc->name));
+                QVariantList args;
+                for (const TPlsqlArg &a : step.args)
+                    args.append(a.bind.isEmpty() ? Evaluate(a.expression, params) : bindOf(a.bind).AsVariant());
+                if (proc.proc->writes)
+                    ensureWrite();
+                std::shared_ptr<const TResultSet> cursor;
+                const QVariant value = CallServerProc(c, proc, args, &cursor);
+                // Out arguments go back into their parameters.
+                const int offset = proc.proc->IsFunction() ? 1 : 0;
+                for (int i = 0; i < step.args.size(); ++i) {
+                    const TProcArgInfo &info = proc.proc->args[i + offset];
+                    if (!step.args[i].bind.isEmpty() && info.direction != TParamType::ptInput)
+                        bindOf(step.args[i].bind).SetAsVariant(args.value(i));
+                }
+                if (!step.resultBind.isEmpty()) {
+                    TOraParam &r = bindOf(step.resultBind);
+                    if (cursor)
+                        r.SetAsCursor(cursor);
+                    else
+                        r.SetAsVariant(value);
+                }
+                break;
+            }
+            }
+        }
+        if (savepoint)
+            c.Exec(QStringLiteral("RELEASE zblock"));
+    } catch (...) {
+        if (savepoint && c.InTransaction()) {
+            try {
+                c.Exec(QStringLiteral("ROLLBACK TO zblock"));
+                c.Exec(QStringLiteral("RELEASE zblock"));
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void TSqliteBackend::Commit()
+{
+    if (Connected())
+        m_connection->Commit();
+}
+
+void TSqliteBackend::Rollback()
+{
+    if (Connected())
+        m_connection->Rollback();
+}
+
+bool TSqliteBackend::InTransaction() const { return Connected() && m_connection->InTransaction(); }
+
+QList<TProcArgInfo> TSqliteBackend::DescribeProcedure(const QString &name)
+{
+    if (!Connected())
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    return ResolveServerProc(*m_connection, name).proc->args;
+}
+
+QString TSqliteBackend::NlsValue(const QString &name) const
+{
+    return Connected() ? m_connection->Nls.value(name.toUpper()) : QString();
+}
+
+void TSqliteBackend::Prepare(const QString &sql)
+{
+    if (!Connected())
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    const QList<TSqlToken> toks = SignificantTokens(sql);
+    const TStatementKind kind = KindOf(toks);
+    if (kind == TStatementKind::Query || kind == TStatementKind::Dml)
+        m_connection->Check(TranslateOracleSql(sql));
+    else if (kind == TStatementKind::Block)
+        ParsePlsqlBlock(sql);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The embedded backend: a server is a folder of SQLite files, one accounts
+// database (accounts.db: the log-in accounts with salted password hashes) and
+// one file per scheme (ZANDRELL5.db), attached under the scheme's name so
+// that "ZANDRELL5.V_ACCESS" works as written. The Oracle SQL of the console is
+// translated on the way in (SqlTranslator), and the scheme's server-side
+// procedures are C++ procedures (SchemeServer).
+//
+// Transactions: a session writes inside one transaction from its first change
+// to its Commit; other sessions see the change only then. Files are in WAL
+// mode with a busy timeout, so two processes work on one server at once.
+#include "DbBackend.h"
+
+struct sqlite3;
+class TSqliteConnection;
+
+class PLATFORM_EXPORT TSqliteBackend : public TDbBackend {
+public:
+    TSqliteBackend();
+    ~TSqliteBackend() override;
+
+    void Connect(const TConnectParams &params) override;
+    void Disconnect() override;
+    bool Connected() const override;
+    TExecResult Execute(const QString &sql, TOraParams &params) override;
+    void Commit() override;
+    void Rollback() override;
+    bool InTransaction() const override;
+    QList<TProcArgInfo> DescribeProcedure(const QString &name) override;
+    QString NlsValue(const QString &name) const override;
+    void Prepare(const QString &sql) override;
+
+    // Opens a server folder without a log-in, as its administrator (the build
+    // tool): may create scheme files and accounts. create: make the folder and
+    // the accounts database when missing.
+    void OpenAsAdministrator(const QString &folder, bool create);
+    // Administrator only: adds an empty scheme file and attaches it.
+    void CreateScheme(const QString &scheme);
+
+    TSqliteConnection *Connection() const { return m_connection.get(); }
+
+private:
+    void RunBlock(const QString &sql, TOraParams &params);
+    QVariant Evaluate(const QString &expression, const TOraParams &params);
+
+    std::unique_ptr<TSqliteConnection> m_connection;
+};

@@ -1,0 +1,756 @@
+#include "SqliteConnection.h"
+
+#include "SchemeServer.h"
+#include "SqlLexer.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QThread>
+
+#include <sqlite3.h>
+
+namespace {
+
+QAtomicInt g_counter;
+
+QString text16(sqlite3_value *v)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+QVariant variantOf(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return text16(v);
+    case SQLITE_BLOB:
+        return QByteArray(reinterpret_cast<const char *>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
+    default:
+        return QVariant();
+    }
+}
+
+void resultVariant(sqlite3_context *ctx, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        sqlite3_result_int64(ctx, v.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_result_double(ctx, v.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_result_blob(ctx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QString s = v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                                             : v.toString();
+        if (s.isEmpty()) {
+            sqlite3_result_null(ctx); // Oracle has no empty text
+            return;
+        }
+        const QByteArray u = s.toUtf8();
+        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+TSqliteConnection *connOf(sqlite3_context *ctx) { return static_cast<TSqliteConnection *>(sqlite3_user_data(ctx)); }
+
+void fnNvl(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) != SQLITE_NULL ? argv[0] : argv[1]);
+}
+
+void fnNvl2(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) != SQLITE_NULL ? argv[1] : argv[2]);
+}
+
+// DECODE(expr, search1, result1, ..., [default]); NULL matches NULL as on Oracle.
+void fnDecode(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (argc < 3) {
+        sqlite3_result_error(ctx, "ORA-00938: not enough arguments for function", -1);
+        return;
+    }
+    const QVariant e = variantOf(argv[0]);
+    int i = 1;
+    for (; i + 1 < argc; i += 2) {
+        const QVariant s = variantOf(argv[i]);
+        const bool both = e.isNull() && s.isNull();
+        bool same = both;
+        if (!both && !e.isNull() && !s.isNull()) {
+            bool a = false, b = false;
+            const double x = e.toDouble(&a), y = s.toDouble(&b);
+            same = (a && b) ? x == y : e.toString() == s.toString();
+        }
+        if (same) {
+            sqlite3_result_value(ctx, argv[i + 1]);
+            return;
+        }
+    }
+    if (i < argc)
+        sqlite3_result_value(ctx, argv[i]);
+    else
+        sqlite3_result_null(ctx);
+}
+
+void fnUpper(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        sqlite3_result_null(ctx);
+    else
+        resultVariant(ctx, text16(argv[0]).toUpper());
+}
+
+void fnLower(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        sqlite3_result_null(ctx);
+    else
+        resultVariant(ctx, text16(argv[0]).toLower());
+}
+
+void fnSysdate(sqlite3_context *ctx, int, sqlite3_value **)
+{
+    resultVariant(ctx, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+void fnSessionUser(sqlite3_context *ctx, int, sqlite3_value **) { resultVariant(ctx, connOf(ctx)->SessionUser); }
+
+void fnToChar(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const QVariant v = variantOf(argv[0]);
+    if (v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble())))
+        resultVariant(ctx, QString::number(qint64(v.toDouble())));
+    else
+        resultVariant(ctx, v.isNull() ? QVariant() : QVariant(v.toString()));
+}
+
+void fnToNumber(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const QVariant v = variantOf(argv[0]);
+    if (v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    bool ok = false;
+    const double d = v.toString().trimmed().toDouble(&ok);
+    if (!ok) {
+        sqlite3_result_error(ctx, "ORA-01722: invalid number", -1);
+        return;
+    }
+    if (d == double(qint64(d)))
+        sqlite3_result_int64(ctx, qint64(d));
+    else
+        sqlite3_result_double(ctx, d);
+}
+
+// Z$CALL('SCHEME.PACKAGE.FUNCTION', args...): a server function inside a query.
+void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (argc < 1) {
+        sqlite3_result_error(ctx, "ORA-00938: not enough arguments for function", -1);
+        return;
+    }
+    QVariantList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(variantOf(argv[i]));
+    try {
+        resultVariant(ctx, CallServerFunction(*connOf(ctx), text16(argv[0]), args));
+    } catch (const EDAError &e) {
+        sqlite3_result_error(ctx, e.message().toUtf8().constData(), -1);
+    } catch (const std::exception &e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+int authorizer(void *user, int action, const char *a, const char *b, const char *dbName, const char *)
+{
+    auto *c = static_cast<TSqliteConnection *>(user);
+    if (c->IsInternal() || c->Administrator)
+        return SQLITE_OK;
+    const bool accounts = dbName && qstrcmp(dbName, "main") == 0;
+    switch (action) {
+    case SQLITE_READ:
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+        return accounts ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+    case SQLITE_PRAGMA:
+        return SQLITE_DENY;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_CREATE_TEMP_INDEX:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_DROP_TEMP_INDEX:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_DROP_TEMP_TRIGGER:
+    case SQLITE_DROP_TEMP_VIEW:
+    case SQLITE_ALTER_TABLE:
+        return SQLITE_DENY;
+    default:
+        Q_UNUSED(a);
+        Q_UNUSED(b);
+        return SQLITE_OK;
+    }
+}
+
+// The declared type of a column as the Oracle client would report it.
+void typeOfDecl(const QString &declared, TColumnInfo *col)
+{
+    const QString d = declared.trimmed().toUpper();
+    static const QRegularExpression sizeRe(QStringLiteral("\\(\\s*(\\d+)\\s*(?:,\\s*(-?\\d+)\\s*)?\\)"));
+    const QRegularExpressionMatch m = sizeRe.match(d);
+    const int precision = m.hasMatch() ? m.captured(1).toInt() : 0;
+    const int scale = m.hasMatch() && !m.captured(2).isEmpty() ? m.captured(2).toInt() : 0;
+    if (d.contains(QLatin1String("CHAR")) || d.startsWith(QLatin1String("TEXT")) || d.startsWith(QLatin1String("VARCHAR"))) {
+        col->type = d.startsWith(QLatin1String("CHAR")) || d.startsWith(QLatin1String("NCHAR")) ? TFieldType::ftFixedChar
+                                                                                                   : TFieldType::ftString;
+        col->size = precision;
+    } else if (d.startsWith(QLatin1String("CLOB")) || d.startsWith(QLatin1String("NCLOB")) ||
+               d.startsWith(QLatin1String("LONG"))) {
+        col->type = TFieldType::ftMemo;
+    } else if (d.startsWith(QLatin1String("BLOB")) || d.startsWith(QLatin1String("RAW"))) {
+        col->type = TFieldType::ftBlob;
+    } else if (d.startsWith(QLatin1String("DATE"))) {
+        col->type = TFieldType::ftDateTime;
+    } else if (d.startsWith(QLatin1String("TIMESTAMP"))) {
+        col->type = TFieldType::ftTimeStamp;
+    } else if (d.startsWith(QLatin1String("INT"))) {
+        col->type = TFieldType::ftInteger;
+    } else if (d.startsWith(QLatin1String("NUMBER")) || d.startsWith(QLatin1String("NUMERIC")) ||
+               d.startsWith(QLatin1String("DECIMAL"))) {
+        col->type = (m.hasMatch() && scale == 0 && precision <= 9) ? TFieldType::ftInteger
+                    : (m.hasMatch() && scale == 0)                 ? TFieldType::ftLargeint
+                                                                   : TFieldType::ftFloat;
+    } else if (d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("REAL")) ||
+               d.startsWith(QLatin1String("DOUBLE"))) {
+        col->type = TFieldType::ftFloat;
+    } else {
+        col->type = TFieldType::ftUnknown; // decided by the values
+    }
+}
+
+void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(st, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(st, index, v.toLongLong());
+        return;
+    case QMetaType::Double:
+        sqlite3_bind_double(st, index, v.toDouble());
+        return;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    case QMetaType::QDateTime:
+    case QMetaType::QDate: {
+        const QByteArray u = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+        sqlite3_bind_text(st, index, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        const QString s = v.toString();
+        if (s.isEmpty()) {
+            sqlite3_bind_null(st, index); // Oracle has no empty text
+            return;
+        }
+        const QByteArray u = s.toUtf8();
+        sqlite3_bind_text(st, index, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+struct Stmt {
+    sqlite3_stmt *st = nullptr;
+    ~Stmt() { sqlite3_finalize(st); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- errors
+
+EDAError OraErrorOfSqlite(int rc, const QString &message)
+{
+    static const QRegularExpression ora(QStringLiteral("^ORA-(\\d{5}):"));
+    const QRegularExpressionMatch om = ora.match(message);
+    if (om.hasMatch())
+        return EDAError(om.captured(1).toInt(), message);
+    const int primary = rc & 0xff;
+    auto make = [](int code, const QString &text) { return EDAError(code, OraMessage(code, text)); };
+    if (message.startsWith(QLatin1String("no such table")) || message.startsWith(QLatin1String("no such view")))
+        return make(OraErr::TableOrViewMissing,
+                    QStringLiteral("table or view does not exist (%1)").arg(message.section(QLatin1Char(':'), 1).trimmed()));
+    if (primary == SQLITE_AUTH || message.contains(QLatin1String("not authorized")))
+        return make(OraErr::TableOrViewMissing, QStringLiteral("table or view does not exist"));
+    if (message.startsWith(QLatin1String("no such column")))
+        return make(OraErr::InvalidIdentifier,
+                    QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
+    if (message.startsWith(QLatin1String("no such function")) || message.startsWith(QLatin1String("wrong number of arguments")))
+        return make(OraErr::InvalidIdentifier,
+                    QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
+    if (message.startsWith(QLatin1String("UNIQUE constraint failed")) || message.contains(QLatin1String("PRIMARY KEY")))
+        return make(OraErr::UniqueConstraint, QStringLiteral("unique constraint (%1) violated")
+                                                  .arg(message.section(QLatin1Char(':'), 1).trimmed()));
+    if (message.startsWith(QLatin1String("NOT NULL constraint failed")))
+        return make(OraErr::NotNullViolation,
+                    QStringLiteral("cannot insert NULL into (%1)").arg(message.section(QLatin1Char(':'), 1).trimmed()));
+    if (message.startsWith(QLatin1String("FOREIGN KEY constraint failed")))
+        return make(OraErr::ChildRecordFound, QStringLiteral("integrity constraint violated - child record found"));
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return make(OraErr::NoSessionLock,
+                    QStringLiteral("resource busy and acquire with NOWAIT specified or timeout expired (%1)").arg(message));
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN || primary == SQLITE_CORRUPT || primary == SQLITE_IOERR ||
+        primary == SQLITE_READONLY || primary == SQLITE_PERM)
+        return make(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file - %1").arg(message));
+    if (message.contains(QLatin1String("syntax error")) || message.contains(QLatin1String("incomplete input")))
+        return make(OraErr::InvalidSql, QStringLiteral("invalid SQL statement (%1)").arg(message));
+    return make(OraErr::InvalidSql, message);
+}
+
+void RaiseSqliteError(sqlite3 *db, int rc, const QString &context)
+{
+    QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    EDAError e = OraErrorOfSqlite(db ? sqlite3_extended_errcode(db) : rc, message);
+    if (!context.isEmpty() && e.ErrorCode() == OraErr::DataFileUnusable)
+        e.setMessage(e.message() + QStringLiteral(" (%1)").arg(context));
+    throw e;
+}
+
+// ---------------------------------------------------------------- opening
+
+TSqliteConnection::TSqliteConnection() = default;
+
+TSqliteConnection::~TSqliteConnection() { Close(); }
+
+bool TSqliteConnection::IsValidSchemeName(const QString &name)
+{
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z][A-Za-z0-9_$#]{0,29}$"));
+    return re.match(name).hasMatch() && name.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0 &&
+           name.compare(QLatin1String("temp"), Qt::CaseInsensitive) != 0;
+}
+
+void TSqliteConnection::Open(const QString &folder, bool create)
+{
+    Close();
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        if (!create || !QDir().mkpath(folder))
+            RaiseOraError(OraErr::DataFileUnusable,
+                          QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
+    }
+    const QString accounts = dir.filePath(AccountsFileName());
+    if (!QFileInfo::exists(accounts) && !create)
+        RaiseOraError(OraErr::DataFileUnusable,
+                      QStringLiteral("cannot identify/lock data file - the accounts database \"%1\" does not exist").arg(accounts));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        RaiseOraError(OraErr::DriverMissing, QStringLiteral("the Qt SQL driver QSQLITE is not installed"));
+
+    m_connectionName = QStringLiteral("zandrell-sqlite-%1").arg(g_counter.fetchAndAddRelaxed(1));
+    m_qdb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    m_qdb.setDatabaseName(accounts);
+    m_qdb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!m_qdb.open()) {
+        const QString why = m_qdb.lastError().text();
+        Close();
+        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(accounts, why));
+    }
+    const QVariant h = m_qdb.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(h.data())) {
+        Close();
+        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("no SQLite handle for \"%1\"").arg(accounts));
+    }
+    m_db = *static_cast<sqlite3 *const *>(h.data());
+    m_folder = dir.absolutePath();
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(m_db, 1);
+    try {
+        InternalScope internal(*this);
+        ProbeFile(QStringLiteral("main"), accounts);
+        Exec(QStringLiteral("PRAGMA main.journal_mode=WAL"));
+        Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS main.ACCOUNTS (USERNAME VARCHAR2(30) PRIMARY KEY, "
+                            "PASSWORD_HASH VARCHAR2(200) NOT NULL, LOCKED NUMBER(1) DEFAULT 0 NOT NULL, "
+                            "CREATED DATE)"));
+        RegisterFunctions();
+        sqlite3_set_authorizer(m_db, authorizer, this);
+        QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
+        for (const QString &file : files) {
+            const QString scheme = QFileInfo(file).completeBaseName();
+            if (file.compare(AccountsFileName(), Qt::CaseInsensitive) == 0 || !IsValidSchemeName(scheme))
+                continue;
+            AttachScheme(scheme, false);
+        }
+        CreateTempViews();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TSqliteConnection::ProbeFile(const QString &schema, const QString &path)
+{
+    Stmt s;
+    const QByteArray sql = QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master").arg(schema).toUtf8();
+    int rc = sqlite3_prepare_v2(m_db, sql.constData(), -1, &s.st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(s.st);
+    if (rc != SQLITE_ROW)
+        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2")
+                                                    .arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
+{
+    if (!IsValidSchemeName(scheme))
+        RaiseOraError(OraErr::InvalidIdentifier, QStringLiteral("\"%1\": invalid scheme name").arg(scheme));
+    const QString name = scheme.toUpper();
+    if (HasScheme(name))
+        return;
+    const QString path = QDir(m_folder).filePath(name + QStringLiteral(".db"));
+    QString existing;
+    for (const QString &f : QDir(m_folder).entryList({QStringLiteral("*.db")}, QDir::Files))
+        if (QFileInfo(f).completeBaseName().compare(name, Qt::CaseInsensitive) == 0)
+            existing = QDir(m_folder).filePath(f);
+    if (existing.isEmpty() && !create)
+        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\"").arg(path));
+    InternalScope internal(*this);
+    TOraParams p;
+    p.Add(QStringLiteral("F")).SetAsString(existing.isEmpty() ? path : existing);
+    Exec(QStringLiteral("ATTACH DATABASE :F AS \"%1\"").arg(name), p);
+    ProbeFile(name, existing.isEmpty() ? path : existing);
+    Exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(name));
+    m_schemes.append(name);
+    if (!create)
+        return;
+    CreateTempViews();
+}
+
+bool TSqliteConnection::HasScheme(const QString &scheme) const { return m_schemes.contains(scheme, Qt::CaseInsensitive); }
+
+bool TSqliteConnection::SchemeHasObject(const QString &scheme, const QString &objectName) const
+{
+    if (!HasScheme(scheme))
+        return false;
+    auto *self = const_cast<TSqliteConnection *>(this);
+    InternalScope internal(*self);
+    const QString s = scheme.toUpper();
+    if (self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
+                         .arg(s))
+            .toInt() == 0)
+        return false;
+    return self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".SERVER_OBJECTS WHERE upper(OBJECT_NAME) = upper(?)").arg(s),
+                        {objectName})
+               .toInt() > 0;
+}
+
+void TSqliteConnection::Close()
+{
+    if (m_db && InTransaction()) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    m_db = nullptr;
+    m_schemes.clear();
+    if (!m_connectionName.isEmpty()) {
+        m_qdb.close();
+        m_qdb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        m_connectionName.clear();
+    }
+}
+
+void TSqliteConnection::RegisterFunctions()
+{
+    struct Fn {
+        const char *name;
+        int argc;
+        void (*fn)(sqlite3_context *, int, sqlite3_value **);
+        bool deterministic;
+    };
+    static const Fn fns[] = {
+        {"NVL", 2, fnNvl, true},           {"NVL2", 3, fnNvl2, true},       {"DECODE", -1, fnDecode, true},
+        {"UPPER", 1, fnUpper, true},       {"LOWER", 1, fnLower, true},     {"ZSYSDATE", 0, fnSysdate, false},
+        {"SYS_SESSION_USER", 0, fnSessionUser, false}, {"TO_CHAR", 1, fnToChar, true},
+        {"TO_CHAR", 2, fnToChar, true},    {"TO_NUMBER", 1, fnToNumber, true}, {"Z$CALL", -1, fnCall, false},
+    };
+    for (const Fn &f : fns) {
+        const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
+        const int rc = sqlite3_create_function_v2(m_db, f.name, f.argc, flags, this, f.fn, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            RaiseSqliteError(m_db, rc, QString::fromLatin1(f.name));
+    }
+}
+
+void TSqliteConnection::CreateTempViews()
+{
+    InternalScope internal(*this);
+    Exec(QStringLiteral("DROP VIEW IF EXISTS temp.DUAL"));
+    Exec(QStringLiteral("CREATE TEMP VIEW DUAL AS SELECT 'X' AS DUMMY"));
+    QStringList parts;
+    for (const QString &s : m_schemes) {
+        parts.append(QStringLiteral("SELECT '%1' AS OWNER, UPPER(name) AS OBJECT_NAME, UPPER(type) AS OBJECT_TYPE "
+                                    "FROM \"%1\".sqlite_master WHERE type IN ('table','view')")
+                         .arg(s));
+        if (Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
+                       .arg(s))
+                .toInt() > 0)
+            parts.append(QStringLiteral("SELECT '%1', UPPER(OBJECT_NAME), UPPER(OBJECT_TYPE) FROM \"%1\".SERVER_OBJECTS").arg(s));
+    }
+    if (parts.isEmpty())
+        parts.append(QStringLiteral("SELECT NULL AS OWNER, NULL AS OBJECT_NAME, NULL AS OBJECT_TYPE WHERE 0"));
+    Exec(QStringLiteral("DROP VIEW IF EXISTS temp.ALL_OBJECTS"));
+    Exec(QStringLiteral("CREATE TEMP VIEW ALL_OBJECTS AS ") + parts.join(QStringLiteral(" UNION ALL ")));
+}
+
+// ---------------------------------------------------------------- statements
+
+TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params, const QVariantList *positional,
+                                   bool wantRows)
+{
+    if (!m_db)
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    const QByteArray utf8 = sql.toUtf8();
+    Stmt s;
+    const char *tail = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s.st, &tail);
+    if (rc != SQLITE_OK)
+        RaiseSqliteError(m_db, rc, QString());
+    if (!s.st)
+        RaiseOraError(OraErr::InvalidSql, QStringLiteral("invalid SQL statement (empty)"));
+    if (tail && QString::fromUtf8(tail).trimmed().remove(QLatin1Char(';')).trimmed().size() > 0)
+        RaiseOraError(933, QStringLiteral("SQL command not properly ended"));
+
+    const int count = sqlite3_bind_parameter_count(s.st);
+    for (int i = 1; i <= count; ++i) {
+        const char *rawName = sqlite3_bind_parameter_name(s.st, i);
+        if (rawName && params) {
+            const QString name = QString::fromUtf8(rawName + 1);
+            const TOraParam *p = params->FindParam(name);
+            if (!p)
+                RaiseOraError(1008, QStringLiteral("not all variables bound (%1)").arg(name));
+            bindValue(s.st, i, p->AsVariant());
+        } else if (positional && i - 1 < positional->size()) {
+            bindValue(s.st, i, positional->at(i - 1));
+        } else {
+            RaiseOraError(1008, QStringLiteral("not all variables bound"));
+        }
+    }
+
+    TExecResult result;
+    const int columns = sqlite3_column_count(s.st);
+    result.hasRows = wantRows || columns > 0;
+    QVector<int> kinds(columns, -1); // first non-null storage class seen per undeclared column
+    for (int c = 0; c < columns; ++c) {
+        TColumnInfo col;
+        col.name = QString::fromUtf8(sqlite3_column_name(s.st, c)).toUpper();
+        const char *decl = sqlite3_column_decltype(s.st, c);
+        typeOfDecl(decl ? QString::fromUtf8(decl) : QString(), &col);
+        const char *dbn = sqlite3_column_database_name(s.st, c);
+        const char *tbl = sqlite3_column_table_name(s.st, c);
+        const char *org = sqlite3_column_origin_name(s.st, c);
+        if (dbn && tbl && org) {
+            int notNull = 0, primaryKey = 0, autoinc = 0;
+            if (sqlite3_table_column_metadata(m_db, dbn, tbl, org, nullptr, nullptr, &notNull, &primaryKey, &autoinc) ==
+                SQLITE_OK)
+                col.required = notNull != 0;
+        }
+        result.rows.columns.append(col);
+    }
+    for (int attempt = 0;; ++attempt) {
+        rc = sqlite3_step(s.st);
+        if (rc == SQLITE_ROW) {
+            QVector<QVariant> row(columns);
+            for (int c = 0; c < columns; ++c) {
+                const int t = sqlite3_column_type(s.st, c);
+                TColumnInfo &col = result.rows.columns[c];
+                switch (t) {
+                case SQLITE_INTEGER:
+                    row[c] = col.type == TFieldType::ftFloat ? QVariant(double(sqlite3_column_int64(s.st, c)))
+                                                             : QVariant(qlonglong(sqlite3_column_int64(s.st, c)));
+                    break;
+                case SQLITE_FLOAT:
+                    row[c] = sqlite3_column_double(s.st, c);
+                    break;
+                case SQLITE_TEXT: {
+                    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s.st, c)),
+                                                           sqlite3_column_bytes(s.st, c));
+                    if (col.type == TFieldType::ftDateTime || col.type == TFieldType::ftTimeStamp) {
+                        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                        if (!dt.isValid())
+                            dt = QDateTime::fromString(text, Qt::ISODate);
+                        row[c] = dt.isValid() ? QVariant(dt) : QVariant(text);
+                    } else {
+                        row[c] = text;
+                    }
+                    if (col.type == TFieldType::ftUnknown && !(kinds[c] == SQLITE_TEXT))
+                        kinds[c] = kinds[c] < 0 ? SQLITE_TEXT : kinds[c];
+                    if (col.type == TFieldType::ftUnknown)
+                        col.size = qMax(col.size, int(text.size()));
+                    break;
+                }
+                case SQLITE_BLOB:
+                    row[c] = QByteArray(reinterpret_cast<const char *>(sqlite3_column_blob(s.st, c)),
+                                        sqlite3_column_bytes(s.st, c));
+                    break;
+                default:
+                    row[c] = QVariant();
+                }
+                if (col.type == TFieldType::ftUnknown && t != SQLITE_NULL) {
+                    if (kinds[c] < 0)
+                        kinds[c] = t;
+                    else if (kinds[c] != t && kinds[c] != SQLITE_TEXT)
+                        kinds[c] = (t == SQLITE_TEXT) ? SQLITE_TEXT : SQLITE_FLOAT;
+                }
+            }
+            result.rows.rows.append(row);
+            continue;
+        }
+        if (rc == SQLITE_DONE)
+            break;
+        if ((rc & 0xff) == SQLITE_BUSY && result.rows.rows.isEmpty() && attempt < 3) {
+            sqlite3_reset(s.st);
+            QThread::msleep(50);
+            continue;
+        }
+        RaiseSqliteError(m_db, rc, QString());
+    }
+    // Columns of expressions take their kind from their values.
+    for (int c = 0; c < columns; ++c) {
+        TColumnInfo &col = result.rows.columns[c];
+        if (col.type != TFieldType::ftUnknown)
+            continue;
+        switch (kinds[c]) {
+        case SQLITE_INTEGER:
+            col.type = TFieldType::ftInteger;
+            break;
+        case SQLITE_FLOAT:
+            col.type = TFieldType::ftFloat;
+            for (QVector<QVariant> &row : result.rows.rows)
+                if (!row[c].isNull())
+                    row[c] = row[c].toDouble();
+            break;
+        case SQLITE_BLOB:
+            col.type = TFieldType::ftBlob;
+            break;
+        default:
+            col.type = TFieldType::ftString;
+            col.size = qMax(col.size, 1);
+            for (QVector<QVariant> &row : result.rows.rows)
+                if (!row[c].isNull() && row[c].typeId() != QMetaType::QString)
+                    row[c] = row[c].toString();
+        }
+    }
+    result.rowsAffected = columns > 0 ? 0 : sqlite3_changes(m_db);
+    return result;
+}
+
+TResultSet TSqliteConnection::Query(const QString &sql, const QVariantList &positional)
+{
+    return Run(sql, nullptr, &positional, true).rows;
+}
+
+TResultSet TSqliteConnection::Query(const QString &sql, const TOraParams &params) { return Run(sql, &params, nullptr, true).rows; }
+
+int TSqliteConnection::Exec(const QString &sql, const QVariantList &positional)
+{
+    return Run(sql, nullptr, &positional, false).rowsAffected;
+}
+
+int TSqliteConnection::Exec(const QString &sql, const TOraParams &params) { return Run(sql, &params, nullptr, false).rowsAffected; }
+
+QVariant TSqliteConnection::Scalar(const QString &sql, const QVariantList &positional)
+{
+    const TResultSet r = Query(sql, positional);
+    return r.rows.isEmpty() || r.rows.first().isEmpty() ? QVariant() : r.rows.first().first();
+}
+
+void TSqliteConnection::Check(const QString &sql)
+{
+    if (!m_db)
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    const QByteArray utf8 = sql.toUtf8();
+    Stmt s;
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s.st, nullptr);
+    if (rc != SQLITE_OK)
+        RaiseSqliteError(m_db, rc, QString());
+}
+
+// ---------------------------------------------------------------- transactions
+
+bool TSqliteConnection::InTransaction() const { return m_db && sqlite3_get_autocommit(m_db) == 0; }
+
+void TSqliteConnection::BeginWrite()
+{
+    if (InTransaction())
+        return;
+    // Another writer holds the lock: the busy timeout waits for it; try a few times more.
+    for (int attempt = 0;; ++attempt) {
+        const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return;
+        if ((rc & 0xff) != SQLITE_BUSY || attempt >= 2)
+            RaiseSqliteError(m_db, rc, QString());
+    }
+}
+
+void TSqliteConnection::Commit()
+{
+    if (!InTransaction())
+        return;
+    for (int attempt = 0;; ++attempt) {
+        const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return;
+        if ((rc & 0xff) != SQLITE_BUSY || attempt >= 2)
+            RaiseSqliteError(m_db, rc, QString());
+    }
+}
+
+void TSqliteConnection::Rollback()
+{
+    if (!InTransaction())
+        return;
+    const int rc = sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        RaiseSqliteError(m_db, rc, QString());
+}
