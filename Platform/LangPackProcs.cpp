@@ -78,11 +78,12 @@ void RegisterLangPackProcs()
         [](TServerCall &c) { return Text(c, c.Str(0), UserLang(c, "APL_LANG_ID", kRussian)); });
     Add("LANG_PACK", "GET_RESOURCE_APL_EN_TXT", {Result(TFT::ftString), In("PID", TFT::ftString)}, false,
         [](TServerCall &c) { return Text(c, c.Str(0), kEnglish); });
-    Add("LANG_PACK", "GET_RESOURCE_APL_TXT_OF_FIELD", {Result(TFT::ftString), In("PID", TFT::ftString), In("PFIELD", TFT::ftString)},
-        false, [](TServerCall &c) {
-            const int lang = UserLang(c, "APL_LANG_ID", kRussian);
-            const QVariant own = Text(c, c.Str(0) + QLatin1Char('.') + c.Str(1), lang);
-            return own.isNull() ? Text(c, c.Str(1), lang) : own;
+    // GET_RESOURCE_APL_TXT_OF_FIELD(PID, PFLAG, PDEFAULT): a field caption's text, else the default.
+    Add("LANG_PACK", "GET_RESOURCE_APL_TXT_OF_FIELD",
+        {Result(TFT::ftString), In("PID", TFT::ftString), In("PFLAG"), In("PDEFAULT", TFT::ftString)}, false,
+        [](TServerCall &c) {
+            const QVariant own = Text(c, c.Str(0), UserLang(c, "APL_LANG_ID", kRussian));
+            return own.isNull() && !c.IsNull(2) ? QVariant(c.Str(2)) : own;
         });
     // A Russian text in the user's application language; NULL when the pack has none.
     Add("LANG_PACK", "RESOURCE_APL_TXT", {Result(TFT::ftString), In("PTEXT", TFT::ftString)}, false,

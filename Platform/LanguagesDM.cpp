@@ -1,0 +1,128 @@
+#include "LanguagesDM.h"
+
+#include "OraPackage.h"
+#include "OraQuery.h"
+#include "OraSession.h"
+
+namespace {
+constexpr int kRussian = 25;
+}
+
+TDbLanguagesDM::TDbLanguagesDM(QObject *owner, const QString &scheme, TOraSession *session)
+    : TLanguagesDM(owner), m_scheme(scheme.trimmed().toUpper()), m_session(session)
+{
+    if (!m_session)
+        throw EDAError(OraErr::NotConnected, OraMessage(OraErr::NotConnected, QStringLiteral("not logged on")));
+    LoadUserLanguages();
+    // Texts that translation leaves as they are (a scheme without the list has none).
+    TOraQuery q;
+    q.SetSession(m_session);
+    q.SetSQLText(QStringLiteral("SELECT TXT FROM %1.V_LANG_NO_TRANSLATE").arg(m_scheme));
+    try {
+        q.Open();
+        for (q.First(); !q.Eof(); q.Next())
+            UntranslatedTexts.append(q.Fields(0)->AsString());
+    } catch (const EDAError &) {
+    }
+}
+
+TDbLanguagesDM::~TDbLanguagesDM() = default;
+
+QVariant TDbLanguagesDM::CallFunction(const QString &function, const QVariantList &args)
+{
+    TOraPackage pack;
+    pack.SetSession(m_session);
+    pack.SetPackageName(m_scheme + QStringLiteral(".LANG_PACK"));
+    return pack.ExecProc(function, args);
+}
+
+void TDbLanguagesDM::LoadUserLanguages()
+{
+    m_aplLang = CallFunction(QStringLiteral("GET_USER_APL_LANG_ID"), {}).toInt();
+    m_repLang = CallFunction(QStringLiteral("GET_USER_REP_LANG_ID"), {}).toInt();
+}
+
+QVariant TDbLanguagesDM::PackText(const QString &function, const QString &key)
+{
+    const QString cacheKey = function + QLatin1Char('\x1f') + key;
+    const auto it = m_cache.constFind(cacheKey);
+    if (it != m_cache.constEnd())
+        return *it;
+    const QVariant text = key.isEmpty() ? QVariant() : CallFunction(function, {key});
+    m_cache.insert(cacheKey, text);
+    return text;
+}
+
+QString TDbLanguagesDM::GET_RESOURCE_APL_TXT(const QString &id)
+{
+    const QVariant t = PackText(QStringLiteral("GET_RESOURCE_APL_TXT"), id);
+    return t.isNull() ? id : t.toString();
+}
+
+QString TDbLanguagesDM::GET_RESOURCE_APL_EN_TXT(const QString &id)
+{
+    const QVariant t = PackText(QStringLiteral("GET_RESOURCE_APL_EN_TXT"), id);
+    return t.isNull() ? id : t.toString();
+}
+
+QString TDbLanguagesDM::GET_RESOURCE_APL_TXT_OF_FIELD(const QString &id, int flag, const QString &defaultText)
+{
+    const QString cacheKey = QStringLiteral("OF_FIELD\x1f%1\x1f%2\x1f").arg(flag).arg(id) + defaultText;
+    auto it = m_cache.constFind(cacheKey);
+    if (it == m_cache.constEnd())
+        it = m_cache.insert(cacheKey, CallFunction(QStringLiteral("GET_RESOURCE_APL_TXT_OF_FIELD"), {id, flag, defaultText}));
+    return it->isNull() ? defaultText : it->toString();
+}
+
+void TDbLanguagesDM::RESOURCE_APL_TXT(QString &text)
+{
+    const QVariant t = PackText(QStringLiteral("RESOURCE_APL_TXT"), text);
+    text = t.isNull() ? QString() : t.toString();
+}
+
+bool TDbLanguagesDM::IsNecessaryAplTrans() { return m_aplLang > 0 && m_aplLang != kRussian; }
+bool TDbLanguagesDM::IsNecessaryRepTrans() { return m_repLang > 0 && m_repLang != kRussian; }
+
+void TDbLanguagesDM::SET_USER_APL_LANG(int lang, int subLang)
+{
+    CallFunction(QStringLiteral("SET_USER_APL_LANG"), {lang, subLang});
+    m_session->Commit();
+    m_cache.clear();
+    LoadUserLanguages();
+}
+
+void TDbLanguagesDM::SET_USER_REP_LANG(int lang, int subLang)
+{
+    CallFunction(QStringLiteral("SET_USER_REP_LANG"), {lang, subLang});
+    m_session->Commit();
+    m_cache.clear();
+    LoadUserLanguages();
+}
+
+bool ExistsLangPack(const QString &scheme, TOraSession *session)
+{
+    if (!session || scheme.trimmed().isEmpty())
+        return false;
+    try {
+        TOraQuery q;
+        q.SetSession(session);
+        q.SetSQLText(QStringLiteral("SELECT 1 FROM ALL_OBJECTS WHERE OWNER = UPPER(:OWNER) AND OBJECT_NAME = 'LANG_PACK' "
+                                    "AND OBJECT_TYPE = 'PACKAGE'"));
+        q.ParamByName(QStringLiteral("OWNER")).SetAsString(scheme.trimmed());
+        q.Open();
+        return !q.IsEmpty();
+    } catch (const Exception &) {
+        return false;
+    }
+}
+
+TLanguagesDM *CreateComLanguages(QObject *owner, const QString &scheme, TOraSession *session)
+{
+    if (!ExistsLangPack(scheme, session))
+        throw EDAError(OraErr::PlsqlError,
+                       OraMessage(OraErr::PlsqlError, QStringLiteral("PLS-00201: identifier '%1.LANG_PACK' must be declared")
+                                                          .arg(scheme.trimmed().toUpper())));
+    auto *languages = new TDbLanguagesDM(owner, scheme, session);
+    SetComLanguages(languages);
+    return languages;
+}
