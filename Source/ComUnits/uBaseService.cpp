@@ -1,7 +1,19 @@
 #include "uBaseService.h"
 
 #include "DialogService.h"
+#include "Field.h"
+#include "OraDataSet.h"
+#include "OraPackage.h"
+#include "OraSession.h"
 #include "ResourcePack.h"
+
+namespace {
+
+// The data module's rights procedures (SetRightsProcedures).
+TOraDataSet *g_rightsCurrent = nullptr;
+TOraDataSet *g_rightsOlder = nullptr;
+
+} // namespace
 
 void ListIndexError(int index)
 {
@@ -138,6 +150,62 @@ void TAccessList::SetMode(const QString &mode)
     for (int i = 0; i < Count(); ++i)
         Items(i)->SetChecked(i + 1 < mode.size() && mode[i + 1] == QLatin1Char('1'));
     FMode = mode;
+}
+
+void SetRightsProcedures(TOraDataSet *current, TOraDataSet *older)
+{
+    g_rightsCurrent = current;
+    g_rightsOlder = older;
+}
+
+void TAccessList::FetchIsNeed()
+{
+    Z_ASSERT(AccessProc, QStringLiteral("TAccessList.FetchIsNeed: AccessProc = nil"));
+    Z_ASSERT(ID_CFG >= 1, QStringLiteral("TAccessList.FetchIsNeed: ID_CFG = %1").arg(ID_CFG));
+    if (!IsEmpty())
+        return;
+
+    const auto open = [this] {
+        AccessProc->ParamByName(QStringLiteral("PID_CFG")).SetAsInteger(ID_CFG);
+        AccessProc->Close();
+        AccessProc->Open();
+    };
+    try {
+        open();
+    } catch (const Exception &) {
+        // A scheme of an older release: its function returns RCHECK and NAME only.
+        if (AccessProc != g_rightsCurrent || !g_rightsOlder)
+            throw;
+        AccessProc = g_rightsOlder;
+        open();
+    }
+
+    TField *const check = AccessProc->FieldByName(QStringLiteral("RCHECK"));
+    TField *const name = AccessProc->FieldByName(QStringLiteral("NAME"));
+    TField *const sourceName = AccessProc->FindField(QStringLiteral("SOURCE_NAME"));
+    TField *const isLang = AccessProc->FindField(QStringLiteral("ISLANG"));
+    const QByteArray guid = FOwner ? FOwner->Guid().toUtf8() : QByteArray("");
+    int row = 0;
+    for (AccessProc->First(); !AccessProc->Eof(); AccessProc->Next()) {
+        ++row;
+        // A row without its source name falls back to the name rather than showing nothing.
+        const QString text = sourceName && !sourceName->IsNull() ? sourceName->AsString() : name->AsString();
+        const QByteArray caption = LangPackAplText(text).toUtf8();
+        const bool lang = isLang && !isLang->IsNull() && isLang->AsInteger() == 1;
+        auto item = std::make_unique<TAccessItem>(TAccessRec2{row, guid.constData(), caption.constData(), lang},
+                                                  lang ? LangPackApplyAplEnText : nullptr);
+        item->SetChecked(check->AsString() == QLatin1String("+"));
+        Add(std::move(item));
+    }
+}
+
+void TAccessList::UpdateData()
+{
+    Z_ASSERT(FPack, QStringLiteral("TAccessList.UpdateData: FPack = nil"));
+    Z_ASSERT(ID_CFG >= 1, QStringLiteral("TAccessList.UpdateData: ID_CFG = %1").arg(ID_CFG));
+    Z_ASSERT(FPack->Session(), QStringLiteral("TAccessList.UpdateData: FPack.Session = nil"));
+    FPack->ExecProc(QStringLiteral("UPD_RIGHT"), {ID_CFG, GetMode()});
+    FPack->Session()->Commit();
 }
 
 // ---------------------------------------------------------------------------
