@@ -1,0 +1,85 @@
+// Stock.so: an object-style module with one service, the goods in stock of
+// the demo scheme. The console gets the window from the service object and
+// posts its tool-bar commands to it as messages.
+#include "ZandrellInterface.h"
+#include "uDemoGridForm.h"
+#include "uDemoIcon.h"
+
+#include <QPointer>
+
+namespace {
+
+const char kStockGuid[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}";
+const char *const kServices[] = {kStockGuid, nullptr};
+
+TDemoGridSpec StockSpec()
+{
+    TDemoGridSpec spec;
+    spec.title = QStringLiteral("Склад");
+    spec.sql = QStringLiteral("SELECT ID, NAME, QUANTITY, PRICE FROM &shema.DEMO_GOODS ORDER BY NAME");
+    spec.columns = {{QStringLiteral("ID"), QStringLiteral("Код"), 0},
+                    {QStringLiteral("NAME"), QStringLiteral("Товар"), 0},
+                    {QStringLiteral("QUANTITY"), QStringLiteral("Остаток"), 0},
+                    {QStringLiteral("PRICE"), QStringLiteral("Цена"), 1}};
+    spec.reportRight = 2;
+    spec.reportTitle = QStringLiteral("Остатки на складе");
+    return spec;
+}
+
+class TStockService : public TServiceObject {
+public:
+    explicit TStockService(const QString &mode) : FWindow(new TDemoGridForm(StockSpec(), mode)) {}
+    ~TStockService() override { delete FWindow.data(); }
+
+    TServiceForm *GetForm() override { return FWindow; }
+    void SetContext(TOraSession *session, const QString &scheme) override
+    {
+        if (!FWindow)
+            return;
+        FWindow->SetDemoScheme(scheme);
+        FWindow->SetDemoSession(session);
+    }
+    void Close() override
+    {
+        if (FWindow)
+            FWindow->close();
+    }
+
+private:
+    QPointer<TDemoGridForm> FWindow;
+};
+
+} // namespace
+
+ZANDRELL_MODULE_EXPORT const char *const *GetServiceList() { return kServices; }
+
+ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, const char *)
+{
+    attribute->Caption = "Склад";
+    attribute->Description = "Остатки товаров на складе";
+    attribute->Icon = new QIcon(DemoIcon(QColor(0xef, 0x6c, 0x00), QStringLiteral("С")));
+    attribute->IconName = "";
+    attribute->TranslateCaption = true;
+    attribute->TranslateDescription = true;
+}
+
+ZANDRELL_MODULE_EXPORT const TAccessRec2 *GetAccessList2(const char *)
+{
+    static const TAccessRec2 rights[] = {{1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B31}", "Просмотр цен", true},
+                                         {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B32}", "Печать отчетов", true},
+                                         {0, nullptr, nullptr, false}};
+    return rights;
+}
+
+ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *)
+{
+    static const TReportRec reports[] = {
+        {"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C31}", "Остатки на складе", "Товары с остатками и ценами"},
+        {nullptr, nullptr, nullptr}};
+    return reports;
+}
+
+ZANDRELL_MODULE_EXPORT TServiceObject *InitService(const char *, const char *mode, TICallback *)
+{
+    return new TStockService(QString::fromUtf8(mode ? mode : ""));
+}
