@@ -68,6 +68,8 @@ void TSqliteBackend::CreateScheme(const QString &scheme)
 {
     if (!m_connection || !m_connection->Administrator)
         RaiseOraError(OraErr::InsufficientPrivileges, QStringLiteral("insufficient privileges"));
+    // A file is attached (and put in WAL mode) only outside a transaction.
+    m_connection->Commit();
     m_connection->AttachScheme(scheme, true);
 }
 

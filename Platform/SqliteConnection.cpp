@@ -413,6 +413,7 @@ void TSqliteConnection::Open(const QString &folder, bool create)
                             "PASSWORD_HASH VARCHAR2(200) NOT NULL, LOCKED NUMBER(1) DEFAULT 0 NOT NULL, "
                             "CREATED DATE)"));
         RegisterFunctions();
+        Exec(QStringLiteral("PRAGMA foreign_keys=ON"));
         sqlite3_set_authorizer(m_db, authorizer, this);
         QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
         for (const QString &file : files) {
