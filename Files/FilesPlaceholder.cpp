@@ -1,1 +1,0 @@
-// The executable-image reader and the version units are added here as they come.
