@@ -1,5 +1,6 @@
 #include "KorConsoleProgram.h"
 
+#include "DMIMPL.h"
 #include "DialogService.h"
 #include "Exceptions.h"
 #include "ResourceLibrary.h"
@@ -51,26 +52,6 @@ bool contains(const QString &argument, const char *switchName)
 }
 
 void showParamError(const QString &text) { ShowMessageBox(text, ParametersCaption(), MB_ICONERROR); }
-
-// Until the database login exists, the start-up ends at the login step with a word to the user.
-class PendingLoginDataModule final : public IConsoleDataModule {
-public:
-    void SetServer(const QString &) override {}
-    void SetUserName(const QString &) override {}
-    void SetPassword(const QString &) override {}
-    void SetConnectPrompt(bool) override {}
-    void SetHomeIndex(int) override {}
-    void SetStoreLogInfo(bool) override {}
-    bool Login(const QString &scheme, const QString &) override
-    {
-        ShowMessageBox(SelectText(QStringLiteral("Вход в схему \"%1\" пока недоступен").arg(scheme),
-                                  QStringLiteral("Logging in to the \"%1\" scheme is not available yet").arg(scheme)),
-                       WordText(QStringLiteral("rstr_act_ConnectionDB"), QStringLiteral("Connection with DB")),
-                       MB_ICONINFORMATION);
-        return false;
-    }
-    bool LoggedIn() const override { return false; }
-};
 
 } // namespace
 
@@ -144,13 +125,17 @@ int TKorConsoleProgram::ShowHomeDialog() { return ::ShowHomeDialog(); }
 QString TKorConsoleProgram::ShowSchemeDialog() { return ::ShowSchemeDialog(); }
 void TKorConsoleProgram::InitGridSettings() {}
 
-std::unique_ptr<IConsoleDataModule> TKorConsoleProgram::CreateDataModule()
-{
-    return std::make_unique<PendingLoginDataModule>();
-}
+std::unique_ptr<IConsoleDataModule> TKorConsoleProgram::CreateDataModule() { return std::make_unique<TDM>(); }
 
 void TKorConsoleProgram::ShowSplashStatus(const QString &) {}
-void TKorConsoleProgram::RunMainWindow(const QString &, bool) {}
+void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool)
+{
+    // The main window comes with its own unit; until then a successful login is only reported.
+    const TDM *dm = DM();
+    ShowMessageBox(SelectText(QStringLiteral("Вход в схему \"%1\" выполнен: %2").arg(scheme, dm ? dm->CurrentUserName : QString()),
+                              QStringLiteral("Logged in to the \"%1\" scheme: %2").arg(scheme, dm ? dm->CurrentUserName : QString())),
+                   WordText(QStringLiteral("rstr_act_ConnectionDB"), QStringLiteral("Connection with DB")), MB_ICONINFORMATION);
+}
 
 void TKorConsoleProgram::resolveLanguageSwitch(const QStringList &arguments)
 {

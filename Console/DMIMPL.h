@@ -1,0 +1,112 @@
+#pragma once
+// TDM: the console's one data module. It owns the session of the process, the
+// connect dialog, the error handler and the queries that read the user's
+// configuration; it logs a user in to a scheme and knows the user's access
+// group and administrator flag.
+#include "uConsoleDM.h"
+
+#include <QObject>
+#include <QString>
+
+class TConnectDialog;
+class TDataSource;
+class TOraErrorHandler;
+class TOraQuery;
+class TOraSession;
+class TOraStoredProc;
+class TSmartQuery;
+class EDAError;
+
+class TDM : public QObject, public IConsoleDataModule {
+    Q_OBJECT
+public:
+    explicit TDM(QObject *owner = nullptr);
+    ~TDM() override;
+
+    // Components, by their design names.
+    TOraSession *CommonSession;
+    TConnectDialog *condlgConnect;
+    TOraErrorHandler *oerrHandler;
+    TSmartQuery *AccessTbl;
+    TDataSource *AccessDSrc;
+    TSmartQuery *V_MENUCFG;
+    TDataSource *V_MENUCFGDSrc;
+    TSmartQuery *V_SRVITEMS;
+    TOraStoredProc *spRight;
+    TOraStoredProc *spRight_OLD;
+    TOraStoredProc *GET_CURRCONFIG;
+    TSmartQuery *sqGetObjectShema;
+    TSmartQuery *sqGetUserInShema;
+    TOraStoredProc *ospRequest;
+    TSmartQuery *sqCheckForcePassChange;
+
+    // Own fields, in declaration order.
+    QString SchemeName;
+    bool HasAccessList = false;
+    bool IsSysDba = false;
+    QString CurrentUserName;
+    double AccessListId = 0;
+    QString AccessListName;
+    bool EncodePassword = false;
+    int RetriesLeft = 0;
+    bool ConsoleTextsTranslated = false;
+
+    // The whole login; false when it was refused or cancelled (it shows its own messages).
+    bool Login(const QString &scheme, const QString &langIdText) override;
+    bool LoggedIn() const override { return m_loggedIn; }
+
+    // Sets the query's text and scheme macro, prepares and opens it; false on any error.
+    bool GetCursor(const QString &sqlText, TOraQuery *query);
+    void OpenAccess(double accessId);
+    QString ServerName() const;
+    bool Connected() const;
+    // Appends CR LF and the name of every named data set attached to the session.
+    void ListSessionDataSets(QString &text) const;
+    // The texts of the login and its error messages.
+    QString GetCaseMsg(int index) const;
+
+    // IConsoleDataModule: the command line's connection values.
+    void SetServer(const QString &server) override;
+    void SetUserName(const QString &user) override;
+    void SetPassword(const QString &password) override;
+    void SetConnectPrompt(bool prompt) override;
+    void SetHomeIndex(int home) override;
+    void SetStoreLogInfo(bool store) override;
+
+    bool ConnectToScheme(const QString &scheme);
+    void ReadCurrentConfig();
+    bool IsSchemeValid(const QString &scheme);
+    bool IsUserRegistered(const QString &user, const QString &scheme);
+    bool CheckForcedPasswordChange(const QString &user, const QString &scheme);
+    bool NeedsPasswordChange(const QString &login);
+    void SetUserLanguages(const QString &langIdText);
+
+    // The two passwords that are never wrapped, from the deployment's settings.
+    static QStringList ExemptPasswords();
+    // The password as it is sent when wrapping is on.
+    static QString WrapPassword(const QString &password, const QStringList &exempt);
+
+private:
+    void createComponents();
+    void readConsoleSettings();
+    void sessionBeforeConnect();
+    void sessionAfterConnect();
+    void sessionError(EDAError &error);
+    void handlerError(int errorCode, QString &message);
+    bool m_loggedIn = false;
+};
+
+// The process-wide data module, or null outside its lifetime.
+TDM *DM();
+
+// Oracle formats of the locale's short date and time formats (Windows pattern letters).
+QString LocaleToOracleDateFormat(const QString &shortDateFormat);
+QString LocaleToOracleTimeFormat(const QString &timeFormat);
+QString LocaleToOracleDateFormat();
+QString LocaleToOracleTimeFormat();
+// A Qt date or time format rewritten into the Windows pattern letters.
+QString QtFormatToWindowsPattern(const QString &qtFormat);
+
+// The texts of the login messages, by index (0..18), in the console's language.
+QString GetCaseMsg(int index);
+constexpr int kCaseMsgCount = 19;

@@ -1,0 +1,104 @@
+#include "uConfigConsole.h"
+
+#include "DialogService.h"
+#include "Exceptions.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
+#include "uConsoleCfg.h"
+#include "uConsoleFunctions.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfmConfigConsole::TfmConfigConsole(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("fmConfigConsole"));
+    setWindowTitle(TranslateAppText(SelectText(QStringLiteral("Настройки"), QStringLiteral("Settings"))));
+
+    gbConsole = new QGroupBox(TranslateAppText(SelectText(QStringLiteral("Консоль"), QStringLiteral("Console"))), this);
+    chHideMinimized = new QCheckBox(ConsoleText(ctHideMinimized2), gbConsole);
+    chFormTop = new QCheckBox(ConsoleText(ctKeepAtTopEdge), gbConsole);
+    chViewLogo = new QCheckBox(ConsoleText(ctShowLogo), gbConsole);
+    auto *consoleLayout = new QVBoxLayout(gbConsole);
+    consoleLayout->addWidget(chHideMinimized);
+    consoleLayout->addWidget(chFormTop);
+    consoleLayout->addWidget(chViewLogo);
+
+    gbToolBar = new QGroupBox(ConsoleText(ctToolBar), this);
+    rgBtnSize = new QGroupBox(ConsoleText(ctButtonSize), gbToolBar);
+    rbLarge = new QRadioButton(TranslateAplText(QStringLiteral("rstrLarge")), rgBtnSize);
+    rbSmall = new QRadioButton(TranslateAplText(QStringLiteral("rstrSmall")), rgBtnSize);
+    auto *sizeLayout = new QHBoxLayout(rgBtnSize);
+    sizeLayout->addWidget(rbLarge);
+    sizeLayout->addWidget(rbSmall);
+    chCreateSeparators = new QCheckBox(ConsoleText(ctMenuSeparators), gbToolBar);
+    auto *toolLayout = new QVBoxLayout(gbToolBar);
+    toolLayout->addWidget(rgBtnSize);
+    toolLayout->addWidget(chCreateSeparators);
+
+    auto *buttons = new QDialogButtonBox(this);
+    btnOK = buttons->addButton(QDialogButtonBox::Ok);
+    btnCancel = buttons->addButton(QDialogButtonBox::Cancel);
+    btnOK->setText(WordText(QStringLiteral("rstr_to_Apply"), QStringLiteral("Apply")));
+    btnCancel->setText(WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel")));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(gbConsole);
+    layout->addWidget(gbToolBar);
+    layout->addWidget(buttons);
+    LoadSettings();
+}
+
+int TfmConfigConsole::ButtonSizeIndex() const { return rbSmall->isChecked() ? 1 : 0; }
+
+void TfmConfigConsole::SetButtonSizeIndex(int index) { (index == 1 ? rbSmall : rbLarge)->setChecked(true); }
+
+void TfmConfigConsole::showEvent(QShowEvent *event)
+{
+    LoadSettings();
+    QDialog::showEvent(event);
+}
+
+void TfmConfigConsole::LoadSettings()
+{
+    chHideMinimized->setChecked(ReadHideMinimized());
+    chFormTop->setChecked(ReadFormTop());
+    chViewLogo->setChecked(ReadViewLogo());
+    chCreateSeparators->setChecked(ReadCreateSeps());
+    m_loadedMiniTB = ReadMiniTB();
+    SetButtonSizeIndex(m_loadedMiniTB ? 1 : 0);
+}
+
+bool TfmConfigConsole::SaveSettings()
+{
+    try {
+        WriteHideMinimized(chHideMinimized->isChecked());
+        WriteFormTop(chFormTop->isChecked());
+        WriteViewLogo(chViewLogo->isChecked());
+        WriteCreateSeps(chCreateSeparators->isChecked());
+        WriteMiniTB(ButtonSizeIndex() == 1);
+        return true;
+    } catch (const Exception &e) {
+        ShowMessageBox(e.message().trimmed(), windowTitle(), MB_ICONERROR);
+        return false;
+    }
+}
+
+void TfmConfigConsole::done(int result)
+{
+    if (result == QDialog::Accepted) {
+        if ((ButtonSizeIndex() == 1) != m_loadedMiniTB)
+            ShowMessageBox(TranslateAplText(QStringLiteral("rstr_msg_IniAfterReboot")),
+                           Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), rgBtnSize->title()), MB_ICONINFORMATION);
+        if (!SaveSettings())
+            return;
+    }
+    QDialog::done(result);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The console settings window: the main window's appearance options, kept in
+// Console.ini [FORM]. OK writes them (a new button size takes effect at the
+// next start, and the window says so); Cancel writes nothing.
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+class TfmConfigConsole : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfmConfigConsole(QWidget *parent = nullptr);
+
+    QGroupBox *gbConsole;
+    QCheckBox *chHideMinimized;
+    QCheckBox *chFormTop;
+    QCheckBox *chViewLogo;
+    QGroupBox *gbToolBar;
+    QGroupBox *rgBtnSize;
+    QRadioButton *rbLarge;
+    QRadioButton *rbSmall;
+    QCheckBox *chCreateSeparators;
+    QPushButton *btnOK;
+    QPushButton *btnCancel;
+
+    // The radio group's item index: 0 large buttons, 1 small ones.
+    int ButtonSizeIndex() const;
+    void SetButtonSizeIndex(int index);
+    // Loads every control from Console.ini.
+    void LoadSettings();
+    // Writes the five values; true when they could be written.
+    bool SaveSettings();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool m_loadedMiniTB = true;
+};
