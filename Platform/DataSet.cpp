@@ -152,10 +152,8 @@ QList<int> TDataSet::FieldIndexes(const QStringList &names) const
 
 TResultSet TDataSet::InternalOpen()
 {
-    TResultSet empty;
-    for (const auto &f : m_fields)
-        empty.columns.append({f->FieldName(), f->DataType(), f->Size(), f->Required()});
-    return empty;
+    // An in-memory table: its records as they stand (none after Close).
+    return ToResultSet();
 }
 
 void TDataSet::InternalPost(const QVector<QVariant> &, const QVector<QVariant> &, bool) {}

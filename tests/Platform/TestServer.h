@@ -1,0 +1,63 @@
+#pragma once
+// A fresh embedded server for each test: the demo database is built once per
+// test program from Scheme/ (with the builder's own code) and copied into a
+// new temporary folder for every test, with a Servers.ini that names it
+// "ZANDRELL" (and an alias whose files are missing, "NOFILES").
+#include "DbBuilder.h"
+#include "OraSession.h"
+#include "ServerAliases.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestServer {
+public:
+    // Builds the template once (call from initTestCase).
+    static void BuildTemplate()
+    {
+        static QTemporaryDir dir;
+        if (!s_template.isEmpty())
+            return;
+        QVERIFY(dir.isValid());
+        const QString source = qEnvironmentVariable("ZANDRELL_SOURCE_DIR") + QStringLiteral("/Scheme");
+        BuildServerFolder(source, dir.filePath(QStringLiteral("ZANDRELL")));
+        s_template = dir.filePath(QStringLiteral("ZANDRELL"));
+    }
+
+    TestServer()
+    {
+        QDir().mkpath(m_dir.filePath(QStringLiteral("Db/ZANDRELL")));
+        const QDir from(s_template);
+        for (const QString &f : from.entryList(QDir::Files))
+            QFile::copy(from.filePath(f), m_dir.filePath(QStringLiteral("Db/ZANDRELL/") + f));
+        WriteServerAlias(IniPath(), QStringLiteral("ZANDRELL"), QStringLiteral("Db/ZANDRELL"));
+        WriteServerAlias(IniPath(), QStringLiteral("NOFILES"), QStringLiteral("Db/NOFILES"));
+        SetServersIniPath(IniPath());
+    }
+    ~TestServer() { SetServersIniPath(QString()); }
+
+    QString IniPath() const { return m_dir.filePath(QStringLiteral("Servers.ini")); }
+    QString Folder() const { return m_dir.filePath(QStringLiteral("Db/ZANDRELL")); }
+    QString Root() const { return m_dir.path(); }
+
+    // A session logged in without a dialog.
+    std::unique_ptr<TOraSession> Connect(const QString &user = QStringLiteral("ZL_USER"),
+                                         const QString &password = QStringLiteral("demo")) const
+    {
+        auto s = std::make_unique<TOraSession>();
+        s->SetConnectPrompt(false);
+        s->SetServer(QStringLiteral("ZANDRELL"));
+        s->SetUsername(user);
+        s->SetPassword(password);
+        s->Connect();
+        return s;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    static inline QString s_template;
+};

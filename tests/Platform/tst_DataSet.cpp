@@ -1,0 +1,360 @@
+// The client-side data set: navigation, filter, Locate, Lookup, bookmarks,
+// changes with their events and silent cancel, notification and the grid model.
+#include "DataSet.h"
+#include "DataSetModel.h"
+#include "DataSource.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// The shape of V_MENUCFG: ID_CFG, OWNER, MENUNAME, SORT_ORDER.
+TResultSet MenuRows()
+{
+    TResultSet r;
+    r.columns = {{"ID_CFG", TFieldType::ftInteger, 0, true},
+                 {"OWNER", TFieldType::ftFloat, 0, false},
+                 {"MENUNAME", TFieldType::ftString, 50, false},
+                 {"SORT_ORDER", TFieldType::ftInteger, 0, false}};
+    r.rows = {{1, 0.0, "Документы", 10}, {2, 12.0, "Заказы", 10}, {3, 12.0, "Отчеты", 20},
+              {4, 0.0, "Справочники", 20}, {12, 0.0, "Admin", 30}, {5, 120.0, "Nested", 5}};
+    return r;
+}
+
+struct Counter : TDataLink {
+    int changed = 0, scrolled = 0, record = 0;
+    void DataSetChanged() override { ++changed; }
+    void DataSetScrolled() override { ++scrolled; }
+    void RecordChanged(TField *) override { ++record; }
+};
+
+} // namespace
+
+class tst_DataSet : public QObject {
+    Q_OBJECT
+private slots:
+    void navigation()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        QCOMPARE(ds.RecordCount(), 6);
+        QVERIFY(ds.Bof());
+        QCOMPARE(ds.RecNo(), 1);
+        int seen = 0;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            ++seen;
+        QCOMPARE(seen, 6);
+        QCOMPARE(ds.RecNo(), 6);
+        ds.Prior();
+        QCOMPARE(ds.FieldByName("id_cfg")->AsInteger(), 12);
+        ds.Last();
+        QVERIFY(ds.Eof());
+        ds.First();
+        ds.Prior();
+        QVERIFY(ds.Bof());
+        QCOMPARE(ds.MoveBy(10), 5);
+        QVERIFY(ds.Eof());
+        ds.SetRecNo(2);
+        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Заказы"));
+        QVERIFY(ds.FindField("nothing") == nullptr);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.FieldByName("nothing"));
+        ds.Close();
+        QVERIFY(!ds.Active());
+        QVERIFY(ds.FieldByName("OWNER")->IsNull());
+    }
+
+    void filterComparesNumbersAsNumbers()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.SetFilter(QStringLiteral("Owner=12"));
+        ds.SetFiltered(true);
+        // 12.0 matches 12, 120 does not.
+        QCOMPARE(ds.RecordCount(), 2);
+        QStringList names;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            names << ds.FieldByName("MENUNAME")->AsString();
+        QCOMPARE(names, (QStringList{"Заказы", "Отчеты"}));
+        ds.SetFilter(QStringLiteral("OWNER = 0 AND SORT_ORDER >= 20"));
+        QCOMPARE(ds.RecordCount(), 2);
+        ds.SetFilter(QStringLiteral("MENUNAME = 'Admin'"));
+        QCOMPARE(ds.RecordCount(), 1);
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 12);
+        ds.SetFiltered(false);
+        QCOMPARE(ds.RecordCount(), 6);
+        ds.SetFilter(QStringLiteral("NOSUCH=1"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.SetFiltered(true));
+        ds.SetFilter(QString());
+        ds.OnFilterRecord = [](TDataSet *d) { return d->FieldByName("SORT_ORDER")->AsInteger() == 10; };
+        ds.SetFiltered(true);
+        QCOMPARE(ds.RecordCount(), 2);
+    }
+
+    void locateAndLookup()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        QVERIFY(ds.Locate("ID_CFG", 4.0, loPartialKey));
+        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Справочники"));
+        QVERIFY(ds.Locate("MENUNAME", QStringLiteral("Отч"), loPartialKey));
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3);
+        QVERIFY(!ds.Locate("MENUNAME", QStringLiteral("Отч"), 0));
+        QVERIFY(ds.Locate("MENUNAME", QStringLiteral("admin"), loCaseInsensitive));
+        QVERIFY(ds.Locate("OWNER;SORT_ORDER", QVariantList{12, 20}, 0));
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3);
+        QVERIFY(!ds.Locate("ID_CFG", 99, 0));
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3); // a failed Locate does not move
+
+        const QVariant one = ds.Lookup("ID_CFG", 2, "MENUNAME");
+        QCOMPARE(one.toString(), QStringLiteral("Заказы"));
+        const QVariantList several = ds.Lookup("ID_CFG", 4, "ID_CFG;MENUNAME;SORT_ORDER").toList();
+        QCOMPARE(several.size(), 3);
+        QCOMPARE(several[1].toString(), QStringLiteral("Справочники"));
+        QCOMPARE(several[2].toInt(), 20);
+        QVERIFY(ds.Lookup("ID_CFG", 77, "MENUNAME").isNull());
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3); // Lookup does not move
+    }
+
+    void bookmarksSurviveChanges()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.SetRecNo(4);
+        const TBookmark mark = ds.GetBookmark();
+        ds.First();
+        ds.Delete(); // row 1 goes, the marked record moves up
+        ds.Append();
+        ds.FieldByName("ID_CFG")->SetAsInteger(99);
+        ds.Post();
+        QVERIFY(ds.BookmarkValid(mark));
+        ds.GotoBookmark(mark);
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 4);
+        QCOMPARE(ds.RecNo(), 3);
+        ds.Delete();
+        QVERIFY(!ds.BookmarkValid(mark));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.GotoBookmark(mark));
+    }
+
+    void editPostCancelAndEvents()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        QStringList log;
+        ds.BeforeEdit = [&](TDataSet *) { log << "BeforeEdit"; };
+        ds.AfterEdit = [&](TDataSet *) { log << "AfterEdit"; };
+        ds.BeforePost = [&](TDataSet *) { log << "BeforePost"; };
+        ds.AfterPost = [&](TDataSet *) { log << "AfterPost"; };
+        ds.BeforeCancel = [&](TDataSet *) { log << "BeforeCancel"; };
+        ds.AfterCancel = [&](TDataSet *) { log << "AfterCancel"; };
+        ds.SetRecNo(2);
+        ds.Edit();
+        QCOMPARE(ds.State(), TDataSetState::dsEdit);
+        ds.FieldByName("MENUNAME")->SetAsString(QStringLiteral("Новое"));
+        QCOMPARE(ds.FieldByName("MENUNAME")->OldValue().toString(), QStringLiteral("Заказы"));
+        ds.Post();
+        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Новое"));
+        ds.Edit();
+        ds.FieldByName("MENUNAME")->SetAsString(QStringLiteral("Lost"));
+        ds.Cancel();
+        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Новое"));
+        QCOMPARE(log, (QStringList{"BeforeEdit", "AfterEdit", "BeforePost", "AfterPost", "BeforeEdit", "AfterEdit",
+                                   "BeforeCancel", "AfterCancel"}));
+        // Writing outside edit state is refused.
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.FieldByName("MENUNAME")->SetAsString("x"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Post());
+        // Numbers stay numbers.
+        ds.Edit();
+        ds.FieldByName("SORT_ORDER")->SetAsString(QStringLiteral("15"));
+        ds.Post();
+        QCOMPARE(ds.FieldByName("SORT_ORDER")->AsVariant().typeId(), QMetaType::LongLong);
+        ds.Edit();
+        QVERIFY_THROWS_EXCEPTION(EConvertError, ds.FieldByName("SORT_ORDER")->SetAsString(QStringLiteral("abc")));
+        ds.Cancel();
+    }
+
+    void beforeEventCancelsSilently()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        int afterInsert = 0;
+        ds.BeforeInsert = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
+        ds.AfterInsert = [&](TDataSet *) { ++afterInsert; };
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds.Insert());
+        QCOMPARE(ds.RecordCount(), 6);
+        QCOMPARE(ds.State(), TDataSetState::dsBrowse);
+        QCOMPARE(afterInsert, 0);
+
+        ds.BeforeDelete = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds.Delete());
+        QCOMPARE(ds.RecordCount(), 6);
+
+        ds.BeforeEdit = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds.Edit());
+        QCOMPARE(ds.State(), TDataSetState::dsBrowse);
+
+        // A post cancelled by its before-event leaves the record in edit state.
+        TDataSet ds2;
+        ds2.LoadFrom(MenuRows());
+        ds2.BeforePost = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
+        ds2.Edit();
+        ds2.FieldByName("MENUNAME")->SetAsString("x");
+        QVERIFY_THROWS_EXCEPTION(EAbort, ds2.Post());
+        QCOMPARE(ds2.State(), TDataSetState::dsEdit);
+        ds2.Cancel();
+        QCOMPARE(ds2.FieldByName("MENUNAME")->AsString(), QStringLiteral("Документы"));
+    }
+
+    void insertAppendAndRequiredFields()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.OnNewRecord = [](TDataSet *d) { d->FieldByName("OWNER")->SetAsInteger(0); };
+        ds.SetRecNo(2);
+        ds.Insert();
+        QCOMPARE(ds.RecordCount(), 7);
+        QCOMPARE(ds.RecNo(), 2);
+        QCOMPARE(ds.FieldByName("OWNER")->AsInteger(), 0);
+        // ID_CFG is required.
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Post());
+        ds.Cancel();
+        QCOMPARE(ds.RecordCount(), 6);
+        ds.Append();
+        ds.FieldByName("ID_CFG")->SetAsInteger(50);
+        ds.Post();
+        ds.Last();
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 50);
+        // Edit of an empty set inserts.
+        TDataSet empty;
+        empty.AddField("A", TFieldType::ftString, 10);
+        empty.Open();
+        QVERIFY(empty.IsEmpty());
+        empty.Edit();
+        QCOMPARE(empty.State(), TDataSetState::dsInsert);
+        empty.FieldByName("A")->SetAsString("a");
+        empty.Post();
+        QCOMPARE(empty.RecordCount(), 1);
+        // A read-only set refuses changes.
+        ds.SetReadOnly(true);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Edit());
+    }
+
+    void insertedRecordOutsideTheFilterLeavesTheView()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.SetFilter("OWNER=12");
+        ds.SetFiltered(true);
+        ds.Append();
+        ds.FieldByName("ID_CFG")->SetAsInteger(70);
+        ds.FieldByName("OWNER")->SetAsInteger(1);
+        QCOMPARE(ds.RecordCount(), 3); // visible while it is being inserted
+        ds.Post();
+        QCOMPARE(ds.RecordCount(), 2);
+        ds.SetFiltered(false);
+        QCOMPARE(ds.RecordCount(), 7);
+    }
+
+    void notificationAndDisableControls()
+    {
+        TDataSet ds;
+        TDataSource src(nullptr, &ds);
+        Counter c;
+        src.AddLink(&c);
+        ds.LoadFrom(MenuRows());
+        const int changedAfterOpen = c.changed;
+        QVERIFY(changedAfterOpen > 0);
+        ds.Next();
+        QCOMPARE(c.scrolled, 1);
+        ds.DisableControls();
+        ds.Next();
+        ds.Next();
+        ds.Edit();
+        ds.FieldByName("MENUNAME")->SetAsString("x");
+        ds.Post();
+        QCOMPARE(c.scrolled, 1);
+        QCOMPARE(c.record, 0);
+        QCOMPARE(c.changed, changedAfterOpen);
+        ds.EnableControls();
+        QCOMPARE(c.changed, changedAfterOpen + 1);
+        src.SetEnabled(false);
+        const int before = c.scrolled;
+        ds.Next();
+        QCOMPARE(c.scrolled, before);
+        src.RemoveLink(&c);
+    }
+
+    void scrollEventsFollowTheCursor()
+    {
+        TDataSet ds;
+        int before = 0, after = 0;
+        ds.BeforeScroll = [&](TDataSet *) { ++before; };
+        ds.AfterScroll = [&](TDataSet *) { ++after; };
+        ds.LoadFrom(MenuRows());
+        QCOMPARE(after, 1); // opening puts the cursor on the first record
+        ds.Next();
+        QCOMPARE(before, 1);
+        QCOMPARE(after, 2);
+        ds.Locate("ID_CFG", 12, 0);
+        QCOMPARE(after, 3);
+    }
+
+    void modelShowsVisibleFieldsAndFollows()
+    {
+        TDataSet ds;
+        TDataSource src(nullptr, &ds);
+        TDataSetModel model(&src);
+        QCOMPARE(model.rowCount(), 0);
+        ds.LoadFrom(MenuRows());
+        QCOMPARE(model.rowCount(), 6);
+        QCOMPARE(model.columnCount(), 4);
+        ds.FieldByName("ID_CFG")->SetVisible(false);
+        ds.FieldByName("MENUNAME")->SetDisplayLabel(QStringLiteral("Меню"));
+        ds.Refresh();
+        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Меню"));
+        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("12"));
+        QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("Заказы"));
+        QSignalSpy rowSpy(&model, &TDataSetModel::currentRowChanged);
+        ds.SetRecNo(3);
+        QCOMPARE(rowSpy.count(), 1);
+        QCOMPARE(rowSpy.last().first().toInt(), 2);
+        model.SetCurrentRow(4);
+        QCOMPARE(ds.RecNo(), 5);
+        ds.SetFilter("OWNER=12");
+        ds.SetFiltered(true);
+        QCOMPARE(model.rowCount(), 2);
+        // Editing through the model goes through Edit/Post.
+        QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
+        model.Editable = true;
+        QVERIFY(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+        QSignalSpy dataSpy(&model, &QAbstractItemModel::dataChanged);
+        QVERIFY(model.setData(model.index(1, 1), QStringLiteral("Изменено")));
+        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Изменено"));
+        QVERIFY(dataSpy.count() > 0);
+        ds.BeforeEdit = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
+        QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("no")));
+        QCOMPARE(ds.State(), TDataSetState::dsBrowse);
+    }
+
+    void fieldDisplaySettingsSurviveReopen()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        TField *name = ds.FieldByName("MENUNAME");
+        name->SetDisplayLabel("Menu");
+        name->SetDisplayWidth(7);
+        name->SetTag(255);
+        ds.LoadFrom(MenuRows());
+        QCOMPARE(ds.FieldByName("MENUNAME"), name);
+        QCOMPARE(name->DisplayLabel(), QStringLiteral("Menu"));
+        QCOMPARE(name->DisplayWidth(), 7);
+        QCOMPARE(name->Tag(), 255);
+        QCOMPARE(ds.FieldByName("OWNER")->DisplayLabel(), QStringLiteral("OWNER"));
+        QCOMPARE(ds.FieldByName("ID_CFG")->DisplayWidth(), 11);
+        QVERIFY(ds.FieldByName("ID_CFG")->Required());
+    }
+};
+
+QTEST_MAIN(tst_DataSet)
+#include "tst_DataSet.moc"
