@@ -1,0 +1,96 @@
+#pragma once
+// The console's local server: where a window handle travelled between
+// programs, the server's name travels here. Other programs send it small
+// frames with the same numeric message codes and receive the same answers:
+//
+// - message 2024 with a request code: the console information protocol.
+//   Code 2025: the console sends 2025 with its TConsoleInfo; code 2026: it
+//   sends 2026 with the scheme and the session's connection; code 2024: it
+//   sends 2025 and, when the requester answers that with -12345678, also 2026.
+//   The console's answer to 2024 is the requester's answer to the last
+//   message sent when that is -12345678 or 12345678, else 0.
+// - message 1024 (the first user message) with a number: handed to the
+//   console's user-message handler (the updater's reply).
+//
+// A frame is a 32-bit length followed by a QDataStream of: qint32 message,
+// QString sender (the sender's server name), then the message's values.
+#include <QLocalServer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QLocalSocket;
+
+constexpr int WM_USER = 1024;
+constexpr int kConsoleRequest = 2024;
+constexpr int kConsoleInfoMessage = 2025;
+constexpr int kConsoleSessionMessage = 2026;
+constexpr int kAnswerMessage = 0;
+constexpr int kAskForSession = -12345678;
+constexpr int kHandledAnswer = 12345678;
+
+// The version-resource values of the console program.
+struct TConsoleVersionInfo {
+    QString InternalName, FileDescription, FileVersion, LegalCopyright, ProductVersion, Comments;
+};
+
+// What a requester learns of the console's session.
+struct TConsoleSessionInfo {
+    QString SchemeName;
+    QString Server;
+    QString UserName;
+    int Home = 0;
+};
+
+// Reads and writes frames on a local socket.
+namespace ConsoleFrames {
+bool WriteFrame(QLocalSocket *socket, const QByteArray &payload);
+// Waits up to the time-out for one whole frame; false when none came.
+bool ReadFrame(QLocalSocket *socket, QByteArray &payload, int timeoutMs);
+} // namespace ConsoleFrames
+
+class TConsoleInfoServer : public QObject {
+    Q_OBJECT
+public:
+    explicit TConsoleInfoServer(QObject *parent = nullptr);
+    ~TConsoleInfoServer() override;
+
+    // Starts listening under a name of its own; false when the system refused.
+    bool Listen();
+    QString ServerName() const;
+
+    // What the console answers with.
+    std::function<TConsoleVersionInfo()> VersionInfo;
+    std::function<TConsoleSessionInfo()> SessionInfo;
+    // A user message (1024) and its number.
+    std::function<void(int message, qint64 value)> OnUserMessage;
+
+    // How long the console waits for a requester's answer.
+    int AnswerTimeoutMs = 3000;
+
+private:
+    void newConnection();
+    void serve(QLocalSocket *socket);
+    QLocalServer m_server;
+};
+
+// The console's server in this process, or null.
+TConsoleInfoServer *ConsoleInfoServer();
+void SetConsoleInfoServer(TConsoleInfoServer *server);
+
+// The requester's side, for programs that ask a console.
+struct TConsoleRequestResult {
+    bool connected = false;
+    int answer = 0;
+    bool gotInfo = false;
+    int infoVersion = 0;
+    TConsoleVersionInfo info;
+    bool gotSession = false;
+    TConsoleSessionInfo session;
+};
+// Sends message 2024 with the request code; answers 2025 with infoAnswer and 2026 with sessionAnswer.
+TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QString &ownName, int requestCode,
+                                         int infoAnswer = 0, int sessionAnswer = 0, int timeoutMs = 5000);
+// Sends a user message (1024) with a number to the console.
+bool SendConsoleUserMessage(const QString &consoleName, int message, qint64 value, int timeoutMs = 5000);

@@ -1,0 +1,113 @@
+#pragma once
+// The menu model: the user's menu configuration, as the database delivers it,
+// turned into a tree of menu groups (TKorMenu) and services (TServiceItem).
+// From the tree the main window gets its menus, every service is registered
+// with the service manager, gets an icon and, when marked, a tool button.
+// TMnuItem is the menu editor's entry that shows and changes one entry's rights.
+#include "uBaseService.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QMenu;
+class QMenuBar;
+class QToolBar;
+class QTreeWidget;
+class TDataSet;
+class TImageList;
+class TServiceItem;
+class TServiceManager;
+
+// Menu items and tool buttons made from the configuration carry this tag.
+constexpr int kConfigTag = 1;
+// The tag of an action, menu or tool button (0 when it has none).
+int ObjectTag(const QObject *object);
+void SetObjectTag(QObject *object, int tag);
+
+// One menu group.
+class TKorMenu {
+public:
+    TKorMenu(int id, const QString &name);
+    ~TKorMenu();
+    TKorMenu(const TKorMenu &) = delete;
+    TKorMenu &operator=(const TKorMenu &) = delete;
+
+    int ID;
+    QString Name;
+    // The group's own services, owned.
+    std::vector<std::unique_ptr<TServiceItem>> Services;
+    // The sub-groups, owned.
+    std::vector<std::unique_ptr<TKorMenu>> SubMenus;
+
+    // A service or a sub-group, in reading order.
+    struct TItem {
+        TServiceItem *service = nullptr;
+        TKorMenu *group = nullptr;
+    };
+    std::vector<TItem> Items;
+
+    void AddService(std::unique_ptr<TServiceItem> service);
+    void AddSubMenu(std::unique_ptr<TKorMenu> group);
+    // Child menu items: a service gets an action, a sub-group a sub-menu.
+    void BuildItems(QMenu *menu, const TImageList *images) const;
+    // Registers the group's services and those of its sub-groups under the group number.
+    void RegisterServices(TServiceManager &manager, int groupNumber);
+};
+
+class TMenuCfg {
+public:
+    TMenuCfg();
+    ~TMenuCfg();
+    TMenuCfg(const TMenuCfg &) = delete;
+    TMenuCfg &operator=(const TMenuCfg &) = delete;
+
+    // Services whose module failed to load, with the reason as description.
+    TBaseServiceList FailedList;
+    // The top-level groups.
+    std::vector<std::unique_ptr<TKorMenu>> Roots;
+    TDataSet *MenuQuery = nullptr;
+    TDataSet *ServiceQuery = nullptr;
+
+    // Empties the not-loaded list and the tree (which frees every service).
+    void Clear();
+    // Builds the tree from the two queries and shows the not-loaded window when needed.
+    void Load(TDataSet *menuQuery, TDataSet *serviceQuery);
+    void ExpandSubMenu(TKorMenu *parent, int ownerId);
+    void RegisterAll(TServiceManager &manager);
+    // Inserts the top-level groups after the first top-level menu.
+    void BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const;
+    int Count() const { return int(Roots.size()); }
+    TKorMenu *Items(int index) const { return Roots.at(size_t(index)).get(); }
+
+    // Shows the not-loaded window; tests replace it.
+    static void (*ShowFailed)(const TBaseServiceList &failed);
+};
+
+// The icons of the registered services, into the image list.
+void BuildIcons(TServiceManager &manager, TImageList &images);
+// The tool buttons of the services marked for one, group by group.
+void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageList *images, bool separators);
+// The image a service without an icon of its own shows.
+constexpr int kDefaultServiceImage = 10;
+
+// The menu editor's entry: a row of the menu configuration with its rights.
+class TMnuItem : public TBaseService {
+public:
+    TMnuItem(int id, int ownerId, int itemId, QTreeWidget *list);
+
+    int ID_CFG;
+    int ItemId;
+    int OwnerId;
+    QTreeWidget *FList;
+    int CheckedImage = 0;
+    int UncheckedImage = 1;
+
+    // Loads the rights when needed and shows them in the list: with images
+    // (checked and unchecked image) when the list has them, else as check boxes.
+    void PrepareRightTo(QTreeWidget *list, const TImageList *smallImages = nullptr);
+    void PrepareRight(const TImageList *smallImages = nullptr) { PrepareRightTo(FList, smallImages); }
+    // Takes each right's state from the list's check boxes.
+    void GetRightFrom(QTreeWidget *list);
+};
