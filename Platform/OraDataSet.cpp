@@ -129,12 +129,14 @@ TMacro *TOraDataSet::FindMacro(const QString &name)
 
 TOraParams &TOraDataSet::Params()
 {
+    EnsureStatement();
     SyncMacrosAndParams();
     return m_params;
 }
 
 TOraParam &TOraDataSet::ParamByName(const QString &name)
 {
+    EnsureStatement();
     SyncMacrosAndParams();
     TOraParam *p = m_params.FindParam(name);
     if (!p)
@@ -144,6 +146,7 @@ TOraParam &TOraDataSet::ParamByName(const QString &name)
 
 TOraParam *TOraDataSet::FindParam(const QString &name)
 {
+    EnsureStatement();
     SyncMacrosAndParams();
     return m_params.FindParam(name);
 }

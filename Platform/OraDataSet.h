@@ -17,12 +17,11 @@
 #include "DataSource.h"
 #include "OraMacro.h"
 #include "OraParam.h"
+#include "OraSession.h"
 #include "PlatformExport.h"
 
 #include <QPair>
 #include <QStringList>
-
-class TOraSession;
 
 struct TOraDataSetOptions {
     // Changes are never sent to the database, whatever the update texts say.
@@ -90,6 +89,8 @@ protected:
     void InternalDelete(const QVector<QVariant> &values) override;
     std::optional<QVector<QVariant>> InternalRefreshRecord(const QVector<QVariant> &values) override;
 
+    // Builds the statement when it is made from something else (a stored procedure's name).
+    virtual void EnsureStatement() {}
     // The statement and parameters used to open (a stored procedure builds its call).
     virtual QString OpenStatement();
     // Picks the rows out of a run (a stored procedure takes its cursor parameter).

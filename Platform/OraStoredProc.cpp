@@ -2,6 +2,8 @@
 
 #include "OraSession.h"
 
+#include <QScopeGuard>
+
 TOraStoredProc::~TOraStoredProc() = default;
 
 void TOraStoredProc::SetStoredProcName(const QString &name)
@@ -18,6 +20,15 @@ void TOraStoredProc::SetStoredProcName(const QString &name)
     }
 }
 
+void TOraStoredProc::EnsureStatement()
+{
+    if (m_preparing || m_procName.isEmpty() || !SQLText().trimmed().isEmpty())
+        return;
+    TOraSession *session = Session() ? Session() : TOraSession::DefaultSession();
+    if (session && session->Connected())
+        PrepareSQL();
+}
+
 void TOraStoredProc::PrepareSQL()
 {
     if (m_procName.isEmpty())
@@ -27,6 +38,8 @@ void TOraStoredProc::PrepareSQL()
         throw EDatabaseError(QStringLiteral("%1: Session is not assigned").arg(Name()));
     session->EnsureConnected();
     const QList<TProcArgInfo> args = session->DescribeProcedure(m_procName);
+    m_preparing = true;
+    const auto done = qScopeGuard([this] { m_preparing = false; });
     QStringList binds;
     bool function = false;
     for (const TProcArgInfo &a : args) {

@@ -23,10 +23,13 @@ public:
     void ExecProc();
 
 protected:
+    // The parameters of a named procedure exist once the session can describe it.
+    void EnsureStatement() override;
     QString OpenStatement() override;
     TResultSet RowsOf(TExecResult &result) override;
 
 private:
     QString m_procName;
     bool m_generated = false;
+    bool m_preparing = false;
 };

@@ -87,6 +87,20 @@ TExecResult TSqliteBackend::Execute(const QString &sql, TOraParams &params)
 {
     if (!Connected())
         RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    // A statement that fails in a transaction it began itself leaves no
+    // transaction (and no write lock) behind.
+    const bool wasInTransaction = m_connection->InTransaction();
+    try {
+        return ExecuteStatement(sql, params);
+    } catch (...) {
+        if (!wasInTransaction && m_connection->InTransaction())
+            m_connection->Rollback();
+        throw;
+    }
+}
+
+TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &params)
+{
     TSqliteConnection &c = *m_connection;
     const QList<TSqlToken> toks = SignificantTokens(sql);
     TExecResult result;

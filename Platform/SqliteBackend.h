@@ -40,6 +40,7 @@ public:
     TSqliteConnection *Connection() const { return m_connection.get(); }
 
 private:
+    TExecResult ExecuteStatement(const QString &sql, TOraParams &params);
     void RunBlock(const QString &sql, TOraParams &params);
     QVariant Evaluate(const QString &expression, const TOraParams &params);
 

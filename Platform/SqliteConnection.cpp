@@ -458,7 +458,12 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
     InternalScope internal(*this);
     TOraParams p;
     p.Add(QStringLiteral("F")).SetAsString(existing.isEmpty() ? path : existing);
-    Exec(QStringLiteral("ATTACH DATABASE :F AS \"%1\"").arg(name), p);
+    try {
+        Exec(QStringLiteral("ATTACH DATABASE :F AS \"%1\"").arg(name), p);
+    } catch (const EDAError &e) {
+        RaiseOraError(OraErr::DataFileUnusable,
+                      QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(existing.isEmpty() ? path : existing, e.message()));
+    }
     ProbeFile(name, existing.isEmpty() ? path : existing);
     Exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(name));
     m_schemes.append(name);
