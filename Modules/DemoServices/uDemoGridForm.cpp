@@ -106,6 +106,8 @@ TDemoGridForm::TDemoGridForm(const TDemoGridSpec &spec, const QString &mode, QWi
     FModel = new TDataSetModel(FSource, this);
     auto *filter = new TAnyColumnFilter(this);
     filter->setSourceModel(FModel);
+    // Numbers and dates sort by their values, not by their text.
+    filter->setSortRole(Qt::EditRole);
     FProxy = filter;
     connect(FFilterEdit, &QLineEdit::textChanged, this, [this, filter](const QString &text) {
         filter->SetText(text);
@@ -173,7 +175,7 @@ void TDemoGridForm::OpenData()
         FQuery->Open();
         for (int i = 0; i < FQuery->FieldCount(); ++i)
             FQuery->Fields(i)->SetVisible(false);
-        // The columns in the order of the description; those without their right stay hidden.
+        // The columns of the description; those without their right stay hidden.
         for (const TDemoColumn &column : std::as_const(FSpec.columns)) {
             TField *field = FQuery->FindField(column.field);
             if (!field)
@@ -181,6 +183,9 @@ void TDemoGridForm::OpenData()
             field->SetDisplayLabel(Tr(column.label));
             field->SetVisible(column.right == 0 || RightGranted(FMode, column.right));
         }
+        // The fields keep their settings when the query opens again, and the grid takes them then.
+        FQuery->Close();
+        FQuery->Open();
     } catch (const std::exception &e) {
         FError = ExceptionMessage(e);
     }

@@ -80,12 +80,12 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
 
 ZANDRELL_MODULE_EXPORT const TAccessRec2 *GetAccessList2(const char *guid)
 {
-    static const TAccessRec2 orderRights[] = {{1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B11}", "Просмотр сумм", true},
-                                              {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B12}", "Печать отчетов", true},
+    static const TAccessRec2 orderRights[] = {{1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B11}", "Просмотр сумм", false},
+                                              {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B12}", "Печать отчетов", false},
                                               {0, nullptr, nullptr, false}};
     static const TAccessRec2 customerRights[] = {
-        {1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B21}", "Просмотр телефонов", true},
-        {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B22}", "Печать отчетов", true},
+        {1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B21}", "Просмотр телефонов", false},
+        {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B22}", "Печать отчетов", false},
         {0, nullptr, nullptr, false}};
     return IsCustomers(guid) ? customerRights : orderRights;
 }

@@ -65,8 +65,8 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
 
 ZANDRELL_MODULE_EXPORT const TAccessRec2 *GetAccessList2(const char *)
 {
-    static const TAccessRec2 rights[] = {{1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B31}", "Просмотр цен", true},
-                                         {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B32}", "Печать отчетов", true},
+    static const TAccessRec2 rights[] = {{1, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B31}", "Просмотр цен", false},
+                                         {2, "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7B32}", "Печать отчетов", false},
                                          {0, nullptr, nullptr, false}};
     return rights;
 }

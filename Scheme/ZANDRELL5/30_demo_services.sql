@@ -1,0 +1,144 @@
+-- The demo services: the tables their windows show, their catalogue rows
+-- (modules Orders.so and Stock.so), their rights and reports, their entries
+-- in the menus of both access groups, and their texts in the language pack.
+
+-- Demo tables.
+CREATE TABLE ZANDRELL5.DEMO_CUSTOMERS (
+  ID    NUMBER(9) PRIMARY KEY,
+  NAME  VARCHAR2(100) NOT NULL,
+  CITY  VARCHAR2(50),
+  PHONE VARCHAR2(30)
+);
+
+CREATE TABLE ZANDRELL5.DEMO_ORDERS (
+  ID          NUMBER(9) PRIMARY KEY,
+  CUSTOMER_ID NUMBER(9) NOT NULL REFERENCES DEMO_CUSTOMERS (ID),
+  ORDER_DATE  DATE NOT NULL,
+  AMOUNT      NUMBER(12,2) NOT NULL,
+  STATUS      VARCHAR2(30) NOT NULL
+);
+
+CREATE TABLE ZANDRELL5.DEMO_GOODS (
+  ID       NUMBER(9) PRIMARY KEY,
+  NAME     VARCHAR2(100) NOT NULL,
+  QUANTITY NUMBER(9) NOT NULL,
+  PRICE    NUMBER(12,2) NOT NULL
+);
+
+INSERT INTO ZANDRELL5.DEMO_CUSTOMERS (ID, NAME, CITY, PHONE) VALUES
+  (1, 'ООО "Северный ветер"', 'Архангельск', '+7 8182 20-14-55'),
+  (2, 'АО "Волжская мельница"', 'Самара', '+7 846 331-02-17'),
+  (3, 'ИП Калинина О. В.', 'Тверь', '+7 4822 45-19-80'),
+  (4, 'ООО "Уральский кабель"', 'Екатеринбург', '+7 343 270-66-01'),
+  (5, 'ЗАО "Балтпром"', 'Калининград', '+7 4012 53-77-42'),
+  (6, 'ООО "Тайга-Лес"', 'Томск', '+7 3822 90-11-23'),
+  (7, 'ИП Мартынов С. А.', 'Казань', '+7 843 212-48-36'),
+  (8, 'ООО "Южный порт"', 'Новороссийск', '+7 8617 61-05-90');
+
+INSERT INTO ZANDRELL5.DEMO_ORDERS (ID, CUSTOMER_ID, ORDER_DATE, AMOUNT, STATUS) VALUES
+  (1001, 1, '2024-02-05 00:00:00', 125400.00, 'Выполнен'),
+  (1002, 2, '2024-02-07 00:00:00', 48200.50, 'Выполнен'),
+  (1003, 4, '2024-02-12 00:00:00', 310000.00, 'Отгружен'),
+  (1004, 3, '2024-02-15 00:00:00', 7650.00, 'Выполнен'),
+  (1005, 5, '2024-02-20 00:00:00', 92300.00, 'Отгружен'),
+  (1006, 1, '2024-03-01 00:00:00', 56780.00, 'В работе'),
+  (1007, 6, '2024-03-04 00:00:00', 201500.00, 'В работе'),
+  (1008, 7, '2024-03-06 00:00:00', 15300.00, 'Новый'),
+  (1009, 8, '2024-03-11 00:00:00', 88000.00, 'Новый'),
+  (1010, 2, '2024-03-12 00:00:00', 43125.75, 'Новый'),
+  (1011, 4, '2024-03-14 00:00:00', 127900.00, 'Отменен'),
+  (1012, 5, '2024-03-15 00:00:00', 64410.00, 'Новый');
+
+INSERT INTO ZANDRELL5.DEMO_GOODS (ID, NAME, QUANTITY, PRICE) VALUES
+  (1, 'Кабель ВВГ 3x2,5, м', 4200, 96.40),
+  (2, 'Мука пшеничная в/с, мешок 50 кг', 180, 1750.00),
+  (3, 'Доска обрезная 50x150x6000', 640, 890.00),
+  (4, 'Гвозди строительные 100 мм, кг', 950, 142.50),
+  (5, 'Краска фасадная белая, 15 л', 75, 4380.00),
+  (6, 'Труба стальная 57x3,5, м', 1300, 612.00),
+  (7, 'Цемент М500, мешок 50 кг', 520, 465.00),
+  (8, 'Стекло листовое 4 мм, м2', 210, 1120.00),
+  (9, 'Утеплитель минвата 100 мм, упак.', 340, 1590.00),
+  (10, 'Саморезы по дереву 4,2x75, кг', 0, 310.00);
+
+-- The service catalogue.
+INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES
+  (1, 'Заказы', 'Orders.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}', 1, 0),
+  (2, 'Клиенты', 'Orders.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}', 0, 0),
+  (3, 'Склад', 'Stock.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}', 1, 0);
+
+-- Their rights, in rights-string order.
+INSERT INTO ZANDRELL5.SRVITEMS_MODE (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES
+  (1, 1, 'Просмотр сумм', 'Просмотр сумм', 0),
+  (1, 2, 'Печать отчетов', 'Печать отчетов', 0),
+  (2, 1, 'Просмотр телефонов', 'Просмотр телефонов', 0),
+  (2, 2, 'Печать отчетов', 'Печать отчетов', 0),
+  (3, 1, 'Просмотр цен', 'Просмотр цен', 0),
+  (3, 2, 'Печать отчетов', 'Печать отчетов', 0);
+
+INSERT INTO ZANDRELL5.REPORT_ITEMS (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VALUES
+  (1, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C11}', 'Список заказов', 'Все заказы с клиентами и суммами', 1),
+  (2, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C21}', 'Список клиентов', 'Все клиенты с городами и телефонами', 1),
+  (3, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C31}', 'Остатки на складе', 'Товары с остатками и ценами', 1);
+
+-- Menu entries. Administrators have every right; operators print no order
+-- list, see no phone numbers of customers, and neither prices nor the
+-- report of the stock.
+INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) VALUES
+  (9, 1, 2, 0, NULL, 1, '111', 10),
+  (10, 1, 4, 0, NULL, 2, '111', 10),
+  (11, 1, 4, 0, NULL, 3, '111', 20),
+  (12, 2, 7, 0, NULL, 1, '110', 10),
+  (13, 2, 8, 0, NULL, 2, '101', 10),
+  (14, 2, 8, 0, NULL, 3, '100', 20);
+
+-- Texts of the demo services, keyed by their Russian text (those the pack
+-- already holds are left as they are).
+CREATE TABLE ZANDRELL5.TMP_DEMO_PAIRS (RU VARCHAR2(4000) PRIMARY KEY, EN VARCHAR2(4000) NOT NULL);
+INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
+  ('Заказы', 'Orders'),
+  ('Клиенты', 'Customers'),
+  ('Склад', 'Stock'),
+  ('Заказы клиентов', 'Orders of customers'),
+  ('Справочник клиентов', 'Customer reference book'),
+  ('Остатки товаров на складе', 'Goods in stock'),
+  ('Просмотр сумм', 'View amounts'),
+  ('Просмотр телефонов', 'View phone numbers'),
+  ('Просмотр цен', 'View prices'),
+  ('Печать отчетов', 'Print reports'),
+  ('Нет права на печать отчетов', 'No right to print reports'),
+  ('Список заказов', 'Order list'),
+  ('Список клиентов', 'Customer list'),
+  ('Остатки на складе', 'Stock balance'),
+  ('Все заказы с клиентами и суммами', 'All orders with customers and amounts'),
+  ('Все клиенты с городами и телефонами', 'All customers with cities and phone numbers'),
+  ('Товары с остатками и ценами', 'Goods with quantities and prices'),
+  ('Поиск', 'Find'),
+  ('Сортировка', 'Sort'),
+  ('Фильтр', 'Filter'),
+  ('Отчет', 'Report'),
+  ('Найти:', 'Find:'),
+  ('Далее', 'Next'),
+  ('Фильтр:', 'Filter:'),
+  ('Записей: %1', 'Records: %1'),
+  ('Фильтр: "%1"', 'Filter: "%1"'),
+  ('Сортировка: %1 %2', 'Sorted by: %1 %2'),
+  ('"%1" не найдено', '"%1" not found'),
+  ('Номер', 'Number'),
+  ('Дата', 'Date'),
+  ('Клиент', 'Customer'),
+  ('Сумма', 'Amount'),
+  ('Состояние', 'State'),
+  ('Код', 'Code'),
+  ('Город', 'City'),
+  ('Телефон', 'Phone'),
+  ('Товар', 'Goods'),
+  ('Остаток', 'Quantity'),
+  ('Цена', 'Price');
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT)
+  SELECT RU, 25, RU FROM ZANDRELL5.TMP_DEMO_PAIRS P
+   WHERE NOT EXISTS (SELECT 1 FROM ZANDRELL5.LANG_TEXTS T WHERE T.RES_KEY = P.RU AND T.LANG_ID = 25);
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT)
+  SELECT RU, 9, EN FROM ZANDRELL5.TMP_DEMO_PAIRS P
+   WHERE NOT EXISTS (SELECT 1 FROM ZANDRELL5.LANG_TEXTS T WHERE T.RES_KEY = P.RU AND T.LANG_ID = 9);
+DROP TABLE ZANDRELL5.TMP_DEMO_PAIRS;
