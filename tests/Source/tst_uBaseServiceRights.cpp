@@ -3,10 +3,16 @@
 // guard loading and writing.
 #include "DAError.h"
 #include "FakeLanguages.h"
+#include "Field.h"
 #include "OraPackage.h"
+#include "OraQuery.h"
+#include "OraSession.h"
 #include "OraStoredProc.h"
+#include "ServerAliases.h"
 #include "uBaseService.h"
 
+#include <QDirIterator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -55,6 +61,41 @@ TResultSet RightsRows(bool withSourceName, bool withIsLang)
     return result;
 }
 
+// A fresh copy of the demo database of the installation, with its Servers.ini in use.
+class TDemoDatabase {
+public:
+    TDemoDatabase()
+    {
+        const QString source = qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/Db/ZANDRELL");
+        QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString target = FDir.filePath(QStringLiteral("Db/ZANDRELL/") + QDir(source).relativeFilePath(file));
+            QDir().mkpath(QFileInfo(target).path());
+            FValid = QFile::copy(file, target) && FValid;
+        }
+        QFile ini(FDir.filePath(QStringLiteral("Servers.ini")));
+        FValid = FValid && ini.open(QIODevice::WriteOnly) && ini.write("[ZANDRELL]\nBackend=sqlite\nPath=Db/ZANDRELL\n") > 0;
+        ini.close();
+        SetServersIniPath(ini.fileName());
+    }
+    ~TDemoDatabase() { SetServersIniPath(QString()); }
+    bool IsValid() const { return FValid && QFile::exists(FDir.filePath(QStringLiteral("Db/ZANDRELL/ZANDRELL5.db"))); }
+
+    static void Connect(TOraSession &session)
+    {
+        session.SetServer(QStringLiteral("ZANDRELL"));
+        session.SetUsername(QStringLiteral("ZL_USER"));
+        session.SetPassword(QStringLiteral("demo"));
+        session.SetConnectPrompt(false);
+        session.PerformConnect();
+    }
+
+private:
+    QTemporaryDir FDir;
+    bool FValid = true;
+};
+
 } // namespace
 
 class TestBaseServiceRights : public QObject {
@@ -69,6 +110,7 @@ private slots:
     void fallsBackToOlderProcedure();
     void otherFailuresPropagate();
     void updateChecksItsSetup();
+    void rightsOfDemoMenuEntry();
 };
 
 void TestBaseServiceRights::fetchChecksItsSetup()
@@ -250,6 +292,48 @@ void TestBaseServiceRights::updateChecksItsSetup()
         QVERIFY2(e.message().startsWith(QStringLiteral("TAccessList.UpdateData: ID_CFG = -3 (")),
                  qPrintable(e.message()));
     }
+}
+
+void TestBaseServiceRights::rightsOfDemoMenuEntry()
+{
+    TDemoDatabase database;
+    QVERIFY2(database.IsValid(), "the demo database is not built");
+    TOraSession session;
+    TDemoDatabase::Connect(session);
+    TOraStoredProc rights;
+    rights.SetSession(&session);
+    rights.SetStoredProcName(QStringLiteral("ZANDRELL5.MENUPACK.GET_MENU_ITEM_RIGHT"));
+    TOraPackage package;
+    package.SetSession(&session);
+    package.SetPackageName(QStringLiteral("ZANDRELL5.MENUPACK"));
+
+    // The operators' entry of the orders service: amounts granted, reports not.
+    TBaseService service;
+    service.SetGuid(QStringLiteral("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}"));
+    TAccessList &list = service.AccessList();
+    list.AccessProc = &rights;
+    list.FPack = &package;
+    list.ID_CFG = 12;
+    list.FetchIsNeed();
+    QCOMPARE(list.Count(), 2);
+    QCOMPARE(list[0]->Caption(), QStringLiteral("Просмотр сумм"));
+    QCOMPARE(list[1]->Caption(), QStringLiteral("Печать отчетов"));
+    QCOMPARE(list[1]->GUID(), service.Guid());
+    QCOMPARE(service.GetMode(), QStringLiteral("110"));
+
+    list[0]->SetChecked(false);
+    list[1]->SetChecked(true);
+    list.UpdateData();
+    QVERIFY(!session.InTransaction());
+
+    // Committed: another session sees the new rights string.
+    TOraSession other;
+    TDemoDatabase::Connect(other);
+    TOraQuery query;
+    query.SetSession(&other);
+    query.SetSQLText(QStringLiteral("SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = 12"));
+    query.Open();
+    QCOMPARE(query.FieldByName(QStringLiteral("ITEMMODE"))->AsString(), QStringLiteral("101"));
 }
 
 QTEST_GUILESS_MAIN(TestBaseServiceRights)
