@@ -173,11 +173,15 @@ void IniResString()
     TLanguagesDM *languages = GetComLanguages();
     if (!languages)
         return;
+    // A string the pack does not know (it answers empty or with the identifier)
+    // keeps its built-in text in the user's language.
+    const int lang = languages->GET_USER_APL_LANG_ID();
+    const bool russian = lang <= 0 || lang == 25;
     for (const TResString &r : kResStrings) {
         const QString id = QString::fromLatin1(r.id);
         const QString text = languages->GET_RESOURCE_APL_TXT(id);
-        if (!text.isEmpty())
-            table()[id.toLower()].current = text;
+        Entry &e = table()[id.toLower()];
+        e.current = (text.isEmpty() || text == id) ? (russian ? e.ru : e.en) : text;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "SqlLexer.h"
 
+#include <QSet>
+
 namespace {
 
 bool isName(const TSqlToken &t) { return t.kind == TSqlTok::Ident || t.kind == TSqlTok::QuotedIdent; }
@@ -18,10 +20,57 @@ bool isTableContext(const TSqlToken *prev)
     return false;
 }
 
+// "UPDATE T A SET A.X = 1 WHERE A.Y = 2" -> "UPDATE T SET X = 1 WHERE Y = 2" (and the
+// same for DELETE): SQLite names the one table of these statements by itself.
+QString DropSingleTableAlias(const QString &sql)
+{
+    const QList<TSqlToken> toks = LexSql(sql);
+    QList<int> sig;
+    for (int i = 0; i < toks.size(); ++i)
+        if (toks[i].kind != TSqlTok::Space && toks[i].kind != TSqlTok::Comment)
+            sig.append(i);
+    if (sig.isEmpty())
+        return sql;
+    int s = 0;
+    if (toks[sig[0]].isWord("UPDATE"))
+        s = 1;
+    else if (toks[sig[0]].isWord("DELETE") && sig.size() > 1 && toks[sig[1]].isWord("FROM"))
+        s = 2;
+    else
+        return sql;
+    // The table name: NAME or SCHEME.NAME.
+    if (s >= sig.size() || !isName(toks[sig[s]]))
+        return sql;
+    ++s;
+    if (s + 1 < sig.size() && toks[sig[s]].isOp(".") && isName(toks[sig[s + 1]]))
+        s += 2;
+    const int tableEnd = sig[s - 1];
+    if (s < sig.size() && toks[sig[s]].isWord("AS"))
+        ++s;
+    if (s >= sig.size() || !isName(toks[sig[s]]) || toks[sig[s]].isWord("SET") || toks[sig[s]].isWord("WHERE"))
+        return sql;
+    const QString alias = toks[sig[s]].name();
+    QSet<int> drop; // token indexes to leave out: "[AS] alias" with the blanks before it
+    for (int k = tableEnd + 1; k <= sig[s]; ++k)
+        drop.insert(k);
+    for (int k = s + 1; k + 1 < sig.size(); ++k)
+        if (isName(toks[sig[k]]) && toks[sig[k]].name() == alias && toks[sig[k + 1]].isOp(".") &&
+            !(k > 0 && toks[sig[k - 1]].isOp("."))) {
+            drop.insert(sig[k]);
+            drop.insert(sig[k + 1]);
+        }
+    QString out;
+    for (int i = 0; i < toks.size(); ++i)
+        if (!drop.contains(i))
+            out += toks[i].text;
+    return out;
+}
+
 } // namespace
 
-QString TranslateOracleSql(const QString &sql)
+QString TranslateOracleSql(const QString &input)
 {
+    const QString sql = DropSingleTableAlias(input);
     const QList<TSqlToken> toks = LexSql(sql);
     // Indexes of the significant tokens, to look around a token quickly.
     QList<int> sig;

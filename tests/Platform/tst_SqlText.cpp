@@ -98,6 +98,12 @@ private slots:
         // A table name before its column list is no function.
         QCOMPARE(TranslateOracleSql(QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')")),
                  QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')"));
+        // The alias of the one table of an UPDATE or DELETE goes.
+        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = 5")),
+                 QStringLiteral("UPDATE TARVEL.DFM SET IS_TRANSLIT = 1 WHERE ID_DFM = 5"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("DELETE FROM T AS x WHERE x.A = 'x.A'")),
+                 QStringLiteral("DELETE FROM T WHERE A = 'x.A'"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE T SET A = 1 WHERE B = 2")), QStringLiteral("UPDATE T SET A = 1 WHERE B = 2"));
         QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT SYSDATE FROM DUAL MINUS SELECT T.SYSDATE FROM T")),
                  QStringLiteral("SELECT ZSYSDATE() FROM DUAL EXCEPT SELECT T.SYSDATE FROM T"));
     }

@@ -1,0 +1,509 @@
+// The server-side procedures of the embedded scheme server, transactions
+// between sessions, and two processes writing to one server at once.
+#include "OraPackage.h"
+#include "OraQuery.h"
+#include "OraStoredProc.h"
+#include "TestServer.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+int ErrorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const EDAError &e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+QVariant Scalar(TOraSession *s, const QString &sql, const QVariantList &values = {})
+{
+    TOraQuery q;
+    q.SetSession(s);
+    q.SetSQLText(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.Params()[i].SetAsVariant(values[i]);
+    q.Open();
+    return q.IsEmpty() ? QVariant() : q.Fields(0)->AsVariant();
+}
+
+int Count(TOraSession *s, const QString &where, const QVariantList &values = {})
+{
+    return Scalar(s, QStringLiteral("SELECT count(*) FROM ZANDRELL5.") + where, values).toInt();
+}
+
+struct Menu {
+    explicit Menu(TOraSession *s) { pack.SetSession(s), pack.SetPackageName("ZANDRELL5.MENUPACK"); }
+    int Call(const QString &name, const QVariantList &values, const char *out = "PID")
+    {
+        pack.ExecProc(name, values);
+        return out ? pack.ParamByName(QString::fromLatin1(out)).AsInteger() : 0;
+    }
+    TOraPackage pack;
+};
+
+// The writer of the two-process test: many small committed inserts.
+int RunWriter(const QStringList &args)
+{
+    SetServersIniPath(args.value(0));
+    const int count = args.value(1).toInt();
+    const QString tag = args.value(2);
+    try {
+        TOraSession s;
+        s.SetConnectPrompt(false);
+        s.SetServer("ZANDRELL");
+        s.SetUsername("ZL_USER");
+        s.SetPassword("demo");
+        s.Connect();
+        for (int i = 0; i < count; ++i) {
+            s.ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, :NAME); END;", {0, QStringLiteral("%1-%2").arg(tag).arg(i)});
+            Scalar(&s, "SELECT count(*) FROM ZANDRELL5.V_ACCESS");
+            s.Commit();
+        }
+        return 0;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "writer %s: %s\n", qPrintable(tag), e.what());
+        return 1;
+    }
+}
+
+} // namespace
+
+class tst_SchemeServer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestServer::BuildTemplate(); }
+
+    void menuGroupsAndItems()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int top = m.Call("INS_MENUGRP", {0, "Верхняя", 0, 2});
+        const int topSort = Scalar(s.get(), "SELECT SORT_ORDER FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {top}).toInt();
+        QCOMPARE(topSort, Scalar(s.get(), "SELECT max(SORT_ORDER) FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = 2 AND OWNER = 0").toInt());
+        QVERIFY(topSort > 20);
+        const int sub1 = m.Call("INS_MENUGRP", {0, "Первая", top, 2});
+        const int sub2 = m.Call("INS_MENUGRP", {0, "Вторая", top, 2});
+        QCOMPARE(Scalar(s.get(), "SELECT SORT_ORDER FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {sub1}).toInt(), 10);
+        QCOMPARE(Scalar(s.get(), "SELECT SORT_ORDER FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {sub2}).toInt(), 20);
+        QCOMPARE(Scalar(s.get(), "SELECT ISGROUP FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {sub2}).toInt(), 1);
+        // A group under a group of another access list, or in a missing list, is refused.
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUGRP", {0, "X", 1, 2}); }), 20001);
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUGRP", {0, "X", 0, 999}); }), 2291);
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUGRP", {0, "", 0, 2}); }), 1400);
+
+        const int item = m.Call("INS_SRVITEM", {0, 0, "TST-S1", "Test.so", "Тест", 0});
+        const int entry = m.Call("INS_MENUITEM", {0, sub1, 2, item, "101"});
+        QCOMPARE(Scalar(s.get(), "SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {entry}).toString(), QStringLiteral("101"));
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUITEM", {0, 0, 2, item, "1"}); }), 20001);
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUITEM", {0, entry, 2, item, "1"}); }), 20001);
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUITEM", {0, sub1, 2, 9999, "1"}); }), 2291);
+
+        m.Call("UPD_MENU", {sub2, "Переименована"}, nullptr);
+        QCOMPARE(Scalar(s.get(), "SELECT MENUNAME FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {sub2}).toString(),
+                 QStringLiteral("Переименована"));
+        QCOMPARE(ErrorOf([&] { m.Call("UPD_MENU", {sub2, " "}, nullptr); }), 1400);
+
+        // DEL_MENUITEM deletes one row; a group that still holds entries stays.
+        QCOMPARE(ErrorOf([&] { m.Call("DEL_MENUITEM", {top}, nullptr); }), 2292);
+        const int before = Count(s.get(), "V_MENUCFG WHERE ACCESSID = 2");
+        m.Call("DEL_MENUITEM", {entry}, nullptr);
+        m.Call("DEL_MENUITEM", {sub1}, nullptr);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = 2"), before - 2);
+        s->Commit();
+    }
+
+    void moveItem()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int a = m.Call("INS_MENUGRP", {0, "A", 0, 2});
+        const int a1 = m.Call("INS_MENUGRP", {0, "A1", a, 2});
+        const int a2 = m.Call("INS_MENUGRP", {0, "A2", a, 2});
+        const int b = m.Call("INS_MENUGRP", {0, "B", 0, 2});
+        auto sortOf = [&](int id) { return Scalar(s.get(), "SELECT SORT_ORDER FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {id}).toInt(); };
+        auto ownerOf = [&](int id) { return Scalar(s.get(), "SELECT OWNER FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I", {id}).toInt(); };
+        // Into B: after its children (none yet).
+        m.Call("MOVE_ITEM", {a1, b, 0}, nullptr);
+        QCOMPARE(ownerOf(a1), b);
+        QCOMPARE(sortOf(a1), 10);
+        // Beside a sibling: right after the sibling with that sort order.
+        const int b2 = m.Call("INS_MENUGRP", {0, "B2", b, 2});
+        QCOMPARE(sortOf(b2), 20);
+        m.Call("MOVE_ITEM", {a2, b, 10}, nullptr);
+        QCOMPARE(ownerOf(a2), b);
+        QVERIFY(sortOf(a1) < sortOf(a2));
+        QVERIFY(sortOf(a2) < sortOf(b2));
+        // To the top level.
+        m.Call("MOVE_ITEM", {a2, 0, 0}, nullptr);
+        QCOMPARE(ownerOf(a2), 0);
+        // Never into itself or below itself.
+        QCOMPARE(ErrorOf([&] { m.Call("MOVE_ITEM", {b, a1, 0}, nullptr); }), 20001);
+        QCOMPARE(ErrorOf([&] { m.Call("MOVE_ITEM", {b, b, 0}, nullptr); }), 20001);
+        QCOMPARE(ownerOf(b), 0);
+        QCOMPARE(ErrorOf([&] { m.Call("MOVE_ITEM", {99999, 0, 0}, nullptr); }), 1403);
+    }
+
+    void accessGroups()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int groups = Count(s.get(), "V_ACCESS");
+        const int id = m.Call("INS_ACCESS", {0, "Гости"});
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups + 1);
+        m.Call("UPD_ACCESS", {id, "Посетители"}, nullptr);
+        QCOMPARE(Scalar(s.get(), "SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :I", {id}).toString(), QStringLiteral("Посетители"));
+        const int g = m.Call("INS_MENUGRP", {0, "Меню гостей", 0, id});
+        m.Call("INS_MENUGRP", {0, "Подменю", g, id});
+
+        // Refused while users are attached: nothing changes.
+        const int operatorsMenu = Count(s.get(), "V_MENUCFG WHERE ACCESSID = 2");
+        QCOMPARE(ErrorOf([&] { m.Call("DEL_ACCESS_RECURCIVE", {2}, nullptr); }), 2292);
+        QCOMPARE(Count(s.get(), "V_ACCESS WHERE ACCESSID = 2"), 1);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = 2"), operatorsMenu);
+        // A group without users goes with its whole menu.
+        m.Call("DEL_ACCESS_RECURCIVE", {id}, nullptr);
+        QCOMPARE(Count(s.get(), "V_ACCESS WHERE ACCESSID = :I", {id}), 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = :I", {id}), 0);
+        QCOMPARE(ErrorOf([&] { m.Call("DEL_ACCESS_RECURCIVE", {id}, nullptr); }), 1403);
+        s->Commit();
+    }
+
+    void duplicateAccessCopiesMenuAndRights()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int item = m.Call("INS_SRVITEM", {0, 1, "TST-S1", "Test.so", "Тест", 0});
+        const int sub = m.Call("INS_MENUGRP", {0, "Глубже", 2, 1});
+        m.Call("INS_MENUITEM", {0, sub, 1, item, "1011"});
+        m.pack.ExecProc("DUBLICATE_ACCESS", {1, "Копия администраторов"});
+        const int copy = m.pack.ParamByName("PID").AsInteger();
+        QVERIFY(copy > 2);
+        QCOMPARE(Scalar(s.get(), "SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :I", {copy}).toString(),
+                 QStringLiteral("Копия администраторов"));
+        // The same tree: names, kinds, rights and order, with owners inside the copy.
+        const QString shape = QStringLiteral(
+            "SELECT group_concat(X, '|') FROM (SELECT M.ISGROUP || ':' || COALESCE(M.MENUNAME, '') || ':' || COALESCE(M.ITEMID, '') || ':' "
+            "|| COALESCE(M.ITEMMODE, '') || ':' || M.SORT_ORDER || ':' || COALESCE(P.MENUNAME, '-') AS X "
+            "FROM ZANDRELL5.V_MENUCFG M LEFT JOIN ZANDRELL5.V_MENUCFG P ON P.ID_CFG = M.OWNER "
+            "WHERE M.ACCESSID = :A ORDER BY X)");
+        const QString original = Scalar(s.get(), shape, {1}).toString();
+        QVERIFY(original.contains(QStringLiteral("0::%1:1011:10:Глубже").arg(item)));
+        QCOMPARE(Scalar(s.get(), shape, {copy}).toString(), original);
+        QCOMPARE(Count(s.get(), "V_MENUCFG M WHERE M.ACCESSID = :A AND M.OWNER <> 0 AND NOT EXISTS "
+                                "(SELECT 1 FROM ZANDRELL5.V_MENUCFG P WHERE P.ID_CFG = M.OWNER AND P.ACCESSID = :B)",
+                       {copy, copy}),
+                 0);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {999, "x"}); }), 1403);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {1, ""}); }), 1400);
+    }
+
+    void rightsOfAMenuEntry()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int item = m.Call("INS_SRVITEM", {0, 0, "TST-S1", "Test.so", "Тест", 1});
+        for (int i = 1; i <= 3; ++i)
+            m.pack.ExecProc("INS_SRVITEM_MODE", {"TST-S1", i, QStringLiteral("Право %1").arg(i), i % 2});
+        const int entry = m.Call("INS_MENUITEM", {0, 2, 1, item, "1"});
+        TOraStoredProc sp;
+        sp.SetSession(s.get());
+        sp.SetStoredProcName("ZANDRELL5.MENUPACK.GET_MENU_ITEM_RIGHT");
+        auto rights = [&]() {
+            sp.Close();
+            sp.ParamByName("PID_CFG").SetAsInteger(entry);
+            sp.Open();
+            QString out;
+            for (sp.First(); !sp.Eof(); sp.Next())
+                out += sp.FieldByName("RCHECK")->AsString();
+            return out;
+        };
+        QCOMPARE(rights(), QStringLiteral("---")); // "1": nothing granted
+        m.Call("UPD_RIGHT", {entry, "1011"}, nullptr);
+        QCOMPARE(rights(), QStringLiteral("-++"));
+        m.Call("UPD_RIGHT", {entry, "11"}, nullptr);
+        QCOMPARE(rights(), QStringLiteral("+--"));
+        sp.First();
+        QCOMPARE(sp.FieldByName("NAME")->AsString(), QStringLiteral("Право 1"));
+        QCOMPARE(sp.FieldByName("SOURCE_NAME")->AsString(), QStringLiteral("Право 1"));
+        QCOMPARE(sp.FieldByName("ISLANG")->AsInteger(), 1);
+        // A group and a missing entry have no rights.
+        sp.Close();
+        sp.ParamByName("PID_CFG").SetAsInteger(2);
+        sp.Open();
+        QVERIFY(sp.IsEmpty());
+        // The rights of all services, as the service selection reads them.
+        QCOMPARE(Count(s.get(), "v_srvitems_mode WHERE ITEMID = :I", {item}), 3);
+    }
+
+    void serviceCatalogue()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        Menu m(s.get());
+        const int services = Count(s.get(), "V_SRVITEMS");
+        const int item = m.Call("INS_SRVITEM", {0, 1, "TST-S1", "Test.so", "Тест", 0});
+        QCOMPARE(Count(s.get(), "V_SRVITEMS"), services + 1);
+        QCOMPARE(ErrorOf([&] { m.Call("INS_SRVITEM", {0, 1, "TST-S1", "Other.so", "Другой", 0}); }), 1);
+        m.pack.ExecProc("INS_SRVITEM_MODE", {"TST-S1", 1, "Просмотр", 0});
+        m.pack.ExecProc("INS_REPORT_ITEM", {"TST-S1", "R1", "Отчет", "Описание", 0});
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("INS_SRVITEM_MODE", {"NO-GUID", 1, "x", 0}); }), 1403);
+        m.Call("UPD_SRVITEMS", {item, 0}, nullptr);
+        QCOMPARE(Scalar(s.get(), "SELECT CREATEBTN FROM ZANDRELL5.V_SRVITEMS WHERE ITEMID = :I", {item}).toInt(), 0);
+        QCOMPARE(m.Call("SERVICEEXISTS", {item, 0}, "PITEMID"), 0);
+        m.Call("INS_MENUITEM", {0, 2, 1, item, "11"});
+        m.Call("INS_MENUITEM", {0, 7, 2, item, "10"});
+        QCOMPARE(m.Call("SERVICEEXISTS", {item, 0}, "PITEMID"), 2);
+        QCOMPARE(ErrorOf([&] { m.Call("DEL_SRVITEM", {item}, nullptr); }), 2292);
+        m.Call("DEL_SRV_FROM_ALL_MNU", {item}, nullptr);
+        QCOMPARE(m.Call("SERVICEEXISTS", {item, 0}, "PITEMID"), 0);
+        m.Call("DEL_SRVITEM", {item}, nullptr);
+        QCOMPARE(Count(s.get(), "V_SRVITEMS"), services);
+        QCOMPARE(Count(s.get(), "v_srvitems_mode WHERE ITEMID = :I", {item}), 0);
+        s->Commit();
+    }
+
+    void configurationAndRequest()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        TOraStoredProc cfg;
+        cfg.SetSession(s.get());
+        cfg.SetStoredProcName("ZANDRELL5.GET_CURRCONFIG");
+        cfg.ExecProc();
+        QCOMPARE(cfg.ParamByName("PUSER").AsString(), QStringLiteral("Администратор системы"));
+        QCOMPARE(cfg.ParamByName("PACCESSLIST").AsInteger(), 1);
+        QCOMPARE(cfg.ParamByName("PSYSDBA").AsInteger(), 1);
+        TOraPackage request;
+        request.SetSession(s.get());
+        request.SetPackageName("ZANDRELL5");
+        QCOMPARE(request.ExecProc("Request", {"COLUMN", "SYSUSER", "FORCE_PASS_CHANGE", ""}).toInt(), 1);
+        QCOMPARE(request.ExecProc("Request", {"COLUMN", "V_ACCESS", "NAME", ""}).toInt(), 1);
+        QCOMPARE(request.ExecProc("Request", {"TABLE", "SYSUSER", "", ""}).toInt(), 0);
+        // The forced password change flag, as the login reads it.
+        QCOMPARE(Scalar(s.get(), "SELECT VSU.FORCE_PASS_CHANGE FROM ZANDRELL5.v_Sysusers_2 VSU WHERE VSU.LOGIN = :pUser", {"NEWBIE"}).toInt(), 1);
+    }
+
+    void passwordChange()
+    {
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("NEWBIE"));
+        TOraPackage emp;
+        emp.SetSession(s.get());
+        emp.SetPackageName("ZANDRELL5.EMPLOYEPACK");
+        emp.ExecProc("ALTER_USER", {4, "NEWBIE", "demo", 0});
+        QCOMPARE(emp.ParamByName("PRESULT").AsInteger(), 0); // the old password again
+        emp.ExecProc("ALTER_USER", {4, "NEWBIE", "Secret1", 0});
+        QCOMPARE(emp.ParamByName("PRESULT").AsInteger(), 1);
+        emp.ExecProc("DISABLE_FORCE_PSW_CHANGE", {4});
+        s->Commit();
+        QCOMPARE(Scalar(s.get(), "SELECT FORCE_PASS_CHANGE FROM ZANDRELL5.v_Sysusers_2 WHERE ID = 4").toInt(), 0);
+        QCOMPARE(ErrorOf([&] { server.Connect(QStringLiteral("NEWBIE"), QStringLiteral("demo")); }), 1017);
+        QVERIFY(server.Connect(QStringLiteral("NEWBIE"), QStringLiteral("Secret1"))->Connected());
+        // One user may not change another's password; an administrator may.
+        QCOMPARE(ErrorOf([&] { emp.ExecProc("ALTER_USER", {2, "OPERATOR", "x", 0}); }), 1031);
+        QCOMPARE(ErrorOf([&] { emp.ExecProc("ALTER_USER", {4, "OPERATOR", "x", 0}); }), 1403);
+        QCOMPARE(ErrorOf([&] { emp.ExecProc("ALTER_USER", {4, "NEWBIE", "", 0}); }), 988);
+        auto admin = server.Connect();
+        TOraPackage adminEmp;
+        adminEmp.SetSession(admin.get());
+        adminEmp.SetPackageName("ZANDRELL5.EMPLOYEPACK");
+        adminEmp.ExecProc("ALTER_USER", {2, "OPERATOR", "Other2", 0});
+        QCOMPARE(adminEmp.ParamByName("PRESULT").AsInteger(), 1);
+        admin->Commit();
+        QVERIFY(server.Connect(QStringLiteral("OPERATOR"), QStringLiteral("Other2"))->Connected());
+        // The hash is salted: the same password twice gives two different hashes (checked through the login only).
+        QCOMPARE(ErrorOf([&] { s->ExecSQL("ALTER USER OPERATOR IDENTIFIED BY x"); }), 1031);
+        s->ExecSQL("ALTER USER NEWBIE IDENTIFIED BY Third3");
+        s->Commit();
+        QVERIFY(server.Connect(QStringLiteral("NEWBIE"), QStringLiteral("Third3"))->Connected());
+    }
+
+    void languagePack()
+    {
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        TOraPackage lang;
+        lang.SetSession(s.get());
+        lang.SetPackageName("ZANDRELL5.LANG_PACK");
+        QCOMPARE(lang.ExecProc("GET_RESOURCE_APL_TXT", {"rstrServer"}).toString(), QStringLiteral("Сервер"));
+        // The statement of the login that sets the user's languages.
+        s->ExecSQL("BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); \r\nZANDRELL5.LANG_PACK.SET_USER_REP_LANG(9, 0); \r\nCOMMIT; \r\nEND;");
+        QVERIFY(!s->InTransaction());
+        QCOMPARE(lang.ExecProc("GET_USER_APL_LANG_ID").toInt(), 9);
+        QCOMPARE(lang.ExecProc("GET_RESOURCE_APL_TXT", {"rstrServer"}).toString(), QStringLiteral("Server"));
+        QCOMPARE(lang.ExecProc("GET_RESOURCE_APL_TXT", {"Настройка меню"}).toString(), QStringLiteral("Menu set-up"));
+        QVERIFY(lang.ExecProc("GET_RESOURCE_APL_TXT", {"Нет такого текста"}).isNull());
+        QCOMPARE(lang.ExecProc("RESOURCE_APL_TXT", {"Документы"}).toString(), QStringLiteral("Documents"));
+        QCOMPARE(lang.ExecProc("GET_RESOURCE_APL_EN_TXT", {"rstrUser"}).toString(), QStringLiteral("User"));
+        QCOMPARE(lang.ExecProc("GET_RESOURCE_APL_TXT_OF_FIELD", {"nothing", 0, "Default"}).toString(), QStringLiteral("Default"));
+        QCOMPARE(ErrorOf([&] { lang.ExecProc("SET_USER_APL_LANG", {77, 0}); }), 20003);
+        // The languages view ticks the user's choice; another user still has Russian.
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT L.LANG_ID, L.LANG_SUB_ID, L.LANG_NAME, L.APL_LANG_CHECKED, L.REP_LANG_CHECKED FROM  &Shema.V_LANGUAGES L");
+        q.MacroByName("Shema").SetValue("ZANDRELL5");
+        q.Open();
+        QVERIFY(q.Locate("LANG_ID", 9, 0));
+        QCOMPARE(q.FieldByName("APL_LANG_CHECKED")->AsInteger(), 1);
+        QVERIFY(q.Locate("LANG_ID", 25, 0));
+        QCOMPARE(q.FieldByName("APL_LANG_CHECKED")->AsInteger(), 0);
+        auto other = server.Connect();
+        QCOMPARE(Scalar(other.get(), "SELECT APL_LANG_CHECKED FROM ZANDRELL5.V_LANGUAGES WHERE LANG_ID = 25").toInt(), 1);
+        // Every shared resource string is in the pack in both languages.
+        QCOMPARE(Count(s.get(), "LANG_TEXTS WHERE RES_KEY = 'rstr_msg_UserLocked' AND LANG_ID IN (9, 25)"), 2);
+    }
+
+    void orderLinesAndPhraseCapture()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        TOraPackage tmp;
+        tmp.SetSession(s.get());
+        tmp.SetPackageName("ZANDRELL5.TEMP_SELECT_PACK");
+        tmp.ExecProc("INS_ORDER_LINES_REPORT", {"{GUID}", "sqLines", "AAAB"});
+        tmp.ExecProc("INS_ORDER_LINES_REPORT", {"{GUID}", "sqLines", "AAAB"});
+        QCOMPARE(Count(s.get(), "TEMP_ORDER_LINES_REPORT WHERE ROWID_QUERY = 'AAAB'"), 1);
+        tmp.ExecProc("DEL_ORDER_LINES_REPORT", {"{GUID}", "sqLines", "AAAB"});
+        QCOMPARE(Count(s.get(), "TEMP_ORDER_LINES_REPORT"), 0);
+
+        // The statements of the language-pack capture, as written.
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT id_dpr FROM tarvel.dpr WHERE NAME = 'KorConsole.dpr'");
+        q.Open();
+        QVERIFY(q.IsEmpty());
+        q.Close();
+        q.SetSQLText("SELECT (NVL(MAX(id_dpr), 0) + 1) as dpr_id_next FROM tarvel.dpr");
+        q.Open();
+        const QString dpr = q.FieldByName("dpr_id_next")->AsString();
+        QCOMPARE(dpr, QStringLiteral("1"));
+        q.Close();
+        q.SetSQLText("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(" + dpr + ", 'KorConsole.dpr')");
+        q.ExecSQL();
+        s->Commit();
+        q.SetSQLText("SELECT (NVL(MAX(id_dfm), 0) + 1) as dfm_id_next FROM tarvel.dfm");
+        q.Open();
+        const QString dfm = q.FieldByName("dfm_id_next")->AsString();
+        q.Close();
+        q.SetSQLText("INSERT INTO tarvel.dfm (fk_dpr, name, id_dfm,  is_translit) VALUES(" + dpr + ", 'TMenuConfig', " + dfm + ", 0)");
+        q.ExecSQL();
+        s->Commit();
+        TOraQuery phrase;
+        phrase.SetSession(s.get());
+        phrase.SetSQLText("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text," + dfm + ",''); end;");
+        for (const char *text : {"Настройка меню", "Закрыть", "Настройка меню"}) {
+            phrase.ParamByName("text").SetAsString(QString::fromUtf8(text));
+            phrase.ExecSQL();
+        }
+        q.SetSQLText("UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = " + dfm);
+        q.ExecSQL();
+        s->Commit();
+        QCOMPARE(Scalar(s.get(), "SELECT count(*) FROM TARVEL.RUSSIAN_PHRASES WHERE ID_DFM = :D", {dfm}).toInt(), 2);
+        QCOMPARE(Scalar(s.get(), "SELECT IS_TRANSLIT FROM TARVEL.DFM WHERE ID_DFM = :D", {dfm}).toInt(), 1);
+        QCOMPARE(ErrorOf([&] { s->ExecSQL("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE('x', 999, ''); end;"); }), 2291);
+    }
+
+    void failedBlockLeavesNothing()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        const int groups = Count(s.get(), "V_ACCESS");
+        // The second call fails: the first one's change goes too.
+        QCOMPARE(ErrorOf([&] {
+                     s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, 'Новая'); ZANDRELL5.MENUPACK.DEL_ACCESS_RECURCIVE(2); END;", {0});
+                 }),
+                 2292);
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+        QVERIFY(!s->InTransaction());
+        // Earlier uncommitted work of the session stays.
+        s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, 'Первая'); END;", {0});
+        QCOMPARE(ErrorOf([&] { s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.UPD_ACCESS(1, ''); END;"); }), 1400);
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups + 1);
+        QVERIFY(s->InTransaction());
+        s->Rollback();
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+    }
+
+    void changesAreSeenAfterCommitOnly()
+    {
+        TestServer server;
+        auto a = server.Connect();
+        auto b = server.Connect(QStringLiteral("OPERATOR"));
+        const int groups = Count(b.get(), "V_ACCESS");
+        a->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, 'Невидимая'); END;", {0});
+        QVERIFY(a->InTransaction());
+        QCOMPARE(Count(a.get(), "V_ACCESS"), groups + 1);
+        QCOMPARE(Count(b.get(), "V_ACCESS"), groups);
+        a->Commit();
+        QVERIFY(!a->InTransaction());
+        QCOMPARE(Count(b.get(), "V_ACCESS"), groups + 1);
+        // A rolled back change is never seen; disconnecting drops uncommitted work.
+        a->ExecSQL("UPDATE ZANDRELL5.SYSUSER SET NAME = 'x' WHERE ID = 2");
+        a->Rollback();
+        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(), QStringLiteral("Оператор"));
+        a->ExecSQL("UPDATE ZANDRELL5.SYSUSER SET NAME = 'y' WHERE ID = 2");
+        a->Disconnect();
+        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(), QStringLiteral("Оператор"));
+        // Read-only procedures take no write lock: another session writes meanwhile.
+        auto c = server.Connect();
+        TOraStoredProc cfg;
+        cfg.SetSession(c.get());
+        cfg.SetStoredProcName("ZANDRELL5.GET_CURRCONFIG");
+        cfg.ExecProc();
+        QVERIFY(!c->InTransaction());
+        b->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); COMMIT; END;");
+    }
+
+    void twoProcessesWriteAtOnce()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        const int groups = Count(s.get(), "V_ACCESS");
+        constexpr int kEach = 25;
+        QList<QProcess *> writers;
+        for (const char *tag : {"P1", "P2"}) {
+            auto *p = new QProcess(this);
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p->start(QCoreApplication::applicationFilePath(),
+                     {"--writer", server.IniPath(), QString::number(kEach), QString::fromLatin1(tag)});
+            QVERIFY(p->waitForStarted());
+            writers << p;
+        }
+        // This process writes too, at the same time.
+        QCOMPARE(RunWriter({server.IniPath(), QString::number(kEach), "P0"}), 0);
+        for (QProcess *p : writers) {
+            QVERIFY(p->waitForFinished(120000));
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 0);
+        }
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups + 3 * kEach);
+        for (const char *tag : {"P0", "P1", "P2"})
+            QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME LIKE :T", {QString::fromLatin1(tag) + "-%"}), kEach);
+        QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(), groups + 3 * kEach);
+        qDeleteAll(writers);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 2 && args[1] == QLatin1String("--writer"))
+        return RunWriter(args.mid(2));
+    tst_SchemeServer test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_SchemeServer.moc"
