@@ -1,6 +1,8 @@
 #include "KorConsoleProgram.h"
 
 #include "DMIMPL.h"
+#include "MainConsoleIMPL.h"
+#include "uUnattended.h"
 #include "DialogService.h"
 #include "Exceptions.h"
 #include "ResourceLibrary.h"
@@ -128,13 +130,26 @@ void TKorConsoleProgram::InitGridSettings() {}
 std::unique_ptr<IConsoleDataModule> TKorConsoleProgram::CreateDataModule() { return std::make_unique<TDM>(); }
 
 void TKorConsoleProgram::ShowSplashStatus(const QString &) {}
-void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool)
+void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconnect)
 {
-    // The main window comes with its own unit; until then a successful login is only reported.
-    const TDM *dm = DM();
-    ShowMessageBox(SelectText(QStringLiteral("Вход в схему \"%1\" выполнен: %2").arg(scheme, dm ? dm->CurrentUserName : QString()),
-                              QStringLiteral("Logged in to the \"%1\" scheme: %2").arg(scheme, dm ? dm->CurrentUserName : QString())),
-                   WordText(QStringLiteral("rstr_act_ConnectionDB"), QStringLiteral("Connection with DB")), MB_ICONINFORMATION);
+    TfmMain main;
+    main.SchemeName = scheme;
+    main.PreviousScheme = scheme;
+    main.ReconnectDisabled = disableReconnect;
+    TUnattendedDriver *driver = nullptr;
+    if (IsUnattended()) {
+        driver = new TUnattendedDriver(&main);
+        main.OnConfigurationBuilt = [driver] { driver->Ready(); };
+    }
+    try {
+        main.InitConfiguration();
+    } catch (const EAbort &) {
+        return; // shown by the main window; the application ends
+    }
+    main.show();
+    if (driver)
+        driver->Start();
+    QApplication::exec();
 }
 
 void TKorConsoleProgram::resolveLanguageSwitch(const QStringList &arguments)

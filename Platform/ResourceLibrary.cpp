@@ -37,7 +37,7 @@ QPixmap ResourceBitmap(int id)
 {
     if (!g_library)
         return {};
-    for (const char *ext : {".png", ".bmp"}) {
+    for (const char *ext : {".xpm", ".png", ".bmp"}) {
         const QString name = QStringLiteral(":/LumRes/%1%2").arg(id).arg(QLatin1String(ext));
         if (QFile::exists(name))
             return QPixmap(name);

@@ -1,6 +1,6 @@
 #pragma once
 // The console's resource library LumRes.so: a shared object that carries
-// bitmaps as Qt resources named by number (":/LumRes/53.png"). It is loaded by
+// bitmaps as Qt resources named by number (":/LumRes/53.xpm"). It is loaded by
 // name when the program starts and kept for the whole run; while it is not
 // loaded every window keeps its own design-time images.
 #include "PlatformExport.h"

@@ -30,11 +30,9 @@ void pointAtScheme(QObject *component, const QString &scheme)
         fSetShemaName(name, scheme);
         if (name == proc->StoredProcName())
             return;
-        // The new name rebuilds the call; the parameters keep their definitions and values.
-        const TOraParams saved = proc->Params();
+        // The new name rebuilds the call; the parameters keep their values.
         proc->SetStoredProcName(name);
         proc->PrepareSQL();
-        proc->Params().AssignValues(saved);
         return;
     }
     if (auto *query = qobject_cast<TOraDataSet *>(component)) {

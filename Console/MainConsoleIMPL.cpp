@@ -1,0 +1,819 @@
+#include "MainConsoleIMPL.h"
+
+#include "CallbackIMPL.h"
+#include "DMIMPL.h"
+#include "DialogService.h"
+#include "Exceptions.h"
+#include "OraQuery.h"
+#include "OraSession.h"
+#include "ResourceLibrary.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
+#include "uConfigConsole.h"
+#include "uConsoleCfg.h"
+#include "uConsoleFunctions.h"
+#include "uConsolePlugins.h"
+#include "uHomeTuning.h"
+#include "uMenu.h"
+#include "uServiceItem.h"
+#include "uShemaForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLibrary>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+TPendingLang TfmMain::PendingAplLang;
+TPendingLang TfmMain::PendingRepLang;
+std::function<void(const QString &, const QString &, const QStringList &)> TfmMain::ShowVersionsHook;
+std::function<QStringList(const QString &)> TfmMain::ProgramFilesHook;
+
+namespace {
+
+TfmMain *g_mainWindow = nullptr;
+
+// The eleven design images of the tool bar, by position: the last one is what a
+// service without an icon of its own shows.
+const QStyle::StandardPixmap kDesignImages[11] = {
+    QStyle::SP_FileDialogDetailedView, QStyle::SP_DialogResetButton,   QStyle::SP_BrowserReload,
+    QStyle::SP_FileDialogContentsView, QStyle::SP_ArrowDown,           QStyle::SP_FileIcon,
+    QStyle::SP_FileDialogListView,     QStyle::SP_DialogCloseButton,   QStyle::SP_MessageBoxInformation,
+    QStyle::SP_FileDialogInfoView,     QStyle::SP_ComputerIcon};
+// The resource library's bitmaps for the eleven positions.
+const int kSmallButtonIds[11] = {60, 350, 1, 2, 3, 4, 351, 13, 14, 15, 61};
+const int kLargeButtonIds[11] = {62, 352, 16, 17, 18, 19, 353, 20, 21, 22, 63};
+enum ImagePos { imConfig, imChgUser, imRefresh, imFind, imSort, imReport, imFilter, imExit, imAbout, imSrvInfo };
+constexpr int kDesignImageCount = 11;
+
+constexpr int kSysHideMinimized = 1025;
+constexpr int kSysFormTop = 1026;
+
+QString bilingual(const char *ru, const char *en) { return SelectText(QString::fromUtf8(ru), QString::fromUtf8(en)); }
+
+QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); }
+
+// The name of the Oracle client's home value (ohDefault, ohHome0 ...) without its first two letters.
+QString oracleHomeName(int home)
+{
+    if (home <= 0 || home > 6)
+        return QStringLiteral("Default");
+    return QStringLiteral("Home%1").arg(home - 1);
+}
+
+} // namespace
+
+TfmMain *MainWindow() { return g_mainWindow; }
+
+TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
+{
+    g_mainWindow = this;
+    setObjectName(QStringLiteral("fmMain"));
+    StatusLabels[0] = TranslateAplText(QStringLiteral("rstrServer"));
+    StatusLabels[1] = QStringLiteral("Oracle Home");
+    StatusLabels[2] = TranslateAplText(QStringLiteral("rstrShemeDB"));
+    StatusLabels[3] = TranslateAplText(QStringLiteral("rstrUser"));
+    StatusLabels[4] = TranslateAplText(QStringLiteral("rstrAccess"));
+    SmallButtons = ReadMiniTB();
+    setUpImages();
+    createActions();
+    createMenus();
+    createToolBar();
+    createStatusBar();
+    createTray();
+    applyActionIcons();
+
+    MenuCfg = std::make_unique<TMenuCfg>();
+    Manager = std::make_unique<TServiceManager>();
+    Callback = std::make_unique<TCallback>();
+    Manager->TitleHook = [this](const QString &title) { SetTitle(title); };
+    AppTitle = GetConsoleCaption();
+    setWindowTitle(AppTitle);
+    if (tiTray)
+        tiTray->setToolTip(windowTitle());
+    applySystemMenuItems();
+    for (int digit = 0; digit <= 9; ++digit) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + digit)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, digit] { ClickNumberedButton(digit); });
+    }
+}
+
+TfmMain::~TfmMain()
+{
+    ClearConfiguration();
+    MenuCfg.reset();
+    Manager.reset();
+    Callback.reset();
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
+}
+
+void TfmMain::createActions()
+{
+    // Each action keeps its English caption: the language pack translates by it.
+    auto action = [this](const char *name, const QString &russian, const char *english, QKeySequence shortcut = {}) {
+        const QString en = QString::fromUtf8(english);
+        auto *a = new QAction(SelectText(russian, en), this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("english", en);
+        a->setProperty("russian", russian);
+        if (!shortcut.isEmpty())
+            a->setShortcut(shortcut);
+        a->setStatusTip(withoutAmpersands(a->text()));
+        return a;
+    };
+    auto ru = [](const char *text) { return QString::fromUtf8(text); };
+    acConfig = action("acConfig", ru("Настройки"), "Settings");
+    acShowCnfg = action("acShowCnfg", ConsoleTextRu(ctMenuSetup), "Menu set-up");
+    acHomeTuning = action("acHomeTuning", ru("Настройка \"Oracle Home\""), "\"Oracle Home\" setting");
+    acShemaCfg = action("acShemaCfg", ru("Настройка схем"), "Schemes");
+    acRefreshCfg = action("acRefreshCfg", ru("Обновить меню"), "Reload menu");
+    acChgUser = action("acChgUser", ru("Изменение соединения"), "Change connection");
+    acExit = action("acExit", ru("Выход"), "Exit");
+    acFind = action("acFind", ru("Поиск"), "Find", QKeySequence(Qt::CTRL | Qt::Key_F));
+    acSort = action("acSort", ru("Сортировка"), "Sort", QKeySequence(Qt::CTRL | Qt::Key_S));
+    acReport = action("acReport", ru("Отчет"), "Report", QKeySequence(Qt::CTRL | Qt::Key_R));
+    acFilter = action("acFilter", ru("Фильтрация"), "Filter", QKeySequence(Qt::CTRL | Qt::Key_A));
+    acAbout = action("acAbout", ru("О программе"), "About", QKeySequence(Qt::CTRL | Qt::Key_I));
+    acSrvInfo = action("acSrvInfo", ConsoleTextRu(ctConfigServices), "Services of the current configuration");
+    acPingDll = action("acPingDll", ConsoleTextRu(ctAllLibraries), "List of all libraries");
+    acRestore = action("acRestore", ru("Восстановить"), "Restore");
+    acHide = action("acHide", ru("Скрыть"), "Hide");
+    acShow = action("acShow", ru("Показать"), "Show");
+    acCascade = action("acCascade", ru("Каскадом"), "Cascade");
+    for (QAction *a : {acFind, acSort, acReport, acFilter, acAbout})
+        a->setShortcutContext(Qt::ApplicationShortcut);
+
+    connect(acConfig, &QAction::triggered, this, [this] { guarded([this] { ShowSettings(); }); });
+    connect(acShowCnfg, &QAction::triggered, this, [this] { guarded([this] { ShowMenuConfig(); }); });
+    connect(acHomeTuning, &QAction::triggered, this, [this] { guarded([] { ShowHomeDialog(); }); });
+    connect(acShemaCfg, &QAction::triggered, this, [this] { guarded([this] { ChangeScheme(); }); });
+    connect(acRefreshCfg, &QAction::triggered, this, [this] { guarded([this] { RefreshConfiguration(); }); });
+    connect(acChgUser, &QAction::triggered, this, [this] { guarded([this] { ChangeConnection(); }); });
+    connect(acExit, &QAction::triggered, this, &QWidget::close);
+    connect(acFind, &QAction::triggered, this, [this] { guarded([this] { Manager->Find(); }); });
+    connect(acSort, &QAction::triggered, this, [this] { guarded([this] { Manager->Sort(); }); });
+    connect(acReport, &QAction::triggered, this, [this] { guarded([this] { Manager->Report(); }); });
+    connect(acFilter, &QAction::triggered, this, [this] { guarded([this] { Manager->Filter(); }); });
+    connect(acAbout, &QAction::triggered, this, [this] { guarded([this] { ShowAbout(); }); });
+    connect(acSrvInfo, &QAction::triggered, this, [this] { guarded([this] { ShowServiceVersions(); }); });
+    connect(acPingDll, &QAction::triggered, this, [this] { guarded([this] { ShowAllLibraries(); }); });
+    connect(acRestore, &QAction::triggered, this, &TfmMain::RestoreFromTray);
+
+    miSysHideMinimized = new QAction(ConsoleText(ctHideMinimized), this);
+    miSysHideMinimized->setCheckable(true);
+    miSysHideMinimized->setData(kSysHideMinimized);
+    miSysFormTop = new QAction(ConsoleText(ctToTopEdge), this);
+    miSysFormTop->setCheckable(true);
+    miSysFormTop->setData(kSysFormTop);
+    connect(miSysHideMinimized, &QAction::triggered, this, [this] { guarded([this] { ToggleHideMinimized(); }); });
+    connect(miSysFormTop, &QAction::triggered, this, [this] { guarded([this] { ToggleFormTop(); }); });
+}
+
+void TfmMain::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    miFile = bar->addMenu(bilingual("&Файл", "&File"));
+    miFile->addAction(acConfig);
+    miFile->addAction(acShowCnfg);
+    miFile->addAction(acHomeTuning);
+    miFile->addAction(acShemaCfg);
+    miLang = miFile->addMenu(bilingual("Язык", "Language"));
+    miAplLang = miLang->addMenu(bilingual("Приложение", "Application"));
+    miRepLang = miLang->addMenu(bilingual("Отчеты", "Reports"));
+    miAplLang->menuAction()->setVisible(false);
+    miRepLang->menuAction()->setVisible(false);
+    miPlugins = miFile->addMenu(bilingual("Расширения", "Extensions"));
+    miPlugins->menuAction()->setVisible(false);
+    miFile->addSeparator();
+    miFile->addAction(acRefreshCfg);
+    miFile->addAction(acChgUser);
+    miFile->addSeparator();
+    miFile->addAction(acExit);
+
+    miWindow = bar->addMenu(bilingual("Окна", "Windows"));
+    miWindow->addAction(acHide);
+    miWindow->addAction(acShow);
+    miWindow->addAction(acCascade);
+    miWindow->menuAction()->setVisible(false);
+    miSession = bar->addMenu(bilingual("Сессия", "Session"));
+    miCursors = miSession->addAction(bilingual("Наборы данных", "Data sets"));
+    connect(miCursors, &QAction::triggered, this, [this] { guarded([this] { ShowSessionDataSets(); }); });
+    miSession->menuAction()->setVisible(false);
+    miHelp = bar->addMenu(bilingual("Справка", "Help"));
+    miHelp->addAction(acAbout);
+    miHelp->addSeparator();
+    miHelp->addAction(acSrvInfo);
+    miHelp->addAction(acPingDll);
+}
+
+void TfmMain::createToolBar()
+{
+    tbMain = addToolBar(QStringLiteral("tbMain"));
+    tbMain->setObjectName(QStringLiteral("tbMain"));
+    tbMain->setMovable(false);
+    tbMain->setFloatable(false);
+    tbMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const QSize size = ToolBarImages().Size();
+    tbMain->setIconSize(size);
+    if (!SmallButtons)
+        tbMain->setMinimumHeight(40);
+    auto button = [this](QAction *action) {
+        auto *b = new QToolButton(tbMain);
+        b->setDefaultAction(action);
+        b->setAutoRaise(true);
+        b->setIconSize(tbMain->iconSize());
+        return tbMain->addWidget(b);
+    };
+    tbMain->addSeparator();
+    tbtnConfig = button(acConfig);
+    tbtnChgUser = button(acChgUser);
+    tbMain->addSeparator();
+    tbtnRefreshCfg = button(acRefreshCfg);
+    tbMain->addSeparator();
+    tbtnFindBtn = button(acFind);
+    tbtnSortBtn = button(acSort);
+    tbtnRepBtn = button(acReport);
+    tbtnFilterBtn = button(acFilter);
+    tbMain->addSeparator();
+    tbtnExit = button(acExit);
+}
+
+void TfmMain::createStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    const int widths[6] = {250, 150, 180, 50, 80, 70};
+    for (int i = 0; i < 6; ++i) {
+        sbPanels[i] = new QLabel(bar);
+        sbPanels[i]->setFrameShape(QFrame::Panel);
+        sbPanels[i]->setFrameShadow(QFrame::Sunken);
+        sbPanels[i]->setMinimumWidth(0);
+        if (i > 0)
+            sbPanels[i]->setFixedWidth(widths[i]);
+        bar->addPermanentWidget(sbPanels[i], i == 0 ? 1 : 0);
+    }
+}
+
+void TfmMain::createTray()
+{
+    pmPopup = new QMenu(this);
+    miRestore = pmPopup->addAction(acRestore->text());
+    connect(miRestore, &QAction::triggered, this, &TfmMain::RestoreFromTray);
+    pmPopup->addSeparator();
+    miExitPopup = pmPopup->addAction(acExit->text());
+    connect(miExitPopup, &QAction::triggered, this, &QWidget::close);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    tiTray = new QSystemTrayIcon(this);
+    tiTray->setContextMenu(pmPopup);
+    tiTray->setIcon(QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
+                                                        : QApplication::windowIcon());
+    connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            RestoreFromTray();
+    });
+}
+
+void TfmMain::setUpImages()
+{
+    ilSmall = TImageList(QSize(16, 16));
+    ilLarge = TImageList(SmallButtons ? QSize(16, 16) : QSize(32, 32));
+    ilLargeNoRes = TImageList(QSize(32, 32));
+    imglstSubMenu = TImageList(QSize(16, 16));
+    for (QStyle::StandardPixmap pixmap : kDesignImages) {
+        const QIcon icon = style()->standardIcon(pixmap);
+        ilSmall.Add(icon);
+        ilLarge.Add(icon);
+        ilLargeNoRes.Add(icon);
+    }
+    if (!ResourceLibraryLoaded())
+        return;
+    // The resource library's bitmaps replace the design images position by position.
+    for (int i = 0; i < kDesignImageCount; ++i) {
+        const QPixmap large = ResourceBitmap(SmallButtons ? kSmallButtonIds[i] : kLargeButtonIds[i]);
+        if (!large.isNull())
+            ilLarge.Replace(i, QIcon(large));
+        const QPixmap small = ResourceBitmap(kSmallButtonIds[i]);
+        if (!small.isNull()) {
+            const int side = qMin(small.width(), small.height());
+            ilSmall.Replace(i, QIcon(small.copy(0, 0, side, side)));
+        }
+    }
+}
+
+const TImageList &TfmMain::ToolBarImages() const
+{
+    if (ResourceLibraryLoaded())
+        return ilLarge;
+    return SmallButtons ? ilSmall : ilLargeNoRes;
+}
+
+void TfmMain::applyActionIcons()
+{
+    const TImageList &images = ToolBarImages();
+    const std::pair<QAction *, int> icons[] = {{acConfig, imConfig}, {acChgUser, imChgUser}, {acRefreshCfg, imRefresh},
+                                               {acFind, imFind},     {acSort, imSort},       {acReport, imReport},
+                                               {acFilter, imFilter}, {acExit, imExit},       {acAbout, imAbout},
+                                               {acSrvInfo, imSrvInfo}};
+    for (const auto &[action, position] : icons)
+        action->setIcon(images.Icon(position));
+}
+
+void TfmMain::guarded(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const EAbort &) {
+    } catch (const std::exception &e) {
+        ShowMessageBox(ExceptionMessage(e).trimmed(), QString(), MB_ICONERROR);
+    }
+}
+
+void TfmMain::translateCaptions()
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return;
+    // The pack knows a caption by its English text or by its Russian one; a text it does not know stays.
+    auto translated = [&](const QString &key, QString &text) {
+        const QString found = languages->GET_RESOURCE_APL_TXT(key);
+        if (found.isEmpty() || found == key)
+            return false;
+        text = found;
+        return true;
+    };
+    for (QAction *action : findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!action->objectName().startsWith(QLatin1String("ac")))
+            continue;
+        QString text;
+        if (translated(action->property("english").toString(), text) ||
+            translated(action->property("russian").toString(), text))
+            action->setText(text);
+    }
+    QString text;
+    if (translated(QStringLiteral("R_APPLICATION"), text))
+        miAplLang->setTitle(text);
+}
+
+void TfmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    translateCaptions();
+    BuildLanguageMenu();
+}
+
+void TfmMain::InitConfiguration()
+{
+    try {
+        TDM *dm = DM();
+        if (!dm)
+            throw Exception(QStringLiteral("TDM - DataModule is not created"));
+        IsAdmin = dm->IsSysDba;
+        BuildConfiguration();
+    } catch (const std::exception &e) {
+        ShowMessageBox(ExceptionMessage(e).trimmed(), TranslateAplText(QStringLiteral("rstrNotification")),
+                       MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+        m_closing = true;
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        throw EAbort(QStringLiteral("Operation aborted"));
+    }
+}
+
+void TfmMain::BuildConfiguration()
+{
+    TDM *dm = DM();
+    acChgUser->setVisible(!ReconnectDisabled);
+    tbtnChgUser->setVisible(!ReconnectDisabled);
+    acShowCnfg->setVisible(IsAdmin);
+    acShemaCfg->setVisible(IsAdmin);
+    acHomeTuning->setVisible(IsAdmin);
+    BuildPluginMenu();
+
+    dm->OpenAccess(dm->AccessListId);
+    MenuCfg->Load(dm->V_MENUCFG, dm->V_SRVITEMS);
+    MenuCfg->RegisterAll(*Manager);
+    TImageList &toolImages = const_cast<TImageList &>(ToolBarImages());
+    BuildIcons(*Manager, toolImages);
+    if (&toolImages != &ilSmall)
+        BuildIcons(*Manager, ilSmall);
+    BuildToolButtons(*Manager, tbMain, &toolImages, ReadCreateSeps());
+    numberServiceButtons();
+    MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+
+    Manager->SetSession(dm->CommonSession);
+    Manager->SetScheme(SchemeName);
+    Manager->SetCallback(Callback.get());
+
+    SetStatusPanel(5, dm->AccessListName);
+    tbtnSortBtn->setVisible(true);
+    tbtnFindBtn->setVisible(true);
+    SetStatusPanel(1, dm->ServerName());
+    SetStatusPanel(2, oracleHomeName(ReadHome()));
+    SetStatusPanel(4, dm->CurrentUserName);
+    SetStatusPanel(3, SchemeName);
+    placeWindow();
+    if (OnConfigurationBuilt)
+        OnConfigurationBuilt();
+}
+
+void TfmMain::numberServiceButtons()
+{
+    int number = 0;
+    for (QAction *action : tbMain->actions()) {
+        if (number >= 10)
+            break;
+        if (action->isSeparator() || ObjectTag(action) != kConfigTag)
+            continue;
+        action->setToolTip(action->toolTip() + QStringLiteral(" (Alt+%1)").arg(number));
+        ++number;
+    }
+}
+
+bool TfmMain::ClickNumberedButton(int digit)
+{
+    const QList<QAction *> buttons = tbMain->actions();
+    if (buttons.size() <= digit)
+        return false;
+    for (QAction *action : buttons) {
+        if (action->isSeparator() || ObjectTag(action) != kConfigTag)
+            continue;
+        const QString hint = action->toolTip();
+        if (hint.size() >= 2 && hint.at(hint.size() - 2) == QLatin1Char('0' + digit)) {
+            action->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TfmMain::placeWindow()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    const int height = menuBar()->sizeHint().height() + tbMain->sizeHint().height() + statusBar()->sizeHint().height();
+    setGeometry(available.left(), available.top(), available.width(), height);
+    setMaximumHeight(height);
+}
+
+void TfmMain::ClearConfiguration()
+{
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    for (QAction *action : menuBar()->actions())
+        if (ObjectTag(action) == kConfigTag) {
+            menuBar()->removeAction(action);
+            delete action->menu();
+        }
+    UnloadPlugins();
+    for (QAction *action : miPlugins->actions())
+        delete action;
+    miPlugins->menuAction()->setVisible(false);
+    for (QAction *action : tbMain->actions())
+        if (ObjectTag(action) == kConfigTag) {
+            tbMain->removeAction(action);
+            delete action;
+        }
+    if (Manager)
+        Manager->SetActiveItem(nullptr);
+    if (MenuCfg)
+        MenuCfg->Clear();
+    if (Manager)
+        Manager->Clear();
+    ilSmall.Truncate(kDesignImageCount);
+    ilLarge.Truncate(kDesignImageCount);
+    ilLargeNoRes.Truncate(kDesignImageCount);
+}
+
+void TfmMain::RebuildConfiguration()
+{
+    ClearConfiguration();
+    BuildConfiguration();
+}
+
+void TfmMain::BuildPluginMenu()
+{
+    LoadPlugins(ExePath(QStringLiteral("Plugins")));
+    TPlgList *plugins = PlgList();
+    if (!plugins || plugins->empty())
+        return;
+    miPlugins->menuAction()->setVisible(true);
+    TDM *dm = DM();
+    for (size_t i = 0; i < plugins->size(); ++i) {
+        TPlgItem *plugin = (*plugins)[i].get();
+        if (!plugin->Valid)
+            continue;
+        plugin->Start(SchemeName, dm ? dm->CommonSession : nullptr);
+        if (!plugin->Info.HasMenu)
+            continue;
+        const int tag = -2000000001 - int(i);
+        QAction *item = miPlugins->addAction(plugin->MenuCaption);
+        SetObjectTag(item, tag);
+        item->setVisible(!plugin->Info.AdminOnly || IsAdmin);
+        connect(item, &QAction::triggered, this, [this, item] {
+            guarded([item] {
+                TPlgList *list = PlgList();
+                const int index = -2000000001 - ObjectTag(item);
+                if (list && index >= 0 && index < int(list->size()))
+                    (*list)[size_t(index)]->Config();
+            });
+        });
+    }
+}
+
+void TfmMain::BuildLanguageMenu()
+{
+    TLanguagesDM *languages = GetComLanguages();
+    bool visible = false;
+    if (languages)
+        visible = languages->GET_USER_APL_LANG_ID() > 0 || languages->GET_USER_REP_LANG_ID() >= 1;
+    miLang->menuAction()->setVisible(visible);
+    miAplLang->clear();
+    miRepLang->clear();
+    for (QAction *action : miLang->actions())
+        if (action->property("langTag").isValid())
+            delete action;
+    PendingAplLang = {};
+    PendingRepLang = {};
+    m_checkedLanguage = nullptr;
+    if (!visible)
+        return;
+    delete m_langGroup;
+    m_langGroup = new QActionGroup(this);
+    TDM *dm = DM();
+    TOraQuery query;
+    query.SetSession(dm ? dm->CommonSession : nullptr);
+    if (!dm || !dm->GetCursor(QStringLiteral("SELECT L.LANG_ID, L.LANG_SUB_ID, L.LANG_NAME, L.APL_LANG_CHECKED, "
+                                             "L.REP_LANG_CHECKED FROM  &Shema.V_LANGUAGES L"),
+                              &query))
+        return;
+    for (query.First(); !query.Eof(); query.Next()) {
+        const int tag = query.FieldByName(QStringLiteral("LANG_ID"))->AsInteger() * 256 +
+                        query.FieldByName(QStringLiteral("LANG_SUB_ID"))->AsInteger();
+        QAction *item = miLang->addAction(query.FieldByName(QStringLiteral("LANG_NAME"))->AsString());
+        item->setCheckable(true);
+        item->setProperty("langTag", tag);
+        m_langGroup->addAction(item);
+        if (query.FieldByName(QStringLiteral("APL_LANG_CHECKED"))->AsInteger() == 1) {
+            item->setChecked(true);
+            item->setIcon(ilSmall.Icon(1));
+            m_checkedLanguage = item;
+        }
+        connect(item, &QAction::triggered, this, [this, item] { guarded([this, item] { LanguageClicked(item); }); });
+    }
+}
+
+void TfmMain::LanguageClicked(QAction *item)
+{
+    const int tag = item->property("langTag").toInt();
+    const int id = tag / 256;
+    const int subId = tag % 256;
+    if (id == 0)
+        return;
+    const bool wasChecked = item == m_checkedLanguage;
+    for (QAction *sibling : miLang->actions())
+        if (sibling->property("langTag").isValid())
+            sibling->setIcon(sibling == m_checkedLanguage ? ilSmall.Icon(1) : QIcon());
+    if (!wasChecked)
+        item->setIcon(ilSmall.Icon(0));
+    PendingAplLang = {id, subId};
+    PendingRepLang = {id, subId};
+    if (!wasChecked)
+        ShowMessageBox(TranslateAplText(QStringLiteral("rstr_msg_IniAfterReboot")),
+                       Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), withoutAmpersands(item->text())),
+                       MB_ICONINFORMATION);
+}
+
+void TfmMain::SetTitle(const QString &text)
+{
+    setWindowTitle(text.isEmpty() ? AppTitle : AppTitle + QStringLiteral(" - ") + text);
+}
+
+void TfmMain::SetStatusPanel(int panel, const QString &value)
+{
+    if (panel < 1 || panel > 5)
+        return;
+    QLabel *label = sbPanels[panel];
+    label->setText(StatusLabels[panel - 1] + Fmt(QStringLiteral(": '%s'"), value));
+    const QFontMetrics metrics(statusBar()->font());
+    label->setFixedWidth(metrics.horizontalAdvance(label->text()) + metrics.horizontalAdvance(QLatin1Char('W')));
+    updateStatusWidths();
+}
+
+void TfmMain::updateStatusWidths()
+{
+    int others = 0;
+    for (int i = 1; i < 6; ++i)
+        others += sbPanels[i]->width();
+    sbPanels[0]->setFixedWidth(qMax(0, statusBar()->width() - others));
+}
+
+void TfmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    updateStatusWidths();
+}
+
+bool TfmMain::event(QEvent *event)
+{
+    // The hint of whatever is under the mouse goes into the first status panel.
+    if (event->type() == QEvent::StatusTip) {
+        sbPanels[0]->setText(QLatin1Char(' ') + static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TfmMain::ShowMenuConfig()
+{
+    // The menu configuration editor comes with its own unit; the console offers the rebuild after it.
+    throw Exception(SelectText(QStringLiteral("Настройка меню недоступна в этой сборке"),
+                               QStringLiteral("The menu set-up is not available in this build")));
+}
+
+void TfmMain::RefreshConfiguration()
+{
+    SetTitle(QString());
+    TDM *dm = DM();
+    dm->CommonSession->Commit();
+    dm->V_MENUCFG->Refresh();
+    RebuildConfiguration();
+}
+
+void TfmMain::ChangeConnection()
+{
+    SetTitle(QString());
+    TDM *dm = DM();
+    if (!dm->Login(SchemeName, QStringLiteral("-1"))) {
+        if (dm->RetriesLeft == 0) {
+            m_closing = true;
+            QCoreApplication::exit(0);
+            return;
+        }
+        SchemeName = PreviousScheme;
+        dm->CommonSession->SetConnectPrompt(false);
+        dm->Login(SchemeName, QStringLiteral("-1"));
+        dm->CommonSession->SetConnectPrompt(true);
+    }
+    ClearConfiguration();
+    InitConfiguration();
+}
+
+void TfmMain::ChangeScheme()
+{
+    PreviousScheme = SchemeName;
+    const QString chosen = ShowSchemeDialog();
+    if (chosen != SchemeName) {
+        SchemeName = chosen;
+        ChangeConnection();
+        PreviousScheme = SchemeName;
+    }
+}
+
+void TfmMain::ShowSettings()
+{
+    TfmConfigConsole settings(this);
+    settings.setWindowIcon(acConfig->icon());
+    if (ExecModalDialog(&settings) == QDialog::Accepted)
+        applySystemMenuItems();
+}
+
+void TfmMain::ShowAbout()
+{
+    const QString name = QStringLiteral("LumConsoleAbout.so");
+    QLibrary library(ExePath(name));
+    if (!library.load())
+        throw Exception(Fmt(ConsoleText(ctLibLoadFailed), name));
+    using TShowAboutBox = void (*)();
+    auto show = reinterpret_cast<TShowAboutBox>(library.resolve("ShowAboutBox"));
+    if (!show) {
+        library.unload();
+        throw Exception(Fmt(ConsoleText(ctFuncNotExists), name + QStringLiteral("@ShowAboutBox")));
+    }
+    show();
+    library.unload();
+}
+
+void TfmMain::ShowServiceVersions()
+{
+    QStringList files;
+    for (TServiceItem *service : Manager->List()) {
+        const QString path = ExeDir() + QLatin1Char('/') + service->DllName();
+        if (!files.contains(path))
+            files.append(path);
+    }
+    files.sort();
+    const QString caption = ConsoleText(ctConfigServices);
+    const QString title = caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
+    if (ShowVersionsHook)
+        ShowVersionsHook(caption, title, files);
+}
+
+void TfmMain::ShowAllLibraries()
+{
+    const QStringList files = ProgramFilesHook ? ProgramFilesHook(ExeDir()) : QStringList();
+    const QString caption = ConsoleText(ctAllLibraries);
+    const QString title = caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
+    if (ShowVersionsHook)
+        ShowVersionsHook(caption, title, files);
+}
+
+void TfmMain::ShowSessionDataSets()
+{
+    QString text;
+    if (TDM *dm = DM())
+        dm->ListSessionDataSets(text);
+    ShowMessageBox(text, QString(), MB_ICONINFORMATION);
+}
+
+void TfmMain::RestoreFromTray()
+{
+    if (tiTray)
+        tiTray->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TfmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tiTray && ReadHideMinimized()) {
+        tiTray->show();
+        QTimer::singleShot(0, this, &QWidget::hide);
+    }
+}
+
+void TfmMain::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    // Kept at the top edge: the window cannot be moved off it.
+    if (ReadFormTop() && y() != 0 && !isMinimized())
+        QTimer::singleShot(0, this, [this] { move(x(), 0); });
+}
+
+void TfmMain::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    menu.addAction(miSysHideMinimized);
+    menu.addAction(miSysFormTop);
+    menu.exec(event->globalPos());
+}
+
+void TfmMain::applySystemMenuItems()
+{
+    miSysHideMinimized->setChecked(ReadHideMinimized());
+    miSysFormTop->setChecked(ReadFormTop());
+    if (ReadFormTop())
+        move(x(), 0);
+}
+
+void TfmMain::ToggleHideMinimized()
+{
+    WriteHideMinimized(!ReadHideMinimized());
+    applySystemMenuItems();
+}
+
+void TfmMain::ToggleFormTop()
+{
+    WriteFormTop(!ReadFormTop());
+    applySystemMenuItems();
+}
+
+void TfmMain::closeEvent(QCloseEvent *event)
+{
+    if (TLanguagesDM *languages = GetComLanguages()) {
+        try {
+            if (PendingAplLang.IsSet())
+                languages->SET_USER_APL_LANG(PendingAplLang.Id, PendingAplLang.SubId);
+            if (PendingRepLang.IsSet())
+                languages->SET_USER_REP_LANG(PendingRepLang.Id, PendingRepLang.SubId);
+        } catch (const std::exception &e) {
+            ShowMessageBox(ExceptionMessage(e).trimmed(), QString(), MB_ICONERROR);
+        }
+    }
+    if (tiTray)
+        tiTray->hide();
+    ClearConfiguration();
+    QMainWindow::closeEvent(event);
+    event->accept();
+    // Closing the main window ends the application, whatever other windows are open.
+    QCoreApplication::quit();
+}

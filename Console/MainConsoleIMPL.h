@@ -1,0 +1,134 @@
+#pragma once
+// TfmMain: the console's only permanent window, a narrow bar across the top
+// of the screen with the main menu, the tool bar and the status bar. It holds
+// the user's menu tree, the service manager and the callback, opens services
+// from its menu and tool bar, forwards find, sort, report and filter to the
+// active service, and offers the console's own commands.
+#include "uImageList.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QToolBar;
+class QToolButton;
+class TCallback;
+class TMenuCfg;
+class TServiceManager;
+
+// A language chosen in the language menu, stored when the window closes.
+struct TPendingLang {
+    int Id = 0;
+    int SubId = 0;
+    bool IsSet() const { return Id != 0; }
+};
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfmMain(QWidget *parent = nullptr);
+    ~TfmMain() override;
+
+    // --- components
+    QMenu *miFile, *miWindow, *miSession, *miHelp, *miLang, *miAplLang, *miRepLang, *miPlugins;
+    QAction *miCursors, *miRestore, *miExitPopup;
+    QToolBar *tbMain;
+    QAction *tbtnConfig, *tbtnChgUser, *tbtnRefreshCfg, *tbtnFindBtn, *tbtnSortBtn, *tbtnRepBtn, *tbtnFilterBtn, *tbtnExit;
+    QLabel *sbPanels[6];
+    QSystemTrayIcon *tiTray = nullptr;
+    QMenu *pmPopup;
+    TImageList ilLarge, ilSmall, ilLargeNoRes, imglstSubMenu;
+
+    QAction *acConfig, *acShowCnfg, *acHomeTuning, *acShemaCfg, *acRefreshCfg, *acChgUser, *acExit;
+    QAction *acFind, *acSort, *acReport, *acFilter, *acAbout, *acSrvInfo, *acPingDll, *acRestore;
+    QAction *acHide, *acShow, *acCascade;
+    // The two commands that stand in for the system menu's items 1025 and 1026.
+    QAction *miSysHideMinimized, *miSysFormTop;
+
+    // --- own fields
+    std::unique_ptr<TCallback> Callback;
+    std::unique_ptr<TServiceManager> Manager;
+    std::unique_ptr<TMenuCfg> MenuCfg;
+    QString SchemeName;
+    QString AppTitle;
+    QString PreviousScheme;
+    bool IsAdmin = false;
+    bool ReconnectDisabled = false;
+    bool SmallButtons = true;
+    QString StatusLabels[5];
+    static TPendingLang PendingAplLang;
+    static TPendingLang PendingRepLang;
+
+    // Builds the configuration once (also after a reconnect); a failure ends the application.
+    void InitConfiguration();
+    void BuildConfiguration();
+    void ClearConfiguration();
+    void RebuildConfiguration();
+    void BuildPluginMenu();
+    void BuildLanguageMenu();
+    void SetTitle(const QString &text);
+    void SetStatusPanel(int panel, const QString &value);
+    // The image list the tool bar shows.
+    const TImageList &ToolBarImages() const;
+
+    // The action handlers.
+    void ShowMenuConfig();
+    void RefreshConfiguration();
+    void ChangeConnection();
+    void ChangeScheme();
+    void ShowSettings();
+    void ShowAbout();
+    void ShowServiceVersions();
+    void ShowAllLibraries();
+    void ShowSessionDataSets();
+    void RestoreFromTray();
+    void LanguageClicked(QAction *item);
+    // Alt+digit: clicks the numbered service button; false when there is none.
+    bool ClickNumberedButton(int digit);
+    void ToggleHideMinimized();
+    void ToggleFormTop();
+
+    // The main window built and closed; the unattended mode listens to these.
+    std::function<void()> OnConfigurationBuilt;
+    // Shows the versions of files (the versions window); set by the start-up.
+    static std::function<void(const QString &caption, const QString &title, const QStringList &files)> ShowVersionsHook;
+    // The program files of a folder for "all libraries"; set by the start-up.
+    static std::function<QStringList(const QString &folder)> ProgramFilesHook;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createTray();
+    void setUpImages();
+    void applyActionIcons();
+    void translateCaptions();
+    void placeWindow();
+    void updateStatusWidths();
+    void applySystemMenuItems();
+    void numberServiceButtons();
+    void guarded(const std::function<void()> &action);
+    bool m_shownOnce = false;
+    bool m_closing = false;
+    QActionGroup *m_langGroup = nullptr;
+    QAction *m_checkedLanguage = nullptr;
+};
+
+// The main window of the running console, or null.
+TfmMain *MainWindow();

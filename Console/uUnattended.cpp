@@ -1,0 +1,154 @@
+#include "uUnattended.h"
+
+#include "DialogService.h"
+#include "MainConsoleIMPL.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <unistd.h>
+
+namespace {
+
+QString caption(const QAction *action) { return action->text().remove(QLatin1Char('&')); }
+
+void dumpMenu(const QList<QAction *> &actions, int level, QStringList &lines)
+{
+    for (const QAction *action : actions) {
+        if (!action->isVisible() || action->isSeparator())
+            continue;
+        lines << QStringLiteral("MENU ") + QString(level * 2, QLatin1Char(' ')) + caption(action);
+        if (action->menu())
+            dumpMenu(action->menu()->actions(), level + 1, lines);
+    }
+}
+
+QAction *findMenuItem(const QList<QAction *> &actions, const QStringList &path)
+{
+    for (QAction *action : actions) {
+        if (action->isSeparator() || caption(action) != path.first())
+            continue;
+        if (path.size() == 1)
+            return action;
+        if (action->menu())
+            return findMenuItem(action->menu()->actions(), path.mid(1));
+    }
+    return nullptr;
+}
+
+QList<QAction *> toolButtons(QToolBar *bar)
+{
+    QList<QAction *> buttons;
+    for (QAction *action : bar->actions())
+        if (action->isVisible() && !action->isSeparator())
+            buttons << action;
+    return buttons;
+}
+
+} // namespace
+
+TUnattendedDriver::TUnattendedDriver(TfmMain *window) : QObject(window), m_window(window) {}
+TUnattendedDriver::~TUnattendedDriver() = default;
+
+void TUnattendedDriver::Start()
+{
+    m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TUnattendedDriver::readInput);
+}
+
+void TUnattendedDriver::Ready()
+{
+    WriteProtocolLine(QStringLiteral("READY"));
+    for (const QString &line : Dump())
+        WriteProtocolLine(line);
+}
+
+QStringList TUnattendedDriver::Dump() const
+{
+    QStringList lines;
+    dumpMenu(m_window->menuBar()->actions(), 0, lines);
+    for (QAction *action : toolButtons(m_window->tbMain)) {
+        const QWidget *widget = m_window->tbMain->widgetForAction(action);
+        lines << QStringLiteral("BUTTON ") + (widget ? widget->toolTip() : action->toolTip());
+    }
+    for (int i = 0; i < 6; ++i)
+        lines << QStringLiteral("STATUS %1|%2").arg(i).arg(m_window->sbPanels[i]->text());
+    lines << QStringLiteral("CAPTION ") + m_window->windowTitle();
+    return lines;
+}
+
+bool TUnattendedDriver::Execute(const QString &line)
+{
+    const QString command = line.section(QLatin1Char(' '), 0, 0);
+    const QString argument = line.section(QLatin1Char(' '), 1).trimmed();
+    if (command == QLatin1String("dump")) {
+        for (const QString &out : Dump())
+            WriteProtocolLine(out);
+        return true;
+    }
+    if (command == QLatin1String("click")) {
+        QAction *item = findMenuItem(m_window->menuBar()->actions(), argument.split(QLatin1Char('/')));
+        if (!item) {
+            WriteProtocolLine(QStringLiteral("ERROR no menu item %1").arg(argument));
+            return true;
+        }
+        item->trigger();
+        return true;
+    }
+    if (command == QLatin1String("button")) {
+        const QList<QAction *> buttons = toolButtons(m_window->tbMain);
+        const int n = argument.toInt();
+        if (n < 1 || n > buttons.size()) {
+            WriteProtocolLine(QStringLiteral("ERROR no tool button %1").arg(argument));
+            return true;
+        }
+        if (auto *button = qobject_cast<QToolButton *>(m_window->tbMain->widgetForAction(buttons.at(n - 1))))
+            button->click();
+        else
+            buttons.at(n - 1)->trigger();
+        return true;
+    }
+    if (command == QLatin1String("quit")) {
+        quit();
+        return true;
+    }
+    if (!command.isEmpty())
+        WriteProtocolLine(QStringLiteral("ERROR unknown command %1").arg(command));
+    return command.isEmpty();
+}
+
+void TUnattendedDriver::readInput()
+{
+    char chunk[4096];
+    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n <= 0) {
+        m_notifier->setEnabled(false);
+        quit();
+        return;
+    }
+    m_buffer.append(chunk, n);
+    qsizetype end;
+    while ((end = m_buffer.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_buffer.left(end)).trimmed();
+        m_buffer.remove(0, end + 1);
+        Execute(line);
+        if (m_quitting)
+            return;
+    }
+}
+
+void TUnattendedDriver::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    QTimer::singleShot(0, m_window, [window = m_window] { window->close(); });
+}

@@ -1,0 +1,44 @@
+// The console's about box: ShowAboutBox, called without arguments.
+#include "DialogService.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    TAboutBox()
+    {
+        setWindowTitle(QStringLiteral("KorConsole"));
+        auto *icon = new QLabel(this);
+        icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+        auto *text = new QLabel(this);
+        text->setTextFormat(Qt::RichText);
+        text->setText(QStringLiteral("<h3>KorConsole %1</h3>"
+                                     "<p>Консоль сервисов / Service console</p>"
+                                     "<p>Qt %2</p>")
+                          .arg(QStringLiteral(ZANDRELL_VERSION), QString::fromLatin1(qVersion())));
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(icon, 0, Qt::AlignHCenter);
+        layout->addWidget(text);
+        layout->addWidget(buttons);
+    }
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void ShowAboutBox()
+{
+    TAboutBox box;
+    ExecModalDialog(&box);
+}
+
+#include "LumConsoleAbout.moc"
