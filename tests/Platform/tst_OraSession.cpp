@@ -6,6 +6,9 @@
 #include "OraPackage.h"
 #include "OraQuery.h"
 #include "OraStoredProc.h"
+#include "OracleBackend.h"
+#include "OracleHome.h"
+#include "IniFile.h"
 #include "RecordingDialogService.h"
 #include "TestServer.h"
 
@@ -513,6 +516,63 @@ private slots:
         dialogs.onModal = nullptr;
         QVERIFY_THROWS_EXCEPTION(EAbort, s.Connect());
         QVERIFY(!s.Connected());
+    }
+
+    void oracleBackendWithoutItsDriver()
+    {
+        TestServer server;
+        TIniFile ini(server.IniPath());
+        ini.WriteString("PROD", "Backend", "oracle");
+        ini.WriteString("PROD", "Driver", "QOCI");
+        ini.WriteString("PROD", "Database", "//dbhost:1521/ORCL");
+        ini.WriteString("ODD", "Backend", "nosuchbackend");
+        TOraSession s;
+        s.SetConnectPrompt(false);
+        s.SetUsername("ZL_USER");
+        s.SetPassword("demo");
+        s.SetServer("prod");
+        try {
+            s.Connect();
+            QFAIL("connected without a driver");
+        } catch (const EDAError &e) {
+            QCOMPARE(e.ErrorCode(), 12560);
+            QVERIFY2(e.message().contains(QStringLiteral("QOCI")) && e.message().contains(QStringLiteral("not installed")),
+                     qPrintable(e.message()));
+        }
+        s.SetServer("ODD");
+        QCOMPARE(ErrorOf([&] { s.Connect(); }), 12154);
+        QVERIFY(TOracleBackend::ChooseDriver("QNOSUCH").isEmpty());
+        QCOMPARE(TOracleBackend::ChooseDriver("QSQLITE"), QStringLiteral("QSQLITE"));
+        QCOMPARE(ServerAliasNames(), (QStringList{"ZANDRELL", "NOFILES", "PROD", "ODD"}));
+        TServerAlias alias;
+        QVERIFY(FindServerAlias("zandrell", &alias));
+        QCOMPARE(alias.backend, QStringLiteral("sqlite"));
+        QCOMPARE(alias.path, server.Folder());
+        QVERIFY(FindServerAlias("PROD", &alias));
+        QCOMPARE(alias.database, QStringLiteral("//dbhost:1521/ORCL"));
+        QVERIFY(!FindServerAlias("", nullptr));
+    }
+
+    void oracleHomes()
+    {
+        QTemporaryDir dir;
+        QFile oratab(dir.filePath("oratab"));
+        QVERIFY(oratab.open(QIODevice::WriteOnly));
+        oratab.write("# comment\nORCL:/opt/oracle/19c:N\n\nBAD\nTEST:/opt/oracle/21c:Y\nDUP:/opt/oracle/19c:N\n");
+        oratab.close();
+        SetOratabPath(oratab.fileName());
+        qputenv("ORACLE_HOME", "/opt/oracle/21c");
+        DetectOCI();
+        QCOMPARE(OracleHomeCount(), 2);
+        QCOMPARE(OracleHomeNames(0), QStringLiteral("ORCL"));
+        QCOMPARE(OracleHomeNames(1), QStringLiteral("TEST"));
+        QCOMPARE(OracleHomeNames(2), QString());
+        QCOMPARE(DefaultOracleHome().Name, QStringLiteral("TEST"));
+        qunsetenv("ORACLE_HOME");
+        SetOratabPath(dir.filePath("missing"));
+        QCOMPARE(OracleHomeCount(), 0);
+        QVERIFY(DefaultOracleHome().Path.isEmpty());
+        SetOratabPath(QString());
     }
 
     void connectDialogTexts()
