@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
@@ -448,6 +450,25 @@ void TDataSet::RebuildView(qint64 keepId)
     for (int i = 0; i < m_records.size(); ++i)
         if (RecordPassesFilter(i))
             m_view.append(i);
+    const QStringList index = splitNames(m_indexFieldNames);
+    if (!index.isEmpty() && m_insertedIndex < 0) {
+        QList<int> fields;
+        QList<bool> numeric;
+        for (const QString &n : index) {
+            TField *f = FieldByName(n);
+            fields.append(f->Index());
+            numeric.append(IsNumericFieldType(f->DataType()));
+        }
+        std::stable_sort(m_view.begin(), m_view.end(), [&](int a, int b) {
+            for (int k = 0; k < fields.size(); ++k) {
+                const int c = compareValues(m_records[a].values.value(fields[k]), m_records[b].values.value(fields[k]),
+                                            numeric[k], false);
+                if (c != 0)
+                    return c < 0;
+            }
+            return false;
+        });
+    }
     if (keepId)
         for (int v = 0; v < m_view.size(); ++v)
             if (m_records[m_view[v]].id == keepId) {
@@ -593,6 +614,20 @@ void TDataSet::SetFiltered(bool filtered)
     NotifyDataSetChanged();
     if ((now ? now->id : 0) != keep)
         Fire(AfterScroll);
+}
+
+// ---------------------------------------------------------------- order
+
+void TDataSet::SetIndexFieldNames(const QString &fields)
+{
+    if (Active())
+        CheckBrowseMode();
+    m_indexFieldNames = fields;
+    if (!Active())
+        return;
+    const TRecord *cur = CurrentRecord();
+    RebuildView(cur ? cur->id : 0);
+    NotifyDataSetChanged();
 }
 
 // ---------------------------------------------------------------- search

@@ -105,6 +105,10 @@ public:
     void SetFiltered(bool filtered);
     TFilterRecordEvent OnFilterRecord;
 
+    // --- order: the records sorted by these fields ("ITEMID;SORT_ORDER"); empty keeps the source order
+    QString IndexFieldNames() const { return m_indexFieldNames; }
+    void SetIndexFieldNames(const QString &fields);
+
     // --- searching; key fields are separated by ";" and values given in the same order
     bool Locate(const QString &keyFields, const QVariant &keyValues, TLocateOptions options = 0);
     // The result fields ("A;B;C") of the first record with these keys, without
@@ -223,4 +227,5 @@ private:
     QList<TDataSource *> m_sources;
     int m_tag = 0;
     int m_filterRecord = -1; // m_records index OnFilterRecord looks at
+    QString m_indexFieldNames;
 };

@@ -91,6 +91,32 @@ private slots:
         QCOMPARE(ds.RecordCount(), 2);
     }
 
+    void indexOrder()
+    {
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.SetIndexFieldNames("OWNER;SORT_ORDER");
+        QStringList ids;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            ids << ds.FieldByName("ID_CFG")->AsString();
+        QCOMPARE(ids, (QStringList{"1", "4", "12", "2", "3", "5"}));
+        // A posted record takes its place in the order.
+        ds.Append();
+        ds.FieldByName("ID_CFG")->SetAsInteger(7);
+        ds.FieldByName("OWNER")->SetAsInteger(0);
+        ds.FieldByName("SORT_ORDER")->SetAsInteger(15);
+        ds.Post();
+        QCOMPARE(ds.RecNo(), 2);
+        ds.SetFilter("OWNER=12");
+        ds.SetFiltered(true);
+        ds.First();
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 2);
+        ds.SetIndexFieldNames(QString());
+        ds.SetFiltered(false);
+        ds.Last();
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 7);
+    }
+
     void locateAndLookup()
     {
         TDataSet ds;
