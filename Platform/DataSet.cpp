@@ -105,7 +105,8 @@ TField *TDataSet::FieldByName(const QString &name) const
 {
     TField *f = FindField(name);
     if (!f)
-        throw EDatabaseError(QStringLiteral("%1: Field '%2' not found").arg(Name(), name));
+        throw EDatabaseError(Name().isEmpty() ? QStringLiteral("Field '%1' not found").arg(name)
+                                              : QStringLiteral("%1: Field '%2' not found").arg(Name(), name));
     return f;
 }
 

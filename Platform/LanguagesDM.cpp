@@ -4,6 +4,8 @@
 #include "OraQuery.h"
 #include "OraSession.h"
 
+#include <QRegularExpression>
+
 namespace {
 constexpr int kRussian = 25;
 }
@@ -13,6 +15,11 @@ TDbLanguagesDM::TDbLanguagesDM(QObject *owner, const QString &scheme, TOraSessio
 {
     if (!m_session)
         throw EDAError(OraErr::NotConnected, OraMessage(OraErr::NotConnected, QStringLiteral("not logged on")));
+    // The scheme name goes into statements: it must be a plain name.
+    static const QRegularExpression name(QStringLiteral("^[A-Z][A-Z0-9_$#]*$"));
+    if (!name.match(m_scheme).hasMatch())
+        throw EDAError(OraErr::InvalidIdentifier,
+                       OraMessage(OraErr::InvalidIdentifier, QStringLiteral("\"%1\": invalid identifier").arg(scheme)));
     LoadUserLanguages();
     // Texts that translation leaves as they are (a scheme without the list has none).
     TOraQuery q;

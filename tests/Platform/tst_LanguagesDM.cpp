@@ -21,6 +21,8 @@ private slots:
         QVERIFY(!ExistsLangPack(QString(), s.get()));
         QVERIFY(!ExistsLangPack(QStringLiteral("ZANDRELL5"), nullptr));
         QVERIFY_THROWS_EXCEPTION(EDAError, CreateComLanguages(nullptr, QStringLiteral("NOSCHEME"), s.get()));
+        QVERIFY(!ExistsLangPack(QStringLiteral("ZANDRELL5' OR '1'='1"), s.get()));
+        QVERIFY_THROWS_EXCEPTION(EDAError, TDbLanguagesDM(nullptr, QStringLiteral("ZANDRELL5.X; --"), s.get()));
         QVERIFY(GetComLanguages() == nullptr);
     }
 
