@@ -12,6 +12,7 @@
 #include "OraStoredProc.h"
 #include "ResourcePack.h"
 #include "TextFormat.h"
+#include "uBaseService.h"
 #include "uConsoleCfg.h"
 #include "uConsoleFunctions.h"
 #include "uForcePswChange.h"
@@ -171,6 +172,8 @@ void TDM::createComponents()
                                    QStringLiteral("SELECT VSU.ID, VSU.LOGIN, VSU.FORCE_PASS_CHANGE\n  FROM &SHEMA.v_Sysusers_2 "
                                                   "VSU\n WHERE VSU.LOGIN = :pUser"));
     SetComponentsSession(this, CommonSession);
+    // Access lists fall back from the current rights procedure to the older one.
+    SetRightsProcedures(spRight, spRight_OLD);
 
     CommonSession->BeforeConnect = [this](TOraSession *) { sessionBeforeConnect(); };
     CommonSession->AfterConnect = [this](TOraSession *) { sessionAfterConnect(); };

@@ -415,7 +415,7 @@ void TfmMain::BuildConfiguration()
     if (&toolImages != &ilSmall)
         BuildIcons(*Manager, ilSmall);
     BuildToolButtons(*Manager, tbMain, &toolImages, ReadCreateSeps());
-    numberServiceButtons();
+    NumberServiceButtons();
     MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
 
     Manager->SetSession(dm->CommonSession);
@@ -434,7 +434,7 @@ void TfmMain::BuildConfiguration()
         OnConfigurationBuilt();
 }
 
-void TfmMain::numberServiceButtons()
+void TfmMain::NumberServiceButtons()
 {
     int number = 0;
     for (QAction *action : tbMain->actions()) {

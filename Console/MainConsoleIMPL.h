@@ -91,6 +91,8 @@ public:
     void LanguageClicked(QAction *item);
     // Alt+digit: clicks the numbered service button; false when there is none.
     bool ClickNumberedButton(int digit);
+    // Appends " (Alt+n)" to the hints of the first ten service buttons.
+    void NumberServiceButtons();
     void ToggleHideMinimized();
     void ToggleFormTop();
 
@@ -122,7 +124,6 @@ private:
     void placeWindow();
     void updateStatusWidths();
     void applySystemMenuItems();
-    void numberServiceButtons();
     void guarded(const std::function<void()> &action);
     bool m_shownOnce = false;
     bool m_closing = false;
