@@ -478,16 +478,24 @@ bool TSqliteConnection::SchemeHasObject(const QString &scheme, const QString &ob
 {
     if (!HasScheme(scheme))
         return false;
+    // A scheme's server objects do not change during a session (only the
+    // administrator's build adds them), so the answer is kept.
+    const QString key = scheme.toUpper() + QLatin1Char('.') + objectName.toUpper();
+    const auto cached = m_objectCache.constFind(key);
+    if (cached != m_objectCache.constEnd() && !Administrator)
+        return *cached;
     auto *self = const_cast<TSqliteConnection *>(this);
     InternalScope internal(*self);
     const QString s = scheme.toUpper();
+    bool has = false;
     if (self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
                          .arg(s))
-            .toInt() == 0)
-        return false;
-    return self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".SERVER_OBJECTS WHERE upper(OBJECT_NAME) = upper(?)").arg(s),
-                        {objectName})
-               .toInt() > 0;
+            .toInt() > 0)
+        has = self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".SERVER_OBJECTS WHERE upper(OBJECT_NAME) = upper(?)").arg(s),
+                           {objectName})
+                  .toInt() > 0;
+    m_objectCache.insert(key, has);
+    return has;
 }
 
 void TSqliteConnection::Close()
@@ -497,6 +505,7 @@ void TSqliteConnection::Close()
     }
     m_db = nullptr;
     m_schemes.clear();
+    m_objectCache.clear();
     if (!m_connectionName.isEmpty()) {
         m_qdb.close();
         m_qdb = QSqlDatabase();

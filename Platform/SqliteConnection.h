@@ -92,6 +92,7 @@ private:
     sqlite3 *m_db = nullptr;
     QString m_folder;
     QStringList m_schemes;
+    mutable QHash<QString, bool> m_objectCache;
     int m_internal = 0;
 };
 
