@@ -1,0 +1,273 @@
+// The whole login against a fresh demo database: the connect dialog and its
+// retries, the readable error texts, the scheme and user checks, the access
+// group, and the forced password change.
+#include "ConnectDialog.h"
+#include "DMIMPL.h"
+#include "Field.h"
+#include "OraQuery.h"
+#include "OraSession.h"
+#include "ResourcePack.h"
+#include "RecordingDialogService.h"
+#include "TestServer.h"
+#include "uConsoleCfg.h"
+#include "uForcePswChange.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+class TestLogin : public QObject {
+    Q_OBJECT
+
+    TestServer *server = nullptr;
+    QTemporaryDir *exeDir = nullptr;
+    RecordingDialogService *dialogs = nullptr;
+    std::unique_ptr<TDM> dm;
+
+    void sql(const QString &statement)
+    {
+        auto session = server->Connect();
+        session->ExecSQL(statement);
+        session->Commit();
+    }
+    TDM &newDM(const QString &user, const QString &password, bool prompt = false)
+    {
+        dm = std::make_unique<TDM>();
+        SetConsoleDataModule(dm.get());
+        dm->SetServer(QStringLiteral("ZANDRELL"));
+        dm->SetUserName(user);
+        dm->SetPassword(password);
+        dm->SetConnectPrompt(prompt);
+        return *dm;
+    }
+    QString lastBox() const { return dialogs->boxes.isEmpty() ? QString() : dialogs->boxes.last().text; }
+
+private slots:
+    void initTestCase() { TestServer::BuildTemplate(); }
+    void init()
+    {
+        server = new TestServer;
+        exeDir = new QTemporaryDir;
+        SetExeDirForTests(exeDir->path());
+        dialogs = new RecordingDialogService;
+    }
+    void cleanup()
+    {
+        dm.reset();
+        delete dialogs;
+        SetExeDirForTests(QString());
+        delete exeDir;
+        delete server;
+    }
+
+    void successfulLogin()
+    {
+        TDM &d = newDM(QStringLiteral("  zl_user "), QStringLiteral("demo"));
+        QVERIFY(d.Login(QStringLiteral("zandrell5"), QStringLiteral("-1")));
+        QVERIFY(d.LoggedIn());
+        QVERIFY(d.IsSysDba);
+        QVERIFY(d.HasAccessList);
+        QCOMPARE(d.AccessListId, 1.0);
+        QCOMPARE(d.AccessListName, QStringLiteral("Администраторы"));
+        QCOMPARE(d.CurrentUserName, QStringLiteral("Администратор системы"));
+        QVERIFY(dialogs->boxes.isEmpty());
+        // The values of the successful connect become the next run's defaults; the password never does.
+        QCOMPARE(ReadUser(), QStringLiteral("zl_user"));
+        QCOMPARE(ReadServer(), QStringLiteral("ZANDRELL"));
+        QVERIFY(!QFile(exeDir->filePath("Console.ini")).readAll().contains("demo"));
+        QVERIFY(d.V_MENUCFG->Active());
+        QVERIFY(d.V_MENUCFG->RecordCount() > 0);
+        QVERIFY(GetComLanguages() != nullptr);
+        QVERIFY(d.ConsoleTextsTranslated);
+    }
+
+    void wrongPasswordCountsTheRetriesDown()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
+        int shown = 0;
+        dialogs->onModal = [&](QDialog *dialog) {
+            ++shown;
+            [&] {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
+                QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("edUsername"))->text(), QStringLiteral("ZL_USER"));
+            }();
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(shown, 3);
+        QCOMPARE(d.RetriesLeft, 0);
+        QVERIFY(!d.LoggedIn());
+        QCOMPARE(dialogs->boxes.size(), 3);
+        QCOMPARE(dialogs->boxes.at(0).text, QStringLiteral("Некорректный пароль/логин"));
+        QCOMPARE(lastBox(), QStringLiteral("\"EDAError\":Некорректный пароль/логин"));
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
+        QCOMPARE(dialogs->boxes.last().flags, 0u);
+    }
+
+    void typoCorrectedInTheDialog()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
+        int attempt = 0;
+        dialogs->onModal = [&](QDialog *dialog) {
+            if (++attempt == 2)
+                dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))->setText(QStringLiteral("demo"));
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(attempt, 2);
+        QCOMPARE(d.RetriesLeft, 2);
+    }
+
+    void cancelInTheDialogIsSilent()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QString(), true);
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses.size(), 1);
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void readableConnectErrors_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("serverName");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty password") << "ZL_USER" << "" << "ZANDRELL" << "\"EDAError\":Пароль не введен";
+        QTest::newRow("locked") << "LOCKED" << "demo" << "ZANDRELL"
+                                << "\"EDAError\":Ora-Error: 28000 -> 942 -> Пользователь заблокирован";
+        QTest::newRow("unknown server") << "ZL_USER" << "demo" << "NOWHERE"
+                                        << "\"EDAError\":Ora-Error: 12154 -> Сервер не найден";
+    }
+    void readableConnectErrors()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, serverName);
+        QFETCH(QString, text);
+        TDM &d = newDM(user, password);
+        d.SetServer(serverName);
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(lastBox(), text);
+    }
+
+    void schemeWithoutUsers()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
+        QVERIFY(!d.Login(QStringLiteral("TARVEL"), QStringLiteral("-1")));
+        QCOMPARE(lastBox(), QStringLiteral("Пользователь \"ZL_USER\" не зарегистрирован"));
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"TARVEL\""));
+        QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST));
+    }
+
+    void schemeNameCannotChangeTheStatement()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5') OR ('1'='1"), QStringLiteral("-1")));
+        QVERIFY(lastBox().contains(QStringLiteral("не зарегистрирован")));
+        QVERIFY(d.IsSchemeValid(QStringLiteral("ZANDRELL5")));
+        QVERIFY(!d.IsSchemeValid(QStringLiteral("X' OR '1'='1")));
+    }
+
+    void userNotInTheScheme()
+    {
+        sql(QStringLiteral("DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'"));
+        TDM &d = newDM(QStringLiteral("OPERATOR"), QStringLiteral("demo"));
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(lastBox(), QStringLiteral("Пользователь \"OPERATOR\" не зарегистрирован"));
+    }
+
+    void accessGroupMissing()
+    {
+        sql(QStringLiteral("UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'"));
+        TDM &d = newDM(QStringLiteral("OPERATOR"), QStringLiteral("demo"));
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QVERIFY(!d.HasAccessList);
+        QCOMPARE(lastBox(), QStringLiteral("Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
+                                           "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\""));
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
+        QVERIFY(d.LoggedIn() == false);
+    }
+
+    void forcedPasswordChangeAccepted()
+    {
+        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        dialogs->onModal = [](QDialog *dialog) {
+            auto *form = qobject_cast<TfmForcePswChange *>(dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->edPass1->setText(QStringLiteral("Better9"));
+            form->edPass2->setText(QStringLiteral("Better9"));
+            form->accept();
+            return form->result();
+        };
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
+        // The flag is cleared and the new password works; no second change is asked.
+        dm.reset();
+        dialogs->clear();
+        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("Better9"));
+        QVERIFY(again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QVERIFY(dialogs->modalClasses.isEmpty());
+    }
+
+    void forcedPasswordChangeRefusedAndCancelled()
+    {
+        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        QStringList messages;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *form = qobject_cast<TfmForcePswChange *>(dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->accept(); // both empty
+            form->edPass1->setText(QStringLiteral("One"));
+            form->accept(); // one filled
+            form->edPass2->setText(QStringLiteral("one"));
+            form->accept(); // differ in letter case
+            form->edPass1->setText(QStringLiteral("demo"));
+            form->edPass2->setText(QStringLiteral("demo"));
+            form->accept(); // the old password: refused by the server
+            [&] { QCOMPARE(form->result(), int(QDialog::Rejected)); }();
+            form->reject();
+            return form->result();
+        };
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        for (const RecordedBox &box : dialogs->boxes)
+            messages << box.text;
+        QCOMPARE(messages, (QStringList{"Не задан пароль", "Не задан пароль", "Пароль не соответствует подтверждению",
+                                        "Новый пароль идентичен старому."}));
+        // Cancelled: the login failed without a further message, the flag stays.
+        dm.reset();
+        dialogs->clear();
+        dialogs->onModal = nullptr;
+        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        QVERIFY(!again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void userLanguagesOnlyFromNumbers()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("9")));
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+        QCOMPARE(GetComLanguages()->GET_USER_REP_LANG_ID(), 9);
+        // A value that is no number never reaches the statement: the languages stay, the users too.
+        d.SetUserLanguages(QStringLiteral("25, 0); DELETE FROM ZANDRELL5.SYSUSER; --"));
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+        TSmartQuery users;
+        users.SetSession(d.CommonSession);
+        users.SetSQLText(QStringLiteral("SELECT LOGIN FROM ZANDRELL5.SYSUSER"));
+        users.Open();
+        QCOMPARE(users.RecordCount(), 4);
+        d.SetUserLanguages(QStringLiteral("25"));
+        TSmartQuery stored;
+        stored.SetSession(d.CommonSession);
+        stored.SetSQLText(QStringLiteral("SELECT APL_LANG_ID, REP_LANG_ID FROM ZANDRELL5.USER_LANGS WHERE LOGIN = 'ZL_USER'"));
+        stored.Open();
+        QCOMPARE(stored.FieldByName(QStringLiteral("APL_LANG_ID"))->AsInteger(), 25);
+        QCOMPARE(stored.FieldByName(QStringLiteral("REP_LANG_ID"))->AsInteger(), 25);
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "tst_Login.moc"
