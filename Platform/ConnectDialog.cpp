@@ -30,6 +30,13 @@ QString pick(TLabelSet set, const QString &custom, const char *en, const char *r
     }
 }
 
+// The connect dialog's window (its class name shows in the unattended protocol).
+class TConnectForm : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+};
+
 QString logInfoPath() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ConnectDialog.ini")); }
 
 } // namespace
@@ -74,7 +81,7 @@ bool TConnectDialog::Execute(TOraSession *session)
     if (StoreLogInfo)
         LoadLogInfo(session);
 
-    QDialog dialog;
+    TConnectForm dialog;
     dialog.setObjectName(QStringLiteral("ConnectDialog"));
     dialog.setWindowTitle(EffectiveCaption());
     auto *form = new QFormLayout(&dialog);
@@ -109,3 +116,5 @@ bool TConnectDialog::Execute(TOraSession *session)
     session->SetServer(server->currentText().trimmed());
     return true;
 }
+
+#include "ConnectDialog.moc"

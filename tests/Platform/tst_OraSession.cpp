@@ -575,6 +575,23 @@ private slots:
         SetOratabPath(QString());
     }
 
+    void connectDialogUnattended()
+    {
+        TestServer server;
+        qputenv("KORCONSOLE_HEADLESS", "1");
+        TOraSession s;
+        s.SetServer("ZANDRELL");
+        s.SetUsername("OPERATOR");
+        s.SetPassword("demo");
+        // The prompt is on: the window is accepted with the values it was given.
+        s.Connect();
+        QVERIFY(s.Connected());
+        s.Disconnect();
+        s.SetPassword("wrong");
+        QCOMPARE(ErrorOf([&] { s.Connect(); }), 1017);
+        qunsetenv("KORCONSOLE_HEADLESS");
+    }
+
     void connectDialogTexts()
     {
         TConnectDialog d;
