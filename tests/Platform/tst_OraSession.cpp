@@ -142,6 +142,18 @@ private slots:
         QVERIFY(q.FieldByName("SRVNAME")->Required());
         QVERIFY(q.Locate("GUID", "TST-G2", 0));
         QCOMPARE(q.FieldByName("TR_SRVNAME")->AsString(), QStringLiteral("?Untranslated"));
+        // The catalogue's empty update block and its refresh text.
+        q.SQLUpdate = {"begin", "null;", "end;"};
+        q.SQLRefresh = {"WHERE", "ITEMID = :ITEMID"};
+        q.Edit();
+        q.FieldByName("F_SEL")->SetAsInteger(1);
+        q.Post();
+        QCOMPARE(q.FieldByName("F_SEL")->AsInteger(), 1);
+        s->ExecSQL("UPDATE ZANDRELL5.SRVITEMS SET CREATEBTN = 1 WHERE GUID = 'TST-G2'");
+        q.RefreshRecord();
+        QCOMPARE(q.FieldByName("CREATEBTN")->AsInteger(), 1);
+        QCOMPARE(q.FieldByName("F_SEL")->AsInteger(), 0);
+        QCOMPARE(q.FieldByName("GUID")->AsString(), QStringLiteral("TST-G2"));
     }
 
     void missingObjectsAndBadSql()
