@@ -1,0 +1,217 @@
+// Damaged PE files: every offset and size out of range, directories that
+// point back into themselves or nest too deep, counts far beyond the file.
+// Each gives an EExeError, never a crash or a read outside the file.
+#include "FilesTestSupport.h"
+#include "PeBuilder.h"
+#include "uPE32Image.h"
+#include "uResourceDump.h"
+#include "uResourceExercise.h"
+
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The sample that the cases damage: a bitmap, an icon group, a string
+// table, named data and a version resource.
+QByteArray Sample(PeLayout &layout)
+{
+    PeBuilder builder;
+    builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 24));
+    builder.AddIconGroup(1, {IconSpec()}, 1);
+    builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("text")}));
+    builder.Add(10, "NAMED", "data");
+    builder.Add(16, 1, PeBuilder::Version(0x10000, 0, {{QStringLiteral("041904E3"), {{QStringLiteral("ProductName"), QStringLiteral("P")}}}}));
+    return builder.Build(&layout);
+}
+
+// Points an entry at a directory, given as a file offset.
+void PointAtDirectory(QByteArray &bytes, const PeLayout &layout, qint64 entry, qint64 directory)
+{
+    PeBuilder::PutU32(bytes, entry + 4, 0x80000000u | quint32(directory - layout.resourceSection));
+}
+
+struct DamageCase {
+    const char *name;
+    std::function<QByteArray()> make;
+    QString expected; // the start of the message that the walk must meet
+    int peresStatus;
+};
+
+QList<DamageCase> Cases()
+{
+    using L = PeLayout;
+    auto damaged = [](std::function<void(QByteArray &, const L &)> damage) {
+        return [damage] {
+            L layout;
+            QByteArray bytes = Sample(layout);
+            damage(bytes, layout);
+            return bytes;
+        };
+    };
+    const QString outside = QStringLiteral("Damaged file: %1 at offset ");
+    return {
+        {"root count beyond the file",
+         damaged([](QByteArray &b, const L &l) {
+             PeBuilder::PutU16(b, l.resourceSection + 12, 0xFFFF);
+             PeBuilder::PutU16(b, l.resourceSection + 14, 0xFFFF);
+         }),
+         outside.arg(QStringLiteral("resource directory entries")), 1},
+        {"type directory outside the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.TypeOf(6).entry + 4, 0xFFFFFFF0u); }),
+         outside.arg(QStringLiteral("resource directory")), 1},
+        {"type points back to the root",
+         damaged([](QByteArray &b, const L &l) { PointAtDirectory(b, l, l.TypeOf(6).entry, l.resourceSection); }),
+         QStringLiteral("Damaged file: resource directory at offset 0x600 points back into itself"), 1},
+        {"name points back to its type",
+         damaged([](QByteArray &b, const L &l) {
+             PointAtDirectory(b, l, l.Find(6, 1).nameEntry, l.TypeOf(6).directory);
+         }),
+         QStringLiteral("Damaged file: resource directory at offset"), 1},
+        {"directories nest too deep",
+         damaged([](QByteArray &b, const L &l) {
+             PointAtDirectory(b, l, l.Find(6, 1).languageDirectory + 16, l.TypeOf(10).directory);
+             PointAtDirectory(b, l, l.Find(10, "NAMED").languageDirectory + 16, l.TypeOf(2).directory);
+         }),
+         QStringLiteral("Damaged file: resource directories nest too deep"), 1},
+        {"data beyond the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry, 0xFFFFFF00u); }),
+         outside.arg(QStringLiteral("resource data")), 1},
+        {"data size beyond the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry + 4, 0x7FFFFFFFu); }),
+         outside.arg(QStringLiteral("resource data")), 1},
+        {"data before the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry, 0); }),
+         outside.arg(QStringLiteral("resource data")), 1},
+        {"data entry outside the file",
+         damaged([](QByteArray &b, const L &l) {
+             PeBuilder::PutU32(b, l.Find(6, 1).languageDirectory + 16 + 4, 0x7FFFFFF0u);
+         }),
+         outside.arg(QStringLiteral("resource data entry")), 1},
+        {"name outside the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(10, "NAMED").nameEntry, 0xFFFFFFF0u); }),
+         outside.arg(QStringLiteral("resource name")), 1},
+        {"name longer than the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(10, "NAMED").nameString, 0xFFFF); }),
+         outside.arg(QStringLiteral("resource name")), 1},
+        {"resource section beyond the file",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.sectionTable + 40 + 20, 0x7FFFFFF0u); }),
+         outside.arg(QStringLiteral("resource section")), 1},
+        {"section count beyond the file",
+         damaged([](QByteArray &b, const L &l) {
+             b.replace(l.sectionTable + 40, 5, ".data");
+             PeBuilder::PutU16(b, l.ntHeaders + 4 + 2, 0xFFFF);
+         }),
+         outside.arg(QStringLiteral("section header")), 1},
+        {"icon group counts more images than it holds",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(14, 1).data + 4, 0xFFFF); }),
+         QStringLiteral("Damaged file: icon or cursor group at offset"), 1},
+        {"icon group shorter than its header",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(14, 1).dataEntry + 4, 4); }),
+         QStringLiteral("Damaged file: icon or cursor group at offset"), 1},
+        {"icon image damaged",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(3, 1).data + 4, 0x7FFFFFFF); }),
+         QStringLiteral("Damaged icon image: size"), 0},
+        {"version resource damaged",
+         damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(16, 1).data + 6, 'X'); }),
+         QStringLiteral("Damaged version resource: it starts with"), 1},
+        {"one directory shared by hundreds of types",
+         [] {
+             // 300 types whose entries all point at one directory of 2000
+             // names: far more items than the file holds entries.
+             PeBuilder builder;
+             for (int i = 0; i < 2000; ++i)
+                 builder.Add(10, i + 1, "d");
+             for (int t = 100; t < 400; ++t)
+                 builder.Add(t, 1, "t");
+             L layout;
+             QByteArray bytes = builder.Build(&layout);
+             for (int t = 100; t < 400; ++t)
+                 PointAtDirectory(bytes, layout, layout.TypeOf(t).entry, layout.TypeOf(10).directory);
+             return bytes;
+         },
+         QStringLiteral("Damaged file: the resource directory has more entries than the file can hold"), 1},
+    };
+}
+
+} // namespace
+
+class TestDamagedImage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void damagedFileGivesReaderError_data();
+    void damagedFileGivesReaderError();
+    void truncatedFilesNeverReadOutside();
+};
+
+void TestDamagedImage::damagedFileGivesReaderError_data()
+{
+    QTest::addColumn<int>("index");
+    const QList<DamageCase> cases = Cases();
+    for (int i = 0; i < cases.size(); ++i)
+        QTest::newRow(cases[i].name) << i;
+}
+
+void TestDamagedImage::damagedFileGivesReaderError()
+{
+    QFETCH(int, index);
+    const DamageCase damage = Cases()[index];
+    const QByteArray bytes = damage.make();
+
+    // The whole walk meets the expected reader error, and only reader errors.
+    QStringList errors;
+    try {
+        errors = ExerciseBytes(bytes);
+    } catch (const std::exception &e) {
+        QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+    }
+    const bool met = std::any_of(errors.cbegin(), errors.cend(),
+                                 [&](const QString &error) { return error.startsWith(damage.expected); });
+    QVERIFY2(met, qPrintable(QStringLiteral("expected \"%1\" among:\n%2").arg(damage.expected, errors.join('\n'))));
+
+    // The listing ends with the error line where it meets it.
+    QTemporaryDir dir;
+    const QString path = WriteTestFile(dir, QStringLiteral("damaged.dll"), bytes);
+    QByteArray listing;
+    QCOMPARE(DumpResourceFile(path, QByteArrayLiteral("damaged.dll"), listing), damage.peresStatus);
+    if (damage.peresStatus == 1) {
+        const QList<QByteArray> lines = listing.trimmed().split('\n');
+        QVERIFY2(lines.last().startsWith("  ERROR Damaged "), lines.last().constData());
+    }
+}
+
+void TestDamagedImage::truncatedFilesNeverReadOutside()
+{
+    // Cut at every length the file is a different damaged file; none may
+    // raise anything but the reader's error.
+    PeLayout layout;
+    const QByteArray whole = Sample(layout);
+    auto walk = [](const QByteArray &bytes) {
+        QStringList errors;
+        try {
+            TExeImage image(bytes, QStringLiteral("cut"));
+            errors = ExerciseImage(image);
+        } catch (const EExeError &e) {
+            errors.append(e.message());
+        }
+        return errors;
+    };
+    int failures = 0;
+    for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7) {
+        try {
+            failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
+        } catch (const std::exception &e) {
+            QFAIL(qPrintable(QStringLiteral("length %1: %2").arg(length).arg(QString::fromUtf8(e.what()))));
+        }
+    }
+    // Every cut loses something the reader needs; the whole file loses nothing.
+    QVERIFY(failures > 0);
+    QCOMPARE(walk(whole), QStringList());
+    QByteArray listing;
+    QCOMPARE(DumpResourceBytes(whole, QByteArrayLiteral("whole"), listing), 0);
+}
+
+QTEST_MAIN(TestDamagedImage)
+#include "tst_DamagedImage.moc"
