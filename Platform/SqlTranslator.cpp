@@ -2,7 +2,9 @@
 
 #include "SqlLexer.h"
 
+#include <QPair>
 #include <QSet>
+#include <QStringList>
 
 namespace {
 
@@ -68,6 +70,87 @@ QString DropSingleTableAlias(const QString &sql)
 
 } // namespace
 
+// Where the primary expression that starts at significant token s ends (the
+// index after it), or -1 when it is none: a literal, a bind, a dotted name, a
+// function call or a parenthesised expression.
+int PrimaryEnd(const QList<TSqlToken> &toks, const QList<int> &sig, int s)
+{
+    if (s >= sig.size())
+        return -1;
+    const TSqlToken &t = toks[sig[s]];
+    auto skipParens = [&](int open) {
+        int depth = 0;
+        for (int k = open; k < sig.size(); ++k) {
+            if (toks[sig[k]].isOp("("))
+                ++depth;
+            else if (toks[sig[k]].isOp(")") && --depth == 0)
+                return k + 1;
+        }
+        return -1;
+    };
+    if (t.kind == TSqlTok::String || t.kind == TSqlTok::Number || t.kind == TSqlTok::Bind)
+        return s + 1;
+    if (t.isOp("("))
+        return skipParens(s);
+    if (!isName(t))
+        return -1;
+    int e = s + 1;
+    while (e + 1 < sig.size() && toks[sig[e]].isOp(".") && (isName(toks[sig[e + 1]]) || toks[sig[e + 1]].isOp("*")))
+        e += 2;
+    if (e < sig.size() && toks[sig[e]].isOp("("))
+        return skipParens(e);
+    return e;
+}
+
+bool isArithmetic(const TSqlToken &t) { return t.isOp("+") || t.isOp("-") || t.isOp("*") || t.isOp("/"); }
+
+// "A || B || C" -> "Z$CONCAT(A, B, C)": Oracle's "||" skips NULLs where SQLite's
+// gives NULL. Only chains of plain operands are rewritten; next to arithmetic
+// (whose order differs between the two) the chain stays as written.
+QString RewriteConcatenation(const QString &sql)
+{
+    const QList<TSqlToken> toks = LexSql(sql);
+    QList<int> sig;
+    for (int i = 0; i < toks.size(); ++i)
+        if (toks[i].kind != TSqlTok::Space && toks[i].kind != TSqlTok::Comment)
+            sig.append(i);
+    QString out;
+    int last = 0; // characters of sql written so far
+    for (int s = 0; s < sig.size(); ++s) {
+        const int end = PrimaryEnd(toks, sig, s);
+        if (end < 0 || end >= sig.size() || !toks[sig[end]].isOp("||"))
+            continue;
+        if (s > 0 && (isArithmetic(toks[sig[s - 1]]) || toks[sig[s - 1]].isOp("||") || toks[sig[s - 1]].isOp(".")))
+            continue;
+        QList<QPair<int, int>> operands{{s, end}};
+        int e = end;
+        while (e < sig.size() && toks[sig[e]].isOp("||")) {
+            const int next = PrimaryEnd(toks, sig, e + 1);
+            if (next < 0)
+                break;
+            operands.append({e + 1, next});
+            e = next;
+        }
+        if (operands.size() < 2 || (e < sig.size() && (isArithmetic(toks[sig[e]]) || toks[sig[e]].isOp("||"))))
+            continue;
+        auto text = [&](int from, int to) {
+            const TSqlToken &a = toks[sig[from]];
+            const TSqlToken &b = toks[sig[to - 1]];
+            return sql.mid(a.pos, b.pos + b.text.size() - a.pos);
+        };
+        QStringList parts;
+        for (const auto &o : operands)
+            parts.append(RewriteConcatenation(text(o.first, o.second)));
+        out += sql.mid(last, toks[sig[s]].pos - last);
+        out += QStringLiteral("Z$CONCAT(") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+        const TSqlToken &lastTok = toks[sig[e - 1]];
+        last = int(lastTok.pos + lastTok.text.size());
+        s = e - 1;
+    }
+    out += sql.mid(last);
+    return out;
+}
+
 QString TranslateOracleSql(const QString &input)
 {
     const QString sql = DropSingleTableAlias(input);
@@ -120,5 +203,5 @@ QString TranslateOracleSql(const QString &input)
         lastSignificantEnd = int(t.pos + t.text.size());
     }
     out += sql.mid(lastSignificantEnd);
-    return out;
+    return RewriteConcatenation(out);
 }

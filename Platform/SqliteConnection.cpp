@@ -166,6 +166,27 @@ void fnToNumber(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_double(ctx, d);
 }
 
+// Z$CONCAT(a, b, ...): "||" as Oracle has it, NULL counting as an empty text.
+void fnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    QString out;
+    bool any = false;
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+            continue;
+        any = true;
+        const QVariant v = variantOf(argv[i]);
+        if (v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble())))
+            out += QString::number(qint64(v.toDouble()));
+        else
+            out += v.toString();
+    }
+    if (any)
+        resultVariant(ctx, out);
+    else
+        sqlite3_result_null(ctx);
+}
+
 // Z$CALL('SCHEME.PACKAGE.FUNCTION', args...): a server function inside a query.
 void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
@@ -527,6 +548,7 @@ void TSqliteConnection::RegisterFunctions()
         {"UPPER", 1, fnUpper, true},       {"LOWER", 1, fnLower, true},     {"ZSYSDATE", 0, fnSysdate, false},
         {"SYS_SESSION_USER", 0, fnSessionUser, false}, {"TO_CHAR", 1, fnToChar, true},
         {"TO_CHAR", 2, fnToChar, true},    {"TO_NUMBER", 1, fnToNumber, true}, {"Z$CALL", -1, fnCall, false},
+        {"Z$CONCAT", -1, fnConcat, true},
     };
     for (const Fn &f : fns) {
         const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);

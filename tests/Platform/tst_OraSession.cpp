@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(q.FieldByName("ID")->AsInteger(), 4);
         q.Close();
         // NVL, ||, UPPER of Cyrillic, DUAL, DECODE, SYSDATE.
-        q.SetSQLText("SELECT NVL(NULL, 'x') || '-' || UPPER('абв') AS A, NVL(5, 0) AS B, DECODE(2, 1, 'one', 2, 'two', 'other') AS C, "
+        q.SetSQLText("SELECT NVL(NULL, 'x') || NULL || '-' || UPPER('абв') AS A, NVL(5, 0) AS B, DECODE(2, 1, 'one', 2, 'two', 'other') AS C, "
                      "SYSDATE AS D FROM DUAL");
         q.Open();
         QCOMPARE(q.FieldByName("A")->AsString(), QStringLiteral("x-АБВ"));

@@ -88,7 +88,8 @@ private slots:
             "SELECT SI.*, 0 AS F_SEL,\nnvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || SI.SRVNAME) as TR_SRVNAME\n"
             "FROM ZANDRELL5.V_SRVITEMS SI ORDER BY SI.SRVNAME, 'a.b.c(' ;");
         const QString out = TranslateOracleSql(in);
-        QVERIFY2(out.contains(QStringLiteral("nvl(Z$CALL('ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT', SI.SRVNAME), '?' || SI.SRVNAME)")),
+        QVERIFY2(out.contains(QStringLiteral("nvl(Z$CALL('ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT', SI.SRVNAME), "
+                                             "Z$CONCAT('?', SI.SRVNAME))")),
                  qPrintable(out));
         QVERIFY(out.contains(QStringLiteral("FROM ZANDRELL5.V_SRVITEMS SI")));
         QVERIFY(out.contains(QStringLiteral("'a.b.c('")));
@@ -98,6 +99,13 @@ private slots:
         // A table name before its column list is no function.
         QCOMPARE(TranslateOracleSql(QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')")),
                  QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')"));
+        // "||" chains of plain operands skip NULLs as on Oracle; next to arithmetic they stay.
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT A.X || '-' || F(B, C) || (1 + 2) || :P FROM T A")),
+                 QStringLiteral("SELECT Z$CONCAT(A.X, '-', F(B, C), (1 + 2), :P) FROM T A"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT 1 + 2 || 'x', 'a' || 'b' FROM DUAL")),
+                 QStringLiteral("SELECT 1 + 2 || 'x', Z$CONCAT('a', 'b') FROM DUAL"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT NVL(A, 'x' || B) FROM T")),
+                 QStringLiteral("SELECT NVL(A, Z$CONCAT('x', B)) FROM T"));
         // The alias of the one table of an UPDATE or DELETE goes.
         QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = 5")),
                  QStringLiteral("UPDATE TARVEL.DFM SET IS_TRANSLIT = 1 WHERE ID_DFM = 5"));
