@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 
@@ -139,7 +140,13 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
     TUnattendedDriver *driver = nullptr;
     if (IsUnattended()) {
         driver = new TUnattendedDriver(&main);
-        main.OnConfigurationBuilt = [driver] { driver->Ready(); };
+        // The first READY waits until the window is shown (its language menu is built then).
+        main.OnConfigurationBuilt = [driver, window = &main] {
+            if (window->isVisible())
+                driver->Ready();
+            else
+                QTimer::singleShot(0, driver, &TUnattendedDriver::Ready);
+        };
     }
     try {
         main.InitConfiguration();

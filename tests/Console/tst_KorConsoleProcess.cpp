@@ -67,6 +67,66 @@ private slots:
         QCOMPARE(result.lines.at(1), QStringLiteral("MSGBOX 16|Параметры|Параметр \"Oracle Home\"(7) - не корректен"));
     }
 
+    void administratorAndOperatorSeeTheirMenus()
+    {
+        InstallationCopy dist;
+        auto admin = dist.run({"/server=ZANDRELL", "/user=ZL_USER", "/password=demo"}, "dump\nquit\n");
+        QVERIFY(admin.finished);
+        QCOMPARE(admin.exitCode, 0);
+        QCOMPARE(admin.lines.first(), QStringLiteral("READY"));
+        // READY, its dump, then the same dump again for the "dump" command.
+        QCOMPARE(admin.lines.size() % 2, 1);
+        const QStringList adminDump = admin.lines.mid(1, (admin.lines.size() - 1) / 2);
+        QVERIFY(adminDump.contains(QStringLiteral("MENU   Настройка меню")));
+        QVERIFY(adminDump.contains(QStringLiteral("MENU Документы")));
+        QVERIFY(adminDump.contains(QStringLiteral("MENU     Заказы")));
+        QVERIFY(adminDump.contains(QStringLiteral("MENU   Клиенты")));
+        QVERIFY(adminDump.contains(QStringLiteral("STATUS 4|Пользователь: 'Администратор системы'")));
+        QVERIFY(adminDump.contains(QStringLiteral("STATUS 5|Допуск: 'Администраторы'")));
+        // The "dump" command repeats what READY wrote.
+        QCOMPARE(admin.lines.mid(1 + adminDump.size(), adminDump.size()), adminDump);
+
+        // The first successful connect stored the server and the user, never the password.
+        const QByteArray ini = dist.read(QStringLiteral("Console.ini"));
+        QVERIFY(ini.contains("server=ZANDRELL"));
+        QVERIFY(ini.contains("user=ZL_USER"));
+        QVERIFY(!ini.contains("demo"));
+
+        auto op = dist.run({"/server=ZANDRELL", "/user=OPERATOR", "/password=demo"}, "quit\n");
+        QCOMPARE(op.exitCode, 0);
+        QCOMPARE(op.lines.first(), QStringLiteral("READY"));
+        QVERIFY(!op.lines.contains(QStringLiteral("MENU   Настройка меню")));
+        QVERIFY(!op.lines.contains(QStringLiteral("MENU   Настройка схем")));
+        QVERIFY(!op.lines.contains(QStringLiteral("MENU Администрирование")));
+        QVERIFY(op.lines.contains(QStringLiteral("STATUS 5|Допуск: 'Операторы'")));
+        QVERIFY(op.lines.filter(QStringLiteral("MENU ")).size() < adminDump.filter(QStringLiteral("MENU ")).size());
+    }
+
+    void serviceOpensAndTheMenuReloads()
+    {
+        InstallationCopy dist;
+        auto result = dist.run({"/server=ZANDRELL", "/user=ZL_USER", "/password=demo"},
+                               "click Документы/Заказы/Заказы\nbutton 9\nclick Файл/Обновить меню\nclick Нет/Такого\nquit\n");
+        QVERIFY(result.finished);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.lines.count(QStringLiteral("READY")), 2);
+        QVERIFY(result.lines.contains(QStringLiteral("ERROR no menu item Нет/Такого")));
+        QCOMPARE(result.lines.filter(QStringLiteral("MSGBOX")), QStringList());
+    }
+
+    void lockedUserAndWrongPassword()
+    {
+        InstallationCopy dist;
+        auto locked = dist.run({"/server=ZANDRELL", "/user=LOCKED", "/password=demo"});
+        QCOMPARE(locked.exitCode, 0);
+        QCOMPARE(locked.lines, QStringList{"MSGBOX 0|Соединение по схеме \"ZANDRELL5\"|\"EDAError\":Ora-Error: 28000 -> 942 -> "
+                                           "Пользователь заблокирован"});
+        // A typo with the dialog: three attempts with the given values, then the readable text.
+        auto typo = dist.run({"/server=ZANDRELL", "/user=ZL_USER"});
+        QCOMPARE(typo.lines.filter(QStringLiteral("MODAL")).size(), 3);
+        QVERIFY(typo.lines.last().endsWith(QStringLiteral("\"EDAError\":Пароль не введен")));
+    }
+
     void missingOptionalFiles()
     {
         InstallationCopy dist;
