@@ -12,6 +12,7 @@
 #include "uConfigConsole.h"
 #include "uConsoleCfg.h"
 #include "uConsoleFunctions.h"
+#include "uConsoleInfo.h"
 #include "uConsolePlugins.h"
 #include "uHomeTuning.h"
 #include "uMenu.h"
@@ -106,6 +107,18 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     if (tiTray)
         tiTray->setToolTip(windowTitle());
     applySystemMenuItems();
+    // Other programs asking the console for its session get this window's scheme and connection.
+    if (TConsoleInfoServer *server = ConsoleInfoServer())
+        server->SessionInfo = [this] {
+            TConsoleSessionInfo info;
+            info.SchemeName = SchemeName;
+            if (TDM *dm = DM()) {
+                info.Server = dm->CommonSession->Server();
+                info.UserName = dm->CommonSession->Username();
+                info.Home = dm->CommonSession->Home();
+            }
+            return info;
+        };
     for (int digit = 0; digit <= 9; ++digit) {
         auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + digit)), this);
         connect(shortcut, &QShortcut::activated, this, [this, digit] { ClickNumberedButton(digit); });
