@@ -1,0 +1,140 @@
+// Reading the resources of many executable files: the peres listing (every
+// type, name, group, string table, menu, bitmap and the version strings),
+// the best icon of a module, and the version information alone. Each
+// benchmark reports files per second.
+#include "PeBuilder.h"
+#include "uMultiIcoFromResource.h"
+#include "uPE32Image.h"
+#include "uResourceDump.h"
+#include "uVersionInfo.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int FileCount = 200;
+
+// A module file as the console meets them: icons of three sizes, a few
+// string tables and bitmaps, a menu and a version resource; `scale` adds
+// resources so that the files differ in size.
+QByteArray ModuleFile(int scale)
+{
+    PeBuilder builder;
+    builder.pe32Plus = scale % 2 == 1;
+    IconSpec small;
+    small.width = small.height = 16;
+    IconSpec large;
+    large.width = large.height = 48;
+    large.bitCount = 32;
+    large.groupColours = 0;
+    builder.AddIconGroup(QStringLiteral("MAINICON"), {small, IconSpec(), large}, 1);
+    for (int i = 0; i < 1 + scale % 8; ++i) {
+        QStringList strings;
+        for (int s = 0; s < 16; ++s)
+            strings.append(QStringLiteral("Строка %1 блока %2").arg(s).arg(i));
+        builder.Add(6, i + 1, PeBuilder::StringBlock(strings));
+        builder.Add(2, 100 + i, PeBuilder::Bitmap(16, 16, i % 2 ? 8 : 24));
+    }
+    builder.Add(4, 1,
+                PeBuilder::Menu({{0x10, 0, QStringLiteral("&Файл")},
+                                 {0, 100, QStringLiteral("&Открыть")},
+                                 {0x80, 101, QStringLiteral("В&ыход")},
+                                 {0x90, 0, QStringLiteral("&Справка")},
+                                 {0x80, 200, QStringLiteral("&О программе")}}));
+    builder.Add(16, 1,
+                PeBuilder::Version(0x50000, quint32(scale),
+                                   {{QStringLiteral("041904E3"),
+                                     {{QStringLiteral("FileDescription"), QStringLiteral("Модуль %1").arg(scale)},
+                                      {QStringLiteral("ProductVersion"), QStringLiteral("5.0.0.%1").arg(scale)},
+                                      {QStringLiteral("ProductName"), QStringLiteral("Консоль")}}}}));
+    return builder.Build();
+}
+
+// The generated files, written once for all benchmarks.
+class ModuleFiles {
+public:
+    ModuleFiles()
+    {
+        for (int i = 0; i < FileCount; ++i) {
+            const QString path = m_dir.filePath(QStringLiteral("module%1.so").arg(i));
+            QFile file(path);
+            const QByteArray bytes = ModuleFile(i);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            m_paths.append(path);
+        }
+    }
+    const QStringList &Paths() const { return m_paths; }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_paths;
+};
+
+const ModuleFiles &Files()
+{
+    static const ModuleFiles files;
+    return files;
+}
+
+void FilesPerSecond(benchmark::State &state)
+{
+    state.counters["files/s"] =
+        benchmark::Counter(double(state.iterations()) * FileCount, benchmark::Counter::kIsRate);
+}
+
+void BM_ListResources(benchmark::State &state)
+{
+    const QStringList &paths = Files().Paths();
+    for (auto _ : state) {
+        for (const QString &path : paths) {
+            QByteArray listing;
+            const int status = DumpResourceFile(path, QByteArrayLiteral("module"), listing);
+            if (status != 0)
+                state.SkipWithError("a generated file failed to list");
+            benchmark::DoNotOptimize(listing);
+        }
+    }
+    FilesPerSecond(state);
+}
+BENCHMARK(BM_ListResources)->Unit(benchmark::kMillisecond);
+
+void BM_BestIcon(benchmark::State &state)
+{
+    const QStringList &paths = Files().Paths();
+    for (auto _ : state) {
+        for (const QString &path : paths) {
+            TExeImage image(path);
+            const QImage icon = GetBestIconImage(image, QStringLiteral("MAINICON"), 32, 32);
+            benchmark::DoNotOptimize(icon.constBits());
+        }
+    }
+    FilesPerSecond(state);
+}
+BENCHMARK(BM_BestIcon)->Unit(benchmark::kMillisecond);
+
+void BM_VersionInfo(benchmark::State &state)
+{
+    const QStringList &paths = Files().Paths();
+    for (auto _ : state) {
+        for (const QString &path : paths) {
+            const auto version = TVersionInfo::FromFile(path);
+            QString value;
+            if (version)
+                value = version->Value(QStringLiteral("\\StringFileInfo\\041904E3\\ProductVersion"));
+            benchmark::DoNotOptimize(value);
+        }
+    }
+    FilesPerSecond(state);
+}
+BENCHMARK(BM_VersionInfo)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
