@@ -9,8 +9,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "TempExeDir.h"
 
 namespace {
 
@@ -32,16 +33,9 @@ public:
 class TestConsoleCfg : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
+    TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
-    void write(const QString &relative, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(dir->filePath(relative)).path());
-        QFile f(dir->filePath(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
     QString consoleIni() const
     {
         QFile f(dir->filePath(QStringLiteral("Console.ini")));
@@ -51,14 +45,12 @@ class TestConsoleCfg : public QObject {
 private slots:
     void init()
     {
-        dir = new QTemporaryDir;
-        SetExeDirForTests(dir->path());
+        dir = new TempExeDir;
         dialogs = new RecordingDialogService;
     }
     void cleanup()
     {
         delete dialogs;
-        SetExeDirForTests(QString());
         delete dir;
     }
 
@@ -111,7 +103,7 @@ private slots:
         SetActiveScheme(QStringLiteral("ABC"));
         QCOMPARE(GetActiveScheme(), QStringLiteral("ABC"));
         // Two marked 1 by hand: the first in file order wins; the next activation leaves one.
-        write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=0\nTWO=1\nONE=1\n");
+        dir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=0\nTWO=1\nONE=1\n");
         QCOMPARE(GetActiveScheme(), QStringLiteral("TWO"));
         SetActiveScheme(QStringLiteral("one"));
         TIniFile ini(dir->filePath(QStringLiteral("Console.ini")));
@@ -120,7 +112,7 @@ private slots:
         QCOMPARE(ini.ReadString("SCHEMES", "ONE", ""), QStringLiteral("1"));
         QCOMPARE(GetActiveScheme(), QStringLiteral("one"));
         // None marked: back to ZANDRELL5.
-        write(QStringLiteral("Console.ini"), "[SCHEMES]\nA=0\nB=0\n");
+        dir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nA=0\nB=0\n");
         QCOMPARE(GetActiveScheme(), QStringLiteral("ZANDRELL5"));
         QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"A", "B", "ZANDRELL5"}));
 
@@ -144,17 +136,17 @@ private slots:
     void selectTextFollowsLangId()
     {
         QCOMPARE(SelectText("ru", "en"), QStringLiteral("ru"));
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         QCOMPARE(SelectText("ru", "en"), QStringLiteral("en"));
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=25\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=25\n");
         QCOMPARE(SelectText("ru", "en"), QStringLiteral("ru"));
     }
 
     void englishWithLanguageFile()
     {
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
-        write(QStringLiteral("Res/En.ini"),
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
+        dir->write(QStringLiteral("Res/En.ini"),
               "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
               "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
         QString name;
@@ -193,14 +185,14 @@ private slots:
 
         // Langs.ini missing and id 9 at start: a warning for Langs.ini, none for Ru.ini (id 25 is built in).
         dialogs->clear();
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         QCOMPARE(ResolveLanguage("-1", "-1", name), QStringLiteral("25"));
         QCOMPARE(dialogs->boxes.size(), 2);
         QVERIFY(dialogs->boxes.at(1).text.contains(QStringLiteral("Ru.ini")));
 
         // Langs.ini present, the language file missing: a warning and Russian.
         dialogs->clear();
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
         name.clear();
         QCOMPARE(ResolveLanguage("-1", "9", name), QStringLiteral("25"));
         QCOMPARE(name, QStringLiteral("Ru"));
@@ -209,8 +201,8 @@ private slots:
 
         // Ru with its own file returns 25 whatever id named it.
         dialogs->clear();
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n");
-        write(QStringLiteral("Res/Ru.ini"), "[WRD_WORDS]\nx=y\n");
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n");
+        dir->write(QStringLiteral("Res/Ru.ini"), "[WRD_WORDS]\nx=y\n");
         QCOMPARE(ResolveLanguage("-1", "25", name), QStringLiteral("25"));
         QVERIFY(LanguageFile() != nullptr);
         QVERIFY(dialogs->boxes.isEmpty());
@@ -219,20 +211,20 @@ private slots:
     void captionSources()
     {
         QCOMPARE(GetConsoleCaption(), QStringLiteral("Отчеты"));
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         QCOMPARE(GetConsoleCaption(), QStringLiteral("Reports"));
-        write(QStringLiteral("Console.ini"), "[FORM]\nCAPTION=Plant office\n");
+        dir->write(QStringLiteral("Console.ini"), "[FORM]\nCAPTION=Plant office\n");
         QCOMPARE(GetConsoleCaption(), QStringLiteral("Plant office"));
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
-        write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\nmyCaption=Translated caption\n");
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
+        dir->write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\nmyCaption=Translated caption\n");
         QString name;
         ResolveLanguage("-1", "9", name);
-        write(QStringLiteral("Console.ini"),
+        dir->write(QStringLiteral("Console.ini"),
               "[START]\nLangID=9\n[FORM]\nCAPTION=Plant office\n[LANG_REFERENCE]\nCAPTION=myCaption\n");
         QCOMPARE(GetConsoleCaption(), QStringLiteral("Translated caption"));
 
         // Logged in: the database translation of the reports caption.
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         LoggedInDM dm;
         SetConsoleDataModule(&dm);
         FakeLanguages languages;
@@ -244,7 +236,7 @@ private slots:
 
     void saveLanguageId()
     {
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         SaveLanguageId(); // no data module: nothing
         QCOMPARE(ReadLangId(0), 9);
         LoggedInDM dm;
@@ -278,11 +270,11 @@ private slots:
             TranslateConsoleTexts();
             QCOMPARE(ConsoleText(ctAllLibraries), QStringLiteral("Все библиотеки"));
             QCOMPARE(ConsoleText(ctButton), QStringLiteral("Кнопка"));
-            write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+            dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
             QCOMPARE(ConsoleText(ctAllLibraries), QStringLiteral("List of all libraries"));
         }
         ReleaseConsoleTexts();
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=25\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=25\n");
         QCOMPARE(ConsoleText(ctAllLibraries), QStringLiteral("Список всех библиотек"));
     }
 

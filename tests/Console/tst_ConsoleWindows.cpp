@@ -18,14 +18,15 @@
 #include <QAction>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "TempExeDir.h"
 #include <QTreeWidget>
 
 class TestConsoleWindows : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
+    TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
     QString formValue(const QString &key) const
@@ -36,15 +37,13 @@ class TestConsoleWindows : public QObject {
 private slots:
     void init()
     {
-        dir = new QTemporaryDir;
-        SetExeDirForTests(dir->path());
+        dir = new TempExeDir;
         dialogs = new RecordingDialogService;
     }
     void cleanup()
     {
         delete dialogs;
         FreeResourceLibrary();
-        SetExeDirForTests(QString());
         delete dir;
     }
 

@@ -16,34 +16,26 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "TempExeDir.h"
 
 class TestDataModule : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
+    TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
-    void write(const QString &relative, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(dir->filePath(relative)).path());
-        QFile f(dir->filePath(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
 
 private slots:
     void init()
     {
-        dir = new QTemporaryDir;
-        SetExeDirForTests(dir->path());
+        dir = new TempExeDir;
         dialogs = new RecordingDialogService;
     }
     void cleanup()
     {
         delete dialogs;
-        SetExeDirForTests(QString());
         delete dir;
     }
 
@@ -105,7 +97,7 @@ private slots:
     {
         QCOMPARE(GetCaseMsg(0), QStringLiteral("Соединение с БД"));
         QCOMPARE(GetCaseMsg(11), QStringLiteral("Идентификатор доступа \"AccessID = %s\" не существует в \"V_ACCESS\""));
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         QCOMPARE(GetCaseMsg(11), QStringLiteral("Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""));
         QCOMPARE(GetCaseMsg(17), QStringLiteral("The user is locked"));
         try {
@@ -115,8 +107,8 @@ private slots:
             QVERIFY(e.message().startsWith(QStringLiteral("KorConsole: DMIMPL.GetCaseMsg: 19 > Length(CaseMsgList) (Console/DMIMPL, line ")));
         }
         // Before connecting, a language file's text wins.
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
-        write(QStringLiteral("Res/En.ini"), "[WRD_MESSAGE]\nrstr_msg_IncorrectPasLog=Wrong password or login\n");
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
+        dir->write(QStringLiteral("Res/En.ini"), "[WRD_MESSAGE]\nrstr_msg_IncorrectPasLog=Wrong password or login\n");
         QString name;
         ResolveLanguage("-1", "9", name);
         QCOMPARE(GetCaseMsg(8), QStringLiteral("Wrong password or login"));
@@ -125,7 +117,7 @@ private slots:
 
     void dataModuleCreationReadsConsoleIni()
     {
-        write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nhome=9\nuseoci7=1\n");
+        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nhome=9\nuseoci7=1\n");
         TDM dm;
         QCOMPARE(dm.CommonSession->Server(), QStringLiteral("SRV"));
         QCOMPARE(dm.CommonSession->Username(), QStringLiteral("OPERATOR"));
@@ -137,7 +129,7 @@ private slots:
         QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Соединение с БД"));
         QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST));
 
-        write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nStoreInReg=1\n");
+        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nStoreInReg=1\n");
         TDM stored;
         QCOMPARE(stored.CommonSession->Server(), QString());
         QVERIFY(stored.condlgConnect->StoreLogInfo);
@@ -192,7 +184,7 @@ private slots:
         QCOMPARE(TDM::WrapPassword(QStringLiteral("X"), exempt), QStringLiteral("X"));
         QCOMPARE(TDM::WrapPassword(QStringLiteral("SERVICE"), exempt), QStringLiteral("SERVICE"));
         QVERIFY(TDM::ExemptPasswords().isEmpty());
-        write(QStringLiteral("Deploy.ini"), "[PASSWORDS]\nExempt1=q\nExempt2=sysserv\n");
+        dir->write(QStringLiteral("Deploy.ini"), "[PASSWORDS]\nExempt1=q\nExempt2=sysserv\n");
         QCOMPARE(TDM::ExemptPasswords(), (QStringList{"q", "sysserv"}));
 
         // The session's BeforeConnect wraps when encode is on and trims the user name.

@@ -15,23 +15,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "TempExeDir.h"
 #include <QTreeWidget>
 
 class TestSchemeWindows : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
+    TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
-    void write(const QString &relative, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(dir->filePath(relative)).path());
-        QFile f(dir->filePath(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
     TIniFile ini() const { return TIniFile(dir->filePath(QStringLiteral("Console.ini"))); }
     QString schemesValue(const QString &key) const
     {
@@ -42,16 +36,14 @@ class TestSchemeWindows : public QObject {
 private slots:
     void init()
     {
-        dir = new QTemporaryDir;
-        SetExeDirForTests(dir->path());
+        dir = new TempExeDir;
         dialogs = new RecordingDialogService;
-        write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n");
+        dir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n");
     }
     void cleanup()
     {
         delete dialogs;
         FinalizeConsoleFunctions();
-        SetExeDirForTests(QString());
         delete dir;
         qunsetenv("ZANDRELL_ORATAB");
         qunsetenv("ORACLE_HOME");
@@ -197,7 +189,7 @@ private slots:
 
     void homeEntries()
     {
-        write(QStringLiteral("oratab"), "# comment\nORCL:/opt/A:N\nTEST:/opt/B:Y\nDUP:/opt/A:N\n");
+        dir->write(QStringLiteral("oratab"), "# comment\nORCL:/opt/A:N\nTEST:/opt/B:Y\nDUP:/opt/A:N\n");
         qputenv("ZANDRELL_ORATAB", dir->filePath(QStringLiteral("oratab")).toLocal8Bit());
         qputenv("ORACLE_HOME", "/opt/D");
         TfmHomeTuning form;
@@ -213,7 +205,7 @@ private slots:
 
     void homeSelectionAndActivation()
     {
-        write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=9\n");
         TfmHomeTuning form;
         // An impossible stored home goes back to 0 when the window opens.
         QCOMPARE(ini().ReadString("CONNECTION", "home", ""), QStringLiteral("0"));
@@ -232,7 +224,7 @@ private slots:
 
     void showHomeDialogReturnsTheStoredHome()
     {
-        write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=2\n");
+        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=2\n");
         dialogs->onModal = [&](QDialog *dialog) {
             auto *form = qobject_cast<TfmHomeTuning *>(dialog);
             [&] { QCOMPARE(form->stActiveHome->text(), form->cbHome->itemText(2)); }();

@@ -9,8 +9,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "TempExeDir.h"
 
 namespace {
 
@@ -91,16 +92,9 @@ protected:
 class TestStartupProgram : public QObject {
     Q_OBJECT
 
-    QTemporaryDir *dir = nullptr;
+    TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
-    void write(const QString &relative, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(dir->filePath(relative)).path());
-        QFile f(dir->filePath(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
     QStringList boxTexts() const
     {
         QStringList texts;
@@ -113,16 +107,14 @@ private slots:
     void initTestCase() { qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_test_" + QByteArray::number(getpid())); }
     void init()
     {
-        dir = new QTemporaryDir;
-        SetExeDirForTests(dir->path());
-        write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
-        write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\n");
+        dir = new TempExeDir;
+        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
+        dir->write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\n");
         dialogs = new RecordingDialogService;
     }
     void cleanup()
     {
         delete dialogs;
-        SetExeDirForTests(QString());
         delete dir;
     }
 
@@ -169,7 +161,7 @@ private slots:
                                           "[/disable_reconnect] [/langid=xxx]> - Loading with parameters."));
         QCOMPARE(en.at(8), QStringLiteral("The order and amount of parameters is not Important."));
 
-        write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         RecordingProgram p;
         p.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, EnglishHelpText());
@@ -177,7 +169,7 @@ private slots:
 
         // A language file's help text: its comma items become lines.
         dialogs->clear();
-        write(QStringLiteral("Res/En.ini"), "[WRD_HELP]\nrstr_HelpText=\"/? - help\",\"/home - homes\"\n");
+        dir->write(QStringLiteral("Res/En.ini"), "[WRD_HELP]\nrstr_HelpText=\"/? - help\",\"/home - homes\"\n");
         RecordingProgram q;
         q.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, QStringLiteral("/? - help\r\n/home - homes\r\n"));
