@@ -3,6 +3,7 @@
 #include "DialogService.h"
 #include "ResourcePack.h"
 #include "TextFormat.h"
+#include "uBaseService.h"
 #include "uComFormLibs.h"
 #include "uConsoleCfg.h"
 
@@ -116,27 +117,19 @@ void TranslateConsoleTexts()
 
 void ReleaseConsoleTexts() { g_russianLoaded = false; }
 
-QString TranslateAppText(const QString &text)
-{
-    TLanguagesDM *languages = GetComLanguages();
-    if (!languages)
-        return text;
-    const QString translated = languages->GET_RESOURCE_APL_TXT(text);
-    return translated.isEmpty() ? text : translated;
-}
+// The shared units translate the same way; the console's names call them.
+QString TranslateAppText(const QString &text) { return LangPackAplText(text); }
 
-void ApplyAplText(QString &text) { text = TranslateAppText(text); }
+void ApplyAplText(QString &text) { LangPackApplyAplText(text); }
 
 QString TranslateToEnglish(const QString &text)
 {
-    TLanguagesDM *languages = GetComLanguages();
-    if (!languages)
-        return text;
-    const QString translated = languages->GET_RESOURCE_APL_EN_TXT(text);
-    return translated.isEmpty() ? text : translated;
+    QString translated = text;
+    LangPackApplyAplEnText(translated);
+    return translated;
 }
 
-void ApplyAplEnText(QString &text) { text = TranslateToEnglish(text); }
+void ApplyAplEnText(QString &text) { LangPackApplyAplEnText(text); }
 
 QString TranslateFieldText(const QString &text, int flag, const QString &defaultText)
 {
