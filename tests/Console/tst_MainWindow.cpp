@@ -15,9 +15,11 @@
 #include "uModuleLibrary.h"
 #include "uServiceItem.h"
 #include "uUnattended.h"
+#include "uShemaForm.h"
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -409,6 +411,52 @@ private slots:
         TfmMain::ShowVersionsHook = nullptr;
         QCOMPARE(caption, QStringLiteral("Список сервисов текущей конфигурации"));
         QCOMPARE(files, (QStringList{exeDir->filePath("Orders.so"), exeDir->filePath("Stock.so")}));
+    }
+
+    void changeOfConnection()
+    {
+        login(QStringLiteral("ZL_USER"));
+        auto main = mainWindow();
+        dm->SetConnectPrompt(true);
+        dialogs->onModal = [](QDialog *dialog) {
+            if (auto *user = dialog->findChild<QLineEdit *>(QStringLiteral("edUsername")))
+                user->setText(QStringLiteral("OPERATOR"));
+            if (auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("edPassword")))
+                password->setText(QStringLiteral("demo"));
+            return int(QDialog::Accepted);
+        };
+        main->acChgUser->trigger();
+        QVERIFY(!main->IsAdmin);
+        QCOMPARE(topMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Справка"}));
+        QVERIFY(dump(*main).contains(QStringLiteral("STATUS 4|Пользователь: 'Оператор'")));
+        QVERIFY(!main->acShowCnfg->isVisible());
+    }
+
+    void changeOfSchemeFallsBack()
+    {
+        login(QStringLiteral("ZL_USER"));
+        auto main = mainWindow();
+        // TARVEL has no users: the login there fails and the console goes back to ZANDRELL5.
+        dialogs->onModal = [](QDialog *dialog) {
+            if (auto *schemes = qobject_cast<TShemaForm *>(dialog)) {
+                schemes->show();
+                QTreeWidgetItem *root = schemes->tvSchemeList->topLevelItem(0);
+                for (int i = 0; i < root->childCount(); ++i)
+                    if (root->child(i)->text(0) == QStringLiteral("TARVEL"))
+                        schemes->tvSchemeList->setCurrentItem(root->child(i));
+                schemes->ActivateSelectedScheme();
+                return schemes->result();
+            }
+            return int(QDialog::Accepted);
+        };
+        AddScheme(QStringLiteral("TARVEL"), false);
+        main->acShemaCfg->trigger();
+        QCOMPARE(main->SchemeName, QStringLiteral("ZANDRELL5"));
+        QCOMPARE(main->PreviousScheme, QStringLiteral("ZANDRELL5"));
+        QVERIFY(dm->LoggedIn());
+        QVERIFY(dialogs->boxes.last().text.contains(QStringLiteral("не зарегистрирован")));
+        QCOMPARE(topMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}));
+        QVERIFY(dm->CommonSession->ConnectPrompt());
     }
 
     void rightsListOfAMenuEntry()
