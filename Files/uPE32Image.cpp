@@ -134,9 +134,23 @@ void TExeImage::ChargeNodes(qint64 count)
 
 void TExeImage::FindResourceSection()
 {
-    if (m_sectionSearched)
+    // A damaged section table gives the same answer every time it is asked.
+    if (m_sectionSearched) {
+        if (!m_sectionError.isEmpty())
+            Fail(m_sectionError);
         return;
+    }
     m_sectionSearched = true;
+    try {
+        SearchSectionTable();
+    } catch (const EExeError &e) {
+        m_sectionError = e.message();
+        throw;
+    }
+}
+
+void TExeImage::SearchSectionTable()
+{
     const qint64 fileHeader = m_ntHeaders + SignatureSize;
     const quint16 sectionCount = U16(fileHeader + 2, "file header");
     const quint16 optionalSize = U16(fileHeader + 16, "file header");

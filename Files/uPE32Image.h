@@ -81,6 +81,7 @@ private:
     void Open();
     void CheckHeaders();
     void FindResourceSection();
+    void SearchSectionTable();
     void SetImageTypeItems(TResourceItem *iconImages, TResourceItem *cursorImages);
 
     QString m_fileName;
@@ -91,6 +92,7 @@ private:
     qint64 m_ntHeaders = 0;
     bool m_pe32Plus = false;
     bool m_sectionSearched = false;
+    QString m_sectionError;
     qint64 m_resourceBase = -1;
     quint32 m_resourceVirtualAddress = 0;
     qint64 m_nodeBudget = 0;

@@ -175,6 +175,16 @@ void TestPE32Image::resourceSectionIsFoundByNameInAnyCase()
         QVERIFY(image.HasResources());
         QCOMPARE(image.Resources()->Count(), 1);
     }
+    // A section table that runs out of the file fails the same way each time.
+    PeLayout layout;
+    QByteArray damaged = without.Build(&layout);
+    PeBuilder::PutU16(damaged, layout.ntHeaders + 4 + 2, 0xFFFF);
+    TExeImage damagedImage(damaged, QStringLiteral("damaged"));
+    QVERIFY(!damagedImage.HasResources());
+    const QString outside = ExeErrorOf([&] { damagedImage.Resources(); });
+    QVERIFY2(outside.startsWith(QStringLiteral("Damaged file: section header at offset")), qPrintable(outside));
+    QCOMPARE(ExeErrorOf([&] { damagedImage.Resources(); }), outside);
+
     for (const QString &name : {QStringLiteral(".rsrc2"), QStringLiteral(".rsr"), QStringLiteral("rsrc")}) {
         PeBuilder builder;
         builder.sectionName = name;
