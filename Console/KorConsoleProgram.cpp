@@ -9,11 +9,14 @@
 #include "ResourcePack.h"
 #include "TextFormat.h"
 #include "uAtom.h"
+#include "uAutoUpdate.h"
 #include "uConsoleCfg.h"
 #include "uConsoleDM.h"
 #include "uConsoleFunctions.h"
+#include "uConsoleInfo.h"
 #include "uHomeTuning.h"
 #include "uShemaForm.h"
+#include "uSplash.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -122,15 +125,15 @@ void TKorConsoleProgram::FinalizeUnits()
     FreeResourceLibrary();
 }
 
-bool TKorConsoleProgram::LaunchAutoUpdate(int) { return false; }
-bool TKorConsoleProgram::WaitAutoUpdateReply() { return false; }
+bool TKorConsoleProgram::LaunchAutoUpdate(int langId) { return ::LaunchAutoUpdate(langId); }
+bool TKorConsoleProgram::WaitAutoUpdateReply() { return ::WaitAutoUpdateReply(); }
 int TKorConsoleProgram::ShowHomeDialog() { return ::ShowHomeDialog(); }
 QString TKorConsoleProgram::ShowSchemeDialog() { return ::ShowSchemeDialog(); }
 void TKorConsoleProgram::InitGridSettings() {}
 
 std::unique_ptr<IConsoleDataModule> TKorConsoleProgram::CreateDataModule() { return std::make_unique<TDM>(); }
 
-void TKorConsoleProgram::ShowSplashStatus(const QString &) {}
+void TKorConsoleProgram::ShowSplashStatus(const QString &text) { SetSplashStatus(GetSplash(), text); }
 void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconnect)
 {
     TfmMain main;
@@ -301,6 +304,10 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
         ExitPath = QStringLiteral("help");
         return 0;
     }
+    // The console's local server, where the updater and other programs reach it, for the whole run.
+    TConsoleInfoServer infoServer;
+    if (infoServer.Listen())
+        SetConsoleInfoServer(&infoServer);
     if (LaunchAutoUpdate(LangIdText.toInt()) && WaitAutoUpdateReply()) {
         ExitPath = QStringLiteral("updater");
         return 0;

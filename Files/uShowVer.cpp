@@ -1,0 +1,387 @@
+#include "uShowVer.h"
+
+#include "DialogService.h"
+#include "Exceptions.h"
+#include "ResourceLibrary.h"
+#include "ResourcePack.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+
+const char *const kExportCaption = "Экспорт в текстовый файл";
+const char *const kHelpFileName = "KorConsole.hlp";
+// The height of the system's sizing frame, added to the title strip that drags the window.
+constexpr int kSizingFrame = 4;
+constexpr int kDesignedHeight = 400;
+
+// The console's text translation: the language pack's text when one is in use, else the text itself.
+QString TranslateCaption(const QString &text)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return text;
+    const QString translated = languages->GET_RESOURCE_APL_TXT(text);
+    return translated.isEmpty() ? text : translated;
+}
+
+// Cells: black text, blue for BuildKind 1, white on the highlight colour when selected.
+class TVersionCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const bool selected = option.state.testAnyFlags(QStyle::State_Selected | QStyle::State_HasFocus);
+        painter->save();
+        painter->fillRect(option.rect, selected ? option.palette.highlight() : option.palette.base());
+        painter->setPen(selected ? QColor(Qt::white) : VersionCellTextColour(index.data(Qt::UserRole).toInt()));
+        painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+};
+
+QStringList SortedFiles(const QDir &dir, const QStringList &patterns)
+{
+    QStringList files;
+    for (const QFileInfo &info : dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System,
+                                                   QDir::Name | QDir::IgnoreCase))
+        files.append(info.filePath());
+    return files;
+}
+
+bool HasSuffix(const QString &name, const QStringList &suffixes)
+{
+    for (const QString &suffix : suffixes)
+        if (name.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString FitExportCell(const QString &text, int width)
+{
+    QString cell = text;
+    if (cell.size() >= width)
+        cell.truncate(qMax(0, width - 1));
+    return cell.leftJustified(width, QLatin1Char(' '));
+}
+
+QStringList VersionExportLines(const QList<QStringList> &rows)
+{
+    QStringList lines;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QString line;
+        for (int c = 0; c < kFileVersionFieldCount; ++c)
+            line += FitExportCell(c < rows[r].size() ? rows[r][c] : QString(), kExportWidths[c]);
+        lines.append(line);
+        if (r == 0)
+            lines.append(QString(line.size(), QLatin1Char('*')));
+    }
+    return lines;
+}
+
+QColor VersionCellTextColour(int buildKind) { return buildKind == 1 ? QColor(Qt::blue) : QColor(Qt::black); }
+
+QRect MaximizedVersionsRect(const QRect &workArea, const QRect &mainFormFrame)
+{
+    if (mainFormFrame.isNull())
+        throw EAssertionFailed(QStringLiteral("TShowVer.OnWM_GETMINMAXINFO: Application.MainForm = null"));
+    const int top = mainFormFrame.bottom() + 1;
+    QRect rect = workArea;
+    rect.setTop(top);
+    rect.setHeight(qMax(0, workArea.height() - (top - workArea.top()) - 5));
+    return rect;
+}
+
+QWidget *VersionsMainForm()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow *>(widget) && widget->isVisible())
+            return widget;
+    return nullptr;
+}
+
+TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("ShowVer"));
+
+    stxtTitle = new QLabel(this);
+    stxtTitle->setObjectName(QStringLiteral("stxtTitle"));
+    QFont bold = stxtTitle->font();
+    bold.setBold(true);
+    stxtTitle->setFont(bold);
+    stxtTitle->setAutoFillBackground(true);
+    QPalette titleColours = stxtTitle->palette();
+    titleColours.setColor(QPalette::Window, titleColours.color(QPalette::Highlight));
+    titleColours.setColor(QPalette::WindowText, titleColours.color(QPalette::HighlightedText));
+    stxtTitle->setPalette(titleColours);
+    stxtTitle->setContentsMargins(4, 2, 4, 2);
+
+    Button1 = new QToolButton(this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setText(QStringLiteral("X"));
+    Button1->setAutoRaise(true);
+    connect(Button1, &QToolButton::clicked, this, &QDialog::close);
+
+    pnlGrid = new QFrame(this);
+    pnlGrid->setObjectName(QStringLiteral("pnlGrid"));
+    pnlGrid->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Grid = new QTableWidget(pnlGrid);
+    Grid->setObjectName(QStringLiteral("Grid"));
+    Grid->verticalHeader()->hide();
+    Grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->setItemDelegate(new TVersionCellDelegate(Grid));
+    auto *gridLayout = new QVBoxLayout(pnlGrid);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(Grid);
+
+    btClose = new QPushButton(this);
+    btClose->setObjectName(QStringLiteral("btClose"));
+    btClose->setText(TranslateAplText(QStringLiteral("rstr_to_Close")));
+    btClose->setDefault(true);
+    if (ResourceLibraryLoaded()) {
+        const QPixmap glyph = ResourceBitmap(53);
+        if (!glyph.isNull())
+            btClose->setIcon(QIcon(glyph));
+    }
+    connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
+
+    actExportToFile = new QAction(TranslateCaption(QString::fromUtf8(kExportCaption)), this);
+    actExportToFile->setObjectName(QStringLiteral("actExportToFile"));
+    actExportToFile->setToolTip(actExportToFile->text());
+    actExportToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    actExportToFile->setShortcutContext(Qt::WindowShortcut);
+    connect(actExportToFile, &QAction::triggered, this, &TShowVer::actExportToFileExecute);
+    addAction(actExportToFile);
+    Grid->addAction(actExportToFile);
+    Grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    titleRow->setSpacing(0);
+    titleRow->addWidget(stxtTitle, 1);
+    titleRow->addWidget(Button1);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 4);
+    layout->setSpacing(4);
+    layout->addLayout(titleRow);
+    layout->addWidget(pnlGrid, 1);
+    layout->addLayout(buttonRow);
+
+    // The help file lies in the "help" folder beside the program.
+    const QString help = QCoreApplication::applicationDirPath() + QStringLiteral("/help/") +
+                         QFileInfo(QString::fromLatin1(kHelpFileName)).fileName();
+    if (QFileInfo(help).isFile())
+        m_helpFile = help;
+
+    resize(width(), kDesignedHeight);
+}
+
+TShowVer::~TShowVer() = default;
+
+void TShowVer::FillGrid()
+{
+    m_filled = true;
+    Grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
+    m_manager.Refresh();
+
+    Grid->clear();
+    Grid->setColumnCount(kFileVersionFieldCount);
+    Grid->setRowCount(qMax(m_manager.Count(), 1));
+    int widths = 0;
+    for (int c = 0; c < kFileVersionFieldCount; ++c) {
+        const TFieldDef &field = FileVersionField(c);
+        Grid->setHorizontalHeaderItem(c, new QTableWidgetItem(TranslateCaption(QString::fromUtf8(field.Caption))));
+        Grid->setColumnWidth(c, field.Width);
+        widths += field.Width;
+    }
+    resize(widths + 25 + pnlGrid->frameWidth() + 20, height());
+
+    for (int row = 0; row < m_manager.Count(); ++row) {
+        const TFileVersion *file = m_manager.Items(row);
+        const int filled = qMin(file->LineCount(), kFileVersionFieldCount);
+        for (int c = 0; c < filled; ++c) {
+            auto *item = new QTableWidgetItem(file->Value(QString::fromLatin1(FileVersionField(c).Name)));
+            item->setData(Qt::UserRole, int(file->BuildKind));
+            Grid->setItem(row, c, item);
+        }
+    }
+}
+
+QStringList TShowVer::ExportLines() const
+{
+    QList<QStringList> rows;
+    QStringList header;
+    for (int c = 0; c < Grid->columnCount(); ++c)
+        header.append(Grid->horizontalHeaderItem(c) ? Grid->horizontalHeaderItem(c)->text() : QString());
+    rows.append(header);
+    for (int r = 0; r < Grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < Grid->columnCount(); ++c)
+            cells.append(Grid->item(r, c) ? Grid->item(r, c)->text() : QString());
+        rows.append(cells);
+    }
+    return VersionExportLines(rows);
+}
+
+QString TShowVer::ExportFileName() const
+{
+    // The caption names a file of the current folder, never another folder.
+    QString name = windowTitle() + QStringLiteral(".txt");
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name;
+}
+
+void TShowVer::ExportToFile(const QString &fileName) const
+{
+    QByteArray text;
+    for (const QString &line : ExportLines())
+        text += line.toUtf8() + '\n';
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() || !file.flush())
+        throw EOSError(QStringLiteral("\"%1\": %2").arg(fileName, file.errorString()));
+}
+
+void TShowVer::actExportToFileExecute()
+{
+    const QString fileName = ExportFileName();
+    try {
+        ExportToFile(fileName);
+    } catch (const std::exception &e) {
+        ShowDialogMessage(ExceptionMessage(e).trimmed(), TranslateAplText(QStringLiteral("rstrNotification")),
+                          MB_ICONERROR);
+        return;
+    }
+    ShowDialogMessage(QStringLiteral("\"%1\"").arg(fileName), TranslateAplText(QStringLiteral("rstrNotification")),
+                      MB_OK);
+}
+
+void TShowVer::showEvent(QShowEvent *event)
+{
+    if (!m_filled)
+        FillGrid();
+    QDialog::showEvent(event);
+}
+
+void TShowVer::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        btClose->click();
+        return;
+    case Qt::Key_F1:
+        OpenHelp();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+bool TShowVer::IsCaptionPress(const QPoint &pos) const
+{
+    return pos.y() >= 0 && pos.y() < stxtTitle->height() + kSizingFrame;
+}
+
+void TShowVer::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && IsCaptionPress(event->position().toPoint())) {
+        // The desktop moves the window where it can; elsewhere the window follows the mouse itself.
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
+        m_dragging = true;
+        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void TShowVer::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_dragging) {
+        move(event->globalPosition().toPoint() - m_dragOffset);
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void TShowVer::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_dragging = false;
+    QDialog::mouseReleaseEvent(event);
+}
+
+void TShowVer::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        PlaceMaximized();
+}
+
+void TShowVer::PlaceMaximized()
+{
+    const QWidget *mainForm = VersionsMainForm();
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where)
+        return;
+    try {
+        setGeometry(MaximizedVersionsRect(where->availableGeometry(), mainForm ? mainForm->frameGeometry() : QRect()));
+    } catch (const EAssertionFailed &) {
+        // Without a main form the window simply keeps the desktop's maximised placement.
+    }
+}
+
+void TShowVer::OpenHelp()
+{
+    if (!m_helpFile.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_helpFile));
+}
+
+void ShowVersions(const QString &caption, const QString &title, const QStringList &fileNames)
+{
+    TShowVer window;
+    window.Manager().FileNames = fileNames;
+    window.setWindowTitle(caption);
+    window.stxtTitle->setText(title);
+    ExecModalDialog(&window);
+}
+
+QStringList ProgramFilesOfFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    const QStringList windowsSuffixes = {QStringLiteral(".dll"), QStringLiteral(".exe")};
+    const QStringList moduleSuffixes = {QStringLiteral(".so")};
+    QStringList executables;
+    for (const QString &file : SortedFiles(dir, {}))
+        if (QFileInfo(file).isExecutable() && !HasSuffix(file, moduleSuffixes) && !HasSuffix(file, windowsSuffixes))
+            executables.append(file);
+    return executables + SortedFiles(dir, {QStringLiteral("*.so")}) +
+           SortedFiles(dir, {QStringLiteral("*.dll"), QStringLiteral("*.exe")});
+}
