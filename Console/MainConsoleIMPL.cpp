@@ -13,6 +13,9 @@
 #include "uConsoleCfg.h"
 #include "uConsoleFunctions.h"
 #include "uConsoleInfo.h"
+#include "uConsoleVersion.h"
+#include "uShowVer.h"
+#include "uSplash.h"
 #include "uConsolePlugins.h"
 #include "uHomeTuning.h"
 #include "uMenu.h"
@@ -41,8 +44,8 @@
 
 TPendingLang TfmMain::PendingAplLang;
 TPendingLang TfmMain::PendingRepLang;
-std::function<void(const QString &, const QString &, const QStringList &)> TfmMain::ShowVersionsHook;
-std::function<QStringList(const QString &)> TfmMain::ProgramFilesHook;
+std::function<void(const QString &, const QString &, const QStringList &)> TfmMain::ShowVersionsHook = ShowVersions;
+std::function<QStringList(const QString &)> TfmMain::ProgramFilesHook = ProgramFilesOfFolder;
 
 namespace {
 
@@ -107,8 +110,11 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     if (tiTray)
         tiTray->setToolTip(windowTitle());
     applySystemMenuItems();
-    // Other programs asking the console for its session get this window's scheme and connection.
-    if (TConsoleInfoServer *server = ConsoleInfoServer())
+    // Other programs asking the console get its own version information, read once,
+    // and this window's scheme and connection.
+    if (TConsoleInfoServer *server = ConsoleInfoServer()) {
+        const TConsoleVersionInfo version = ConsoleVersionInfo();
+        server->VersionInfo = [version] { return version; };
         server->SessionInfo = [this] {
             TConsoleSessionInfo info;
             info.SchemeName = SchemeName;
@@ -119,6 +125,7 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
             }
             return info;
         };
+    }
     for (int digit = 0; digit <= 9; ++digit) {
         auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + digit)), this);
         connect(shortcut, &QShortcut::activated, this, [this, digit] { ClickNumberedButton(digit); });
@@ -391,6 +398,7 @@ void TfmMain::showEvent(QShowEvent *event)
     m_shownOnce = true;
     translateCaptions();
     BuildLanguageMenu();
+    FreeSplash();
 }
 
 void TfmMain::InitConfiguration()

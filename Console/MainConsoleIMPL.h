@@ -98,9 +98,9 @@ public:
 
     // The main window built and closed; the unattended mode listens to these.
     std::function<void()> OnConfigurationBuilt;
-    // Shows the versions of files (the versions window); set by the start-up.
+    // Shows the versions of files (the versions window); tests replace it.
     static std::function<void(const QString &caption, const QString &title, const QStringList &files)> ShowVersionsHook;
-    // The program files of a folder for "all libraries"; set by the start-up.
+    // The program files of a folder for "all libraries".
     static std::function<QStringList(const QString &folder)> ProgramFilesHook;
 
 protected:

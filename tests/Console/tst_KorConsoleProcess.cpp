@@ -106,11 +106,13 @@ private slots:
     {
         InstallationCopy dist;
         auto result = dist.run({"/server=ZANDRELL", "/user=ZL_USER", "/password=demo"},
-                               "click Документы/Заказы/Заказы\nbutton 9\nclick Файл/Обновить меню\nclick Нет/Такого\nquit\n");
+                               "click Документы/Заказы/Заказы\nbutton 9\nclick Файл/Обновить меню\nclick Нет/Такого\n"
+                               "click Справка/Список сервисов текущей конфигурации\nquit\n");
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.lines.count(QStringLiteral("READY")), 2);
         QVERIFY(result.lines.contains(QStringLiteral("ERROR no menu item Нет/Такого")));
+        QVERIFY(result.lines.contains(QStringLiteral("MODAL TShowVer|Список сервисов текущей конфигурации")));
         QCOMPARE(result.lines.filter(QStringLiteral("MSGBOX")), QStringList());
     }
 

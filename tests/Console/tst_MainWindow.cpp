@@ -403,14 +403,22 @@ private slots:
         auto main = mainWindow();
         QString caption;
         QStringList files;
+        const auto realHook = TfmMain::ShowVersionsHook;
         TfmMain::ShowVersionsHook = [&](const QString &c, const QString &, const QStringList &f) {
             caption = c;
             files = f;
         };
         main->acSrvInfo->trigger();
-        TfmMain::ShowVersionsHook = nullptr;
         QCOMPARE(caption, QStringLiteral("Список сервисов текущей конфигурации"));
         QCOMPARE(files, (QStringList{exeDir->filePath("Orders.so"), exeDir->filePath("Stock.so")}));
+        main->acPingDll->trigger();
+        TfmMain::ShowVersionsHook = realHook;
+        QCOMPARE(caption, QStringLiteral("Список всех библиотек"));
+        QVERIFY(files.contains(exeDir->filePath("Orders.so")));
+        QVERIFY(files.contains(exeDir->filePath("tmForm.so")));
+        // The real versions window opens through the dialog service.
+        main->acSrvInfo->trigger();
+        QCOMPARE(dialogs->modalClasses.last(), QStringLiteral("TShowVer"));
     }
 
     void changeOfConnection()
