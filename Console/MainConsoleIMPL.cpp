@@ -343,6 +343,11 @@ const TImageList &TfmMain::ToolBarImages() const
     return SmallButtons ? ilSmall : ilLargeNoRes;
 }
 
+TImageList &TfmMain::ToolBarImages()
+{
+    return const_cast<TImageList &>(static_cast<const TfmMain *>(this)->ToolBarImages());
+}
+
 void TfmMain::applyActionIcons()
 {
     const TImageList &images = ToolBarImages();
@@ -431,7 +436,7 @@ void TfmMain::BuildConfiguration()
     dm->OpenAccess(dm->AccessListId);
     MenuCfg->Load(dm->V_MENUCFG, dm->V_SRVITEMS);
     MenuCfg->RegisterAll(*Manager);
-    TImageList &toolImages = const_cast<TImageList &>(ToolBarImages());
+    TImageList &toolImages = ToolBarImages();
     BuildIcons(*Manager, toolImages);
     if (&toolImages != &ilSmall)
         BuildIcons(*Manager, ilSmall);

@@ -76,6 +76,7 @@ public:
     void SetStatusPanel(int panel, const QString &value);
     // The image list the tool bar shows.
     const TImageList &ToolBarImages() const;
+    TImageList &ToolBarImages();
 
     // The action handlers.
     void ShowMenuConfig();
