@@ -945,55 +945,21 @@ void TDataSet::AttachSource(TDataSource *source)
 
 void TDataSet::DetachSource(TDataSource *source) { m_sources.removeAll(source); }
 
-void TDataSet::NotifyDataSetChanged()
+// Tells every data source; while the controls are disabled only the fact that something changed is kept.
+void TDataSet::NotifySources(const std::function<void(TDataSource *)> &send, bool remember)
 {
     if (m_disableCount > 0) {
-        m_changedWhileDisabled = true;
+        if (remember)
+            m_changedWhileDisabled = true;
         return;
     }
     const QList<TDataSource *> sources = m_sources;
     for (TDataSource *s : sources)
-        s->SendDataSetChanged();
+        send(s);
 }
 
-void TDataSet::NotifyScrolled()
-{
-    if (m_disableCount > 0) {
-        m_changedWhileDisabled = true;
-        return;
-    }
-    const QList<TDataSource *> sources = m_sources;
-    for (TDataSource *s : sources)
-        s->SendScrolled();
-}
-
-void TDataSet::NotifyRecordChanged(TField *field)
-{
-    if (m_disableCount > 0) {
-        m_changedWhileDisabled = true;
-        return;
-    }
-    const QList<TDataSource *> sources = m_sources;
-    for (TDataSource *s : sources)
-        s->SendRecordChanged(field);
-}
-
-void TDataSet::NotifyStateChanged()
-{
-    if (m_disableCount > 0)
-        return;
-    const QList<TDataSource *> sources = m_sources;
-    for (TDataSource *s : sources)
-        s->SendStateChanged();
-}
-
-void TDataSet::NotifyLayoutChanged()
-{
-    if (m_disableCount > 0) {
-        m_changedWhileDisabled = true;
-        return;
-    }
-    const QList<TDataSource *> sources = m_sources;
-    for (TDataSource *s : sources)
-        s->SendLayoutChanged();
-}
+void TDataSet::NotifyDataSetChanged() { NotifySources([](TDataSource *s) { s->SendDataSetChanged(); }); }
+void TDataSet::NotifyScrolled() { NotifySources([](TDataSource *s) { s->SendScrolled(); }); }
+void TDataSet::NotifyRecordChanged(TField *field) { NotifySources([field](TDataSource *s) { s->SendRecordChanged(field); }); }
+void TDataSet::NotifyStateChanged() { NotifySources([](TDataSource *s) { s->SendStateChanged(); }, false); }
+void TDataSet::NotifyLayoutChanged() { NotifySources([](TDataSource *s) { s->SendLayoutChanged(); }); }

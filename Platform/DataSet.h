@@ -186,6 +186,7 @@ protected:
     void NotifyRecordChanged(TField *field);
     void NotifyStateChanged();
     void NotifyLayoutChanged();
+    void NotifySources(const std::function<void(TDataSource *)> &send, bool remember = true);
     const TRecord *CurrentRecord() const;
     TRecord *CurrentRecordMutable();
     QVector<QVariant> CurrentValues() const;

@@ -138,6 +138,20 @@ void TField::AssignDisplaySettings(const TField &other)
     m_readOnly = other.m_readOnly;
 }
 
+namespace {
+// A number from a value; a blank text is null, anything else that is no number is refused.
+QVariant numberOf(const QVariant &value, const char *kind)
+{
+    if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
+        return QVariant();
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok)
+        throw EConvertError(QStringLiteral("'%1' is not a valid %2 value").arg(value.toString(), QLatin1String(kind)));
+    return QVariant(d);
+}
+} // namespace
+
 QVariant TField::Coerce(const QVariant &value) const
 {
     if (!value.isValid() || value.isNull())
@@ -149,25 +163,14 @@ QVariant TField::Coerce(const QVariant &value) const
     case TFieldType::ftAutoInc:
     case TFieldType::ftLargeint:
     case TFieldType::ftBoolean: {
-        if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
-            return QVariant();
-        bool ok = false;
-        const double d = value.toDouble(&ok);
-        if (!ok)
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
-        return QVariant(qlonglong(qRound64(d)));
+        const QVariant number = numberOf(value, "integer");
+        return number.isNull() ? number : QVariant(qlonglong(qRound64(number.toDouble())));
     }
     case TFieldType::ftFloat:
     case TFieldType::ftCurrency:
     case TFieldType::ftBCD:
     case TFieldType::ftFMTBcd: {
-        if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
-            return QVariant();
-        bool ok = false;
-        const double d = value.toDouble(&ok);
-        if (!ok)
-            throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(value.toString()));
-        return QVariant(d);
+        return numberOf(value, "floating point");
     }
     case TFieldType::ftString:
     case TFieldType::ftFixedChar:

@@ -51,17 +51,7 @@ void TOraParam::SetAsString(const QString &v)
     m_value = v;
 }
 
-int TOraParam::AsInteger() const
-{
-    if (IsNull())
-        return 0;
-    bool ok = false;
-    const double d = m_value.toDouble(&ok);
-    if (!ok)
-        RaiseOraError(OraErr::InvalidNumber,
-                      QStringLiteral("invalid number (parameter %1 = '%2')").arg(m_name, m_value.toString()));
-    return int(qRound64(d));
-}
+int TOraParam::AsInteger() const { return int(qRound64(AsFloat())); }
 void TOraParam::SetAsInteger(int v)
 {
     m_dataType = TFieldType::ftInteger;
