@@ -39,3 +39,10 @@ public:
 
 // The backend for a server alias; an unknown alias raises ORA-12154.
 PLATFORM_EXPORT std::unique_ptr<TDbBackend> CreateBackend(const QString &serverAlias);
+
+// Backends are known by the name a Servers.ini alias gives in Backend=. The
+// Oracle backend is built in; the embedded server registers "sqlite" when its
+// library is loaded, so this layer does not depend on it.
+using TBackendFactory = std::unique_ptr<TDbBackend> (*)();
+PLATFORM_EXPORT void RegisterBackend(const QString &name, TBackendFactory factory);
+PLATFORM_EXPORT bool BackendRegistered(const QString &name);

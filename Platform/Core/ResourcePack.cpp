@@ -204,7 +204,3 @@ bool RusCharExists(const QString &text)
     return false;
 }
 
-const QColor clDisabled(0xE0, 0xE0, 0xE0);
-const QColor clNotRecord(0xF0, 0xF0, 0xF0);
-const QColor clPaleBackground(0xF5, 0xF8, 0xFC);
-const QColor clMainBackground(0xFF, 0xFF, 0xFF);

@@ -8,6 +8,7 @@
 // and each modal window as one MODAL line instead of waiting for a person.
 #include "PlatformExport.h"
 
+#include <QList>
 #include <QString>
 
 class QDialog;
@@ -62,6 +63,11 @@ PLATFORM_EXPORT QString MessageBoxLine(const QString &text, const QString &capti
 PLATFORM_EXPORT IDialogService &DialogService();
 // Installs a service (not owned); nullptr goes back to the default one.
 PLATFORM_EXPORT void SetDialogService(IDialogService *service);
+// The default services of a program with windows: boxes on the screen, and the
+// unattended protocol. The windowed layer installs them when its library
+// loads; without them every box is written to standard error and answered
+// with its default button.
+PLATFORM_EXPORT void SetWindowedDialogServices(IDialogService *interactive, IDialogService *unattended);
 
 // True when the console runs without a person (KORCONSOLE_HEADLESS=1).
 PLATFORM_EXPORT bool IsUnattended();

@@ -1,58 +1,11 @@
+#include "WindowDialogService.h"
+
 #include "DialogService.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
-
-#include <cstdio>
-
-IDialogService::~IDialogService() = default;
-
-QList<int> MessageBoxButtons(unsigned flags)
-{
-    switch (flags & 0xF) {
-    case MB_OKCANCEL:
-        return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-        return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-        return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-        return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-        return {IDRETRY, IDCANCEL};
-    default:
-        return {IDOK};
-    }
-}
-
-int DefaultMessageBoxResult(unsigned flags)
-{
-    const QList<int> buttons = MessageBoxButtons(flags);
-    const int index = static_cast<int>((flags >> 8) & 0xF);
-    return index < buttons.size() ? buttons.at(index) : buttons.first();
-}
-
-QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags)
-{
-    QString flat = text;
-    flat.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
-    flat.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    flat.replace(QLatin1Char('\r'), QLatin1String("\\n"));
-    QString cap = caption;
-    cap.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    return QStringLiteral("MSGBOX %1|%2|%3").arg(flags).arg(cap, flat);
-}
-
-void WriteProtocolLine(const QString &line)
-{
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
-
-bool IsUnattended() { return qgetenv("KORCONSOLE_HEADLESS") == "1"; }
 
 namespace {
 
@@ -142,30 +95,10 @@ public:
     }
 };
 
-IDialogService *g_installed = nullptr;
+InteractiveDialogService g_interactive;
+UnattendedDialogService g_unattended;
+const bool g_installed = (SetWindowedDialogServices(&g_interactive, &g_unattended), true);
 
 } // namespace
 
-IDialogService &DialogService()
-{
-    if (g_installed)
-        return *g_installed;
-    if (IsUnattended()) {
-        static UnattendedDialogService unattended;
-        return unattended;
-    }
-    static InteractiveDialogService interactive;
-    return interactive;
-}
-
-void SetDialogService(IDialogService *service) { g_installed = service; }
-
-int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags)
-{
-    return DialogService().MessageBox(text, caption, flags);
-}
-
-int ExecModalDialog(QDialog *dialog, bool acceptUnattended)
-{
-    return DialogService().ExecModal(dialog, acceptUnattended);
-}
+void UseWindowedDialogs() { SetWindowedDialogServices(&g_interactive, &g_unattended); }

@@ -46,3 +46,7 @@ private:
 
     std::unique_ptr<TSqliteConnection> m_connection;
 };
+
+// Makes the embedded server the backend of "sqlite" aliases. It runs when the
+// library loads; programs call it as well, which also keeps the library linked.
+PLATFORM_EXPORT void RegisterEmbeddedServer();

@@ -10,7 +10,7 @@
 
 enum class TSqlTok { Space, Comment, Ident, QuotedIdent, String, Number, Bind, Op };
 
-struct TSqlToken {
+struct PLATFORM_EXPORT TSqlToken {
     TSqlTok kind;
     QString text; // as written (a bind: ":NAME"; a string: with its quotes)
     int pos = 0;

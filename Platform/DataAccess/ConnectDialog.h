@@ -4,7 +4,8 @@
 // Each failed attempt is shown with the error handler's message and the next
 // attempt follows until Retries are used up; Cancel raises EAbort. The window
 // runs through ExecModalDialog(dialog, true), so the unattended mode connects
-// with the values it was given.
+// with the values it was given. The window itself belongs to the windowed
+// layer, which installs it when its library loads (SetConnectWindow).
 #include "PlatformExport.h"
 
 #include <QObject>
@@ -13,6 +14,12 @@
 
 class QDialog;
 class TOraSession;
+class TConnectDialog;
+
+// Shows the connect window for the session's values; true with the values
+// copied into the session, false on Cancel.
+using TConnectWindow = bool (*)(TConnectDialog &dialog, TOraSession *session);
+PLATFORM_EXPORT void SetConnectWindow(TConnectWindow window);
 
 enum class TLabelSet { lsCustom, lsEnglish, lsRussian };
 
@@ -51,6 +58,8 @@ public:
 
     // The window of the running Execute (for tests that drive it), or null.
     QDialog *Window() const { return m_window; }
+    // Set by the window while it is shown.
+    void SetWindow(QDialog *window) { m_window = window; }
 
 private:
     QDialog *m_window = nullptr;

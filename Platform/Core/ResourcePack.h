@@ -9,7 +9,6 @@
 // every translation passes its text through unchanged.
 #include "PlatformExport.h"
 
-#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -78,8 +77,3 @@ PLATFORM_EXPORT QString CaseMessageTxt(const QString &russian, const QString &en
 // True when the text holds a Cyrillic letter.
 PLATFORM_EXPORT bool RusCharExists(const QString &text);
 
-// Colours of the package.
-PLATFORM_EXPORT extern const QColor clDisabled;
-PLATFORM_EXPORT extern const QColor clNotRecord;
-PLATFORM_EXPORT extern const QColor clPaleBackground;
-PLATFORM_EXPORT extern const QColor clMainBackground;

@@ -1,20 +1,12 @@
 #include "ConnectDialog.h"
 
-#include "DialogService.h"
+#include "Exceptions.h"
 #include "IniFile.h"
 #include "OraSession.h"
 #include "ServerAliases.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScopeGuard>
 
 namespace {
 
@@ -29,13 +21,6 @@ QString pick(TLabelSet set, const QString &custom, const char *en, const char *r
         return QString::fromUtf8(en);
     }
 }
-
-// The connect dialog's window (its class name shows in the unattended protocol).
-class TConnectForm : public QDialog {
-    Q_OBJECT
-public:
-    using QDialog::QDialog;
-};
 
 QString logInfoPath() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ConnectDialog.ini")); }
 
@@ -76,45 +61,19 @@ void TConnectDialog::SaveLogInfo(const TOraSession *session) const
     }
 }
 
+namespace {
+TConnectWindow g_connectWindow = nullptr;
+} // namespace
+
+void SetConnectWindow(TConnectWindow window) { g_connectWindow = window; }
+
 bool TConnectDialog::Execute(TOraSession *session)
 {
     if (StoreLogInfo)
         LoadLogInfo(session);
-
-    TConnectForm dialog;
-    dialog.setObjectName(QStringLiteral("ConnectDialog"));
-    dialog.setWindowTitle(EffectiveCaption());
-    auto *form = new QFormLayout(&dialog);
-    auto *user = new QLineEdit(session->Username(), &dialog);
-    user->setObjectName(QStringLiteral("edUsername"));
-    auto *password = new QLineEdit(session->Password(), &dialog);
-    password->setObjectName(QStringLiteral("edPassword"));
-    password->setEchoMode(QLineEdit::Password);
-    auto *server = new QComboBox(&dialog);
-    server->setObjectName(QStringLiteral("edServer"));
-    server->setEditable(true);
-    server->addItems(ServerList());
-    server->setCurrentText(session->Server());
-    form->addRow(EffectiveUsernameLabel(), user);
-    form->addRow(EffectivePasswordLabel(), password);
-    form->addRow(EffectiveServerLabel(), server);
-    auto *buttons = new QDialogButtonBox(&dialog);
-    QPushButton *ok = buttons->addButton(EffectiveConnectButton(), QDialogButtonBox::AcceptRole);
-    ok->setDefault(true);
-    buttons->addButton(EffectiveCancelButton(), QDialogButtonBox::RejectRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    (session->Username().isEmpty() ? user : password)->setFocus();
-
-    m_window = &dialog;
-    const auto clear = qScopeGuard([this] { m_window = nullptr; });
-    if (ExecModalDialog(&dialog, /*acceptUnattended*/ true) != QDialog::Accepted)
-        return false;
-    session->SetUsername(user->text());
-    session->SetPassword(password->text());
-    session->SetServer(server->currentText().trimmed());
-    return true;
+    if (!g_connectWindow)
+        throw EAbort(QStringLiteral("No connect window in this program"));
+    return g_connectWindow(*this, session);
 }
 
 #include "ConnectDialog.moc"

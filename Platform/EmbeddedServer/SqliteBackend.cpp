@@ -281,3 +281,13 @@ void TSqliteBackend::Prepare(const QString &sql)
     else if (kind == TStatementKind::Block)
         ParsePlsqlBlock(sql);
 }
+
+void RegisterEmbeddedServer()
+{
+    RegisterBackend(QStringLiteral("sqlite"), [] { return std::unique_ptr<TDbBackend>(new TSqliteBackend); });
+}
+
+namespace {
+// Loading the library is enough for a session to reach the embedded server.
+const bool g_registered = (RegisterEmbeddedServer(), true);
+} // namespace

@@ -1,0 +1,106 @@
+#include "DialogService.h"
+
+
+#include <cstdio>
+
+IDialogService::~IDialogService() = default;
+
+QList<int> MessageBoxButtons(unsigned flags)
+{
+    switch (flags & 0xF) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
+    }
+}
+
+int DefaultMessageBoxResult(unsigned flags)
+{
+    const QList<int> buttons = MessageBoxButtons(flags);
+    const int index = static_cast<int>((flags >> 8) & 0xF);
+    return index < buttons.size() ? buttons.at(index) : buttons.first();
+}
+
+QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags)
+{
+    QString flat = text;
+    flat.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
+    flat.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    flat.replace(QLatin1Char('\r'), QLatin1String("\\n"));
+    QString cap = caption;
+    cap.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return QStringLiteral("MSGBOX %1|%2|%3").arg(flags).arg(cap, flat);
+}
+
+void WriteProtocolLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+bool IsUnattended() { return qgetenv("KORCONSOLE_HEADLESS") == "1"; }
+
+namespace {
+
+// Without the windowed layer no box can be shown: each is written as its
+// protocol line (on standard error unless unattended) and answered with its
+// default button.
+class TextDialogService final : public IDialogService {
+public:
+    int MessageBox(const QString &text, const QString &caption, unsigned flags) override
+    {
+        const QString line = MessageBoxLine(text, caption, flags);
+        if (IsUnattended()) {
+            WriteProtocolLine(line);
+        } else {
+            const QByteArray bytes = line.toUtf8() + '\n';
+            std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        }
+        return DefaultMessageBoxResult(flags);
+    }
+    int ExecModal(QDialog *, bool) override { return 0; }
+};
+
+IDialogService *g_interactive = nullptr;
+IDialogService *g_unattended = nullptr;
+IDialogService *g_installed = nullptr;
+
+} // namespace
+
+IDialogService &DialogService()
+{
+    if (g_installed)
+        return *g_installed;
+    if (IDialogService *windowed = IsUnattended() ? g_unattended : g_interactive)
+        return *windowed;
+    static TextDialogService text;
+    return text;
+}
+
+void SetWindowedDialogServices(IDialogService *interactive, IDialogService *unattended)
+{
+    g_interactive = interactive;
+    g_unattended = unattended;
+}
+
+void SetDialogService(IDialogService *service) { g_installed = service; }
+
+int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags)
+{
+    return DialogService().MessageBox(text, caption, flags);
+}
+
+int ExecModalDialog(QDialog *dialog, bool acceptUnattended)
+{
+    return DialogService().ExecModal(dialog, acceptUnattended);
+}

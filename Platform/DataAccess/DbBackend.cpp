@@ -1,0 +1,51 @@
+#include "DbBackend.h"
+
+#include "OracleBackend.h"
+
+#include <QHash>
+#include <QMutex>
+
+TDbBackend::~TDbBackend() = default;
+
+namespace {
+
+struct TBackendRegistry {
+    QMutex lock;
+    QHash<QString, TBackendFactory> factories{
+        {QStringLiteral("oracle"), [] { return std::unique_ptr<TDbBackend>(new TOracleBackend); }}};
+};
+
+TBackendRegistry &registry()
+{
+    static TBackendRegistry instance;
+    return instance;
+}
+
+TBackendFactory factoryOf(const QString &name)
+{
+    QMutexLocker locker(&registry().lock);
+    return registry().factories.value(name.toLower());
+}
+
+} // namespace
+
+void RegisterBackend(const QString &name, TBackendFactory factory)
+{
+    QMutexLocker locker(&registry().lock);
+    registry().factories.insert(name.toLower(), factory);
+}
+
+bool BackendRegistered(const QString &name) { return factoryOf(name) != nullptr; }
+
+std::unique_ptr<TDbBackend> CreateBackend(const QString &serverAlias)
+{
+    TServerAlias alias;
+    if (serverAlias.trimmed().isEmpty() || !FindServerAlias(serverAlias, &alias))
+        RaiseOraError(OraErr::UnknownService, QStringLiteral("TNS:could not resolve the connect identifier specified (%1)")
+                                                  .arg(serverAlias.trimmed()));
+    if (const TBackendFactory factory = factoryOf(alias.backend))
+        return factory();
+    RaiseOraError(OraErr::UnknownService,
+                  QStringLiteral("TNS:could not resolve the connect identifier specified (%1: unknown backend \"%2\" in %3)")
+                      .arg(alias.name, alias.backend, ServersIniPath()));
+}

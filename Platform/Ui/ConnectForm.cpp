@@ -1,0 +1,66 @@
+#include "ConnectForm.h"
+
+#include "ConnectDialog.h"
+#include "DialogService.h"
+#include "OraSession.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+
+namespace {
+
+// The class name shows in the unattended protocol.
+class TConnectForm : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+};
+
+const bool g_installed = (SetConnectWindow(&ShowConnectForm), true);
+
+} // namespace
+
+bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
+{
+    TConnectForm dialog;
+    dialog.setObjectName(QStringLiteral("ConnectDialog"));
+    dialog.setWindowTitle(settings.EffectiveCaption());
+    auto *form = new QFormLayout(&dialog);
+    auto *user = new QLineEdit(session->Username(), &dialog);
+    user->setObjectName(QStringLiteral("edUsername"));
+    auto *password = new QLineEdit(session->Password(), &dialog);
+    password->setObjectName(QStringLiteral("edPassword"));
+    password->setEchoMode(QLineEdit::Password);
+    auto *server = new QComboBox(&dialog);
+    server->setObjectName(QStringLiteral("edServer"));
+    server->setEditable(true);
+    server->addItems(settings.ServerList());
+    server->setCurrentText(session->Server());
+    form->addRow(settings.EffectiveUsernameLabel(), user);
+    form->addRow(settings.EffectivePasswordLabel(), password);
+    form->addRow(settings.EffectiveServerLabel(), server);
+    auto *buttons = new QDialogButtonBox(&dialog);
+    QPushButton *ok = buttons->addButton(settings.EffectiveConnectButton(), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    buttons->addButton(settings.EffectiveCancelButton(), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    (session->Username().isEmpty() ? user : password)->setFocus();
+
+    settings.SetWindow(&dialog);
+    const auto clear = qScopeGuard([&settings] { settings.SetWindow(nullptr); });
+    if (ExecModalDialog(&dialog, /*acceptUnattended*/ true) != QDialog::Accepted)
+        return false;
+    session->SetUsername(user->text());
+    session->SetPassword(password->text());
+    session->SetServer(server->currentText().trimmed());
+    return true;
+}
+
+#include "ConnectForm.moc"
