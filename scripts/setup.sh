@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (when they are missing) and builds
 # the installation folder build/dist.
+#   --sanitize   build the same tree with AddressSanitizer and
+#                UndefinedBehaviorSanitizer into build-sanitize/ instead
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+build_dir=build
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-sanitize
+  cmake_args+=(-DZANDRELL_SANITIZE=ON)
+fi
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           fonts-dejavu-core xvfb xauth ccache clang libclang-rt-14-dev
@@ -21,5 +30,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}"
+cmake --build "$build_dir" -j"$(nproc)"
