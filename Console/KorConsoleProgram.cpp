@@ -1,4 +1,5 @@
 #include "KorConsoleProgram.h"
+#include "uQtTranslation.h"
 
 #include "DMIMPL.h"
 #include "MainConsoleIMPL.h"
@@ -250,6 +251,8 @@ void TKorConsoleProgram::parameterPass(const QStringList &arguments)
 
 void TKorConsoleProgram::loginAndRun()
 {
+    // Qt's own texts in the language the console's texts are chosen by.
+    UseQtTranslation(ReadLangId(kRussianLangId));
     const QString iconFile = ExePath(QStringLiteral("Data/") + ReadActiveIcon());
     if (QFileInfo(iconFile).isFile())
         QApplication::setWindowIcon(QIcon(iconFile));

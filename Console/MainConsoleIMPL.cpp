@@ -1,4 +1,5 @@
 #include "MainConsoleIMPL.h"
+#include "uComFunctions.h"
 
 #include "CallbackIMPL.h"
 #include "DMIMPL.h"
@@ -17,6 +18,7 @@
 #include "uShowVer.h"
 #include "uSplash.h"
 #include "uConsolePlugins.h"
+#include "OracleHomes.h"
 #include "uHomeTuning.h"
 #include "uMenu.h"
 #include "uServiceItem.h"
@@ -71,13 +73,8 @@ QString bilingual(const char *ru, const char *en) { return SelectText(QString::f
 
 QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); }
 
-// The name of the Oracle client's home value (ohDefault, ohHome0 ...) without its first two letters.
-QString oracleHomeName(int home)
-{
-    if (home <= 0 || home > 6)
-        return QStringLiteral("Default");
-    return QStringLiteral("Home%1").arg(home - 1);
-}
+// The Oracle Home as the home window names it.
+QString oracleHomeName(int home) { return OracleHomeEntry(DetectOracleHomes(), home > 6 ? 0 : home); }
 
 } // namespace
 
@@ -85,6 +82,7 @@ TfmMain *MainWindow() { return g_mainWindow; }
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("MainForm"));
     g_mainWindow = this;
     setObjectName(QStringLiteral("fmMain"));
     StatusLabels[0] = TranslateAplText(QStringLiteral("rstrServer"));

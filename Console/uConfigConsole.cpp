@@ -1,4 +1,5 @@
 #include "uConfigConsole.h"
+#include "uComFunctions.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -17,6 +18,7 @@
 
 TfmConfigConsole::TfmConfigConsole(QWidget *parent) : QDialog(parent)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("ConsoleConfig"));
     setObjectName(QStringLiteral("fmConfigConsole"));
     setWindowTitle(TranslateAppText(SelectText(QStringLiteral("Настройки"), QStringLiteral("Settings"))));
 

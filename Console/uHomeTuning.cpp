@@ -1,4 +1,5 @@
 #include "uHomeTuning.h"
+#include "uComFunctions.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -15,6 +16,7 @@
 
 TfmHomeTuning::TfmHomeTuning(QWidget *parent) : QDialog(parent)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("HomeTuning"));
     setObjectName(QStringLiteral("fmHomeTuning"));
     setWindowTitle(QStringLiteral("Oracle Home"));
     labActiveHome = new QLabel(this);
@@ -60,13 +62,9 @@ TfmHomeTuning::TfmHomeTuning(QWidget *parent) : QDialog(parent)
 
 QStringList TfmHomeTuning::HomeEntries(const TOracleHomes &homes)
 {
-    auto withName = [](const QString &entry, const QString &name) {
-        return name.isEmpty() ? entry : entry + QStringLiteral(" [") + name + QLatin1Char(']');
-    };
-    QStringList entries{withName(QStringLiteral("Default"), homes.DefaultOracleHome)};
-    for (int k = 0; k < kHomeCount - 1; ++k)
-        entries.append(withName(QStringLiteral("Home%1").arg(k), k < homes.OracleHomeCount() ? homes.OracleHomeNames.at(k)
-                                                                                           : QString()));
+    QStringList entries;
+    for (int index = 0; index < kHomeCount; ++index)
+        entries.append(OracleHomeEntry(homes, index));
     return entries;
 }
 
@@ -99,6 +97,11 @@ void TfmHomeTuning::Activate()
         ShowMessageBox(e.message().trimmed(), windowTitle(), MB_ICONERROR);
         return;
     }
+    // The Oracle client of this run has started with the previous home already.
+    if (OracleHomeApplied())
+        ShowMessageBox(SelectText(QStringLiteral("Выбранный \"Oracle Home\" будет использован при следующем запуске консоли."),
+                                  QStringLiteral("The chosen \"Oracle Home\" takes effect at the next start of the console.")),
+                       windowTitle(), MB_ICONINFORMATION);
     accept();
 }
 

@@ -1,4 +1,5 @@
 #include "uShemaForm.h"
+#include "uComFunctions.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -17,6 +18,7 @@
 
 TShemaForm::TShemaForm(QWidget *parent) : QDialog(parent)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("SchemeForm"));
     setObjectName(QStringLiteral("ShemaForm"));
     lblActiveScheme = new QLabel(QStringLiteral("Active scheme"), this);
     StaticText1 = new QLabel(this);

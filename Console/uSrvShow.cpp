@@ -1,4 +1,5 @@
 #include "uSrvShow.h"
+#include "uComFunctions.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -11,12 +12,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 TSrvList::TSrvList(QWidget *parent) : QDialog(parent)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("notloadedservice"));
     setObjectName(QStringLiteral("SrvList"));
     ListView1 = new QTreeWidget(this);
     ListView1->setRootIsDecorated(false);
@@ -24,6 +27,9 @@ TSrvList::TSrvList(QWidget *parent) : QDialog(parent)
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setMouseTracking(true);
     ListView1->setAlternatingRowColors(true);
+    // A long reason wraps inside its column instead of being cut; the tool tip shows it whole.
+    ListView1->setWordWrap(true);
+    ListView1->setUniformRowHeights(false);
     ListView1->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(mid); }"));
     ListView1->setColumnCount(4);
     ListView1->setHeaderLabels({TranslateAplText(QStringLiteral("rstrAplService")), TranslateAplText(QStringLiteral("rstrReason")),
@@ -58,12 +64,29 @@ void TSrvList::FillList()
     if (!SrvObjects)
         throw Exception(QStringLiteral("TSrvList.FormShow: SrvObjects = nil"));
     ListView1->clear();
-    for (const TBaseService *service : *SrvObjects)
-        new QTreeWidgetItem(ListView1, QStringList{service->DisplayCaption(), service->DisplayDescription(),
-                                                   service->DllName(), service->Guid()});
+    for (const TBaseService *service : *SrvObjects) {
+        auto *item = new QTreeWidgetItem(ListView1, QStringList{service->DisplayCaption(), service->DisplayDescription(),
+                                                                service->DllName(), service->Guid()});
+        for (int column = 0; column < item->columnCount(); ++column)
+            item->setToolTip(column, item->text(column));
+    }
+    FitToRows();
     // A beep, then the system's exclamation sound.
     QApplication::beep();
     QApplication::beep();
+}
+
+void TSrvList::FitToRows()
+{
+    // Tall enough for every row, up to two thirds of the screen; the list scrolls beyond.
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    int rows = ListView1->header()->sizeHint().height() + 2 * ListView1->frameWidth();
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        rows += ListView1->sizeHintForIndex(ListView1->model()->index(i, 1)).height() + 1;
+    const int chrome = height() - ListView1->height();
+    const int wanted = qMax(rows + qMax(chrome, btClose->sizeHint().height() + 30), 200);
+    resize(qMin(width(), available.width()), qMin(wanted, available.height() * 2 / 3));
 }
 
 void TSrvList::showEvent(QShowEvent *event)

@@ -23,6 +23,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+
+private:
+    void FitToRows();
 };
 
 // Shows the window modally for the services.

@@ -1,5 +1,7 @@
 #include "uUnattended.h"
 
+#include "uServiceItem.h"
+
 #include "DialogService.h"
 #include "MainConsoleIMPL.h"
 
@@ -80,6 +82,14 @@ QStringList TUnattendedDriver::Dump() const
     for (int i = 0; i < 6; ++i)
         lines << QStringLiteral("STATUS %1|%2").arg(i).arg(m_window->sbPanels[i]->text());
     lines << QStringLiteral("CAPTION ") + m_window->windowTitle();
+    // The open service windows, so that a script sees a service open and close.
+    if (m_window->Manager) {
+        for (TServiceItem *service : m_window->Manager->List()) {
+            const TServiceForm *window = service ? service->Window() : nullptr;
+            if (window)
+                lines << QStringLiteral("WINDOW %1|%2").arg(window->windowTitle()).arg(service->GetStatus());
+        }
+    }
     return lines;
 }
 

@@ -1,4 +1,5 @@
 #include "uShowVer.h"
+#include "uComFunctions.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -125,6 +126,7 @@ QWidget *VersionsMainForm()
 
 TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
+    SetHelpTopic(this, ConsoleHelpFile(), HelpKeyword());
     setObjectName(QStringLiteral("ShowVer"));
 
     stxtTitle = new QLabel(this);

@@ -17,7 +17,9 @@ public:
     {
         setWindowTitle(QStringLiteral("KorConsole"));
         auto *icon = new QLabel(this);
-        icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+        // The console's own icon (Data/ConsoleIcon.ico) when it loaded one.
+        const QIcon appIcon = QApplication::windowIcon();
+        icon->setPixmap((appIcon.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : appIcon).pixmap(48, 48));
         auto *text = new QLabel(this);
         text->setTextFormat(Qt::RichText);
         text->setText(QStringLiteral("<h3>KorConsole %1</h3>"

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 QStringList ParseOratab(const QString &text)
 {
@@ -36,3 +37,38 @@ TOracleHomes DetectOracleHomes()
         result.DefaultOracleHome = result.OracleHomeNames.first();
     return result;
 }
+
+QString TOracleHomes::PathOf(int index) const
+{
+    if (index == 0)
+        return DefaultOracleHome;
+    return index > 0 && index <= OracleHomeCount() ? OracleHomeNames.at(index - 1) : QString();
+}
+
+QString OracleHomeEntry(const TOracleHomes &homes, int index)
+{
+    const QString name = index <= 0 ? QStringLiteral("Default") : QStringLiteral("Home%1").arg(index - 1);
+    const QString path = homes.PathOf(qMax(index, 0));
+    return path.isEmpty() ? name : name + QStringLiteral(" [") + path + QLatin1Char(']');
+}
+
+namespace {
+bool g_applied = false;
+} // namespace
+
+QString ApplyOracleHome(int index)
+{
+    if (g_applied)
+        return qEnvironmentVariable("ORACLE_HOME");
+    g_applied = true;
+    const QString path = DetectOracleHomes().PathOf(index);
+    if (path.isEmpty())
+        return QString();
+    qputenv("ORACLE_HOME", QFile::encodeName(path));
+    const QString admin = QDir(path).filePath(QStringLiteral("network/admin"));
+    if (qEnvironmentVariableIsEmpty("TNS_ADMIN") && QFileInfo(admin).isDir())
+        qputenv("TNS_ADMIN", QFile::encodeName(admin));
+    return path;
+}
+
+bool OracleHomeApplied() { return g_applied; }

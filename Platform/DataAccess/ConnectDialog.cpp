@@ -76,4 +76,3 @@ bool TConnectDialog::Execute(TOraSession *session)
     return g_connectWindow(*this, session);
 }
 
-#include "ConnectDialog.moc"

@@ -193,6 +193,7 @@ void TDataSet::ApplyResult(const TResultSet &result, bool keepFields)
             } else {
                 kept = std::make_unique<TField>(this, col.name, col.type, col.size, col.required);
             }
+            kept->m_scale = col.scale;
             kept->m_index = int(fields.size());
             fields.push_back(std::move(kept));
             columnOfField.append(c);

@@ -23,6 +23,9 @@ public:
     void SetDataType(TFieldType t) { m_dataType = t; }
     int Size() const { return m_size; }
     void SetSize(int size) { m_size = size; }
+    // Decimal places of a number column that declares them (NUMBER(12,2): 2), else -1.
+    int Scale() const { return m_scale; }
+    void SetScale(int scale) { m_scale = scale; }
     // Position among the data set's fields, from 0.
     int Index() const { return m_index; }
 
@@ -77,6 +80,7 @@ private:
     friend class TDataSet;
     TDataSet *m_dataSet;
     QString m_fieldName;
+    int m_scale = -1;
     TFieldType m_dataType;
     int m_size;
     bool m_required;

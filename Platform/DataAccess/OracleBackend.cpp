@@ -1,5 +1,7 @@
 #include "OracleBackend.h"
 
+#include "OracleHomes.h"
+
 #include "SqlLexer.h"
 
 #include <QAtomicInt>
@@ -114,6 +116,8 @@ void TOracleBackend::Connect(const TConnectParams &params)
                                QSqlDatabase::drivers().join(QLatin1String(", "))));
     if (params.password.isEmpty())
         RaiseOraError(OraErr::NullPassword, QStringLiteral("null password given; logon denied"));
+    // The chosen client home, before the driver starts the client for the first time.
+    ApplyOracleHome(params.home);
     m_connectionName = QStringLiteral("zandrell-oracle-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1));
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connectionName);
     db.setDatabaseName(params.server.database.isEmpty() ? params.server.name : params.server.database);
@@ -206,7 +210,8 @@ TExecResult TOracleBackend::Execute(const QString &sql, TOraParams &params)
         for (int i = 0; i < rec.count(); ++i) {
             const QSqlField f = rec.field(i);
             result.rows.columns.append({f.name(), FieldTypeOf(f), f.length() > 0 ? f.length() : 0,
-                                        f.requiredStatus() == QSqlField::Required});
+                                        f.requiredStatus() == QSqlField::Required,
+                                        f.metaType().id() == QMetaType::Double && f.precision() > 0 ? f.precision() : -1});
         }
         while (q.next()) {
             QVector<QVariant> row(rec.count());

@@ -13,6 +13,7 @@ struct TColumnInfo {
     TFieldType type = TFieldType::ftString;
     int size = 0;          // characters for text columns, 0 otherwise
     bool required = false; // NOT NULL
+    int scale = -1;        // decimal places a number column declares, -1 when it declares none
 };
 
 struct TResultSet {

@@ -275,6 +275,8 @@ void typeOfDecl(const QString &declared, TColumnInfo *col)
         col->type = (m.hasMatch() && scale == 0 && precision <= 9) ? TFieldType::ftInteger
                     : (m.hasMatch() && scale == 0)                 ? TFieldType::ftLargeint
                                                                    : TFieldType::ftFloat;
+        if (m.hasMatch() && scale > 0)
+            col->scale = scale;
     } else if (d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("REAL")) ||
                d.startsWith(QLatin1String("DOUBLE"))) {
         col->type = TFieldType::ftFloat;

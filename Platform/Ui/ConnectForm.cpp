@@ -52,6 +52,9 @@ bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(buttons);
     (session->Username().isEmpty() ? user : password)->setFocus();
+    // Wide enough for its caption ("Соединение с ZANDRELL5") and the frame's buttons.
+    const int captionWidth = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 8 * dialog.fontMetrics().height();
+    dialog.resize(qMax(dialog.sizeHint().width(), captionWidth), dialog.sizeHint().height());
 
     settings.SetWindow(&dialog);
     const auto clear = qScopeGuard([&settings] { settings.SetWindow(nullptr); });

@@ -3,6 +3,75 @@
 #include "DataSet.h"
 #include "Field.h"
 
+namespace {
+
+// The locale's time format without a time zone (grids show local wall-clock times).
+QString timeFormatOf(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+QString numberText(TFieldType type, int scale, double d, const QLocale &locale)
+{
+    if (type == TFieldType::ftCurrency)
+        scale = 2;
+    if (scale >= 0)
+        return locale.toString(d, 'f', scale);
+    if (d == double(qint64(d)) && qAbs(d) < 1e15)
+        return locale.toString(qint64(d));
+    return locale.toString(d, 'g', 15);
+}
+
+} // namespace
+
+QString GridDisplayText(TFieldType type, int scale, const QVariant &value, const QLocale &locale)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
+    switch (type) {
+    case TFieldType::ftBoolean:
+        return QString();
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+    case TFieldType::ftTimeStamp: {
+        if (value.typeId() != QMetaType::QDateTime && value.typeId() != QMetaType::QDate &&
+            value.typeId() != QMetaType::QTime)
+            return value.toString(); // a text the server could not read as a date: shown as it is
+        const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+        if (value.typeId() == QMetaType::QTime || type == TFieldType::ftTime)
+            return value.toTime().toString(timeFormatOf(locale));
+        const QDateTime dt = value.toDateTime();
+        if (type == TFieldType::ftDate || dt.time() == QTime(0, 0))
+            return dt.date().toString(dateFormat);
+        return dt.date().toString(dateFormat) + QLatin1Char(' ') + dt.time().toString(timeFormatOf(locale));
+    }
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftAutoInc:
+    case TFieldType::ftLargeint:
+        // Numbers that count or name records (ids, quantities) without group separators.
+        return value.canConvert<qlonglong>() && value.typeId() != QMetaType::QString
+                   ? QString::number(value.toLongLong())
+                   : value.toString();
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+    case TFieldType::ftFMTBcd: {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        return ok ? numberText(type, scale, d, locale) : value.toString();
+    }
+    default:
+        if (value.typeId() == QMetaType::Double)
+            return numberText(type, scale, value.toDouble(), locale);
+        return value.toString();
+    }
+}
+
 TDataSetModel::TDataSetModel(TDataSource *source, QObject *parent) : QAbstractTableModel(parent), m_source(source)
 {
     if (m_source) {
@@ -73,17 +142,16 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const
     const QVariant v = f->DataSet()->ValueAt(index.row(), f->Index());
     switch (role) {
     case Qt::DisplayRole:
-        if (v.isNull() || !v.isValid())
-            return QString();
-        if (v.typeId() == QMetaType::Double) {
-            const double d = v.toDouble();
-            if (d == double(qint64(d)) && qAbs(d) < 1e15)
-                return QString::number(qint64(d));
-        }
-        return v.toString();
+        return GridDisplayText(f->DataType(), f->Scale(), v);
     case Qt::EditRole:
         return v;
+    case Qt::CheckStateRole:
+        if (f->DataType() != TFieldType::ftBoolean || v.isNull())
+            return QVariant();
+        return v.toBool() ? Qt::Checked : Qt::Unchecked;
     case Qt::TextAlignmentRole:
+        if (f->DataType() == TFieldType::ftBoolean)
+            return QVariant(Qt::AlignCenter);
         return IsNumericFieldType(f->DataType()) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                  : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -106,20 +174,25 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex &index) const
     Qt::ItemFlags fl = QAbstractTableModel::flags(index);
     TField *f = FieldOfColumn(index.column());
     if (Editable && f && !f->ReadOnly() && f->DataSet()->CanModify())
-        fl |= Qt::ItemIsEditable;
+        fl |= f->DataType() == TFieldType::ftBoolean ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
     return fl;
 }
 
 bool TDataSetModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     TField *f = FieldOfColumn(index.column());
-    if (role != Qt::EditRole || !f || !Editable)
+    if (!f || !Editable || (role != Qt::EditRole && role != Qt::CheckStateRole))
+        return false;
+    if (role == Qt::CheckStateRole && f->DataType() != TFieldType::ftBoolean)
         return false;
     TDataSet *ds = f->DataSet();
     try {
         SetCurrentRow(index.row());
         ds->Edit();
-        f->SetValue(value);
+        if (role == Qt::CheckStateRole)
+            f->SetAsBoolean(value.toInt() == Qt::Checked);
+        else
+            f->SetValue(value);
         ds->Post();
         return true;
     } catch (const EAbort &) {

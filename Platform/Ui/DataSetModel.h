@@ -6,10 +6,20 @@
 #include "DataSource.h"
 #include "PlatformExport.h"
 
+#include "FieldType.h"
+
 #include <QAbstractTableModel>
 #include <QList>
+#include <QLocale>
 
 class TField;
+
+// A value as a grid shows it: dates in the locale's short date format (with
+// the time only when it is not midnight), times in its time format, numbers
+// with its separators (amounts with their declared decimal places, currency
+// with two), Boolean values as no text (the grid draws a check mark).
+PLATFORM_EXPORT QString GridDisplayText(TFieldType type, int scale, const QVariant &value,
+                                        const QLocale &locale = QLocale::system());
 
 class PLATFORM_EXPORT TDataSetModel : public QAbstractTableModel, private TDataLink {
     Q_OBJECT

@@ -7,7 +7,6 @@
 #include "OraQuery.h"
 #include "OraStoredProc.h"
 #include "OracleBackend.h"
-#include "OracleHome.h"
 #include "IniFile.h"
 #include "RecordingDialogService.h"
 #include "TestServer.h"
@@ -563,28 +562,6 @@ private slots:
         QVERIFY(FindServerAlias("PROD", &alias));
         QCOMPARE(alias.database, QStringLiteral("//dbhost:1521/ORCL"));
         QVERIFY(!FindServerAlias("", nullptr));
-    }
-
-    void oracleHomes()
-    {
-        QTemporaryDir dir;
-        QFile oratab(dir.filePath("oratab"));
-        QVERIFY(oratab.open(QIODevice::WriteOnly));
-        oratab.write("# comment\nORCL:/opt/oracle/19c:N\n\nBAD\nTEST:/opt/oracle/21c:Y\nDUP:/opt/oracle/19c:N\n");
-        oratab.close();
-        SetOratabPath(oratab.fileName());
-        qputenv("ORACLE_HOME", "/opt/oracle/21c");
-        DetectOCI();
-        QCOMPARE(OracleHomeCount(), 2);
-        QCOMPARE(OracleHomeNames(0), QStringLiteral("ORCL"));
-        QCOMPARE(OracleHomeNames(1), QStringLiteral("TEST"));
-        QCOMPARE(OracleHomeNames(2), QString());
-        QCOMPARE(DefaultOracleHome().Name, QStringLiteral("TEST"));
-        qunsetenv("ORACLE_HOME");
-        SetOratabPath(dir.filePath("missing"));
-        QCOMPARE(OracleHomeCount(), 0);
-        QVERIFY(DefaultOracleHome().Path.isEmpty());
-        SetOratabPath(QString());
     }
 
     void connectDialogUnattended()
