@@ -434,7 +434,7 @@ void TfmMain::BuildConfiguration()
     BuildPluginMenu();
 
     dm->OpenAccess(dm->AccessListId);
-    MenuCfg->Load(dm->V_MENUCFG, dm->V_SRVITEMS);
+    MenuCfg->Load(dm->V_MENUCFG, dm->SrvCatalogue);
     MenuCfg->RegisterAll(*Manager);
     TImageList &toolImages = ToolBarImages();
     BuildIcons(*Manager, toolImages);
@@ -679,7 +679,7 @@ void TfmMain::RefreshConfiguration()
     SetTitle(QString());
     TDM *dm = DM();
     dm->CommonSession->Commit();
-    dm->V_MENUCFG->Refresh();
+    dm->RefreshMenu();
     RebuildConfiguration();
 }
 

@@ -6,6 +6,7 @@
 #include "Field.h"
 #include "uConsoleFunctions.h"
 #include "uImageList.h"
+#include "uMenuRows.h"
 #include "uModuleLibrary.h"
 #include "uMultiIcoFromResource.h"
 #include "uPE32Image.h"
@@ -20,7 +21,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <queue>
+#include <algorithm>
+#include <unordered_set>
 
 int ObjectTag(const QObject *object) { return object ? object->property("tag").toInt() : 0; }
 void SetObjectTag(QObject *object, int tag) { object->setProperty("tag", tag); }
@@ -37,18 +39,6 @@ void runServiceAction(TServiceItem *service)
     }
 }
 
-QString fieldText(TDataSet *dataSet, const QString &name)
-{
-    const TField *field = dataSet->FindField(name);
-    return field ? field->AsString() : QString();
-}
-
-int fieldInt(TDataSet *dataSet, const QString &name)
-{
-    const TField *field = dataSet->FindField(name);
-    return field && !field->IsNull() ? field->AsInteger() : 0;
-}
-
 // A PE file begins with "MZ"; the console's own modules are not PE files and carry no icon groups.
 bool isExeImageFile(const QString &path)
 {
@@ -62,6 +52,30 @@ void defaultShowFailed(const TBaseServiceList &failed)
     for (const auto &service : failed)
         services.append(service.get());
     ShowNotLoaded(services);
+}
+
+// How a service row without a catalogue row is named.
+QString itemCaption(const TMenuRow &row)
+{
+    return QStringLiteral("ITEMID %1").arg(row.ItemId ? QString::number(*row.ItemId) : QStringLiteral("NULL"));
+}
+
+// The managers' messages about duplicate services, each different one once
+// with how often it came, and not more of them than a box can show.
+QString duplicatesText(const QStringList &messages)
+{
+    constexpr int kShown = 20;
+    QStringList distinct;
+    QHash<QString, int> counts;
+    for (const QString &message : messages)
+        if (counts[message]++ == 0)
+            distinct << message;
+    QStringList lines;
+    for (const QString &message : distinct.mid(0, kShown))
+        lines << (counts.value(message) > 1 ? QStringLiteral("%1 (\u00d7%2)").arg(message).arg(counts.value(message)) : message);
+    if (distinct.size() > kShown)
+        lines << QStringLiteral("\u2026 (+%1)").arg(distinct.size() - kShown);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -108,25 +122,25 @@ void TKorMenu::BuildItems(QMenu *menu, const TImageList *images) const
     }
 }
 
-void TKorMenu::RegisterServices(TServiceManager &manager, int groupNumber)
+void TKorMenu::RegisterServices(TServiceManager &manager, int groupNumber, QStringList &duplicates)
 {
-    std::vector<TServiceItem *> duplicates;
+    std::unordered_set<const TServiceItem *> refused;
     for (const auto &service : Services) {
         try {
             manager.Add(service.get());
             service->SetMenuGroup(groupNumber);
         } catch (const Exception &e) {
-            duplicates.push_back(service.get());
-            ShowDialogMessage(e.message().trimmed(), QStringLiteral("Error"), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+            refused.insert(service.get());
+            duplicates << e.message().trimmed();
         }
     }
     // A duplicate leaves the group altogether: no menu item points at a service the manager does not know.
-    for (TServiceItem *duplicate : duplicates) {
-        std::erase_if(Items, [duplicate](const TItem &item) { return item.service == duplicate; });
-        std::erase_if(Services, [duplicate](const std::unique_ptr<TServiceItem> &s) { return s.get() == duplicate; });
+    if (!refused.empty()) {
+        std::erase_if(Items, [&](const TItem &item) { return item.service && refused.count(item.service); });
+        std::erase_if(Services, [&](const std::unique_ptr<TServiceItem> &s) { return refused.count(s.get()) > 0; });
     }
     for (const auto &group : SubMenus)
-        group->RegisterServices(manager, groupNumber);
+        group->RegisterServices(manager, groupNumber, duplicates);
 }
 
 TMenuCfg::TMenuCfg() = default;
@@ -142,91 +156,84 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
 {
     MenuQuery = menuQuery;
     ServiceQuery = serviceQuery;
-    ExpandSubMenu(nullptr, 0);
-    if (!FailedList.IsEmpty() && ShowFailed)
-        ShowFailed(FailedList);
-}
-
-void TMenuCfg::ExpandSubMenu(TKorMenu *parent, int ownerId)
-{
-    std::queue<int> ids;
-    std::queue<TKorMenu *> groups;
-    struct FilterOff {
-        TDataSet *query;
-        ~FilterOff() { query->SetFiltered(false); }
-    } filterOff{MenuQuery};
-
-    MenuQuery->SetFilter(QStringLiteral("Owner=%1").arg(ownerId));
-    MenuQuery->SetFiltered(true);
-    // The top level is read from the last row to the first: each group is then
-    // inserted right after the first menu, which leaves them in SORT_ORDER.
-    const bool forward = ownerId > 0;
-    if (forward)
-        MenuQuery->First();
-    else
-        MenuQuery->Last();
-    while (forward ? !MenuQuery->Eof() : !MenuQuery->Bof()) {
-        if (fieldInt(MenuQuery, QStringLiteral("IsGroup")) == 0) {
-            if (!parent)
-                throw Exception(
-                    QStringLiteral("TMenuCfg.ExpandSubMenu: The Services is not included in group (IsGroup = 0; node = nil)"));
-            const QString dllName = fieldText(ServiceQuery, QStringLiteral("DLLName"));
-            const QString guid = fieldText(ServiceQuery, QStringLiteral("GUID"));
-            const QString name = ServiceQuery->FindField(QStringLiteral("SOURCE_SRVNAME"))
-                                     ? fieldText(ServiceQuery, QStringLiteral("SOURCE_SRVNAME"))
-                                     : fieldText(ServiceQuery, QStringLiteral("SRVNAME"));
-            const bool isLang = ServiceQuery->FindField(QStringLiteral("ISLANG")) &&
-                                fieldInt(ServiceQuery, QStringLiteral("ISLANG")) == 1;
-            try {
-                auto service = std::make_unique<TServiceItem>(dllName, guid);
-                service->SetCaption(TranslateAppText(name));
-                service->SetCreateBtn(fieldInt(ServiceQuery, QStringLiteral("CreateBtn")) == 1);
-                service->SetMode(fieldText(MenuQuery, QStringLiteral("ItemMode")));
-                service->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
-                service->SetTranslateCaption(isLang);
-                service->SetTranslateDescription(isLang);
-                parent->AddService(std::move(service));
-            } catch (const std::exception &e) {
-                auto failed = std::make_unique<TBaseService>();
-                failed->SetCaption(TranslateAppText(name));
-                failed->SetDescription(TranslateAppText(ExceptionMessage(e)).trimmed());
-                failed->SetDllName(dllName);
-                failed->SetGuid(guid);
-                failed->SetMenuGroup(0);
-                failed->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
-                failed->SetTranslateCaption(isLang);
-                failed->SetTranslateDescription(isLang);
-                FailedList.Add(std::move(failed));
+    const std::vector<TMenuRow> rows = ReadMenuRows(menuQuery);
+    const QHash<qint64, TCatalogueRow> catalogue = ReadCatalogue(serviceQuery);
+    const TMenuShape shape = ShapeMenu(rows);
+    TModuleAttributeReader reader;
+    std::vector<TKorMenu *> groupOfRow(rows.size(), nullptr);
+    for (const TMenuLevel &level : shape.Levels) {
+        TKorMenu *parent = level.GroupRow < 0 ? nullptr : groupOfRow[size_t(level.GroupRow)];
+        for (int index : level.Rows) {
+            const TMenuRow &row = rows[size_t(index)];
+            if (!row.IsGroup) {
+                if (!parent)
+                    throw Exception(QStringLiteral(
+                        "TMenuCfg.ExpandSubMenu: The Services is not included in group (IsGroup = 0; node = nil)"));
+                const auto entry = row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
+                AddService(parent, row, entry != catalogue.cend() ? &entry.value() : nullptr, reader);
+                continue;
             }
-        } else {
-            const int id = fieldInt(MenuQuery, QStringLiteral("ID_CFG"));
-            auto group = std::make_unique<TKorMenu>(id, fieldText(MenuQuery, QStringLiteral("MENUNAME")));
-            ids.push(id);
-            groups.push(group.get());
+            auto group = std::make_unique<TKorMenu>(int(*row.Id), row.Name);
+            groupOfRow[size_t(index)] = group.get();
             if (parent)
                 parent->AddSubMenu(std::move(group));
             else
                 Roots.push_back(std::move(group));
         }
-        if (forward)
-            MenuQuery->Next();
-        else
-            MenuQuery->Prior();
     }
-    MenuQuery->SetFiltered(false);
-    while (!ids.empty()) {
-        const int id = ids.front();
-        TKorMenu *group = groups.front();
-        ids.pop();
-        groups.pop();
-        ExpandSubMenu(group, id);
+    for (const TLeftOutRow &left : shape.LeftOut) {
+        const TMenuRow &row = rows[size_t(left.Row)];
+        const auto entry = !row.IsGroup && row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
+        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason, entry != catalogue.cend() ? &entry.value() : nullptr);
     }
+    if (!FailedList.IsEmpty() && ShowFailed)
+        ShowFailed(FailedList);
+}
+
+void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogueRow *entry, TModuleAttributeReader &reader)
+{
+    if (!entry) {
+        AddFailed(itemCaption(row), QStringLiteral("The service is not in the service catalogue"), nullptr);
+        return;
+    }
+    try {
+        auto service = std::make_unique<TServiceItem>(entry->DllName, entry->Guid, TranslateAppText(entry->Name), reader);
+        service->SetCreateBtn(entry->CreateBtn);
+        service->SetMode(row.Mode);
+        service->SetTranslateFunc(entry->IsLang ? ApplyAplEnText : nullptr);
+        service->SetTranslateCaption(entry->IsLang);
+        service->SetTranslateDescription(entry->IsLang);
+        group->AddService(std::move(service));
+    } catch (const std::exception &e) {
+        AddFailed(QString(), ExceptionMessage(e), entry);
+    }
+}
+
+// A not-loaded entry: a catalogue row's service, or a menu row of the caption, with the reason.
+void TMenuCfg::AddFailed(const QString &caption, const QString &reason, const TCatalogueRow *entry)
+{
+    auto failed = std::make_unique<TBaseService>();
+    failed->SetCaption(TranslateAppText(entry ? entry->Name : caption));
+    failed->SetDescription(TranslateAppText(reason).trimmed());
+    if (entry) {
+        failed->SetDllName(entry->DllName);
+        failed->SetGuid(entry->Guid);
+    }
+    failed->SetMenuGroup(0);
+    const bool isLang = entry && entry->IsLang;
+    failed->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
+    failed->SetTranslateCaption(isLang);
+    failed->SetTranslateDescription(isLang);
+    FailedList.Add(std::move(failed));
 }
 
 void TMenuCfg::RegisterAll(TServiceManager &manager)
 {
+    QStringList duplicates;
     for (size_t i = 0; i < Roots.size(); ++i)
-        Roots[i]->RegisterServices(manager, int(i) + 1);
+        Roots[i]->RegisterServices(manager, int(i) + 1, duplicates);
+    if (!duplicates.isEmpty())
+        ShowDialogMessage(duplicatesText(duplicates), QStringLiteral("Error"), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
 }
 
 void TMenuCfg::BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const
