@@ -71,6 +71,28 @@ QString bilingual(const char *ru, const char *en) { return SelectText(QString::f
 
 QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); }
 
+// A visible menu bar lays itself out again for every menu added or removed:
+// while many change it is hidden, and shown once at the end.
+class TMenuBarBatch {
+public:
+    explicit TMenuBarBatch(QMenuBar *bar) : FBar(bar), FWasVisible(bar->isVisible())
+    {
+        if (FWasVisible)
+            FBar->hide();
+    }
+    ~TMenuBarBatch()
+    {
+        if (FWasVisible)
+            FBar->show();
+    }
+    TMenuBarBatch(const TMenuBarBatch &) = delete;
+    TMenuBarBatch &operator=(const TMenuBarBatch &) = delete;
+
+private:
+    QMenuBar *FBar;
+    bool FWasVisible;
+};
+
 // The name of the Oracle client's home value (ohDefault, ohHome0 ...) without its first two letters.
 QString oracleHomeName(int home)
 {
@@ -436,13 +458,17 @@ void TfmMain::BuildConfiguration()
     dm->OpenAccess(dm->AccessListId);
     MenuCfg->Load(dm->V_MENUCFG, dm->SrvCatalogue);
     MenuCfg->RegisterAll(*Manager);
+    TModuleIcons moduleIcons;
     TImageList &toolImages = ToolBarImages();
-    BuildIcons(*Manager, toolImages);
+    BuildIcons(*Manager, toolImages, &moduleIcons);
     if (&toolImages != &ilSmall)
-        BuildIcons(*Manager, ilSmall);
+        BuildIcons(*Manager, ilSmall, &moduleIcons);
     BuildToolButtons(*Manager, tbMain, &toolImages, ReadCreateSeps());
     NumberServiceButtons();
-    MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+    {
+        const TMenuBarBatch batch(menuBar());
+        MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+    }
 
     Manager->SetSession(dm->CommonSession);
     Manager->SetScheme(SchemeName);
@@ -503,11 +529,16 @@ void TfmMain::placeWindow()
 void TfmMain::ClearConfiguration()
 {
     setMaximumHeight(QWIDGETSIZE_MAX);
-    for (QAction *action : menuBar()->actions())
-        if (ObjectTag(action) == kConfigTag) {
-            menuBar()->removeAction(action);
-            delete action->menu();
-        }
+    {
+        const TMenuBarBatch batch(menuBar());
+        QList<QMenu *> menus;
+        for (QAction *action : menuBar()->actions())
+            if (ObjectTag(action) == kConfigTag && action->menu())
+                menus << action->menu();
+        // From the last: a menu bar drops its last action at the least cost.
+        for (auto menu = menus.crbegin(); menu != menus.crend(); ++menu)
+            delete *menu;
+    }
     UnloadPlugins();
     for (QAction *action : miPlugins->actions())
         delete action;

@@ -238,31 +238,76 @@ void TMenuCfg::RegisterAll(TServiceManager &manager)
 
 void TMenuCfg::BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const
 {
-    for (const auto &group : Roots) {
-        auto *menu = new QMenu(group->Name, menuBar);
+    // Right after the first top-level menu, from the last root to the first: that is SORT_ORDER.
+    const QList<QAction *> top = menuBar->actions();
+    QAction *before = top.size() > 1 ? top.at(1) : nullptr;
+    QList<QAction *> menus;
+    menus.reserve(qsizetype(Roots.size()));
+    for (auto group = Roots.rbegin(); group != Roots.rend(); ++group) {
+        auto *menu = new QMenu((*group)->Name, menuBar);
         SetObjectTag(menu->menuAction(), kConfigTag);
-        const QList<QAction *> top = menuBar->actions();
-        QAction *before = top.size() > 1 ? top.at(1) : nullptr;
-        menuBar->insertMenu(before, menu);
-        group->BuildItems(menu, images);
+        (*group)->BuildItems(menu, images);
+        menus << menu->menuAction();
     }
+    menuBar->insertActions(before, menus);
 }
 
-void BuildIcons(TServiceManager &manager, TImageList &images)
+TModuleIcons::TModuleIcons() = default;
+TModuleIcons::~TModuleIcons() = default;
+
+TExeImage *TModuleIcons::Image(const QString &dllName)
 {
+    const auto known = FImages.constFind(dllName);
+    if (known != FImages.cend())
+        return known.value().get();
+    std::shared_ptr<TExeImage> image;
+    try {
+        const QString path = ModuleFilePath(dllName);
+        if (isExeImageFile(path))
+            image = std::make_shared<TExeImage>(path);
+    } catch (const Exception &) {
+    }
+    FImages.insert(dllName, image);
+    return image.get();
+}
+
+QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize size)
+{
+    const QString key = QStringLiteral("%1|%2|%3x%4").arg(dllName, iconName).arg(size.width()).arg(size.height());
+    const auto known = FIcons.constFind(key);
+    if (known != FIcons.cend())
+        return known.value();
+    QIcon icon;
+    if (TExeImage *image = Image(dllName)) {
+        try {
+            const QImage picture = GetBestIconImage(*image, iconName, size.width(), size.height());
+            if (!picture.isNull())
+                icon = QIcon(QPixmap::fromImage(picture));
+        } catch (const Exception &) {
+        }
+    }
+    FIcons.insert(key, icon);
+    return icon;
+}
+
+void BuildIcons(TServiceManager &manager, TImageList &images, TModuleIcons *icons)
+{
+    TModuleIcons ownIcons;
+    TModuleIcons &files = icons ? *icons : ownIcons;
+    // Only a PE module file carries icon groups; a damaged one falls back to the module's own icon.
+    QHash<QString, int> groupImages; // "file|icon group" -> image index
     for (TServiceItem *service : manager.List()) {
         if (!service->IconName().isEmpty()) {
-            // Only a PE module file carries icon groups; a damaged one falls back to the module's own icon.
-            try {
-                const QString path = ModuleFilePath(service->DllName());
-                if (isExeImageFile(path)) {
-                    const QIcon icon = GetBestIconFromFile(path, service->IconName(), images.Width(), images.Height());
-                    if (!icon.isNull()) {
-                        service->SetImageIndex(images.Add(icon));
-                        continue;
-                    }
-                }
-            } catch (const Exception &) {
+            const QString key = service->DllName() + QLatin1Char('|') + service->IconName();
+            int index = groupImages.value(key, -1);
+            if (index < 0) {
+                const QIcon icon = files.Icon(service->DllName(), service->IconName(), images.Size());
+                if (!icon.isNull())
+                    groupImages.insert(key, index = images.Add(icon));
+            }
+            if (index >= 0) {
+                service->SetImageIndex(index);
+                continue;
             }
         }
         if (!service->Icon().isNull())
@@ -278,35 +323,24 @@ void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageL
     for (TServiceItem *service : manager.List())
         if (service->CreateBtn())
             marked.append(service);
-    if (marked.isEmpty())
-        return;
-    int lowest = marked.first()->MenuGroup(), highest = lowest;
-    for (TServiceItem *service : marked) {
-        lowest = qMin(lowest, service->MenuGroup());
-        highest = qMax(highest, service->MenuGroup());
-    }
-    bool anyButton = false;
-    for (int group = lowest; group <= highest; ++group) {
-        bool firstOfGroup = true;
-        for (auto it = marked.crbegin(); it != marked.crend(); ++it) {
-            TServiceItem *service = *it;
-            if (service->MenuGroup() != group)
-                continue;
-            if (firstOfGroup && anyButton && separators) {
-                QAction *separator = toolBar->addSeparator();
-                SetObjectTag(separator, kConfigTag);
-            }
-            firstOfGroup = false;
-            anyButton = true;
-            QAction *button = toolBar->addAction(service->DisplayCaption());
-            if (images)
-                button->setIcon(images->Icon(service->ImageIndex()));
-            button->setToolTip(service->DisplayDescription());
-            SetObjectTag(button, kConfigTag);
-            if (QWidget *widget = toolBar->widgetForAction(button))
-                widget->setCursor(Qt::PointingHandCursor);
-            QObject::connect(button, &QAction::triggered, button, [service] { runServiceAction(service); });
+    // Group by group from the lowest number, within a group from the last registered service to the first.
+    std::reverse(marked.begin(), marked.end());
+    std::stable_sort(marked.begin(), marked.end(),
+                     [](const TServiceItem *a, const TServiceItem *b) { return a->MenuGroup() < b->MenuGroup(); });
+    for (int i = 0; i < marked.size(); ++i) {
+        TServiceItem *service = marked.at(i);
+        if (i > 0 && separators && marked.at(i - 1)->MenuGroup() != service->MenuGroup()) {
+            QAction *separator = toolBar->addSeparator();
+            SetObjectTag(separator, kConfigTag);
         }
+        QAction *button = toolBar->addAction(service->DisplayCaption());
+        if (images)
+            button->setIcon(images->Icon(service->ImageIndex()));
+        button->setToolTip(service->DisplayDescription());
+        SetObjectTag(button, kConfigTag);
+        if (QWidget *widget = toolBar->widgetForAction(button))
+            widget->setCursor(Qt::PointingHandCursor);
+        QObject::connect(button, &QAction::triggered, button, [service] { runServiceAction(service); });
     }
 }
 

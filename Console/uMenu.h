@@ -10,6 +10,8 @@
 #include "uBaseService.h"
 
 #include <QHash>
+#include <QIcon>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ class QMenuBar;
 class QToolBar;
 class QTreeWidget;
 class TDataSet;
+class TExeImage;
 class TImageList;
 class TModuleAttributeReader;
 class TServiceItem;
@@ -102,8 +105,28 @@ private:
     void AddFailed(const QString &caption, const QString &reason, const TCatalogueRow *entry);
 };
 
-// The icons of the registered services, into the image list.
-void BuildIcons(TServiceManager &manager, TImageList &images);
+// The icon groups of module files for one configuration build: each file is
+// opened once and each icon read once per size.
+class TModuleIcons {
+public:
+    TModuleIcons();
+    ~TModuleIcons();
+    TModuleIcons(const TModuleIcons &) = delete;
+    TModuleIcons &operator=(const TModuleIcons &) = delete;
+
+    // The icon group `iconName` of the module file at the size; an empty icon
+    // when the file is no executable image, cannot be read or has no such group.
+    QIcon Icon(const QString &dllName, const QString &iconName, QSize size);
+
+private:
+    TExeImage *Image(const QString &dllName);
+    QHash<QString, std::shared_ptr<TExeImage>> FImages; // null: not an executable image
+    QHash<QString, QIcon> FIcons;
+};
+
+// The icons of the registered services, into the image list; services with
+// the same icon group of the same file share one image.
+void BuildIcons(TServiceManager &manager, TImageList &images, TModuleIcons *icons = nullptr);
 // The tool buttons of the services marked for one, group by group.
 void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageList *images, bool separators);
 // The image a service without an icon of its own shows.
