@@ -197,9 +197,14 @@ void TServiceItem::ApplyAttributes(const TServiceAttributes &attributes, const s
 {
     FIcon = attributes.Icon;
     FIconName = attributes.IconName;
-    // Each translation asks the language pack: the module's caption is only translated when it is shown.
-    SetCaption(caption ? *caption : TranslateAppText(attributes.Caption));
     SetDescription(TranslateAppText(attributes.Description));
+    // Each translation asks the language pack: a menu entry's caption and
+    // translation settings are the menu's, so the module's are not applied.
+    if (caption) {
+        SetCaption(*caption);
+        return;
+    }
+    SetCaption(TranslateAppText(attributes.Caption));
     SetTranslateCaption(attributes.TranslateCaption);
     SetTranslateDescription(attributes.TranslateDescription);
     SetTranslateFunc(ApplyAplText);
@@ -553,8 +558,14 @@ void TServiceManager::Add(TServiceItem *service)
 
 void TServiceManager::Remove(TServiceItem *service)
 {
-    if (FItems.removeAll(service) > 0 && service->FManager == this)
-        service->FManager = nullptr;
+    // A service is registered once, and a menu frees its services about in the
+    // order they were registered: the search from the front is short.
+    const qsizetype at = FItems.indexOf(service);
+    if (at >= 0) {
+        FItems.removeAt(at);
+        if (service->FManager == this)
+            service->FManager = nullptr;
+    }
     const auto found = FByGuid.constFind(service->Guid().toCaseFolded());
     if (found != FByGuid.cend() && found.value() == service)
         FByGuid.erase(found);

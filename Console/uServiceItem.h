@@ -65,8 +65,9 @@ public:
     // Reads the module's attributes (the module is unloaded again afterwards);
     // fails when the module cannot be read.
     TServiceItem(const QString &dllName, const QString &guid);
-    // Takes the attributes from the reader, which keeps the module loaded for
-    // the next service; the entry shows `caption` instead of the module's caption.
+    // A menu entry: takes the attributes from the reader, which keeps the
+    // module loaded for the next service. The entry shows `caption` instead of
+    // the module's caption and has no translation until its menu sets one.
     TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader);
     ~TServiceItem() override;
 
@@ -119,7 +120,7 @@ public:
 private:
     friend class TServiceManager;
 
-    // Takes the attributes; the module's caption only when no caption is given.
+    // Takes the attributes; with a caption given, not the module's caption nor its translation settings.
     void ApplyAttributes(const TServiceAttributes &attributes, const std::optional<QString> &caption = std::nullopt);
     TServiceForm *InitServiceForm();
     TServiceObject *InitService();
