@@ -196,19 +196,27 @@ struct TFigures {
     double readyMs = -1, reloadMs = -1, quitMs = -1;
 };
 
-// The medians of `runs` runs; a run that hangs counts as not reached.
-TFigures measure(const QString &installation, int runs, int reloads)
+// The medians of `runs` runs of each installation, run in turns so that a
+// change of the machine's load falls on all of them alike; a run that hangs
+// counts as not reached.
+QList<TFigures> measure(const QStringList &installations, int runs, int reloads)
 {
-    QList<double> ready, reload, quit;
+    QList<QList<double>> ready(installations.size()), reload(installations.size()), quit(installations.size());
     for (int run = 0; run < runs; ++run) {
-        const TTiming t = runConsole(installation, reloads);
-        ready << t.readyMs;
-        reload << t.reloadMs;
-        quit << t.quitMs;
-        if (t.readyMs < 0 || t.quitMs < 0)
-            return {-1, -1, -1};
+        for (int i = 0; i < installations.size(); ++i) {
+            const TTiming t = runConsole(installations.at(i), reloads);
+            ready[i] << t.readyMs;
+            reload[i] << t.reloadMs;
+            quit[i] << t.quitMs;
+        }
     }
-    return {median(ready), median(reload), median(quit)};
+    QList<TFigures> figures;
+    for (int i = 0; i < installations.size(); ++i) {
+        const bool hung = std::any_of(ready[i].begin(), ready[i].end(), [](double v) { return v < 0; }) ||
+                          std::any_of(quit[i].begin(), quit[i].end(), [](double v) { return v < 0; });
+        figures << (hung ? TFigures{} : TFigures{median(ready[i]), median(reload[i]), median(quit[i])});
+    }
+    return figures;
 }
 
 QString ms(double value)
@@ -237,14 +245,21 @@ int main(int argc, char *argv[])
     QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
     if (dist.isEmpty())
         dist = QStringLiteral(ZANDRELL_DIST_DIR);
-    QTemporaryDir dir;
-    const QString installation = dir.path();
-    copyTree(dist, installation);
-    for (int m = 1; m <= kModules; ++m)
-        QFile::copy(QStringLiteral(BENCH_MODULE), installation + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
+    // The demo installation and a copy of it that gets the generated menus.
+    QTemporaryDir demoDir, menuDir;
+    const QString demoInstallation = demoDir.path(), installation = menuDir.path();
+    for (const QString &target : {demoInstallation, installation}) {
+        copyTree(dist, target);
+        for (int m = 1; m <= kModules; ++m)
+            QFile::copy(QStringLiteral(BENCH_MODULE), target + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
+    }
+    installMenu(installation, generatedMenu(10, 4, 500));
 
-    std::printf("Console benchmark: medians of %d runs (3 menu reloads each); the large menus one run without reloads\n", runs);
-    const TFigures demo = measure(installation, runs, 3);
+    std::printf("Console benchmark: medians of %d runs each (3 menu reloads per run), the demo installation and the\n"
+                "500 services run in turns; the large menus one run without reloads\n",
+                runs);
+    const QList<TFigures> figures = measure({demoInstallation, installation}, runs, 3);
+    const TFigures demo = figures.at(0), menu500 = figures.at(1);
     if (demo.readyMs < 0) {
         std::fprintf(stderr, "the console did not become ready on the demo installation\n");
         return 1;
@@ -254,8 +269,6 @@ int main(int argc, char *argv[])
     const QString demoReady = QStringLiteral("demo READY %1").arg(ms(demo.readyMs));
     const QString demoQuit = QStringLiteral("demo quit %1").arg(ms(demo.quitMs));
 
-    installMenu(installation, generatedMenu(10, 4, 500));
-    const TFigures menu500 = measure(installation, runs, 3);
     const double ratio = menu500.readyMs / demo.readyMs;
     std::printf("\n500 services in 50 groups over %d module files:\n", kModules);
     report("start to READY", menu500.readyMs, QStringLiteral("%1x the %2").arg(ratio, 0, 'f', 2).arg(demoReady),
@@ -264,13 +277,13 @@ int main(int argc, char *argv[])
            menu500.reloadMs < 120);
 
     installMenu(installation, generatedMenu(1, 0, 10000));
-    const TFigures services = measure(installation, 1, 0);
+    const TFigures services = measure({installation}, 1, 0).first();
     std::printf("\n10,000 services in one group:\n");
     report("start to READY", services.readyMs, demoReady, QStringLiteral("< 1500 ms"), services.readyMs < 1500);
     report("quit", services.quitMs, demoQuit, QStringLiteral("< 1000 ms"), services.quitMs < 1000);
 
     installMenu(installation, generatedMenu(10000, 0, 0));
-    const TFigures groups = measure(installation, 1, 0);
+    const TFigures groups = measure({installation}, 1, 0).first();
     std::printf("\n10,000 top-level groups:\n");
     std::printf("  %-16s %-22s %s\n", "start to READY", qPrintable(ms(groups.readyMs)), qPrintable(demoReady));
     report("quit", groups.quitMs, demoQuit, QStringLiteral("< 1000 ms"), groups.quitMs < 1000);
