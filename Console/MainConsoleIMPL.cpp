@@ -532,12 +532,15 @@ void TfmMain::ClearConfiguration()
     {
         const TMenuBarBatch batch(menuBar());
         QList<QMenu *> menus;
-        for (QAction *action : menuBar()->actions())
-            if (ObjectTag(action) == kConfigTag && action->menu())
+        for (QAction *action : menuBar()->actions()) {
+            if (ObjectTag(action) != kConfigTag)
+                continue;
+            if (action->menu())
                 menus << action->menu();
-        // From the last: a menu bar drops its last action at the least cost.
-        for (auto menu = menus.crbegin(); menu != menus.crend(); ++menu)
-            delete *menu;
+            else
+                menuBar()->removeAction(action);
+        }
+        qDeleteAll(menus);
     }
     UnloadPlugins();
     for (QAction *action : miPlugins->actions())
