@@ -1,9 +1,7 @@
 #include "uMenu.h"
 
-#include "DataSet.h"
 #include "DialogService.h"
 #include "Exceptions.h"
-#include "Field.h"
 #include "uConsoleFunctions.h"
 #include "uImageList.h"
 #include "uMenuRows.h"
