@@ -150,6 +150,9 @@ void TDM::createComponents()
     V_MENUCFGDSrc->setObjectName(QStringLiteral("V_MENUCFGDSrc"));
     V_SRVITEMS = query("V_SRVITEMS", QStringLiteral("SELECT * FROM &shema.V_SRVITEMS\nWHERE ITEMID=:ITEMID"));
     V_SRVITEMS->SetMasterSource(V_MENUCFGDSrc);
+    SrvCatalogue = query("SrvCatalogue", QStringLiteral("SELECT * FROM &shema.V_SRVITEMS\nWHERE ITEMID IN (SELECT ItemID FROM "
+                                                        "&shema.V_MENUCFG WHERE ACCESSID=:ACCESSID)"));
+    SrvCatalogue->SetMasterSource(AccessDSrc);
 
     auto proc = [this](const char *name, const QString &procName) {
         auto *p = new TOraStoredProc(this);
@@ -304,7 +307,7 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         fSetShema(this, scheme);
         ReadCurrentConfig();
         for (TOraDataSet *dataSet : {static_cast<TOraDataSet *>(AccessTbl), static_cast<TOraDataSet *>(V_MENUCFG),
-                                     static_cast<TOraDataSet *>(V_SRVITEMS)}) {
+                                     static_cast<TOraDataSet *>(V_SRVITEMS), static_cast<TOraDataSet *>(SrvCatalogue)}) {
             try {
                 dataSet->Close();
             } catch (const Exception &) {
@@ -313,6 +316,7 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         AccessTbl->Open();
         V_MENUCFG->Open();
         V_SRVITEMS->Open();
+        SrvCatalogue->Open();
         if (AccessTbl->Locate(QStringLiteral("ACCESSID"), AccessListId, loPartialKey)) {
             AccessListName = AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString();
         } else {
@@ -472,7 +476,14 @@ void TDM::OpenAccess(double accessId)
     AccessTbl->Open();
     V_MENUCFG->Open();
     V_SRVITEMS->Open();
+    SrvCatalogue->Open();
     AccessTbl->Locate(QStringLiteral("ACCESSID"), accessId, loPartialKey);
+}
+
+void TDM::RefreshMenu()
+{
+    V_MENUCFG->Refresh();
+    SrvCatalogue->Refresh();
 }
 
 void TDM::ListSessionDataSets(QString &text) const

@@ -32,6 +32,8 @@ public:
     TSmartQuery *V_MENUCFG;
     TDataSource *V_MENUCFGDSrc;
     TSmartQuery *V_SRVITEMS;
+    // The catalogue rows of every service in the access group's menu, read at once (detail of AccessDSrc).
+    TSmartQuery *SrvCatalogue;
     TOraStoredProc *spRight;
     TOraStoredProc *spRight_OLD;
     TOraStoredProc *GET_CURRCONFIG;
@@ -58,6 +60,8 @@ public:
     // Sets the query's text and scheme macro, prepares and opens it; false on any error.
     bool GetCursor(const QString &sqlText, TOraQuery *query);
     void OpenAccess(double accessId);
+    // Reads the access group's menu and its catalogue rows again.
+    void RefreshMenu();
     QString ServerName() const;
     bool Connected() const;
     // Appends CR LF and the name of every named data set attached to the session.

@@ -73,6 +73,28 @@ QString bilingual(const char *ru, const char *en) { return SelectText(QString::f
 
 QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); }
 
+// A visible menu bar lays itself out again for every menu added or removed:
+// while many change it is hidden, and shown once at the end.
+class TMenuBarBatch {
+public:
+    explicit TMenuBarBatch(QMenuBar *bar) : FBar(bar), FWasVisible(bar->isVisible())
+    {
+        if (FWasVisible)
+            FBar->hide();
+    }
+    ~TMenuBarBatch()
+    {
+        if (FWasVisible)
+            FBar->show();
+    }
+    TMenuBarBatch(const TMenuBarBatch &) = delete;
+    TMenuBarBatch &operator=(const TMenuBarBatch &) = delete;
+
+private:
+    QMenuBar *FBar;
+    bool FWasVisible;
+};
+
 // The Oracle Home as the home window names it.
 QString oracleHomeName(int home) { return OracleHomeEntry(DetectOracleHomes(), home > 6 ? 0 : home); }
 
@@ -432,15 +454,19 @@ void TfmMain::BuildConfiguration()
     BuildPluginMenu();
 
     dm->OpenAccess(dm->AccessListId);
-    MenuCfg->Load(dm->V_MENUCFG, dm->V_SRVITEMS);
+    MenuCfg->Load(dm->V_MENUCFG, dm->SrvCatalogue);
     MenuCfg->RegisterAll(*Manager);
+    TModuleIcons moduleIcons;
     TImageList &toolImages = ToolBarImages();
-    BuildIcons(*Manager, toolImages);
+    BuildIcons(*Manager, toolImages, &moduleIcons);
     if (&toolImages != &ilSmall)
-        BuildIcons(*Manager, ilSmall);
+        BuildIcons(*Manager, ilSmall, &moduleIcons);
     BuildToolButtons(*Manager, tbMain, &toolImages, ReadCreateSeps());
     NumberServiceButtons();
-    MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+    {
+        const TMenuBarBatch batch(menuBar());
+        MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+    }
 
     Manager->SetSession(dm->CommonSession);
     Manager->SetScheme(SchemeName);
@@ -501,11 +527,19 @@ void TfmMain::placeWindow()
 void TfmMain::ClearConfiguration()
 {
     setMaximumHeight(QWIDGETSIZE_MAX);
-    for (QAction *action : menuBar()->actions())
-        if (ObjectTag(action) == kConfigTag) {
-            menuBar()->removeAction(action);
-            delete action->menu();
+    {
+        const TMenuBarBatch batch(menuBar());
+        QList<QMenu *> menus;
+        for (QAction *action : menuBar()->actions()) {
+            if (ObjectTag(action) != kConfigTag)
+                continue;
+            if (action->menu())
+                menus << action->menu();
+            else
+                menuBar()->removeAction(action);
         }
+        qDeleteAll(menus);
+    }
     UnloadPlugins();
     for (QAction *action : miPlugins->actions())
         delete action;
@@ -677,7 +711,7 @@ void TfmMain::RefreshConfiguration()
     SetTitle(QString());
     TDM *dm = DM();
     dm->CommonSession->Commit();
-    dm->V_MENUCFG->Refresh();
+    dm->RefreshMenu();
     RebuildConfiguration();
 }
 

@@ -1,11 +1,10 @@
 #include "uMenu.h"
 
-#include "DataSet.h"
 #include "DialogService.h"
 #include "Exceptions.h"
-#include "Field.h"
 #include "uConsoleFunctions.h"
 #include "uImageList.h"
+#include "uMenuRows.h"
 #include "uModuleLibrary.h"
 #include "uMultiIcoFromResource.h"
 #include "uPE32Image.h"
@@ -20,7 +19,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <queue>
+#include <algorithm>
+#include <unordered_set>
 
 int ObjectTag(const QObject *object) { return object ? object->property("tag").toInt() : 0; }
 void SetObjectTag(QObject *object, int tag) { object->setProperty("tag", tag); }
@@ -37,18 +37,6 @@ void runServiceAction(TServiceItem *service)
     }
 }
 
-QString fieldText(TDataSet *dataSet, const QString &name)
-{
-    const TField *field = dataSet->FindField(name);
-    return field ? field->AsString() : QString();
-}
-
-int fieldInt(TDataSet *dataSet, const QString &name)
-{
-    const TField *field = dataSet->FindField(name);
-    return field && !field->IsNull() ? field->AsInteger() : 0;
-}
-
 // A PE file begins with "MZ"; the console's own modules are not PE files and carry no icon groups.
 bool isExeImageFile(const QString &path)
 {
@@ -62,6 +50,30 @@ void defaultShowFailed(const TBaseServiceList &failed)
     for (const auto &service : failed)
         services.append(service.get());
     ShowNotLoaded(services);
+}
+
+// How a service row without a catalogue row is named.
+QString itemCaption(const TMenuRow &row)
+{
+    return QStringLiteral("ITEMID %1").arg(row.ItemId ? QString::number(*row.ItemId) : QStringLiteral("NULL"));
+}
+
+// The managers' messages about duplicate services, each different one once
+// with how often it came, and not more of them than a box can show.
+QString duplicatesText(const QStringList &messages)
+{
+    constexpr int kShown = 20;
+    QStringList distinct;
+    QHash<QString, int> counts;
+    for (const QString &message : messages)
+        if (counts[message]++ == 0)
+            distinct << message;
+    QStringList lines;
+    for (const QString &message : distinct.mid(0, kShown))
+        lines << (counts.value(message) > 1 ? QStringLiteral("%1 (\u00d7%2)").arg(message).arg(counts.value(message)) : message);
+    if (distinct.size() > kShown)
+        lines << QStringLiteral("\u2026 (+%1)").arg(distinct.size() - kShown);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -108,25 +120,25 @@ void TKorMenu::BuildItems(QMenu *menu, const TImageList *images) const
     }
 }
 
-void TKorMenu::RegisterServices(TServiceManager &manager, int groupNumber)
+void TKorMenu::RegisterServices(TServiceManager &manager, int groupNumber, QStringList &duplicates)
 {
-    std::vector<TServiceItem *> duplicates;
+    std::unordered_set<const TServiceItem *> refused;
     for (const auto &service : Services) {
         try {
             manager.Add(service.get());
             service->SetMenuGroup(groupNumber);
         } catch (const Exception &e) {
-            duplicates.push_back(service.get());
-            ShowDialogMessage(e.message().trimmed(), QStringLiteral("Error"), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+            refused.insert(service.get());
+            duplicates << e.message().trimmed();
         }
     }
     // A duplicate leaves the group altogether: no menu item points at a service the manager does not know.
-    for (TServiceItem *duplicate : duplicates) {
-        std::erase_if(Items, [duplicate](const TItem &item) { return item.service == duplicate; });
-        std::erase_if(Services, [duplicate](const std::unique_ptr<TServiceItem> &s) { return s.get() == duplicate; });
+    if (!refused.empty()) {
+        std::erase_if(Items, [&](const TItem &item) { return item.service && refused.count(item.service); });
+        std::erase_if(Services, [&](const std::unique_ptr<TServiceItem> &s) { return refused.count(s.get()) > 0; });
     }
     for (const auto &group : SubMenus)
-        group->RegisterServices(manager, groupNumber);
+        group->RegisterServices(manager, groupNumber, duplicates);
 }
 
 TMenuCfg::TMenuCfg() = default;
@@ -142,120 +154,158 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
 {
     MenuQuery = menuQuery;
     ServiceQuery = serviceQuery;
-    ExpandSubMenu(nullptr, 0);
-    if (!FailedList.IsEmpty() && ShowFailed)
-        ShowFailed(FailedList);
-}
-
-void TMenuCfg::ExpandSubMenu(TKorMenu *parent, int ownerId)
-{
-    std::queue<int> ids;
-    std::queue<TKorMenu *> groups;
-    struct FilterOff {
-        TDataSet *query;
-        ~FilterOff() { query->SetFiltered(false); }
-    } filterOff{MenuQuery};
-
-    MenuQuery->SetFilter(QStringLiteral("Owner=%1").arg(ownerId));
-    MenuQuery->SetFiltered(true);
-    // The top level is read from the last row to the first: each group is then
-    // inserted right after the first menu, which leaves them in SORT_ORDER.
-    const bool forward = ownerId > 0;
-    if (forward)
-        MenuQuery->First();
-    else
-        MenuQuery->Last();
-    while (forward ? !MenuQuery->Eof() : !MenuQuery->Bof()) {
-        if (fieldInt(MenuQuery, QStringLiteral("IsGroup")) == 0) {
-            if (!parent)
-                throw Exception(
-                    QStringLiteral("TMenuCfg.ExpandSubMenu: The Services is not included in group (IsGroup = 0; node = nil)"));
-            const QString dllName = fieldText(ServiceQuery, QStringLiteral("DLLName"));
-            const QString guid = fieldText(ServiceQuery, QStringLiteral("GUID"));
-            const QString name = ServiceQuery->FindField(QStringLiteral("SOURCE_SRVNAME"))
-                                     ? fieldText(ServiceQuery, QStringLiteral("SOURCE_SRVNAME"))
-                                     : fieldText(ServiceQuery, QStringLiteral("SRVNAME"));
-            const bool isLang = ServiceQuery->FindField(QStringLiteral("ISLANG")) &&
-                                fieldInt(ServiceQuery, QStringLiteral("ISLANG")) == 1;
-            try {
-                auto service = std::make_unique<TServiceItem>(dllName, guid);
-                service->SetCaption(TranslateAppText(name));
-                service->SetCreateBtn(fieldInt(ServiceQuery, QStringLiteral("CreateBtn")) == 1);
-                service->SetMode(fieldText(MenuQuery, QStringLiteral("ItemMode")));
-                service->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
-                service->SetTranslateCaption(isLang);
-                service->SetTranslateDescription(isLang);
-                parent->AddService(std::move(service));
-            } catch (const std::exception &e) {
-                auto failed = std::make_unique<TBaseService>();
-                failed->SetCaption(TranslateAppText(name));
-                failed->SetDescription(TranslateAppText(ExceptionMessage(e)).trimmed());
-                failed->SetDllName(dllName);
-                failed->SetGuid(guid);
-                failed->SetMenuGroup(0);
-                failed->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
-                failed->SetTranslateCaption(isLang);
-                failed->SetTranslateDescription(isLang);
-                FailedList.Add(std::move(failed));
+    const std::vector<TMenuRow> rows = ReadMenuRows(menuQuery);
+    const QHash<qint64, TCatalogueRow> catalogue = ReadCatalogue(serviceQuery);
+    const TMenuShape shape = ShapeMenu(rows);
+    TModuleAttributeReader reader;
+    std::vector<TKorMenu *> groupOfRow(rows.size(), nullptr);
+    for (const TMenuLevel &level : shape.Levels) {
+        TKorMenu *parent = level.GroupRow < 0 ? nullptr : groupOfRow[size_t(level.GroupRow)];
+        for (int index : level.Rows) {
+            const TMenuRow &row = rows[size_t(index)];
+            if (!row.IsGroup) {
+                if (!parent)
+                    throw Exception(QStringLiteral(
+                        "TMenuCfg.ExpandSubMenu: The Services is not included in group (IsGroup = 0; node = nil)"));
+                const auto entry = row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
+                AddService(parent, row, entry != catalogue.cend() ? &entry.value() : nullptr, reader);
+                continue;
             }
-        } else {
-            const int id = fieldInt(MenuQuery, QStringLiteral("ID_CFG"));
-            auto group = std::make_unique<TKorMenu>(id, fieldText(MenuQuery, QStringLiteral("MENUNAME")));
-            ids.push(id);
-            groups.push(group.get());
+            auto group = std::make_unique<TKorMenu>(int(*row.Id), row.Name);
+            groupOfRow[size_t(index)] = group.get();
             if (parent)
                 parent->AddSubMenu(std::move(group));
             else
                 Roots.push_back(std::move(group));
         }
-        if (forward)
-            MenuQuery->Next();
-        else
-            MenuQuery->Prior();
     }
-    MenuQuery->SetFiltered(false);
-    while (!ids.empty()) {
-        const int id = ids.front();
-        TKorMenu *group = groups.front();
-        ids.pop();
-        groups.pop();
-        ExpandSubMenu(group, id);
+    for (const TLeftOutRow &left : shape.LeftOut) {
+        const TMenuRow &row = rows[size_t(left.Row)];
+        const auto entry = !row.IsGroup && row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
+        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason, entry != catalogue.cend() ? &entry.value() : nullptr);
     }
+    if (!FailedList.IsEmpty() && ShowFailed)
+        ShowFailed(FailedList);
+}
+
+void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogueRow *entry, TModuleAttributeReader &reader)
+{
+    if (!entry) {
+        AddFailed(itemCaption(row), QStringLiteral("The service is not in the service catalogue"), nullptr);
+        return;
+    }
+    try {
+        auto service = std::make_unique<TServiceItem>(entry->DllName, entry->Guid, TranslateAppText(entry->Name), reader);
+        service->SetCreateBtn(entry->CreateBtn);
+        service->SetMode(row.Mode);
+        service->SetTranslateFunc(entry->IsLang ? ApplyAplEnText : nullptr);
+        service->SetTranslateCaption(entry->IsLang);
+        service->SetTranslateDescription(entry->IsLang);
+        group->AddService(std::move(service));
+    } catch (const std::exception &e) {
+        AddFailed(QString(), ExceptionMessage(e), entry);
+    }
+}
+
+// A not-loaded entry: a catalogue row's service, or a menu row of the caption, with the reason.
+void TMenuCfg::AddFailed(const QString &caption, const QString &reason, const TCatalogueRow *entry)
+{
+    auto failed = std::make_unique<TBaseService>();
+    failed->SetCaption(TranslateAppText(entry ? entry->Name : caption));
+    failed->SetDescription(TranslateAppText(reason).trimmed());
+    if (entry) {
+        failed->SetDllName(entry->DllName);
+        failed->SetGuid(entry->Guid);
+    }
+    failed->SetMenuGroup(0);
+    const bool isLang = entry && entry->IsLang;
+    failed->SetTranslateFunc(isLang ? ApplyAplEnText : nullptr);
+    failed->SetTranslateCaption(isLang);
+    failed->SetTranslateDescription(isLang);
+    FailedList.Add(std::move(failed));
 }
 
 void TMenuCfg::RegisterAll(TServiceManager &manager)
 {
+    QStringList duplicates;
     for (size_t i = 0; i < Roots.size(); ++i)
-        Roots[i]->RegisterServices(manager, int(i) + 1);
+        Roots[i]->RegisterServices(manager, int(i) + 1, duplicates);
+    if (!duplicates.isEmpty())
+        ShowDialogMessage(duplicatesText(duplicates), QStringLiteral("Error"), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
 }
 
 void TMenuCfg::BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const
 {
-    for (const auto &group : Roots) {
-        auto *menu = new QMenu(group->Name, menuBar);
+    // Right after the first top-level menu, from the last root to the first: that is SORT_ORDER.
+    const QList<QAction *> top = menuBar->actions();
+    QAction *before = top.size() > 1 ? top.at(1) : nullptr;
+    QList<QAction *> menus;
+    menus.reserve(qsizetype(Roots.size()));
+    for (auto group = Roots.rbegin(); group != Roots.rend(); ++group) {
+        auto *menu = new QMenu((*group)->Name, menuBar);
         SetObjectTag(menu->menuAction(), kConfigTag);
-        const QList<QAction *> top = menuBar->actions();
-        QAction *before = top.size() > 1 ? top.at(1) : nullptr;
-        menuBar->insertMenu(before, menu);
-        group->BuildItems(menu, images);
+        (*group)->BuildItems(menu, images);
+        menus << menu->menuAction();
     }
+    menuBar->insertActions(before, menus);
 }
 
-void BuildIcons(TServiceManager &manager, TImageList &images)
+TModuleIcons::TModuleIcons() = default;
+TModuleIcons::~TModuleIcons() = default;
+
+TExeImage *TModuleIcons::Image(const QString &dllName)
 {
+    const auto known = FImages.constFind(dllName);
+    if (known != FImages.cend())
+        return known.value().get();
+    std::shared_ptr<TExeImage> image;
+    try {
+        const QString path = ModuleFilePath(dllName);
+        if (isExeImageFile(path))
+            image = std::make_shared<TExeImage>(path);
+    } catch (const Exception &) {
+    }
+    FImages.insert(dllName, image);
+    return image.get();
+}
+
+QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize size)
+{
+    const QString key = QStringLiteral("%1|%2|%3x%4").arg(dllName, iconName).arg(size.width()).arg(size.height());
+    const auto known = FIcons.constFind(key);
+    if (known != FIcons.cend())
+        return known.value();
+    QIcon icon;
+    if (TExeImage *image = Image(dllName)) {
+        try {
+            const QImage picture = GetBestIconImage(*image, iconName, size.width(), size.height());
+            if (!picture.isNull())
+                icon = QIcon(QPixmap::fromImage(picture));
+        } catch (const Exception &) {
+        }
+    }
+    FIcons.insert(key, icon);
+    return icon;
+}
+
+void BuildIcons(TServiceManager &manager, TImageList &images, TModuleIcons *icons)
+{
+    TModuleIcons ownIcons;
+    TModuleIcons &files = icons ? *icons : ownIcons;
+    // Only a PE module file carries icon groups; a damaged one falls back to the module's own icon.
+    QHash<QString, int> groupImages; // "file|icon group" -> image index
     for (TServiceItem *service : manager.List()) {
         if (!service->IconName().isEmpty()) {
-            // Only a PE module file carries icon groups; a damaged one falls back to the module's own icon.
-            try {
-                const QString path = ModuleFilePath(service->DllName());
-                if (isExeImageFile(path)) {
-                    const QIcon icon = GetBestIconFromFile(path, service->IconName(), images.Width(), images.Height());
-                    if (!icon.isNull()) {
-                        service->SetImageIndex(images.Add(icon));
-                        continue;
-                    }
-                }
-            } catch (const Exception &) {
+            const QString key = service->DllName() + QLatin1Char('|') + service->IconName();
+            int index = groupImages.value(key, -1);
+            if (index < 0) {
+                const QIcon icon = files.Icon(service->DllName(), service->IconName(), images.Size());
+                if (!icon.isNull())
+                    groupImages.insert(key, index = images.Add(icon));
+            }
+            if (index >= 0) {
+                service->SetImageIndex(index);
+                continue;
             }
         }
         if (!service->Icon().isNull())
@@ -271,35 +321,24 @@ void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageL
     for (TServiceItem *service : manager.List())
         if (service->CreateBtn())
             marked.append(service);
-    if (marked.isEmpty())
-        return;
-    int lowest = marked.first()->MenuGroup(), highest = lowest;
-    for (TServiceItem *service : marked) {
-        lowest = qMin(lowest, service->MenuGroup());
-        highest = qMax(highest, service->MenuGroup());
-    }
-    bool anyButton = false;
-    for (int group = lowest; group <= highest; ++group) {
-        bool firstOfGroup = true;
-        for (auto it = marked.crbegin(); it != marked.crend(); ++it) {
-            TServiceItem *service = *it;
-            if (service->MenuGroup() != group)
-                continue;
-            if (firstOfGroup && anyButton && separators) {
-                QAction *separator = toolBar->addSeparator();
-                SetObjectTag(separator, kConfigTag);
-            }
-            firstOfGroup = false;
-            anyButton = true;
-            QAction *button = toolBar->addAction(service->DisplayCaption());
-            if (images)
-                button->setIcon(images->Icon(service->ImageIndex()));
-            button->setToolTip(service->DisplayDescription());
-            SetObjectTag(button, kConfigTag);
-            if (QWidget *widget = toolBar->widgetForAction(button))
-                widget->setCursor(Qt::PointingHandCursor);
-            QObject::connect(button, &QAction::triggered, button, [service] { runServiceAction(service); });
+    // Group by group from the lowest number, within a group from the last registered service to the first.
+    std::reverse(marked.begin(), marked.end());
+    std::stable_sort(marked.begin(), marked.end(),
+                     [](const TServiceItem *a, const TServiceItem *b) { return a->MenuGroup() < b->MenuGroup(); });
+    for (int i = 0; i < marked.size(); ++i) {
+        TServiceItem *service = marked.at(i);
+        if (i > 0 && separators && marked.at(i - 1)->MenuGroup() != service->MenuGroup()) {
+            QAction *separator = toolBar->addSeparator();
+            SetObjectTag(separator, kConfigTag);
         }
+        QAction *button = toolBar->addAction(service->DisplayCaption());
+        if (images)
+            button->setIcon(images->Icon(service->ImageIndex()));
+        button->setToolTip(service->DisplayDescription());
+        SetObjectTag(button, kConfigTag);
+        if (QWidget *widget = toolBar->widgetForAction(button))
+            widget->setCursor(Qt::PointingHandCursor);
+        QObject::connect(button, &QAction::triggered, button, [service] { runServiceAction(service); });
     }
 }
 

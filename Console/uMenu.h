@@ -4,9 +4,16 @@
 // From the tree the main window gets its menus, every service is registered
 // with the service manager, gets an icon and, when marked, a tool button.
 // TMnuItem is the menu editor's entry that shows and changes one entry's rights.
+//
+// A build reads the menu rows and the catalogue rows once and loads each
+// module file once, however many services the menu has.
 #include "uBaseService.h"
 
+#include <QHash>
+#include <QIcon>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -16,9 +23,13 @@ class QMenuBar;
 class QToolBar;
 class QTreeWidget;
 class TDataSet;
+class TExeImage;
 class TImageList;
+class TModuleAttributeReader;
 class TServiceItem;
 class TServiceManager;
+struct TCatalogueRow;
+struct TMenuRow;
 
 // Menu items and tool buttons made from the configuration carry this tag.
 constexpr int kConfigTag = 1;
@@ -52,8 +63,10 @@ public:
     void AddSubMenu(std::unique_ptr<TKorMenu> group);
     // Child menu items: a service gets an action, a sub-group a sub-menu.
     void BuildItems(QMenu *menu, const TImageList *images) const;
-    // Registers the group's services and those of its sub-groups under the group number.
-    void RegisterServices(TServiceManager &manager, int groupNumber);
+    // Registers the group's services and those of its sub-groups under the
+    // group number. A service whose identifier is already registered leaves
+    // the group; the manager's message about it is added to `duplicates`.
+    void RegisterServices(TServiceManager &manager, int groupNumber, QStringList &duplicates);
 };
 
 class TMenuCfg {
@@ -63,18 +76,21 @@ public:
     TMenuCfg(const TMenuCfg &) = delete;
     TMenuCfg &operator=(const TMenuCfg &) = delete;
 
-    // Services whose module failed to load, with the reason as description.
+    // Services whose module failed to load and menu rows left out of the
+    // tree, with the reason as description.
     TBaseServiceList FailedList;
     // The top-level groups.
     std::vector<std::unique_ptr<TKorMenu>> Roots;
+    // The menu rows (V_MENUCFG) and the service catalogue, one row per ITEMID (V_SRVITEMS).
     TDataSet *MenuQuery = nullptr;
     TDataSet *ServiceQuery = nullptr;
 
     // Empties the not-loaded list and the tree (which frees every service).
     void Clear();
-    // Builds the tree from the two queries and shows the not-loaded window when needed.
+    // Builds the tree from the two queries and shows the not-loaded window when
+    // needed. A service row at the top level ends the build with an error.
     void Load(TDataSet *menuQuery, TDataSet *serviceQuery);
-    void ExpandSubMenu(TKorMenu *parent, int ownerId);
+    // Registers every service; the duplicates are shown in one message box.
     void RegisterAll(TServiceManager &manager);
     // Inserts the top-level groups after the first top-level menu.
     void BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const;
@@ -83,10 +99,34 @@ public:
 
     // Shows the not-loaded window; tests replace it.
     static void (*ShowFailed)(const TBaseServiceList &failed);
+
+private:
+    void AddService(TKorMenu *group, const TMenuRow &row, const TCatalogueRow *entry, TModuleAttributeReader &reader);
+    void AddFailed(const QString &caption, const QString &reason, const TCatalogueRow *entry);
 };
 
-// The icons of the registered services, into the image list.
-void BuildIcons(TServiceManager &manager, TImageList &images);
+// The icon groups of module files for one configuration build: each file is
+// opened once and each icon read once per size.
+class TModuleIcons {
+public:
+    TModuleIcons();
+    ~TModuleIcons();
+    TModuleIcons(const TModuleIcons &) = delete;
+    TModuleIcons &operator=(const TModuleIcons &) = delete;
+
+    // The icon group `iconName` of the module file at the size; an empty icon
+    // when the file is no executable image, cannot be read or has no such group.
+    QIcon Icon(const QString &dllName, const QString &iconName, QSize size);
+
+private:
+    TExeImage *Image(const QString &dllName);
+    QHash<QString, std::shared_ptr<TExeImage>> FImages; // null: not an executable image
+    QHash<QString, QIcon> FIcons;
+};
+
+// The icons of the registered services, into the image list; services with
+// the same icon group of the same file share one image.
+void BuildIcons(TServiceManager &manager, TImageList &images, TModuleIcons *icons = nullptr);
 // The tool buttons of the services marked for one, group by group.
 void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageList *images, bool separators);
 // The image a service without an icon of its own shows.

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QPixmap>
 
+#include <exception>
 #include <utility>
 
 namespace {
@@ -70,7 +71,67 @@ void ShowWindowInFront(QWidget *window)
     window->activateWindow();
 }
 
+// Asks a loaded module for the attributes of one service; everything is copied while the module is loaded.
+TServiceAttributes ReadAttributes(const TModuleLibrary &library, const QString &guid)
+{
+    const auto get2 = reinterpret_cast<TGetServiceAttribute2Proc>(library.Resolve(kGetServiceAttribute2));
+    const auto get1 = get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(library.Resolve(kGetServiceAttribute));
+    if (!get2 && !get1)
+        throw EServiceError(MissingExport("GetServiceAttribute(2)"));
+
+    const QByteArray id = guid.toUtf8();
+    TServiceAttribute2 attribute{};
+    if (get2) {
+        CallModule([&] { get2(&attribute, id.constData()); });
+    } else {
+        TServiceAttribute plain{};
+        CallModule([&] { get1(&plain, id.constData()); });
+        attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
+    }
+    TServiceAttributes result;
+    result.Icon = attribute.Icon ? CopyIcon(*attribute.Icon) : QIcon();
+    delete attribute.Icon;
+    result.IconName = TextOf(attribute.IconName);
+    result.Caption = TextOf(attribute.Caption);
+    result.Description = TextOf(attribute.Description);
+    result.TranslateCaption = attribute.TranslateCaption;
+    result.TranslateDescription = attribute.TranslateDescription;
+    return result;
+}
+
 } // namespace
+
+// ---------------------------------------------------------------------------
+// TModuleAttributeReader
+
+struct TModuleAttributeReader::TModule {
+    TModuleLibrary Library;
+    std::exception_ptr Failure;
+};
+
+TModuleAttributeReader::TModuleAttributeReader() = default;
+
+TModuleAttributeReader::~TModuleAttributeReader()
+{
+    for (const std::shared_ptr<TModule> &module : std::as_const(FModules))
+        module->Library.Unload();
+}
+
+TServiceAttributes TModuleAttributeReader::Read(const QString &dllName, const QString &guid)
+{
+    std::shared_ptr<TModule> &module = FModules[dllName];
+    if (!module) {
+        module = std::make_shared<TModule>();
+        try {
+            module->Library.Load(ModuleFilePath(dllName));
+        } catch (...) {
+            module->Failure = std::current_exception();
+        }
+    }
+    if (module->Failure)
+        std::rethrow_exception(module->Failure);
+    return ReadAttributes(module->Library, guid);
+}
 
 // ---------------------------------------------------------------------------
 // TServiceItem
@@ -81,6 +142,13 @@ TServiceItem::TServiceItem(const QString &dllName, const QString &guid)
     SetGuid(guid);
     LoadAttributes();
     FHasFormEntry = false;
+}
+
+TServiceItem::TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader)
+{
+    SetDllName(dllName);
+    SetGuid(guid);
+    ApplyAttributes(reader.Read(dllName, guid), caption);
 }
 
 TServiceItem::~TServiceItem()
@@ -117,35 +185,29 @@ void TServiceItem::LoadAttributes()
 {
     SetLoaded(true);
     try {
-        const auto get2 = reinterpret_cast<TGetServiceAttribute2Proc>(FLibrary.Resolve(kGetServiceAttribute2));
-        const auto get1 =
-            get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(FLibrary.Resolve(kGetServiceAttribute));
-        if (!get2 && !get1)
-            throw EServiceError(MissingExport("GetServiceAttribute(2)"));
-
-        const QByteArray guid = Guid().toUtf8();
-        TServiceAttribute2 attribute{};
-        if (get2) {
-            CallModule([&] { get2(&attribute, guid.constData()); });
-        } else {
-            TServiceAttribute plain{};
-            CallModule([&] { get1(&plain, guid.constData()); });
-            attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
-        }
-        // Everything is read now, while the module is loaded.
-        FIcon = attribute.Icon ? CopyIcon(*attribute.Icon) : QIcon();
-        delete attribute.Icon;
-        FIconName = TextOf(attribute.IconName);
-        SetCaption(TranslateAppText(TextOf(attribute.Caption)));
-        SetDescription(TranslateAppText(TextOf(attribute.Description)));
-        SetTranslateCaption(attribute.TranslateCaption);
-        SetTranslateDescription(attribute.TranslateDescription);
-        SetTranslateFunc(ApplyAplText);
+        ApplyAttributes(ReadAttributes(FLibrary, Guid()));
     } catch (...) {
         SetLoaded(false);
         throw;
     }
     SetLoaded(false);
+}
+
+void TServiceItem::ApplyAttributes(const TServiceAttributes &attributes, const std::optional<QString> &caption)
+{
+    FIcon = attributes.Icon;
+    FIconName = attributes.IconName;
+    SetDescription(TranslateAppText(attributes.Description));
+    // Each translation asks the language pack: a menu entry's caption and
+    // translation settings are the menu's, so the module's are not applied.
+    if (caption) {
+        SetCaption(*caption);
+        return;
+    }
+    SetCaption(TranslateAppText(attributes.Caption));
+    SetTranslateCaption(attributes.TranslateCaption);
+    SetTranslateDescription(attributes.TranslateDescription);
+    SetTranslateFunc(ApplyAplText);
 }
 
 TServiceForm *TServiceItem::InitServiceForm()
@@ -479,7 +541,8 @@ TServiceManager::~TServiceManager()
 
 void TServiceManager::Add(TServiceItem *service)
 {
-    if (FindByGuid(service->Guid()))
+    const QString key = service->Guid().toCaseFolded();
+    if (FByGuid.contains(key))
         throw EServiceError(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ObjectExsts")),
                                 Fmt(TranslateAplText(QStringLiteral("rstr_fmt_AplService")), service->Caption())));
     service->FManager = this;
@@ -490,23 +553,27 @@ void TServiceManager::Add(TServiceItem *service)
     if (!FScheme.isEmpty())
         service->SetSchemeName(FScheme);
     FItems.append(service);
+    FByGuid.insert(key, service);
 }
 
 void TServiceManager::Remove(TServiceItem *service)
 {
-    if (FItems.removeAll(service) > 0 && service->FManager == this)
-        service->FManager = nullptr;
+    // A service is registered once, and a menu frees its services about in the
+    // order they were registered: the search from the front is short.
+    const qsizetype at = FItems.indexOf(service);
+    if (at >= 0) {
+        FItems.removeAt(at);
+        if (service->FManager == this)
+            service->FManager = nullptr;
+    }
+    const auto found = FByGuid.constFind(service->Guid().toCaseFolded());
+    if (found != FByGuid.cend() && found.value() == service)
+        FByGuid.erase(found);
     if (FActiveItem == service)
         FActiveItem = nullptr;
 }
 
-TServiceItem *TServiceManager::FindByGuid(const QString &guid) const
-{
-    for (TServiceItem *item : FItems)
-        if (item->Guid().compare(guid, Qt::CaseInsensitive) == 0)
-            return item;
-    return nullptr;
-}
+TServiceItem *TServiceManager::FindByGuid(const QString &guid) const { return FByGuid.value(guid.toCaseFolded()); }
 
 TServiceItem *TServiceManager::Items(int index) const
 {
@@ -521,6 +588,7 @@ void TServiceManager::Clear()
         if (item->FManager == this)
             item->FManager = nullptr;
     FItems.clear();
+    FByGuid.clear();
     FActiveItem = nullptr;
 }
 

@@ -14,11 +14,14 @@
 #include "uModuleLibrary.h"
 #include "uServiceForm.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QPointer>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 class TCallback;
 class TServiceManager;
@@ -26,11 +29,46 @@ class TServiceManager;
 // A failure of a service or of its module.
 ZANDRELL_EXCEPTION_CLASS(EServiceError, Exception)
 
+// What a module tells about one of its services, copied out of the module.
+struct TServiceAttributes {
+    QString Caption;
+    QString Description;
+    QIcon Icon;
+    QString IconName;
+    bool TranslateCaption = false;
+    bool TranslateDescription = false;
+};
+
+// Reads service attributes for one configuration build. Each module file is
+// loaded on first use and stays loaded until the reader goes, so a file is
+// loaded once however many services it has; a file that cannot be loaded
+// fails each of its services with the same error, without a new attempt.
+class TModuleAttributeReader {
+public:
+    TModuleAttributeReader();
+    ~TModuleAttributeReader();
+    TModuleAttributeReader(const TModuleAttributeReader &) = delete;
+    TModuleAttributeReader &operator=(const TModuleAttributeReader &) = delete;
+
+    // Fails as TServiceItem's constructor does.
+    TServiceAttributes Read(const QString &dllName, const QString &guid);
+    // The module files tried so far.
+    int ModuleCount() const { return int(FModules.size()); }
+
+private:
+    struct TModule;
+    QHash<QString, std::shared_ptr<TModule>> FModules;
+};
+
 class TServiceItem : public TBaseService {
 public:
     // Reads the module's attributes (the module is unloaded again afterwards);
     // fails when the module cannot be read.
     TServiceItem(const QString &dllName, const QString &guid);
+    // A menu entry: takes the attributes from the reader, which keeps the
+    // module loaded for the next service. The entry shows `caption` instead of
+    // the module's caption and has no translation until its menu sets one.
+    TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader);
     ~TServiceItem() override;
 
     void LoadAttributes();
@@ -82,6 +120,8 @@ public:
 private:
     friend class TServiceManager;
 
+    // Takes the attributes; with a caption given, not the module's caption nor its translation settings.
+    void ApplyAttributes(const TServiceAttributes &attributes, const std::optional<QString> &caption = std::nullopt);
     TServiceForm *InitServiceForm();
     TServiceObject *InitService();
     bool OpenFormStyle();
@@ -121,7 +161,8 @@ public:
     TServiceManager &operator=(const TServiceManager &) = delete;
     ~TServiceManager();
 
-    // Registers a service (not owned); fails when its identifier is already registered.
+    // Registers a service (not owned); fails when its identifier is already
+    // registered. The identifier must not change while the service is registered.
     void Add(TServiceItem *service);
     // Takes a service out without freeing it.
     void Remove(TServiceItem *service);
@@ -163,6 +204,8 @@ public:
 
 private:
     QList<TServiceItem *> FItems;
+    // The registered services by identifier in case-folded form.
+    QHash<QString, TServiceItem *> FByGuid;
     TCallback *FCallback = nullptr;
     TServiceItem *FActiveItem = nullptr;
     TOraSession *FSession = nullptr;

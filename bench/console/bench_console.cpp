@@ -1,8 +1,12 @@
-// Start-up and reload of the console on a generated scheme: 500 services in
-// 50 menu groups over 25 module files, each with an icon of its own. The real
-// program runs unattended in a copy of the installation folder; the time from
-// its start to READY and the time of a menu reload are measured as a whole
-// process sees them.
+// Start-up, reload and quitting of the real console, measured as a whole
+// process sees them. The program runs unattended in a copy of the
+// installation folder, first on the demo installation's own menu (the
+// baseline every figure is compared to), then on generated menus of the
+// administrators' access group:
+//   - 500 services in 50 groups over 25 module files, each with an icon of its own;
+//   - 10,000 services in one group;
+//   - 10,000 top-level groups.
+// Each figure is printed with its baseline and target and PASS or MISS.
 //
 //   bench_console [runs]      (the installation folder is taken from ZANDRELL_DIST_DIR or the build)
 #include "OraSession.h"
@@ -18,13 +22,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+
+#include <unistd.h>
 
 namespace {
 
 constexpr int kModules = 25;
-constexpr int kTopGroups = 10;
-constexpr int kSubGroups = 4; // per top-level group: 10 + 40 = 50 groups
-constexpr int kServices = 500;
+constexpr int kFirstItemId = 5000;
+constexpr int kFirstMenuId = 1000;
+// A console that takes longer than this for one step counts as hung.
+constexpr int kStepTimeoutMs = 120000;
 
 void copyTree(const QString &from, const QString &to)
 {
@@ -40,58 +48,109 @@ void copyTree(const QString &from, const QString &to)
     }
 }
 
-// Replaces the administrators' menu by the generated one.
-void generateScheme(const QString &installation)
-{
-    SetServersIniPath(installation + QStringLiteral("/Servers.ini"));
-    TOraSession session;
-    session.SetConnectPrompt(false);
-    session.SetServer(QStringLiteral("ZANDRELL"));
-    session.SetUsername(QStringLiteral("ZL_USER"));
-    session.SetPassword(QStringLiteral("demo"));
-    session.Connect();
-    session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1"));
+// The rows of a generated menu, as VALUES lists of SRVITEMS and MENUCFG.
+struct TMenuRows {
     QStringList catalogue, menu;
-    int id = 1000;
-    QList<int> groups;
-    for (int t = 0; t < kTopGroups; ++t) {
-        const int top = ++id;
-        menu << QStringLiteral("(%1, 1, 0, 1, 'Group %2', NULL, NULL, %3)").arg(top).arg(t).arg(t * 10);
-        groups << top;
-        for (int s = 0; s < kSubGroups; ++s) {
-            const int sub = ++id;
-            menu << QStringLiteral("(%1, 1, %2, 1, 'Group %3.%4', NULL, NULL, %5)").arg(sub).arg(top).arg(t).arg(s).arg(s * 10);
-            groups << sub;
-        }
+    int nextId = kFirstMenuId;
+
+    int addGroup(int owner, const QString &name, int sortOrder)
+    {
+        const int id = ++nextId;
+        menu << QStringLiteral("(%1, 1, %2, 1, '%3', NULL, NULL, %4)").arg(id).arg(owner).arg(name).arg(sortOrder);
+        return id;
     }
-    for (int i = 0; i < kServices; ++i) {
+    // Service number i: module file i % 25, a tool button for every 25th.
+    void addService(int group, int i)
+    {
         const int module = i % kModules + 1;
         catalogue << QStringLiteral("(%1, 'Service %2', 'BenchMod%3.so', '{M%3-BENCH-%2}', %4, 0)")
-                         .arg(5000 + i)
+                         .arg(kFirstItemId + i)
                          .arg(i, 3, 10, QLatin1Char('0'))
                          .arg(module, 2, 10, QLatin1Char('0'))
                          .arg(i % 25 == 0 ? 1 : 0);
-        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1', %4)").arg(++id).arg(groups.at(i % groups.size())).arg(5000 + i).arg(i);
+        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1', %4)").arg(++nextId).arg(group).arg(kFirstItemId + i).arg(i);
     }
-    session.ExecSQL(QStringLiteral("INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES ") +
-                    catalogue.join(QStringLiteral(", ")));
-    session.ExecSQL(QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, "
-                                   "SORT_ORDER) VALUES ") +
-                    menu.join(QStringLiteral(", ")));
-    session.Commit();
+};
+
+TMenuRows generatedMenu(int topGroups, int subGroups, int services)
+{
+    TMenuRows rows;
+    QList<int> groups;
+    for (int t = 0; t < topGroups; ++t) {
+        const int top = rows.addGroup(0, QStringLiteral("Group %1").arg(t), t * 10);
+        groups << top;
+        for (int s = 0; s < subGroups; ++s)
+            groups << rows.addGroup(top, QStringLiteral("Group %1.%2").arg(t).arg(s), s * 10);
+    }
+    for (int i = 0; i < services; ++i)
+        rows.addService(groups.at(i % groups.size()), i);
+    return rows;
+}
+
+std::unique_ptr<TOraSession> connectTo(const QString &installation)
+{
+    SetServersIniPath(installation + QStringLiteral("/Servers.ini"));
+    auto session = std::make_unique<TOraSession>();
+    session->SetConnectPrompt(false);
+    session->SetServer(QStringLiteral("ZANDRELL"));
+    session->SetUsername(QStringLiteral("ZL_USER"));
+    session->SetPassword(QStringLiteral("demo"));
+    session->Connect();
+    return session;
+}
+
+void insertInChunks(TOraSession &session, const QString &head, const QStringList &values)
+{
+    constexpr int kChunk = 400;
+    for (int i = 0; i < values.size(); i += kChunk)
+        session.ExecSQL(head + values.mid(i, kChunk).join(QStringLiteral(", ")));
+}
+
+// Replaces the administrators' menu by the generated one.
+void installMenu(const QString &installation, const TMenuRows &rows)
+{
+    {
+        auto session = connectTo(installation);
+        session->ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1"));
+        session->ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.SRVITEMS WHERE ITEMID >= %1").arg(kFirstItemId));
+        insertInChunks(*session,
+                       QStringLiteral("INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES "),
+                       rows.catalogue);
+        insertInChunks(*session,
+                       QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, "
+                                      "ITEMMODE, SORT_ORDER) VALUES "),
+                       rows.menu);
+        session->Commit();
+    }
     SetServersIniPath(QString());
 }
 
-struct Timing {
+// The processor time a running process has used so far, in milliseconds (-1 when unknown).
+double cpuTimeMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command name, which is in parentheses: utime and stime are the 12th and 13th.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// One run of the console; a figure below 0 was not reached in time.
+struct TTiming {
     double readyMs = -1;
+    double readyCpuMs = -1;
     QList<double> reloadMs;
-    int menuLines = 0;
+    double quitMs = -1;
 };
 
 // Starts the console, waits for READY, reloads the menu `reloads` times, quits.
-Timing runConsole(const QString &installation, int reloads)
+TTiming runConsole(const QString &installation, int reloads)
 {
-    Timing timing;
+    TTiming timing;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("KORCONSOLE_HEADLESS"), QStringLiteral("1"));
@@ -106,34 +165,40 @@ Timing runConsole(const QString &installation, int reloads)
     int readySeen = 0;
     auto waitForReady = [&](int wanted) {
         while (readySeen < wanted) {
-            if (!process.waitForReadyRead(60000))
+            if (!process.waitForReadyRead(kStepTimeoutMs))
                 return false;
             pending += process.readAllStandardOutput();
             qsizetype end;
             while ((end = pending.indexOf('\n')) >= 0) {
-                const QByteArray line = pending.left(end);
-                pending.remove(0, end + 1);
-                if (line == "READY")
+                if (pending.left(end) == "READY")
                     ++readySeen;
-                else if (line.startsWith("MENU ") && readySeen == 1)
-                    ++timing.menuLines;
+                pending.remove(0, end + 1);
             }
         }
         return true;
     };
-    if (!waitForReady(1))
-        return timing;
-    timing.readyMs = clock.nsecsElapsed() / 1e6;
-    for (int i = 0; i < reloads; ++i) {
+    if (waitForReady(1)) {
+        timing.readyMs = clock.nsecsElapsed() / 1e6;
+        timing.readyCpuMs = cpuTimeMs(process.processId());
+        for (int i = 0; i < reloads; ++i) {
+            clock.restart();
+            process.write("click Файл/Обновить меню\n");
+            if (!waitForReady(2 + i))
+                break;
+            timing.reloadMs << clock.nsecsElapsed() / 1e6;
+        }
+        // What the console still writes is of no interest; the pipe must not fill up.
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] { process.readAllStandardOutput(); });
         clock.restart();
-        process.write("click Файл/Обновить меню\n");
-        if (!waitForReady(2 + i))
-            break;
-        timing.reloadMs << clock.nsecsElapsed() / 1e6;
+        process.write("quit\n");
+        process.closeWriteChannel();
+        if (process.waitForFinished(kStepTimeoutMs))
+            timing.quitMs = clock.nsecsElapsed() / 1e6;
     }
-    process.write("quit\n");
-    process.closeWriteChannel();
-    process.waitForFinished(30000);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
     return timing;
 }
 
@@ -145,6 +210,66 @@ double median(QList<double> values)
     return values.at(values.size() / 2);
 }
 
+struct TFigures {
+    double readyMs = -1, reloadMs = -1, quitMs = -1;
+    double readyCpuMs = -1; // the processor time the console had used at READY
+};
+
+// The medians of `runs` runs of each installation, run in turns so that a
+// change of the machine's load falls on all of them alike; a run that hangs
+// counts as not reached.
+QList<TFigures> measure(const QStringList &installations, int runs, int reloads)
+{
+    QList<QList<double>> ready(installations.size()), reload(installations.size()), quit(installations.size()),
+        readyCpu(installations.size());
+    for (int run = 0; run < runs; ++run) {
+        for (int i = 0; i < installations.size(); ++i) {
+            const TTiming t = runConsole(installations.at(i), reloads);
+            ready[i] << t.readyMs;
+            readyCpu[i] << t.readyCpuMs;
+            reload[i] << t.reloadMs;
+            quit[i] << t.quitMs;
+        }
+    }
+    QList<TFigures> figures;
+    for (int i = 0; i < installations.size(); ++i) {
+        const bool hung = std::any_of(ready[i].begin(), ready[i].end(), [](double v) { return v < 0; }) ||
+                          std::any_of(quit[i].begin(), quit[i].end(), [](double v) { return v < 0; });
+        figures << (hung ? TFigures{} : TFigures{median(ready[i]), median(reload[i]), median(quit[i]), median(readyCpu[i])});
+    }
+    return figures;
+}
+
+QString ms(double value)
+{
+    return value < 0 ? QStringLiteral("> %1 ms (not reached)").arg(kStepTimeoutMs) : QStringLiteral("%1 ms").arg(value, 0, 'f', 0);
+}
+
+int g_misses = 0;
+
+// One result line: the figure, what it is compared to, the target and the verdict.
+void report(const char *what, double valueMs, const QString &baseline, const QString &target, bool pass)
+{
+    pass = pass && valueMs >= 0;
+    if (!pass)
+        ++g_misses;
+    std::printf("  %-15s %-10s %-52s target %-12s %s\n", what, qPrintable(ms(valueMs)), qPrintable(baseline), qPrintable(target),
+                pass ? "PASS" : "MISS");
+}
+
+// The processor time of a start, for reading a wall time taken on a busy machine.
+void reportCpu(const TFigures &figures, const TFigures &demo)
+{
+    std::printf("  %-15s %-10s demo %s (%.2fx)\n", "CPU at READY", qPrintable(ms(figures.readyCpuMs)), qPrintable(ms(demo.readyCpuMs)),
+                figures.readyCpuMs / demo.readyCpuMs);
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2) : QStringLiteral("?");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,29 +279,53 @@ int main(int argc, char *argv[])
     QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
     if (dist.isEmpty())
         dist = QStringLiteral(ZANDRELL_DIST_DIR);
-    QTemporaryDir dir;
-    const QString installation = dir.path();
-    copyTree(dist, installation);
-    for (int m = 1; m <= kModules; ++m)
-        QFile::copy(QStringLiteral(BENCH_MODULE), installation + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
-    generateScheme(installation);
-
-    QList<double> ready, reload;
-    int menuLines = 0;
-    for (int run = 0; run < runs; ++run) {
-        const Timing t = runConsole(installation, 3);
-        if (t.readyMs < 0) {
-            std::fprintf(stderr, "the console did not become ready\n");
-            return 1;
-        }
-        ready << t.readyMs;
-        reload << t.reloadMs;
-        menuLines = t.menuLines;
+    // The demo installation and a copy of it that gets the generated menus.
+    QTemporaryDir demoDir, menuDir;
+    const QString demoInstallation = demoDir.path(), installation = menuDir.path();
+    for (const QString &target : {demoInstallation, installation}) {
+        copyTree(dist, target);
+        for (int m = 1; m <= kModules; ++m)
+            QFile::copy(QStringLiteral(BENCH_MODULE), target + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
     }
-    std::printf("services: %d in %d groups over %d module files\n", kServices, kTopGroups * (1 + kSubGroups), kModules);
-    std::printf("menu lines in the dump: %d\n", menuLines);
-    std::printf("start to READY: median %.0f ms over %d runs (min %.0f, max %.0f)\n", median(ready), int(ready.size()),
-                *std::min_element(ready.begin(), ready.end()), *std::max_element(ready.begin(), ready.end()));
-    std::printf("menu reload:    median %.0f ms over %d reloads\n", median(reload), int(reload.size()));
-    return 0;
+    installMenu(installation, generatedMenu(10, 4, 500));
+
+    std::printf("Console benchmark: medians of %d runs each (3 menu reloads per run), the demo installation and the\n"
+                "500 services run in turns; the large menus one run without reloads. Load average: %s\n",
+                runs, qPrintable(loadAverage()));
+    const QList<TFigures> figures = measure({demoInstallation, installation}, runs, 3);
+    const TFigures demo = figures.at(0), menu500 = figures.at(1);
+    if (demo.readyMs < 0) {
+        std::fprintf(stderr, "the console did not become ready on the demo installation\n");
+        return 1;
+    }
+    std::printf("\nDemo installation (baseline): start to READY %s (CPU %s), menu reload %s, quit %s\n",
+                qPrintable(ms(demo.readyMs)), qPrintable(ms(demo.readyCpuMs)), qPrintable(ms(demo.reloadMs)),
+                qPrintable(ms(demo.quitMs)));
+    const QString demoReady = QStringLiteral("demo READY %1").arg(ms(demo.readyMs));
+    const QString demoQuit = QStringLiteral("demo quit %1").arg(ms(demo.quitMs));
+
+    const double ratio = menu500.readyMs / demo.readyMs;
+    std::printf("\n500 services in 50 groups over %d module files:\n", kModules);
+    report("start to READY", menu500.readyMs, QStringLiteral("%1x the %2").arg(ratio, 0, 'f', 2).arg(demoReady),
+           QStringLiteral("<= 1.5x"), ratio <= 1.5);
+    reportCpu(menu500, demo);
+    report("menu reload", menu500.reloadMs, QStringLiteral("demo reload %1").arg(ms(demo.reloadMs)), QStringLiteral("< 120 ms"),
+           menu500.reloadMs < 120);
+
+    installMenu(installation, generatedMenu(1, 0, 10000));
+    const TFigures services = measure({installation}, 1, 0).first();
+    std::printf("\n10,000 services in one group:\n");
+    report("start to READY", services.readyMs, demoReady, QStringLiteral("< 1500 ms"), services.readyMs < 1500);
+    reportCpu(services, demo);
+    report("quit", services.quitMs, demoQuit, QStringLiteral("< 1000 ms"), services.quitMs < 1000);
+
+    installMenu(installation, generatedMenu(10000, 0, 0));
+    const TFigures groups = measure({installation}, 1, 0).first();
+    std::printf("\n10,000 top-level groups:\n");
+    std::printf("  %-15s %-10s %s (no target)\n", "start to READY", qPrintable(ms(groups.readyMs)), qPrintable(demoReady));
+    report("quit", groups.quitMs, demoQuit, QStringLiteral("< 1000 ms"), groups.quitMs < 1000);
+
+    std::printf("\nLoad average at the end: %s\n", qPrintable(loadAverage()));
+    std::printf("\n%s\n", g_misses == 0 ? "all targets met" : qPrintable(QStringLiteral("%1 target(s) missed").arg(g_misses)));
+    return g_misses == 0 ? 0 : 2;
 }

@@ -338,6 +338,17 @@ private slots:
         QVERIFY(main->Manager->ActiveItem() == nullptr);
     }
 
+    void reloadWhileShownKeepsTheMenus()
+    {
+        login(QStringLiteral("ZL_USER"));
+        auto main = mainWindow();
+        main->show();
+        const QStringList before = dump(*main);
+        main->acRefreshCfg->trigger();
+        QVERIFY(main->menuBar()->isVisible());
+        QCOMPARE(dump(*main), before);
+    }
+
     void pluginsMenu()
     {
         login(QStringLiteral("ZL_USER"));

@@ -1,0 +1,69 @@
+#pragma once
+// Targets of the Google Benchmark programs: after the run each figure is
+// printed with the baseline it is measured against in the same run (another
+// benchmark of the program doing the same work the plain way), the target as
+// the largest allowed ratio of their CPU times per iteration, and PASS or MISS.
+// CPU time is compared because the machine may be shared: waiting for the
+// processor is not the code's cost.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+struct TBenchTarget {
+    std::string figure;   // the benchmark measured
+    std::string baseline; // the benchmark it is compared to
+    double maxRatio;      // figure / baseline, CPU time per iteration
+};
+
+// The console reporter that also keeps each benchmark's CPU time per iteration.
+class TTargetReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
+                FCpuSeconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Prints the table of targets; returns how many were missed (a figure not measured is missed).
+    int PrintTargets(const std::vector<TBenchTarget> &targets) const
+    {
+        int misses = 0;
+        std::printf("\n%-28s %12s   %-28s %12s %8s %8s  %s\n", "figure", "CPU/iter", "baseline (same run)", "CPU/iter", "ratio",
+                    "target", "verdict");
+        for (const TBenchTarget &target : targets) {
+            const double figure = Seconds(target.figure), baseline = Seconds(target.baseline);
+            const bool measured = figure > 0 && baseline > 0;
+            const double ratio = measured ? figure / baseline : 0;
+            const bool pass = measured && ratio <= target.maxRatio;
+            misses += pass ? 0 : 1;
+            std::printf("%-28s %12s   %-28s %12s %7.2fx %6.1fx  %s\n", target.figure.c_str(), Text(figure).c_str(),
+                        target.baseline.c_str(), Text(baseline).c_str(), ratio, target.maxRatio, pass ? "PASS" : "MISS");
+        }
+        return misses;
+    }
+
+private:
+    double Seconds(const std::string &name) const
+    {
+        const auto found = FCpuSeconds.find(name);
+        return found == FCpuSeconds.end() ? -1 : found->second;
+    }
+    static std::string Text(double seconds)
+    {
+        if (seconds < 0)
+            return "not run";
+        char text[32];
+        if (seconds >= 1e-3)
+            std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
+        else
+            std::snprintf(text, sizeof text, "%.1f us", seconds * 1e6);
+        return text;
+    }
+
+    std::map<std::string, double> FCpuSeconds;
+};
