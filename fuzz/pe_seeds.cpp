@@ -89,6 +89,15 @@ int main(int argc, char **argv)
     bare.withResourceSection = false;
     seeds.append({QStringLiteral("bare.dll"), bare.Build()});
     seeds.append({QStringLiteral("version.res"), Version()});
+    PeBuilder menus;
+    menus.Add(4, 1,
+              PeBuilder::MenuEx({{0, 0, 10, 0x01, QStringLiteral("&File"), 7},
+                                 {0, 0, 100, 0, QStringLiteral("&Open")},
+                                 {0x800, 0, 0, 0, QString()},
+                                 {0, 3, 101, 0x80, QStringLiteral("E&xit")},
+                                 {0, 0, 20, 0x81, QStringLiteral("&Help")},
+                                 {0x200, 8, 200, 0x80, QStringLiteral("&About")}}));
+    seeds.append({QStringLiteral("menuex.dll"), menus.Build()});
     seeds.append({QStringLiteral("elf64.so"), Elf(true, false)});
     seeds.append({QStringLiteral("elf32.so"), Elf(false, false)});
     seeds.append({QStringLiteral("elf32be.so"), Elf(false, true)});
