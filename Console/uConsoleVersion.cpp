@@ -1,17 +1,29 @@
 #include "uConsoleVersion.h"
 
-#ifndef KORCONSOLE_VERSION
-#error "KORCONSOLE_VERSION must be given by the build (the project's version)"
-#endif
+#include "uFileVersion.h"
+#include "uVersionInfo.h"
 
-TConsoleVersionInfo ConsoleVersionInfo()
+#include <QCoreApplication>
+
+TConsoleVersionInfo ConsoleVersionInfo() { return ConsoleVersionInfoOf(QCoreApplication::applicationFilePath()); }
+
+TConsoleVersionInfo ConsoleVersionInfoOf(const QString &programFile)
 {
+    std::optional<TVersionInfo> version;
+    try {
+        version = TVersionInfo::FromFile(programFile);
+    } catch (const EExeError &) {
+        // A damaged version resource gives no values, as a missing one does.
+    }
     TConsoleVersionInfo info;
-    info.InternalName = QStringLiteral("KorConsole");
-    info.FileDescription = QStringLiteral("Консоль сервисов");
-    info.FileVersion = QStringLiteral(KORCONSOLE_VERSION);
-    info.LegalCopyright = QStringLiteral("© Zandrell");
-    info.ProductVersion = QStringLiteral(KORCONSOLE_VERSION);
-    info.Comments = QString();
+    if (!version)
+        return info;
+    const QString block = QLatin1String(kVersionBlock);
+    info.InternalName = version->StringValue(block, QStringLiteral("InternalName"));
+    info.FileDescription = version->StringValue(block, QStringLiteral("FileDescription"));
+    info.FileVersion = version->StringValue(block, QStringLiteral("FileVersion"));
+    info.LegalCopyright = version->StringValue(block, QStringLiteral("LegalCopyright"));
+    info.ProductVersion = version->StringValue(block, QStringLiteral("ProductVersion"));
+    info.Comments = version->StringValue(block, QStringLiteral("Comments"));
     return info;
 }

@@ -827,46 +827,99 @@ void TStringResource::AssignTo(QStringList &lines) const
 
 // -------------------------------------------------------------------- menus
 
-void TMenuResource::AssignTo(QStringList &lines) const
-{
-    constexpr quint16 MenuPopup = 0x10;
-    constexpr quint16 MenuEnd = 0x80;
-    const QByteArray data = RawData();
-    const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    const qint64 size = data.size();
-    if (size < 4)
-        Fail(QStringLiteral("Damaged menu %1: its header is cut short").arg(Name()));
-    auto cutShort = [&] { Fail(QStringLiteral("Damaged menu %1: an item is cut short").arg(Name())); };
-    auto indent = [](int level) { return QString(2 * qMax(level, 0), QLatin1Char(' ')); };
+namespace {
 
-    QStringList result;
-    // For each open popup: whether it was the last item of its own menu, so
-    // that its end also ends the menu around it.
-    QList<bool> openPopups;
-    qint64 at = 4;
-    while (at < size) {
-        if (at + 2 > size)
-            cutShort();
-        const quint16 flags = qFromLittleEndian<quint16>(p + at);
-        at += 2;
-        const bool popup = flags & MenuPopup;
-        quint16 id = 0;
-        if (!popup) {
-            if (at + 2 > size)
-                cutShort();
-            id = qFromLittleEndian<quint16>(p + at);
-            at += 2;
+constexpr quint16 MenuPopup = 0x10;
+constexpr quint16 MenuEnd = 0x80;
+// An extended item: it has sub-items (bResInfo 0x01), it is a separator (MFT_SEPARATOR).
+constexpr quint16 MenuExPopup = 0x01;
+constexpr quint32 MenuExSeparator = 0x800;
+
+// The lines of a menu listing: two blanks per open pop-up before each item,
+// and an ENDPOPUP line where a pop-up's last item closes it.
+class MenuListing {
+public:
+    // Adds an item; true when it was the last item of the menu bar itself.
+    bool Add(const QString &line, bool popup, bool last)
+    {
+        m_lines.append(Indent() + line);
+        if (popup) {
+            m_open.append(last);
+            return false;
         }
+        // The last item of a pop-up closes it, and with it every pop-up that
+        // was itself the last of its menu.
+        bool closes = last;
+        while (closes) {
+            if (m_open.isEmpty())
+                return true;
+            closes = m_open.takeLast();
+            m_lines.append(Indent() + QStringLiteral("ENDPOPUP"));
+        }
+        return false;
+    }
+    const QStringList &Lines() const { return m_lines; }
+
+private:
+    QString Indent() const { return QString(2 * m_open.size(), QLatin1Char(' ')); }
+
+    QStringList m_lines;
+    // For each open pop-up: whether it was the last item of its own menu.
+    QList<bool> m_open;
+};
+
+// Reads the little-endian values of a menu template; anything past its end
+// is damage.
+class MenuReader {
+public:
+    MenuReader(const QByteArray &data, const TResourceItem &menu) : m_data(data), m_menu(menu) {}
+
+    [[noreturn]] void Damaged(const char *why) const
+    {
+        Fail(QStringLiteral("Damaged menu %1: %2").arg(m_menu.Name(), QLatin1String(why)));
+    }
+
+    qint64 At() const { return m_at; }
+    qint64 Size() const { return m_data.size(); }
+    bool AtEnd() const { return m_at >= m_data.size(); }
+    void Seek(qint64 at) { m_at = at; }
+    // Items of an extended menu start on 32-bit boundaries of the template.
+    void Align() { m_at = (m_at + 3) & ~qint64(3); }
+    quint16 U16() { return quint16(Take(2)); }
+    quint32 U32() { return quint32(Take(4)); }
+    QString Text()
+    {
         QString text;
-        for (;;) {
-            if (at + 2 > size)
-                cutShort();
-            const quint16 unit = qFromLittleEndian<quint16>(p + at);
-            at += 2;
-            if (unit == 0)
-                break;
+        for (quint16 unit = U16(); unit != 0; unit = U16())
             text.append(QChar(unit));
-        }
+        return text;
+    }
+
+private:
+    quint64 Take(int bytes)
+    {
+        if (m_at + bytes > m_data.size())
+            Damaged("an item is cut short");
+        const auto *p = reinterpret_cast<const uchar *>(m_data.constData()) + m_at;
+        m_at += bytes;
+        return bytes == 2 ? qFromLittleEndian<quint16>(p) : qFromLittleEndian<quint32>(p);
+    }
+
+    const QByteArray &m_data;
+    const TResourceItem &m_menu;
+    qint64 m_at = 0;
+};
+
+// The classic template: flags, an identifier unless the item is a pop-up, text.
+QStringList ListStandardMenu(MenuReader &reader)
+{
+    MenuListing listing;
+    reader.Seek(4);
+    while (!reader.AtEnd()) {
+        const quint16 flags = reader.U16();
+        const bool popup = flags & MenuPopup;
+        const quint16 id = popup ? 0 : reader.U16();
+        const QString text = reader.Text();
         QString line;
         if (text.isEmpty())
             line = QStringLiteral("MENUITEM SEPARATOR");
@@ -874,25 +927,73 @@ void TMenuResource::AssignTo(QStringList &lines) const
             line = QStringLiteral("POPUP \"%1\"").arg(text);
         else
             line = QStringLiteral("MENUITEM \"%1\",  %2").arg(text).arg(id);
-        result.append(indent(openPopups.size()) + line);
-        if (popup) {
-            openPopups.append(flags & MenuEnd);
-            continue;
-        }
-        // The last item of a popup closes it, and with it every popup that
-        // was itself the last of its menu; the end of the menu bar ends the data.
-        bool closes = flags & MenuEnd;
-        bool menuDone = false;
-        while (closes) {
-            if (openPopups.isEmpty()) {
-                menuDone = true;
-                break;
-            }
-            closes = openPopups.takeLast();
-            result.append(indent(openPopups.size()) + QStringLiteral("ENDPOPUP"));
-        }
-        if (menuDone)
+        if (listing.Add(line, popup, flags & MenuEnd))
             break;
     }
+    return listing.Lines();
+}
+
+// The extended template (version 1): type, state, a 32-bit identifier,
+// flags and text for every item; a pop-up adds its help identifier and is
+// followed by its items.
+QStringList ListExtendedMenu(MenuReader &reader)
+{
+    MenuListing listing;
+    reader.Seek(2);
+    const qint64 firstItem = 4 + qint64(reader.U16());
+    reader.Seek(firstItem);
+    if (reader.At() > reader.Size())
+        reader.Damaged("its header is cut short");
+    while (true) {
+        reader.Align();
+        if (reader.AtEnd())
+            break;
+        const quint32 type = reader.U32();
+        const quint32 state = reader.U32();
+        const qint32 id = qint32(reader.U32());
+        const quint16 flags = reader.U16();
+        const QString text = reader.Text();
+        const bool popup = flags & MenuExPopup;
+        if (popup) {
+            reader.Align();
+            reader.U32(); // help identifier
+        }
+        const QString values = QStringLiteral(",  %1,  type 0x%2,  state 0x%3")
+                                   .arg(id)
+                                   .arg(QString::number(type, 16).toUpper(), QString::number(state, 16).toUpper());
+        QString line;
+        if (popup)
+            line = QStringLiteral("POPUP \"%1\"").arg(text) + values;
+        else if (type & MenuExSeparator)
+            line = QStringLiteral("MENUITEM SEPARATOR");
+        else
+            line = QStringLiteral("MENUITEM \"%1\"").arg(text) + values;
+        if (listing.Add(line, popup, flags & MenuEnd))
+            break;
+    }
+    return listing.Lines();
+}
+
+} // namespace
+
+void TMenuResource::AssignTo(QStringList &lines) const
+{
+    const QByteArray data = RawData();
+    MenuReader reader(data, *this);
+    if (data.size() < 4)
+        reader.Damaged("its header is cut short");
+    const quint16 version = reader.U16();
+    QStringList result;
+    switch (version) {
+    case 0:
+        result = ListStandardMenu(reader);
+        break;
+    case 1:
+        result = ListExtendedMenu(reader);
+        break;
+    default:
+        Fail(QStringLiteral("Damaged menu %1: unknown template version %2").arg(Name()).arg(version));
+    }
+    // The target changes only when the whole menu was read.
     lines = result;
 }

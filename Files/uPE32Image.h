@@ -289,7 +289,9 @@ public:
     const char *ClassName() const override { return "TStringResource"; }
 };
 
-// A menu (type 4): lines in the form of a resource script.
+// A menu (type 4): lines in the form of a resource script. Both templates:
+// the classic one (header version 0) and the extended one (version 1), whose
+// items also list their identifier, type and state.
 class TMenuResource : public TResourceItem {
 public:
     using TResourceItem::TResourceItem;

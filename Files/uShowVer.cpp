@@ -34,6 +34,11 @@ const char *const kHelpFileName = "KorConsole.hlp";
 // The height of the system's sizing frame, added to the title strip that drags the window.
 constexpr int kSizingFrame = 4;
 constexpr int kDesignedHeight = 400;
+// The font that the column widths were designed for: 8 points at 96 dpi.
+constexpr double kDesignedFontPixels = 8.0 * 96.0 / 72.0;
+// Cells are drawn 2 pixels in from the left; a few pixels keep the text off the next column.
+constexpr int kCellTextInset = 2;
+constexpr int kCellRightMargin = 4;
 
 // The console's text translation: the language pack's text when one is in use, else the text itself.
 QString TranslateCaption(const QString &text)
@@ -56,7 +61,8 @@ public:
         painter->save();
         painter->fillRect(option.rect, selected ? option.palette.highlight() : option.palette.base());
         painter->setPen(selected ? QColor(Qt::white) : VersionCellTextColour(index.data(Qt::UserRole).toInt()));
-        painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        painter->drawText(option.rect.adjusted(kCellTextInset, kCellTextInset, 0, 0),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
@@ -104,6 +110,17 @@ QStringList VersionExportLines(const QList<QStringList> &rows)
 }
 
 QColor VersionCellTextColour(int buildKind) { return buildKind == 1 ? QColor(Qt::blue) : QColor(Qt::black); }
+
+int ScaledColumnWidth(int designedWidth, const QFont &font)
+{
+    const double pixels = QFontInfo(font).pixelSize();
+    return qRound(designedWidth * qMax(1.0, pixels / kDesignedFontPixels));
+}
+
+int CellTextWidth(const QString &text, const QFont &font)
+{
+    return QFontMetrics(font).horizontalAdvance(text) + kCellTextInset + kCellRightMargin;
+}
 
 QRect MaximizedVersionsRect(const QRect &workArea, const QRect &mainFormFrame)
 {
@@ -216,14 +233,10 @@ void TShowVer::FillGrid()
     Grid->clear();
     Grid->setColumnCount(kFileVersionFieldCount);
     Grid->setRowCount(qMax(m_manager.Count(), 1));
-    int widths = 0;
     for (int c = 0; c < kFileVersionFieldCount; ++c) {
         const TFieldDef &field = FileVersionField(c);
         Grid->setHorizontalHeaderItem(c, new QTableWidgetItem(TranslateCaption(QString::fromUtf8(field.Caption))));
-        Grid->setColumnWidth(c, field.Width);
-        widths += field.Width;
     }
-    resize(widths + 25 + pnlGrid->frameWidth() + 20, height());
 
     for (int row = 0; row < m_manager.Count(); ++row) {
         const TFileVersion *file = m_manager.Items(row);
@@ -234,6 +247,26 @@ void TShowVer::FillGrid()
             Grid->setItem(row, c, item);
         }
     }
+    SizeColumns();
+}
+
+void TShowVer::SizeColumns()
+{
+    int widths = 0;
+    for (int c = 0; c < kFileVersionFieldCount; ++c) {
+        int width = qMax(ScaledColumnWidth(FileVersionField(c).Width, Grid->font()),
+                         Grid->horizontalHeader()->sectionSizeHint(c));
+        for (int row = 0; row < Grid->rowCount(); ++row)
+            if (const QTableWidgetItem *item = Grid->item(row, c))
+                width = qMax(width, CellTextWidth(item->text(), Grid->font()));
+        Grid->setColumnWidth(c, width);
+        widths += width;
+    }
+    int formWidth = widths + 25 + pnlGrid->frameWidth() + 20;
+    // Never wider than the screen: the grid scrolls instead.
+    if (const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen())
+        formWidth = qMin(formWidth, where->availableGeometry().width());
+    resize(formWidth, height());
 }
 
 QStringList TShowVer::ExportLines() const

@@ -30,6 +30,12 @@ QStringList VersionExportLines(const QList<QStringList> &rows);
 // The text colour of a cell: blue for a file whose version block has SpecialBuild only.
 QColor VersionCellTextColour(int buildKind);
 
+// The column table's widths are pixels of an 8-point font at 96 dpi: the
+// width for the given font, scaled by its size.
+int ScaledColumnWidth(int designedWidth, const QFont &font);
+// The width a cell needs to show the whole text in the font.
+int CellTextWidth(const QString &text, const QFont &font);
+
 // Where the maximised window goes: from the bottom edge of the main form down,
 // 5 pixels short of the work area's bottom. Raises without a main form.
 QRect MaximizedVersionsRect(const QRect &workArea, const QRect &mainFormFrame);
@@ -48,6 +54,8 @@ public:
     static QString HelpKeyword() { return QStringLiteral("aboutserviceform"); }
 
     // Reads every file and fills the grid (done when the window is first shown).
+    // Each column is as wide as its scaled width, or as its header or widest
+    // value where these need more, so that no value is cut.
     void FillGrid();
     QStringList ExportLines() const;
     // The export file: the window's caption followed by ".txt", in the current folder.
@@ -72,6 +80,7 @@ protected:
 
 private:
     void actExportToFileExecute();
+    void SizeColumns();
     bool IsCaptionPress(const QPoint &pos) const;
     void PlaceMaximized();
     void OpenHelp();

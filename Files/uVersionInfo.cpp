@@ -1,5 +1,9 @@
 #include "uVersionInfo.h"
 
+#include "uElfImage.h"
+#include "uVersionResource.h"
+
+#include <QFile>
 #include <QtEndian>
 
 namespace {
@@ -185,8 +189,30 @@ std::optional<TVersionInfo> TVersionInfo::FromImage(TExeImage &image)
     return std::nullopt;
 }
 
+std::optional<TVersionInfo> TVersionInfo::FromElf(const TElfImage &image)
+{
+    const QByteArray sectionName(VersionResource::VersionSectionName.data(),
+                                 qsizetype(VersionResource::VersionSectionName.size()));
+    const std::optional<QByteArray> section = image.Section(sectionName);
+    if (!section)
+        return std::nullopt;
+    return TVersionInfo(*section);
+}
+
+namespace {
+
+bool IsElfFile(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) && TElfImage::HasElfSignature(file.read(4));
+}
+
+} // namespace
+
 std::optional<TVersionInfo> TVersionInfo::FromFile(const QString &fileName)
 {
+    if (IsElfFile(fileName))
+        return FromElf(TElfImage(fileName));
     std::unique_ptr<TExeImage> image;
     try {
         image = std::make_unique<TExeImage>(fileName);

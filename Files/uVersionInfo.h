@@ -1,10 +1,14 @@
 #pragma once
-// The version resource (type 16) of an executable file, read by our own
-// parser through the executable-image reader: the fixed file information and
-// every string table of the StringFileInfo block. Values are asked for by the
-// paths of the version API, as in "\StringFileInfo\041904E3\ProductVersion";
-// block keys and value names compare without regard to letter case.
+// The version resource of a file, read by our own parser: the fixed file
+// information and every string table of the StringFileInfo block. A PE file
+// keeps it as its resource of type 16 (read through the executable-image
+// reader); an ELF file of this platform keeps the same bytes in a section of
+// its own (uVersionResource.h writes them). Values are asked for by the paths
+// of the version API, as in "\StringFileInfo\041904E3\ProductVersion"; block
+// keys and value names compare without regard to letter case.
 #include "uPE32Image.h"
+
+class TElfImage;
 
 #include <QByteArray>
 #include <QList>
@@ -54,8 +58,11 @@ public:
     // The version resource of an image (the one numbered 1, else the first);
     // none when the image has no resources or no version resource.
     static std::optional<TVersionInfo> FromImage(TExeImage &image);
-    // The same for a file; a file that is not a PE file has no version
-    // information. A damaged version resource raises EExeError.
+    // The version section of an ELF file; none when it has no such section.
+    static std::optional<TVersionInfo> FromElf(const TElfImage &image);
+    // The same for a file, PE or ELF; a file of neither kind, or one that
+    // cannot be opened, has no version information. A damaged ELF file or a
+    // damaged version resource raises EExeError.
     static std::optional<TVersionInfo> FromFile(const QString &fileName);
 
     bool HasFixedInfo() const { return m_hasFixedInfo; }

@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes through the executable-image reader,
-// every decoder, the version parser and the peres listing. Reader errors
+// every decoder, the version parser (also over the version section of ELF
+// files) and the peres listing. Reader errors
 // (EExeError) are the expected answer to damaged input; anything else that
 // escapes, and every crash or read outside the input, is a finding.
 #include "uResourceExercise.h"

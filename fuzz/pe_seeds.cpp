@@ -1,7 +1,8 @@
-// Writes the fuzzer's seed corpus: small PE files of every kind the reader
-// knows, built byte by byte like the tests' files.
+// Writes the fuzzer's seed corpus: small PE and ELF files of every kind the
+// reader knows, built byte by byte like the tests' files.
 //
 //   pe_seeds FOLDER
+#include "ElfBuilder.h"
 #include "PeBuilder.h"
 
 #include <QDir>
@@ -49,6 +50,18 @@ PeBuilder Everything(bool pe32Plus)
     return builder;
 }
 
+// A file of this platform with its version section among others.
+QByteArray Elf(bool is64, bool bigEndian)
+{
+    ElfBuilder builder;
+    builder.is64 = is64;
+    builder.bigEndian = bigEndian;
+    builder.Add(".text", QByteArray(16, '\x90'));
+    builder.Add(".zversion", Version());
+    builder.Add(".bss", QByteArray(), ElfBuilder::NoBits);
+    return builder.Build();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -76,6 +89,18 @@ int main(int argc, char **argv)
     bare.withResourceSection = false;
     seeds.append({QStringLiteral("bare.dll"), bare.Build()});
     seeds.append({QStringLiteral("version.res"), Version()});
+    PeBuilder menus;
+    menus.Add(4, 1,
+              PeBuilder::MenuEx({{0, 0, 10, 0x01, QStringLiteral("&File"), 7},
+                                 {0, 0, 100, 0, QStringLiteral("&Open")},
+                                 {0x800, 0, 0, 0, QString()},
+                                 {0, 3, 101, 0x80, QStringLiteral("E&xit")},
+                                 {0, 0, 20, 0x81, QStringLiteral("&Help")},
+                                 {0x200, 8, 200, 0x80, QStringLiteral("&About")}}));
+    seeds.append({QStringLiteral("menuex.dll"), menus.Build()});
+    seeds.append({QStringLiteral("elf64.so"), Elf(true, false)});
+    seeds.append({QStringLiteral("elf32.so"), Elf(false, false)});
+    seeds.append({QStringLiteral("elf32be.so"), Elf(false, true)});
     for (const auto &seed : seeds) {
         QFile file(folder.filePath(seed.first));
         if (!file.open(QIODevice::WriteOnly) || file.write(seed.second) != seed.second.size()) {

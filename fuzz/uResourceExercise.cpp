@@ -1,5 +1,6 @@
 #include "uResourceExercise.h"
 
+#include "uElfImage.h"
 #include "uMultiIcoFromResource.h"
 #include "uPE32Image.h"
 #include "uResourceDump.h"
@@ -78,6 +79,16 @@ void ExerciseItem(TResourceItem *item, QStringList &errors)
         Guard(errors, [&] { ExerciseList(item->List(), errors); });
 }
 
+// Every value of a version resource, as the version list and the console read them.
+void ExerciseVersion(const TVersionInfo &version)
+{
+    for (const TVersionStringTable &table : version.StringTables())
+        for (const TVersionString &string : table.Strings)
+            version.Value(QStringLiteral("\\StringFileInfo\\%1\\%2").arg(table.Key, string.Key));
+    version.Exists(QStringLiteral("\\StringFileInfo\\041904E3\\SpecialBuild"));
+    version.FixedInfo().FileVersion();
+}
+
 } // namespace
 
 QStringList ExerciseImage(TExeImage &image)
@@ -110,13 +121,8 @@ QStringList ExerciseImage(TExeImage &image)
 
     // The version resource as the version list reads it, and every version item alone.
     Guard(errors, [&] {
-        if (const auto version = TVersionInfo::FromImage(image)) {
-            for (const TVersionStringTable &table : version->StringTables())
-                for (const TVersionString &string : table.Strings)
-                    version->Value(QStringLiteral("\\StringFileInfo\\%1\\%2").arg(table.Key, string.Key));
-            version->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\SpecialBuild"));
-            version->FixedInfo().FileVersion();
-        }
+        if (const auto version = TVersionInfo::FromImage(image))
+            ExerciseVersion(*version);
     });
     Guard(errors, [&] {
         for (int t = 0; t < types->Count(); ++t) {
@@ -139,6 +145,12 @@ QStringList ExerciseBytes(const QByteArray &bytes)
     Guard(errors, [&] {
         TExeImage image(bytes, QStringLiteral("input"));
         errors += ExerciseImage(image);
+    });
+    // The version section of an ELF file.
+    Guard(errors, [&] {
+        const TElfImage elf(bytes, QStringLiteral("input"));
+        if (const auto version = TVersionInfo::FromElf(elf))
+            ExerciseVersion(*version);
     });
     // The decoders on their own, for inputs that are no PE file.
     Guard(errors, [&] { TVersionInfo version(bytes); });

@@ -2,7 +2,8 @@
 // Drives everything the executable-image reader can do with a file: every
 // list and item, names, raw data, saving, every decoder (icon and cursor
 // images, bitmaps, string tables, menus, groups, the best icon, the version
-// resource) and the peres listing. The fuzzer feeds it arbitrary bytes and the
+// resource, also from the version section of an ELF file) and the peres
+// listing. The fuzzer feeds it arbitrary bytes and the
 // regression test the inputs the fuzzer once found faults with.
 //
 // A damaged file may raise EExeError at any step: each step's message is
@@ -14,6 +15,6 @@
 class TExeImage;
 
 QStringList ExerciseImage(TExeImage &image);
-// Opens the bytes as an image (and as a bare version resource and icon image)
-// and exercises them.
+// Opens the bytes as an image (and as an ELF file, a bare version resource
+// and an icon image) and exercises them.
 QStringList ExerciseBytes(const QByteArray &bytes);

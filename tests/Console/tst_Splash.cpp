@@ -205,7 +205,8 @@ private slots:
             QVERIFY(products.Items(i).Date.isValid());
             versions.append(products.Items(i).Version);
         }
-        QVERIFY2(versions.contains(ConsoleVersionInfo().FileVersion), qPrintable(versions.join(' ')));
+        const QString program = qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/KorConsole");
+        QVERIFY2(versions.contains(ConsoleVersionInfoOf(program).FileVersion), qPrintable(versions.join(' ')));
         const QImage picture(data + QStringLiteral("/WaitPic.jpg"));
         QVERIFY(!picture.isNull());
         QVERIFY(picture.width() > 0 && picture.height() > 0);
@@ -213,7 +214,9 @@ private slots:
 
     void consoleVersionInformation()
     {
-        const TConsoleVersionInfo info = ConsoleVersionInfo();
+        // Read from the program's own version resource.
+        const TConsoleVersionInfo info =
+            ConsoleVersionInfoOf(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/KorConsole"));
         QCOMPARE(info.InternalName, QStringLiteral("KorConsole"));
         QVERIFY(!info.FileDescription.isEmpty());
         QCOMPARE(info.FileVersion.split(QLatin1Char('.')).size(), 4);

@@ -297,6 +297,27 @@ QByteArray PeBuilder::Menu(const QList<MenuItemSpec> &items)
     return menu;
 }
 
+QByteArray PeBuilder::MenuEx(const QList<MenuExItemSpec> &items)
+{
+    QByteArray menu;
+    AppendU16(menu, 1); // version
+    AppendU16(menu, 4); // offset of the first item behind this field
+    AppendU32(menu, 0); // help identifier
+    for (const MenuExItemSpec &item : items) {
+        PadTo4(menu);
+        AppendU32(menu, item.type);
+        AppendU32(menu, item.state);
+        AppendU32(menu, item.id);
+        AppendU16(menu, item.flags);
+        AppendText(menu, item.text, true);
+        if (item.flags & 0x01) {
+            PadTo4(menu);
+            AppendU32(menu, item.helpId);
+        }
+    }
+    return menu;
+}
+
 QByteArray PeBuilder::Version(quint32 fileVersionMS, quint32 fileVersionLS, const QList<VersionTableSpec> &tables,
                               const QList<quint32> &translations)
 {

@@ -68,6 +68,16 @@ struct MenuItemSpec {
     QString text;
 };
 
+// One item of an extended menu template (MENUEX).
+struct MenuExItemSpec {
+    quint32 type = 0;  // 0x800 separator
+    quint32 state = 0; // 0x3 grayed, 0x8 checked
+    quint32 id = 0;
+    quint16 flags = 0; // 0x01 pop-up (its items follow), 0x80 last item of its menu
+    QString text;
+    quint32 helpId = 0; // stored for a pop-up only
+};
+
 struct VersionTableSpec {
     QString key; // "041904E3"
     QList<QPair<QString, QString>> strings;
@@ -102,6 +112,8 @@ public:
     // A string-table block; missing strings are empty.
     static QByteArray StringBlock(const QStringList &strings);
     static QByteArray Menu(const QList<MenuItemSpec> &items);
+    // An extended menu template (header version 1), laid out as resource compilers write it.
+    static QByteArray MenuEx(const QList<MenuExItemSpec> &items);
     static QByteArray Version(quint32 fileVersionMS, quint32 fileVersionLS, const QList<VersionTableSpec> &tables,
                               const QList<quint32> &translations = {});
 

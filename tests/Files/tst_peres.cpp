@@ -164,11 +164,11 @@ void TestPeres::errorEndsTheListing()
     QCOMPARE(noVersion.status, 0);
     QCOMPARE(noVersion.out, QByteArray("plain.dll\n  RCData\n    1\n  FileDescription=\n  ProductVersion=\n  ProductName=\n"));
 
-    // A damaged string table: the lines before it stay.
+    // A damaged string table: its error line, and the listing goes on.
     PeBuilder damaged;
     damaged.Add(2, 101, PeBuilder::Bitmap(8, 8, 24));
     damaged.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("cut")}).left(5));
-    damaged.Add(10, 1, "never listed");
+    damaged.Add(10, 1, "listed");
     WriteTestFile(m_dir, QStringLiteral("damaged.dll"), damaged.Build());
     const Run cut = Peres({QStringLiteral("damaged.dll")}, m_dir.path());
     QCOMPARE(cut.status, 1);
@@ -178,7 +178,12 @@ void TestPeres::errorEndsTheListing()
                                  "      BMP 246 54\n"
                                  "  String\n"
                                  "    1\n"
-                                 "  ERROR Damaged string table 1: the block is cut short\n"));
+                                 "      ERROR Damaged string table 1: the block is cut short\n"
+                                 "  RCData\n"
+                                 "    1\n"
+                                 "  FileDescription=\n"
+                                 "  ProductVersion=\n"
+                                 "  ProductName=\n"));
 }
 
 void TestPeres::severalFiles()

@@ -119,7 +119,7 @@ void TestShowVer::emptyListGivesOneEmptyRow()
     QCOMPARE(window.Grid->rowCount(), 1);
     for (int c = 0; c < kFileVersionFieldCount; ++c) {
         QCOMPARE(window.Grid->horizontalHeaderItem(c)->text(), QString::fromUtf8(FileVersionField(c).Caption));
-        QCOMPARE(window.Grid->columnWidth(c), FileVersionField(c).Width);
+        QVERIFY(window.Grid->columnWidth(c) >= FileVersionField(c).Width);
         QVERIFY(!window.Grid->item(0, c));
     }
     const QStringList lines = window.ExportLines();
@@ -163,8 +163,10 @@ void TestShowVer::gridShowsEveryFile()
 
     int widths = 0;
     for (int c = 0; c < kFileVersionFieldCount; ++c)
-        widths += FileVersionField(c).Width;
-    QCOMPARE(window.width(), widths + 25 + window.pnlGrid->frameWidth() + 20);
+        widths += window.Grid->columnWidth(c);
+    // Never wider than the screen.
+    QCOMPARE(window.width(),
+             qMin(widths + 25 + window.pnlGrid->frameWidth() + 20, window.screen()->availableGeometry().width()));
     QVERIFY(window.Grid->verticalHeader()->defaultSectionSize() >= QFontMetrics(window.font()).height());
     QVERIFY(window.Grid->verticalHeader()->isHidden());
 }

@@ -4,7 +4,9 @@
 //
 // Prints, per file, its resource types, their names and what the groups,
 // string tables, menus and bitmaps hold, then three strings of its version
-// resource. The exit status is 1 when a file could not be read, else 0.
+// resource; a damaged resource gives an ERROR line and the listing goes on.
+// The exit status is 1 when a file or one of its resources could not be
+// read, else 0.
 #include "uResourceDump.h"
 
 #include <QFile>

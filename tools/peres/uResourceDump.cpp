@@ -44,34 +44,74 @@ void DumpItemDetails(TResourceItem *item, QByteArray &out)
     }
 }
 
+// Runs one step of the listing. A damaged resource gives its ERROR line at
+// `level`, where its own lines would have gone, and the listing goes on.
+bool Listed(QByteArray &out, int level, const std::function<void()> &step)
+{
+    try {
+        step();
+        return true;
+    } catch (const EExeError &e) {
+        Line(out, level, QStringLiteral("ERROR ") + e.message());
+        return false;
+    }
+}
+
+// The names of one type's resources and what each holds; false when any failed.
+bool DumpType(TResourceItem *type, QByteArray &out)
+{
+    QString typeName;
+    if (!Listed(out, 1, [&] { typeName = type->Name(); }))
+        return false;
+    Line(out, 1, typeName);
+    TResourceList *items = nullptr;
+    int count = 0;
+    if (!Listed(out, 2, [&] {
+            items = type->List();
+            count = items->Count();
+        }))
+        return false;
+    bool listed = true;
+    for (int i = 0; i < count; ++i) {
+        TResourceItem *item = items->Items(i);
+        QString name;
+        if (!Listed(out, 2, [&] { name = item->Name(); })) {
+            listed = false;
+            continue;
+        }
+        Line(out, 2, name);
+        listed = Listed(out, 3, [&] { DumpItemDetails(item, out); }) && listed;
+    }
+    return listed;
+}
+
 int Dump(const std::function<std::unique_ptr<TExeImage>()> &open, const QByteArray &shownName, QByteArray &out)
 {
     out += shownName;
     out += '\n';
-    try {
-        const std::unique_ptr<TExeImage> image = open();
-        TResourceList *types = image->Resources();
-        for (int t = 0; t < types->Count(); ++t) {
-            TResourceItem *type = types->Items(t);
-            Line(out, 1, type->Name());
-            TResourceList *items = type->List();
-            for (int i = 0; i < items->Count(); ++i) {
-                TResourceItem *item = items->Items(i);
-                Line(out, 2, item->Name());
-                DumpItemDetails(item, out);
-            }
-        }
-        const std::optional<TVersionInfo> version = TVersionInfo::FromImage(*image);
-        for (const char *key : VersionKeys) {
-            const QString value =
-                version ? version->StringValue(QLatin1String(VersionTable), QLatin1String(key)) : QString();
-            Line(out, 1, QLatin1String(key) + QLatin1Char('=') + value);
-        }
-    } catch (const EExeError &e) {
-        Line(out, 1, QStringLiteral("ERROR ") + e.message());
+    std::unique_ptr<TExeImage> image;
+    int typeCount = 0;
+    // Without the image and its list of types there is nothing more to list.
+    if (!Listed(out, 1, [&] {
+            image = open();
+            typeCount = image->Resources()->Count();
+        }))
         return 1;
-    }
-    return 0;
+    bool listed = true;
+    for (int t = 0; t < typeCount; ++t)
+        listed = DumpType(image->Resources()->Items(t), out) && listed;
+    listed = Listed(out, 1, [&] {
+                 const std::optional<TVersionInfo> version = TVersionInfo::FromImage(*image);
+                 QByteArray values;
+                 for (const char *key : VersionKeys) {
+                     const QString value = version
+                         ? version->StringValue(QLatin1String(VersionTable), QLatin1String(key))
+                         : QString();
+                     Line(values, 1, QLatin1String(key) + QLatin1Char('=') + value);
+                 }
+                 out += values;
+             }) && listed;
+    return listed ? 0 : 1;
 }
 
 } // namespace

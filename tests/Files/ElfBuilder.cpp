@@ -1,0 +1,138 @@
+#include "ElfBuilder.h"
+
+
+namespace {
+
+void Append(QByteArray &bytes, const ElfLayout &layout, quint64 value, int width)
+{
+    const qint64 at = bytes.size();
+    bytes.append(width, '\0');
+    layout.PutRaw(bytes, at, value, width);
+}
+
+void Align(QByteArray &bytes, int alignment)
+{
+    while (bytes.size() % alignment != 0)
+        bytes.append('\0');
+}
+
+} // namespace
+
+qint64 ElfLayout::At(Field field) const
+{
+    switch (field) {
+    case ShOff: return is64 ? 0x28 : 0x20;
+    case ShEntSize: return is64 ? 0x3A : 0x2E;
+    case ShNum: return is64 ? 0x3C : 0x30;
+    case ShStrNdx: return is64 ? 0x3E : 0x32;
+    }
+    return 0;
+}
+
+int ElfLayout::Width(Field field) const { return field == ShOff ? (is64 ? 8 : 4) : 2; }
+
+qint64 ElfLayout::At(int section, SectionField field) const
+{
+    const qint64 header = sectionTable + section * entrySize;
+    switch (field) {
+    case Name: return header;
+    case Type: return header + 4;
+    case Offset: return header + (is64 ? 24 : 16);
+    case Size: return header + (is64 ? 32 : 20);
+    case Link: return header + (is64 ? 40 : 24);
+    }
+    return header;
+}
+
+int ElfLayout::Width(SectionField field) const
+{
+    return (field == Offset || field == Size) && is64 ? 8 : 4;
+}
+
+void ElfLayout::PutRaw(QByteArray &bytes, qint64 at, quint64 value, int width) const
+{
+    auto *p = reinterpret_cast<uchar *>(bytes.data()) + at;
+    for (int i = 0; i < width; ++i) {
+        const int shift = 8 * (bigEndian ? width - 1 - i : i);
+        p[i] = uchar(value >> shift);
+    }
+}
+
+void ElfBuilder::Add(const QByteArray &name, const QByteArray &data, quint32 type)
+{
+    m_sections.append({name, data, type});
+}
+
+QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
+{
+    ElfLayout layout;
+    layout.is64 = is64;
+    layout.bigEndian = bigEndian;
+    layout.entrySize = is64 ? 64 : 40;
+    const int headerSize = is64 ? 64 : 52;
+
+    // Section bytes after the header; the name table after them.
+    QByteArray bytes(headerSize, '\0');
+    QList<qint64> offsets;
+    for (const Section &section : m_sections) {
+        Align(bytes, 4);
+        offsets.append(bytes.size());
+        if (section.type != ElfBuilder::NoBits)
+            bytes.append(section.data);
+    }
+    QByteArray names("\0", 1);
+    QList<qint64> nameOffsets;
+    for (const Section &section : m_sections) {
+        nameOffsets.append(names.size());
+        names.append(section.name).append('\0');
+    }
+    const qint64 nameTableName = names.size();
+    names.append(".shstrtab").append('\0');
+    const qint64 nameTable = bytes.size();
+    bytes.append(names);
+    Align(bytes, 8);
+    layout.nameTable = nameTable;
+    layout.nameTableSize = names.size();
+    layout.sectionData = QList<qint64>{0} + offsets + QList<qint64>{nameTable};
+    layout.sectionTable = bytes.size();
+    layout.sectionCount = int(m_sections.size()) + 2;
+    layout.nameTableIndex = layout.sectionCount - 1;
+
+    auto sectionHeader = [&](quint32 name, quint32 type, quint64 offset, quint64 size) {
+        Append(bytes, layout, name, 4);
+        Append(bytes, layout, type, 4);
+        Append(bytes, layout, 0, is64 ? 8 : 4); // flags
+        Append(bytes, layout, 0, is64 ? 8 : 4); // address
+        Append(bytes, layout, offset, is64 ? 8 : 4);
+        Append(bytes, layout, size, is64 ? 8 : 4);
+        Append(bytes, layout, 0, 4);            // link
+        Append(bytes, layout, 0, 4);            // info
+        Append(bytes, layout, 1, is64 ? 8 : 4); // alignment
+        Append(bytes, layout, 0, is64 ? 8 : 4); // entry size
+    };
+    sectionHeader(0, 0, 0, 0);
+    for (qsizetype i = 0; i < m_sections.size(); ++i)
+        sectionHeader(quint32(nameOffsets[i]), m_sections[i].type, quint64(offsets[i]),
+                      quint64(m_sections[i].data.size()));
+    sectionHeader(quint32(nameTableName), 3 /* string table */, quint64(nameTable), quint64(names.size()));
+
+    // The ELF header: identification, a shared object of this machine class.
+    bytes[0] = '\x7F';
+    bytes[1] = 'E';
+    bytes[2] = 'L';
+    bytes[3] = 'F';
+    bytes[4] = char(is64 ? 2 : 1);
+    bytes[5] = char(bigEndian ? 2 : 1);
+    bytes[6] = 1;
+    layout.PutRaw(bytes, 16, 3, 2);                 // shared object
+    layout.PutRaw(bytes, 18, is64 ? 62 : 3, 2);     // machine
+    layout.PutRaw(bytes, 20, 1, 4);                 // version
+    layout.PutRaw(bytes, is64 ? 52 : 40, headerSize, 2);
+    layout.Put(bytes, ElfLayout::ShOff, quint64(layout.sectionTable));
+    layout.Put(bytes, ElfLayout::ShEntSize, quint64(layout.entrySize));
+    layout.Put(bytes, ElfLayout::ShNum, quint64(layout.sectionCount));
+    layout.Put(bytes, ElfLayout::ShStrNdx, quint64(layout.nameTableIndex));
+    if (layoutOut)
+        *layoutOut = layout;
+    return bytes;
+}

@@ -1,0 +1,410 @@
+// Version information of ELF files: the version section read from 32- and
+// 64-bit files of either byte order, damaged files that fail with the
+// reader's error instead of reading outside them, the resource that the build
+// compiles into every file compared with a resource compiler's, and the
+// versions of the built program, libraries and modules.
+#include "ElfBuilder.h"
+#include "FilesTestSupport.h"
+#include "PeBuilder.h"
+#include "RecordingDialogService.h"
+#include "uElfImage.h"
+#include "uFileVersion.h"
+#include "uShowVer.h"
+#include "uVersionInfo.h"
+#include "uVersionResource.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace {
+
+const QString Russian = QStringLiteral("041904E3");
+const QByteArray VersionSection(VersionResource::VersionSectionName.data(),
+                                qsizetype(VersionResource::VersionSectionName.size()));
+
+QByteArray SampleVersion()
+{
+    return PeBuilder::Version(0x00050000, 0x00020001,
+                              {{Russian,
+                                {{QStringLiteral("FileDescription"), QStringLiteral("Модуль заказов")},
+                                 {QStringLiteral("ProductVersion"), QStringLiteral("5.0.2.1")},
+                                 {QStringLiteral("ProductName"), QStringLiteral("Заказы")}}}});
+}
+
+// A file with its version section between two others.
+QByteArray ElfWithVersion(bool is64, bool bigEndian, const QByteArray &version, ElfLayout *layout = nullptr)
+{
+    ElfBuilder builder;
+    builder.is64 = is64;
+    builder.bigEndian = bigEndian;
+    builder.Add(".text", QByteArray(24, '\x90'));
+    builder.Add(VersionSection, version);
+    builder.Add(".bss", QByteArray(64, '\0'), ElfBuilder::NoBits);
+    return builder.Build(layout);
+}
+constexpr int VersionIndex = 2; // after the empty section 0 and .text
+
+QString Hex(quint64 value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper(); }
+
+QString ReadError(const QByteArray &bytes)
+{
+    return ExeErrorOf([&] { TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("damaged.so"))); });
+}
+
+// The values that the build writes, for the comparison with a resource compiler.
+constexpr VersionResource::Fields kSampleFields{
+    .Version = {5, 0, 2, 1},
+    .FileType = VersionResource::FileTypeLibrary,
+    .InternalName = u"Orders",
+    .FileDescription = u"Сервисы «Заказы»",
+    .FileVersion = u"5.0.2.1",
+    .LegalCopyright = u"© Zandrell",
+    .ProductVersion = u"5.0.2.1",
+    .ProductName = u"KorConsole",
+    .Comments = u"",
+};
+constexpr auto kSampleResource = VersionResource::Bytes<VersionResource::SizeOf(kSampleFields)>(kSampleFields);
+
+const char *const SampleScript = R"(#pragma code_page(65001)
+1 VERSIONINFO
+FILEVERSION 5,0,2,1
+PRODUCTVERSION 5,0,2,1
+FILEFLAGSMASK 0x3F
+FILEFLAGS 0
+FILEOS 0
+FILETYPE 2
+FILESUBTYPE 0
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "041904E3"
+    BEGIN
+      VALUE "InternalName", "Orders"
+      VALUE "FileDescription", "Сервисы «Заказы»"
+      VALUE "FileVersion", "5.0.2.1"
+      VALUE "LegalCopyright", "© Zandrell"
+      VALUE "ProductVersion", "5.0.2.1"
+      VALUE "ProductName", "KorConsole"
+      VALUE "Comments", ""
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x419, 1251
+  END
+END
+)";
+
+// The programs, libraries and modules that the build installs.
+QStringList InstalledElfFiles(const QString &dist)
+{
+    QStringList files;
+    QDirIterator it(dist, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && TElfImage::HasElfSignature(file.read(4)))
+            files.append(QDir(dist).relativeFilePath(path));
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class TestElfVersion : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    RecordingDialogService *dialogs = nullptr;
+
+private slots:
+    void init() { dialogs = new RecordingDialogService; }
+    void cleanup() { delete dialogs; }
+
+    void readsTheVersionSection_data();
+    void readsTheVersionSection();
+    void fileWithoutVersionSection();
+    void extendedSectionCountAndNameTable();
+    void damagedFileFails_data();
+    void damagedFileFails();
+    void damagedFileKeepsTheLinesBefore();
+    void everyTruncationFails();
+    void writerMatchesTheResourceCompiler();
+    void builtFilesCarryTheProjectVersion();
+    void allLibrariesShowTheirVersions();
+};
+
+void TestElfVersion::readsTheVersionSection_data()
+{
+    QTest::addColumn<bool>("is64");
+    QTest::addColumn<bool>("bigEndian");
+    QTest::newRow("ELF64") << true << false;
+    QTest::newRow("ELF32") << false << false;
+    QTest::newRow("ELF64 big-endian") << true << true;
+    QTest::newRow("ELF32 big-endian") << false << true;
+}
+
+void TestElfVersion::readsTheVersionSection()
+{
+    QFETCH(bool, is64);
+    QFETCH(bool, bigEndian);
+    const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
+
+    const TElfImage image(path);
+    QCOMPARE(image.Is64Bit(), is64);
+    QCOMPARE(image.IsBigEndian(), bigEndian);
+    QCOMPARE(image.Section(VersionSection), SampleVersion());
+
+    const auto version = TVersionInfo::FromFile(path);
+    QVERIFY(version);
+    QCOMPARE(version->FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
+    QCOMPARE(version->StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Модуль заказов"));
+
+    const TFileVersion file(path);
+    QCOMPARE(file.Value(QStringLiteral("ProductVersion")), QStringLiteral("5.0.2.1"));
+    QCOMPARE(file.Value(QStringLiteral("ProductName")), QStringLiteral("Заказы"));
+    QCOMPARE(file.BuildKind, quint8(3));
+    QVERIFY(dialogs->boxes.isEmpty());
+}
+
+void TestElfVersion::fileWithoutVersionSection()
+{
+    ElfBuilder other;
+    other.Add(".text", "code");
+    other.Add(".zversionx", SampleVersion()); // a longer name is another section
+    const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
+    QVERIFY(!TVersionInfo::FromFile(path));
+    const TFileVersion file(path);
+    QCOMPARE(file.BuildKind, quint8(0));
+    QCOMPARE(file.Value(QStringLiteral("ProductVersion")), QString());
+    QCOMPARE(file.LineCount(), kFileVersionFieldCount);
+    QVERIFY(dialogs->boxes.isEmpty());
+
+    // No section header table at all, or no name table: no sections to find.
+    ElfLayout layout;
+    QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
+    layout.Put(bare, ElfLayout::ShOff, 0);
+    QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
+    QByteArray unnamed = ElfWithVersion(false, false, SampleVersion(), &layout);
+    layout.Put(unnamed, ElfLayout::ShStrNdx, 0);
+    QVERIFY(!TVersionInfo::FromElf(TElfImage(unnamed, QStringLiteral("unnamed.so"))));
+}
+
+void TestElfVersion::extendedSectionCountAndNameTable()
+{
+    // Files with very many sections keep the count and the name table's
+    // index in the first section header.
+    for (bool is64 : {true, false}) {
+        ElfLayout layout;
+        QByteArray bytes = ElfWithVersion(is64, false, SampleVersion(), &layout);
+        layout.Put(bytes, ElfLayout::ShNum, 0);
+        layout.Put(bytes, ElfLayout::ShStrNdx, 0xFFFF);
+        layout.Put(bytes, 0, ElfLayout::Size, quint64(layout.sectionCount));
+        layout.Put(bytes, 0, ElfLayout::Link, quint64(layout.nameTableIndex));
+        const auto version = TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("many.so")));
+        QVERIFY(version);
+        QCOMPARE(version->StringValue(Russian, QStringLiteral("ProductName")), QStringLiteral("Заказы"));
+    }
+}
+
+void TestElfVersion::damagedFileFails_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error");
+    const quint64 huge = ~quint64(0) - 15;
+    for (bool is64 : {true, false}) {
+        const QByteArray bits = is64 ? "ELF64 " : "ELF32 ";
+        ElfLayout at;
+        const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
+        const quint64 size = quint64(good.size());
+        const quint64 wordMax = is64 ? huge : 0xFFFFFFF0u;
+        auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage, const QString &error) {
+            QByteArray bytes = good;
+            damage(bytes);
+            QTest::newRow(bits + name) << bytes << error;
+        };
+        const QString outside = QStringLiteral("Damaged file: %1 at offset %2 (%3 bytes) lies outside the file");
+        damaged("header cut short", [](QByteArray &b) { b.truncate(40); },
+                outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")).arg(is64 ? 64 : 52));
+        damaged("unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
+        damaged("unknown byte order", [](QByteArray &b) { b[5] = 0; },
+                QStringLiteral("Damaged ELF file: unknown byte order 0"));
+        damaged("section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
+                outside.arg(QStringLiteral("section header table"), Hex(size + 8))
+                    .arg(at.entrySize));
+        damaged("section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
+                outside.arg(QStringLiteral("section header table"), Hex(wordMax))
+                    .arg(at.entrySize));
+        damaged("file cut inside the section table", [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); },
+                QStringLiteral("Damaged file: section header table at offset %1 (%2 headers of %3 bytes) lies outside the file")
+                    .arg(Hex(at.sectionTable))
+                    .arg(at.sectionCount)
+                    .arg(at.entrySize));
+        damaged("more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); },
+                QStringLiteral("Damaged file: section header table at offset %1 (65520 headers of %2 bytes) lies outside the file")
+                    .arg(Hex(at.sectionTable))
+                    .arg(at.entrySize));
+        damaged("extended count beyond the file", [&](QByteArray &b) {
+                    at.Put(b, ElfLayout::ShNum, 0);
+                    at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
+                },
+                QStringLiteral("Damaged file: section header table at offset %1 (%2 headers of %3 bytes) lies outside the file")
+                    .arg(Hex(at.sectionTable))
+                    .arg(is64 ? (quint64(1) << 40) : 0x10000000u)
+                    .arg(at.entrySize));
+        damaged("section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
+                QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
+        damaged("name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
+                QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
+        damaged("name table past the end", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
+                outside.arg(QStringLiteral("section name table"), Hex(size - 4)).arg(at.nameTableSize));
+        damaged("name table of the largest size", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
+                outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)).arg(wordMax));
+        damaged("name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
+                QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
+        damaged("name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
+                QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
+        damaged("version section past the end", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
+                outside.arg(QStringLiteral("section"), Hex(size - 4))
+                    .arg(SampleVersion().size()));
+        damaged("version section of the largest size", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
+                outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])).arg(wordMax));
+        damaged("version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
+                QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
+        damaged("version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
+                QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
+    }
+}
+
+void TestElfVersion::damagedFileFails()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    QCOMPARE(ReadError(bytes), error);
+    // Read from a file the same way.
+    const QString path = WriteTestFile(dir, QStringLiteral("damaged.so"), bytes);
+    QCOMPARE(ExeErrorOf([&] { TVersionInfo::FromFile(path); }), error);
+}
+
+void TestElfVersion::damagedFileKeepsTheLinesBefore()
+{
+    ElfLayout at;
+    QByteArray bytes = ElfWithVersion(true, false, SampleVersion(), &at);
+    at.Put(bytes, VersionIndex, ElfLayout::Offset, quint64(bytes.size()));
+    const TFileVersion file(WriteTestFile(dir, QStringLiteral("damaged.so"), bytes));
+    QCOMPARE(file.LineCount(), 4); // name, size and the two times
+    QCOMPARE(file.BuildKind, quint8(0));
+    QCOMPARE(dialogs->boxes.size(), 1);
+    QVERIFY2(dialogs->boxes.first().text.startsWith(QStringLiteral("could not load info: Damaged file: section at")),
+             qPrintable(dialogs->boxes.first().text));
+}
+
+void TestElfVersion::everyTruncationFails()
+{
+    // The section header table comes last: a file cut anywhere lacks part of
+    // it, and reading it fails with the reader's error (under the sanitizers
+    // also without reading past the cut).
+    for (bool is64 : {true, false}) {
+        ElfLayout at;
+        const QByteArray whole = ElfWithVersion(is64, true, SampleVersion(), &at);
+        QCOMPARE(at.sectionTable + at.sectionCount * at.entrySize, qint64(whole.size()));
+        for (qsizetype length = 0; length < whole.size(); ++length) {
+            const QByteArray cut = whole.left(length);
+            QVERIFY2(ReadError(cut) != QLatin1String("<none>"), qPrintable(QString::number(length)));
+        }
+        QCOMPARE(ReadError(whole), QStringLiteral("<none>"));
+    }
+}
+
+void TestElfVersion::writerMatchesTheResourceCompiler()
+{
+    const QByteArray written(reinterpret_cast<const char *>(kSampleResource.data()), qsizetype(kSampleResource.size()));
+    const TVersionInfo parsed(written);
+    QCOMPARE(parsed.FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
+    QCOMPARE(parsed.FixedInfo().FileType, VersionResource::FileTypeLibrary);
+    QCOMPARE(parsed.StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Сервисы «Заказы»"));
+    QVERIFY(parsed.Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
+    QCOMPARE(parsed.Translations(), QList<quint32>({0x04E30419}));
+
+    const QString windres = QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-windres"));
+    const QString preprocessor = QStandardPaths::findExecutable(QStringLiteral("cpp"));
+    if (windres.isEmpty() || preprocessor.isEmpty())
+        QSKIP("the mingw-w64 resource compiler is not installed");
+    WriteTestFile(dir, QStringLiteral("version.rc"), SampleScript);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(windres, {QStringLiteral("--preprocessor=") + preprocessor, QStringLiteral("-i"),
+                            QStringLiteral("version.rc"), QStringLiteral("-O"), QStringLiteral("res"),
+                            QStringLiteral("-o"), QStringLiteral("version.res")});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QFile res(dir.filePath(QStringLiteral("version.res")));
+    QVERIFY(res.open(QIODevice::ReadOnly));
+    // A .res file: an empty 32-byte entry, then the version resource's entry:
+    // data size, header size, ... and the data behind the header.
+    const QByteArray entries = res.readAll();
+    QVERIFY(entries.size() > 40);
+    const quint32 dataSize = PeBuilder::GetU32(entries, 32);
+    const quint32 headerSize = PeBuilder::GetU32(entries, 36);
+    QCOMPARE(entries.mid(32 + headerSize, dataSize), written);
+}
+
+void TestElfVersion::builtFilesCarryTheProjectVersion()
+{
+    const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+    const QStringList files = InstalledElfFiles(dist);
+    const QStringList required = {QStringLiteral("KorConsole"),         QStringLiteral("libZandrellCore.so"),
+                                  QStringLiteral("libZandrellDataAccess.so"), QStringLiteral("libZandrellEmbeddedServer.so"),
+                                  QStringLiteral("libZandrellUi.so"),   QStringLiteral("libZandrellCom.so"),
+                                  QStringLiteral("ComformLibs.so"),     QStringLiteral("LumConsoleAbout.so"),
+                                  QStringLiteral("LumRes.so"),          QStringLiteral("Orders.so"),
+                                  QStringLiteral("Stock.so"),           QStringLiteral("Plugins/Notes.plg")};
+    for (const QString &name : required)
+        QVERIFY2(files.contains(name), qPrintable(name + QStringLiteral(" is not in ") + files.join(' ')));
+
+    const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
+    // Every program and shared object of the installation, not only those above.
+    for (const QString &name : files) {
+        const auto info = TVersionInfo::FromFile(QDir(dist).filePath(name));
+        QVERIFY2(info, qPrintable(name + QStringLiteral(" has no version information")));
+        QString base = QFileInfo(name).completeBaseName();
+        if (base.startsWith(QLatin1String("lib")))
+            base = base.mid(3);
+        auto value = [&](const char *key) { return info->StringValue(Russian, QLatin1String(key)); };
+        QCOMPARE(value("InternalName"), base);
+        QCOMPARE(value("FileVersion"), version);
+        QCOMPARE(value("ProductVersion"), version);
+        QCOMPARE(value("ProductName"), QStringLiteral("KorConsole"));
+        QVERIFY2(!value("FileDescription").isEmpty(), qPrintable(name));
+        QVERIFY2(!value("LegalCopyright").isEmpty(), qPrintable(name));
+        QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
+        QCOMPARE(info->FixedInfo().FileVersion(), version);
+        QCOMPARE(info->FixedInfo().FileType,
+                 name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
+    }
+}
+
+void TestElfVersion::allLibrariesShowTheirVersions()
+{
+    // What the versions window reads for "all libraries" of the installation folder.
+    TFileVersionMgr manager;
+    manager.FileNames = ProgramFilesOfFolder(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
+    manager.Refresh();
+    QVERIFY(manager.Count() >= 11);
+    for (int i = 0; i < manager.Count(); ++i) {
+        const TFileVersion *file = manager.Items(i);
+        const QString name = file->Value(QStringLiteral("FileName"));
+        QVERIFY2(file->Value(QStringLiteral("ProductVersion")) == QStringLiteral(ZANDRELL_PROJECT_VERSION),
+                 qPrintable(name));
+        QVERIFY2(!file->Value(QStringLiteral("FileDescription")).isEmpty(), qPrintable(name));
+        QCOMPARE(file->BuildKind, quint8(3));
+    }
+    QVERIFY(dialogs->boxes.isEmpty());
+}
+
+QTEST_MAIN(TestElfVersion)
+#include "tst_ElfVersion.moc"
