@@ -328,6 +328,9 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         if (langIdText != QLatin1String("-1"))
             SetUserLanguages(langIdText);
         if (ExistsLangPack(scheme, CommonSession) && CreateComLanguages(this, scheme, CommonSession)) {
+            // The console speaks the user's language of the pack from now on.
+            if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
+                SetConsoleLangId(packLang);
             IniResString();
             if (!ConsoleTextsTranslated) {
                 TranslateConsoleTexts();

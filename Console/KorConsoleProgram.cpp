@@ -252,7 +252,7 @@ void TKorConsoleProgram::parameterPass(const QStringList &arguments)
 void TKorConsoleProgram::loginAndRun()
 {
     // Qt's own texts in the language the console's texts are chosen by.
-    UseQtTranslation(ReadLangId(kRussianLangId));
+    UseQtTranslation(ConsoleLangId());
     const QString iconFile = ExePath(QStringLiteral("Data/") + ReadActiveIcon());
     if (QFileInfo(iconFile).isFile())
         QApplication::setWindowIcon(QIcon(iconFile));
@@ -261,6 +261,7 @@ void TKorConsoleProgram::loginAndRun()
         ExitPath = QStringLiteral("login");
         return;
     }
+    UseQtTranslation(ConsoleLangId());
     if (ReadViewLogo())
         ShowSplashStatus(LangText(QStringLiteral("rstr_act_ServiceListLoading"),
                                   SelectText(QStringLiteral("Загрузка списка сервисов"),
@@ -280,6 +281,7 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
 {
     // Step 0: the units initialise; they finalise after the outer clean-up.
     InitializeUnits();
+    SetConsoleLangId(0);
     // Step 1: the global mark, held until the very end.
     AddConsoleAtom();
     // The outer clean-up runs on every way out, an escaping failure included.
@@ -301,6 +303,8 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
 
     LangIdText = ResolveLanguage(NotGiven, QString::number(ReadLangId(kRussianLangId)), LangName);
     resolveLanguageSwitch(arguments);
+    if (LangIdText != NotGiven)
+        SetConsoleLangId(LangIdText.toInt());
 
     if (arguments.size() == 1 && (arguments.first() == QLatin1String("/?") || arguments.first() == QLatin1String("/help"))) {
         ShowMessageBox(GetHelpText(), ParametersCaption(), MB_ICONINFORMATION);

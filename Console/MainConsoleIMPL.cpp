@@ -472,7 +472,7 @@ void TfmMain::BuildConfiguration()
     Manager->SetScheme(SchemeName);
     Manager->SetCallback(Callback.get());
 
-    SetStatusPanel(5, dm->AccessListName);
+    SetStatusPanel(5, TranslateAppText(dm->AccessListName));
     tbtnSortBtn->setVisible(true);
     tbtnFindBtn->setVisible(true);
     SetStatusPanel(1, dm->ServerName());
@@ -582,7 +582,7 @@ void TfmMain::BuildPluginMenu()
         if (!plugin->Info.HasMenu)
             continue;
         const int tag = -2000000001 - int(i);
-        QAction *item = miPlugins->addAction(plugin->MenuCaption);
+        QAction *item = miPlugins->addAction(TranslateAppText(plugin->MenuCaption));
         SetObjectTag(item, tag);
         item->setVisible(!plugin->Info.AdminOnly || IsAdmin);
         connect(item, &QAction::triggered, this, [this, item] {
@@ -613,8 +613,6 @@ void TfmMain::BuildLanguageMenu()
     m_checkedLanguage = nullptr;
     if (!visible)
         return;
-    delete m_langGroup;
-    m_langGroup = new QActionGroup(this);
     TDM *dm = DM();
     TOraQuery query;
     query.SetSession(dm ? dm->CommonSession : nullptr);
@@ -625,12 +623,10 @@ void TfmMain::BuildLanguageMenu()
     for (query.First(); !query.Eof(); query.Next()) {
         const int tag = query.FieldByName(QStringLiteral("LANG_ID"))->AsInteger() * 256 +
                         query.FieldByName(QStringLiteral("LANG_SUB_ID"))->AsInteger();
-        QAction *item = miLang->addAction(query.FieldByName(QStringLiteral("LANG_NAME"))->AsString());
-        item->setCheckable(true);
+        // Images show the language in use (1) and the one chosen for the next start (0); no check mark.
+        QAction *item = miLang->addAction(TranslateAppText(query.FieldByName(QStringLiteral("LANG_NAME"))->AsString()));
         item->setProperty("langTag", tag);
-        m_langGroup->addAction(item);
         if (query.FieldByName(QStringLiteral("APL_LANG_CHECKED"))->AsInteger() == 1) {
-            item->setChecked(true);
             item->setIcon(ilSmall.Icon(1));
             m_checkedLanguage = item;
         }

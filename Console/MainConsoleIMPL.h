@@ -128,7 +128,6 @@ private:
     void guarded(const std::function<void()> &action);
     bool m_shownOnce = false;
     bool m_closing = false;
-    QActionGroup *m_langGroup = nullptr;
     QAction *m_checkedLanguage = nullptr;
 };
 

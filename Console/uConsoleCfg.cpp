@@ -176,9 +176,17 @@ void GetSchemes(QStringList *list)
 
 void DeleteScheme(const QString &name) { ConsoleIni().DeleteKey(kSchemes, name); }
 
+namespace {
+int g_sessionLangId = 0;
+} // namespace
+
+int ConsoleLangId() { return g_sessionLangId > 0 ? g_sessionLangId : ReadLangId(kRussianLangId); }
+
+void SetConsoleLangId(int langId) { g_sessionLangId = qMax(langId, 0); }
+
 QString SelectText(const QString &russian, const QString &english)
 {
-    return ReadLangId(kRussianLangId) == kRussianLangId ? russian : english;
+    return ConsoleLangId() == kRussianLangId ? russian : english;
 }
 
 TIniFile *LanguageFile() { return g_languageFile.get(); }

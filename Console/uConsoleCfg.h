@@ -53,6 +53,12 @@ enum TTextKind { tkWord = 0, tkHelp = 1, tkMessage = 2 };
 
 // Russian when Console.ini [START] LangID (default 25) is 25, English otherwise.
 QString SelectText(const QString &russian, const QString &english);
+// The language of this run's texts: the one the session chose (the /langid
+// switch, then the language pack's user language after the log-in), else
+// Console.ini [START] LangID.
+int ConsoleLangId();
+// 0 forgets the session's choice.
+void SetConsoleLangId(int langId);
 // The language file's text for the identifier, or the default.
 QString LangText(const QString &id, const QString &defaultText, TTextKind kind);
 // Decides the language name, loads its language file and returns the id text to keep.

@@ -171,7 +171,8 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
                 AddService(parent, row, entry != catalogue.cend() ? &entry.value() : nullptr, reader);
                 continue;
             }
-            auto group = std::make_unique<TKorMenu>(int(*row.Id), row.Name);
+            // A group's name is the scheme's data, in the language pack like every caption.
+            auto group = std::make_unique<TKorMenu>(int(*row.Id), TranslateAppText(row.Name));
             groupOfRow[size_t(index)] = group.get();
             if (parent)
                 parent->AddSubMenu(std::move(group));

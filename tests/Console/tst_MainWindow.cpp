@@ -391,7 +391,10 @@ private slots:
                 english = a;
         }
         QVERIFY(russian && english);
-        QVERIFY(russian->isChecked());
+        // The language in use shows image 1; no item carries a check mark.
+        QVERIFY(!russian->isCheckable() && !english->isCheckable());
+        QVERIFY(!russian->icon().isNull());
+        QVERIFY(english->icon().isNull());
         QCOMPARE(russian->property("langTag").toInt(), 25 * 256);
         // The checked language: no message, both pending languages set to it.
         russian->trigger();
@@ -403,6 +406,8 @@ private slots:
         QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Параметр \"English\""));
         QCOMPARE(TfmMain::PendingAplLang.Id, 9);
         QCOMPARE(TfmMain::PendingRepLang.SubId, 0);
+        QVERIFY(!english->icon().isNull()); // the choice for the next start: image 0
+        QVERIFY(!russian->icon().isNull());
         // Closing stores the pending language as the user's language.
         main->close();
         QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
