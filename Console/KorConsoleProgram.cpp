@@ -80,21 +80,6 @@ QString ParamNotExtractedText(const QString &argument, const QString &name)
                name, argument);
 }
 
-QString ParamNotCorrectText(const QString &name, const QString &value)
-{
-    return Fmt(LangText(QStringLiteral("rstr_fmt_Param_Not_Correct"),
-                        SelectText(QStringLiteral("Параметр \"%s\"(%s) - не корректен"),
-                                   QStringLiteral("\"%s\" parameter(%s) - is not correct")),
-                        tkMessage),
-               name, value);
-}
-
-QString ParametersCaption()
-{
-    return LangText(QStringLiteral("rstrParameters"),
-                    SelectText(ResStrRu(QStringLiteral("rstrParams")), QStringLiteral("Parameters")), tkWord);
-}
-
 QString RussianHelpText() { return kRussianHelp.join(QStringLiteral("\r\n")); }
 QString EnglishHelpText() { return kEnglishHelp.join(QStringLiteral("\r\n")); }
 
@@ -198,29 +183,41 @@ void TKorConsoleProgram::parameterPass(const QStringList &arguments)
         {"/user", "user", &TStartupParams::UserParam},
         {"/password", "password", &TStartupParams::PasswordParam},
     };
+    QString schemeSwitch = QStringLiteral("scheme");
     for (const QString &argument : arguments) {
         for (const Switch &s : switches) {
             if (!contains(argument, s.text))
                 continue;
             QString value;
-            if (ExtractParamValue(argument, value))
+            if (ExtractParamValue(argument, value)) {
                 Params.*s.target = value;
-            else
+                if (s.target == &TStartupParams::SchemeParam)
+                    schemeSwitch = QString::fromLatin1(s.name);
+            } else {
                 showParamError(ParamNotExtractedText(argument, QString::fromLatin1(s.name)));
+            }
         }
         if (contains(argument, "/disable_reconnect"))
             Params.DisableReconnect = true;
     }
 
+    // The scheme chosen here is the one this run logs in to, even when Console.ini
+    // cannot store it or another console changes the active scheme meanwhile.
+    m_runScheme.clear();
     if (Params.SchemeParam == QLatin1String("?")) {
         Params.SchemeParam = ShowSchemeDialog();
-        if (!Params.SchemeParam.isEmpty())
+        if (!Params.SchemeParam.isEmpty()) {
             SetActiveScheme(Params.SchemeParam);
-    } else if (Params.SchemeParam.trimmed().isEmpty()) {
-        // "/scheme=" names no scheme: it would leave a key without a name in Console.ini.
-        showParamError(ParamNotCorrectText(QStringLiteral("scheme"), Params.SchemeParam));
+            m_runScheme = Params.SchemeParam;
+        }
     } else if (Params.SchemeParam != NotGiven) {
-        SetActiveScheme(Params.SchemeParam);
+        if (IsCorrectSchemeName(Params.SchemeParam)) {
+            SetActiveScheme(Params.SchemeParam);
+            m_runScheme = Params.SchemeParam;
+        } else {
+            // A name Console.ini cannot hold is refused before anything is written.
+            showParamError(ParamNotCorrectText(schemeSwitch, Params.SchemeParam));
+        }
     }
 
     const bool serverGiven = Params.ServerParam != NotGiven;
@@ -256,7 +253,7 @@ void TKorConsoleProgram::loginAndRun()
     const QString iconFile = ExePath(QStringLiteral("Data/") + ReadActiveIcon());
     if (QFileInfo(iconFile).isFile())
         QApplication::setWindowIcon(QIcon(iconFile));
-    const QString scheme = GetActiveScheme();
+    const QString scheme = m_runScheme.isEmpty() ? GetActiveScheme() : m_runScheme;
     if (!m_dm->Login(scheme, LangIdText)) {
         ExitPath = QStringLiteral("login");
         return;

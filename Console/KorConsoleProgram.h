@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "uConsoleCfg.h"
 #include "uConsoleDM.h"
 
 // The marker of a value that was not given on the command line.
@@ -16,9 +17,6 @@ inline const QString NotGiven = QStringLiteral("-1");
 // Finds the last "=" of the argument; the value is everything after it.
 bool ExtractParamValue(const QString &argument, QString &value);
 QString ParamNotExtractedText(const QString &argument, const QString &name);
-QString ParamNotCorrectText(const QString &name, const QString &value);
-// The caption of every command-line message box.
-QString ParametersCaption();
 // The help on the switches, in the language of the console.
 QString GetHelpText();
 QString RussianHelpText();
@@ -67,4 +65,6 @@ private:
     void parameterPass(const QStringList &arguments);
     void loginAndRun();
     std::unique_ptr<IConsoleDataModule> m_dm;
+    // The scheme the command line chose for this run; empty: the active one of Console.ini.
+    QString m_runScheme;
 };

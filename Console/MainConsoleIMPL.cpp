@@ -716,6 +716,9 @@ void TfmMain::ChangeConnection()
     SetTitle(QString());
     TDM *dm = DM();
     if (!dm->Login(SchemeName, QStringLiteral("-1"))) {
+        // A scheme that cannot be logged in to must not stay active for the next start.
+        if (SchemeName != PreviousScheme)
+            SetActiveScheme(PreviousScheme);
         if (dm->RetriesLeft == 0) {
             m_closing = true;
             QCoreApplication::exit(0);

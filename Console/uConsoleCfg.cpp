@@ -8,8 +8,11 @@
 #include "uConsoleDM.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -23,6 +26,10 @@ const QString kDefaultScheme = QStringLiteral("ZANDRELL5");
 QString g_exeDirOverride;
 std::unique_ptr<TIniFile> g_consoleIni;
 std::unique_ptr<TIniFile> g_languageFile;
+// A write has failed and no write has reached the file since: the warning is shown.
+bool g_writesFailing = false;
+// Stored active schemes whose names are not correct, each reported once.
+QSet<QString> g_reportedSchemeNames;
 
 QString sectionOf(TTextKind kind)
 {
@@ -90,6 +97,51 @@ void warnFileNotFound(const QString &path)
     ShowMessageBox(Fmt(text, path), QString(), MB_ICONWARNING);
 }
 
+bool writeValue(const QString &section, const QString &key, const QString &value)
+{
+    return WriteConsoleIni([&](TIniFile::TEdit &edit) { edit.WriteString(section, key, value); });
+}
+
+QString boolText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+
+void refuseIncorrectSchemeName(const QString &name)
+{
+    if (!IsCorrectSchemeName(name))
+        throw Exception(ParamNotCorrectText(QStringLiteral("scheme"), name));
+}
+
+void reportIncorrectStoredScheme(const QString &name)
+{
+    if (g_reportedSchemeNames.contains(name))
+        return;
+    g_reportedSchemeNames.insert(name);
+    ShowMessageBox(ParamNotCorrectText(QStringLiteral("scheme"), name), ParametersCaption(), MB_ICONERROR);
+}
+
+// The first key of [SCHEMES] marked 1 whose name is correct (read from the file
+// or inside an edit); the active names passed over go to the list.
+template <typename Ini>
+QString firstActiveScheme(const Ini &ini, QStringList &incorrect)
+{
+    for (const QString &name : ini.ReadSection(kSchemes)) {
+        if (!ini.ReadBool(kSchemes, name, false))
+            continue;
+        if (IsCorrectSchemeName(name))
+            return name;
+        incorrect.append(name);
+    }
+    return QString();
+}
+
+// The scheme 1 and every other key 0, all in one write.
+void activateScheme(TIniFile::TEdit &edit, const QString &name)
+{
+    for (const QString &key : edit.ReadSection(kSchemes))
+        if (key.compare(name, Qt::CaseInsensitive) != 0 && edit.ReadString(kSchemes, key, QString()) != QLatin1String("0"))
+            edit.WriteBool(kSchemes, key, false);
+    edit.WriteBool(kSchemes, name, true);
+}
+
 } // namespace
 
 QString ExeDir()
@@ -115,57 +167,143 @@ TIniFile &ConsoleIni()
     return *g_consoleIni;
 }
 
-void OpenConsoleIni() { g_consoleIni = std::make_unique<TIniFile>(ExePath(QStringLiteral("Console.ini"))); }
-void CloseConsoleIni() { g_consoleIni.reset(); }
+void OpenConsoleIni()
+{
+    g_consoleIni = std::make_unique<TIniFile>(ExePath(QStringLiteral("Console.ini")));
+    g_writesFailing = false;
+}
+
+void CloseConsoleIni()
+{
+    g_consoleIni.reset();
+    g_writesFailing = false;
+    g_reportedSchemeNames.clear();
+}
+
+QString ConsoleIniNotSavedText(const EIniWriteError &error)
+{
+    QString reason;
+    switch (error.Reason()) {
+    case EIniWriteError::NoSpace:
+        reason = SelectText(QStringLiteral("на диске нет места"), QStringLiteral("the disk is full"));
+        break;
+    case EIniWriteError::NoPermission:
+        reason = SelectText(QStringLiteral("нет права на запись"), QStringLiteral("there is no permission to write"));
+        break;
+    case EIniWriteError::Locked:
+        reason = SelectText(QStringLiteral("файл занят другой программой"),
+                            QStringLiteral("the file is held by another program"));
+        break;
+    case EIniWriteError::Failed:
+        reason = SelectText(QStringLiteral("ошибка записи (%1)"), QStringLiteral("write error (%1)")).arg(error.SystemText());
+        break;
+    }
+    const QString text = LangText(QStringLiteral("rstr_fmtmsg_IniNotSaved"),
+                                  SelectText(QStringLiteral("Настройки не сохранены в файле \"%s\": %s. "
+                                                            "Консоль продолжает работу с прочитанными настройками."),
+                                             QStringLiteral("The settings are not saved in the file \"%s\": %s. "
+                                                            "The console goes on with the settings it has read.")),
+                                  tkMessage);
+    return Fmt(text, QDir::toNativeSeparators(error.FileName()), reason);
+}
+
+bool WriteConsoleIni(const std::function<void(TIniFile::TEdit &)> &edit)
+{
+    try {
+        if (ConsoleIni().Update(edit))
+            g_writesFailing = false;
+        return true;
+    } catch (const EIniWriteError &e) {
+        if (!g_writesFailing)
+            ShowMessageBox(ConsoleIniNotSavedText(e), QString(), MB_ICONWARNING);
+        g_writesFailing = true;
+        return false;
+    }
+}
 
 QString ReadServer() { return ConsoleIni().ReadString(kConnection, QStringLiteral("server"), QStringLiteral("ZANDRELL")); }
-void WriteServer(const QString &server) { ConsoleIni().WriteString(kConnection, QStringLiteral("server"), server); }
+bool WriteServer(const QString &server) { return writeValue(kConnection, QStringLiteral("server"), server); }
 QString ReadUser() { return ConsoleIni().ReadString(kConnection, QStringLiteral("user"), QStringLiteral("ZL_USER")); }
-void WriteUser(const QString &user) { ConsoleIni().WriteString(kConnection, QStringLiteral("user"), user); }
+bool WriteUser(const QString &user) { return writeValue(kConnection, QStringLiteral("user"), user); }
 int ReadHome() { return ConsoleIni().ReadInteger(kConnection, QStringLiteral("home"), 0); }
-void WriteHome(int home) { ConsoleIni().WriteInteger(kConnection, QStringLiteral("home"), home); }
+bool WriteHome(int home) { return writeValue(kConnection, QStringLiteral("home"), QString::number(home)); }
 bool ReadStoreInReg() { return ConsoleIni().ReadBool(kConnection, QStringLiteral("StoreInReg"), false); }
 bool ReadUseOCI7() { return ConsoleIni().ReadBool(kConnection, QStringLiteral("useoci7"), false); }
 bool ReadEncode() { return ConsoleIni().ReadBool(kConnection, QStringLiteral("encode"), false); }
 bool ReadHideMinimized() { return ConsoleIni().ReadBool(kForm, QStringLiteral("HideMinimized"), true); }
-void WriteHideMinimized(bool value) { ConsoleIni().WriteBool(kForm, QStringLiteral("HideMinimized"), value); }
+bool WriteHideMinimized(bool value) { return writeValue(kForm, QStringLiteral("HideMinimized"), boolText(value)); }
 bool ReadMiniTB() { return ConsoleIni().ReadBool(kForm, QStringLiteral("MiniTB"), true); }
-void WriteMiniTB(bool value) { ConsoleIni().WriteBool(kForm, QStringLiteral("MiniTB"), value); }
+bool WriteMiniTB(bool value) { return writeValue(kForm, QStringLiteral("MiniTB"), boolText(value)); }
 bool ReadCreateSeps() { return ConsoleIni().ReadBool(kForm, QStringLiteral("CreateSeps"), true); }
-void WriteCreateSeps(bool value) { ConsoleIni().WriteBool(kForm, QStringLiteral("CreateSeps"), value); }
+bool WriteCreateSeps(bool value) { return writeValue(kForm, QStringLiteral("CreateSeps"), boolText(value)); }
 bool ReadFormTop() { return ConsoleIni().ReadBool(kForm, QStringLiteral("FormTop"), false); }
-void WriteFormTop(bool value) { ConsoleIni().WriteBool(kForm, QStringLiteral("FormTop"), value); }
+bool WriteFormTop(bool value) { return writeValue(kForm, QStringLiteral("FormTop"), boolText(value)); }
 bool ReadViewLogo() { return ConsoleIni().ReadBool(kForm, QStringLiteral("ViewLogo"), false); }
-void WriteViewLogo(bool value) { ConsoleIni().WriteBool(kForm, QStringLiteral("ViewLogo"), value); }
+bool WriteViewLogo(bool value) { return writeValue(kForm, QStringLiteral("ViewLogo"), boolText(value)); }
 QString ReadActiveIcon() { return ConsoleIni().ReadString(kForm, QStringLiteral("ActiveIcon"), QStringLiteral("ConsoleIcon.ico")); }
 int ReadLangId(int defaultValue) { return ConsoleIni().ReadInteger(kStart, QStringLiteral("LangID"), defaultValue); }
 
+QString ParamNotCorrectText(const QString &name, const QString &value)
+{
+    return Fmt(LangText(QStringLiteral("rstr_fmt_Param_Not_Correct"),
+                        SelectText(QStringLiteral("Параметр \"%s\"(%s) - не корректен"),
+                                   QStringLiteral("\"%s\" parameter(%s) - is not correct")),
+                        tkMessage),
+               name, value);
+}
+
+QString ParametersCaption()
+{
+    return LangText(QStringLiteral("rstrParameters"),
+                    SelectText(ResStrRu(QStringLiteral("rstrParams")), QStringLiteral("Parameters")), tkWord);
+}
+
+bool IsCorrectSchemeName(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || name.size() > kMaxSchemeNameLength || trimmed.startsWith(QLatin1Char('[')) ||
+        trimmed.startsWith(QLatin1Char(';')))
+        return false;
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c == QLatin1Char(']') || c == QLatin1Char('=') || c.category() == QChar::Other_Control;
+    });
+}
+
 QString GetActiveScheme()
 {
-    TIniFile &ini = ConsoleIni();
-    if (ini.SectionExists(kSchemes)) {
-        for (const QString &name : ini.ReadSection(kSchemes))
-            if (ini.ReadBool(kSchemes, name, false))
-                return name;
+    QStringList incorrect;
+    QString active = firstActiveScheme(ConsoleIni(), incorrect);
+    if (active.isEmpty()) {
+        // No active scheme: the default one becomes active, unless another console has just chosen one.
+        WriteConsoleIni([&](TIniFile::TEdit &edit) {
+            QStringList passedOver;
+            active = firstActiveScheme(edit, passedOver);
+            if (active.isEmpty()) {
+                active = kDefaultScheme;
+                activateScheme(edit, active);
+            }
+        });
     }
-    SetActiveScheme(kDefaultScheme);
-    return kDefaultScheme;
+    // Reported after the write, never while the file is locked.
+    for (const QString &name : incorrect)
+        reportIncorrectStoredScheme(name);
+    return active;
 }
 
-void SetActiveScheme(const QString &name)
+bool SetActiveScheme(const QString &name)
 {
-    TIniFile &ini = ConsoleIni();
-    if (ini.SectionExists(kSchemes))
-        for (const QString &key : ini.ReadSection(kSchemes))
-            if (key.compare(name, Qt::CaseInsensitive) != 0 && ini.ReadString(kSchemes, key, QString()) != QLatin1String("0"))
-                ini.WriteBool(kSchemes, key, false);
-    ini.WriteBool(kSchemes, name, true);
+    refuseIncorrectSchemeName(name);
+    return WriteConsoleIni([&](TIniFile::TEdit &edit) { activateScheme(edit, name); });
 }
 
-void AddScheme(const QString &name, bool active)
+bool AddScheme(const QString &name, bool active)
 {
     Z_ASSERT(!name.trimmed().isEmpty(), QStringLiteral("AddScheme: Scheme(sname) = ' '"));
-    ConsoleIni().WriteBool(kSchemes, name, active);
+    refuseIncorrectSchemeName(name);
+    return WriteConsoleIni([&](TIniFile::TEdit &edit) {
+        if (active || !edit.ValueExists(kSchemes, name))
+            edit.WriteBool(kSchemes, name, active);
+    });
 }
 
 void GetSchemes(QStringList *list)
@@ -174,7 +312,10 @@ void GetSchemes(QStringList *list)
     *list = ConsoleIni().ReadSection(kSchemes);
 }
 
-void DeleteScheme(const QString &name) { ConsoleIni().DeleteKey(kSchemes, name); }
+bool DeleteScheme(const QString &name)
+{
+    return WriteConsoleIni([&](TIniFile::TEdit &edit) { edit.DeleteKey(kSchemes, name); });
+}
 
 namespace {
 int g_sessionLangId = 0;
@@ -272,10 +413,12 @@ void SaveLanguageId()
         return;
     TLanguagesDM *languages = GetComLanguages();
     const int id = languages ? languages->GET_USER_APL_LANG_ID() : 0;
-    if (id < 1)
-        ConsoleIni().DeleteKey(kStart, QStringLiteral("LangID"));
-    else
-        ConsoleIni().WriteInteger(kStart, QStringLiteral("LangID"), id);
+    WriteConsoleIni([id](TIniFile::TEdit &edit) {
+        if (id < 1)
+            edit.DeleteKey(kStart, QStringLiteral("LangID"));
+        else
+            edit.WriteString(kStart, QStringLiteral("LangID"), QString::number(id));
+    });
 }
 
 int ShowMessageBox(const QString &text, const QString &caption, unsigned flags)

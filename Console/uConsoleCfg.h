@@ -2,10 +2,12 @@
 // Console.ini beside the program, the language files under Res/, and the
 // routines that choose the console's texts. Every other unit reads and writes
 // Console.ini only through the operations here.
+#include "IniFile.h"
+
 #include <QString>
 #include <QStringList>
 
-class TIniFile;
+#include <functional>
 
 // The folder of the running program (the "exe directory"); tests may point it elsewhere.
 QString ExeDir();
@@ -18,35 +20,62 @@ TIniFile &ConsoleIni();
 void OpenConsoleIni();
 void CloseConsoleIni();
 
-// Settings accessors, each with the default of its key.
+// Every change of Console.ini goes through here. A change that does not reach
+// the file (a full disk, a read-only installation, a file locked too long)
+// leaves the file as it was and shows one warning for a run of failing writes
+// (until a write succeeds again); the console goes on with what it read.
+// Returns whether the change is in the file.
+bool WriteConsoleIni(const std::function<void(TIniFile::TEdit &)> &edit);
+// The warning of a failed write, in the language of the console.
+QString ConsoleIniNotSavedText(const EIniWriteError &error);
+
+// Settings accessors, each with the default of its key; a write returns whether it is stored.
 QString ReadServer();
-void WriteServer(const QString &server);
+bool WriteServer(const QString &server);
 QString ReadUser();
-void WriteUser(const QString &user);
+bool WriteUser(const QString &user);
 int ReadHome();
-void WriteHome(int home);
+bool WriteHome(int home);
 bool ReadStoreInReg();
 bool ReadUseOCI7();
 bool ReadEncode();
 bool ReadHideMinimized();
-void WriteHideMinimized(bool value);
+bool WriteHideMinimized(bool value);
 bool ReadMiniTB();
-void WriteMiniTB(bool value);
+bool WriteMiniTB(bool value);
 bool ReadCreateSeps();
-void WriteCreateSeps(bool value);
+bool WriteCreateSeps(bool value);
 bool ReadFormTop();
-void WriteFormTop(bool value);
+bool WriteFormTop(bool value);
 bool ReadViewLogo();
-void WriteViewLogo(bool value);
+bool WriteViewLogo(bool value);
 QString ReadActiveIcon();
 int ReadLangId(int defaultValue);
 
 // Schemes: the keys of [SCHEMES]; the value 1 marks the active one.
+// The first active scheme whose name is correct; a stored active name that is
+// not correct is reported once and passed over.
 QString GetActiveScheme();
-void SetActiveScheme(const QString &name);
-void AddScheme(const QString &name, bool active);
+// One write of the whole section: the scheme 1, every other 0. A name that is
+// not correct raises the "not correct" text. Returns whether it is stored.
+bool SetActiveScheme(const QString &name);
+// Adds the scheme with the value; a scheme that is already there keeps its value
+// unless it is added as active.
+bool AddScheme(const QString &name, bool active);
 void GetSchemes(QStringList *list);
-void DeleteScheme(const QString &name);
+bool DeleteScheme(const QString &name);
+
+// The longest scheme name: the longest Oracle name.
+constexpr int kMaxSchemeNameLength = 128;
+// A name Console.ini can hold as a scheme key and read back unchanged: not
+// empty, not starting with "[" or ";", without "]", "=" or control characters
+// (line breaks), at most kMaxSchemeNameLength characters.
+bool IsCorrectSchemeName(const QString &name);
+
+// "%s" parameter(%s) - is not correct, in the language of the console.
+QString ParamNotCorrectText(const QString &name, const QString &value);
+// The caption of every command-line message box.
+QString ParametersCaption();
 
 // Kinds of console texts, and the language-file section of each.
 enum TTextKind { tkWord = 0, tkHelp = 1, tkMessage = 2 };

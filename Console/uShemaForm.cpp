@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TShemaForm::TShemaForm(QWidget *parent) : QDialog(parent)
 {
     SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("SchemeForm"));
@@ -123,20 +125,23 @@ void TShemaForm::updateButtons()
 
 void TShemaForm::NewScheme()
 {
+    const QString title = WordText(QStringLiteral("rstrTitle"), QStringLiteral("Title"));
     QString name;
-    if (!lumInputQuery(btnNewScheme->text(), WordText(QStringLiteral("rstrTitle"), QStringLiteral("Title")),
-                       WordText(QStringLiteral("rstr_to_Apply"), QStringLiteral("Apply")),
+    if (!lumInputQuery(btnNewScheme->text(), title, WordText(QStringLiteral("rstr_to_Apply"), QStringLiteral("Apply")),
                        WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel")), name, -1))
         return;
     name = name.trimmed();
-    if (name.isEmpty())
-        return;
-    try {
-        AddScheme(name, false);
-    } catch (const Exception &e) {
-        ShowMessageBox(e.message().trimmed(), windowTitle(), MB_ICONERROR);
+    if (!IsCorrectSchemeName(name)) {
+        ShowMessageBox(ParamNotCorrectText(title, name), windowTitle(), MB_ICONERROR);
         return;
     }
+    // A scheme that is already there keeps its value (the active one stays active) and its one node.
+    if (!AddScheme(name, false))
+        return;
+    const bool listed = std::any_of(Schemes.cbegin(), Schemes.cend(),
+                                    [&](const QString &have) { return have.compare(name, Qt::CaseInsensitive) == 0; });
+    if (listed)
+        return;
     Schemes.append(name);
     if (m_root)
         new QTreeWidgetItem(m_root, QStringList{name});
@@ -152,12 +157,8 @@ void TShemaForm::DeleteSelectedScheme()
                        WordText(QStringLiteral("rstr_act_DeletingScheme"), QStringLiteral("Scheme deletion")),
                        MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
-    try {
-        DeleteScheme(name);
-    } catch (const Exception &e) {
-        ShowMessageBox(e.message().trimmed(), windowTitle(), MB_ICONERROR);
+    if (!DeleteScheme(name))
         return;
-    }
     delete item;
     Schemes.clear();
     GetSchemes(&Schemes);
@@ -171,11 +172,13 @@ void TShemaForm::ActivateSelectedScheme()
         return;
     const QString name = item->text(0);
     try {
-        SetActiveScheme(name);
+        if (!SetActiveScheme(name))
+            return;
     } catch (const Exception &e) {
         ShowMessageBox(e.message().trimmed(), windowTitle(), MB_ICONERROR);
         return;
     }
+    ActivatedScheme = name;
     StaticText1->setText(name);
     accept();
 }
@@ -208,9 +211,11 @@ void TShemaForm::keyPressEvent(QKeyEvent *event)
 
 QString ShowSchemeDialog()
 {
+    QString activated;
     {
         TShemaForm form;
         ExecModalDialog(&form);
+        activated = form.ActivatedScheme;
     }
-    return GetActiveScheme();
+    return activated.isEmpty() ? GetActiveScheme() : activated;
 }

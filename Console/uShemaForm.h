@@ -23,6 +23,8 @@ public:
     QPushButton *btnExit;
     // The scheme names, as Console.ini lists them.
     QStringList Schemes;
+    // The scheme made active in this window; empty when none was.
+    QString ActivatedScheme;
 
     // Fills the tree from Console.ini (run when the window is shown).
     void FillSchemes();
@@ -42,5 +44,6 @@ private:
     QTreeWidgetItem *m_root = nullptr;
 };
 
-// Shows the window modally and returns the active scheme after it closes.
+// Shows the window modally and returns the scheme it made active, or else the
+// active scheme of Console.ini after it closes.
 QString ShowSchemeDialog();

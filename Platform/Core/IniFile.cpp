@@ -3,11 +3,21 @@
 #include "Exceptions.h"
 #include "TextCodec.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QThread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <limits>
 #include <vector>
 
@@ -60,6 +70,29 @@ void checkName(const QString &what, const QString &name, const QString &fileName
         throw EIniFileError(QStringLiteral("%1: the %2 \"%3\" holds a line break").arg(fileName, what, name));
 }
 
+// Refuses what would not read back as written: a line break, a key with "=", a section with "]".
+void checkWrite(const QString &fileName, const QString &section, const QString &key, const QString &value)
+{
+    checkName(QStringLiteral("section"), section, fileName);
+    checkName(QStringLiteral("key"), key, fileName);
+    checkName(QStringLiteral("value"), value, fileName);
+    if (key.trimmed().isEmpty() || key.contains(QLatin1Char('=')))
+        throw EIniFileError(QStringLiteral("%1: \"%2\" is not a valid key name").arg(fileName, key));
+    if (section.contains(QLatin1Char(']')))
+        throw EIniFileError(QStringLiteral("%1: \"%2\" is not a valid section name").arg(fileName, section));
+}
+
+qint64 nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// File times come from a coarse clock: a file read less than this after its
+// last change may change again with the same time stamp, so it is read again.
+constexpr qint64 kTimeStampGrainNs = 100 * 1000000;
+
 } // namespace
 
 struct TIniFile::Document {
@@ -68,10 +101,66 @@ struct TIniFile::Document {
     QString lineEnd = QStringLiteral("\n");
     bool truncated = false;
     bool exists = false;
+    // The file is there but cannot be read: writing it would lose what it holds.
+    bool unreadable = false;
     // Identity of the file that was read: a rename gives a new inode, a write a new time.
     qint64 size = -1;
     qint64 mtimeNs = 0;
     quint64 inode = 0;
+    qint64 readNs = 0;
+
+    static Document read(const QString &fileName)
+    {
+        Document doc;
+        struct stat st {};
+        doc.readNs = nowNs();
+        doc.exists = ::stat(QFile::encodeName(fileName).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        if (doc.exists) {
+            doc.size = st.st_size;
+            doc.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            doc.inode = st.st_ino;
+            QFile file(fileName);
+            if (file.open(QIODevice::ReadOnly)) {
+                const QByteArray bytes = file.read(kMaxFileSize);
+                doc.truncated = !file.atEnd();
+                const QString text = DecodeTextFile(bytes);
+                doc.lines = splitLines(text);
+                const qsizetype firstEnd = text.indexOf(QLatin1Char('\n'));
+                if (firstEnd > 0 && text.at(firstEnd - 1) == QLatin1Char('\r'))
+                    doc.lineEnd = QStringLiteral("\r\n");
+            } else {
+                doc.unreadable = true;
+            }
+        }
+        doc.parse();
+        return doc;
+    }
+
+    // The same text, to be changed without touching this one.
+    Document copy() const
+    {
+        Document doc;
+        doc.lines = lines;
+        doc.lineEnd = lineEnd;
+        doc.truncated = truncated;
+        doc.exists = exists;
+        doc.parse();
+        return doc;
+    }
+
+    // Whether this parsed form still describes the file as it is now.
+    bool matches(const QString &fileName) const
+    {
+        struct stat st {};
+        const bool nowExists = ::stat(QFile::encodeName(fileName).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        if (nowExists != exists)
+            return false;
+        if (!exists)
+            return true;
+        const qint64 nowMtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return size == st.st_size && mtimeNs == nowMtimeNs && inode == st.st_ino &&
+               readNs - mtimeNs > kTimeStampGrainNs;
+    }
 
     void parse()
     {
@@ -117,6 +206,60 @@ struct TIniFile::Document {
         return nullptr;
     }
 
+    const KeyEntry *findKey(const QString &section, const QString &key) const
+    {
+        const Section *s = find(section);
+        return s ? findKey(*s, key) : nullptr;
+    }
+
+    // The line after the section's last line (the next header or the end of the file).
+    int sectionEnd(const Section &s) const
+    {
+        for (const Section &other : sections)
+            if (other.headerLine > s.headerLine)
+                return other.headerLine;
+        return static_cast<int>(lines.size());
+    }
+
+    void set(const QString &section, const QString &key, const QString &value)
+    {
+        const QString line = key.trimmed() + QLatin1Char('=') + value;
+        if (const Section *s = find(section)) {
+            if (const KeyEntry *k = findKey(*s, key)) {
+                lines[k->line] = line;
+            } else {
+                // After the section's last non-blank line, so that a blank separator line stays last.
+                int at = s->headerLine;
+                for (int i = s->headerLine + 1; i < sectionEnd(*s); ++i)
+                    if (!lines.at(i).trimmed().isEmpty())
+                        at = i;
+                lines.insert(at + 1, line);
+            }
+        } else {
+            if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+                lines.append(QString());
+            lines.append(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'));
+            lines.append(line);
+        }
+        parse();
+    }
+
+    void remove(const QString &section, const QString &key)
+    {
+        if (const KeyEntry *k = findKey(section, key)) {
+            lines.removeAt(k->line);
+            parse();
+        }
+    }
+
+    void erase(const QString &section)
+    {
+        if (const Section *s = find(section)) {
+            lines.erase(lines.begin() + s->headerLine, lines.begin() + sectionEnd(*s));
+            parse();
+        }
+    }
+
     QByteArray serialize() const
     {
         QString text;
@@ -128,81 +271,258 @@ struct TIniFile::Document {
     }
 };
 
+namespace {
+
+TIniFile::TWriteFault g_writeFault;
+
+[[noreturn]] void throwWriteError(const QString &fileName, int error)
+{
+    EIniWriteError::TReason reason = EIniWriteError::Failed;
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        reason = EIniWriteError::NoSpace;
+    else if (error == EACCES || error == EPERM || error == EROFS)
+        reason = EIniWriteError::NoPermission;
+    throw EIniWriteError(fileName, reason, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// write(2) through the test seam: a full disk once the free bytes are used up.
+ssize_t writeSome(int fd, const char *data, size_t size)
+{
+    if (g_writeFault.BytesFree >= 0) {
+        if (g_writeFault.BytesFree == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        size = std::min<size_t>(size, size_t(g_writeFault.BytesFree));
+    }
+    const ssize_t written = ::write(fd, data, size);
+    if (written > 0 && g_writeFault.BytesFree >= 0)
+        g_writeFault.BytesFree -= written;
+    return written;
+}
+
+// 0 when every byte went out, otherwise the error.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t written = writeSome(fd, data, std::min<size_t>(left, 64 * 1024));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        left -= size_t(written);
+    }
+    return 0;
+}
+
+int flushToDisk(int fd)
+{
+    if (g_writeFault.FailFlush)
+        return ENOSPC;
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Gives the new file the mode of the one it replaces, and its owner and group where the user may.
+void keepModeAndOwner(int fd, const struct stat &old)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid))
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)!::fchown(fd, uid_t(-1), old.st_gid);
+    (void)!::fchmod(fd, old.st_mode & 07777);
+}
+
+// The temporary file beside the target. Where the file system allows it the
+// file has no name until it is complete, so a killed writer leaves nothing;
+// otherwise it is "<target>.tmp", which the next writer (under the same lock) replaces.
+struct TTempFile {
+    int fd = -1;
+    bool named = false;
+    QByteArray path;
+
+    ~TTempFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (named)
+            ::unlink(path.constData());
+    }
+
+    int open(const QByteArray &dir, bool allowUnnamed, mode_t mode)
+    {
+#ifdef O_TMPFILE
+        if (allowUnnamed) {
+            fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (fd >= 0)
+                return 0;
+        }
+#endif
+        ::unlink(path.constData());
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0)
+            return errno;
+        named = true;
+        return 0;
+    }
+
+    // Gives an unnamed file its temporary name; 0 when done.
+    int name()
+    {
+        if (named)
+            return 0;
+        ::unlink(path.constData());
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) != 0)
+            return errno;
+        named = true;
+        return 0;
+    }
+
+    int close()
+    {
+        const int result = ::close(fd);
+        fd = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+    int renameTo(const QByteArray &target)
+    {
+        if (::rename(path.constData(), target.constData()) != 0)
+            return errno;
+        named = false;
+        return 0;
+    }
+};
+
+// Writes the bytes as the whole new content of the file; 0 when it is in place.
+int replaceFile(const QByteArray &target, const QByteArray &bytes, bool allowUnnamed)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    struct stat old {};
+    const bool replaces = ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+
+    TTempFile temp;
+    temp.path = target + ".tmp";
+    if (const int error = temp.open(dir, allowUnnamed, replaces ? 0600 : 0666))
+        return error;
+    if (replaces)
+        keepModeAndOwner(temp.fd, old);
+    if (const int error = writeAll(temp.fd, bytes))
+        return error;
+    if (const int error = flushToDisk(temp.fd))
+        return error;
+    if (temp.name() != 0) // no /proc or no link support: write it again under a name
+        return allowUnnamed ? replaceFile(target, bytes, false) : EIO;
+    if (const int error = temp.close())
+        return error;
+    if (const int error = temp.renameTo(target))
+        return error;
+    // The rename itself reaches the disk with the folder.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return 0;
+}
+
+// The file that a write really replaces: the target of a symbolic link.
+QString writeTarget(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (info.isSymLink()) {
+        const QString target = info.canonicalFilePath();
+        if (!target.isEmpty())
+            return target;
+    }
+    return fileName;
+}
+
+} // namespace
+
+EIniWriteError::EIniWriteError(const QString &fileName, TReason reason, const QString &systemText)
+    : EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(fileName, systemText)),
+      m_fileName(fileName), m_reason(reason), m_systemText(systemText)
+{
+}
+
+void TIniFile::SetWriteFaultForTests(const TWriteFault &fault) { g_writeFault = fault; }
+
 TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
 TIniFile::~TIniFile() = default;
 
 const TIniFile::Document &TIniFile::load() const
 {
-    struct stat st {};
-    const bool exists = ::stat(QFile::encodeName(m_fileName).constData(), &st) == 0 && S_ISREG(st.st_mode);
-    const qint64 mtimeNs = exists ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
-    if (m_cache && m_cache->exists == exists &&
-        (!exists || (m_cache->size == st.st_size && m_cache->mtimeNs == mtimeNs && m_cache->inode == st.st_ino)))
-        return *m_cache;
-
-    auto doc = std::make_unique<Document>();
-    doc->exists = exists;
-    if (exists) {
-        doc->size = st.st_size;
-        doc->mtimeNs = mtimeNs;
-        doc->inode = st.st_ino;
-        QFile file(m_fileName);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.read(kMaxFileSize);
-            doc->truncated = !file.atEnd();
-            const QString text = DecodeTextFile(bytes);
-            doc->lines = splitLines(text);
-            const qsizetype firstEnd = text.indexOf(QLatin1Char('\n'));
-            if (firstEnd > 0 && text.at(firstEnd - 1) == QLatin1Char('\r'))
-                doc->lineEnd = QStringLiteral("\r\n");
-        }
-    }
-    doc->parse();
-    m_cache = std::move(doc);
+    if (!m_cache || !m_cache->matches(m_fileName))
+        m_cache = std::make_unique<Document>(Document::read(m_fileName));
     return *m_cache;
 }
 
-TIniFile::Document TIniFile::loadForWrite() const
+bool TIniFile::modify(const std::function<void(Document &)> &change)
 {
-    const Document &current = load();
-    if (current.truncated)
-        throw EIniFileError(QStringLiteral("\"%1\" is larger than %2 bytes and is not rewritten")
-                                .arg(m_fileName)
-                                .arg(kMaxFileSize));
-    Document copy;
-    copy.lines = current.lines;
-    copy.lineEnd = current.lineEnd;
-    copy.parse();
-    return copy;
+    // Most writes repeat what the file holds: those need neither the lock nor a write.
+    {
+        Document probe = load().copy();
+        const QByteArray before = probe.serialize();
+        change(probe);
+        if (probe.serialize() == before)
+            return false;
+    }
+    const QString target = writeTarget(m_fileName);
+    QLockFile lock(target + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kLockStaleMs);
+    // Polled in short steps: a write holds the lock for milliseconds, so the
+    // growing sleeps of a plain tryLock (up to seconds) would only add waiting.
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError && waited.elapsed() < kLockTimeoutMs)
+        QThread::msleep(2);
+    if (!lock.isLocked()) {
+        switch (lock.error()) {
+        case QLockFile::LockFailedError:
+            throw EIniWriteError(m_fileName, EIniWriteError::Locked,
+                                 QStringLiteral("locked by another program (%1.lock)").arg(target));
+        case QLockFile::PermissionError:
+            throwWriteError(m_fileName, EACCES);
+        default:
+            throwWriteError(m_fileName, QFileInfo(target).dir().exists() ? EIO : ENOENT);
+        }
+    }
+    Document doc = Document::read(target);
+    if (doc.unreadable)
+        throwWriteError(m_fileName, EACCES);
+    if (doc.truncated)
+        throw EIniWriteError(m_fileName, EIniWriteError::Failed,
+                             QStringLiteral("larger than %1 bytes, it is not rewritten").arg(kMaxFileSize));
+    const QByteArray before = doc.serialize();
+    change(doc);
+    if (doc.serialize() == before)
+        return false;
+    save(doc);
+    return true;
 }
 
 void TIniFile::save(const Document &doc)
 {
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(m_fileName, file.errorString()));
-    const QByteArray bytes = doc.serialize();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(m_fileName, file.errorString()));
     m_cache.reset();
+    if (const int error = replaceFile(QFile::encodeName(writeTarget(m_fileName)), doc.serialize(), true))
+        throwWriteError(m_fileName, error);
 }
 
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const Document &doc = load();
-    if (const Section *s = doc.find(section))
-        if (const KeyEntry *k = Document::findKey(*s, key))
-            return k->value;
-    return defaultValue;
+    const KeyEntry *k = load().findKey(section, key);
+    return k ? k->value : defaultValue;
 }
 
 QString TIniFile::ReadRawString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const Document &doc = load();
-    if (const Section *s = doc.find(section))
-        if (const KeyEntry *k = Document::findKey(*s, key))
-            return k->raw;
-    return defaultValue;
+    const KeyEntry *k = load().findKey(section, key);
+    return k ? k->raw : defaultValue;
 }
 
 int TIniFile::ProfileInt(const QString &text)
@@ -247,11 +567,8 @@ int TIniFile::ProfileInt(const QString &text)
 
 int TIniFile::ReadInteger(const QString &section, const QString &key, int defaultValue) const
 {
-    const Document &doc = load();
-    if (const Section *s = doc.find(section))
-        if (const KeyEntry *k = Document::findKey(*s, key))
-            return ProfileInt(k->value);
-    return defaultValue;
+    const KeyEntry *k = load().findKey(section, key);
+    return k ? ProfileInt(k->value) : defaultValue;
 }
 
 bool TIniFile::ReadBool(const QString &section, const QString &key, bool defaultValue) const
@@ -261,40 +578,8 @@ bool TIniFile::ReadBool(const QString &section, const QString &key, bool default
 
 void TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    checkName(QStringLiteral("section"), section, m_fileName);
-    checkName(QStringLiteral("key"), key, m_fileName);
-    checkName(QStringLiteral("value"), value, m_fileName);
-    if (key.trimmed().isEmpty() || key.contains(QLatin1Char('=')))
-        throw EIniFileError(QStringLiteral("%1: \"%2\" is not a valid key name").arg(m_fileName, key));
-    if (section.contains(QLatin1Char(']')))
-        throw EIniFileError(QStringLiteral("%1: \"%2\" is not a valid section name").arg(m_fileName, section));
-
-    Document doc = loadForWrite();
-    const QString line = key.trimmed() + QLatin1Char('=') + value;
-    if (const Section *s = doc.find(section)) {
-        if (const KeyEntry *k = Document::findKey(*s, key)) {
-            doc.lines[k->line] = line;
-        } else {
-            // After the section's last non-blank line, so that a blank separator line stays last.
-            int at = s->headerLine;
-            const int next = [&] {
-                for (const Section &other : doc.sections)
-                    if (other.headerLine > s->headerLine)
-                        return other.headerLine;
-                return static_cast<int>(doc.lines.size());
-            }();
-            for (int i = s->headerLine + 1; i < next; ++i)
-                if (!doc.lines.at(i).trimmed().isEmpty())
-                    at = i;
-            doc.lines.insert(at + 1, line);
-        }
-    } else {
-        if (!doc.lines.isEmpty() && !doc.lines.last().trimmed().isEmpty())
-            doc.lines.append(QString());
-        doc.lines.append(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'));
-        doc.lines.append(line);
-    }
-    save(doc);
+    checkWrite(m_fileName, section, key, value);
+    modify([&](Document &doc) { doc.set(section, key, value); });
 }
 
 void TIniFile::WriteInteger(const QString &section, const QString &key, int value)
@@ -309,69 +594,89 @@ void TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 void TIniFile::DeleteKey(const QString &section, const QString &key)
 {
-    const Document &current = load();
-    const Section *s = current.find(section);
-    if (!s || !Document::findKey(*s, key))
-        return;
-    Document doc = loadForWrite();
-    const KeyEntry *k = Document::findKey(*doc.find(section), key);
-    doc.lines.removeAt(k->line);
-    save(doc);
+    modify([&](Document &doc) { doc.remove(section, key); });
 }
 
 void TIniFile::EraseSection(const QString &section)
 {
-    if (!load().find(section))
-        return;
-    Document doc = loadForWrite();
-    const Section *s = doc.find(section);
-    int end = static_cast<int>(doc.lines.size());
-    for (const Section &other : doc.sections)
-        if (other.headerLine > s->headerLine) {
-            end = other.headerLine;
-            break;
-        }
-    doc.lines.erase(doc.lines.begin() + s->headerLine, doc.lines.begin() + end);
-    save(doc);
+    modify([&](Document &doc) { doc.erase(section); });
 }
 
-QStringList TIniFile::ReadSection(const QString &section) const
+bool TIniFile::Update(const std::function<void(TEdit &)> &edit)
 {
-    QStringList keys;
-    if (const Section *s = load().find(section))
-        for (const KeyEntry &k : s->keys) {
-            bool seen = false;
-            for (const QString &have : keys)
-                if (sameName(have, k.key)) {
-                    seen = true;
-                    break;
-                }
-            if (!seen)
-                keys.append(k.key);
-        }
-    return keys;
+    return modify([&](Document &doc) {
+        TEdit change(doc, m_fileName);
+        edit(change);
+    });
 }
+
+namespace {
+
+// The names in order, each once (compared without regard to case).
+template <typename Items, typename NameOf>
+QStringList uniqueNames(const Items &items, NameOf nameOf)
+{
+    QStringList names;
+    for (const auto &item : items) {
+        const QString &name = nameOf(item);
+        const bool seen = std::any_of(names.cbegin(), names.cend(), [&](const QString &have) { return sameName(have, name); });
+        if (!seen)
+            names.append(name);
+    }
+    return names;
+}
+
+QStringList keyNames(const Section *s)
+{
+    return s ? uniqueNames(s->keys, [](const KeyEntry &k) -> const QString & { return k.key; }) : QStringList();
+}
+
+} // namespace
+
+QStringList TIniFile::ReadSection(const QString &section) const { return keyNames(load().find(section)); }
 
 QStringList TIniFile::ReadSections() const
 {
-    QStringList names;
-    for (const Section &s : load().sections) {
-        bool seen = false;
-        for (const QString &have : names)
-            if (sameName(have, s.name)) {
-                seen = true;
-                break;
-            }
-        if (!seen)
-            names.append(s.name);
-    }
-    return names;
+    return uniqueNames(load().sections, [](const Section &s) -> const QString & { return s.name; });
 }
 
 bool TIniFile::SectionExists(const QString &section) const { return load().find(section) != nullptr; }
 
 bool TIniFile::ValueExists(const QString &section, const QString &key) const
 {
-    const Section *s = load().find(section);
-    return s && Document::findKey(*s, key);
+    return load().findKey(section, key) != nullptr;
 }
+
+QString TIniFile::TEdit::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const KeyEntry *k = m_doc.findKey(section, key);
+    return k ? k->value : defaultValue;
+}
+
+bool TIniFile::TEdit::ReadBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    const KeyEntry *k = m_doc.findKey(section, key);
+    return k ? ProfileInt(k->value) != 0 : defaultValue;
+}
+
+QStringList TIniFile::TEdit::ReadSection(const QString &section) const { return keyNames(m_doc.find(section)); }
+
+bool TIniFile::TEdit::SectionExists(const QString &section) const { return m_doc.find(section) != nullptr; }
+
+bool TIniFile::TEdit::ValueExists(const QString &section, const QString &key) const
+{
+    return m_doc.findKey(section, key) != nullptr;
+}
+
+void TIniFile::TEdit::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    checkWrite(m_fileName, section, key, value);
+    m_doc.set(section, key, value);
+}
+
+void TIniFile::TEdit::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::TEdit::DeleteKey(const QString &section, const QString &key) { m_doc.remove(section, key); }

@@ -7,21 +7,48 @@
 //   double quotes around a value is removed; a line without "=" is no key;
 // - CR, LF and CR LF line ends are all accepted;
 // - integers are read as the Windows API reads them ("+1" is 1, "42A" is 42, "B" is 0);
-// - every write goes straight to the file, written whole to a temporary file and
-//   renamed into place, so that a crash never leaves half a file behind; a write
-//   that fails raises EIniFileError and leaves the old file as it was;
+// - every write goes straight to the file: under an exclusive lock (a lock file
+//   beside it, "<name>.lock") the file is read again, changed, written whole to a
+//   temporary file whose every write and flush is checked, and renamed into
+//   place; so two programs writing at once lose nothing, and a crash or a full
+//   disk never leaves half a file. A write that fails raises EIniWriteError and
+//   leaves the old file byte for byte. A change that leaves the text as it is
+//   does not touch the file;
+// - rewriting keeps the file's mode, and its owner and group where the user may;
 // - files are UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
 //
-// Reads always see the file as it is now: the parsed form is reused only while
-// the file's size, time and identity are unchanged.
+// Reads take no lock (the rename makes every file whole) and always see the
+// file as it is now: the parsed form is reused only while the file's size, time
+// and identity are unchanged.
+#include "Exceptions.h"
 #include "PlatformExport.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
+// A write of an INI file that did not reach the disk; the file is as it was.
+class PLATFORM_EXPORT EIniWriteError : public EIniFileError {
+public:
+    enum TReason { NoSpace, NoPermission, Locked, Failed };
+    EIniWriteError(const QString &fileName, TReason reason, const QString &systemText);
+    QString className() const override { return QStringLiteral("EIniWriteError"); }
+    const QString &FileName() const { return m_fileName; }
+    TReason Reason() const { return m_reason; }
+    // The operating system's own words for the failure (English).
+    const QString &SystemText() const { return m_systemText; }
+
+private:
+    QString m_fileName;
+    TReason m_reason;
+    QString m_systemText;
+};
+
 class PLATFORM_EXPORT TIniFile {
+    struct Document;
+
 public:
     explicit TIniFile(QString fileName);
     ~TIniFile();
@@ -49,16 +76,53 @@ public:
     bool SectionExists(const QString &section) const;
     bool ValueExists(const QString &section, const QString &key) const;
 
+    // Several reads and changes made as one write: the edit sees the file as it
+    // is under the lock, and all its changes reach the file together or not at all.
+    class PLATFORM_EXPORT TEdit {
+    public:
+        QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+        bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
+        QStringList ReadSection(const QString &section) const;
+        bool SectionExists(const QString &section) const;
+        bool ValueExists(const QString &section, const QString &key) const;
+        void WriteString(const QString &section, const QString &key, const QString &value);
+        void WriteBool(const QString &section, const QString &key, bool value);
+        void DeleteKey(const QString &section, const QString &key);
+
+    private:
+        friend class TIniFile;
+        TEdit(Document &doc, const QString &fileName) : m_doc(doc), m_fileName(fileName) {}
+        Document &m_doc;
+        const QString &m_fileName;
+    };
+    // The edit may run twice (first against the file as last read, to see whether
+    // it changes anything); true when the file was rewritten.
+    bool Update(const std::function<void(TEdit &)> &edit);
+
     // The integer value of a profile text as GetPrivateProfileInt reads it.
     static int ProfileInt(const QString &text);
 
     // Files larger than this are read only up to it and are never rewritten.
     static constexpr qint64 kMaxFileSize = 32 * 1024 * 1024;
+    // How long a write waits for another program's lock before it gives up.
+    static constexpr int kLockTimeoutMs = 10000;
+    // A lock this old is taken over: a write holds it for milliseconds, and a
+    // program killed while it was creating its lock file leaves one that names
+    // no process.
+    static constexpr int kLockStaleMs = 5000;
+
+    // Test seam for write failures in this process: once BytesFree more bytes
+    // have been written the disk is full (-1: no limit); FailFlush makes the
+    // flush to the disk fail. Cleared with a default-constructed value.
+    struct TWriteFault {
+        qint64 BytesFree = -1;
+        bool FailFlush = false;
+    };
+    static void SetWriteFaultForTests(const TWriteFault &fault);
 
 private:
-    struct Document;
     const Document &load() const;
-    Document loadForWrite() const;
+    bool modify(const std::function<void(Document &)> &change);
     void save(const Document &doc);
 
     QString m_fileName;
