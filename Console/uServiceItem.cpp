@@ -200,12 +200,21 @@ bool TServiceItem::OpenFormStyle()
         SetLoaded(false);
         return false;
     }
+    try {
+        CallModule([&] {
+            if (FSession)
+                zandrell->SetSession(FSession);
+            if (!FSchemeName.isEmpty())
+                zandrell->SetScheme(FSchemeName);
+        });
+    } catch (...) {
+        // A window without its session is of no use: it goes, so that the next click starts again.
+        delete form;
+        SetLoaded(false);
+        throw;
+    }
     FForm = form;
     FZandrellRef = zandrell;
-    if (FSession)
-        zandrell->SetSession(FSession);
-    if (!FSchemeName.isEmpty())
-        zandrell->SetScheme(FSchemeName);
     HookWindow(form);
     return true;
 }

@@ -4,7 +4,8 @@
 //   TM_OBJECT        exports InitService (object style)
 //   TM_ATTR2         exports GetServiceAttribute2
 //   TM_ATTR1         exports GetServiceAttribute
-//   TM_FAIL_INIT     the init exports fail while TM_FAIL_INIT=1 is in the environment
+//   TM_FAIL_INIT     the init exports fail while TM_FAIL_INIT=1 is in the environment,
+//                    the window's SetSession or SetScheme while TM_FAIL_AT names it
 //   TM_NO_INTERFACE  the window does not implement IZandrell
 //   TM_NO_WINDOW     the service object has no window
 // Every window records what the console did to it in its property "calls".
@@ -41,6 +42,16 @@ void Record(QObject *window, const QString &call)
 #ifdef TM_FAIL_INIT
     if (qEnvironmentVariableIntValue("TM_FAIL_INIT") == 1)
         throw ETestModuleError("Test module: the service cannot start");
+#endif
+}
+
+[[maybe_unused]] void FailWhenAskedAt(const char *method)
+{
+#ifdef TM_FAIL_INIT
+    if (qgetenv("TM_FAIL_AT") == method)
+        throw ETestModuleError(std::string("Test module: ") + method + " failed");
+#else
+    Q_UNUSED(method);
 #endif
 }
 
@@ -93,6 +104,7 @@ public:
     using TTestWindow::TTestWindow;
     void SetSession(TOraSession *session) override
     {
+        FailWhenAskedAt("SetSession");
         setProperty("session", QVariant::fromValue(quintptr(session)));
         Record(this, QStringLiteral("SetSession"));
     }
@@ -105,7 +117,11 @@ public:
         Record(this, QStringLiteral("CloseService"));
         close();
     }
-    void SetScheme(const QString &scheme) override { Record(this, QStringLiteral("SetScheme ") + scheme); }
+    void SetScheme(const QString &scheme) override
+    {
+        FailWhenAskedAt("SetScheme");
+        Record(this, QStringLiteral("SetScheme ") + scheme);
+    }
 };
 #endif
 
