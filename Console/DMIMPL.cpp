@@ -327,7 +327,7 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         m_loggedIn = true;
         if (langIdText != QLatin1String("-1"))
             SetUserLanguages(langIdText);
-        if (ExistsLangPack(scheme, CommonSession) && CreateComLanguages(this, scheme, CommonSession)) {
+        if (replaceLanguages(scheme)) {
             // The console speaks the user's language of the pack from now on.
             if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
                 SetConsoleLangId(packLang);
@@ -342,6 +342,16 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         return false;
     }
     return result;
+}
+
+bool TDM::replaceLanguages(const QString &scheme)
+{
+    // A scheme without a language pack keeps nothing of the previous one's.
+    delete m_languages.data();
+    if (!ExistsLangPack(scheme, CommonSession))
+        return false;
+    m_languages = CreateComLanguages(this, scheme, CommonSession);
+    return m_languages != nullptr;
 }
 
 bool TDM::ConnectToScheme(const QString &scheme)

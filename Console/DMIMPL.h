@@ -6,9 +6,11 @@
 #include "uConsoleDM.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class TConnectDialog;
+class TLanguagesDM;
 class TDataSource;
 class TOraErrorHandler;
 class TOraQuery;
@@ -97,7 +99,10 @@ private:
     void sessionAfterConnect();
     void sessionError(EDAError &error);
     void handlerError(int errorCode, QString &message);
+    // Creates the language module of the scheme in place of the previous login's one.
+    bool replaceLanguages(const QString &scheme);
     bool m_loggedIn = false;
+    QPointer<TLanguagesDM> m_languages;
 };
 
 // The process-wide data module, or null outside its lifetime.

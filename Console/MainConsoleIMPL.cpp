@@ -21,6 +21,7 @@
 #include "OracleHomes.h"
 #include "uHomeTuning.h"
 #include "uMenu.h"
+#include "uModuleFaults.h"
 #include "uServiceItem.h"
 #include "uShemaForm.h"
 
@@ -705,6 +706,9 @@ void TfmMain::ShowMenuConfig()
 void TfmMain::RefreshConfiguration()
 {
     SetTitle(QString());
+    // An administrator's reload gives the modules that ended a console another chance.
+    if (IsAdmin)
+        ModuleFaults().Clear();
     TDM *dm = DM();
     dm->CommonSession->Commit();
     dm->RefreshMenu();

@@ -1,5 +1,7 @@
 #include "uModuleLibrary.h"
 
+#include "uModuleFaults.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,8 @@ QString g_moduleFolder;
 // Keeps a module loaded until the objects it watches are gone.
 class TModuleKeeper : public QObject {
 public:
-    TModuleKeeper(void *handle, const QList<QPointer<QObject>> &objects) : FHandle(handle)
+    TModuleKeeper(void *handle, const QString &path, const QList<QPointer<QObject>> &objects)
+        : FHandle(handle), FPath(path)
     {
         for (const QPointer<QObject> &object : objects) {
             if (!object)
@@ -39,12 +42,14 @@ private:
     void UnloadSoon()
     {
         QTimer::singleShot(0, this, [this] {
+            const TModuleCall call(FPath);
             dlclose(FHandle);
             delete this;
         });
     }
 
     void *FHandle;
+    QString FPath;
     int FAlive = 0;
 };
 
@@ -75,8 +80,14 @@ void TModuleLibrary::Load(const QString &path)
 {
     if (FHandle)
         return;
+    if (ModuleFaults().IsFaulty(path))
+        throw EModuleFault(ModuleFaultText());
+    FPath = path;
     dlerror();
-    FHandle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    {
+        const TModuleCall call(path);
+        FHandle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (!FHandle) {
         const char *error = dlerror();
         throw EOSError(QLatin1Char('"') + (error ? QString::fromLocal8Bit(error) : path) + QLatin1Char('"'));
@@ -89,6 +100,7 @@ void TModuleLibrary::Unload()
 {
     if (!FHandle)
         return;
+    const TModuleCall call(FPath);
     dlclose(FHandle);
     FHandle = nullptr;
 }
@@ -97,6 +109,6 @@ void TModuleLibrary::UnloadWhenDestroyed(const QList<QPointer<QObject>> &objects
 {
     if (!FHandle)
         return;
-    new TModuleKeeper(FHandle, objects);
+    new TModuleKeeper(FHandle, FPath, objects);
     FHandle = nullptr;
 }

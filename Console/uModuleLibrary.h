@@ -24,7 +24,9 @@ void SetModuleFolder(const QString &folder);
 QString ModuleFilePath(const QString &dllName, const QString &folder = ModuleFolder());
 
 // One loaded module file. Unload is explicit: the owner knows when no code of
-// the module can run any more.
+// the module can run any more. Loading and unloading run the module's static
+// constructors and destructors under the process's crash marker (uModuleFaults),
+// and a file that ended a console before is not loaded.
 class TModuleLibrary {
 public:
     TModuleLibrary() = default;
@@ -32,9 +34,12 @@ public:
     TModuleLibrary &operator=(const TModuleLibrary &) = delete;
     ~TModuleLibrary();
 
-    // Loads the file; fails with EOSError whose message is the system's text in double quotes.
+    // Loads the file; fails with EOSError whose message is the system's text in
+    // double quotes, or with EModuleFault for a file that ended a console.
     void Load(const QString &path);
     bool IsLoaded() const { return FHandle != nullptr; }
+    // The file loaded last.
+    const QString &Path() const { return FPath; }
     void *Handle() const { return FHandle; }
     // The address of an entry point, or null.
     void *Resolve(const char *name) const;
@@ -47,4 +52,5 @@ public:
 
 private:
     void *FHandle = nullptr;
+    QString FPath;
 };

@@ -5,6 +5,7 @@
 #include "ResourcePack.h"
 #include "TextFormat.h"
 #include "uConsoleFunctions.h"
+#include "uModuleFaults.h"
 
 #include <QCloseEvent>
 #include <QPixmap>
@@ -32,10 +33,12 @@ private:
     QString FClassName;
 };
 
-// Runs module code; whatever it throws comes out as an error owned by the console.
+// Runs code of the module file under the crash marker; whatever it throws
+// comes out as an error owned by the console.
 template <typename F>
-decltype(auto) CallModule(F &&call)
+decltype(auto) CallModule(const QString &modulePath, F &&call)
 {
+    const TModuleCall marked(modulePath);
     try {
         return call();
     } catch (const Exception &e) {
@@ -82,10 +85,10 @@ TServiceAttributes ReadAttributes(const TModuleLibrary &library, const QString &
     const QByteArray id = guid.toUtf8();
     TServiceAttribute2 attribute{};
     if (get2) {
-        CallModule([&] { get2(&attribute, id.constData()); });
+        CallModule(library.Path(), [&] { get2(&attribute, id.constData()); });
     } else {
         TServiceAttribute plain{};
-        CallModule([&] { get1(&plain, id.constData()); });
+        CallModule(library.Path(), [&] { get1(&plain, id.constData()); });
         attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
     }
     TServiceAttributes result;
@@ -219,7 +222,8 @@ TServiceForm *TServiceItem::InitServiceForm()
             throw EServiceError(MissingExport(kInitServiceForm));
         const QByteArray guid = Guid().toUtf8();
         const QByteArray mode = GetMode().toUtf8();
-        TServiceForm *form = CallModule([&] { return init(guid.constData(), mode.constData(), FCallback); });
+        TServiceForm *form =
+            CallModule(FLibrary.Path(), [&] { return init(guid.constData(), mode.constData(), FCallback); });
         if (form)
             form->setWindowTitle(TranslateAppText(DisplayCaption()));
         return form;
@@ -238,7 +242,8 @@ TServiceObject *TServiceItem::InitService()
             throw EServiceError(MissingExport(kInitService));
         const QByteArray guid = Guid().toUtf8();
         const QByteArray mode = GetMode().toUtf8();
-        TServiceObject *service = CallModule([&] { return init(guid.constData(), mode.constData(), FCallback); });
+        TServiceObject *service =
+            CallModule(FLibrary.Path(), [&] { return init(guid.constData(), mode.constData(), FCallback); });
         if (!service)
             throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Service is not created").arg(Guid()));
         return service;
@@ -262,12 +267,21 @@ bool TServiceItem::OpenFormStyle()
         SetLoaded(false);
         return false;
     }
+    try {
+        CallModule(FLibrary.Path(), [&] {
+            if (FSession)
+                zandrell->SetSession(FSession);
+            if (!FSchemeName.isEmpty())
+                zandrell->SetScheme(FSchemeName);
+        });
+    } catch (...) {
+        // A window without its session is of no use: it goes, so that the next click starts again.
+        delete form;
+        SetLoaded(false);
+        throw;
+    }
     FForm = form;
     FZandrellRef = zandrell;
-    if (FSession)
-        zandrell->SetSession(FSession);
-    if (!FSchemeName.isEmpty())
-        zandrell->SetScheme(FSchemeName);
     HookWindow(form);
     return true;
 }
@@ -279,8 +293,8 @@ void TServiceItem::OpenObjectStyle()
     FService = InitService();
     try {
         if (FSession)
-            CallModule([&] { FService->SetContext(FSession, FSchemeName); });
-        TServiceForm *window = CallModule([&] { return FService->GetForm(); });
+            CallModule(FLibrary.Path(), [&] { FService->SetContext(FSession, FSchemeName); });
+        TServiceForm *window = CallModule(FLibrary.Path(), [&] { return FService->GetForm(); });
         if (!window)
             throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Form is not defined").arg(Guid()));
         HookWindow(window);

@@ -4,7 +4,11 @@
 //   TM_OBJECT        exports InitService (object style)
 //   TM_ATTR2         exports GetServiceAttribute2
 //   TM_ATTR1         exports GetServiceAttribute
-//   TM_FAIL_INIT     the init exports fail while TM_FAIL_INIT=1 is in the environment
+//   TM_FAIL_INIT     the init exports fail while TM_FAIL_INIT=1 is in the environment,
+//                    the window's SetSession or SetScheme while TM_FAIL_AT names it
+//   TM_FAULT         ends or stalls the process where TM_FAULT=<how>@<where> says:
+//                    how is segv, exit or hang; where is load (a static
+//                    constructor), attribute or init
 //   TM_NO_INTERFACE  the window does not implement IZandrell
 //   TM_NO_WINDOW     the service object has no window
 // Every window records what the console did to it in its property "calls".
@@ -17,7 +21,11 @@
 #include <QPointer>
 #include <QVariant>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +51,45 @@ void Record(QObject *window, const QString &call)
         throw ETestModuleError("Test module: the service cannot start");
 #endif
 }
+
+[[maybe_unused]] void FailWhenAskedAt(const char *method)
+{
+#ifdef TM_FAIL_INIT
+    if (qgetenv("TM_FAIL_AT") == method)
+        throw ETestModuleError(std::string("Test module: ") + method + " failed");
+#else
+    Q_UNUSED(method);
+#endif
+}
+
+[[maybe_unused]] void FaultAt(const char *where)
+{
+#ifdef TM_FAULT
+    const QByteArray fault = qgetenv("TM_FAULT");
+    const qsizetype at = fault.indexOf('@');
+    if (at < 0 || fault.mid(at + 1) != where)
+        return;
+    const QByteArray how = fault.left(at);
+    if (how == "segv")
+        std::raise(SIGSEGV);
+    if (how == "exit")
+        std::exit(3);
+    if (how == "hang") {
+        std::fprintf(stderr, "TM-HANG %s\n", where);
+        std::fflush(stderr);
+        for (;;)
+            ::pause();
+    }
+#else
+    Q_UNUSED(where);
+#endif
+}
+
+#ifdef TM_FAULT
+const struct TLoadFault {
+    TLoadFault() { FaultAt("load"); }
+} g_loadFault;
+#endif
 
 // What the windows of both styles share: the callback, and a way for the
 // test to make the module send a command.
@@ -93,6 +140,7 @@ public:
     using TTestWindow::TTestWindow;
     void SetSession(TOraSession *session) override
     {
+        FailWhenAskedAt("SetSession");
         setProperty("session", QVariant::fromValue(quintptr(session)));
         Record(this, QStringLiteral("SetSession"));
     }
@@ -105,7 +153,11 @@ public:
         Record(this, QStringLiteral("CloseService"));
         close();
     }
-    void SetScheme(const QString &scheme) override { Record(this, QStringLiteral("SetScheme ") + scheme); }
+    void SetScheme(const QString &scheme) override
+    {
+        FailWhenAskedAt("SetScheme");
+        Record(this, QStringLiteral("SetScheme ") + scheme);
+    }
 };
 #endif
 
@@ -157,6 +209,7 @@ private:
 #ifdef TM_ATTR2
 ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, const char *guid)
 {
+    FaultAt("attribute");
     const bool second = qstrcmp(guid, kServices[1]) == 0;
     attribute->Caption = second ? "Test service 2" : "Test service 1";
     attribute->Description = second ? "The second test service" : "The first test service";
@@ -199,6 +252,7 @@ ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *)
 #ifdef TM_FORM
 ZANDRELL_MODULE_EXPORT TServiceForm *InitServiceForm(const char *guid, const char *mode, TICallback *callback)
 {
+    FaultAt("init");
     FailWhenAsked();
 #ifdef TM_NO_INTERFACE
     return new TTestWindow(QString::fromUtf8(guid), QString::fromUtf8(mode), callback);
