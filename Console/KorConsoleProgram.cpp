@@ -17,6 +17,7 @@
 #include "uHomeTuning.h"
 #include "uShemaForm.h"
 #include "uSplash.h"
+#include "uWaitFeedback.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -279,6 +280,8 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
     InitializeUnits();
     // Step 1: the global mark, held until the very end.
     AddConsoleAtom();
+    // A wait for the database shows the wait cursor, and a text once the main window is there.
+    TDbWaitFeedback waitFeedback;
     // The outer clean-up runs on every way out, an escaping failure included.
     struct OuterCleanup {
         TKorConsoleProgram *program;
