@@ -104,6 +104,10 @@ QString TDM::GetCaseMsg(int index) const { return ::GetCaseMsg(index); }
 TDM::TDM(QObject *owner) : QObject(owner)
 {
     setObjectName(QStringLiteral("DM"));
+    // The platform's texts (faults of Servers.ini, of the accounts database) in the console's language.
+    SetPlatformTextProc([](const QString &id, const QString &russian, const QString &english) {
+        return LangText(id, SelectText(russian, english), tkMessage);
+    });
     createComponents();
     readConsoleSettings();
 }
@@ -285,6 +289,9 @@ void TDM::sessionError(EDAError &error)
         QString readable = ::GetCaseMsg(r.text);
         if (r.text == 9)
             readable = Fmt(readable, CommonSession->Username());
+        // A fault of the configuration keeps its own readable line (which file, which alias).
+        if (!error.Detail().isEmpty())
+            readable += QStringLiteral("\r\n") + error.Detail();
         const QString prefix = r.shown == code ? QStringLiteral("Ora-Error: %1 -> ").arg(code)
                                                : QStringLiteral("Ora-Error: %1 -> %2 -> ").arg(code).arg(r.shown);
         error.Reinit(r.shown, prefix + readable);
@@ -431,6 +438,7 @@ bool TDM::CheckForcedPasswordChange(const QString &user, const QString &scheme)
     TfmForcePswChange dialog(SchemeName, CommonSession);
     dialog.UserId = id;
     dialog.UserLogin = login;
+    dialog.EncodePassword = EncodePassword;
     return ExecModalDialog(&dialog) == QDialog::Accepted;
 }
 

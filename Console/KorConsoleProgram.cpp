@@ -15,9 +15,11 @@
 #include "uConsoleDM.h"
 #include "uConsoleFunctions.h"
 #include "uConsoleInfo.h"
+#include "uExitSignals.h"
 #include "uHomeTuning.h"
 #include "uShemaForm.h"
 #include "uSplash.h"
+#include "uWaitFeedback.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -123,6 +125,7 @@ void TKorConsoleProgram::ShowSplashStatus(const QString &text) { SetSplashStatus
 void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconnect)
 {
     TfmMain main;
+    MainWindow = &main;
     main.SchemeName = scheme;
     main.PreviousScheme = scheme;
     main.ReconnectDisabled = disableReconnect;
@@ -145,7 +148,21 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
     main.show();
     if (driver)
         driver->Start();
-    QApplication::exec();
+    // A signal that came while the window was built ends the run here: the loop would not see it.
+    if (ExitSignalled())
+        main.close();
+    else
+        QApplication::exec();
+}
+
+void TKorConsoleProgram::endOnSignal()
+{
+    m_exitSignalled = true;
+    // The main window closes as its exit command closes it; every loop ends,
+    // a modal window's included, and none starts again.
+    if (MainWindow)
+        MainWindow->close();
+    QCoreApplication::exit(0);
 }
 
 void TKorConsoleProgram::resolveLanguageSwitch(const QStringList &arguments)
@@ -276,11 +293,15 @@ void TKorConsoleProgram::loginAndRun()
 
 int TKorConsoleProgram::Run(const QStringList &arguments)
 {
+    m_exitSignalled = false;
     // Step 0: the units initialise; they finalise after the outer clean-up.
     InitializeUnits();
     SetConsoleLangId(0);
     // Step 1: the global mark, held until the very end.
     AddConsoleAtom();
+    TExitSignals exitSignals([this](int) { endOnSignal(); });
+    // A wait for the database shows the wait cursor, and a text once the main window is there.
+    TDbWaitFeedback waitFeedback;
     // The outer clean-up runs on every way out, an escaping failure included.
     struct OuterCleanup {
         TKorConsoleProgram *program;
@@ -338,6 +359,10 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
         ShowMessageBox(ExceptionMessage(e).trimmed(), QString(), MB_ICONINFORMATION);
     }
 
+    if (m_exitSignalled) {
+        ExitPath = QStringLiteral("signal");
+        return 0;
+    }
     try {
         loginAndRun();
     } catch (const std::exception &e) {

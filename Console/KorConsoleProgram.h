@@ -3,8 +3,10 @@
 // the message loop and from its end to the end of the process. The pieces that
 // come from other units (updater, tool windows, data module, splash, main
 // window) are virtual steps, so that each can be replaced in a test.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <memory>
 
@@ -44,7 +46,7 @@ public:
     QString LangIdText = NotGiven;
     QString LangName;
     TStartupParams Params;
-    // The exit path taken: "help", "updater", "home", "scheme", "login", "error", "loop".
+    // The exit path taken: "help", "updater", "home", "scheme", "login", "error", "loop", "signal".
     QString ExitPath;
 
 protected:
@@ -59,8 +61,14 @@ protected:
     virtual void ShowSplashStatus(const QString &text);
     // Creates the main window for the scheme, builds it and runs the message loop.
     virtual void RunMainWindow(const QString &scheme, bool disableReconnect);
+    // SIGTERM or SIGHUP came: the console ends as its exit command ends it.
+    bool ExitSignalled() const { return m_exitSignalled; }
+    // The main window while it exists; a signal closes it.
+    QPointer<QWidget> MainWindow;
 
 private:
+    void endOnSignal();
+    bool m_exitSignalled = false;
     void resolveLanguageSwitch(const QStringList &arguments);
     void parameterPass(const QStringList &arguments);
     void loginAndRun();

@@ -24,6 +24,7 @@
 #include "uModuleFaults.h"
 #include "uServiceItem.h"
 #include "uShemaForm.h"
+#include "uWaitFeedback.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -307,7 +308,9 @@ void TfmMain::createStatusBar()
         if (i > 0)
             sbPanels[i]->setFixedWidth(widths[i]);
         bar->addPermanentWidget(sbPanels[i], i == 0 ? 1 : 0);
-    }
+    }    // A long wait for the database is told in the first panel.
+    if (TDbWaitFeedback *feedback = DbWaitFeedback())
+        feedback->StatusPanel = sbPanels[0];
 }
 
 void TfmMain::createTray()

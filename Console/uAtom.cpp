@@ -1,54 +1,55 @@
 #include "uAtom.h"
 
+#include "uConsoleLink.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
 #include <fcntl.h>
-#include <semaphore.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
-bool g_added = false;
-
-QByteArray semaphoreName()
-{
-    // Tests point the name elsewhere so that they never touch a running console's mark.
-    const QByteArray custom = qgetenv("ZANDRELL_ATOM_NAME");
-    return custom.isEmpty() ? QByteArrayLiteral("/LUM_ATOM") : '/' + custom;
-}
+int g_fd = -1;
+QByteArray g_path;
 
 } // namespace
 
-QString ConsoleAtomName() { return QString::fromLatin1(semaphoreName()); }
-
 bool AddConsoleAtom()
 {
-    if (g_added)
+    if (g_fd >= 0)
         return true;
-    sem_t *sem = sem_open(semaphoreName().constData(), O_CREAT, 0666, 0);
-    if (sem == SEM_FAILED)
+    ScanRunningConsoles(true);
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString dir = ConsoleRuntimeDir();
+    // Made and locked under a name the count passes over, then put in place
+    // whole: a count never sees the file without its lock.
+    const QByteArray halfMade = QFile::encodeName(dir + QStringLiteral("/.%1.new").arg(pid));
+    const QByteArray path = QFile::encodeName(dir + QStringLiteral("/%1.lock").arg(pid));
+    const int fd = ::open(halfMade.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
         return false;
-    g_added = sem_post(sem) == 0;
-    sem_close(sem);
-    return g_added;
+    const QByteArray text = QByteArray::number(pid) + '\n';
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::write(fd, text.constData(), size_t(text.size())) != text.size() ||
+        ::rename(halfMade.constData(), path.constData()) != 0) {
+        ::unlink(halfMade.constData());
+        ::close(fd);
+        return false;
+    }
+    g_fd = fd;
+    g_path = path;
+    return true;
 }
 
 void DeleteConsoleAtom()
 {
-    if (!g_added)
+    if (g_fd < 0)
         return;
-    g_added = false;
-    sem_t *sem = sem_open(semaphoreName().constData(), 0);
-    if (sem == SEM_FAILED)
-        return;
-    sem_trywait(sem);
-    sem_close(sem);
+    ::unlink(g_path.constData());
+    ::close(g_fd);
+    g_fd = -1;
+    g_path.clear();
 }
 
-int ConsoleAtomCount()
-{
-    sem_t *sem = sem_open(semaphoreName().constData(), 0);
-    if (sem == SEM_FAILED)
-        return 0;
-    int value = 0;
-    sem_getvalue(sem, &value);
-    sem_close(sem);
-    return value;
-}
+int AtomExists() { return int(ScanRunningConsoles(true).size()); }

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <memory>
@@ -86,6 +87,23 @@ QStringList splitCommaText(const QString &text)
         }
     }
     return items;
+}
+
+// A language name from Langs.ini names a file under Res/: letters, digits,
+// "_", "-", "." and blanks, never a path or a hidden file.
+bool isLanguageName(const QString &name)
+{
+    static const QRegularExpression form(QStringLiteral("^[\\p{L}\\p{N}_][\\p{L}\\p{N}_. -]{0,63}$"));
+    return form.match(name).hasMatch();
+}
+
+void warnLanguageNameNotCorrect(int id, const QString &langsPath)
+{
+    const QString text = LangText(QStringLiteral("rstr_fmtmsg_LangNameNotCorrect"),
+                                  SelectText(QStringLiteral("Язык %s: в \"%s\" нет корректного имени языкового файла"),
+                                             QStringLiteral("Language %s: \"%s\" names no valid language file")),
+                                  tkMessage);
+    ShowMessageBox(Fmt(text, id, langsPath), QString(), MB_ICONWARNING);
 }
 
 void warnFileNotFound(const QString &path)
@@ -366,7 +384,15 @@ QString ResolveLanguage(const QString &previous, const QString &idText, QString 
     }
     const QString langsPath = ExePath(QStringLiteral("Res/Langs.ini"));
     if (QFileInfo::exists(langsPath)) {
-        candidate = TIniFile(langsPath).ReadString(QStringLiteral("LANGS"), QString::number(id), candidate);
+        candidate = TIniFile(langsPath).ReadString(QStringLiteral("LANGS"), QString::number(id), candidate).trimmed();
+        // An empty or garbled entry is reported by its language id, not as a file "Res/.ini".
+        if (!isLanguageName(candidate)) {
+            warnLanguageNameNotCorrect(id, langsPath);
+            if (previous != QLatin1String("-1"))
+                return previous;
+            name = QStringLiteral("Ru");
+            return QString::number(kRussianLangId);
+        }
     } else {
         warnFileNotFound(langsPath);
         if (previous != QLatin1String("-1"))

@@ -14,6 +14,12 @@
 //
 // A frame is a 32-bit length followed by a QDataStream of: qint32 message,
 // QString sender (the sender's server name), then the message's values.
+// The server never waits on a socket: frames are taken as they arrive and a
+// requester's answer is awaited with a timer, so a requester that stalls
+// costs the window nothing.
+#include "ZandrellInterface.h"
+#include "uConsoleLink.h"
+
 #include <QLocalServer>
 #include <QString>
 #include <QStringList>
@@ -30,33 +36,15 @@ constexpr int kAnswerMessage = 0;
 constexpr int kAskForSession = -12345678;
 constexpr int kHandledAnswer = 12345678;
 
-// The version-resource values of the console program.
-struct TConsoleVersionInfo {
-    QString InternalName, FileDescription, FileVersion, LegalCopyright, ProductVersion, Comments;
-};
-
-// What a requester learns of the console's session.
-struct TConsoleSessionInfo {
-    QString SchemeName;
-    QString Server;
-    QString UserName;
-    int Home = 0;
-};
-
-// Reads and writes frames on a local socket.
-namespace ConsoleFrames {
-bool WriteFrame(QLocalSocket *socket, const QByteArray &payload);
-// Waits up to the time-out for one whole frame; false when none came.
-bool ReadFrame(QLocalSocket *socket, QByteArray &payload, int timeoutMs);
-} // namespace ConsoleFrames
-
 class TConsoleInfoServer : public QObject {
     Q_OBJECT
 public:
     explicit TConsoleInfoServer(QObject *parent = nullptr);
     ~TConsoleInfoServer() override;
 
-    // Starts listening under a name of its own; false when the system refused.
+    // Starts listening in the consoles' runtime folder under a name of the
+    // process (a stale socket of that name is removed first); false when the
+    // system refused.
     bool Listen();
     QString ServerName() const;
 
@@ -71,7 +59,6 @@ public:
 
 private:
     void newConnection();
-    void serve(QLocalSocket *socket);
     QLocalServer m_server;
 };
 
@@ -79,18 +66,5 @@ private:
 TConsoleInfoServer *ConsoleInfoServer();
 void SetConsoleInfoServer(TConsoleInfoServer *server);
 
-// The requester's side, for programs that ask a console.
-struct TConsoleRequestResult {
-    bool connected = false;
-    int answer = 0;
-    bool gotInfo = false;
-    int infoVersion = 0;
-    TConsoleVersionInfo info;
-    bool gotSession = false;
-    TConsoleSessionInfo session;
-};
-// Sends message 2024 with the request code; answers 2025 with infoAnswer and 2026 with sessionAnswer.
-TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QString &ownName, int requestCode,
-                                         int infoAnswer = 0, int sessionAnswer = 0, int timeoutMs = 5000);
-// Sends a user message (1024) with a number to the console.
-bool SendConsoleUserMessage(const QString &consoleName, int message, qint64 value, int timeoutMs = 5000);
+// The requester's side (RequestConsoleInfo, FindRunningConsoles) is part of
+// the module SDK (ZandrellInterface.h); SendConsoleUserMessage is in uConsoleLink.h.

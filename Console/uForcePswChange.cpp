@@ -1,5 +1,6 @@
 #include "uForcePswChange.h"
 
+#include "DMIMPL.h"
 #include "DialogService.h"
 #include "Exceptions.h"
 #include "OraPackage.h"
@@ -54,11 +55,17 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     CancelBtn->setText(WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel")));
 }
 
+QString TfmForcePswChange::NewPasswordAsSent() const
+{
+    // The next login wraps what the user types; the stored password must be what it will send.
+    return EncodePassword ? TDM::WrapPassword(edPass1->text(), TDM::ExemptPasswords()) : edPass1->text();
+}
+
 bool TfmForcePswChange::ApplyNewPassword()
 {
     int resultCode = 0;
     try {
-        pckPacEmp->ExecProc(QStringLiteral("ALTER_USER"), {UserId, UserLogin, edPass1->text(), resultCode});
+        pckPacEmp->ExecProc(QStringLiteral("ALTER_USER"), {UserId, UserLogin, NewPasswordAsSent(), resultCode});
         if (pckPacEmp->Params().Count() > 3)
             resultCode = pckPacEmp->Params().Items(3).AsInteger();
         if (resultCode == 1)

@@ -17,6 +17,9 @@ public:
 
     QVariant UserId;
     QVariant UserLogin;
+    // Console.ini [CONNECTION] encode of the login: the new password is stored
+    // wrapped as the login will send it.
+    bool EncodePassword = false;
 
     QLabel *lblPass;
     QLineEdit *edPass1;
@@ -29,6 +32,8 @@ public:
     // Checks the two entries and changes the password; false keeps the dialog open.
     bool ValidateAndApply();
     bool ApplyNewPassword();
+    // The new password as ALTER_USER receives it.
+    QString NewPasswordAsSent() const;
 
     // Closing with OK is allowed only after a successful change.
     void done(int result) override;

@@ -58,10 +58,21 @@ const TResString kResStrings[] = {
      "\"%s\" parameter is not extracted from line \"%s\""},
     {"rstr_fmtmsg_AccessIDNotExist", "Идентификатор доступа \"AccessID = %s\" не существует в \"V_ACCESS\"",
      "Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""},
+    {"rstr_fmtmsg_AccountsDamaged", "База учетных записей \"%s\" повреждена", "The accounts database \"%s\" is damaged"},
+    {"rstr_fmtmsg_AccountsMissing", "База учетных записей \"%s\" не найдена", "The accounts database \"%s\" is not found"},
     {"rstr_fmtmsg_ErrorText", "Ошибка с сообщением: \"%s\"", "Error with a message: \"%s\""},
     {"rstr_fmtmsg_FileIsNotFound", "Файл \"%s\" не найден", "\"%s\" file is not found"},
     {"rstr_fmtmsg_IsNotFileVer", "Файл \"%s\" не является файлом версии", "\"%s\" is not a version file"},
     {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
+    {"rstr_fmtmsg_ServerAliasUnknown", "Сервер \"%s\" не описан в \"%s\"", "Server \"%s\" is not described in \"%s\""},
+    {"rstr_fmtmsg_ServerBackendUnknown", "Сервер \"%s\" в \"%s\": неизвестный вид сервера \"%s\"",
+     "Server \"%s\" in \"%s\": unknown backend \"%s\""},
+    {"rstr_fmtmsg_ServerPathMissing", "Сервер \"%s\" в \"%s\": не задан путь к базе данных (Path)",
+     "Server \"%s\" in \"%s\": no database path (Path) is given"},
+    {"rstr_fmtmsg_ServersIniDamaged", "Список серверов \"%s\" поврежден (строка %s)",
+     "The server list \"%s\" is damaged (line %s)"},
+    {"rstr_fmtmsg_ServersIniMissing", "Список серверов \"%s\" не найден", "The server list \"%s\" is not found"},
+    {"rstr_fmtmsg_ServersIniUnreadable", "Список серверов \"%s\" не читается", "The server list \"%s\" cannot be read"},
     {"rstr_fmtmsg_OracleHomeIncorrect", "Некорректный Oracle Home \"Home%s\"", "Oracle Home \"Home%s\" is incorrect"},
     {"rstr_fmtmsg_UserNotRegistered", "Пользователь \"%s\" не зарегистрирован", "User \"%s\" is not registered"},
     {"rstr_msg_IncorrectPasLog", "Некорректный пароль/логин", "Incorrect password/login"},
@@ -116,6 +127,7 @@ QHash<QString, Entry> &table()
 }
 
 TLanguagesDM *g_languages = nullptr;
+TPlatformTextProc g_platformTextProc = nullptr;
 
 } // namespace
 
@@ -144,6 +156,16 @@ QString ResStrEn(const QString &id)
 }
 
 bool ResStrExists(const QString &id) { return table().contains(id.toLower()); }
+
+void SetPlatformTextProc(TPlatformTextProc proc) { g_platformTextProc = proc; }
+
+QString PlatformText(const QString &id)
+{
+    const auto it = table().constFind(id.toLower());
+    if (it == table().constEnd())
+        return id;
+    return g_platformTextProc ? g_platformTextProc(id, it->ru, it->en) : it->en;
+}
 
 QStringList ResStrIds()
 {

@@ -31,6 +31,15 @@ PLATFORM_EXPORT QStringList ResStrIds();
 // Back to the built-in Russian texts (when the language pack goes away).
 PLATFORM_EXPORT void ResetResStrings();
 
+// The platform's own readable texts (faults of its configuration files) in
+// the program's language. The program installs how it picks a text from the
+// built-in Russian and English ones (and where its language files override
+// them); until then the English text is used.
+using TPlatformTextProc = QString (*)(const QString &id, const QString &russian, const QString &english);
+PLATFORM_EXPORT void SetPlatformTextProc(TPlatformTextProc proc);
+// The text of a resource string for the user, by the installed choice.
+PLATFORM_EXPORT QString PlatformText(const QString &id);
+
 // The language data module of one scheme: texts of the user's languages.
 class PLATFORM_EXPORT TLanguagesDM : public QObject {
     Q_OBJECT

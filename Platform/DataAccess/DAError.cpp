@@ -8,3 +8,10 @@ QString OraMessage(int errorCode, const QString &text)
 }
 
 void RaiseOraError(int errorCode, const QString &text) { throw EDAError(errorCode, OraMessage(errorCode, text)); }
+
+void RaiseConfigError(int errorCode, const QString &detail)
+{
+    EDAError error(errorCode, OraMessage(errorCode, detail));
+    error.SetDetail(detail);
+    throw error;
+}

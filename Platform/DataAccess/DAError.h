@@ -20,8 +20,15 @@ public:
         setMessage(message);
     }
 
+    // A readable text, in the user's language, of what in the configuration
+    // made the error (a missing Servers.ini, an alias without its database);
+    // empty for the errors of a database.
+    const QString &Detail() const { return m_detail; }
+    void SetDetail(const QString &detail) { m_detail = detail; }
+
 private:
     int m_errorCode;
+    QString m_detail;
 };
 
 // Oracle error numbers the layer reports.
@@ -55,3 +62,5 @@ enum : int {
 PLATFORM_EXPORT QString OraMessage(int errorCode, const QString &text);
 // Builds and throws the error.
 [[noreturn]] PLATFORM_EXPORT void RaiseOraError(int errorCode, const QString &text);
+// Throws an error of the configuration: the readable detail is its text.
+[[noreturn]] PLATFORM_EXPORT void RaiseConfigError(int errorCode, const QString &detail);

@@ -1,6 +1,8 @@
 #include "DbBackend.h"
 
 #include "OracleBackend.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
 
 #include <QHash>
 #include <QMutex>
@@ -39,13 +41,9 @@ bool BackendRegistered(const QString &name) { return factoryOf(name) != nullptr;
 
 std::unique_ptr<TDbBackend> CreateBackend(const QString &serverAlias)
 {
-    TServerAlias alias;
-    if (serverAlias.trimmed().isEmpty() || !FindServerAlias(serverAlias, &alias))
-        RaiseOraError(OraErr::UnknownService, QStringLiteral("TNS:could not resolve the connect identifier specified (%1)")
-                                                  .arg(serverAlias.trimmed()));
+    const TServerAlias alias = ResolveServerAlias(serverAlias);
     if (const TBackendFactory factory = factoryOf(alias.backend))
         return factory();
-    RaiseOraError(OraErr::UnknownService,
-                  QStringLiteral("TNS:could not resolve the connect identifier specified (%1: unknown backend \"%2\" in %3)")
-                      .arg(alias.name, alias.backend, ServersIniPath()));
+    RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerBackendUnknown")), alias.name,
+                                                 ServersIniPath(), alias.backend));
 }

@@ -105,8 +105,7 @@ void TOraSession::ConnectWithDialog()
             return;
         } catch (const EDAError &e) {
             m_dialogAttempt = false;
-            EDAError handled(e.ErrorCode(), e.message());
-            handled.setMessage(PassThroughHandlers(e).message());
+            EDAError handled = PassThroughHandlers(e);
             if (attempt == attempts) {
                 if (OnError)
                     OnError(this, handled);
@@ -213,7 +212,7 @@ QString TOraSession::NlsValue(const QString &name) const
 
 EDAError TOraSession::PassThroughHandlers(const EDAError &error)
 {
-    EDAError out(error.ErrorCode(), error.message());
+    EDAError out = error;
     for (TOraErrorHandler *h : QList<TOraErrorHandler *>(m_errorHandlers))
         out.setMessage(h->Handle(out.ErrorCode(), out.message()));
     return out;

@@ -1,14 +1,36 @@
 #include "ServerAliases.h"
 
+#include "DAError.h"
 #include "IniFile.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
+
 QString g_serversIni;
+
+// The first line that is none of: blank, comment, [section], key=value; 0 when every line is one.
+int firstDamagedLine(const QByteArray &bytes)
+{
+    QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    const QList<QByteArray> lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const bool good = line.isEmpty() || line.startsWith(';') || line.startsWith('#') ||
+                          (line.startsWith('[') && line.endsWith(']') && line.size() > 2) ||
+                          (line.indexOf('=') > 0 && !line.startsWith('['));
+        if (!good || lines[i].contains('\0'))
+            return i + 1;
+    }
+    return 0;
 }
+
+} // namespace
 
 QString ServersIniPath()
 {
@@ -51,4 +73,29 @@ bool FindServerAlias(const QString &name, TServerAlias *alias)
         return true;
     }
     return false;
+}
+
+QString ServersIniFault()
+{
+    const QString path = ServersIniPath();
+    if (!QFileInfo(path).isFile())
+        return Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServersIniMissing")), path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServersIniUnreadable")), path);
+    if (const int line = firstDamagedLine(file.readAll()))
+        return Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServersIniDamaged")), path, line);
+    return QString();
+}
+
+TServerAlias ResolveServerAlias(const QString &name)
+{
+    const QString fault = ServersIniFault();
+    if (!fault.isEmpty())
+        RaiseConfigError(OraErr::UnknownService, fault);
+    TServerAlias alias;
+    if (!FindServerAlias(name, &alias))
+        RaiseConfigError(OraErr::UnknownService,
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerAliasUnknown")), name.trimmed(), ServersIniPath()));
+    return alias;
 }

@@ -35,3 +35,9 @@ PLATFORM_EXPORT void SetServersIniPath(const QString &path);
 PLATFORM_EXPORT QStringList ServerAliasNames();
 // The alias (case-insensitive); false when it is not there.
 PLATFORM_EXPORT bool FindServerAlias(const QString &name, TServerAlias *alias);
+// The alias, or ORA-12154 (the connect identifier cannot be resolved) whose
+// detail says in the user's language why: Servers.ini is missing, cannot be
+// read or is damaged, or does not describe the alias.
+PLATFORM_EXPORT TServerAlias ResolveServerAlias(const QString &name);
+// Why Servers.ini cannot serve (the readable detail), or empty when it can.
+PLATFORM_EXPORT QString ServersIniFault();

@@ -1,6 +1,8 @@
 #include "SqliteBackend.h"
 
 #include "PlsqlBlock.h"
+#include "ResourcePack.h"
+#include "TextFormat.h"
 #include "SchemeServer.h"
 #include "SqlLexer.h"
 #include "SqlTranslator.h"
@@ -42,9 +44,8 @@ void TSqliteBackend::Connect(const TConnectParams &params)
 {
     Disconnect();
     if (params.server.path.isEmpty())
-        RaiseOraError(OraErr::UnknownService,
-                      QStringLiteral("TNS:could not resolve the connect identifier specified (%1: no Path in %2)")
-                          .arg(params.server.name, ServersIniPath()));
+        RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerPathMissing")),
+                                                     params.server.name, ServersIniPath()));
     auto connection = std::make_unique<TSqliteConnection>();
     connection->Open(params.server.path, false);
     CheckLogin(*connection, params.username, params.password);

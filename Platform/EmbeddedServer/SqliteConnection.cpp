@@ -1,7 +1,10 @@
 #include "SqliteConnection.h"
 
+#include "DbWait.h"
+#include "ResourcePack.h"
 #include "SchemeServer.h"
 #include "SqlLexer.h"
+#include "TextFormat.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -17,6 +20,7 @@
 namespace {
 
 QAtomicInt g_counter;
+int g_busyTimeoutMs = TSqliteConnection::kBusyTimeoutMs;
 
 QString text16(sqlite3_value *v)
 {
@@ -381,6 +385,15 @@ void RaiseSqliteError(sqlite3 *db, int rc, const QString &context)
     throw e;
 }
 
+int TSqliteConnection::BusyTimeoutMs() { return g_busyTimeoutMs; }
+void TSqliteConnection::SetBusyTimeoutMs(int ms) { g_busyTimeoutMs = ms; }
+
+// Ends a wait that OnBusy began when the operation that waited is over.
+struct TSqliteConnection::TBusyWaitScope {
+    TSqliteConnection &c;
+    ~TBusyWaitScope() { c.EndBusyWait(); }
+};
+
 // ---------------------------------------------------------------- opening
 
 TSqliteConnection::TSqliteConnection() = default;
@@ -405,8 +418,7 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     }
     const QString accounts = dir.filePath(AccountsFileName());
     if (!QFileInfo::exists(accounts) && !create)
-        RaiseOraError(OraErr::DataFileUnusable,
-                      QStringLiteral("cannot identify/lock data file - the accounts database \"%1\" does not exist").arg(accounts));
+        RaiseConfigError(OraErr::DataFileUnusable, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         RaiseOraError(OraErr::DriverMissing, QStringLiteral("the Qt SQL driver QSQLITE is not installed"));
 
@@ -426,11 +438,11 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     }
     m_db = *static_cast<sqlite3 *const *>(h.data());
     m_folder = dir.absolutePath();
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_busy_handler(m_db, &TSqliteConnection::OnBusy, this);
     sqlite3_extended_result_codes(m_db, 1);
     try {
         InternalScope internal(*this);
-        ProbeFile(QStringLiteral("main"), accounts);
+        CheckAccounts(accounts, create);
         Exec(QStringLiteral("PRAGMA main.journal_mode=WAL"));
         Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS main.ACCOUNTS (USERNAME VARCHAR2(30) PRIMARY KEY, "
                             "PASSWORD_HASH VARCHAR2(200) NOT NULL, LOCKED NUMBER(1) DEFAULT 0 NOT NULL, "
@@ -450,6 +462,19 @@ void TSqliteConnection::Open(const QString &folder, bool create)
         Close();
         throw;
     }
+}
+
+void TSqliteConnection::CheckAccounts(const QString &path, bool create)
+{
+    // Nothing is written before this: an accounts database that is empty or
+    // damaged is reported, never made anew, unless the server is being built.
+    Stmt s;
+    int rc = sqlite3_prepare_v2(m_db, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = 'ACCOUNTS'", -1,
+                                &s.st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(s.st);
+    if (rc != SQLITE_ROW || (sqlite3_column_int(s.st, 0) == 0 && !create))
+        RaiseConfigError(OraErr::DataFileUnusable, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsDamaged")), path));
 }
 
 void TSqliteConnection::ProbeFile(const QString &schema, const QString &path)
@@ -588,6 +613,7 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
 {
     if (!m_db)
         RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    const TBusyWaitScope wait{*this};
     const QByteArray utf8 = sql.toUtf8();
     Stmt s;
     const char *tail = nullptr;
@@ -762,27 +788,21 @@ void TSqliteConnection::BeginWrite()
 {
     if (InTransaction())
         return;
-    // Another writer holds the lock: the busy timeout waits for it; try a few times more.
-    for (int attempt = 0;; ++attempt) {
-        const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
-            return;
-        if ((rc & 0xff) != SQLITE_BUSY || attempt >= 2)
-            RaiseSqliteError(m_db, rc, QString());
-    }
+    // Another writer holds the lock: OnBusy waits for it, up to the time-out.
+    const TBusyWaitScope wait{*this};
+    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        RaiseSqliteError(m_db, rc, QString());
 }
 
 void TSqliteConnection::Commit()
 {
     if (!InTransaction())
         return;
-    for (int attempt = 0;; ++attempt) {
-        const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
-            return;
-        if ((rc & 0xff) != SQLITE_BUSY || attempt >= 2)
-            RaiseSqliteError(m_db, rc, QString());
-    }
+    const TBusyWaitScope wait{*this};
+    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        RaiseSqliteError(m_db, rc, QString());
 }
 
 void TSqliteConnection::Rollback()
@@ -792,4 +812,42 @@ void TSqliteConnection::Rollback()
     const int rc = sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         RaiseSqliteError(m_db, rc, QString());
+}
+
+// ---------------------------------------------------------------- waiting for a lock
+
+int TSqliteConnection::OnBusy(void *connection, int)
+{
+    auto *c = static_cast<TSqliteConnection *>(connection);
+    TDbWaitIndicator *indicator = DbWaitIndicator();
+    // SQLite calls back from C: nothing may be thrown through it.
+    try {
+        if (!c->m_busy) {
+            c->m_busy = true;
+            c->m_busySince.start();
+            if (indicator)
+                indicator->WaitStarted();
+        }
+        const int elapsed = int(c->m_busySince.elapsed());
+        if (elapsed >= g_busyTimeoutMs)
+            return 0; // SQLITE_BUSY: ORA-00054
+        if (indicator)
+            indicator->WaitGoesOn(elapsed);
+        QThread::msleep(unsigned(qMin(20, g_busyTimeoutMs - elapsed)));
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void TSqliteConnection::EndBusyWait()
+{
+    if (!m_busy)
+        return;
+    m_busy = false;
+    try {
+        if (TDbWaitIndicator *indicator = DbWaitIndicator())
+            indicator->WaitEnded();
+    } catch (...) {
+    }
 }

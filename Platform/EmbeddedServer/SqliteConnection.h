@@ -11,6 +11,7 @@
 #include "PlatformExport.h"
 #include "ResultSet.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -77,13 +78,22 @@ public:
     };
     bool IsInternal() const { return m_internal > 0; }
 
+    // How long a statement waits for another program's write lock before it
+    // fails with ORA-00054 (the wait is reported to the DbWait indicator);
+    // tests shorten it.
     static constexpr int kBusyTimeoutMs = 10000;
+    static int BusyTimeoutMs();
+    static void SetBusyTimeoutMs(int ms);
     static QString AccountsFileName() { return QStringLiteral("accounts.db"); }
     static bool IsValidSchemeName(const QString &name);
 
 private:
     void RegisterFunctions();
     void CreateTempViews();
+    struct TBusyWaitScope;
+    static int OnBusy(void *connection, int count);
+    void EndBusyWait();
+    void CheckAccounts(const QString &path, bool create);
     void ProbeFile(const QString &schema, const QString &path);
     TExecResult Run(const QString &sql, const TOraParams *params, const QVariantList *positional, bool wantRows);
 
@@ -94,6 +104,8 @@ private:
     QStringList m_schemes;
     mutable QHash<QString, bool> m_objectCache;
     int m_internal = 0;
+    bool m_busy = false;
+    QElapsedTimer m_busySince;
 };
 
 // Raises the Oracle error that matches an SQLite failure.

@@ -135,10 +135,21 @@ void CheckLogin(TSqliteConnection &conn, const QString &username, const QString 
     const TResultSet r =
         conn.Query(QStringLiteral("SELECT PASSWORD_HASH, LOCKED FROM main.ACCOUNTS WHERE USERNAME = ?"), {user});
     // An unknown user and a wrong password look the same from outside.
-    if (user.isEmpty() || r.rows.isEmpty() || !VerifyPassword(password, r.rows.first()[0].toString()))
+    const QString stored = r.rows.isEmpty() ? QString() : r.rows.first()[0].toString();
+    if (user.isEmpty() || r.rows.isEmpty() || !VerifyPassword(password, stored))
         RaiseOraError(OraErr::InvalidLogon, QStringLiteral("invalid username/password; logon denied"));
     if (r.rows.first()[1].toInt() != 0)
         RaiseOraError(OraErr::AccountLocked, QStringLiteral("the account is locked"));
+    // A hash of an older form is replaced now that the password is known. A
+    // server that cannot be written (a read-only copy) keeps the old one,
+    // which still verifies.
+    if (PasswordNeedsRehash(stored)) {
+        try {
+            conn.Exec(QStringLiteral("UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = ? AND PASSWORD_HASH = ?"),
+                      {HashPassword(password), user, stored});
+        } catch (const EDAError &) {
+        }
+    }
 }
 
 bool ExecAccountStatement(TSqliteConnection &conn, const QString &sql)

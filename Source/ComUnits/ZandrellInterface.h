@@ -9,8 +9,11 @@
 // module is loaded. The classes (IZandrell, TICallback, TServiceObject) are
 // shared by console and modules, which are built with the same compiler and
 // the same Qt.
+#include "PlatformExport.h"
+
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QtPlugin>
 
 #include <cstdint>
@@ -174,6 +177,50 @@ enum : int {
 };
 // Answers that let the console go on (-12345678) or stop (12345678).
 enum : int32_t { CONSOLE_ANSWER_MORE = -12345678, CONSOLE_ANSWER_DONE = 12345678 };
+
+// ---------------------------------------------------------------------------
+// Asking the running consoles from another program
+//
+// Every console of a user holds, while it runs, a locked file and a local
+// server in the user's runtime folder. A program of the same user finds them
+// all there and sends each message 2024 with a request code: the console
+// answers with 2025 (its version information) and 2026 (its scheme and
+// connection), and the program answers each of those in turn.
+
+// The version-resource values of the console program (message 2025).
+struct TConsoleVersionInfo {
+    QString InternalName, FileDescription, FileVersion, LegalCopyright, ProductVersion, Comments;
+};
+
+// The console's scheme and connection (message 2026).
+struct TConsoleSessionInfo {
+    QString SchemeName;
+    QString Server;
+    QString UserName;
+    int Home = 0;
+};
+
+// What one request brought back.
+struct TConsoleRequestResult {
+    bool connected = false;
+    // The console's answer to message 2024.
+    int answer = 0;
+    bool gotInfo = false;
+    int infoVersion = 0;
+    TConsoleVersionInfo info;
+    bool gotSession = false;
+    TConsoleSessionInfo session;
+};
+
+// The local-server names of every console of this user that runs now.
+PLATFORM_EXPORT QStringList FindRunningConsoles();
+// Sends message 2024 with the request code (2024, 2025 or 2026) to a console
+// and answers its 2025 with infoAnswer and its 2026 with sessionAnswer.
+// ownName is the asking program's own name; a console ignores a request that
+// carries its own.
+PLATFORM_EXPORT TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QString &ownName,
+                                                         int requestCode, int infoAnswer = 0, int sessionAnswer = 0,
+                                                         int timeoutMs = 5000);
 
 // ---------------------------------------------------------------------------
 // Entry points

@@ -135,8 +135,6 @@ private slots:
         QTest::newRow("empty password") << "ZL_USER" << "" << "ZANDRELL" << "\"EDAError\":Пароль не введен";
         QTest::newRow("locked") << "LOCKED" << "demo" << "ZANDRELL"
                                 << "\"EDAError\":Ora-Error: 28000 -> 942 -> Пользователь заблокирован";
-        QTest::newRow("unknown server") << "ZL_USER" << "demo" << "NOWHERE"
-                                        << "\"EDAError\":Ora-Error: 12154 -> Сервер не найден";
     }
     void readableConnectErrors()
     {
