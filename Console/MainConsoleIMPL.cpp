@@ -22,6 +22,7 @@
 #include "uHomeTuning.h"
 #include "uMenu.h"
 #include "uModuleFaults.h"
+#include "uModuleLibrary.h"
 #include "uServiceItem.h"
 #include "uShemaForm.h"
 #include "uWaitFeedback.h"
@@ -497,6 +498,7 @@ void TfmMain::NumberServiceButtons()
         if (action->isSeparator() || ObjectTag(action) != kConfigTag)
             continue;
         action->setToolTip(action->toolTip() + QStringLiteral(" (Alt+%1)").arg(number));
+        action->setStatusTip(action->toolTip());
         ++number;
     }
 }
@@ -524,8 +526,28 @@ void TfmMain::placeWindow()
     const QRect available = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     setMaximumHeight(QWIDGETSIZE_MAX);
     const int height = menuBar()->sizeHint().height() + tbMain->sizeHint().height() + statusBar()->sizeHint().height();
-    setGeometry(available.left(), available.top(), available.width(), height);
+    // The frame, title bar included, goes to the monitor's corner and spans its width;
+    // move() places the frame, resize() the inner area.
+    const QMargins frame = frameMarginsNow();
+    m_placedFrame = frame;
+    m_placed = true;
+    resize(available.width() - frame.left() - frame.right(), height);
+    move(available.topLeft());
     setMaximumHeight(height);
+}
+
+QMargins TfmMain::frameMarginsNow() const
+{
+    const QRect outer = frameGeometry(), inner = geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
+void TfmMain::replaceWhenFrameChanged()
+{
+    // The window manager frames the window after it is shown: place it again once, with the frame.
+    if (m_placed && isVisible() && !isMinimized() && frameMarginsNow() != m_placedFrame)
+        QTimer::singleShot(0, this, &TfmMain::placeWindow);
 }
 
 void TfmMain::ClearConfiguration()
@@ -687,6 +709,7 @@ void TfmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     updateStatusWidths();
+    replaceWhenFrameChanged();
 }
 
 bool TfmMain::event(QEvent *event)
@@ -738,6 +761,8 @@ void TfmMain::ChangeConnection()
     }
     ClearConfiguration();
     InitConfiguration();
+    // The new session may offer other languages.
+    BuildLanguageMenu();
 }
 
 void TfmMain::ChangeScheme()
@@ -779,7 +804,13 @@ void TfmMain::ShowServiceVersions()
 {
     QStringList files;
     for (TServiceItem *service : Manager->List()) {
-        const QString path = ExeDir() + QLatin1Char('/') + service->DllName();
+        // The file the service is loaded from: a stored ".dll" name finds its ".so".
+        QString path;
+        try {
+            path = ModuleFilePath(service->DllName());
+        } catch (const std::exception &) {
+            path = ExeDir() + QLatin1Char('/') + service->DllName();
+        }
         if (!files.contains(path))
             files.append(path);
     }
@@ -812,8 +843,27 @@ void TfmMain::RestoreFromTray()
     if (tiTray)
         tiTray->hide();
     showNormal();
+    // The service windows went to the tray with the console: they come back with it.
+    for (const QPointer<QWidget> &window : std::as_const(m_hiddenServiceWindows))
+        if (window)
+            window->show();
+    m_hiddenServiceWindows.clear();
     raise();
     activateWindow();
+}
+
+void TfmMain::hideServiceWindows()
+{
+    m_hiddenServiceWindows.clear();
+    if (!Manager)
+        return;
+    for (TServiceItem *service : Manager->List()) {
+        QWidget *window = service ? service->Window() : nullptr;
+        if (window && window->isVisible()) {
+            m_hiddenServiceWindows.append(window);
+            window->hide();
+        }
+    }
 }
 
 void TfmMain::changeEvent(QEvent *event)
@@ -821,6 +871,7 @@ void TfmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized() && tiTray && ReadHideMinimized()) {
         tiTray->show();
+        hideServiceWindows();
         QTimer::singleShot(0, this, &QWidget::hide);
     }
 }
@@ -828,6 +879,7 @@ void TfmMain::changeEvent(QEvent *event)
 void TfmMain::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
+    replaceWhenFrameChanged();
     // Kept at the top edge: the window cannot be moved off it.
     if (ReadFormTop() && y() != 0 && !isMinimized())
         QTimer::singleShot(0, this, [this] { move(x(), 0); });

@@ -123,10 +123,16 @@ private:
     void applyActionIcons();
     void translateCaptions();
     void placeWindow();
+    void hideServiceWindows();
+    QMargins frameMarginsNow() const;
+    void replaceWhenFrameChanged();
     void updateStatusWidths();
     void applySystemMenuItems();
     void guarded(const std::function<void()> &action);
     bool m_shownOnce = false;
+    bool m_placed = false;
+    QList<QPointer<QWidget>> m_hiddenServiceWindows;
+    QMargins m_placedFrame;
     bool m_closing = false;
     QAction *m_checkedLanguage = nullptr;
 };

@@ -336,6 +336,8 @@ void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageL
         if (images)
             button->setIcon(images->Icon(service->ImageIndex()));
         button->setToolTip(service->DisplayDescription());
+        // The hint reaches the status bar as a menu item's does.
+        button->setStatusTip(service->DisplayDescription());
         SetObjectTag(button, kConfigTag);
         if (QWidget *widget = toolBar->widgetForAction(button))
             widget->setCursor(Qt::PointingHandCursor);

@@ -297,6 +297,8 @@ void TServiceItem::OpenObjectStyle()
         TServiceForm *window = CallModule(FLibrary.Path(), [&] { return FService->GetForm(); });
         if (!window)
             throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Form is not defined").arg(Guid()));
+        // Like a form-style window, the object's window carries the service's caption.
+        window->setWindowTitle(TranslateAppText(DisplayCaption()));
         HookWindow(window);
     } catch (...) {
         // Without its window the object is of no use: free it so that the next click starts again.

@@ -65,7 +65,9 @@ INSERT INTO ZANDRELL5.DEMO_GOODS (ID, NAME, QUANTITY, PRICE) VALUES
 INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES
   (1, 'Заказы', 'Orders.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}', 1, 0),
   (2, 'Клиенты', 'Orders.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}', 0, 0),
-  (3, 'Склад', 'Stock.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}', 1, 0);
+  (3, 'Склад', 'Stock.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}', 1, 0),
+  (4, 'Продажи по клиентам', 'Office.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A04}', 0, 0),
+  (5, 'Пользователи консоли', 'Office.so', '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A05}', 0, 0);
 
 -- Their rights, in rights-string order.
 INSERT INTO ZANDRELL5.SRVITEMS_MODE (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES
@@ -74,12 +76,17 @@ INSERT INTO ZANDRELL5.SRVITEMS_MODE (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLA
   (2, 1, 'Просмотр телефонов', 'Просмотр телефонов', 0),
   (2, 2, 'Печать отчетов', 'Печать отчетов', 0),
   (3, 1, 'Просмотр цен', 'Просмотр цен', 0),
-  (3, 2, 'Печать отчетов', 'Печать отчетов', 0);
+  (3, 2, 'Печать отчетов', 'Печать отчетов', 0),
+  (4, 1, 'Просмотр сумм', 'Просмотр сумм', 0),
+  (4, 2, 'Печать отчетов', 'Печать отчетов', 0),
+  (5, 1, 'Печать отчетов', 'Печать отчетов', 0);
 
 INSERT INTO ZANDRELL5.REPORT_ITEMS (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VALUES
   (1, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C11}', 'Список заказов', 'Все заказы с клиентами и суммами', 1),
   (2, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C21}', 'Список клиентов', 'Все клиенты с городами и телефонами', 1),
-  (3, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C31}', 'Остатки на складе', 'Товары с остатками и ценами', 1);
+  (3, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C31}', 'Остатки на складе', 'Товары с остатками и ценами', 1),
+  (4, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C41}', 'Продажи по клиентам', 'Число заказов и сумма по каждому клиенту', 1),
+  (5, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C51}', 'Пользователи консоли', 'Учетные записи и их группы доступа', 1);
 
 -- Menu entries. Administrators have every right; operators print no order
 -- list, see no phone numbers of customers, and neither prices nor the
@@ -90,7 +97,9 @@ INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMI
   (11, 1, 4, 0, NULL, 3, '111', 20),
   (12, 2, 7, 0, NULL, 1, '110', 10),
   (13, 2, 8, 0, NULL, 2, '101', 10),
-  (14, 2, 8, 0, NULL, 3, '100', 20);
+  (14, 2, 8, 0, NULL, 3, '100', 20),
+  (15, 1, 3, 0, NULL, 4, '111', 10),
+  (16, 1, 5, 0, NULL, 5, '11', 10);
 
 -- Texts of the demo services, keyed by their Russian text (those the pack
 -- already holds are left as they are).
@@ -134,7 +143,15 @@ INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
   ('Телефон', 'Phone'),
   ('Товар', 'Goods'),
   ('Остаток', 'Quantity'),
-  ('Цена', 'Price');
+  ('Цена', 'Price'),
+  ('Продажи по клиентам', 'Sales by customer'),
+  ('Пользователи консоли', 'Console users'),
+  ('Число заказов и сумма по каждому клиенту', 'Number of orders and amount per customer'),
+  ('Учетные записи и их группы доступа', 'Accounts and their access groups'),
+  ('Заказов', 'Orders'),
+  ('Учетная запись', 'Account'),
+  ('Пользователь', 'User'),
+  ('Группа доступа', 'Access group');
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT)
   SELECT RU, 25, RU FROM ZANDRELL5.TMP_DEMO_PAIRS P
    WHERE NOT EXISTS (SELECT 1 FROM ZANDRELL5.LANG_TEXTS T WHERE T.RES_KEY = P.RU AND T.LANG_ID = 25);
