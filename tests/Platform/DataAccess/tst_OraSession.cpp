@@ -156,6 +156,46 @@ private slots:
         QCOMPARE(q.FieldByName("GUID")->AsString(), QStringLiteral("TST-G2"));
     }
 
+    // The Oracle functions of the embedded server, as a query writes them ("<null>": NULL, "ORA-n": error n).
+    void oracleFunctions_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("NVL of NULL") << "NVL(NULL, 'x')" << "x";
+        QTest::newRow("NVL of a value") << "NVL(5, 0)" << "5";
+        QTest::newRow("NVL2 of NULL") << "NVL2(NULL, 'set', 'unset')" << "unset";
+        QTest::newRow("NVL2 of a value") << "NVL2(0, 'set', 'unset')" << "set";
+        QTest::newRow("DECODE") << "DECODE(2, 1, 'one', 2, 'two', 'other')" << "two";
+        QTest::newRow("DECODE default") << "DECODE(3, 1, 'one', 'other')" << "other";
+        QTest::newRow("DECODE of NULL") << "DECODE(NULL, 1, 'one', NULL, 'none')" << "none";
+        QTest::newRow("TO_NUMBER") << "TO_NUMBER(' 12 ') + 1" << "13";
+        QTest::newRow("TO_NUMBER of a fraction") << "TO_NUMBER('2.5') * 2" << "5";
+        QTest::newRow("TO_NUMBER of NULL") << "TO_NUMBER(NULL)" << "<null>";
+        QTest::newRow("TO_NUMBER of a word") << "TO_NUMBER('abc')" << "ORA-1722";
+        QTest::newRow("TO_CHAR of a whole number") << "TO_CHAR(7) || '!'" << "7!";
+        QTest::newRow("TO_CHAR of a fraction") << "TO_CHAR(2.5)" << "2.5";
+        QTest::newRow("TO_CHAR of a whole double") << "TO_CHAR(2.5 * 2)" << "5";
+        QTest::newRow("TO_CHAR of NULL") << "TO_CHAR(NULL)" << "<null>";
+        QTest::newRow("|| skips NULL") << "NULL || 'a' || NULL || 'b'" << "ab";
+        QTest::newRow("UPPER of Cyrillic") << "UPPER('абв')" << "АБВ";
+        QTest::newRow("LOWER") << "LOWER('AbC')" << "abc";
+    }
+    void oracleFunctions()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QString, value);
+        TestServer server;
+        auto s = server.Connect();
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT " + expression + " AS V FROM DUAL");
+        const int error = ErrorOf([&] { q.Open(); });
+        if (error)
+            QCOMPARE(QStringLiteral("ORA-%1").arg(error), value);
+        else
+            QCOMPARE(q.FieldByName("V")->IsNull() ? QStringLiteral("<null>") : q.FieldByName("V")->AsString(), value);
+    }
+
     void missingObjectsAndBadSql()
     {
         TestServer server;
