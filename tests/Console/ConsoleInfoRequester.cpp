@@ -1,6 +1,5 @@
 // A program in another process that asks a console for its information:
 //   ConsoleInfoRequester <console> <own name> <request code> <answer to 2025> <answer to 2026>
-//   ConsoleInfoRequester <console> message <number> <value>
 // It prints what it received, one line each.
 #include "uConsoleInfo.h"
 
@@ -13,11 +12,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto print = [](const QString &line) { std::printf("%s\n", line.toUtf8().constData()); };
-    if (args.size() == 5 && args.at(2) == QLatin1String("message")) {
-        print(SendConsoleUserMessage(args.at(1), args.at(3).toInt(), args.at(4).toLongLong()) ? QStringLiteral("SENT")
-                                                                                                : QStringLiteral("FAILED"));
-        return 0;
-    }
     if (args.size() != 6)
         return 2;
     const TConsoleRequestResult r =

@@ -11,7 +11,6 @@ class TestConsoleInfo : public QObject {
     Q_OBJECT
 
     TConsoleInfoServer *server = nullptr;
-    QList<QPair<int, qint64>> userMessages;
 
     // Runs the requester while this process keeps serving.
     QStringList request(const QStringList &arguments)
@@ -42,8 +41,6 @@ private slots:
             return v;
         };
         server->SessionInfo = [] { return TConsoleSessionInfo{QStringLiteral("ZANDRELL5"), QStringLiteral("ZANDRELL"), QStringLiteral("ZL_USER"), 2}; };
-        userMessages.clear();
-        server->OnUserMessage = [this](int message, qint64 value) { userMessages.append({message, value}); };
     }
     void cleanup() { delete server; }
 
@@ -74,15 +71,6 @@ private slots:
     {
         QCOMPARE(ask(kConsoleRequest, kAskForSession, 0, server->ServerName()), (QStringList{"CONNECTED 1", "ANSWER 0"}));
         QCOMPARE(ask(12345, 0, 0), (QStringList{"CONNECTED 1", "ANSWER 0"}));
-    }
-
-    void userMessageReachesTheConsole()
-    {
-        QCOMPARE(request({server->ServerName(), QStringLiteral("message"), QString::number(WM_USER), QStringLiteral("1")}),
-                 QStringList{"SENT"});
-        QCOMPARE(userMessages.size(), 1);
-        QCOMPARE(userMessages.first().first, WM_USER);
-        QCOMPARE(userMessages.first().second, qint64(1));
     }
 
     void noConsoleThere()

@@ -8,6 +8,7 @@
 #include "OraSession.h"
 #include "ResourcePack.h"
 #include "RecordingDialogService.h"
+#include "TempExeDir.h"
 #include "TestServer.h"
 #include "uConsoleCfg.h"
 #include "uForcePswChange.h"
@@ -20,7 +21,7 @@ class TestLogin : public QObject {
     Q_OBJECT
 
     TestServer *server = nullptr;
-    QTemporaryDir *exeDir = nullptr;
+    TempExeDir *exeDir = nullptr;
     RecordingDialogService *dialogs = nullptr;
     std::unique_ptr<TDM> dm;
 
@@ -47,15 +48,13 @@ private slots:
     void init()
     {
         server = new TestServer;
-        exeDir = new QTemporaryDir;
-        SetExeDirForTests(exeDir->path());
+        exeDir = new TempExeDir;
         dialogs = new RecordingDialogService;
     }
     void cleanup()
     {
         dm.reset();
         delete dialogs;
-        SetExeDirForTests(QString());
         delete exeDir;
         delete server;
     }
@@ -74,7 +73,8 @@ private slots:
         // The values of the successful connect become the next run's defaults; the password never does.
         QCOMPARE(ReadUser(), QStringLiteral("zl_user"));
         QCOMPARE(ReadServer(), QStringLiteral("ZANDRELL"));
-        QVERIFY(!QFile(exeDir->filePath("Console.ini")).readAll().contains("demo"));
+        QVERIFY(exeDir->read(QStringLiteral("Console.ini")).contains("user=zl_user"));
+        QVERIFY(!exeDir->read(QStringLiteral("Console.ini")).contains("demo"));
         QVERIFY(d.V_MENUCFG->Active());
         QVERIFY(d.V_MENUCFG->RecordCount() > 0);
         QVERIFY(GetComLanguages() != nullptr);
@@ -87,9 +87,13 @@ private slots:
         int shown = 0;
         dialogs->onModal = [&](QDialog *dialog) {
             ++shown;
+            // The dialog offers the server aliases and keeps what was given.
             [&] {
                 QCOMPARE(dialog->windowTitle(), QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
                 QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("edUsername"))->text(), QStringLiteral("ZL_USER"));
+                auto *servers = dialog->findChild<QComboBox *>(QStringLiteral("edServer"));
+                QCOMPARE(servers->count(), 2);
+                QCOMPARE(servers->itemText(1), QStringLiteral("NOFILES"));
             }();
             return int(QDialog::Accepted);
         };
@@ -126,64 +130,51 @@ private slots:
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
-    void readableConnectErrors_data()
+    // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
+    void refusedLogins_data()
     {
+        QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("serverName");
+        QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty password") << "ZL_USER" << "" << "ZANDRELL" << "\"EDAError\":Пароль не введен";
-        QTest::newRow("locked") << "LOCKED" << "demo" << "ZANDRELL"
+        const QString notRegistered = QStringLiteral("Пользователь \"%1\" не зарегистрирован");
+        QTest::newRow("empty password") << "" << "ZL_USER" << "" << "ZANDRELL" << "ZANDRELL5" << "\"EDAError\":Пароль не введен";
+        QTest::newRow("locked") << "" << "LOCKED" << "demo" << "ZANDRELL" << "ZANDRELL5"
                                 << "\"EDAError\":Ora-Error: 28000 -> 942 -> Пользователь заблокирован";
+        QTest::newRow("scheme without users") << "" << "ZL_USER" << "demo" << "ZANDRELL" << "TARVEL" << notRegistered.arg("ZL_USER");
+        // The scheme name is a quoted literal of the statement: a quote in it changes nothing.
+        QTest::newRow("quote in the scheme") << "" << "ZL_USER" << "demo" << "ZANDRELL" << "ZANDRELL5') OR ('1'='1"
+                                             << notRegistered.arg("ZL_USER");
+        QTest::newRow("user not in the scheme") << "DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'" << "OPERATOR" << "demo"
+                                                << "ZANDRELL" << "ZANDRELL5" << notRegistered.arg("OPERATOR");
+        QTest::newRow("no access group") << "UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'" << "OPERATOR"
+                                         << "demo" << "ZANDRELL" << "ZANDRELL5"
+                                         << "Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
+                                            "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\"";
     }
-    void readableConnectErrors()
+    void refusedLogins()
     {
+        QFETCH(QString, change);
         QFETCH(QString, user);
         QFETCH(QString, password);
         QFETCH(QString, serverName);
+        QFETCH(QString, scheme);
         QFETCH(QString, text);
+        if (!change.isEmpty())
+            sql(change);
         TDM &d = newDM(user, password);
         d.SetServer(serverName);
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QVERIFY(!d.Login(scheme, QStringLiteral("-1")));
+        QVERIFY(!d.LoggedIn());
+        QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(lastBox(), text);
-    }
-
-    void schemeWithoutUsers()
-    {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
-        QVERIFY(!d.Login(QStringLiteral("TARVEL"), QStringLiteral("-1")));
-        QCOMPARE(lastBox(), QStringLiteral("Пользователь \"ZL_USER\" не зарегистрирован"));
-        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"TARVEL\""));
-        QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST));
-    }
-
-    void schemeNameCannotChangeTheStatement()
-    {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5') OR ('1'='1"), QStringLiteral("-1")));
-        QVERIFY(lastBox().contains(QStringLiteral("не зарегистрирован")));
-        QVERIFY(d.IsSchemeValid(QStringLiteral("ZANDRELL5")));
-        QVERIFY(!d.IsSchemeValid(QStringLiteral("X' OR '1'='1")));
-    }
-
-    void userNotInTheScheme()
-    {
-        sql(QStringLiteral("DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'"));
-        TDM &d = newDM(QStringLiteral("OPERATOR"), QStringLiteral("demo"));
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QCOMPARE(lastBox(), QStringLiteral("Пользователь \"OPERATOR\" не зарегистрирован"));
-    }
-
-    void accessGroupMissing()
-    {
-        sql(QStringLiteral("UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'"));
-        TDM &d = newDM(QStringLiteral("OPERATOR"), QStringLiteral("demo"));
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QVERIFY(!d.HasAccessList);
-        QCOMPARE(lastBox(), QStringLiteral("Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
-                                           "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\""));
-        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
-        QVERIFY(d.LoggedIn() == false);
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"%1\"").arg(scheme));
+        if (scheme.contains(QLatin1Char('\''))) {
+            QVERIFY(d.IsSchemeValid(QStringLiteral("ZANDRELL5")));
+            QVERIFY(!d.IsSchemeValid(QStringLiteral("X' OR '1'='1")));
+        }
     }
 
     void forcedPasswordChangeAccepted()

@@ -118,210 +118,96 @@ private slots:
         delete dir;
     }
 
-    void helpOnlyWhenAloneAndExact()
+    // The switches (blank-separated): the exit path, the data module's calls and the box shown.
+    void switches_data()
     {
-        {
-            RecordingProgram p;
-            QCOMPARE(p.Run({"/?"}), 0);
-            QCOMPARE(p.ExitPath, QStringLiteral("help"));
-            QCOMPARE(dialogs->boxes.size(), 1);
-            QCOMPARE(dialogs->boxes.first().text, RussianHelpText());
-            QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Параметры"));
-            QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONINFORMATION));
-            QVERIFY(!p.hooks.contains("dm"));
-            QCOMPARE(p.hooks.first(), QStringLiteral("init"));
-            QCOMPARE(p.hooks.last(), QStringLiteral("final"));
-        }
-        {
-            RecordingProgram p;
-            p.Run({"/help"});
-            QCOMPARE(p.ExitPath, QStringLiteral("help"));
-        }
-        for (const QStringList &args : {QStringList{"/?", "/user=x"}, QStringList{"/HELP"}, QStringList{"/? "}}) {
-            dialogs->clear();
-            RecordingProgram p;
-            p.Run(args);
-            QCOMPARE(p.ExitPath, QStringLiteral("loop"));
-            QVERIFY(p.hooks.contains("dm"));
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("exitPath");
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<QString>("box");
+        const QString login = QStringLiteral("prompt=1; login ZANDRELL5 25");
+        const QString home0 = QStringLiteral("prompt=1; home=0; login ZANDRELL5 25");
+        const QString notExtracted = QStringLiteral("Параметр \"%1\" не извлечен из строки \"%2\"");
+        const QString notCorrect = QStringLiteral("Параметр \"%1\"(%2) - не корректен");
+        // Help and the tool modes only alone and exactly written.
+        QTest::newRow("/?") << "/?" << "help" << "" << RussianHelpText();
+        QTest::newRow("/help") << "/help" << "help" << "" << RussianHelpText();
+        QTest::newRow("/? and more") << "/? /user=x" << "loop" << "user=x; prompt=1; store=0; login ZANDRELL5 25" << "";
+        QTest::newRow("/HELP") << "/HELP" << "loop" << login << "";
+        QTest::newRow("/home") << "/home" << "home" << "" << "";
+        QTest::newRow("/HOME") << "/HOME" << "loop" << login << notExtracted.arg("home", "/HOME");
+        QTest::newRow("/home and more") << "/home /user=u" << "loop" << "user=u; prompt=1; store=0; login ZANDRELL5 25"
+                                        << notExtracted.arg("home", "/home");
+        QTest::newRow("/SCHEME") << "/SCHEME" << "scheme" << "" << "";
+        QTest::newRow("/Shema") << "/Shema" << "scheme" << "" << "";
+        // Oracle homes 0 to 6; anything else is reported and home 0 is used.
+        QTest::newRow("home 6") << "/home=6" << "loop" << "prompt=1; home=6; login ZANDRELL5 25" << "";
+        QTest::newRow("home 0") << "/home=0" << "loop" << home0 << "";
+        QTest::newRow("home 7") << "/home=7" << "loop" << home0 << notCorrect.arg("Oracle Home", "7");
+        QTest::newRow("home 10") << "/home=10" << "loop" << home0 << notCorrect.arg("Oracle Home", "10");
+        QTest::newRow("home empty") << "/home=" << "loop" << home0 << notCorrect.arg("Oracle Home", "");
+        QTest::newRow("home -1 is absent") << "/home=-1" << "loop" << login << "";
+        // The connection: the last "=" and the last switch count; the dialog unless all three are given.
+        QTest::newRow("all three") << "/server=a=b /user=u1 /password=secret /user=u2" << "loop"
+                                   << "server=b; user=u2; password=secret; prompt=0; store=0; login ZANDRELL5 25" << "";
+        QTest::newRow("no password") << "/server=S /user=U" << "loop" << "server=S; user=U; prompt=1; store=0; login ZANDRELL5 25"
+                                     << "";
+        QTest::newRow("-1 is not given") << "/user=-1 /password=pw" << "loop" << "password=pw; prompt=1; login ZANDRELL5 25" << "";
+        QTest::newRow("/user without value") << "/user" << "loop" << login << notExtracted.arg("user", "/user");
+        // Schemes: named, old spelling, chosen in the window, empty.
+        QTest::newRow("/scheme=ABC") << "/scheme=ABC" << "loop" << "prompt=1; login ABC 25" << "";
+        QTest::newRow("/shema=OLD") << "/shema=OLD" << "loop" << "prompt=1; login OLD 25" << "";
+        QTest::newRow("/scheme=?") << "/scheme=?" << "loop" << "prompt=1; login CHOSEN 25" << "";
+        QTest::newRow("/scheme=") << "/scheme=" << "loop" << login << notCorrect.arg("scheme", "");
+        // Languages: only the first /langid counts.
+        QTest::newRow("langid 9") << "/langid=9 /langid=25" << "loop" << "prompt=1; login ZANDRELL5 9" << "";
+        QTest::newRow("langid abc") << "/langid=abc /langid=9" << "loop" << login << notCorrect.arg("langid", "abc");
+        QTest::newRow("/LANGID") << "/LANGID" << "loop" << login << notExtracted.arg("langid", "/LANGID");
+    }
+    void switches()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, exitPath);
+        QFETCH(QString, calls);
+        QFETCH(QString, box);
+        RecordingProgram p;
+        p.schemeChoice = QStringLiteral("CHOSEN");
+        QCOMPARE(p.Run(args.split(QLatin1Char(' '))), 0);
+        QCOMPARE(p.ExitPath, exitPath);
+        QCOMPARE(p.hooks.first(), QStringLiteral("init"));
+        QCOMPARE(p.hooks.last(), QStringLiteral("final"));
+        // The tool window of /home and /scheme, and of /scheme=?.
+        const QString tool = args.endsWith(QLatin1String("=?")) ? QStringLiteral("scheme") : exitPath;
+        QCOMPARE(p.hooks.contains("home") || p.hooks.contains("scheme"), tool == QLatin1String("home") || tool == QLatin1String("scheme"));
+        QVERIFY(p.hooks.contains(tool) || tool == QLatin1String("help") || tool == QLatin1String("loop"));
+        QCOMPARE(p.hooks.contains("dm"), !calls.isEmpty());
+        QCOMPARE(p.dmLog.calls.join(QStringLiteral("; ")), calls);
+        QCOMPARE(boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
+        for (const RecordedBox &shown : dialogs->boxes) {
+            QCOMPARE(shown.caption, QStringLiteral("Параметры"));
+            QCOMPARE(shown.flags, unsigned(exitPath == QLatin1String("help") ? MB_ICONINFORMATION : MB_ICONERROR));
         }
     }
 
-    void helpTextLineByLine()
+    void languageOfTheRun()
     {
-        const QStringList ru = RussianHelpText().split(QStringLiteral("\r\n"));
-        QCOMPARE(ru.size(), 9);
-        QCOMPARE(ru.at(0), QStringLiteral("</?> - Справка по параметрам;"));
-        QCOMPARE(ru.at(3), QStringLiteral("</scheme=?> - Диалог установки схемы и загрузка;"));
-        QCOMPARE(ru.at(7), QString());
-        QCOMPARE(ru.at(8), QStringLiteral("Порядок и количество параметров не важны."));
-        const QStringList en = EnglishHelpText().split(QStringLiteral("\r\n"));
-        QCOMPARE(en.size(), 9);
-        QCOMPARE(en.at(1), QStringLiteral("</home> - 'Oracle Home' setting and exit;"));
-        QCOMPARE(en.at(6), QStringLiteral("<[/home=xxx] [/scheme=xxx] [/server=xxx] [/user=xxx] [/password=xxx] "
-                                          "[/disable_reconnect] [/langid=xxx]> - Loading with parameters."));
-        QCOMPARE(en.at(8), QStringLiteral("The order and amount of parameters is not Important."));
-
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        // The switch picks the language of the run, the updater gets it; a named scheme becomes the active one.
         RecordingProgram p;
-        p.Run({"/?"});
+        p.Run({"/langid=9", "/scheme=ABC"});
+        QCOMPARE(p.LangIdText + p.LangName, QStringLiteral("9En"));
+        QCOMPARE(p.hooks.at(1), QStringLiteral("updater 9"));
+        QCOMPARE(GetActiveScheme(), QStringLiteral("ABC"));
+        // The help in English, and a language file's help whose comma items become lines.
+        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dialogs->clear();
+        RecordingProgram english;
+        english.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, EnglishHelpText());
         QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Parameters"));
-
-        // A language file's help text: its comma items become lines.
-        dialogs->clear();
         dir->write(QStringLiteral("Res/En.ini"), "[WRD_HELP]\nrstr_HelpText=\"/? - help\",\"/home - homes\"\n");
-        RecordingProgram q;
-        q.Run({"/?"});
+        RecordingProgram fromFile;
+        fromFile.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, QStringLiteral("/? - help\r\n/home - homes\r\n"));
-    }
-
-    void toolModes()
-    {
-        {
-            RecordingProgram p;
-            p.Run({"/home"});
-            QCOMPARE(p.ExitPath, QStringLiteral("home"));
-            QVERIFY(p.hooks.contains("home"));
-            QVERIFY(!p.hooks.contains("dm"));
-        }
-        {
-            // Another case is no tool: /HOME is then a switch without "=".
-            RecordingProgram p;
-            p.Run({"/HOME"});
-            QCOMPARE(p.ExitPath, QStringLiteral("loop"));
-            QVERIFY(!p.hooks.contains("home"));
-            QCOMPARE(boxTexts(), QStringList{"Параметр \"home\" не извлечен из строки \"/HOME\""});
-        }
-        for (const QString &arg : {QStringLiteral("/SCHEME"), QStringLiteral("/scheme"), QStringLiteral("/Shema")}) {
-            RecordingProgram p;
-            p.Run({arg});
-            QCOMPARE(p.ExitPath, QStringLiteral("scheme"));
-            QVERIFY(!p.hooks.contains("dm"));
-        }
-        {
-            // /home with another argument fails extraction and start-up continues.
-            dialogs->clear();
-            RecordingProgram p;
-            p.Run({"/home", "/user=u"});
-            QCOMPARE(p.ExitPath, QStringLiteral("loop"));
-            QCOMPARE(boxTexts(), QStringList{"Параметр \"home\" не извлечен из строки \"/home\""});
-            QVERIFY(!p.dmLog.calls.join(' ').contains("home="));
-        }
-    }
-
-    void homeValues_data()
-    {
-        QTest::addColumn<QString>("arg");
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("6") << "/home=6" << "home=6" << false;
-        QTest::newRow("0") << "/home=0" << "home=0" << false;
-        QTest::newRow("7") << "/home=7" << "home=0" << true;
-        QTest::newRow("10") << "/home=10" << "home=0" << true;
-        QTest::newRow("empty") << "/home=" << "home=0" << true;
-        QTest::newRow("minus one is absent") << "/home=-1" << "" << false;
-    }
-    void homeValues()
-    {
-        QFETCH(QString, arg);
-        QFETCH(QString, call);
-        QFETCH(bool, reported);
-        RecordingProgram p;
-        p.Run({arg});
-        const QStringList homeCalls = p.dmLog.calls.filter(QStringLiteral("home="));
-        QCOMPARE(homeCalls, call.isEmpty() ? QStringList() : QStringList{call});
-        QCOMPARE(dialogs->boxes.size(), reported ? 1 : 0);
-        if (reported) {
-            QCOMPARE(dialogs->boxes.first().text,
-                     QStringLiteral("Параметр \"Oracle Home\"(%1) - не корректен").arg(arg.mid(6)));
-            QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONERROR));
-            QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Параметры"));
-        }
-    }
-
-    void connectionSwitches()
-    {
-        {
-            RecordingProgram p;
-            p.Run({"/server=a=b", "/user=u1", "/password=secret", "/user=u2"});
-            QCOMPARE(p.dmLog.calls, (QStringList{"server=b", "user=u2", "password=secret", "prompt=0", "store=0",
-                                                 "login ZANDRELL5 25"}));
-        }
-        {
-            // One value missing: the dialog is shown, pre-filled with what was given.
-            RecordingProgram p;
-            p.Run({"/server=S", "/user=U"});
-            QCOMPARE(p.dmLog.calls, (QStringList{"server=S", "user=U", "prompt=1", "store=0", "login ZANDRELL5 25"}));
-        }
-        {
-            // "-1" is the marker of a value not given.
-            RecordingProgram p;
-            p.Run({"/user=-1", "/password=pw"});
-            QCOMPARE(p.dmLog.calls, (QStringList{"password=pw", "prompt=1", "login ZANDRELL5 25"}));
-        }
-        {
-            RecordingProgram p;
-            p.Run({"/user"});
-            QCOMPARE(p.dmLog.calls, (QStringList{"prompt=1", "login ZANDRELL5 25"}));
-            QCOMPARE(boxTexts().last(), QStringLiteral("Параметр \"user\" не извлечен из строки \"/user\""));
-        }
-    }
-
-    void schemeSwitches()
-    {
-        {
-            RecordingProgram p;
-            p.Run({"/scheme=ABC"});
-            QCOMPARE(p.dmLog.calls.last(), QStringLiteral("login ABC 25"));
-            QCOMPARE(GetActiveScheme(), QStringLiteral("ABC"));
-        }
-        {
-            RecordingProgram p;
-            p.Run({"/shema=OLD"});
-            QCOMPARE(p.dmLog.calls.last(), QStringLiteral("login OLD 25"));
-        }
-        {
-            // /scheme=? continues with the window's choice.
-            RecordingProgram p;
-            p.schemeChoice = QStringLiteral("CHOSEN");
-            p.Run({"/scheme=?"});
-            QVERIFY(p.hooks.contains("scheme"));
-            QCOMPARE(p.dmLog.calls.last(), QStringLiteral("login CHOSEN 25"));
-        }
-        {
-            // An empty scheme name is reported and the active scheme stays.
-            dialogs->clear();
-            RecordingProgram p;
-            p.Run({"/scheme="});
-            QCOMPARE(p.dmLog.calls.last(), QStringLiteral("login CHOSEN 25"));
-            QCOMPARE(boxTexts(), QStringList{"Параметр \"scheme\"() - не корректен"});
-        }
-    }
-
-    void languageSwitches()
-    {
-        {
-            RecordingProgram p;
-            p.Run({"/langid=9", "/langid=25"});
-            QCOMPARE(p.LangIdText, QStringLiteral("9"));
-            QCOMPARE(p.LangName, QStringLiteral("En"));
-            QCOMPARE(p.dmLog.calls.last(), QStringLiteral("login ZANDRELL5 9"));
-            QCOMPARE(p.hooks.at(1), QStringLiteral("updater 9"));
-        }
-        {
-            dialogs->clear();
-            RecordingProgram p;
-            p.Run({"/langid=abc", "/langid=9"});
-            QCOMPARE(p.LangIdText, QStringLiteral("25"));
-            QCOMPARE(boxTexts(), QStringList{"Параметр \"langid\"(abc) - не корректен"});
-        }
-        {
-            dialogs->clear();
-            RecordingProgram p;
-            p.Run({"/LANGID"});
-            QCOMPARE(p.LangIdText, QStringLiteral("25"));
-            QCOMPARE(boxTexts(), QStringList{"Параметр \"langid\" не извлечен из строки \"/LANGID\""});
-        }
     }
 
     void exitPathsAndCleanup()
@@ -365,17 +251,6 @@ private slots:
             QCOMPARE(p.ExitPath, QStringLiteral("loop"));
         }
         QCOMPARE(ConsoleAtomCount(), before);
-    }
-
-    void extractParamValue()
-    {
-        QString value = QStringLiteral("untouched");
-        QVERIFY(!ExtractParamValue(QStringLiteral("/server"), value));
-        QCOMPARE(value, QStringLiteral("untouched"));
-        QVERIFY(ExtractParamValue(QStringLiteral("/server=a=b"), value));
-        QCOMPARE(value, QStringLiteral("b"));
-        QVERIFY(ExtractParamValue(QStringLiteral("/server="), value));
-        QCOMPARE(value, QString());
     }
 };
 

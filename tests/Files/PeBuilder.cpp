@@ -15,60 +15,40 @@ constexpr quint32 CodeVirtualAddress = 0x1000;
 
 qint64 AlignUp(qint64 value, qint64 alignment) { return (value + alignment - 1) / alignment * alignment; }
 
-// Windows orders a directory's named entries first (by name), then the
-// numbered ones (ascending).
+// Windows orders a directory's named entries first (by name), then the numbered ones (ascending).
 bool ResIdLess(const ResId &a, const ResId &b)
 {
     if (a.IsNamed() != b.IsNamed())
         return a.IsNamed();
-    if (a.IsNamed())
-        return a.name.toUpper() < b.name.toUpper();
-    return a.id < b.id;
+    return a.IsNamed() ? a.name.toUpper() < b.name.toUpper() : a.id < b.id;
 }
 
-void AppendU16(QByteArray &bytes, quint16 value)
+// Appends little-endian fields: {size in bytes, value}.
+void Append(QByteArray &bytes, std::initializer_list<std::pair<int, quint32>> fields)
 {
-    char b[2];
-    qToLittleEndian(value, b);
-    bytes.append(b, 2);
-}
-
-void AppendU32(QByteArray &bytes, quint32 value)
-{
-    char b[4];
-    qToLittleEndian(value, b);
-    bytes.append(b, 4);
+    for (const auto &[size, value] : fields) {
+        char b[4];
+        qToLittleEndian(value, b);
+        bytes.append(b, size);
+    }
 }
 
 void AppendText(QByteArray &bytes, const QString &text, bool terminate)
 {
     for (QChar c : text)
-        AppendU16(bytes, c.unicode());
+        Append(bytes, {{2, c.unicode()}});
     if (terminate)
-        AppendU16(bytes, 0);
+        Append(bytes, {{2, 0}});
 }
 
-void PadTo4(QByteArray &bytes)
-{
-    while (bytes.size() % 4)
-        bytes.append('\0');
-}
+void PadTo4(QByteArray &bytes) { bytes.append((4 - bytes.size() % 4) % 4, '\0'); }
 
 // A 40-byte bitmap information header.
 QByteArray InfoHeader(qint32 width, qint32 height, quint16 bitCount, quint32 imageSize, quint32 used)
 {
     QByteArray h;
-    AppendU32(h, 40);
-    AppendU32(h, quint32(width));
-    AppendU32(h, quint32(height));
-    AppendU16(h, 1);
-    AppendU16(h, bitCount);
-    AppendU32(h, 0); // no compression
-    AppendU32(h, imageSize);
-    AppendU32(h, 0);
-    AppendU32(h, 0);
-    AppendU32(h, used);
-    AppendU32(h, 0);
+    Append(h, {{4, 40}, {4, quint32(width)}, {4, quint32(height)}, {2, 1}, {2, bitCount}, {4, 0}, {4, imageSize}, {4, 0},
+               {4, 0}, {4, used}, {4, 0}});
     return h;
 }
 
@@ -79,48 +59,33 @@ QByteArray SolidPixels(int width, int height, int bitCount, QRgb colour)
 {
     const qint64 stride = Stride(width, bitCount);
     QByteArray rows(stride * height, '\0');
+    const char bgra[4] = {char(qBlue(colour)), char(qGreen(colour)), char(qRed(colour)), char(0xFF)};
     for (int y = 0; y < height; ++y) {
         char *row = rows.data() + stride * y;
         for (int x = 0; x < width; ++x) {
-            switch (bitCount) {
-            case 1:
+            if (bitCount == 1)
                 row[x / 8] = char(uchar(row[x / 8]) | (0x80 >> (x % 8)));
-                break;
-            case 4:
+            else if (bitCount == 4)
                 row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
-                break;
-            case 8:
+            else if (bitCount == 8)
                 row[x] = 1;
-                break;
-            case 24:
-                row[3 * x] = char(qBlue(colour));
-                row[3 * x + 1] = char(qGreen(colour));
-                row[3 * x + 2] = char(qRed(colour));
-                break;
-            case 32:
-                row[4 * x] = char(qBlue(colour));
-                row[4 * x + 1] = char(qGreen(colour));
-                row[4 * x + 2] = char(qRed(colour));
-                row[4 * x + 3] = char(0xFF);
-                break;
-            default:
+            else if (bitCount == 24 || bitCount == 32)
+                std::copy(bgra, bgra + bitCount / 8, row + x * bitCount / 8);
+            else
                 throw std::invalid_argument("unsupported bit count");
-            }
         }
     }
     return rows;
 }
 
-// A palette whose entry 1 is the colour; the others are grey steps.
-QByteArray Palette(int count, QRgb colour)
+// A palette of RGBQUADs (or RGBTRIPLEs) whose entry 1 is the colour; the others are grey steps.
+QByteArray Palette(int count, QRgb colour, int entrySize = 4)
 {
     QByteArray palette;
     for (int i = 0; i < count; ++i) {
         const QRgb c = i == 1 ? colour : qRgb(i % 256, i % 256, i % 256);
-        palette.append(char(qBlue(c)));
-        palette.append(char(qGreen(c)));
-        palette.append(char(qRed(c)));
-        palette.append('\0');
+        const char entry[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
+        palette.append(entry, entrySize);
     }
     return palette;
 }
@@ -130,9 +95,7 @@ QByteArray VersionBlock(const QString &key, const QByteArray &value, quint16 val
                         const QList<QByteArray> &children)
 {
     QByteArray block;
-    AppendU16(block, 0); // length, set below
-    AppendU16(block, valueLength);
-    AppendU16(block, type);
+    Append(block, {{2, 0}, {2, valueLength}, {2, type}}); // the length is set below
     AppendText(block, key, true);
     PadTo4(block);
     block.append(value);
@@ -183,36 +146,23 @@ void PeBuilder::AddCursorGroup(const ResId &name, const QList<QPair<int, int>> &
 
 QByteArray PeBuilder::IconImage(const IconSpec &spec)
 {
-    const int colours = spec.bitCount <= 8 ? 1 << spec.bitCount : 0;
     const QByteArray pixels = SolidPixels(spec.width, spec.height, spec.bitCount, spec.colour);
     // The mask: opaque everywhere but the top-left pixel.
     const qint64 maskStride = Stride(spec.width, 1);
     QByteArray mask(maskStride * spec.height, '\0');
     mask[maskStride * (spec.height - 1)] = char(0x80);
-    QByteArray image = InfoHeader(spec.width, 2 * spec.height, quint16(spec.bitCount),
-                                  quint32(pixels.size() + mask.size()), 0);
-    image += Palette(colours, spec.colour);
-    image += pixels;
-    image += mask;
-    return image;
+    return InfoHeader(spec.width, 2 * spec.height, quint16(spec.bitCount), quint32(pixels.size() + mask.size()), 0) +
+           Palette(spec.bitCount <= 8 ? 1 << spec.bitCount : 0, spec.colour) + pixels + mask;
 }
 
 QByteArray PeBuilder::IconGroup(const QList<IconSpec> &images, quint16 firstId)
 {
     QByteArray group;
-    AppendU16(group, 0);
-    AppendU16(group, 1); // icons
-    AppendU16(group, quint16(images.size()));
+    Append(group, {{2, 0}, {2, 1}, {2, quint32(images.size())}}); // icons
     for (int i = 0; i < images.size(); ++i) {
         const IconSpec &spec = images[i];
-        group.append(char(spec.width & 0xFF));
-        group.append(char(spec.height & 0xFF));
-        group.append(char(spec.groupColours));
-        group.append('\0');
-        AppendU16(group, 1);
-        AppendU16(group, quint16(spec.bitCount));
-        AppendU32(group, quint32(IconImage(spec).size()));
-        AppendU16(group, quint16(firstId + i));
+        Append(group, {{1, quint32(spec.width)}, {1, quint32(spec.height)}, {1, quint32(spec.groupColours)}, {1, 0}, {2, 1},
+                       {2, quint32(spec.bitCount)}, {4, quint32(IconImage(spec).size())}, {2, quint32(firstId + i)}});
     }
     return group;
 }
@@ -220,64 +170,45 @@ QByteArray PeBuilder::IconGroup(const QList<IconSpec> &images, quint16 firstId)
 QByteArray PeBuilder::CursorImage(int width, int height, quint16 hotX, quint16 hotY)
 {
     QByteArray image;
-    AppendU16(image, hotX);
-    AppendU16(image, hotY);
+    Append(image, {{2, hotX}, {2, hotY}});
     const QByteArray pixels = SolidPixels(width, height, 1, qRgb(255, 255, 255));
     const QByteArray mask(Stride(width, 1) * height, '\0');
-    image += InfoHeader(width, 2 * height, 1, quint32(pixels.size() + mask.size()), 0);
-    image += Palette(2, qRgb(255, 255, 255));
-    image += pixels;
-    image += mask;
-    return image;
+    return image + InfoHeader(width, 2 * height, 1, quint32(pixels.size() + mask.size()), 0) +
+           Palette(2, qRgb(255, 255, 255)) + pixels + mask;
 }
 
 QByteArray PeBuilder::CursorGroup(const QList<QPair<int, int>> &sizes, quint16 firstId)
 {
     QByteArray group;
-    AppendU16(group, 0);
-    AppendU16(group, 2); // cursors
-    AppendU16(group, quint16(sizes.size()));
+    Append(group, {{2, 0}, {2, 2}, {2, quint32(sizes.size())}}); // cursors
     for (int i = 0; i < sizes.size(); ++i) {
-        AppendU16(group, quint16(sizes[i].first));
-        AppendU16(group, quint16(2 * sizes[i].second)); // the mask counts too
-        AppendU16(group, 1);
-        AppendU16(group, 1);
-        AppendU32(group, quint32(CursorImage(sizes[i].first, sizes[i].second, 1, 2).size()));
-        AppendU16(group, quint16(firstId + i));
+        // The height counts the mask too.
+        Append(group, {{2, quint32(sizes[i].first)}, {2, quint32(2 * sizes[i].second)}, {2, 1}, {2, 1},
+                       {4, quint32(CursorImage(sizes[i].first, sizes[i].second, 1, 2).size())}, {2, quint32(firstId + i)}});
     }
     return group;
 }
 
 QByteArray PeBuilder::Bitmap(int width, int height, int bitCount, quint32 used, quint32 headerSize)
 {
-    const QByteArray pixels = SolidPixels(width, height, bitCount, qRgb(0, 128, 255));
+    const QRgb colour = qRgb(0, 128, 255);
+    const QByteArray pixels = SolidPixels(width, height, bitCount, colour);
     const int paletteSize = bitCount <= 8 ? 1 << bitCount : 0;
     if (headerSize == 12) {
         QByteArray bitmap;
-        AppendU32(bitmap, 12);
-        AppendU16(bitmap, quint16(width));
-        AppendU16(bitmap, quint16(height));
-        AppendU16(bitmap, 1);
-        AppendU16(bitmap, quint16(bitCount));
-        for (int i = 0; i < paletteSize; ++i) {
-            const QRgb c = i == 1 ? qRgb(0, 128, 255) : qRgb(i, i, i);
-            bitmap.append(char(qBlue(c)));
-            bitmap.append(char(qGreen(c)));
-            bitmap.append(char(qRed(c)));
-        }
-        return bitmap + pixels;
+        Append(bitmap, {{4, 12}, {2, quint32(width)}, {2, quint32(height)}, {2, 1}, {2, quint32(bitCount)}});
+        return bitmap + Palette(paletteSize, colour, 3) + pixels;
     }
-    QByteArray bitmap = InfoHeader(width, height, quint16(bitCount), quint32(pixels.size()), used);
-    bitmap += Palette(used ? int(used) : paletteSize, qRgb(0, 128, 255));
-    return bitmap + pixels;
+    return InfoHeader(width, height, quint16(bitCount), quint32(pixels.size()), used) +
+           Palette(used ? int(used) : paletteSize, colour) + pixels;
 }
 
 QByteArray PeBuilder::StringBlock(const QStringList &strings)
 {
     QByteArray block;
     for (int i = 0; i < 16; ++i) {
-        const QString text = i < strings.size() ? strings[i] : QString();
-        AppendU16(block, quint16(text.size()));
+        const QString text = strings.value(i);
+        Append(block, {{2, quint32(text.size())}});
         AppendText(block, text, false);
     }
     return block;
@@ -286,12 +217,11 @@ QByteArray PeBuilder::StringBlock(const QStringList &strings)
 QByteArray PeBuilder::Menu(const QList<MenuItemSpec> &items)
 {
     QByteArray menu;
-    AppendU16(menu, 0); // version
-    AppendU16(menu, 0); // header size
+    Append(menu, {{2, 0}, {2, 0}}); // version, header size
     for (const MenuItemSpec &item : items) {
-        AppendU16(menu, item.flags);
+        Append(menu, {{2, item.flags}});
         if (!(item.flags & 0x10))
-            AppendU16(menu, item.id);
+            Append(menu, {{2, item.id}});
         AppendText(menu, item.text, true);
     }
     return menu;
@@ -322,54 +252,37 @@ QByteArray PeBuilder::Version(quint32 fileVersionMS, quint32 fileVersionLS, cons
                               const QList<quint32> &translations)
 {
     QByteArray fixed;
-    const quint32 fields[13] = {0xFEEF04BD, 0x10000, fileVersionMS, fileVersionLS, fileVersionMS, fileVersionLS,
-                                0x3F,       0,       0x40004,       1,             0,             0,
-                                0};
-    for (quint32 field : fields)
-        AppendU32(fixed, field);
-
+    for (quint32 field : {0xFEEF04BDu, 0x10000u, fileVersionMS, fileVersionLS, fileVersionMS, fileVersionLS, 0x3Fu, 0u,
+                          0x40004u, 1u, 0u, 0u, 0u})
+        Append(fixed, {{4, field}});
     QList<QByteArray> tableBlocks;
     for (const VersionTableSpec &table : tables) {
         QList<QByteArray> strings;
-        for (const auto &pair : table.strings) {
+        for (const auto &[key, text] : table.strings) {
             QByteArray value;
-            AppendText(value, pair.second, true);
-            strings.append(VersionBlock(pair.first, value, quint16(pair.second.size() + 1), 1, {}));
+            AppendText(value, text, true);
+            strings.append(VersionBlock(key, value, quint16(text.size() + 1), 1, {}));
         }
         tableBlocks.append(VersionBlock(table.key, {}, 0, 1, strings));
     }
-    QList<QByteArray> parts;
-    parts.append(VersionBlock(QStringLiteral("StringFileInfo"), {}, 0, 1, tableBlocks));
+    QList<QByteArray> parts{VersionBlock(QStringLiteral("StringFileInfo"), {}, 0, 1, tableBlocks)};
     if (!translations.isEmpty()) {
         QByteArray value;
         for (quint32 t : translations)
-            AppendU32(value, t);
+            Append(value, {{4, t}});
         parts.append(VersionBlock(QStringLiteral("VarFileInfo"), {}, 0, 1,
                                   {VersionBlock(QStringLiteral("Translation"), value, quint16(value.size()), 0, {})}));
     }
     return VersionBlock(QStringLiteral("VS_VERSION_INFO"), fixed, quint16(fixed.size()), 0, parts);
 }
 
-void PeBuilder::PutU16(QByteArray &bytes, qint64 offset, quint16 value)
-{
-    qToLittleEndian(value, bytes.data() + offset);
-}
+void PeBuilder::PutU16(QByteArray &bytes, qint64 offset, quint16 value) { qToLittleEndian(value, bytes.data() + offset); }
 
-void PeBuilder::PutU32(QByteArray &bytes, qint64 offset, quint32 value)
-{
-    qToLittleEndian(value, bytes.data() + offset);
-}
-
-quint32 PeBuilder::GetU32(const QByteArray &bytes, qint64 offset)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + offset);
-}
+void PeBuilder::PutU32(QByteArray &bytes, qint64 offset, quint32 value) { qToLittleEndian(value, bytes.data() + offset); }
 
 QByteArray PeBuilder::Build(PeLayout *layout) const
 {
-    PeLayout where;
-
-    // The tree: types, their names, the languages of each name.
+    // The tree: types, their names, the languages of each name; each level sorted as Windows does.
     struct Name {
         ResId id;
         QList<const Entry *> languages;
@@ -381,16 +294,11 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     QList<Type> types;
     for (const Entry &entry : m_entries) {
         auto type = std::find_if(types.begin(), types.end(), [&](const Type &t) { return t.id == entry.type; });
-        if (type == types.end()) {
-            types.append({entry.type, {}});
-            type = types.end() - 1;
-        }
-        auto name = std::find_if(type->names.begin(), type->names.end(),
-                                 [&](const Name &n) { return n.id == entry.name; });
-        if (name == type->names.end()) {
-            type->names.append({entry.name, {}});
-            name = type->names.end() - 1;
-        }
+        if (type == types.end())
+            type = types.insert(types.end(), Type{entry.type, {}});
+        auto name = std::find_if(type->names.begin(), type->names.end(), [&](const Name &n) { return n.id == entry.name; });
+        if (name == type->names.end())
+            name = type->names.insert(type->names.end(), Name{entry.name, {}});
         name->languages.append(&entry);
     }
     std::sort(types.begin(), types.end(), [](const Type &a, const Type &b) { return ResIdLess(a.id, b.id); });
@@ -401,7 +309,8 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
                       [](const Entry *a, const Entry *b) { return a->language < b->language; });
     }
 
-    // Offsets inside the section: directories, data entries, names, data.
+    // Offsets inside the section: the root, the types' directories, the names' directories,
+    // the data entries, the names' strings, then the data.
     qint64 at = 16 + 8 * qint64(types.size());
     QList<qint64> typeDirs;
     for (const Type &type : types) {
@@ -416,7 +325,7 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
             at += 16 + 8 * qint64(name.languages.size());
         }
     }
-    QHash<const Entry *, qint64> dataEntries;
+    QHash<const Entry *, qint64> dataEntries, data;
     for (const Type &type : types)
         for (const Name &name : type.names)
             for (const Entry *entry : name.languages) {
@@ -436,7 +345,6 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
             placeString(name.id);
     }
     at = AlignUp(at, 4);
-    QHash<const Entry *, qint64> data;
     for (const Type &type : types)
         for (const Name &name : type.names)
             for (const Entry *entry : name.languages) {
@@ -445,70 +353,65 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
             }
 
     const qint64 sectionSize = AlignUp(qMax<qint64>(at, 1), FileAlignment);
-    QByteArray rsrc(sectionSize, '\0');
-    auto nameField = [&](const ResId &id) { return id.IsNamed() ? 0x80000000u | quint32(strings[id.name]) : id.id; };
-    auto directory = [&](qint64 offset, const QList<ResId> &ids) {
-        quint16 named = 0;
-        for (const ResId &id : ids)
-            named += id.IsNamed() ? 1 : 0;
-        PutU16(rsrc, offset + 12, named);
-        PutU16(rsrc, offset + 14, quint16(ids.size() - named));
-    };
     const qint64 rsrcFileOffset = HeadersSize + FileAlignment;
     const quint32 va = resourceVirtualAddress;
+    QByteArray rsrc(sectionSize, '\0');
+    auto nameField = [&](const ResId &id) { return id.IsNamed() ? 0x80000000u | quint32(strings[id.name]) : id.id; };
+    // A directory header and its entries, each pointing at a subdirectory or a data entry.
+    auto directory = [&](qint64 offset, const QList<ResId> &ids, const QList<quint32> &targets) {
+        const auto named = quint16(std::count_if(ids.begin(), ids.end(), [](const ResId &id) { return id.IsNamed(); }));
+        PutU16(rsrc, offset + 12, named);
+        PutU16(rsrc, offset + 14, quint16(ids.size() - named));
+        for (int i = 0; i < ids.size(); ++i) {
+            PutU32(rsrc, offset + 16 + 8 * i, nameField(ids[i]));
+            PutU32(rsrc, offset + 16 + 8 * i + 4, targets[i]);
+        }
+    };
+    PeLayout where;
     QList<ResId> typeIds;
-    for (const Type &type : types)
-        typeIds.append(type.id);
-    directory(0, typeIds);
+    QList<quint32> typeTargets;
     for (int t = 0; t < types.size(); ++t) {
         const Type &type = types[t];
-        const qint64 typeEntry = 16 + 8 * t;
-        PutU32(rsrc, typeEntry, nameField(type.id));
-        PutU32(rsrc, typeEntry + 4, 0x80000000u | quint32(typeDirs[t]));
-        where.types.append({type.id, rsrcFileOffset + typeEntry, rsrcFileOffset + typeDirs[t]});
+        typeIds.append(type.id);
+        typeTargets.append(0x80000000u | quint32(typeDirs[t]));
+        where.types.append({type.id, rsrcFileOffset + 16 + 8 * t, rsrcFileOffset + typeDirs[t]});
         QList<ResId> nameIds;
-        for (const Name &name : type.names)
-            nameIds.append(name.id);
-        directory(typeDirs[t], nameIds);
+        QList<quint32> nameTargets;
         for (int n = 0; n < type.names.size(); ++n) {
             const Name &name = type.names[n];
-            const qint64 nameEntry = typeDirs[t] + 16 + 8 * n;
-            PutU32(rsrc, nameEntry, nameField(name.id));
-            PutU32(rsrc, nameEntry + 4, 0x80000000u | quint32(languageDirs[t][n]));
+            nameIds.append(name.id);
+            nameTargets.append(0x80000000u | quint32(languageDirs[t][n]));
             QList<ResId> languageIds;
-            for (const Entry *entry : name.languages)
+            QList<quint32> languageTargets;
+            for (const Entry *entry : name.languages) {
                 languageIds.append(ResId(entry->language));
-            directory(languageDirs[t][n], languageIds);
-            for (int l = 0; l < name.languages.size(); ++l) {
-                const Entry *entry = name.languages[l];
-                const qint64 languageEntry = languageDirs[t][n] + 16 + 8 * l;
-                PutU32(rsrc, languageEntry, entry->language);
-                PutU32(rsrc, languageEntry + 4, quint32(dataEntries[entry]));
+                languageTargets.append(quint32(dataEntries[entry]));
                 PutU32(rsrc, dataEntries[entry], va + quint32(data[entry]));
                 PutU32(rsrc, dataEntries[entry] + 4, quint32(entry->data.size()));
                 rsrc.replace(data[entry], entry->data.size(), entry->data);
-                if (l == 0)
-                    where.resources.append({type.id, name.id, rsrcFileOffset + nameEntry,
-                                            rsrcFileOffset + languageDirs[t][n], rsrcFileOffset + dataEntries[entry],
-                                            rsrcFileOffset + data[entry],
-                                            name.id.IsNamed() ? rsrcFileOffset + strings[name.id.name] : -1});
             }
+            directory(languageDirs[t][n], languageIds, languageTargets);
+            const Entry *first = name.languages.first();
+            where.resources.append({type.id, name.id, rsrcFileOffset + typeDirs[t] + 16 + 8 * n,
+                                    rsrcFileOffset + languageDirs[t][n], rsrcFileOffset + dataEntries[first],
+                                    rsrcFileOffset + data[first], name.id.IsNamed() ? rsrcFileOffset + strings[name.id.name] : -1});
         }
+        directory(typeDirs[t], nameIds, nameTargets);
     }
+    directory(0, typeIds, typeTargets);
     for (auto s = strings.constBegin(); s != strings.constEnd(); ++s) {
-        PutU16(rsrc, s.value(), quint16(s.key().size()));
-        for (int i = 0; i < s.key().size(); ++i)
-            PutU16(rsrc, s.value() + 2 + 2 * i, s.key()[i].unicode());
+        QByteArray text;
+        Append(text, {{2, quint32(s.key().size())}});
+        AppendText(text, s.key(), false);
+        rsrc.replace(s.value(), text.size(), text);
     }
 
-    // Headers: DOS header, PE signature, file header, optional header, sections.
+    // Headers: DOS header, PE signature, file header, optional header with its data directories, sections.
     QByteArray file(HeadersSize, '\0');
-    file[0] = 'M';
-    file[1] = 'Z';
+    file.replace(0, 2, "MZ");
     PutU32(file, 0x3C, NtHeadersOffset);
     const qint64 nt = NtHeadersOffset;
-    file[nt] = 'P';
-    file[nt + 1] = 'E';
+    file.replace(nt, 2, "PE");
     const int sectionCount = withResourceSection ? 2 : 1;
     const quint16 optionalSize = pe32Plus ? 240 : 224;
     const qint64 fileHeader = nt + 4;
@@ -517,22 +420,17 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     PutU16(file, fileHeader + 16, optionalSize);
     PutU16(file, fileHeader + 18, pe32Plus ? 0x2022 : 0x2102); // executable DLL
     const qint64 optional = fileHeader + 20;
-    const quint32 imageSize = quint32(AlignUp(va + sectionSize, 0x1000));
     PutU16(file, optional, pe32Plus ? 0x20B : 0x10B);
-    PutU32(file, optional + 4, FileAlignment);     // size of code
+    PutU32(file, optional + 4, FileAlignment); // size of code
     PutU32(file, optional + 16, CodeVirtualAddress); // entry point
     PutU32(file, optional + 20, CodeVirtualAddress);
-    if (pe32Plus) {
-        PutU32(file, optional + 24, 0x80000000u); // image base, low half
-        PutU32(file, optional + 28, 0x1);
-    } else {
-        PutU32(file, optional + 28, 0x10000000u);
-    }
+    PutU32(file, optional + 24, pe32Plus ? 0x80000000u : 0); // image base, low half on PE32+
+    PutU32(file, optional + 28, pe32Plus ? 0x1 : 0x10000000u);
     PutU32(file, optional + 32, 0x1000);
     PutU32(file, optional + 36, FileAlignment);
     PutU16(file, optional + 40, 4);
     PutU16(file, optional + 48, 4);
-    PutU32(file, optional + 56, imageSize);
+    PutU32(file, optional + 56, quint32(AlignUp(va + sectionSize, 0x1000))); // size of image
     PutU32(file, optional + 60, HeadersSize);
     PutU16(file, optional + 68, 2); // GUI
     const qint64 directories = optional + (pe32Plus ? 112 : 96);
@@ -542,11 +440,10 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
         PutU32(file, directories + 2 * 8 + 4, quint32(at));
     }
     const qint64 sections = optional + optionalSize;
-    auto section = [&](int index, const char *name, quint32 virtualAddress, quint32 rawSize, quint32 rawOffset,
+    auto section = [&](int index, const QByteArray &name, quint32 virtualAddress, quint32 rawSize, quint32 rawOffset,
                        quint32 characteristics) {
         const qint64 header = sections + 40 * index;
-        const QByteArray bytes = QByteArray(name).left(8);
-        file.replace(header, bytes.size(), bytes);
+        file.replace(header, qMin<qsizetype>(name.size(), 8), name.left(8));
         PutU32(file, header + 8, rawSize);
         PutU32(file, header + 12, virtualAddress);
         PutU32(file, header + 16, rawSize);
@@ -554,11 +451,9 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
         PutU32(file, header + 36, characteristics);
     };
     const int rsrcIndex = resourceSectionFirst ? 0 : 1;
-    section(withResourceSection ? 1 - rsrcIndex : 0, ".text", CodeVirtualAddress, FileAlignment, HeadersSize,
-            0x60000020);
+    section(withResourceSection ? 1 - rsrcIndex : 0, ".text", CodeVirtualAddress, FileAlignment, HeadersSize, 0x60000020);
     if (withResourceSection)
-        section(rsrcIndex, sectionName.toLatin1().constData(), va, quint32(sectionSize), quint32(rsrcFileOffset),
-                0x40000040);
+        section(rsrcIndex, sectionName.toLatin1(), va, quint32(sectionSize), quint32(rsrcFileOffset), 0x40000040);
 
     QByteArray code(FileAlignment, '\0');
     code[0] = char(0xC3); // ret

@@ -53,7 +53,8 @@ struct PeLayout {
 };
 
 // One image of an icon group: size and colour depth of the bitmap, and the
-// colour count the group entry states (0 for more than 256 colours).
+// colour count the group entry states (0 for more than 256 colours); written
+// with designated initialisers: {.width = 16, .height = 16, .bitCount = 24}.
 struct IconSpec {
     int width = 32;
     int height = 32;
@@ -120,7 +121,6 @@ public:
     // Little-endian patching of built files.
     static void PutU16(QByteArray &bytes, qint64 offset, quint16 value);
     static void PutU32(QByteArray &bytes, qint64 offset, quint32 value);
-    static quint32 GetU32(const QByteArray &bytes, qint64 offset);
 
 private:
     struct Entry {

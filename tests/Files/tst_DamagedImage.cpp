@@ -1,12 +1,16 @@
 // Damaged PE files: every offset and size out of range, directories that
 // point back into themselves or nest too deep, counts far beyond the file.
-// Each gives an EExeError, never a crash or a read outside the file.
+// Each gives an EExeError, never a crash or a read outside the file. The
+// same walk goes over every file of tests/Files/regression: the fuzzer's
+// seeds (seed-*), the smallest input it made for each kind of damage the
+// reader reports (fuzz-*), and every input with which it finds a fault.
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
 #include "uPE32Image.h"
 #include "uResourceDump.h"
 #include "uResourceExercise.h"
 
+#include <QDir>
 #include <QtTest>
 
 #include <functional>
@@ -141,79 +145,97 @@ class TestDamagedImage : public QObject {
     Q_OBJECT
 
 private slots:
-    void damagedFileGivesReaderError_data();
-    void damagedFileGivesReaderError();
-    void truncatedFilesNeverReadOutside();
-};
-
-void TestDamagedImage::damagedFileGivesReaderError_data()
-{
-    QTest::addColumn<int>("index");
-    const QList<DamageCase> cases = Cases();
-    for (int i = 0; i < cases.size(); ++i)
-        QTest::newRow(cases[i].name) << i;
-}
-
-void TestDamagedImage::damagedFileGivesReaderError()
-{
-    QFETCH(int, index);
-    const DamageCase damage = Cases()[index];
-    const QByteArray bytes = damage.make();
-
-    // The whole walk meets the expected reader error, and only reader errors.
-    QStringList errors;
-    try {
-        errors = ExerciseBytes(bytes);
-    } catch (const std::exception &e) {
-        QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+    void damagedFileGivesReaderError_data()
+    {
+        QTest::addColumn<int>("index");
+        const QList<DamageCase> cases = Cases();
+        for (int i = 0; i < cases.size(); ++i)
+            QTest::newRow(cases[i].name) << i;
     }
-    const bool met = std::any_of(errors.cbegin(), errors.cend(),
-                                 [&](const QString &error) { return error.startsWith(damage.expected); });
-    QVERIFY2(met, qPrintable(QStringLiteral("expected \"%1\" among:\n%2").arg(damage.expected, errors.join('\n'))));
+    void damagedFileGivesReaderError()
+    {
+        QFETCH(int, index);
+        const DamageCase damage = Cases()[index];
+        const QByteArray bytes = damage.make();
 
-    // The listing has an error line where it meets the damage.
-    QTemporaryDir dir;
-    const QString path = WriteTestFile(dir, QStringLiteral("damaged.dll"), bytes);
-    QByteArray listing;
-    QCOMPARE(DumpResourceFile(path, QByteArrayLiteral("damaged.dll"), listing), damage.peresStatus);
-    if (damage.peresStatus == 1) {
-        const QList<QByteArray> lines = listing.split('\n');
-        QVERIFY2(std::any_of(lines.cbegin(), lines.cend(),
-                             [](const QByteArray &line) { return line.trimmed().startsWith("ERROR Damaged "); }),
-                 listing.constData());
-    }
-}
-
-void TestDamagedImage::truncatedFilesNeverReadOutside()
-{
-    // Cut at every length the file is a different damaged file; none may
-    // raise anything but the reader's error.
-    PeLayout layout;
-    const QByteArray whole = Sample(layout);
-    auto walk = [](const QByteArray &bytes) {
+        // The whole walk meets the expected reader error, and only reader errors.
         QStringList errors;
         try {
-            TExeImage image(bytes, QStringLiteral("cut"));
-            errors = ExerciseImage(image);
-        } catch (const EExeError &e) {
-            errors.append(e.message());
-        }
-        return errors;
-    };
-    int failures = 0;
-    for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7) {
-        try {
-            failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
+            errors = ExerciseBytes(bytes);
         } catch (const std::exception &e) {
-            QFAIL(qPrintable(QStringLiteral("length %1: %2").arg(length).arg(QString::fromUtf8(e.what()))));
+            QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+        }
+        const bool met = std::any_of(errors.cbegin(), errors.cend(),
+                                     [&](const QString &error) { return error.startsWith(damage.expected); });
+        QVERIFY2(met, qPrintable(QStringLiteral("expected \"%1\" among:\n%2").arg(damage.expected, errors.join('\n'))));
+
+        // The listing ends with the error line where it meets it.
+        QTemporaryDir dir;
+        const QString path = WriteTestFile(dir, QStringLiteral("damaged.dll"), bytes);
+        QByteArray listing;
+        QCOMPARE(DumpResourceFile(path, QByteArrayLiteral("damaged.dll"), listing), damage.peresStatus);
+        if (damage.peresStatus == 1) {
+            const QList<QByteArray> lines = listing.trimmed().split('\n');
+            QVERIFY2(lines.last().startsWith("  ERROR Damaged "), lines.last().constData());
         }
     }
-    // Every cut loses something the reader needs; the whole file loses nothing.
-    QVERIFY(failures > 0);
-    QCOMPARE(walk(whole), QStringList());
-    QByteArray listing;
-    QCOMPARE(DumpResourceBytes(whole, QByteArrayLiteral("whole"), listing), 0);
-}
+
+    void truncatedFilesNeverReadOutside()
+    {
+        // Cut at every length the file is a different damaged file; none may
+        // raise anything but the reader's error.
+        PeLayout layout;
+        const QByteArray whole = Sample(layout);
+        auto walk = [](const QByteArray &bytes) {
+            QStringList errors;
+            try {
+                TExeImage image(bytes, QStringLiteral("cut"));
+                errors = ExerciseImage(image);
+            } catch (const EExeError &e) {
+                errors.append(e.message());
+            }
+            return errors;
+        };
+        int failures = 0;
+        for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7) {
+            try {
+                failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
+            } catch (const std::exception &e) {
+                QFAIL(qPrintable(QStringLiteral("length %1: %2").arg(length).arg(QString::fromUtf8(e.what()))));
+            }
+        }
+        // Every cut loses something the reader needs; the whole file loses nothing.
+        QVERIFY(failures > 0);
+        QCOMPARE(walk(whole), QStringList());
+        QByteArray listing;
+        QCOMPARE(DumpResourceBytes(whole, QByteArrayLiteral("whole"), listing), 0);
+    }
+
+    void regressionInputs_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir folder(QStringLiteral(REGRESSION_DIR));
+        const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+        QVERIFY2(!names.isEmpty(), REGRESSION_DIR);
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << folder.filePath(name);
+    }
+    void regressionInputs()
+    {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        try {
+            ExerciseBytes(file.readAll());
+            QByteArray listing;
+            const int status = DumpResourceFile(path, QFile::encodeName(path), listing);
+            QVERIFY(status == 0 || status == 1);
+            QVERIFY(listing.startsWith(QFile::encodeName(path) + '\n'));
+        } catch (const std::exception &e) {
+            QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+        }
+    }
+};
 
 QTEST_MAIN(TestDamagedImage)
 #include "tst_DamagedImage.moc"

@@ -9,688 +9,531 @@
 #include <QtEndian>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString NotPE = u"Not a PE (WIN32 Executable) file"_s;
+const QString NoResources = u"No resources in this file."_s;
+
+// What SaveToStream writes.
+QByteArray Saved(TResourceItem *item)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    item->SaveToStream(buffer);
+    return bytes;
+}
+
+quint32 U32(const QByteArray &bytes, int offset) { return qFromLittleEndian<quint32>(bytes.constData() + offset); }
+quint16 U16(const QByteArray &bytes, int offset) { return qFromLittleEndian<quint16>(bytes.constData() + offset); }
+
+// A block whose first and last strings are set: 8 + 14 * 2 + 10 = 46 bytes.
+QByteArray FirstAndLast()
+{
+    QStringList strings(16);
+    strings[0] = u"one"_s;
+    strings[15] = u"last"_s;
+    return PeBuilder::StringBlock(strings);
+}
+
+} // namespace
+
 class TestPE32Image : public QObject {
     Q_OBJECT
 
-private:
     QTemporaryDir m_dir;
 
-    QString Write(const QString &name, const QByteArray &bytes) { return WriteTestFile(m_dir, name, bytes); }
-
 private slots:
-    void constructorFailsWithItsMessages();
-    void unmappableFileFails();
-    void headersOfPE32AndPE32Plus_data();
-    void headersOfPE32AndPE32Plus();
-    void optionalHeaderSizeIsTakenFromTheFileHeader();
-    void resourceSectionIsFoundByNameInAnyCase();
-    void typesAreNamedByNumberOrName();
-    void itemClassFollowsTheType();
-    void imageTypesAreReachedOnlyThroughGroups();
-    void iconAndCursorGroupsNameTheirImages();
-    void groupWithoutImageTypeIsEmpty();
-    void iconImagesDecodeAndSave();
-    void onlyListsHaveLists();
-    void rawDataIsThatOfTheFirstLanguage();
-    void entryPointingStraightAtDataHasNoLanguageLevel();
-    void stringTableLines();
-    void stringTableCutShortLeavesTheListAlone();
-    void menuLines_data();
-    void menuLines();
-    void damagedMenuFails();
-    void bitmapFileHeader_data();
-    void bitmapFileHeader();
-    void bitmapDecodesToPicture();
-    void assigningToAnotherKindFails();
-};
-
-void TestPE32Image::constructorFailsWithItsMessages()
-{
-    QVERIFY(m_dir.isValid());
-    const QString missing = m_dir.filePath(QStringLiteral("missing.dll"));
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(missing); }), QStringLiteral("Couldn't open: ") + missing);
-    // A folder is no file.
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), QStringLiteral("Couldn't open: ") + m_dir.path());
-    // A file of no bytes cannot be mapped.
-    const QString empty = Write(QStringLiteral("empty.dll"), {});
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), QStringLiteral("CreateFileMapping failed"));
-
-    const QString unrecognized = QStringLiteral("unrecognized file format");
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(Write(QStringLiteral("zm.dll"), QByteArray("ZM") + QByteArray(200, 0))); }),
-             unrecognized);
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(Write(QStringLiteral("m.dll"), "M")); }), unrecognized);
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(QByteArray("mz\0\0", 4), QStringLiteral("lower")); }), unrecognized);
-
-    const QString notPE = QStringLiteral("Not a PE (WIN32 Executable) file");
-    PeLayout layout;
-    const QByteArray good = PeBuilder().Build(&layout);
-    // The offset at 0x3C cannot even be read.
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(good.left(0x3E), QStringLiteral("short")); }), notPE);
-    // The offset points outside the file.
-    QByteArray outside = good;
-    PeBuilder::PutU32(outside, 0x3C, quint32(good.size() - 2));
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(Write(QStringLiteral("outside.dll"), outside)); }), notPE);
-    PeBuilder::PutU32(outside, 0x3C, 0xFFFFFFF0u);
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(outside, QStringLiteral("far")); }), notPE);
-    // Another signature.
-    QByteArray ne = good;
-    ne[layout.ntHeaders] = 'N';
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(ne, QStringLiteral("ne")); }), notPE);
-    QByteArray peWithoutZeros = good;
-    peWithoutZeros[layout.ntHeaders + 2] = 'X';
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(peWithoutZeros, QStringLiteral("pex")); }), notPE);
-    // The headers are cut off inside the optional header.
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(good.left(layout.ntHeaders + 24 + 100), QStringLiteral("cut")); }),
-             notPE);
-    // The whole file is fine.
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(Write(QStringLiteral("good.dll"), good)); }), QStringLiteral("<none>"));
-}
-
-void TestPE32Image::unmappableFileFails()
-{
-    // Attribute files of the kernel's sysfs can be read but not mapped.
-    const QStringList candidates = {QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"),
-                                    QStringLiteral("/sys/power/state"),
-                                    QStringLiteral("/sys/devices/system/cpu/online")};
-    for (const QString &path : candidates) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
-            continue;
-        if (file.map(0, file.size()))
-            continue;
-        QCOMPARE(ExeErrorOf([&] { TExeImage image(path); }), QStringLiteral("MapViewOfFile failed"));
-        return;
-    }
-    QSKIP("no readable file that refuses to be mapped on this machine");
-}
-
-void TestPE32Image::headersOfPE32AndPE32Plus_data()
-{
-    QTest::addColumn<bool>("pe32Plus");
-    QTest::newRow("PE32") << false;
-    QTest::newRow("PE32+") << true;
-}
-
-void TestPE32Image::headersOfPE32AndPE32Plus()
-{
-    QFETCH(bool, pe32Plus);
-    PeBuilder builder;
-    builder.pe32Plus = pe32Plus;
-    builder.Add(10, 7, "seven");
-    builder.Add(6, 1, PeBuilder::StringBlock({QString(), QStringLiteral("Hello")}));
-    PeLayout layout;
-    TExeImage image(Write(QStringLiteral("headers.dll"), builder.Build(&layout)));
-    QCOMPARE(image.IsPE32Plus(), pe32Plus);
-    QCOMPARE(image.NtHeaders(), layout.ntHeaders);
-    // The resource section is looked for on first use.
-    QCOMPARE(image.ResourceBase(), qint64(-1));
-    QCOMPARE(NamesOf(image.Resources()), QStringList({QStringLiteral("String"), QStringLiteral("RCData")}));
-    QCOMPARE(image.ResourceBase(), layout.resourceSection);
-    QCOMPARE(image.ResourceVirtualAddress(), layout.resourceVirtualAddress);
-    TResourceItem *rcdata = TypeNamed(image, QStringLiteral("RCData"))->List()->Items(0);
-    QCOMPARE(rcdata->Name(), QStringLiteral("7"));
-    QCOMPARE(rcdata->RawData(), QByteArray("seven"));
-    // The section table of a 64-bit file lies 16 bytes further than that of a 32-bit one.
-    QCOMPARE(layout.sectionTable, layout.ntHeaders + 24 + (pe32Plus ? 240 : 224));
-}
-
-void TestPE32Image::optionalHeaderSizeIsTakenFromTheFileHeader()
-{
-    // A file whose optional header is followed by 8 spare bytes that the file
-    // header counts: the section table moves with it.
-    PeBuilder builder;
-    builder.Add(10, 1, "data");
-    PeLayout layout;
-    QByteArray bytes = builder.Build(&layout);
-    const QByteArray table = bytes.mid(layout.sectionTable, 80);
-    bytes.replace(layout.sectionTable, 88, QByteArray(8, '\0') + table);
-    PeBuilder::PutU16(bytes, layout.ntHeaders + 4 + 16, 224 + 8);
-    TExeImage image(bytes, QStringLiteral("spare"));
-    QCOMPARE(NamesOf(image.Resources()), QStringList({QStringLiteral("RCData")}));
-
-    // A header size that runs past the end of the file is no PE file.
-    QByteArray tooLong = bytes.left(0x400);
-    PeBuilder::PutU16(tooLong, layout.ntHeaders + 4 + 16, 0xFFFF);
-    QCOMPARE(ExeErrorOf([&] { TExeImage image(tooLong, QStringLiteral("long")); }),
-             QStringLiteral("Not a PE (WIN32 Executable) file"));
-}
-
-void TestPE32Image::resourceSectionIsFoundByNameInAnyCase()
-{
-    const QString none = QStringLiteral("No resources in this file.");
-    PeBuilder without;
-    without.withResourceSection = false;
-    TExeImage noSection(without.Build(), QStringLiteral("nosection"));
-    QVERIFY(!noSection.HasResources());
-    QCOMPARE(ExeErrorOf([&] { noSection.Resources(); }), none);
-    // Asked again, the same answer.
-    QCOMPARE(ExeErrorOf([&] { noSection.Resources(); }), none);
-
-    for (const QString &name : {QStringLiteral(".RSRC"), QStringLiteral(".Rsrc")}) {
-        PeBuilder builder;
-        builder.sectionName = name;
-        builder.resourceSectionFirst = true;
-        builder.Add(10, 1, "x");
-        TExeImage image(builder.Build(), name);
-        QVERIFY(image.HasResources());
-        QCOMPARE(image.Resources()->Count(), 1);
-    }
-    // A section table that runs out of the file fails the same way each time.
-    PeLayout layout;
-    QByteArray damaged = without.Build(&layout);
-    PeBuilder::PutU16(damaged, layout.ntHeaders + 4 + 2, 0xFFFF);
-    TExeImage damagedImage(damaged, QStringLiteral("damaged"));
-    QVERIFY(!damagedImage.HasResources());
-    const QString outside = ExeErrorOf([&] { damagedImage.Resources(); });
-    QVERIFY2(outside.startsWith(QStringLiteral("Damaged file: section header at offset")), qPrintable(outside));
-    QCOMPARE(ExeErrorOf([&] { damagedImage.Resources(); }), outside);
-
-    for (const QString &name : {QStringLiteral(".rsrc2"), QStringLiteral(".rsr"), QStringLiteral("rsrc")}) {
-        PeBuilder builder;
-        builder.sectionName = name;
-        builder.Add(10, 1, "x");
-        TExeImage image(builder.Build(), name);
-        QCOMPARE(ExeErrorOf([&] { image.Resources(); }), none);
-    }
-}
-
-void TestPE32Image::typesAreNamedByNumberOrName()
-{
-    PeBuilder builder;
-    builder.Add(17, 1, "seventeen");
-    builder.Add(16, 1, PeBuilder::Version(0x10000, 1, {}));
-    builder.Add("MYDATA", "FIRST", "named");
-    builder.Add("MYDATA", 5, "numbered");
-    builder.Add(0, 3, "zero");
-    builder.Add(15, 2, "fifteen");
-    builder.Add(300, QStringLiteral("Имя"), "cyrillic");
-    TExeImage image(builder.Build(), QStringLiteral("types"));
-    // Named types come first in the file, then numbers in ascending order.
-    QCOMPARE(NamesOf(image.Resources()), QStringList({QStringLiteral("MYDATA"), QStringLiteral("Unknown0"),
-                                                      QStringLiteral("Unknown15"), QStringLiteral("Version"),
-                                                      QStringLiteral("17"), QStringLiteral("300")}));
-    TResourceList *named = TypeNamed(image, QStringLiteral("MYDATA"))->List();
-    QCOMPARE(NamesOf(named), QStringList({QStringLiteral("FIRST"), QStringLiteral("5")}));
-    QVERIFY(named->Items(0)->IsNamed());
-    QVERIFY(!named->Items(1)->IsNamed());
-    QCOMPARE(named->Items(0)->RawData(), QByteArray("named"));
-    QCOMPARE(NamesOf(TypeNamed(image, QStringLiteral("300"))->List()), QStringList({QStringLiteral("Имя")}));
-    // A list of a type keeps the type's number, a named type its name field.
-    QCOMPARE(TypeNamed(image, QStringLiteral("17"))->List()->ResType(), 17u);
-    QCOMPARE(TypeNamed(image, QStringLiteral("Version"))->List()->ResType(), quint32(rtVersion));
-    QVERIFY(named->ResType() & 0x80000000u);
-    QCOMPARE(image.Resources()->ResType(), 0u);
-}
-
-void TestPE32Image::itemClassFollowsTheType()
-{
-    PeBuilder builder;
-    builder.Add(2, 1, PeBuilder::Bitmap(2, 2, 24));
-    builder.Add(4, 1, PeBuilder::Menu({{0x80, 1, QStringLiteral("Exit")}}));
-    builder.Add(5, 1, "dialog");
-    builder.Add(6, 1, PeBuilder::StringBlock({}));
-    builder.Add(16, 1, PeBuilder::Version(0, 0, {}));
-    builder.Add(17, 1, "x");
-    builder.Add("NAMED", 1, "x");
-    builder.AddIconGroup(1, {IconSpec()}, 1);
-    builder.AddCursorGroup(1, {{32, 32}}, 1);
-    TExeImage image(builder.Build(), QStringLiteral("classes"));
-    const QList<QPair<QString, QString>> expected = {
-        {QStringLiteral("NAMED"), QStringLiteral("TResourceItem")},
-        {QStringLiteral("Bitmap"), QStringLiteral("TBitMapResource")},
-        {QStringLiteral("Menu"), QStringLiteral("TMenuResource")},
-        {QStringLiteral("Dialog"), QStringLiteral("TResourceItem")},
-        {QStringLiteral("String"), QStringLiteral("TStringResource")},
-        {QStringLiteral("Cursor"), QStringLiteral("TCursorResource")},
-        {QStringLiteral("Icon"), QStringLiteral("TIconResource")},
-        {QStringLiteral("Version"), QStringLiteral("TResourceItem")},
-        {QStringLiteral("17"), QStringLiteral("TResourceItem")},
-    };
-    QCOMPARE(image.Resources()->Count(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        TResourceItem *type = image.Resources()->Items(i);
-        QCOMPARE(type->Name(), expected[i].first);
-        QCOMPARE(QString::fromLatin1(type->ClassName()), QStringLiteral("TResourceItem"));
-        QCOMPARE(QString::fromLatin1(type->List()->Items(0)->ClassName()), expected[i].second);
-    }
-    QCOMPARE(QString::fromLatin1(image.IconImages()->List()->Items(0)->ClassName()), QStringLiteral("TIconResEntry"));
-    QCOMPARE(QString::fromLatin1(image.CursorImages()->List()->Items(0)->ClassName()),
-             QStringLiteral("TCursorResEntry"));
-}
-
-void TestPE32Image::imageTypesAreReachedOnlyThroughGroups()
-{
-    PeBuilder builder;
-    builder.AddIconGroup(QStringLiteral("MAINICON"), {IconSpec()}, 1);
-    builder.AddCursorGroup(QStringLiteral("HAND"), {{32, 32}}, 1);
-    TExeImage image(builder.Build(), QStringLiteral("groups"));
-    QVERIFY(!image.IconImages());
-    QVERIFY(!image.CursorImages());
-    QCOMPARE(NamesOf(image.Resources()), QStringList({QStringLiteral("Cursor"), QStringLiteral("Icon")}));
-    QVERIFY(image.IconImages());
-    QVERIFY(image.CursorImages());
-    QCOMPARE(image.IconImages()->EntryName(), quint32(rtIconEntry));
-    QCOMPARE(image.CursorImages()->EntryName(), quint32(rtCursorEntry));
-    QCOMPARE(image.IconImages()->Name(), QStringLiteral("IconEntry"));
-    QCOMPARE(image.CursorImages()->Name(), QStringLiteral("CursorEntry"));
-}
-
-void TestPE32Image::iconAndCursorGroupsNameTheirImages()
-{
-    PeBuilder builder;
-    IconSpec small;
-    small.width = small.height = 16;
-    IconSpec truecolour;
-    truecolour.bitCount = 32;
-    truecolour.groupColours = 0;
-    builder.AddIconGroup(QStringLiteral("MAINICON"), {IconSpec(), small, truecolour}, 1);
-    builder.AddCursorGroup(2, {{32, 32}, {48, 48}}, 10);
-    TExeImage image(builder.Build(), QStringLiteral("names"));
-    // Before a group is listed its images go by number.
-    image.Resources()->Count();
-    QCOMPARE(NamesOf(image.IconImages()->List()),
-             QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
-
-    TResourceItem *group = TypeNamed(image, QStringLiteral("Icon"))->List()->Items(0);
-    QCOMPARE(group->Name(), QStringLiteral("MAINICON"));
-    QCOMPARE(NamesOf(group->List()), QStringList({QStringLiteral("32 X 32 16 Colors"),
-                                                  QStringLiteral("16 X 16 16 Colors"),
-                                                  QStringLiteral("32 X 32 0 Colors")}));
-    // The images stay owned by the image type; the group refers to them.
-    QCOMPARE(group->List()->Items(1), image.IconImages()->List()->Items(1));
-    QCOMPARE(group->List()->Items(1)->ResType(), quint32(rtIconEntry));
-
-    TResourceItem *cursors = TypeNamed(image, QStringLiteral("Cursor"))->List()->Items(0);
-    QCOMPARE(cursors->Name(), QStringLiteral("2"));
-    QCOMPARE(NamesOf(cursors->List()), QStringList({QStringLiteral("32 X 32 1 Bit(s)"),
-                                                    QStringLiteral("48 X 48 1 Bit(s)")}));
-    auto *cursor = dynamic_cast<TCursorResEntry *>(cursors->List()->Items(0));
-    QVERIFY(cursor);
-    // The cursor keeps its own group entry; the icon one stays empty.
-    QVERIFY(cursor->CursorGroupEntry() >= 0);
-    QCOMPARE(cursor->GroupEntry(), qint64(-1));
-    QCOMPARE(cursor->GroupImageSize(), QSize(32, 32));
-}
-
-void TestPE32Image::groupWithoutImageTypeIsEmpty()
-{
-    PeBuilder builder;
-    builder.Add(14, 1, PeBuilder::IconGroup({IconSpec(), IconSpec()}, 1));
-    builder.Add(12, 1, PeBuilder::CursorGroup({{32, 32}}, 1));
-    TExeImage image(builder.Build(), QStringLiteral("lonely"));
-    QCOMPARE(TypeNamed(image, QStringLiteral("Icon"))->List()->Items(0)->List()->Count(), 0);
-    QCOMPARE(TypeNamed(image, QStringLiteral("Cursor"))->List()->Items(0)->List()->Count(), 0);
-
-    // A group naming an image number that the file lacks lists only those it has.
-    PeBuilder partial;
-    partial.Add(3, 1, PeBuilder::IconImage(IconSpec()));
-    partial.Add(14, 1, PeBuilder::IconGroup({IconSpec(), IconSpec()}, 1));
-    TExeImage partialImage(partial.Build(), QStringLiteral("partial"));
-    QCOMPARE(NamesOf(TypeNamed(partialImage, QStringLiteral("Icon"))->List()->Items(0)->List()),
-             QStringList({QStringLiteral("32 X 32 16 Colors")}));
-}
-
-void TestPE32Image::iconImagesDecodeAndSave()
-{
-    PeBuilder builder;
-    IconSpec red;
-    red.colour = qRgb(200, 10, 20);
-    IconSpec green;
-    green.width = green.height = 48;
-    green.bitCount = 24;
-    green.groupColours = 0;
-    green.colour = qRgb(10, 200, 20);
-    IconSpec blue;
-    blue.width = blue.height = 16;
-    blue.bitCount = 32;
-    blue.groupColours = 0;
-    blue.colour = qRgb(10, 20, 200);
-    IconSpec mono;
-    mono.bitCount = 1;
-    mono.groupColours = 2;
-    mono.colour = qRgb(255, 255, 255);
-    builder.AddIconGroup(1, {red, green, blue, mono}, 1);
-    builder.AddCursorGroup(1, {{32, 32}}, 1);
-    TExeImage image(builder.Build(), QStringLiteral("decode"));
-    TResourceList *images = TypeNamed(image, QStringLiteral("Icon"))->List()->Items(0)->List();
-    const QList<QPair<IconSpec, bool>> specs = {{red, true}, {green, true}, {blue, false}, {mono, true}};
-    for (int i = 0; i < specs.size(); ++i) {
-        const IconSpec &spec = specs[i].first;
-        QImage picture;
-        images->Items(i)->AssignTo(picture);
-        QCOMPARE(picture.size(), QSize(spec.width, spec.height));
-        QCOMPARE(picture.pixel(spec.width / 2, spec.height / 2), spec.colour | 0xFF000000u);
-        // The mask makes the top-left pixel transparent, except where an alpha channel rules.
-        QCOMPARE(qAlpha(picture.pixel(0, 0)), specs[i].second ? 0 : 255);
-    }
-
-    // Saved as a one-image icon file: directory, one entry, the image bytes.
-    QByteArray file;
-    QBuffer buffer(&file);
-    buffer.open(QIODevice::WriteOnly);
-    images->Items(0)->SaveToStream(buffer);
-    const QByteArray raw = images->Items(0)->RawData();
-    QCOMPARE(file.size(), 22 + raw.size());
-    QCOMPARE(qFromLittleEndian<quint16>(file.constData() + 2), quint16(1));
-    QCOMPARE(qFromLittleEndian<quint16>(file.constData() + 4), quint16(1));
-    QCOMPARE(quint8(file[6]), quint8(32));
-    QCOMPARE(quint8(file[8]), quint8(16));
-    QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 14), quint32(raw.size()));
-    QCOMPARE(file.mid(22), raw);
-
-    // A cursor decodes past its hot spot and saves as a cursor file with it.
-    TResourceItem *cursor = TypeNamed(image, QStringLiteral("Cursor"))->List()->Items(0)->List()->Items(0);
-    QImage arrow;
-    cursor->AssignTo(arrow);
-    QCOMPARE(arrow.size(), QSize(32, 32));
-    QByteArray cursorFile;
-    QBuffer cursorBuffer(&cursorFile);
-    cursorBuffer.open(QIODevice::WriteOnly);
-    cursor->SaveToStream(cursorBuffer);
-    QCOMPARE(qFromLittleEndian<quint16>(cursorFile.constData() + 2), quint16(2));
-    QCOMPARE(qFromLittleEndian<quint16>(cursorFile.constData() + 10), quint16(1)); // hot spot x
-    QCOMPARE(qFromLittleEndian<quint16>(cursorFile.constData() + 12), quint16(2)); // hot spot y
-    QCOMPARE(cursorFile.mid(22), cursor->RawData().mid(4));
-
-    // Damaged image data fails with a reader error.
-    QByteArray damaged = PeBuilder::IconImage(red);
-    PeBuilder::PutU16(damaged, 14, 7); // 7 bits per pixel
-    QCOMPARE(ExeErrorOf([&] { DecodeIconImage(damaged, false); }),
-             QStringLiteral("Damaged icon image: 7 bits per pixel"));
-    QCOMPARE(ExeErrorOf([&] { DecodeIconImage(PeBuilder::IconImage(red).left(100), false); }),
-             QStringLiteral("Damaged icon image: pixel data missing"));
-    QCOMPARE(ExeErrorOf([&] { DecodeIconImage(QByteArray("\x89PNG\r\n\x1a\nbroken"), false); }),
-             QStringLiteral("Damaged icon image: unreadable PNG"));
-    // A PNG image is decoded as such.
-    QImage png(8, 8, QImage::Format_ARGB32);
-    png.fill(qRgb(1, 2, 3));
-    QByteArray pngBytes;
-    QBuffer pngBuffer(&pngBytes);
-    pngBuffer.open(QIODevice::WriteOnly);
-    QVERIFY(png.save(&pngBuffer, "PNG"));
-    QCOMPARE(DecodeIconImage(pngBytes, false).pixel(3, 3), qRgb(1, 2, 3));
-}
-
-void TestPE32Image::onlyListsHaveLists()
-{
-    PeBuilder builder;
-    builder.Add(10, 1, "data");
-    builder.AddIconGroup(1, {IconSpec()}, 1);
-    TExeImage image(builder.Build(), QStringLiteral("lists"));
-    TResourceItem *type = TypeNamed(image, QStringLiteral("RCData"));
-    QVERIFY(type->IsList());
-    QCOMPARE(type->RawSize(), 0u);
-    QVERIFY(type->RawData().isEmpty());
-    TResourceItem *item = type->List()->Items(0);
-    QVERIFY(!item->IsList());
-    QCOMPARE(item->RawSize(), 4u);
-    QCOMPARE(ExeErrorOf([&] { item->List(); }), QStringLiteral("ResourceItem is not a list"));
-    // A group is always a list, and still has data of its own.
-    TResourceItem *group = TypeNamed(image, QStringLiteral("Icon"))->List()->Items(0);
-    QVERIFY(group->IsList());
-    QCOMPARE(group->RawSize(), quint32(6 + 14));
-    // Lists are built once.
-    QCOMPARE(type->List(), type->List());
-    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, type->List()->Items(1));
-}
-
-void TestPE32Image::rawDataIsThatOfTheFirstLanguage()
-{
-    PeBuilder builder;
-    builder.Add(10, 1, "english", 0x0409);
-    builder.Add(10, 1, "russian", 0x0419);
-    builder.Add(10, 1, "neutral", 0x0000);
-    TExeImage image(builder.Build(), QStringLiteral("languages"));
-    TResourceList *items = TypeNamed(image, QStringLiteral("RCData"))->List();
-    QCOMPARE(items->Count(), 1);
-    QCOMPARE(items->Items(0)->RawData(), QByteArray("neutral"));
-
-    QByteArray saved;
-    QBuffer buffer(&saved);
-    buffer.open(QIODevice::WriteOnly);
-    items->Items(0)->SaveToStream(buffer);
-    QCOMPARE(saved, QByteArray("neutral"));
-}
-
-void TestPE32Image::entryPointingStraightAtDataHasNoLanguageLevel()
-{
-    // A type entry that points at a data entry instead of a directory: the
-    // item is no list and its data is that entry's.
-    PeBuilder builder;
-    builder.Add(10, 1, "direct");
-    PeLayout layout;
-    QByteArray bytes = builder.Build(&layout);
-    const PeLayout::Resource &resource = layout.Find(10, 1);
-    PeBuilder::PutU32(bytes, layout.TypeOf(10).entry + 4, quint32(resource.dataEntry - layout.resourceSection));
-    TExeImage image(bytes, QStringLiteral("direct"));
-    TResourceItem *type = TypeNamed(image, QStringLiteral("RCData"));
-    QVERIFY(!type->IsList());
-    QCOMPARE(ExeErrorOf([&] { type->List(); }), QStringLiteral("ResourceItem is not a list"));
-    QCOMPARE(type->RawData(), QByteArray("direct"));
-}
-
-void TestPE32Image::stringTableLines()
-{
-    PeBuilder builder;
-    builder.Add(6, 3, PeBuilder::StringBlock({QString(), QStringLiteral("first"), QStringLiteral("second")}));
-    QStringList full;
-    for (int i = 0; i < 16; ++i)
-        full.append(QStringLiteral("Строка %1").arg(i));
-    builder.Add(6, 1, PeBuilder::StringBlock(full));
-    builder.Add(6, 4, PeBuilder::StringBlock({}));
-    builder.Add(6, 2, PeBuilder::StringBlock({QString(), QString(), QString(), QString(), QString(), QString(),
-                                              QString(), QString(), QString(), QString(), QString(), QString(),
-                                              QString(), QString(), QString(), QStringLiteral("last")}));
-    TExeImage image(builder.Build(), QStringLiteral("strings"));
-    TResourceList *blocks = TypeNamed(image, QStringLiteral("String"))->List();
-    QCOMPARE(NamesOf(blocks), QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                                           QStringLiteral("4")}));
-    QStringList lines = {QStringLiteral("old")};
-    blocks->Items(2)->AssignTo(lines);
-    QCOMPARE(lines, QStringList({QStringLiteral("33,  \"first\""), QStringLiteral("34,  \"second\"")}));
-    blocks->Items(0)->AssignTo(lines);
-    QCOMPARE(lines.size(), 16);
-    QCOMPARE(lines[0], QStringLiteral("0,  \"Строка 0\""));
-    QCOMPARE(lines[15], QStringLiteral("15,  \"Строка 15\""));
-    blocks->Items(1)->AssignTo(lines);
-    QCOMPARE(lines, QStringList({QStringLiteral("31,  \"last\"")}));
-    // A block of empty strings clears the list.
-    blocks->Items(3)->AssignTo(lines);
-    QVERIFY(lines.isEmpty());
-}
-
-void TestPE32Image::stringTableCutShortLeavesTheListAlone()
-{
-    PeBuilder builder;
-    builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("one"), QStringLiteral("two")}).left(20));
-    builder.Add(6, 2, PeBuilder::StringBlock({QStringLiteral("long text")}).left(8));
-    builder.Add(6, "NAMED", PeBuilder::StringBlock({QStringLiteral("x")}));
-    TExeImage image(builder.Build(), QStringLiteral("cut"));
-    TResourceList *blocks = TypeNamed(image, QStringLiteral("String"))->List();
-    QStringList lines = {QStringLiteral("kept")};
-    QCOMPARE(ExeErrorOf([&] { blocks->Items(1)->AssignTo(lines); }),
-             QStringLiteral("Damaged string table 1: the block is cut short"));
-    QCOMPARE(ExeErrorOf([&] { blocks->Items(2)->AssignTo(lines); }),
-             QStringLiteral("Damaged string table 2: the block is cut short"));
-    QCOMPARE(ExeErrorOf([&] { blocks->Items(0)->AssignTo(lines); }),
-             QStringLiteral("Damaged string table NAMED: a block is known by its number"));
-    QCOMPARE(lines, QStringList({QStringLiteral("kept")}));
-}
-
-void TestPE32Image::menuLines_data()
-{
-    QTest::addColumn<QList<MenuItemSpec>>("items");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("separators") << QList<MenuItemSpec>{{0x10, 0, QString()},
-                                                       {0, 0, QString()},
-                                                       {0x80, 5, QStringLiteral("Item")},
-                                                       {0x80, 0, QString()}}
-                                << QStringList{QStringLiteral("MENUITEM SEPARATOR"),
-                                               QStringLiteral("  MENUITEM SEPARATOR"),
-                                               QStringLiteral("  MENUITEM \"Item\",  5"), QStringLiteral("ENDPOPUP"),
-                                               QStringLiteral("MENUITEM SEPARATOR")};
-    QTest::newRow("two popups") << QList<MenuItemSpec>{{0x10, 0, QStringLiteral("&File")},
-                                                       {0, 100, QStringLiteral("&Open")},
-                                                       {0, 0, QString()},
-                                                       {0x80, 101, QStringLiteral("E&xit")},
-                                                       {0x90, 0, QStringLiteral("&Help")},
-                                                       {0x80, 200, QStringLiteral("&About")}}
-                                << QStringList{QStringLiteral("POPUP \"&File\""),
-                                               QStringLiteral("  MENUITEM \"&Open\",  100"),
-                                               QStringLiteral("  MENUITEM SEPARATOR"),
-                                               QStringLiteral("  MENUITEM \"E&xit\",  101"),
-                                               QStringLiteral("ENDPOPUP"),
-                                               QStringLiteral("POPUP \"&Help\""),
-                                               QStringLiteral("  MENUITEM \"&About\",  200"),
-                                               QStringLiteral("ENDPOPUP")};
-    QTest::newRow("nested last popups") << QList<MenuItemSpec>{{0x90, 0, QStringLiteral("Outer")},
-                                                               {0, 1, QStringLiteral("A")},
-                                                               {0x90, 0, QStringLiteral("Inner")},
-                                                               {0x80, 65535, QStringLiteral("Deep")}}
-                                        << QStringList{QStringLiteral("POPUP \"Outer\""),
-                                                       QStringLiteral("  MENUITEM \"A\",  1"),
-                                                       QStringLiteral("  POPUP \"Inner\""),
-                                                       QStringLiteral("    MENUITEM \"Deep\",  65535"),
-                                                       QStringLiteral("  ENDPOPUP"), QStringLiteral("ENDPOPUP")};
-    QTest::newRow("flat menu bar") << QList<MenuItemSpec>{{0, 1, QStringLiteral("Один")},
-                                                          {0x80, 2, QStringLiteral("Два")}}
-                                   << QStringList{QStringLiteral("MENUITEM \"Один\",  1"),
-                                                  QStringLiteral("MENUITEM \"Два\",  2")};
-    // Bytes after the end of the menu bar are not menu items.
-    QTest::newRow("padding after the end") << QList<MenuItemSpec>{{0x80, 9, QStringLiteral("Only")},
-                                                                  {0, 0, QString()}}
-                                           << QStringList{QStringLiteral("MENUITEM \"Only\",  9")};
-    // A menu that stops before closing its popups lists what it has.
-    QTest::newRow("unclosed popup") << QList<MenuItemSpec>{{0x10, 0, QStringLiteral("Open")},
-                                                           {0, 3, QStringLiteral("Item")}}
-                                    << QStringList{QStringLiteral("POPUP \"Open\""),
-                                                   QStringLiteral("  MENUITEM \"Item\",  3")};
-    QTest::newRow("empty menu") << QList<MenuItemSpec>{} << QStringList{};
-}
-
-void TestPE32Image::menuLines()
-{
-    QFETCH(QList<MenuItemSpec>, items);
-    QFETCH(QStringList, expected);
-    PeBuilder builder;
-    builder.Add(4, 1, PeBuilder::Menu(items));
-    TExeImage image(builder.Build(), QStringLiteral("menu"));
-    QStringList lines = {QStringLiteral("old line")};
-    TypeNamed(image, QStringLiteral("Menu"))->List()->Items(0)->AssignTo(lines);
-    QCOMPARE(lines, expected);
-}
-
-void TestPE32Image::damagedMenuFails()
-{
-    PeBuilder builder;
-    builder.Add(4, 1, QByteArray("\0\0", 2));
-    builder.Add(4, 2, PeBuilder::Menu({{0, 1, QStringLiteral("Open")}}).chopped(2)); // no terminator
-    builder.Add(4, 3, PeBuilder::Menu({}) + QByteArray("\0", 1));                     // half a flags word
-    builder.Add(4, 4, PeBuilder::Menu({}) + QByteArray("\0\0\1", 3));                 // half an identifier
-    TExeImage image(builder.Build(), QStringLiteral("damaged menu"));
-    TResourceList *menus = TypeNamed(image, QStringLiteral("Menu"))->List();
-    QStringList lines = {QStringLiteral("kept")};
-    QCOMPARE(ExeErrorOf([&] { menus->Items(0)->AssignTo(lines); }),
-             QStringLiteral("Damaged menu 1: its header is cut short"));
-    for (int i = 1; i < 4; ++i)
-        QCOMPARE(ExeErrorOf([&] { menus->Items(i)->AssignTo(lines); }),
-                 QStringLiteral("Damaged menu %1: an item is cut short").arg(i + 1));
-    QCOMPARE(lines, QStringList({QStringLiteral("kept")}));
-}
-
-void TestPE32Image::bitmapFileHeader_data()
-{
-    QTest::addColumn<int>("bitCount");
-    QTest::addColumn<quint32>("used");
-    QTest::addColumn<quint32>("headerSize");
-    QTest::addColumn<quint32>("bitsOffset");
-    QTest::newRow("24 bits") << 24 << 0u << 40u << 54u;
-    QTest::newRow("8 bits, full palette") << 8 << 0u << 40u << 1078u;
-    QTest::newRow("8 bits, 16 colours used") << 8 << 16u << 40u << 118u;
-    QTest::newRow("4 bits") << 4 << 0u << 40u << 118u;
-    QTest::newRow("1 bit") << 1 << 0u << 40u << 62u;
-    QTest::newRow("32 bits") << 32 << 0u << 40u << 54u;
-    QTest::newRow("core header, 8 bits") << 8 << 0u << 12u << 794u;
-    QTest::newRow("core header, 24 bits") << 24 << 0u << 12u << 26u;
-}
-
-void TestPE32Image::bitmapFileHeader()
-{
-    QFETCH(int, bitCount);
-    QFETCH(quint32, used);
-    QFETCH(quint32, headerSize);
-    QFETCH(quint32, bitsOffset);
-    PeBuilder builder;
-    const QByteArray raw = PeBuilder::Bitmap(5, 3, bitCount, used, headerSize);
-    builder.Add(2, 101, raw);
-    TExeImage image(builder.Build(), QStringLiteral("bitmap"));
-    TResourceItem *bitmap = TypeNamed(image, QStringLiteral("Bitmap"))->List()->Items(0);
-    QByteArray file;
-    QBuffer buffer(&file);
-    buffer.open(QIODevice::WriteOnly);
-    bitmap->SaveToStream(buffer);
-    QCOMPARE(file.size(), 14 + raw.size());
-    QCOMPARE(file.left(2), QByteArray("BM"));
-    QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 2), quint32(14 + raw.size()));
-    QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 6), 0u);
-    QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 10), bitsOffset);
-    QCOMPARE(file.mid(14), raw);
-}
-
-void TestPE32Image::bitmapDecodesToPicture()
-{
-    PeBuilder builder;
-    builder.Add(2, 1, PeBuilder::Bitmap(7, 5, 24));
-    builder.Add(2, 2, PeBuilder::Bitmap(6, 4, 8));
-    // An information header whose compression says colour masks follow it.
-    QByteArray masked = PeBuilder::Bitmap(2, 2, 32);
-    PeBuilder::PutU32(masked, 16, 3);
-    masked.insert(40, QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12));
-    builder.Add(2, 3, masked);
-    builder.Add(2, 4, QByteArray("\x28\0", 2));
-    builder.Add(2, 5, PeBuilder::Bitmap(4, 4, 24).left(30));
-    TExeImage image(builder.Build(), QStringLiteral("pictures"));
-    TResourceList *bitmaps = TypeNamed(image, QStringLiteral("Bitmap"))->List();
-    QImage picture;
-    bitmaps->Items(0)->AssignTo(picture);
-    QCOMPARE(picture.size(), QSize(7, 5));
-    QCOMPARE(picture.pixel(3, 2), qRgb(0, 128, 255));
-    bitmaps->Items(1)->AssignTo(picture);
-    QCOMPARE(picture.size(), QSize(6, 4));
-    QCOMPARE(picture.pixel(1, 1), qRgb(0, 128, 255));
-    QCOMPARE(qFromLittleEndian<quint32>(dynamic_cast<TBitMapResource *>(bitmaps->Items(2))->FileHeader().constData() + 10),
-             quint32(14 + 40 + 12));
-    QCOMPARE(ExeErrorOf([&] { bitmaps->Items(3)->AssignTo(picture); }),
-             QStringLiteral("Damaged bitmap resource 4: its header is cut short"));
-    QCOMPARE(ExeErrorOf([&] { bitmaps->Items(4)->AssignTo(picture); }),
-             QStringLiteral("Damaged bitmap resource 5: its header is cut short"));
-}
-
-void TestPE32Image::assigningToAnotherKindFails()
-{
-    PeBuilder builder;
-    builder.Add(2, 1, PeBuilder::Bitmap(2, 2, 24));
-    builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("x")}));
-    builder.Add(10, 1, "raw");
-    TExeImage image(builder.Build(), QStringLiteral("assign"));
-    QImage picture;
-    QStringList lines;
-    auto convertError = [](const std::function<void()> &call) {
-        try {
-            call();
-        } catch (const EConvertError &e) {
-            return e.message();
+    void filesThatCannotBeOpened()
+    {
+        const QString missing = m_dir.filePath(u"missing.dll"_s);
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(missing); }), u"Couldn't open: "_s + missing);
+        // A folder is no file; a file of no bytes cannot be mapped.
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), u"Couldn't open: "_s + m_dir.path());
+        const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
+        // Attribute files of the kernel's sysfs can be read but not mapped.
+        for (const char *path : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state", "/sys/devices/system/cpu/online"}) {
+            QFile file(QString::fromLatin1(path));
+            if (file.open(QIODevice::ReadOnly) && file.size() > 0 && !file.map(0, file.size())) {
+                QCOMPARE(ExeErrorOf([&] { TExeImage image(file.fileName()); }), u"MapViewOfFile failed"_s);
+                break;
+            }
         }
-        return QStringLiteral("<none>");
-    };
-    QCOMPARE(convertError([&] { TypeNamed(image, QStringLiteral("String"))->List()->Items(0)->AssignTo(picture); }),
-             QStringLiteral("Cannot assign a TStringResource to a QImage"));
-    QCOMPARE(convertError([&] { TypeNamed(image, QStringLiteral("Bitmap"))->List()->Items(0)->AssignTo(lines); }),
-             QStringLiteral("Cannot assign a TBitMapResource to a QStringList"));
-    QCOMPARE(convertError([&] { TypeNamed(image, QStringLiteral("RCData"))->List()->Items(0)->AssignTo(lines); }),
-             QStringLiteral("Cannot assign a TResourceItem to a QStringList"));
-}
+        // A file that opens is read from the file as from memory.
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }), u"<none>"_s);
+    }
+
+    void headerChecks_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        PeLayout l;
+        const QByteArray good = PeBuilder().Build(&l);
+        // The good file (or its first bytes) with one value of 1, 2 or 4 bytes changed.
+        auto patched = [&](qint64 offset, int size, quint32 value, qint64 length = -1) {
+            QByteArray bytes = good.left(length < 0 ? good.size() : length);
+            if (size == 4)
+                PeBuilder::PutU32(bytes, offset, value);
+            else if (size == 2)
+                PeBuilder::PutU16(bytes, offset, quint16(value));
+            else
+                bytes[offset] = char(value);
+            return bytes;
+        };
+        QTest::newRow("ZM") << QByteArray("ZM") + QByteArray(200, 0) << u"unrecognized file format"_s;
+        QTest::newRow("one byte") << QByteArray("M") << u"unrecognized file format"_s;
+        QTest::newRow("lower case mz") << QByteArray("mz\0\0", 4) << u"unrecognized file format"_s;
+        QTest::newRow("no room for the offset") << good.left(0x3E) << NotPE;
+        QTest::newRow("offset near the end") << patched(0x3C, 4, quint32(good.size() - 2)) << NotPE;
+        QTest::newRow("offset outside") << patched(0x3C, 4, 0xFFFFFFF0u) << NotPE;
+        QTest::newRow("NE signature") << patched(l.ntHeaders, 1, 'N') << NotPE;
+        QTest::newRow("PE without zeros") << patched(l.ntHeaders + 2, 1, 'X') << NotPE;
+        QTest::newRow("cut in the optional header") << good.left(l.ntHeaders + 24 + 100) << NotPE;
+        QTest::newRow("optional header past the end") << patched(l.ntHeaders + 4 + 16, 2, 0xFFFF, 0x400) << NotPE;
+        QTest::newRow("whole") << good << u"<none>"_s;
+    }
+    void headerChecks()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(bytes, u"bytes"_s); }), error);
+    }
+
+    void headersOfPE32AndPE32Plus_data()
+    {
+        QTest::addColumn<bool>("pe32Plus");
+        QTest::newRow("PE32") << false;
+        QTest::newRow("PE32+") << true;
+    }
+    void headersOfPE32AndPE32Plus()
+    {
+        QFETCH(bool, pe32Plus);
+        PeBuilder builder;
+        builder.pe32Plus = pe32Plus;
+        builder.Add(10, 7, "seven");
+        builder.Add(6, 1, PeBuilder::StringBlock({QString(), u"Hello"_s}));
+        PeLayout layout;
+        TExeImage image(builder.Build(&layout), u"headers"_s);
+        QCOMPARE(image.IsPE32Plus(), pe32Plus);
+        QCOMPARE(image.NtHeaders(), layout.ntHeaders);
+        // The resource section is looked for on first use.
+        QCOMPARE(image.ResourceBase(), qint64(-1));
+        QCOMPARE(NamesOf(image.Resources()), QStringList({"String", "RCData"}));
+        QCOMPARE(image.ResourceBase(), layout.resourceSection);
+        QCOMPARE(image.ResourceVirtualAddress(), layout.resourceVirtualAddress);
+        TResourceItem *rcdata = TypeNamed(image, u"RCData"_s)->List()->Items(0);
+        QCOMPARE(rcdata->Name(), u"7"_s);
+        QCOMPARE(rcdata->RawData(), QByteArray("seven"));
+        // The section table of a 64-bit file lies 16 bytes further than that of a 32-bit one.
+        QCOMPARE(layout.sectionTable, layout.ntHeaders + 24 + (pe32Plus ? 240 : 224));
+    }
+
+    void optionalHeaderSizeIsTakenFromTheFileHeader()
+    {
+        // 8 spare bytes after the optional header that the file header counts: the section table moves with it.
+        PeBuilder builder;
+        builder.Add(10, 1, "data");
+        PeLayout layout;
+        QByteArray bytes = builder.Build(&layout);
+        bytes.replace(layout.sectionTable, 88, QByteArray(8, '\0') + bytes.mid(layout.sectionTable, 80));
+        PeBuilder::PutU16(bytes, layout.ntHeaders + 4 + 16, 224 + 8);
+        TExeImage image(bytes, u"spare"_s);
+        QCOMPARE(NamesOf(image.Resources()), QStringList({"RCData"}));
+    }
+
+    // The resource section goes by its name ".rsrc" in any case, wherever it stands in the table.
+    void resourceSectionByName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::newRow(".rsrc") << ".rsrc" << true;
+        QTest::newRow(".RSRC") << ".RSRC" << true;
+        QTest::newRow(".Rsrc") << ".Rsrc" << true;
+        QTest::newRow(".rsrc2") << ".rsrc2" << false;
+        QTest::newRow(".rsr") << ".rsr" << false;
+        QTest::newRow("rsrc") << "rsrc" << false;
+    }
+    void resourceSectionByName()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        for (bool first : {false, true}) {
+            PeBuilder builder;
+            builder.sectionName = name;
+            builder.resourceSectionFirst = first;
+            builder.Add(10, 1, "x");
+            TExeImage image(builder.Build(), name);
+            QCOMPARE(image.HasResources(), found);
+            QCOMPARE(ExeErrorOf([&] { QCOMPARE(image.Resources()->Count(), 1); }), found ? u"<none>"_s : NoResources);
+        }
+    }
+
+    void missingOrDamagedSectionTable()
+    {
+        PeBuilder without;
+        without.withResourceSection = false;
+        PeLayout layout;
+        QByteArray bytes = without.Build(&layout);
+        TExeImage noSection(bytes, u"nosection"_s);
+        QVERIFY(!noSection.HasResources());
+        // Asked again, the same answer.
+        QCOMPARE(ExeErrorOf([&] { noSection.Resources(); }), NoResources);
+        QCOMPARE(ExeErrorOf([&] { noSection.Resources(); }), NoResources);
+        // A section table that runs out of the file fails the same way each time.
+        PeBuilder::PutU16(bytes, layout.ntHeaders + 4 + 2, 0xFFFF);
+        TExeImage damaged(bytes, u"damaged"_s);
+        QVERIFY(!damaged.HasResources());
+        const QString outside = ExeErrorOf([&] { damaged.Resources(); });
+        QVERIFY2(outside.startsWith(u"Damaged file: section header at offset"_s), qPrintable(outside));
+        QCOMPARE(ExeErrorOf([&] { damaged.Resources(); }), outside);
+    }
+
+    void typesNamesAndItemClasses()
+    {
+        PeBuilder builder;
+        builder.Add(2, 1, PeBuilder::Bitmap(2, 2, 24));
+        builder.Add(4, 1, PeBuilder::Menu({{0x80, 1, u"Exit"_s}}));
+        builder.Add(5, 1, "dialog");
+        builder.Add(6, 1, PeBuilder::StringBlock({}));
+        builder.Add(16, 1, PeBuilder::Version(0x10000, 1, {}));
+        builder.Add(17, 1, "seventeen");
+        builder.Add("MYDATA", "FIRST", "named");
+        builder.Add("MYDATA", 5, "numbered");
+        builder.Add(0, 3, "zero");
+        builder.Add(300, u"Имя"_s, "cyrillic");
+        builder.AddIconGroup(1, {IconSpec()}, 1);
+        builder.AddCursorGroup(1, {{32, 32}}, 1);
+        TExeImage image(builder.Build(), u"types"_s);
+        // Named types come first in the file, then numbers in ascending order; each kind has its item class.
+        const QStringList expected = {"MYDATA TResourceItem",     "Unknown0 TResourceItem", "Bitmap TBitMapResource",
+                                      "Menu TMenuResource",       "Dialog TResourceItem",   "String TStringResource",
+                                      "Cursor TCursorResource",   "Icon TIconResource",     "Version TResourceItem",
+                                      "17 TResourceItem",         "300 TResourceItem"};
+        QStringList seen;
+        for (int i = 0; i < image.Resources()->Count(); ++i) {
+            TResourceItem *type = image.Resources()->Items(i);
+            QCOMPARE(QString::fromLatin1(type->ClassName()), u"TResourceItem"_s);
+            seen << type->Name() + QLatin1Char(' ') + QString::fromLatin1(type->List()->Items(0)->ClassName());
+        }
+        QCOMPARE(seen, expected);
+        QCOMPARE(QString::fromLatin1(image.IconImages()->List()->Items(0)->ClassName()), u"TIconResEntry"_s);
+        QCOMPARE(QString::fromLatin1(image.CursorImages()->List()->Items(0)->ClassName()), u"TCursorResEntry"_s);
+        TResourceList *named = TypeNamed(image, u"MYDATA"_s)->List();
+        QCOMPARE(NamesOf(named), QStringList({"FIRST", "5"}));
+        QVERIFY(named->Items(0)->IsNamed() && !named->Items(1)->IsNamed());
+        QCOMPARE(named->Items(0)->RawData(), QByteArray("named"));
+        QCOMPARE(NamesOf(TypeNamed(image, u"300"_s)->List()), QStringList({"Имя"}));
+        // A list of a type keeps the type's number, a named type its name field.
+        QCOMPARE(TypeNamed(image, u"17"_s)->List()->ResType(), 17u);
+        QCOMPARE(TypeNamed(image, u"Version"_s)->List()->ResType(), quint32(rtVersion));
+        QVERIFY(named->ResType() & 0x80000000u);
+        QCOMPARE(image.Resources()->ResType(), 0u);
+    }
+
+    void iconAndCursorGroupsNameTheirImages()
+    {
+        PeBuilder builder;
+        builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.width = 16, .height = 16}, {.bitCount = 32, .groupColours = 0}}, 1);
+        builder.AddCursorGroup(2, {{32, 32}, {48, 48}}, 10);
+        TExeImage image(builder.Build(), u"names"_s);
+        // The image types are reached only through the groups: known once the root is listed.
+        QVERIFY(!image.IconImages() && !image.CursorImages());
+        QCOMPARE(NamesOf(image.Resources()), QStringList({"Cursor", "Icon"}));
+        QCOMPARE(image.IconImages()->EntryName(), quint32(rtIconEntry));
+        QCOMPARE(image.CursorImages()->Name(), u"CursorEntry"_s);
+        // Before a group is listed its images go by number.
+        QCOMPARE(NamesOf(image.IconImages()->List()), QStringList({"1", "2", "3"}));
+        TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);
+        QCOMPARE(group->Name(), u"MAINICON"_s);
+        QCOMPARE(NamesOf(group->List()), QStringList({"32 X 32 16 Colors", "16 X 16 16 Colors", "32 X 32 0 Colors"}));
+        // The images stay owned by the image type; the group refers to them.
+        QCOMPARE(group->List()->Items(1), image.IconImages()->List()->Items(1));
+        TResourceItem *cursors = TypeNamed(image, u"Cursor"_s)->List()->Items(0);
+        QCOMPARE(cursors->Name(), u"2"_s);
+        QCOMPARE(NamesOf(cursors->List()), QStringList({"32 X 32 1 Bit(s)", "48 X 48 1 Bit(s)"}));
+        auto *cursor = dynamic_cast<TCursorResEntry *>(cursors->List()->Items(0));
+        // The cursor keeps its own group entry; the icon one stays empty.
+        QVERIFY(cursor && cursor->CursorGroupEntry() >= 0);
+        QCOMPARE(cursor->GroupEntry(), qint64(-1));
+        QCOMPARE(cursor->GroupImageSize(), QSize(32, 32));
+        // A group without its image type lists nothing; one naming a missing image lists those there are.
+        PeBuilder lonely;
+        lonely.Add(14, 1, PeBuilder::IconGroup({IconSpec(), IconSpec()}, 1));
+        lonely.Add(12, 1, PeBuilder::CursorGroup({{32, 32}}, 1));
+        TExeImage lonelyImage(lonely.Build(), u"lonely"_s);
+        QCOMPARE(TypeNamed(lonelyImage, u"Icon"_s)->List()->Items(0)->List()->Count(), 0);
+        QCOMPARE(TypeNamed(lonelyImage, u"Cursor"_s)->List()->Items(0)->List()->Count(), 0);
+        lonely.Add(3, 1, PeBuilder::IconImage(IconSpec()));
+        TExeImage partial(lonely.Build(), u"partial"_s);
+        QCOMPARE(NamesOf(TypeNamed(partial, u"Icon"_s)->List()->Items(0)->List()), QStringList({"32 X 32 16 Colors"}));
+    }
+
+    void iconImagesDecodeAndSave()
+    {
+        const IconSpec red{.colour = qRgb(200, 10, 20)};
+        const QList<IconSpec> specs = {red,
+                                       {.width = 48, .height = 48, .bitCount = 24, .groupColours = 0, .colour = qRgb(10, 200, 20)},
+                                       {.width = 16, .height = 16, .bitCount = 32, .groupColours = 0, .colour = qRgb(10, 20, 200)},
+                                       {.bitCount = 1, .groupColours = 2, .colour = qRgb(255, 255, 255)}};
+        PeBuilder builder;
+        builder.AddIconGroup(1, specs, 1);
+        builder.AddCursorGroup(1, {{32, 32}}, 1);
+        TExeImage image(builder.Build(), u"decode"_s);
+        TResourceList *images = TypeNamed(image, u"Icon"_s)->List()->Items(0)->List();
+        for (int i = 0; i < specs.size(); ++i) {
+            QImage picture;
+            images->Items(i)->AssignTo(picture);
+            QCOMPARE(picture.size(), QSize(specs[i].width, specs[i].height));
+            QCOMPARE(picture.pixel(specs[i].width / 2, specs[i].height / 2), specs[i].colour | 0xFF000000u);
+            // The mask makes the top-left pixel transparent, except where an alpha channel rules.
+            QCOMPARE(qAlpha(picture.pixel(0, 0)), specs[i].bitCount == 32 ? 255 : 0);
+        }
+        // Saved as a one-image icon file: directory, one entry, the image bytes.
+        const QByteArray file = Saved(images->Items(0));
+        const QByteArray raw = images->Items(0)->RawData();
+        QCOMPARE((QList<int>{U16(file, 2), U16(file, 4), quint8(file[6]), quint8(file[8]), int(U32(file, 14))}),
+                 (QList<int>{1, 1, 32, 16, int(raw.size())}));
+        QCOMPARE(file.mid(22), raw);
+        // A cursor decodes past its hot spot and saves as a cursor file with it.
+        TResourceItem *cursor = TypeNamed(image, u"Cursor"_s)->List()->Items(0)->List()->Items(0);
+        QImage arrow;
+        cursor->AssignTo(arrow);
+        QCOMPARE(arrow.size(), QSize(32, 32));
+        const QByteArray cursorFile = Saved(cursor);
+        QCOMPARE((QList<int>{U16(cursorFile, 2), U16(cursorFile, 10), U16(cursorFile, 12)}), (QList<int>{2, 1, 2}));
+        QCOMPARE(cursorFile.mid(22), cursor->RawData().mid(4));
+        // Damaged image data fails with a reader error; a PNG image is decoded as such.
+        QByteArray damaged = PeBuilder::IconImage(red);
+        PeBuilder::PutU16(damaged, 14, 7);
+        QCOMPARE(ExeErrorOf([&] { DecodeIconImage(damaged, false); }), u"Damaged icon image: 7 bits per pixel"_s);
+        QCOMPARE(ExeErrorOf([&] { DecodeIconImage(PeBuilder::IconImage(red).left(100), false); }),
+                 u"Damaged icon image: pixel data missing"_s);
+        QCOMPARE(ExeErrorOf([&] { DecodeIconImage(QByteArray("\x89PNG\r\n\x1a\nbroken"), false); }),
+                 u"Damaged icon image: unreadable PNG"_s);
+        QImage png(8, 8, QImage::Format_ARGB32);
+        png.fill(qRgb(1, 2, 3));
+        QByteArray pngBytes;
+        QBuffer pngBuffer(&pngBytes);
+        QVERIFY(pngBuffer.open(QIODevice::WriteOnly) && png.save(&pngBuffer, "PNG"));
+        QCOMPARE(DecodeIconImage(pngBytes, false).pixel(3, 3), qRgb(1, 2, 3));
+    }
+
+    void listsAndRawData()
+    {
+        PeBuilder builder;
+        builder.Add(10, 1, "english", 0x0409);
+        builder.Add(10, 1, "russian", 0x0419);
+        builder.Add(10, 1, "neutral", 0x0000);
+        builder.AddIconGroup(1, {IconSpec()}, 1);
+        TExeImage image(builder.Build(), u"lists"_s);
+        TResourceItem *type = TypeNamed(image, u"RCData"_s);
+        QVERIFY(type->IsList());
+        QCOMPARE(type->RawSize(), 0u);
+        QCOMPARE(type->List(), type->List()); // built once
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, type->List()->Items(1));
+        // One item per name: the data of its first language.
+        TResourceItem *item = type->List()->Items(0);
+        QVERIFY(!item->IsList());
+        QCOMPARE(item->RawSize(), 7u);
+        QCOMPARE(item->RawData(), QByteArray("neutral"));
+        QCOMPARE(Saved(item), QByteArray("neutral"));
+        QCOMPARE(ExeErrorOf([&] { item->List(); }), u"ResourceItem is not a list"_s);
+        // A group is always a list, and still has data of its own.
+        TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);
+        QVERIFY(group->IsList());
+        QCOMPARE(group->RawSize(), quint32(6 + 14));
+        // A type entry that points at a data entry instead of a directory is no list; its data is that entry's.
+        PeBuilder direct;
+        direct.Add(10, 1, "direct");
+        PeLayout layout;
+        QByteArray bytes = direct.Build(&layout);
+        PeBuilder::PutU32(bytes, layout.TypeOf(10).entry + 4, quint32(layout.Find(10, 1).dataEntry - layout.resourceSection));
+        TExeImage directImage(bytes, u"direct"_s);
+        TResourceItem *directType = TypeNamed(directImage, u"RCData"_s);
+        QVERIFY(!directType->IsList());
+        QCOMPARE(directType->RawData(), QByteArray("direct"));
+    }
+
+    void stringTableLines()
+    {
+        QStringList full;
+        for (int i = 0; i < 16; ++i)
+            full.append(u"Строка %1"_s.arg(i));
+        PeBuilder builder;
+        builder.Add(6, 3, PeBuilder::StringBlock({QString(), u"first"_s, u"second"_s}));
+        builder.Add(6, 1, PeBuilder::StringBlock(full));
+        builder.Add(6, 4, PeBuilder::StringBlock({}));
+        builder.Add(6, 2, FirstAndLast());
+        TExeImage image(builder.Build(), u"strings"_s);
+        TResourceList *blocks = TypeNamed(image, u"String"_s)->List();
+        QCOMPARE(NamesOf(blocks), QStringList({"1", "2", "3", "4"}));
+        // Block n holds the strings 16 * (n - 1) to 16 * n - 1; empty ones are left out.
+        QStringList lines = {u"old"_s};
+        blocks->Items(2)->AssignTo(lines);
+        QCOMPARE(lines, QStringList({"33,  \"first\"", "34,  \"second\""}));
+        blocks->Items(0)->AssignTo(lines);
+        QCOMPARE(lines.size(), 16);
+        QCOMPARE(lines[15], u"15,  \"Строка 15\""_s);
+        blocks->Items(1)->AssignTo(lines);
+        QCOMPARE(lines, QStringList({"16,  \"one\"", "31,  \"last\""}));
+        // A block of empty strings clears the list.
+        blocks->Items(3)->AssignTo(lines);
+        QVERIFY(lines.isEmpty());
+    }
+
+    void stringTableCutShortLeavesTheListAlone_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("error");
+        const QString cut = u"Damaged string table 1: the block is cut short"_s;
+        QTest::newRow("empty") << QByteArray() << cut;
+        QTest::newRow("inside the first text") << FirstAndLast().left(5) << cut;
+        QTest::newRow("inside a length") << FirstAndLast().left(9) << cut;
+        QTest::newRow("before the last length") << FirstAndLast().left(36) << cut;
+        QTest::newRow("inside the last text") << FirstAndLast().left(43) << cut;
+        QTest::newRow("last character halved") << FirstAndLast().left(45) << cut;
+        QTest::newRow("whole") << FirstAndLast() << u"<none>"_s;
+    }
+    void stringTableCutShortLeavesTheListAlone()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, error);
+        PeBuilder builder;
+        builder.Add(6, 1, block);
+        builder.Add(6, "NAMED", FirstAndLast());
+        TExeImage image(builder.Build(), u"cut"_s);
+        TResourceList *blocks = TypeNamed(image, u"String"_s)->List();
+        QStringList lines = {u"kept"_s};
+        QCOMPARE(ExeErrorOf([&] { blocks->Items(1)->AssignTo(lines); }), error);
+        QCOMPARE(lines, error == u"<none>"_s ? QStringList({"0,  \"one\"", "15,  \"last\""}) : QStringList({"kept"}));
+        QCOMPARE(ExeErrorOf([&] { blocks->Items(0)->AssignTo(lines); }),
+                 u"Damaged string table NAMED: a block is known by its number"_s);
+    }
+
+    // Menu items as resource-script lines; a damaged menu fails and leaves the lines alone.
+    void menuLines_data()
+    {
+        QTest::addColumn<QByteArray>("menu");
+        QTest::addColumn<QStringList>("expected");
+        using M = QList<MenuItemSpec>;
+        QTest::newRow("separators") << PeBuilder::Menu(M{{0x10, 0, {}}, {0, 0, {}}, {0x80, 5, u"Item"_s}, {0x80, 0, {}}})
+                                    << QStringList{"MENUITEM SEPARATOR", "  MENUITEM SEPARATOR", "  MENUITEM \"Item\",  5",
+                                                   "ENDPOPUP", "MENUITEM SEPARATOR"};
+        QTest::newRow("two popups") << PeBuilder::Menu(M{{0x10, 0, u"&File"_s}, {0, 100, u"&Open"_s}, {0, 0, {}}, {0x80, 101, u"E&xit"_s},
+                                                         {0x90, 0, u"&Help"_s}, {0x80, 200, u"&About"_s}})
+                                    << QStringList{"POPUP \"&File\"", "  MENUITEM \"&Open\",  100", "  MENUITEM SEPARATOR",
+                                                   "  MENUITEM \"E&xit\",  101", "ENDPOPUP", "POPUP \"&Help\"",
+                                                   "  MENUITEM \"&About\",  200", "ENDPOPUP"};
+        QTest::newRow("nested last popups")
+            << PeBuilder::Menu(M{{0x90, 0, u"Outer"_s}, {0, 1, u"A"_s}, {0x90, 0, u"Inner"_s}, {0x80, 65535, u"Deep"_s}})
+            << QStringList{"POPUP \"Outer\"", "  MENUITEM \"A\",  1", "  POPUP \"Inner\"", "    MENUITEM \"Deep\",  65535",
+                           "  ENDPOPUP", "ENDPOPUP"};
+        QTest::newRow("flat menu bar") << PeBuilder::Menu(M{{0, 1, u"Один"_s}, {0x80, 2, u"Два"_s}})
+                                       << QStringList{"MENUITEM \"Один\",  1", "MENUITEM \"Два\",  2"};
+        // Bytes after the end of the menu bar are not menu items.
+        QTest::newRow("padding after the end") << PeBuilder::Menu(M{{0x80, 9, u"Only"_s}, {0, 0, {}}})
+                                               << QStringList{"MENUITEM \"Only\",  9"};
+        // A menu that stops before closing its popups lists what it has.
+        QTest::newRow("unclosed popup") << PeBuilder::Menu(M{{0x10, 0, u"Open"_s}, {0, 3, u"Item"_s}})
+                                        << QStringList{"POPUP \"Open\"", "  MENUITEM \"Item\",  3"};
+        QTest::newRow("empty menu") << PeBuilder::Menu({}) << QStringList{};
+        QTest::newRow("header cut short") << QByteArray("\0\0", 2) << QStringList{"its header is cut short"};
+        QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2) << QStringList{"an item is cut short"};
+        QTest::newRow("half a flags word") << PeBuilder::Menu({}) + QByteArray("\0", 1) << QStringList{"an item is cut short"};
+        QTest::newRow("half an identifier") << PeBuilder::Menu({}) + QByteArray("\0\0\1", 3) << QStringList{"an item is cut short"};
+    }
+    void menuLines()
+    {
+        QFETCH(QByteArray, menu);
+        QFETCH(QStringList, expected);
+        PeBuilder builder;
+        builder.Add(4, 1, menu);
+        TExeImage image(builder.Build(), u"menu"_s);
+        QStringList lines = {u"old line"_s};
+        const QString error = ExeErrorOf([&] { TypeNamed(image, u"Menu"_s)->List()->Items(0)->AssignTo(lines); });
+        if (error == u"<none>"_s) {
+            QCOMPARE(lines, expected);
+        } else {
+            QCOMPARE(error, u"Damaged menu 1: "_s + expected.value(0));
+            QCOMPARE(lines, QStringList{u"old line"_s});
+        }
+    }
+
+    void bitmapFileHeader_data()
+    {
+        QTest::addColumn<int>("bitCount");
+        QTest::addColumn<quint32>("used");
+        QTest::addColumn<quint32>("headerSize");
+        QTest::addColumn<quint32>("bitsOffset");
+        QTest::newRow("24 bits") << 24 << 0u << 40u << 54u;
+        QTest::newRow("8 bits, full palette") << 8 << 0u << 40u << 1078u;
+        QTest::newRow("8 bits, 16 colours used") << 8 << 16u << 40u << 118u;
+        QTest::newRow("4 bits") << 4 << 0u << 40u << 118u;
+        QTest::newRow("1 bit") << 1 << 0u << 40u << 62u;
+        QTest::newRow("32 bits") << 32 << 0u << 40u << 54u;
+        QTest::newRow("core header, 8 bits") << 8 << 0u << 12u << 794u;
+        QTest::newRow("core header, 24 bits") << 24 << 0u << 12u << 26u;
+    }
+    void bitmapFileHeader()
+    {
+        QFETCH(int, bitCount);
+        QFETCH(quint32, used);
+        QFETCH(quint32, headerSize);
+        QFETCH(quint32, bitsOffset);
+        const QByteArray raw = PeBuilder::Bitmap(5, 3, bitCount, used, headerSize);
+        PeBuilder builder;
+        builder.Add(2, 101, raw);
+        TExeImage image(builder.Build(), u"bitmap"_s);
+        const QByteArray file = Saved(TypeNamed(image, u"Bitmap"_s)->List()->Items(0));
+        QCOMPARE(file.left(2), QByteArray("BM"));
+        QCOMPARE((QList<quint32>{U32(file, 2), U32(file, 6), U32(file, 10)}), (QList<quint32>{quint32(14 + raw.size()), 0, bitsOffset}));
+        QCOMPARE(file.mid(14), raw);
+    }
+
+    void bitmapDecodesToPicture()
+    {
+        PeBuilder builder;
+        builder.Add(2, 1, PeBuilder::Bitmap(7, 5, 24));
+        builder.Add(2, 2, PeBuilder::Bitmap(6, 4, 8));
+        // An information header whose compression says colour masks follow it.
+        QByteArray masked = PeBuilder::Bitmap(2, 2, 32);
+        PeBuilder::PutU32(masked, 16, 3);
+        masked.insert(40, QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12));
+        builder.Add(2, 3, masked);
+        builder.Add(2, 4, QByteArray("\x28\0", 2));
+        builder.Add(2, 5, PeBuilder::Bitmap(4, 4, 24).left(30));
+        TExeImage image(builder.Build(), u"pictures"_s);
+        TResourceList *bitmaps = TypeNamed(image, u"Bitmap"_s)->List();
+        QImage picture;
+        bitmaps->Items(0)->AssignTo(picture);
+        QCOMPARE(picture.size(), QSize(7, 5));
+        QCOMPARE(picture.pixel(3, 2), qRgb(0, 128, 255));
+        bitmaps->Items(1)->AssignTo(picture);
+        QCOMPARE(picture.size(), QSize(6, 4));
+        QCOMPARE(picture.pixel(1, 1), qRgb(0, 128, 255));
+        QCOMPARE(U32(dynamic_cast<TBitMapResource *>(bitmaps->Items(2))->FileHeader(), 10), quint32(14 + 40 + 12));
+        for (int i : {3, 4})
+            QCOMPARE(ExeErrorOf([&] { bitmaps->Items(i)->AssignTo(picture); }),
+                     u"Damaged bitmap resource %1: its header is cut short"_s.arg(i + 1));
+    }
+
+    void assigningToAnotherKindFails()
+    {
+        PeBuilder builder;
+        builder.Add(2, 1, PeBuilder::Bitmap(2, 2, 24));
+        builder.Add(6, 1, PeBuilder::StringBlock({u"x"_s}));
+        builder.Add(10, 1, "raw");
+        TExeImage image(builder.Build(), u"assign"_s);
+        QImage picture;
+        QStringList lines;
+        QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"String"_s)->List()->Items(0)->AssignTo(picture));
+        QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"Bitmap"_s)->List()->Items(0)->AssignTo(lines));
+        QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"RCData"_s)->List()->Items(0)->AssignTo(lines));
+    }
+};
 
 QTEST_MAIN(TestPE32Image)
 #include "tst_uPE32Image.moc"

@@ -67,186 +67,128 @@ class TestVerList : public QObject {
 private slots:
     void cleanup() { QLocale::setDefault(QLocale::system()); }
 
-    void currentLayout();
-    void olderLayout();
-    void nameOfFullWidthStopsAt51();
-    void dateUsesTheLocaleSeparator_data();
-    void dateUsesTheLocaleSeparator();
-    void daysConvertBothWays();
-    void damagedDateIsNoDate();
-    void wrongSizeIsRefused_data();
-    void wrongSizeIsRefused();
-    void unreadableFileIsRefused();
-    void listIsInReverseSearchOrder();
-    void textsOfTheList();
-    void onlyVerFilesAreListed();
-    void missingFolderGivesAnEmptyList();
-    void badFileStopsTheList();
-};
-
-void TestVerList::currentLayout()
-{
-    const TVerItem item(Stamp80(EncodeWindows1251(QStringLiteral("Заказы")), {5, 0, 2, 1}, kSampleDays),
-                        QStringLiteral("Orders.ver"));
-    QCOMPARE(item.Name, QStringLiteral("Заказы"));
-    QCOMPARE(item.Version, QStringLiteral("5.0.2.1"));
-    QCOMPARE(item.Date, QDateTime(QDate(2024, 3, 25), QTime(13, 30)));
-    // The numbers are signed 32-bit values.
-    const TVerItem big(Stamp80("Big", {70000, -1, 0, 2147483647}, 0), QStringLiteral("big.ver"));
-    QCOMPARE(big.Version, QStringLiteral("70000.-1.0.2147483647"));
-}
-
-void TestVerList::olderLayout()
-{
-    const TVerItem item(Stamp64("Stock", {1, 2, 0, 255}, kSampleDays), QStringLiteral("Stock.ver"));
-    QCOMPARE(item.Name, QStringLiteral("Stock"));
-    QCOMPARE(item.Version, QStringLiteral("1.2.0.255"));
-    QCOMPARE(item.Date, QDateTime(QDate(2024, 3, 25), QTime(13, 30)));
-}
-
-void TestVerList::nameOfFullWidthStopsAt51()
-{
-    const QByteArray longName(60, 'N');
-    QCOMPARE(TVerItem(Stamp80(longName, {1, 0, 0, 0}, 0), QStringLiteral("a.ver")).Name, QString(51, QLatin1Char('N')));
-    QCOMPARE(TVerItem(Stamp64(longName, {1, 0, 0, 0}, 0), QStringLiteral("a.ver")).Name, QString(51, QLatin1Char('N')));
-    QCOMPARE(TVerItem(Stamp80(QByteArray(), {1, 0, 0, 0}, 0), QStringLiteral("a.ver")).Name, QString());
-}
-
-void TestVerList::dateUsesTheLocaleSeparator_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
-    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
-    QTest::newRow("Swedish") << QLocale(QLocale::Swedish, QLocale::Sweden);
-}
-
-void TestVerList::dateUsesTheLocaleSeparator()
-{
-    QFETCH(QLocale, locale);
-    QLocale::setDefault(locale);
-    const TVerItem item(Stamp80("x", {1, 0, 0, 0}, kSampleDays), QStringLiteral("x.ver"));
-    // "dd/mm/yy": day, month, two-digit year, joined by the separator of the locale's short date.
-    const QString format = locale.dateFormat(QLocale::ShortFormat);
-    QChar sep;
-    for (QChar c : format)
-        if (!c.isLetter()) {
-            sep = c;
-            break;
-        }
-    QCOMPARE(item.DateText, QStringList({"25", "03", "24"}).join(sep));
-    QCOMPARE(item.DateText.size(), 8);
-}
-
-void TestVerList::daysConvertBothWays()
-{
-    QCOMPARE(DateTimeFromDays(0), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
-    QCOMPARE(DateTimeFromDays(1.25), QDateTime(QDate(1899, 12, 31), QTime(6, 0)));
-    // Before day zero the fraction is still the time of day.
-    QCOMPARE(DateTimeFromDays(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
-    for (const QDateTime &time : {QDateTime(QDate(2024, 3, 25), QTime(13, 30)), QDateTime(QDate(1999, 1, 1), QTime(23, 59)),
-                                  QDateTime(QDate(1899, 12, 29), QTime(6, 0))})
-        QCOMPARE(DateTimeFromDays(DaysFromDateTime(time)), time);
-}
-
-void TestVerList::damagedDateIsNoDate()
-{
-    for (double days : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300}) {
-        const TVerItem item(Stamp80("x", {1, 2, 3, 4}, days), QStringLiteral("x.ver"));
-        QVERIFY(!item.Date.isValid());
-        QCOMPARE(item.DateText, QString());
-        QCOMPARE(item.Version, QStringLiteral("1.2.3.4"));
+    // The two layouts: name, version and date; a date that is no number is no date.
+    void stamps_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QDateTime>("date");
+        const QDateTime sample(QDate(2024, 3, 25), QTime(13, 30));
+        const QByteArray longName(60, 'N');
+        QTest::newRow("80 bytes") << Stamp80(EncodeWindows1251(QStringLiteral("Заказы")), {5, 0, 2, 1}, kSampleDays)
+                                  << "Заказы" << "5.0.2.1" << sample;
+        // The numbers are signed 32-bit values.
+        QTest::newRow("80 bytes, big numbers") << Stamp80("Big", {70000, -1, 0, 2147483647}, 0) << "Big"
+                                               << "70000.-1.0.2147483647" << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+        QTest::newRow("64 bytes") << Stamp64("Stock", {1, 2, 0, 255}, kSampleDays) << "Stock" << "1.2.0.255" << sample;
+        QTest::newRow("80 bytes, full name") << Stamp80(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
+                                             << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+        QTest::newRow("64 bytes, full name") << Stamp64(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
+                                             << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+        QTest::newRow("no name") << Stamp80(QByteArray(), {1, 0, 0, 0}, 1.25) << "" << "1.0.0.0"
+                                 << QDateTime(QDate(1899, 12, 31), QTime(6, 0));
+        for (double days : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300})
+            QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << "x" << "1.2.3.4" << QDateTime();
     }
-}
+    void stamps()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QFETCH(QString, version);
+        QFETCH(QDateTime, date);
+        const TVerItem item(bytes, QStringLiteral("x.ver"));
+        QCOMPARE(item.Name, name);
+        QCOMPARE(item.Version, version);
+        QCOMPARE(item.Date, date);
+        QCOMPARE(item.DateText.isEmpty(), !date.isValid());
+        // The stamp tool writes the days the other way round.
+        if (date.isValid())
+            QCOMPARE(DateTimeFromDays(DaysFromDateTime(date)), date);
+    }
 
-void TestVerList::wrongSizeIsRefused_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::newRow("empty") << 0;
-    QTest::newRow("63") << 63;
-    QTest::newRow("65") << 65;
-    QTest::newRow("79") << 79;
-    QTest::newRow("81") << 81;
-    QTest::newRow("big") << 100000;
-}
+    void dateUsesTheLocaleSeparator_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+    void dateUsesTheLocaleSeparator()
+    {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+        const TVerItem item(Stamp80("x", {1, 0, 0, 0}, kSampleDays), QStringLiteral("x.ver"));
+        // "dd/mm/yy": day, month, two-digit year, joined by the separator of the locale's short date.
+        const QString format = locale.dateFormat(QLocale::ShortFormat);
+        QChar sep;
+        for (QChar c : format)
+            if (!c.isLetter()) {
+                sep = c;
+                break;
+            }
+        QCOMPARE(item.DateText, QStringList({"25", "03", "24"}).join(sep));
+        QCOMPARE(item.DateText.size(), 8);
+    }
 
-void TestVerList::wrongSizeIsRefused()
-{
-    QFETCH(int, size);
-    QTemporaryDir dir;
-    const QString path = WriteTestFile(dir, QStringLiteral("odd.ver"), QByteArray(size, 'v'));
-    const QString expected =
-        QStringLiteral("TVerItem.Create: ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_IsNotFileVer")), path);
-    QCOMPARE(VerErrorOf([&] { TVerItem item(path); }), expected);
-    QVERIFY(expected.contains(path));
-    QCOMPARE(VerErrorOf([&] { TVerItem item(QByteArray(size, 'v'), path); }), expected);
-}
+    void wrongSizeIsRefused_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("empty") << 0;
+        QTest::newRow("63") << 63;
+        QTest::newRow("65") << 65;
+        QTest::newRow("79") << 79;
+        QTest::newRow("81") << 81;
+        QTest::newRow("big") << 100000;
+    }
+    void wrongSizeIsRefused()
+    {
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = WriteTestFile(dir, QStringLiteral("odd.ver"), QByteArray(size, 'v'));
+        const QString expected =
+            QStringLiteral("TVerItem.Create: ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_IsNotFileVer")), path);
+        QCOMPARE(VerErrorOf([&] { TVerItem item(path); }), expected);
+        QVERIFY(expected.contains(path));
+        QCOMPARE(VerErrorOf([&] { TVerItem item(QByteArray(size, 'v'), path); }), expected);
+    }
 
-void TestVerList::unreadableFileIsRefused()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("gone.ver"));
-    const QString error = VerErrorOf([&] { TVerItem item(path); });
-    QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(path), qPrintable(error));
-}
+    void unreadableFileIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("gone.ver"));
+        const QString error = VerErrorOf([&] { TVerItem item(path); });
+        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(path), qPrintable(error));
+    }
 
-void TestVerList::listIsInReverseSearchOrder()
-{
-    QTemporaryDir dir;
-    WriteTestFile(dir, QStringLiteral("a.ver"), Stamp80("Alpha", {1, 0, 0, 1}, kSampleDays));
-    WriteTestFile(dir, QStringLiteral("b.ver"), Stamp64("Beta", {2, 0, 0, 2}, kSampleDays));
-    QCOMPARE(TVerList::FindVerFiles(dir.path()), QStringList({dir.filePath("a.ver"), dir.filePath("b.ver")}));
-    const TVerList list(dir.path());
-    QCOMPARE(list.Count(), 2);
-    QCOMPARE(list.Items(0).Name, QStringLiteral("Beta"));
-    QCOMPARE(list.Items(1).Name, QStringLiteral("Alpha"));
-    QCOMPARE(list.DataDir(), dir.path());
-    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Items(2));
-}
-
-void TestVerList::textsOfTheList()
-{
-    QTemporaryDir dir;
-    WriteTestFile(dir, QStringLiteral("a.ver"), Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
-    // A name that is a resource string of the language package shows its text.
-    WriteTestFile(dir, QStringLiteral("b.ver"), Stamp64("rstr_to_Close", {1, 2, 0, 255}, kSampleDays + 1));
-    const TVerList list(dir.path());
-    QCOMPARE(list.Names(), ResStr(QStringLiteral("rstr_to_Close")) + "\r\n" + QStringLiteral("Консоль") + "\r\n");
-    QCOMPARE(list.Versions(), QStringLiteral("1.2.0.255\r\n5.0.0.1\r\n"));
-    QCOMPARE(list.Dates(), list.Items(0).DateText + "\r" + list.Items(1).DateText + "\r");
-    QVERIFY(list.Items(0).DateText != list.Items(1).DateText);
-}
-
-void TestVerList::onlyVerFilesAreListed()
-{
-    QTemporaryDir dir;
-    WriteTestFile(dir, QStringLiteral("one.ver"), Stamp80("One", {1, 0, 0, 0}, 0));
-    WriteTestFile(dir, QStringLiteral("readme.txt"), "not a stamp");
-    WriteTestFile(dir, QStringLiteral("one.ver.bak"), "not a stamp");
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ver")));
-    const TVerList list(dir.path());
-    QCOMPARE(list.Count(), 1);
-    QCOMPARE(list.Items(0).Name, QStringLiteral("One"));
-}
-
-void TestVerList::missingFolderGivesAnEmptyList()
-{
-    const TVerList list(QStringLiteral("/nonexistent/folder/of/stamps"));
-    QCOMPARE(list.Count(), 0);
-    QCOMPARE(list.Names(), QString());
-    QCOMPARE(list.Versions(), QString());
-    QCOMPARE(list.Dates(), QString());
-    QVERIFY(TVerList::DefaultDataDir().endsWith(QStringLiteral("/Data")));
-}
-
-void TestVerList::badFileStopsTheList()
-{
-    QTemporaryDir dir;
-    WriteTestFile(dir, QStringLiteral("a.ver"), Stamp80("Alpha", {1, 0, 0, 1}, 0));
-    WriteTestFile(dir, QStringLiteral("b.ver"), QByteArray(70, 'x'));
-    const QString error = VerErrorOf([&] { TVerList list(dir.path()); });
-    QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("b.ver")),
-             qPrintable(error));
-}
+    // The .ver files of the folder, in reverse search order, and the list's three texts.
+    void listOfAFolder()
+    {
+        QTemporaryDir dir;
+        WriteTestFile(dir, QStringLiteral("a.ver"), Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
+        // A name that is a resource string of the language package shows its text.
+        WriteTestFile(dir, QStringLiteral("b.ver"), Stamp64("rstr_to_Close", {1, 2, 0, 255}, kSampleDays + 1));
+        WriteTestFile(dir, QStringLiteral("readme.txt"), "not a stamp");
+        WriteTestFile(dir, QStringLiteral("a.ver.bak"), "not a stamp");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ver")));
+        QCOMPARE(TVerList::FindVerFiles(dir.path()), QStringList({dir.filePath("a.ver"), dir.filePath("b.ver")}));
+        const TVerList list(dir.path());
+        QCOMPARE(list.Count(), 2);
+        QCOMPARE(list.DataDir(), dir.path());
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Items(2));
+        QCOMPARE(list.Names(), ResStr(QStringLiteral("rstr_to_Close")) + "\r\n" + QStringLiteral("Консоль") + "\r\n");
+        QCOMPARE(list.Versions(), QStringLiteral("1.2.0.255\r\n5.0.0.1\r\n"));
+        QCOMPARE(list.Dates(), list.Items(0).DateText + "\r" + list.Items(1).DateText + "\r");
+        QVERIFY(list.Items(0).DateText != list.Items(1).DateText);
+        // A missing folder gives an empty list; a bad file stops it.
+        const TVerList none(dir.filePath(QStringLiteral("missing")));
+        QCOMPARE(none.Count(), 0);
+        QCOMPARE(none.Names() + none.Versions() + none.Dates(), QString());
+        QVERIFY(TVerList::DefaultDataDir().endsWith(QStringLiteral("/Data")));
+        WriteTestFile(dir, QStringLiteral("c.ver"), QByteArray(70, 'x'));
+        const QString error = VerErrorOf([&] { TVerList list(dir.path()); });
+        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("c.ver")), qPrintable(error));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestVerList)
 #include "tst_uVerList.moc"

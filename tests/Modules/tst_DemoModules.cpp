@@ -1,16 +1,12 @@
 // The demo service modules of the installation (Orders.so, Stock.so) opened
 // by the console's service entries over a fresh copy of the demo database:
 // their windows show the demo tables, follow the rights string, and answer
-// find, sort, report and filter.
+// find, sort, report and filter (unloading is tested with the test modules).
 #include "CallbackIMPL.h"
-#include "OraSession.h"
 #include "RecordingDialogService.h"
-#include "ServerAliases.h"
+#include "TestServer.h"
 #include "uServiceItem.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -22,19 +18,6 @@ const char kCustomers[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}";
 const char kStock[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}";
 
 QString DistDir() { return qEnvironmentVariable("ZANDRELL_DIST_DIR"); }
-
-bool CopyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString target = QDir(to).filePath(QDir(from).relativeFilePath(file));
-        QDir().mkpath(QFileInfo(target).path());
-        if (!QFile::copy(file, target))
-            return false;
-    }
-    return true;
-}
 
 template <typename T>
 T Ask(QObject *window, const char *method)
@@ -70,257 +53,191 @@ QStringList Column(QObject *window, int column)
 class TestDemoModules : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void registrationExports_data();
-    void registrationExports();
-    void attributesAndIcons();
-    void ordersWindowShowsDemoData();
-    void rightsHideColumnsAndReport();
-    void findSortFilterReportOfFormStyle();
-    void objectStyleServiceAnswersPostedCommands();
-    void modulesUnloadWhenEntriesGo();
+    void initTestCase()
+    {
+        TestServer::BuildTemplate();
+        SetModuleFolder(DistDir());
+        QVERIFY2(QFile::exists(DistDir() + QStringLiteral("/Orders.so")), qPrintable(DistDir()));
+    }
+    // A fresh copy of the demo database for every test.
+    void init()
+    {
+        FServer = std::make_unique<TestServer>();
+        FSession = FServer->Connect();
+        FManager = std::make_unique<TServiceManager>();
+        FCallback = std::make_unique<TCallback>();
+        FManager->SetCallback(FCallback.get());
+        FManager->SetSession(FSession.get());
+        FManager->SetScheme(QStringLiteral("ZANDRELL5"));
+    }
+    void cleanup()
+    {
+        FManager.reset();
+        FCallback.reset();
+        FSession.reset();
+        FServer.reset();
+    }
+
+    void registrationExports_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("services");
+        QTest::newRow("Orders") << "Orders.so" << QStringList{kOrders, kCustomers};
+        QTest::newRow("Stock") << "Stock.so" << QStringList{kStock};
+    }
+    void registrationExports()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, services);
+        void *handle = dlopen(QFile::encodeName(DistDir() + QLatin1Char('/') + file).constData(), RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(handle, dlerror());
+        const auto list = reinterpret_cast<TGetServiceListProc>(dlsym(handle, kGetServiceList));
+        const auto rights = reinterpret_cast<TGetAccessList2Proc>(dlsym(handle, kGetAccessList2));
+        const auto reports = reinterpret_cast<TGetReportListProc>(dlsym(handle, kGetReportList));
+        QVERIFY(list && rights && reports);
+        QStringList ids;
+        for (const char *const *id = list(); *id; ++id)
+            ids << QString::fromUtf8(*id);
+        QCOMPARE(ids, services);
+        // Each service reads its caption, description and an icon of its own through its entry.
+        QStringList captions;
+        QList<QImage> icons;
+        for (const QString &id : std::as_const(ids)) {
+            const TServiceItem item(file, id);
+            QVERIFY(!item.Description().isEmpty());
+            captions << item.Caption();
+            icons << item.Icon().pixmap(16, 16).toImage();
+        }
+        QCOMPARE(captions, (file == QLatin1String("Orders.so") ? QStringList{"Заказы", "Клиенты"} : QStringList{"Склад"}));
+        QVERIFY(!icons.first().isNull());
+        QVERIFY(icons.size() == 1 || icons.first() != icons.last());
+        for (const QString &id : std::as_const(ids)) {
+            const QByteArray guid = id.toUtf8();
+            int count = 0;
+            for (const TAccessRec2 *r = rights(guid.constData()); r->ID > 0; ++r) {
+                QCOMPARE(r->ID, ++count);
+                QVERIFY(r->GUID && r->Caption);
+            }
+            QCOMPARE(count, 2);
+            const TReportRec *report = reports(guid.constData());
+            QVERIFY(report && report->RGuid && report->RName && report->RDesc);
+            QVERIFY(!report[1].RGuid);
+        }
+        dlclose(handle);
+    }
+
+    void rightsHideColumnsAndReport()
+    {
+        RecordingDialogService dialogs;
+        TServiceItem customers(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
+        FManager->Add(&customers);
+        customers.SetMode(QStringLiteral("100"));
+        customers.SrvAction();
+        TServiceForm *form = customers.Form();
+        QCOMPARE(Ask<int>(form, "VisibleRowCount"), 8);
+        // Without right 1 no phone numbers, without right 2 no report.
+        QCOMPARE(Ask<QStringList>(form, "VisibleColumns"), (QStringList{"Код", "Клиент", "Город"}));
+        QVERIFY(!Ask<bool>(form, "ReportAllowed"));
+        FManager->SetActiveItem(&customers);
+        FManager->Report();
+        QVERIFY(dialogs.modalClasses.isEmpty());
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("Нет права на печать отчетов")));
+
+        // The same service with every right.
+        TServiceItem full(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
+        full.SetSession(FSession.get());
+        full.SetSchemeName(QStringLiteral("ZANDRELL5"));
+        full.SetMode(QStringLiteral("111"));
+        full.SrvAction();
+        QCOMPARE(Ask<QStringList>(full.Form(), "VisibleColumns"), (QStringList{"Код", "Клиент", "Город", "Телефон"}));
+        QVERIFY(Ask<bool>(full.Form(), "ReportAllowed"));
+    }
+
+    void findSortFilterReportOfFormStyle()
+    {
+        RecordingDialogService dialogs;
+        TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
+        FManager->Add(&orders);
+        orders.SetMode(QStringLiteral("111"));
+        orders.SrvAction();
+        TServiceForm *form = orders.Form();
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Заказы"));
+        QVERIFY2(Ask<int>(form, "VisibleRowCount") == 12, qPrintable(Ask<QString>(form, "StatusText")));
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("12")));
+        QCOMPARE(Ask<QStringList>(form, "VisibleColumns"), (QStringList{"Номер", "Дата", "Клиент", "Сумма", "Состояние"}));
+        QCOMPARE(Column(form, 2).first(), QStringLiteral("ООО \"Северный ветер\""));
+        FManager->SetActiveItem(&orders);
+
+        // Find: the find line, then the next row holding the text.
+        FManager->Find();
+        Invoke(form, "TypeFindText", QStringLiteral("Калинина"));
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 3);
+        QCOMPARE(Column(form, 0).at(3), QStringLiteral("1004"));
+        Invoke(form, "TypeFindText", QStringLiteral("Балтпром"));
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 4);
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 11);
+
+        // Sort: by the current column (the customer, where the text was found), ascending, then descending.
+        FManager->Sort();
+        QCOMPARE(Column(form, 2).first(), QStringLiteral("АО \"Волжская мельница\""));
+        QCOMPARE(Column(form, 0).first(), QStringLiteral("1002"));
+        FManager->Sort();
+        QCOMPARE(Column(form, 0).first(), QStringLiteral("1009"));
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("↓")));
+
+        // Filter: only the rows holding the text, in the sorted order.
+        FManager->Filter();
+        Invoke(form, "TypeFilterText", QStringLiteral("новый"));
+        QCOMPARE(Ask<int>(form, "VisibleRowCount"), 4);
+        QCOMPARE(Column(form, 0), (QStringList{"1009", "1008", "1012", "1010"}));
+
+        // Report: the listing of the rows in view, in a modal window.
+        FManager->Report();
+        QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
+        const QString html = Ask<QString>(form, "ReportHtml");
+        QVERIFY(html.contains(QStringLiteral("Список заказов")));
+        QVERIFY(html.contains(QStringLiteral("1009")));
+        QVERIFY(!html.contains(QStringLiteral("1001")));
+        QVERIFY(html.contains(QStringLiteral("Сумма")));
+    }
+
+    void objectStyleServiceAnswersPostedCommands()
+    {
+        RecordingDialogService dialogs;
+        TServiceItem stock(QStringLiteral("Stock.so"), QString::fromLatin1(kStock));
+        FManager->Add(&stock);
+        stock.SetMode(QStringLiteral("101"));
+        stock.SrvAction();
+        QVERIFY(!stock.HasFormEntry());
+        TServiceForm *window = stock.Window();
+        QVERIFY(window);
+        QCOMPARE(Ask<int>(window, "VisibleRowCount"), 10);
+        // Right 1 missing: no prices.
+        QCOMPARE(Ask<QStringList>(window, "VisibleColumns"), (QStringList{"Код", "Товар", "Остаток"}));
+        FManager->SetActiveItem(&stock);
+
+        FManager->Sort();
+        FManager->Sort();
+        FManager->Filter();
+        FManager->Report();
+        QCoreApplication::processEvents();
+        // Sorted by the code, descending; the report is allowed (right 2).
+        QCOMPARE(Column(window, 0).first(), QStringLiteral("10"));
+        QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
+        Invoke(window, "TypeFilterText", QStringLiteral("мешок"));
+        QCOMPARE(Ask<int>(window, "VisibleRowCount"), 2);
+    }
 
 private:
-    std::unique_ptr<QTemporaryDir> FDatabase;
+    std::unique_ptr<TestServer> FServer;
     std::unique_ptr<TOraSession> FSession;
     std::unique_ptr<TServiceManager> FManager;
     std::unique_ptr<TCallback> FCallback;
 };
-
-void TestDemoModules::initTestCase()
-{
-    SetModuleFolder(DistDir());
-    QVERIFY2(QFile::exists(DistDir() + QStringLiteral("/Orders.so")), qPrintable(DistDir()));
-    QVERIFY2(QFile::exists(DistDir() + QStringLiteral("/Db/ZANDRELL/ZANDRELL5.db")), "the demo database is not built");
-}
-
-void TestDemoModules::init()
-{
-    // A fresh copy of the demo database for every test.
-    FDatabase = std::make_unique<QTemporaryDir>();
-    QVERIFY(CopyTree(DistDir() + QStringLiteral("/Db/ZANDRELL"), FDatabase->filePath(QStringLiteral("Db/ZANDRELL"))));
-    QFile ini(FDatabase->filePath(QStringLiteral("Servers.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[ZANDRELL]\nBackend=sqlite\nPath=Db/ZANDRELL\n");
-    ini.close();
-    SetServersIniPath(ini.fileName());
-
-    FSession = std::make_unique<TOraSession>();
-    FSession->SetServer(QStringLiteral("ZANDRELL"));
-    FSession->SetUsername(QStringLiteral("ZL_USER"));
-    FSession->SetPassword(QStringLiteral("demo"));
-    FSession->SetConnectPrompt(false);
-    FSession->PerformConnect();
-    QVERIFY(FSession->Connected());
-
-    FManager = std::make_unique<TServiceManager>();
-    FCallback = std::make_unique<TCallback>();
-    FManager->SetCallback(FCallback.get());
-    FManager->SetSession(FSession.get());
-    FManager->SetScheme(QStringLiteral("ZANDRELL5"));
-}
-
-void TestDemoModules::cleanup()
-{
-    FManager.reset();
-    FCallback.reset();
-    FSession.reset();
-    SetServersIniPath(QString());
-    FDatabase.reset();
-}
-
-void TestDemoModules::registrationExports_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QStringList>("services");
-    QTest::newRow("Orders") << "Orders.so" << QStringList{kOrders, kCustomers};
-    QTest::newRow("Stock") << "Stock.so" << QStringList{kStock};
-}
-
-void TestDemoModules::registrationExports()
-{
-    QFETCH(QString, file);
-    QFETCH(QStringList, services);
-    void *handle = dlopen(QFile::encodeName(DistDir() + QLatin1Char('/') + file).constData(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(handle, dlerror());
-    const auto list = reinterpret_cast<TGetServiceListProc>(dlsym(handle, kGetServiceList));
-    const auto rights = reinterpret_cast<TGetAccessList2Proc>(dlsym(handle, kGetAccessList2));
-    const auto reports = reinterpret_cast<TGetReportListProc>(dlsym(handle, kGetReportList));
-    QVERIFY(list && rights && reports);
-    QStringList ids;
-    for (const char *const *id = list(); *id; ++id)
-        ids << QString::fromUtf8(*id);
-    QCOMPARE(ids, services);
-    for (const QString &id : std::as_const(ids)) {
-        const QByteArray guid = id.toUtf8();
-        int count = 0;
-        for (const TAccessRec2 *r = rights(guid.constData()); r->ID > 0; ++r) {
-            QCOMPARE(r->ID, ++count);
-            QVERIFY(r->GUID && r->Caption);
-        }
-        QCOMPARE(count, 2);
-        const TReportRec *report = reports(guid.constData());
-        QVERIFY(report && report->RGuid && report->RName && report->RDesc);
-        QVERIFY(!report[1].RGuid);
-    }
-    dlclose(handle);
-}
-
-void TestDemoModules::attributesAndIcons()
-{
-    TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
-    TServiceItem customers(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
-    TServiceItem stock(QStringLiteral("Stock.so"), QString::fromLatin1(kStock));
-    QCOMPARE(orders.Caption(), QStringLiteral("Заказы"));
-    QCOMPARE(customers.Caption(), QStringLiteral("Клиенты"));
-    QCOMPARE(stock.Caption(), QStringLiteral("Склад"));
-    for (TServiceItem *item : {&orders, &customers, &stock}) {
-        QVERIFY(!item->Icon().isNull());
-        QVERIFY(!item->Description().isEmpty());
-    }
-    // Each service has its own icon.
-    QVERIFY(orders.Icon().pixmap(16, 16).toImage() != customers.Icon().pixmap(16, 16).toImage());
-}
-
-void TestDemoModules::ordersWindowShowsDemoData()
-{
-    TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
-    FManager->Add(&orders);
-    orders.SetMode(QStringLiteral("111"));
-    orders.SrvAction();
-    TServiceForm *form = orders.Form();
-    QVERIFY(form);
-    QVERIFY(form->isVisible());
-    QCOMPARE(form->windowTitle(), QStringLiteral("Заказы"));
-    QVERIFY2(Ask<int>(form, "VisibleRowCount") == 12, qPrintable(Ask<QString>(form, "StatusText")));
-    QCOMPARE(Ask<QStringList>(form, "VisibleColumns"),
-             (QStringList{"Номер", "Дата", "Клиент", "Сумма", "Состояние"}));
-    QCOMPARE(Column(form, 0).first(), QStringLiteral("1001"));
-    QCOMPARE(Column(form, 2).first(), QStringLiteral("ООО \"Северный ветер\""));
-    QVERIFY2(Ask<QString>(form, "StatusText").contains(QStringLiteral("12")), qPrintable(Ask<QString>(form, "StatusText")));
-}
-
-void TestDemoModules::rightsHideColumnsAndReport()
-{
-    RecordingDialogService dialogs;
-    TServiceItem customers(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
-    FManager->Add(&customers);
-    customers.SetMode(QStringLiteral("100"));
-    customers.SrvAction();
-    TServiceForm *form = customers.Form();
-    QCOMPARE(Ask<int>(form, "VisibleRowCount"), 8);
-    // Without right 1 no phone numbers, without right 2 no report.
-    QCOMPARE(Ask<QStringList>(form, "VisibleColumns"), (QStringList{"Код", "Клиент", "Город"}));
-    QVERIFY(!Ask<bool>(form, "ReportAllowed"));
-    FManager->SetActiveItem(&customers);
-    FManager->Report();
-    QVERIFY(dialogs.modalClasses.isEmpty());
-    QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("Нет права на печать отчетов")));
-
-    // The same service with every right.
-    TServiceItem full(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
-    full.SetSession(FSession.get());
-    full.SetSchemeName(QStringLiteral("ZANDRELL5"));
-    full.SetMode(QStringLiteral("111"));
-    full.SrvAction();
-    QCOMPARE(Ask<QStringList>(full.Form(), "VisibleColumns"), (QStringList{"Код", "Клиент", "Город", "Телефон"}));
-    QVERIFY(Ask<bool>(full.Form(), "ReportAllowed"));
-}
-
-void TestDemoModules::findSortFilterReportOfFormStyle()
-{
-    RecordingDialogService dialogs;
-    TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
-    FManager->Add(&orders);
-    orders.SetMode(QStringLiteral("111"));
-    orders.SrvAction();
-    TServiceForm *form = orders.Form();
-    FManager->SetActiveItem(&orders);
-
-    // Find: the find line, then the next row holding the text.
-    FManager->Find();
-    Invoke(form, "TypeFindText", QStringLiteral("Калинина"));
-    Invoke(form, "FindNext");
-    QCOMPARE(Ask<int>(form, "CurrentRow"), 3);
-    QCOMPARE(Column(form, 0).at(3), QStringLiteral("1004"));
-    Invoke(form, "TypeFindText", QStringLiteral("Балтпром"));
-    Invoke(form, "FindNext");
-    QCOMPARE(Ask<int>(form, "CurrentRow"), 4);
-    Invoke(form, "FindNext");
-    QCOMPARE(Ask<int>(form, "CurrentRow"), 11);
-
-    // Sort: by the current column (the customer, where the text was found), ascending, then descending.
-    FManager->Sort();
-    QCOMPARE(Column(form, 2).first(), QStringLiteral("АО \"Волжская мельница\""));
-    QCOMPARE(Column(form, 0).first(), QStringLiteral("1002"));
-    FManager->Sort();
-    QCOMPARE(Column(form, 0).first(), QStringLiteral("1009"));
-    QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("↓")));
-
-    // Filter: only the rows holding the text, in the sorted order.
-    FManager->Filter();
-    Invoke(form, "TypeFilterText", QStringLiteral("новый"));
-    QCOMPARE(Ask<int>(form, "VisibleRowCount"), 4);
-    QCOMPARE(Column(form, 0), (QStringList{"1009", "1008", "1012", "1010"}));
-
-    // Report: the listing of the rows in view, in a modal window.
-    FManager->Report();
-    QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
-    const QString html = Ask<QString>(form, "ReportHtml");
-    QVERIFY(html.contains(QStringLiteral("Список заказов")));
-    QVERIFY(html.contains(QStringLiteral("1009")));
-    QVERIFY(!html.contains(QStringLiteral("1001")));
-    QVERIFY(html.contains(QStringLiteral("Сумма")));
-}
-
-void TestDemoModules::objectStyleServiceAnswersPostedCommands()
-{
-    RecordingDialogService dialogs;
-    TServiceItem stock(QStringLiteral("Stock.so"), QString::fromLatin1(kStock));
-    FManager->Add(&stock);
-    stock.SetMode(QStringLiteral("101"));
-    stock.SrvAction();
-    QVERIFY(!stock.HasFormEntry());
-    TServiceForm *window = stock.Window();
-    QVERIFY(window);
-    QCOMPARE(Ask<int>(window, "VisibleRowCount"), 10);
-    // Right 1 missing: no prices.
-    QCOMPARE(Ask<QStringList>(window, "VisibleColumns"), (QStringList{"Код", "Товар", "Остаток"}));
-    FManager->SetActiveItem(&stock);
-
-    FManager->Sort();
-    FManager->Sort();
-    FManager->Filter();
-    FManager->Report();
-    QCoreApplication::processEvents();
-    // Sorted by the code, descending; the report is allowed (right 2).
-    QCOMPARE(Column(window, 0).first(), QStringLiteral("10"));
-    QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
-    Invoke(window, "TypeFilterText", QStringLiteral("мешок"));
-    QCOMPARE(Ask<int>(window, "VisibleRowCount"), 2);
-}
-
-void TestDemoModules::modulesUnloadWhenEntriesGo()
-{
-    {
-        TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
-        TServiceItem stock(QStringLiteral("Stock.so"), QString::fromLatin1(kStock));
-        FManager->Add(&orders);
-        FManager->Add(&stock);
-        orders.SrvAction();
-        stock.SrvAction();
-        QVERIFY(orders.Form());
-        QVERIFY(stock.Window());
-    }
-    for (const char *file : {"/Orders.so", "/Stock.so"}) {
-        void *handle = dlopen(QFile::encodeName(DistDir() + QLatin1String(file)).constData(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle)
-            dlclose(handle);
-        QVERIFY2(!handle, file);
-    }
-}
 
 QTEST_MAIN(TestDemoModules)
 #include "tst_DemoModules.moc"

@@ -37,7 +37,15 @@ private slots:
     void navigation()
     {
         TDataSet ds;
+        int before = 0, after = 0;
+        ds.BeforeScroll = [&](TDataSet *) { ++before; };
+        ds.AfterScroll = [&](TDataSet *) { ++after; };
         ds.LoadFrom(MenuRows());
+        QCOMPARE(after, 1); // opening puts the cursor on the first record
+        QVERIFY(ds.Locate("ID_CFG", 12, 0));
+        QCOMPARE(before, 1);
+        QCOMPARE(after, 2);
+        ds.First();
         QCOMPARE(ds.RecordCount(), 6);
         QVERIFY(ds.Bof());
         QCOMPARE(ds.RecNo(), 1);
@@ -64,21 +72,12 @@ private slots:
         QVERIFY(ds.FieldByName("OWNER")->IsNull());
     }
 
-    void filterComparesNumbersAsNumbers()
+    void filterSwitchesAndEvent()
     {
         TDataSet ds;
         ds.LoadFrom(MenuRows());
-        ds.SetFilter(QStringLiteral("Owner=12"));
-        ds.SetFiltered(true);
-        // 12.0 matches 12, 120 does not.
-        QCOMPARE(ds.RecordCount(), 2);
-        QStringList names;
-        for (ds.First(); !ds.Eof(); ds.Next())
-            names << ds.FieldByName("MENUNAME")->AsString();
-        QCOMPARE(names, (QStringList{"Заказы", "Отчеты"}));
-        ds.SetFilter(QStringLiteral("OWNER = 0 AND SORT_ORDER >= 20"));
-        QCOMPARE(ds.RecordCount(), 2);
         ds.SetFilter(QStringLiteral("MENUNAME = 'Admin'"));
+        ds.SetFiltered(true);
         QCOMPARE(ds.RecordCount(), 1);
         QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 12);
         ds.SetFiltered(false);
@@ -89,6 +88,96 @@ private slots:
         ds.OnFilterRecord = [](TDataSet *d) { return d->FieldByName("SORT_ORDER")->AsInteger() == 10; };
         ds.SetFiltered(true);
         QCOMPARE(ds.RecordCount(), 2);
+    }
+
+    // Every operator, against numbers, texts and NULL; a NULL value passes only "=NULL" and fails every comparison.
+    void filterOperators_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("ids");
+        QTest::newRow("= (12.0 is 12, 120 is not)") << "Owner=12" << "2 3";
+        QTest::newRow("<") << "SORT_ORDER<20" << "1 2 5";
+        QTest::newRow("<=") << "SORT_ORDER<=20" << "1 2 3 4 5";
+        QTest::newRow(">") << "SORT_ORDER>20" << "12 7";
+        QTest::newRow(">=") << "SORT_ORDER>=20" << "3 4 12 7";
+        QTest::newRow("<>") << "OWNER<>0" << "2 3 5";
+        QTest::newRow("!=") << "OWNER != 12" << "1 4 12 5";
+        QTest::newRow("text <") << "MENUNAME<'N'" << "12";
+        QTest::newRow("text >") << "MENUNAME>'Nested'" << "1 2 3 4";
+        QTest::newRow("= NULL") << "MENUNAME=NULL" << "7";
+        QTest::newRow("<> NULL") << "OWNER<>null" << "1 2 3 4 12 5";
+        QTest::newRow("AND") << "OWNER = 0 AND SORT_ORDER >= 20" << "4 12";
+    }
+    void filterOperators()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, ids);
+        TResultSet rows = MenuRows();
+        rows.rows.append({7, QVariant(), QVariant(), 40});
+        TDataSet ds;
+        ds.LoadFrom(rows);
+        ds.SetFilter(filter);
+        ds.SetFiltered(true);
+        QStringList seen;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            seen << ds.FieldByName("ID_CFG")->AsString();
+        QCOMPARE(seen.join(' '), ids);
+    }
+
+    void locateOptions_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("key");
+        QTest::addColumn<unsigned>("options");
+        QTest::addColumn<int>("found");
+        QTest::newRow("exact") << "MENUNAME" << QVariant("Admin") << 0u << 12;
+        QTest::newRow("exact, other case") << "MENUNAME" << QVariant("ADMIN") << 0u << 0;
+        QTest::newRow("case-insensitive") << "MENUNAME" << QVariant("aDMIN") << unsigned(loCaseInsensitive) << 12;
+        QTest::newRow("partial") << "MENUNAME" << QVariant("Отч") << unsigned(loPartialKey) << 3;
+        QTest::newRow("partial, other case") << "MENUNAME" << QVariant("отч") << unsigned(loPartialKey) << 0;
+        QTest::newRow("partial and case-insensitive") << "MENUNAME" << QVariant("отч")
+                                                      << unsigned(loPartialKey | loCaseInsensitive) << 3;
+        QTest::newRow("prefix without partial") << "MENUNAME" << QVariant("Отч") << unsigned(loCaseInsensitive) << 0;
+        QTest::newRow("number, partial") << "ID_CFG" << QVariant(4.0) << unsigned(loPartialKey) << 4;
+        QTest::newRow("number is no prefix") << "ID_CFG" << QVariant(1) << unsigned(loPartialKey) << 1;
+    }
+    void locateOptions()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, key);
+        QFETCH(unsigned, options);
+        QFETCH(int, found);
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.Last();
+        QCOMPARE(ds.Locate(field, key, options), found != 0);
+        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), found ? found : 5); // a failed Locate does not move
+    }
+
+    // What a field keeps of a written value: numbers rounded to the field's kind, blanks as NULL.
+    void fieldConversions_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("written");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("integer from text") << "SORT_ORDER" << QVariant("15") << QVariant(qlonglong(15));
+        QTest::newRow("integer rounds") << "SORT_ORDER" << QVariant("7.6") << QVariant(qlonglong(8));
+        QTest::newRow("integer from blank") << "SORT_ORDER" << QVariant("  ") << QVariant();
+        QTest::newRow("float keeps fraction") << "OWNER" << QVariant("2.5") << QVariant(2.5);
+        QTest::newRow("text of a whole number") << "MENUNAME" << QVariant(12.0) << QVariant("12");
+        QTest::newRow("text of a fraction") << "MENUNAME" << QVariant(1.5) << QVariant("1.5");
+    }
+    void fieldConversions()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, written);
+        QFETCH(QVariant, stored);
+        TDataSet ds;
+        ds.LoadFrom(MenuRows());
+        ds.Edit();
+        ds.FieldByName(field)->SetValue(written);
+        ds.Post();
+        QCOMPARE(ds.FieldByName(field)->Value(), stored);
     }
 
     void indexOrder()
@@ -117,27 +206,14 @@ private slots:
         QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 7);
     }
 
-    void locateAndLookup()
+    void locateOnSeveralFieldsAndLookup()
     {
         TDataSet ds;
         ds.LoadFrom(MenuRows());
-        QVERIFY(ds.Locate("ID_CFG", 4.0, loPartialKey));
-        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), QStringLiteral("Справочники"));
-        QVERIFY(ds.Locate("MENUNAME", QStringLiteral("Отч"), loPartialKey));
-        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3);
-        QVERIFY(!ds.Locate("MENUNAME", QStringLiteral("Отч"), 0));
-        QVERIFY(ds.Locate("MENUNAME", QStringLiteral("admin"), loCaseInsensitive));
         QVERIFY(ds.Locate("OWNER;SORT_ORDER", QVariantList{12, 20}, 0));
         QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3);
-        QVERIFY(!ds.Locate("ID_CFG", 99, 0));
-        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3); // a failed Locate does not move
-
-        const QVariant one = ds.Lookup("ID_CFG", 2, "MENUNAME");
-        QCOMPARE(one.toString(), QStringLiteral("Заказы"));
-        const QVariantList several = ds.Lookup("ID_CFG", 4, "ID_CFG;MENUNAME;SORT_ORDER").toList();
-        QCOMPARE(several.size(), 3);
-        QCOMPARE(several[1].toString(), QStringLiteral("Справочники"));
-        QCOMPARE(several[2].toInt(), 20);
+        QCOMPARE(ds.Lookup("ID_CFG", 2, "MENUNAME").toString(), QStringLiteral("Заказы"));
+        QCOMPARE(ds.Lookup("ID_CFG", 4, "ID_CFG;MENUNAME;SORT_ORDER").toList(), (QVariantList{4, "Справочники", 20}));
         QVERIFY(ds.Lookup("ID_CFG", 77, "MENUNAME").isNull());
         QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3); // Lookup does not move
     }
@@ -189,14 +265,9 @@ private slots:
         // Writing outside edit state is refused.
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.FieldByName("MENUNAME")->SetAsString("x"));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Post());
-        // Numbers stay numbers.
-        ds.Edit();
-        ds.FieldByName("SORT_ORDER")->SetAsString(QStringLiteral("15"));
-        ds.Post();
-        QCOMPARE(ds.FieldByName("SORT_ORDER")->AsVariant().typeId(), QMetaType::LongLong);
+        // A text that is no number is refused by a number field.
         ds.Edit();
         QVERIFY_THROWS_EXCEPTION(EConvertError, ds.FieldByName("SORT_ORDER")->SetAsString(QStringLiteral("abc")));
-        ds.Cancel();
     }
 
     void beforeEventCancelsSilently()
@@ -260,25 +331,18 @@ private slots:
         empty.FieldByName("A")->SetAsString("a");
         empty.Post();
         QCOMPARE(empty.RecordCount(), 1);
-        // A read-only set refuses changes.
-        ds.SetReadOnly(true);
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Edit());
-    }
-
-    void insertedRecordOutsideTheFilterLeavesTheView()
-    {
-        TDataSet ds;
-        ds.LoadFrom(MenuRows());
+        // A record inserted outside the filter is seen until it is posted.
         ds.SetFilter("OWNER=12");
         ds.SetFiltered(true);
         ds.Append();
         ds.FieldByName("ID_CFG")->SetAsInteger(70);
         ds.FieldByName("OWNER")->SetAsInteger(1);
-        QCOMPARE(ds.RecordCount(), 3); // visible while it is being inserted
+        QCOMPARE(ds.RecordCount(), 3);
         ds.Post();
         QCOMPARE(ds.RecordCount(), 2);
-        ds.SetFiltered(false);
-        QCOMPARE(ds.RecordCount(), 7);
+        // A read-only set refuses changes.
+        ds.SetReadOnly(true);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.Edit());
     }
 
     void notificationAndDisableControls()
@@ -308,21 +372,6 @@ private slots:
         ds.Next();
         QCOMPARE(c.scrolled, before);
         src.RemoveLink(&c);
-    }
-
-    void scrollEventsFollowTheCursor()
-    {
-        TDataSet ds;
-        int before = 0, after = 0;
-        ds.BeforeScroll = [&](TDataSet *) { ++before; };
-        ds.AfterScroll = [&](TDataSet *) { ++after; };
-        ds.LoadFrom(MenuRows());
-        QCOMPARE(after, 1); // opening puts the cursor on the first record
-        ds.Next();
-        QCOMPARE(before, 1);
-        QCOMPARE(after, 2);
-        ds.Locate("ID_CFG", 12, 0);
-        QCOMPARE(after, 3);
     }
 
     void modelShowsVisibleFieldsAndFollows()

@@ -173,16 +173,6 @@ private slots:
         QCOMPARE(s[1], QStringLiteral("INSERT INTO T VALUES ('x;y')"));
         QVERIFY(s[2].endsWith(QStringLiteral("VALUES ('z')")));
     }
-
-    void lexerHelpers()
-    {
-        QCOMPARE(SqlParamNames(QStringLiteral("begin :RESULT := F(:a, :A, ':b'); end;")), (QStringList{"RESULT", "a"}));
-        QVERIFY(IsPlsqlBlock(QStringLiteral("  -- x\n begin null; end;")));
-        QVERIFY(!IsPlsqlBlock(QStringLiteral("SELECT 1 FROM DUAL")));
-        QCOMPARE(QuotedSqlString(QStringLiteral("it's")), QStringLiteral("'it''s'"));
-        QCOMPARE(OraMessage(942, QStringLiteral("table or view does not exist")),
-                 QStringLiteral("ORA-00942: table or view does not exist"));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_SqlText)
