@@ -339,10 +339,11 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
             if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
                 SetConsoleLangId(packLang);
             IniResString();
-            if (!ConsoleTextsTranslated) {
-                TranslateConsoleTexts();
-                ConsoleTextsTranslated = true;
-            }
+            // Texts translated at an earlier log-in may be in another language:
+            // translate the built-in ones again, never a translation twice.
+            ReleaseConsoleTexts();
+            TranslateConsoleTexts();
+            ConsoleTextsTranslated = true;
         }
     } catch (const std::exception &e) {
         ShowMessageBox(Fmt(::GetCaseMsg(10), ExceptionMessage(e).trimmed()), Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);

@@ -1,5 +1,6 @@
 // The console's about box: ShowAboutBox, called without arguments.
 #include "DialogService.h"
+#include "ResourcePack.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -22,10 +23,11 @@ public:
         icon->setPixmap((appIcon.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : appIcon).pixmap(48, 48));
         auto *text = new QLabel(this);
         text->setTextFormat(Qt::RichText);
-        text->setText(QStringLiteral("<h3>KorConsole %1</h3>"
-                                     "<p>Консоль сервисов / Service console</p>"
-                                     "<p>Qt %2</p>")
-                          .arg(QStringLiteral(ZANDRELL_VERSION), QString::fromLatin1(qVersion())));
+        // In the user's language, as the language pack has it.
+        text->setText(QStringLiteral("<h3>KorConsole %1</h3><p>%2</p><p>Qt %3</p>")
+                          .arg(QStringLiteral(ZANDRELL_VERSION),
+                               CaseMessageTxt(QStringLiteral("Консоль сервисов"), QStringLiteral("Service console")),
+                               QString::fromLatin1(qVersion())));
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         auto *layout = new QVBoxLayout(this);

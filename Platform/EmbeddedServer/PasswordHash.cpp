@@ -89,5 +89,9 @@ bool PasswordNeedsRehash(const QString &stored)
 {
     requireSodium();
     const QByteArray text = argon2Text(stored);
-    return text.isEmpty() || crypto_pwhash_str_needs_rehash(text.constData(), kPasses, kMemoryBytes) != 0;
+    // The library reads only the cost: a hash cut short or damaged is replaced as well.
+    static const QRegularExpression whole(QStringLiteral("^\\$argon2id\\$v=19\\$m=\\d+,t=\\d+,p=\\d+\\$[A-Za-z0-9+/]{22}\\$"
+                                                         "[A-Za-z0-9+/]{43}$"));
+    return text.isEmpty() || !whole.match(QString::fromLatin1(text)).hasMatch() ||
+           crypto_pwhash_str_needs_rehash(text.constData(), kPasses, kMemoryBytes) != 0;
 }

@@ -1,7 +1,7 @@
 -- The language pack: Russian (25) and English (9). The build adds every shared
 -- resource string (rstr...) with its Russian and English text.
 INSERT INTO ZANDRELL5.LANGUAGES (LANG_ID, LANG_SUB_ID, LANG_NAME) VALUES (25, 0, 'Русский');
-INSERT INTO ZANDRELL5.LANGUAGES (LANG_ID, LANG_SUB_ID, LANG_NAME) VALUES (9, 0, 'English');
+INSERT INTO ZANDRELL5.LANGUAGES (LANG_ID, LANG_SUB_ID, LANG_NAME) VALUES (9, 0, 'Английский');
 
 INSERT INTO ZANDRELL5.NO_TRANSLATE_TEXTS (TXT) VALUES ('Oracle Home');
 
@@ -39,6 +39,7 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Список сервисов текущей конфигурации', 'Services of the current configuration'),
   ('Восстановить', 'Restore'),
   ('Русский', 'Russian'),
+  ('Английский', 'English'),
   ('Заметки', 'Notes'),
   ('Справка', 'Help'),
   ('Настройка "Oracle Home"', '"Oracle Home" setting'),

@@ -52,7 +52,7 @@ QStringList textsOf(QWidget *window)
     for (QWidget *w : widgets) {
         if (!w->isVisibleTo(window))
             continue;
-        const QString where = QString::fromLatin1(window->metaObject()->className()) + u"." + w->objectName();
+        const QString where = QString::fromLatin1(window->metaObject()->className()) + u"."_s + w->objectName();
         if (auto *label = qobject_cast<QLabel *>(w))
             texts << where + u": "_s + label->text();
         else if (auto *button = qobject_cast<QAbstractButton *>(w))
@@ -83,7 +83,9 @@ bool hasCyrillic(const QString &text)
 // A Latin word of two letters or more that is neither a product nor a technical name.
 bool hasEnglishWord(QString text)
 {
-    for (const char *name : {"KorConsole", "Oracle Home", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK"})
+    // Product and technical names, and the Oracle Home entries as the client names them.
+    for (const char *name : {"KorConsole", "Oracle Home", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK", "Qt",
+                             "Default", "Home"})
         text.remove(QString::fromLatin1(name));
     static const QRegularExpression file(u"[\\w.-]+\\.(so|ini|html|plg)\\b"_s);
     text.remove(file);
@@ -196,12 +198,14 @@ private slots:
             texts << u"box: "_s + box.caption + u" | "_s + box.text;
 
         // The data: the user's name, the folder of the installation.
-        const QString userName = main.sbPanels[4]->text().section(u'\''', 1, 1);
+        const QString userName = main.sbPanels[4]->text().section(QLatin1Char('\''), 1, 1);
         QStringList wrong;
-        for (QString text : texts) {
+        for (const QString &entry : texts) {
+            // "where: text"; only the text is read.
+            QString text = entry.section(u": "_s, 1);
             text.remove(userName).remove(exeDir->path()).remove(QCoreApplication::applicationDirPath());
             if (langId == 9 ? hasCyrillic(text) : hasEnglishWord(text))
-                wrong << text;
+                wrong << entry;
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
     }

@@ -90,7 +90,8 @@ private slots:
                                                             "  ProductName=\n"));
     }
 
-    // A file that cannot be read ends its listing with the error; the next file is listed all the same.
+    // A file that cannot be read ends its listing with the error, a damaged resource only its own part;
+    // the next file is listed all the same.
     void errorEndsTheListing()
     {
         WriteTestFile(m_dir, QStringLiteral("notes.txt"), "plain text");
@@ -101,11 +102,11 @@ private slots:
         PeBuilder plain;
         plain.Add(10, 1, "x");
         WriteTestFile(m_dir, QStringLiteral("plain.dll"), plain.Build());
-        // A damaged string table: the lines before it stay.
+        // A damaged string table: its error line, and the listing goes on with the next resource.
         PeBuilder damaged;
         damaged.Add(2, 101, PeBuilder::Bitmap(8, 8, 24));
         damaged.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("cut")}).left(5));
-        damaged.Add(10, 1, "never listed");
+        damaged.Add(10, 1, "listed");
         WriteTestFile(m_dir, QStringLiteral("damaged.dll"), damaged.Build());
         const Run run = Peres({"missing.dll", "notes.txt", "bare.dll", "plain.dll", "damaged.dll", "plain.dll"}, m_dir.path());
         QCOMPARE(run.status, 1);
@@ -115,7 +116,8 @@ private slots:
                           "bare.dll\n  ERROR No resources in this file.\n" +
                               listed +
                               "damaged.dll\n  Bitmap\n    101\n      BMP 246 54\n  String\n    1\n"
-                              "  ERROR Damaged string table 1: the block is cut short\n" +
+                              "      ERROR Damaged string table 1: the block is cut short\n"
+                              "  RCData\n    1\n  FileDescription=\n  ProductVersion=\n  ProductName=\n" +
                               listed);
         QCOMPARE(Peres({"plain.dll"}, m_dir.path()).status, 0);
     }
