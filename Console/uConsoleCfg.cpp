@@ -405,8 +405,13 @@ QString ResolveLanguage(const QString &previous, const QString &idText, QString 
         name = candidate;
         return candidate == QLatin1String("Ru") ? QString::number(kRussianLangId) : QString::number(id);
     }
-    if (id != kRussianLangId)
-        warnFileNotFound(langPath);
+    // Russian is built in and needs no file: choosing it drops another language's file.
+    if (id == kRussianLangId) {
+        g_languageFile.reset();
+        name = QStringLiteral("Ru");
+        return QString::number(kRussianLangId);
+    }
+    warnFileNotFound(langPath);
     if (previous != QLatin1String("-1"))
         return previous;
     name = QStringLiteral("Ru");

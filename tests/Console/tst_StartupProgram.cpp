@@ -208,6 +208,13 @@ private slots:
         RecordingProgram fromFile;
         fromFile.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, QStringLiteral("/? - help\r\n/home - homes\r\n"));
+        // Back to the built-in Russian by the switch, though English is stored: no file needed.
+        dialogs->clear();
+        RecordingProgram russian;
+        russian.Run({"/langid=25"});
+        QCOMPARE(russian.LangIdText + russian.LangName, QStringLiteral("25Ru"));
+        QVERIFY(LanguageFile() == nullptr);
+        QVERIFY(dialogs->boxes.isEmpty());
     }
 
     void exitPathsAndCleanup()
