@@ -172,23 +172,60 @@ void fnToNumber(sqlite3_context *ctx, int, sqlite3_value **argv)
 // Z$CONCAT(a, b, ...): "||" as Oracle has it, NULL counting as an empty text.
 void fnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
-    QString out;
+    // Joined in UTF-8, as SQLite holds texts, in one buffer of the right
+    // size: a query may do this once per row.
+    QVarLengthArray<QByteArray, 4> written; // the pieces that are no stored text, in order
+    qint64 total = 0;
     bool any = false;
     for (int i = 0; i < argc; ++i) {
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+        const int type = sqlite3_value_type(argv[i]);
+        if (type == SQLITE_NULL)
             continue;
         any = true;
+        if (type == SQLITE_TEXT) {
+            total += sqlite3_value_bytes(argv[i]);
+            continue;
+        }
         const QVariant v = variantOf(argv[i]);
-        if (v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble())))
-            out += QString::number(qint64(v.toDouble()));
-        else
-            out += v.toString();
+        written.append(v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble()))
+                           ? QByteArray::number(qint64(v.toDouble()))
+                           : v.toString().toUtf8());
+        total += written.last().size();
     }
-    if (any)
-        resultVariant(ctx, out);
-    else
-        sqlite3_result_null(ctx);
+    if (!any || total == 0) {
+        sqlite3_result_null(ctx); // Oracle has no empty text
+        return;
+    }
+    char *const out = static_cast<char *>(sqlite3_malloc64(quint64(total)));
+    if (!out) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    char *at = out;
+    int next = 0;
+    for (int i = 0; i < argc; ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        if (type == SQLITE_NULL)
+            continue;
+        if (type == SQLITE_TEXT) {
+            const int bytes = sqlite3_value_bytes(argv[i]);
+            memcpy(at, sqlite3_value_text(argv[i]), size_t(bytes));
+            at += bytes;
+        } else {
+            const QByteArray &piece = written[next++];
+            memcpy(at, piece.constData(), size_t(piece.size()));
+            at += piece.size();
+        }
+    }
+    sqlite3_result_text64(ctx, out, quint64(total), sqlite3_free, SQLITE_UTF8);
 }
+
+// What a call of Z$CALL in a query keeps while the query runs: SQLite holds
+// it with the constant first argument, so the name is resolved once per run.
+struct TQueryCallSite {
+    TResolvedProc proc;
+    QHash<QString, QVariant> values;
+};
 
 // Z$CALL('SCHEME.PACKAGE.FUNCTION', args...): a server function inside a query.
 void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -198,10 +235,23 @@ void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         return;
     }
     QVariantList args;
+    args.reserve(argc - 1);
     for (int i = 1; i < argc; ++i)
         args.append(variantOf(argv[i]));
     try {
-        resultVariant(ctx, CallServerFunction(*connOf(ctx), text16(argv[0]), args));
+        TSqliteConnection &conn = *connOf(ctx);
+        auto *site = static_cast<TQueryCallSite *>(sqlite3_get_auxdata(ctx, 0));
+        std::unique_ptr<TQueryCallSite> unkept; // SQLite may decline to keep it
+        if (!site) {
+            sqlite3_set_auxdata(ctx, 0, new TQueryCallSite{ResolveServerFunction(conn, text16(argv[0])), {}},
+                                [](void *p) { delete static_cast<TQueryCallSite *>(p); });
+            site = static_cast<TQueryCallSite *>(sqlite3_get_auxdata(ctx, 0));
+            if (!site) {
+                unkept.reset(new TQueryCallSite{ResolveServerFunction(conn, text16(argv[0])), {}});
+                site = unkept.get();
+            }
+        }
+        resultVariant(ctx, CallServerProc(conn, site->proc, args, nullptr, &site->values));
     } catch (const EDAError &e) {
         sqlite3_result_error(ctx, e.message().toUtf8().constData(), -1);
     } catch (const std::exception &e) {

@@ -367,6 +367,31 @@ private slots:
         QCOMPARE(Count(s.get(), "LANG_TEXTS WHERE RES_KEY = 'rstr_msg_UserLocked' AND LANG_ID IN (9, 25)"), 2);
     }
 
+    // The text function inside a query reads the user's language once per
+    // run of the query: the next run of the same statement sees a new choice.
+    void textFunctionInAQueryFollowsTheLanguage()
+    {
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT K, nvl(ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT(K), '?' || K) AS TR FROM "
+                     "(SELECT 'rstrServer' AS K FROM DUAL UNION ALL SELECT 'Нет такого' FROM DUAL) ORDER BY K");
+        auto texts = [&] {
+            q.Close();
+            q.Open();
+            QStringList out;
+            for (q.First(); !q.Eof(); q.Next())
+                out << q.FieldByName("TR")->AsString();
+            return out;
+        };
+        QCOMPARE(texts(), (QStringList{"Сервер", "?Нет такого"}));
+        s->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); COMMIT; END;");
+        QCOMPARE(texts(), (QStringList{"Server", "?Нет такого"}));
+        s->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(25, 0); COMMIT; END;");
+        QCOMPARE(texts(), (QStringList{"Сервер", "?Нет такого"}));
+    }
+
     // Statements kept prepared follow changes of the tables they read, made on
     // their own connection or on another; a client never reuses what the server's
     // own procedures may read.
