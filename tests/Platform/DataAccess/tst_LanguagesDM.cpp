@@ -1,6 +1,7 @@
 // The language package on the database: the pack's existence, the language
 // data module, the shared resource strings in the user's language.
 #include "LanguagesDM.h"
+#include "OraPackage.h"
 #include "TestServer.h"
 
 #include <QtTest>
@@ -77,6 +78,40 @@ private slots:
         delete dm;
         QVERIFY(GetComLanguages() == nullptr);
         QCOMPARE(TranslateAplText(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
+    }
+
+    // The module answers as the package does, whatever the pack holds, and
+    // forgets what it read when the user's language changes.
+    void textsAsThePackageGivesThem_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::newRow("Russian") << 25;
+        QTest::newRow("English") << 9;
+    }
+    void textsAsThePackageGivesThem()
+    {
+        QFETCH(int, lang);
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        QObject owner;
+        TLanguagesDM *dm = CreateComLanguages(&owner, QStringLiteral("ZANDRELL5"), s.get());
+        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер")); // read before the change
+        dm->SET_USER_APL_LANG(lang, 0);
+        TOraPackage pack;
+        pack.SetSession(s.get());
+        pack.SetPackageName(QStringLiteral("ZANDRELL5.LANG_PACK"));
+        const QStringList keys = {"rstrServer", "rstrUser", "Настройка меню", "Документы", "Нет такого текста", "rstrserver", ""};
+        for (const QString &key : keys) {
+            const QVariant apl = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_TXT"), {key});
+            QCOMPARE(dm->GET_RESOURCE_APL_TXT(key), apl.isNull() ? key : apl.toString());
+            const QVariant en = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_EN_TXT"), {key});
+            QCOMPARE(dm->GET_RESOURCE_APL_EN_TXT(key), en.isNull() ? key : en.toString());
+            QString text = key;
+            dm->RESOURCE_APL_TXT(text);
+            QCOMPARE(text, pack.ExecProc(QStringLiteral("RESOURCE_APL_TXT"), {key}).toString());
+        }
+        dm->SET_USER_APL_LANG(25, 0);
+        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
     }
 
     void everyResourceStringIsInThePack()
