@@ -2,59 +2,155 @@
 
 #include "DataSource.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
-bool isNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }
+const QVariant kNull;
 
-bool toNumber(const QVariant &v, double *out)
+// (A variant without a type is null as well.)
+bool isNullValue(const QVariant &v) { return v.isNull(); }
+
+// A stored value with its type read once (reading it is a call): filters and
+// searches look at every record.
+struct TValue {
+    explicit TValue(const QVariant &value) : v(value), type(value.typeId()) {}
+    // The text as it is stored, without a copy (null for other values).
+    const QString *StoredText() const
+    {
+        return type == QMetaType::QString ? static_cast<const QString *>(v.constData()) : nullptr;
+    }
+    // A NULL of a type (as SQL drivers give it) holds the type's default
+    // value, so a number other than 0 or a text that is not empty is no NULL
+    // and QVariant need not be asked.
+    bool IsNull() const
+    {
+        switch (type) {
+        case QMetaType::UnknownType:
+            return true;
+        case QMetaType::Double:
+            if (*static_cast<const double *>(v.constData()) != 0)
+                return false;
+            break;
+        case QMetaType::LongLong:
+            if (*static_cast<const qlonglong *>(v.constData()) != 0)
+                return false;
+            break;
+        case QMetaType::QString:
+            if (!static_cast<const QString *>(v.constData())->isEmpty())
+                return false;
+            break;
+        default:
+            break;
+        }
+        return v.isNull();
+    }
+    const QVariant &v;
+    const int type;
+};
+
+// The number a value stands for.
+Q_ALWAYS_INLINE bool numberOf(const TValue &value, double *out)
 {
-    if (isNullValue(v))
-        return false;
-    bool ok = false;
-    switch (v.typeId()) {
-    case QMetaType::Int:
+    switch (value.type) {
+    case QMetaType::Double:
+        *out = *static_cast<const double *>(value.v.constData());
+        return true;
     case QMetaType::LongLong:
+        *out = double(*static_cast<const qlonglong *>(value.v.constData()));
+        return true;
+    case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
     case QMetaType::Bool:
-        *out = v.toDouble();
+        *out = value.v.toDouble();
         return true;
-    default:
-        *out = v.toString().trimmed().toDouble(&ok);
+    default: {
+        bool ok = false;
+        *out = value.v.toString().trimmed().toDouble(&ok);
         return ok;
+    }
     }
 }
 
-QString textOf(const QVariant &v)
+bool toNumber(const QVariant &v, double *out) { return !isNullValue(v) && numberOf(TValue(v), out); }
+
+// The text of a value: a whole number without decimals.
+QString textOfValue(const TValue &value)
 {
-    if (isNullValue(v))
-        return QString();
-    if (v.typeId() == QMetaType::Double) {
-        const double d = v.toDouble();
+    if (const QString *text = value.StoredText())
+        return *text;
+    if (value.type == QMetaType::Double) {
+        const double d = *static_cast<const double *>(value.v.constData());
         if (d == double(qint64(d)) && qAbs(d) < 1e15)
             return QString::number(qint64(d));
     }
-    return v.toString();
+    return value.v.toString();
 }
 
-// Compares a stored value with a wanted one: numbers as numbers when both are numbers.
-int compareValues(const QVariant &stored, const QVariant &wanted, bool numericField, bool caseInsensitive)
+QString textOf(const QVariant &v) { return isNullValue(v) ? QString() : textOfValue(TValue(v)); }
+
+// A wanted value read once for comparing it with many stored values.
+class TWanted {
+public:
+    explicit TWanted(const QVariant &value)
+        : m_value(value), m_null(isNullValue(value)), m_isText(value.typeId() == QMetaType::QString),
+          m_isNumber(toNumber(value, &m_number))
+    {
+    }
+    bool IsNull() const { return m_null; }
+    bool IsText() const { return m_isText; }
+    bool IsNumber() const { return m_isNumber; }
+    double Number() const { return m_number; }
+    const QString &Text() const
+    {
+        if (!m_textKnown) {
+            m_text = textOf(m_value);
+            m_textKnown = true;
+        }
+        return m_text;
+    }
+
+private:
+    QVariant m_value;
+    bool m_null;
+    bool m_isText;
+    double m_number = 0;
+    bool m_isNumber;
+    mutable QString m_text;
+    mutable bool m_textKnown = false;
+};
+
+// Compares a stored value that is not null with a wanted one that is not
+// null: numbers as numbers when both are numbers, unless the field holds texts
+// and both values are texts.
+Q_ALWAYS_INLINE int compareNotNull(const TValue &stored, const TWanted &wanted, bool numericField, Qt::CaseSensitivity cs)
 {
-    const bool sn = isNullValue(stored), wn = isNullValue(wanted);
+    const QString *text = stored.StoredText();
+    double a = 0;
+    if (wanted.IsNumber() && (numericField || !wanted.IsText() || !text) && numberOf(stored, &a)) {
+        const double b = wanted.Number();
+        return a < b ? -1 : (a > b ? 1 : 0);
+    }
+    return text ? QString::compare(*text, wanted.Text(), cs) : QString::compare(textOfValue(stored), wanted.Text(), cs);
+}
+
+// The same, NULL coming first.
+int compareWith(const TValue &stored, const TWanted &wanted, bool numericField, Qt::CaseSensitivity cs)
+{
+    const bool sn = stored.IsNull(), wn = wanted.IsNull();
     if (sn || wn)
         return sn == wn ? 0 : (sn ? -1 : 1);
-    double a = 0, b = 0;
-    if ((numericField || wanted.typeId() != QMetaType::QString) && toNumber(stored, &a) && toNumber(wanted, &b))
-        return a < b ? -1 : (a > b ? 1 : 0);
-    if (!numericField && toNumber(stored, &a) && toNumber(wanted, &b) && stored.typeId() != QMetaType::QString)
-        return a < b ? -1 : (a > b ? 1 : 0);
-    return QString::compare(textOf(stored), textOf(wanted),
-                            caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    return compareNotNull(stored, wanted, numericField, cs);
+}
+
+int compareValues(const QVariant &stored, const QVariant &wanted, bool numericField, bool caseInsensitive)
+{
+    return compareWith(TValue(stored), TWanted(wanted), numericField, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
 }
 
 QStringList splitNames(const QString &names)
@@ -68,10 +164,13 @@ QStringList splitNames(const QString &names)
 
 } // namespace
 
+// One condition of the filter, read once when the filter is set.
 struct TDataSet::FilterCondition {
+    enum Op { Equal, NotEqual, Less, Greater, LessOrEqual, GreaterOrEqual };
     int field = -1;
-    QString op;
-    QVariant value; // null: compare with NULL
+    Op op = Equal;
+    bool numericField = false;
+    TWanted value{QVariant()}; // null: compare with NULL
 };
 
 TDataSet::TDataSet(QObject *owner) : QObject(owner) {}
@@ -205,15 +304,26 @@ void TDataSet::ApplyResult(const TResultSet &result, bool keepFields)
     for (const QVector<QVariant> &row : result.rows) {
         TRecord r;
         r.id = m_nextId++;
-        r.values.resize(FieldCount());
-        for (int i = 0; i < FieldCount(); ++i) {
-            const int c = columnOfField[i];
-            const QVariant v = c < row.size() ? row[c] : QVariant();
-            r.values[i] = m_persistentFields ? m_fields[size_t(i)]->Coerce(v) : v;
+        if (!m_persistentFields && row.size() == FieldCount()) {
+            r.values = row; // fields follow the columns: the record shares the row
+        } else {
+            r.values.resize(FieldCount());
+            for (int i = 0; i < FieldCount(); ++i) {
+                const int c = columnOfField[i];
+                const QVariant v = c < row.size() ? row[c] : QVariant();
+                r.values[i] = m_persistentFields ? m_fields[size_t(i)]->Coerce(v) : v;
+            }
         }
         m_records.append(std::move(r));
     }
     m_insertedIndex = -1;
+    // The filter names fields: it is read again on the fields as they are now.
+    try {
+        ParseFilter();
+    } catch (...) {
+        ClearRecords();
+        throw;
+    }
 }
 
 void TDataSet::Open()
@@ -407,25 +517,40 @@ bool TDataSet::RecordPassesFilter(int recordIndex)
 {
     if (!m_filtered || recordIndex == m_insertedIndex)
         return true;
-    const TRecord &r = m_records[recordIndex];
+    const TRecord &r = std::as_const(m_records)[recordIndex];
     if (m_conditions) {
         for (const FilterCondition &c : *m_conditions) {
-            const QVariant &v = r.values.value(c.field);
-            if (c.value.isNull()) {
-                const bool isNull = isNullValue(v);
-                if ((c.op == QLatin1String("=") && !isNull) || (c.op == QLatin1String("<>") && isNull))
+            const TValue v(c.field < r.values.size() ? r.values[c.field] : kNull);
+            if (c.value.IsNull()) {
+                const bool isNull = v.IsNull();
+                if ((c.op == FilterCondition::Equal && !isNull) || (c.op == FilterCondition::NotEqual && isNull))
                     return false;
                 continue;
             }
-            if (isNullValue(v))
+            if (v.IsNull())
                 return false;
-            const int cmp = compareValues(v, c.value, IsNumericFieldType(m_fields[size_t(c.field)]->DataType()), false);
-            const bool ok = c.op == QLatin1String("=")    ? cmp == 0
-                            : c.op == QLatin1String("<>") ? cmp != 0
-                            : c.op == QLatin1String("<")  ? cmp < 0
-                            : c.op == QLatin1String(">")  ? cmp > 0
-                            : c.op == QLatin1String("<=") ? cmp <= 0
-                                                          : cmp >= 0;
+            const int cmp = compareNotNull(v, c.value, c.numericField, Qt::CaseSensitive);
+            bool ok = false;
+            switch (c.op) {
+            case FilterCondition::Equal:
+                ok = cmp == 0;
+                break;
+            case FilterCondition::NotEqual:
+                ok = cmp != 0;
+                break;
+            case FilterCondition::Less:
+                ok = cmp < 0;
+                break;
+            case FilterCondition::Greater:
+                ok = cmp > 0;
+                break;
+            case FilterCondition::LessOrEqual:
+                ok = cmp <= 0;
+                break;
+            case FilterCondition::GreaterOrEqual:
+                ok = cmp >= 0;
+                break;
+            }
             if (!ok)
                 return false;
         }
@@ -448,10 +573,15 @@ bool TDataSet::RecordPassesFilter(int recordIndex)
 
 void TDataSet::RebuildView(qint64 keepId)
 {
-    m_view.clear();
-    for (int i = 0; i < m_records.size(); ++i)
-        if (RecordPassesFilter(i))
-            m_view.append(i);
+    if (m_filtered) {
+        m_view.clear();
+        for (int i = 0; i < m_records.size(); ++i)
+            if (RecordPassesFilter(i))
+                m_view.append(i);
+    } else {
+        m_view.resize(m_records.size());
+        std::iota(m_view.begin(), m_view.end(), 0);
+    }
     const QStringList index = splitNames(m_indexFieldNames);
     if (!index.isEmpty() && m_insertedIndex < 0) {
         QList<int> fields;
@@ -473,7 +603,7 @@ void TDataSet::RebuildView(qint64 keepId)
     }
     if (keepId)
         for (int v = 0; v < m_view.size(); ++v)
-            if (m_records[m_view[v]].id == keepId) {
+            if (std::as_const(m_records)[std::as_const(m_view)[v]].id == keepId) {
                 m_cur = v;
                 return;
             }
@@ -580,33 +710,8 @@ void TDataSet::SetFiltered(bool filtered)
     m_filtered = filtered;
     if (!Active())
         return;
-    if (filtered && !m_filter.trimmed().isEmpty() && !m_conditions) {
-        // "FIELD=value", conditions joined by AND; a value in quotes is a text.
-        auto conds = std::make_shared<std::vector<FilterCondition>>();
-        static const QRegularExpression andSplit(QStringLiteral("\\s+AND\\s+(?=(?:[^']*'[^']*')*[^']*$)"),
-                                                  QRegularExpression::CaseInsensitiveOption);
-        static const QRegularExpression condRe(QStringLiteral("^\\s*\"?([^\\s=<>!\"]+)\"?\\s*(=|<>|!=|<=|>=|<|>)\\s*(.*?)\\s*$"));
-        for (const QString &part : m_filter.split(andSplit)) {
-            const QRegularExpressionMatch m = condRe.match(part);
-            if (!m.hasMatch())
-                throw EDatabaseError(QStringLiteral("%1: Invalid filter \"%2\"").arg(Name(), m_filter));
-            FilterCondition c;
-            c.field = FieldByName(m.captured(1))->Index();
-            c.op = m.captured(2) == QLatin1String("!=") ? QStringLiteral("<>") : m.captured(2);
-            QString v = m.captured(3);
-            if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
-                c.value = v.mid(1, v.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
-            else if (v.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
-                c.value = QVariant();
-            else {
-                bool ok = false;
-                const double d = v.toDouble(&ok);
-                c.value = ok ? QVariant(d) : QVariant(v);
-            }
-            conds->push_back(c);
-        }
-        m_conditions = conds;
-    }
+    if (filtered && !m_conditions)
+        ParseFilter();
     const TRecord *cur = CurrentRecord();
     const qint64 keep = cur ? cur->id : 0;
     RebuildView(keep);
@@ -616,6 +721,47 @@ void TDataSet::SetFiltered(bool filtered)
     NotifyDataSetChanged();
     if ((now ? now->id : 0) != keep)
         Fire(AfterScroll);
+}
+
+void TDataSet::ParseFilter()
+{
+    m_conditions.reset();
+    if (!m_filtered || m_filter.trimmed().isEmpty())
+        return;
+    // "FIELD=value", conditions joined by AND; a value in quotes is a text.
+    auto conds = std::make_shared<std::vector<FilterCondition>>();
+    static const QRegularExpression andSplit(QStringLiteral("\\s+AND\\s+(?=(?:[^']*'[^']*')*[^']*$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression condRe(QStringLiteral("^\\s*\"?([^\\s=<>!\"]+)\"?\\s*(=|<>|!=|<=|>=|<|>)\\s*(.*?)\\s*$"));
+    static const QHash<QString, FilterCondition::Op> ops = {
+        {QStringLiteral("="), FilterCondition::Equal},        {QStringLiteral("<>"), FilterCondition::NotEqual},
+        {QStringLiteral("!="), FilterCondition::NotEqual},    {QStringLiteral("<"), FilterCondition::Less},
+        {QStringLiteral(">"), FilterCondition::Greater},      {QStringLiteral("<="), FilterCondition::LessOrEqual},
+        {QStringLiteral(">="), FilterCondition::GreaterOrEqual}};
+    for (const QString &part : m_filter.split(andSplit)) {
+        const QRegularExpressionMatch m = condRe.match(part);
+        if (!m.hasMatch())
+            throw EDatabaseError(QStringLiteral("%1: Invalid filter \"%2\"").arg(Name(), m_filter));
+        FilterCondition c;
+        const TField *field = FieldByName(m.captured(1));
+        c.field = field->Index();
+        c.numericField = IsNumericFieldType(field->DataType());
+        c.op = ops.value(m.captured(2));
+        QString v = m.captured(3);
+        QVariant value;
+        if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+            value = v.mid(1, v.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+        else if (v.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+            value = QVariant();
+        else {
+            bool ok = false;
+            const double d = v.toDouble(&ok);
+            value = ok ? QVariant(d) : QVariant(v);
+        }
+        c.value = TWanted(value);
+        conds->push_back(c);
+    }
+    m_conditions = conds;
 }
 
 // ---------------------------------------------------------------- order
@@ -646,20 +792,37 @@ QVariantList TDataSet::KeyValuesList(const QVariant &keyValues, int count) const
 
 int TDataSet::FindRecord(const QStringList &keyFields, const QVariantList &values, TLocateOptions options)
 {
+    // Each key read once: its field, how it compares, the wanted value.
+    struct Key {
+        int field;
+        bool numeric;
+        bool prefix; // a partial key: the start of the stored text
+        TWanted wanted;
+    };
     const QList<int> idx = FieldIndexes(keyFields);
-    const bool ci = options & loCaseInsensitive;
+    const Qt::CaseSensitivity cs = (options & loCaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const bool partial = options & loPartialKey;
-    for (int v = 0; v < m_view.size(); ++v) {
-        const TRecord &r = m_records[m_view[v]];
+    std::vector<Key> keys;
+    keys.reserve(size_t(idx.size()));
+    for (int k = 0; k < idx.size(); ++k) {
+        const bool numeric = IsNumericFieldType(m_fields[size_t(idx[k])]->DataType());
+        keys.push_back({idx[k], numeric, partial && !numeric && values[k].typeId() == QMetaType::QString, TWanted(values[k])});
+    }
+    const QList<TRecord> &records = m_records;
+    const QVector<int> &view = m_view;
+    for (int v = 0; v < view.size(); ++v) {
+        const TRecord &r = records[view[v]];
         bool match = true;
-        for (int k = 0; k < idx.size() && match; ++k) {
-            const QVariant &stored = r.values[idx[k]];
-            const QVariant &wanted = values[k];
-            const bool numeric = IsNumericFieldType(m_fields[size_t(idx[k])]->DataType());
-            if (partial && !numeric && wanted.typeId() == QMetaType::QString && !isNullValue(stored))
-                match = textOf(stored).startsWith(wanted.toString(), ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
-            else
-                match = compareValues(stored, wanted, numeric, ci) == 0;
+        for (const Key &key : keys) {
+            const TValue stored(r.values[key.field]);
+            if (key.prefix && !stored.IsNull()) {
+                const QString *text = stored.StoredText();
+                match = text ? text->startsWith(key.wanted.Text(), cs) : textOfValue(stored).startsWith(key.wanted.Text(), cs);
+            } else {
+                match = compareWith(stored, key.wanted, key.numeric, cs) == 0;
+            }
+            if (!match)
+                break;
         }
         if (match)
             return v;

@@ -198,6 +198,8 @@ private:
     void SetState(TDataSetState state);
     void DoInsert(bool atEnd);
     void RebuildView(qint64 keepId);
+    // Reads the filter into conditions on the current fields (none while not filtered); raises for a filter it cannot read.
+    void ParseFilter();
     bool RecordPassesFilter(int recordIndex);
     int FindRecord(const QStringList &keyFields, const QVariantList &values, TLocateOptions options);
     void MoveTo(int viewIndex, bool scrollEvents = true);

@@ -8,6 +8,7 @@
 
 namespace {
 constexpr int kRussian = 25;
+constexpr int kEnglish = 9;
 }
 
 TDbLanguagesDM::TDbLanguagesDM(QObject *owner, const QString &scheme, TOraSession *session)
@@ -49,13 +50,55 @@ void TDbLanguagesDM::LoadUserLanguages()
     m_repLang = CallFunction(QStringLiteral("GET_USER_REP_LANG_ID"), {}).toInt();
 }
 
+const QHash<QString, QString> *TDbLanguagesDM::LanguageTexts(int lang)
+{
+    if (!m_textTablesReadable)
+        return nullptr;
+    const auto kept = m_texts.constFind(lang);
+    if (kept != m_texts.constEnd())
+        return &*kept;
+    QHash<QString, QString> texts;
+    try {
+        TOraQuery q;
+        q.SetSession(m_session);
+        q.SetSQLText(QStringLiteral("SELECT RES_KEY, TXT FROM %1.LANG_TEXTS WHERE LANG_ID = :LANG AND TXT IS NOT NULL").arg(m_scheme));
+        q.ParamByName(QStringLiteral("LANG")).SetAsInteger(lang);
+        q.Open();
+        TField *key = q.Fields(0), *text = q.Fields(1);
+        texts.reserve(q.RecordCount());
+        for (q.First(); !q.Eof(); q.Next())
+            if (!text->AsString().isEmpty()) // an empty text is none, as in the package
+                texts.insert(key->AsString(), text->AsString());
+    } catch (const EDAError &) {
+        m_textTablesReadable = false; // a pack kept elsewhere: its package answers text by text
+        return nullptr;
+    }
+    return &*m_texts.insert(lang, std::move(texts));
+}
+
+void TDbLanguagesDM::ForgetTexts()
+{
+    m_cache.clear();
+    m_texts.clear();
+}
+
 QVariant TDbLanguagesDM::PackText(const QString &function, const QString &key)
 {
+    if (key.isEmpty())
+        return QVariant();
+    // A text of the application language, or of English, is looked up among that language's texts.
+    const bool english = function == QLatin1String("GET_RESOURCE_APL_EN_TXT");
+    const bool application = function == QLatin1String("GET_RESOURCE_APL_TXT") || function == QLatin1String("RESOURCE_APL_TXT");
+    if (english || application)
+        if (const QHash<QString, QString> *texts = LanguageTexts(english ? kEnglish : m_aplLang)) {
+            const auto text = texts->constFind(key);
+            return text == texts->constEnd() ? QVariant() : QVariant(*text);
+        }
     const QString cacheKey = function + QLatin1Char('\x1f') + key;
     const auto it = m_cache.constFind(cacheKey);
     if (it != m_cache.constEnd())
         return *it;
-    const QVariant text = key.isEmpty() ? QVariant() : CallFunction(function, {key});
+    const QVariant text = CallFunction(function, {key});
     m_cache.insert(cacheKey, text);
     return text;
 }
@@ -94,7 +137,7 @@ void TDbLanguagesDM::SET_USER_APL_LANG(int lang, int subLang)
 {
     CallFunction(QStringLiteral("SET_USER_APL_LANG"), {lang, subLang});
     m_session->Commit();
-    m_cache.clear();
+    ForgetTexts();
     LoadUserLanguages();
 }
 
@@ -102,7 +145,7 @@ void TDbLanguagesDM::SET_USER_REP_LANG(int lang, int subLang)
 {
     CallFunction(QStringLiteral("SET_USER_REP_LANG"), {lang, subLang});
     m_session->Commit();
-    m_cache.clear();
+    ForgetTexts();
     LoadUserLanguages();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // TDbLanguagesDM: the language data module of a scheme whose language pack
-// lives in the database (the scheme's LANG_PACK package). Texts are asked of
-// the package once and kept; a change of the user's language forgets them.
+// lives in the database (the scheme's LANG_PACK package and its tables). The
+// texts of a language are read in one statement the first time one of them
+// is asked for and kept (a menu asks for two per service); where the tables
+// cannot be read the package is asked text by text. A change of the user's
+// language forgets what was kept.
 #include "ResourcePack.h"
 
 #include <QHash>
@@ -34,16 +37,21 @@ public:
     void SET_USER_REP_LANG(int lang, int subLang) override;
     TOraSession *Connection() const override { return m_session; }
 
-    // The pack's text for a key, null when it has none (cached).
+    // The pack's text for a key, null when it has none (kept).
     QVariant PackText(const QString &function, const QString &key);
 
 private:
     void LoadUserLanguages();
     QVariant CallFunction(const QString &function, const QVariantList &args);
+    // Every text of a language, read once; null when the tables cannot be read.
+    const QHash<QString, QString> *LanguageTexts(int lang);
+    void ForgetTexts();
 
     QString m_scheme;
     TOraSession *m_session;
     int m_aplLang = 25;
     int m_repLang = 25;
-    QHash<QString, QVariant> m_cache;
+    QHash<QString, QVariant> m_cache;               // answers of the package, by function and key
+    QHash<int, QHash<QString, QString>> m_texts;    // the texts of each language read so far, by key
+    bool m_textTablesReadable = true;
 };

@@ -72,6 +72,8 @@ void TMacros::ParseFrom(const QString &sqlText)
 
 QString TMacros::Expand(const QString &sqlText) const
 {
+    if (m_items.empty())
+        return sqlText; // nothing to replace: no need to read the text
     QString out;
     int last = 0;
     ForEachMacro(sqlText, [&](int start, int end, const QString &name) {

@@ -3,6 +3,8 @@
 #include "SchemeServer.h"
 #include "SqliteConnection.h"
 
+#include <QHash>
+
 namespace {
 
 using TFT = TFieldType;
@@ -18,21 +20,54 @@ void Add(const char *package, const char *name, QList<TProcArgInfo> args, bool w
     RegisterServerProc({QString::fromLatin1(package), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
 }
 
-// The session user's language (column APL_LANG_ID, ...); Russian until the user chose one.
-int UserLang(TServerCall &c, const char *column, int fallback)
+// A statement's text for the call's scheme ("%1" stands for the scheme's
+// prefix), made once: a query may call these functions once per row.
+const QString &SchemeSql(const TServerCall &c, const char *pattern)
 {
-    const QVariant v = c.conn.Scalar(QStringLiteral("SELECT %1 FROM %2 WHERE LOGIN = ?")
-                                         .arg(QString::fromLatin1(column), c.T(QStringLiteral("USER_LANGS"))),
+    thread_local QHash<std::pair<QString, const char *>, QString> texts;
+    const std::pair<QString, const char *> key{c.scheme, pattern};
+    auto text = texts.constFind(key);
+    if (text == texts.constEnd())
+        text = texts.insert(key, QString::fromLatin1(pattern).arg(QStringLiteral("\"%1\".").arg(c.scheme)));
+    return *text;
+}
+
+// The session user's language (column APL_LANG_ID, ...); Russian until the user chose one.
+// Inside a query it is read once per run of the query.
+int UserLang(TServerCall &c, const QString &column, int fallback)
+{
+    if (c.queryValues) {
+        const auto kept = c.queryValues->constFind(column);
+        if (kept != c.queryValues->constEnd())
+            return kept->toInt();
+    }
+    const QVariant v = c.conn.Scalar(QStringLiteral("SELECT %1 FROM %2 WHERE LOGIN = ?").arg(column, c.T(QStringLiteral("USER_LANGS"))),
                                      {c.conn.SessionUser});
-    return v.isNull() ? fallback : v.toInt();
+    const int lang = v.isNull() ? fallback : v.toInt();
+    if (c.queryValues)
+        c.queryValues->insert(column, lang);
+    return lang;
 }
 
 QVariant Text(TServerCall &c, const QString &key, int lang)
 {
     if (key.isEmpty())
         return QVariant();
-    return c.conn.Scalar(QStringLiteral("SELECT TXT FROM %1 WHERE RES_KEY = ? AND LANG_ID = ?").arg(c.T(QStringLiteral("LANG_TEXTS"))),
-                         {key, lang});
+    return c.conn.Scalar(SchemeSql(c, "SELECT TXT FROM %1LANG_TEXTS WHERE RES_KEY = ? AND LANG_ID = ?"), {key, lang});
+}
+
+// A text in the session user's application language (Russian, 25, until the
+// user chose one). A call on its own reads the language in the same
+// statement; inside a query it is kept.
+QVariant AplText(TServerCall &c, const QString &key)
+{
+    if (key.isEmpty())
+        return QVariant();
+    if (c.queryValues)
+        return Text(c, key, UserLang(c, QStringLiteral("APL_LANG_ID"), kRussian));
+    return c.conn.Scalar(SchemeSql(c, "SELECT TXT FROM %1LANG_TEXTS WHERE RES_KEY = ? AND LANG_ID = "
+                                      "coalesce((SELECT APL_LANG_ID FROM %1USER_LANGS WHERE LOGIN = ?), 25)"),
+                         {key, c.conn.SessionUser});
 }
 
 void SetUserLang(TServerCall &c, const char *langColumn, const char *subColumn)
@@ -66,28 +101,28 @@ void RegisterLangPackProcs()
         return QVariant();
     });
     Add("LANG_PACK", "GET_USER_APL_LANG_ID", {Result(TFT::ftInteger)}, false,
-        [](TServerCall &c) -> QVariant { return UserLang(c, "APL_LANG_ID", kRussian); });
+        [](TServerCall &c) -> QVariant { return UserLang(c, QStringLiteral("APL_LANG_ID"), kRussian); });
     Add("LANG_PACK", "GET_USER_APL_LANG_SUB_ID", {Result(TFT::ftInteger)}, false,
-        [](TServerCall &c) -> QVariant { return UserLang(c, "APL_LANG_SUB_ID", 0); });
+        [](TServerCall &c) -> QVariant { return UserLang(c, QStringLiteral("APL_LANG_SUB_ID"), 0); });
     Add("LANG_PACK", "GET_USER_REP_LANG_ID", {Result(TFT::ftInteger)}, false,
-        [](TServerCall &c) -> QVariant { return UserLang(c, "REP_LANG_ID", kRussian); });
+        [](TServerCall &c) -> QVariant { return UserLang(c, QStringLiteral("REP_LANG_ID"), kRussian); });
     Add("LANG_PACK", "GET_USER_REP_LANG_SUB_ID", {Result(TFT::ftInteger)}, false,
-        [](TServerCall &c) -> QVariant { return UserLang(c, "REP_LANG_SUB_ID", 0); });
+        [](TServerCall &c) -> QVariant { return UserLang(c, QStringLiteral("REP_LANG_SUB_ID"), 0); });
     // The text of an identifier in the user's application language; NULL when the pack has none.
     Add("LANG_PACK", "GET_RESOURCE_APL_TXT", {Result(TFT::ftString), In("PID", TFT::ftString)}, false,
-        [](TServerCall &c) { return Text(c, c.Str(0), UserLang(c, "APL_LANG_ID", kRussian)); });
+        [](TServerCall &c) { return AplText(c, c.Str(0)); });
     Add("LANG_PACK", "GET_RESOURCE_APL_EN_TXT", {Result(TFT::ftString), In("PID", TFT::ftString)}, false,
         [](TServerCall &c) { return Text(c, c.Str(0), kEnglish); });
     // GET_RESOURCE_APL_TXT_OF_FIELD(PID, PFLAG, PDEFAULT): a field caption's text, else the default.
     Add("LANG_PACK", "GET_RESOURCE_APL_TXT_OF_FIELD",
         {Result(TFT::ftString), In("PID", TFT::ftString), In("PFLAG"), In("PDEFAULT", TFT::ftString)}, false,
         [](TServerCall &c) {
-            const QVariant own = Text(c, c.Str(0), UserLang(c, "APL_LANG_ID", kRussian));
+            const QVariant own = AplText(c, c.Str(0));
             return own.isNull() && !c.IsNull(2) ? QVariant(c.Str(2)) : own;
         });
     // A Russian text in the user's application language; NULL when the pack has none.
     Add("LANG_PACK", "RESOURCE_APL_TXT", {Result(TFT::ftString), In("PTEXT", TFT::ftString)}, false,
-        [](TServerCall &c) { return Text(c, c.Str(0), UserLang(c, "APL_LANG_ID", kRussian)); });
+        [](TServerCall &c) { return AplText(c, c.Str(0)); });
     // SAVE_RUSSIAN_PHRASE(PPHRASE, PID_DFM, PCOMMENT): one phrase of a form, once.
     Add("LANG_PACK", "SAVE_RUSSIAN_PHRASE", {In("PPHRASE", TFT::ftString), In("PID_DFM"), In("PCOMMENT", TFT::ftString)}, true,
         [](TServerCall &c) {

@@ -126,7 +126,7 @@ TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedNa
 }
 
 QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
-                        std::shared_ptr<const TResultSet> *cursor)
+                        std::shared_ptr<const TResultSet> *cursor, QHash<QString, QVariant> *queryValues)
 {
     if (args.size() != proc.proc->InputCount())
         RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00306: wrong number or types of "
@@ -135,6 +135,7 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
     TSqliteConnection::InternalScope internal(conn);
     TServerCall call(conn, proc.scheme, args);
     if (!proc.proc->writes) {
+        call.queryValues = queryValues;
         const QVariant result = proc.proc->body(call);
         if (cursor)
             *cursor = call.cursor;
@@ -159,7 +160,7 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
     }
 }
 
-QVariant CallServerFunction(TSqliteConnection &conn, const QString &dottedName, QVariantList args)
+TResolvedProc ResolveServerFunction(TSqliteConnection &conn, const QString &dottedName)
 {
     const TResolvedProc proc = ResolveServerProc(conn, dottedName);
     if (!proc.proc->IsFunction())
@@ -167,5 +168,10 @@ QVariant CallServerFunction(TSqliteConnection &conn, const QString &dottedName, 
                                               .arg(proc.proc->name));
     if (proc.proc->writes)
         RaiseOraError(14551, QStringLiteral("cannot perform a DML operation inside a query"));
-    return CallServerProc(conn, proc, args, nullptr);
+    return proc;
+}
+
+QVariant CallServerFunction(TSqliteConnection &conn, const QString &dottedName, QVariantList args)
+{
+    return CallServerProc(conn, ResolveServerFunction(conn, dottedName), args, nullptr);
 }

@@ -8,6 +8,7 @@
 #include "PlatformExport.h"
 #include "ResultSet.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -28,6 +29,10 @@ public:
     QVariantList &args;
     // A function returning rows puts them here.
     std::shared_ptr<const TResultSet> cursor;
+    // Inside a query (null elsewhere): what a function keeps while that query
+    // runs, such as the session user's language. The query sees one state of
+    // the database throughout and cannot write, so what was read stays true.
+    QHash<QString, QVariant> *queryValues = nullptr;
 
     // "\"ZANDRELL5\".TABLE": a table of the call's scheme.
     QString T(const QString &table) const;
@@ -58,8 +63,12 @@ PLATFORM_EXPORT void RegisterServerProc(TServerProc proc);
 // Finds a procedure for a dotted name; raises ORA-06550 / PLS-00201 when there is none.
 PLATFORM_EXPORT TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedName);
 // Runs it (inside a savepoint when it writes: a failure leaves nothing behind).
+// queryValues: the values kept for a function while the query that calls it runs (TServerCall).
 PLATFORM_EXPORT QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
-                                        std::shared_ptr<const TResultSet> *cursor);
+                                        std::shared_ptr<const TResultSet> *cursor,
+                                        QHash<QString, QVariant> *queryValues = nullptr);
+// A function that a query may call (Z$CALL); raises when the name is no function or the function writes.
+PLATFORM_EXPORT TResolvedProc ResolveServerFunction(TSqliteConnection &conn, const QString &dottedName);
 // A function used inside a query (Z$CALL); must not write.
 PLATFORM_EXPORT QVariant CallServerFunction(TSqliteConnection &conn, const QString &dottedName, QVariantList args);
 // Raised by a procedure for its own refusals.

@@ -35,7 +35,16 @@ TStatementKind KindOf(const QList<TSqlToken> &t)
     return TStatementKind::Dml;
 }
 
+// Statements kept parsed per backend; past this many the cache starts again.
+constexpr int kParsedStatementLimit = 256;
+
 } // namespace
+
+struct TSqliteBackend::TParsedStatement {
+    TStatementKind kind = TStatementKind::Other;
+    QString sqlite;            // Query, Dml, Other: the translated statement
+    QList<TPlsqlStep> steps;   // Block: its steps, the text of Sql steps translated
+};
 
 TSqliteBackend::TSqliteBackend() = default;
 TSqliteBackend::~TSqliteBackend() { Disconnect(); }
@@ -100,15 +109,43 @@ TExecResult TSqliteBackend::Execute(const QString &sql, TOraParams &params)
     }
 }
 
+std::shared_ptr<const TSqliteBackend::TParsedStatement> TSqliteBackend::Parsed(const QString &sql)
+{
+    const auto found = m_parsed.constFind(sql);
+    if (found != m_parsed.constEnd())
+        return *found;
+    auto parsed = std::make_shared<TParsedStatement>();
+    parsed->kind = KindOf(SignificantTokens(sql));
+    switch (parsed->kind) {
+    case TStatementKind::Query:
+    case TStatementKind::Dml:
+    case TStatementKind::Other:
+        parsed->sqlite = TranslateOracleSql(sql);
+        break;
+    case TStatementKind::Block:
+        parsed->steps = ParsePlsqlBlock(sql);
+        for (TPlsqlStep &step : parsed->steps)
+            if (step.kind == TPlsqlStep::Sql)
+                step.text = TranslateOracleSql(step.text);
+        break;
+    default:
+        break;
+    }
+    if (m_parsed.size() >= kParsedStatementLimit)
+        m_parsed.clear();
+    m_parsed.insert(sql, parsed);
+    return parsed;
+}
+
 TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &params)
 {
     TSqliteConnection &c = *m_connection;
-    const QList<TSqlToken> toks = SignificantTokens(sql);
+    const std::shared_ptr<const TParsedStatement> parsed = Parsed(sql);
     TExecResult result;
-    switch (KindOf(toks)) {
+    switch (parsed->kind) {
     case TStatementKind::Query:
         result.hasRows = true;
-        result.rows = c.Query(TranslateOracleSql(sql), params);
+        result.rows = c.Query(parsed->sqlite, params);
         return result;
     case TStatementKind::Commit:
         c.Commit();
@@ -140,14 +177,14 @@ TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &par
         ExecAccountStatement(c, sql);
         return result;
     case TStatementKind::Block:
-        RunBlock(sql, params);
+        RunBlock(*parsed, params);
         return result;
     case TStatementKind::Dml:
     case TStatementKind::Other:
         break;
     }
     c.BeginWrite();
-    result.rowsAffected = c.Exec(TranslateOracleSql(sql), params);
+    result.rowsAffected = c.Exec(parsed->sqlite, params);
     return result;
 }
 
@@ -157,10 +194,10 @@ QVariant TSqliteBackend::Evaluate(const QString &expression, const TOraParams &p
     return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
 }
 
-void TSqliteBackend::RunBlock(const QString &sql, TOraParams &params)
+void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
 {
     TSqliteConnection &c = *m_connection;
-    const QList<TPlsqlStep> steps = ParsePlsqlBlock(sql);
+    const QList<TPlsqlStep> &steps = block.steps;
     // The block's changes since its last COMMIT go together: a failure undoes them all.
     bool savepoint = false;
     auto ensureWrite = [&] {
@@ -191,7 +228,7 @@ void TSqliteBackend::RunBlock(const QString &sql, TOraParams &params)
                 break;
             case TPlsqlStep::Sql:
                 ensureWrite();
-                c.Exec(TranslateOracleSql(step.text), params);
+                c.Exec(step.text, params);
                 break;
             case TPlsqlStep::Assign:
                 bindOf(step.resultBind).SetAsVariant(Evaluate(step.text, params));
@@ -275,12 +312,10 @@ void TSqliteBackend::Prepare(const QString &sql)
 {
     if (!Connected())
         RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
-    const QList<TSqlToken> toks = SignificantTokens(sql);
-    const TStatementKind kind = KindOf(toks);
-    if (kind == TStatementKind::Query || kind == TStatementKind::Dml)
-        m_connection->Check(TranslateOracleSql(sql));
-    else if (kind == TStatementKind::Block)
-        ParsePlsqlBlock(sql);
+    // Parsing raises what is wrong with a block.
+    const std::shared_ptr<const TParsedStatement> parsed = Parsed(sql);
+    if (parsed->kind == TStatementKind::Query || parsed->kind == TStatementKind::Dml)
+        m_connection->Check(parsed->sqlite);
 }
 
 void RegisterEmbeddedServer()

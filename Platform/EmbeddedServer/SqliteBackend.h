@@ -11,6 +11,10 @@
 // mode with a busy timeout, so two processes work on one server at once.
 #include "DbBackend.h"
 
+#include <QHash>
+
+#include <memory>
+
 struct sqlite3;
 class TSqliteConnection;
 
@@ -40,11 +44,15 @@ public:
     TSqliteConnection *Connection() const { return m_connection.get(); }
 
 private:
+    struct TParsedStatement;
+    // What the statement is and its SQLite text (or its block's steps), read once per text.
+    std::shared_ptr<const TParsedStatement> Parsed(const QString &sql);
     TExecResult ExecuteStatement(const QString &sql, TOraParams &params);
-    void RunBlock(const QString &sql, TOraParams &params);
+    void RunBlock(const TParsedStatement &block, TOraParams &params);
     QVariant Evaluate(const QString &expression, const TOraParams &params);
 
     std::unique_ptr<TSqliteConnection> m_connection;
+    QHash<QString, std::shared_ptr<const TParsedStatement>> m_parsed;
 };
 
 // Makes the embedded server the backend of "sqlite" aliases. It runs when the

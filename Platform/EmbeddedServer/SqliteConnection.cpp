@@ -14,6 +14,9 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
+#include <QVarLengthArray>
+
+#include <span>
 
 #include <sqlite3.h>
 
@@ -173,23 +176,60 @@ void fnToNumber(sqlite3_context *ctx, int, sqlite3_value **argv)
 // Z$CONCAT(a, b, ...): "||" as Oracle has it, NULL counting as an empty text.
 void fnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
-    QString out;
+    // Joined in UTF-8, as SQLite holds texts, in one buffer of the right
+    // size: a query may do this once per row.
+    QVarLengthArray<QByteArray, 4> written; // the pieces that are no stored text, in order
+    qint64 total = 0;
     bool any = false;
     for (int i = 0; i < argc; ++i) {
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+        const int type = sqlite3_value_type(argv[i]);
+        if (type == SQLITE_NULL)
             continue;
         any = true;
+        if (type == SQLITE_TEXT) {
+            total += sqlite3_value_bytes(argv[i]);
+            continue;
+        }
         const QVariant v = variantOf(argv[i]);
-        if (v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble())))
-            out += QString::number(qint64(v.toDouble()));
-        else
-            out += v.toString();
+        written.append(v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble()))
+                           ? QByteArray::number(qint64(v.toDouble()))
+                           : v.toString().toUtf8());
+        total += written.last().size();
     }
-    if (any)
-        resultVariant(ctx, out);
-    else
-        sqlite3_result_null(ctx);
+    if (!any || total == 0) {
+        sqlite3_result_null(ctx); // Oracle has no empty text
+        return;
+    }
+    char *const out = static_cast<char *>(sqlite3_malloc64(quint64(total)));
+    if (!out) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    char *at = out;
+    int next = 0;
+    for (int i = 0; i < argc; ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        if (type == SQLITE_NULL)
+            continue;
+        if (type == SQLITE_TEXT) {
+            const int bytes = sqlite3_value_bytes(argv[i]);
+            memcpy(at, sqlite3_value_text(argv[i]), size_t(bytes));
+            at += bytes;
+        } else {
+            const QByteArray &piece = written[next++];
+            memcpy(at, piece.constData(), size_t(piece.size()));
+            at += piece.size();
+        }
+    }
+    sqlite3_result_text64(ctx, out, quint64(total), sqlite3_free, SQLITE_UTF8);
 }
+
+// What a call of Z$CALL in a query keeps while the query runs: SQLite holds
+// it with the constant first argument, so the name is resolved once per run.
+struct TQueryCallSite {
+    TResolvedProc proc;
+    QHash<QString, QVariant> values;
+};
 
 // Z$CALL('SCHEME.PACKAGE.FUNCTION', args...): a server function inside a query.
 void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -199,10 +239,23 @@ void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         return;
     }
     QVariantList args;
+    args.reserve(argc - 1);
     for (int i = 1; i < argc; ++i)
         args.append(variantOf(argv[i]));
     try {
-        resultVariant(ctx, CallServerFunction(*connOf(ctx), text16(argv[0]), args));
+        TSqliteConnection &conn = *connOf(ctx);
+        auto *site = static_cast<TQueryCallSite *>(sqlite3_get_auxdata(ctx, 0));
+        std::unique_ptr<TQueryCallSite> unkept; // SQLite may decline to keep it
+        if (!site) {
+            sqlite3_set_auxdata(ctx, 0, new TQueryCallSite{ResolveServerFunction(conn, text16(argv[0])), {}},
+                                [](void *p) { delete static_cast<TQueryCallSite *>(p); });
+            site = static_cast<TQueryCallSite *>(sqlite3_get_auxdata(ctx, 0));
+            if (!site) {
+                unkept.reset(new TQueryCallSite{ResolveServerFunction(conn, text16(argv[0])), {}});
+                site = unkept.get();
+            }
+        }
+        resultVariant(ctx, CallServerProc(conn, site->proc, args, nullptr, &site->values));
     } catch (const EDAError &e) {
         sqlite3_result_error(ctx, e.message().toUtf8().constData(), -1);
     } catch (const std::exception &e) {
@@ -289,7 +342,21 @@ void typeOfDecl(const QString &declared, TColumnInfo *col)
     }
 }
 
-void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
+// The bytes of the texts and blobs bound to a statement: they stay until the
+// statement is reset, so SQLite need not copy them.
+using TBoundBytes = QVarLengthArray<QByteArray, 4>;
+
+void bindBytes(sqlite3_stmt *st, int index, QByteArray bytes, bool text, TBoundBytes &kept)
+{
+    kept.append(std::move(bytes));
+    const QByteArray &b = kept.last();
+    if (text)
+        sqlite3_bind_text(st, index, b.constData(), int(b.size()), SQLITE_STATIC);
+    else
+        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_STATIC);
+}
+
+void bindValue(sqlite3_stmt *st, int index, const QVariant &v, TBoundBytes &kept)
 {
     if (!v.isValid() || v.isNull()) {
         sqlite3_bind_null(st, index);
@@ -306,25 +373,20 @@ void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
     case QMetaType::Double:
         sqlite3_bind_double(st, index, v.toDouble());
         return;
-    case QMetaType::QByteArray: {
-        const QByteArray b = v.toByteArray();
-        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    case QMetaType::QByteArray:
+        bindBytes(st, index, v.toByteArray(), false, kept);
         return;
-    }
     case QMetaType::QDateTime:
-    case QMetaType::QDate: {
-        const QByteArray u = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-        sqlite3_bind_text(st, index, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    case QMetaType::QDate:
+        bindBytes(st, index, v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8(), true, kept);
         return;
-    }
     default: {
         const QString s = v.toString();
         if (s.isEmpty()) {
             sqlite3_bind_null(st, index); // Oracle has no empty text
             return;
         }
-        const QByteArray u = s.toUtf8();
-        sqlite3_bind_text(st, index, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        bindBytes(st, index, s.toUtf8(), true, kept);
     }
     }
 }
@@ -512,6 +574,8 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
         RaiseOraError(OraErr::DataFileUnusable,
                       QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(existing.isEmpty() ? path : existing, e.message()));
     }
+    // Statements compiled before know nothing of the new scheme's names.
+    m_statements.Clear();
     ProbeFile(name, existing.isEmpty() ? path : existing);
     Exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(name));
     m_schemes.append(name);
@@ -551,6 +615,7 @@ void TSqliteConnection::Close()
     if (m_db && InTransaction()) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
+    m_statements.Clear();
     m_db = nullptr;
     m_schemes.clear();
     m_objectCache.clear();
@@ -608,97 +673,155 @@ void TSqliteConnection::CreateTempViews()
 
 // ---------------------------------------------------------------- statements
 
-TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params, const QVariantList *positional,
-                                   bool wantRows)
+void TSqliteConnection::PrepareStatement(const QString &sql, TCachedStatement *statement)
 {
-    if (!m_db)
-        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
-    const TBusyWaitScope wait{*this};
     const QByteArray utf8 = sql.toUtf8();
-    Stmt s;
     const char *tail = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s.st, &tail);
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement->st, &tail);
     if (rc != SQLITE_OK)
         RaiseSqliteError(m_db, rc, QString());
-    if (!s.st)
+    if (!statement->st)
         RaiseOraError(OraErr::InvalidSql, QStringLiteral("invalid SQL statement (empty)"));
     if (tail && QString::fromUtf8(tail).trimmed().remove(QLatin1Char(';')).trimmed().size() > 0)
         RaiseOraError(933, QStringLiteral("SQL command not properly ended"));
+}
 
-    const int count = sqlite3_bind_parameter_count(s.st);
-    for (int i = 1; i <= count; ++i) {
-        const char *rawName = sqlite3_bind_parameter_name(s.st, i);
-        if (rawName && params) {
-            const QString name = QString::fromUtf8(rawName + 1);
-            const TOraParam *p = params->FindParam(name);
-            if (!p)
-                RaiseOraError(1008, QStringLiteral("not all variables bound (%1)").arg(name));
-            bindValue(s.st, i, p->AsVariant());
-        } else if (positional && i - 1 < positional->size()) {
-            bindValue(s.st, i, positional->at(i - 1));
-        } else {
-            RaiseOraError(1008, QStringLiteral("not all variables bound"));
-        }
-    }
-
-    TExecResult result;
-    const int columns = sqlite3_column_count(s.st);
-    result.hasRows = wantRows || columns > 0;
-    QVector<int> kinds(columns, -1); // first non-null storage class seen per undeclared column
+const QList<TColumnInfo> &TSqliteConnection::DescribeColumns(TCachedStatement *statement) const
+{
+    sqlite3_stmt *const st = statement->st;
+    // SQLite prepares a statement anew when the schema changed under it; its columns may have changed with it.
+    const int prepared = sqlite3_stmt_status(st, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (statement->describedAt == prepared)
+        return statement->columns;
+    statement->columns.clear();
+    const int columns = sqlite3_column_count(st);
     for (int c = 0; c < columns; ++c) {
         TColumnInfo col;
-        col.name = QString::fromUtf8(sqlite3_column_name(s.st, c)).toUpper();
-        const char *decl = sqlite3_column_decltype(s.st, c);
+        col.name = QString::fromUtf8(sqlite3_column_name(st, c)).toUpper();
+        const char *decl = sqlite3_column_decltype(st, c);
         typeOfDecl(decl ? QString::fromUtf8(decl) : QString(), &col);
-        const char *dbn = sqlite3_column_database_name(s.st, c);
-        const char *tbl = sqlite3_column_table_name(s.st, c);
-        const char *org = sqlite3_column_origin_name(s.st, c);
+        const char *dbn = sqlite3_column_database_name(st, c);
+        const char *tbl = sqlite3_column_table_name(st, c);
+        const char *org = sqlite3_column_origin_name(st, c);
         if (dbn && tbl && org) {
             int notNull = 0, primaryKey = 0, autoinc = 0;
             if (sqlite3_table_column_metadata(m_db, dbn, tbl, org, nullptr, nullptr, &notNull, &primaryKey, &autoinc) ==
                 SQLITE_OK)
                 col.required = notNull != 0;
         }
-        result.rows.columns.append(col);
+        statement->columns.append(col);
     }
+    statement->describedAt = prepared;
+    return statement->columns;
+}
+
+namespace {
+
+// A statement of the cache for one run, bound to its values: kept when the
+// run succeeded, dropped when it failed.
+class TStatementRun {
+public:
+    TStatementRun(TStatementCache &cache, const QString &sql, bool unrestricted)
+        : statement(cache.Take(sql, unrestricted)), m_cache(cache)
+    {
+    }
+    ~TStatementRun() { m_cache.Give(statement, m_succeeded); }
+    TStatementRun(const TStatementRun &) = delete;
+    TStatementRun &operator=(const TStatementRun &) = delete;
+
+    void Bind(const TOraParams *params, std::span<const QVariant> positional)
+    {
+        sqlite3_stmt *const st = statement->st;
+        const int count = sqlite3_bind_parameter_count(st);
+        for (int i = 1; i <= count; ++i) {
+            const char *rawName = sqlite3_bind_parameter_name(st, i);
+            if (rawName && params) {
+                const QString name = QString::fromUtf8(rawName + 1);
+                const TOraParam *p = params->FindParam(name);
+                if (!p)
+                    RaiseOraError(1008, QStringLiteral("not all variables bound (%1)").arg(name));
+                bindValue(st, i, p->AsVariant(), m_boundBytes);
+            } else if (size_t(i - 1) < positional.size()) {
+                bindValue(st, i, positional[size_t(i - 1)], m_boundBytes);
+            } else {
+                RaiseOraError(1008, QStringLiteral("not all variables bound"));
+            }
+        }
+    }
+    void Succeeded() { m_succeeded = true; }
+
+    TCachedStatement *const statement;
+
+private:
+    TBoundBytes m_boundBytes; // outlives the binding: the statement is reset before the bytes go
+    TStatementCache &m_cache;
+    bool m_succeeded = false;
+};
+
+// A column's value in the current row, read as its declared type asks.
+QVariant columnValue(sqlite3_stmt *st, int c, int storage, const TColumnInfo &col)
+{
+    switch (storage) {
+    case SQLITE_INTEGER:
+        return col.type == TFieldType::ftFloat ? QVariant(double(sqlite3_column_int64(st, c)))
+                                               : QVariant(qlonglong(sqlite3_column_int64(st, c)));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(st, c);
+    case SQLITE_TEXT: {
+        const QString text =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c));
+        if (col.type != TFieldType::ftDateTime && col.type != TFieldType::ftTimeStamp)
+            return text;
+        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODate);
+        return dt.isValid() ? QVariant(dt) : QVariant(text);
+    }
+    case SQLITE_BLOB:
+        return QByteArray(reinterpret_cast<const char *>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c));
+    default:
+        return QVariant();
+    }
+}
+
+} // namespace
+
+TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params, std::span<const QVariant> positional,
+                                   bool wantRows)
+{
+    if (!m_db)
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    // A write lock held by another program: the wait shows (cursor, then a status text).
+    const TBusyWaitScope wait{*this};
+    TStatementRun run(m_statements, sql, IsInternal() || Administrator);
+    if (!run.statement->st)
+        PrepareStatement(sql, run.statement);
+    run.Bind(params, positional);
+    sqlite3_stmt *const st = run.statement->st;
+
+    TExecResult result;
+    int columns = -1;
+    QVarLengthArray<int, 16> kinds; // first non-null storage class seen per undeclared column
     for (int attempt = 0;; ++attempt) {
-        rc = sqlite3_step(s.st);
+        const int rc = sqlite3_step(st);
+        if (columns < 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
+            // Described after the first step, which takes in a change of the schema.
+            result.rows.columns = DescribeColumns(run.statement);
+            columns = int(result.rows.columns.size());
+            kinds.resize(columns);
+            std::fill(kinds.begin(), kinds.end(), -1);
+            result.hasRows = wantRows || columns > 0;
+        }
         if (rc == SQLITE_ROW) {
             QVector<QVariant> row(columns);
             for (int c = 0; c < columns; ++c) {
-                const int t = sqlite3_column_type(s.st, c);
+                const int t = sqlite3_column_type(st, c);
                 TColumnInfo &col = result.rows.columns[c];
-                switch (t) {
-                case SQLITE_INTEGER:
-                    row[c] = col.type == TFieldType::ftFloat ? QVariant(double(sqlite3_column_int64(s.st, c)))
-                                                             : QVariant(qlonglong(sqlite3_column_int64(s.st, c)));
-                    break;
-                case SQLITE_FLOAT:
-                    row[c] = sqlite3_column_double(s.st, c);
-                    break;
-                case SQLITE_TEXT: {
-                    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s.st, c)),
-                                                           sqlite3_column_bytes(s.st, c));
-                    if (col.type == TFieldType::ftDateTime || col.type == TFieldType::ftTimeStamp) {
-                        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-                        if (!dt.isValid())
-                            dt = QDateTime::fromString(text, Qt::ISODate);
-                        row[c] = dt.isValid() ? QVariant(dt) : QVariant(text);
-                    } else {
-                        row[c] = text;
-                    }
-                    if (col.type == TFieldType::ftUnknown && !(kinds[c] == SQLITE_TEXT))
-                        kinds[c] = kinds[c] < 0 ? SQLITE_TEXT : kinds[c];
-                    if (col.type == TFieldType::ftUnknown)
-                        col.size = qMax(col.size, int(text.size()));
-                    break;
-                }
-                case SQLITE_BLOB:
-                    row[c] = QByteArray(reinterpret_cast<const char *>(sqlite3_column_blob(s.st, c)),
-                                        sqlite3_column_bytes(s.st, c));
-                    break;
-                default:
-                    row[c] = QVariant();
+                row[c] = columnValue(st, c, t, col);
+                if (t == SQLITE_TEXT && col.type == TFieldType::ftUnknown) {
+                    if (kinds[c] < 0)
+                        kinds[c] = SQLITE_TEXT;
+                    col.size = qMax(col.size, int(static_cast<const QString *>(row[c].constData())->size()));
                 }
                 if (col.type == TFieldType::ftUnknown && t != SQLITE_NULL) {
                     if (kinds[c] < 0)
@@ -707,13 +830,13 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
                         kinds[c] = (t == SQLITE_TEXT) ? SQLITE_TEXT : SQLITE_FLOAT;
                 }
             }
-            result.rows.rows.append(row);
+            result.rows.rows.append(std::move(row));
             continue;
         }
         if (rc == SQLITE_DONE)
             break;
         if ((rc & 0xff) == SQLITE_BUSY && result.rows.rows.isEmpty() && attempt < 3) {
-            sqlite3_reset(s.st);
+            sqlite3_reset(st);
             QThread::msleep(50);
             continue;
         }
@@ -746,27 +869,59 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
         }
     }
     result.rowsAffected = columns > 0 ? 0 : sqlite3_changes(m_db);
+    run.Succeeded();
     return result;
 }
 
 TResultSet TSqliteConnection::Query(const QString &sql, const QVariantList &positional)
 {
-    return Run(sql, nullptr, &positional, true).rows;
+    return Run(sql, nullptr, positional, true).rows;
 }
 
-TResultSet TSqliteConnection::Query(const QString &sql, const TOraParams &params) { return Run(sql, &params, nullptr, true).rows; }
+TResultSet TSqliteConnection::Query(const QString &sql, const TOraParams &params) { return Run(sql, &params, {}, true).rows; }
 
 int TSqliteConnection::Exec(const QString &sql, const QVariantList &positional)
 {
-    return Run(sql, nullptr, &positional, false).rowsAffected;
+    return Run(sql, nullptr, positional, false).rowsAffected;
 }
 
-int TSqliteConnection::Exec(const QString &sql, const TOraParams &params) { return Run(sql, &params, nullptr, false).rowsAffected; }
+int TSqliteConnection::Exec(const QString &sql, const TOraParams &params) { return Run(sql, &params, {}, false).rowsAffected; }
 
-QVariant TSqliteConnection::Scalar(const QString &sql, const QVariantList &positional)
+QVariant TSqliteConnection::Scalar(const QString &sql, const QVariantList &positional) { return ScalarOf(sql, positional); }
+
+QVariant TSqliteConnection::Scalar(const QString &sql, std::initializer_list<QVariant> positional)
 {
-    const TResultSet r = Query(sql, positional);
-    return r.rows.isEmpty() || r.rows.first().isEmpty() ? QVariant() : r.rows.first().first();
+    return ScalarOf(sql, std::span<const QVariant>(positional.begin(), positional.size()));
+}
+
+// The first value read as Run reads it, without gathering a result (a server
+// function may do this once per row of a query).
+QVariant TSqliteConnection::ScalarOf(const QString &sql, std::span<const QVariant> positional)
+{
+    if (!m_db)
+        RaiseOraError(OraErr::NotConnected, QStringLiteral("not logged on"));
+    TStatementRun run(m_statements, sql, IsInternal() || Administrator);
+    if (!run.statement->st)
+        PrepareStatement(sql, run.statement);
+    run.Bind(nullptr, positional);
+    sqlite3_stmt *const st = run.statement->st;
+    for (int attempt = 0;; ++attempt) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+            const QList<TColumnInfo> &columns = DescribeColumns(run.statement);
+            const QVariant value = rc == SQLITE_ROW && !columns.isEmpty()
+                                       ? columnValue(st, 0, sqlite3_column_type(st, 0), columns.first())
+                                       : QVariant();
+            run.Succeeded();
+            return value;
+        }
+        if ((rc & 0xff) == SQLITE_BUSY && attempt < 3) {
+            sqlite3_reset(st);
+            QThread::msleep(50);
+            continue;
+        }
+        RaiseSqliteError(m_db, rc, QString());
+    }
 }
 
 void TSqliteConnection::Check(const QString &sql)

@@ -10,6 +10,7 @@
 #include "OraParam.h"
 #include "PlatformExport.h"
 #include "ResultSet.h"
+#include "StatementCache.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -17,6 +18,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <initializer_list>
+#include <span>
 
 struct sqlite3;
 
@@ -53,10 +57,13 @@ public:
     TResultSet Query(const QString &sql, const TOraParams &params);
     int Exec(const QString &sql, const QVariantList &positional = {});
     int Exec(const QString &sql, const TOraParams &params);
-    // A single value (first column of the first row), null when no row.
+    // A single value (first column of the first row; later rows are not read), null when no row.
     QVariant Scalar(const QString &sql, const QVariantList &positional = {});
+    QVariant Scalar(const QString &sql, std::initializer_list<QVariant> positional);
     // Prepares and drops a statement: raises what preparing raises.
     void Check(const QString &sql);
+    // How many prepared statements are kept for running again.
+    int CachedStatementCount() const { return m_statements.Size(); }
 
     // Transactions: BeginWrite starts the session's write transaction (waits
     // for another writer up to the busy timeout, then tries again).
@@ -95,7 +102,11 @@ private:
     void EndBusyWait();
     void CheckAccounts(const QString &path, bool create);
     void ProbeFile(const QString &schema, const QString &path);
-    TExecResult Run(const QString &sql, const TOraParams *params, const QVariantList *positional, bool wantRows);
+    // Runs a statement: parameters by name from params, else by position.
+    TExecResult Run(const QString &sql, const TOraParams *params, std::span<const QVariant> positional, bool wantRows);
+    QVariant ScalarOf(const QString &sql, std::span<const QVariant> positional);
+    void PrepareStatement(const QString &sql, TCachedStatement *statement);
+    const QList<TColumnInfo> &DescribeColumns(TCachedStatement *statement) const;
 
     QString m_connectionName;
     QSqlDatabase m_qdb;
@@ -103,6 +114,7 @@ private:
     QString m_folder;
     QStringList m_schemes;
     mutable QHash<QString, bool> m_objectCache;
+    TStatementCache m_statements;
     int m_internal = 0;
     bool m_busy = false;
     QElapsedTimer m_busySince;

@@ -63,6 +63,9 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("TM_FAULT"), QString::fromLatin1(fault));
+        // Under AddressSanitizer a segmentation fault must still end the process by its signal.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), asan + (asan.isEmpty() ? "" : ":") + QStringLiteral("handle_segv=0"));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_dist.path());
         process.setChildProcessModifier([] {

@@ -22,6 +22,30 @@ TResultSet MenuRows()
     return r;
 }
 
+// Numbers, texts, numbers written as texts and NULLs, plain and of a type
+// (as SQL drivers give them: the type's default value under the NULL).
+TResultSet MixedRows()
+{
+    const QVariant nullNumber(QMetaType::fromType<double>()), nullText(QMetaType::fromType<QString>());
+    TResultSet r;
+    r.columns = {{"ID", TFieldType::ftInteger, 0, true},
+                 {"AMOUNT", TFieldType::ftFloat, 0, false},
+                 {"NAME", TFieldType::ftString, 20, false},
+                 {"CODE", TFieldType::ftString, 10, false}};
+    r.rows = {{1, nullNumber, nullText, "12"},       {2, 5.0, "Alpha", "10"},         {3, 12.0, "beta", "9"},
+              {4, 0.0, "", "0"},                     {5, QVariant(), QVariant(), QVariant()},
+              {6, 120.0, "Gamma", "abc"},            {7, -3.5, "alpha", "-3.5"}};
+    return r;
+}
+
+QList<int> VisibleIds(TDataSet &ds)
+{
+    QList<int> ids;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        ids << ds.FieldByName("ID")->AsInteger();
+    return ids;
+}
+
 struct Counter : TDataLink {
     int changed = 0, scrolled = 0, record = 0;
     void DataSetChanged() override { ++changed; }
@@ -410,6 +434,96 @@ private slots:
         ds.BeforeEdit = [](TDataSet *) { throw EAbort(QStringLiteral("Operation aborted")); };
         QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("no")));
         QCOMPARE(ds.State(), TDataSetState::dsBrowse);
+    }
+
+    // Every operator, against numbers, texts and NULLs of both kinds.
+    void filterOperators_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QList<int>>("ids");
+        QTest::newRow("=") << "AMOUNT = 12" << QList<int>{3};
+        QTest::newRow("<>") << "AMOUNT <> 12" << QList<int>{2, 4, 6, 7};
+        QTest::newRow("!=") << "AMOUNT != 12" << QList<int>{2, 4, 6, 7};
+        QTest::newRow("<") << "AMOUNT < 5" << QList<int>{4, 7};
+        QTest::newRow("<=") << "AMOUNT <= 5" << QList<int>{2, 4, 7};
+        QTest::newRow(">") << "AMOUNT > 5" << QList<int>{3, 6};
+        QTest::newRow(">=") << "AMOUNT >= 12" << QList<int>{3, 6};
+        QTest::newRow("zero is no NULL") << "AMOUNT = 0" << QList<int>{4};
+        QTest::newRow("= NULL") << "AMOUNT = NULL" << QList<int>{1, 5};
+        QTest::newRow("<> NULL") << "AMOUNT <> NULL" << QList<int>{2, 3, 4, 6, 7};
+        QTest::newRow("number field, quoted number") << "AMOUNT = '12'" << QList<int>{3};
+        QTest::newRow("text with case") << "NAME = 'alpha'" << QList<int>{7};
+        QTest::newRow("text order") << "NAME < 'beta'" << QList<int>{2, 4, 6, 7};
+        QTest::newRow("empty text is no NULL") << "NAME = ''" << QList<int>{4};
+        QTest::newRow("text NULL") << "NAME = NULL" << QList<int>{1, 5};
+        QTest::newRow("text field, number") << "CODE > 9" << QList<int>{1, 2, 6};
+        QTest::newRow("text field, quoted") << "CODE = '9'" << QList<int>{3};
+        QTest::newRow("AND") << "AMOUNT > 0 AND NAME <> 'Gamma'" << QList<int>{2, 3};
+        QTest::newRow("quoted field name") << "\"NAME\" = 'beta'" << QList<int>{3};
+    }
+    void filterOperators()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QList<int>, ids);
+        TDataSet ds;
+        ds.LoadFrom(MixedRows());
+        ds.SetFilter(filter);
+        ds.SetFiltered(true);
+        QCOMPARE(VisibleIds(ds), ids);
+        // The same filter again, and after the view was rebuilt without it.
+        ds.SetFiltered(false);
+        QCOMPARE(ds.RecordCount(), 7);
+        ds.SetFiltered(true);
+        QCOMPARE(VisibleIds(ds), ids);
+    }
+
+    void locateOptions_data()
+    {
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QVariant>("values");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<int>("id"); // -1: not found
+        QTest::newRow("partial with case") << "NAME" << QVariant("alp") << int(loPartialKey) << 7;
+        QTest::newRow("partial without case") << "NAME" << QVariant("alp") << int(loPartialKey | loCaseInsensitive) << 2;
+        QTest::newRow("whole without case") << "NAME" << QVariant("ALPHA") << int(loCaseInsensitive) << 2;
+        QTest::newRow("whole with case") << "NAME" << QVariant("Alp") << 0 << -1;
+        QTest::newRow("empty start skips NULL") << "NAME" << QVariant("") << int(loPartialKey) << 2;
+        QTest::newRow("zero skips a NULL of a type") << "AMOUNT" << QVariant(0.0) << 0 << 4;
+        QTest::newRow("number") << "AMOUNT" << QVariant(12) << 0 << 3;
+        QTest::newRow("number in a text field") << "CODE" << QVariant(9) << 0 << 3;
+        QTest::newRow("two fields") << "AMOUNT;NAME" << QVariant(QVariantList{12, "beta"}) << 0 << 3;
+    }
+    void locateOptions()
+    {
+        QFETCH(QString, fields);
+        QFETCH(QVariant, values);
+        QFETCH(int, options);
+        QFETCH(int, id);
+        TDataSet ds;
+        ds.LoadFrom(MixedRows());
+        ds.Last();
+        QCOMPARE(ds.Locate(fields, values, TLocateOptions(options)), id > 0);
+        QCOMPARE(ds.FieldByName("ID")->AsInteger(), id > 0 ? id : 7);
+    }
+
+    // The filter names fields: it holds from the open on, and follows the fields when they move.
+    void filterSetBeforeOpenAndAcrossReopen()
+    {
+        TDataSet ds;
+        ds.SetFilter("AMOUNT > 5");
+        ds.SetFiltered(true);
+        ds.LoadFrom(MixedRows());
+        QCOMPARE(VisibleIds(ds), (QList<int>{3, 6}));
+        TResultSet moved = MixedRows();
+        moved.columns.move(1, 3); // ID, NAME, CODE, AMOUNT
+        for (QVector<QVariant> &row : moved.rows)
+            row.move(1, 3);
+        ds.LoadFrom(moved);
+        QCOMPARE(VisibleIds(ds), (QList<int>{3, 6}));
+        ds.Close();
+        ds.SetFilter("NOSUCH = 1");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.LoadFrom(MixedRows()));
+        QVERIFY(!ds.Active());
     }
 
     void fieldDisplaySettingsSurviveReopen()

@@ -34,6 +34,39 @@ private slots:
     void initTestCase() { TestServer::BuildTemplate(); }
     void cleanup() { SetComLanguages(nullptr); }
 
+    void textsAsThePackageGivesThem_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::newRow("Russian") << 25;
+        QTest::newRow("English") << 9;
+    }
+    void textsAsThePackageGivesThem()
+    {
+        QFETCH(int, lang);
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        QObject owner;
+        TLanguagesDM *dm = CreateComLanguages(&owner, QStringLiteral("ZANDRELL5"), s.get());
+        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер")); // read before the change
+        dm->SET_USER_APL_LANG(lang, 0);
+        TOraPackage pack;
+        pack.SetSession(s.get());
+        pack.SetPackageName(QStringLiteral("ZANDRELL5.LANG_PACK"));
+        const QStringList keys = {"rstrServer", "rstrUser", "Настройка меню", "Документы", "Нет такого текста", "rstrserver", ""};
+        for (const QString &key : keys) {
+            const QVariant apl = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_TXT"), {key});
+            QCOMPARE(dm->GET_RESOURCE_APL_TXT(key), apl.isNull() ? key : apl.toString());
+            const QVariant en = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_EN_TXT"), {key});
+            QCOMPARE(dm->GET_RESOURCE_APL_EN_TXT(key), en.isNull() ? key : en.toString());
+            QString text = key;
+            dm->RESOURCE_APL_TXT(text);
+            QCOMPARE(text, pack.ExecProc(QStringLiteral("RESOURCE_APL_TXT"), {key}).toString());
+        }
+        dm->SET_USER_APL_LANG(25, 0);
+        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
+    }
+
+
     // Logging in: the Oracle error of each refusal (0: connected) and what its message names.
     void connectErrors_data()
     {

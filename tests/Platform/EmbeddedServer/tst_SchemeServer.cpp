@@ -3,6 +3,8 @@
 #include "OraPackage.h"
 #include "OraQuery.h"
 #include "OraStoredProc.h"
+#include "SqliteBackend.h"
+#include "SqliteConnection.h"
 #include "TestServer.h"
 
 #include <QProcess>
@@ -322,6 +324,87 @@ private slots:
         QCOMPARE(Scalar(s.get(), checked, {25}).toInt(), 0);
         QCOMPARE(Scalar(server->Connect().get(), checked, {25}).toInt(), 1);
         QCOMPARE(Count(s.get(), "LANG_TEXTS WHERE RES_KEY = 'rstr_msg_UserLocked' AND LANG_ID IN (9, 25)"), 2);
+    }
+
+    // The text function inside a query reads the user's language once per
+    // run of the query: the next run of the same statement sees a new choice.
+    void textFunctionInAQueryFollowsTheLanguage()
+    {
+        TestServer server;
+        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT K, nvl(ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT(K), '?' || K) AS TR FROM "
+                     "(SELECT 'rstrServer' AS K FROM DUAL UNION ALL SELECT 'Нет такого' FROM DUAL) ORDER BY K");
+        auto texts = [&] {
+            q.Close();
+            q.Open();
+            QStringList out;
+            for (q.First(); !q.Eof(); q.Next())
+                out << q.FieldByName("TR")->AsString();
+            return out;
+        };
+        QCOMPARE(texts(), (QStringList{"Сервер", "?Нет такого"}));
+        s->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); COMMIT; END;");
+        QCOMPARE(texts(), (QStringList{"Server", "?Нет такого"}));
+        s->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(25, 0); COMMIT; END;");
+        QCOMPARE(texts(), (QStringList{"Сервер", "?Нет такого"}));
+    }
+
+    // Statements kept prepared follow changes of the tables they read, made on
+    // their own connection or on another; a client never reuses what the server's
+    // own procedures may read.
+    void preparedStatementsFollowTheSchema()
+    {
+        TestServer server;
+        TSqliteBackend admin;
+        admin.OpenAsAdministrator(server.Folder(), false);
+        TSqliteConnection &a = *admin.Connection();
+        a.Exec("CREATE TABLE ZANDRELL5.T_KEPT (A INTEGER)");
+        a.Exec("INSERT INTO ZANDRELL5.T_KEPT VALUES (1)");
+        const QString all = QStringLiteral("SELECT * FROM ZANDRELL5.T_KEPT");
+        QCOMPARE(a.Query(all).columns.size(), 1);
+        auto s = server.Connect();
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText(all);
+        q.Open();
+        QCOMPARE(q.FieldCount(), 1);
+
+        a.Exec("ALTER TABLE ZANDRELL5.T_KEPT ADD COLUMN B VARCHAR2(10) DEFAULT 'b' NOT NULL");
+        const TResultSet r = a.Query(all);
+        QCOMPARE(r.columns.size(), 2);
+        QCOMPARE(r.columns[1].name, QStringLiteral("B"));
+        QCOMPARE(r.columns[1].size, 10);
+        QVERIFY(r.columns[1].required);
+        QCOMPARE(r.rows.value(0).value(1).toString(), QStringLiteral("b"));
+        q.Close();
+        q.Open();
+        QCOMPARE(q.FieldCount(), 2);
+        QCOMPARE(q.FieldByName("B")->AsString(), QStringLiteral("b"));
+
+        a.Exec("DROP TABLE ZANDRELL5.T_KEPT");
+        q.Close();
+        QCOMPARE(ErrorOf([&] { q.Open(); }), int(OraErr::TableOrViewMissing));
+        a.Exec("CREATE TABLE ZANDRELL5.T_KEPT (C VARCHAR2(5))");
+        q.Open();
+        QCOMPARE(q.FieldCount(), 1);
+        QCOMPARE(q.Fields(0)->FieldName(), QStringLiteral("C"));
+
+        // The same text, prepared for the server itself, stays refused to the client.
+        TSqliteConnection c;
+        c.Open(server.Folder(), false);
+        c.SessionUser = QStringLiteral("ZL_USER");
+        const QString accounts = QStringLiteral("SELECT count(*) FROM main.ACCOUNTS");
+        {
+            TSqliteConnection::InternalScope internal(c);
+            QVERIFY(c.Scalar(accounts).toInt() > 0);
+        }
+        QCOMPARE(ErrorOf([&] { c.Scalar(accounts); }), int(OraErr::TableOrViewMissing));
+        // The kept statements are bounded.
+        for (int i = 0; i < 3 * TStatementCache::kDefaultCapacity; ++i)
+            c.Scalar(QStringLiteral("SELECT %1 FROM DUAL").arg(i));
+        QVERIFY(c.CachedStatementCount() <= TStatementCache::kDefaultCapacity);
     }
 
     void orderLinesAndPhraseCapture()
