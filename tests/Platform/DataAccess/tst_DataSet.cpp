@@ -437,7 +437,7 @@ private slots:
     }
 
     // Every operator, against numbers, texts and NULLs of both kinds.
-    void filterOperators_data()
+    void filterOperatorsOnMixedValues_data()
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QList<int>>("ids");
@@ -461,7 +461,7 @@ private slots:
         QTest::newRow("AND") << "AMOUNT > 0 AND NAME <> 'Gamma'" << QList<int>{2, 3};
         QTest::newRow("quoted field name") << "\"NAME\" = 'beta'" << QList<int>{3};
     }
-    void filterOperators()
+    void filterOperatorsOnMixedValues()
     {
         QFETCH(QString, filter);
         QFETCH(QList<int>, ids);
@@ -477,7 +477,7 @@ private slots:
         QCOMPARE(VisibleIds(ds), ids);
     }
 
-    void locateOptions_data()
+    void locateOnMixedValues_data()
     {
         QTest::addColumn<QString>("fields");
         QTest::addColumn<QVariant>("values");
@@ -493,7 +493,7 @@ private slots:
         QTest::newRow("number in a text field") << "CODE" << QVariant(9) << 0 << 3;
         QTest::newRow("two fields") << "AMOUNT;NAME" << QVariant(QVariantList{12, "beta"}) << 0 << 3;
     }
-    void locateOptions()
+    void locateOnMixedValues()
     {
         QFETCH(QString, fields);
         QFETCH(QVariant, values);
