@@ -131,7 +131,7 @@ private slots:
             input->setTextValue(typed);
             return int(QDialog::Accepted);
         };
-        // A name is added, not active; an empty one, or one Console.ini cannot hold (reported), is not.
+        // A name is added, not active; an empty one, or one Console.ini cannot hold, is reported and not added.
         for (const char *name : {"NEW_ONE", "   ", "A=B"}) {
             typed = QString::fromLatin1(name);
             QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(ini().ReadSection("SCHEMES"), (QStringList{"ZANDRELL5", "TARVEL", "NEW_ONE"}));
         QCOMPARE(schemesValue("NEW_ONE"), QStringLiteral("0"));
         QCOMPARE(child(form, 2)->text(0), QStringLiteral("NEW_ONE"));
-        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.size(), 2);
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR));
         // Cancel adds nothing.
         dialogs->onModal = nullptr;

@@ -167,15 +167,17 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QStringList>("menus");
         QTest::addColumn<QString>("access");
+        QTest::addColumn<int>("services");
         QTest::newRow("administrator") << "ZL_USER" << QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}
-                                       << "Администраторы";
-        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"} << "Операторы";
+                                       << "Администраторы" << 5;
+        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"} << "Операторы" << 3;
     }
     void whatEachUserSees()
     {
         QFETCH(QString, user);
         QFETCH(QStringList, menus);
         QFETCH(QString, access);
+        QFETCH(int, services);
         login(user);
         auto main = mainWindow();
         const QStringList lines = dump(*main);
@@ -188,7 +190,7 @@ private slots:
         QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
         QVERIFY(lines.contains(u"STATUS 1|Сервер: 'ZANDRELL'"_s));
         QVERIFY(lines.contains(u"STATUS 3|Схема БД: 'ZANDRELL5'"_s));
-        QCOMPARE(main->Manager->Count(), 3);
+        QCOMPARE(main->Manager->Count(), services);
     }
 
     void menuOrderGroupNumbersAndButtons()
@@ -242,7 +244,7 @@ private slots:
         QVERIFY(MenuItem(*main, {"Справочники", "Клиенты"}));
         // The top-level groups register from the last one in SORT_ORDER: the stock service
         // stays in "Администрирование"; its second entry is reported once and has no menu item.
-        QCOMPARE(main->Manager->Count(), 3);
+        QCOMPARE(main->Manager->Count(), 5);
         QCOMPARE(dialogs->boxes.size(), 1);
         QVERIFY(dialogs->boxes.first().text.contains(u"Склад"_s));
         QVERIFY(MenuItem(*main, {"Администрирование", "Склад"}));
@@ -319,11 +321,11 @@ private slots:
             service->SrvAction();
             windows << QPointer<QWidget>(service->Window());
         }
-        QCOMPARE(windows.size(), 3);
+        QCOMPARE(windows.size(), 5);
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](const QPointer<QWidget> &w) { return w.isNull(); }));
         main->acRefreshCfg->trigger();
         QTRY_VERIFY(std::all_of(windows.begin(), windows.end(), [](const QPointer<QWidget> &w) { return w.isNull(); }));
-        QCOMPARE(main->Manager->Count(), 3);
+        QCOMPARE(main->Manager->Count(), 5);
         QVERIFY(main->Manager->ActiveItem() == nullptr);
     }
 
@@ -403,7 +405,7 @@ private slots:
         const auto realHook = TfmMain::ShowVersionsHook;
         TfmMain::ShowVersionsHook = [&](const QString &, const QString &, const QStringList &f) { files = f; };
         main->acSrvInfo->trigger();
-        QCOMPARE(files, (QStringList{exeDir->filePath(u"Orders.so"_s), exeDir->filePath(u"Stock.so"_s)}));
+        QCOMPARE(files, (QStringList{exeDir->filePath(u"Office.so"_s), exeDir->filePath(u"Orders.so"_s), exeDir->filePath(u"Stock.so"_s)}));
         main->acPingDll->trigger();
         TfmMain::ShowVersionsHook = realHook;
         QVERIFY(files.contains(exeDir->filePath(u"Orders.so"_s)) && files.contains(exeDir->filePath(u"tmForm.so"_s)));

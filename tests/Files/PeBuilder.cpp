@@ -230,19 +230,14 @@ QByteArray PeBuilder::Menu(const QList<MenuItemSpec> &items)
 QByteArray PeBuilder::MenuEx(const QList<MenuExItemSpec> &items)
 {
     QByteArray menu;
-    AppendU16(menu, 1); // version
-    AppendU16(menu, 4); // offset of the first item behind this field
-    AppendU32(menu, 0); // help identifier
+    Append(menu, {{2, 1}, {2, 4}, {4, 0}}); // version, offset of the first item behind this field, help identifier
     for (const MenuExItemSpec &item : items) {
         PadTo4(menu);
-        AppendU32(menu, item.type);
-        AppendU32(menu, item.state);
-        AppendU32(menu, item.id);
-        AppendU16(menu, item.flags);
+        Append(menu, {{4, item.type}, {4, item.state}, {4, item.id}, {2, item.flags}});
         AppendText(menu, item.text, true);
         if (item.flags & 0x01) {
             PadTo4(menu);
-            AppendU32(menu, item.helpId);
+            Append(menu, {{4, item.helpId}});
         }
     }
     return menu;

@@ -169,15 +169,13 @@ private slots:
                                      [&](const QString &error) { return error.startsWith(damage.expected); });
         QVERIFY2(met, qPrintable(QStringLiteral("expected \"%1\" among:\n%2").arg(damage.expected, errors.join('\n'))));
 
-        // The listing ends with the error line where it meets it.
+        // The listing shows the error where it meets it.
         QTemporaryDir dir;
         const QString path = WriteTestFile(dir, QStringLiteral("damaged.dll"), bytes);
         QByteArray listing;
         QCOMPARE(DumpResourceFile(path, QByteArrayLiteral("damaged.dll"), listing), damage.peresStatus);
-        if (damage.peresStatus == 1) {
-            const QList<QByteArray> lines = listing.trimmed().split('\n');
-            QVERIFY2(lines.last().startsWith("  ERROR Damaged "), lines.last().constData());
-        }
+        if (damage.peresStatus == 1)
+            QVERIFY2(listing.contains("  ERROR Damaged "), listing.constData());
     }
 
     void truncatedFilesNeverReadOutside()

@@ -348,8 +348,8 @@ void TestElfVersion::writerMatchesTheResourceCompiler()
     // data size, header size, ... and the data behind the header.
     const QByteArray entries = res.readAll();
     QVERIFY(entries.size() > 40);
-    const quint32 dataSize = PeBuilder::GetU32(entries, 32);
-    const quint32 headerSize = PeBuilder::GetU32(entries, 36);
+    const quint32 dataSize = qFromLittleEndian<quint32>(entries.constData() + 32);
+    const quint32 headerSize = qFromLittleEndian<quint32>(entries.constData() + 36);
     QCOMPARE(entries.mid(32 + headerSize, dataSize), written);
 }
 
