@@ -1,5 +1,6 @@
-// Console.ini accessors and schemes, the language files, and the console's
-// texts; the data module's pieces that need no database: the Oracle date and
+// Console.ini accessors and schemes (names that would break the file, writes
+// that fail, two consoles switching schemes at once), the language files, and
+// the console's texts; the data module's pieces that need no database: the Oracle date and
 // time formats, the login texts and their language rules, the error hooks,
 // the password wrapping and the scheme-macro routines.
 #include "ConnectDialog.h"
@@ -16,8 +17,12 @@
 #include "uConsoleFunctions.h"
 #include "uOraFunctions.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -56,38 +61,32 @@ private slots:
     }
     void cleanup()
     {
+        TIniFile::SetWriteFaultForTests({});
         delete dialogs;
         delete dir;
     }
 
+    // Each value reads back what was written, under its own key; reading writes nothing,
+    // except the active scheme, which is written as it is settled.
     void defaultsAndWrites()
     {
-        QCOMPARE(ReadServer(), QStringLiteral("ZANDRELL"));
-        QCOMPARE(ReadUser(), QStringLiteral("ZL_USER"));
-        QCOMPARE(ReadHome(), 0);
-        QCOMPARE(ReadActiveIcon(), QStringLiteral("ConsoleIcon.ico"));
-        QCOMPARE(ReadLangId(25), 25);
-        QCOMPARE((QList<bool>{ReadStoreInReg(), ReadUseOCI7(), ReadEncode(), ReadHideMinimized(), ReadMiniTB(),
-                              ReadCreateSeps(), ReadFormTop(), ReadViewLogo()}),
-                 (QList<bool>{false, false, false, true, true, true, false, false}));
-        // Reading writes nothing, except the active scheme, which is written as it is settled.
-        QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("Console.ini"))));
-        QCOMPARE(GetActiveScheme(), QStringLiteral("ZANDRELL5"));
-        QCOMPARE(consoleIni(), QStringLiteral("[SCHEMES]\nZANDRELL5=1\n"));
-
-        WriteServer(QStringLiteral("SRV"));
-        WriteUser(QStringLiteral("OPERATOR"));
+        QCOMPARE(ReadServer() + u'|' + ReadUser() + u'|' + ReadActiveIcon(), u"ZANDRELL|ZL_USER|ConsoleIcon.ico"_s);
+        QVERIFY(!QFile::exists(dir->filePath(u"Console.ini"_s)));
+        QCOMPARE(GetActiveScheme(), u"ZANDRELL5"_s);
+        QCOMPARE(consoleIni(), u"[SCHEMES]\nZANDRELL5=1\n"_s);
+        const QList<bool> defaults{ReadHideMinimized(), ReadMiniTB(), ReadCreateSeps(), ReadFormTop(), ReadViewLogo()};
+        QCOMPARE(defaults, (QList<bool>{true, true, true, false, false}));
+        WriteServer(u"SRV"_s);
+        WriteUser(u"OPERATOR"_s);
         WriteHome(3);
         WriteHideMinimized(false);
         WriteMiniTB(false);
         WriteCreateSeps(false);
         WriteFormTop(true);
         WriteViewLogo(true);
-        TIniFile ini(dir->filePath(QStringLiteral("Console.ini")));
-        QCOMPARE(ini.ReadString("CONNECTION", "user", ""), QStringLiteral("OPERATOR"));
-        QCOMPARE(ini.ReadSection("FORM"), (QStringList{"HideMinimized", "MiniTB", "CreateSeps", "FormTop", "ViewLogo"}));
-        QCOMPARE(ReadServer(), QStringLiteral("SRV"));
-        QCOMPARE(ReadHome(), 3);
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadSection("FORM"),
+                 (QStringList{"HideMinimized", "MiniTB", "CreateSeps", "FormTop", "ViewLogo"}));
+        QCOMPARE(ReadServer() + u'|' + ReadUser() + u'|' + QString::number(ReadHome()), u"SRV|OPERATOR|3"_s);
         QCOMPARE((QList<bool>{ReadHideMinimized(), ReadMiniTB(), ReadCreateSeps(), ReadFormTop(), ReadViewLogo()}),
                  (QList<bool>{false, false, false, true, true}));
     }
@@ -118,6 +117,118 @@ private slots:
         QCOMPARE(list, (QStringList{"A", "ZANDRELL5", "NEW"}));
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, AddScheme(QStringLiteral("  "), true));
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, GetSchemes(nullptr));
+    }
+
+    // Names that Console.ini [SCHEMES] can hold as keys.
+    void schemeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("correct");
+        const QString longest(kMaxSchemeNameLength, QLatin1Char('S'));
+        QTest::newRow("a name") << "ZANDRELL5" << true;
+        QTest::newRow("128 characters") << longest << true;
+        QTest::newRow("129 characters") << longest + u'S' << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("section bracket") << "[X" << false;
+        QTest::newRow("closing bracket") << "A]B" << false;
+        QTest::newRow("comment") << ";X" << false;
+        QTest::newRow("equals sign") << "A=B" << false;
+        QTest::newRow("line feed") << "A\nB" << false;
+        QTest::newRow("carriage return") << "A\rB" << false;
+    }
+    void schemeNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, correct);
+        QCOMPARE(IsCorrectSchemeName(name), correct);
+    }
+
+    // A stored active scheme that is not correct is reported and passed over.
+    void storedActiveSchemeThatIsNotCorrect_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<QString>("refused");
+        const QString tooLong(kMaxSchemeNameLength + 1, QLatin1Char('S'));
+        QTest::newRow("the only active one: the default takes over") << QByteArray("[SCHEMES]\nA]B=1\nGOOD=0\n") << "ZANDRELL5" << "A]B";
+        QTest::newRow("the next active one counts") << QByteArray("[SCHEMES]\n" + tooLong.toLatin1() + "=1\nGOOD=1\n") << "GOOD"
+                                                   << tooLong;
+    }
+    void storedActiveSchemeThatIsNotCorrect()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, active);
+        QFETCH(QString, refused);
+        dir->write(u"Console.ini"_s, file);
+        QCOMPARE(GetActiveScheme(), active);
+        QCOMPARE(GetActiveScheme(), active);
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().text, ParamNotCorrectText(u"scheme"_s, refused));
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadString("SCHEMES", active, "missing"), u"1"_s);
+    }
+
+    // A run of failing writes (a full disk) is told once; the file and the values read stay.
+    void oneWarningForARunOfFailingWrites()
+    {
+        const QByteArray before = "[START]\nLangID=9\n[SCHEMES]\nOLD=1\n";
+        dir->write(u"Console.ini"_s, before);
+        TIniFile::SetWriteFaultForTests({0, false});
+        QVERIFY(!WriteServer(u"S1"_s));
+        QVERIFY(!WriteHome(3));
+        QVERIFY(!SetActiveScheme(u"NEW"_s));
+        QVERIFY(!WriteFormTop(true));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().text, u"The settings are not saved in the file \"%1\": the disk is full. "
+                                              "The console goes on with the settings it has read."_s
+                                                  .arg(dir->filePath(u"Console.ini"_s)));
+        QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONWARNING));
+        QCOMPARE(dir->read(u"Console.ini"_s), before);
+        QCOMPARE(GetActiveScheme(), u"OLD"_s);
+        // A write that gets through ends the run; the next failure is told again.
+        TIniFile::SetWriteFaultForTests({});
+        QVERIFY(WriteHome(3));
+        TIniFile::SetWriteFaultForTests({-1, true});
+        QVERIFY(!WriteFormTop(true));
+        QCOMPARE(dialogs->boxes.size(), 2);
+        QCOMPARE(ReadHome(), 3);
+        QCOMPARE(ReadFormTop(), false);
+    }
+
+    // Another console starting while two others switch schemes finds exactly one active scheme.
+    void twoConsolesSwitchSchemesAtOnce()
+    {
+        dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nFIRST=0\nSECOND=0\n");
+        auto activeSchemes = [&] {
+            QStringList active;
+            for (const QByteArray &line : dir->read(u"Console.ini"_s).split('\n'))
+                if (line.endsWith("=1"))
+                    active << QString::fromLatin1(line.chopped(2));
+            return active;
+        };
+        const QString go = dir->filePath(u"go"_s);
+        QList<QProcess *> consoles;
+        for (const QString &scheme : {u"FIRST"_s, u"SECOND"_s}) {
+            auto *console = new QProcess(this);
+            console->start(QStringLiteral(INI_WRITER_HELPER), {dir->filePath(u"Console.ini"_s), u"scheme:"_s + scheme, u"40"_s, go});
+            QVERIFY(console->waitForStarted());
+            consoles << console;
+        }
+        QVERIFY(dir->write(u"go"_s, QByteArray()));
+        QStringList seen;
+        auto running = [&] {
+            return std::any_of(consoles.cbegin(), consoles.cend(), [](QProcess *c) { return c->state() != QProcess::NotRunning; });
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (running() && timer.elapsed() < 120000) {
+            if (const QStringList active = activeSchemes(); active.size() != 1)
+                seen << active.join(u'+');
+            QCoreApplication::processEvents();
+        }
+        for (QProcess *console : consoles)
+            QCOMPARE(console->exitCode(), 0);
+        QCOMPARE(seen, QStringList());
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadSection("SCHEMES").size(), 3);
     }
 
     void englishWithLanguageFile()
@@ -169,6 +280,32 @@ private slots:
         dir->write(QStringLiteral("Res/Ru.ini"), "[WRD_WORDS]\nx=y\n");
         QCOMPARE(resolve("-1", "25"), (QStringList{"25", "Ru"}));
         QVERIFY(LanguageFile() != nullptr);
+    }
+
+    // A Langs.ini entry that names no language file is told with the language and the file.
+    void garbledLanguageEntry_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("empty") << QByteArray("9=") << false;
+        QTest::newRow("blanks") << QByteArray("9=   ") << false;
+        QTest::newRow("a path") << QByteArray("9=../../etc/passwd") << false;
+        QTest::newRow("control characters") << QByteArray("9=En\x01\x02") << false;
+        QTest::newRow("a name") << QByteArray("9=En") << true;
+    }
+    void garbledLanguageEntry()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, accepted);
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n" + entry + "\n");
+        dir->write(u"Res/En.ini"_s, "[WRD_WORDS]\nrstrParameters=Parameters\n");
+        QString name = u"Ru"_s;
+        QCOMPARE(ResolveLanguage(u"-1"_s, u"9"_s, name), accepted ? u"9"_s : u"25"_s);
+        QCOMPARE(name, accepted ? u"En"_s : u"Ru"_s);
+        QCOMPARE(dialogs->boxes.size(), accepted ? 0 : 1);
+        if (!accepted)
+            QCOMPARE(dialogs->boxes.first().text,
+                     u"Язык 9: в \"%1\" нет корректного имени языкового файла"_s.arg(dir->filePath(u"Res/Langs.ini"_s)));
     }
 
     void captionSources()

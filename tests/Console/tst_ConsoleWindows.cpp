@@ -131,13 +131,15 @@ private slots:
             input->setTextValue(typed);
             return int(QDialog::Accepted);
         };
-        // A name is added, not active; an empty one, or one Console.ini cannot hold, is reported and not added.
-        for (const char *name : {"NEW_ONE", "   ", "A=B"}) {
+        // A name is added, not active; an empty one, or one Console.ini cannot hold, is reported and not
+        // added; the active scheme typed again stays active and listed once.
+        for (const char *name : {"NEW_ONE", "   ", "A=B", "zandrell5"}) {
             typed = QString::fromLatin1(name);
             QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
         }
         QCOMPARE(ini().ReadSection("SCHEMES"), (QStringList{"ZANDRELL5", "TARVEL", "NEW_ONE"}));
         QCOMPARE(schemesValue("NEW_ONE"), QStringLiteral("0"));
+        QCOMPARE(schemesValue("ZANDRELL5"), QStringLiteral("1"));
         QCOMPARE(child(form, 2)->text(0), QStringLiteral("NEW_ONE"));
         QCOMPARE(dialogs->boxes.size(), 2);
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR));

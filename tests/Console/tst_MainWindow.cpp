@@ -1,26 +1,40 @@
 // The menu model and the main window over a fresh demo database: what each
 // user sees, the order and numbering of the menus, modules that fail, tool
 // buttons and their separators and hot keys, icons, plug-ins, languages,
-// reload, and the rights list of a menu entry.
+// reload, and the rights list of a menu entry; Qt's own texts follow the
+// console's language, and a walk through the main window and every window it
+// opens finds no text of the other language outside the data.
 #include "DMIMPL.h"
+#include "IniFile.h"
 #include "MainConsoleIMPL.h"
 #include "OraStoredProc.h"
 #include "RecordingDialogService.h"
 #include "ResourcePack.h"
 #include "TempExeDir.h"
 #include "TestServer.h"
+#include "uConsoleFunctions.h"
 #include "uImageList.h"
 #include "uMenu.h"
 #include "uModuleLibrary.h"
+#include "uQtTranslation.h"
 #include "uServiceItem.h"
 #include "uShemaForm.h"
 #include "uUnattended.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -77,6 +91,73 @@ QStringList ServiceButtons(TfmMain &main, int *separators = nullptr)
     return hints;
 }
 
+// One text a person reads, after a tab the place it was found.
+void add(QStringList &texts, const QString &where, const QString &text) { texts << text + u'\t' + where; }
+
+void collectActions(const QList<QAction *> &actions, const QString &where, QStringList &texts)
+{
+    for (QAction *a : actions) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        add(texts, where, a->text());
+        add(texts, where, a->toolTip());
+        if (a->menu())
+            collectActions(a->menu()->actions(), where + u"/"_s + a->text(), texts);
+    }
+}
+
+// Every text a person reads in a window: title, labels, buttons, group and tab
+// titles, combo items, column headers, menus, actions and their hints.
+QStringList textsOf(QWidget *window)
+{
+    const QString name = QString::fromLatin1(window->metaObject()->className());
+    QStringList texts;
+    add(texts, name, window->windowTitle());
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        const QString where = name + u"."_s + w->objectName();
+        if (auto *label = qobject_cast<QLabel *>(w))
+            add(texts, where, label->text());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            add(texts, where, button->text());
+            add(texts, where, button->toolTip());
+        } else if (auto *group = qobject_cast<QGroupBox *>(w))
+            add(texts, where, group->title());
+        else if (auto *combo = qobject_cast<QComboBox *>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                add(texts, where, combo->itemText(i));
+        else if (auto *tabs = qobject_cast<QTabWidget *>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                add(texts, where, tabs->tabText(i));
+        else if (auto *view = qobject_cast<QAbstractItemView *>(w); view && view->model())
+            for (int c = 0; c < view->model()->columnCount(); ++c)
+                add(texts, where, view->model()->headerData(c, Qt::Horizontal).toString());
+    }
+    if (auto *main = qobject_cast<QMainWindow *>(window))
+        collectActions(main->menuBar()->actions(), u"menu"_s, texts);
+    return texts;
+}
+
+bool hasCyrillic(const QString &text)
+{
+    static const QRegularExpression cyrillic(u"[\u0400-\u04FF]"_s);
+    return cyrillic.match(text).hasMatch();
+}
+
+// A Latin word of two letters or more that is neither a product nor a technical name
+// (the Oracle homes are called "Default" and "Home<n>" in every language, the
+// language menu names every language in its own).
+bool hasEnglishWord(QString text)
+{
+    for (const char *name : {"KorConsole", "Oracle Home", "Default", "English", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK"})
+        text.remove(QString::fromLatin1(name));
+    static const QRegularExpression file(u"[\\w.-]+\\.(so|ini|html|plg)\\b"_s);
+    text.remove(file);
+    static const QRegularExpression word(u"\\b[A-Za-z]{2,}\\b"_s);
+    return word.match(text).hasMatch();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -93,7 +174,7 @@ class TestMainWindow : public QObject {
         session->ExecSQL(statement);
         session->Commit();
     }
-    void login(const QString &user)
+    void login(const QString &user, const QString &lang = u"-1"_s)
     {
         dm = std::make_unique<TDM>();
         SetConsoleDataModule(dm.get());
@@ -101,7 +182,7 @@ class TestMainWindow : public QObject {
         dm->SetUserName(user);
         dm->SetPassword(u"demo"_s);
         dm->SetConnectPrompt(false);
-        QVERIFY(dm->Login(u"ZANDRELL5"_s, u"-1"_s));
+        QVERIFY(dm->Login(u"ZANDRELL5"_s, lang));
     }
     std::unique_ptr<TfmMain> mainWindow()
     {
@@ -155,6 +236,9 @@ private slots:
     }
     void cleanup()
     {
+        SetConsoleLangId(0);
+        ReleaseConsoleTexts(); // as the program's end does: the next login translates anew
+        UseQtTranslation(25);
         dm.reset();
         delete dialogs;
         SetModuleFolder(QString());
@@ -456,6 +540,9 @@ private slots:
         QVERIFY(dialogs->boxes.last().text.contains(u"не зарегистрирован"_s));
         QCOMPARE(TopMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}));
         QVERIFY(dm->CommonSession->ConnectPrompt());
+        // Console.ini keeps the previous scheme active.
+        TIniFile ini(exeDir->filePath(u"Console.ini"_s));
+        QCOMPARE(ini.ReadString("SCHEMES", "ZANDRELL5", "missing") + ini.ReadString("SCHEMES", "TARVEL", "missing"), u"10"_s);
     }
 
     void rightsListOfAMenuEntry()
@@ -484,6 +571,82 @@ private slots:
         QCOMPARE(withImages.topLevelItem(0)->data(0, Qt::CheckStateRole), QVariant());
         TMnuItem noList(12, 7, 1, nullptr);
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, noList.PrepareRightTo(&list));
+    }
+
+    void qtTexts_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("Russian") << 25 << u"Отмена"_s;
+        QTest::newRow("English") << 9 << u"Cancel"_s;
+        QTest::newRow("back to Russian") << 25 << u"Отмена"_s;
+        QTest::newRow("unknown language: Qt's own") << 4242 << u"Cancel"_s;
+    }
+
+    void qtTexts()
+    {
+        QFETCH(int, langId);
+        QFETCH(QString, cancel);
+        QVERIFY(UseQtTranslation(langId));
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), cancel);
+    }
+
+    void everyWindowSpeaksOneLanguage_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::newRow("English") << 9;
+        QTest::newRow("Russian") << 25;
+    }
+
+    void everyWindowSpeaksOneLanguage()
+    {
+        QFETCH(int, langId);
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        login(u"ZL_USER"_s, QString::number(langId));
+        QCOMPARE(ConsoleLangId(), langId);
+        auto window = mainWindow();
+        TfmMain &main = *window;
+        main.show();
+
+        QStringList texts = textsOf(&main);
+        for (QLabel *panel : main.sbPanels)
+            add(texts, u"status"_s, panel->text());
+        dialogs->onModal = [&texts](QDialog *dialog) {
+            texts << textsOf(dialog);
+            dialog->reject();
+            return int(QDialog::Rejected);
+        };
+        const auto realHook = TfmMain::ShowVersionsHook;
+        TfmMain::ShowVersionsHook = [&texts](const QString &caption, const QString &title, const QStringList &) {
+            add(texts, u"versions"_s, caption);
+            add(texts, u"versions"_s, title);
+        };
+        // The about box is a library of its own, called without the language: it is left out.
+        for (QAction *action : {main.acConfig, main.acShemaCfg, main.acHomeTuning, main.acSrvInfo, main.acPingDll})
+            action->trigger();
+        TfmMain::ShowVersionsHook = realHook;
+        QVERIFY(dialogs->modalClasses.size() >= 3);
+        for (const RecordedBox &box : dialogs->boxes) {
+            add(texts, u"box"_s, box.caption);
+            add(texts, u"box"_s, box.text);
+        }
+
+        // The data: the user's name, the folder of the installation.
+        const QString userName = main.sbPanels[4]->text().section(u'\'', 1, 1);
+        QStringList wrong;
+        for (const QString &entry : texts) {
+            QString text = entry.section(u'\t', 0, 0);
+            if (!userName.isEmpty())
+                text.remove(userName);
+            text.remove(exeDir->path()).remove(QCoreApplication::applicationDirPath());
+            if (langId == 9 ? hasCyrillic(text) : hasEnglishWord(text))
+                wrong << entry;
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
     }
 };
 

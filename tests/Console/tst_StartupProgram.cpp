@@ -1,8 +1,10 @@
-// The program block: its steps in order, the switch table, the tool modes and
-// every exit path through the outer clean-up.
+// The program block: its steps in order, the switch table, the tool modes,
+// every exit path through the outer clean-up, and a start from a read-only
+// program folder.
 #include "Exceptions.h"
 #include "KorConsoleProgram.h"
 #include "RecordingDialogService.h"
+#include "ScratchMount.h"
 #include "uAtom.h"
 #include "uConsoleCfg.h"
 #include "uConsoleDM.h"
@@ -12,6 +14,8 @@
 #include <QTest>
 
 #include "TempExeDir.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +163,10 @@ private slots:
         QTest::newRow("/shema=OLD") << "/shema=OLD" << "loop" << "prompt=1; login OLD 25" << "";
         QTest::newRow("/scheme=?") << "/scheme=?" << "loop" << "prompt=1; login CHOSEN 25" << "";
         QTest::newRow("/scheme=") << "/scheme=" << "loop" << login << notCorrect.arg("scheme", "");
+        // A name that would break Console.ini: the other switches still apply.
+        QTest::newRow("/scheme=[X") << "/server=SRV /scheme=[X /home=3" << "loop" << "server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"
+                                    << notCorrect.arg("scheme", "[X");
+        QTest::newRow("/shema=A]B") << "/shema=A]B" << "loop" << login << notCorrect.arg("shema", "A]B");
         // Languages: only the first /langid counts.
         QTest::newRow("langid 9") << "/langid=9 /langid=25" << "loop" << "prompt=1; login ZANDRELL5 9" << "";
         QTest::newRow("langid abc") << "/langid=abc /langid=9" << "loop" << login << notCorrect.arg("langid", "abc");
@@ -251,6 +259,39 @@ private slots:
             QCOMPARE(p.ExitPath, QStringLiteral("loop"));
         }
         QCOMPARE(ConsoleAtomCount(), before);
+    }
+
+    // Console.ini cannot be written: the start goes on with what it read, and says so once.
+    void readOnlyInstallationStarts()
+    {
+        ScratchMount disk;
+        QString folder = dir->path();
+        if (geteuid() == 0) {
+            if (!disk.Mount(64))
+                QSKIP("root ignores file modes and no tmpfs can be mounted here");
+            folder = disk.path();
+        }
+        // Console.ini without schemes: the scheme of the switch has to be written.
+        const QByteArray before = "[CONNECTION]\nserver=ZANDRELL\n";
+        QFile ini(folder + QStringLiteral("/Console.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(before) == before.size());
+        ini.close();
+        QVERIFY(QDir(folder).mkpath(QStringLiteral("Res")));
+        QFile::copy(dir->filePath(QStringLiteral("Res/Langs.ini")), folder + QStringLiteral("/Res/Langs.ini"));
+        if (geteuid() == 0)
+            QVERIFY(disk.MakeReadOnly());
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        SetExeDirForTests(folder);
+        RecordingProgram p;
+        p.Run({"/scheme=ABC"});
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetExeDirForTests(dir->path());
+        QCOMPARE(p.ExitPath, QStringLiteral("loop"));
+        QCOMPARE(p.hooks.filter("main"), QStringList{"main ABC 0"});
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("нет права на запись")), qPrintable(dialogs->boxes.first().text));
+        QCOMPARE(ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray(), before);
     }
 };
 
