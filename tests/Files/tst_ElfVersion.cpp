@@ -135,7 +135,6 @@ private slots:
     void everyTruncationFails();
     void writerMatchesTheResourceCompiler();
     void builtFilesCarryTheProjectVersion();
-    void allLibrariesShowTheirVersions();
 };
 
 void TestElfVersion::readsTheVersionSection_data()
@@ -357,14 +356,10 @@ void TestElfVersion::builtFilesCarryTheProjectVersion()
 {
     const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
     const QStringList files = InstalledElfFiles(dist);
-    const QStringList required = {QStringLiteral("KorConsole"),         QStringLiteral("libZandrellCore.so"),
-                                  QStringLiteral("libZandrellDataAccess.so"), QStringLiteral("libZandrellEmbeddedServer.so"),
-                                  QStringLiteral("libZandrellUi.so"),   QStringLiteral("libZandrellCom.so"),
-                                  QStringLiteral("ComformLibs.so"),     QStringLiteral("LumConsoleAbout.so"),
-                                  QStringLiteral("LumRes.so"),          QStringLiteral("Orders.so"),
-                                  QStringLiteral("Stock.so"),           QStringLiteral("Plugins/Notes.plg")};
-    for (const QString &name : required)
-        QVERIFY2(files.contains(name), qPrintable(name + QStringLiteral(" is not in ") + files.join(' ')));
+    for (const char *name : {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
+                             "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so",
+                             "Orders.so", "Stock.so", "Plugins/Notes.plg"})
+        QVERIFY2(files.contains(QLatin1String(name)), qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
 
     const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
     // Every program and shared object of the installation, not only those above.
@@ -376,33 +371,22 @@ void TestElfVersion::builtFilesCarryTheProjectVersion()
             base = base.mid(3);
         auto value = [&](const char *key) { return info->StringValue(Russian, QLatin1String(key)); };
         QCOMPARE(value("InternalName"), base);
-        QCOMPARE(value("FileVersion"), version);
-        QCOMPARE(value("ProductVersion"), version);
-        QCOMPARE(value("ProductName"), QStringLiteral("KorConsole"));
-        QVERIFY2(!value("FileDescription").isEmpty(), qPrintable(name));
-        QVERIFY2(!value("LegalCopyright").isEmpty(), qPrintable(name));
+        QCOMPARE(value("FileVersion") + ' ' + value("ProductVersion") + ' ' + value("ProductName"),
+                 version + ' ' + version + QStringLiteral(" KorConsole"));
+        QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
         QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
         QCOMPARE(info->FixedInfo().FileVersion(), version);
         QCOMPARE(info->FixedInfo().FileType,
                  name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
     }
-}
 
-void TestElfVersion::allLibrariesShowTheirVersions()
-{
     // What the versions window reads for "all libraries" of the installation folder.
     TFileVersionMgr manager;
-    manager.FileNames = ProgramFilesOfFolder(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
+    manager.FileNames = ProgramFilesOfFolder(dist);
     manager.Refresh();
     QVERIFY(manager.Count() >= 11);
-    for (int i = 0; i < manager.Count(); ++i) {
-        const TFileVersion *file = manager.Items(i);
-        const QString name = file->Value(QStringLiteral("FileName"));
-        QVERIFY2(file->Value(QStringLiteral("ProductVersion")) == QStringLiteral(ZANDRELL_PROJECT_VERSION),
-                 qPrintable(name));
-        QVERIFY2(!file->Value(QStringLiteral("FileDescription")).isEmpty(), qPrintable(name));
-        QCOMPARE(file->BuildKind, quint8(3));
-    }
+    for (int i = 0; i < manager.Count(); ++i)
+        QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
     QVERIFY(dialogs->boxes.isEmpty());
 }
 

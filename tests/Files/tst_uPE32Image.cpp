@@ -413,7 +413,8 @@ private slots:
                  u"Damaged string table NAMED: a block is known by its number"_s);
     }
 
-    // Menu items as resource-script lines; a damaged menu fails and leaves the lines alone.
+    // Menu items of the classic and the extended (MENUEX) template as resource-script lines;
+    // a damaged menu fails and leaves the lines alone.
     void menuLines_data()
     {
         QTest::addColumn<QByteArray>("menu");
@@ -444,6 +445,38 @@ private slots:
         QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2) << QStringList{"an item is cut short"};
         QTest::newRow("half a flags word") << PeBuilder::Menu({}) + QByteArray("\0", 1) << QStringList{"an item is cut short"};
         QTest::newRow("half an identifier") << PeBuilder::Menu({}) + QByteArray("\0\0\1", 3) << QStringList{"an item is cut short"};
+
+        using X = QList<MenuExItemSpec>;
+        QTest::newRow("extended, flat") << PeBuilder::MenuEx(X{{0, 0, 1, 0, u"One"_s}, {0x800, 0, 0, 0, {}}, {0, 3, 2, 0x80, u"Two"_s}})
+                                        << QStringList{"MENUITEM \"One\",  1,  type 0x0,  state 0x0", "MENUITEM SEPARATOR",
+                                                       "MENUITEM \"Two\",  2,  type 0x0,  state 0x3"};
+        // A pop-up that is the last item of its pop-up closes both.
+        QTest::newRow("extended, nested") << PeBuilder::MenuEx(X{{0, 0, 10, 0x01, u"&File"_s, 5}, {0, 0, 100, 0, u"&Open"_s},
+                                                                 {0, 0, 11, 0x81, u"&Recent"_s}, {0, 8, 110, 0x80, u"First"_s},
+                                                                 {0x4000, 0, 30, 0x80, u"&Quit"_s}})
+                                          << QStringList{"POPUP \"&File\",  10,  type 0x0,  state 0x0",
+                                                         "  MENUITEM \"&Open\",  100,  type 0x0,  state 0x0",
+                                                         "  POPUP \"&Recent\",  11,  type 0x0,  state 0x0",
+                                                         "    MENUITEM \"First\",  110,  type 0x0,  state 0x8",
+                                                         "  ENDPOPUP",
+                                                         "ENDPOPUP",
+                                                         "MENUITEM \"&Quit\",  30,  type 0x4000,  state 0x0"};
+        QTest::newRow("extended, bytes after the end") << PeBuilder::MenuEx(X{{0, 0, 1, 0x80, u"Only"_s}}) + QByteArray(16, '\x7F')
+                                                       << QStringList{"MENUITEM \"Only\",  1,  type 0x0,  state 0x0"};
+        QTest::newRow("extended, no items") << PeBuilder::MenuEx({}) << QStringList();
+        const QByteArray good = PeBuilder::MenuEx(X{{0, 0, 10, 0x81, u"&File"_s, 5}, {0, 0, 100, 0x80, u"&Open"_s}});
+        QByteArray farItems = good, version2 = good;
+        PeBuilder::PutU16(farItems, 2, 0x4000);
+        PeBuilder::PutU16(version2, 0, 2);
+        QTest::newRow("extended, header cut short") << good.left(3) << QStringList{"its header is cut short"};
+        QTest::newRow("extended, first item past the end") << farItems << QStringList{"its header is cut short"};
+        QTest::newRow("extended, unknown version") << version2 << QStringList{"unknown template version 2"};
+        QTest::newRow("extended, item cut in its values") << good.left(8 + 10) << QStringList{"an item is cut short"};
+        QTest::newRow("extended, text without its end") << good.left(8 + 14 + 6) << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its help identifier") << good.left(8 + 14 + 12 + 2)
+                                                                      << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its items") << good.left(8 + 14 + 12 + 2 + 4) + QByteArray(4, '\0')
+                                                            << QStringList{"an item is cut short"};
     }
     void menuLines()
     {

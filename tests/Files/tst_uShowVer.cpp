@@ -1,6 +1,8 @@
 // The versions window: grid filling, the export with its column widths,
 // closing, dragging, the maximised placement, ShowVersions and the program
-// files of a folder.
+// files of a folder; its columns in fonts of several sizes, scaled from the
+// widths designed for 8 points at 96 dpi, never cutting a header, a size, a
+// time or a file name.
 #include "FakeLanguages.h"
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
@@ -8,9 +10,12 @@
 #include "uShowVer.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -241,6 +246,75 @@ private slots:
         }
         QCOMPARE(names, (QStringList{"AutoUpdate", "KorConsole", "ComformLibs.so", "Orders.so", "Lum.dll", "OLD.DLL", "setup.exe"}));
         QCOMPARE(ProgramFilesOfFolder(folder.filePath(QStringLiteral("missing"))), QStringList());
+    }
+
+    void wholeValuesInEveryFont_data()
+    {
+        QTest::addColumn<QFont>("font");
+        for (int points : {6, 8, 12, 16}) {
+            QFont font = QApplication::font();
+            font.setPointSize(points);
+            QTest::addRow("%d points", points) << font;
+        }
+        QFont bold = QApplication::font();
+        bold.setPointSize(11);
+        bold.setBold(true);
+        QTest::newRow("11 points bold") << bold;
+        QFont pixels = QApplication::font();
+        pixels.setPixelSize(20);
+        QTest::newRow("20 pixels") << pixels;
+    }
+    void wholeValuesInEveryFont()
+    {
+        QFETCH(QFont, font);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QFile big(dir.filePath(QStringLiteral("libZandrellEmbeddedServer-with-a-long-name.so")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(2244000));
+        big.close();
+        TShowVer window;
+        window.setFont(font);
+        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, QStringLiteral("a.so"), "x")};
+        window.FillGrid();
+        QLocale::setDefault(QLocale::system());
+        QCOMPARE(window.Grid->item(0, 4)->text(), QStringLiteral("2,244,000"));
+        const QFontMetrics cells(window.Grid->font());
+        const QHeaderView *header = window.Grid->horizontalHeader();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        int widths = 0;
+        for (int c = 0; c < kFileVersionFieldCount; ++c) {
+            const int width = window.Grid->columnWidth(c);
+            widths += width;
+            QVERIFY(width >= FileVersionField(c).Width);
+            const QString caption = window.Grid->horizontalHeaderItem(c)->text();
+            QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(caption) + 2 * margin <= width, qPrintable(caption));
+            // Cells are written 2 pixels in from the left.
+            for (int row = 0; row < window.Grid->rowCount(); ++row) {
+                const QString text = window.Grid->item(row, c) ? window.Grid->item(row, c)->text() : QString();
+                QVERIFY2(cells.horizontalAdvance(text) + 2 <= width, qPrintable(QStringLiteral("\"%1\" in %2 pixels").arg(text).arg(width)));
+            }
+        }
+        // Never wider than the screen.
+        QCOMPARE(window.width(), qMin(widths + 25 + window.pnlGrid->frameWidth() + 20, window.screen()->availableGeometry().width()));
+        // The export keeps its character widths and cuts the file name to its 25 characters.
+        for (const QString &line : window.ExportLines())
+            QCOMPARE(line.size(), ExportWidth());
+        QVERIFY(window.ExportLines()[2].startsWith(QStringLiteral("libZandrellEmbeddedServe ")));
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void widthsFollowTheFontSize()
+    {
+        // 32 pixels are three times 8 points at 96 dpi; never narrower than designed.
+        QFont designed = QApplication::font();
+        designed.setPixelSize(11);
+        QFont larger = designed, smaller = designed;
+        larger.setPixelSize(32);
+        smaller.setPixelSize(7);
+        for (int c = 0; c < kFileVersionFieldCount; ++c) {
+            QCOMPARE(ScaledColumnWidth(FileVersionField(c).Width, larger), 3 * FileVersionField(c).Width);
+            QCOMPARE(ScaledColumnWidth(FileVersionField(c).Width, smaller), FileVersionField(c).Width);
+        }
+        QVERIFY(CellTextWidth(QStringLiteral("2,244,000"), larger) > CellTextWidth(QStringLiteral("2,244,000"), designed));
     }
 };
 
