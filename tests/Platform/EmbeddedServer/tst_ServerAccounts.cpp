@@ -114,7 +114,8 @@ private slots:
                                                    << true;
         QTest::newRow("empty") << QString() << "x" << false << true;
         QTest::newRow("garbage") << "not a hash at all" << "x" << false << true;
-        QTest::newRow("Argon2id cut short") << current.left(current.size() - 20) << "Secret 1" << false << true;
+        // Cut inside its salt: the form itself is broken (a hash cut inside its last field may still parse).
+        QTest::newRow("Argon2id cut short") << current.left(current.size() - 50) << "Secret 1" << false << true;
         // A damaged cost must not make a log-in take a gigabyte or minutes.
         QTest::newRow("Argon2id asking 4 GiB") << QString(current).replace("m=19456", "m=4194304") << "Secret 1" << false << true;
         QTest::newRow("Argon2id asking 1000 passes") << QString(current).replace("t=2", "t=1000") << "Secret 1" << false << true;
