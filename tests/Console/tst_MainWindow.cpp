@@ -1,10 +1,12 @@
-// The menu model and the main window over a fresh demo database: what each
-// user sees, the order and numbering of the menus, modules that fail, tool
+// The menu model and the main window over a fresh demo database: menu rows
+// that cannot be placed (left out and named once in the not-loaded list
+// instead of recursing without end), what each user sees, the order and numbering of the menus, modules that fail, tool
 // buttons and their separators and hot keys, icons, plug-ins, languages,
 // reload, and the rights list of a menu entry; Qt's own texts follow the
 // console's language, and a walk through the main window and every window it
 // opens finds no text of the other language outside the data.
 #include "DMIMPL.h"
+#include "DataSet.h"
 #include "IniFile.h"
 #include "MainConsoleIMPL.h"
 #include "OraStoredProc.h"
@@ -89,6 +91,54 @@ QStringList ServiceButtons(TfmMain &main, int *separators = nullptr)
     if (separators)
         *separators = n;
     return hints;
+}
+
+// Menu rows written as "G id owner name" (a group) or "S id owner itemId"
+// (a service entry), separated by ";"; "-" stands for NULL.
+TResultSet menuRows(const QString &text)
+{
+    TResultSet rows;
+    rows.columns = {{"ID_CFG", TFieldType::ftInteger}, {"OWNER", TFieldType::ftInteger}, {"IsGroup", TFieldType::ftInteger},
+                    {"MENUNAME", TFieldType::ftString, 50}, {"ItemID", TFieldType::ftInteger}, {"ItemMode", TFieldType::ftString, 255}};
+    auto value = [](const QString &word) { return word == QLatin1String("-") ? QVariant() : QVariant(word.toInt()); };
+    for (const QString &row : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList w = row.simplified().split(QLatin1Char(' '));
+        const bool group = w.at(0) == QLatin1String("G");
+        rows.rows.append({value(w.at(1)), value(w.at(2)), int(group), group ? QVariant(w.at(3)) : QVariant(),
+                          group ? QVariant() : value(w.at(3)), group ? QVariant() : QVariant(QStringLiteral("1"))});
+    }
+    return rows;
+}
+
+// Items 1 and 2: the two services of the test module; item 3: a module file that is missing.
+TResultSet catalogue()
+{
+    TResultSet rows;
+    rows.columns = {{"ITEMID", TFieldType::ftInteger},          {"SRVNAME", TFieldType::ftString, 50},
+                    {"DLLNAME", TFieldType::ftString, 50},      {"GUID", TFieldType::ftString, 50},
+                    {"CREATEBTN", TFieldType::ftInteger},       {"ISLANG", TFieldType::ftInteger},
+                    {"SOURCE_SRVNAME", TFieldType::ftString, 50}};
+    rows.rows = {{1, "One", "tmForm.so", "{TM-SERVICE-1}", 0, 0, "One"},
+                 {2, "Two", "tmForm.so", "{TM-SERVICE-2}", 1, 0, "Two"},
+                 {3, "Lost", "tmMissing.so", "{LOST}", 0, 0, "Lost"}};
+    return rows;
+}
+
+// The tree in menu order: "A(One,B(Two))".
+QString render(const TKorMenu &group)
+{
+    QStringList items;
+    for (const TKorMenu::TItem &item : group.Items)
+        items << (item.service ? item.service->Caption() : render(*item.group));
+    return group.Name + QLatin1Char('(') + items.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+QString render(const TMenuCfg &menu)
+{
+    QStringList roots;
+    for (auto root = menu.Roots.crbegin(); root != menu.Roots.crend(); ++root)
+        roots << render(**root);
+    return roots.join(QLatin1Char(','));
 }
 
 // One text a person reads, after a tab the place it was found.
@@ -192,6 +242,12 @@ class TestMainWindow : public QObject {
         main->InitConfiguration();
         return main;
     }
+    static void loadMenu(TMenuCfg &cfg, TDataSet &menu, TDataSet &services, const QString &rows)
+    {
+        menu.LoadFrom(menuRows(rows));
+        services.LoadFrom(catalogue());
+        cfg.Load(&menu, &services);
+    }
     static QStringList dump(TfmMain &main) { return TUnattendedDriver(&main).Dump(); }
     // Administrators' menu: groups with SORT_ORDER 30, 10, 20 (inserted in that order);
     // the sub-group of B holds the customers, C the stock, A the orders.
@@ -228,7 +284,7 @@ private slots:
         TMenuCfg::ShowFailed = [](const TBaseServiceList &failed) {
             QStringList rows;
             for (const auto &s : failed)
-                rows << s->DllName() + QLatin1Char('|') + s->Guid() + QLatin1Char('|') + s->Caption();
+                rows << s->Caption() + u": "_s + s->Description() + u'|' + s->DllName() + u'|' + s->Guid();
             g_failedShown << rows;
             if (!failed.IsEmpty() && failed.Items(0)->Description().isEmpty())
                 qWarning("a failed service without its reason");
@@ -244,6 +300,77 @@ private slots:
         SetModuleFolder(QString());
         delete exeDir;
         delete server;
+    }
+
+    void rowsThatCannotBePlaced_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("tree");
+        // The not-loaded list, shown once: caption and a part of the reason per entry.
+        QTest::addColumn<QStringList>("failed");
+
+        QTest::newRow("sound menu") << "G 10 0 A; S 11 10 1; G 12 10 B; S 13 12 2; G 20 0 C" << "A(One,B(Two)),C()"
+                                    << QStringList();
+        QTest::newRow("group numbered 0") << "G 0 0 Zero; G 10 0 A; S 11 10 1" << "A(One)"
+                                          << QStringList{"Zero: ", "ID_CFG is 0"};
+        QTest::newRow("group numbered NULL") << "G - 0 NoKey; G 10 0 A; S 11 10 1" << "A(One)"
+                                             << QStringList{"NoKey: ", "no ID_CFG"};
+        QTest::newRow("group inside itself") << "G 10 0 A; G 10 10 Again; S 11 10 1" << "A(One)"
+                                             << QStringList{"Again: ", "group it lies in"};
+        QTest::newRow("cycle of groups") << "G 10 0 A; G 20 21 C1; G 21 20 C2; S 22 21 1" << "A()"
+                                         << QStringList{"C1: ", "20, 21", "C2: ", "20, 21"};
+        QTest::newRow("owner that is no group") << "G 10 0 A; S 11 99 1; G 30 13 Sub; S 13 10 2" << "A(Two)"
+                                                << QStringList{"One: ", "OWNER 99", "Sub: ", "OWNER 13"};
+        QTest::newRow("group number used twice") << "G 10 0 A; G 10 0 B; S 11 10 1" << "A(One)"
+                                                 << QStringList{"B: ", "used by another"};
+        QTest::newRow("service not in the catalogue") << "G 10 0 A; S 11 10 7; S 12 10 1" << "A(One)"
+                                                      << QStringList{"ITEMID 7: ", "not in the service catalogue"};
+        QTest::newRow("module that cannot be loaded") << "G 10 0 A; S 11 10 3; S 12 10 3; S 13 10 1" << "A(One)"
+                                                      << QStringList{"Lost: ", "tmMissing.so", "Lost: ", "tmMissing.so"};
+    }
+
+    void rowsThatCannotBePlaced()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, tree);
+        QFETCH(QStringList, failed);
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        loadMenu(cfg, menu, services, rows);
+        QCOMPARE(render(cfg), tree);
+        QCOMPARE(g_failedShown.size(), failed.isEmpty() ? 0 : 1);
+        for (int i = 0; i < failed.size(); i += 2) {
+            const QString entry = g_failedShown.first().value(i / 2);
+            QVERIFY2(entry.startsWith(failed.at(i)) && entry.contains(failed.at(i + 1)), qPrintable(entry));
+        }
+        QCOMPARE(g_failedShown.value(0).size(), failed.size() / 2);
+    }
+
+    void serviceAtTheTopLevelEndsTheBuild()
+    {
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        QVERIFY_THROWS_EXCEPTION(Exception, loadMenu(cfg, menu, services, QStringLiteral("G 10 0 A; S 11 0 1")));
+    }
+
+    void manyRowsOfOneServiceGiveOneBox()
+    {
+        QString rows = QStringLiteral("G 10 0 A; G 20 0 B; S 21 20 2");
+        for (int i = 0; i < 10000; ++i)
+            rows += QStringLiteral("; S %1 10 1").arg(100 + i);
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        loadMenu(cfg, menu, services, rows);
+        TServiceManager manager;
+        cfg.RegisterAll(manager);
+        QCOMPARE(manager.Count(), 2);
+        QCOMPARE(render(cfg), QStringLiteral("A(One),B(Two)"));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Error"));
+        QCOMPARE(dialogs->boxes.first().text.count(QLatin1Char('\n')), 0);
+        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("One")), qPrintable(dialogs->boxes.first().text));
+        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("9999")), qPrintable(dialogs->boxes.first().text));
+        QVERIFY(g_failedShown.isEmpty());
     }
 
     void whatEachUserSees_data()
@@ -322,7 +449,8 @@ private slots:
         auto main = mainWindow();
         QCOMPARE(g_failedShown.size(), 1);
         QCOMPARE(g_failedShown.first().size(), 1);
-        QVERIFY(g_failedShown.first().first().startsWith(u"Missing.so|{MISSING}|Потерянный"_s));
+        QVERIFY(g_failedShown.first().first().startsWith(u"Потерянный: "_s));
+        QVERIFY(g_failedShown.first().first().endsWith(u"|Missing.so|{MISSING}"_s));
         QCOMPARE(main->MenuCfg->FailedList.Items(0)->MenuGroup(), 0);
         QVERIFY(!MenuItem(*main, {"Справочники", "Потерянный"}));
         QVERIFY(MenuItem(*main, {"Справочники", "Клиенты"}));

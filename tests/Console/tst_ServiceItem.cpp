@@ -478,28 +478,6 @@ private slots:
         QVERIFY(second.Form());
     }
 
-    void forgottenWindowKeepsModuleLoaded()
-    {
-        QPointer<TServiceForm> kept;
-        {
-            TConsoleSetup console;
-            TServiceItem item(u"tmForm.so"_s, kService1);
-            console.manager.Add(&item);
-            item.SrvAction();
-            kept = item.Form();
-            QCOMPARE(SendCommand(kept, 0, QString(), scForgetObjects), int(scrDone));
-        }
-        // The entry is gone, its window lives on: so does the module's code.
-        QVERIFY(kept && IsModuleLoaded(u"tmForm.so"_s));
-        kept->show();
-        Activate(kept);
-        QCOMPARE(Calls(kept).last(), u"module activate"_s);
-        delete kept.data();
-        QVERIFY(IsModuleLoaded(u"tmForm.so"_s));
-        QCoreApplication::processEvents();
-        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
-    }
-
     void managerRegistration()
     {
         // A callback without its manager's handler refuses; a manager that goes takes its handler with it.

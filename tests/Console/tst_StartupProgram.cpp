@@ -1,11 +1,9 @@
 // The program block: its steps in order, the switch table, the tool modes,
-// every exit path through the outer clean-up, and a start from a read-only
-// program folder; the updater launch: no updater, one that cannot start, and
+// every exit path through the outer clean-up; the updater launch: no updater, one that cannot start, and
 // the double answering 1, 0 or never, also in the program block.
 #include "Exceptions.h"
 #include "KorConsoleProgram.h"
 #include "RecordingDialogService.h"
-#include "ScratchMount.h"
 #include "uAtom.h"
 #include "uAutoUpdate.h"
 #include "uConsoleCfg.h"
@@ -19,8 +17,6 @@
 #include <QTest>
 
 #include "TempExeDir.h"
-
-#include <unistd.h>
 
 namespace {
 
@@ -355,39 +351,6 @@ private slots:
         goingOn.Run({});
         QCOMPARE(goingOn.ExitPath, QStringLiteral("login"));
         QVERIFY(dialogs->boxes.isEmpty());
-    }
-
-    // Console.ini cannot be written: the start goes on with what it read, and says so once.
-    void readOnlyInstallationStarts()
-    {
-        ScratchMount disk;
-        QString folder = dir->path();
-        if (geteuid() == 0) {
-            if (!disk.Mount(64))
-                QSKIP("root ignores file modes and no tmpfs can be mounted here");
-            folder = disk.path();
-        }
-        // Console.ini without schemes: the scheme of the switch has to be written.
-        const QByteArray before = "[CONNECTION]\nserver=ZANDRELL\n";
-        QFile ini(folder + QStringLiteral("/Console.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(before) == before.size());
-        ini.close();
-        QVERIFY(QDir(folder).mkpath(QStringLiteral("Res")));
-        QFile::copy(dir->filePath(QStringLiteral("Res/Langs.ini")), folder + QStringLiteral("/Res/Langs.ini"));
-        if (geteuid() == 0)
-            QVERIFY(disk.MakeReadOnly());
-        else
-            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        SetExeDirForTests(folder);
-        RecordingProgram p;
-        p.Run({"/scheme=ABC"});
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        SetExeDirForTests(dir->path());
-        QCOMPARE(p.ExitPath, QStringLiteral("loop"));
-        QCOMPARE(p.hooks.filter("main"), QStringList{"main ABC 0"});
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("нет права на запись")), qPrintable(dialogs->boxes.first().text));
-        QCOMPARE(ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray(), before);
     }
 };
 

@@ -1,8 +1,7 @@
 // Version information of ELF files: the version section read from 32- and
 // 64-bit files of either byte order, damaged files that fail with the
-// reader's error instead of reading outside them, the resource that the build
-// compiles into every file compared with a resource compiler's, and the
-// versions of the built program, libraries and modules.
+// reader's error instead of reading outside them, and the versions of the
+// built program, libraries and modules.
 #include "ElfBuilder.h"
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
@@ -15,8 +14,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -54,50 +51,6 @@ QString ReadError(const QByteArray &bytes)
     return ExeErrorOf([&] { TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("damaged.so"))); });
 }
 
-// The values that the build writes, for the comparison with a resource compiler.
-constexpr VersionResource::Fields kSampleFields{
-    .Version = {5, 0, 2, 1},
-    .FileType = VersionResource::FileTypeLibrary,
-    .InternalName = u"Orders",
-    .FileDescription = u"Сервисы «Заказы»",
-    .FileVersion = u"5.0.2.1",
-    .LegalCopyright = u"© Zandrell",
-    .ProductVersion = u"5.0.2.1",
-    .ProductName = u"KorConsole",
-    .Comments = u"",
-};
-constexpr auto kSampleResource = VersionResource::Bytes<VersionResource::SizeOf(kSampleFields)>(kSampleFields);
-
-const char *const SampleScript = R"(#pragma code_page(65001)
-1 VERSIONINFO
-FILEVERSION 5,0,2,1
-PRODUCTVERSION 5,0,2,1
-FILEFLAGSMASK 0x3F
-FILEFLAGS 0
-FILEOS 0
-FILETYPE 2
-FILESUBTYPE 0
-BEGIN
-  BLOCK "StringFileInfo"
-  BEGIN
-    BLOCK "041904E3"
-    BEGIN
-      VALUE "InternalName", "Orders"
-      VALUE "FileDescription", "Сервисы «Заказы»"
-      VALUE "FileVersion", "5.0.2.1"
-      VALUE "LegalCopyright", "© Zandrell"
-      VALUE "ProductVersion", "5.0.2.1"
-      VALUE "ProductName", "KorConsole"
-      VALUE "Comments", ""
-    END
-  END
-  BLOCK "VarFileInfo"
-  BEGIN
-    VALUE "Translation", 0x419, 1251
-  END
-END
-)";
-
 // The programs, libraries and modules that the build installs.
 QStringList InstalledElfFiles(const QString &dist)
 {
@@ -125,227 +78,184 @@ private slots:
     void init() { dialogs = new RecordingDialogService; }
     void cleanup() { delete dialogs; }
 
-    void readsTheVersionSection_data();
-    void readsTheVersionSection();
-    void fileWithoutVersionSection();
-    void extendedSectionCountAndNameTable();
-    void damagedFileFails_data();
-    void damagedFileFails();
-    void everyTruncationFails();
-    void writerMatchesTheResourceCompiler();
-    void builtFilesCarryTheProjectVersion();
-};
+    void readsTheVersionSection_data()
+    {
+        QTest::addColumn<bool>("is64");
+        QTest::addColumn<bool>("bigEndian");
+        QTest::newRow("ELF64") << true << false;
+        QTest::newRow("ELF32") << false << false;
+        QTest::newRow("ELF64 big-endian") << true << true;
+        QTest::newRow("ELF32 big-endian") << false << true;
+    }
 
-void TestElfVersion::readsTheVersionSection_data()
-{
-    QTest::addColumn<bool>("is64");
-    QTest::addColumn<bool>("bigEndian");
-    QTest::newRow("ELF64") << true << false;
-    QTest::newRow("ELF32") << false << false;
-    QTest::newRow("ELF64 big-endian") << true << true;
-    QTest::newRow("ELF32 big-endian") << false << true;
-}
+    void readsTheVersionSection()
+    {
+        QFETCH(bool, is64);
+        QFETCH(bool, bigEndian);
+        const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
 
-void TestElfVersion::readsTheVersionSection()
-{
-    QFETCH(bool, is64);
-    QFETCH(bool, bigEndian);
-    const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
+        const TElfImage image(path);
+        QCOMPARE(image.Is64Bit(), is64);
+        QCOMPARE(image.IsBigEndian(), bigEndian);
+        QCOMPARE(image.Section(VersionSection), SampleVersion());
 
-    const TElfImage image(path);
-    QCOMPARE(image.Is64Bit(), is64);
-    QCOMPARE(image.IsBigEndian(), bigEndian);
-    QCOMPARE(image.Section(VersionSection), SampleVersion());
-
-    const auto version = TVersionInfo::FromFile(path);
-    QVERIFY(version);
-    QCOMPARE(version->FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
-    QCOMPARE(version->StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Модуль заказов"));
-}
-
-void TestElfVersion::fileWithoutVersionSection()
-{
-    ElfBuilder other;
-    other.Add(".text", "code");
-    other.Add(".zversionx", SampleVersion()); // a longer name is another section
-    const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
-    QVERIFY(!TVersionInfo::FromFile(path));
-
-    // No section header table at all, or no name table: no sections to find.
-    ElfLayout layout;
-    QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
-    layout.Put(bare, ElfLayout::ShOff, 0);
-    QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
-    QByteArray unnamed = ElfWithVersion(false, false, SampleVersion(), &layout);
-    layout.Put(unnamed, ElfLayout::ShStrNdx, 0);
-    QVERIFY(!TVersionInfo::FromElf(TElfImage(unnamed, QStringLiteral("unnamed.so"))));
-}
-
-void TestElfVersion::extendedSectionCountAndNameTable()
-{
-    // Files with very many sections keep the count and the name table's
-    // index in the first section header.
-    for (bool is64 : {true, false}) {
-        ElfLayout layout;
-        QByteArray bytes = ElfWithVersion(is64, false, SampleVersion(), &layout);
-        layout.Put(bytes, ElfLayout::ShNum, 0);
-        layout.Put(bytes, ElfLayout::ShStrNdx, 0xFFFF);
-        layout.Put(bytes, 0, ElfLayout::Size, quint64(layout.sectionCount));
-        layout.Put(bytes, 0, ElfLayout::Link, quint64(layout.nameTableIndex));
-        const auto version = TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("many.so")));
+        const auto version = TVersionInfo::FromFile(path);
         QVERIFY(version);
-        QCOMPARE(version->StringValue(Russian, QStringLiteral("ProductName")), QStringLiteral("Заказы"));
+        QCOMPARE(version->FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
+        QCOMPARE(version->StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Модуль заказов"));
     }
-}
 
-void TestElfVersion::damagedFileFails_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("error"); // the start of the reader's message
-    for (bool is64 : {true, false}) {
-        ElfLayout at;
-        const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
-        const quint64 size = quint64(good.size()), wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
-        auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage, const QString &error) {
-            QByteArray bytes = good;
-            damage(bytes);
-            QTest::newRow(QByteArray(is64 ? "ELF64 " : "ELF32 ") + name) << bytes << error;
-        };
-        const QString outside = QStringLiteral("Damaged file: %1 at offset %2");
-        const QString table = outside.arg(QStringLiteral("section header table"), Hex(at.sectionTable));
-        damaged("header cut short", [](QByteArray &b) { b.truncate(40); }, outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")));
-        damaged("unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
-        damaged("unknown byte order", [](QByteArray &b) { b[5] = 0; }, QStringLiteral("Damaged ELF file: unknown byte order 0"));
-        damaged("section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
-                outside.arg(QStringLiteral("section header table"), Hex(size + 8)));
-        damaged("section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
-                outside.arg(QStringLiteral("section header table"), Hex(wordMax)));
-        damaged("file cut inside the section table", [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); }, table);
-        damaged("more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); }, table + " (65520 ");
-        damaged("extended count beyond the file", [&](QByteArray &b) {
-                    at.Put(b, ElfLayout::ShNum, 0);
-                    at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
-                }, table);
-        damaged("section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
-                QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
-        damaged("name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
-                QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
-        damaged("name table past the end", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
-                outside.arg(QStringLiteral("section name table"), Hex(size - 4)));
-        damaged("name table of the largest size", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
-                outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)) + QStringLiteral(" (%1 bytes)").arg(wordMax));
-        damaged("name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
-                QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
-        damaged("name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
-                QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
-        damaged("version section past the end", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
-                outside.arg(QStringLiteral("section"), Hex(size - 4)));
-        damaged("version section of the largest size", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
-                outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])) + QStringLiteral(" (%1 bytes)").arg(wordMax));
-        damaged("version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
-                QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
-        damaged("version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
-                QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
+    void fileWithoutVersionSection()
+    {
+        ElfBuilder other;
+        other.Add(".text", "code");
+        other.Add(".zversionx", SampleVersion()); // a longer name is another section
+        const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
+        QVERIFY(!TVersionInfo::FromFile(path));
+
+        // No section header table at all, or no name table: no sections to find.
+        ElfLayout layout;
+        QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
+        layout.Put(bare, ElfLayout::ShOff, 0);
+        QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
+        QByteArray unnamed = ElfWithVersion(false, false, SampleVersion(), &layout);
+        layout.Put(unnamed, ElfLayout::ShStrNdx, 0);
+        QVERIFY(!TVersionInfo::FromElf(TElfImage(unnamed, QStringLiteral("unnamed.so"))));
     }
-}
 
-void TestElfVersion::damagedFileFails()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, error);
-    QVERIFY2(ReadError(bytes).startsWith(error), qPrintable(ReadError(bytes)));
-    // Read from a file the same way.
-    const QString path = WriteTestFile(dir, QStringLiteral("damaged.so"), bytes);
-    QCOMPARE(ExeErrorOf([&] { TVersionInfo::FromFile(path); }), ReadError(bytes));
-}
-
-void TestElfVersion::everyTruncationFails()
-{
-    // The section header table comes last: a file cut anywhere lacks part of
-    // it, and reading it fails with the reader's error (under the sanitizers
-    // also without reading past the cut).
-    for (bool is64 : {true, false}) {
-        ElfLayout at;
-        const QByteArray whole = ElfWithVersion(is64, true, SampleVersion(), &at);
-        QCOMPARE(at.sectionTable + at.sectionCount * at.entrySize, qint64(whole.size()));
-        for (qsizetype length = 0; length < whole.size(); ++length) {
-            const QByteArray cut = whole.left(length);
-            QVERIFY2(ReadError(cut) != QLatin1String("<none>"), qPrintable(QString::number(length)));
+    void extendedSectionCountAndNameTable()
+    {
+        // Files with very many sections keep the count and the name table's
+        // index in the first section header.
+        for (bool is64 : {true, false}) {
+            ElfLayout layout;
+            QByteArray bytes = ElfWithVersion(is64, false, SampleVersion(), &layout);
+            layout.Put(bytes, ElfLayout::ShNum, 0);
+            layout.Put(bytes, ElfLayout::ShStrNdx, 0xFFFF);
+            layout.Put(bytes, 0, ElfLayout::Size, quint64(layout.sectionCount));
+            layout.Put(bytes, 0, ElfLayout::Link, quint64(layout.nameTableIndex));
+            const auto version = TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("many.so")));
+            QVERIFY(version);
+            QCOMPARE(version->StringValue(Russian, QStringLiteral("ProductName")), QStringLiteral("Заказы"));
         }
-        QCOMPARE(ReadError(whole), QStringLiteral("<none>"));
-    }
-}
-
-void TestElfVersion::writerMatchesTheResourceCompiler()
-{
-    const QByteArray written(reinterpret_cast<const char *>(kSampleResource.data()), qsizetype(kSampleResource.size()));
-    const TVersionInfo parsed(written);
-    QCOMPARE(parsed.FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
-    QCOMPARE(parsed.FixedInfo().FileType, VersionResource::FileTypeLibrary);
-    QCOMPARE(parsed.StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Сервисы «Заказы»"));
-    QVERIFY(parsed.Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
-    QCOMPARE(parsed.Translations(), QList<quint32>({0x04E30419}));
-
-    const QString windres = QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-windres"));
-    const QString preprocessor = QStandardPaths::findExecutable(QStringLiteral("cpp"));
-    if (windres.isEmpty() || preprocessor.isEmpty())
-        QSKIP("the mingw-w64 resource compiler is not installed");
-    WriteTestFile(dir, QStringLiteral("version.rc"), SampleScript);
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    process.start(windres, {QStringLiteral("--preprocessor=") + preprocessor, QStringLiteral("-i"),
-                            QStringLiteral("version.rc"), QStringLiteral("-O"), QStringLiteral("res"),
-                            QStringLiteral("-o"), QStringLiteral("version.res")});
-    QVERIFY(process.waitForFinished(60000));
-    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-    QFile res(dir.filePath(QStringLiteral("version.res")));
-    QVERIFY(res.open(QIODevice::ReadOnly));
-    // A .res file: an empty 32-byte entry, then the version resource's entry:
-    // data size, header size, ... and the data behind the header.
-    const QByteArray entries = res.readAll();
-    QVERIFY(entries.size() > 40);
-    const quint32 dataSize = qFromLittleEndian<quint32>(entries.constData() + 32);
-    const quint32 headerSize = qFromLittleEndian<quint32>(entries.constData() + 36);
-    QCOMPARE(entries.mid(32 + headerSize, dataSize), written);
-}
-
-void TestElfVersion::builtFilesCarryTheProjectVersion()
-{
-    const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
-    const QStringList files = InstalledElfFiles(dist);
-    for (const char *name : {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
-                             "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so",
-                             "Orders.so", "Stock.so", "Plugins/Notes.plg"})
-        QVERIFY2(files.contains(QLatin1String(name)), qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
-
-    const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
-    // Every program and shared object of the installation, not only those above.
-    for (const QString &name : files) {
-        const auto info = TVersionInfo::FromFile(QDir(dist).filePath(name));
-        QVERIFY2(info, qPrintable(name + QStringLiteral(" has no version information")));
-        QString base = QFileInfo(name).completeBaseName();
-        if (base.startsWith(QLatin1String("lib")))
-            base = base.mid(3);
-        auto value = [&](const char *key) { return info->StringValue(Russian, QLatin1String(key)); };
-        QCOMPARE(value("InternalName"), base);
-        QCOMPARE(value("FileVersion") + ' ' + value("ProductVersion") + ' ' + value("ProductName"),
-                 version + ' ' + version + QStringLiteral(" KorConsole"));
-        QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
-        QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
-        QCOMPARE(info->FixedInfo().FileVersion(), version);
-        QCOMPARE(info->FixedInfo().FileType,
-                 name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
     }
 
-    // What the versions window reads for "all libraries" of the installation folder.
-    TFileVersionMgr manager;
-    manager.FileNames = ProgramFilesOfFolder(dist);
-    manager.Refresh();
-    QVERIFY(manager.Count() >= 11);
-    for (int i = 0; i < manager.Count(); ++i)
-        QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
-    QVERIFY(dialogs->boxes.isEmpty());
-}
+    void damagedFileFails_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // the start of the reader's message
+        for (bool is64 : {true, false}) {
+            ElfLayout at;
+            const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
+            const quint64 size = quint64(good.size()), wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
+            auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage, const QString &error) {
+                QByteArray bytes = good;
+                damage(bytes);
+                QTest::newRow(QByteArray(is64 ? "ELF64 " : "ELF32 ") + name) << bytes << error;
+            };
+            const QString outside = QStringLiteral("Damaged file: %1 at offset %2");
+            const QString table = outside.arg(QStringLiteral("section header table"), Hex(at.sectionTable));
+            damaged("header cut short", [](QByteArray &b) { b.truncate(40); }, outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")));
+            damaged("unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
+            damaged("unknown byte order", [](QByteArray &b) { b[5] = 0; }, QStringLiteral("Damaged ELF file: unknown byte order 0"));
+            damaged("section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
+                    outside.arg(QStringLiteral("section header table"), Hex(size + 8)));
+            damaged("section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
+                    outside.arg(QStringLiteral("section header table"), Hex(wordMax)));
+            damaged("file cut inside the section table", [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); }, table);
+            damaged("more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); }, table + " (65520 ");
+            damaged("extended count beyond the file", [&](QByteArray &b) {
+                        at.Put(b, ElfLayout::ShNum, 0);
+                        at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
+                    }, table);
+            damaged("section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
+                    QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
+            damaged("name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
+                    QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
+            damaged("name table past the end", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
+                    outside.arg(QStringLiteral("section name table"), Hex(size - 4)));
+            damaged("name table of the largest size", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
+                    outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)) + QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged("name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
+                    QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
+            damaged("name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
+                    QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
+            damaged("version section past the end", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
+                    outside.arg(QStringLiteral("section"), Hex(size - 4)));
+            damaged("version section of the largest size", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
+                    outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])) + QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged("version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
+                    QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
+            damaged("version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
+                    QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
+        }
+    }
+
+    void damagedFileFails()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QVERIFY2(ReadError(bytes).startsWith(error), qPrintable(ReadError(bytes)));
+        // Read from a file the same way.
+        const QString path = WriteTestFile(dir, QStringLiteral("damaged.so"), bytes);
+        QCOMPARE(ExeErrorOf([&] { TVersionInfo::FromFile(path); }), ReadError(bytes));
+    }
+
+    void everyTruncationFails()
+    {
+        // The section header table comes last: a file cut anywhere lacks part of
+        // it, and reading it fails with the reader's error (under the sanitizers
+        // also without reading past the cut).
+        for (bool is64 : {true, false}) {
+            ElfLayout at;
+            const QByteArray whole = ElfWithVersion(is64, true, SampleVersion(), &at);
+            QCOMPARE(at.sectionTable + at.sectionCount * at.entrySize, qint64(whole.size()));
+            for (qsizetype length = 0; length < whole.size(); ++length) {
+                const QByteArray cut = whole.left(length);
+                QVERIFY2(ReadError(cut) != QLatin1String("<none>"), qPrintable(QString::number(length)));
+            }
+            QCOMPARE(ReadError(whole), QStringLiteral("<none>"));
+        }
+    }
+
+    void builtFilesCarryTheProjectVersion()
+    {
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        const QStringList files = InstalledElfFiles(dist);
+        for (const char *name : {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
+                                 "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so",
+                                 "Orders.so", "Stock.so", "Plugins/Notes.plg"})
+            QVERIFY2(files.contains(QLatin1String(name)), qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
+
+        const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
+        // Every program and shared object of the installation, not only those above.
+        for (const QString &name : files) {
+            const auto info = TVersionInfo::FromFile(QDir(dist).filePath(name));
+            QVERIFY2(info, qPrintable(name + QStringLiteral(" has no version information")));
+            QString base = QFileInfo(name).completeBaseName();
+            if (base.startsWith(QLatin1String("lib")))
+                base = base.mid(3);
+            auto value = [&](const char *key) { return info->StringValue(Russian, QLatin1String(key)); };
+            QCOMPARE(value("InternalName"), base);
+            QCOMPARE(value("FileVersion") + ' ' + value("ProductVersion") + ' ' + value("ProductName"),
+                     version + ' ' + version + QStringLiteral(" KorConsole"));
+            QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
+            QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
+            QCOMPARE(info->FixedInfo().FileVersion(), version);
+            QCOMPARE(info->FixedInfo().FileType,
+                     name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
+        }
+
+        // What the versions window reads for "all libraries" of the installation folder.
+        TFileVersionMgr manager;
+        manager.FileNames = ProgramFilesOfFolder(dist);
+        manager.Refresh();
+        QVERIFY(manager.Count() >= 11);
+        for (int i = 0; i < manager.Count(); ++i)
+            QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+};
 
 QTEST_MAIN(TestElfVersion)
 #include "tst_ElfVersion.moc"
