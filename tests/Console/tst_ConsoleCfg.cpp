@@ -5,9 +5,12 @@
 // error hooks, the password wrapping and the scheme-macro routines; the
 // console's windows besides the main window: the scheme window, the Oracle
 // Home window and the input dialog, driven as a person would (selection,
-// buttons, double click and keys), the settings window, the not-loaded
+// buttons, double click and keys) over the one detector of Oracle client
+// homes (applied to the client once per run), the settings window, the not-loaded
 // services window, the resource library's images, the about box and the two
-// commands that stand in for the system menu.
+// commands that stand in for the system menu; the help file of a form and F1:
+// the name resolved beside the program, the topic opened at its keyword, and
+// the installed guide holding every topic.
 #include "ConnectDialog.h"
 #include "DMIMPL.h"
 #include "FakeLanguages.h"
@@ -21,6 +24,7 @@
 #include "ResourceLibrary.h"
 #include "TempExeDir.h"
 #include "uBaseService.h"
+#include "uComFunctions.h"
 #include "uConfigConsole.h"
 #include "uConsoleCfg.h"
 #include "uConsoleDM.h"
@@ -33,7 +37,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
@@ -41,9 +49,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -69,6 +79,8 @@ class TestConsoleCfg : public QObject {
 
     TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
+    QString m_guide; // a help file beside the program
+    QList<QUrl> m_opened;
 
     QString consoleIni() const { return QString::fromUtf8(dir->read(u"Console.ini"_s)); }
     TIniFile ini() const { return TIniFile(dir->filePath(QStringLiteral("Console.ini"))); }
@@ -77,7 +89,27 @@ class TestConsoleCfg : public QObject {
     static QTreeWidgetItem *child(TShemaForm &form, int i) { return form.tvSchemeList->topLevelItem(0)->child(i); }
     void twoSchemes() const { dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n"); }
 
+public slots:
+    void openUrl(const QUrl &url) { m_opened.append(url); }
+
 private slots:
+    void initTestCase()
+    {
+        const QDir program(QCoreApplication::applicationDirPath());
+        QVERIFY(program.mkpath(QStringLiteral("Help")));
+        m_guide = program.filePath(QStringLiteral("Help/ZzHelpTest.html"));
+        QFile file(m_guide);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<html><body id=\"Topic\"></body></html>");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QFile::remove(m_guide);
+    }
+
     void init()
     {
         dir = new TempExeDir;
@@ -920,6 +952,91 @@ private slots:
         // Without a data module the configuration cannot be built: the application is told to end.
         QVERIFY_THROWS_EXCEPTION(EAbort, main.InitConfiguration());
         QCOMPARE(dialogs->boxes.size(), 1);
+    }
+
+    // oratab parsing, the default home and the names the home window and the status bar share.
+    void oracleHomeDetection()
+    {
+        const QString h19 = dir->filePath(u"19c"_s), h21 = dir->filePath(u"21c"_s);
+        dir->write(u"oratab"_s, u"# comment\nORCL:%1:N\n\nBAD\nTEST:%2/:Y\nDUP:%1:N\n"_s.arg(h19, h21).toUtf8());
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"oratab"_s)));
+        qunsetenv("ORACLE_HOME");
+        TOracleHomes homes = DetectOracleHomes();
+        QCOMPARE(homes.OracleHomeNames, QStringList({h19, h21})); // each path once, trailing slash cleaned
+        QCOMPARE(homes.DefaultOracleHome, h19);                   // no ORACLE_HOME: the first listed home
+        QCOMPARE(homes.PathOf(2), h21);
+        QCOMPARE(homes.PathOf(3) + homes.PathOf(-1), QString());
+        QCOMPARE(OracleHomeEntry(homes, 6), u"Home5"_s);
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"missing"_s)));
+        homes = DetectOracleHomes();
+        QCOMPARE(homes.OracleHomeCount(), 0);
+        QCOMPARE(OracleHomeEntry(homes, 0), u"Default"_s);
+
+        // The home goes into the client's environment once per process: a second choice changes nothing.
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"oratab"_s)));
+        qunsetenv("TNS_ADMIN");
+        QVERIFY(QDir().mkpath(h21 + u"/network/admin"_s));
+        QVERIFY(!OracleHomeApplied());
+        QCOMPARE(ApplyOracleHome(2), h21);
+        QVERIFY(OracleHomeApplied());
+        QCOMPARE(qEnvironmentVariable("ORACLE_HOME"), h21);
+        QCOMPARE(qEnvironmentVariable("TNS_ADMIN"), h21 + u"/network/admin"_s);
+        QCOMPARE(ApplyOracleHome(1), h21);
+        QCOMPARE(qEnvironmentVariable("ORACLE_HOME"), h21);
+    }
+
+    void helpFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "Nowhere.hlp" << false;
+        QTest::newRow("hlp stands for html") << "ZzHelpTest.hlp" << true;
+        QTest::newRow("html as it is") << "ZzHelpTest.html" << true;
+        QTest::newRow("Windows folder dropped") << ".\\Help\\ZzHelpTest.hlp" << true;
+        QTest::newRow("folder dropped") << "/elsewhere/ZzHelpTest.hlp" << true;
+        QTest::newRow("only a folder") << "Help/" << false;
+    }
+
+    void helpFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QCOMPARE(ResolveHelpFile(name), found ? m_guide : QString());
+    }
+
+    void f1OpensTheTopicOfTheWindow()
+    {
+        m_opened.clear();
+        QWidget window;
+        SetHelpTopic(&window, QStringLiteral("ZzHelpTest.hlp"), QStringLiteral("Topic"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_F1);
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened.first().toLocalFile(), m_guide);
+        QCOMPARE(m_opened.first().fragment(), QStringLiteral("Topic"));
+
+        // No help file: nothing opens.
+        QVERIFY(!ShowHelpTopic(QStringLiteral("Nowhere.hlp"), QStringLiteral("Topic")));
+        QCOMPARE(m_opened.size(), 1);
+    }
+
+    void installedGuideHoldsEveryTopic()
+    {
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QFile guide(QDir(dist).filePath(QStringLiteral("Help/KorConsole.html")));
+        QVERIFY2(guide.open(QIODevice::ReadOnly), qPrintable(guide.fileName()));
+        const QString html = QString::fromUtf8(guide.readAll());
+        QStringList anchors;
+        static const QRegularExpression id(QStringLiteral("id=\"([^\"]+)\""));
+        for (auto it = id.globalMatch(html); it.hasNext();)
+            anchors << it.next().captured(1);
+        // The keywords the console's windows give F1.
+        for (const char *keyword : {"MainForm", "SchemeForm", "HomeTuning", "ConsoleConfig", "configmenuform",
+                                    "selectserviceform", "notloadedservice", "aboutserviceform"})
+            QVERIFY2(anchors.contains(QLatin1String(keyword)), keyword);
+        QCOMPARE(anchors.size(), QSet<QString>(anchors.begin(), anchors.end()).size());
     }
 };
 

@@ -13,20 +13,6 @@
 
 #include <QtTest>
 
-namespace {
-
-int ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EDAError &e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
-
-} // namespace
-
 class tst_OraSession : public QObject {
     Q_OBJECT
 private slots:
@@ -455,14 +441,6 @@ private slots:
             QCOMPARE(db->PackText(QStringLiteral("GET_RESOURCE_APL_TXT"), id).toString(), ResStrRu(id));
             QCOMPARE(db->PackText(QStringLiteral("GET_RESOURCE_APL_EN_TXT"), id).toString(), ResStrEn(id));
         }
-    }
-
-    void cyrillicLetters()
-    {
-        QVERIFY(RusCharExists(QStringLiteral("abc Ж")));
-        QVERIFY(RusCharExists(QStringLiteral("ё")));
-        QVERIFY(!RusCharExists(QStringLiteral("Oracle Home 123")));
-        QVERIFY(!RusCharExists(QString()));
     }
 };
 
