@@ -1,7 +1,12 @@
-// A program in another process that asks a console for its information:
+// Another program of the same user, built on the module SDK alone, asking
+// consoles for their information:
 //   ConsoleInfoRequester <console> <own name> <request code> <answer to 2025> <answer to 2026>
-// It prints what it received, one line each.
-#include "uConsoleInfo.h"
+// prints what it received, one line each;
+//   ConsoleInfoRequester
+// finds every running console, asks each for its information and its session
+// (2025 answered "more", 2026 "done") and prints one line per console:
+//   CONSOLE <answer>|<internal name>|<scheme>|<server>|<user>
+#include "ZandrellInterface.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +17,16 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto print = [](const QString &line) { std::printf("%s\n", line.toUtf8().constData()); };
+    if (args.size() == 1) {
+        for (const QString &console : FindRunningConsoles()) {
+            const TConsoleRequestResult r = RequestConsoleInfo(console, QStringLiteral("ConsoleFinder"), CM_CONSOLE_REQUEST,
+                                                               CONSOLE_ANSWER_MORE, CONSOLE_ANSWER_DONE);
+            print(QStringLiteral("CONSOLE %1|%2|%3|%4|%5")
+                      .arg(r.answer)
+                      .arg(r.info.InternalName, r.session.SchemeName, r.session.Server, r.session.UserName));
+        }
+        return 0;
+    }
     if (args.size() != 6)
         return 2;
     const TConsoleRequestResult r =

@@ -1,23 +1,61 @@
-// Console.ini accessors and schemes, the language files, and the console's
-// texts; the data module's pieces that need no database: the Oracle date and
-// time formats, the login texts and their language rules, the error hooks,
-// the password wrapping and the scheme-macro routines.
+// Console.ini accessors and schemes (names that would break the file, writes
+// that fail, two consoles switching schemes at once), the language files, and
+// the console's texts; the data module's pieces that need no database: the
+// Oracle date and time formats, the login texts and their language rules, the
+// error hooks, the password wrapping and the scheme-macro routines; the
+// console's windows besides the main window: the scheme window, the Oracle
+// Home window and the input dialog, driven as a person would (selection,
+// buttons, double click and keys) over the one detector of Oracle client
+// homes (applied to the client once per run), the settings window, the not-loaded
+// services window, the resource library's images, the about box and the two
+// commands that stand in for the system menu; the help file of a form and F1:
+// the name resolved beside the program, the topic opened at its keyword, and
+// the installed guide holding every topic.
 #include "ConnectDialog.h"
 #include "DMIMPL.h"
 #include "FakeLanguages.h"
 #include "IniFile.h"
+#include "MainConsoleIMPL.h"
 #include "OraErrorHandler.h"
 #include "OraPackage.h"
 #include "OraQuery.h"
+#include "OracleHomes.h"
 #include "RecordingDialogService.h"
+#include "ResourceLibrary.h"
 #include "TempExeDir.h"
+#include "uBaseService.h"
+#include "uComFunctions.h"
+#include "uConfigConsole.h"
 #include "uConsoleCfg.h"
 #include "uConsoleDM.h"
 #include "uConsoleFunctions.h"
+#include "uHomeTuning.h"
 #include "uOraFunctions.h"
+#include "uShemaForm.h"
+#include "uSrvShow.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
+#include <QWidget>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -41,14 +79,37 @@ class TestConsoleCfg : public QObject {
 
     TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
+    QString m_guide; // a help file beside the program
+    QList<QUrl> m_opened;
 
-    QString consoleIni() const
-    {
-        QFile f(dir->filePath(QStringLiteral("Console.ini")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString consoleIni() const { return QString::fromUtf8(dir->read(u"Console.ini"_s)); }
+    TIniFile ini() const { return TIniFile(dir->filePath(QStringLiteral("Console.ini"))); }
+    QString formValue(const QString &key) const { return ini().ReadString(QStringLiteral("FORM"), key, QStringLiteral("missing")); }
+    QString schemesValue(const QString &key) const { return ini().ReadString("SCHEMES", key, "missing"); }
+    static QTreeWidgetItem *child(TShemaForm &form, int i) { return form.tvSchemeList->topLevelItem(0)->child(i); }
+    void twoSchemes() const { dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n"); }
+
+public slots:
+    void openUrl(const QUrl &url) { m_opened.append(url); }
 
 private slots:
+    void initTestCase()
+    {
+        const QDir program(QCoreApplication::applicationDirPath());
+        QVERIFY(program.mkpath(QStringLiteral("Help")));
+        m_guide = program.filePath(QStringLiteral("Help/ZzHelpTest.html"));
+        QFile file(m_guide);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<html><body id=\"Topic\"></body></html>");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QFile::remove(m_guide);
+    }
+
     void init()
     {
         dir = new TempExeDir;
@@ -56,38 +117,36 @@ private slots:
     }
     void cleanup()
     {
+        TIniFile::SetWriteFaultForTests({});
         delete dialogs;
+        FreeResourceLibrary();
+        FinalizeConsoleFunctions();
         delete dir;
+        qunsetenv("ZANDRELL_ORATAB");
+        qunsetenv("ORACLE_HOME");
     }
 
+    // Each value reads back what was written, under its own key; reading writes nothing,
+    // except the active scheme, which is written as it is settled.
     void defaultsAndWrites()
     {
-        QCOMPARE(ReadServer(), QStringLiteral("ZANDRELL"));
-        QCOMPARE(ReadUser(), QStringLiteral("ZL_USER"));
-        QCOMPARE(ReadHome(), 0);
-        QCOMPARE(ReadActiveIcon(), QStringLiteral("ConsoleIcon.ico"));
-        QCOMPARE(ReadLangId(25), 25);
-        QCOMPARE((QList<bool>{ReadStoreInReg(), ReadUseOCI7(), ReadEncode(), ReadHideMinimized(), ReadMiniTB(),
-                              ReadCreateSeps(), ReadFormTop(), ReadViewLogo()}),
-                 (QList<bool>{false, false, false, true, true, true, false, false}));
-        // Reading writes nothing, except the active scheme, which is written as it is settled.
-        QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("Console.ini"))));
-        QCOMPARE(GetActiveScheme(), QStringLiteral("ZANDRELL5"));
-        QCOMPARE(consoleIni(), QStringLiteral("[SCHEMES]\nZANDRELL5=1\n"));
-
-        WriteServer(QStringLiteral("SRV"));
-        WriteUser(QStringLiteral("OPERATOR"));
+        QCOMPARE(ReadServer() + u'|' + ReadUser() + u'|' + ReadActiveIcon(), u"ZANDRELL|ZL_USER|ConsoleIcon.ico"_s);
+        QVERIFY(!QFile::exists(dir->filePath(u"Console.ini"_s)));
+        QCOMPARE(GetActiveScheme(), u"ZANDRELL5"_s);
+        QCOMPARE(consoleIni(), u"[SCHEMES]\nZANDRELL5=1\n"_s);
+        const QList<bool> defaults{ReadHideMinimized(), ReadMiniTB(), ReadCreateSeps(), ReadFormTop(), ReadViewLogo()};
+        QCOMPARE(defaults, (QList<bool>{true, true, true, false, false}));
+        WriteServer(u"SRV"_s);
+        WriteUser(u"OPERATOR"_s);
         WriteHome(3);
         WriteHideMinimized(false);
         WriteMiniTB(false);
         WriteCreateSeps(false);
         WriteFormTop(true);
         WriteViewLogo(true);
-        TIniFile ini(dir->filePath(QStringLiteral("Console.ini")));
-        QCOMPARE(ini.ReadString("CONNECTION", "user", ""), QStringLiteral("OPERATOR"));
-        QCOMPARE(ini.ReadSection("FORM"), (QStringList{"HideMinimized", "MiniTB", "CreateSeps", "FormTop", "ViewLogo"}));
-        QCOMPARE(ReadServer(), QStringLiteral("SRV"));
-        QCOMPARE(ReadHome(), 3);
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadSection("FORM"),
+                 (QStringList{"HideMinimized", "MiniTB", "CreateSeps", "FormTop", "ViewLogo"}));
+        QCOMPARE(ReadServer() + u'|' + ReadUser() + u'|' + QString::number(ReadHome()), u"SRV|OPERATOR|3"_s);
         QCOMPARE((QList<bool>{ReadHideMinimized(), ReadMiniTB(), ReadCreateSeps(), ReadFormTop(), ReadViewLogo()}),
                  (QList<bool>{false, false, false, true, true}));
     }
@@ -118,6 +177,118 @@ private slots:
         QCOMPARE(list, (QStringList{"A", "ZANDRELL5", "NEW"}));
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, AddScheme(QStringLiteral("  "), true));
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, GetSchemes(nullptr));
+    }
+
+    // Names that Console.ini [SCHEMES] can hold as keys.
+    void schemeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("correct");
+        const QString longest(kMaxSchemeNameLength, QLatin1Char('S'));
+        QTest::newRow("a name") << "ZANDRELL5" << true;
+        QTest::newRow("128 characters") << longest << true;
+        QTest::newRow("129 characters") << longest + u'S' << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("section bracket") << "[X" << false;
+        QTest::newRow("closing bracket") << "A]B" << false;
+        QTest::newRow("comment") << ";X" << false;
+        QTest::newRow("equals sign") << "A=B" << false;
+        QTest::newRow("line feed") << "A\nB" << false;
+        QTest::newRow("carriage return") << "A\rB" << false;
+    }
+    void schemeNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, correct);
+        QCOMPARE(IsCorrectSchemeName(name), correct);
+    }
+
+    // A stored active scheme that is not correct is reported and passed over.
+    void storedActiveSchemeThatIsNotCorrect_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<QString>("refused");
+        const QString tooLong(kMaxSchemeNameLength + 1, QLatin1Char('S'));
+        QTest::newRow("the only active one: the default takes over") << QByteArray("[SCHEMES]\nA]B=1\nGOOD=0\n") << "ZANDRELL5" << "A]B";
+        QTest::newRow("the next active one counts") << QByteArray("[SCHEMES]\n" + tooLong.toLatin1() + "=1\nGOOD=1\n") << "GOOD"
+                                                   << tooLong;
+    }
+    void storedActiveSchemeThatIsNotCorrect()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, active);
+        QFETCH(QString, refused);
+        dir->write(u"Console.ini"_s, file);
+        QCOMPARE(GetActiveScheme(), active);
+        QCOMPARE(GetActiveScheme(), active);
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().text, ParamNotCorrectText(u"scheme"_s, refused));
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadString("SCHEMES", active, "missing"), u"1"_s);
+    }
+
+    // A run of failing writes (a full disk) is told once; the file and the values read stay.
+    void oneWarningForARunOfFailingWrites()
+    {
+        const QByteArray before = "[START]\nLangID=9\n[SCHEMES]\nOLD=1\n";
+        dir->write(u"Console.ini"_s, before);
+        TIniFile::SetWriteFaultForTests({0, false});
+        QVERIFY(!WriteServer(u"S1"_s));
+        QVERIFY(!WriteHome(3));
+        QVERIFY(!SetActiveScheme(u"NEW"_s));
+        QVERIFY(!WriteFormTop(true));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().text, u"The settings are not saved in the file \"%1\": the disk is full. "
+                                              "The console goes on with the settings it has read."_s
+                                                  .arg(dir->filePath(u"Console.ini"_s)));
+        QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONWARNING));
+        QCOMPARE(dir->read(u"Console.ini"_s), before);
+        QCOMPARE(GetActiveScheme(), u"OLD"_s);
+        // A write that gets through ends the run; the next failure is told again.
+        TIniFile::SetWriteFaultForTests({});
+        QVERIFY(WriteHome(3));
+        TIniFile::SetWriteFaultForTests({-1, true});
+        QVERIFY(!WriteFormTop(true));
+        QCOMPARE(dialogs->boxes.size(), 2);
+        QCOMPARE(ReadHome(), 3);
+        QCOMPARE(ReadFormTop(), false);
+    }
+
+    // Another console starting while two others switch schemes finds exactly one active scheme.
+    void twoConsolesSwitchSchemesAtOnce()
+    {
+        dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nFIRST=0\nSECOND=0\n");
+        auto activeSchemes = [&] {
+            QStringList active;
+            for (const QByteArray &line : dir->read(u"Console.ini"_s).split('\n'))
+                if (line.endsWith("=1"))
+                    active << QString::fromLatin1(line.chopped(2));
+            return active;
+        };
+        const QString go = dir->filePath(u"go"_s);
+        QList<QProcess *> consoles;
+        for (const QString &scheme : {u"FIRST"_s, u"SECOND"_s}) {
+            auto *console = new QProcess(this);
+            console->start(QStringLiteral(INI_WRITER_HELPER), {dir->filePath(u"Console.ini"_s), u"scheme:"_s + scheme, u"40"_s, go});
+            QVERIFY(console->waitForStarted());
+            consoles << console;
+        }
+        QVERIFY(dir->write(u"go"_s, QByteArray()));
+        QStringList seen;
+        auto running = [&] {
+            return std::any_of(consoles.cbegin(), consoles.cend(), [](QProcess *c) { return c->state() != QProcess::NotRunning; });
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (running() && timer.elapsed() < 120000) {
+            if (const QStringList active = activeSchemes(); active.size() != 1)
+                seen << active.join(u'+');
+            QCoreApplication::processEvents();
+        }
+        for (QProcess *console : consoles)
+            QCOMPARE(console->exitCode(), 0);
+        QCOMPARE(seen, QStringList());
+        QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadSection("SCHEMES").size(), 3);
     }
 
     void englishWithLanguageFile()
@@ -169,6 +340,32 @@ private slots:
         dir->write(QStringLiteral("Res/Ru.ini"), "[WRD_WORDS]\nx=y\n");
         QCOMPARE(resolve("-1", "25"), (QStringList{"25", "Ru"}));
         QVERIFY(LanguageFile() != nullptr);
+    }
+
+    // A Langs.ini entry that names no language file is told with the language and the file.
+    void garbledLanguageEntry_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("empty") << QByteArray("9=") << false;
+        QTest::newRow("blanks") << QByteArray("9=   ") << false;
+        QTest::newRow("a path") << QByteArray("9=../../etc/passwd") << false;
+        QTest::newRow("control characters") << QByteArray("9=En\x01\x02") << false;
+        QTest::newRow("a name") << QByteArray("9=En") << true;
+    }
+    void garbledLanguageEntry()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, accepted);
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n" + entry + "\n");
+        dir->write(u"Res/En.ini"_s, "[WRD_WORDS]\nrstrParameters=Parameters\n");
+        QString name = u"Ru"_s;
+        QCOMPARE(ResolveLanguage(u"-1"_s, u"9"_s, name), accepted ? u"9"_s : u"25"_s);
+        QCOMPARE(name, accepted ? u"En"_s : u"Ru"_s);
+        QCOMPARE(dialogs->boxes.size(), accepted ? 0 : 1);
+        if (!accepted)
+            QCOMPARE(dialogs->boxes.first().text,
+                     u"Язык 9: в \"%1\" нет корректного имени языкового файла"_s.arg(dir->filePath(u"Res/Langs.ini"_s)));
     }
 
     void captionSources()
@@ -249,43 +446,34 @@ private slots:
         QCOMPARE(ConsoleText(ctAllLibraries), russian);
     }
 
-    void dateFormats_data()
+    // Locale date and time patterns as Oracle formats.
+    void oracleFormats_data()
     {
+        QTest::addColumn<bool>("date");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("oracle");
-        QTest::newRow("dd.MM.yyyy") << "dd.MM.yyyy" << "DD.MM.YYYY";
-        QTest::newRow("d/M/yy") << "d/M/yy" << "fmDDfm/fmMMfm/YY";
-        QTest::newRow("long") << "dddd, MMMM d, yyyy" << "fmDAYfm, MONTH fmDDfm, YYYY";
-        QTest::newRow("ddd MMM") << "ddd MMM" << "DY MON";
-        QTest::newRow("five d") << "ddddd" << "fmDAYfmfmDDfm";
-        QTest::newRow("era") << "gg yyyy" << "EE YYYY";
-        QTest::newRow("quoted") << "d 'de' MMMM" << "fmDDfm \"de\" MONTH";
-        QTest::newRow("double quoted") << "yyyy\"г.\"" << "YYYY\"г.\"";
-        QTest::newRow("unclosed") << "dd 'rest" << "DD \"rest\"";
+        QTest::newRow("dd.MM.yyyy") << true << "dd.MM.yyyy" << "DD.MM.YYYY";
+        QTest::newRow("d/M/yy") << true << "d/M/yy" << "fmDDfm/fmMMfm/YY";
+        QTest::newRow("long") << true << "dddd, MMMM d, yyyy" << "fmDAYfm, MONTH fmDDfm, YYYY";
+        QTest::newRow("ddd MMM") << true << "ddd MMM" << "DY MON";
+        QTest::newRow("five d") << true << "ddddd" << "fmDAYfmfmDDfm";
+        QTest::newRow("era") << true << "gg yyyy" << "EE YYYY";
+        QTest::newRow("quoted") << true << "d 'de' MMMM" << "fmDDfm \"de\" MONTH";
+        QTest::newRow("double quoted") << true << "yyyy\"г.\"" << "YYYY\"г.\"";
+        QTest::newRow("unclosed") << true << "dd 'rest" << "DD \"rest\"";
+        QTest::newRow("H:mm:ss") << false << "H:mm:ss" << "fmHH24fm:MI:SS";
+        QTest::newRow("hh:mm:ss tt") << false << "hh:mm:ss tt" << "HH12:MI:SS AM";
+        QTest::newRow("AMPM") << false << "h:nn AMPM" << "fmHH12fm:MI AM";
+        QTest::newRow("single m s") << false << "HH:m:s" << "HH24:fmMIfm:fmSSfm";
+        QTest::newRow("fraction") << false << "HH:mm:ss.zzz" << "HH24:MI:SS.FF";
+        QTest::newRow("quoted time") << false << "HH 'h' mm" << "HH24 \"h\" MI";
     }
-    void dateFormats()
+    void oracleFormats()
     {
+        QFETCH(bool, date);
         QFETCH(QString, locale);
         QFETCH(QString, oracle);
-        QCOMPARE(LocaleToOracleDateFormat(locale), oracle);
-    }
-
-    void timeFormats_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("oracle");
-        QTest::newRow("H:mm:ss") << "H:mm:ss" << "fmHH24fm:MI:SS";
-        QTest::newRow("hh:mm:ss tt") << "hh:mm:ss tt" << "HH12:MI:SS AM";
-        QTest::newRow("AMPM") << "h:nn AMPM" << "fmHH12fm:MI AM";
-        QTest::newRow("single m s") << "HH:m:s" << "HH24:fmMIfm:fmSSfm";
-        QTest::newRow("fraction") << "HH:mm:ss.zzz" << "HH24:MI:SS.FF";
-        QTest::newRow("quoted") << "HH 'h' mm" << "HH24 \"h\" MI";
-    }
-    void timeFormats()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, oracle);
-        QCOMPARE(LocaleToOracleTimeFormat(locale), oracle);
+        QCOMPARE(date ? LocaleToOracleDateFormat(locale) : LocaleToOracleTimeFormat(locale), oracle);
     }
 
     void platformLocaleFormats()
@@ -348,12 +536,8 @@ private slots:
         QCOMPARE(message, QStringLiteral("other"));
         QCOMPARE(dm.RetriesLeft, 0);
 
-        struct Case {
-            int code;
-            int shown;
-            QString text;
-        };
-        const Case cases[] = {
+        // The code shown and the text of each error the session meets.
+        const QList<std::tuple<int, int, QString>> cases = {
             {942, 942, "Ora-Error: 942 -> Пользователь \"OPERATOR\" не зарегистрирован"},
             {4043, 4043, "Ora-Error: 4043 -> Недостаточно привилегий"},
             {12154, 12154, "Ora-Error: 12154 -> Сервер не найден"},
@@ -364,11 +548,11 @@ private slots:
             {28000, 942, "Ora-Error: 28000 -> 942 -> Пользователь заблокирован"},
             {1403, 1403, "ORA-01403: no data found"},
         };
-        for (const Case &c : cases) {
-            EDAError error(c.code, QStringLiteral("ORA-01403: no data found"));
+        for (const auto &[code, shown, text] : cases) {
+            EDAError error(code, QStringLiteral("ORA-01403: no data found"));
             dm.CommonSession->OnError(dm.CommonSession, error);
-            QCOMPARE(error.ErrorCode(), c.shown);
-            QCOMPARE(error.message(), c.text);
+            QCOMPARE(error.ErrorCode(), shown);
+            QCOMPARE(error.message(), text);
         }
     }
 
@@ -447,6 +631,412 @@ private slots:
         dm.ListSessionDataSets(listed);
         QVERIFY(listed.contains(QStringLiteral("\r\nAccessTbl")));
         QVERIFY(listed.contains(QStringLiteral("\r\nV_MENUCFG")));
+    }
+
+    // A scheme (not the root) is activated by its button, a double click or Enter; Esc leaves with OK too.
+    void schemeListAndActivation_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"button", "double click", "Enter", "Esc"})
+            QTest::newRow(how) << QString::fromLatin1(how);
+    }
+    void schemeListAndActivation()
+    {
+        twoSchemes();
+        QFETCH(QString, how);
+        TShemaForm form;
+        form.show();
+        QTreeWidgetItem *root = form.tvSchemeList->topLevelItem(0);
+        QVERIFY(root->isExpanded());
+        QCOMPARE(root->childCount(), 2);
+        QCOMPARE(form.StaticText1->text(), QStringLiteral("ZANDRELL5"));
+        QVERIFY(form.StaticText1->font().bold());
+        QVERIFY(!form.btnActivateScheme->isEnabled() && !form.btnDelScheme->isEnabled());
+        form.tvSchemeList->setCurrentItem(root);
+        QVERIFY(!form.btnActivateScheme->isEnabled());
+        form.tvSchemeList->setCurrentItem(child(form, 1));
+        QVERIFY(form.btnActivateScheme->isEnabled() && form.btnDelScheme->isEnabled());
+        if (how == QLatin1String("button"))
+            QTest::mouseClick(form.btnActivateScheme, Qt::LeftButton);
+        else if (how == QLatin1String("double click"))
+            emit form.tvSchemeList->itemDoubleClicked(child(form, 1), 0);
+        else if (how == QLatin1String("Enter"))
+            QTest::keyClick(form.tvSchemeList, Qt::Key_Return);
+        else
+            QTest::keyClick(&form, Qt::Key_Escape);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        const bool activated = how != QLatin1String("Esc");
+        QCOMPARE(schemesValue("TARVEL"), activated ? QStringLiteral("1") : QStringLiteral("0"));
+        QCOMPARE(schemesValue("ZANDRELL5"), activated ? QStringLiteral("0") : QStringLiteral("1"));
+        QCOMPARE(form.StaticText1->text(), activated ? QStringLiteral("TARVEL") : QStringLiteral("ZANDRELL5"));
+    }
+
+    void deleteWithConfirmation()
+    {
+        twoSchemes();
+        TShemaForm form;
+        form.show();
+        form.tvSchemeList->setCurrentItem(child(form, 1));
+        dialogs->answers = {IDNO};
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("\"TARVEL\""));
+        QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONQUESTION | MB_YESNO));
+        QCOMPARE(schemesValue("TARVEL"), QStringLiteral("0"));
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
+
+        dialogs->answers = {IDYES};
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QCOMPARE(schemesValue("TARVEL"), QStringLiteral("missing"));
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 1);
+        QCOMPARE(form.Schemes, QStringList{"ZANDRELL5"});
+
+        // The active scheme may be deleted; the label stays as it was.
+        form.tvSchemeList->setCurrentItem(child(form, 0));
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QCOMPARE(form.StaticText1->text(), QStringLiteral("ZANDRELL5"));
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 0);
+    }
+
+    void newSchemeThroughTheInputDialog()
+    {
+        twoSchemes();
+        TShemaForm form;
+        form.show();
+        QString typed = QStringLiteral("NEW_ONE");
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *input = qobject_cast<QInputDialog *>(dialog);
+            if (!input)
+                return int(QDialog::Rejected);
+            input->setTextValue(typed);
+            return int(QDialog::Accepted);
+        };
+        // A name is added, not active; an empty one, or one Console.ini cannot hold, is reported and not
+        // added; the active scheme typed again stays active and listed once.
+        for (const char *name : {"NEW_ONE", "   ", "A=B", "zandrell5"}) {
+            typed = QString::fromLatin1(name);
+            QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
+        }
+        QCOMPARE(ini().ReadSection("SCHEMES"), (QStringList{"ZANDRELL5", "TARVEL", "NEW_ONE"}));
+        QCOMPARE(schemesValue("NEW_ONE"), QStringLiteral("0"));
+        QCOMPARE(schemesValue("ZANDRELL5"), QStringLiteral("1"));
+        QCOMPARE(child(form, 2)->text(0), QStringLiteral("NEW_ONE"));
+        QCOMPARE(dialogs->boxes.size(), 2);
+        QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR));
+        // Cancel adds nothing.
+        dialogs->onModal = nullptr;
+        QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 3);
+    }
+
+    void showSchemeDialogReturnsTheActiveScheme()
+    {
+        twoSchemes();
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *form = qobject_cast<TShemaForm *>(dialog);
+            form->show();
+            form->tvSchemeList->setCurrentItem(child(*form, 1));
+            form->ActivateSelectedScheme();
+            return form->result();
+        };
+        QCOMPARE(ShowSchemeDialog(), QStringLiteral("TARVEL"));
+        QCOMPARE(dialogs->modalClasses, QStringList{"TShemaForm"});
+    }
+
+    void homeWindow()
+    {
+        dir->write(QStringLiteral("oratab"), "# comment\nORCL:/opt/A:N\nTEST:/opt/B:Y\nDUP:/opt/A:N\n");
+        qputenv("ZANDRELL_ORATAB", dir->filePath(QStringLiteral("oratab")).toLocal8Bit());
+        qputenv("ORACLE_HOME", "/opt/D");
+        // An impossible stored home goes back to 0 when the window opens.
+        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=9\n");
+        TfmHomeTuning form;
+        QCOMPARE(ReadHome(), 0);
+        QStringList items;
+        for (int i = 0; i < form.cbHome->count(); ++i)
+            items << form.cbHome->itemText(i);
+        QCOMPARE(items, (QStringList{"Default [/opt/D]", "Home0 [/opt/A]", "Home1 [/opt/B]", "Home2", "Home3", "Home4", "Home5"}));
+        QCOMPARE(TfmHomeTuning::HomeEntries(TOracleHomes()).size(), 7);
+        // Activate only for another home than the stored one.
+        QCOMPARE(form.cbHome->currentIndex(), 0);
+        QVERIFY(!form.btnActivate->isEnabled());
+        form.cbHome->setCurrentIndex(4);
+        QVERIFY(form.btnActivate->isEnabled());
+        form.cbHome->setCurrentIndex(0);
+        QVERIFY(!form.btnActivate->isEnabled());
+        form.cbHome->setCurrentIndex(3);
+        QTest::mouseClick(form.btnActivate, Qt::LeftButton);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(ReadHome(), 3);
+        // The dialog opens on the stored home and returns the one activated; Exit writes nothing.
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *home = qobject_cast<TfmHomeTuning *>(dialog);
+            [&] { QCOMPARE(home->stActiveHome->text(), home->cbHome->itemText(3)); }();
+            home->cbHome->setCurrentIndex(5);
+            home->Activate();
+            return home->result();
+        };
+        QCOMPARE(ShowHomeDialog(), 5);
+        dialogs->onModal = nullptr;
+        QCOMPARE(ShowHomeDialog(), 5);
+    }
+
+    // Without the form library the built-in input dialog is used, and the library's absence is told once.
+    void inputQueryWithoutTheFormLibrary()
+    {
+        InitConsoleFunctions();
+        QVERIFY(!ComFormLibLoaded());
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY(dialogs->boxes.first().text.contains(QStringLiteral("ComformLibs.so")));
+        void *entry = nullptr;
+        QVERIFY(!ComFormLibLoad(QStringLiteral("lumInputQuery"), &entry));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QString value = QStringLiteral("old");
+        dialogs->onModal = [](QDialog *dialog) {
+            qobject_cast<QInputDialog *>(dialog)->setTextValue(QStringLiteral("abcdef"));
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, 3));
+        QCOMPARE(value, QStringLiteral("abc"));
+        QVERIFY(lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, -1));
+        QCOMPARE(value, QStringLiteral("abcdef"));
+        dialogs->onModal = nullptr;
+        QVERIFY(!lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, 3));
+        QCOMPARE(value, QStringLiteral("abcdef"));
+    }
+
+    void formLibraryDialog()
+    {
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/ComformLibs.so"),
+                            dir->filePath(QStringLiteral("ComformLibs.so"))));
+        InitConsoleFunctions();
+        QVERIFY(ComFormLibLoaded());
+        void *entry = nullptr;
+        QVERIFY(!ComFormLibLoad(QStringLiteral("NoSuchEntry"), &entry));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY(dialogs->boxes.last().text.contains(QStringLiteral("\"ComformLibs.so@NoSuchEntry\"")));
+        QStringList seen;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>();
+            seen << dialog->windowTitle() << edit->text();
+            for (QPushButton *b : dialog->findChildren<QPushButton *>())
+                if (b->isDefault())
+                    seen << b->text();
+            edit->setText(QStringLiteral("typed value"));
+            return int(QDialog::Accepted);
+        };
+        QString value = QStringLiteral("start");
+        QVERIFY(lumInputQuery("Library caption", "Prompt", "Apply", "Cancel", value, 5));
+        QCOMPARE(value, QStringLiteral("typed"));
+        QCOMPARE(seen, (QStringList{"Library caption", "start", "Apply"}));
+        QCOMPARE(dialogs->modalClasses.last(), QStringLiteral("TLumInputDialog"));
+    }
+
+    void settingsWindowLoadsAndWrites()
+    {
+        dir->write(QStringLiteral("Console.ini"), "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
+        TfmConfigConsole form;
+        form.show();
+        QVERIFY(!form.chHideMinimized->isChecked());
+        QVERIFY(form.chFormTop->isChecked());
+        QVERIFY(form.chCreateSeparators->isChecked());
+        QCOMPARE(form.ButtonSizeIndex(), 1);
+
+        // Cancel writes nothing.
+        form.chViewLogo->setChecked(true);
+        form.reject();
+        QCOMPARE(formValue(QStringLiteral("ViewLogo")), QStringLiteral("0"));
+
+        // OK without a change of button size: no notice, all five written.
+        form.show();
+        form.chViewLogo->setChecked(true);
+        form.chCreateSeparators->setChecked(false);
+        QTest::mouseClick(form.btnOK, Qt::LeftButton);
+        QVERIFY(dialogs->boxes.isEmpty());
+        QCOMPARE(formValue(QStringLiteral("ViewLogo")), QStringLiteral("1"));
+        QCOMPARE(formValue(QStringLiteral("CreateSeps")), QStringLiteral("0"));
+        QCOMPARE(formValue(QStringLiteral("HideMinimized")), QStringLiteral("0"));
+
+        // A new button size takes effect at the next start, and the window says so.
+        form.show();
+        form.rbLarge->setChecked(true);
+        QTest::mouseClick(form.btnOK, Qt::LeftButton);
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONINFORMATION));
+        QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Параметр \"Размер кнопок\""));
+        QCOMPARE(formValue(QStringLiteral("MiniTB")), QStringLiteral("0"));
+    }
+
+    void notLoadedWindow()
+    {
+        TBaseService service, quiet;
+        service.SetCaption(QStringLiteral("Заказы"));
+        service.SetDescription(QStringLiteral("\"Orders.so\" is missing"));
+        service.SetGuid(QStringLiteral("{G}"));
+        quiet.SetCaption(QStringLiteral("Склад"));
+        QList<TBaseService *> list{&service, &quiet};
+        TSrvList window;
+        QVERIFY_THROWS_EXCEPTION(Exception, window.FillList());
+        window.SrvObjects = &list;
+        window.show();
+        QCOMPARE(window.ListView1->topLevelItemCount(), 2);
+        QCOMPARE(window.ListView1->topLevelItem(0)->text(1), QStringLiteral("\"Orders.so\" is missing"));
+        QCOMPARE(window.ListView1->topLevelItem(0)->text(3), QStringLiteral("{G}"));
+        QCOMPARE(window.ListView1->topLevelItem(1)->text(1), QString());
+
+        QList<TBaseService *> none;
+        ShowNotLoaded(none);
+        QCOMPARE(dialogs->modalClasses, QStringList{"TSrvList"});
+    }
+
+    void resourceLibraryImages()
+    {
+        QVERIFY(!ResourceLibraryLoaded());
+        QVERIFY(ResourceBitmap(53).isNull());
+        QVERIFY(!LoadResourceLibrary(dir->filePath(QStringLiteral("LumRes.so"))));
+        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumRes.so")));
+        const QPixmap close = ResourceBitmap(53);
+        QCOMPARE(close.size(), QSize(16, 16));
+        QCOMPARE(ResourceBitmap(62).size(), QSize(32, 32));
+        QVERIFY(ResourceBitmap(9999).isNull());
+        // The main window's tool bar takes the library's images for its design positions.
+        TfmMain main;
+        QCOMPARE(&main.ToolBarImages(), &main.ilLarge);
+        QCOMPARE(main.ilLarge.Icon(0).pixmap(16, 16).toImage(), ResourceBitmap(60).toImage());
+        FreeResourceLibrary();
+        QVERIFY(ResourceBitmap(53).isNull());
+        TfmMain plain;
+        QCOMPARE(&plain.ToolBarImages(), &plain.ilSmall);
+    }
+
+    void aboutBox()
+    {
+        TfmMain main;
+        main.acAbout->trigger();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().text, QStringLiteral("Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumConsoleAbout.so"),
+                            dir->filePath(QStringLiteral("LumConsoleAbout.so"))));
+        main.acAbout->trigger();
+        QCOMPARE(dialogs->modalClasses, QStringList{"TAboutBox"});
+        // A library without the entry point.
+        QFile::remove(dir->filePath(QStringLiteral("LumConsoleAbout.so")));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumRes.so"),
+                            dir->filePath(QStringLiteral("LumConsoleAbout.so"))));
+        main.acAbout->trigger();
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Функция \"LumConsoleAbout.so@ShowAboutBox\" не существует"));
+    }
+
+    void systemMenuCommands()
+    {
+        TfmMain main;
+        QCOMPARE(main.miSysHideMinimized->data().toInt(), 1025);
+        QCOMPARE(main.miSysFormTop->data().toInt(), 1026);
+        QVERIFY(main.miSysHideMinimized->isChecked());
+        QVERIFY(!main.miSysFormTop->isChecked());
+        main.miSysHideMinimized->trigger();
+        QCOMPARE(formValue(QStringLiteral("HideMinimized")), QStringLiteral("0"));
+        QVERIFY(!main.miSysHideMinimized->isChecked());
+        main.miSysFormTop->trigger();
+        QCOMPARE(formValue(QStringLiteral("FormTop")), QStringLiteral("1"));
+        QVERIFY(main.miSysFormTop->isChecked());
+        QCOMPARE(main.y(), 0);
+        main.miSysFormTop->trigger();
+        QCOMPARE(formValue(QStringLiteral("FormTop")), QStringLiteral("0"));
+    }
+
+    void statusPanelAndNoDataModule()
+    {
+        TfmMain main;
+        main.SetStatusPanel(1, QStringLiteral("ZANDRELL"));
+        QVERIFY(main.sbPanels[1]->width() > QFontMetrics(main.statusBar()->font()).horizontalAdvance(main.sbPanels[1]->text()));
+        // Without a data module the configuration cannot be built: the application is told to end.
+        QVERIFY_THROWS_EXCEPTION(EAbort, main.InitConfiguration());
+        QCOMPARE(dialogs->boxes.size(), 1);
+    }
+
+    // oratab parsing, the default home and the names the home window and the status bar share.
+    void oracleHomeDetection()
+    {
+        const QString h19 = dir->filePath(u"19c"_s), h21 = dir->filePath(u"21c"_s);
+        dir->write(u"oratab"_s, u"# comment\nORCL:%1:N\n\nBAD\nTEST:%2/:Y\nDUP:%1:N\n"_s.arg(h19, h21).toUtf8());
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"oratab"_s)));
+        qunsetenv("ORACLE_HOME");
+        TOracleHomes homes = DetectOracleHomes();
+        QCOMPARE(homes.OracleHomeNames, QStringList({h19, h21})); // each path once, trailing slash cleaned
+        QCOMPARE(homes.DefaultOracleHome, h19);                   // no ORACLE_HOME: the first listed home
+        QCOMPARE(homes.PathOf(2), h21);
+        QCOMPARE(homes.PathOf(3) + homes.PathOf(-1), QString());
+        QCOMPARE(OracleHomeEntry(homes, 6), u"Home5"_s);
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"missing"_s)));
+        homes = DetectOracleHomes();
+        QCOMPARE(homes.OracleHomeCount(), 0);
+        QCOMPARE(OracleHomeEntry(homes, 0), u"Default"_s);
+
+        // The home goes into the client's environment once per process: a second choice changes nothing.
+        qputenv("ZANDRELL_ORATAB", QFile::encodeName(dir->filePath(u"oratab"_s)));
+        qunsetenv("TNS_ADMIN");
+        QVERIFY(QDir().mkpath(h21 + u"/network/admin"_s));
+        QVERIFY(!OracleHomeApplied());
+        QCOMPARE(ApplyOracleHome(2), h21);
+        QVERIFY(OracleHomeApplied());
+        QCOMPARE(qEnvironmentVariable("ORACLE_HOME"), h21);
+        QCOMPARE(qEnvironmentVariable("TNS_ADMIN"), h21 + u"/network/admin"_s);
+        QCOMPARE(ApplyOracleHome(1), h21);
+        QCOMPARE(qEnvironmentVariable("ORACLE_HOME"), h21);
+    }
+
+    void helpFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "Nowhere.hlp" << false;
+        QTest::newRow("hlp stands for html") << "ZzHelpTest.hlp" << true;
+        QTest::newRow("html as it is") << "ZzHelpTest.html" << true;
+        QTest::newRow("Windows folder dropped") << ".\\Help\\ZzHelpTest.hlp" << true;
+        QTest::newRow("folder dropped") << "/elsewhere/ZzHelpTest.hlp" << true;
+        QTest::newRow("only a folder") << "Help/" << false;
+    }
+
+    void helpFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QCOMPARE(ResolveHelpFile(name), found ? m_guide : QString());
+    }
+
+    void f1OpensTheTopicOfTheWindow()
+    {
+        m_opened.clear();
+        QWidget window;
+        SetHelpTopic(&window, QStringLiteral("ZzHelpTest.hlp"), QStringLiteral("Topic"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_F1);
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened.first().toLocalFile(), m_guide);
+        QCOMPARE(m_opened.first().fragment(), QStringLiteral("Topic"));
+
+        // No help file: nothing opens.
+        QVERIFY(!ShowHelpTopic(QStringLiteral("Nowhere.hlp"), QStringLiteral("Topic")));
+        QCOMPARE(m_opened.size(), 1);
+    }
+
+    void installedGuideHoldsEveryTopic()
+    {
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QFile guide(QDir(dist).filePath(QStringLiteral("Help/KorConsole.html")));
+        QVERIFY2(guide.open(QIODevice::ReadOnly), qPrintable(guide.fileName()));
+        const QString html = QString::fromUtf8(guide.readAll());
+        QStringList anchors;
+        static const QRegularExpression id(QStringLiteral("id=\"([^\"]+)\""));
+        for (auto it = id.globalMatch(html); it.hasNext();)
+            anchors << it.next().captured(1);
+        // The keywords the console's windows give F1.
+        for (const char *keyword : {"MainForm", "SchemeForm", "HomeTuning", "ConsoleConfig", "configmenuform",
+                                    "selectserviceform", "notloadedservice", "aboutserviceform"})
+            QVERIFY2(anchors.contains(QLatin1String(keyword)), keyword);
+        QCOMPARE(anchors.size(), QSet<QString>(anchors.begin(), anchors.end()).size());
     }
 };
 

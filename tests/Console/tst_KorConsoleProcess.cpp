@@ -1,70 +1,487 @@
 // The real program, started unattended from a copy of the installation folder:
-// one start per flow (help, tool mode, a session, a refused login); the
-// details of each flow are the unit tests' business.
+// one start per flow (help, tool mode, a session, a refused login, consoles
+// killed or signalled and found by another program, a module that ends the
+// console); the details of each flow are the unit tests' business. Also the
+// pieces the flows rest on: the console information protocol over the
+// console's local server, answered to a requester in another process (the
+// server never waits on a requester: one that stalls costs the others
+// nothing, frames that arrive in pieces are put together, a stream that is not
+// the protocol's is dropped), the passwords masked on the command line, and
+// the dialog service's Windows flags, result codes and protocol lines.
+#include "DialogService.h"
+#include "IniFile.h"
 #include "InstallationCopy.h"
+#include "OraSession.h"
+#include "ServerAliases.h"
+#include "uAtom.h"
+#include "uCommandLine.h"
+#include "uConsoleInfo.h"
+#include "uConsoleLink.h"
 
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A console that runs until it is told to quit, killed or signalled.
+struct RunningConsole {
+    RunningConsole(const InstallationCopy &dist, const QString &user) { dist.start(process, InstallationCopy::login(user)); }
+    ~RunningConsole()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    // Waits until the console has logged in and built its window.
+    bool WaitReady()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!output.contains("READY\n") && timer.elapsed() < 60000 && process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(200);
+            output += process.readAllStandardOutput();
+        }
+        return output.contains("READY\n");
+    }
+    void Kill()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    qint64 Pid() const { return process.processId(); }
+
+    QProcess process;
+    QByteArray output;
+};
+
+QStringList runtimeFiles() { return QDir(ConsoleRuntimeDir()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name); }
+
+QStringList filesOf(std::initializer_list<qint64> pids)
+{
+    QStringList files;
+    for (qint64 pid : pids)
+        files << u"%1.lock"_s.arg(pid) << u"%1.sock"_s.arg(pid);
+    files.sort();
+    return files;
+}
+
+// The menu lines written after the n-th READY (from 1).
+QStringList menuAfterReady(const QStringList &lines, int n)
+{
+    QStringList menu;
+    int seen = 0;
+    for (const QString &line : lines) {
+        if (line == QLatin1String("READY"))
+            ++seen;
+        else if (seen == n && line.startsWith(QLatin1String("MENU ")))
+            menu << line;
+    }
+    return menu;
+}
+
+// The service of the fault module (tests/Modules, TM_FAULT) in the demo menus of a copy.
+bool addFaultService(const InstallationCopy &dist)
+{
+    if (!QFile::copy(QStringLiteral(TEST_MODULE_DIR "/tmFault.so"), dist.path(u"tmFault.so"_s)))
+        return false;
+    SetServersIniPath(dist.path(u"Servers.ini"_s));
+    TOraSession session;
+    session.SetConnectPrompt(false);
+    session.SetServer(u"ZANDRELL"_s);
+    session.SetUsername(u"ZL_USER"_s);
+    session.SetPassword(u"demo"_s);
+    session.Connect();
+    session.ExecSQL(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+                    "VALUES (900, 'Сбойный сервис', 'tmFault.so', '{TM-SERVICE-1}', 0, 0)"_s);
+    session.ExecSQL(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+                    "VALUES (900, 1, 4, 0, NULL, 900, '1', 90), (901, 2, 8, 0, NULL, 900, '1', 90)"_s);
+    session.Commit();
+    SetServersIniPath(QString());
+    return true;
+}
+
+// A requester inside this process, so that it can stall or write byte by byte.
+class RawRequester {
+public:
+    explicit RawRequester(const QString &server)
+    {
+        socket.connectToServer(server);
+        socket.waitForConnected(5000);
+    }
+    void Send(int message, qint32 value, int chunk)
+    {
+        const QByteArray bytes = ConsoleFrames::Frame(
+            ConsoleFrames::Payload(message, QStringLiteral("raw"), [value](QDataStream &o) { o << value; }));
+        for (qsizetype at = 0; at < bytes.size(); at += chunk) {
+            socket.write(bytes.mid(at, chunk));
+            socket.flush();
+            QTest::qWait(5); // the console's loop runs between the pieces
+        }
+    }
+    // The next frame's message and first number, or -1 when none came in time.
+    QPair<int, qint32> Next(int timeoutMs = 5000)
+    {
+        QByteArray payload;
+        bool tooLarge = false;
+        QElapsedTimer timer;
+        timer.start();
+        while (!ConsoleFrames::TakeFrame(buffer, payload, &tooLarge) && timer.elapsed() < timeoutMs) {
+            QTest::qWait(5);
+            buffer += socket.readAll();
+        }
+        if (payload.isEmpty())
+            return {-1, 0};
+        QDataStream in(payload);
+        qint32 message = 0, value = 0;
+        QString sender;
+        in >> message >> sender >> value;
+        return {message, value};
+    }
+    QLocalSocket socket;
+    QByteArray buffer;
+};
+
+} // namespace
 
 class TestKorConsoleProcess : public QObject {
     Q_OBJECT
 
+    InstallationCopy *dist = nullptr;
+    int tests = 0;
+
+    // Runs the requester of another process while this one keeps serving.
+    QStringList request(const QString &console, const QString &own, int code, int infoAnswer = 0, int sessionAnswer = 0)
+    {
+        QProcess process;
+        QEventLoop loop;
+        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        process.start(QStringLiteral(CONSOLE_INFO_REQUESTER), {console, own, QString::number(code), QString::number(infoAnswer),
+                                                               QString::number(sessionAnswer)});
+        loop.exec();
+        return QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // A console's local server with its answers, in this process.
+    static std::unique_ptr<TConsoleInfoServer> infoServer()
+    {
+        auto server = std::make_unique<TConsoleInfoServer>();
+        server->Listen();
+        server->VersionInfo = [] { return TConsoleVersionInfo{u"KorConsole"_s, {}, u"5.0.0.1"_s, {}, {}, u"Консоль"_s}; };
+        server->SessionInfo = [] { return TConsoleSessionInfo{u"ZANDRELL5"_s, u"ZANDRELL"_s, u"ZL_USER"_s, 2}; };
+        return server;
+    }
+
 private slots:
-    void initTestCase() { qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_proc_" + QByteArray::number(getpid())); }
+    void initTestCase()
+    {
+        dist = new InstallationCopy;
+        QVERIFY(dist->isValid());
+    }
+    void cleanupTestCase() { delete dist; }
+    // Every test meets only its own consoles.
+    void init() { qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_proc_" + QByteArray::number(getpid()) + '_' + QByteArray::number(++tests)); }
 
     void helpWithoutTheOptionalFiles()
     {
-        InstallationCopy dist;
-        QVERIFY(dist.isValid());
-        QFile::remove(dist.path(QStringLiteral("ComformLibs.so")));
-        QFile::remove(dist.path(QStringLiteral("Res/Langs.ini")));
-        const auto result = dist.run({"/?"});
+        InstallationCopy bare;
+        QFile::remove(bare.path(u"ComformLibs.so"_s));
+        QFile::remove(bare.path(u"Res/Langs.ini"_s));
+        const auto result = bare.run({"/?"});
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.lines.size(), 3);
-        QVERIFY(result.lines.at(0).endsWith(QStringLiteral("ComformLibs.so library is not found")));
-        QVERIFY(result.lines.at(1).endsWith(QStringLiteral("/Res/Langs.ini\" не найден")));
-        QVERIFY(result.lines.at(2).startsWith(QStringLiteral("MSGBOX 64|Параметры|</?> - Справка по параметрам;\\n")));
+        QVERIFY(result.lines.at(0).endsWith(u"ComformLibs.so library is not found"_s));
+        QVERIFY(result.lines.at(1).endsWith(u"/Res/Langs.ini\" не найден"_s));
+        QVERIFY(result.lines.at(2).startsWith(u"MSGBOX 64|Параметры|</?> - Справка по параметрам;\\n"_s));
     }
 
     void toolModeShowsItsWindowAndEnds()
     {
-        InstallationCopy dist;
-        const auto result = dist.run({"/scheme"});
+        const auto result = dist->run({"/scheme"});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.lines, QStringList{"MODAL TShemaForm|Схемы БД"});
     }
 
     void sessionOpensAServiceAndReloads()
     {
-        InstallationCopy dist;
-        const auto result = dist.run({"/server=ZANDRELL", "/user=ZL_USER", "/password=demo"},
-                                     "dump\nclick Документы/Заказы/Заказы\nbutton 9\nclick Файл/Обновить меню\n"
-                                     "click Нет/Такого\nclick Справка/Список сервисов текущей конфигурации\nquit\n");
+        const auto result = dist->run(InstallationCopy::login(u"ZL_USER"_s),
+                                      "dump\nclick Документы/Заказы/Заказы\nbutton 9\nclick Файл/Обновить меню\n"
+                                      "click Нет/Такого\nclick Справка/Список сервисов текущей конфигурации\nquit\n");
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.lines.first(), QStringLiteral("READY"));
+        QCOMPARE(result.lines.first(), u"READY"_s);
         // READY's dump (its last line is the caption), the same again for "dump", a second READY after the reload.
-        const QStringList dump = result.lines.mid(1, result.lines.indexOf(QRegularExpression(QStringLiteral("CAPTION .*"))));
+        const QStringList dump = result.lines.mid(1, result.lines.indexOf(QRegularExpression(u"CAPTION .*"_s)));
         QCOMPARE(result.lines.mid(1 + dump.size(), dump.size()), dump);
-        QVERIFY(dump.contains(QStringLiteral("MENU     Заказы")));
-        QVERIFY(dump.contains(QStringLiteral("STATUS 5|Допуск: 'Администраторы'")));
-        QCOMPARE(result.lines.count(QStringLiteral("READY")), 2);
-        QVERIFY(result.lines.contains(QStringLiteral("ERROR no menu item Нет/Такого")));
-        QVERIFY(result.lines.contains(QStringLiteral("MODAL TShowVer|Список сервисов текущей конфигурации")));
-        QCOMPARE(result.lines.filter(QStringLiteral("MSGBOX")), QStringList());
+        QVERIFY(dump.contains(u"MENU     Заказы"_s));
+        QVERIFY(dump.contains(u"STATUS 5|Допуск: 'Администраторы'"_s));
+        QCOMPARE(result.lines.count(u"READY"_s), 2);
+        QVERIFY(result.lines.contains(u"ERROR no menu item Нет/Такого"_s));
+        QVERIFY(result.lines.contains(u"MODAL TShowVer|Список сервисов текущей конфигурации"_s));
+        QCOMPARE(result.lines.filter(u"MSGBOX"_s), QStringList());
         // The connect that succeeded is stored for the next run, never the password.
-        const QByteArray ini = dist.read(QStringLiteral("Console.ini"));
+        const QByteArray ini = dist->read(u"Console.ini"_s);
         QVERIFY(ini.contains("user=ZL_USER") && !ini.contains("demo"));
     }
 
     void refusedLoginEnds()
     {
-        InstallationCopy dist;
-        const auto locked = dist.run({"/server=ZANDRELL", "/user=LOCKED", "/password=demo"});
+        const auto locked = dist->run(InstallationCopy::login(u"LOCKED"_s));
         QCOMPARE(locked.exitCode, 0);
         QCOMPARE(locked.lines, QStringList{"MSGBOX 0|Соединение по схеме \"ZANDRELL5\"|\"EDAError\":Ora-Error: 28000 -> 942 -> "
                                            "Пользователь заблокирован"});
+    }
+
+    // Consoles killed with SIGKILL are not counted, and the next start clears what they left;
+    // the running ones are found by another program; no password shows on a command line.
+    void killedConsolesAndTheOthers()
+    {
+        RunningConsole killed(*dist, u"ZL_USER"_s), admin(*dist, u"ZL_USER"_s);
+        QVERIFY(killed.WaitReady() && admin.WaitReady());
+        const qint64 killedPid = killed.Pid();
+        killed.Kill();
+        QCOMPARE(runtimeFiles(), filesOf({killedPid, admin.Pid()}));
+        RunningConsole operatorConsole(*dist, u"OPERATOR"_s);
+        QVERIFY(operatorConsole.WaitReady());
+        QCOMPARE(runtimeFiles(), filesOf({admin.Pid(), operatorConsole.Pid()}));
+        QCOMPARE(AtomExists(), 2);
+
+        QProcess finder;
+        finder.start(QStringLiteral(CONSOLE_INFO_REQUESTER), {});
+        QVERIFY(finder.waitForFinished(30000));
+        QStringList found = QString::fromUtf8(finder.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        found.sort();
+        QCOMPARE(found, (QStringList{"CONSOLE 12345678|KorConsole|ZANDRELL5|ZANDRELL|OPERATOR",
+                                     "CONSOLE 12345678|KorConsole|ZANDRELL5|ZANDRELL|ZL_USER"}));
+
+        QFile cmdline(u"/proc/%1/cmdline"_s.arg(admin.Pid()));
+        QVERIFY(cmdline.open(QIODevice::ReadOnly));
+        QList<QByteArray> arguments = cmdline.readAll().split('\0');
+        arguments.removeAll(QByteArray());
+        QCOMPARE(arguments.mid(1), (QList<QByteArray>{"/server=ZANDRELL", "/user=ZL_USER", "/password=***"}));
+
+        admin.Kill();
+        operatorConsole.process.write("quit\n");
+        QVERIFY(operatorConsole.process.waitForFinished(30000));
+        QCOMPARE(AtomExists(), 0);
+        QCOMPARE(runtimeFiles(), QStringList());
+    }
+
+    void signalsEndTheConsoleAsExitDoes_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalsEndTheConsoleAsExitDoes()
+    {
+        QFETCH(int, signalNumber);
+        dist->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\n");
+        RunningConsole console(*dist, u"ZL_USER"_s);
+        QVERIFY(console.WaitReady());
+        QCOMPARE(::kill(pid_t(console.Pid()), signalNumber), 0);
+        QVERIFY(console.process.waitForFinished(30000));
+        QCOMPARE(console.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.process.exitCode(), 0);
+        // The language id was saved, the mark and the local server are gone.
+        QCOMPARE(TIniFile(dist->path(u"Console.ini"_s)).ReadInteger(u"START"_s, u"LangID"_s, -1), 25);
+        QCOMPARE(runtimeFiles(), QStringList());
+        QCOMPARE(AtomExists(), 0);
+    }
+
+    // A module that crashes, ends the process or never returns while the console reads or
+    // opens it: the next start lists its service as not loaded, until an administrator reloads.
+    void moduleThatEndsTheConsole_data()
+    {
+        QTest::addColumn<QByteArray>("fault");
+        QTest::addColumn<QString>("user");
+        QTest::newRow("crash while loading") << QByteArray("segv@load") << "ZL_USER";
+        QTest::newRow("exit in its attributes") << QByteArray("exit@attribute") << "OPERATOR";
+        QTest::newRow("hang in its start") << QByteArray("hang@init") << "ZL_USER";
+    }
+    void moduleThatEndsTheConsole()
+    {
+        QFETCH(QByteArray, fault);
+        QFETCH(QString, user);
+        InstallationCopy faulty;
+        QTemporaryDir runtime; // the markers of these consoles alone
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(addFaultService(faulty));
+        const QString menuLine = u"MENU   Сбойный сервис"_s;
+        const QByteArray click = "click Справочники/Сбойный сервис\n";
+
+        const auto first = faulty.run(InstallationCopy::login(user), click + "quit\n",
+                                      {"XDG_RUNTIME_DIR=" + runtime.path(), "TM_FAULT=" + QString::fromLatin1(fault)});
+        // The service's window is opened by the click; its module is read at start.
+        QCOMPARE(first.lines.contains(u"READY"_s), fault.endsWith("@init"));
+        if (fault.startsWith("segv"))
+            QVERIFY(first.crashed);
+        else if (fault.startsWith("exit"))
+            QCOMPARE(first.exitCode, 3);
+        else
+            QVERIFY(first.hung);
+
+        // The same module, now harmless: not loaded at start, an administrator's reload tries it again.
+        const auto next = faulty.run(InstallationCopy::login(user), click + "click Файл/Обновить меню\nquit\n",
+                                     {"XDG_RUNTIME_DIR=" + runtime.path()});
+        QVERIFY2(next.finished && next.exitCode == 0, qPrintable(next.lines.join(QLatin1Char('\n'))));
+        QCOMPARE(next.lines.first(), u"MODAL TSrvList|Не загружено"_s);
+        QVERIFY(next.lines.contains(u"ERROR no menu item Справочники/Сбойный сервис"_s));
+        QVERIFY(!menuAfterReady(next.lines, 1).contains(menuLine));
+        QCOMPARE(menuAfterReady(next.lines, 2).contains(menuLine), user == u"ZL_USER"_s);
+        QCOMPARE(next.lines.filter(u"MSGBOX"_s), QStringList());
+    }
+
+    void maskedArguments_data()
+    {
+        QTest::addColumn<QByteArray>("argument");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("password") << QByteArray("/password=demo") << QByteArray("/password=***");
+        QTest::newRow("any case") << QByteArray("/PassWord=Long secret") << QByteArray("/PassWord=***");
+        QTest::newRow("equals signs inside") << QByteArray("/password=a=b=c") << QByteArray("/password=***");
+        QTest::newRow("short value") << QByteArray("/password=ab") << QByteArray("/password=**");
+        QTest::newRow("no value") << QByteArray("/password=") << QByteArray("/password=");
+        QTest::newRow("no equals sign") << QByteArray("/password") << QByteArray("/password");
+        QTest::newRow("other switch") << QByteArray("/user=demo") << QByteArray("/user=demo");
+    }
+    void maskedArguments()
+    {
+        QFETCH(QByteArray, argument);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(TProcessCommandLine::MaskedArgument(argument), shown);
+    }
+
+    void argumentBlockClosesUpAndTheArrayFollows()
+    {
+        // The block as the system lays it out; the array after the application took "-platform x" out.
+        char block[] = "KorConsole\0-platform\0x\0/password=secret\0/user=U";
+        const int size = int(sizeof block);
+        char *argv[] = {block, block + 11, block + 21, block + 23, block + 40, nullptr};
+        const TProcessCommandLine commandLine(5, argv);
+        char *remaining[] = {argv[0], argv[3], argv[4], nullptr};
+        commandLine.HidePasswords(3, remaining);
+        QCOMPARE(QByteArray(block, size), QByteArray("KorConsole\0-platform\0x\0/password=***\0/user=U\0\0\0\0\0", size));
+        QCOMPARE(QByteArray(remaining[1]), QByteArray("/password=***"));
+        QCOMPARE(QByteArray(remaining[2]), QByteArray("/user=U"));
+    }
+
+    void buttonsOfEachFlagSet()
+    {
+        QCOMPARE(MessageBoxButtons(MB_OK), (QList<int>{IDOK}));
+        QCOMPARE(MessageBoxButtons(MB_OKCANCEL | MB_ICONERROR), (QList<int>{IDOK, IDCANCEL}));
+        QCOMPARE(MessageBoxButtons(MB_YESNO | MB_ICONQUESTION), (QList<int>{IDYES, IDNO}));
+        QCOMPARE(MessageBoxButtons(MB_YESNOCANCEL), (QList<int>{IDYES, IDNO, IDCANCEL}));
+        QCOMPARE(MessageBoxButtons(MB_ABORTRETRYIGNORE), (QList<int>{IDABORT, IDRETRY, IDIGNORE}));
+        QCOMPARE(MessageBoxButtons(MB_RETRYCANCEL), (QList<int>{IDRETRY, IDCANCEL}));
+    }
+
+    void defaultButtonIsTheFirstUnlessNamed()
+    {
+        QCOMPARE(DefaultMessageBoxResult(MB_ICONINFORMATION), IDOK);
+        QCOMPARE(DefaultMessageBoxResult(MB_YESNO | MB_ICONQUESTION), IDYES);
+        QCOMPARE(DefaultMessageBoxResult(MB_YESNO | MB_DEFBUTTON2), IDNO);
+        QCOMPARE(DefaultMessageBoxResult(MB_OK | MB_DEFBUTTON3), IDOK);
+    }
+
+    void protocolLineFlattensLineBreaks()
+    {
+        QCOMPARE(MessageBoxLine(QStringLiteral("one\r\ntwo\nthree"), QStringLiteral("Cap"), MB_ICONERROR | MB_TASKMODAL),
+                 QStringLiteral("MSGBOX 8208|Cap|one\\ntwo\\nthree"));
+        QCOMPARE(MessageBoxLine(QString(), QString(), 0), QStringLiteral("MSGBOX 0||"));
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<QString>("console"); // "": this test's server
+        QTest::addColumn<QString>("own");     // "": the server's own name
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("infoAnswer");
+        QTest::addColumn<int>("sessionAnswer");
+        QTest::addColumn<QStringList>("lines");
+        const QString info = "INFO 1|KorConsole|5.0.0.1|Консоль", session = "SESSION ZANDRELL5|ZANDRELL|ZL_USER|2";
+        QTest::newRow("information") << "" << "r" << kConsoleInfoMessage << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        // An answer the console passes back; one that is not the protocol's is 0.
+        QTest::newRow("handled information") << "" << "r" << kConsoleInfoMessage << kHandledAnswer << 0
+                                             << QStringList{"CONNECTED 1", info, "ANSWER 12345678"};
+        QTest::newRow("other answer") << "" << "r" << kConsoleInfoMessage << 7 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        QTest::newRow("session") << "" << "r" << kConsoleSessionMessage << 0 << kHandledAnswer
+                                 << QStringList{"CONNECTED 1", session, "ANSWER 12345678"};
+        QTest::newRow("information, then the session") << "" << "r" << kConsoleRequest << kAskForSession << 0
+                                                       << QStringList{"CONNECTED 1", info, session, "ANSWER 0"};
+        QTest::newRow("asking for more after the session") << "" << "r" << kConsoleRequest << kAskForSession << kAskForSession
+                                                           << QStringList{"CONNECTED 1", info, session, "ANSWER -12345678"};
+        QTest::newRow("no request for more") << "" << "r" << kConsoleRequest << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        QTest::newRow("naming the console itself") << "" << "" << kConsoleRequest << kAskForSession << 0
+                                                   << QStringList{"CONNECTED 1", "ANSWER 0"};
+        QTest::newRow("unknown code") << "" << "r" << 12345 << 0 << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
+        QTest::newRow("no console there") << "no-such-console" << "r" << kConsoleSessionMessage << 0 << 0
+                                          << QStringList{"CONNECTED 0", "ANSWER 0"};
+    }
+    void requests()
+    {
+        const auto server = infoServer();
+        QFETCH(QString, console);
+        QFETCH(QString, own);
+        QFETCH(int, code);
+        QFETCH(int, infoAnswer);
+        QFETCH(int, sessionAnswer);
+        QFETCH(QStringList, lines);
+        QCOMPARE(request(console.isEmpty() ? server->ServerName() : console, own.isEmpty() ? server->ServerName() : own, code,
+                         infoAnswer, sessionAnswer),
+                 lines);
+    }
+
+    void stalledRequesterCostsTheOthersNothing()
+    {
+        const auto server = infoServer();
+        server->AnswerTimeoutMs = 60000;
+        RawRequester stalled(server->ServerName());
+        stalled.Send(kConsoleRequest, kConsoleRequest, 1 << 20);
+        // The console sent its information and now waits for an answer that never comes.
+        QCOMPARE(stalled.Next().first, kConsoleInfoMessage);
+        QCOMPARE(request(server->ServerName(), QStringLiteral("other"), kConsoleSessionMessage).value(1),
+                 QStringLiteral("SESSION ZANDRELL5|ZANDRELL|ZL_USER|2"));
+    }
+
+    void framesArriveInPieces_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("byte by byte") << 1;
+        QTest::newRow("five bytes") << 5;
+    }
+    void framesArriveInPieces()
+    {
+        const auto server = infoServer();
+        QFETCH(int, chunk);
+        server->AnswerTimeoutMs = 2000;
+        RawRequester requester(server->ServerName());
+        requester.Send(kConsoleRequest, kConsoleRequest, chunk);
+        QCOMPARE(requester.Next().first, kConsoleInfoMessage);
+        requester.Send(kAnswerMessage, kAskForSession, chunk);
+        QCOMPARE(requester.Next().first, kConsoleSessionMessage);
+        requester.Send(kAnswerMessage, kHandledAnswer, chunk);
+        QCOMPARE(requester.Next(), qMakePair(kAnswerMessage, qint32(kHandledAnswer)));
+    }
+
+    void streamOfAnotherProtocolIsDropped()
+    {
+        const auto server = infoServer();
+        RawRequester stranger(server->ServerName());
+        stranger.socket.write(QByteArray("GET / HTTP/1.1\r\n\r\n"));
+        QTRY_COMPARE(stranger.socket.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(request(server->ServerName(), QStringLiteral("other"), kConsoleInfoMessage).value(1),
+                 QStringLiteral("INFO 1|KorConsole|5.0.0.1|Консоль"));
     }
 };
 

@@ -1,26 +1,56 @@
-// The menu model and the main window over a fresh demo database: what each
-// user sees, the order and numbering of the menus, modules that fail, tool
-// buttons and their separators and hot keys, icons, plug-ins, languages,
-// reload, and the rights list of a menu entry.
+// The login and the main window against a fresh demo database. The login:
+// the connect dialog and its retries, the readable error texts (configuration
+// faults in the user's language), the scheme and user checks, the access
+// group, the forced password change (also under Console.ini [CONNECTION]
+// encode), the wait for a write lock, and the language module of a login
+// again. The menu model and the main window: menu rows that cannot be placed
+// (left out and named once in the not-loaded list instead of recursing without
+// end), what each user sees, the order and numbering of the menus, modules
+// that fail, tool buttons and their separators and hot keys, icons, plug-ins,
+// languages, reload, and the rights list of a menu entry; Qt's own texts follow
+// the console's language, and a walk through the main window and every window
+// it opens finds no text of the other language outside the data.
+#include "ConnectDialog.h"
 #include "DMIMPL.h"
+#include "DataSet.h"
+#include "Field.h"
+#include "IniFile.h"
 #include "MainConsoleIMPL.h"
+#include "OraQuery.h"
+#include "OraSession.h"
 #include "OraStoredProc.h"
 #include "RecordingDialogService.h"
 #include "ResourcePack.h"
+#include "SqliteBackend.h"
 #include "TempExeDir.h"
 #include "TestServer.h"
+#include "uConsoleCfg.h"
+#include "uConsoleFunctions.h"
+#include "uForcePswChange.h"
 #include "uImageList.h"
 #include "uMenu.h"
 #include "uModuleLibrary.h"
+#include "uQtTranslation.h"
 #include "uServiceItem.h"
 #include "uShemaForm.h"
 #include "uUnattended.h"
+#include "uWaitFeedback.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -77,6 +107,121 @@ QStringList ServiceButtons(TfmMain &main, int *separators = nullptr)
     return hints;
 }
 
+// Menu rows written as "G id owner name" (a group) or "S id owner itemId"
+// (a service entry), separated by ";"; "-" stands for NULL.
+TResultSet menuRows(const QString &text)
+{
+    TResultSet rows;
+    rows.columns = {{"ID_CFG", TFieldType::ftInteger}, {"OWNER", TFieldType::ftInteger}, {"IsGroup", TFieldType::ftInteger},
+                    {"MENUNAME", TFieldType::ftString, 50}, {"ItemID", TFieldType::ftInteger}, {"ItemMode", TFieldType::ftString, 255}};
+    auto value = [](const QString &word) { return word == QLatin1String("-") ? QVariant() : QVariant(word.toInt()); };
+    for (const QString &row : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList w = row.simplified().split(QLatin1Char(' '));
+        const bool group = w.at(0) == QLatin1String("G");
+        rows.rows.append({value(w.at(1)), value(w.at(2)), int(group), group ? QVariant(w.at(3)) : QVariant(),
+                          group ? QVariant() : value(w.at(3)), group ? QVariant() : QVariant(QStringLiteral("1"))});
+    }
+    return rows;
+}
+
+// Items 1 and 2: the two services of the test module; item 3: a module file that is missing.
+TResultSet catalogue()
+{
+    TResultSet rows;
+    rows.columns = {{"ITEMID", TFieldType::ftInteger},          {"SRVNAME", TFieldType::ftString, 50},
+                    {"DLLNAME", TFieldType::ftString, 50},      {"GUID", TFieldType::ftString, 50},
+                    {"CREATEBTN", TFieldType::ftInteger},       {"ISLANG", TFieldType::ftInteger},
+                    {"SOURCE_SRVNAME", TFieldType::ftString, 50}};
+    rows.rows = {{1, "One", "tmForm.so", "{TM-SERVICE-1}", 0, 0, "One"},
+                 {2, "Two", "tmForm.so", "{TM-SERVICE-2}", 1, 0, "Two"},
+                 {3, "Lost", "tmMissing.so", "{LOST}", 0, 0, "Lost"}};
+    return rows;
+}
+
+// The tree in menu order: "A(One,B(Two))".
+QString render(const TKorMenu &group)
+{
+    QStringList items;
+    for (const TKorMenu::TItem &item : group.Items)
+        items << (item.service ? item.service->Caption() : render(*item.group));
+    return group.Name + QLatin1Char('(') + items.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+QString render(const TMenuCfg &menu)
+{
+    QStringList roots;
+    for (auto root = menu.Roots.crbegin(); root != menu.Roots.crend(); ++root)
+        roots << render(**root);
+    return roots.join(QLatin1Char(','));
+}
+
+// One text a person reads, after a tab the place it was found.
+void add(QStringList &texts, const QString &where, const QString &text) { texts << text + u'\t' + where; }
+
+void collectActions(const QList<QAction *> &actions, const QString &where, QStringList &texts)
+{
+    for (QAction *a : actions) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        add(texts, where, a->text());
+        add(texts, where, a->toolTip());
+        if (a->menu())
+            collectActions(a->menu()->actions(), where + u"/"_s + a->text(), texts);
+    }
+}
+
+// Every text a person reads in a window: title, labels, buttons, group and tab
+// titles, combo items, column headers, menus, actions and their hints.
+QStringList textsOf(QWidget *window)
+{
+    const QString name = QString::fromLatin1(window->metaObject()->className());
+    QStringList texts;
+    add(texts, name, window->windowTitle());
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        const QString where = name + u"."_s + w->objectName();
+        if (auto *label = qobject_cast<QLabel *>(w))
+            add(texts, where, label->text());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            add(texts, where, button->text());
+            add(texts, where, button->toolTip());
+        } else if (auto *group = qobject_cast<QGroupBox *>(w))
+            add(texts, where, group->title());
+        else if (auto *combo = qobject_cast<QComboBox *>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                add(texts, where, combo->itemText(i));
+        else if (auto *tabs = qobject_cast<QTabWidget *>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                add(texts, where, tabs->tabText(i));
+        else if (auto *view = qobject_cast<QAbstractItemView *>(w); view && view->model())
+            for (int c = 0; c < view->model()->columnCount(); ++c)
+                add(texts, where, view->model()->headerData(c, Qt::Horizontal).toString());
+    }
+    if (auto *main = qobject_cast<QMainWindow *>(window))
+        collectActions(main->menuBar()->actions(), u"menu"_s, texts);
+    return texts;
+}
+
+bool hasCyrillic(const QString &text)
+{
+    static const QRegularExpression cyrillic(u"[\u0400-\u04FF]"_s);
+    return cyrillic.match(text).hasMatch();
+}
+
+// A Latin word of two letters or more that is neither a product nor a technical name
+// (the Oracle homes are called "Default" and "Home<n>" in every language, the
+// language menu names every language in its own).
+bool hasEnglishWord(QString text)
+{
+    for (const char *name : {"KorConsole", "Oracle Home", "Default", "English", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK"})
+        text.remove(QString::fromLatin1(name));
+    static const QRegularExpression file(u"[\\w.-]+\\.(so|ini|html|plg)\\b"_s);
+    text.remove(file);
+    static const QRegularExpression word(u"\\b[A-Za-z]{2,}\\b"_s);
+    return word.match(text).hasMatch();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -93,16 +238,18 @@ class TestMainWindow : public QObject {
         session->ExecSQL(statement);
         session->Commit();
     }
-    void login(const QString &user)
+    TDM &newDM(const QString &user, const QString &password, bool prompt = false)
     {
         dm = std::make_unique<TDM>();
         SetConsoleDataModule(dm.get());
         dm->SetServer(u"ZANDRELL"_s);
         dm->SetUserName(user);
-        dm->SetPassword(u"demo"_s);
-        dm->SetConnectPrompt(false);
-        QVERIFY(dm->Login(u"ZANDRELL5"_s, u"-1"_s));
+        dm->SetPassword(password);
+        dm->SetConnectPrompt(prompt);
+        return *dm;
     }
+    void login(const QString &user, const QString &lang = u"-1"_s) { QVERIFY(newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang)); }
+    QString lastBox() const { return dialogs->boxes.isEmpty() ? QString() : dialogs->boxes.last().text; }
     std::unique_ptr<TfmMain> mainWindow()
     {
         auto main = std::make_unique<TfmMain>();
@@ -110,6 +257,12 @@ class TestMainWindow : public QObject {
         main->PreviousScheme = main->SchemeName;
         main->InitConfiguration();
         return main;
+    }
+    static void loadMenu(TMenuCfg &cfg, TDataSet &menu, TDataSet &services, const QString &rows)
+    {
+        menu.LoadFrom(menuRows(rows));
+        services.LoadFrom(catalogue());
+        cfg.Load(&menu, &services);
     }
     static QStringList dump(TfmMain &main) { return TUnattendedDriver(&main).Dump(); }
     // Administrators' menu: groups with SORT_ORDER 30, 10, 20 (inserted in that order);
@@ -147,7 +300,7 @@ private slots:
         TMenuCfg::ShowFailed = [](const TBaseServiceList &failed) {
             QStringList rows;
             for (const auto &s : failed)
-                rows << s->DllName() + QLatin1Char('|') + s->Guid() + QLatin1Char('|') + s->Caption();
+                rows << s->Caption() + u": "_s + s->Description() + u'|' + s->DllName() + u'|' + s->Guid();
             g_failedShown << rows;
             if (!failed.IsEmpty() && failed.Items(0)->Description().isEmpty())
                 qWarning("a failed service without its reason");
@@ -155,6 +308,9 @@ private slots:
     }
     void cleanup()
     {
+        SetConsoleLangId(0);
+        ReleaseConsoleTexts(); // as the program's end does: the next login translates anew
+        UseQtTranslation(25);
         dm.reset();
         delete dialogs;
         SetModuleFolder(QString());
@@ -162,20 +318,373 @@ private slots:
         delete server;
     }
 
+    void successfulLogin()
+    {
+        TDM &d = newDM(QStringLiteral("  zl_user "), QStringLiteral("demo"));
+        QVERIFY(d.Login(QStringLiteral("zandrell5"), QStringLiteral("-1")));
+        QVERIFY(d.LoggedIn());
+        QVERIFY(d.IsSysDba);
+        QVERIFY(d.HasAccessList);
+        QCOMPARE(d.AccessListId, 1.0);
+        QCOMPARE(d.AccessListName, QStringLiteral("Администраторы"));
+        QCOMPARE(d.CurrentUserName, QStringLiteral("Администратор системы"));
+        QVERIFY(dialogs->boxes.isEmpty());
+        // The values of the successful connect become the next run's defaults; the password never does.
+        QCOMPARE(ReadUser(), QStringLiteral("zl_user"));
+        QCOMPARE(ReadServer(), QStringLiteral("ZANDRELL"));
+        QVERIFY(exeDir->read(QStringLiteral("Console.ini")).contains("user=zl_user"));
+        QVERIFY(!exeDir->read(QStringLiteral("Console.ini")).contains("demo"));
+        QVERIFY(d.V_MENUCFG->Active());
+        QVERIFY(d.V_MENUCFG->RecordCount() > 0);
+        QVERIFY(GetComLanguages() != nullptr);
+        QVERIFY(d.ConsoleTextsTranslated);
+    }
+
+    void wrongPasswordCountsTheRetriesDown()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
+        int shown = 0;
+        dialogs->onModal = [&](QDialog *dialog) {
+            ++shown;
+            // The dialog offers the server aliases and keeps what was given.
+            [&] {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
+                QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("edUsername"))->text(), QStringLiteral("ZL_USER"));
+                auto *servers = dialog->findChild<QComboBox *>(QStringLiteral("edServer"));
+                QCOMPARE(servers->count(), 2);
+                QCOMPARE(servers->itemText(1), QStringLiteral("NOFILES"));
+            }();
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(shown, 3);
+        QCOMPARE(d.RetriesLeft, 0);
+        QVERIFY(!d.LoggedIn());
+        QCOMPARE(dialogs->boxes.size(), 3);
+        QCOMPARE(dialogs->boxes.at(0).text, QStringLiteral("Некорректный пароль/логин"));
+        QCOMPARE(lastBox(), QStringLiteral("\"EDAError\":Некорректный пароль/логин"));
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
+        QCOMPARE(dialogs->boxes.last().flags, 0u);
+    }
+
+    void typoCorrectedInTheDialog()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
+        int attempt = 0;
+        dialogs->onModal = [&](QDialog *dialog) {
+            if (++attempt == 2)
+                dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))->setText(QStringLiteral("demo"));
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(attempt, 2);
+        QCOMPARE(d.RetriesLeft, 2);
+    }
+
+    void cancelInTheDialogIsSilent()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QString(), true);
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses.size(), 1);
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
+    void refusedLogins_data()
+    {
+        // A statement run first, or "servers:" and the text of Servers.ini ("servers:" alone: no file),
+        // or "accounts": an empty accounts database.
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QByteArray>("consoleIni");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: of the accounts database
+        const QString notRegistered = u"Пользователь \"%1\" не зарегистрирован"_s;
+        const QByteArray english("[START]\nLangID=9\n");
+        QTest::newRow("empty password") << "" << QByteArray() << "ZL_USER" << "" << "ZANDRELL5" << "\"EDAError\":Пароль не введен";
+        QTest::newRow("locked") << "" << QByteArray() << "LOCKED" << "demo" << "ZANDRELL5"
+                                << "\"EDAError\":Ora-Error: 28000 -> 942 -> Пользователь заблокирован";
+        QTest::newRow("scheme without users") << "" << QByteArray() << "ZL_USER" << "demo" << "TARVEL" << notRegistered.arg("ZL_USER");
+        // The scheme name is a quoted literal of the statement: a quote in it changes nothing.
+        QTest::newRow("quote in the scheme") << "" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5') OR ('1'='1"
+                                             << notRegistered.arg("ZL_USER");
+        QTest::newRow("user not in the scheme") << "DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'" << QByteArray()
+                                                << "OPERATOR" << "demo" << "ZANDRELL5" << notRegistered.arg("OPERATOR");
+        QTest::newRow("no access group") << "UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'" << QByteArray()
+                                         << "OPERATOR" << "demo" << "ZANDRELL5"
+                                         << "Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
+                                            "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\"";
+        QTest::newRow("no Servers.ini") << "servers:" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5"
+                                        << "\"EDAError\":Ora-Error: 12154 -> Сервер не найден\r\nСписок серверов \"%1\" не найден";
+        QTest::newRow("damaged Servers.ini, in English") << "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03" << english
+                                                         << "ZL_USER" << "demo" << "ZANDRELL5"
+                                                         << "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server "
+                                                            "list \"%1\" is damaged (line 3)";
+        QTest::newRow("damaged accounts database") << "accounts" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5"
+                                                   << "\"EDAError\":ORA-01157: База учетных записей \"%2\" повреждена";
+    }
+    void refusedLogins()
+    {
+        QFETCH(QString, change);
+        QFETCH(QByteArray, consoleIni);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, scheme);
+        QFETCH(QString, text);
+        const QString accounts = server->Folder() + u"/accounts.db"_s;
+        exeDir->write(u"Console.ini"_s, consoleIni);
+        if (change == u"accounts"_s) {
+            QFile(accounts).resize(0);
+        } else if (change.startsWith(u"servers:"_s)) {
+            QFile::remove(server->IniPath());
+            if (change.size() > 8) {
+                QFile f(server->IniPath());
+                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(change.mid(8).toLatin1()) > 0);
+            }
+        } else if (!change.isEmpty()) {
+            sql(change);
+        }
+        TDM &d = newDM(user, password);
+        QVERIFY(!d.Login(scheme, QStringLiteral("-1")));
+        QVERIFY(!d.LoggedIn());
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, accounts));
+        QVERIFY2(dialogs->boxes.last().caption.contains(u'"' + scheme + u'"'), qPrintable(dialogs->boxes.last().caption));
+        if (scheme.contains(QLatin1Char('\''))) {
+            QVERIFY(d.IsSchemeValid(QStringLiteral("ZANDRELL5")));
+            QVERIFY(!d.IsSchemeValid(QStringLiteral("X' OR '1'='1")));
+        }
+    }
+
+    void forcedPasswordChangeAccepted_data()
+    {
+        QTest::addColumn<bool>("encode");
+        QTest::newRow("plain passwords") << false;
+        QTest::newRow("wrapped passwords") << true;
+    }
+    void forcedPasswordChangeAccepted()
+    {
+        QFETCH(bool, encode);
+        if (encode) {
+            // The account's password is what the login sends: wrapped when encode is on.
+            TSqliteBackend admin;
+            admin.OpenAsAdministrator(server->Folder(), false);
+            TOraParams none;
+            admin.Execute(u"ALTER USER NEWBIE IDENTIFIED BY \"~demo~\""_s, none);
+            admin.Commit();
+            exeDir->write(u"Console.ini"_s, "[CONNECTION]\nencode=1\n");
+        }
+        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        dialogs->onModal = [](QDialog *dialog) {
+            auto *form = qobject_cast<TfmForcePswChange *>(dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->edPass1->setText(QStringLiteral("Better9"));
+            form->edPass2->setText(QStringLiteral("Better9"));
+            form->accept();
+            return form->result();
+        };
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
+        // The flag is cleared and the new password works; no second change is asked.
+        dm.reset();
+        dialogs->clear();
+        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("Better9"));
+        QVERIFY(again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QVERIFY(dialogs->modalClasses.isEmpty() && dialogs->boxes.isEmpty());
+    }
+
+    void forcedPasswordChangeRefusedAndCancelled()
+    {
+        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        QStringList messages;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *form = qobject_cast<TfmForcePswChange *>(dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->accept(); // both empty
+            form->edPass1->setText(QStringLiteral("One"));
+            form->accept(); // one filled
+            form->edPass2->setText(QStringLiteral("one"));
+            form->accept(); // differ in letter case
+            form->edPass1->setText(QStringLiteral("demo"));
+            form->edPass2->setText(QStringLiteral("demo"));
+            form->accept(); // the old password: refused by the server
+            [&] { QCOMPARE(form->result(), int(QDialog::Rejected)); }();
+            form->reject();
+            return form->result();
+        };
+        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        for (const RecordedBox &box : dialogs->boxes)
+            messages << box.text;
+        QCOMPARE(messages, (QStringList{"Не задан пароль", "Не задан пароль", "Пароль не соответствует подтверждению",
+                                        "Новый пароль идентичен старому."}));
+        // Cancelled: the login failed without a further message, the flag stays.
+        dm.reset();
+        dialogs->clear();
+        dialogs->onModal = nullptr;
+        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
+        QVERIFY(!again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void userLanguagesOnlyFromNumbers()
+    {
+        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
+        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("9")));
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+        QCOMPARE(GetComLanguages()->GET_USER_REP_LANG_ID(), 9);
+        // A value that is no number never reaches the statement: the languages stay, the users too.
+        d.SetUserLanguages(QStringLiteral("25, 0); DELETE FROM ZANDRELL5.SYSUSER; --"));
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+        TSmartQuery users;
+        users.SetSession(d.CommonSession);
+        users.SetSQLText(QStringLiteral("SELECT LOGIN FROM ZANDRELL5.SYSUSER"));
+        users.Open();
+        QCOMPARE(users.RecordCount(), 4);
+        d.SetUserLanguages(QStringLiteral("25"));
+        TSmartQuery stored;
+        stored.SetSession(d.CommonSession);
+        stored.SetSQLText(QStringLiteral("SELECT APL_LANG_ID, REP_LANG_ID FROM ZANDRELL5.USER_LANGS WHERE LOGIN = 'ZL_USER'"));
+        stored.Open();
+        QCOMPARE(stored.FieldByName(QStringLiteral("APL_LANG_ID"))->AsInteger(), 25);
+        QCOMPARE(stored.FieldByName(QStringLiteral("REP_LANG_ID"))->AsInteger(), 25);
+    }
+
+    // The wait cursor at once, the text in the status bar from the second second on, both gone afterwards.
+    void waitForAWriteLockIsShown()
+    {
+        QLabel panel(u"before"_s);
+        TDbWaitFeedback feedback;
+        feedback.StatusPanel = &panel;
+        feedback.WaitStarted();
+        feedback.WaitGoesOn(1999);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(panel.text(), u"before"_s);
+        feedback.WaitGoesOn(2000);
+        QCOMPARE(panel.text(), u' ' + TDbWaitFeedback::WaitText());
+        feedback.WaitEnded();
+        QCOMPARE(panel.text(), u"before"_s);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    // Logging in again never leaves the language module of the previous login behind,
+    // whether or not the scheme of the new login has a language pack.
+    void languageModuleOfThePreviousLogin_data()
+    {
+        QTest::addColumn<bool>("packKept");
+        QTest::newRow("scheme with a language pack") << true;
+        QTest::newRow("scheme without LANG_PACK") << false;
+    }
+    void languageModuleOfThePreviousLogin()
+    {
+        QFETCH(bool, packKept);
+        TDM &d = newDM(u"ZL_USER"_s, u"demo"_s);
+        // English as the user's language: the pack's texts replace the built-in Russian ones.
+        QVERIFY(d.Login(u"ZANDRELL5"_s, u"9"_s));
+        const QPointer<TLanguagesDM> first = GetComLanguages();
+        QVERIFY(first);
+        QCOMPARE(TranslateAplText(u"rstrUser"_s), u"User"_s);
+        if (!packKept)
+            sql(u"DELETE FROM ZANDRELL5.SERVER_OBJECTS WHERE OBJECT_NAME = 'LANG_PACK'"_s);
+        for (int login = 0; login < 3; ++login)
+            QVERIFY(d.Login(u"ZANDRELL5"_s, u"-1"_s));
+        QVERIFY(!first);
+        QCOMPARE(d.findChildren<TLanguagesDM *>().size(), packKept ? 1 : 0);
+        QCOMPARE(GetComLanguages() != nullptr, packKept);
+        QCOMPARE(TranslateAplText(u"rstrUser"_s), packKept ? u"User"_s : u"Пользователь"_s);
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void rowsThatCannotBePlaced_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("tree");
+        // The not-loaded list, shown once: caption and a part of the reason per entry.
+        QTest::addColumn<QStringList>("failed");
+
+        QTest::newRow("sound menu") << "G 10 0 A; S 11 10 1; G 12 10 B; S 13 12 2; G 20 0 C" << "A(One,B(Two)),C()"
+                                    << QStringList();
+        QTest::newRow("group numbered 0") << "G 0 0 Zero; G 10 0 A; S 11 10 1" << "A(One)"
+                                          << QStringList{"Zero: ", "ID_CFG is 0"};
+        QTest::newRow("group numbered NULL") << "G - 0 NoKey; G 10 0 A; S 11 10 1" << "A(One)"
+                                             << QStringList{"NoKey: ", "no ID_CFG"};
+        QTest::newRow("group inside itself") << "G 10 0 A; G 10 10 Again; S 11 10 1" << "A(One)"
+                                             << QStringList{"Again: ", "group it lies in"};
+        QTest::newRow("cycle of groups") << "G 10 0 A; G 20 21 C1; G 21 20 C2; S 22 21 1" << "A()"
+                                         << QStringList{"C1: ", "20, 21", "C2: ", "20, 21"};
+        QTest::newRow("owner that is no group") << "G 10 0 A; S 11 99 1; G 30 13 Sub; S 13 10 2" << "A(Two)"
+                                                << QStringList{"One: ", "OWNER 99", "Sub: ", "OWNER 13"};
+        QTest::newRow("group number used twice") << "G 10 0 A; G 10 0 B; S 11 10 1" << "A(One)"
+                                                 << QStringList{"B: ", "used by another"};
+        QTest::newRow("service not in the catalogue") << "G 10 0 A; S 11 10 7; S 12 10 1" << "A(One)"
+                                                      << QStringList{"ITEMID 7: ", "not in the service catalogue"};
+        QTest::newRow("module that cannot be loaded") << "G 10 0 A; S 11 10 3; S 12 10 3; S 13 10 1" << "A(One)"
+                                                      << QStringList{"Lost: ", "tmMissing.so", "Lost: ", "tmMissing.so"};
+    }
+
+    void rowsThatCannotBePlaced()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, tree);
+        QFETCH(QStringList, failed);
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        loadMenu(cfg, menu, services, rows);
+        QCOMPARE(render(cfg), tree);
+        QCOMPARE(g_failedShown.size(), failed.isEmpty() ? 0 : 1);
+        for (int i = 0; i < failed.size(); i += 2) {
+            const QString entry = g_failedShown.first().value(i / 2);
+            QVERIFY2(entry.startsWith(failed.at(i)) && entry.contains(failed.at(i + 1)), qPrintable(entry));
+        }
+        QCOMPARE(g_failedShown.value(0).size(), failed.size() / 2);
+    }
+
+    void serviceAtTheTopLevelEndsTheBuild()
+    {
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        QVERIFY_THROWS_EXCEPTION(Exception, loadMenu(cfg, menu, services, QStringLiteral("G 10 0 A; S 11 0 1")));
+    }
+
+    void manyRowsOfOneServiceGiveOneBox()
+    {
+        QString rows = QStringLiteral("G 10 0 A; G 20 0 B; S 21 20 2");
+        for (int i = 0; i < 10000; ++i)
+            rows += QStringLiteral("; S %1 10 1").arg(100 + i);
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        loadMenu(cfg, menu, services, rows);
+        TServiceManager manager;
+        cfg.RegisterAll(manager);
+        QCOMPARE(manager.Count(), 2);
+        QCOMPARE(render(cfg), QStringLiteral("A(One),B(Two)"));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Error"));
+        QCOMPARE(dialogs->boxes.first().text.count(QLatin1Char('\n')), 0);
+        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("One")), qPrintable(dialogs->boxes.first().text));
+        QVERIFY2(dialogs->boxes.first().text.contains(QStringLiteral("9999")), qPrintable(dialogs->boxes.first().text));
+        QVERIFY(g_failedShown.isEmpty());
+    }
+
     void whatEachUserSees_data()
     {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QStringList>("menus");
         QTest::addColumn<QString>("access");
+        QTest::addColumn<int>("services");
         QTest::newRow("administrator") << "ZL_USER" << QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}
-                                       << "Администраторы";
-        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"} << "Операторы";
+                                       << "Администраторы" << 5;
+        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"} << "Операторы" << 3;
     }
     void whatEachUserSees()
     {
         QFETCH(QString, user);
         QFETCH(QStringList, menus);
         QFETCH(QString, access);
+        QFETCH(int, services);
         login(user);
         auto main = mainWindow();
         const QStringList lines = dump(*main);
@@ -188,7 +697,7 @@ private slots:
         QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
         QVERIFY(lines.contains(u"STATUS 1|Сервер: 'ZANDRELL'"_s));
         QVERIFY(lines.contains(u"STATUS 3|Схема БД: 'ZANDRELL5'"_s));
-        QCOMPARE(main->Manager->Count(), admin ? 5 : 3);
+        QCOMPARE(main->Manager->Count(), services);
     }
 
     void menuOrderGroupNumbersAndButtons()
@@ -236,7 +745,8 @@ private slots:
         auto main = mainWindow();
         QCOMPARE(g_failedShown.size(), 1);
         QCOMPARE(g_failedShown.first().size(), 1);
-        QVERIFY(g_failedShown.first().first().startsWith(u"Missing.so|{MISSING}|Потерянный"_s));
+        QVERIFY(g_failedShown.first().first().startsWith(u"Потерянный: "_s));
+        QVERIFY(g_failedShown.first().first().endsWith(u"|Missing.so|{MISSING}"_s));
         QCOMPARE(main->MenuCfg->FailedList.Items(0)->MenuGroup(), 0);
         QVERIFY(!MenuItem(*main, {"Справочники", "Потерянный"}));
         QVERIFY(MenuItem(*main, {"Справочники", "Клиенты"}));
@@ -454,6 +964,9 @@ private slots:
         QVERIFY(dialogs->boxes.last().text.contains(u"не зарегистрирован"_s));
         QCOMPARE(TopMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}));
         QVERIFY(dm->CommonSession->ConnectPrompt());
+        // Console.ini keeps the previous scheme active.
+        TIniFile ini(exeDir->filePath(u"Console.ini"_s));
+        QCOMPARE(ini.ReadString("SCHEMES", "ZANDRELL5", "missing") + ini.ReadString("SCHEMES", "TARVEL", "missing"), u"10"_s);
     }
 
     void rightsListOfAMenuEntry()
@@ -482,6 +995,82 @@ private slots:
         QCOMPARE(withImages.topLevelItem(0)->data(0, Qt::CheckStateRole), QVariant());
         TMnuItem noList(12, 7, 1, nullptr);
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, noList.PrepareRightTo(&list));
+    }
+
+    void qtTexts_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("Russian") << 25 << u"Отмена"_s;
+        QTest::newRow("English") << 9 << u"Cancel"_s;
+        QTest::newRow("back to Russian") << 25 << u"Отмена"_s;
+        QTest::newRow("unknown language: Qt's own") << 4242 << u"Cancel"_s;
+    }
+
+    void qtTexts()
+    {
+        QFETCH(int, langId);
+        QFETCH(QString, cancel);
+        QVERIFY(UseQtTranslation(langId));
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), cancel);
+    }
+
+    void everyWindowSpeaksOneLanguage_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::newRow("English") << 9;
+        QTest::newRow("Russian") << 25;
+    }
+
+    void everyWindowSpeaksOneLanguage()
+    {
+        QFETCH(int, langId);
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        login(u"ZL_USER"_s, QString::number(langId));
+        QCOMPARE(ConsoleLangId(), langId);
+        auto window = mainWindow();
+        TfmMain &main = *window;
+        main.show();
+
+        QStringList texts = textsOf(&main);
+        for (QLabel *panel : main.sbPanels)
+            add(texts, u"status"_s, panel->text());
+        dialogs->onModal = [&texts](QDialog *dialog) {
+            texts << textsOf(dialog);
+            dialog->reject();
+            return int(QDialog::Rejected);
+        };
+        const auto realHook = TfmMain::ShowVersionsHook;
+        TfmMain::ShowVersionsHook = [&texts](const QString &caption, const QString &title, const QStringList &) {
+            add(texts, u"versions"_s, caption);
+            add(texts, u"versions"_s, title);
+        };
+        // The about box is a library of its own, called without the language: it is left out.
+        for (QAction *action : {main.acConfig, main.acShemaCfg, main.acHomeTuning, main.acSrvInfo, main.acPingDll})
+            action->trigger();
+        TfmMain::ShowVersionsHook = realHook;
+        QVERIFY(dialogs->modalClasses.size() >= 3);
+        for (const RecordedBox &box : dialogs->boxes) {
+            add(texts, u"box"_s, box.caption);
+            add(texts, u"box"_s, box.text);
+        }
+
+        // The data: the user's name, the folder of the installation.
+        const QString userName = main.sbPanels[4]->text().section(u'\'', 1, 1);
+        QStringList wrong;
+        for (const QString &entry : texts) {
+            QString text = entry.section(u'\t', 0, 0);
+            if (!userName.isEmpty())
+                text.remove(userName);
+            text.remove(exeDir->path()).remove(QCoreApplication::applicationDirPath());
+            if (langId == 9 ? hasCyrillic(text) : hasEnglishWord(text))
+                wrong << entry;
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
     }
 };
 

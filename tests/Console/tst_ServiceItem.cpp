@@ -1,12 +1,18 @@
 // Service entries at run time: module loading and unloading, the window's
 // open/show/hide rule, the hooks, the tool-bar commands and the callback,
-// driven through the real test modules of tests/Modules.
+// driven through the real test modules of tests/Modules; the crash markers of
+// module files, and a service window whose session or scheme cannot be set;
+// the service-window base's close and activation handlers.
 #include "CallbackIMPL.h"
 #include "RecordingDialogService.h"
+#include "TempExeDir.h"
 #include "uConsoleFunctions.h"
+#include "uMenu.h"
+#include "uModuleFaults.h"
 #include "uServiceItem.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QProcess>
 #include <QtTest>
 
@@ -89,19 +95,34 @@ struct TConsoleSetup {
     }
 };
 
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
 } // namespace
 
 class TestServiceItem : public QObject {
     Q_OBJECT
+
+    QTemporaryDir runtime;
+
 private slots:
     void initTestCase()
     {
+        // The process's own crash markers go to a folder of this test alone.
+        QVERIFY(runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         SetModuleFolder(kModuleDir);
+        QVERIFY(ModuleFaults().Folder().startsWith(runtime.path()));
         QVERIFY2(QFile::exists(kModuleDir + u"/tmForm.so"_s), qPrintable(kModuleDir));
     }
     void cleanup()
     {
         qunsetenv("TM_FAIL_INIT");
+        qunsetenv("TM_FAIL_AT");
         // No test leaves a module behind.
         for (const char *file : {"tmForm.so", "tmObject.so", "tmBoth.so", "tmFailInit.so", "tmNoInterface.so"})
             QVERIFY2(!IsModuleLoaded(QString::fromLatin1(file)), file);
@@ -188,12 +209,10 @@ private slots:
         console.manager.Add(&item);
         item.SetMode(u"101"_s);
         item.SrvAction();
-        QVERIFY(item.Loaded() && item.HasFormEntry() && item.ZandrellRef() && !item.Service());
-        QVERIFY(IsModuleLoaded(u"tmForm.so"_s));
+        QVERIFY(item.Loaded() && item.HasFormEntry() && item.ZandrellRef() && !item.Service() && IsModuleLoaded(u"tmForm.so"_s));
         QPointer<TServiceForm> form = item.Form();
         QVERIFY(form && form->isVisible());
-        QCOMPARE(form->property("guid").toString(), kService1);
-        QCOMPARE(form->property("mode").toString(), u"101"_s);
+        QCOMPARE(form->property("guid").toString() + u' ' + form->property("mode").toString(), kService1 + u" 101"_s);
         QCOMPARE(form->property("session").value<quintptr>(), quintptr(kSession));
         QCOMPARE(Calls(form), (QStringList{"SetSession", "SetScheme DEMO"}));
         QCOMPARE(form->windowTitle(), item.DisplayCaption());
@@ -205,10 +224,6 @@ private slots:
         item.FreeObjects();
         QVERIFY_THROWS_EXCEPTION(EServiceError, item.GetStatus());
         QVERIFY(item.Loaded());
-        TServiceItem unopened(u"tmForm.so"_s, kService2);
-        QVERIFY_THROWS_EXCEPTION(EServiceError, unopened.GetStatus());
-        QVERIFY_THROWS_EXCEPTION(EServiceError, unopened.IsValidInterface());
-        QVERIFY_THROWS_EXCEPTION(EServiceError, unopened.GetManager());
         // A module with both init exports is form style.
         TServiceItem both(u"tmBoth.so"_s, kService2);
         both.SrvAction();
@@ -311,6 +326,32 @@ private slots:
             QVERIFY(!IsModuleLoaded(u"tmNoInterface.so"_s));
         }
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void closeHandlerMayKeepWindowOpen()
+    {
+        TServiceForm form;
+        form.OnClose = [](TServiceForm *, QCloseEvent *event) { event->ignore(); };
+        form.show();
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.FormStatus() & TServiceForm::fsVisible, int(TServiceForm::fsVisible));
+    }
+
+    void handlerMayReplaceItselfWhileRunning()
+    {
+        TServiceForm form;
+        int calls = 0;
+        const QString captured = u"state captured by the first handler"_s;
+        form.OnActivate = [&form, &calls, captured](TServiceForm *) {
+            form.OnActivate = nullptr;
+            // The running handler's own state is still alive.
+            QCOMPARE(captured, u"state captured by the first handler"_s);
+            ++calls;
+        };
+        Activate(&form);
+        Activate(&form);
+        QCOMPARE(calls, 1);
     }
 
     void activationAndCloseHooks()
@@ -437,28 +478,6 @@ private slots:
         QVERIFY(second.Form());
     }
 
-    void forgottenWindowKeepsModuleLoaded()
-    {
-        QPointer<TServiceForm> kept;
-        {
-            TConsoleSetup console;
-            TServiceItem item(u"tmForm.so"_s, kService1);
-            console.manager.Add(&item);
-            item.SrvAction();
-            kept = item.Form();
-            QCOMPARE(SendCommand(kept, 0, QString(), scForgetObjects), int(scrDone));
-        }
-        // The entry is gone, its window lives on: so does the module's code.
-        QVERIFY(kept && IsModuleLoaded(u"tmForm.so"_s));
-        kept->show();
-        Activate(kept);
-        QCOMPARE(Calls(kept).last(), u"module activate"_s);
-        delete kept.data();
-        QVERIFY(IsModuleLoaded(u"tmForm.so"_s));
-        QCoreApplication::processEvents();
-        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
-    }
-
     void managerRegistration()
     {
         // A callback without its manager's handler refuses; a manager that goes takes its handler with it.
@@ -481,16 +500,11 @@ private slots:
         QCOMPARE(ErrorOf([&] { manager.Add(&twin); }), u"EServiceError: сервис \"Test service 1\" уже существует"_s);
         QCOMPARE(manager.Count(), 1);
         QVERIFY_THROWS_EXCEPTION(EServiceError, twin.GetManager());
-        QCOMPARE(manager.FindByGuid(u"{TM-SERVICE-1}"_s), &first);
-        QVERIFY(!manager.FindByGuid(kService2));
-        QVERIFY_THROWS_EXCEPTION(EListError, manager.Items(1));
         {
             // A service registered later gets the session, scheme and callback too.
             TServiceItem second(u"tmForm.so"_s, kService2);
             manager.Add(&second);
-            QCOMPARE(second.Session(), kSession);
-            QCOMPARE(second.SchemeName(), u"SCHEME1"_s);
-            QCOMPARE(second.Callback(), static_cast<TICallback *>(&callback));
+            QVERIFY(second.Session() == kSession && second.SchemeName() == u"SCHEME1"_s && second.Callback() == &callback);
             manager.SetActiveItem(&second);
         }
         // An entry that is destroyed leaves the manager.
@@ -499,28 +513,6 @@ private slots:
         manager.Clear();
         QCOMPARE(manager.Count(), 0);
         QVERIFY_THROWS_EXCEPTION(EServiceError, first.GetManager());
-    }
-
-    void destroyingEntryUnloadsModule()
-    {
-        QPointer<TServiceForm> form;
-        QPointer<TServiceForm> objectWindow;
-        {
-            TConsoleSetup console;
-            TServiceItem item(u"tmForm.so"_s, kService1);
-            TServiceItem object(u"tmObject.so"_s, kService1);
-            object.SetGuid(u"{TM-OBJECT}"_s);
-            console.manager.Add(&item);
-            console.manager.Add(&object);
-            item.SrvAction();
-            object.SrvAction();
-            Activate(item.Form());
-            form = item.Form();
-            objectWindow = object.Window();
-            QVERIFY(IsModuleLoaded(u"tmForm.so"_s) && IsModuleLoaded(u"tmObject.so"_s));
-        }
-        QVERIFY(!form && !objectWindow);
-        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s) && !IsModuleLoaded(u"tmObject.so"_s));
     }
 
     void moduleUnloadedAtExit_data()
@@ -540,6 +532,121 @@ private slots:
         QVERIFY2(helper.exitStatus() == QProcess::NormalExit, qPrintable(helper.readAllStandardError()));
         QCOMPARE(helper.exitCode(), 0);
         QCOMPARE(QString::fromLocal8Bit(helper.readAllStandardOutput()).trimmed(), expected);
+    }
+
+    // Each row plays what other consoles did with two module files a and b; a
+    // console "ends" when its markers go without a Leave (as at exit() in module code).
+    void markersOfOtherConsoles_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<bool>("aFaulty");
+        QTest::addColumn<bool>("bFaulty");
+        QTest::newRow("ended inside a call") << "ended" << true << false;
+        QTest::newRow("every call returned") << "returned" << false << false;
+        QTest::newRow("ended in a nested call") << "nested" << false << true;
+        QTest::newRow("file changed since") << "changed" << false << false;
+        QTest::newRow("console still in the call") << "running" << false << false;
+        QTest::newRow("cleared by a reload") << "cleared" << false << false;
+        QTest::newRow("no folder") << "nofolder" << false << false;
+    }
+
+    void markersOfOtherConsoles()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(bool, aFaulty);
+        QFETCH(bool, bFaulty);
+        QTemporaryDir dir;
+        const QString folder = scenario == QLatin1String("nofolder") ? QString() : dir.filePath(QStringLiteral("markers"));
+        const QString a = dir.filePath(QStringLiteral("a.so")), b = dir.filePath(QStringLiteral("b.so"));
+        QVERIFY(WriteFile(a, "module a") && WriteFile(b, "module b"));
+
+        auto other = std::make_unique<TModuleFaults>(folder);
+        other->Enter(a);
+        if (scenario == QLatin1String("returned"))
+            other->Leave();
+        if (scenario == QLatin1String("nested"))
+            other->Enter(b);
+        if (scenario == QLatin1String("changed"))
+            QVERIFY(WriteFile(a, "module a, a newer build"));
+        if (scenario != QLatin1String("running"))
+            other.reset();
+
+        TModuleFaults faults(folder);
+        if (scenario == QLatin1String("cleared"))
+            faults.Clear();
+        QCOMPARE(faults.IsFaulty(a), aFaulty);
+        QCOMPARE(faults.IsFaulty(b), bFaulty);
+        // What one console decided, the next one finds the same.
+        QCOMPARE(TModuleFaults(folder).IsFaulty(a), aFaulty);
+        // A console that ends outside module code leaves no marker behind.
+        if (!aFaulty && !bFaulty && !folder.isEmpty() && scenario != QLatin1String("running"))
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A module file that ended a console is not loaded again until an administrator's reload.
+    void markedModuleIsNotLoaded()
+    {
+        TempExeDir exeDir;
+        const QString module = QStringLiteral("tmForm.so");
+        ModuleFaults().Clear();
+        {
+            TModuleFaults endedConsole(ModuleFaults().Folder());
+            endedConsole.Enter(ModuleFilePath(module));
+        }
+        try {
+            TServiceItem item(module, kService1);
+            QFAIL("a module that ended a console was loaded again");
+        } catch (const EModuleFault &e) {
+            QCOMPARE(e.message(), u"модуль завершил работу консоли при последней загрузке"_s);
+        }
+        QVERIFY(!IsModuleLoaded(module));
+
+        ModuleFaults().Clear();
+        TServiceItem item(module, kService1);
+        QCOMPARE(item.Caption(), QStringLiteral("Test service 1"));
+    }
+
+    void windowWhoseSessionOrSchemeFails_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::newRow("SetSession") << QByteArray("SetSession");
+        QTest::newRow("SetScheme") << QByteArray("SetScheme");
+    }
+
+    // The click of the service's menu item, as the user makes it.
+    void windowWhoseSessionOrSchemeFails()
+    {
+        QFETCH(QByteArray, method);
+        RecordingDialogService dialogs;
+        TServiceManager manager;
+        TKorMenu group(1, QStringLiteral("Group"));
+        group.AddService(std::make_unique<TServiceItem>(QStringLiteral("tmFailInit.so"), kService1));
+        TServiceItem *item = group.Services.front().get();
+        manager.Add(item);
+        manager.SetSession(kSession);
+        manager.SetScheme(QStringLiteral("DEMO"));
+        QMenu menu;
+        group.BuildItems(&menu, nullptr);
+        QAction *click = menu.actions().value(0);
+        QVERIFY(click);
+
+        qputenv("TM_FAIL_AT", method);
+        click->trigger();
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QCOMPARE(dialogs.boxes.first().text, QStringLiteral("Test module: %1 failed").arg(QString::fromLatin1(method)));
+        QVERIFY(!item->Form() && !item->Loaded() && !IsModuleLoaded(u"tmFailInit.so"_s));
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<TServiceForm *>(window));
+
+        // The next click tries again, and the window is the console's like any other.
+        qunsetenv("TM_FAIL_AT");
+        click->trigger();
+        QCOMPARE(dialogs.boxes.size(), 1);
+        TServiceForm *form = item->Form();
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(Calls(form).mid(0, 2), (QStringList{"SetSession", "SetScheme DEMO"}));
+        Activate(form);
+        QCOMPARE(manager.ActiveItem(), item);
     }
 };
 

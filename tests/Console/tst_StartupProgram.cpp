@@ -1,13 +1,18 @@
-// The program block: its steps in order, the switch table, the tool modes and
-// every exit path through the outer clean-up.
+// The program block: its steps in order, the switch table, the tool modes,
+// every exit path through the outer clean-up; the updater launch: no updater, one that cannot start, and
+// the double answering 1, 0 or never, also in the program block.
 #include "Exceptions.h"
 #include "KorConsoleProgram.h"
 #include "RecordingDialogService.h"
 #include "uAtom.h"
+#include "uAutoUpdate.h"
 #include "uConsoleCfg.h"
 #include "uConsoleDM.h"
+#include "uConsoleFunctions.h"
+#include "uConsoleInfo.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -54,6 +59,7 @@ public:
     DataModuleLog dmLog;
     QStringList hooks;
     QString schemeChoice = QStringLiteral("ZANDRELL5");
+    bool realUpdater = false;
 
 protected:
     void InitializeUnits() override { hooks << "init"; }
@@ -61,7 +67,7 @@ protected:
     bool LaunchAutoUpdate(int langId) override
     {
         hooks << QStringLiteral("updater %1").arg(langId);
-        return false;
+        return realUpdater && TKorConsoleProgram::LaunchAutoUpdate(langId);
     }
     int ShowHomeDialog() override
     {
@@ -95,6 +101,25 @@ class TestStartupProgram : public QObject {
     TempExeDir *dir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
+    QString logFile() const { return dir->filePath(QStringLiteral("updater.log")); }
+    void installDouble(const char *answer)
+    {
+        QVERIFY(QFile::copy(QStringLiteral(AUTOUPDATE_DOUBLE), AutoUpdatePath()));
+        QVERIFY(QFile::setPermissions(AutoUpdatePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("AUTOUPDATE_DOUBLE_ANSWER", answer);
+        qputenv("AUTOUPDATE_DOUBLE_LOG", logFile().toUtf8());
+    }
+    QStringList updaterArguments() const
+    {
+        // The double runs on its own: wait until it has written its arguments.
+        QFile file(logFile());
+        for (int i = 0; i < 500 && !file.exists(); ++i)
+            QTest::qWait(10);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    }
+
     QStringList boxTexts() const
     {
         QStringList texts;
@@ -115,7 +140,10 @@ private slots:
     void cleanup()
     {
         delete dialogs;
+        CloseConsoleIni();
         delete dir;
+        qunsetenv("AUTOUPDATE_DOUBLE_ANSWER");
+        qunsetenv("AUTOUPDATE_DOUBLE_LOG");
     }
 
     // The switches (blank-separated): the exit path, the data module's calls and the box shown.
@@ -159,6 +187,10 @@ private slots:
         QTest::newRow("/shema=OLD") << "/shema=OLD" << "loop" << "prompt=1; login OLD 25" << "";
         QTest::newRow("/scheme=?") << "/scheme=?" << "loop" << "prompt=1; login CHOSEN 25" << "";
         QTest::newRow("/scheme=") << "/scheme=" << "loop" << login << notCorrect.arg("scheme", "");
+        // A name that would break Console.ini: the other switches still apply.
+        QTest::newRow("/scheme=[X") << "/server=SRV /scheme=[X /home=3" << "loop" << "server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"
+                                    << notCorrect.arg("scheme", "[X");
+        QTest::newRow("/shema=A]B") << "/shema=A]B" << "loop" << login << notCorrect.arg("shema", "A]B");
         // Languages: only the first /langid counts.
         QTest::newRow("langid 9") << "/langid=9 /langid=25" << "loop" << "prompt=1; login ZANDRELL5 9" << "";
         QTest::newRow("langid abc") << "/langid=abc /langid=9" << "loop" << login << notCorrect.arg("langid", "abc");
@@ -258,6 +290,74 @@ private slots:
             QCOMPARE(p.ExitPath, QStringLiteral("loop"));
         }
         QCOMPARE(ConsoleAtomCount(), before);
+    }
+
+    // No updater, a folder of its name, or one that cannot start: no wait; only the last is reported.
+    void noUpdaterToRun()
+    {
+        QVERIFY(!LaunchAutoUpdate(25));
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("AutoUpdate")));
+        QVERIFY(!LaunchAutoUpdate(25));
+        QVERIFY(dialogs->boxes.isEmpty());
+        QVERIFY(QDir(dir->path()).rmdir(QStringLiteral("AutoUpdate")));
+        dir->write(QStringLiteral("AutoUpdate"), "not a program");
+        QVERIFY(QFile::setPermissions(AutoUpdatePath(), QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(!LaunchAutoUpdate(25));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes[0].caption, LangText(QStringLiteral("rstrAutoUpdatingLaunching"), ConsoleText(ctAutoUpdateLaunch), tkWord));
+        QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONWARNING));
+    }
+
+    void answerOneClosesTheConsole()
+    {
+        TConsoleInfoServer server;
+        QVERIFY(server.Listen());
+        SetConsoleInfoServer(&server);
+        installDouble("1");
+        QVERIFY(LaunchAutoUpdate(9));
+        QVERIFY(WaitAutoUpdateReply());
+        QVERIFY(dialogs->boxes.isEmpty());
+        // Where a window handle was: the console's server; then the current-process value and the language.
+        QCOMPARE(updaterArguments(), (QStringList{server.ServerName(), QStringLiteral("-1"), QStringLiteral("9")}));
+        // The server's own handler is back after the wait.
+        QVERIFY(!server.OnUserMessage);
+    }
+
+    void noAnswerTimesOutAfterEightSeconds()
+    {
+        TConsoleInfoServer server;
+        QVERIFY(server.Listen());
+        SetConsoleInfoServer(&server);
+        installDouble("never");
+        QVERIFY(LaunchAutoUpdate(25));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!WaitAutoUpdateReply());
+        QVERIFY2(timer.elapsed() >= 8000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes[0].text, ConsoleText(ctWaitingTimeExpired));
+        QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONWARNING));
+    }
+
+    // The program block makes its own server for the run, and ends only when the updater asks.
+    void programBlockClosesOnlyWhenAsked()
+    {
+        installDouble("1");
+        RecordingProgram closing;
+        closing.realUpdater = true;
+        QCOMPARE(closing.Run({}), 0);
+        QCOMPARE(closing.ExitPath, QStringLiteral("updater"));
+        QVERIFY(!closing.hooks.contains("dm"));
+        QCOMPARE(updaterArguments().value(1), QStringLiteral("-1"));
+        QVERIFY(!ConsoleInfoServer());
+        QFile::remove(logFile());
+        qputenv("AUTOUPDATE_DOUBLE_ANSWER", "0");
+        RecordingProgram goingOn;
+        goingOn.realUpdater = true;
+        goingOn.dmLog.loginResult = false;
+        goingOn.Run({});
+        QCOMPARE(goingOn.ExitPath, QStringLiteral("login"));
+        QVERIFY(dialogs->boxes.isEmpty());
     }
 };
 

@@ -1,6 +1,5 @@
 #include "ElfBuilder.h"
 
-
 namespace {
 
 void Append(QByteArray &bytes, const ElfLayout &layout, quint64 value, int width)
@@ -99,16 +98,12 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     layout.nameTableIndex = layout.sectionCount - 1;
 
     auto sectionHeader = [&](quint32 name, quint32 type, quint64 offset, quint64 size) {
-        Append(bytes, layout, name, 4);
-        Append(bytes, layout, type, 4);
-        Append(bytes, layout, 0, is64 ? 8 : 4); // flags
-        Append(bytes, layout, 0, is64 ? 8 : 4); // address
-        Append(bytes, layout, offset, is64 ? 8 : 4);
-        Append(bytes, layout, size, is64 ? 8 : 4);
-        Append(bytes, layout, 0, 4);            // link
-        Append(bytes, layout, 0, 4);            // info
-        Append(bytes, layout, 1, is64 ? 8 : 4); // alignment
-        Append(bytes, layout, 0, is64 ? 8 : 4); // entry size
+        const int word = is64 ? 8 : 4;
+        // name, type, flags, address, offset, size, link, info, alignment, entry size
+        const std::pair<quint64, int> fields[] = {{name, 4}, {type, 4}, {0, word}, {0, word}, {offset, word},
+                                                  {size, word}, {0, 4},    {0, 4},    {1, word}, {0, word}};
+        for (const auto &[value, width] : fields)
+            Append(bytes, layout, value, width);
     };
     sectionHeader(0, 0, 0, 0);
     for (qsizetype i = 0; i < m_sections.size(); ++i)
@@ -117,10 +112,7 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     sectionHeader(quint32(nameTableName), 3 /* string table */, quint64(nameTable), quint64(names.size()));
 
     // The ELF header: identification, a shared object of this machine class.
-    bytes[0] = '\x7F';
-    bytes[1] = 'E';
-    bytes[2] = 'L';
-    bytes[3] = 'F';
+    bytes.replace(0, 4, "\x7F" "ELF");
     bytes[4] = char(is64 ? 2 : 1);
     bytes[5] = char(bigEndian ? 2 : 1);
     bytes[6] = 1;

@@ -230,10 +230,10 @@ QByteArray PeBuilder::Menu(const QList<MenuItemSpec> &items)
 QByteArray PeBuilder::MenuEx(const QList<MenuExItemSpec> &items)
 {
     QByteArray menu;
-    Append(menu, {{2, 1}, {2, 4}, {4, 0}}); // version, offset of the first item behind this field, help id
+    Append(menu, {{2, 1}, {2, 4}, {4, 0}}); // version, offset of the first item behind this field, help identifier
     for (const MenuExItemSpec &item : items) {
         PadTo4(menu);
-        Append(menu, {{4, item.type}, {4, item.state}, {4, quint32(item.id)}, {2, item.flags}});
+        Append(menu, {{4, item.type}, {4, item.state}, {4, item.id}, {2, item.flags}});
         AppendText(menu, item.text, true);
         if (item.flags & 0x01) {
             PadTo4(menu);

@@ -2,16 +2,37 @@
 // language key, values by the paths of the version API) and the file version
 // information built on it: the lines of one file (name, size, times and the
 // three version strings of the 041904E3 block), BuildKind, the error box of a
-// file that cannot be read, and the manager over a list of files.
+// file that cannot be read, and the manager over a list of files; the version
+// section of ELF files (32- and 64-bit, either byte order, damaged ones that
+// fail with the reader's error instead of reading outside them) and the
+// versions of the built program, libraries and modules; the versions window:
+// grid filling, the export with its column widths, closing, dragging, the
+// maximised placement, ShowVersions and the program files of a folder, and its
+// columns in fonts of several sizes, never cutting a value.
+#include "ElfBuilder.h"
+#include "FakeLanguages.h"
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
 #include "RecordingDialogService.h"
 #include "ResourcePack.h"
+#include "uElfImage.h"
 #include "uFileVersion.h"
+#include "uShowVer.h"
 #include "uVersionInfo.h"
+#include "uVersionResource.h"
 
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +65,80 @@ QStringList LineNames(const TFileVersion &file)
     return names;
 }
 
+
+const QByteArray VersionSection(VersionResource::VersionSectionName.data(),
+                                qsizetype(VersionResource::VersionSectionName.size()));
+
+QByteArray SampleVersion()
+{
+    return PeBuilder::Version(0x00050000, 0x00020001,
+                              {{Russian,
+                                {{QStringLiteral("FileDescription"), QStringLiteral("Модуль заказов")},
+                                 {QStringLiteral("ProductVersion"), QStringLiteral("5.0.2.1")},
+                                 {QStringLiteral("ProductName"), QStringLiteral("Заказы")}}}});
+}
+
+// A file with its version section between two others.
+QByteArray ElfWithVersion(bool is64, bool bigEndian, const QByteArray &version, ElfLayout *layout = nullptr)
+{
+    ElfBuilder builder;
+    builder.is64 = is64;
+    builder.bigEndian = bigEndian;
+    builder.Add(".text", QByteArray(24, '\x90'));
+    builder.Add(VersionSection, version);
+    builder.Add(".bss", QByteArray(64, '\0'), ElfBuilder::NoBits);
+    return builder.Build(layout);
+}
+constexpr int VersionIndex = 2; // after the empty section 0 and .text
+
+QString Hex(quint64 value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper(); }
+
+QString ReadError(const QByteArray &bytes)
+{
+    return ExeErrorOf([&] { TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("damaged.so"))); });
+}
+
+// The programs, libraries and modules that the build installs.
+QStringList InstalledElfFiles(const QString &dist)
+{
+    QStringList files;
+    QDirIterator it(dist, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && TElfImage::HasElfSignature(file.read(4)))
+            files.append(QDir(dist).relativeFilePath(path));
+    }
+    files.sort();
+    return files;
+}
+
+QByteArray VersionedPe(const QList<QPair<QString, QString>> &strings)
+{
+    PeBuilder builder;
+    builder.Add(16, 1, PeBuilder::Version(0x00010000, 0, {{QStringLiteral("041904E3"), strings}}));
+    return builder.Build();
+}
+
+int ExportWidth()
+{
+    int width = 0;
+    for (int w : kExportWidths)
+        width += w;
+    return width;
+}
+
+// Runs the test in a folder of its own, the folder the export writes to.
+class CurrentFolder {
+public:
+    CurrentFolder() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
+    ~CurrentFolder() { QDir::setCurrent(m_previous); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
 } // namespace
 
 class TestFileVersion : public QObject {
@@ -301,7 +396,438 @@ private slots:
         QCOMPARE(manager.Count(), 2);
         QCOMPARE(manager.Items(1)->FileSize, quint32(11));
     }
+
+
+    void readsTheVersionSection_data()
+    {
+        QTest::addColumn<bool>("is64");
+        QTest::addColumn<bool>("bigEndian");
+        QTest::newRow("ELF64") << true << false;
+        QTest::newRow("ELF32") << false << false;
+        QTest::newRow("ELF64 big-endian") << true << true;
+        QTest::newRow("ELF32 big-endian") << false << true;
+    }
+
+    void readsTheVersionSection()
+    {
+        QFETCH(bool, is64);
+        QFETCH(bool, bigEndian);
+        const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
+
+        const TElfImage image(path);
+        QCOMPARE(image.Is64Bit(), is64);
+        QCOMPARE(image.IsBigEndian(), bigEndian);
+        QCOMPARE(image.Section(VersionSection), SampleVersion());
+
+        const auto version = TVersionInfo::FromFile(path);
+        QVERIFY(version);
+        QCOMPARE(version->FixedInfo().FileVersion(), QStringLiteral("5.0.2.1"));
+        QCOMPARE(version->StringValue(Russian, QStringLiteral("FileDescription")), QStringLiteral("Модуль заказов"));
+    }
+
+    void fileWithoutVersionSection()
+    {
+        ElfBuilder other;
+        other.Add(".text", "code");
+        other.Add(".zversionx", SampleVersion()); // a longer name is another section
+        const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
+        QVERIFY(!TVersionInfo::FromFile(path));
+
+        // No section header table at all, or no name table: no sections to find.
+        ElfLayout layout;
+        QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
+        layout.Put(bare, ElfLayout::ShOff, 0);
+        QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
+        QByteArray unnamed = ElfWithVersion(false, false, SampleVersion(), &layout);
+        layout.Put(unnamed, ElfLayout::ShStrNdx, 0);
+        QVERIFY(!TVersionInfo::FromElf(TElfImage(unnamed, QStringLiteral("unnamed.so"))));
+    }
+
+    void extendedSectionCountAndNameTable()
+    {
+        // Files with very many sections keep the count and the name table's
+        // index in the first section header.
+        for (bool is64 : {true, false}) {
+            ElfLayout layout;
+            QByteArray bytes = ElfWithVersion(is64, false, SampleVersion(), &layout);
+            layout.Put(bytes, ElfLayout::ShNum, 0);
+            layout.Put(bytes, ElfLayout::ShStrNdx, 0xFFFF);
+            layout.Put(bytes, 0, ElfLayout::Size, quint64(layout.sectionCount));
+            layout.Put(bytes, 0, ElfLayout::Link, quint64(layout.nameTableIndex));
+            const auto version = TVersionInfo::FromElf(TElfImage(bytes, QStringLiteral("many.so")));
+            QVERIFY(version);
+            QCOMPARE(version->StringValue(Russian, QStringLiteral("ProductName")), QStringLiteral("Заказы"));
+        }
+    }
+
+    void damagedFileFails_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // the start of the reader's message
+        for (bool is64 : {true, false}) {
+            ElfLayout at;
+            const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
+            const quint64 size = quint64(good.size()), wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
+            auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage, const QString &error) {
+                QByteArray bytes = good;
+                damage(bytes);
+                QTest::newRow(QByteArray(is64 ? "ELF64 " : "ELF32 ") + name) << bytes << error;
+            };
+            const QString outside = QStringLiteral("Damaged file: %1 at offset %2");
+            const QString table = outside.arg(QStringLiteral("section header table"), Hex(at.sectionTable));
+            damaged("header cut short", [](QByteArray &b) { b.truncate(40); }, outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")));
+            damaged("unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
+            damaged("unknown byte order", [](QByteArray &b) { b[5] = 0; }, QStringLiteral("Damaged ELF file: unknown byte order 0"));
+            damaged("section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
+                    outside.arg(QStringLiteral("section header table"), Hex(size + 8)));
+            damaged("section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
+                    outside.arg(QStringLiteral("section header table"), Hex(wordMax)));
+            damaged("file cut inside the section table", [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); }, table);
+            damaged("more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); }, table + " (65520 ");
+            damaged("extended count beyond the file", [&](QByteArray &b) {
+                        at.Put(b, ElfLayout::ShNum, 0);
+                        at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
+                    }, table);
+            damaged("section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
+                    QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
+            damaged("name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
+                    QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
+            damaged("name table past the end", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
+                    outside.arg(QStringLiteral("section name table"), Hex(size - 4)));
+            damaged("name table of the largest size", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
+                    outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)) + QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged("name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
+                    QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
+            damaged("name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
+                    QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
+            damaged("version section past the end", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
+                    outside.arg(QStringLiteral("section"), Hex(size - 4)));
+            damaged("version section of the largest size", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
+                    outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])) + QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged("version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
+                    QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
+            damaged("version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
+                    QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
+        }
+    }
+
+    void damagedFileFails()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QVERIFY2(ReadError(bytes).startsWith(error), qPrintable(ReadError(bytes)));
+        // Read from a file the same way.
+        const QString path = WriteTestFile(dir, QStringLiteral("damaged.so"), bytes);
+        QCOMPARE(ExeErrorOf([&] { TVersionInfo::FromFile(path); }), ReadError(bytes));
+    }
+
+    void everyTruncationFails()
+    {
+        // The section header table comes last: a file cut anywhere lacks part of
+        // it, and reading it fails with the reader's error (under the sanitizers
+        // also without reading past the cut).
+        for (bool is64 : {true, false}) {
+            ElfLayout at;
+            const QByteArray whole = ElfWithVersion(is64, true, SampleVersion(), &at);
+            QCOMPARE(at.sectionTable + at.sectionCount * at.entrySize, qint64(whole.size()));
+            for (qsizetype length = 0; length < whole.size(); ++length) {
+                const QByteArray cut = whole.left(length);
+                QVERIFY2(ReadError(cut) != QLatin1String("<none>"), qPrintable(QString::number(length)));
+            }
+            QCOMPARE(ReadError(whole), QStringLiteral("<none>"));
+        }
+    }
+
+    void builtFilesCarryTheProjectVersion()
+    {
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        const QStringList files = InstalledElfFiles(dist);
+        for (const char *name : {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
+                                 "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so",
+                                 "Orders.so", "Stock.so", "Plugins/Notes.plg"})
+            QVERIFY2(files.contains(QLatin1String(name)), qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
+
+        const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
+        // Every program and shared object of the installation, not only those above.
+        for (const QString &name : files) {
+            const auto info = TVersionInfo::FromFile(QDir(dist).filePath(name));
+            QVERIFY2(info, qPrintable(name + QStringLiteral(" has no version information")));
+            QString base = QFileInfo(name).completeBaseName();
+            if (base.startsWith(QLatin1String("lib")))
+                base = base.mid(3);
+            auto value = [&](const char *key) { return info->StringValue(Russian, QLatin1String(key)); };
+            QCOMPARE(value("InternalName"), base);
+            QCOMPARE(value("FileVersion") + ' ' + value("ProductVersion") + ' ' + value("ProductName"),
+                     version + ' ' + version + QStringLiteral(" KorConsole"));
+            QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
+            QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
+            QCOMPARE(info->FixedInfo().FileVersion(), version);
+            QCOMPARE(info->FixedInfo().FileType,
+                     name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
+        }
+
+        // What the versions window reads for "all libraries" of the installation folder.
+        TFileVersionMgr manager;
+        manager.FileNames = ProgramFilesOfFolder(dist);
+        manager.Refresh();
+        QVERIFY(manager.Count() >= 11);
+        for (int i = 0; i < manager.Count(); ++i)
+            QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+
+    void exportCellIsCutAndPadded_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("shorter") << "abc" << 6 << "abc   ";
+        QTest::newRow("exactly as wide") << "abcdef" << 6 << "abcde ";
+        QTest::newRow("wider") << "abcdefgh" << 6 << "abcde ";
+        QTest::newRow("empty") << "" << 4 << "    ";
+        QTest::newRow("one shorter") << "abcde" << 6 << "abcde ";
+    }
+    void exportCellIsCutAndPadded()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QString, cell);
+        QCOMPARE(FitExportCell(text, width), cell);
+    }
+
+    void exportLinesOfRows()
+    {
+        // A module name exactly as wide as its column still leaves a blank before the next column.
+        const QString name(kExportWidths[0], QLatin1Char('m'));
+        const QStringList lines = VersionExportLines({{"H1", "H2"}, {name, "1.0"}});
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[1], QString(ExportWidth(), QLatin1Char('*')));
+        QCOMPARE(lines[2].left(kExportWidths[0] + 3), name.chopped(1) + QStringLiteral(" 1.0"));
+        QCOMPARE(lines[2].size(), ExportWidth());
+        // An empty list gives one empty row.
+        TShowVer window;
+        window.FillGrid();
+        QCOMPARE(window.Grid->columnCount(), kFileVersionFieldCount);
+        QCOMPARE(window.Grid->rowCount(), 1);
+        QVERIFY(!window.Grid->item(0, 0));
+        QCOMPARE(window.ExportLines().value(2), QString(ExportWidth(), QLatin1Char(' ')));
+    }
+
+    void gridShowsEveryFile()
+    {
+        TShowVer window;
+        window.Manager().FileNames = {
+            WriteTestFile(dir, QStringLiteral("Orders.dll"),
+                          VersionedPe({{"FileDescription", "Заказы"}, {"ProductVersion", "5.1"}, {"ProductName", "Учёт"},
+                                       {"SpecialBuild", "x"}})),
+            dir.filePath(QStringLiteral("gone.dll")), WriteTestFile(dir, QStringLiteral("notes.txt"), "text")};
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.Grid->rowCount(), 3);
+        QStringList first;
+        for (int c = 0; c < 4; ++c)
+            first << window.Grid->item(0, c)->text();
+        QCOMPARE(first, (QStringList{"Orders.dll", "5.1", "Учёт", "Заказы"}));
+        QVERIFY(window.Grid->item(0, 5)->text().startsWith(QLatin1Char(' ')));
+        // The kind of build picks the text colour: a special build is shown apart.
+        QCOMPARE(window.Grid->item(0, 0)->data(Qt::UserRole).toInt(), 1);
+        QCOMPARE(window.Grid->item(2, 0)->data(Qt::UserRole).toInt(), 0);
+        QVERIFY(VersionCellTextColour(1) != VersionCellTextColour(0));
+        // The file that cannot be read keeps only its module name, and was reported once.
+        QCOMPARE(window.Grid->item(1, 0)->text(), QStringLiteral("gone.dll"));
+        QVERIFY(!window.Grid->item(1, 1));
+        QCOMPARE(window.Grid->item(2, 4)->text(), QStringLiteral("4"));
+        // Filled once per showing.
+        window.hide();
+        window.show();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        // The column captions and the command go through the language package.
+        FakeLanguages languages;
+        languages.apl.insert(QString::fromUtf8(FileVersionField(0).Caption), QStringLiteral("Module"));
+        languages.apl.insert(QStringLiteral("Экспорт в текстовый файл"), QStringLiteral("Export to a text file"));
+        TShowVer translated;
+        translated.FillGrid();
+        QCOMPARE(translated.Grid->horizontalHeaderItem(0)->text(), QStringLiteral("Module"));
+        QCOMPARE(translated.actExportToFile->text(), QStringLiteral("Export to a text file"));
+    }
+
+    void exportWritesTheFileAndSaysSo()
+    {
+        CurrentFolder folder;
+        TShowVer window;
+        window.setWindowTitle(QStringLiteral("Список всех библиотек"));
+        window.Manager().FileNames = {WriteTestFile(dir, QStringLiteral("a.dll"), VersionedPe({{"ProductVersion", "2.0"}}))};
+        window.FillGrid();
+        QCOMPARE(window.actExportToFile->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QCOMPARE(window.ExportFileName(), QStringLiteral("Список всех библиотек.txt"));
+        // An older export is replaced.
+        WriteTestFile(dir, QStringLiteral("unused"), "x");
+        QFile old(folder.path(window.ExportFileName()));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'o')) == 5000);
+        old.close();
+        window.actExportToFile->trigger();
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(old.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), window.ExportLines());
+        QVERIFY(window.ExportLines().value(2).startsWith(QStringLiteral("a.dll")));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes[0].text, QLatin1Char('"') + window.ExportFileName() + QLatin1Char('"'));
+        // A caption never leads the export into another folder.
+        window.setWindowTitle(QStringLiteral("../up/and away"));
+        QVERIFY(!window.ExportFileName().contains(QLatin1Char('/')));
+        // A target that cannot be written is reported instead of the notice.
+        dialogs->clear();
+        QVERIFY(QDir(folder.path(QString())).mkdir(window.ExportFileName()));
+        QVERIFY_THROWS_EXCEPTION(EOSError, window.ExportToFile(window.ExportFileName()));
+        window.actExportToFile->trigger();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONERROR));
+        QVERIFY(dialogs->boxes[0].text.contains(window.ExportFileName()));
+    }
+
+    void closeAndDrag()
+    {
+        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), int(Qt::Key_Enter), 0}) {
+            TShowVer window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            if (key)
+                QTest::keyClick(&window, Qt::Key(key));
+            else
+                window.Button1->click();
+            QVERIFY(!window.isVisible());
+            QCOMPARE(window.result(), key ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        }
+        // The frameless window goes with the mouse pressed in its title strip, and only there.
+        TShowVer window;
+        window.stxtTitle->setText(QStringLiteral("Title"));
+        window.move(100, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPoint start = window.pos();
+        for (const QPoint &at : {QPoint(window.width() / 2, window.height() - 5), QPoint(window.width() / 2, window.stxtTitle->height() / 2)}) {
+            QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at);
+            QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)), QPointF(window.mapToGlobal(at) + QPoint(30, 20)),
+                             Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(&window, &move);
+            QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, at);
+        }
+        QCOMPARE(window.pos(), start + QPoint(30, 20));
+    }
+
+    // Maximised, the window goes below the main form, 5 pixels above the bottom of the work area.
+    void maximisedBelowTheMainForm()
+    {
+        QCOMPARE(MaximizedVersionsRect(QRect(0, 0, 1000, 800), QRect(10, 0, 300, 120)), QRect(0, 120, 1000, 800 - 120 - 5));
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, MaximizedVersionsRect(QRect(0, 0, 1000, 800), QRect()));
+        QVERIFY(!VersionsMainForm());
+        QMainWindow main;
+        main.show();
+        QCOMPARE(VersionsMainForm(), &main);
+    }
+
+    void showVersionsRunsTheWindowModally()
+    {
+        const QStringList files = {WriteTestFile(dir, QStringLiteral("one.dll"), "1"),
+                                   WriteTestFile(dir, QStringLiteral("two.dll"), "2")};
+        QStringList seen;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *window = qobject_cast<TShowVer *>(dialog);
+            window->show();
+            seen = QStringList{window->windowTitle(), window->stxtTitle->text(), QString::number(window->Grid->rowCount())} +
+                   window->Manager().FileNames;
+            window->btClose->click();
+            return window->result();
+        };
+        ShowVersions(QStringLiteral("Caption"), QStringLiteral("Caption: folder"), files);
+        QCOMPARE(dialogs->modalClasses, QStringList{QStringLiteral("TShowVer")});
+        QCOMPARE(seen, QStringList({"Caption", "Caption: folder", "2"}) + files);
+    }
+
+    // Executables and shared objects of the folder, the .dll and .exe files too; no folders, no data.
+    void programFilesOfFolder()
+    {
+        QTemporaryDir folder;
+        for (const char *name : {"KorConsole", "AutoUpdate", "Orders.so", "setup.exe"})
+            QFile::setPermissions(WriteTestFile(folder, QString::fromLatin1(name), "x"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const char *name : {"ComformLibs.so", "Console.ini", "OLD.DLL", "Lum.dll"})
+            QFile::setPermissions(WriteTestFile(folder, QString::fromLatin1(name), "x"), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Data")));
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Plugins.so")));
+        QStringList names;
+        for (const QString &file : ProgramFilesOfFolder(folder.path())) {
+            QCOMPARE(QFileInfo(file).path(), folder.path());
+            names.append(QFileInfo(file).fileName());
+        }
+        QCOMPARE(names, (QStringList{"AutoUpdate", "KorConsole", "ComformLibs.so", "Orders.so", "Lum.dll", "OLD.DLL", "setup.exe"}));
+        QCOMPARE(ProgramFilesOfFolder(folder.filePath(QStringLiteral("missing"))), QStringList());
+    }
+
+    void wholeValuesInEveryFont_data()
+    {
+        QTest::addColumn<QFont>("font");
+        // Smaller than designed, larger in points, larger in pixels and bold.
+        for (const auto &[size, pixels] : {std::pair{6, false}, {16, false}, {20, true}}) {
+            QFont font = QApplication::font();
+            pixels ? font.setPixelSize(size) : font.setPointSize(size);
+            font.setBold(pixels);
+            QTest::addRow("%d %s", size, pixels ? "pixels, bold" : "points") << font;
+        }
+    }
+    void wholeValuesInEveryFont()
+    {
+        QFETCH(QFont, font);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QFile big(dir.filePath(QStringLiteral("libZandrellEmbeddedServer-with-a-long-name.so")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(2244000));
+        big.close();
+        TShowVer window;
+        window.setFont(font);
+        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, QStringLiteral("a.so"), "x")};
+        window.FillGrid();
+        QLocale::setDefault(QLocale::system());
+        QCOMPARE(window.Grid->item(0, 4)->text(), QStringLiteral("2,244,000"));
+        const QFontMetrics cells(window.Grid->font());
+        const QHeaderView *header = window.Grid->horizontalHeader();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        int widths = 0;
+        for (int c = 0; c < kFileVersionFieldCount; ++c) {
+            const int width = window.Grid->columnWidth(c);
+            widths += width;
+            QVERIFY(width >= FileVersionField(c).Width);
+            const QString caption = window.Grid->horizontalHeaderItem(c)->text();
+            QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(caption) + 2 * margin <= width, qPrintable(caption));
+            // Cells are written 2 pixels in from the left.
+            for (int row = 0; row < window.Grid->rowCount(); ++row) {
+                const QString text = window.Grid->item(row, c) ? window.Grid->item(row, c)->text() : QString();
+                QVERIFY2(cells.horizontalAdvance(text) + 2 <= width, qPrintable(QStringLiteral("\"%1\" in %2 pixels").arg(text).arg(width)));
+            }
+        }
+        // Never wider than the screen.
+        QCOMPARE(window.width(), qMin(widths + 25 + window.pnlGrid->frameWidth() + 20, window.screen()->availableGeometry().width()));
+        // The export keeps its character widths and cuts the file name to its 25 characters.
+        for (const QString &line : window.ExportLines())
+            QCOMPARE(line.size(), ExportWidth());
+        QVERIFY(window.ExportLines()[2].startsWith(QStringLiteral("libZandrellEmbeddedServe ")));
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void widthsFollowTheFontSize()
+    {
+        // 32 pixels are three times 8 points at 96 dpi; never narrower than designed.
+        QFont designed = QApplication::font();
+        designed.setPixelSize(11);
+        QFont larger = designed, smaller = designed;
+        larger.setPixelSize(32);
+        smaller.setPixelSize(7);
+        for (int c = 0; c < kFileVersionFieldCount; ++c) {
+            QCOMPARE(ScaledColumnWidth(FileVersionField(c).Width, larger), 3 * FileVersionField(c).Width);
+            QCOMPARE(ScaledColumnWidth(FileVersionField(c).Width, smaller), FileVersionField(c).Width);
+        }
+        QVERIFY(CellTextWidth(QStringLiteral("2,244,000"), larger) > CellTextWidth(QStringLiteral("2,244,000"), designed));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestFileVersion)
+QTEST_MAIN(TestFileVersion)
 #include "tst_uFileVersion.moc"

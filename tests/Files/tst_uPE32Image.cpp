@@ -1,10 +1,13 @@
 // The executable-image reader on PE files built byte by byte: opening and
-// header checks, the resource tree, names, and the decoding of each kind.
+// header checks, the resource tree, names, and the decoding of each kind; the
+// icon of a module file: the image of a named group that best fits a size.
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
+#include "uMultiIcoFromResource.h"
 #include "uPE32Image.h"
 
 #include <QBuffer>
+#include <QIcon>
 #include <QImage>
 #include <QtEndian>
 #include <QtTest>
@@ -36,6 +39,26 @@ QByteArray FirstAndLast()
     strings[0] = u"one"_s;
     strings[15] = u"last"_s;
     return PeBuilder::StringBlock(strings);
+}
+
+IconSpec Image(int width, int height, QRgb colour)
+{
+    return {.width = width, .height = height, .bitCount = 24, .groupColours = 0, .colour = colour};
+}
+
+const QRgb Red = qRgb(255, 0, 0);
+const QRgb Green = qRgb(0, 255, 0);
+const QRgb Blue = qRgb(0, 0, 255);
+
+// A module with three icon groups and a resource that is no icon.
+QString IconModule(const QTemporaryDir &dir)
+{
+    PeBuilder builder;
+    builder.AddIconGroup(u"MAINICON"_s, {Image(16, 16, Red), Image(32, 32, Green), Image(48, 48, Blue)}, 1);
+    builder.AddIconGroup(7, {Image(48, 48, Blue), Image(16, 16, Red)}, 10);
+    builder.AddIconGroup(u"SHAPES"_s, {Image(24, 40, Red), Image(40, 40, Green)}, 20);
+    builder.Add(10, u"NOTANICON"_s, "data");
+    return WriteTestFile(dir, u"module.so"_s, builder.Build());
 }
 
 } // namespace
@@ -413,7 +436,8 @@ private slots:
                  u"Damaged string table NAMED: a block is known by its number"_s);
     }
 
-    // Menu items as resource-script lines; a damaged menu fails and leaves the lines alone.
+    // Menu items of the classic and the extended (MENUEX) template as resource-script lines;
+    // a damaged menu fails and leaves the lines alone.
     void menuLines_data()
     {
         QTest::addColumn<QByteArray>("menu");
@@ -444,6 +468,38 @@ private slots:
         QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2) << QStringList{"an item is cut short"};
         QTest::newRow("half a flags word") << PeBuilder::Menu({}) + QByteArray("\0", 1) << QStringList{"an item is cut short"};
         QTest::newRow("half an identifier") << PeBuilder::Menu({}) + QByteArray("\0\0\1", 3) << QStringList{"an item is cut short"};
+
+        using X = QList<MenuExItemSpec>;
+        QTest::newRow("extended, flat") << PeBuilder::MenuEx(X{{0, 0, 1, 0, u"One"_s}, {0x800, 0, 0, 0, {}}, {0, 3, 2, 0x80, u"Two"_s}})
+                                        << QStringList{"MENUITEM \"One\",  1,  type 0x0,  state 0x0", "MENUITEM SEPARATOR",
+                                                       "MENUITEM \"Two\",  2,  type 0x0,  state 0x3"};
+        // A pop-up that is the last item of its pop-up closes both.
+        QTest::newRow("extended, nested") << PeBuilder::MenuEx(X{{0, 0, 10, 0x01, u"&File"_s, 5}, {0, 0, 100, 0, u"&Open"_s},
+                                                                 {0, 0, 11, 0x81, u"&Recent"_s}, {0, 8, 110, 0x80, u"First"_s},
+                                                                 {0x4000, 0, 30, 0x80, u"&Quit"_s}})
+                                          << QStringList{"POPUP \"&File\",  10,  type 0x0,  state 0x0",
+                                                         "  MENUITEM \"&Open\",  100,  type 0x0,  state 0x0",
+                                                         "  POPUP \"&Recent\",  11,  type 0x0,  state 0x0",
+                                                         "    MENUITEM \"First\",  110,  type 0x0,  state 0x8",
+                                                         "  ENDPOPUP",
+                                                         "ENDPOPUP",
+                                                         "MENUITEM \"&Quit\",  30,  type 0x4000,  state 0x0"};
+        QTest::newRow("extended, bytes after the end") << PeBuilder::MenuEx(X{{0, 0, 1, 0x80, u"Only"_s}}) + QByteArray(16, '\x7F')
+                                                       << QStringList{"MENUITEM \"Only\",  1,  type 0x0,  state 0x0"};
+        QTest::newRow("extended, no items") << PeBuilder::MenuEx({}) << QStringList();
+        const QByteArray good = PeBuilder::MenuEx(X{{0, 0, 10, 0x81, u"&File"_s, 5}, {0, 0, 100, 0x80, u"&Open"_s}});
+        QByteArray farItems = good, version2 = good;
+        PeBuilder::PutU16(farItems, 2, 0x4000);
+        PeBuilder::PutU16(version2, 0, 2);
+        QTest::newRow("extended, header cut short") << good.left(3) << QStringList{"its header is cut short"};
+        QTest::newRow("extended, first item past the end") << farItems << QStringList{"its header is cut short"};
+        QTest::newRow("extended, unknown version") << version2 << QStringList{"unknown template version 2"};
+        QTest::newRow("extended, item cut in its values") << good.left(8 + 10) << QStringList{"an item is cut short"};
+        QTest::newRow("extended, text without its end") << good.left(8 + 14 + 6) << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its help identifier") << good.left(8 + 14 + 12 + 2)
+                                                                      << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its items") << good.left(8 + 14 + 12 + 2 + 4) + QByteArray(4, '\0')
+                                                            << QStringList{"an item is cut short"};
     }
     void menuLines()
     {
@@ -532,6 +588,62 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"String"_s)->List()->Items(0)->AssignTo(picture));
         QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"Bitmap"_s)->List()->Items(0)->AssignTo(lines));
         QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"RCData"_s)->List()->Items(0)->AssignTo(lines));
+    }
+
+    void bestImageBySize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<QRgb>("colour");
+        QTest::newRow("32 of 16/32/48") << QStringLiteral("MAINICON") << 32 << 32 << Green;
+        QTest::newRow("20 of 16/32/48") << QStringLiteral("MAINICON") << 20 << 16 << Red;
+        QTest::newRow("64 of 16/32/48") << QStringLiteral("MAINICON") << 64 << 48 << Blue;
+        // 40 lies as far from 32 as from 48: the earlier image wins.
+        QTest::newRow("tie goes to the first") << QStringLiteral("MAINICON") << 40 << 32 << Green;
+        QTest::newRow("numbered group") << QStringLiteral("7") << 16 << 16 << Red;
+        QTest::newRow("numbered group, tie") << QStringLiteral("7") << 32 << 48 << Blue;
+        // A square beats an oblong image of the same distance.
+        QTest::newRow("square first") << QStringLiteral("SHAPES") << 32 << 40 << Green;
+    }
+    void bestImageBySize()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, asked);
+        QFETCH(int, side);
+        QFETCH(QRgb, colour);
+        const QString file = IconModule(m_dir);
+        TExeImage image(file);
+        const QImage best = GetBestIconImage(image, name, asked, asked);
+        QCOMPARE(best.size(), QSize(side, side));
+        QCOMPARE(best.pixel(side / 2, side / 2), colour | 0xFF000000u);
+        // The icon of the file holds that image only.
+        const QIcon icon = GetBestIconFromFile(file, name, asked, asked);
+        QCOMPARE(icon.availableSizes(), QList<QSize>({QSize(side, side)}));
+        QCOMPARE(icon.pixmap(side, side).toImage().pixel(side / 2, side / 2), colour | 0xFF000000u);
+    }
+
+    // A name that is no icon group gives no icon; a file the reader refuses gives its error.
+    void noIcon()
+    {
+        // (A size byte of 0 stands for 256 pixels.)
+        QCOMPARE(IconSizeDistance(0, 0, 256, 256), 0.0);
+        const QString file = IconModule(m_dir);
+        for (const QString &name : {QStringLiteral("NOSUCHICON"), QStringLiteral("mainicon"), QStringLiteral("NOTANICON"),
+                                    QStringLiteral("MAINICON "), QString()})
+            QVERIFY2(GetBestIconFromFile(file, name, 32, 32).isNull(), qPrintable(name));
+        PeBuilder plain;
+        plain.Add(10, 1, "x");
+        QVERIFY(GetBestIconFromFile(WriteTestFile(m_dir, QStringLiteral("plain.so"), plain.Build()), QStringLiteral("MAINICON"), 16, 16)
+                    .isNull());
+        const QString missing = m_dir.filePath(QStringLiteral("missing.so"));
+        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(missing, QStringLiteral("MAINICON"), 16, 16); }),
+                 QStringLiteral("Couldn't open: ") + missing);
+        PeBuilder without;
+        without.withResourceSection = false;
+        const QString bare = WriteTestFile(m_dir, QStringLiteral("bare.so"), without.Build());
+        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(bare, QStringLiteral("MAINICON"), 16, 16); }),
+                 QStringLiteral("No resources in this file."));
     }
 };
 

@@ -9,8 +9,6 @@
 
 #include <QtTest>
 
-#include <dlfcn.h>
-
 namespace {
 
 const char kOrders[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}";
@@ -76,54 +74,6 @@ private slots:
         FCallback.reset();
         FSession.reset();
         FServer.reset();
-    }
-
-    void registrationExports_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("services");
-        QTest::newRow("Orders") << "Orders.so" << QStringList{kOrders, kCustomers};
-        QTest::newRow("Stock") << "Stock.so" << QStringList{kStock};
-    }
-    void registrationExports()
-    {
-        QFETCH(QString, file);
-        QFETCH(QStringList, services);
-        void *handle = dlopen(QFile::encodeName(DistDir() + QLatin1Char('/') + file).constData(), RTLD_NOW | RTLD_LOCAL);
-        QVERIFY2(handle, dlerror());
-        const auto list = reinterpret_cast<TGetServiceListProc>(dlsym(handle, kGetServiceList));
-        const auto rights = reinterpret_cast<TGetAccessList2Proc>(dlsym(handle, kGetAccessList2));
-        const auto reports = reinterpret_cast<TGetReportListProc>(dlsym(handle, kGetReportList));
-        QVERIFY(list && rights && reports);
-        QStringList ids;
-        for (const char *const *id = list(); *id; ++id)
-            ids << QString::fromUtf8(*id);
-        QCOMPARE(ids, services);
-        // Each service reads its caption, description and an icon of its own through its entry.
-        QStringList captions;
-        QList<QImage> icons;
-        for (const QString &id : std::as_const(ids)) {
-            const TServiceItem item(file, id);
-            QVERIFY(!item.Description().isEmpty());
-            captions << item.Caption();
-            icons << item.Icon().pixmap(16, 16).toImage();
-        }
-        QCOMPARE(captions, (file == QLatin1String("Orders.so") ? QStringList{"Заказы", "Клиенты"} : QStringList{"Склад"}));
-        QVERIFY(!icons.first().isNull());
-        QVERIFY(icons.size() == 1 || icons.first() != icons.last());
-        for (const QString &id : std::as_const(ids)) {
-            const QByteArray guid = id.toUtf8();
-            int count = 0;
-            for (const TAccessRec2 *r = rights(guid.constData()); r->ID > 0; ++r) {
-                QCOMPARE(r->ID, ++count);
-                QVERIFY(r->GUID && r->Caption);
-            }
-            QCOMPARE(count, 2);
-            const TReportRec *report = reports(guid.constData());
-            QVERIFY(report && report->RGuid && report->RName && report->RDesc);
-            QVERIFY(!report[1].RGuid);
-        }
-        dlclose(handle);
     }
 
     void rightsHideColumnsAndReport()

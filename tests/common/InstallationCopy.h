@@ -1,12 +1,15 @@
 #pragma once
 // A private copy of the installation folder build/dist, so that a test can run
 // the real program and let it write its Console.ini without touching the build.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 class InstallationCopy {
 public:
@@ -44,32 +47,63 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    struct Result {
-        int exitCode = -1;
-        bool finished = false;
-        QStringList lines;
-    };
-    // Runs the program unattended with the arguments and the given input lines.
-    Result run(const QStringList &arguments, const QByteArray &input = QByteArray(), int timeoutMs = 60000) const
+    // The switches of a login without the dialog.
+    static QStringList login(const QString &user)
     {
-        QProcess process;
+        return {QStringLiteral("/server=ZANDRELL"), QStringLiteral("/user=") + user, QStringLiteral("/password=demo")};
+    }
+
+    // Starts the program unattended, without core dumps; extra environment entries as "NAME=value".
+    void start(QProcess &process, const QStringList &arguments, const QStringList &environment = {}) const
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KORCONSOLE_HEADLESS"), QStringLiteral("1"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Under AddressSanitizer a segmentation fault must still end the program by its signal.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), asan + (asan.isEmpty() ? "" : ":") + QStringLiteral("handle_segv=0"));
+        for (const QString &entry : environment)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(path());
+        process.setChildProcessModifier([] {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+        });
         process.start(program(), arguments);
+    }
+
+    struct Result {
+        int exitCode = -1;
+        bool finished = false;
+        bool crashed = false;
+        bool hung = false; // a test module said on stderr that it stalls ("TM-HANG"): killed
+        QStringList lines;
+    };
+    // Runs the program with the given input lines until it ends.
+    Result run(const QStringList &arguments, const QByteArray &input = QByteArray(),
+               const QStringList &environment = {}) const
+    {
+        QProcess process;
+        start(process, arguments, environment);
         Result result;
         if (!process.waitForStarted())
             return result;
         process.write(input);
         process.closeWriteChannel();
-        result.finished = process.waitForFinished(timeoutMs);
-        if (!result.finished)
+        QByteArray errors;
+        const QDeadlineTimer deadline(60000);
+        while (!(result.finished = process.waitForFinished(100)) && !deadline.hasExpired() && !result.hung) {
+            errors += process.readAllStandardError();
+            result.hung = errors.contains("TM-HANG");
+        }
+        if (!result.finished) {
             process.kill();
+            process.waitForFinished();
+        }
+        result.crashed = process.exitStatus() == QProcess::CrashExit;
         result.exitCode = process.exitCode();
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
-        result.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return result;
     }
 

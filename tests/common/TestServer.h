@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 class TestServer {
@@ -61,3 +62,14 @@ private:
     QTemporaryDir m_dir;
     static inline QString s_template;
 };
+
+// The Oracle error code of what the call raises; 0 when it raises none.
+inline int ErrorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const EDAError &e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}

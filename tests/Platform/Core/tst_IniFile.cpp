@@ -1,44 +1,83 @@
 // The INI file class: private-profile reading rules, writes that replace the
-// whole file, Windows-1251 files, and files that are damaged or cannot be written.
+// whole file, Windows-1251 files, and files that are damaged or cannot be
+// written; writes that meet faults: a full disk, a failing flush, a read-only
+// place, another program writing the same file, a writer killed in the
+// middle; and what a rewrite keeps of the file it replaces.
 #include "Exceptions.h"
 #include "IniFile.h"
+#include "ScratchMount.h"
 #include "TextCodec.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <QDir>
-#include <QFileInfo>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// A settings file of some size: [KEYS] with Key<n>=<n> lines.
+QByteArray keysFile(int count)
+{
+    QByteArray text = "[KEYS]\n";
+    for (int n = 0; n < count; ++n)
+        text += "Key" + QByteArray::number(n) + '=' + QByteArray::number(n) + '\n';
+    return text;
+}
+
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Another program writing the file (see IniWriterHelper).
+QProcess *startWriter(const QString &file, const QString &prefix, int count, const QString &goFile, QObject *parent)
+{
+    auto *writer = new QProcess(parent);
+    writer->start(QStringLiteral(INI_WRITER_HELPER), {file, prefix, QString::number(count), goFile});
+    return writer;
+}
+
+} // namespace
 
 class TestIniFile : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString path(const QString &name = QStringLiteral("Console.ini")) const { return dir.filePath(name); }
-    void writeBytes(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    QByteArray readBytes(const QString &name)
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QTemporaryDir *dir = nullptr;
+    QString path(const QString &name = QStringLiteral("Console.ini")) const { return dir->filePath(name); }
 
 private slots:
-    void init()
+    void init() { dir = new QTemporaryDir; }
+    void cleanup()
     {
-        QFile::remove(path());
-        QFile::remove(path(QStringLiteral("other.ini")));
+        TIniFile::SetWriteFaultForTests({});
+        delete dir;
     }
 
     void readingRules()
     {
-        writeBytes(QStringLiteral("Console.ini"),
-                   "; a comment\r\n"
+        QVERIFY(writeBytes(path(), "; a comment\r\n"
                    "orphan=before any section\r\n"
                    "  [ Start ]  \r\n"
                    "  LangID  =  9  \r\n"
@@ -51,7 +90,7 @@ private slots:
                    "LangID=25\n"
                    "Late=only in the repeated section\n"
                    "[FORM]\n"
-                   "CAPTION=Second"); // the last line without a line break
+                   "CAPTION=Second")); // the last line without a line break
 
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("START", "langid", "x"), QStringLiteral("9"));
@@ -89,19 +128,19 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, value);
         QCOMPARE(TIniFile::ProfileInt(text), value);
-        writeBytes(QStringLiteral("Console.ini"), "[S]\nK=" + text.toUtf8() + "\n");
+        QVERIFY(writeBytes(path(), "[S]\nK=" + text.toUtf8() + "\n"));
         QCOMPARE(TIniFile(path()).ReadInteger("S", "K", 555), value);
     }
 
     void writesKeepFileOrderAndEverythingElse()
     {
-        writeBytes(QStringLiteral("Console.ini"), "; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[FORM]\r\nx=1\r\n");
+        QVERIFY(writeBytes(path(), "; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[FORM]\r\nx=1\r\n"));
         TIniFile ini(path());
         ini.WriteString("schemes", "a", "0");
         ini.WriteString("SCHEMES", "C", "1");
         ini.WriteString("NEW", "k", "v");
         QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"B", "a", "C"}));
-        QCOMPARE(readBytes(QStringLiteral("Console.ini")),
+        QCOMPARE(readBytes(path()),
                  QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n"));
         ini.DeleteKey("Schemes", "B");
         ini.DeleteKey("Schemes", "not there");
@@ -120,7 +159,7 @@ private slots:
         QCOMPARE(ini.ReadInteger("FORM", "Missing", 25), 25);
         QVERIFY(!QFile::exists(path()));
         ini.WriteBool("FORM", "HideMinimized", false);
-        QCOMPARE(readBytes(QStringLiteral("Console.ini")), QByteArray("[FORM]\nHideMinimized=0\n"));
+        QCOMPARE(readBytes(path()), QByteArray("[FORM]\nHideMinimized=0\n"));
         QCOMPARE(ini.ReadBool("FORM", "HideMinimized", true), false);
         ini.WriteBool("FORM", "HideMinimized", true);
         QCOMPARE(ini.ReadString("FORM", "HideMinimized", ""), QStringLiteral("1"));
@@ -135,33 +174,32 @@ private slots:
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("1"));
         second.WriteString("S", "K", "2");
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("2"));
-        writeBytes(QStringLiteral("Console.ini"), "[S]\nK=3\n");
+        QVERIFY(writeBytes(path(), "[S]\nK=3\n"));
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("3"));
     }
 
     void windows1251FileIsReadAndRewrittenAsUtf8()
     {
         const QString name = QString::fromUtf8("Схема");
-        writeBytes(QStringLiteral("Console.ini"),
-                   "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
-                       EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n");
+        QVERIFY(writeBytes(path(), "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
+                       EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n"));
         TIniFile ini(path());
         QCOMPARE(ini.ReadSection("SCHEMES"), QStringList{name});
         QCOMPARE(ini.ReadString("FORM", "CAPTION", ""), QString::fromUtf8("Отчеты"));
         ini.WriteString("SCHEMES", "ABC", "0");
-        const QByteArray bytes = readBytes(QStringLiteral("Console.ini"));
+        const QByteArray bytes = readBytes(path());
         QVERIFY(IsValidUtf8(bytes));
         QCOMPARE(TIniFile(path()).ReadString("SCHEMES", name, ""), QStringLiteral("1"));
     }
 
     void utf8WithBomAndUtf16()
     {
-        writeBytes(QStringLiteral("Console.ini"), "\xEF\xBB\xBF[S]\nK=\xD0\xAF\n");
+        QVERIFY(writeBytes(path(), "\xEF\xBB\xBF[S]\nK=\xD0\xAF\n"));
         QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QString::fromUtf8("Я"));
         const QString text = QStringLiteral("[S]\r\nK=wide\r\n");
         QByteArray utf16("\xFF\xFE", 2);
         utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-        writeBytes(QStringLiteral("Console.ini"), utf16);
+        QVERIFY(writeBytes(path(), utf16));
         QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QStringLiteral("wide"));
     }
 
@@ -171,7 +209,7 @@ private slots:
         for (int i = 0; i < 70000; ++i)
             garbage.append(static_cast<char>((i * 7919) % 256));
         garbage.insert(100, "\n[S]\nK=found\n");
-        writeBytes(QStringLiteral("Console.ini"), garbage);
+        QVERIFY(writeBytes(path(), garbage));
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("S", "K", "x"), QStringLiteral("found"));
         ini.WriteString("S", "K2", "v");
@@ -193,19 +231,19 @@ private slots:
 
     void invalidNamesAreRefusedAndLoseNothing()
     {
-        writeBytes(QStringLiteral("Console.ini"), "[S]\nK=1\n");
+        QVERIFY(writeBytes(path(), "[S]\nK=1\n"));
         TIniFile ini(path());
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "a=b", "1"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "", "1"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "K", "two\nlines"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S]", "K", "1"));
-        QCOMPARE(readBytes(QStringLiteral("Console.ini")), QByteArray("[S]\nK=1\n"));
+        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=1\n"));
     }
 
     void unwritableTargetGivesAClearError()
     {
         // A folder where the file should be: the write fails whoever runs it, the folder stays.
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("blocked.ini")));
+        QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("blocked.ini")));
         TIniFile ini(path(QStringLiteral("blocked.ini")));
         try {
             ini.WriteString("S", "K", "1");
@@ -215,6 +253,189 @@ private slots:
         }
         QVERIFY(QFileInfo(path(QStringLiteral("blocked.ini"))).isDir());
         QCOMPARE(ini.ReadString("S", "K", "none"), QStringLiteral("none"));
+    }
+
+    void faultInTheWriteLeavesTheFile_data()
+    {
+        QTest::addColumn<int>("keys");
+        QTest::addColumn<qint64>("bytesFree");
+        QTest::addColumn<bool>("failFlush");
+        QTest::newRow("full before the first byte") << 3 << qint64(0) << false;
+        QTest::newRow("full after a few bytes") << 3 << qint64(7) << false;
+        QTest::newRow("full in the second block of a large file") << 20000 << qint64(70000) << false;
+        QTest::newRow("the flush fails") << 3 << qint64(-1) << true;
+    }
+    void faultInTheWriteLeavesTheFile()
+    {
+        QFETCH(int, keys);
+        QFETCH(qint64, bytesFree);
+        QFETCH(bool, failFlush);
+        const QByteArray before = keysFile(keys);
+        QVERIFY(writeBytes(path(), before));
+        TIniFile ini(path());
+        TIniFile::SetWriteFaultForTests({bytesFree, failFlush});
+        try {
+            ini.WriteString("KEYS", "Added", "new value");
+            QFAIL("the write should have failed");
+        } catch (const EIniWriteError &e) {
+            QCOMPARE(e.Reason(), EIniWriteError::NoSpace);
+            QCOMPARE(e.FileName(), path());
+        }
+        QCOMPARE(readBytes(path()), before);
+        QCOMPARE(filesIn(dir->path()), QStringList{"Console.ini"});
+        QCOMPARE(ini.ReadString("KEYS", "Added", "none"), QStringLiteral("none"));
+
+        TIniFile::SetWriteFaultForTests({});
+        ini.WriteString("KEYS", "Added", "new value");
+        QCOMPARE(TIniFile(path()).ReadString("KEYS", "Added", "none"), QStringLiteral("new value"));
+        QCOMPARE(TIniFile(path()).ReadString("KEYS", "Key2", "none"), QStringLiteral("2"));
+    }
+
+    void fullFileSystemLeavesTheFile()
+    {
+        ScratchMount disk;
+        if (!disk.Mount(64))
+            QSKIP("no tmpfs can be mounted here (needs root)");
+        const QString file = disk.filePath(QStringLiteral("Console.ini"));
+        const QByteArray before = keysFile(300);
+        QVERIFY(writeBytes(file, before));
+        {
+            QFile filler(disk.filePath(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size()) {
+            }
+        }
+        TIniFile ini(file);
+        QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("KEYS", "Added", "new value"));
+        QCOMPARE(readBytes(file), before);
+        QCOMPARE(filesIn(disk.path()), (QStringList{"Console.ini", "filler"}));
+
+        QVERIFY(QFile::remove(disk.filePath(QStringLiteral("filler"))));
+        ini.WriteString("KEYS", "Added", "new value");
+        QCOMPARE(TIniFile(file).ReadString("KEYS", "Added", "none"), QStringLiteral("new value"));
+    }
+
+    void readOnlyPlaceWritesOnlyWhatChanges()
+    {
+        ScratchMount disk;
+        QString folder = dir->path();
+        if (geteuid() == 0) {
+            if (!disk.Mount(64))
+                QSKIP("root ignores file modes and no tmpfs can be mounted here");
+            folder = disk.path();
+        }
+        const QString file = folder + QStringLiteral("/Console.ini");
+        const QByteArray before = "[CONNECTION]\nserver=ZANDRELL\n";
+        QVERIFY(writeBytes(file, before));
+        if (geteuid() == 0)
+            QVERIFY(disk.MakeReadOnly());
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+
+        TIniFile ini(file);
+        // The same value needs no write; a new one cannot be written.
+        ini.WriteString("CONNECTION", "server", "ZANDRELL");
+        ini.DeleteKey("CONNECTION", "user");
+        try {
+            ini.WriteString("CONNECTION", "server", "OTHER");
+            QFAIL("the write should have failed");
+        } catch (const EIniWriteError &e) {
+            QCOMPARE(e.Reason(), EIniWriteError::NoPermission);
+        }
+        QCOMPARE(readBytes(file), before);
+        QCOMPARE(ini.ReadString("CONNECTION", "server", "x"), QStringLiteral("ZANDRELL"));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void rewriteKeepsModeAndOwner()
+    {
+        QVERIFY(writeBytes(path(), "[S]\nK=1\n"));
+        QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0640) == 0);
+        const bool root = geteuid() == 0;
+        if (root)
+            QVERIFY(::chown(QFile::encodeName(path()).constData(), 12345, 12346) == 0);
+        TIniFile(path()).WriteString("S", "K", "2");
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(path()).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0640));
+        if (root) {
+            QCOMPARE(st.st_uid, uid_t(12345));
+            QCOMPARE(st.st_gid, gid_t(12346));
+        }
+        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=2\n"));
+    }
+
+    void twoWritersLoseNothing()
+    {
+        const QString go = dir->filePath(QStringLiteral("go"));
+        QProcess *first = startWriter(path(), QStringLiteral("A"), 100, go, this);
+        QProcess *second = startWriter(path(), QStringLiteral("B"), 100, go, this);
+        QVERIFY(first->waitForStarted() && second->waitForStarted());
+        QVERIFY(writeBytes(go, QByteArray()));
+        for (QProcess *writer : {first, second}) {
+            QVERIFY(writer->waitForFinished(120000));
+            QCOMPARE(writer->exitCode(), 0);
+        }
+        QStringList expected;
+        for (const char *prefix : {"A", "B"})
+            for (int n = 0; n < 100; ++n)
+                expected << QString::fromLatin1(prefix) + QString::number(n);
+        QStringList keys = TIniFile(path()).ReadSection("KEYS");
+        keys.sort();
+        expected.sort();
+        QCOMPARE(keys, expected);
+    }
+
+    void abandonedLockIsTakenOver()
+    {
+        // A writer killed while it created its lock leaves an empty lock file that names no process.
+        const QString lockPath = path() + QStringLiteral(".lock");
+        QVERIFY(writeBytes(lockPath, QByteArray()));
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
+        lock.close();
+        QElapsedTimer timer;
+        timer.start();
+        TIniFile(path()).WriteString("S", "K", "1");
+        QVERIFY(timer.elapsed() < TIniFile::kLockTimeoutMs);
+        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=1\n"));
+        QVERIFY(!QFile::exists(lockPath));
+    }
+
+    void killedWriterLeavesAWholeFile()
+    {
+        const QString go = dir->filePath(QStringLiteral("go"));
+        QVERIFY(writeBytes(go, QByteArray()));
+        static const QRegularExpression keyLine(QStringLiteral("^R\\d+_\\d+=\\d+$"));
+        QStringList acknowledged;
+        for (int round = 0; round < 12; ++round) {
+            const QString prefix = QStringLiteral("R%1_").arg(round);
+            QProcess *writer = startWriter(path(), prefix, -1, go, this);
+            QVERIFY(writer->waitForReadyRead(10000));
+            QTest::qWait(QRandomGenerator::global()->bounded(1, 40));
+            ::kill(pid_t(writer->processId()), SIGKILL);
+            QVERIFY(writer->waitForFinished(10000));
+            for (const QByteArray &line : writer->readAllStandardOutput().split('\n'))
+                if (!line.isEmpty())
+                    acknowledged << prefix + QString::fromLatin1(line);
+
+            const QByteArray bytes = readBytes(path());
+            QVERIFY2(bytes.endsWith('\n'), "the file ends in the middle of a line");
+            const QList<QByteArray> lines = bytes.trimmed().split('\n');
+            QCOMPARE(lines.first(), QByteArray("[KEYS]"));
+            for (qsizetype i = 1; i < lines.size(); ++i)
+                QVERIFY2(keyLine.match(QString::fromLatin1(lines.at(i))).hasMatch(), lines.at(i).constData());
+            const QStringList keys = TIniFile(path()).ReadSection("KEYS");
+            for (const QString &key : acknowledged)
+                QVERIFY2(keys.contains(key), qPrintable(key + QStringLiteral(" was written and is lost")));
+            // A killed writer may leave its lock, which the next one takes over; never a temporary file.
+            QStringList files = filesIn(dir->path());
+            files.removeAll(QStringLiteral("Console.ini.lock"));
+            QCOMPARE(files, (QStringList{"Console.ini", "go"}));
+        }
+        QVERIFY(acknowledged.size() >= 12);
     }
 };
 

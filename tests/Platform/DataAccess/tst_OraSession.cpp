@@ -8,25 +8,10 @@
 #include "OraPackage.h"
 #include "OraQuery.h"
 #include "OraStoredProc.h"
-#include "OracleBackend.h"
 #include "IniFile.h"
 #include "TestServer.h"
 
 #include <QtTest>
-
-namespace {
-
-int ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EDAError &e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
-
-} // namespace
 
 class tst_OraSession : public QObject {
     Q_OBJECT
@@ -83,8 +68,6 @@ private slots:
         QTest::newRow("locked") << "ZANDRELL" << "LOCKED" << "demo" << 28000 << "";
         // A locked account with a wrong password says no more than any wrong password.
         QTest::newRow("locked, wrong password") << "ZANDRELL" << "LOCKED" << "nope" << 1017 << "";
-        QTest::newRow("unknown alias") << "NOSUCHALIAS" << "ZL_USER" << "demo" << 12154 << "NOSUCHALIAS";
-        QTest::newRow("unknown backend") << "ODD" << "ZL_USER" << "demo" << 12154 << "ODD";
         QTest::newRow("missing files") << "NOFILES" << "ZL_USER" << "demo" << 1157 << "Db/NOFILES";
         QTest::newRow("damaged file") << "ZANDRELL" << "ZL_USER" << "demo" << 1157 << "ZANDRELL5.db";
         QTest::newRow("Oracle without its driver") << "prod" << "ZL_USER" << "demo" << 12560 << "QOCI";
@@ -101,7 +84,6 @@ private slots:
         ini.WriteString("PROD", "Backend", "oracle");
         ini.WriteString("PROD", "Driver", "QOCI");
         ini.WriteString("PROD", "Database", "//dbhost:1521/ORCL");
-        ini.WriteString("ODD", "Backend", "nosuchbackend");
         QFile damaged(test.Folder() + QStringLiteral("/ZANDRELL5.db"));
         if (named == QLatin1String("ZANDRELL5.db")) {
             QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -122,22 +104,6 @@ private slots:
             QVERIFY2(e.message().contains(named), qPrintable(e.message()));
             QVERIFY(!s.Connected());
         }
-    }
-
-    void serverAliases()
-    {
-        TestServer server;
-        TIniFile(server.IniPath()).WriteString("PROD", "Database", "//dbhost:1521/ORCL");
-        QCOMPARE(ServerAliasNames(), (QStringList{"ZANDRELL", "NOFILES", "PROD"}));
-        TServerAlias alias;
-        QVERIFY(FindServerAlias("zandrell", &alias));
-        QCOMPARE(alias.backend, QStringLiteral("sqlite"));
-        QCOMPARE(alias.path, server.Folder());
-        QVERIFY(FindServerAlias("PROD", &alias));
-        QCOMPARE(alias.database, QStringLiteral("//dbhost:1521/ORCL"));
-        QVERIFY(!FindServerAlias("", nullptr));
-        QVERIFY(TOracleBackend::ChooseDriver("QNOSUCH").isEmpty());
-        QCOMPARE(TOracleBackend::ChooseDriver("QSQLITE"), QStringLiteral("QSQLITE"));
     }
 
     // The Oracle forms the console writes beyond the login's own statements (which its tests run).
@@ -508,14 +474,6 @@ private slots:
             QCOMPARE(db->PackText(QStringLiteral("GET_RESOURCE_APL_TXT"), id).toString(), ResStrRu(id));
             QCOMPARE(db->PackText(QStringLiteral("GET_RESOURCE_APL_EN_TXT"), id).toString(), ResStrEn(id));
         }
-    }
-
-    void cyrillicLetters()
-    {
-        QVERIFY(RusCharExists(QStringLiteral("abc Ж")));
-        QVERIFY(RusCharExists(QStringLiteral("ё")));
-        QVERIFY(!RusCharExists(QStringLiteral("Oracle Home 123")));
-        QVERIFY(!RusCharExists(QString()));
     }
 };
 

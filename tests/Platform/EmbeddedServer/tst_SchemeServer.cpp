@@ -1,28 +1,35 @@
-// The server-side procedures of the embedded scheme server, transactions
-// between sessions, and two processes writing to one server at once.
+// The embedded server: its SQL texts (macros, parameters, the Oracle-to-SQLite
+// translation, PL/SQL blocks and scripts), its server-side procedures,
+// transactions between sessions, and two processes writing to one server at
+// once; its accounts: Argon2id password hashes in their self-describing form,
+// hashes of the older PBKDF2 form still accepted and replaced at the next
+// successful log-in, damaged stored texts refused; Servers.ini missing, damaged
+// or wrong, an accounts database that is empty or damaged, and a write lock
+// that another connection holds.
+#include "DAError.h"
+#include "DbBuilder.h"
+#include "DbWait.h"
+#include "OraMacro.h"
 #include "OraPackage.h"
 #include "OraQuery.h"
 #include "OraStoredProc.h"
+#include "PasswordHash.h"
+#include "PlsqlBlock.h"
+#include "SqlLexer.h"
+#include "SqlTranslator.h"
 #include "SqliteBackend.h"
 #include "SqliteConnection.h"
 #include "TestServer.h"
 
+#include <QCryptographicHash>
+#include <QPasswordDigestor>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cstdio>
 
 namespace {
-
-int ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EDAError &e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
 
 QVariant Scalar(TOraSession *s, const QString &sql, const QVariantList &values = {})
 {
@@ -81,6 +88,68 @@ int RunWriter(const QStringList &args)
     }
 }
 
+
+// A hash as the server wrote it before Argon2id.
+QString legacyHash(const QString &password, int iterations = 20000)
+{
+    const QByteArray salt("0123456789abcdef");
+    const QByteArray key =
+        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt, iterations, 32);
+    return QStringLiteral("pbkdf2-sha256$%1$%2$%3")
+        .arg(iterations)
+        .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(key.toBase64()));
+}
+
+QString storedHashOf(const TestServer &server, const QString &user)
+{
+    TSqliteBackend admin;
+    admin.OpenAsAdministrator(server.Folder(), false);
+    return admin.Connection()->Scalar(QStringLiteral("SELECT PASSWORD_HASH FROM main.ACCOUNTS WHERE USERNAME = ?"), {user}).toString();
+}
+
+// Connects to the alias; the error it raised (code 0: none).
+EDAError connectError(const QString &alias, const QString &user = QStringLiteral("ZL_USER"),
+                      const QString &password = QStringLiteral("demo"))
+{
+    try {
+        TOraSession s;
+        s.SetConnectPrompt(false);
+        s.SetServer(alias);
+        s.SetUsername(user);
+        s.SetPassword(password);
+        s.Connect();
+    } catch (const EDAError &e) {
+        return e;
+    }
+    return EDAError(0, QString());
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Records the wait as the user would be told of it; may release the lock meanwhile.
+struct RecordingIndicator : TDbWaitIndicator {
+    RecordingIndicator() { SetDbWaitIndicator(this); }
+    ~RecordingIndicator() override { SetDbWaitIndicator(nullptr); }
+    void WaitStarted() override { ++started; }
+    void WaitGoesOn(int elapsedMs) override
+    {
+        longest = qMax(longest, elapsedMs);
+        if (release && elapsedMs >= releaseAtMs) {
+            release();
+            release = nullptr;
+        }
+    }
+    void WaitEnded() override { ++ended; }
+    int started = 0;
+    int ended = 0;
+    int longest = 0;
+    int releaseAtMs = 0;
+    std::function<void()> release;
+};
 } // namespace
 
 class tst_SchemeServer : public QObject {
@@ -101,6 +170,168 @@ private slots:
     {
         s.reset();
         server.reset();
+    }
+
+    void macrosAreFoundOutsideLiteralsWithoutCase()
+    {
+        const QString sql = QStringLiteral("SELECT '&notamacro' FROM &shema.V_ACCESS -- &comment\n"
+                                           "WHERE X = &Shema.F(1) &ORDER &FIELD");
+        QCOMPARE(TMacros::NamesIn(sql), (QStringList{"shema", "ORDER", "FIELD"}));
+        TMacros m;
+        m.ParseFrom(sql);
+        QCOMPARE(m.Count(), 3);
+        QVERIFY(m.FindMacro(QStringLiteral("SHEMA")));
+        QVERIFY(m.FindMacro(QStringLiteral("Shema")));
+        QVERIFY(!m.FindMacro(QStringLiteral("comment")));
+        m.MacroByName(QStringLiteral("SHEMA")).SetValue(QStringLiteral("ZANDRELL5"));
+        m.MacroByName(QStringLiteral("order")).SetValue(QStringLiteral("ORDER BY"));
+        m.MacroByName(QStringLiteral("field")).SetValue(QStringLiteral("NAME"));
+        QCOMPARE(m.Expand(sql), QStringLiteral("SELECT '&notamacro' FROM ZANDRELL5.V_ACCESS -- &comment\n"
+                                               "WHERE X = ZANDRELL5.F(1) ORDER BY NAME"));
+        m.MacroByName(QStringLiteral("ORDER")).SetActive(false);
+        m.MacroByName(QStringLiteral("FIELD")).SetActive(false);
+        QVERIFY(m.Expand(sql).endsWith(QStringLiteral("F(1)  ")));
+        QVERIFY_THROWS_EXCEPTION(Exception, m.MacroByName(QStringLiteral("missing")));
+    }
+
+    void queryKeepsMacroValuesWhenTheTextChanges()
+    {
+        TOraQuery q;
+        q.SetSQLText(QStringLiteral("SELECT * FROM &shema.V_ACCESS"));
+        q.MacroByName(QStringLiteral("Shema")).SetValue(QStringLiteral("S1"));
+        q.SQL().append(QStringLiteral("WHERE ACCESSID = :ACCESSID"));
+        QCOMPARE(q.MacroByName(QStringLiteral("SHEMA")).Value(), QStringLiteral("S1"));
+        QCOMPARE(q.FinalSQL(), QStringLiteral("SELECT * FROM S1.V_ACCESS\nWHERE ACCESSID = :ACCESSID"));
+        QCOMPARE(q.MacroCount(), 1);
+        QVERIFY(q.FindMacro(QStringLiteral("other")) == nullptr);
+        QVERIFY_THROWS_EXCEPTION(Exception, q.MacroByName(QStringLiteral("other")));
+    }
+
+    void parametersAreBoundByNameWithoutCase()
+    {
+        TOraQuery q;
+        q.SetSQLText(QStringLiteral("SELECT :pUser, ':x', :PUSER, :Second FROM DUAL WHERE A := 1 OR B::int"));
+        QCOMPARE(q.ParamCount(), 2);
+        q.ParamByName(QStringLiteral("PUSER")).SetAsString(QStringLiteral("ZL_USER"));
+        QCOMPARE(q.ParamByName(QStringLiteral("puser")).AsString(), QStringLiteral("ZL_USER"));
+        QVERIFY(q.FindParam(QStringLiteral("x")) == nullptr);
+        QVERIFY_THROWS_EXCEPTION(EDAError, q.ParamByName(QStringLiteral("none")));
+        // Values stay when the text is extended.
+        q.SQL().append(QStringLiteral("AND C = :third"));
+        QCOMPARE(q.ParamCount(), 3);
+        QCOMPARE(q.ParamByName(QStringLiteral("pUser")).AsString(), QStringLiteral("ZL_USER"));
+    }
+
+    void paramValuesAndKinds()
+    {
+        TOraParam p(QStringLiteral("P"));
+        QVERIFY(p.IsNull());
+        p.SetAsInteger(42);
+        QCOMPARE(p.AsString(), QStringLiteral("42"));
+        QCOMPARE(p.AsFloat(), 42.0);
+        p.SetAsString(QStringLiteral("7.6"));
+        QCOMPARE(p.AsInteger(), 8);
+        p.SetAsString(QStringLiteral("abc"));
+        try {
+            p.AsInteger();
+            QFAIL("no error for a text that is no number");
+        } catch (const EDAError &e) {
+            QCOMPARE(e.ErrorCode(), 1722);
+        }
+        p.SetAsVariant(QVariant());
+        QVERIFY(p.IsNull());
+    }
+
+    void translatorRewritesPackageFunctionsOnly()
+    {
+        const QString in = QStringLiteral(
+            "SELECT SI.*, 0 AS F_SEL,\nnvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || SI.SRVNAME) as TR_SRVNAME\n"
+            "FROM ZANDRELL5.V_SRVITEMS SI ORDER BY SI.SRVNAME, 'a.b.c(' ;");
+        const QString out = TranslateOracleSql(in);
+        QVERIFY2(out.contains(QStringLiteral("nvl(Z$CALL('ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT', SI.SRVNAME), "
+                                             "Z$CONCAT('?', SI.SRVNAME))")),
+                 qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("FROM ZANDRELL5.V_SRVITEMS SI")));
+        QVERIFY(out.contains(QStringLiteral("'a.b.c('")));
+        QVERIFY(!out.trimmed().endsWith(QLatin1Char(';')));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("select S.PACK.F() from dual")),
+                 QStringLiteral("select Z$CALL('S.PACK.F') from dual"));
+        // A table name before its column list is no function.
+        QCOMPARE(TranslateOracleSql(QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')")),
+                 QStringLiteral("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(1, 'x')"));
+        // "||" chains of plain operands skip NULLs as on Oracle; next to arithmetic they stay.
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT A.X || '-' || F(B, C) || (1 + 2) || :P FROM T A")),
+                 QStringLiteral("SELECT Z$CONCAT(A.X, '-', F(B, C), (1 + 2), :P) FROM T A"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT 1 + 2 || 'x', 'a' || 'b' FROM DUAL")),
+                 QStringLiteral("SELECT 1 + 2 || 'x', Z$CONCAT('a', 'b') FROM DUAL"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT NVL(A, 'x' || B) FROM T")),
+                 QStringLiteral("SELECT NVL(A, Z$CONCAT('x', B)) FROM T"));
+        // The alias of the one table of an UPDATE or DELETE goes.
+        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = 5")),
+                 QStringLiteral("UPDATE TARVEL.DFM SET IS_TRANSLIT = 1 WHERE ID_DFM = 5"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("DELETE FROM T AS x WHERE x.A = 'x.A'")),
+                 QStringLiteral("DELETE FROM T WHERE A = 'x.A'"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE T SET A = 1 WHERE B = 2")), QStringLiteral("UPDATE T SET A = 1 WHERE B = 2"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT SYSDATE FROM DUAL MINUS SELECT T.SYSDATE FROM T")),
+                 QStringLiteral("SELECT ZSYSDATE() FROM DUAL EXCEPT SELECT T.SYSDATE FROM T"));
+    }
+
+    void blocksOfCalls()
+    {
+        const QList<TPlsqlStep> steps = ParsePlsqlBlock(QStringLiteral(
+            "BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); \r\n  :RESULT := S.MENUPACK.GET_MENU_ITEM_RIGHT(:PID_CFG);\n"
+            "S.GET_CURRCONFIG(:PUSER, :PACCESSLIST, :PSYSDBA); null; COMMIT; \r\nEND;"));
+        QCOMPARE(steps.size(), 5);
+        QCOMPARE(steps[0].kind, TPlsqlStep::Call);
+        QCOMPARE(steps[0].target, QStringLiteral("ZANDRELL5.LANG_PACK.SET_USER_APL_LANG"));
+        QCOMPARE(steps[0].args.size(), 2);
+        QCOMPARE(steps[0].args[0].expression, QStringLiteral("9"));
+        QCOMPARE(steps[1].resultBind, QStringLiteral("RESULT"));
+        QCOMPARE(steps[1].args[0].bind, QStringLiteral("PID_CFG"));
+        QCOMPARE(steps[2].args.size(), 3);
+        QCOMPARE(steps[3].kind, TPlsqlStep::Null);
+        QCOMPARE(steps[4].kind, TPlsqlStep::Commit);
+
+        const QList<TPlsqlStep> one = ParsePlsqlBlock(QStringLiteral("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text,12,''); end;"));
+        QCOMPARE(one.size(), 1);
+        QCOMPARE(one[0].args[2].expression, QStringLiteral("''"));
+        const QList<TPlsqlStep> empty = ParsePlsqlBlock(QStringLiteral("begin\nnull;\nend;"));
+        QCOMPARE(empty.size(), 1);
+        const QList<TPlsqlStep> sql = ParsePlsqlBlock(QStringLiteral("begin update T set A = 1 where B = :B; end;"));
+        QCOMPARE(sql[0].kind, TPlsqlStep::Sql);
+        QCOMPARE(sql[0].text, QStringLiteral("update T set A = 1 where B = :B"));
+    }
+
+    void blocksBeyondTheServerAreRefused_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::newRow("declare") << QStringLiteral("DECLARE x NUMBER; BEGIN NULL; END;");
+        QTest::newRow("if") << QStringLiteral("BEGIN IF 1 = 1 THEN NULL; END IF; END;");
+        QTest::newRow("no end") << QStringLiteral("BEGIN P.X(1);");
+        QTest::newRow("junk after end") << QStringLiteral("BEGIN NULL; END; SELECT 1 FROM DUAL");
+        QTest::newRow("named args") << QStringLiteral("BEGIN P.X(A => 1); END;");
+        QTest::newRow("unclosed call") << QStringLiteral("BEGIN P.X(1; END;");
+    }
+    void blocksBeyondTheServerAreRefused()
+    {
+        QFETCH(QString, block);
+        try {
+            ParsePlsqlBlock(block);
+            QFAIL("accepted");
+        } catch (const EDAError &e) {
+            QCOMPARE(e.ErrorCode(), 6550);
+            QVERIFY(e.message().startsWith(QStringLiteral("ORA-06550")));
+        }
+    }
+
+    void scriptsSplitAtStatementEnds()
+    {
+        const QStringList s = SplitSqlScript(QStringLiteral("-- a; comment\nCREATE TABLE T (A VARCHAR2(10) DEFAULT ';');\n"
+                                                            "INSERT INTO T VALUES ('x;y');;\n/* ; */ INSERT INTO T VALUES ('z')"));
+        QCOMPARE(s.size(), 3);
+        QVERIFY(s[0].endsWith(QStringLiteral("DEFAULT ';')")));
+        QCOMPARE(s[1], QStringLiteral("INSERT INTO T VALUES ('x;y')"));
+        QVERIFY(s[2].endsWith(QStringLiteral("VALUES ('z')")));
     }
 
     void menuGroupsAndItems()
@@ -507,6 +738,180 @@ private slots:
             QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME LIKE :T", {QString::fromLatin1(tag) + "-%"}), kEach);
         QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(), groups + 3 * kEach);
         qDeleteAll(writers);
+    }
+
+
+    void newHashesAreArgon2idWithTheirCost()
+    {
+        const QString first = HashPassword(QStringLiteral("demo"));
+        static const QRegularExpression form(QStringLiteral("^\\$argon2id\\$v=19\\$m=19456,t=2,p=1\\$[A-Za-z0-9+/]{22}\\$"
+                                                            "[A-Za-z0-9+/]{43}$"));
+        QVERIFY2(form.match(first).hasMatch(), qPrintable(first));
+        // A salt of its own each time.
+        QVERIFY(HashPassword(QStringLiteral("demo")) != first);
+        QVERIFY(!PasswordNeedsRehash(first));
+    }
+
+    void storedHashes_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("needsRehash");
+        const QString current = HashPassword(QStringLiteral("Secret 1"));
+        QTest::newRow("Argon2id, right password") << current << "Secret 1" << true << false;
+        QTest::newRow("Argon2id, wrong password") << current << "secret 1" << false << false;
+        QTest::newRow("Argon2id of a lower cost") << QString::fromLatin1("$argon2id$v=19$m=8192,t=1,p=1$c2FsdHNhbHRzYWx0c2FsdA$"
+                                                                         "7UR5UiJN6dqGeVDuL0xgbdqBtzrf1LvWEukJxB5fb3k")
+                                                  << "x" << false << true;
+        QTest::newRow("PBKDF2, right password") << legacyHash(QStringLiteral("Secret 1")) << "Secret 1" << true << true;
+        QTest::newRow("PBKDF2, wrong password") << legacyHash(QStringLiteral("Secret 1")) << "Secret 2" << false << true;
+        QTest::newRow("PBKDF2 without iterations") << legacyHash(QStringLiteral("x")).replace("$20000$", "$0$") << "x" << false
+                                                   << true;
+        QTest::newRow("empty") << QString() << "x" << false << true;
+        QTest::newRow("garbage") << "not a hash at all" << "x" << false << true;
+        // Cut inside its salt: the form itself is broken (a hash cut inside its last field may still parse).
+        QTest::newRow("Argon2id cut short") << current.left(current.size() - 50) << "Secret 1" << false << true;
+        // A damaged cost must not make a log-in take a gigabyte or minutes.
+        QTest::newRow("Argon2id asking 4 GiB") << QString(current).replace("m=19456", "m=4194304") << "Secret 1" << false << true;
+        QTest::newRow("Argon2id asking 1000 passes") << QString(current).replace("t=2", "t=1000") << "Secret 1" << false << true;
+    }
+    void storedHashes()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, password);
+        QFETCH(bool, accepted);
+        QFETCH(bool, needsRehash);
+        QCOMPARE(VerifyPassword(password, stored), accepted);
+        QCOMPARE(PasswordNeedsRehash(stored), needsRehash);
+    }
+
+    void olderHashIsReplacedAtTheNextLogin()
+    {
+        TestServer server;
+        const QString legacy = legacyHash(QStringLiteral("demo"));
+        {
+            TSqliteBackend admin;
+            admin.OpenAsAdministrator(server.Folder(), false);
+            admin.Connection()->Exec(QStringLiteral("UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = ?"),
+                                     {legacy, QStringLiteral("OPERATOR")});
+        }
+        // A wrong password changes nothing.
+        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("typo")).ErrorCode(), 1017);
+        QCOMPARE(storedHashOf(server, QStringLiteral("OPERATOR")), legacy);
+        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(), 0);
+        const QString replaced = storedHashOf(server, QStringLiteral("OPERATOR"));
+        QVERIFY2(replaced.startsWith(QLatin1String("$argon2id$")), qPrintable(replaced));
+        QVERIFY(VerifyPassword(QStringLiteral("demo"), replaced));
+        // The next log-in verifies the new hash and leaves it as it is.
+        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(), 0);
+        QCOMPARE(storedHashOf(server, QStringLiteral("OPERATOR")), replaced);
+    }
+
+    void serverListFaults_data()
+    {
+        QTest::addColumn<QByteArray>("serversIni"); // "<none>": no file
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("detail");        // %1: the path of Servers.ini
+        QTest::newRow("missing") << QByteArray("<none>") << "ZANDRELL" << "The server list \"%1\" is not found";
+        QTest::newRow("binary junk") << QByteArray("\x7f" "ELF\x02\x01\x00\x00garbage", 14) << "ZANDRELL"
+                                     << "The server list \"%1\" is damaged (line 1)";
+        QTest::newRow("cut in a section name") << QByteArray("[ZANDRELL]\nPath=Db/ZANDRELL\n[PRO") << "ZANDRELL"
+                                               << "The server list \"%1\" is damaged (line 3)";
+        QTest::newRow("unknown alias") << QByteArray("[ZANDRELL]\nPath=Db/ZANDRELL\n") << "NOWHERE"
+                                       << "Server \"NOWHERE\" is not described in \"%1\"";
+        QTest::newRow("unknown backend") << QByteArray("[ODD]\nBackend=postgres\nPath=Db/ZANDRELL\n") << "odd"
+                                         << "Server \"ODD\" in \"%1\": unknown backend \"postgres\"";
+        QTest::newRow("no database path") << QByteArray("; the path was forgotten\n[ZANDRELL]\nBackend=sqlite\n")
+                                          << "ZANDRELL" << "Server \"ZANDRELL\" in \"%1\": no database path (Path) is given";
+    }
+    void serverListFaults()
+    {
+        QFETCH(QByteArray, serversIni);
+        QFETCH(QString, alias);
+        QFETCH(QString, detail);
+        TestServer server;
+        QFile::remove(server.IniPath());
+        if (serversIni != "<none>") {
+            QFile f(server.IniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(serversIni);
+        }
+        const EDAError e = connectError(alias);
+        // Every fault of the name's resolution is ORA-12154, as on Oracle.
+        QCOMPARE(e.ErrorCode(), 12154);
+        QCOMPARE(e.Detail(), detail.arg(server.IniPath()));
+        QVERIFY2(e.message().contains(e.Detail()), qPrintable(e.message()));
+    }
+
+    void accountsDatabaseFaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("garbage") << QByteArray(4096, '\xA5');
+        QTest::newRow("cut after its header") << QByteArray("SQLite format 3\0", 16);
+    }
+    void accountsDatabaseFaults()
+    {
+        QFETCH(QByteArray, content);
+        TestServer server;
+        const QString accounts = server.Folder() + QStringLiteral("/accounts.db");
+        QFile::remove(accounts);
+        for (const char *suffix : {"-wal", "-shm"})
+            QFile::remove(accounts + QLatin1String(suffix));
+        {
+            QFile f(accounts);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const EDAError e = connectError(QStringLiteral("ZANDRELL"));
+            QCOMPARE(e.ErrorCode(), 1157);
+            QCOMPARE(e.Detail(), QStringLiteral("The accounts database \"%1\" is damaged").arg(accounts));
+        }
+        // Reported, never made anew: the file is as it was.
+        QCOMPARE(fileBytes(accounts), content);
+    }
+
+    void writeLockOfAnotherConnection_data()
+    {
+        QTest::addColumn<int>("releaseAtMs"); // -1: never
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("pastTwoSeconds");
+        QTest::newRow("released soon") << 300 << 0 << false;
+        QTest::newRow("released after two seconds") << 2200 << 0 << true;
+        QTest::newRow("never released") << -1 << 54 << true;
+    }
+    void writeLockOfAnotherConnection()
+    {
+        QFETCH(int, releaseAtMs);
+        QFETCH(int, error);
+        QFETCH(bool, pastTwoSeconds);
+        TestServer server;
+        TSqliteBackend holder;
+        TSqliteBackend waiter;
+        holder.OpenAsAdministrator(server.Folder(), false);
+        waiter.OpenAsAdministrator(server.Folder(), false);
+        holder.Connection()->BeginWrite();
+        const int usual = TSqliteConnection::BusyTimeoutMs();
+        TSqliteConnection::SetBusyTimeoutMs(3000);
+        RecordingIndicator indicator;
+        indicator.releaseAtMs = releaseAtMs;
+        if (releaseAtMs >= 0)
+            indicator.release = [&holder] { holder.Connection()->Commit(); };
+        int code = 0;
+        try {
+            waiter.Connection()->BeginWrite();
+        } catch (const EDAError &e) {
+            code = e.ErrorCode();
+        }
+        TSqliteConnection::SetBusyTimeoutMs(usual);
+        QCOMPARE(code, error);
+        QCOMPARE(waiter.Connection()->InTransaction(), error == 0);
+        // One wait, told from its start to its end, however it ended.
+        QCOMPARE(indicator.started, 1);
+        QCOMPARE(indicator.ended, 1);
+        QCOMPARE(indicator.longest >= 2000, pastTwoSeconds);
     }
 };
 
