@@ -2,10 +2,23 @@
 // open/show/hide rule, the hooks, the tool-bar commands and the callback,
 // driven through the real test modules of tests/Modules; the crash markers of
 // module files, and a service window whose session or scheme cannot be set;
-// the service-window base's close and activation handlers.
+// the service-window base's close and activation handlers; the records behind
+// them (rights lists and rights strings, report lists) and the database side
+// of a rights list: loading the rights of a menu entry (with the fall-back to
+// the older rights procedure) and the checks that guard loading and writing;
+// the demo modules of the installation (Orders.so, Stock.so) over a fresh copy
+// of the demo database: their windows show the demo tables, follow the rights
+// string, and answer find, sort, report and filter.
 #include "CallbackIMPL.h"
+#include "FakeLanguages.h"
+#include "Field.h"
+#include "OraPackage.h"
+#include "OraQuery.h"
+#include "OraStoredProc.h"
 #include "RecordingDialogService.h"
 #include "TempExeDir.h"
+#include "TestServer.h"
+#include "uBaseService.h"
 #include "uConsoleFunctions.h"
 #include "uMenu.h"
 #include "uModuleFaults.h"
@@ -55,7 +68,7 @@ int SendCommand(QObject *window, int how, const QString &other, int command)
 }
 
 // The message of what the call throws; "<none>" when it throws nothing.
-QString ErrorOf(const std::function<void()> &call)
+QString ThrownText(const std::function<void()> &call)
 {
     try {
         call();
@@ -101,6 +114,102 @@ bool WriteFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+
+void Upper(QString &text) { text = text.toUpper(); }
+void Bracket(QString &text) { text = QLatin1Char('[') + text + QLatin1Char(']'); }
+
+std::unique_ptr<TAccessItem> MakeItem(int id, const char *caption = "Right")
+{
+    return std::make_unique<TAccessItem>(TAccessRec2{id, "{SRV}", caption, false}, nullptr);
+}
+
+void FillRights(TAccessList &list, int count)
+{
+    for (int i = 1; i <= count; ++i)
+        QCOMPARE(list.Add(MakeItem(i)), i - 1);
+}
+
+// The rights procedure with the rows a server would return.
+class TFakeRightsProc : public TOraStoredProc {
+public:
+    TFakeRightsProc() { SetSQLText(u"begin :RESULT := MENUPACK.GET_MENU_ITEM_RIGHT(:PID_CFG); end;"_s); }
+    TResultSet rows;
+    bool fail = false;
+    QList<int> requested;
+
+protected:
+    TResultSet InternalOpen() override
+    {
+        requested << ParamByName(u"PID_CFG"_s).AsInteger();
+        if (fail)
+            throw EDAError(6550, u"ORA-06550: line 1, column 7: wrong number of columns"_s);
+        return rows;
+    }
+};
+
+// Rows "+view", "-edit", "+print"; the newer shape adds SOURCE_NAME (none for print) and ISLANG.
+TResultSet RightsRows(bool newerShape)
+{
+    TResultSet result;
+    result.columns = {{u"RCHECK"_s, TFieldType::ftString, 1, false}, {u"NAME"_s, TFieldType::ftString, 60, true}};
+    result.rows = {{"+", "view"}, {"-", "edit"}, {"+", "print"}};
+    if (newerShape) {
+        result.columns += {{u"SOURCE_NAME"_s, TFieldType::ftString, 150, false}, {u"ISLANG"_s, TFieldType::ftFloat, 0, false}};
+        result.rows[0] << u"View orders"_s << 1.0;
+        result.rows[1] << u"Edit orders"_s << 0.0;
+        result.rows[2] << QVariant() << 1.0;
+    }
+    return result;
+}
+const char kOrders[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}";
+const char kCustomers[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}";
+const char kStock[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}";
+
+template <typename T>
+T Ask(QObject *window, const char *method)
+{
+    T value{};
+    if (!QMetaObject::invokeMethod(window, method, QReturnArgument<T>(QMetaType::fromType<T>().name(), value)))
+        qWarning("%s could not be invoked", method);
+    return value;
+}
+
+void Invoke(QObject *window, const char *method, const QString &argument = QString())
+{
+    const bool done = argument.isNull() ? QMetaObject::invokeMethod(window, method)
+                                        : QMetaObject::invokeMethod(window, method, Q_ARG(QString, argument));
+    if (!done)
+        qWarning("%s could not be invoked", method);
+}
+
+QStringList Column(QObject *window, int column)
+{
+    QStringList cells;
+    const int rows = Ask<int>(window, "VisibleRowCount");
+    for (int row = 0; row < rows; ++row) {
+        QString cell;
+        QMetaObject::invokeMethod(window, "CellText", Q_RETURN_ARG(QString, cell), Q_ARG(int, row), Q_ARG(int, column));
+        cells << cell;
+    }
+    return cells;
+}
+
+// The demo modules of the installation over a fresh copy of the demo database.
+struct TDemoSetup {
+    TDemoSetup()
+    {
+        SetModuleFolder(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
+        manager.SetCallback(&callback);
+        manager.SetSession(session.get());
+        manager.SetScheme(QStringLiteral("ZANDRELL5"));
+    }
+    ~TDemoSetup() { SetModuleFolder(kModuleDir); }
+    TestServer server;
+    std::unique_ptr<TOraSession> session = server.Connect();
+    TCallback callback;
+    TServiceManager manager;
+};
+
 } // namespace
 
 class TestServiceItem : public QObject {
@@ -118,9 +227,11 @@ private slots:
         SetModuleFolder(kModuleDir);
         QVERIFY(ModuleFaults().Folder().startsWith(runtime.path()));
         QVERIFY2(QFile::exists(kModuleDir + u"/tmForm.so"_s), qPrintable(kModuleDir));
+        TestServer::BuildTemplate();
     }
     void cleanup()
     {
+        SetRightsProcedures(nullptr, nullptr);
         qunsetenv("TM_FAIL_INIT");
         qunsetenv("TM_FAIL_AT");
         // No test leaves a module behind.
@@ -197,7 +308,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QString, error);
-        const QString thrown = ErrorOf([&] { TServiceItem item(file, kService1); });
+        const QString thrown = ThrownText([&] { TServiceItem item(file, kService1); });
         QVERIFY2(thrown.startsWith(error), qPrintable(thrown));
         QVERIFY(!IsModuleLoaded(u"tmNoAttr.so"_s) && !IsModuleLoaded(u"tmForm.so"_s));
     }
@@ -302,7 +413,7 @@ private slots:
             qputenv("TM_FAIL_INIT", "1");
         for (int attempt = 0; attempt < 2; ++attempt) {
             // The message is still readable after the module is gone.
-            QCOMPARE(ErrorOf([&] { item.SrvAction(); }), error);
+            QCOMPARE(ThrownText([&] { item.SrvAction(); }), error);
             QVERIFY(!item.Loaded() && !item.Form() && !item.Service());
             QVERIFY(!IsModuleLoaded(file));
         }
@@ -497,7 +608,7 @@ private slots:
         TServiceItem twin(u"tmBoth.so"_s, u"{tm-service-1}"_s);
         manager.Add(&first);
         QCOMPARE(first.GetManager(), &manager);
-        QCOMPARE(ErrorOf([&] { manager.Add(&twin); }), u"EServiceError: сервис \"Test service 1\" уже существует"_s);
+        QCOMPARE(ThrownText([&] { manager.Add(&twin); }), u"EServiceError: сервис \"Test service 1\" уже существует"_s);
         QCOMPARE(manager.Count(), 1);
         QVERIFY_THROWS_EXCEPTION(EServiceError, twin.GetManager());
         {
@@ -647,6 +758,430 @@ private slots:
         QCOMPARE(Calls(form).mid(0, 2), (QStringList{"SetSession", "SetScheme DEMO"}));
         Activate(form);
         QCOMPARE(manager.ActiveItem(), item);
+    }
+
+    void accessItemTranslatesOnlyLangCaptions()
+    {
+        TAccessItem item(TAccessRec2{1, "{A}", "edit", false}, Upper);
+        QCOMPARE(item.DisplayCaption(), u"edit"_s);
+        item.SetIsLang(true);
+        QCOMPARE(item.DisplayCaption(), u"EDIT"_s);
+        item.SetCaption(u"view"_s);
+        QCOMPARE(item.DisplayCaption(), u"VIEW"_s);
+        QCOMPARE(item.Caption(), u"view"_s);
+        item.SetTranslateFunc(Bracket);
+        QCOMPARE(item.DisplayCaption(), u"[view]"_s);
+        item.SetTranslateFunc(nullptr);
+        QCOMPARE(item.DisplayCaption(), u"view"_s);
+        // A copy keeps all of it, the check mark too.
+        item.SetTranslateFunc(Upper);
+        item.SetChecked(true);
+        const TAccessItem copy(item);
+        QCOMPARE(copy.ID(), 1);
+        QCOMPARE(copy.GUID(), u"{A}"_s);
+        QVERIFY(copy.IsLang() && copy.Checked());
+        QCOMPARE(copy.DisplayCaption(), u"VIEW"_s);
+        // The short record is never translated.
+        auto plain = TAccessItem::CreateShort(TAccessRec{1, "{B}", "Удалить"});
+        QCOMPARE(plain->Caption(), u"Удалить"_s);
+        QVERIFY(!plain->IsLang() && !plain->TranslateFunc() && !plain->Checked());
+    }
+
+    // A record without its identifier, GUID or caption is a programming error.
+    void recordsAreChecked_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<bool>("hasGuid");
+        QTest::addColumn<bool>("hasCaption");
+        QTest::newRow("id 0") << 0 << true << true;
+        QTest::newRow("negative id") << -4 << true << true;
+        QTest::newRow("no guid") << 1 << false << true;
+        QTest::newRow("no caption") << 1 << true << false;
+    }
+    void recordsAreChecked()
+    {
+        QFETCH(int, id);
+        QFETCH(bool, hasGuid);
+        QFETCH(bool, hasCaption);
+        const TAccessRec2 rec{id, hasGuid ? "{G}" : nullptr, hasCaption ? "C" : nullptr, false};
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TAccessItem(rec, nullptr));
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TAccessItem::CreateShort(TAccessRec{rec.ID, rec.GUID, rec.Caption}));
+        // A report needs its GUID, name and description.
+        TReportRec report{"{R}", "Orders", "All orders"};
+        (id <= 0 ? report.RGuid : hasGuid ? report.RName : report.RDesc) = nullptr;
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TReportItem{report});
+    }
+
+    // GetMode: "1", then one character per right; SetMode ignores the leading character.
+    void setModeOfALoadedList_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("leading one only") << "1" << "100";
+        QTest::newRow("empty") << "" << "100";
+        QTest::newRow("one right of two") << "11" << "110";
+        QTest::newRow("leading character ignored") << "011" << "111";
+        QTest::newRow("longer than the list") << "10111" << "101";
+        QTest::newRow("only 1 counts") << "1x1" << "101";
+    }
+    void setModeOfALoadedList()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, expected);
+        TAccessList list(nullptr);
+        FillRights(list, 2);
+        list[0]->SetChecked(true);
+        list[1]->SetChecked(true);
+        list.SetMode(mode);
+        QCOMPARE(list.GetMode(), expected);
+        QCOMPARE(list.Mode(), mode);
+    }
+
+    void modeOfAnEmptyOrLoadedList()
+    {
+        // Until the rights are loaded the stored string is kept as it is.
+        TBaseService service;
+        QCOMPARE(service.GetMode(), QString());
+        service.SetMode(u"1011"_s);
+        QCOMPARE(service.GetMode(), u"1011"_s);
+        FillRights(service.AccessList(), 3);
+        QCOMPARE(service.GetMode(), u"1000"_s);
+        service.SetMode(u"1011"_s);
+        QCOMPARE((QList<bool>{service.AccessList()[0]->Checked(), service.AccessList()[1]->Checked(),
+                              service.AccessList()[2]->Checked()}),
+                 (QList<bool>{false, true, true}));
+        QCOMPARE(service.GetMode(), u"1011"_s);
+    }
+
+    void fullListGives255Characters()
+    {
+        RecordingDialogService dialogs;
+        TAccessList list(nullptr);
+        FillRights(list, TAccessList::MaxCount);
+        QCOMPARE(list.Count(), 254);
+        for (int i = 0; i < list.Count(); i += 2)
+            list[i]->SetChecked(true);
+        const QString mode = list.GetMode();
+        QCOMPARE(mode.size(), 255);
+        QCOMPARE(mode.left(3), u"110"_s);
+        QCOMPARE(mode.right(2), u"10"_s);
+        list.SetMode(QString(255, QLatin1Char('1')));
+        QVERIFY(list[253]->Checked());
+        QVERIFY(dialogs.boxes.isEmpty());
+        // Item 255 is refused: the caller still owns it, the list is unchanged.
+        auto extra = MakeItem(255, "Extra");
+        TAccessItem *const extraAddress = extra.get();
+        QCOMPARE(list.Add(std::move(extra)), -1);
+        QCOMPARE(extra.get(), extraAddress);
+        QCOMPARE(list.Count(), 254);
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QVERIFY(dialogs.boxes[0].text.contains(u"254"_s));
+        QVERIFY(dialogs.boxes[0].flags & MB_ICONERROR);
+        QVERIFY_THROWS_EXCEPTION(EListError, list.Items(254));
+        QVERIFY_THROWS_EXCEPTION(EListError, list.Items(-1));
+        QVERIFY_THROWS_EXCEPTION(EListError, list.Delete(300));
+        list.Delete(0);
+        QCOMPARE(list[0]->ID(), 2);
+    }
+
+    void displayTextsFollowTranslation()
+    {
+        TBaseService service;
+        QCOMPARE(service.AccessList().Owner(), &service);
+        QCOMPARE(service.ReportList().Owner(), &service);
+        service.SetCaption(u"orders"_s);
+        service.SetDescription(u"all orders"_s);
+        service.SetTranslateFunc(Upper);
+        // A function alone translates nothing; each text has its own switch.
+        QCOMPARE(service.DisplayCaption() + '|' + service.DisplayDescription(), u"orders|all orders"_s);
+        service.SetTranslateCaption(true);
+        QCOMPARE(service.DisplayCaption() + '|' + service.DisplayDescription(), u"ORDERS|all orders"_s);
+        service.SetTranslateDescription(true);
+        service.SetTranslateFunc(Bracket);
+        QCOMPARE(service.DisplayCaption() + '|' + service.DisplayDescription(), u"[orders]|[all orders]"_s);
+        service.SetCaption(u"stock"_s);
+        service.SetTranslateCaption(false);
+        QCOMPARE(service.DisplayCaption(), u"stock"_s);
+    }
+
+    void assignCopiesEntryAndRights()
+    {
+        TBaseService source;
+        source.SetDllName(u"Orders.so"_s);
+        source.SetGuid(u"{ORD}"_s);
+        source.SetCaption(u"orders"_s);
+        source.SetModuleCaption(u"module orders"_s);
+        source.SetDescription(u"desc"_s);
+        source.SetTranslateFunc(Upper);
+        source.SetTranslateCaption(true);
+        source.SetCreateBtn(true);
+        source.SetMenuGroup(3);
+        source.SetSortOrder(40);
+        source.AccessList().ID_CFG = 12;
+        FillRights(source.AccessList(), 3);
+        source.SetMode(u"1101"_s);
+        source.ReportList().Add(std::make_unique<TReportItem>(TReportRec{"{R1}", "List", "Order list"}));
+
+        TBaseService copy;
+        FillRights(copy.AccessList(), 1);
+        copy.Assign(source);
+        QCOMPARE((QStringList{copy.DllName(), copy.Guid(), copy.Caption(), copy.DisplayCaption(), copy.ModuleCaption(),
+                              copy.DisplayDescription()}),
+                 (QStringList{"Orders.so", "{ORD}", "orders", "ORDERS", "module orders", "desc"}));
+        QVERIFY(copy.TranslateCaption() && !copy.TranslateDescription() && copy.CreateBtn());
+        QCOMPARE(copy.MenuGroup(), 3);
+        // The place in the menu and the entry's key are not copied.
+        QCOMPARE(copy.SortOrder(), -1);
+        QCOMPARE(copy.AccessList().ID_CFG, 0);
+        QCOMPARE(copy.AccessList().Count(), 3);
+        QVERIFY(copy.AccessList()[0] != source.AccessList()[0]);
+        QCOMPARE(copy.GetMode(), u"1101"_s);
+        QCOMPARE(copy.ReportList().Count(), 1);
+        QCOMPARE(copy.ReportList()[0]->RName() + copy.ReportList()[0]->RDesc(), u"ListOrder list"_s);
+        QCOMPARE(copy.ReportList().Owner(), &copy);
+        // Rights not loaded yet: the stored string goes over.
+        TBaseService unloaded;
+        unloaded.SetMode(u"10110"_s);
+        copy.Assign(unloaded);
+        QCOMPARE(copy.AccessList().Count(), 0);
+        QCOMPARE(copy.GetMode(), u"10110"_s);
+    }
+
+
+    void loadingAndWritingNeedTheirSetup()
+    {
+        TBaseService service;
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, service.AccessList().FetchIsNeed());
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, service.AccessList().UpdateData());
+        TFakeRightsProc proc;
+        TOraPackage package;
+        service.AccessList().AccessProc = &proc;
+        service.AccessList().FPack = &package;
+        for (int key : {0, -3}) {
+            service.AccessList().ID_CFG = key;
+            QVERIFY_THROWS_EXCEPTION(EAssertionFailed, service.AccessList().FetchIsNeed());
+            QVERIFY_THROWS_EXCEPTION(EAssertionFailed, service.AccessList().UpdateData());
+        }
+        QVERIFY(proc.requested.isEmpty());
+    }
+
+    // Captions come from SOURCE_NAME through the application texts, else from NAME; ISLANG 1 translates them.
+    void rightsAreLoadedOnce_data()
+    {
+        QTest::addColumn<bool>("newerShape");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QStringList>("displayed");
+        QTest::newRow("newer shape") << true << QStringList{"Просмотр заказов", "Edit orders", "print"}
+                                     << QStringList{"Viewing of orders", "Edit orders", "PRINT"};
+        QTest::newRow("older shape") << false << QStringList{"view", "edit", "print"} << QStringList{"view", "edit", "print"};
+    }
+    void rightsAreLoadedOnce()
+    {
+        QFETCH(bool, newerShape);
+        QFETCH(QStringList, captions);
+        QFETCH(QStringList, displayed);
+        FakeLanguages languages;
+        languages.apl.insert(u"View orders"_s, u"Просмотр заказов"_s);
+        languages.english.insert(u"Просмотр заказов"_s, u"Viewing of orders"_s);
+        languages.english.insert(u"Edit orders"_s, u"Changing orders"_s);
+        languages.english.insert(u"print"_s, u"PRINT"_s);
+        TBaseService service;
+        service.SetGuid(u"{ORDERS}"_s);
+        service.SetMode(u"1011"_s);
+        TFakeRightsProc proc;
+        proc.rows = RightsRows(newerShape);
+        TAccessList &list = service.AccessList();
+        list.AccessProc = &proc;
+        list.ID_CFG = 17;
+        list.FetchIsNeed();
+        QCOMPARE(proc.requested, QList<int>{17});
+        QCOMPARE(list.Count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(list[i]->ID(), i + 1);
+            QCOMPARE(list[i]->GUID(), u"{ORDERS}"_s);
+            QCOMPARE(list[i]->Caption(), captions[i]);
+            QCOMPARE(list[i]->DisplayCaption(), displayed[i]);
+        }
+        // The server's marks count, not the string stored before loading; it applies when set again.
+        QCOMPARE(service.GetMode(), u"1101"_s);
+        service.SetMode(u"1011"_s);
+        QCOMPARE(service.GetMode(), u"1011"_s);
+        // A list with items is never loaded again.
+        list.FetchIsNeed();
+        QCOMPARE(proc.requested.size(), 1);
+    }
+
+    void fallsBackToOlderProcedure()
+    {
+        TFakeRightsProc current;
+        current.fail = true;
+        TFakeRightsProc older;
+        older.rows = RightsRows(false);
+        SetRightsProcedures(&current, &older);
+        TBaseService service;
+        service.AccessList().AccessProc = &current;
+        service.AccessList().ID_CFG = 9;
+        service.AccessList().FetchIsNeed();
+        QCOMPARE(current.requested, QList<int>{9});
+        QCOMPARE(older.requested, QList<int>{9});
+        QCOMPARE(service.AccessList().AccessProc, static_cast<TOraDataSet *>(&older));
+        QCOMPARE(service.AccessList().Count(), 3);
+        // Another procedure's failure, or one without an older procedure, reaches the caller.
+        TFakeRightsProc other;
+        other.fail = true;
+        TBaseService second;
+        second.AccessList().AccessProc = &other;
+        second.AccessList().ID_CFG = 2;
+        QVERIFY_THROWS_EXCEPTION(EDAError, second.AccessList().FetchIsNeed());
+        QCOMPARE(older.requested.size(), 1);
+        QCOMPARE(second.AccessList().AccessProc, static_cast<TOraDataSet *>(&other));
+        QVERIFY(second.AccessList().IsEmpty());
+        SetRightsProcedures(&other, nullptr);
+        QVERIFY_THROWS_EXCEPTION(EDAError, second.AccessList().FetchIsNeed());
+    }
+
+    void rightsOfDemoMenuEntry()
+    {
+        TestServer server;
+        auto session = server.Connect();
+        TOraStoredProc rights;
+        rights.SetSession(session.get());
+        rights.SetStoredProcName(u"ZANDRELL5.MENUPACK.GET_MENU_ITEM_RIGHT"_s);
+        TOraPackage package;
+        package.SetSession(session.get());
+        package.SetPackageName(u"ZANDRELL5.MENUPACK"_s);
+        // The operators' entry of the orders service: amounts granted, reports not.
+        TBaseService service;
+        service.SetGuid(u"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}"_s);
+        TAccessList &list = service.AccessList();
+        list.AccessProc = &rights;
+        list.FPack = &package;
+        list.ID_CFG = 12;
+        list.FetchIsNeed();
+        QCOMPARE(list.Count(), 2);
+        QCOMPARE(list[0]->Caption(), u"Просмотр сумм"_s);
+        QCOMPARE(list[1]->Caption(), u"Печать отчетов"_s);
+        QCOMPARE(service.GetMode(), u"110"_s);
+        list[0]->SetChecked(false);
+        list[1]->SetChecked(true);
+        list.UpdateData();
+        QVERIFY(!session->InTransaction());
+        // Committed: another session sees the new rights string.
+        auto other = server.Connect();
+        TOraQuery query;
+        query.SetSession(other.get());
+        query.SetSQLText(u"SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = 12"_s);
+        query.Open();
+        QCOMPARE(query.FieldByName(u"ITEMMODE"_s)->AsString(), u"101"_s);
+    }
+
+    void rightsHideColumnsAndReport()
+    {
+        TDemoSetup demo;
+        RecordingDialogService dialogs;
+        TServiceItem customers(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
+        demo.manager.Add(&customers);
+        customers.SetMode(QStringLiteral("100"));
+        customers.SrvAction();
+        TServiceForm *form = customers.Form();
+        QCOMPARE(Ask<int>(form, "VisibleRowCount"), 8);
+        // Without right 1 no phone numbers, without right 2 no report.
+        QCOMPARE(Ask<QStringList>(form, "VisibleColumns"), (QStringList{"Код", "Клиент", "Город"}));
+        QVERIFY(!Ask<bool>(form, "ReportAllowed"));
+        demo.manager.SetActiveItem(&customers);
+        demo.manager.Report();
+        QVERIFY(dialogs.modalClasses.isEmpty());
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("Нет права на печать отчетов")));
+
+        // The same service with every right.
+        TServiceItem full(QStringLiteral("Orders.so"), QString::fromLatin1(kCustomers));
+        full.SetSession(demo.session.get());
+        full.SetSchemeName(QStringLiteral("ZANDRELL5"));
+        full.SetMode(QStringLiteral("111"));
+        full.SrvAction();
+        QCOMPARE(Ask<QStringList>(full.Form(), "VisibleColumns"), (QStringList{"Код", "Клиент", "Город", "Телефон"}));
+        QVERIFY(Ask<bool>(full.Form(), "ReportAllowed"));
+    }
+
+    void findSortFilterReportOfFormStyle()
+    {
+        TDemoSetup demo;
+        RecordingDialogService dialogs;
+        TServiceItem orders(QStringLiteral("Orders.so"), QString::fromLatin1(kOrders));
+        demo.manager.Add(&orders);
+        orders.SetMode(QStringLiteral("111"));
+        orders.SrvAction();
+        TServiceForm *form = orders.Form();
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Заказы"));
+        QVERIFY2(Ask<int>(form, "VisibleRowCount") == 12, qPrintable(Ask<QString>(form, "StatusText")));
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("12")));
+        QCOMPARE(Ask<QStringList>(form, "VisibleColumns"), (QStringList{"Номер", "Дата", "Клиент", "Сумма", "Состояние"}));
+        QCOMPARE(Column(form, 2).first(), QStringLiteral("ООО \"Северный ветер\""));
+        demo.manager.SetActiveItem(&orders);
+
+        // Find: the find line, then the next row holding the text.
+        demo.manager.Find();
+        Invoke(form, "TypeFindText", QStringLiteral("Калинина"));
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 3);
+        QCOMPARE(Column(form, 0).at(3), QStringLiteral("1004"));
+        Invoke(form, "TypeFindText", QStringLiteral("Балтпром"));
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 4);
+        Invoke(form, "FindNext");
+        QCOMPARE(Ask<int>(form, "CurrentRow"), 11);
+
+        // Sort: by the current column (the customer, where the text was found), ascending, then descending.
+        demo.manager.Sort();
+        QCOMPARE(Column(form, 2).first(), QStringLiteral("АО \"Волжская мельница\""));
+        QCOMPARE(Column(form, 0).first(), QStringLiteral("1002"));
+        demo.manager.Sort();
+        QCOMPARE(Column(form, 0).first(), QStringLiteral("1009"));
+        QVERIFY(Ask<QString>(form, "StatusText").contains(QStringLiteral("↓")));
+
+        // Filter: only the rows holding the text, in the sorted order.
+        demo.manager.Filter();
+        Invoke(form, "TypeFilterText", QStringLiteral("новый"));
+        QCOMPARE(Ask<int>(form, "VisibleRowCount"), 4);
+        QCOMPARE(Column(form, 0), (QStringList{"1009", "1008", "1012", "1010"}));
+
+        // Report: the listing of the rows in view, in a modal window.
+        demo.manager.Report();
+        QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
+        const QString html = Ask<QString>(form, "ReportHtml");
+        QVERIFY(html.contains(QStringLiteral("Список заказов")));
+        QVERIFY(html.contains(QStringLiteral("1009")));
+        QVERIFY(!html.contains(QStringLiteral("1001")));
+        QVERIFY(html.contains(QStringLiteral("Сумма")));
+    }
+
+    void objectStyleServiceAnswersPostedCommands()
+    {
+        TDemoSetup demo;
+        RecordingDialogService dialogs;
+        TServiceItem stock(QStringLiteral("Stock.so"), QString::fromLatin1(kStock));
+        demo.manager.Add(&stock);
+        stock.SetMode(QStringLiteral("101"));
+        stock.SrvAction();
+        QVERIFY(!stock.HasFormEntry());
+        TServiceForm *window = stock.Window();
+        QVERIFY(window);
+        QCOMPARE(Ask<int>(window, "VisibleRowCount"), 10);
+        // Right 1 missing: no prices.
+        QCOMPARE(Ask<QStringList>(window, "VisibleColumns"), (QStringList{"Код", "Товар", "Остаток"}));
+        demo.manager.SetActiveItem(&stock);
+
+        demo.manager.Sort();
+        demo.manager.Sort();
+        demo.manager.Filter();
+        demo.manager.Report();
+        QCoreApplication::processEvents();
+        // Sorted by the code, descending; the report is allowed (right 2).
+        QCOMPARE(Column(window, 0).first(), QStringLiteral("10"));
+        QCOMPARE(dialogs.modalClasses, QStringList{"QDialog"});
+        Invoke(window, "TypeFilterText", QStringLiteral("мешок"));
+        QCOMPARE(Ask<int>(window, "VisibleRowCount"), 2);
     }
 };
 
