@@ -161,69 +161,6 @@ private slots:
         QCOMPARE(ds.RecordCount(), 2);
     }
 
-    // Every operator, against numbers, texts and NULL; a NULL value passes only "=NULL" and fails every comparison.
-    void filterOperators_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QString>("ids");
-        QTest::newRow("= (12.0 is 12, 120 is not)") << "Owner=12" << "2 3";
-        QTest::newRow("<") << "SORT_ORDER<20" << "1 2 5";
-        QTest::newRow("<=") << "SORT_ORDER<=20" << "1 2 3 4 5";
-        QTest::newRow(">") << "SORT_ORDER>20" << "12 7";
-        QTest::newRow(">=") << "SORT_ORDER>=20" << "3 4 12 7";
-        QTest::newRow("<>") << "OWNER<>0" << "2 3 5";
-        QTest::newRow("!=") << "OWNER != 12" << "1 4 12 5";
-        QTest::newRow("text <") << "MENUNAME<'N'" << "12";
-        QTest::newRow("text >") << "MENUNAME>'Nested'" << "1 2 3 4";
-        QTest::newRow("= NULL") << "MENUNAME=NULL" << "7";
-        QTest::newRow("<> NULL") << "OWNER<>null" << "1 2 3 4 12 5";
-        QTest::newRow("AND") << "OWNER = 0 AND SORT_ORDER >= 20" << "4 12";
-    }
-    void filterOperators()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QString, ids);
-        TResultSet rows = MenuRows();
-        rows.rows.append({7, QVariant(), QVariant(), 40});
-        TDataSet ds;
-        ds.LoadFrom(rows);
-        ds.SetFilter(filter);
-        ds.SetFiltered(true);
-        QStringList seen;
-        for (ds.First(); !ds.Eof(); ds.Next())
-            seen << ds.FieldByName("ID_CFG")->AsString();
-        QCOMPARE(seen.join(' '), ids);
-    }
-
-    void locateOptions_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QVariant>("key");
-        QTest::addColumn<unsigned>("options");
-        QTest::addColumn<int>("found");
-        QTest::newRow("exact") << "MENUNAME" << QVariant("Admin") << 0u << 12;
-        QTest::newRow("exact, other case") << "MENUNAME" << QVariant("ADMIN") << 0u << 0;
-        QTest::newRow("case-insensitive") << "MENUNAME" << QVariant("aDMIN") << unsigned(loCaseInsensitive) << 12;
-        QTest::newRow("partial") << "MENUNAME" << QVariant("Отч") << unsigned(loPartialKey) << 3;
-        QTest::newRow("partial, other case") << "MENUNAME" << QVariant("отч") << unsigned(loPartialKey) << 0;
-        QTest::newRow("partial and case-insensitive") << "MENUNAME" << QVariant("отч")
-                                                      << unsigned(loPartialKey | loCaseInsensitive) << 3;
-        QTest::newRow("prefix without partial") << "MENUNAME" << QVariant("Отч") << unsigned(loCaseInsensitive) << 0;
-        QTest::newRow("number, partial") << "ID_CFG" << QVariant(4.0) << unsigned(loPartialKey) << 4;
-        QTest::newRow("number is no prefix") << "ID_CFG" << QVariant(1) << unsigned(loPartialKey) << 1;
-    }
-    void locateOptions()
-    {
-        QFETCH(QString, field);
-        QFETCH(QVariant, key);
-        QFETCH(unsigned, options);
-        QFETCH(int, found);
-        TDataSet ds;
-        ds.LoadFrom(MenuRows());
-        ds.Last();
-        QCOMPARE(ds.Locate(field, key, options), found != 0);
-        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), found ? found : 5); // a failed Locate does not move
-    }
 
     // What a field keeps of a written value: numbers rounded to the field's kind, blanks as NULL.
     void fieldConversions_data()
