@@ -101,3 +101,21 @@ private:
     Qt::SortOrder FSortOrder = Qt::AscendingOrder;
     QString FError;
 };
+
+// The window of a form-style demo service: the grid window with the console's
+// interface, through which the console hands over the session and the scheme
+// and forwards find, sort, report and filter.
+class TDemoServiceForm : public TDemoGridForm, public IZandrell {
+    Q_OBJECT
+    Q_INTERFACES(IZandrell)
+public:
+    using TDemoGridForm::TDemoGridForm;
+
+    void SetSession(TOraSession *session) override { SetDemoSession(session); }
+    void Find() override { FindCommand(); }
+    void Sort() override { SortCommand(); }
+    void Report() override { ReportCommand(); }
+    void Filter() override { FilterCommand(); }
+    void CloseService() override { close(); }
+    void SetScheme(const QString &scheme) override { SetDemoScheme(scheme); }
+};

@@ -45,21 +45,6 @@ TDemoGridSpec UsersSpec()
     return spec;
 }
 
-class TOfficeForm : public TDemoGridForm, public IZandrell {
-    Q_OBJECT
-    Q_INTERFACES(IZandrell)
-public:
-    using TDemoGridForm::TDemoGridForm;
-
-    void SetSession(TOraSession *session) override { SetDemoSession(session); }
-    void Find() override { FindCommand(); }
-    void Sort() override { SortCommand(); }
-    void Report() override { ReportCommand(); }
-    void Filter() override { FilterCommand(); }
-    void CloseService() override { close(); }
-    void SetScheme(const QString &scheme) override { SetDemoScheme(scheme); }
-};
-
 } // namespace
 
 ZANDRELL_MODULE_EXPORT const char *const *GetServiceList() { return kServices; }
@@ -100,7 +85,6 @@ ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *guid)
 ZANDRELL_MODULE_EXPORT TServiceForm *InitServiceForm(const char *guid, const char *mode, TICallback *)
 {
     const QString rights = QString::fromUtf8(mode ? mode : "");
-    return new TOfficeForm(IsUsers(guid) ? UsersSpec() : SalesSpec(), rights);
+    return new TDemoServiceForm(IsUsers(guid) ? UsersSpec() : SalesSpec(), rights);
 }
 
-#include "Office.moc"

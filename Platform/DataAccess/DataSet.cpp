@@ -331,7 +331,11 @@ void TDataSet::Open()
     if (Active())
         return;
     Fire(BeforeOpen);
-    const TResultSet result = InternalOpen();
+    OpenWith(InternalOpen());
+}
+
+void TDataSet::OpenWith(const TResultSet &result)
+{
     ApplyResult(result, true);
     m_state = TDataSetState::dsBrowse;
     RebuildView(0);
@@ -376,17 +380,7 @@ void TDataSet::LoadFrom(const TResultSet &result)
     if (Active())
         Close();
     Fire(BeforeOpen);
-    ApplyResult(result, true);
-    m_state = TDataSetState::dsBrowse;
-    RebuildView(0);
-    m_cur = m_view.isEmpty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_view.isEmpty();
-    NotifyLayoutChanged();
-    NotifyDataSetChanged();
-    NotifyStateChanged();
-    Fire(AfterOpen);
-    Fire(AfterScroll);
+    OpenWith(result);
 }
 
 TResultSet TDataSet::ToResultSet() const

@@ -205,6 +205,8 @@ private:
     void MoveTo(int viewIndex, bool scrollEvents = true);
     void Fire(const TDataSetNotifyEvent &event);
     void ClearRecords();
+    // Takes the rows as the open records: the cursor on the first, the links told, the after-events fired.
+    void OpenWith(const TResultSet &result);
     QVariantList KeyValuesList(const QVariant &keyValues, int count) const;
     QList<int> FieldIndexes(const QStringList &names) const;
 
