@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,7 +54,11 @@ bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
     form->addRow(buttons);
     (session->Username().isEmpty() ? user : password)->setFocus();
     // Wide enough for its caption ("Соединение с ZANDRELL5") and the frame's buttons.
-    const int captionWidth = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 8 * dialog.fontMetrics().height();
+    // Window managers draw titles in bold, beside the icon and three buttons.
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    const int captionWidth = title.horizontalAdvance(dialog.windowTitle()) + 12 * title.height();
     dialog.resize(qMax(dialog.sizeHint().width(), captionWidth), dialog.sizeHint().height());
 
     settings.SetWindow(&dialog);
