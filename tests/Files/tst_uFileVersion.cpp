@@ -305,7 +305,6 @@ private slots:
         // Every column of the window names one of the lines.
         for (int i = 0; i < kFileVersionFieldCount; ++i)
             QVERIFY(LineNames(file).contains(QString::fromLatin1(TFileVersionMgr::Fields(i).Name)));
-        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, FileVersionField(kFileVersionFieldCount));
     }
 
     void fileThatCannotBeOpened_data()
@@ -379,7 +378,6 @@ private slots:
         QCOMPARE(manager.Items(2)->LineCount(), 7);
         // The failing file is reported once; the others are still read.
         QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, manager.Items(3));
         // A refresh reads the files again.
         WriteTestFile(dir, u"c.txt"_s, "longer text");
         manager.FileNames.removeAt(1);
@@ -709,7 +707,6 @@ private slots:
     void maximisedBelowTheMainForm()
     {
         QCOMPARE(MaximizedVersionsRect(QRect(0, 0, 1000, 800), QRect(10, 0, 300, 120)), QRect(0, 120, 1000, 800 - 120 - 5));
-        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, MaximizedVersionsRect(QRect(0, 0, 1000, 800), QRect()));
         QVERIFY(!VersionsMainForm());
         QMainWindow main;
         main.show();
