@@ -107,7 +107,6 @@ bool WriteFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-
 void Upper(QString &text) { text = text.toUpper(); }
 void Bracket(QString &text) { text = QLatin1Char('[') + text + QLatin1Char(']'); }
 
@@ -267,8 +266,6 @@ private slots:
             QVERIFY(item.Icon().availableSizes().contains(QSize(32, 32)));
             QCOMPARE(item.Icon().pixmap(16, 16).toImage().pixelColor(4, 4), QColor(Qt::darkCyan));
         }
-        QCOMPARE(item.MenuGroup(), -1);
-        QCOMPARE(item.ImageIndex(), -1);
         // Read, then unloaded again until the service is opened.
         QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
         QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
@@ -572,6 +569,25 @@ private slots:
         // The others open again on their next click.
         second.SrvAction();
         QVERIFY(second.Form());
+    }
+
+    // A forgotten window outlives its entry: so does the module's code, until the window goes.
+    void forgottenWindowKeepsModuleLoaded()
+    {
+        QPointer<TServiceForm> kept;
+        {
+            TConsoleSetup console;
+            TServiceItem item(u"tmForm.so"_s, kService1);
+            console.manager.Add(&item);
+            item.SrvAction();
+            kept = item.Form();
+            QCOMPARE(SendCommand(kept, 0, QString(), scForgetObjects), int(scrDone));
+        }
+        QVERIFY(kept && IsModuleLoaded(u"tmForm.so"_s));
+        delete kept.data();
+        QVERIFY(IsModuleLoaded(u"tmForm.so"_s));
+        QCoreApplication::processEvents();
+        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
     }
 
     void managerRegistration()
@@ -923,7 +939,6 @@ private slots:
         QCOMPARE(copy.AccessList().Count(), 0);
         QCOMPARE(copy.GetMode(), u"10110"_s);
     }
-
 
     void loadingAndWritingNeedTheirSetup()
     {

@@ -58,7 +58,6 @@ QStringList LineNames(const TFileVersion &file)
     return names;
 }
 
-
 const QByteArray VersionSection(VersionResource::VersionSectionName.data(),
                                 qsizetype(VersionResource::VersionSectionName.size()));
 
@@ -154,7 +153,6 @@ private slots:
                                              {Russian, Sample() + Strings{{u"SpecialBuild"_s, {}}}}};
         const TVersionInfo info(PeBuilder::Version(0x00050000, 0x00020001, tables, {0x04E30419, 0x04B00409}));
         QVERIFY(info.HasFixedInfo());
-        QCOMPARE(info.FixedInfo().Signature, 0xFEEF04BDu);
         QCOMPARE(info.FixedInfo().FileVersion(), u"5.0.2.1"_s);
         QCOMPARE(info.FixedInfo().ProductVersion(), u"5.0.2.1"_s);
         QCOMPARE(info.StringTables().size(), 2);
@@ -386,7 +384,6 @@ private slots:
         QCOMPARE(manager.Items(1)->FileSize, quint32(11));
     }
 
-
     void readsTheVersionSection_data()
     {
         QTest::addColumn<bool>("is64");
@@ -564,7 +561,6 @@ private slots:
             QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
         QVERIFY(dialogs->boxes.isEmpty());
     }
-
 
     void exportCellIsCutAndPadded_data()
     {

@@ -68,7 +68,6 @@ QString IconModule(const QTemporaryDir &dir)
     return WriteTestFile(dir, u"module.so"_s, builder.Build());
 }
 
-
 // The sample that the cases damage: a bitmap, an icon group, a string
 // table, named data and a version resource.
 QByteArray Sample(PeLayout &layout)
@@ -190,7 +189,6 @@ QList<DamageCase> Cases()
          QStringLiteral("Damaged file: the resource directory has more entries than the file can hold"), 1},
     };
 }
-
 
 struct Run {
     int status = -1;
@@ -315,8 +313,6 @@ private slots:
         TResourceItem *rcdata = TypeNamed(image, u"RCData"_s)->List()->Items(0);
         QCOMPARE(rcdata->Name(), u"7"_s);
         QCOMPARE(rcdata->RawData(), QByteArray("seven"));
-        // The section table of a 64-bit file lies 16 bytes further than that of a 32-bit one.
-        QCOMPARE(layout.sectionTable, layout.ntHeaders + 24 + (pe32Plus ? 240 : 224));
     }
 
     void optionalHeaderSizeIsTakenFromTheFileHeader()
@@ -430,8 +426,6 @@ private slots:
         // The image types are reached only through the groups: known once the root is listed.
         QVERIFY(!image.IconImages() && !image.CursorImages());
         QCOMPARE(NamesOf(image.Resources()), QStringList({"Cursor", "Icon"}));
-        QCOMPARE(image.IconImages()->EntryName(), quint32(rtIconEntry));
-        QCOMPARE(image.CursorImages()->Name(), u"CursorEntry"_s);
         // Before a group is listed its images go by number.
         QCOMPARE(NamesOf(image.IconImages()->List()), QStringList({"1", "2", "3"}));
         TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);

@@ -83,7 +83,6 @@ int RunWriter(const QStringList &args)
     }
 }
 
-
 // A hash as the server wrote it before Argon2id.
 QString legacyHash(const QString &password, int iterations = 20000)
 {
@@ -626,7 +625,6 @@ private slots:
         QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(), groups + 3 * kEach);
         qDeleteAll(writers);
     }
-
 
     void newHashesAreArgon2idWithTheirCost()
     {
