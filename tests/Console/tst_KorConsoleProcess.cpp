@@ -1,13 +1,8 @@
-// The real program, started unattended from a copy of the installation folder:
-// one start per flow (help, tool mode, a session, a refused login, consoles
-// killed or signalled and found by another program, a module that ends the
-// console); the details of each flow are the unit tests' business. Also the
-// pieces the flows rest on: the console information protocol over the
-// console's local server, answered to a requester in another process (the
-// server never waits on a requester: one that stalls costs the others
-// nothing, frames that arrive in pieces are put together, a stream that is not
-// the protocol's is dropped), the passwords masked on the command line, and
-// the dialog service's Windows flags, result codes and protocol lines.
+// The real program, started unattended from a copy of the installation: one
+// start per flow (help, tool mode, a session, a refused login, killed and
+// signalled consoles found by another program, a module that ends the
+// console); and the pieces the flows rest on: the information protocol with a
+// requester in another process, masked passwords, the dialog service's lines.
 #include "DialogService.h"
 #include "IniFile.h"
 #include "InstallationCopy.h"

@@ -1,15 +1,7 @@
-// The executable-image reader on PE files built byte by byte: opening and
-// header checks, the resource tree, names, and the decoding of each kind; the
-// icon of a module file: the image of a named group that best fits a size;
-// damaged PE files: every offset and size out of range, directories that
-// point back into themselves or nest too deep, counts far beyond the file.
-// Each gives an EExeError, never a crash or a read outside the file. The
-// same walk goes over every file of tests/Files/regression: the fuzzer's
-// seeds (seed-*), the smallest input it made for each kind of damage the
-// reader reports (fuzz-*), and every input with which it finds a fault. The
-// peres tool: its listing of built files and of an extended menu template
-// compiled by a resource compiler, compared with the exact text; a listing
-// goes on after a damaged resource.
+// The executable-image reader on PE files built byte by byte: headers, the
+// resource tree, each kind's decoding, the icon that best fits a size; damaged
+// files (built ones and the fuzzer's inputs of tests/Files/regression) give the
+// reader's error, never a crash; and the peres tool's listings.
 #include "FilesTestSupport.h"
 #include "PeBuilder.h"
 #include "uMultiIcoFromResource.h"
@@ -75,7 +67,6 @@ QString IconModule(const QTemporaryDir &dir)
     builder.Add(10, u"NOTANICON"_s, "data");
     return WriteTestFile(dir, u"module.so"_s, builder.Build());
 }
-
 
 // The sample that the cases damage: a bitmap, an icon group, a string
 // table, named data and a version resource.
@@ -198,7 +189,6 @@ QList<DamageCase> Cases()
          QStringLiteral("Damaged file: the resource directory has more entries than the file can hold"), 1},
     };
 }
-
 
 struct Run {
     int status = -1;
@@ -323,8 +313,6 @@ private slots:
         TResourceItem *rcdata = TypeNamed(image, u"RCData"_s)->List()->Items(0);
         QCOMPARE(rcdata->Name(), u"7"_s);
         QCOMPARE(rcdata->RawData(), QByteArray("seven"));
-        // The section table of a 64-bit file lies 16 bytes further than that of a 32-bit one.
-        QCOMPARE(layout.sectionTable, layout.ntHeaders + 24 + (pe32Plus ? 240 : 224));
     }
 
     void optionalHeaderSizeIsTakenFromTheFileHeader()
@@ -438,8 +426,6 @@ private slots:
         // The image types are reached only through the groups: known once the root is listed.
         QVERIFY(!image.IconImages() && !image.CursorImages());
         QCOMPARE(NamesOf(image.Resources()), QStringList({"Cursor", "Icon"}));
-        QCOMPARE(image.IconImages()->EntryName(), quint32(rtIconEntry));
-        QCOMPARE(image.CursorImages()->Name(), u"CursorEntry"_s);
         // Before a group is listed its images go by number.
         QCOMPARE(NamesOf(image.IconImages()->List()), QStringList({"1", "2", "3"}));
         TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);
@@ -908,17 +894,11 @@ private slots:
         }
     }
 
-    void listsEveryKind_data()
-    {
-        QTest::addColumn<bool>("pe32Plus");
-        QTest::newRow("PE32") << false;
-        QTest::newRow("PE32+") << true;
-    }
+    // A 64-bit file (the 32-bit headers are read alike, see headersOfPE32AndPE32Plus).
     void listsEveryKind()
     {
-        QFETCH(bool, pe32Plus);
         PeBuilder builder;
-        builder.pe32Plus = pe32Plus;
+        builder.pe32Plus = true;
         builder.Add("MYDATA", "FIRST", "data");
         builder.AddCursorGroup(2, {{32, 32}}, 1);
         builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 8));

@@ -44,18 +44,13 @@ void Record(QObject *window, const QString &call)
     window->setProperty("calls", calls);
 }
 
-[[maybe_unused]] void FailWhenAsked()
+// Fails the init exports (no method) or a window's method when the environment asks for it.
+[[maybe_unused]] void FailWhenAsked(const char *method = nullptr)
 {
 #ifdef TM_FAIL_INIT
-    if (qEnvironmentVariableIntValue("TM_FAIL_INIT") == 1)
+    if (!method && qEnvironmentVariableIntValue("TM_FAIL_INIT") == 1)
         throw ETestModuleError("Test module: the service cannot start");
-#endif
-}
-
-[[maybe_unused]] void FailWhenAskedAt(const char *method)
-{
-#ifdef TM_FAIL_INIT
-    if (qgetenv("TM_FAIL_AT") == method)
+    if (method && qgetenv("TM_FAIL_AT") == method)
         throw ETestModuleError(std::string("Test module: ") + method + " failed");
 #else
     Q_UNUSED(method);
@@ -119,8 +114,6 @@ public:
         }
     }
 
-    Q_INVOKABLE int CallbackReserved() { return FCallback->Reserved(); }
-
 protected:
     void UserMessage(int message, qintptr wParam, qintptr lParam) override
     {
@@ -140,7 +133,7 @@ public:
     using TTestWindow::TTestWindow;
     void SetSession(TOraSession *session) override
     {
-        FailWhenAskedAt("SetSession");
+        FailWhenAsked("SetSession");
         setProperty("session", QVariant::fromValue(quintptr(session)));
         Record(this, QStringLiteral("SetSession"));
     }
@@ -155,7 +148,7 @@ public:
     }
     void SetScheme(const QString &scheme) override
     {
-        FailWhenAskedAt("SetScheme");
+        FailWhenAsked("SetScheme");
         Record(this, QStringLiteral("SetScheme ") + scheme);
     }
 };
@@ -164,14 +157,11 @@ public:
 #ifdef TM_OBJECT
 class TTestService : public TServiceObject {
 public:
-    TTestService(const QString &guid, const QString &mode, TICallback *callback)
+    TTestService([[maybe_unused]] const QString &guid, [[maybe_unused]] const QString &mode,
+                 [[maybe_unused]] TICallback *callback)
     {
 #ifndef TM_NO_WINDOW
         FWindow = new TTestWindow(guid, mode, callback);
-#else
-        Q_UNUSED(guid);
-        Q_UNUSED(mode);
-        Q_UNUSED(callback);
 #endif
     }
     ~TTestService() override { delete FWindow.data(); }

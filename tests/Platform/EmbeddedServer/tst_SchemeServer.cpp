@@ -1,11 +1,6 @@
-// The embedded server: its SQL texts (macros, parameters, the Oracle-to-SQLite
-// translation, PL/SQL blocks and scripts), its server-side procedures,
-// transactions between sessions, and two processes writing to one server at
-// once; its accounts: Argon2id password hashes in their self-describing form,
-// hashes of the older PBKDF2 form still accepted and replaced at the next
-// successful log-in, damaged stored texts refused; Servers.ini missing, damaged
-// or wrong, an accounts database that is empty or damaged, and a write lock
-// that another connection holds.
+// The embedded server: SQL texts (macros, parameters, translation, PL/SQL),
+// server-side procedures, transactions, two processes writing at once,
+// password hashes, and faults of Servers.ini, accounts and write locks.
 #include "DAError.h"
 #include "DbBuilder.h"
 #include "DbWait.h"
@@ -87,7 +82,6 @@ int RunWriter(const QStringList &args)
         return 1;
     }
 }
-
 
 // A hash as the server wrote it before Argon2id.
 QString legacyHash(const QString &password, int iterations = 20000)
@@ -739,7 +733,6 @@ private slots:
         QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(), groups + 3 * kEach);
         qDeleteAll(writers);
     }
-
 
     void newHashesAreArgon2idWithTheirCost()
     {
