@@ -89,9 +89,17 @@ qint64 nowNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// File times come from a coarse clock: a file read less than this after its
-// last change may change again with the same time stamp, so it is read again.
+// File times come from a coarse clock: a file read less than a grain after its
+// last change may change again with the same time stamps, so it is read again.
+// File systems that keep whole seconds only (no nanoseconds in either time)
+// get a grain of two seconds, as the coarsest of them keep.
 constexpr qint64 kTimeStampGrainNs = 100 * 1000000;
+constexpr qint64 kWholeSecondGrainNs = 2000 * 1000000;
+
+qint64 timeNs(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 } // namespace
 
@@ -103,9 +111,11 @@ struct TIniFile::Document {
     bool exists = false;
     // The file is there but cannot be read: writing it would lose what it holds.
     bool unreadable = false;
-    // Identity of the file that was read: a rename gives a new inode, a write a new time.
+    // Identity of the file that was read: a rename gives a new inode, a write a
+    // new change time even when the writer puts the modification time back.
     qint64 size = -1;
     qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
     quint64 inode = 0;
     qint64 readNs = 0;
 
@@ -117,7 +127,8 @@ struct TIniFile::Document {
         doc.exists = ::stat(QFile::encodeName(fileName).constData(), &st) == 0 && S_ISREG(st.st_mode);
         if (doc.exists) {
             doc.size = st.st_size;
-            doc.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            doc.mtimeNs = timeNs(st.st_mtim);
+            doc.ctimeNs = timeNs(st.st_ctim);
             doc.inode = st.st_ino;
             QFile file(fileName);
             if (file.open(QIODevice::ReadOnly)) {
@@ -157,9 +168,12 @@ struct TIniFile::Document {
             return false;
         if (!exists)
             return true;
-        const qint64 nowMtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        return size == st.st_size && mtimeNs == nowMtimeNs && inode == st.st_ino &&
-               readNs - mtimeNs > kTimeStampGrainNs;
+        if (size != st.st_size || inode != st.st_ino || mtimeNs != timeNs(st.st_mtim) ||
+            ctimeNs != timeNs(st.st_ctim))
+            return false;
+        const bool wholeSeconds = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
+        const qint64 grain = wholeSeconds ? kWholeSecondGrainNs : kTimeStampGrainNs;
+        return readNs - std::max(mtimeNs, ctimeNs) > grain;
     }
 
     void parse()
@@ -550,19 +564,18 @@ int TIniFile::ProfileInt(const QString &text)
             return u - 'A' + 10;
         return -1;
     };
-    qint64 value = 0;
+    // Windows reads the digits into an unsigned 32-bit value that wraps on
+    // overflow (4294967297 reads 1), then negates and returns it as a signed one.
+    quint32 value = 0;
     for (; i < t.size(); ++i) {
         const int digit = digitOf(t.at(i));
         if (digit < 0 || digit >= base)
             break;
-        value = value * base + digit;
-        if (value > std::numeric_limits<quint32>::max())
-            value = std::numeric_limits<quint32>::max();
+        value = value * quint32(base) + quint32(digit);
     }
     if (negative)
-        value = -value;
-    // The API returns an unsigned 32-bit value; as a signed integer it wraps.
-    return static_cast<int>(static_cast<quint32>(value));
+        value = 0u - value;
+    return static_cast<int>(value);
 }
 
 int TIniFile::ReadInteger(const QString &section, const QString &key, int defaultValue) const

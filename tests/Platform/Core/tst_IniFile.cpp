@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,7 +122,14 @@ private slots:
         QTest::newRow("negative") << "-7" << -7;
         QTest::newRow("hex") << "0x1F" << 31;
         QTest::newRow("blanks") << "  12  " << 12;
-        QTest::newRow("huge") << "99999999999999" << -1;
+        QTest::newRow("2^31 wraps negative") << "2147483648" << int(0x80000000u);
+        QTest::newRow("2^32 wraps to 0") << "4294967296" << 0;
+        QTest::newRow("2^32+1 wraps to 1") << "4294967297" << 1;
+        QTest::newRow("2^32+25 wraps to 25") << "4294967321" << 25;
+        QTest::newRow("-(2^32+1) wraps to -1") << "-4294967297" << -1;
+        QTest::newRow("+(2^32+2)") << "+4294967298" << 2;
+        QTest::newRow("wrapped digits then letters") << "4294967299xyz" << 3;
+        QTest::newRow("hex wraps") << "0x100000005" << 5;
     }
     void integersAsTheWindowsApiReadsThem()
     {
@@ -130,6 +138,24 @@ private slots:
         QCOMPARE(TIniFile::ProfileInt(text), value);
         QVERIFY(writeBytes(path(), "[S]\nK=" + text.toUtf8() + "\n"));
         QCOMPARE(TIniFile(path()).ReadInteger("S", "K", 555), value);
+    }
+
+    // Another program rewrites the file in place with the same size and puts
+    // the old modification time back: the next read sees the new text.
+    void sameSizeRewriteIsReadAtOnce()
+    {
+        QVERIFY(writeBytes(path(), "[S]\nK=old\n"));
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
+        // Back-date the file so that its time stamps no longer look fresh.
+        const struct timespec old[2] = {{before.st_mtim.tv_sec - 60, 0}, {before.st_mtim.tv_sec - 60, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path()).constData(), old, 0), 0);
+        QTest::qSleep(150); // past the grain of the change time as well
+        TIniFile ini(path());
+        QCOMPARE(ini.ReadString("S", "K", ""), QStringLiteral("old"));
+        QVERIFY(writeBytes(path(), "[S]\nK=new\n"));
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path()).constData(), old, 0), 0);
+        QCOMPARE(ini.ReadString("S", "K", ""), QStringLiteral("new"));
     }
 
     void writesKeepFileOrderAndEverythingElse()
