@@ -6,9 +6,9 @@ TCallback::~TCallback() = default;
 
 int32_t TCallback::ExecServiceCmd(const char *guid, const char *altGuid, uint8_t command)
 {
-    if (!FHandler)
+    if (!m_handler)
         throw Exception(QStringLiteral("TCallback.ExecServiceCmd: CallBack function is not defined"));
     // A copy: the handler may be replaced while it runs.
-    const THandler handler = FHandler;
+    const THandler handler = m_handler;
     return handler(guid, altGuid, command);
 }

@@ -19,9 +19,9 @@ public:
     int32_t ExecServiceCmd(const char *guid, const char *altGuid, uint8_t command) override;
     int32_t Reserved() override { return 0; }
 
-    const THandler &Handler() const { return FHandler; }
-    void SetHandler(THandler handler) { FHandler = std::move(handler); }
+    const THandler &Handler() const { return m_handler; }
+    void SetHandler(THandler handler) { m_handler = std::move(handler); }
 
 private:
-    THandler FHandler;
+    THandler m_handler;
 };

@@ -80,22 +80,22 @@ QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); 
 // while many change it is hidden, and shown once at the end.
 class TMenuBarBatch {
 public:
-    explicit TMenuBarBatch(QMenuBar *bar) : FBar(bar), FWasVisible(bar->isVisible())
+    explicit TMenuBarBatch(QMenuBar *bar) : m_bar(bar), m_wasVisible(bar->isVisible())
     {
-        if (FWasVisible)
-            FBar->hide();
+        if (m_wasVisible)
+            m_bar->hide();
     }
     ~TMenuBarBatch()
     {
-        if (FWasVisible)
-            FBar->show();
+        if (m_wasVisible)
+            m_bar->show();
     }
     TMenuBarBatch(const TMenuBarBatch &) = delete;
     TMenuBarBatch &operator=(const TMenuBarBatch &) = delete;
 
 private:
-    QMenuBar *FBar;
-    bool FWasVisible;
+    QMenuBar *m_bar;
+    bool m_wasVisible;
 };
 
 // The Oracle Home as the home window names it.

@@ -256,8 +256,8 @@ TModuleIcons::~TModuleIcons() = default;
 
 TExeImage *TModuleIcons::Image(const QString &dllName)
 {
-    const auto known = FImages.constFind(dllName);
-    if (known != FImages.cend())
+    const auto known = m_images.constFind(dllName);
+    if (known != m_images.cend())
         return known.value().get();
     std::shared_ptr<TExeImage> image;
     try {
@@ -266,15 +266,15 @@ TExeImage *TModuleIcons::Image(const QString &dllName)
             image = std::make_shared<TExeImage>(path);
     } catch (const Exception &) {
     }
-    FImages.insert(dllName, image);
+    m_images.insert(dllName, image);
     return image.get();
 }
 
 QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize size)
 {
     const QString key = QStringLiteral("%1|%2|%3x%4").arg(dllName, iconName).arg(size.width()).arg(size.height());
-    const auto known = FIcons.constFind(key);
-    if (known != FIcons.cend())
+    const auto known = m_icons.constFind(key);
+    if (known != m_icons.cend())
         return known.value();
     QIcon icon;
     if (TExeImage *image = Image(dllName)) {
@@ -285,7 +285,7 @@ QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize 
         } catch (const Exception &) {
         }
     }
-    FIcons.insert(key, icon);
+    m_icons.insert(key, icon);
     return icon;
 }
 

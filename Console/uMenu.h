@@ -120,8 +120,8 @@ public:
 
 private:
     TExeImage *Image(const QString &dllName);
-    QHash<QString, std::shared_ptr<TExeImage>> FImages; // null: not an executable image
-    QHash<QString, QIcon> FIcons;
+    QHash<QString, std::shared_ptr<TExeImage>> m_images; // null: not an executable image
+    QHash<QString, QIcon> m_icons;
 };
 
 // The icons of the registered services, into the image list; services with

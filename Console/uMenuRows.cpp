@@ -32,26 +32,26 @@ QString textAt(const TDataSet *dataSet, int row, int field) { return dataSet->Va
 // that reads a whole level and then goes down into its groups one by one.
 class TShaper {
 public:
-    explicit TShaper(const std::vector<TMenuRow> &rows) : FRows(rows), FPlaced(rows.size(), false)
+    explicit TShaper(const std::vector<TMenuRow> &rows) : m_rows(rows), m_placed(rows.size(), false)
     {
         for (int row = 0; row < int(rows.size()); ++row)
             if (rows[size_t(row)].Owner)
-                FChildren[*rows[size_t(row)].Owner].push_back(row);
+                m_children[*rows[size_t(row)].Owner].push_back(row);
     }
 
     TMenuShape Run()
     {
-        FExpanded.insert(0, -1);
+        m_expanded.insert(0, -1);
         VisitLevel(-1, 0);
-        while (!FPending.empty()) {
-            const int group = FPending.back();
-            FPending.pop_back();
-            VisitLevel(group, *FRows[size_t(group)].Id);
+        while (!m_pending.empty()) {
+            const int group = m_pending.back();
+            m_pending.pop_back();
+            VisitLevel(group, *m_rows[size_t(group)].Id);
         }
         NameUnreachedRows();
-        std::sort(FShape.LeftOut.begin(), FShape.LeftOut.end(),
+        std::sort(m_shape.LeftOut.begin(), m_shape.LeftOut.end(),
                   [](const TLeftOutRow &a, const TLeftOutRow &b) { return a.Row < b.Row; });
-        return std::move(FShape);
+        return std::move(m_shape);
     }
 
 private:
@@ -59,30 +59,30 @@ private:
     // number the first one stays; then they are put in visiting order.
     void VisitLevel(int groupRow, qint64 number)
     {
-        TMenuLevel level{groupRow, FChildren.value(number)};
+        TMenuLevel level{groupRow, m_children.value(number)};
         std::vector<int> groups;
         std::erase_if(level.Rows, [&](int row) {
-            FPlaced[size_t(row)] = true;
-            const TMenuRow &r = FRows[size_t(row)];
+            m_placed[size_t(row)] = true;
+            const TMenuRow &r = m_rows[size_t(row)];
             if (!r.IsGroup)
                 return false;
             const QString problem = GroupNumberProblem(r, groupRow);
             if (!problem.isEmpty()) {
-                FShape.LeftOut.push_back({row, problem});
+                m_shape.LeftOut.push_back({row, problem});
                 return true;
             }
-            FExpanded.insert(*r.Id, row);
+            m_expanded.insert(*r.Id, row);
             groups.push_back(row);
             return false;
         });
         // The first group visited is taken next.
         if (groupRow < 0) {
             std::reverse(level.Rows.begin(), level.Rows.end());
-            FPending.insert(FPending.end(), groups.begin(), groups.end());
+            m_pending.insert(m_pending.end(), groups.begin(), groups.end());
         } else {
-            FPending.insert(FPending.end(), groups.rbegin(), groups.rend());
+            m_pending.insert(m_pending.end(), groups.rbegin(), groups.rend());
         }
-        FShape.Levels.push_back(std::move(level));
+        m_shape.Levels.push_back(std::move(level));
     }
 
     // Why a group row inside the group of groupRow cannot be expanded; empty when it can.
@@ -93,10 +93,10 @@ private:
         const qint64 number = *group.Id;
         if (number == 0)
             return QStringLiteral("The menu group's ID_CFG is 0, the number of the top level: the group would contain itself");
-        if (!FExpanded.contains(number))
+        if (!m_expanded.contains(number))
             return QString();
-        for (int row = groupRow; row >= 0; row = FExpanded.value(*FRows[size_t(row)].Owner, -1))
-            if (*FRows[size_t(row)].Id == number)
+        for (int row = groupRow; row >= 0; row = m_expanded.value(*m_rows[size_t(row)].Owner, -1))
+            if (*m_rows[size_t(row)].Id == number)
                 return QStringLiteral("The menu group's ID_CFG %1 is the number of a group it lies in: the group would "
                                       "contain itself")
                     .arg(number);
@@ -109,17 +109,17 @@ private:
     void NameUnreachedRows()
     {
         QHash<qint64, int> unreachedGroups; // by number; from the last row back, so that the first row of a number stays
-        for (int row = int(FRows.size()) - 1; row >= 0; --row)
-            if (!FPlaced[size_t(row)] && FRows[size_t(row)].IsGroup && FRows[size_t(row)].Id)
-                unreachedGroups.insert(*FRows[size_t(row)].Id, row);
+        for (int row = int(m_rows.size()) - 1; row >= 0; --row)
+            if (!m_placed[size_t(row)] && m_rows[size_t(row)].IsGroup && m_rows[size_t(row)].Id)
+                unreachedGroups.insert(*m_rows[size_t(row)].Id, row);
         auto parentOf = [&](int row) {
-            const std::optional<qint64> &owner = FRows[size_t(row)].Owner;
+            const std::optional<qint64> &owner = m_rows[size_t(row)].Owner;
             return owner ? unreachedGroups.value(*owner, -1) : -1;
         };
         enum { kUnseen, kOnPath, kDone };
-        std::vector<char> state(FRows.size(), kUnseen);
-        for (int start = 0; start < int(FRows.size()); ++start) {
-            if (FPlaced[size_t(start)] || state[size_t(start)] != kUnseen)
+        std::vector<char> state(m_rows.size(), kUnseen);
+        for (int start = 0; start < int(m_rows.size()); ++start) {
+            if (m_placed[size_t(start)] || state[size_t(start)] != kUnseen)
                 continue;
             std::vector<int> path;
             int row = start;
@@ -129,7 +129,7 @@ private:
                 row = parentOf(row);
             }
             if (row < 0)
-                FShape.LeftOut.push_back({path.back(), OwnerProblem(FRows[size_t(path.back())])});
+                m_shape.LeftOut.push_back({path.back(), OwnerProblem(m_rows[size_t(path.back())])});
             else if (state[size_t(row)] == kOnPath)
                 NameCycle(std::vector<int>(std::find(path.begin(), path.end(), row), path.end()));
             for (int onPath : path)
@@ -141,11 +141,11 @@ private:
     {
         QStringList numbers;
         for (int row : cycle)
-            numbers << QString::number(*FRows[size_t(row)].Id);
+            numbers << QString::number(*m_rows[size_t(row)].Id);
         const QString reason = QStringLiteral("The menu groups with ID_CFG %1 lie inside one another: a cycle")
                                    .arg(numbers.join(QStringLiteral(", ")));
         for (int row : cycle)
-            FShape.LeftOut.push_back({row, reason});
+            m_shape.LeftOut.push_back({row, reason});
     }
 
     static QString OwnerProblem(const TMenuRow &row)
@@ -155,12 +155,12 @@ private:
         return QStringLiteral("The menu row's OWNER %1 is no menu group").arg(*row.Owner);
     }
 
-    const std::vector<TMenuRow> &FRows;
-    std::vector<bool> FPlaced;
-    QHash<qint64, std::vector<int>> FChildren; // rows by OWNER, in reading order
-    QHash<qint64, int> FExpanded;              // expanded group numbers and their rows (-1: the top level)
-    std::vector<int> FPending;                 // groups whose levels come, the next one last
-    TMenuShape FShape;
+    const std::vector<TMenuRow> &m_rows;
+    std::vector<bool> m_placed;
+    QHash<qint64, std::vector<int>> m_children; // rows by OWNER, in reading order
+    QHash<qint64, int> m_expanded;              // expanded group numbers and their rows (-1: the top level)
+    std::vector<int> m_pending;                 // groups whose levels come, the next one last
+    TMenuShape m_shape;
 };
 
 } // namespace

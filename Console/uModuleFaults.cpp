@@ -68,16 +68,16 @@ QString ModuleFaultText()
                       QStringLiteral("the module ended the console during its last load"));
 }
 
-TModuleFaults::TModuleFaults(const QString &folder) : FFolder(folder) {}
+TModuleFaults::TModuleFaults(const QString &folder) : m_folder(folder) {}
 
 TModuleFaults::~TModuleFaults()
 {
-    if (FOwnFd < 0)
+    if (m_ownFd < 0)
         return;
     // Ended inside module code (a module that called exit()): the marker stays.
-    if (FInFlight.isEmpty())
-        ::unlink(QFile::encodeName(FOwnPath).constData());
-    ::close(FOwnFd);
+    if (m_inFlight.isEmpty())
+        ::unlink(QFile::encodeName(m_ownPath).constData());
+    ::close(m_ownFd);
 }
 
 TModuleFaults::TFileStamp TModuleFaults::StampOf(const QString &path)
@@ -92,66 +92,66 @@ void TModuleFaults::Enter(const QString &modulePath)
 {
     const QString path = QFileInfo(modulePath).absoluteFilePath();
     const TFileStamp stamp = StampOf(path);
-    FInFlight.append(QString::fromLatin1(markerLine(path, stamp.size, stamp.modified)));
+    m_inFlight.append(QString::fromLatin1(markerLine(path, stamp.size, stamp.modified)));
     WriteOwnMarker();
 }
 
 void TModuleFaults::Leave()
 {
-    if (!FInFlight.isEmpty())
-        FInFlight.removeLast();
+    if (!m_inFlight.isEmpty())
+        m_inFlight.removeLast();
     WriteOwnMarker();
 }
 
 bool TModuleFaults::OpenOwnMarker()
 {
-    if (FOwnFd >= 0)
+    if (m_ownFd >= 0)
         return true;
-    if (FOwnFailed || FFolder.isEmpty())
+    if (m_ownFailed || m_folder.isEmpty())
         return false;
-    FOwnFailed = true;
-    if (!QDir().mkpath(FFolder))
+    m_ownFailed = true;
+    if (!QDir().mkpath(m_folder))
         return false;
     // Made under a hidden name and renamed once locked: no other console ever
     // sees the marker of a running console unlocked.
-    QByteArray hidden = QFile::encodeName(FFolder + QStringLiteral("/.") + kMarkerPrefix + QStringLiteral("XXXXXX"));
+    QByteArray hidden = QFile::encodeName(m_folder + QStringLiteral("/.") + kMarkerPrefix + QStringLiteral("XXXXXX"));
     const int fd = ::mkostemp(hidden.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     const QString hiddenPath = QFile::decodeName(hidden);
-    const QString visiblePath = FFolder + QLatin1Char('/') + QFileInfo(hiddenPath).fileName().mid(1);
+    const QString visiblePath = m_folder + QLatin1Char('/') + QFileInfo(hiddenPath).fileName().mid(1);
     if (::flock(fd, LOCK_EX) != 0 || ::rename(hidden.constData(), QFile::encodeName(visiblePath).constData()) != 0) {
         ::unlink(hidden.constData());
         ::close(fd);
         return false;
     }
-    FOwnFd = fd;
-    FOwnPath = visiblePath;
-    FOwnFailed = false;
+    m_ownFd = fd;
+    m_ownPath = visiblePath;
+    m_ownFailed = false;
     return true;
 }
 
 void TModuleFaults::WriteOwnMarker()
 {
-    if (FInFlight.isEmpty() && FOwnFd < 0)
+    if (m_inFlight.isEmpty() && m_ownFd < 0)
         return;
     // Without a marker the console still runs its modules, only unprotected.
     if (!OpenOwnMarker())
         return;
     // One write per call: the content ends at a NUL, whatever an earlier, longer content left after it.
-    const QByteArray content = FInFlight.join(QString()).toLatin1() + '\0';
-    const ssize_t written = ::pwrite(FOwnFd, content.constData(), size_t(content.size()), 0);
+    const QByteArray content = m_inFlight.join(QString()).toLatin1() + '\0';
+    const ssize_t written = ::pwrite(m_ownFd, content.constData(), size_t(content.size()), 0);
     // A short write leaves a line that does not parse: the marker then counts as empty.
     Q_UNUSED(written);
 }
 
 void TModuleFaults::Collect(bool removeAll)
 {
-    FCollected = true;
-    FFaults.clear();
-    if (FFolder.isEmpty())
+    m_collected = true;
+    m_faults.clear();
+    if (m_folder.isEmpty())
         return;
-    const QDir dir(FFolder);
+    const QDir dir(m_folder);
     const QStringList names = dir.entryList({kMarkerPrefix + QLatin1Char('*')}, QDir::Files);
     for (const QString &name : names) {
         const QString marker = dir.filePath(name);
@@ -170,17 +170,17 @@ void TModuleFaults::Collect(bool removeAll)
         if (removeAll || content.trimmed().isEmpty() || !parseLastLine(content, path, size, modified))
             ::unlink(encoded.constData());
         else
-            FFaults[path].append({marker, {size, modified}});
+            m_faults[path].append({marker, {size, modified}});
         ::close(fd);
     }
 }
 
 bool TModuleFaults::IsFaulty(const QString &modulePath)
 {
-    if (!FCollected)
+    if (!m_collected)
         Collect(false);
-    const auto it = FFaults.find(QFileInfo(modulePath).absoluteFilePath());
-    if (it == FFaults.end())
+    const auto it = m_faults.find(QFileInfo(modulePath).absoluteFilePath());
+    if (it == m_faults.end())
         return false;
     const TFileStamp now = StampOf(it.key());
     bool faulty = false;
@@ -195,7 +195,7 @@ bool TModuleFaults::IsFaulty(const QString &modulePath)
         }
     }
     if (it->isEmpty())
-        FFaults.erase(it);
+        m_faults.erase(it);
     return faulty;
 }
 
@@ -203,7 +203,7 @@ void TModuleFaults::Clear()
 {
     Collect(true);
     // The next check reads afresh: a console may end after this one started.
-    FCollected = false;
+    m_collected = false;
 }
 
 TModuleFaults &ModuleFaults()

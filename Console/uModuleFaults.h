@@ -29,7 +29,7 @@ public:
     TModuleFaults(const TModuleFaults &) = delete;
     TModuleFaults &operator=(const TModuleFaults &) = delete;
 
-    const QString &Folder() const { return FFolder; }
+    const QString &Folder() const { return m_folder; }
 
     // Code of the module file is about to run, and has returned; calls nest.
     void Enter(const QString &modulePath);
@@ -54,17 +54,17 @@ private:
     bool OpenOwnMarker();
     void WriteOwnMarker();
 
-    QString FFolder;
-    QString FOwnPath;
-    int FOwnFd = -1;
-    bool FOwnFailed = false;
-    QStringList FInFlight;
-    bool FCollected = false;
+    QString m_folder;
+    QString m_ownPath;
+    int m_ownFd = -1;
+    bool m_ownFailed = false;
+    QStringList m_inFlight;
+    bool m_collected = false;
     struct TFault {
         QString marker;
         TFileStamp stamp;
     };
-    QHash<QString, QList<TFault>> FFaults;
+    QHash<QString, QList<TFault>> m_faults;
 };
 
 // The markers of this process, in the user's runtime folder.

@@ -18,22 +18,22 @@ QString g_moduleFolder;
 class TModuleKeeper : public QObject {
 public:
     TModuleKeeper(void *handle, const QString &path, const QList<QPointer<QObject>> &objects)
-        : FHandle(handle), FPath(path)
+        : m_handle(handle), m_path(path)
     {
         for (const QPointer<QObject> &object : objects) {
             if (!object)
                 continue;
-            ++FAlive;
+            ++m_alive;
             connect(object, &QObject::destroyed, this, &TModuleKeeper::ObjectDestroyed);
         }
-        if (FAlive == 0)
+        if (m_alive == 0)
             UnloadSoon();
     }
 
 private:
     void ObjectDestroyed()
     {
-        if (--FAlive == 0)
+        if (--m_alive == 0)
             UnloadSoon();
     }
 
@@ -42,15 +42,15 @@ private:
     void UnloadSoon()
     {
         QTimer::singleShot(0, this, [this] {
-            const TModuleCall call(FPath);
-            dlclose(FHandle);
+            const TModuleCall call(m_path);
+            dlclose(m_handle);
             delete this;
         });
     }
 
-    void *FHandle;
-    QString FPath;
-    int FAlive = 0;
+    void *m_handle;
+    QString m_path;
+    int m_alive = 0;
 };
 
 } // namespace
@@ -78,37 +78,37 @@ TModuleLibrary::~TModuleLibrary() = default;
 
 void TModuleLibrary::Load(const QString &path)
 {
-    if (FHandle)
+    if (m_handle)
         return;
     if (ModuleFaults().IsFaulty(path))
         throw EModuleFault(ModuleFaultText());
-    FPath = path;
+    m_path = path;
     dlerror();
     {
         const TModuleCall call(path);
-        FHandle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+        m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     }
-    if (!FHandle) {
+    if (!m_handle) {
         const char *error = dlerror();
         throw EOSError(QLatin1Char('"') + (error ? QString::fromLocal8Bit(error) : path) + QLatin1Char('"'));
     }
 }
 
-void *TModuleLibrary::Resolve(const char *name) const { return FHandle ? dlsym(FHandle, name) : nullptr; }
+void *TModuleLibrary::Resolve(const char *name) const { return m_handle ? dlsym(m_handle, name) : nullptr; }
 
 void TModuleLibrary::Unload()
 {
-    if (!FHandle)
+    if (!m_handle)
         return;
-    const TModuleCall call(FPath);
-    dlclose(FHandle);
-    FHandle = nullptr;
+    const TModuleCall call(m_path);
+    dlclose(m_handle);
+    m_handle = nullptr;
 }
 
 void TModuleLibrary::UnloadWhenDestroyed(const QList<QPointer<QObject>> &objects)
 {
-    if (!FHandle)
+    if (!m_handle)
         return;
-    new TModuleKeeper(FHandle, FPath, objects);
-    FHandle = nullptr;
+    new TModuleKeeper(m_handle, m_path, objects);
+    m_handle = nullptr;
 }

@@ -37,10 +37,10 @@ public:
     // Loads the file; fails with EOSError whose message is the system's text in
     // double quotes, or with EModuleFault for a file that ended a console.
     void Load(const QString &path);
-    bool IsLoaded() const { return FHandle != nullptr; }
+    bool IsLoaded() const { return m_handle != nullptr; }
     // The file loaded last.
-    const QString &Path() const { return FPath; }
-    void *Handle() const { return FHandle; }
+    const QString &Path() const { return m_path; }
+    void *Handle() const { return m_handle; }
     // The address of an entry point, or null.
     void *Resolve(const char *name) const;
     // Unloads; errors are ignored.
@@ -51,6 +51,6 @@ public:
     void UnloadWhenDestroyed(const QList<QPointer<QObject>> &objects);
 
 private:
-    void *FHandle = nullptr;
-    QString FPath;
+    void *m_handle = nullptr;
+    QString m_path;
 };

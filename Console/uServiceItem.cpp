@@ -26,11 +26,11 @@ QString TextOf(const char *text) { return text ? QString::fromUtf8(text) : QStri
 // original object's code goes away when the module is unloaded.
 class EModuleError : public Exception {
 public:
-    EModuleError(const QString &message, const QString &className) : Exception(message), FClassName(className) {}
-    QString className() const override { return FClassName; }
+    EModuleError(const QString &message, const QString &className) : Exception(message), m_className(className) {}
+    QString className() const override { return m_className; }
 
 private:
-    QString FClassName;
+    QString m_className;
 };
 
 // Runs code of the module file under the crash marker; whatever it throws
@@ -116,13 +116,13 @@ TModuleAttributeReader::TModuleAttributeReader() = default;
 
 TModuleAttributeReader::~TModuleAttributeReader()
 {
-    for (const std::shared_ptr<TModule> &module : std::as_const(FModules))
+    for (const std::shared_ptr<TModule> &module : std::as_const(m_modules))
         module->Library.Unload();
 }
 
 TServiceAttributes TModuleAttributeReader::Read(const QString &dllName, const QString &guid)
 {
-    std::shared_ptr<TModule> &module = FModules[dllName];
+    std::shared_ptr<TModule> &module = m_modules[dllName];
     if (!module) {
         module = std::make_shared<TModule>();
         try {
@@ -144,7 +144,7 @@ TServiceItem::TServiceItem(const QString &dllName, const QString &guid)
     SetDllName(dllName);
     SetGuid(guid);
     LoadAttributes();
-    FHasFormEntry = false;
+    m_hasFormEntry = false;
 }
 
 TServiceItem::TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader)
@@ -164,31 +164,31 @@ TServiceItem::~TServiceItem()
 
 void TServiceItem::SetLoaded(bool flag)
 {
-    if (flag && !FLoaded) {
-        FLibrary.Load(ModuleFilePath(DllName()));
-        FHasFormEntry = FLibrary.Resolve(kInitServiceForm) != nullptr;
-    } else if (!flag && FLoaded && FLibrary.IsLoaded()) {
+    if (flag && !m_loaded) {
+        m_library.Load(ModuleFilePath(DllName()));
+        m_hasFormEntry = m_library.Resolve(kInitServiceForm) != nullptr;
+    } else if (!flag && m_loaded && m_library.IsLoaded()) {
         // Never take away the code of a window or object that still lives.
-        if (FService || FForm)
+        if (FService || m_form)
             return;
         QList<QPointer<QObject>> alive;
-        for (const QPointer<QObject> &object : std::as_const(FForgotten))
+        for (const QPointer<QObject> &object : std::as_const(m_forgotten))
             if (object)
                 alive.append(object);
-        FForgotten.clear();
+        m_forgotten.clear();
         if (alive.isEmpty())
-            FLibrary.Unload();
+            m_library.Unload();
         else
-            FLibrary.UnloadWhenDestroyed(alive);
+            m_library.UnloadWhenDestroyed(alive);
     }
-    FLoaded = flag;
+    m_loaded = flag;
 }
 
 void TServiceItem::LoadAttributes()
 {
     SetLoaded(true);
     try {
-        ApplyAttributes(ReadAttributes(FLibrary, Guid()));
+        ApplyAttributes(ReadAttributes(m_library, Guid()));
     } catch (...) {
         SetLoaded(false);
         throw;
@@ -198,8 +198,8 @@ void TServiceItem::LoadAttributes()
 
 void TServiceItem::ApplyAttributes(const TServiceAttributes &attributes, const std::optional<QString> &caption)
 {
-    FIcon = attributes.Icon;
-    FIconName = attributes.IconName;
+    m_icon = attributes.Icon;
+    m_iconName = attributes.IconName;
     SetDescription(TranslateAppText(attributes.Description));
     // Each translation asks the language pack: a menu entry's caption and
     // translation settings are the menu's, so the module's are not applied.
@@ -217,13 +217,13 @@ TServiceForm *TServiceItem::InitServiceForm()
 {
     SetLoaded(true);
     try {
-        const auto init = reinterpret_cast<TInitServiceFormProc>(FLibrary.Resolve(kInitServiceForm));
+        const auto init = reinterpret_cast<TInitServiceFormProc>(m_library.Resolve(kInitServiceForm));
         if (!init)
             throw EServiceError(MissingExport(kInitServiceForm));
         const QByteArray guid = Guid().toUtf8();
         const QByteArray mode = GetMode().toUtf8();
         TServiceForm *form =
-            CallModule(FLibrary.Path(), [&] { return init(guid.constData(), mode.constData(), FCallback); });
+            CallModule(m_library.Path(), [&] { return init(guid.constData(), mode.constData(), m_callback); });
         if (form)
             form->setWindowTitle(TranslateAppText(DisplayCaption()));
         return form;
@@ -237,13 +237,13 @@ TServiceObject *TServiceItem::InitService()
 {
     SetLoaded(true);
     try {
-        const auto init = reinterpret_cast<TInitServiceProc>(FLibrary.Resolve(kInitService));
+        const auto init = reinterpret_cast<TInitServiceProc>(m_library.Resolve(kInitService));
         if (!init)
             throw EServiceError(MissingExport(kInitService));
         const QByteArray guid = Guid().toUtf8();
         const QByteArray mode = GetMode().toUtf8();
         TServiceObject *service =
-            CallModule(FLibrary.Path(), [&] { return init(guid.constData(), mode.constData(), FCallback); });
+            CallModule(m_library.Path(), [&] { return init(guid.constData(), mode.constData(), m_callback); });
         if (!service)
             throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Service is not created").arg(Guid()));
         return service;
@@ -255,7 +255,7 @@ TServiceObject *TServiceItem::InitService()
 
 bool TServiceItem::OpenFormStyle()
 {
-    if (FForm)
+    if (m_form)
         return true;
     TServiceForm *form = InitServiceForm();
     IZandrell *zandrell = qobject_cast<IZandrell *>(form);
@@ -268,11 +268,11 @@ bool TServiceItem::OpenFormStyle()
         return false;
     }
     try {
-        CallModule(FLibrary.Path(), [&] {
-            if (FSession)
-                zandrell->SetSession(FSession);
-            if (!FSchemeName.isEmpty())
-                zandrell->SetScheme(FSchemeName);
+        CallModule(m_library.Path(), [&] {
+            if (m_session)
+                zandrell->SetSession(m_session);
+            if (!m_schemeName.isEmpty())
+                zandrell->SetScheme(m_schemeName);
         });
     } catch (...) {
         // A window without its session is of no use: it goes, so that the next click starts again.
@@ -280,8 +280,8 @@ bool TServiceItem::OpenFormStyle()
         SetLoaded(false);
         throw;
     }
-    FForm = form;
-    FZandrellRef = zandrell;
+    m_form = form;
+    m_zandrellRef = zandrell;
     HookWindow(form);
     return true;
 }
@@ -292,9 +292,9 @@ void TServiceItem::OpenObjectStyle()
         return;
     FService = InitService();
     try {
-        if (FSession)
-            CallModule(FLibrary.Path(), [&] { FService->SetContext(FSession, FSchemeName); });
-        TServiceForm *window = CallModule(FLibrary.Path(), [&] { return FService->GetForm(); });
+        if (m_session)
+            CallModule(m_library.Path(), [&] { FService->SetContext(m_session, m_schemeName); });
+        TServiceForm *window = CallModule(m_library.Path(), [&] { return FService->GetForm(); });
         if (!window)
             throw EServiceError(QStringLiteral("TServiceItem.SrvAction: %1: Form is not defined").arg(Guid()));
         // Like a form-style window, the object's window carries the service's caption.
@@ -311,7 +311,7 @@ void TServiceItem::OpenObjectStyle()
 void TServiceItem::SrvAction()
 {
     SetLoaded(true);
-    if (FHasFormEntry) {
+    if (m_hasFormEntry) {
         if (!OpenFormStyle())
             return;
     } else {
@@ -332,17 +332,17 @@ void TServiceItem::SrvAction()
 
 TServiceForm *TServiceItem::Window() const
 {
-    if (FHasFormEntry)
-        return FForm;
+    if (m_hasFormEntry)
+        return m_form;
     return FService ? FService->GetForm() : nullptr;
 }
 
 quint8 TServiceItem::GetStatus() const
 {
-    if (FHasFormEntry) {
-        if (!FForm)
+    if (m_hasFormEntry) {
+        if (!m_form)
             throw EServiceError(QStringLiteral("TServiceItem.GetStatus: form = nil"));
-        return FForm->FormStatus();
+        return m_form->FormStatus();
     }
     if (!FService)
         throw EServiceError(QStringLiteral("TServiceItem.GetStatus: Service is not created (FService = nil)"));
@@ -354,9 +354,9 @@ quint8 TServiceItem::GetStatus() const
 
 void TServiceItem::IsValidInterface() const
 {
-    if (!FForm)
+    if (!m_form)
         throw EServiceError(QStringLiteral("TServiceItem.IsValidInterface: Service is not created"));
-    if (!FZandrellRef)
+    if (!m_zandrellRef)
         throw EServiceError(QStringLiteral("TServiceItem.IsValidInterface: Interface is not defined"));
 }
 
@@ -370,9 +370,9 @@ TServiceManager *TServiceItem::GetManager() const
 void TServiceItem::HookWindow(TServiceForm *window)
 {
     UnhookWindow();
-    FSavedActivate = window->OnActivate;
-    FSavedClose = window->OnClose;
-    FHookedWindow = window;
+    m_savedActivate = window->OnActivate;
+    m_savedClose = window->OnClose;
+    m_hookedWindow = window;
     window->OnActivate = [this](TServiceForm *sender) { WindowActivated(sender); };
     window->OnClose = [this](TServiceForm *sender, QCloseEvent *event) { WindowClosed(sender, event); };
 }
@@ -381,20 +381,20 @@ void TServiceItem::UnhookWindow()
 {
     // The kept handlers may be the module's code: they go back to its window
     // or are dropped here, while the module is loaded.
-    if (FHookedWindow) {
-        FHookedWindow->OnActivate = std::exchange(FSavedActivate, nullptr);
-        FHookedWindow->OnClose = std::exchange(FSavedClose, nullptr);
+    if (m_hookedWindow) {
+        m_hookedWindow->OnActivate = std::exchange(m_savedActivate, nullptr);
+        m_hookedWindow->OnClose = std::exchange(m_savedClose, nullptr);
     }
-    FSavedActivate = nullptr;
-    FSavedClose = nullptr;
-    FHookedWindow = nullptr;
+    m_savedActivate = nullptr;
+    m_savedClose = nullptr;
+    m_hookedWindow = nullptr;
 }
 
 void TServiceItem::WindowActivated(TServiceForm *sender)
 {
     try {
         // A copy: the handler may make the console forget this window while it runs.
-        const TServiceForm::TActivateHandler kept = FSavedActivate;
+        const TServiceForm::TActivateHandler kept = m_savedActivate;
         if (kept)
             kept(sender);
         TServiceManager *manager = GetManager();
@@ -416,7 +416,7 @@ void TServiceItem::WindowClosed(TServiceForm *sender, QCloseEvent *event)
     } catch (...) {
     }
     try {
-        const TServiceForm::TCloseHandler kept = FSavedClose;
+        const TServiceForm::TCloseHandler kept = m_savedClose;
         if (kept)
             kept(sender, event);
     } catch (...) {
@@ -425,38 +425,38 @@ void TServiceItem::WindowClosed(TServiceForm *sender, QCloseEvent *event)
 
 void TServiceItem::Find()
 {
-    if (!FHasFormEntry)
+    if (!m_hasFormEntry)
         return ObjectCommand(saFind);
     IsValidInterface();
-    FForm->show();
-    FZandrellRef->Find();
+    m_form->show();
+    m_zandrellRef->Find();
 }
 
 void TServiceItem::Sort()
 {
-    if (!FHasFormEntry)
+    if (!m_hasFormEntry)
         return ObjectCommand(saSort);
     IsValidInterface();
-    FForm->show();
-    FZandrellRef->Sort();
+    m_form->show();
+    m_zandrellRef->Sort();
 }
 
 void TServiceItem::Report()
 {
-    if (!FHasFormEntry)
+    if (!m_hasFormEntry)
         return ObjectCommand(saReport);
     IsValidInterface();
-    FForm->show();
-    FZandrellRef->Report();
+    m_form->show();
+    m_zandrellRef->Report();
 }
 
 void TServiceItem::Filter()
 {
-    if (!FHasFormEntry)
+    if (!m_hasFormEntry)
         return ObjectCommand(saFilter);
     IsValidInterface();
-    FForm->show();
-    FZandrellRef->Filter();
+    m_form->show();
+    m_zandrellRef->Filter();
 }
 
 void TServiceItem::ObjectCommand(TServiceAction action)
@@ -477,14 +477,14 @@ void TServiceItem::ObjectCommand(TServiceAction action)
 
 int32_t TServiceItem::ExecCmd(uint8_t command)
 {
-    if (FHasFormEntry ? !FForm : !FService)
+    if (m_hasFormEntry ? !m_form : !FService)
         return scrNoObject;
     int32_t result = scrOther;
     switch (command) {
     case scCloseService:
-        if (FHasFormEntry) {
+        if (m_hasFormEntry) {
             IsValidInterface();
-            FZandrellRef->CloseService();
+            m_zandrellRef->CloseService();
         } else {
             FService->Close();
         }
@@ -521,9 +521,9 @@ void TServiceItem::FreeObjects()
     if ((FService || window) && FManager && FManager->ActiveItem() == this)
         FManager->SetActiveItem(nullptr);
     TServiceObject *service = std::exchange(FService, nullptr);
-    FZandrellRef = nullptr;
-    TServiceForm *form = FForm;
-    FForm = nullptr;
+    m_zandrellRef = nullptr;
+    TServiceForm *form = m_form;
+    m_form = nullptr;
     delete service;
     delete form;
     // An object-style window that its service object left behind.
@@ -536,10 +536,10 @@ void TServiceItem::ForgetObjects()
     QPointer<TServiceForm> window = Window();
     UnhookWindow();
     if (window)
-        FForgotten.append(window.data());
+        m_forgotten.append(window.data());
     FService = nullptr;
-    FZandrellRef = nullptr;
-    FForm = nullptr;
+    m_zandrellRef = nullptr;
+    m_form = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -549,93 +549,93 @@ TServiceManager::TServiceManager() = default;
 
 TServiceManager::~TServiceManager()
 {
-    for (TServiceItem *item : std::as_const(FItems))
+    for (TServiceItem *item : std::as_const(m_items))
         item->FManager = nullptr;
-    if (FCallback)
-        FCallback->SetHandler(nullptr);
+    if (m_callback)
+        m_callback->SetHandler(nullptr);
 }
 
 void TServiceManager::Add(TServiceItem *service)
 {
     const QString key = service->Guid().toCaseFolded();
-    if (FByGuid.contains(key))
+    if (m_byGuid.contains(key))
         throw EServiceError(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ObjectExsts")),
                                 Fmt(TranslateAplText(QStringLiteral("rstr_fmt_AplService")), service->Caption())));
     service->FManager = this;
-    if (FCallback)
-        service->SetCallback(FCallback);
-    if (FSession)
-        service->SetSession(FSession);
-    if (!FScheme.isEmpty())
-        service->SetSchemeName(FScheme);
-    FItems.append(service);
-    FByGuid.insert(key, service);
+    if (m_callback)
+        service->SetCallback(m_callback);
+    if (m_session)
+        service->SetSession(m_session);
+    if (!m_scheme.isEmpty())
+        service->SetSchemeName(m_scheme);
+    m_items.append(service);
+    m_byGuid.insert(key, service);
 }
 
 void TServiceManager::Remove(TServiceItem *service)
 {
     // A service is registered once, and a menu frees its services about in the
     // order they were registered: the search from the front is short.
-    const qsizetype at = FItems.indexOf(service);
+    const qsizetype at = m_items.indexOf(service);
     if (at >= 0) {
-        FItems.removeAt(at);
+        m_items.removeAt(at);
         if (service->FManager == this)
             service->FManager = nullptr;
     }
-    const auto found = FByGuid.constFind(service->Guid().toCaseFolded());
-    if (found != FByGuid.cend() && found.value() == service)
-        FByGuid.erase(found);
-    if (FActiveItem == service)
-        FActiveItem = nullptr;
+    const auto found = m_byGuid.constFind(service->Guid().toCaseFolded());
+    if (found != m_byGuid.cend() && found.value() == service)
+        m_byGuid.erase(found);
+    if (m_activeItem == service)
+        m_activeItem = nullptr;
 }
 
-TServiceItem *TServiceManager::FindByGuid(const QString &guid) const { return FByGuid.value(guid.toCaseFolded()); }
+TServiceItem *TServiceManager::FindByGuid(const QString &guid) const { return m_byGuid.value(guid.toCaseFolded()); }
 
 TServiceItem *TServiceManager::Items(int index) const
 {
-    if (index < 0 || index >= FItems.size())
+    if (index < 0 || index >= m_items.size())
         ListIndexError(index);
-    return FItems[index];
+    return m_items[index];
 }
 
 void TServiceManager::Clear()
 {
-    for (TServiceItem *item : std::as_const(FItems))
+    for (TServiceItem *item : std::as_const(m_items))
         if (item->FManager == this)
             item->FManager = nullptr;
-    FItems.clear();
-    FByGuid.clear();
-    FActiveItem = nullptr;
+    m_items.clear();
+    m_byGuid.clear();
+    m_activeItem = nullptr;
 }
 
 void TServiceManager::SetCallback(TCallback *callback)
 {
-    FCallback = callback;
+    m_callback = callback;
     if (callback)
         callback->SetHandler([this](const char *guid, const char *altGuid, uint8_t command) {
             return ExecCommand(guid, altGuid, command);
         });
-    for (TServiceItem *item : std::as_const(FItems))
+    for (TServiceItem *item : std::as_const(m_items))
         item->SetCallback(callback);
 }
 
 void TServiceManager::SetSession(TOraSession *session)
 {
-    FSession = session;
-    for (TServiceItem *item : std::as_const(FItems))
+    m_session = session;
+    for (TServiceItem *item : std::as_const(m_items))
         item->SetSession(session);
 }
 
 void TServiceManager::SetScheme(const QString &scheme)
 {
-    FScheme = scheme;
-    for (TServiceItem *item : std::as_const(FItems))
+    m_scheme = scheme;
+    for (TServiceItem *item : std::as_const(m_items))
         item->SetSchemeName(scheme);
 }
 
 void TServiceManager::FreeOthers(TServiceItem *service)
 {
-    const QList<TServiceItem *> items = FItems;
+    const QList<TServiceItem *> items = m_items;
     for (TServiceItem *item : items)
         if (item != service)
             item->FreeObjects();
@@ -650,26 +650,26 @@ int32_t TServiceManager::ExecCommand(const char *guid, const char *altGuid, uint
 
 void TServiceManager::Find()
 {
-    if (FActiveItem)
-        FActiveItem->Find();
+    if (m_activeItem)
+        m_activeItem->Find();
 }
 
 void TServiceManager::Sort()
 {
-    if (FActiveItem)
-        FActiveItem->Sort();
+    if (m_activeItem)
+        m_activeItem->Sort();
 }
 
 void TServiceManager::Report()
 {
-    if (FActiveItem)
-        FActiveItem->Report();
+    if (m_activeItem)
+        m_activeItem->Report();
 }
 
 void TServiceManager::Filter()
 {
-    if (FActiveItem)
-        FActiveItem->Filter();
+    if (m_activeItem)
+        m_activeItem->Filter();
 }
 
 void TServiceManager::SetTitle(const QString &title) const

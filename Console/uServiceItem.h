@@ -53,11 +53,11 @@ public:
     // Fails as TServiceItem's constructor does.
     TServiceAttributes Read(const QString &dllName, const QString &guid);
     // The module files tried so far.
-    int ModuleCount() const { return int(FModules.size()); }
+    int ModuleCount() const { return int(m_modules.size()); }
 
 private:
     struct TModule;
-    QHash<QString, std::shared_ptr<TModule>> FModules;
+    QHash<QString, std::shared_ptr<TModule>> m_modules;
 };
 
 class TServiceItem : public TBaseService {
@@ -95,27 +95,27 @@ public:
     // Forgets the service object and the window without freeing them: the module keeps them.
     void ForgetObjects();
 
-    void *Handle() const { return FLibrary.Handle(); }
-    bool Loaded() const { return FLoaded; }
-    bool HasFormEntry() const { return FHasFormEntry; }
+    void *Handle() const { return m_library.Handle(); }
+    bool Loaded() const { return m_loaded; }
+    bool HasFormEntry() const { return m_hasFormEntry; }
     TServiceObject *Service() const { return FService; }
-    TServiceForm *Form() const { return FForm; }
-    IZandrell *ZandrellRef() const { return FZandrellRef; }
+    TServiceForm *Form() const { return m_form; }
+    IZandrell *ZandrellRef() const { return m_zandrellRef; }
     // The window in use: Form, or the service object's window.
     TServiceForm *Window() const;
 
     // The module's icon, copied (empty when the module gives none).
-    const QIcon &Icon() const { return FIcon; }
-    const QString &IconName() const { return FIconName; }
-    int ImageIndex() const { return FImageIndex; }
-    void SetImageIndex(int index) { FImageIndex = index; }
+    const QIcon &Icon() const { return m_icon; }
+    const QString &IconName() const { return m_iconName; }
+    int ImageIndex() const { return m_imageIndex; }
+    void SetImageIndex(int index) { m_imageIndex = index; }
 
-    TOraSession *Session() const { return FSession; }
-    void SetSession(TOraSession *session) { FSession = session; }
-    const QString &SchemeName() const { return FSchemeName; }
-    void SetSchemeName(const QString &scheme) { FSchemeName = scheme; }
-    TICallback *Callback() const { return FCallback; }
-    void SetCallback(TICallback *callback) { FCallback = callback; }
+    TOraSession *Session() const { return m_session; }
+    void SetSession(TOraSession *session) { m_session = session; }
+    const QString &SchemeName() const { return m_schemeName; }
+    void SetSchemeName(const QString &scheme) { m_schemeName = scheme; }
+    TICallback *Callback() const { return m_callback; }
+    void SetCallback(TICallback *callback) { m_callback = callback; }
 
 private:
     friend class TServiceManager;
@@ -134,24 +134,24 @@ private:
     void ObjectCommand(TServiceAction action);
     void LeaveActive();
 
-    TModuleLibrary FLibrary;
+    TModuleLibrary m_library;
     TServiceObject *FService = nullptr;
-    bool FLoaded = false;
-    bool FHasFormEntry = false;
-    QIcon FIcon;
-    TServiceForm::TActivateHandler FSavedActivate;
-    TServiceForm::TCloseHandler FSavedClose;
-    QPointer<TServiceForm> FHookedWindow;
+    bool m_loaded = false;
+    bool m_hasFormEntry = false;
+    QIcon m_icon;
+    TServiceForm::TActivateHandler m_savedActivate;
+    TServiceForm::TCloseHandler m_savedClose;
+    QPointer<TServiceForm> m_hookedWindow;
     TServiceManager *FManager = nullptr;
-    IZandrell *FZandrellRef = nullptr;
-    QPointer<TServiceForm> FForm;
-    QString FIconName;
-    int FImageIndex = -1;
-    TOraSession *FSession = nullptr;
-    QString FSchemeName;
-    TICallback *FCallback = nullptr;
+    IZandrell *m_zandrellRef = nullptr;
+    QPointer<TServiceForm> m_form;
+    QString m_iconName;
+    int m_imageIndex = -1;
+    TOraSession *m_session = nullptr;
+    QString m_schemeName;
+    TICallback *m_callback = nullptr;
     // Windows forgotten with ForgetObjects: the module stays loaded while they live.
-    QList<QPointer<QObject>> FForgotten;
+    QList<QPointer<QObject>> m_forgotten;
 };
 
 class TServiceManager {
@@ -168,20 +168,20 @@ public:
     void Remove(TServiceItem *service);
     // The first service whose identifier equals guid, ignoring letter case.
     TServiceItem *FindByGuid(const QString &guid) const;
-    int Count() const { return int(FItems.size()); }
+    int Count() const { return int(m_items.size()); }
     TServiceItem *Items(int index) const;
     TServiceItem *operator[](int index) const { return Items(index); }
-    const QList<TServiceItem *> &List() const { return FItems; }
+    const QList<TServiceItem *> &List() const { return m_items; }
     // Empties the list; frees nothing.
     void Clear();
 
-    TServiceItem *ActiveItem() const { return FActiveItem; }
-    void SetActiveItem(TServiceItem *item) { FActiveItem = item; }
+    TServiceItem *ActiveItem() const { return m_activeItem; }
+    void SetActiveItem(TServiceItem *item) { m_activeItem = item; }
 
     // Makes the manager's command handler the callback's handler and gives
     // every service the callback (not owned).
     void SetCallback(TCallback *callback);
-    TCallback *Callback() const { return FCallback; }
+    TCallback *Callback() const { return m_callback; }
     void SetSession(TOraSession *session);
     void SetScheme(const QString &scheme);
 
@@ -203,11 +203,11 @@ public:
     void SetTitle(const QString &title) const;
 
 private:
-    QList<TServiceItem *> FItems;
+    QList<TServiceItem *> m_items;
     // The registered services by identifier in case-folded form.
-    QHash<QString, TServiceItem *> FByGuid;
-    TCallback *FCallback = nullptr;
-    TServiceItem *FActiveItem = nullptr;
-    TOraSession *FSession = nullptr;
-    QString FScheme;
+    QHash<QString, TServiceItem *> m_byGuid;
+    TCallback *m_callback = nullptr;
+    TServiceItem *m_activeItem = nullptr;
+    TOraSession *m_session = nullptr;
+    QString m_scheme;
 };

@@ -25,7 +25,7 @@ public:
     {
         for (const Run &run : runs)
             if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                FCpuSeconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
+                m_cpuSeconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
         ConsoleReporter::ReportRuns(runs);
     }
 
@@ -50,8 +50,8 @@ public:
 private:
     double Seconds(const std::string &name) const
     {
-        const auto found = FCpuSeconds.find(name);
-        return found == FCpuSeconds.end() ? -1 : found->second;
+        const auto found = m_cpuSeconds.find(name);
+        return found == m_cpuSeconds.end() ? -1 : found->second;
     }
     static std::string Text(double seconds)
     {
@@ -65,5 +65,5 @@ private:
         return text;
     }
 
-    std::map<std::string, double> FCpuSeconds;
+    std::map<std::string, double> m_cpuSeconds;
 };

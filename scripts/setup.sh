@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=build
-cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDRELL_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
   cmake_args+=(-DZANDRELL_SANITIZE=ON)

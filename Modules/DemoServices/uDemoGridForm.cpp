@@ -29,25 +29,25 @@ public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void SetText(const QString &text)
     {
-        FText = text;
+        m_text = text;
         invalidateFilter();
     }
 
 protected:
     bool filterAcceptsRow(int row, const QModelIndex &parent) const override
     {
-        if (FText.isEmpty())
+        if (m_text.isEmpty())
             return true;
         for (int column = 0; column < sourceModel()->columnCount(parent); ++column) {
             const QString cell = sourceModel()->index(row, column, parent).data().toString();
-            if (cell.contains(FText, Qt::CaseInsensitive))
+            if (cell.contains(m_text, Qt::CaseInsensitive))
                 return true;
         }
         return false;
     }
 
 private:
-    QString FText;
+    QString m_text;
 };
 
 QWidget *MakeBar(QWidget *parent, const QString &label, QLineEdit *&edit, QPushButton **button,
@@ -76,7 +76,7 @@ bool RightGranted(const QString &mode, int right)
 }
 
 TDemoGridForm::TDemoGridForm(const TDemoGridSpec &spec, const QString &mode, QWidget *parent)
-    : TServiceForm(parent), FSpec(spec), FMode(mode)
+    : TServiceForm(parent), m_spec(spec), m_mode(mode)
 {
     resize(640, 420);
     auto *layout = new QVBoxLayout(this);
@@ -88,44 +88,44 @@ TDemoGridForm::TDemoGridForm(const TDemoGridSpec &spec, const QString &mode, QWi
     toolBar->addAction(Tr(QStringLiteral("Поиск")), this, &TDemoGridForm::FindCommand);
     toolBar->addAction(Tr(QStringLiteral("Сортировка")), this, &TDemoGridForm::SortCommand);
     toolBar->addAction(Tr(QStringLiteral("Фильтр")), this, &TDemoGridForm::FilterCommand);
-    FReportAction = toolBar->addAction(Tr(QStringLiteral("Отчет")), this, &TDemoGridForm::ReportCommand);
+    m_reportAction = toolBar->addAction(Tr(QStringLiteral("Отчет")), this, &TDemoGridForm::ReportCommand);
     layout->addWidget(toolBar);
 
     QPushButton *next = nullptr;
-    FFindBar = MakeBar(this, Tr(QStringLiteral("Найти:")), FFindEdit, &next, Tr(QStringLiteral("Далее")));
-    layout->addWidget(FFindBar);
-    connect(FFindEdit, &QLineEdit::returnPressed, this, &TDemoGridForm::FindNext);
+    m_findBar = MakeBar(this, Tr(QStringLiteral("Найти:")), m_findEdit, &next, Tr(QStringLiteral("Далее")));
+    layout->addWidget(m_findBar);
+    connect(m_findEdit, &QLineEdit::returnPressed, this, &TDemoGridForm::FindNext);
     connect(next, &QPushButton::clicked, this, &TDemoGridForm::FindNext);
 
-    FFilterBar = MakeBar(this, Tr(QStringLiteral("Фильтр:")), FFilterEdit, nullptr, QString());
-    layout->addWidget(FFilterBar);
+    m_filterBar = MakeBar(this, Tr(QStringLiteral("Фильтр:")), m_filterEdit, nullptr, QString());
+    layout->addWidget(m_filterBar);
 
-    FQuery = new TOraQuery(this);
-    FQuery->SetSQLText(FSpec.sql);
-    FSource = new TDataSource(this, FQuery);
-    FModel = new TDataSetModel(FSource, this);
+    m_query = new TOraQuery(this);
+    m_query->SetSQLText(m_spec.sql);
+    m_source = new TDataSource(this, m_query);
+    m_model = new TDataSetModel(m_source, this);
     auto *filter = new TAnyColumnFilter(this);
-    filter->setSourceModel(FModel);
+    filter->setSourceModel(m_model);
     // Numbers and dates sort by their values, not by their text.
     filter->setSortRole(Qt::EditRole);
-    FProxy = filter;
-    connect(FFilterEdit, &QLineEdit::textChanged, this, [this, filter](const QString &text) {
+    m_proxy = filter;
+    connect(m_filterEdit, &QLineEdit::textChanged, this, [this, filter](const QString &text) {
         filter->SetText(text);
         UpdateStatus();
     });
 
-    FGrid = new QTableView(this);
-    FGrid->setModel(FProxy);
-    FGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    FGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    FGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    FGrid->verticalHeader()->hide();
-    FGrid->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(FGrid, 1);
+    m_grid = new QTableView(this);
+    m_grid->setModel(m_proxy);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->hide();
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(m_grid, 1);
 
-    FStatus = new QLabel(this);
-    FStatus->setContentsMargins(6, 3, 6, 3);
-    layout->addWidget(FStatus);
+    m_status = new QLabel(this);
+    m_status->setContentsMargins(6, 3, 6, 3);
+    layout->addWidget(m_status);
 
     ApplyRights();
     UpdateStatus();
@@ -134,9 +134,9 @@ TDemoGridForm::TDemoGridForm(const TDemoGridSpec &spec, const QString &mode, QWi
 TDemoGridForm::~TDemoGridForm()
 {
     // The grid and the models go before the query they show.
-    delete FGrid;
-    delete FProxy;
-    delete FModel;
+    delete m_grid;
+    delete m_proxy;
+    delete m_model;
 }
 
 QString TDemoGridForm::Tr(const QString &text) const { return LangPackAplText(text); }
@@ -144,97 +144,97 @@ QString TDemoGridForm::Tr(const QString &text) const { return LangPackAplText(te
 void TDemoGridForm::ApplyRights()
 {
     const bool reportAllowed = ReportAllowed();
-    FReportAction->setEnabled(reportAllowed);
-    FReportAction->setToolTip(reportAllowed ? QString() : Tr(QStringLiteral("Нет права на печать отчетов")));
+    m_reportAction->setEnabled(reportAllowed);
+    m_reportAction->setToolTip(reportAllowed ? QString() : Tr(QStringLiteral("Нет права на печать отчетов")));
 }
 
-bool TDemoGridForm::ReportAllowed() const { return FSpec.reportRight == 0 || RightGranted(FMode, FSpec.reportRight); }
+bool TDemoGridForm::ReportAllowed() const { return m_spec.reportRight == 0 || RightGranted(m_mode, m_spec.reportRight); }
 
 void TDemoGridForm::SetDemoSession(TOraSession *session)
 {
-    FSession = session;
-    if (!FScheme.isEmpty())
+    m_session = session;
+    if (!m_scheme.isEmpty())
         OpenData();
 }
 
 void TDemoGridForm::SetDemoScheme(const QString &scheme)
 {
-    FScheme = scheme;
-    if (FSession)
+    m_scheme = scheme;
+    if (m_session)
         OpenData();
 }
 
 void TDemoGridForm::OpenData()
 {
-    FError.clear();
+    m_error.clear();
     try {
-        FQuery->Close();
-        FQuery->SetSession(FSession);
-        if (TMacro *macro = FQuery->FindMacro(QStringLiteral("shema")))
-            macro->SetValue(FScheme);
-        FQuery->Open();
-        for (int i = 0; i < FQuery->FieldCount(); ++i)
-            FQuery->Fields(i)->SetVisible(false);
+        m_query->Close();
+        m_query->SetSession(m_session);
+        if (TMacro *macro = m_query->FindMacro(QStringLiteral("shema")))
+            macro->SetValue(m_scheme);
+        m_query->Open();
+        for (int i = 0; i < m_query->FieldCount(); ++i)
+            m_query->Fields(i)->SetVisible(false);
         // The columns of the description; those without their right stay hidden.
-        for (const TDemoColumn &column : std::as_const(FSpec.columns)) {
-            TField *field = FQuery->FindField(column.field);
+        for (const TDemoColumn &column : std::as_const(m_spec.columns)) {
+            TField *field = m_query->FindField(column.field);
             if (!field)
                 continue;
             field->SetDisplayLabel(Tr(column.label));
-            field->SetVisible(column.right == 0 || RightGranted(FMode, column.right));
+            field->SetVisible(column.right == 0 || RightGranted(m_mode, column.right));
         }
         // The fields keep their settings when the query opens again, and the grid takes them then.
-        FQuery->Close();
-        FQuery->Open();
+        m_query->Close();
+        m_query->Open();
     } catch (const std::exception &e) {
-        FError = ExceptionMessage(e);
+        m_error = ExceptionMessage(e);
     }
-    FSortColumn = -1;
-    FGrid->resizeColumnsToContents();
+    m_sortColumn = -1;
+    m_grid->resizeColumnsToContents();
     UpdateStatus();
 }
 
 void TDemoGridForm::UpdateStatus(const QString &extra)
 {
-    if (!FError.isEmpty()) {
-        FStatus->setStyleSheet(QStringLiteral("color: #b00020"));
-        FStatus->setText(FError);
+    if (!m_error.isEmpty()) {
+        m_status->setStyleSheet(QStringLiteral("color: #b00020"));
+        m_status->setText(m_error);
         return;
     }
-    FStatus->setStyleSheet(QString());
-    QString text = Tr(QStringLiteral("Записей: %1")).arg(FProxy->rowCount());
-    if (!FFilterEdit->text().isEmpty())
-        text += QStringLiteral("   ") + Tr(QStringLiteral("Фильтр: \"%1\"")).arg(FFilterEdit->text());
-    if (FSortColumn >= 0)
+    m_status->setStyleSheet(QString());
+    QString text = Tr(QStringLiteral("Записей: %1")).arg(m_proxy->rowCount());
+    if (!m_filterEdit->text().isEmpty())
+        text += QStringLiteral("   ") + Tr(QStringLiteral("Фильтр: \"%1\"")).arg(m_filterEdit->text());
+    if (m_sortColumn >= 0)
         text += QStringLiteral("   ") + Tr(QStringLiteral("Сортировка: %1 %2"))
-                                            .arg(FProxy->headerData(FSortColumn, Qt::Horizontal).toString(),
-                                                 FSortOrder == Qt::AscendingOrder ? QStringLiteral("↑")
+                                            .arg(m_proxy->headerData(m_sortColumn, Qt::Horizontal).toString(),
+                                                 m_sortOrder == Qt::AscendingOrder ? QStringLiteral("↑")
                                                                                    : QStringLiteral("↓"));
     if (!extra.isEmpty())
         text += QStringLiteral("   ") + extra;
-    FStatus->setText(text);
+    m_status->setText(text);
 }
 
 void TDemoGridForm::FindCommand()
 {
-    FFindBar->show();
-    FFindEdit->setFocus();
-    FFindEdit->selectAll();
+    m_findBar->show();
+    m_findEdit->setFocus();
+    m_findEdit->selectAll();
 }
 
 void TDemoGridForm::FindNext()
 {
-    const QString text = FFindEdit->text();
-    const int rows = FProxy->rowCount();
+    const QString text = m_findEdit->text();
+    const int rows = m_proxy->rowCount();
     if (text.isEmpty() || rows == 0)
         return;
     const int start = CurrentRow();
     for (int step = 1; step <= rows; ++step) {
         const int row = (start + step) % rows;
-        for (int column = 0; column < FProxy->columnCount(); ++column) {
-            if (FProxy->index(row, column).data().toString().contains(text, Qt::CaseInsensitive)) {
-                FGrid->selectRow(row);
-                FGrid->setCurrentIndex(FProxy->index(row, column));
+        for (int column = 0; column < m_proxy->columnCount(); ++column) {
+            if (m_proxy->index(row, column).data().toString().contains(text, Qt::CaseInsensitive)) {
+                m_grid->selectRow(row);
+                m_grid->setCurrentIndex(m_proxy->index(row, column));
                 UpdateStatus();
                 return;
             }
@@ -245,42 +245,42 @@ void TDemoGridForm::FindNext()
 
 void TDemoGridForm::SortCommand()
 {
-    const int column = FGrid->currentIndex().isValid() ? FGrid->currentIndex().column() : 0;
-    if (FProxy->columnCount() == 0)
+    const int column = m_grid->currentIndex().isValid() ? m_grid->currentIndex().column() : 0;
+    if (m_proxy->columnCount() == 0)
         return;
-    FSortOrder = column == FSortColumn && FSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    FSortColumn = column;
-    FProxy->sort(column, FSortOrder);
-    FGrid->horizontalHeader()->setSortIndicatorShown(true);
-    FGrid->horizontalHeader()->setSortIndicator(column, FSortOrder);
+    m_sortOrder = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = column;
+    m_proxy->sort(column, m_sortOrder);
+    m_grid->horizontalHeader()->setSortIndicatorShown(true);
+    m_grid->horizontalHeader()->setSortIndicator(column, m_sortOrder);
     UpdateStatus();
 }
 
 void TDemoGridForm::FilterCommand()
 {
-    FFilterBar->setVisible(!FFilterBar->isVisible() || FFilterEdit->text().isEmpty());
-    if (FFilterBar->isVisible()) {
-        FFilterEdit->setFocus();
-        FFilterEdit->selectAll();
+    m_filterBar->setVisible(!m_filterBar->isVisible() || m_filterEdit->text().isEmpty());
+    if (m_filterBar->isVisible()) {
+        m_filterEdit->setFocus();
+        m_filterEdit->selectAll();
     } else {
-        FFilterEdit->clear();
+        m_filterEdit->clear();
     }
 }
 
 QString TDemoGridForm::ReportHtml() const
 {
     QString html = QStringLiteral("<h3>%1</h3><table border=1 cellspacing=0 cellpadding=3><tr>")
-                       .arg(Tr(FSpec.reportTitle).toHtmlEscaped());
-    for (int column = 0; column < FProxy->columnCount(); ++column)
-        html += QStringLiteral("<th>%1</th>").arg(FProxy->headerData(column, Qt::Horizontal).toString().toHtmlEscaped());
+                       .arg(Tr(m_spec.reportTitle).toHtmlEscaped());
+    for (int column = 0; column < m_proxy->columnCount(); ++column)
+        html += QStringLiteral("<th>%1</th>").arg(m_proxy->headerData(column, Qt::Horizontal).toString().toHtmlEscaped());
     html += QStringLiteral("</tr>");
-    for (int row = 0; row < FProxy->rowCount(); ++row) {
+    for (int row = 0; row < m_proxy->rowCount(); ++row) {
         html += QStringLiteral("<tr>");
-        for (int column = 0; column < FProxy->columnCount(); ++column)
+        for (int column = 0; column < m_proxy->columnCount(); ++column)
             html += QStringLiteral("<td>%1</td>").arg(CellText(row, column).toHtmlEscaped());
         html += QStringLiteral("</tr>");
     }
-    html += QStringLiteral("</table><p>%1</p>").arg(Tr(QStringLiteral("Записей: %1")).arg(FProxy->rowCount()));
+    html += QStringLiteral("</table><p>%1</p>").arg(Tr(QStringLiteral("Записей: %1")).arg(m_proxy->rowCount()));
     return html;
 }
 
@@ -291,7 +291,7 @@ void TDemoGridForm::ReportCommand()
         return;
     }
     QDialog dialog(this);
-    dialog.setWindowTitle(Tr(FSpec.reportTitle));
+    dialog.setWindowTitle(Tr(m_spec.reportTitle));
     dialog.resize(600, 400);
     auto *layout = new QVBoxLayout(&dialog);
     auto *browser = new QTextBrowser(&dialog);
@@ -325,30 +325,30 @@ void TDemoGridForm::UserMessage(int message, qintptr, qintptr lParam)
     }
 }
 
-int TDemoGridForm::VisibleRowCount() const { return FProxy->rowCount(); }
+int TDemoGridForm::VisibleRowCount() const { return m_proxy->rowCount(); }
 
 QStringList TDemoGridForm::VisibleColumns() const
 {
     QStringList labels;
-    for (int column = 0; column < FProxy->columnCount(); ++column)
-        labels << FProxy->headerData(column, Qt::Horizontal).toString();
+    for (int column = 0; column < m_proxy->columnCount(); ++column)
+        labels << m_proxy->headerData(column, Qt::Horizontal).toString();
     return labels;
 }
 
-QString TDemoGridForm::CellText(int row, int column) const { return FProxy->index(row, column).data().toString(); }
+QString TDemoGridForm::CellText(int row, int column) const { return m_proxy->index(row, column).data().toString(); }
 
-int TDemoGridForm::CurrentRow() const { return FGrid->currentIndex().isValid() ? FGrid->currentIndex().row() : -1; }
+int TDemoGridForm::CurrentRow() const { return m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1; }
 
-QString TDemoGridForm::StatusText() const { return FStatus->text(); }
+QString TDemoGridForm::StatusText() const { return m_status->text(); }
 
 void TDemoGridForm::TypeFindText(const QString &text)
 {
     FindCommand();
-    FFindEdit->setText(text);
+    m_findEdit->setText(text);
 }
 
 void TDemoGridForm::TypeFilterText(const QString &text)
 {
-    FFilterBar->show();
-    FFilterEdit->setText(text);
+    m_filterBar->show();
+    m_filterEdit->setText(text);
 }

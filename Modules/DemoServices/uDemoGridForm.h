@@ -82,24 +82,24 @@ private:
     void UpdateStatus(const QString &extra = QString());
     QString Tr(const QString &text) const;
 
-    TDemoGridSpec FSpec;
-    QString FMode;
-    TOraSession *FSession = nullptr;
-    QString FScheme;
-    TOraQuery *FQuery = nullptr;
-    TDataSource *FSource = nullptr;
-    TDataSetModel *FModel = nullptr;
-    QSortFilterProxyModel *FProxy = nullptr;
-    QTableView *FGrid = nullptr;
-    QWidget *FFindBar = nullptr;
-    QLineEdit *FFindEdit = nullptr;
-    QWidget *FFilterBar = nullptr;
-    QLineEdit *FFilterEdit = nullptr;
-    QLabel *FStatus = nullptr;
-    QAction *FReportAction = nullptr;
-    int FSortColumn = -1;
-    Qt::SortOrder FSortOrder = Qt::AscendingOrder;
-    QString FError;
+    TDemoGridSpec m_spec;
+    QString m_mode;
+    TOraSession *m_session = nullptr;
+    QString m_scheme;
+    TOraQuery *m_query = nullptr;
+    TDataSource *m_source = nullptr;
+    TDataSetModel *m_model = nullptr;
+    QSortFilterProxyModel *m_proxy = nullptr;
+    QTableView *m_grid = nullptr;
+    QWidget *m_findBar = nullptr;
+    QLineEdit *m_findEdit = nullptr;
+    QWidget *m_filterBar = nullptr;
+    QLineEdit *m_filterEdit = nullptr;
+    QLabel *m_status = nullptr;
+    QAction *m_reportAction = nullptr;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    QString m_error;
 };
 
 // The window of a form-style demo service: the grid window with the console's

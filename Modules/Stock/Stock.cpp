@@ -28,25 +28,25 @@ TDemoGridSpec StockSpec()
 
 class TStockService : public TServiceObject {
 public:
-    explicit TStockService(const QString &mode) : FWindow(new TDemoGridForm(StockSpec(), mode)) {}
-    ~TStockService() override { delete FWindow.data(); }
+    explicit TStockService(const QString &mode) : m_window(new TDemoGridForm(StockSpec(), mode)) {}
+    ~TStockService() override { delete m_window.data(); }
 
-    TServiceForm *GetForm() override { return FWindow; }
+    TServiceForm *GetForm() override { return m_window; }
     void SetContext(TOraSession *session, const QString &scheme) override
     {
-        if (!FWindow)
+        if (!m_window)
             return;
-        FWindow->SetDemoScheme(scheme);
-        FWindow->SetDemoSession(session);
+        m_window->SetDemoScheme(scheme);
+        m_window->SetDemoSession(session);
     }
     void Close() override
     {
-        if (FWindow)
-            FWindow->close();
+        if (m_window)
+            m_window->close();
     }
 
 private:
-    QPointer<TDemoGridForm> FWindow;
+    QPointer<TDemoGridForm> m_window;
 };
 
 } // namespace

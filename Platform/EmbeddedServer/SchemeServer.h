@@ -19,8 +19,8 @@ class TSqliteConnection;
 
 class PLATFORM_EXPORT TServerCall {
 public:
-    TServerCall(TSqliteConnection &connection, QString scheme, QVariantList &args)
-        : conn(connection), scheme(std::move(scheme)), args(args)
+    TServerCall(TSqliteConnection &connection, QString schemeName, QVariantList &arguments)
+        : conn(connection), scheme(std::move(schemeName)), args(arguments)
     {
     }
     TSqliteConnection &conn;

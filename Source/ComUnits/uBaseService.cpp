@@ -49,11 +49,11 @@ TAccessItem::TAccessItem(const TAccessRec2 &rec, TTranslateProc translateFunc)
     Z_ASSERT(rec.ID >= 1, QStringLiteral("TAccessItem.Create: AccessItem.ID < 1"));
     Z_ASSERT(rec.GUID, QStringLiteral("TAccessItem.Create: AccessItem.GUID = nil"));
     Z_ASSERT(rec.Caption, QStringLiteral("TAccessItem.Create: AccessItem.Caption = nil"));
-    FID = rec.ID;
-    FGUID = QString::fromUtf8(rec.GUID);
-    FCaption = QString::fromUtf8(rec.Caption);
-    FIsLang = rec.IsLang;
-    FTranslateFunc = translateFunc;
+    m_id = rec.ID;
+    m_guid = QString::fromUtf8(rec.GUID);
+    m_caption = QString::fromUtf8(rec.Caption);
+    m_isLang = rec.IsLang;
+    m_translateFunc = translateFunc;
     UpdateDisplayCaption();
 }
 
@@ -63,35 +63,35 @@ std::unique_ptr<TAccessItem> TAccessItem::CreateShort(const TAccessRec &rec)
 }
 
 TAccessItem::TAccessItem(const TAccessItem &source)
-    : FIsLang(source.FIsLang), FTranslateFunc(source.FTranslateFunc), FCaption(source.FCaption), FID(source.FID),
-      FGUID(source.FGUID), FChecked(source.FChecked)
+    : m_isLang(source.m_isLang), m_translateFunc(source.m_translateFunc), m_caption(source.m_caption), m_id(source.m_id),
+      m_guid(source.m_guid), m_checked(source.m_checked)
 {
     UpdateDisplayCaption();
 }
 
 void TAccessItem::SetIsLang(bool value)
 {
-    FIsLang = value;
+    m_isLang = value;
     UpdateDisplayCaption();
 }
 
 void TAccessItem::SetTranslateFunc(TTranslateProc value)
 {
-    FTranslateFunc = value;
+    m_translateFunc = value;
     UpdateDisplayCaption();
 }
 
 void TAccessItem::SetCaption(const QString &value)
 {
-    FCaption = value;
+    m_caption = value;
     UpdateDisplayCaption();
 }
 
 void TAccessItem::UpdateDisplayCaption()
 {
-    FDisplayCaption = FCaption;
-    if (FIsLang && FTranslateFunc)
-        FTranslateFunc(FDisplayCaption);
+    m_displayCaption = m_caption;
+    if (m_isLang && m_translateFunc)
+        m_translateFunc(m_displayCaption);
 }
 
 // ---------------------------------------------------------------------------
@@ -102,15 +102,15 @@ TReportItem::TReportItem(const TReportRec &rec)
     Z_ASSERT(rec.RGuid, QStringLiteral("TReportItem.Create: s.RGuid = nil"));
     Z_ASSERT(rec.RName, QStringLiteral("TReportItem.Create: s.RName = nil"));
     Z_ASSERT(rec.RDesc, QStringLiteral("TReportItem.Create: s.RDesc = nil"));
-    FRGuid = QString::fromUtf8(rec.RGuid);
-    FRName = QString::fromUtf8(rec.RName);
-    FRDesc = QString::fromUtf8(rec.RDesc);
+    m_rGuid = QString::fromUtf8(rec.RGuid);
+    m_rName = QString::fromUtf8(rec.RName);
+    m_rDesc = QString::fromUtf8(rec.RDesc);
 }
 
 // ---------------------------------------------------------------------------
 // TAccessList
 
-TAccessList::TAccessList(TBaseService *owner) : FOwner(owner) {}
+TAccessList::TAccessList(TBaseService *owner) : m_owner(owner) {}
 
 TAccessList::~TAccessList() = default;
 
@@ -136,7 +136,7 @@ void TAccessList::Assign(const TAccessList &source)
 QString TAccessList::GetMode() const
 {
     if (IsEmpty())
-        return FMode;
+        return m_mode;
     QString mode(Count() + 1, QLatin1Char('0'));
     mode[0] = QLatin1Char('1');
     for (int i = 0; i < Count(); ++i)
@@ -149,7 +149,7 @@ void TAccessList::SetMode(const QString &mode)
     // The leading character is not examined; a short string refuses the rest.
     for (int i = 0; i < Count(); ++i)
         Items(i)->SetChecked(i + 1 < mode.size() && mode[i + 1] == QLatin1Char('1'));
-    FMode = mode;
+    m_mode = mode;
 }
 
 void SetRightsProcedures(TOraDataSet *current, TOraDataSet *older)
@@ -184,7 +184,7 @@ void TAccessList::FetchIsNeed()
     TField *const name = AccessProc->FieldByName(QStringLiteral("NAME"));
     TField *const sourceName = AccessProc->FindField(QStringLiteral("SOURCE_NAME"));
     TField *const isLang = AccessProc->FindField(QStringLiteral("ISLANG"));
-    const QByteArray guid = FOwner ? FOwner->Guid().toUtf8() : QByteArray("");
+    const QByteArray guid = m_owner ? m_owner->Guid().toUtf8() : QByteArray("");
     int row = 0;
     for (AccessProc->First(); !AccessProc->Eof(); AccessProc->Next()) {
         ++row;
@@ -211,7 +211,7 @@ void TAccessList::UpdateData()
 // ---------------------------------------------------------------------------
 // TReportList
 
-TReportList::TReportList(TBaseService *owner) : FOwner(owner) {}
+TReportList::TReportList(TBaseService *owner) : m_owner(owner) {}
 
 TReportList::~TReportList() = default;
 
@@ -230,7 +230,7 @@ void TReportList::Assign(const TReportList &source)
 // TBaseService
 
 TBaseService::TBaseService()
-    : FAccessList(std::make_unique<TAccessList>(this)), FReportList(std::make_unique<TReportList>(this))
+    : m_accessList(std::make_unique<TAccessList>(this)), m_reportList(std::make_unique<TReportList>(this))
 {
 }
 
@@ -238,67 +238,67 @@ TBaseService::~TBaseService() = default;
 
 void TBaseService::SetCaption(const QString &value)
 {
-    FCaption = value;
+    m_caption = value;
     UpdateDisplayCaption();
 }
 
 void TBaseService::SetDescription(const QString &value)
 {
-    FDescription = value;
+    m_description = value;
     UpdateDisplayDescription();
 }
 
 void TBaseService::SetTranslateCaption(bool value)
 {
-    FTranslateCaption = value;
+    m_translateCaption = value;
     UpdateDisplayCaption();
 }
 
 void TBaseService::SetTranslateDescription(bool value)
 {
-    FTranslateDescription = value;
+    m_translateDescription = value;
     UpdateDisplayDescription();
 }
 
 void TBaseService::SetTranslateFunc(TTranslateProc value)
 {
-    FTranslateFunc = value;
+    m_translateFunc = value;
     UpdateDisplayCaption();
     UpdateDisplayDescription();
 }
 
 void TBaseService::UpdateDisplayCaption()
 {
-    FDisplayCaption = FCaption;
-    if (FTranslateCaption && FTranslateFunc)
-        FTranslateFunc(FDisplayCaption);
+    m_displayCaption = m_caption;
+    if (m_translateCaption && m_translateFunc)
+        m_translateFunc(m_displayCaption);
 }
 
 void TBaseService::UpdateDisplayDescription()
 {
-    FDisplayDescription = FDescription;
-    if (FTranslateDescription && FTranslateFunc)
-        FTranslateFunc(FDisplayDescription);
+    m_displayDescription = m_description;
+    if (m_translateDescription && m_translateFunc)
+        m_translateFunc(m_displayDescription);
 }
 
 void TBaseService::Assign(const TBaseService &source)
 {
     if (&source == this)
         return;
-    FDllName = source.FDllName;
-    FGuid = source.FGuid;
-    FTranslateFunc = source.FTranslateFunc;
-    FCaption = source.FCaption;
-    FDescription = source.FDescription;
-    FDisplayCaption = source.FDisplayCaption;
-    FModuleCaption = source.FModuleCaption;
-    FDisplayDescription = source.FDisplayDescription;
-    FTranslateCaption = source.FTranslateCaption;
-    FTranslateDescription = source.FTranslateDescription;
-    FCreateBtn = source.FCreateBtn;
-    FMenuGroup = source.FMenuGroup;
-    FAccessList->Assign(*source.FAccessList);
-    FReportList->Assign(*source.FReportList);
+    m_dllName = source.m_dllName;
+    m_guid = source.m_guid;
+    m_translateFunc = source.m_translateFunc;
+    m_caption = source.m_caption;
+    m_description = source.m_description;
+    m_displayCaption = source.m_displayCaption;
+    m_moduleCaption = source.m_moduleCaption;
+    m_displayDescription = source.m_displayDescription;
+    m_translateCaption = source.m_translateCaption;
+    m_translateDescription = source.m_translateDescription;
+    m_createBtn = source.m_createBtn;
+    m_menuGroup = source.m_menuGroup;
+    m_accessList->Assign(*source.m_accessList);
+    m_reportList->Assign(*source.m_reportList);
     SetMode(source.GetMode());
     UpdateDisplayCaption();
     UpdateDisplayDescription();

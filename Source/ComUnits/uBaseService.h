@@ -40,27 +40,27 @@ public:
     TOwnedList &operator=(const TOwnedList &) = delete;
     virtual ~TOwnedList() = default;
 
-    int Count() const { return int(FItems.size()); }
-    bool IsEmpty() const { return FItems.empty(); }
+    int Count() const { return int(m_items.size()); }
+    bool IsEmpty() const { return m_items.empty(); }
     T *Items(int index) const
     {
         if (index < 0 || index >= Count())
             ListIndexError(index);
-        return FItems[size_t(index)].get();
+        return m_items[size_t(index)].get();
     }
     T *operator[](int index) const { return Items(index); }
     int IndexOf(const T *item) const
     {
-        for (size_t i = 0; i < FItems.size(); ++i)
-            if (FItems[i].get() == item)
+        for (size_t i = 0; i < m_items.size(); ++i)
+            if (m_items[i].get() == item)
                 return int(i);
         return -1;
     }
-    void Clear() { FItems.clear(); }
+    void Clear() { m_items.clear(); }
     void Delete(int index)
     {
         Items(index);
-        FItems.erase(FItems.begin() + index);
+        m_items.erase(m_items.begin() + index);
     }
     // Takes the item out of the list without freeing it; null when it is not there.
     std::unique_ptr<T> Extract(const T *item)
@@ -68,23 +68,23 @@ public:
         const int index = IndexOf(item);
         if (index < 0)
             return nullptr;
-        std::unique_ptr<T> taken = std::move(FItems[size_t(index)]);
-        FItems.erase(FItems.begin() + index);
+        std::unique_ptr<T> taken = std::move(m_items[size_t(index)]);
+        m_items.erase(m_items.begin() + index);
         return taken;
     }
 
-    auto begin() const { return FItems.begin(); }
-    auto end() const { return FItems.end(); }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
 
 protected:
     int Append(std::unique_ptr<T> item)
     {
-        FItems.push_back(std::move(item));
+        m_items.push_back(std::move(item));
         return Count() - 1;
     }
 
 private:
-    std::vector<std::unique_ptr<T>> FItems;
+    std::vector<std::unique_ptr<T>> m_items;
 };
 
 // One operation of a service that a right can be granted for.
@@ -97,29 +97,29 @@ public:
     TAccessItem(const TAccessItem &source);
     TAccessItem &operator=(const TAccessItem &) = delete;
 
-    bool IsLang() const { return FIsLang; }
+    bool IsLang() const { return m_isLang; }
     void SetIsLang(bool value);
-    TTranslateProc TranslateFunc() const { return FTranslateFunc; }
+    TTranslateProc TranslateFunc() const { return m_translateFunc; }
     void SetTranslateFunc(TTranslateProc value);
     // Caption, translated when IsLang is set and there is a translate function.
-    const QString &DisplayCaption() const { return FDisplayCaption; }
-    const QString &Caption() const { return FCaption; }
+    const QString &DisplayCaption() const { return m_displayCaption; }
+    const QString &Caption() const { return m_caption; }
     void SetCaption(const QString &value);
-    int ID() const { return FID; }
-    const QString &GUID() const { return FGUID; }
-    bool Checked() const { return FChecked; }
-    void SetChecked(bool value) { FChecked = value; }
+    int ID() const { return m_id; }
+    const QString &GUID() const { return m_guid; }
+    bool Checked() const { return m_checked; }
+    void SetChecked(bool value) { m_checked = value; }
 
 private:
     void UpdateDisplayCaption();
 
-    bool FIsLang = false;
-    TTranslateProc FTranslateFunc = nullptr;
-    QString FDisplayCaption;
-    QString FCaption;
-    int FID = 0;
-    QString FGUID;
-    bool FChecked = false;
+    bool m_isLang = false;
+    TTranslateProc m_translateFunc = nullptr;
+    QString m_displayCaption;
+    QString m_caption;
+    int m_id = 0;
+    QString m_guid;
+    bool m_checked = false;
 };
 
 // One report a service's module offers.
@@ -130,14 +130,14 @@ public:
     TReportItem(const TReportItem &source) = default;
     TReportItem &operator=(const TReportItem &) = delete;
 
-    const QString &RGuid() const { return FRGuid; }
-    const QString &RName() const { return FRName; }
-    const QString &RDesc() const { return FRDesc; }
+    const QString &RGuid() const { return m_rGuid; }
+    const QString &RName() const { return m_rName; }
+    const QString &RDesc() const { return m_rDesc; }
 
 private:
-    QString FRGuid;
-    QString FRName;
-    QString FRDesc;
+    QString m_rGuid;
+    QString m_rName;
+    QString m_rDesc;
 };
 
 // The rights of one service entry, read from and written to the database as a rights string.
@@ -159,7 +159,7 @@ public:
     QString GetMode() const;
     // Checks the items by the rights string and stores it as Mode.
     void SetMode(const QString &mode);
-    const QString &Mode() const { return FMode; }
+    const QString &Mode() const { return m_mode; }
 
     // Loads the rights of menu entry ID_CFG through AccessProc when the list is empty.
     void FetchIsNeed();
@@ -169,11 +169,11 @@ public:
     TOraDataSet *AccessProc = nullptr;
     TOraPackage *FPack = nullptr;
     int ID_CFG = 0;
-    TBaseService *Owner() const { return FOwner; }
+    TBaseService *Owner() const { return m_owner; }
 
 private:
-    TBaseService *FOwner;
-    QString FMode;
+    TBaseService *m_owner;
+    QString m_mode;
 };
 
 // The data module's current and older rights procedures: when opening the
@@ -188,10 +188,10 @@ public:
     int Add(std::unique_ptr<TReportItem> &&item);
     // Clears, then appends a copy of every item of the source.
     void Assign(const TReportList &source);
-    TBaseService *Owner() const { return FOwner; }
+    TBaseService *Owner() const { return m_owner; }
 
 private:
-    TBaseService *FOwner;
+    TBaseService *m_owner;
 };
 
 // A service entry: filled from the menu configuration or from a module's exports.
@@ -202,35 +202,35 @@ public:
     TBaseService &operator=(const TBaseService &) = delete;
     virtual ~TBaseService();
 
-    const QString &Caption() const { return FCaption; }
+    const QString &Caption() const { return m_caption; }
     void SetCaption(const QString &value);
-    const QString &DisplayCaption() const { return FDisplayCaption; }
-    const QString &ModuleCaption() const { return FModuleCaption; }
-    void SetModuleCaption(const QString &value) { FModuleCaption = value; }
-    const QString &Description() const { return FDescription; }
+    const QString &DisplayCaption() const { return m_displayCaption; }
+    const QString &ModuleCaption() const { return m_moduleCaption; }
+    void SetModuleCaption(const QString &value) { m_moduleCaption = value; }
+    const QString &Description() const { return m_description; }
     void SetDescription(const QString &value);
-    const QString &DisplayDescription() const { return FDisplayDescription; }
-    const QString &DllName() const { return FDllName; }
-    void SetDllName(const QString &value) { FDllName = value; }
-    const QString &Guid() const { return FGuid; }
-    void SetGuid(const QString &value) { FGuid = value; }
-    bool CreateBtn() const { return FCreateBtn; }
-    void SetCreateBtn(bool value) { FCreateBtn = value; }
-    TAccessList &AccessList() const { return *FAccessList; }
-    int SortOrder() const { return FSortOrder; }
-    void SetSortOrder(int value) { FSortOrder = value; }
-    int MenuGroup() const { return FMenuGroup; }
-    void SetMenuGroup(int value) { FMenuGroup = value; }
-    TReportList &ReportList() const { return *FReportList; }
-    bool TranslateCaption() const { return FTranslateCaption; }
+    const QString &DisplayDescription() const { return m_displayDescription; }
+    const QString &DllName() const { return m_dllName; }
+    void SetDllName(const QString &value) { m_dllName = value; }
+    const QString &Guid() const { return m_guid; }
+    void SetGuid(const QString &value) { m_guid = value; }
+    bool CreateBtn() const { return m_createBtn; }
+    void SetCreateBtn(bool value) { m_createBtn = value; }
+    TAccessList &AccessList() const { return *m_accessList; }
+    int SortOrder() const { return m_sortOrder; }
+    void SetSortOrder(int value) { m_sortOrder = value; }
+    int MenuGroup() const { return m_menuGroup; }
+    void SetMenuGroup(int value) { m_menuGroup = value; }
+    TReportList &ReportList() const { return *m_reportList; }
+    bool TranslateCaption() const { return m_translateCaption; }
     void SetTranslateCaption(bool value);
-    bool TranslateDescription() const { return FTranslateDescription; }
+    bool TranslateDescription() const { return m_translateDescription; }
     void SetTranslateDescription(bool value);
-    TTranslateProc TranslateFunc() const { return FTranslateFunc; }
+    TTranslateProc TranslateFunc() const { return m_translateFunc; }
     void SetTranslateFunc(TTranslateProc value);
 
-    QString GetMode() const { return FAccessList->GetMode(); }
-    void SetMode(const QString &mode) { FAccessList->SetMode(mode); }
+    QString GetMode() const { return m_accessList->GetMode(); }
+    void SetMode(const QString &mode) { m_accessList->SetMode(mode); }
 
     // Copies the entry, its rights (with their state) and its reports. The
     // sort order and the access list's database fields are not copied.
@@ -240,21 +240,21 @@ private:
     void UpdateDisplayCaption();
     void UpdateDisplayDescription();
 
-    QString FCaption;
-    QString FDisplayCaption;
-    QString FModuleCaption;
-    QString FDescription;
-    QString FDisplayDescription;
-    QString FDllName;
-    QString FGuid;
-    bool FCreateBtn = false;
-    std::unique_ptr<TAccessList> FAccessList;
-    int FSortOrder = -1;
-    int FMenuGroup = -1;
-    std::unique_ptr<TReportList> FReportList;
-    bool FTranslateCaption = false;
-    bool FTranslateDescription = false;
-    TTranslateProc FTranslateFunc = nullptr;
+    QString m_caption;
+    QString m_displayCaption;
+    QString m_moduleCaption;
+    QString m_description;
+    QString m_displayDescription;
+    QString m_dllName;
+    QString m_guid;
+    bool m_createBtn = false;
+    std::unique_ptr<TAccessList> m_accessList;
+    int m_sortOrder = -1;
+    int m_menuGroup = -1;
+    std::unique_ptr<TReportList> m_reportList;
+    bool m_translateCaption = false;
+    bool m_translateDescription = false;
+    TTranslateProc m_translateFunc = nullptr;
 };
 
 // An owning list of service entries.

@@ -11,9 +11,9 @@ void TServiceForm::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
     if (isVisible())
-        FFormStatus |= fsVisible;
+        m_formStatus |= fsVisible;
     else
-        FFormStatus &= quint8(~fsVisible);
+        m_formStatus &= quint8(~fsVisible);
 }
 
 void TServiceForm::PostMessage(QObject *window, int message, qintptr wParam, qintptr lParam)
@@ -24,7 +24,7 @@ void TServiceForm::PostMessage(QObject *window, int message, qintptr wParam, qin
 bool TServiceForm::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate) {
-        FFormStatus |= fsActivated;
+        m_formStatus |= fsActivated;
         // A copy: the handler may replace the slot while it runs.
         const TActivateHandler handler = OnActivate;
         if (handler)

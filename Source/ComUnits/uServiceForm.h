@@ -24,7 +24,7 @@ public:
     explicit TServiceForm(QWidget *parent = nullptr);
     ~TServiceForm() override;
 
-    quint8 FormStatus() const { return FFormStatus; }
+    quint8 FormStatus() const { return m_formStatus; }
 
     TActivateHandler OnActivate;
     TCloseHandler OnClose;
@@ -43,7 +43,7 @@ protected:
     virtual void UserMessage(int message, qintptr wParam, qintptr lParam);
 
 private:
-    quint8 FFormStatus = 0;
+    quint8 m_formStatus = 0;
 };
 
 // The event that carries a posted message.
