@@ -1,4 +1,5 @@
 #include "DMIMPL.h"
+#include "uConsoleLog.h"
 
 #include "ConnectDialog.h"
 #include "DAError.h"
@@ -317,7 +318,8 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
                                      static_cast<TOraDataSet *>(V_SRVITEMS), static_cast<TOraDataSet *>(SrvCatalogue)}) {
             try {
                 dataSet->Close();
-            } catch (const Exception &) {
+            } catch (const Exception &e) {
+                qCWarning(lcConsole) << "a data set of the previous scheme did not close:" << e.message();
             }
         }
         AccessTbl->Open();
@@ -332,6 +334,7 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         }
         result = true;
         m_loggedIn = true;
+        qCInfo(lcConsole) << "logged in to" << scheme << "with access group" << AccessListId << AccessListName;
         if (langIdText != QLatin1String("-1"))
             SetUserLanguages(langIdText);
         if (replaceLanguages(scheme)) {
@@ -488,7 +491,8 @@ bool TDM::GetCursor(const QString &sqlText, TOraQuery *query)
         query->Prepare();
         query->Open();
         return true;
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        qCWarning(lcConsole) << "query of the console's data module failed:" << ExceptionMessage(e);
         return false;
     }
 }

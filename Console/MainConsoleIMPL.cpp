@@ -1,4 +1,6 @@
 #include "MainConsoleIMPL.h"
+
+#include "uConsoleLog.h"
 #include "uComFunctions.h"
 
 #include "CallbackIMPL.h"
@@ -808,7 +810,8 @@ void TfmMain::ShowServiceVersions()
         QString path;
         try {
             path = ModuleFilePath(service->DllName());
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
+            qCWarning(lcServices) << "the versions window lists" << service->DllName() << "as stored:" << ExceptionMessage(e);
             path = ExeDir() + QLatin1Char('/') + service->DllName();
         }
         if (!files.contains(path))

@@ -1,4 +1,5 @@
 #include "uConsoleVersion.h"
+#include "uConsoleLog.h"
 
 #include "uFileVersion.h"
 #include "uVersionInfo.h"
@@ -12,8 +13,9 @@ TConsoleVersionInfo ConsoleVersionInfoOf(const QString &programFile)
     std::optional<TVersionInfo> version;
     try {
         version = TVersionInfo::FromFile(programFile);
-    } catch (const EExeError &) {
+    } catch (const EExeError &e) {
         // A damaged version resource gives no values, as a missing one does.
+        qCWarning(lcConsole) << "the console's version resource is damaged:" << e.message();
     }
     TConsoleVersionInfo info;
     if (!version)

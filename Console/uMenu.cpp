@@ -1,4 +1,5 @@
 #include "uMenu.h"
+#include "uConsoleLog.h"
 
 #include "DialogService.h"
 #include "Exceptions.h"
@@ -33,6 +34,7 @@ void runServiceAction(TServiceItem *service)
     try {
         service->SrvAction();
     } catch (const std::exception &e) {
+        qCInfo(lcServices) << "opening" << service->Guid() << "of" << service->DllName() << "failed:" << ExceptionMessage(e);
         ShowDialogMessage(ExceptionMessage(e).trimmed(), QString(), MB_ICONERROR);
     }
 }
@@ -185,6 +187,7 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
         const auto entry = !row.IsGroup && row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
         AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason, entry != catalogue.cend() ? &entry.value() : nullptr);
     }
+    qCInfo(lcServices) << "menu of" << rows.size() << "rows built," << FailedList.Count() << "entries not placed";
     if (!FailedList.IsEmpty() && ShowFailed)
         ShowFailed(FailedList);
 }
@@ -204,6 +207,7 @@ void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogue
         service->SetTranslateDescription(entry->IsLang);
         group->AddService(std::move(service));
     } catch (const std::exception &e) {
+        qCInfo(lcServices) << "service" << entry->Guid << "of" << entry->DllName << "is not placed:" << ExceptionMessage(e);
         AddFailed(QString(), ExceptionMessage(e), entry);
     }
 }
@@ -264,7 +268,9 @@ TExeImage *TModuleIcons::Image(const QString &dllName)
         const QString path = ModuleFilePath(dllName);
         if (isExeImageFile(path))
             image = std::make_shared<TExeImage>(path);
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        // Its services show without icons.
+        qCWarning(lcServices) << "the icons of" << dllName << "cannot be read:" << e.message();
     }
     m_images.insert(dllName, image);
     return image.get();
@@ -282,7 +288,8 @@ QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize 
             const QImage picture = GetBestIconImage(*image, iconName, size.width(), size.height());
             if (!picture.isNull())
                 icon = QIcon(QPixmap::fromImage(picture));
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
+            qCWarning(lcServices) << "icon" << iconName << "of" << dllName << "cannot be read:" << e.message();
         }
     }
     m_icons.insert(key, icon);

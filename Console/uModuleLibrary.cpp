@@ -1,4 +1,5 @@
 #include "uModuleLibrary.h"
+#include "uConsoleLog.h"
 
 #include "uModuleFaults.h"
 
@@ -44,6 +45,7 @@ private:
         QTimer::singleShot(0, this, [this] {
             const TModuleCall call(m_path);
             dlclose(m_handle);
+            qCDebug(lcServices) << "unloaded" << m_path << "after the last of its windows";
             delete this;
         });
     }
@@ -80,8 +82,10 @@ void TModuleLibrary::Load(const QString &path)
 {
     if (m_handle)
         return;
-    if (ModuleFaults().IsFaulty(path))
+    if (ModuleFaults().IsFaulty(path)) {
+        qCWarning(lcServices) << path << "is not loaded: it crashed the console before";
         throw EModuleFault(ModuleFaultText());
+    }
     m_path = path;
     dlerror();
     {
@@ -90,8 +94,10 @@ void TModuleLibrary::Load(const QString &path)
     }
     if (!m_handle) {
         const char *error = dlerror();
+        qCInfo(lcServices) << path << "is not loaded:" << error;
         throw EOSError(QLatin1Char('"') + (error ? QString::fromLocal8Bit(error) : path) + QLatin1Char('"'));
     }
+    qCDebug(lcServices) << "loaded" << path;
 }
 
 void *TModuleLibrary::Resolve(const char *name) const { return m_handle ? dlsym(m_handle, name) : nullptr; }
@@ -103,12 +109,14 @@ void TModuleLibrary::Unload()
     const TModuleCall call(m_path);
     dlclose(m_handle);
     m_handle = nullptr;
+    qCDebug(lcServices) << "unloaded" << m_path;
 }
 
 void TModuleLibrary::UnloadWhenDestroyed(const QList<QPointer<QObject>> &objects)
 {
     if (!m_handle)
         return;
+    qCDebug(lcServices) << m_path << "stays loaded until its windows are gone";
     new TModuleKeeper(m_handle, m_path, objects);
     m_handle = nullptr;
 }

@@ -1,4 +1,5 @@
 #include "uServiceItem.h"
+#include "uConsoleLog.h"
 
 #include "CallbackIMPL.h"
 #include "DialogService.h"
@@ -42,10 +43,13 @@ decltype(auto) CallModule(const QString &modulePath, F &&call)
     try {
         return call();
     } catch (const Exception &e) {
+        qCInfo(lcServices) << modulePath << "threw" << e.className() << e.message();
         throw EModuleError(e.message(), e.className());
     } catch (const std::exception &e) {
+        qCInfo(lcServices) << modulePath << "threw" << e.what();
         throw EModuleError(QString::fromLocal8Bit(e.what()), QStringLiteral("Exception"));
     } catch (...) {
+        qCInfo(lcServices) << modulePath << "threw an unknown exception";
         throw EModuleError(QStringLiteral("Unknown error in the service module"), QStringLiteral("Exception"));
     }
 }
@@ -127,7 +131,9 @@ TServiceAttributes TModuleAttributeReader::Read(const QString &dllName, const QS
         module = std::make_shared<TModule>();
         try {
             module->Library.Load(ModuleFilePath(dllName));
-        } catch (...) {
+        } catch (const std::exception &e) {
+            // Every service of the file reports this failure; the file is not tried again.
+            qCInfo(lcServices) << dllName << "is not loaded for its attributes:" << ExceptionMessage(e);
             module->Failure = std::current_exception();
         }
     }
@@ -310,6 +316,7 @@ void TServiceItem::OpenObjectStyle()
 
 void TServiceItem::SrvAction()
 {
+    qCDebug(lcServices) << "opening" << Guid() << "of" << DllName();
     SetLoaded(true);
     if (m_hasFormEntry) {
         if (!OpenFormStyle())
@@ -413,13 +420,18 @@ void TServiceItem::WindowClosed(TServiceForm *sender, QCloseEvent *event)
 {
     try {
         GetManager()->SetTitle(QString());
-    } catch (...) {
+    } catch (const std::exception &e) {
+        qCWarning(lcServices) << "closing" << Guid() << "- the title is not cleared:" << ExceptionMessage(e);
     }
     try {
         const TServiceForm::TCloseHandler kept = m_savedClose;
         if (kept)
             kept(sender, event);
+    } catch (const std::exception &e) {
+        // The window closes all the same: a module's error must not keep it open.
+        qCWarning(lcServices) << "the close handler of" << Guid() << "in" << DllName() << "failed:" << ExceptionMessage(e);
     } catch (...) {
+        qCWarning(lcServices) << "the close handler of" << Guid() << "in" << DllName() << "failed";
     }
 }
 
@@ -515,7 +527,11 @@ void TServiceItem::FreeObjects()
     QPointer<TServiceForm> window;
     try {
         window = Window();
+    } catch (const std::exception &e) {
+        // An object whose window cannot be asked for is freed all the same.
+        qCWarning(lcServices) << "the window of" << Guid() << "in" << DllName() << "is unknown:" << ExceptionMessage(e);
     } catch (...) {
+        qCWarning(lcServices) << "the window of" << Guid() << "in" << DllName() << "is unknown";
     }
     // The tool-bar commands must not reach a window that is gone.
     if ((FService || window) && FManager && FManager->ActiveItem() == this)

@@ -1,4 +1,5 @@
 #include "uSplash.h"
+#include "uConsoleLog.h"
 
 #include "uConsoleCfg.h"
 #include "uVerList.h"
@@ -159,8 +160,9 @@ void TWaitScr::FillProducts()
         mVersion->setText(SplashLines(products.Versions()).join(QLatin1Char('\n')));
         mDate->setText(SplashLines(products.Dates()).join(QLatin1Char('\n')));
         count = products.Count();
-    } catch (const EVerFileError &) {
+    } catch (const EVerFileError &e) {
         // A damaged stamp file leaves the product list empty; start-up goes on.
+        qCWarning(lcConsole) << "the splash window lists no products:" << e.message();
     }
     pProductList->setFixedHeight(ProductPanelHeight(count));
 }

@@ -1,4 +1,5 @@
 #include "uPE32Image.h"
+#include "uFilesLog.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -172,7 +173,8 @@ bool TExeImage::HasResources()
 {
     try {
         FindResourceSection();
-    } catch (const EExeError &) {
+    } catch (const EExeError &e) {
+        qCDebug(lcFiles) << FileName() << "has no readable resources:" << e.message();
         return false;
     }
     return m_resourceBase >= 0;

@@ -1,4 +1,6 @@
 #include "uShowVer.h"
+
+#include "uFilesLog.h"
 #include "uComFunctions.h"
 
 #include "DialogService.h"
@@ -388,8 +390,9 @@ void TShowVer::PlaceMaximized()
         return;
     try {
         setGeometry(MaximizedVersionsRect(where->availableGeometry(), mainForm ? mainForm->frameGeometry() : QRect()));
-    } catch (const EAssertionFailed &) {
+    } catch (const EAssertionFailed &e) {
         // Without a main form the window simply keeps the desktop's maximised placement.
+        qCDebug(lcFiles) << "the versions window keeps the desktop's placement:" << e.message();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "uVersionInfo.h"
+#include "uFilesLog.h"
 
 #include "uElfImage.h"
 #include "uVersionResource.h"
@@ -216,7 +217,8 @@ std::optional<TVersionInfo> TVersionInfo::FromFile(const QString &fileName)
     std::unique_ptr<TExeImage> image;
     try {
         image = std::make_unique<TExeImage>(fileName);
-    } catch (const EExeError &) {
+    } catch (const EExeError &e) {
+        qCDebug(lcFiles) << fileName << "has no version:" << e.message();
         return std::nullopt;
     }
     return FromImage(*image);

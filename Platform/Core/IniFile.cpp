@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "CoreLog.h"
 
 #include "Exceptions.h"
 #include "TextCodec.h"
@@ -134,6 +135,8 @@ struct TIniFile::Document {
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray bytes = file.read(kMaxFileSize);
                 doc.truncated = !file.atEnd();
+                if (doc.truncated)
+                    qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize << "bytes and never written";
                 const QString text = DecodeTextFile(bytes);
                 doc.lines = splitLines(text);
                 const qsizetype firstEnd = text.indexOf(QLatin1Char('\n'));
@@ -141,6 +144,7 @@ struct TIniFile::Document {
                     doc.lineEnd = QStringLiteral("\r\n");
             } else {
                 doc.unreadable = true;
+                qCWarning(lcCore) << fileName << "cannot be read:" << file.errorString();
             }
         }
         doc.parse();

@@ -1,4 +1,5 @@
 #include "ConnectDialog.h"
+#include "DataAccessLog.h"
 
 #include "Exceptions.h"
 #include "IniFile.h"
@@ -56,8 +57,9 @@ void TConnectDialog::SaveLogInfo(const TOraSession *session) const
         TIniFile ini(logInfoPath());
         ini.WriteString(QStringLiteral("LogInfo"), QStringLiteral("Server"), session->Server());
         ini.WriteString(QStringLiteral("LogInfo"), QStringLiteral("Username"), session->Username());
-    } catch (const EIniFileError &) {
+    } catch (const EIniFileError &e) {
         // Remembering the values is a convenience; a read-only folder loses nothing else.
+        qCWarning(lcData) << "the last server and user name are not remembered:" << e.message();
     }
 }
 

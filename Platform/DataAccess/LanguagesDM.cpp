@@ -1,4 +1,5 @@
 #include "LanguagesDM.h"
+#include "DataAccessLog.h"
 
 #include "OraPackage.h"
 #include "OraQuery.h"
@@ -30,7 +31,8 @@ TDbLanguagesDM::TDbLanguagesDM(QObject *owner, const QString &scheme, TOraSessio
         q.Open();
         for (q.First(); !q.Eof(); q.Next())
             UntranslatedTexts.append(q.Fields(0)->AsString());
-    } catch (const EDAError &) {
+    } catch (const EDAError &e) {
+        qCDebug(lcData) << "no list of untranslated texts in" << m_scheme << ":" << e.message();
     }
 }
 
@@ -69,8 +71,9 @@ const QHash<QString, QString> *TDbLanguagesDM::LanguageTexts(int lang)
         for (q.First(); !q.Eof(); q.Next())
             if (!text->AsString().isEmpty()) // an empty text is none, as in the package
                 texts.insert(key->AsString(), text->AsString());
-    } catch (const EDAError &) {
+    } catch (const EDAError &e) {
         m_textTablesReadable = false; // a pack kept elsewhere: its package answers text by text
+        qCDebug(lcData) << "the language texts of" << m_scheme << "are read text by text:" << e.message();
         return nullptr;
     }
     return &*m_texts.insert(lang, std::move(texts));
@@ -161,7 +164,8 @@ bool ExistsLangPack(const QString &scheme, TOraSession *session)
         q.ParamByName(QStringLiteral("OWNER")).SetAsString(scheme.trimmed());
         q.Open();
         return !q.IsEmpty();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        qCWarning(lcData) << "whether" << scheme << "has a language pack could not be asked:" << e.message();
         return false;
     }
 }

@@ -1,4 +1,5 @@
 #include "OraSession.h"
+#include "DataAccessLog.h"
 
 #include "ConnectDialog.h"
 #include "DbBackend.h"
@@ -20,7 +21,10 @@ TOraSession::~TOraSession()
     if (m_backend) {
         try {
             m_backend->Disconnect();
+        } catch (const std::exception &e) {
+            qCWarning(lcData) << "a session going away could not disconnect:" << ExceptionMessage(e);
         } catch (...) {
+            qCWarning(lcData) << "a session going away could not disconnect";
         }
     }
     for (TOraDataSet *ds : m_dataSets)
@@ -128,7 +132,9 @@ void TOraSession::DoDisconnect()
     if (m_backend) {
         try {
             m_backend->Disconnect();
-        } catch (...) {
+        } catch (const std::exception &e) {
+            // The session is left disconnected all the same.
+            qCWarning(lcData) << "disconnecting failed:" << ExceptionMessage(e);
         }
         m_backend.reset();
     }

@@ -1,4 +1,5 @@
 #include "SchemeServer.h"
+#include "EmbeddedServerLog.h"
 
 #include "MenuPackProcs.h"
 #include "SqliteConnection.h"
@@ -154,7 +155,9 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
         try {
             conn.Exec(QStringLiteral("ROLLBACK TO zproc"));
             conn.Exec(QStringLiteral("RELEASE zproc"));
-        } catch (...) {
+        } catch (const std::exception &e) {
+            // The procedure's own error goes on to the caller; this one would hide it.
+            qCWarning(lcServer) << "a failed procedure could not be rolled back:" << ExceptionMessage(e);
         }
         throw;
     }

@@ -1,4 +1,5 @@
 #include "SqliteBackend.h"
+#include "EmbeddedServerLog.h"
 
 #include "PlsqlBlock.h"
 #include "ResourcePack.h"
@@ -275,7 +276,9 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
             try {
                 c.Exec(QStringLiteral("ROLLBACK TO zblock"));
                 c.Exec(QStringLiteral("RELEASE zblock"));
-            } catch (...) {
+            } catch (const std::exception &e) {
+                // The block's own error goes on to the caller; this one would hide it.
+                qCWarning(lcServer) << "a failed block could not be rolled back:" << ExceptionMessage(e);
             }
         }
         throw;

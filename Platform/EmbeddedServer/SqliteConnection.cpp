@@ -1,4 +1,5 @@
 #include "SqliteConnection.h"
+#include "EmbeddedServerLog.h"
 
 #include "DbWait.h"
 #include "ResourcePack.h"
@@ -990,7 +991,12 @@ int TSqliteConnection::OnBusy(void *connection, int)
             indicator->WaitGoesOn(elapsed);
         QThread::msleep(unsigned(qMin(20, g_busyTimeoutMs - elapsed)));
         return 1;
+    } catch (const std::exception &e) {
+        // An exception must not cross the database library: the wait ends as a busy error.
+        qCWarning(lcServer) << "the wait indicator failed, the wait ends:" << ExceptionMessage(e);
+        return 0;
     } catch (...) {
+        qCWarning(lcServer) << "the wait indicator failed, the wait ends";
         return 0;
     }
 }
@@ -1003,6 +1009,9 @@ void TSqliteConnection::EndBusyWait()
     try {
         if (TDbWaitIndicator *indicator = DbWaitIndicator())
             indicator->WaitEnded();
+    } catch (const std::exception &e) {
+        qCWarning(lcServer) << "the wait indicator failed at the end of a wait:" << ExceptionMessage(e);
     } catch (...) {
+        qCWarning(lcServer) << "the wait indicator failed at the end of a wait";
     }
 }

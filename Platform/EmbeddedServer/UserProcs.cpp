@@ -1,4 +1,5 @@
 #include "UserProcs.h"
+#include "EmbeddedServerLog.h"
 
 #include "PasswordHash.h"
 #include "SchemeServer.h"
@@ -147,7 +148,8 @@ void CheckLogin(TSqliteConnection &conn, const QString &username, const QString 
         try {
             conn.Exec(QStringLiteral("UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = ? AND PASSWORD_HASH = ?"),
                       {HashPassword(password), user, stored});
-        } catch (const EDAError &) {
+        } catch (const EDAError &e) {
+            qCWarning(lcServer) << "the password hash of" << user << "stays in its older form:" << e.message();
         }
     }
 }

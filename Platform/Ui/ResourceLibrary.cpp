@@ -1,4 +1,5 @@
 #include "ResourceLibrary.h"
+#include "UiLog.h"
 
 #include <QFile>
 #include <QLibrary>
@@ -17,8 +18,11 @@ bool LoadResourceLibrary(const QString &path)
     if (!QFile::exists(path))
         return false;
     auto library = std::make_unique<QLibrary>(path);
-    if (!library->load())
+    if (!library->load()) {
+        // The windows go on without the library's pictures.
+        qCWarning(lcUi) << "the resource library is not loaded:" << library->errorString();
         return false;
+    }
     g_library = std::move(library);
     return true;
 }

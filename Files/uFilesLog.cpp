@@ -1,0 +1,3 @@
+#include "uFilesLog.h"
+
+Q_LOGGING_CATEGORY(lcFiles, "zandrell.files", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "DataAccessLog.h"
+
+Q_LOGGING_CATEGORY(lcData, "zandrell.platform.data", QtWarningMsg)

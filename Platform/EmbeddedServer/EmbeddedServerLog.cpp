@@ -1,0 +1,3 @@
+#include "EmbeddedServerLog.h"
+
+Q_LOGGING_CATEGORY(lcServer, "zandrell.platform.server", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "uComLog.h"
+
+Q_LOGGING_CATEGORY(lcCom, "zandrell.comunits", QtWarningMsg)
