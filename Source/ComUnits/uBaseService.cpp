@@ -1,4 +1,5 @@
 #include "uBaseService.h"
+#include "uComLog.h"
 
 #include "DialogService.h"
 #include "Field.h"
@@ -172,10 +173,11 @@ void TAccessList::FetchIsNeed()
     };
     try {
         open();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
         // A scheme of an older release: its function returns RCHECK and NAME only.
         if (AccessProc != g_rightsCurrent || !g_rightsOlder)
             throw;
+        qCInfo(lcCom) << "rights are read with the older function:" << e.message();
         AccessProc = g_rightsOlder;
         open();
     }
