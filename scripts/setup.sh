@@ -15,7 +15,7 @@ fi
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           fonts-dejavu-core xvfb xauth ccache clang libclang-rt-14-dev
-          libbenchmark-dev qt6-translations-l10n
+          libbenchmark-dev qt6-translations-l10n clang-format
           libsodium-dev
           binutils-mingw-w64-x86-64
           libqt6gui6) # libqt6gui6: Qt's JPEG plugin (system libjpeg) for the splash picture
