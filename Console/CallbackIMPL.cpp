@@ -1,6 +1,6 @@
-#include "CallbackIMPL.h"
+#include "Console/CallbackIMPL.h"
 
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 TCallback::~TCallback() = default;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The console's callback object: what a service module calls to send the
 // console a command about a service (close it, forget it, free the others).
-#include "ZandrellInterface.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 // connect dialog, the error handler and the queries that read the user's
 // configuration; it logs a user in to a scheme and knows the user's access
 // group and administrator flag.
-#include "uConsoleDM.h"
+#include "Console/uConsoleDM.h"
 
 #include <QObject>
 #include <QPointer>

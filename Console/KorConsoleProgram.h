@@ -10,8 +10,8 @@
 
 #include <memory>
 
-#include "uConsoleCfg.h"
-#include "uConsoleDM.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleDM.h"
 
 // The marker of a value that was not given on the command line.
 inline const QString NotGiven = QStringLiteral("-1");

@@ -4,7 +4,7 @@
 // the user's menu tree, the service manager and the callback, opens services
 // from its menu and tool bar, forwards find, sort, report and filter to the
 // active service, and offers the console's own commands.
-#include "uImageList.h"
+#include "Console/uImageList.h"
 
 #include <QMainWindow>
 #include <QPointer>

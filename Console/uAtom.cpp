@@ -1,6 +1,6 @@
-#include "uAtom.h"
+#include "Console/uAtom.h"
 
-#include "uConsoleLink.h"
+#include "Source/ComUnits/uConsoleLink.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "uAutoUpdate.h"
+#include "Console/uAutoUpdate.h"
 
-#include "DialogService.h"
-#include "uConsoleCfg.h"
-#include "uConsoleFunctions.h"
-#include "uConsoleInfo.h"
+#include "Core/DialogService.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uConsoleInfo.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "uCommandLine.h"
+#include "Console/uCommandLine.h"
 
 #include <cstring>
 

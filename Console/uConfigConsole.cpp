@@ -1,12 +1,12 @@
-#include "uConfigConsole.h"
-#include "uComFunctions.h"
+#include "Console/uConfigConsole.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
-#include "uConsoleCfg.h"
-#include "uConsoleFunctions.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

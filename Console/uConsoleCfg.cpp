@@ -1,11 +1,11 @@
-#include "uConsoleCfg.h"
+#include "Console/uConsoleCfg.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
-#include "uConsoleDM.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "Console/uConsoleDM.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // Console.ini beside the program, the language files under Res/, and the
 // routines that choose the console's texts. Every other unit reads and writes
 // Console.ini only through the operations here.
-#include "IniFile.h"
+#include "Core/IniFile.h"
 
 #include <QString>
 #include <QStringList>

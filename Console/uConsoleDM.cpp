@@ -1,4 +1,4 @@
-#include "uConsoleDM.h"
+#include "Console/uConsoleDM.h"
 
 namespace {
 IConsoleDataModule *g_dm = nullptr;

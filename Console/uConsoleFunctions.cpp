@@ -1,11 +1,11 @@
-#include "uConsoleFunctions.h"
+#include "Console/uConsoleFunctions.h"
 
-#include "DialogService.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
-#include "uBaseService.h"
-#include "uComFormLibs.h"
-#include "uConsoleCfg.h"
+#include "Core/DialogService.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Source/ComUnits/uComFormLibs.h"
+#include "Console/uConsoleCfg.h"
 
 #include <QAbstractButton>
 #include <QAction>

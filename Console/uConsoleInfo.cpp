@@ -1,4 +1,4 @@
-#include "uConsoleInfo.h"
+#include "Console/uConsoleInfo.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

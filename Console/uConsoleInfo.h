@@ -17,8 +17,8 @@
 // The server never waits on a socket: frames are taken as they arrive and a
 // requester's answer is awaited with a timer, so a requester that stalls
 // costs the window nothing.
-#include "ZandrellInterface.h"
-#include "uConsoleLink.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uConsoleLink.h"
 
 #include <QLocalServer>
 #include <QString>

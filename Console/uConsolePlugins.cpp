@@ -1,4 +1,4 @@
-#include "uConsolePlugins.h"
+#include "Console/uConsolePlugins.h"
 
 #include <QDir>
 #include <QLibrary>

@@ -3,7 +3,7 @@
 // folder Plugins/ under the program's folder. A plug-in is started with the
 // scheme and the session, may ask for a menu item, and is stopped when the
 // menu is rebuilt or the console ends.
-#include "ZandrellInterface.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QString>
 

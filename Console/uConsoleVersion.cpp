@@ -1,8 +1,8 @@
-#include "uConsoleVersion.h"
-#include "uConsoleLog.h"
+#include "Console/uConsoleVersion.h"
+#include "Console/uConsoleLog.h"
 
-#include "uFileVersion.h"
-#include "uVersionInfo.h"
+#include "Files/uFileVersion.h"
+#include "Files/uVersionInfo.h"
 
 #include <QCoreApplication>
 

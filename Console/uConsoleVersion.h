@@ -3,7 +3,7 @@
 // console-information messages send, read from the version resource of the
 // program file (the block 041904E3). An absent value reads as empty, and so
 // does every value of a file without version information.
-#include "uConsoleInfo.h"
+#include "Console/uConsoleInfo.h"
 
 // InternalName, FileDescription, FileVersion, LegalCopyright, ProductVersion, Comments.
 TConsoleVersionInfo ConsoleVersionInfo();

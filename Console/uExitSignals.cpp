@@ -1,4 +1,4 @@
-#include "uExitSignals.h"
+#include "Console/uExitSignals.h"
 
 #include <QSocketNotifier>
 

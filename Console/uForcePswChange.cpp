@@ -1,12 +1,12 @@
-#include "uForcePswChange.h"
+#include "Console/uForcePswChange.h"
 
-#include "DMIMPL.h"
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "OraPackage.h"
-#include "OraSession.h"
-#include "uConsoleCfg.h"
-#include "uOraFunctions.h"
+#include "Console/DMIMPL.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraSession.h"
+#include "Console/uConsoleCfg.h"
+#include "Source/ComUnits/uOraFunctions.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

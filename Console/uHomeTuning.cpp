@@ -1,12 +1,12 @@
-#include "uHomeTuning.h"
-#include "uComFunctions.h"
+#include "Console/uHomeTuning.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "OracleHomes.h"
-#include "ResourceLibrary.h"
-#include "uConsoleCfg.h"
-#include "uConsoleFunctions.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/OracleHomes.h"
+#include "Ui/ResourceLibrary.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

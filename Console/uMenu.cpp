@@ -1,16 +1,16 @@
-#include "uMenu.h"
-#include "uConsoleLog.h"
+#include "Console/uMenu.h"
+#include "Console/uConsoleLog.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "uConsoleFunctions.h"
-#include "uImageList.h"
-#include "uMenuRows.h"
-#include "uModuleLibrary.h"
-#include "uMultiIcoFromResource.h"
-#include "uPE32Image.h"
-#include "uServiceItem.h"
-#include "uSrvShow.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uImageList.h"
+#include "Console/uMenuRows.h"
+#include "Console/uModuleLibrary.h"
+#include "Files/uMultiIcoFromResource.h"
+#include "Files/uPE32Image.h"
+#include "Console/uServiceItem.h"
+#include "Console/uSrvShow.h"
 
 #include <QAction>
 #include <QFile>

@@ -7,7 +7,7 @@
 //
 // A build reads the menu rows and the catalogue rows once and loads each
 // module file once, however many services the menu has.
-#include "uBaseService.h"
+#include "Source/ComUnits/uBaseService.h"
 
 #include <QHash>
 #include <QIcon>

@@ -1,7 +1,7 @@
-#include "uMenuRows.h"
+#include "Console/uMenuRows.h"
 
-#include "DataSet.h"
-#include "Field.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/Field.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "uModuleFaults.h"
+#include "Console/uModuleFaults.h"
 
-#include "uConsoleCfg.h"
+#include "Console/uConsoleCfg.h"
 
 #include <QDateTime>
 #include <QDir>

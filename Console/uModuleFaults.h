@@ -10,7 +10,7 @@
 // holds and that still names a file was left by a console that ended inside
 // that file's code. Such a file is not loaded again until it changes or an
 // administrator reloads the menu.
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 #include <QHash>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "uModuleLibrary.h"
-#include "uConsoleLog.h"
+#include "Console/uModuleLibrary.h"
+#include "Console/uConsoleLog.h"
 
-#include "uModuleFaults.h"
+#include "Console/uModuleFaults.h"
 
 #include <QCoreApplication>
 #include <QDir>

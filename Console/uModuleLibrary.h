@@ -5,7 +5,7 @@
 // A module name is a bare file name; one with a path separator is refused. A
 // name stored with ".dll" (written by a console of another platform sharing
 // the scheme) is looked up as stored first, then with ".so".
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "uQtTranslation.h"
+#include "Console/uQtTranslation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,12 +1,12 @@
-#include "uServiceItem.h"
-#include "uConsoleLog.h"
+#include "Console/uServiceItem.h"
+#include "Console/uConsoleLog.h"
 
-#include "CallbackIMPL.h"
-#include "DialogService.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
-#include "uConsoleFunctions.h"
-#include "uModuleFaults.h"
+#include "Console/CallbackIMPL.h"
+#include "Core/DialogService.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uModuleFaults.h"
 
 #include <QCloseEvent>
 #include <QPixmap>

@@ -9,10 +9,10 @@
 // gives the window and takes the session. The module is loaded while the
 // attributes are read, and again from the first SrvAction until the entry is
 // destroyed.
-#include "ZandrellInterface.h"
-#include "uBaseService.h"
-#include "uModuleLibrary.h"
-#include "uServiceForm.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Console/uModuleLibrary.h"
+#include "Source/ComUnits/uServiceForm.h"
 
 #include <QHash>
 #include <QIcon>

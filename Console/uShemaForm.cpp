@@ -1,11 +1,11 @@
-#include "uShemaForm.h"
-#include "uComFunctions.h"
+#include "Console/uShemaForm.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "ResourceLibrary.h"
-#include "uConsoleCfg.h"
-#include "uConsoleFunctions.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Ui/ResourceLibrary.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

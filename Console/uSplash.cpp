@@ -1,8 +1,8 @@
-#include "uSplash.h"
-#include "uConsoleLog.h"
+#include "Console/uSplash.h"
+#include "Console/uConsoleLog.h"
 
-#include "uConsoleCfg.h"
-#include "uVerList.h"
+#include "Console/uConsoleCfg.h"
+#include "Files/uVerList.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

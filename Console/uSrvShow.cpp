@@ -1,12 +1,12 @@
-#include "uSrvShow.h"
-#include "uComFunctions.h"
+#include "Console/uSrvShow.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "ResourceLibrary.h"
-#include "ResourcePack.h"
-#include "uBaseService.h"
-#include "uConsoleFunctions.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Ui/ResourceLibrary.h"
+#include "Core/ResourcePack.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Console/uConsoleFunctions.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
-#include "uUnattended.h"
+#include "Console/uUnattended.h"
 
-#include "uServiceItem.h"
+#include "Console/uServiceItem.h"
 
-#include "DialogService.h"
-#include "MainConsoleIMPL.h"
+#include "Core/DialogService.h"
+#include "Console/MainConsoleIMPL.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "uWaitFeedback.h"
+#include "Console/uWaitFeedback.h"
 
-#include "uConsoleCfg.h"
+#include "Console/uConsoleCfg.h"
 
 #include <QGuiApplication>
 

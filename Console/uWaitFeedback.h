@@ -3,7 +3,7 @@
 // that another program holds): the wait cursor at once and, after two
 // seconds, a text in the main window's status bar, both gone when the wait
 // ends.
-#include "DbWait.h"
+#include "DataAccess/DbWait.h"
 
 #include <QLabel>
 #include <QPointer>

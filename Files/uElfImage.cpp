@@ -1,4 +1,4 @@
-#include "uElfImage.h"
+#include "Files/uElfImage.h"
 
 #include <QFileInfo>
 #include <QtEndian>

@@ -6,7 +6,7 @@
 // As in the PE reader, every offset and size taken from the file is checked
 // against the file before it is read; a damaged file raises EExeError, never
 // reads outside it.
-#include "uPE32Image.h"
+#include "Files/uPE32Image.h"
 
 #include <QByteArray>
 #include <QFile>

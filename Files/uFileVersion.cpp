@@ -1,9 +1,9 @@
-#include "uFileVersion.h"
+#include "Files/uFileVersion.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "ResourcePack.h"
-#include "uVersionInfo.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
+#include "Files/uVersionInfo.h"
 
 #include <QFile>
 #include <QFileInfo>

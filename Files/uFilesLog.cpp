@@ -1,3 +1,3 @@
-#include "uFilesLog.h"
+#include "Files/uFilesLog.h"
 
 Q_LOGGING_CATEGORY(lcFiles, "zandrell.files", QtWarningMsg)

@@ -1,6 +1,6 @@
-#include "uMultiIcoFromResource.h"
+#include "Files/uMultiIcoFromResource.h"
 
-#include "uPE32Image.h"
+#include "Files/uPE32Image.h"
 
 #include <QPixmap>
 

@@ -1,5 +1,5 @@
-#include "uPE32Image.h"
-#include "uFilesLog.h"
+#include "Files/uPE32Image.h"
+#include "Files/uFilesLog.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -10,8 +10,8 @@
 // before it is read; a damaged file raises EExeError, never reads outside it.
 // Items and lists are created lazily and belong to the image: they and every
 // byte array handed out by RawData() are valid only while the image lives.
-#include "Exceptions.h"
-#include "uResourceTypes.h"
+#include "Core/Exceptions.h"
+#include "Files/uResourceTypes.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "uResourceTypes.h"
+#include "Files/uResourceTypes.h"
 
 namespace {
 const char *const EnumNames[ResourceTypeCount] = {

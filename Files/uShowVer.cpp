@@ -1,12 +1,12 @@
-#include "uShowVer.h"
+#include "Files/uShowVer.h"
 
-#include "uFilesLog.h"
-#include "uComFunctions.h"
+#include "Files/uFilesLog.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
-#include "Exceptions.h"
-#include "ResourceLibrary.h"
-#include "ResourcePack.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Ui/ResourceLibrary.h"
+#include "Core/ResourcePack.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // The versions window: one grid row per file with the seven columns of the
 // file version information, and its export to a text file. The main window
 // shows it for the modules of its menu and for all program files of its folder.
-#include "uFileVersion.h"
+#include "Files/uFileVersion.h"
 
 #include <QColor>
 #include <QDialog>

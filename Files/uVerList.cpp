@@ -1,8 +1,8 @@
-#include "uVerList.h"
+#include "Files/uVerList.h"
 
-#include "ResourcePack.h"
-#include "TextCodec.h"
-#include "TextFormat.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextCodec.h"
+#include "Core/TextFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

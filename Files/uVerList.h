@@ -9,7 +9,7 @@
 //   64: name (51 bytes, zero-ended), four version bytes, 1 reserved, the date.
 //
 // Any other size is refused. The splash screen prints the three texts.
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "uVersionInfo.h"
-#include "uFilesLog.h"
+#include "Files/uVersionInfo.h"
+#include "Files/uFilesLog.h"
 
-#include "uElfImage.h"
-#include "uVersionResource.h"
+#include "Files/uElfImage.h"
+#include "Files/uVersionResource.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -6,7 +6,7 @@
 // its own (uVersionResource.h writes them). Values are asked for by the paths
 // of the version API, as in "\StringFileInfo\041904E3\ProductVersion"; block
 // keys and value names compare without regard to letter case.
-#include "uPE32Image.h"
+#include "Files/uPE32Image.h"
 
 class TElfImage;
 

@@ -4,12 +4,12 @@
 // Locate over a large data set. Each figure is compared in the same run with
 // the same work done the plain way (a raw QSqlQuery on the server's files, a
 // plain loop over the rows); the target is at most twice the plain way.
-#include "BenchTargets.h"
-#include "DbBuilder.h"
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "PasswordHash.h"
-#include "ServerAliases.h"
+#include "bench/BenchTargets.h"
+#include "tools/dbbuild/DbBuilder.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "EmbeddedServer/PasswordHash.h"
+#include "DataAccess/ServerAliases.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>

@@ -2,7 +2,7 @@
 // verifying the password (it must stay under 150 ms on a small machine), a
 // new hash (password change, account creation) and the older PBKDF2 form that
 // a log-in verifies once before it replaces it.
-#include "PasswordHash.h"
+#include "EmbeddedServer/PasswordHash.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>

@@ -3,12 +3,12 @@
 // the best icon of a module, and the version information alone. Each
 // benchmark reports files per second and is compared in the same run with
 // reading the same files' bytes and nothing more.
-#include "BenchTargets.h"
-#include "PeBuilder.h"
-#include "uMultiIcoFromResource.h"
-#include "uPE32Image.h"
-#include "uResourceDump.h"
-#include "uVersionInfo.h"
+#include "bench/BenchTargets.h"
+#include "tests/Files/PeBuilder.h"
+#include "Files/uMultiIcoFromResource.h"
+#include "Files/uPE32Image.h"
+#include "tools/peres/uResourceDump.h"
+#include "Files/uVersionInfo.h"
 
 #include <QFile>
 #include <QImage>

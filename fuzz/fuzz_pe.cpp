@@ -3,7 +3,7 @@
 // files) and the peres listing. Reader errors
 // (EExeError) are the expected answer to damaged input; anything else that
 // escapes, and every crash or read outside the input, is a finding.
-#include "uResourceExercise.h"
+#include "fuzz/uResourceExercise.h"
 
 #include <QByteArray>
 

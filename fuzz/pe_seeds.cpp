@@ -2,8 +2,8 @@
 // reader knows, built byte by byte like the tests' files.
 //
 //   pe_seeds FOLDER
-#include "ElfBuilder.h"
-#include "PeBuilder.h"
+#include "tests/Files/ElfBuilder.h"
+#include "tests/Files/PeBuilder.h"
 
 #include <QDir>
 #include <QFile>

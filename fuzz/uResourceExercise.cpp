@@ -1,10 +1,10 @@
-#include "uResourceExercise.h"
+#include "fuzz/uResourceExercise.h"
 
-#include "uElfImage.h"
-#include "uMultiIcoFromResource.h"
-#include "uPE32Image.h"
-#include "uResourceDump.h"
-#include "uVersionInfo.h"
+#include "Files/uElfImage.h"
+#include "Files/uMultiIcoFromResource.h"
+#include "Files/uPE32Image.h"
+#include "tools/peres/uResourceDump.h"
+#include "Files/uVersionInfo.h"
 
 #include <QBuffer>
 #include <QImage>

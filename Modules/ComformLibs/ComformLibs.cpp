@@ -1,6 +1,6 @@
 // The form library: dialogs shared by the console and the service modules.
-#include "DialogService.h"
-#include "uComFormLibs.h"
+#include "Core/DialogService.h"
+#include "Source/ComUnits/uComFormLibs.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -1,11 +1,11 @@
-#include "uDemoGridForm.h"
+#include "Modules/DemoServices/uDemoGridForm.h"
 
-#include "DataSetModel.h"
-#include "DataSource.h"
-#include "DialogService.h"
-#include "Field.h"
-#include "OraQuery.h"
-#include "uBaseService.h"
+#include "Ui/DataSetModel.h"
+#include "DataAccess/DataSource.h"
+#include "Core/DialogService.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/uBaseService.h"
 
 #include <QAction>
 #include <QDialog>

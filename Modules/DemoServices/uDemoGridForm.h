@@ -8,8 +8,8 @@
 //   Report  shows the listing of the rows in view (the service's report).
 // Rights come from the rights string: a column may need a right to be shown,
 // and the report needs its right; what is not granted is hidden or disabled.
-#include "ZandrellInterface.h"
-#include "uServiceForm.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uServiceForm.h"
 
 #include <QList>
 #include <QString>

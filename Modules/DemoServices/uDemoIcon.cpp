@@ -1,4 +1,4 @@
-#include "uDemoIcon.h"
+#include "Modules/DemoServices/uDemoIcon.h"
 
 #include <QPainter>
 #include <QPixmap>

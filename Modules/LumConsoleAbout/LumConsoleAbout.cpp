@@ -1,6 +1,6 @@
 // The console's about box: ShowAboutBox, called without arguments.
-#include "DialogService.h"
-#include "ResourcePack.h"
+#include "Core/DialogService.h"
+#include "Core/ResourcePack.h"
 
 #include <QApplication>
 #include <QDialog>

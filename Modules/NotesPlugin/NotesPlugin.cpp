@@ -2,10 +2,10 @@
 // Plugins/Notes.ini. It adds a menu item under the plug-in menu; the item
 // opens its configuration dialog, which shows the connection it was started
 // with and lets the user edit the note.
-#include "DialogService.h"
-#include "IniFile.h"
-#include "OraSession.h"
-#include "ZandrellInterface.h"
+#include "Core/DialogService.h"
+#include "Core/IniFile.h"
+#include "DataAccess/OraSession.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QCoreApplication>
 #include <QDialog>

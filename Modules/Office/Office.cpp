@@ -1,9 +1,9 @@
 // Office.so: a form-style module with two services over the demo scheme: a
 // report of sales by customer and the list of the console's users with their
 // access groups. Each window implements IZandrell like the other demo services.
-#include "ZandrellInterface.h"
-#include "uDemoGridForm.h"
-#include "uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Modules/DemoServices/uDemoGridForm.h"
+#include "Modules/DemoServices/uDemoIcon.h"
 
 #include <cstring>
 

@@ -2,9 +2,9 @@
 // orders and customers. Each window implements IZandrell, so the console
 // hands it the session and the scheme and forwards find, sort, report and
 // filter to it.
-#include "ZandrellInterface.h"
-#include "uDemoGridForm.h"
-#include "uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Modules/DemoServices/uDemoGridForm.h"
+#include "Modules/DemoServices/uDemoIcon.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // Stock.so: an object-style module with one service, the goods in stock of
 // the demo scheme. The console gets the window from the service object and
 // posts its tool-bar commands to it as messages.
-#include "ZandrellInterface.h"
-#include "uDemoGridForm.h"
-#include "uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Modules/DemoServices/uDemoGridForm.h"
+#include "Modules/DemoServices/uDemoIcon.h"
 
 #include <QPointer>
 

@@ -1,3 +1,3 @@
-#include "CoreLog.h"
+#include "Core/CoreLog.h"
 
 Q_LOGGING_CATEGORY(lcCore, "zandrell.platform.core", QtWarningMsg)

@@ -1,4 +1,4 @@
-#include "DialogService.h"
+#include "Core/DialogService.h"
 
 
 #include <cstdio>

@@ -6,7 +6,7 @@
 // service is replaceable: tests install a recorder that answers, and the
 // unattended mode (KORCONSOLE_HEADLESS=1) writes each box as one MSGBOX line
 // and each modal window as one MODAL line instead of waiting for a person.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QString>

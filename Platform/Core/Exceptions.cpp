@@ -1,4 +1,4 @@
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The program's failures are exceptions that carry a readable message and
 // the name of their class, as the user sees it in some message boxes.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <exception>

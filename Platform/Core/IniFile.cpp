@@ -1,8 +1,8 @@
-#include "IniFile.h"
-#include "CoreLog.h"
+#include "Core/IniFile.h"
+#include "Core/CoreLog.h"
 
-#include "Exceptions.h"
-#include "TextCodec.h"
+#include "Core/Exceptions.h"
+#include "Core/TextCodec.h"
 
 #include <QDir>
 #include <QElapsedTimer>

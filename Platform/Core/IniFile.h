@@ -20,8 +20,8 @@
 // Reads take no lock (the rename makes every file whole) and always see the
 // file as it is now: the parsed form is reused only while the file's size, time
 // and identity are unchanged.
-#include "Exceptions.h"
-#include "PlatformExport.h"
+#include "Core/Exceptions.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "OracleHomes.h"
+#include "Core/OracleHomes.h"
 
-#include "TextCodec.h"
+#include "Core/TextCodec.h"
 
 #include <QDir>
 #include <QFile>

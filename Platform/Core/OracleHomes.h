@@ -4,7 +4,7 @@
 // home of /etc/oratab) and the homes listed in /etc/oratab. A console chooses
 // one by its index (0 the default, 1..6 the listed ones); the chosen home is
 // put into the environment of the Oracle client before its first connection.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "ResourcePack.h"
+#include "Core/ResourcePack.h"
 
 #include <QHash>
 

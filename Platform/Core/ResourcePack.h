@@ -7,7 +7,7 @@
 // IniResString loads the texts of the user's application language from the
 // language data module. Without a language pack (GetComLanguages() is null)
 // every translation passes its text through unchanged.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "Core/TextCodec.h"
 
 #include <QStringDecoder>
 

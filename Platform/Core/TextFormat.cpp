@@ -1,4 +1,4 @@
-#include "TextFormat.h"
+#include "Core/TextFormat.h"
 
 QString FormatText(const QString &format, const QStringList &args)
 {

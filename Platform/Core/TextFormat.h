@@ -3,7 +3,7 @@
 // "%d" take the next argument in order, "%%" is a percent sign. Missing
 // arguments leave their placeholder as it stands, so that a translated text
 // with a wrong placeholder count still shows something readable.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <QStringList>

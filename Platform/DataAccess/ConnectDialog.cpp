@@ -1,10 +1,10 @@
-#include "ConnectDialog.h"
-#include "DataAccessLog.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/DataAccessLog.h"
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "OraSession.h"
-#include "ServerAliases.h"
+#include "Core/Exceptions.h"
+#include "Core/IniFile.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/ServerAliases.h"
 
 #include <QCoreApplication>
 #include <QDir>

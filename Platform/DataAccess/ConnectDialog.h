@@ -6,7 +6,7 @@
 // runs through ExecModalDialog(dialog, true), so the unattended mode connects
 // with the values it was given. The window itself belongs to the windowed
 // layer, which installs it when its library loads (SetConnectWindow).
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "DAError.h"
+#include "DataAccess/DAError.h"
 
 EDAError::~EDAError() = default;
 

@@ -3,7 +3,7 @@
 // Every failure of the data-access layer and its backends is one of these, so
 // that callers and the session's error events see the Oracle numbers whatever
 // backend stands behind the session.
-#include "Exceptions.h"
+#include "Core/Exceptions.h"
 
 class PLATFORM_EXPORT EDAError : public Exception {
 public:

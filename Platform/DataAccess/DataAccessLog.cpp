@@ -1,3 +1,3 @@
-#include "DataAccessLog.h"
+#include "DataAccess/DataAccessLog.h"
 
 Q_LOGGING_CATEGORY(lcData, "zandrell.platform.data", QtWarningMsg)

@@ -1,6 +1,6 @@
-#include "DataSet.h"
+#include "DataAccess/DataSet.h"
 
-#include "DataSource.h"
+#include "DataAccess/DataSource.h"
 
 #include <QHash>
 #include <QRegularExpression>

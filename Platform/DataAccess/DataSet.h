@@ -11,10 +11,10 @@
 //
 // Derived classes fill the records (TOraDataSet runs a statement) and may send
 // changes somewhere (an update statement); the base keeps them locally.
-#include "Exceptions.h"
-#include "Field.h"
-#include "PlatformExport.h"
-#include "ResultSet.h"
+#include "Core/Exceptions.h"
+#include "DataAccess/Field.h"
+#include "Core/PlatformExport.h"
+#include "DataAccess/ResultSet.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "DataSource.h"
+#include "DataAccess/DataSource.h"
 
-#include "DataSet.h"
+#include "DataAccess/DataSet.h"
 
 TDataLink::~TDataLink() = default;
 

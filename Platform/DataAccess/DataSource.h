@@ -2,7 +2,7 @@
 // TDataSource: connects a data set to what shows it (a grid's model, a detail
 // data set). It passes on the data set's changes to its links while it is
 // enabled and the data set's controls are not disabled.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "DbBackend.h"
+#include "DataAccess/DbBackend.h"
 
-#include "OracleBackend.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
+#include "DataAccess/OracleBackend.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 
 #include <QHash>
 #include <QMutex>

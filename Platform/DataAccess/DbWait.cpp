@@ -1,4 +1,4 @@
-#include "DbWait.h"
+#include "DataAccess/DbWait.h"
 
 namespace {
 TDbWaitIndicator *g_indicator = nullptr;

@@ -3,7 +3,7 @@
 // statement waiting up to the backend's time-out. The layer above shows the
 // user that the program waits (a wait cursor, a status text); the backend
 // reports the wait here, on the waiting thread, while it lasts.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 class PLATFORM_EXPORT TDbWaitIndicator {
 public:

@@ -1,6 +1,6 @@
-#include "Field.h"
+#include "DataAccess/Field.h"
 
-#include "DataSet.h"
+#include "DataAccess/DataSet.h"
 
 TField::TField(TDataSet *dataSet, QString fieldName, TFieldType dataType, int size, bool required)
     : m_dataSet(dataSet), m_fieldName(std::move(fieldName)), m_dataType(dataType), m_size(size), m_required(required)

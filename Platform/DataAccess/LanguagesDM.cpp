@@ -1,9 +1,9 @@
-#include "LanguagesDM.h"
-#include "DataAccessLog.h"
+#include "DataAccess/LanguagesDM.h"
+#include "DataAccess/DataAccessLog.h"
 
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "OraSession.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
 
 #include <QRegularExpression>
 

@@ -5,7 +5,7 @@
 // is asked for and kept (a menu asks for two per service); where the tables
 // cannot be read the package is asked text by text. A change of the user's
 // language forgets what was kept.
-#include "ResourcePack.h"
+#include "Core/ResourcePack.h"
 
 #include <QHash>
 

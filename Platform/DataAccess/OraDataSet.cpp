@@ -1,7 +1,7 @@
-#include "OraDataSet.h"
+#include "DataAccess/OraDataSet.h"
 
-#include "OraSession.h"
-#include "SqlLexer.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/SqlLexer.h"
 
 class TOraDataSet::MasterLink : public TDataLink {
 public:

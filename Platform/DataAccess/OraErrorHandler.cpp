@@ -1,6 +1,6 @@
-#include "OraErrorHandler.h"
+#include "DataAccess/OraErrorHandler.h"
 
-#include "OraSession.h"
+#include "DataAccess/OraSession.h"
 
 TOraErrorHandler::TOraErrorHandler(QObject *owner) : QObject(owner) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 // TOraErrorHandler: sees every database error of its session first (each
 // failed connect attempt included) and may give it a readable message.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "OraMacro.h"
+#include "DataAccess/OraMacro.h"
 
-#include "DataSet.h"
-#include "SqlLexer.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/SqlLexer.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Macros of a SQL text: "&name" stands for a piece of text (the scheme name,
 // an ORDER BY clause) put in before the statement is prepared. Macro names
 // compare without regard to case ("&shema", "&Shema", "&SHEMA" are one macro).
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QString>

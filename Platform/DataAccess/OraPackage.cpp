@@ -1,7 +1,7 @@
-#include "OraPackage.h"
+#include "DataAccess/OraPackage.h"
 
-#include "DataSet.h"
-#include "OraSession.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/OraSession.h"
 
 TOraPackage::TOraPackage(QObject *owner) : QObject(owner) {}
 

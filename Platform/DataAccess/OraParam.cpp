@@ -1,6 +1,6 @@
-#include "OraParam.h"
+#include "DataAccess/OraParam.h"
 
-#include "DAError.h"
+#include "DataAccess/DAError.h"
 
 TOraParam::TOraParam(QString name, TParamType paramType, TFieldType dataType)
     : m_name(std::move(name)), m_paramType(paramType), m_dataType(dataType)

@@ -1,4 +1,4 @@
-#include "OraQuery.h"
+#include "DataAccess/OraQuery.h"
 
 TOraQuery::~TOraQuery() = default;
 TSmartQuery::~TSmartQuery() = default;

@@ -1,7 +1,7 @@
 #pragma once
 // TOraQuery and TSmartQuery: data sets on a SQL statement. They differ only in
 // name here; both carry the update and refresh texts of TOraDataSet.
-#include "OraDataSet.h"
+#include "DataAccess/OraDataSet.h"
 
 class PLATFORM_EXPORT TOraQuery : public TOraDataSet {
     Q_OBJECT

@@ -1,12 +1,12 @@
-#include "OraSession.h"
-#include "DataAccessLog.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/DataAccessLog.h"
 
-#include "ConnectDialog.h"
-#include "DbBackend.h"
-#include "DialogService.h"
-#include "OraDataSet.h"
-#include "OraErrorHandler.h"
-#include "SqlLexer.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/DbBackend.h"
+#include "Core/DialogService.h"
+#include "DataAccess/OraDataSet.h"
+#include "DataAccess/OraErrorHandler.h"
+#include "DataAccess/SqlLexer.h"
 
 #include <QPointer>
 

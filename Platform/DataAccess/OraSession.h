@@ -7,10 +7,10 @@
 //
 // Every database error of the session passes through its error handlers
 // (TOraErrorHandler) and its OnError event before it is raised as EDAError.
-#include "DAError.h"
-#include "OraParam.h"
-#include "PlatformExport.h"
-#include "ResultSet.h"
+#include "DataAccess/DAError.h"
+#include "DataAccess/OraParam.h"
+#include "Core/PlatformExport.h"
+#include "DataAccess/ResultSet.h"
 
 #include <QList>
 #include <QObject>

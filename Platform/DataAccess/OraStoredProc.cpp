@@ -1,6 +1,6 @@
-#include "OraStoredProc.h"
+#include "DataAccess/OraStoredProc.h"
 
-#include "OraSession.h"
+#include "DataAccess/OraSession.h"
 
 #include <QScopeGuard>
 

@@ -5,7 +5,7 @@
 // procedure: its parameters by name, and ":RESULT" for a function's result.
 // A function that returns a cursor can be opened as a data set: its rows are
 // the cursor's rows.
-#include "OraDataSet.h"
+#include "DataAccess/OraDataSet.h"
 
 class PLATFORM_EXPORT TOraStoredProc : public TOraDataSet {
     Q_OBJECT

@@ -1,8 +1,8 @@
-#include "OracleBackend.h"
+#include "DataAccess/OracleBackend.h"
 
-#include "OracleHomes.h"
+#include "Core/OracleHomes.h"
 
-#include "SqlLexer.h"
+#include "DataAccess/SqlLexer.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 // The backend for a real Oracle server: the statements pass unchanged to a Qt
 // SQL driver (QOCI, else QODBC) with named parameters. Without an installed
 // driver the connection fails with a readable ORA-12560 error.
-#include "DbBackend.h"
+#include "DataAccess/DbBackend.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The rows a statement returned, as the backends hand them to the data sets
 // (and as a cursor parameter carries them).
-#include "FieldType.h"
+#include "DataAccess/FieldType.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "ServerAliases.h"
+#include "DataAccess/ServerAliases.h"
 
-#include "DAError.h"
-#include "IniFile.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
+#include "DataAccess/DAError.h"
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

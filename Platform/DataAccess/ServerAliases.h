@@ -11,7 +11,7 @@
 //   Driver=QOCI             ; QOCI or QODBC; empty: QOCI when installed, else QODBC
 //   Database=//dbhost:1521/ORCL   ; TNS alias, EZCONNECT string or ODBC DSN
 //   HostName=, Port=, ConnectOptions=   ; passed to QSqlDatabase when given
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "SqlLexer.h"
+#include "DataAccess/SqlLexer.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // A small lexer for Oracle SQL and PL/SQL texts: enough to find macros,
 // parameters and names outside of literals and comments, and to rewrite a
 // statement token by token.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QString>

@@ -1,3 +1,3 @@
-#include "EmbeddedServerLog.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
 
 Q_LOGGING_CATEGORY(lcServer, "zandrell.platform.server", QtWarningMsg)

@@ -1,7 +1,7 @@
-#include "LangPackProcs.h"
+#include "EmbeddedServer/LangPackProcs.h"
 
-#include "SchemeServer.h"
-#include "SqliteConnection.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "EmbeddedServer/SqliteConnection.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "MenuPackProcs.h"
+#include "EmbeddedServer/MenuPackProcs.h"
 
-#include "SchemeServer.h"
-#include "SqliteConnection.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "EmbeddedServer/SqliteConnection.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
-#include "PasswordHash.h"
+#include "EmbeddedServer/PasswordHash.h"
 
-#include "DAError.h"
+#include "DataAccess/DAError.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>

@@ -5,7 +5,7 @@
 // its own cost. Hashes of the older form
 // "pbkdf2-sha256$<iterations>$<salt>$<hash>" are still verified, and the
 // log-in replaces them (PasswordNeedsRehash).
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 

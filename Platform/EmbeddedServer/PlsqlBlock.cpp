@@ -1,7 +1,7 @@
-#include "PlsqlBlock.h"
+#include "EmbeddedServer/PlsqlBlock.h"
 
-#include "DAError.h"
-#include "SqlLexer.h"
+#include "DataAccess/DAError.h"
+#include "DataAccess/SqlLexer.h"
 
 namespace {
 

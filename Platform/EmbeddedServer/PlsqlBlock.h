@@ -3,7 +3,7 @@
 // function calls (":RESULT := PACK.FUNC(:A, 1)"), COMMIT, ROLLBACK, NULL and
 // plain SQL statements between BEGIN and END. Anything else is refused with
 // ORA-06550 (PLS-00103), since the embedded server is no PL/SQL engine.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "SchemeServer.h"
-#include "EmbeddedServerLog.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "MenuPackProcs.h"
-#include "SqliteConnection.h"
-#include "UserProcs.h"
-#include "LangPackProcs.h"
+#include "EmbeddedServer/MenuPackProcs.h"
+#include "EmbeddedServer/SqliteConnection.h"
+#include "EmbeddedServer/UserProcs.h"
+#include "EmbeddedServer/LangPackProcs.h"
 
 #include <QHash>
 #include <QMutex>

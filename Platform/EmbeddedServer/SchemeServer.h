@@ -4,9 +4,9 @@
 // writes ("ZANDRELL5.MENUPACK.INS_MENUGRP", "ZANDRELL5.GET_CURRCONFIG",
 // "MENUPACK.UPD_RIGHT"). A scheme offers a package or procedure only when its
 // SERVER_OBJECTS table lists it; anything else is PLS-00201, as on Oracle.
-#include "OraSession.h"
-#include "PlatformExport.h"
-#include "ResultSet.h"
+#include "DataAccess/OraSession.h"
+#include "Core/PlatformExport.h"
+#include "DataAccess/ResultSet.h"
 
 #include <QHash>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "SqlTranslator.h"
+#include "EmbeddedServer/SqlTranslator.h"
 
-#include "SqlLexer.h"
+#include "DataAccess/SqlLexer.h"
 
 #include <QPair>
 #include <QSet>

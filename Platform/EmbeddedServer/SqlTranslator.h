@@ -7,7 +7,7 @@
 // becomes Z$CONCAT, which skips NULLs as Oracle does. NVL, NVL2, DECODE,
 // UPPER, LOWER, TO_CHAR and TO_NUMBER are SQL functions of the connection;
 // scheme-qualified names (attached databases) and DUAL (a view) work as written.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 

@@ -1,14 +1,14 @@
-#include "SqliteBackend.h"
-#include "EmbeddedServerLog.h"
+#include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "PlsqlBlock.h"
-#include "ResourcePack.h"
-#include "TextFormat.h"
-#include "SchemeServer.h"
-#include "SqlLexer.h"
-#include "SqlTranslator.h"
-#include "SqliteConnection.h"
-#include "UserProcs.h"
+#include "EmbeddedServer/PlsqlBlock.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/SqlTranslator.h"
+#include "EmbeddedServer/SqliteConnection.h"
+#include "EmbeddedServer/UserProcs.h"
 
 #include <QRegularExpression>
 

@@ -9,7 +9,7 @@
 // Transactions: a session writes inside one transaction from its first change
 // to its Commit; other sessions see the change only then. Files are in WAL
 // mode with a busy timeout, so two processes work on one server at once.
-#include "DbBackend.h"
+#include "DataAccess/DbBackend.h"
 
 #include <QHash>
 

@@ -1,11 +1,11 @@
-#include "SqliteConnection.h"
-#include "EmbeddedServerLog.h"
+#include "EmbeddedServer/SqliteConnection.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "DbWait.h"
-#include "ResourcePack.h"
-#include "SchemeServer.h"
-#include "SqlLexer.h"
-#include "TextFormat.h"
+#include "DataAccess/DbWait.h"
+#include "Core/ResourcePack.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "DataAccess/SqlLexer.h"
+#include "Core/TextFormat.h"
 
 #include <QAtomicInt>
 #include <QDateTime>

@@ -6,11 +6,11 @@
 //
 // Client statements may not touch the accounts database (an authorizer
 // refuses them); the server's own procedures may, inside an InternalScope.
-#include "DAError.h"
-#include "OraParam.h"
-#include "PlatformExport.h"
-#include "ResultSet.h"
-#include "StatementCache.h"
+#include "DataAccess/DAError.h"
+#include "DataAccess/OraParam.h"
+#include "Core/PlatformExport.h"
+#include "DataAccess/ResultSet.h"
+#include "EmbeddedServer/StatementCache.h"
 
 #include <QElapsedTimer>
 #include <QHash>

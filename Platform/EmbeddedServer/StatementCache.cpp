@@ -1,4 +1,4 @@
-#include "StatementCache.h"
+#include "EmbeddedServer/StatementCache.h"
 
 #include <sqlite3.h>
 

@@ -6,7 +6,7 @@
 // kept apart by the authorization they were prepared under, since the
 // authorizer only runs when a statement is prepared. When the cache is full
 // the least recently used statement goes.
-#include "ResultSet.h"
+#include "DataAccess/ResultSet.h"
 
 #include <QHash>
 #include <QString>

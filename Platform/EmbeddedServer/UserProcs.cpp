@@ -1,10 +1,10 @@
-#include "UserProcs.h"
-#include "EmbeddedServerLog.h"
+#include "EmbeddedServer/UserProcs.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "PasswordHash.h"
-#include "SchemeServer.h"
-#include "SqlLexer.h"
-#include "SqliteConnection.h"
+#include "EmbeddedServer/PasswordHash.h"
+#include "EmbeddedServer/SchemeServer.h"
+#include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/SqliteConnection.h"
 
 #include <QDateTime>
 

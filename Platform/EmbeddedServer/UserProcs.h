@@ -2,7 +2,7 @@
 // The scheme's user procedures of the embedded server: GET_CURRCONFIG, the
 // Request function and EMPLOYEPACK (password change), and the account
 // statements CREATE USER / ALTER USER / DROP USER.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "ConnectForm.h"
+#include "Ui/ConnectForm.h"
 
-#include "ConnectDialog.h"
-#include "DialogService.h"
-#include "OraSession.h"
+#include "DataAccess/ConnectDialog.h"
+#include "Core/DialogService.h"
+#include "DataAccess/OraSession.h"
 
 #include <QComboBox>
 #include <QDialog>

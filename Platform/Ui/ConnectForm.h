@@ -1,7 +1,7 @@
 #pragma once
 // The connect dialog's window: user name, password and server. Loading this
 // library installs it as the window of every TConnectDialog.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 class TConnectDialog;
 class TOraSession;

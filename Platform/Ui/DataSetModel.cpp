@@ -1,7 +1,7 @@
-#include "DataSetModel.h"
+#include "Ui/DataSetModel.h"
 
-#include "DataSet.h"
-#include "Field.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/Field.h"
 
 namespace {
 

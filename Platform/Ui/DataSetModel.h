@@ -3,10 +3,10 @@
 // shows a data set: one column per visible field (title = display label), one
 // row per visible record. It follows the data set's changes; selecting a row
 // moves the data set there (SetCurrentRow), and edits go through Edit/Post.
-#include "DataSource.h"
-#include "PlatformExport.h"
+#include "DataAccess/DataSource.h"
+#include "Core/PlatformExport.h"
 
-#include "FieldType.h"
+#include "DataAccess/FieldType.h"
 
 #include <QAbstractTableModel>
 #include <QList>

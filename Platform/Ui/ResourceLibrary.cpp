@@ -1,5 +1,5 @@
-#include "ResourceLibrary.h"
-#include "UiLog.h"
+#include "Ui/ResourceLibrary.h"
+#include "Ui/UiLog.h"
 
 #include <QFile>
 #include <QLibrary>

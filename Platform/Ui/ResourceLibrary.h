@@ -3,7 +3,7 @@
 // bitmaps as Qt resources named by number (":/LumRes/53.xpm"). It is loaded by
 // name when the program starts and kept for the whole run; while it is not
 // loaded every window keeps its own design-time images.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QPixmap>
 #include <QString>

@@ -1,3 +1,3 @@
-#include "UiLog.h"
+#include "Ui/UiLog.h"
 
 Q_LOGGING_CATEGORY(lcUi, "zandrell.platform.ui", QtWarningMsg)

@@ -1,6 +1,6 @@
-#include "WindowDialogService.h"
+#include "Ui/WindowDialogService.h"
 
-#include "DialogService.h"
+#include "Core/DialogService.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -9,7 +9,7 @@
 // module is loaded. The classes (IZandrell, TICallback, TServiceObject) are
 // shared by console and modules, which are built with the same compiler and
 // the same Qt.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "uBaseService.h"
-#include "uComLog.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Source/ComUnits/uComLog.h"
 
-#include "DialogService.h"
-#include "Field.h"
-#include "OraDataSet.h"
-#include "OraPackage.h"
-#include "OraSession.h"
-#include "ResourcePack.h"
+#include "Core/DialogService.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraDataSet.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraSession.h"
+#include "Core/ResourcePack.h"
 
 namespace {
 

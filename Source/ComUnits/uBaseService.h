@@ -8,9 +8,9 @@
 // leading "1": character i + 1 is "1" when right i (from 1) is granted, "0"
 // when not. It is at most 255 characters long, so a list holds at most 254
 // rights.
-#include "Exceptions.h"
-#include "PlatformExport.h"
-#include "ZandrellInterface.h"
+#include "Core/Exceptions.h"
+#include "Core/PlatformExport.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QString>
 

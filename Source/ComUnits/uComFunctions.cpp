@@ -1,6 +1,6 @@
-#include "uComFunctions.h"
+#include "Source/ComUnits/uComFunctions.h"
 
-#include "DialogService.h"
+#include "Core/DialogService.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

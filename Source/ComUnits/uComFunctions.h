@@ -1,7 +1,7 @@
 #pragma once
 // Routines every form of the console and the modules shares: the help file
 // and F1.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 #include <QUrl>

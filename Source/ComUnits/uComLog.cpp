@@ -1,3 +1,3 @@
-#include "uComLog.h"
+#include "Source/ComUnits/uComLog.h"
 
 Q_LOGGING_CATEGORY(lcCom, "zandrell.comunits", QtWarningMsg)

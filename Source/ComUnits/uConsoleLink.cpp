@@ -1,6 +1,6 @@
-#include "uConsoleLink.h"
+#include "Source/ComUnits/uConsoleLink.h"
 
-#include "ZandrellInterface.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QDataStream>
 #include <QDateTime>

@@ -10,7 +10,7 @@
 // folder scan removes it with the console's sockets. The frames of the local
 // server's protocol are written and read here too, for the console and for
 // the programs that ask it (the SDK functions of ZandrellInterface.h).
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "uOraFunctions.h"
+#include "Source/ComUnits/uOraFunctions.h"
 
-#include "Exceptions.h"
-#include "OraErrorHandler.h"
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "OraStoredProc.h"
+#include "Core/Exceptions.h"
+#include "DataAccess/OraErrorHandler.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraStoredProc.h"
 
 void fSetShemaName(QString &objectName, const QString &scheme)
 {

@@ -2,7 +2,7 @@
 // Pointing the data components of a form at a scheme and a session. SQL texts
 // name the scheme's objects through the macro "&shema"; packages and stored
 // procedures carry the scheme as the owner part of their dotted names.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "uServiceForm.h"
+#include "Source/ComUnits/uServiceForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // byte the console reads (2 while visible, 32 once it has been activated) and
 // whose activation and close handlers are replaceable slots, so that the
 // console can hook them while keeping the module's own handlers to call.
-#include "PlatformExport.h"
+#include "Core/PlatformExport.h"
 
 #include <QEvent>
 #include <QWidget>

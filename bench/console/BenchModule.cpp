@@ -1,7 +1,7 @@
 // The service module of the start-up benchmark: a form-style module that
 // answers for any identifier, with an icon of a colour of the identifier's own.
-#include "ZandrellInterface.h"
-#include "uServiceForm.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uServiceForm.h"
 
 #include <QIcon>
 #include <QPainter>

@@ -9,8 +9,8 @@
 // Each figure is printed with its baseline and target and PASS or MISS.
 //
 //   bench_console [runs]      (the installation folder is taken from ZANDRELL_DIST_DIR or the build)
-#include "OraSession.h"
-#include "ServerAliases.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/ServerAliases.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // it writes its arguments to $AUTOUPDATE_DOUBLE_LOG (one a line) and answers
 // the console with message 1024 and the number in $AUTOUPDATE_DOUBLE_ANSWER,
 // or not at all when that is "never" (or not set).
-#include "uConsoleInfo.h"
+#include "Console/uConsoleInfo.h"
 
 #include <QCoreApplication>
 #include <QFile>

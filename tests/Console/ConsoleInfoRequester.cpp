@@ -6,7 +6,7 @@
 // finds every running console, asks each for its information and its session
 // (2025 answered "more", 2026 "done") and prints one line per console:
 //   CONSOLE <answer>|<internal name>|<scheme>|<server>|<user>
-#include "ZandrellInterface.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QCoreApplication>
 

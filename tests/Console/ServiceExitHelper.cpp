@@ -3,8 +3,8 @@
 // was unloaded ("unloaded"). Arguments: the module folder and the scenario:
 // "open" leaves both windows open; "forgotten" has the form-style service
 // make the console forget its window, which then lives on until the end.
-#include "CallbackIMPL.h"
-#include "uServiceItem.h"
+#include "Console/CallbackIMPL.h"
+#include "Console/uServiceItem.h"
 
 #include <QApplication>
 #include <QFile>

@@ -3,15 +3,15 @@
 // signalled consoles found by another program, a module that ends the
 // console); and the pieces the flows rest on: the information protocol with a
 // requester in another process, masked passwords, the dialog service's lines.
-#include "DialogService.h"
-#include "IniFile.h"
-#include "InstallationCopy.h"
-#include "OraSession.h"
-#include "ServerAliases.h"
-#include "uAtom.h"
-#include "uCommandLine.h"
-#include "uConsoleInfo.h"
-#include "uConsoleLink.h"
+#include "Core/DialogService.h"
+#include "Core/IniFile.h"
+#include "tests/common/InstallationCopy.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/ServerAliases.h"
+#include "Console/uAtom.h"
+#include "Console/uCommandLine.h"
+#include "Console/uConsoleInfo.h"
+#include "Source/ComUnits/uConsoleLink.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>

@@ -2,20 +2,20 @@
 // modules of tests/Modules: loading and unloading, the window's show/hide rule,
 // hooks, tool-bar commands, the callback, crash markers, rights lists loaded
 // from the database, and the installation's demo modules over the demo data.
-#include "CallbackIMPL.h"
-#include "FakeLanguages.h"
-#include "Field.h"
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "OraStoredProc.h"
-#include "RecordingDialogService.h"
-#include "TempExeDir.h"
-#include "TestServer.h"
-#include "uBaseService.h"
-#include "uConsoleFunctions.h"
-#include "uMenu.h"
-#include "uModuleFaults.h"
-#include "uServiceItem.h"
+#include "Console/CallbackIMPL.h"
+#include "tests/common/FakeLanguages.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraStoredProc.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TempExeDir.h"
+#include "tests/common/TestServer.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uMenu.h"
+#include "Console/uModuleFaults.h"
+#include "Console/uServiceItem.h"
 
 #include <QCloseEvent>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "ElfBuilder.h"
+#include "tests/Files/ElfBuilder.h"
 
 namespace {
 

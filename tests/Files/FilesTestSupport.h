@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the tests of the executable-image reader.
-#include "uPE32Image.h"
+#include "Files/uPE32Image.h"
 
 #include <QFile>
 #include <QString>

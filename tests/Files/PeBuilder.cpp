@@ -1,4 +1,4 @@
-#include "PeBuilder.h"
+#include "tests/Files/PeBuilder.h"
 
 #include <QHash>
 #include <QtEndian>

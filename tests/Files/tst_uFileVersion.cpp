@@ -2,17 +2,17 @@
 // of a file, the manager over a list of files, the version section of ELF
 // files (damaged ones included) and of the installation's files, and the
 // versions window with its export, columns and placement.
-#include "ElfBuilder.h"
-#include "FakeLanguages.h"
-#include "FilesTestSupport.h"
-#include "PeBuilder.h"
-#include "RecordingDialogService.h"
-#include "ResourcePack.h"
-#include "uElfImage.h"
-#include "uFileVersion.h"
-#include "uShowVer.h"
-#include "uVersionInfo.h"
-#include "uVersionResource.h"
+#include "tests/Files/ElfBuilder.h"
+#include "tests/common/FakeLanguages.h"
+#include "tests/Files/FilesTestSupport.h"
+#include "tests/Files/PeBuilder.h"
+#include "tests/common/RecordingDialogService.h"
+#include "Core/ResourcePack.h"
+#include "Files/uElfImage.h"
+#include "Files/uFileVersion.h"
+#include "Files/uShowVer.h"
+#include "Files/uVersionInfo.h"
+#include "Files/uVersionResource.h"
 
 #include <QAction>
 #include <QDir>

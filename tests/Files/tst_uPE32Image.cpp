@@ -2,12 +2,12 @@
 // resource tree, each kind's decoding, the icon that best fits a size; damaged
 // files (built ones and the fuzzer's inputs of tests/Files/regression) give the
 // reader's error, never a crash; and the peres tool's listings.
-#include "FilesTestSupport.h"
-#include "PeBuilder.h"
-#include "uMultiIcoFromResource.h"
-#include "uPE32Image.h"
-#include "uResourceDump.h"
-#include "uResourceExercise.h"
+#include "tests/Files/FilesTestSupport.h"
+#include "tests/Files/PeBuilder.h"
+#include "Files/uMultiIcoFromResource.h"
+#include "Files/uPE32Image.h"
+#include "tools/peres/uResourceDump.h"
+#include "fuzz/uResourceExercise.h"
 
 #include <QBuffer>
 #include <QDir>

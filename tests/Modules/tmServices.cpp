@@ -12,8 +12,8 @@
 //   TM_NO_INTERFACE  the window does not implement IZandrell
 //   TM_NO_WINDOW     the service object has no window
 // Every window records what the console did to it in its property "calls".
-#include "ZandrellInterface.h"
-#include "uServiceForm.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uServiceForm.h"
 
 #include <QCloseEvent>
 #include <QIcon>

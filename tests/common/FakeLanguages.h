@@ -1,6 +1,6 @@
 #pragma once
 // A language data module without a database: translations come from a map.
-#include "ResourcePack.h"
+#include "Core/ResourcePack.h"
 
 #include <QHash>
 

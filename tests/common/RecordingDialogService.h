@@ -1,7 +1,7 @@
 #pragma once
 // A dialog service for tests: records every message box and modal window and
 // answers them, so that no test ever waits on a real modal loop.
-#include "DialogService.h"
+#include "Core/DialogService.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 // A private program folder for a test: Console.ini, Res/ and the other files
 // that the console looks for beside itself are read and written here.
-#include "uConsoleCfg.h"
+#include "Console/uConsoleCfg.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "DbBuilder.h"
+#include "tools/dbbuild/DbBuilder.h"
 
-#include "IniFile.h"
-#include "ResourcePack.h"
-#include "SqlLexer.h"
-#include "SqliteBackend.h"
-#include "SqliteConnection.h"
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/SqliteConnection.h"
 
 #include <QDir>
 #include <QFile>

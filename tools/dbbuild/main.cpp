@@ -1,8 +1,8 @@
 // zdbbuild <Scheme folder> <installation folder>: builds the demo server
 // Db/ZANDRELL of the installation from the scheme's text files and names it
 // in the installation's Servers.ini.
-#include "DbBuilder.h"
-#include "Exceptions.h"
+#include "tools/dbbuild/DbBuilder.h"
+#include "Core/Exceptions.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 // resource; a damaged resource gives an ERROR line and the listing goes on.
 // The exit status is 1 when a file or one of its resources could not be
 // read, else 0.
-#include "uResourceDump.h"
+#include "tools/peres/uResourceDump.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "uResourceDump.h"
+#include "tools/peres/uResourceDump.h"
 
-#include "uPE32Image.h"
-#include "uVersionInfo.h"
+#include "Files/uPE32Image.h"
+#include "Files/uVersionInfo.h"
 
 #include <QBuffer>
 #include <QtEndian>

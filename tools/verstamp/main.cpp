@@ -7,8 +7,8 @@
 // 4 reserved bytes and the date as a double (days since 30 December 1899).
 // --old writes the older 64-byte layout: the name in 51 bytes, four
 // version bytes, 1 reserved byte and the date.
-#include "TextCodec.h"
-#include "uVerList.h"
+#include "Core/TextCodec.h"
+#include "Files/uVerList.h"
 
 #include <QCoreApplication>
 #include <QFile>

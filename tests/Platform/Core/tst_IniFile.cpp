@@ -3,10 +3,10 @@
 // written; writes that meet faults: a full disk, a failing flush, a read-only
 // place, another program writing the same file, a writer killed in the
 // middle; and what a rewrite keeps of the file it replaces.
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "ScratchMount.h"
-#include "TextCodec.h"
+#include "Core/Exceptions.h"
+#include "Core/IniFile.h"
+#include "tests/common/ScratchMount.h"
+#include "Core/TextCodec.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,15 +2,15 @@
 // their events, the grid model and what a grid shows) and sessions on the
 // embedded server: Oracle errors, SQL forms and functions, procedures,
 // master-detail, refresh and update texts, and the language package.
-#include "DataSet.h"
-#include "DataSetModel.h"
-#include "DataSource.h"
-#include "IniFile.h"
-#include "LanguagesDM.h"
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "OraStoredProc.h"
-#include "TestServer.h"
+#include "DataAccess/DataSet.h"
+#include "Ui/DataSetModel.h"
+#include "DataAccess/DataSource.h"
+#include "Core/IniFile.h"
+#include "DataAccess/LanguagesDM.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraStoredProc.h"
+#include "tests/common/TestServer.h"
 
 #include <QSignalSpy>
 #include <QtTest>

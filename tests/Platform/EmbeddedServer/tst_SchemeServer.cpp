@@ -1,20 +1,20 @@
 // The embedded server: SQL texts (macros, parameters, translation, PL/SQL),
 // server-side procedures, transactions, two processes writing at once,
 // password hashes, and faults of Servers.ini, accounts and write locks.
-#include "DAError.h"
-#include "DbBuilder.h"
-#include "DbWait.h"
-#include "OraMacro.h"
-#include "OraPackage.h"
-#include "OraQuery.h"
-#include "OraStoredProc.h"
-#include "PasswordHash.h"
-#include "PlsqlBlock.h"
-#include "SqlLexer.h"
-#include "SqlTranslator.h"
-#include "SqliteBackend.h"
-#include "SqliteConnection.h"
-#include "TestServer.h"
+#include "DataAccess/DAError.h"
+#include "tools/dbbuild/DbBuilder.h"
+#include "DataAccess/DbWait.h"
+#include "DataAccess/OraMacro.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraStoredProc.h"
+#include "EmbeddedServer/PasswordHash.h"
+#include "EmbeddedServer/PlsqlBlock.h"
+#include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/SqlTranslator.h"
+#include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/SqliteConnection.h"
+#include "tests/common/TestServer.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
