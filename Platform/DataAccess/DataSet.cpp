@@ -2,6 +2,7 @@
 
 #include "DataAccess/DataSource.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -94,6 +95,26 @@ QString textOfValue(const TValue &value)
 
 QString textOf(const QVariant &v) { return isNullValue(v) ? QString() : textOfValue(TValue(v)); }
 
+// The moment a value stands for: a date-time, a date, or a text in ISO form ("2024-03-01", "2024-03-01 10:30:00").
+std::optional<QDateTime> dateTimeOf(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime();
+    case QMetaType::QDate:
+        return v.toDate().startOfDay();
+    case QMetaType::QString: {
+        const QString text = v.toString().trimmed();
+        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODate);
+        return dt.isValid() ? std::optional(dt) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 // A wanted value read once for comparing it with many stored values.
 class TWanted {
 public:
@@ -106,6 +127,15 @@ public:
     bool IsText() const { return m_isText; }
     bool IsNumber() const { return m_isNumber; }
     double Number() const { return m_number; }
+    // The moment the value stands for: a date-time, a date, or a text in ISO form.
+    const std::optional<QDateTime> &DateTime() const
+    {
+        if (!m_dateTimeKnown) {
+            m_dateTime = dateTimeOf(m_value);
+            m_dateTimeKnown = true;
+        }
+        return m_dateTime;
+    }
     const QString &Text() const
     {
         if (!m_textKnown) {
@@ -123,6 +153,8 @@ private:
     bool m_isNumber;
     mutable QString m_text;
     mutable bool m_textKnown = false;
+    mutable std::optional<QDateTime> m_dateTime;
+    mutable bool m_dateTimeKnown = false;
 };
 
 // Compares a stored value that is not null with a wanted one that is not
@@ -135,6 +167,11 @@ Q_ALWAYS_INLINE int compareNotNull(const TValue &stored, const TWanted &wanted, 
     if (wanted.IsNumber() && (numericField || !wanted.IsText() || !text) && numberOf(stored, &a)) {
         const double b = wanted.Number();
         return a < b ? -1 : (a > b ? 1 : 0);
+    }
+    // Dates as moments: their texts ("Fri Mar 1 2024") do not sort.
+    if ((stored.type == QMetaType::QDateTime || stored.type == QMetaType::QDate) && wanted.DateTime()) {
+        const QDateTime have = *dateTimeOf(stored.v), want = *wanted.DateTime();
+        return have < want ? -1 : (have > want ? 1 : 0);
     }
     return text ? QString::compare(*text, wanted.Text(), cs) : QString::compare(textOfValue(stored), wanted.Text(), cs);
 }
