@@ -1,0 +1,124 @@
+#include "Modules/ComformLibs/uFormLibCommon.h"
+
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
+#include "DataAccess/Field.h"
+#include "Source/ComUnits/DBGridInterface.h"
+#include "Ui/DataSetModel.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QPushButton>
+
+QString LibText(const QString &id)
+{
+    // IniResString put the pack's text of the user's language in place of the Russian one.
+    const QString translated = TranslateAplText(id);
+    if (GetComLanguages() && translated != ResStrRu(id))
+        return translated;
+    return PlatformText(id);
+}
+
+bool TagHoldsMask(int tag, int mask) { return (tag & mask) == mask; }
+
+QList<TOfferedColumn> OfferedColumns(IDBGrid *grid, int mask)
+{
+    QList<TOfferedColumn> columns;
+    if (!grid)
+        return columns;
+    for (int c = 0; c < grid->ColumnCount(); ++c) {
+        TField *field = grid->ColumnField(c);
+        if (!field || !grid->ColumnVisible(c) || !TagHoldsMask(field->Tag(), mask))
+            continue;
+        const QString title = grid->ColumnTitle(c);
+        columns.append({c, field, title.isEmpty() ? field->DisplayLabel() : title});
+    }
+    return columns;
+}
+
+QString DisplayText(const TField *field, const QVariant &value)
+{
+    if (field->DataType() == TFieldType::ftBoolean)
+        return value.isNull() ? QString() : (value.toBool() ? QStringLiteral("+") : QStringLiteral("-"));
+    return GridDisplayText(field->DataType(), field->Scale(), value, QLocale());
+}
+
+bool IsCheckedValue(const QVariant &value)
+{
+    if (value.isNull())
+        return false;
+    if (value.typeId() == QMetaType::QString)
+        return value.toString().trimmed() == QLatin1String("+");
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    return value.toDouble() == 1.0;
+}
+
+QVariant CheckValueFor(const TField *field, bool checked)
+{
+    switch (field->DataType()) {
+    case TFieldType::ftString:
+    case TFieldType::ftFixedChar:
+    case TFieldType::ftWideString:
+    case TFieldType::ftMemo:
+        return checked ? QStringLiteral("+") : QStringLiteral("-");
+    case TFieldType::ftBoolean:
+        return checked;
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD:
+    case TFieldType::ftFMTBcd:
+        return checked ? 1.0 : 0.0;
+    default:
+        return checked ? 1 : 0;
+    }
+}
+
+void ShowLibError(const QString &text) { ShowDialogMessage(text, LibText(QStringLiteral("rstrError")), MB_ICONERROR); }
+
+void ShowLibNotification(const QString &text)
+{
+    ShowDialogMessage(text, LibText(QStringLiteral("rstrNotification")), MB_ICONINFORMATION);
+}
+
+int RunGuarded(const char *entry, const std::function<int()> &body, int failed)
+{
+    try {
+        return body();
+    } catch (const EAbort &) {
+        // The user cancelled (a before-event of the data set): nothing to report.
+    } catch (const std::exception &e) {
+        ShowLibError(QString::fromLatin1(entry) + QStringLiteral(": ") + ExceptionMessage(e));
+    } catch (...) {
+        ShowLibError(QString::fromLatin1(entry) + QStringLiteral(": unknown error"));
+    }
+    return failed;
+}
+
+QAction *NewAction(QWidget *window, const char *name, const QString &text)
+{
+    auto *action = new QAction(text, window);
+    action->setObjectName(QString::fromLatin1(name));
+    window->addAction(action);
+    return action;
+}
+
+QPushButton *ActionButton(QAction *action, const char *name, QWidget *parent)
+{
+    auto *button = Named(new QPushButton(action->text(), parent), name);
+    button->setEnabled(action->isEnabled());
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button, [button, action] {
+        button->setEnabled(action->isEnabled());
+        button->setText(action->text());
+    });
+    return button;
+}
+
+QWidget *GridWindow(IDBGrid *grid)
+{
+    QAbstractItemView *view = grid ? grid->Grid() : nullptr;
+    return view ? view->window() : nullptr;
+}
