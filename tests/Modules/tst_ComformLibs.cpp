@@ -1,0 +1,566 @@
+// The form library ComformLibs.so as the data forms call it: its entries
+// loaded from the built file, each dialog driven through its named widgets and
+// actions over a grid of the demo database's orders (a table view on the data
+// set's model behind the grid interface).
+#include "DataAccess/DataSource.h"
+#include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/DBGridInterface.h"
+#include "Source/ComUnits/uComFormLibs.h"
+#include "Ui/DataSetModel.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TestServer.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLibrary>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTextDocument>
+#include <QtTest>
+
+#include <numeric>
+
+namespace {
+
+TRunSelectGrid g_runSelectGrid = nullptr;
+
+// A data form's grid as the form library sees it.
+class TTestGrid : public QObject, public IDBGrid {
+    Q_OBJECT
+    Q_INTERFACES(IDBGrid)
+public:
+    TTestGrid(TDataSet *dataSet, const QString &hint) : m_source(nullptr, dataSet), m_model(&m_source), m_hint(hint)
+    {
+        m_view.setModel(&m_model);
+    }
+    TDBGridOptions GetOptions() const override { return m_options; }
+    void SetOptions(TDBGridOptions options) override { m_options = options; }
+    bool CheckColumnOwnerDrawn() const override { return m_ownerDrawn; }
+    void SetCheckColumnOwnerDrawn(bool drawn) override { m_ownerDrawn = drawn; }
+    QFont TitleFont() const override { return m_view.horizontalHeader()->font(); }
+    void SetTitleFont(const QFont &font) override { m_view.horizontalHeader()->setFont(font); }
+    TDataSet *DataSet() const override { return m_source.DataSet(); }
+    QAbstractItemView *Grid() const override { return const_cast<QTableView *>(&m_view); }
+    QString CheckFieldName() const override { return m_checkField; }
+    void SetCheckFieldName(const QString &name) override { m_checkField = name; }
+    bool HasCheckField() const override { return DataSet()->FindField(m_checkField); }
+    bool GetCheckValue() const override { return DataSet()->FieldByName(m_checkField)->AsString() == "+"; }
+    void SetCheckValue(bool checked) override
+    {
+        DataSet()->Edit();
+        DataSet()->FieldByName(m_checkField)->SetAsString(checked ? "+" : "-");
+        DataSet()->Post();
+    }
+    int ColumnCount() const override { return m_model.columnCount(); }
+    TField *ColumnField(int column) const override { return m_model.FieldOfColumn(column); }
+    QString ColumnTitle(int column) const override { return m_model.headerData(column, Qt::Horizontal).toString(); }
+    int ColumnWidth(int column) const override { return m_view.columnWidth(column); }
+    bool ColumnVisible(int column) const override { return !m_view.isColumnHidden(column); }
+    int SelectedColumn() const override { return m_view.currentIndex().column(); }
+    void SetSelectedColumn(int column) override { m_view.setCurrentIndex(m_model.index(0, column)); }
+    QString Hint() const override { return m_hint; }
+    void SaveDrawState() override { DataSet()->DisableControls(); }
+    void RestoreDrawState() override { DataSet()->EnableControls(); }
+    void SelectAll() override { g_runSelectGrid(this, 0, kDefaultCheckField, 1); }
+    void SelectNone() override { g_runSelectGrid(this, 3, kDefaultCheckField, 1); }
+    void InvertSelection() override { g_runSelectGrid(this, 1, kDefaultCheckField, 1); }
+
+    int ColumnOf(const QString &fieldName) const
+    {
+        for (int c = 0; c < ColumnCount(); ++c)
+            if (ColumnField(c)->FieldName() == fieldName)
+                return c;
+        return -1;
+    }
+    void HideColumn(const QString &fieldName) { m_view.setColumnHidden(ColumnOf(fieldName), true); }
+
+private:
+    TDataSource m_source;
+    TDataSetModel m_model;
+    QTableView m_view;
+    QString m_hint;
+    QString m_checkField = kDefaultCheckField;
+    TDBGridOptions m_options = 0;
+    bool m_ownerDrawn = false;
+};
+
+// The demo orders on a fresh database, tagged as the grid base form tags them:
+// ID for no dialog, the order date for find and filter, the status and the
+// check column for the filter alone, the rest for all three.
+struct TOrders {
+    TestServer server;
+    std::unique_ptr<TOraSession> session = server.Connect();
+    TOraQuery query;
+    std::unique_ptr<TTestGrid> grid;
+
+    TOrders()
+    {
+        query.SetSession(session.get());
+        query.SetSQL({"SELECT O.ID, C.NAME AS CUSTOMER, O.ORDER_DATE, O.AMOUNT, O.STATUS, '-' AS RCHECK",
+                      "FROM &shema.DEMO_ORDERS O JOIN &shema.DEMO_CUSTOMERS C ON C.ID = O.CUSTOMER_ID",
+                      "&ORDER &FIELD"});
+        query.MacroByName("shema").SetValue("ZANDRELL5");
+        query.MacroByName("ORDER").SetValue("ORDER BY");
+        query.MacroByName("FIELD").SetValue("O.ID");
+        query.Open();
+        const QList<std::pair<const char *, int>> tags = {{"ID", 0},       {"CUSTOMER", 255}, {"ORDER_DATE", 0xFD},
+                                                          {"AMOUNT", 255}, {"STATUS", 252},   {"RCHECK", 252}};
+        for (const auto &[name, tag] : tags)
+            query.FieldByName(name)->SetTag(tag);
+        grid = std::make_unique<TTestGrid>(&query, "dbgOrders");
+    }
+    int CurrentId() const { return query.FieldByName("ID")->AsInteger(); }
+    void GoTo(int id) { QVERIFY(query.Locate("ID", id)); }
+    QList<int> Ids()
+    {
+        QList<int> ids;
+        for (int row = 0; row < query.RecordCount(); ++row)
+            ids << query.ValueAt(row, query.FieldByName("ID")->Index()).toInt();
+        return ids;
+    }
+};
+
+template <typename T>
+T *named(QDialog *dialog, const char *name)
+{
+    T *w = dialog->findChild<T *>(QLatin1String(name));
+    if (!w)
+        qFatal("%s has no %s", dialog->metaObject()->className(), name);
+    return w;
+}
+
+void trigger(QDialog *dialog, const char *action) { named<QAction>(dialog, action)->trigger(); }
+
+// Closes a window that an action left open, as Cancel would, and gives its result.
+int resultOf(QDialog *dialog)
+{
+    if (dialog->isVisible() || dialog->result() != QDialog::Accepted)
+        dialog->reject();
+    return dialog->result();
+}
+
+void selectText(QComboBox *box, const QString &text)
+{
+    const int i = box->findText(text);
+    QVERIFY2(i >= 0, qPrintable(text));
+    box->setCurrentIndex(i);
+}
+
+QStringList itemsOf(QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// Actions the unattended driver could not reach: those without a name.
+int unnamedActions(QDialog *dialog)
+{
+    int unnamed = 0;
+    for (const QAction *action : dialog->findChildren<QAction *>())
+        unnamed += action->objectName().isEmpty() ? 1 : 0;
+    return unnamed;
+}
+
+QStringList itemsOf(QListWidget *list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+} // namespace
+
+class tst_ComformLibs : public QObject {
+    Q_OBJECT
+    QLibrary m_library;
+    TFindByDBGridExB m_find = nullptr;
+    TSortDBGridB m_sort = nullptr;
+    TFilterByDBGridD m_filter = nullptr;
+    TGridReport m_report = nullptr;
+    TRunMySelect m_runMySelect = nullptr;
+
+private slots:
+    void initTestCase()
+    {
+        TestServer::BuildTemplate();
+        m_library.setFileName(qEnvironmentVariable("ZANDRELL_DIST_DIR") + "/ComformLibs.so");
+        QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
+        m_find = reinterpret_cast<TFindByDBGridExB>(m_library.resolve("_FindByDBGridExB"));
+        m_sort = reinterpret_cast<TSortDBGridB>(m_library.resolve("_SortDBGridB"));
+        m_filter = reinterpret_cast<TFilterByDBGridD>(m_library.resolve("_FilterByDBGridD"));
+        m_report = reinterpret_cast<TGridReport>(m_library.resolve("GridReport"));
+        g_runSelectGrid = reinterpret_cast<TRunSelectGrid>(m_library.resolve("RunSelectGrid"));
+        m_runMySelect = reinterpret_cast<TRunMySelect>(m_library.resolve("RunMySelect"));
+        QVERIFY(m_find && m_sort && m_filter && m_report && g_runSelectGrid && m_runMySelect);
+    }
+
+    void dialogsOfferFieldsByTag_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("offered");
+        QTest::newRow("find") << "find" << QStringList{"CUSTOMER", "ORDER_DATE", "AMOUNT"};
+        QTest::newRow("sort") << "sort" << QStringList{"CUSTOMER", "AMOUNT"};
+        QTest::newRow("filter") << "filter" << QStringList{"CUSTOMER", "ORDER_DATE", "AMOUNT", "STATUS", "RCHECK"};
+    }
+    void dialogsOfferFieldsByTag()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, offered);
+        TOrders orders;
+        RecordingDialogService dialogs;
+        QStringList seen;
+        int unnamed = -1;
+        dialogs.onModal = [&](QDialog *d) {
+            unnamed = unnamedActions(d);
+            seen = dialog == "sort" ? itemsOf(named<QListWidget>(d, "lbFields"))
+                                    : itemsOf(named<QComboBox>(d, "cmbField"));
+            d->reject();
+            return int(QDialog::Rejected);
+        };
+        int index = -1, mode = 0;
+        if (dialog == "find")
+            QCOMPARE(m_find(orders.grid.get(), "dbgOrders", &index), 0);
+        else if (dialog == "sort")
+            QCOMPARE(m_sort(orders.grid.get(), "dbgOrders"), 0);
+        else
+            QCOMPARE(m_filter(&mode, orders.grid.get(), "dbgOrders"), 0);
+        QCOMPARE(seen, offered);
+        QCOMPARE(unnamed, 0);
+        QCOMPARE(orders.query.RecordCount(), 12);
+    }
+
+    void findMovesToTheRecord_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("onward");
+        QTest::addColumn<int>("startId");
+        QTest::addColumn<int>("foundId"); // 0: nothing found, the record stays
+        QTest::newRow("part, from the first record") << "CUSTOMER"
+                                                     << "северный" << false << false << false << 1005 << 1001;
+        QTest::newRow("part, onward") << "CUSTOMER"
+                                      << "северный" << false << false << true << 1001 << 1006;
+        QTest::newRow("onward past the last match") << "CUSTOMER"
+                                                    << "Тайга" << false << false << true << 1007 << 0;
+        QTest::newRow("whole value needs all of it") << "CUSTOMER"
+                                                     << "Балтпром" << true << false << false << 1001 << 0;
+        QTest::newRow("whole value") << "CUSTOMER"
+                                     << "зао \"балтпром\"" << true << false << true << 1005 << 1012;
+        QTest::newRow("case when asked") << "CUSTOMER"
+                                         << "северный" << false << true << false << 1003 << 0;
+        QTest::newRow("case matches") << "CUSTOMER"
+                                      << "Северный" << false << true << true << 1003 << 1006;
+        QTest::newRow("amount as stored") << "AMOUNT"
+                                          << "310000" << true << false << false << 1001 << 1003;
+        QTest::newRow("date as stored") << "ORDER_DATE"
+                                        << "2024-03-12" << true << false << false << 1001 << 1010;
+    }
+    void findMovesToTheRecord()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(bool, whole);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, onward);
+        QFETCH(int, startId);
+        QFETCH(int, foundId);
+        TOrders orders;
+        orders.GoTo(startId);
+        RecordingDialogService dialogs;
+        dialogs.onModal = [&](QDialog *d) {
+            selectText(named<QComboBox>(d, "cmbField"), field);
+            named<QLineEdit>(d, "edText")->setText(text);
+            named<QRadioButton>(d, whole ? "rbWhole" : "rbPartial")->setChecked(true);
+            named<QCheckBox>(d, "chkCase")->setChecked(matchCase);
+            named<QCheckBox>(d, "chkOnward")->setChecked(onward);
+            trigger(d, "acFind");
+            return resultOf(d);
+        };
+        int index = orders.grid->ColumnOf("ID");
+        const int found = m_find(orders.grid.get(), "dbgOrders", &index);
+        QCOMPARE(found, foundId ? 1 : 0);
+        QCOMPARE(orders.CurrentId(), foundId ? foundId : startId);
+        QCOMPARE(index, foundId ? orders.grid->ColumnOf(field) : orders.grid->ColumnOf("ID"));
+        QCOMPARE(dialogs.boxes.size(), foundId ? 0 : 1); // "No record found", the window stays open
+    }
+
+    void sortSetsTheOrderAndKeepsTheRecord_data()
+    {
+        QTest::addColumn<QStringList>("added"); // a name ending in " desc" is checked: descending
+        QTest::addColumn<QString>("macro");
+        QTest::addColumn<QList<int>>("firstIds");
+        QTest::newRow("amount descending")
+            << QStringList{"AMOUNT desc"} << "AMOUNT DESC" << QList<int>{1003, 1007, 1011};
+        QTest::newRow("customer, then amount descending")
+            << QStringList{"CUSTOMER", "AMOUNT desc"} << "CUSTOMER, AMOUNT DESC" << QList<int>{1002, 1010, 1005};
+        QTest::newRow("nothing chosen") << QStringList{} << "O.ID" << QList<int>{1001, 1002, 1003};
+    }
+    void sortSetsTheOrderAndKeepsTheRecord()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QString, macro);
+        QFETCH(QList<int>, firstIds);
+        TOrders orders;
+        orders.GoTo(1005);
+        RecordingDialogService dialogs;
+        dialogs.onModal = [&](QDialog *d) {
+            auto *fields = named<QListWidget>(d, "lbFields");
+            auto *order = named<QListWidget>(d, "lbOrder");
+            for (const QString &entry : added) {
+                const QString name = entry.section(' ', 0, 0);
+                fields->setCurrentItem(fields->findItems(name, Qt::MatchExactly).value(0));
+                trigger(d, "acAdd");
+                if (entry.endsWith(" desc"))
+                    order->currentItem()->setCheckState(Qt::Checked);
+            }
+            trigger(d, "acOk");
+            return resultOf(d);
+        };
+        QCOMPARE(m_sort(orders.grid.get(), "dbgOrders"), added.isEmpty() ? 0 : 1);
+        QCOMPARE(orders.query.MacroByName("FIELD").Value(), macro);
+        QCOMPARE(orders.Ids().mid(0, 3), firstIds);
+        QCOMPARE(orders.CurrentId(), 1005);
+        QCOMPARE(orders.query.RecordCount(), 12);
+    }
+
+    void sortOfDataThatIsNoQueryIsRefused()
+    {
+        TDataSet memory;
+        TResultSet rows;
+        rows.columns = {{"NAME", TFieldType::ftString, 20, false}};
+        rows.rows = {{"b"}, {"a"}};
+        memory.LoadFrom(rows);
+        memory.FieldByName("NAME")->SetTag(255);
+        TTestGrid grid(&memory, "dbgMemory");
+        RecordingDialogService dialogs;
+        QCOMPARE(m_sort(&grid, "dbgMemory"), 0);
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QVERIFY(dialogs.modalClasses.isEmpty());
+    }
+
+    void filterPutsConditionsInForce_data()
+    {
+        QTest::addColumn<QStringList>("conditions"); // field|operator|value
+        QTest::addColumn<QList<int>>("ids");
+        QTest::newRow("amount at least") << QStringList{"AMOUNT|>=|100000"} << QList<int>{1001, 1003, 1007, 1011};
+        QTest::newRow("status and amount") << QStringList{"STATUS|=|Новый", "AMOUNT|<|50000"} << QList<int>{1008, 1010};
+        QTest::newRow("dates from March") << QStringList{"ORDER_DATE|>=|2024-03-12"} << QList<int>{1010, 1011, 1012};
+        QTest::newRow("text with quotes") << QStringList{"CUSTOMER|=|ЗАО \"Балтпром\""} << QList<int>{1005, 1012};
+        QTest::newRow("not a number: nothing changes") << QStringList{"AMOUNT|>|много"} << QList<int>{};
+    }
+    void filterPutsConditionsInForce()
+    {
+        QFETCH(QStringList, conditions);
+        QFETCH(QList<int>, ids);
+        TOrders orders;
+        const QList<int> all = orders.Ids();
+        RecordingDialogService dialogs;
+        dialogs.onModal = [&](QDialog *d) {
+            for (const QString &condition : conditions) {
+                const QStringList parts = condition.split('|');
+                selectText(named<QComboBox>(d, "cmbField"), parts[0]);
+                selectText(named<QComboBox>(d, "cmbOperator"), parts[1]);
+                named<QLineEdit>(d, "edValue")->setText(parts[2]);
+                trigger(d, "acAdd");
+            }
+            trigger(d, "acOk");
+            return resultOf(d);
+        };
+        int mode = 0;
+        const bool valid = !ids.isEmpty();
+        QCOMPARE(m_filter(&mode, orders.grid.get(), "dbgOrders"), valid ? 1 : 0);
+        QCOMPARE(mode, valid ? 1 : 0);
+        QCOMPARE(orders.Ids(), valid ? ids : all);
+        QCOMPARE(dialogs.boxes.size(), valid ? 0 : 2); // Add and OK each say why
+        if (!valid)
+            return;
+
+        // Opened again, the window lists the conditions in force; cleared, the filter goes.
+        QStringList listed;
+        dialogs.onModal = [&](QDialog *d) {
+            listed = itemsOf(named<QListWidget>(d, "lbConditions"));
+            trigger(d, "acClear");
+            trigger(d, "acOk");
+            return resultOf(d);
+        };
+        QCOMPARE(m_filter(&mode, orders.grid.get(), "dbgOrders"), 1);
+        QCOMPARE(listed.size(), conditions.size());
+        QCOMPARE(mode, 0);
+        QCOMPARE(orders.Ids(), all);
+    }
+
+    void filterOfADetailStaysWhileTheMasterMoves()
+    {
+        TOrders orders;
+        TOraQuery customers;
+        customers.SetSession(orders.session.get());
+        customers.SetSQLText("SELECT ID, NAME FROM ZANDRELL5.DEMO_CUSTOMERS ORDER BY ID");
+        customers.Open();
+        TDataSource link(nullptr, &customers);
+        TOraQuery detail;
+        detail.SetSession(orders.session.get());
+        detail.SetSQLText("SELECT ID, AMOUNT FROM ZANDRELL5.DEMO_ORDERS WHERE CUSTOMER_ID = :ID ORDER BY ID");
+        detail.SetMasterSource(&link);
+        detail.Open();
+        detail.FieldByName("AMOUNT")->SetTag(255);
+        TTestGrid grid(&detail, "dbgLines");
+        RecordingDialogService dialogs;
+        dialogs.onModal = [&](QDialog *d) {
+            named<QComboBox>(d, "cmbOperator")->setCurrentText(">");
+            named<QLineEdit>(d, "edValue")->setText("60000");
+            trigger(d, "acOk"); // the condition in the editors is taken without Add
+            return resultOf(d);
+        };
+        int mode = 2;
+        QCOMPARE(m_filter(&mode, &grid, "dbgLines"), 1);
+        QCOMPARE(mode, 1);
+        QCOMPARE(detail.RecordCount(), 1); // 125400 of 125400 and 56780
+        customers.Locate("ID", 5);
+        QCOMPARE(detail.RecordCount(), 2); // 92300 and 64410
+        customers.Locate("ID", 3);
+        QCOMPARE(detail.RecordCount(), 0); // 7650
+    }
+
+    void reportListsTheVisibleColumns_data()
+    {
+        QTest::addColumn<QString>("hidden");
+        QTest::addColumn<int>("customerWidth");
+        QTest::addColumn<bool>("landscape");
+        QTest::addColumn<QStringList>("listed");
+        const QStringList all{"ID", "CUSTOMER", "ORDER_DATE", "AMOUNT", "STATUS", "RCHECK"};
+        // Widths 11, 100, 18, 10, 30 and 1 end at 186 mm of the 190 of a portrait page.
+        QTest::newRow("fits portrait") << "" << -1 << false << all;
+        QTest::newRow("wider turns the page") << "" << 110 << true << all;
+        QTest::newRow("hidden column takes no room") << "CUSTOMER" << 110 << false << all.mid(0, 1) + all.mid(2);
+        QTest::newRow("too wide even for landscape ends the list") << "" << 300 << true << QStringList{"ID"};
+    }
+    void reportListsTheVisibleColumns()
+    {
+        QFETCH(QString, hidden);
+        QFETCH(int, customerWidth);
+        QFETCH(bool, landscape);
+        QFETCH(QStringList, listed);
+        TOrders orders;
+        if (!hidden.isEmpty())
+            orders.grid->HideColumn(hidden);
+        if (customerWidth >= 0)
+            orders.query.FieldByName("CUSTOMER")->SetDisplayWidth(customerWidth);
+        RecordingDialogService dialogs;
+        int pages = 0;
+        QPageLayout::Orientation orientation = QPageLayout::Portrait;
+        QString text;
+        int unnamed = -1;
+        dialogs.onModal = [&](QDialog *d) {
+            auto *preview = named<QPrintPreviewWidget>(d, "pvReport");
+            preview->updatePreview();
+            pages = preview->pageCount();
+            unnamed = unnamedActions(d);
+            orientation = static_cast<QPrintPreviewDialog *>(d)->printer()->pageLayout().orientation();
+            text = named<QTextDocument>(d, "docReport")->toPlainText();
+            d->reject();
+            return int(QDialog::Rejected);
+        };
+        QCOMPARE(m_report(orders.grid.get(), nullptr, "dbgOrders", "", "Orders"), 1);
+        QCOMPARE(dialogs.modalClasses, QStringList{"TGridReportDlg"});
+        QCOMPARE(pages, 1);
+        QCOMPARE(unnamed, 0);
+        QCOMPARE(orientation, landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        for (const char *title : {"ID", "CUSTOMER", "ORDER_DATE", "AMOUNT", "STATUS", "RCHECK"})
+            QCOMPARE(text.contains(QString::fromLatin1(title)), listed.contains(QString::fromLatin1(title)));
+        QCOMPARE(text.contains("Северный ветер"), listed.contains("CUSTOMER"));
+        QVERIFY(text.contains("1012"));
+    }
+
+    void reportPutsTheMasterRowAboveItsDetailOverPages()
+    {
+        TOrders orders;
+        TDataSet lines;
+        TResultSet rows;
+        rows.columns = {{"LINE", TFieldType::ftInteger, 0, false}, {"GOODS", TFieldType::ftString, 40, false}};
+        for (int i = 1; i <= 300; ++i)
+            rows.rows.append({i, QStringLiteral("Goods %1").arg(i)});
+        lines.LoadFrom(rows);
+        TTestGrid detail(&lines, "dbgLines");
+        orders.GoTo(1007);
+        RecordingDialogService dialogs;
+        int pages = 0;
+        QString text;
+        dialogs.onModal = [&](QDialog *d) {
+            auto *preview = named<QPrintPreviewWidget>(d, "pvReport");
+            preview->updatePreview();
+            pages = preview->pageCount();
+            text = named<QTextDocument>(d, "docReport")->toPlainText();
+            d->reject();
+            return int(QDialog::Rejected);
+        };
+        QCOMPARE(m_report(&detail, orders.grid.get(), "dbgLines", "dbgOrders", "Lines"), 1);
+        QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
+        const qsizetype master = text.indexOf("Тайга-Лес"), firstLine = text.indexOf("Goods 1\n");
+        QVERIFY(master >= 0 && firstLine > master);
+        QVERIFY(!text.contains("Северный ветер")); // the master's current row only
+        QVERIFY(text.contains("Goods 300"));
+    }
+
+    void massSelection_data()
+    {
+        QTest::addColumn<QList<int>>("checkedBefore"); // rows from 0
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("top"); // RunMySelect's rows from 1; 0: through the grid
+        QTest::addColumn<int>("bottom");
+        QTest::addColumn<QList<int>>("checkedAfter");
+        QList<int> all(12);
+        std::iota(all.begin(), all.end(), 0);
+        QTest::newRow("all") << QList<int>{3} << 0 << 0 << 0 << all;
+        QTest::newRow("none") << QList<int>{0, 5, 11} << 3 << 0 << 0 << QList<int>{};
+        QTest::newRow("invert") << QList<int>{0, 1} << 1 << 0 << 0 << all.mid(2);
+        QTest::newRow("rows 2 to 4 of another form") << QList<int>{} << 0 << 2 << 4 << QList<int>{1, 2, 3};
+        QTest::newRow("unknown mode changes nothing") << QList<int>{7} << 2 << 0 << 0 << QList<int>{7};
+    }
+    void massSelection()
+    {
+        QFETCH(QList<int>, checkedBefore);
+        QFETCH(int, mode);
+        QFETCH(int, top);
+        QFETCH(int, bottom);
+        QFETCH(QList<int>, checkedAfter);
+        TOrders orders;
+        TField *check = orders.query.FieldByName("RCHECK");
+        for (int row : checkedBefore) {
+            orders.query.SetRecNo(row + 1);
+            orders.grid->SetCheckValue(true);
+        }
+        orders.GoTo(1005);
+        RecordingDialogService dialogs;
+        if (top > 0)
+            QCOMPARE(m_runMySelect(&orders.query, mode, 0, top, 0, bottom, "RCHECK", 1), 1);
+        else if (mode == 2)
+            QCOMPARE(g_runSelectGrid(orders.grid.get(), mode, "RCHECK", 1), 0);
+        else
+            mode == 0   ? orders.grid->SelectAll()
+            : mode == 3 ? orders.grid->SelectNone()
+                        : orders.grid->InvertSelection();
+        QList<int> checked;
+        for (int row = 0; row < orders.query.RecordCount(); ++row)
+            if (orders.query.ValueAt(row, check->Index()).toString() == "+")
+                checked << row;
+        QCOMPARE(checked, checkedAfter);
+        QCOMPARE(orders.CurrentId(), 1005);
+        QCOMPARE(orders.query.State(), TDataSetState::dsBrowse);
+        QCOMPARE(dialogs.boxes.size(), mode == 2 ? 1 : 0);
+    }
+};
+
+QTEST_MAIN(tst_ComformLibs)
+#include "tst_ComformLibs.moc"
