@@ -16,8 +16,10 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPageLayout>
+#include <QPageSetupDialog>
 #include <QPageSize>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTextCursor>
@@ -277,7 +279,34 @@ TGridReportDlg::TGridReportDlg(IDBGrid *grid, IDBGrid *masterGrid, const QString
     setWindowTitle(title);
     connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) { m_report.Print(target); });
     nameWidgets();
+    routePrinterDialogs();
     resize(900, 700);
+}
+
+void TGridReportDlg::routePrinterDialogs()
+{
+    // The print and page set-up windows go through the dialog service like every modal window.
+    auto *preview = findChild<QPrintPreviewWidget *>();
+    if (QAction *print = findChild<QAction *>(QStringLiteral("acPrint"))) {
+        disconnect(print, &QAction::triggered, nullptr, nullptr);
+        connect(print, &QAction::triggered, this, [this, preview] {
+            QPrintDialog dialog(printer(), this);
+            dialog.setObjectName(QStringLiteral("PrintDlg"));
+            if (ExecModalDialog(&dialog) != QDialog::Accepted)
+                return;
+            preview->print();
+            accept();
+        });
+    }
+    if (QAction *pageSetup = findChild<QAction *>(QStringLiteral("acPageSetup"))) {
+        disconnect(pageSetup, &QAction::triggered, nullptr, nullptr);
+        connect(pageSetup, &QAction::triggered, this, [this, preview] {
+            QPageSetupDialog dialog(printer(), this);
+            dialog.setObjectName(QStringLiteral("PageSetupDlg"));
+            if (ExecModalDialog(&dialog) == QDialog::Accepted)
+                preview->updatePreview();
+        });
+    }
 }
 
 void TGridReportDlg::nameWidgets()

@@ -74,6 +74,7 @@ public:
 
 private:
     void nameWidgets();
+    void routePrinterDialogs();
     TGridListing m_report;
 };
 

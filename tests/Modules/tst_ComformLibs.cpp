@@ -498,14 +498,17 @@ private slots:
         int pages = 0;
         QString text;
         dialogs.onModal = [&](QDialog *d) {
+            if (!d->inherits("QPrintPreviewDialog"))
+                return resultOf(d);
             auto *preview = named<QPrintPreviewWidget>(d, "pvReport");
             preview->updatePreview();
             pages = preview->pageCount();
             text = named<QTextDocument>(d, "docReport")->toPlainText();
-            d->reject();
-            return int(QDialog::Rejected);
+            trigger(d, "acPrint"); // asks through the dialog service, which cancels it
+            return resultOf(d);
         };
         QCOMPARE(m_report(&detail, orders.grid.get(), "dbgLines", "dbgOrders", "Lines"), 1);
+        QCOMPARE(dialogs.modalClasses, (QStringList{"TGridReportDlg", "QPrintDialog"}));
         QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
         const qsizetype master = text.indexOf("Тайга-Лес"), firstLine = text.indexOf("Goods 1\n");
         QVERIFY(master >= 0 && firstLine > master);
