@@ -1,8 +1,11 @@
 // Run-time translation of forms: the text rules, the walk over a form's
-// components and what the adapters write back.
+// components, what the adapters write back, and a form translated once when
+// it is first shown.
+#include "Core/Exceptions.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
+#include "tests/common/FakeLanguages.h"
 
 #include <QActionGroup>
 #include <QCalendarWidget>
@@ -19,6 +22,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +93,45 @@ QStringList namesOfItems(const TLang &lang)
             names.append(name);
     return names;
 }
+
+// A language pack that counts the texts it is asked to translate.
+class CountingLanguages : public FakeLanguages {
+public:
+    enum Answer { Translation, Empty, Failure };
+    Answer answer = Translation;
+    int asked = 0;
+    void RESOURCE_APL_TXT(QString &text) override
+    {
+        ++asked;
+        if (answer == Failure)
+            throw Exception(u"ORA-03113: end-of-file on communication channel"_s);
+        if (answer == Empty)
+            text.clear();
+        else
+            FakeLanguages::RESOURCE_APL_TXT(text);
+    }
+};
+
+// A form as the base forms use the translation: once, when it is first shown.
+class ShownForm : public QWidget {
+public:
+    TFormTranslation translation;
+    QLabel *caption = named(new QLabel(this), "lblCaption");
+    QLabel *kept = named(new QLabel(u"Имя"_s, this), "lblKept");
+    QStringList errors;
+    ShownForm() { translation.AddNoTranslate(kept); }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QWidget::showEvent(event);
+        try {
+            translation.TranslateOnce(this);
+        } catch (const Exception &e) {
+            errors.append(e.message());
+        }
+    }
+};
 
 } // namespace
 
@@ -300,6 +344,56 @@ private slots:
         QCOMPARE(combo.itemText(3), u"Open"_s);
         QCOMPARE(combo.currentIndex(), index);
         QCOMPARE(changes.count(), 0);
+    }
+
+    // A form translates itself once, when it is first shown, through the language pack.
+    void formTranslatedOnce_data()
+    {
+        QTest::addColumn<bool>("pack");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("keptByPack");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("errors");
+        const int word = CountingLanguages::Translation;
+        QTest::newRow("translated") << true << word << false << u"Файл"_s << u"File"_s << 1 << 0;
+        QTest::newRow("Latin not sent") << true << word << false << u"File"_s << u"File"_s << 0 << 0;
+        QTest::newRow("given back unchanged") << true << word << false << u"Сервис"_s << u"!Сервис"_s << 1 << 0;
+        QTest::newRow("given back empty")
+            << true << int(CountingLanguages::Empty) << false << u"Сервис"_s << u"?Сервис"_s << 1 << 0;
+        QTest::newRow("kept by the pack") << true << word << true << u"Файл"_s << u"Файл"_s << 0 << 0;
+        QTest::newRow("pack fails") << true << int(CountingLanguages::Failure) << false << u"Файл"_s << u"Файл"_s << 1
+                                    << 1;
+        QTest::newRow("no pack") << false << word << false << u"Файл"_s << u"Файл"_s << 0 << 0;
+    }
+    void formTranslatedOnce()
+    {
+        QFETCH(bool, pack);
+        QFETCH(int, answer);
+        QFETCH(bool, keptByPack);
+        QFETCH(QString, caption);
+        std::optional<CountingLanguages> languages;
+        if (pack) {
+            languages.emplace();
+            languages->apl.insert(u"Файл"_s, u"File"_s);
+            languages->apl.insert(u"Имя"_s, u"Name"_s);
+            languages->answer = CountingLanguages::Answer(answer);
+            if (keptByPack)
+                languages->UntranslatedTexts.append(caption);
+        }
+        ShownForm form;
+        QCOMPARE(form.translation.Pending(), pack);
+        form.caption->setText(caption);
+        for (int showing = 0; showing < 2; ++showing) {
+            form.show();
+            form.hide();
+            QTEST(form.caption->text(), "expected");
+            QCOMPARE(form.kept->text(), u"Имя"_s);
+            QTEST(languages ? languages->asked : 0, "asked");
+            QTEST(int(form.errors.size()), "errors");
+            QVERIFY(!form.translation.Pending());
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 #include "Source/ComUnits/Lang/uLangComp.h"
 
 #include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
 
@@ -85,6 +86,11 @@ QString translateSegment(const QString &segment, quint8 flags, bool accel,
             core.insert(std::min<qsizetype>(accelAt, core.size()), u'&');
     }
     return segment.left(begin) + core + segment.mid(end);
+}
+
+bool hasHighChar(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 127; });
 }
 
 // The dynamic property "tag" that the console's menus and tool buttons carry; a
@@ -681,4 +687,50 @@ void TLang::itemChanged(TComponentExt &ext)
     auto *label = qobject_cast<QLabel *>(ext.Component());
     if (label && m_autoSizeLabels.contains(label) && !isLaidOut(label))
         label->adjustSize();
+}
+
+// ---------------------------------------------------------------------------
+
+void TranslatePackText(QString &text)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages || languages->UntranslatedTexts.contains(text) || !hasHighChar(text))
+        return;
+    QString translated = text;
+    languages->RESOURCE_APL_TXT(translated);
+    if (translated.isEmpty())
+        text = u'?' + text;
+    else if (translated == text)
+        text = u'!' + text;
+    else
+        text = translated;
+}
+
+TFormTranslation::TFormTranslation()
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (languages && languages->IsNecessaryAplTrans())
+        m_noTranslate = std::make_unique<TComponentList>();
+}
+
+TFormTranslation::~TFormTranslation() = default;
+
+void TFormTranslation::AddNoTranslate(QObject *component)
+{
+    if (m_noTranslate)
+        m_noTranslate->append(component);
+}
+
+bool TFormTranslation::TranslateOnce(QObject *form, quint8 flags)
+{
+    if (!m_noTranslate)
+        return false;
+    // Taken at once: whatever happens below, the form is not translated a second time.
+    const std::unique_ptr<TComponentList> noTranslate = std::move(m_noTranslate);
+    TLang lang;
+    lang.SkipDuplicateCheck = true;
+    lang.OnTranslateText = [](TLang &, TLangItem &, QString &text) { TranslatePackText(text); };
+    lang.AddComponents(form, *noTranslate, flags);
+    lang.TranslateAll();
+    return true;
 }

@@ -12,6 +12,9 @@
 // group box title, tab text). The hint of a component is its tool tip, its
 // tag the dynamic property "tag". Adapters write through the components'
 // setters and skip a component that has been destroyed meanwhile.
+//
+// TFormTranslation is the once-per-form translation that a base form runs
+// when it is first shown, with TranslatePackText as the text callback.
 #include "Core/PlatformExport.h"
 
 #include <QList>
@@ -287,4 +290,35 @@ private:
     std::vector<std::unique_ptr<TLangItem>> m_items;
     // Labels met by a walk of parts: they size themselves to their translated text.
     QList<QPointer<QLabel>> m_autoSizeLabels;
+};
+
+// ---------------------------------------------------------------------------
+// A form's translation when it is first shown.
+
+// The text callback of the forms: without a language pack, for a text the
+// pack keeps untranslated and for a text without a character above code 127
+// the text stays; otherwise the pack's translation, or "?" before the text
+// when the pack gives none, or "!" before it when the pack gives it back unchanged.
+PLATFORM_EXPORT void TranslatePackText(QString &text);
+
+// Pending from construction when a language pack asks for the application
+// texts to be translated; translates the form once and is then done, also
+// when the translation failed.
+class PLATFORM_EXPORT TFormTranslation {
+public:
+    TFormTranslation();
+    ~TFormTranslation();
+    TFormTranslation(const TFormTranslation &) = delete;
+    TFormTranslation &operator=(const TFormTranslation &) = delete;
+
+    bool Pending() const { return m_noTranslate != nullptr; }
+    // Keeps the component's texts as they are; ignored when nothing is pending.
+    void AddNoTranslate(QObject *component);
+    // Translates the form (flags lwOwned, or lwOwned | lwNotSelf) with TranslatePackText
+    // and returns true; false when nothing is pending. What the language pack
+    // throws passes out, and nothing is pending afterwards either way.
+    bool TranslateOnce(QObject *form, quint8 flags = lwOwned);
+
+private:
+    std::unique_ptr<TComponentList> m_noTranslate;
 };
