@@ -66,25 +66,36 @@ struct Counter : TDataLink {
 class tst_DataSet : public QObject {
     Q_OBJECT
 private slots:
+    // The data module's texts are the package's, in the user's language, and the console's own texts follow it.
     void textsAsThePackageGivesThem_data()
     {
         QTest::addColumn<int>("lang");
-        QTest::newRow("Russian") << 25;
-        QTest::newRow("English") << 9;
+        QTest::addColumn<QString>("server"); // the console's text of rstrServer
+        QTest::newRow("Russian") << 25 << "Сервер";
+        QTest::newRow("English") << 9 << "Server";
     }
     void textsAsThePackageGivesThem()
     {
         QFETCH(int, lang);
-        TestServer server;
-        auto s = server.Connect(QStringLiteral("OPERATOR"));
+        QFETCH(QString, server);
+        TestServer test;
+        auto s = test.Connect(QStringLiteral("OPERATOR"));
         QObject owner;
         TLanguagesDM *dm = CreateComLanguages(&owner, QStringLiteral("ZANDRELL5"), s.get());
+        QCOMPARE(GetComLanguages(), dm);
         QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер")); // read before the change
+        QVERIFY(dm->UntranslatedTexts.contains(QStringLiteral("Oracle Home")));
         dm->SET_USER_APL_LANG(lang, 0);
+        dm->SET_USER_REP_LANG(lang, 0);
+        QVERIFY(!s->InTransaction()); // stored and committed
+        QCOMPARE(dm->GET_USER_APL_LANG_ID(), lang);
+        QCOMPARE(dm->IsNecessaryAplTrans(), lang != 25);
+        QCOMPARE(dm->IsNecessaryRepTrans(), lang != 25);
         TOraPackage pack;
         pack.SetSession(s.get());
         pack.SetPackageName(QStringLiteral("ZANDRELL5.LANG_PACK"));
-        const QStringList keys = {"rstrServer", "rstrUser", "Настройка меню", "Документы", "Нет такого текста", "rstrserver", ""};
+        const QStringList keys = {"rstrServer", "rstrUser", "Настройка меню", "Сервис", "Нет такого текста",
+                                  "rstrserver", ""};
         for (const QString &key : keys) {
             const QVariant apl = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_TXT"), {key});
             QCOMPARE(dm->GET_RESOURCE_APL_TXT(key), apl.isNull() ? key : apl.toString());
@@ -93,9 +104,15 @@ private slots:
             QString text = key;
             dm->RESOURCE_APL_TXT(text);
             QCOMPARE(text, pack.ExecProc(QStringLiteral("RESOURCE_APL_TXT"), {key}).toString());
+            const QVariant ofField = pack.ExecProc(QStringLiteral("GET_RESOURCE_APL_TXT_OF_FIELD"), {key, 0, "-"});
+            QCOMPARE(dm->GET_RESOURCE_APL_TXT_OF_FIELD(key, 0, QStringLiteral("-")), ofField.toString());
         }
-        dm->SET_USER_APL_LANG(25, 0);
-        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
+        IniResString();
+        QCOMPARE(TranslateAplText(QStringLiteral("rstrServer")), server);
+        // The module goes with its owner, and the texts go back to Russian.
+        delete dm;
+        QVERIFY(GetComLanguages() == nullptr);
+        QCOMPARE(TranslateAplText(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
     }
 
     void navigation()
@@ -936,36 +953,6 @@ private slots:
         QVERIFY(!ExistsLangPack(QStringLiteral("ZANDRELL5' OR '1'='1"), s.get()));
         QVERIFY_THROWS_EXCEPTION(EDAError, TDbLanguagesDM(nullptr, QStringLiteral("ZANDRELL5.X; --"), s.get()));
         QVERIFY(GetComLanguages() == nullptr);
-    }
-
-    // The user's language as stored by the pack; the console's own texts follow it.
-    void userLanguages()
-    {
-        TestServer server;
-        auto s = server.Connect(QStringLiteral("OPERATOR"));
-        QObject owner;
-        TLanguagesDM *dm = CreateComLanguages(&owner, QStringLiteral("ZANDRELL5"), s.get());
-        QCOMPARE(GetComLanguages(), dm);
-        QVERIFY(!dm->IsNecessaryAplTrans());
-        QVERIFY(dm->UntranslatedTexts.contains(QStringLiteral("Oracle Home")));
-        IniResString();
-        QCOMPARE(TranslateAplText(QStringLiteral("rstr_msg_UserLocked")), QStringLiteral("Пользователь заблокирован"));
-        dm->SET_USER_APL_LANG(9, 0);
-        QVERIFY(!s->InTransaction()); // stored and committed
-        QCOMPARE(dm->GET_USER_APL_LANG_ID(), 9);
-        QVERIFY(dm->IsNecessaryAplTrans());
-        QVERIFY(!dm->IsNecessaryRepTrans());
-        dm->SET_USER_REP_LANG(9, 0);
-        QVERIFY(dm->IsNecessaryRepTrans());
-        QCOMPARE(dm->GET_RESOURCE_APL_TXT_OF_FIELD(QStringLiteral("Сервис"), 0, QStringLiteral("x")), QStringLiteral("Service"));
-        QCOMPARE(dm->GET_RESOURCE_APL_TXT_OF_FIELD(QStringLiteral("NOFIELD"), 0, QStringLiteral("Default")), QStringLiteral("Default"));
-        IniResString();
-        QCOMPARE(TranslateAplText(QStringLiteral("rstrServer")), QStringLiteral("Server"));
-        QCOMPARE(ResStr(QStringLiteral("rstr_to_Apply")), QStringLiteral("Apply"));
-        // The module goes with its owner, and the texts go back to Russian.
-        delete dm;
-        QVERIFY(GetComLanguages() == nullptr);
-        QCOMPARE(TranslateAplText(QStringLiteral("rstrServer")), QStringLiteral("Сервер"));
     }
 
     void everyResourceStringIsInThePack()
