@@ -32,7 +32,6 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -40,7 +39,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
