@@ -919,7 +919,8 @@ private slots:
         if (windres.isEmpty() || linker.isEmpty() || preprocessor.isEmpty())
             QSKIP("the mingw-w64 resource compiler and linker are not installed");
         WriteTestFile(m_dir, QStringLiteral("menu.rc"), Script);
-        for (const QStringList &command : {QStringList{windres, "--preprocessor=" + preprocessor, "-i", "menu.rc", "-o", "menu.o"},
+        const QString cpp = "--preprocessor=" + preprocessor;
+        for (const QStringList &command : {QStringList{windres, cpp, "-i", "menu.rc", "-o", "menu.o"},
                                            QStringList{linker, "--dll", "-e", "0", "-o", "menu.dll", "menu.o"}}) {
             QProcess process;
             process.setWorkingDirectory(m_dir.path());
@@ -986,7 +987,8 @@ private slots:
                                  "  RCData\n    1\n"
                                  "  Cursor\n    2\n      32 X 32 1 Bit(s)\n"
                                  "  Icon\n    MAINICON\n      32 X 32 16 Colors\n      16 X 16 16 Colors\n"
-                                 "    1\n      ERROR Damaged file: resource data at offset 0x%1 (2147483392 bytes) lies outside the file\n"
+                                 "    1\n      ERROR Damaged file: resource data at offset 0x%1 (2147483392 bytes) "
+                                 "lies outside the file\n"
                                  "  Version\n    1\n"
                                  "  17\n    5\n"
                                  "  FileDescription=Описание\n  ProductVersion=2.0.0.0\n  ProductName=\n"_s;
