@@ -91,6 +91,7 @@ struct TConsoleSetup {
     TServiceManager manager;
     TCallback callback;
     QStringList titles;
+    std::list<TServiceItem> items;
 
     TConsoleSetup()
     {
@@ -98,6 +99,16 @@ struct TConsoleSetup {
         manager.SetCallback(&callback);
         manager.SetSession(kSession);
         manager.SetScheme(u"DEMO"_s);
+    }
+    // A registered entry, opened with the given rights.
+    TServiceItem &Open(const QString &file, const QString &guid, const QString &mode = QString())
+    {
+        TServiceItem &item = items.emplace_back(file, guid);
+        manager.Add(&item);
+        if (!mode.isNull())
+            item.SetMode(mode);
+        item.SrvAction();
+        return item;
     }
 };
 
@@ -313,10 +324,7 @@ private slots:
     void formStyleWindowIsCreatedOnce()
     {
         TConsoleSetup console;
-        TServiceItem item(u"tmForm.so"_s, kService1);
-        console.manager.Add(&item);
-        item.SetMode(u"101"_s);
-        item.SrvAction();
+        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1, u"101"_s);
         QVERIFY(item.Loaded() && item.HasFormEntry() && item.ZandrellRef() && !item.Service() && IsModuleLoaded(u"tmForm.so"_s));
         QPointer<TServiceForm> form = item.Form();
         QVERIFY(form && form->isVisible());
@@ -341,9 +349,7 @@ private slots:
     void statusRuleOfSrvAction()
     {
         TConsoleSetup console;
-        TServiceItem item(u"tmForm.so"_s, kService1);
-        console.manager.Add(&item);
-        item.SrvAction();
+        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
         TServiceForm *form = item.Form();
         TVisibilityCounter counter(form);
         auto click = [&] {
@@ -371,10 +377,7 @@ private slots:
     void objectStyleSrvAction()
     {
         TConsoleSetup console;
-        TServiceItem item(u"tmObject.so"_s, kService1);
-        console.manager.Add(&item);
-        item.SetMode(u"11"_s);
-        item.SrvAction();
+        TServiceItem &item = console.Open(u"tmObject.so"_s, kService1, u"11"_s);
         QVERIFY(!item.HasFormEntry() && item.Service() && !item.Form());
         TServiceForm *window = item.Window();
         QCOMPARE(window, item.Service()->GetForm());
@@ -464,9 +467,7 @@ private slots:
     void activationAndCloseHooks()
     {
         TConsoleSetup console;
-        TServiceItem item(u"tmForm.so"_s, kService1);
-        console.manager.Add(&item);
-        item.SrvAction();
+        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
         TServiceForm *form = item.Form();
         QVERIFY(!console.manager.ActiveItem());
         Activate(form);
@@ -521,9 +522,7 @@ private slots:
     void callbackCommands()
     {
         TConsoleSetup console;
-        TServiceItem item(u"tmForm.so"_s, kService1);
-        console.manager.Add(&item);
-        item.SrvAction();
+        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
         TServiceForm *form = item.Form();
         // 0: CloseService on the window's interface.
         console.manager.SetActiveItem(&item);
@@ -587,9 +586,7 @@ private slots:
         QPointer<TServiceForm> kept;
         {
             TConsoleSetup console;
-            TServiceItem item(u"tmForm.so"_s, kService1);
-            console.manager.Add(&item);
-            item.SrvAction();
+            TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
             kept = item.Form();
             QCOMPARE(SendCommand(kept, 0, QString(), scForgetObjects), int(scrDone));
         }
