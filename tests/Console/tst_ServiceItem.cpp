@@ -19,7 +19,6 @@
 
 #include <QCloseEvent>
 #include <QMenu>
-#include <QProcess>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -632,25 +631,6 @@ private slots:
         manager.Clear();
         QCOMPARE(manager.Count(), 0);
         QVERIFY_THROWS_EXCEPTION(EServiceError, first.GetManager());
-    }
-
-    void moduleUnloadedAtExit_data()
-    {
-        QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("open windows") << "open" << "unloaded";
-        QTest::newRow("forgotten window") << "forgotten" << "kept";
-    }
-    void moduleUnloadedAtExit()
-    {
-        QFETCH(QString, scenario);
-        QFETCH(QString, expected);
-        QProcess helper;
-        helper.start(QStringLiteral(SERVICE_EXIT_HELPER), {kModuleDir, scenario});
-        QVERIFY(helper.waitForFinished(60000));
-        QVERIFY2(helper.exitStatus() == QProcess::NormalExit, qPrintable(helper.readAllStandardError()));
-        QCOMPARE(helper.exitCode(), 0);
-        QCOMPARE(QString::fromLocal8Bit(helper.readAllStandardOutput()).trimmed(), expected);
     }
 
     // Each row plays what other consoles did with two module files a and b; a
