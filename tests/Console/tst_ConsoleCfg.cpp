@@ -923,22 +923,6 @@ private slots:
         QCOMPARE(m_opened.size(), 1);
     }
 
-    void installedGuideHoldsEveryTopic()
-    {
-        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
-        QFile guide(QDir(dist).filePath(QStringLiteral("Help/KorConsole.html")));
-        QVERIFY2(guide.open(QIODevice::ReadOnly), qPrintable(guide.fileName()));
-        const QString html = QString::fromUtf8(guide.readAll());
-        QStringList anchors;
-        static const QRegularExpression id(QStringLiteral("id=\"([^\"]+)\""));
-        for (auto it = id.globalMatch(html); it.hasNext();)
-            anchors << it.next().captured(1);
-        // The keywords the console's windows give F1.
-        for (const char *keyword : {"MainForm", "SchemeForm", "HomeTuning", "ConsoleConfig", "configmenuform",
-                                    "selectserviceform", "notloadedservice", "aboutserviceform"})
-            QVERIFY2(anchors.contains(QLatin1String(keyword)), keyword);
-        QCOMPARE(anchors.size(), QSet<QString>(anchors.begin(), anchors.end()).size());
-    }
 };
 
 QTEST_MAIN(TestConsoleCfg)

@@ -371,16 +371,6 @@ private slots:
         QCOMPARE(QByteArray(remaining[2]), QByteArray("/user=U"));
     }
 
-    void buttonsOfEachFlagSet()
-    {
-        QCOMPARE(MessageBoxButtons(MB_OK), (QList<int>{IDOK}));
-        QCOMPARE(MessageBoxButtons(MB_OKCANCEL | MB_ICONERROR), (QList<int>{IDOK, IDCANCEL}));
-        QCOMPARE(MessageBoxButtons(MB_YESNO | MB_ICONQUESTION), (QList<int>{IDYES, IDNO}));
-        QCOMPARE(MessageBoxButtons(MB_YESNOCANCEL), (QList<int>{IDYES, IDNO, IDCANCEL}));
-        QCOMPARE(MessageBoxButtons(MB_ABORTRETRYIGNORE), (QList<int>{IDABORT, IDRETRY, IDIGNORE}));
-        QCOMPARE(MessageBoxButtons(MB_RETRYCANCEL), (QList<int>{IDRETRY, IDCANCEL}));
-    }
-
     void defaultButtonIsTheFirstUnlessNamed()
     {
         QCOMPARE(DefaultMessageBoxResult(MB_ICONINFORMATION), IDOK);

@@ -10,7 +10,6 @@
 #include "MainConsoleIMPL.h"
 #include "OraQuery.h"
 #include "OraSession.h"
-#include "OraStoredProc.h"
 #include "RecordingDialogService.h"
 #include "ResourcePack.h"
 #include "SqliteBackend.h"
@@ -370,8 +369,7 @@ private slots:
     // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
     void refusedLogins_data()
     {
-        // A statement run first, or "servers:" and the text of Servers.ini ("servers:" alone: no file),
-        // or "accounts": an empty accounts database.
+        // A statement run first, or "servers:" and the text of Servers.ini, or "accounts": an empty accounts database.
         QTest::addColumn<QString>("change");
         QTest::addColumn<QByteArray>("consoleIni");
         QTest::addColumn<QString>("user");
@@ -381,8 +379,6 @@ private slots:
         const QString notRegistered = u"Пользователь \"%1\" не зарегистрирован"_s;
         const QByteArray english("[START]\nLangID=9\n");
         QTest::newRow("empty password") << "" << QByteArray() << "ZL_USER" << "" << "ZANDRELL5" << "\"EDAError\":Пароль не введен";
-        QTest::newRow("locked") << "" << QByteArray() << "LOCKED" << "demo" << "ZANDRELL5"
-                                << "\"EDAError\":Ora-Error: 28000 -> 942 -> Пользователь заблокирован";
         QTest::newRow("scheme without users") << "" << QByteArray() << "ZL_USER" << "demo" << "TARVEL" << notRegistered.arg("ZL_USER");
         // The scheme name is a quoted literal of the statement: a quote in it changes nothing.
         QTest::newRow("quote in the scheme") << "" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5') OR ('1'='1"
@@ -393,8 +389,6 @@ private slots:
                                          << "OPERATOR" << "demo" << "ZANDRELL5"
                                          << "Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
                                             "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\"";
-        QTest::newRow("no Servers.ini") << "servers:" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5"
-                                        << "\"EDAError\":Ora-Error: 12154 -> Сервер не найден\r\nСписок серверов \"%1\" не найден";
         QTest::newRow("damaged Servers.ini, in English") << "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03" << english
                                                          << "ZL_USER" << "demo" << "ZANDRELL5"
                                                          << "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server "
@@ -415,11 +409,8 @@ private slots:
         if (change == u"accounts"_s) {
             QFile(accounts).resize(0);
         } else if (change.startsWith(u"servers:"_s)) {
-            QFile::remove(server->IniPath());
-            if (change.size() > 8) {
-                QFile f(server->IniPath());
-                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(change.mid(8).toLatin1()) > 0);
-            }
+            QFile f(server->IniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(change.mid(8).toLatin1()) > 0);
         } else if (!change.isEmpty()) {
             sql(change);
         }

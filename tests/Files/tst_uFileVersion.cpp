@@ -690,16 +690,6 @@ private slots:
         QCOMPARE(window.pos(), start + QPoint(30, 20));
     }
 
-    // Maximised, the window goes below the main form, 5 pixels above the bottom of the work area.
-    void maximisedBelowTheMainForm()
-    {
-        QCOMPARE(MaximizedVersionsRect(QRect(0, 0, 1000, 800), QRect(10, 0, 300, 120)), QRect(0, 120, 1000, 800 - 120 - 5));
-        QVERIFY(!VersionsMainForm());
-        QMainWindow main;
-        main.show();
-        QCOMPARE(VersionsMainForm(), &main);
-    }
-
     void showVersionsRunsTheWindowModally()
     {
         const QStringList files = {WriteTestFile(dir, QStringLiteral("one.dll"), "1"),

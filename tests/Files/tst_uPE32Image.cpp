@@ -240,14 +240,6 @@ private slots:
         QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), u"Couldn't open: "_s + m_dir.path());
         const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
         QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
-        // Attribute files of the kernel's sysfs can be read but not mapped.
-        for (const char *path : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state", "/sys/devices/system/cpu/online"}) {
-            QFile file(QString::fromLatin1(path));
-            if (file.open(QIODevice::ReadOnly) && file.size() > 0 && !file.map(0, file.size())) {
-                QCOMPARE(ExeErrorOf([&] { TExeImage image(file.fileName()); }), u"MapViewOfFile failed"_s);
-                break;
-            }
-        }
         // A file that opens is read from the file as from memory.
         QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }), u"<none>"_s);
     }
@@ -271,7 +263,6 @@ private slots:
         };
         QTest::newRow("ZM") << QByteArray("ZM") + QByteArray(200, 0) << u"unrecognized file format"_s;
         QTest::newRow("one byte") << QByteArray("M") << u"unrecognized file format"_s;
-        QTest::newRow("lower case mz") << QByteArray("mz\0\0", 4) << u"unrecognized file format"_s;
         QTest::newRow("no room for the offset") << good.left(0x3E) << NotPE;
         QTest::newRow("offset near the end") << patched(0x3C, 4, quint32(good.size() - 2)) << NotPE;
         QTest::newRow("offset outside") << patched(0x3C, 4, 0xFFFFFFF0u) << NotPE;
@@ -681,9 +672,7 @@ private slots:
         QTest::newRow("24 bits") << 24 << 0u << 40u << 54u;
         QTest::newRow("8 bits, full palette") << 8 << 0u << 40u << 1078u;
         QTest::newRow("8 bits, 16 colours used") << 8 << 16u << 40u << 118u;
-        QTest::newRow("4 bits") << 4 << 0u << 40u << 118u;
         QTest::newRow("1 bit") << 1 << 0u << 40u << 62u;
-        QTest::newRow("32 bits") << 32 << 0u << 40u << 54u;
         QTest::newRow("core header, 8 bits") << 8 << 0u << 12u << 794u;
         QTest::newRow("core header, 24 bits") << 24 << 0u << 12u << 26u;
     }
