@@ -319,51 +319,47 @@ private slots:
         QVERIFY(d.ConsoleTextsTranslated);
     }
 
-    void wrongPasswordCountsTheRetriesDown()
+    // The connect dialog comes at each attempt, offering the server aliases and keeping what was given: a wrong
+    // password is told and asked for again, three times in all; a corrected one gets in; a cancel ends silently.
+    void connectDialog_data()
     {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
-        int shown = 0;
-        dialogs->onModal = [&](QDialog *dialog) {
-            ++shown;
-            // The dialog offers the server aliases and keeps what was given.
-            [&] {
-                QCOMPARE(dialog->windowTitle(), QStringLiteral("Соединение по схеме \"ZANDRELL5\""));
-                QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("edUsername"))->text(), QStringLiteral("ZL_USER"));
-                auto *servers = dialog->findChild<QComboBox *>(QStringLiteral("edServer"));
-                QCOMPARE(servers->count(), 2);
-                QCOMPARE(servers->itemText(1), QStringLiteral("NOFILES"));
-            }();
-            return int(QDialog::Accepted);
-        };
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QCOMPARE(shown, 3);
-        QCOMPARE(d.RetriesLeft, 0);
-        QVERIFY(!d.LoggedIn());
-        QCOMPARE(dialogs->boxes.size(), 3);
-        QCOMPARE(dialogs->boxes.at(0).text, QStringLiteral("Некорректный пароль/логин"));
-        QCOMPARE(lastBox(), QStringLiteral("\"EDAError\":Некорректный пароль/логин"));
+        QTest::addColumn<int>("rightAt"); // the attempt whose dialog gets the right password; 0: none; -1: cancel
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("retriesLeft");
+        QTest::addColumn<QStringList>("boxes");
+        const QString wrong = u"Некорректный пароль/логин"_s;
+        QTest::newRow("three wrong passwords") << 0 << 3 << 0 << QStringList{wrong, wrong, "\"EDAError\":" + wrong};
+        QTest::newRow("corrected in the second dialog") << 2 << 2 << 2 << QStringList{wrong};
+        QTest::newRow("cancelled") << -1 << 1 << 3 << QStringList();
     }
-
-    void typoCorrectedInTheDialog()
+    void connectDialog()
     {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("typo"), true);
+        QFETCH(int, rightAt);
+        QFETCH(int, shown);
+        QFETCH(int, retriesLeft);
+        QFETCH(QStringList, boxes);
+        TDM &d = newDM(u"ZL_USER"_s, u"typo"_s, true);
         int attempt = 0;
         dialogs->onModal = [&](QDialog *dialog) {
-            if (++attempt == 2)
-                dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))->setText(QStringLiteral("demo"));
-            return int(QDialog::Accepted);
+            [&] {
+                QCOMPARE(dialog->windowTitle(), u"Соединение по схеме \"ZANDRELL5\""_s);
+                QCOMPARE(dialog->findChild<QLineEdit *>(u"edUsername"_s)->text(), u"ZL_USER"_s);
+                auto *servers = dialog->findChild<QComboBox *>(u"edServer"_s);
+                QCOMPARE(servers->count(), 2);
+                QCOMPARE(servers->itemText(1), u"NOFILES"_s);
+            }();
+            if (++attempt == rightAt)
+                dialog->findChild<QLineEdit *>(u"edPassword"_s)->setText(u"demo"_s);
+            return int(rightAt < 0 ? QDialog::Rejected : QDialog::Accepted);
         };
-        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QCOMPARE(attempt, 2);
-        QCOMPARE(d.RetriesLeft, 2);
-    }
-
-    void cancelInTheDialogIsSilent()
-    {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QString(), true);
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QCOMPARE(dialogs->modalClasses.size(), 1);
-        QVERIFY(dialogs->boxes.isEmpty());
+        QCOMPARE(d.Login(u"ZANDRELL5"_s, u"-1"_s), rightAt > 0);
+        QCOMPARE(d.LoggedIn(), rightAt > 0);
+        QCOMPARE(attempt, shown);
+        QCOMPARE(d.RetriesLeft, retriesLeft);
+        QStringList texts;
+        for (const RecordedBox &box : dialogs->boxes)
+            texts << box.text;
+        QCOMPARE(texts, boxes);
     }
 
     // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
