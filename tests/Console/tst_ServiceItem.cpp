@@ -10,6 +10,7 @@
 #include "OraStoredProc.h"
 #include "RecordingDialogService.h"
 #include "TempExeDir.h"
+#include "TestFiles.h"
 #include "TestServer.h"
 #include "uBaseService.h"
 #include "uConsoleFunctions.h"
@@ -110,12 +111,6 @@ struct TConsoleSetup {
         return item;
     }
 };
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 void Upper(QString &text) { text = text.toUpper(); }
 void Bracket(QString &text) { text = QLatin1Char('[') + text + QLatin1Char(']'); }
@@ -657,7 +652,7 @@ private slots:
         QTemporaryDir dir;
         const QString folder = scenario == QLatin1String("nofolder") ? QString() : dir.filePath(QStringLiteral("markers"));
         const QString a = dir.filePath(QStringLiteral("a.so")), b = dir.filePath(QStringLiteral("b.so"));
-        QVERIFY(WriteFile(a, "module a") && WriteFile(b, "module b"));
+        QVERIFY(WriteBytes(a, "module a") && WriteBytes(b, "module b"));
 
         auto other = std::make_unique<TModuleFaults>(folder);
         other->Enter(a);
@@ -666,7 +661,7 @@ private slots:
         if (scenario == QLatin1String("nested"))
             other->Enter(b);
         if (scenario == QLatin1String("changed"))
-            QVERIFY(WriteFile(a, "module a, a newer build"));
+            QVERIFY(WriteBytes(a, "module a, a newer build"));
         if (scenario != QLatin1String("running"))
             other.reset();
 

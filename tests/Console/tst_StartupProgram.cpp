@@ -149,16 +149,6 @@ QByteArray Stamp64(const QByteArray &name, const QList<quint8> &numbers, double 
 // 25 March 2024, half past one in the afternoon.
 const double kSampleDays = 45376.0 + 13.5 / 24.0;
 
-QString VerErrorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const EVerFileError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<none>");
-}
-
 } // namespace
 
 class TestStartupProgram : public QObject {
@@ -601,10 +591,10 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("odd.ver"));
         if (size >= 0)
             WriteTestFile(dir, QStringLiteral("odd.ver"), QByteArray(size, 'v'));
-        const QString error = VerErrorOf([&] { TVerItem item(path); });
+        const QString error = MessageOf<EVerFileError>([&] { TVerItem item(path); });
         QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(path), qPrintable(error));
         if (size >= 0)
-            QCOMPARE(VerErrorOf([&] { TVerItem item(QByteArray(size, 'v'), path); }), error);
+            QCOMPARE(MessageOf<EVerFileError>([&] { TVerItem item(QByteArray(size, 'v'), path); }), error);
     }
 
     // The .ver files of the folder, in reverse search order, and the list's three texts.
@@ -629,7 +619,7 @@ private slots:
         QCOMPARE(none.Count(), 0);
         QCOMPARE(none.Names() + none.Versions() + none.Dates(), QString());
         WriteTestFile(dir, QStringLiteral("c.ver"), QByteArray(70, 'x'));
-        const QString error = VerErrorOf([&] { TVerList list(dir.path()); });
+        const QString error = MessageOf<EVerFileError>([&] { TVerList list(dir.path()); });
         QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("c.ver")), qPrintable(error));
     }
 };

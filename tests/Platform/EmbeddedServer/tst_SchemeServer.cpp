@@ -14,6 +14,7 @@
 #include "SqlTranslator.h"
 #include "SqliteBackend.h"
 #include "SqliteConnection.h"
+#include "TestFiles.h"
 #include "TestServer.h"
 
 #include <QCryptographicHash>
@@ -106,12 +107,6 @@ EDAError connectError(const QString &alias, const QString &user = QStringLiteral
         return e;
     }
     return EDAError(0, QString());
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // Records the wait as the user would be told of it; may release the lock meanwhile.
@@ -822,7 +817,7 @@ private slots:
             QCOMPARE(e.Detail(), QStringLiteral("The accounts database \"%1\" is damaged").arg(accounts));
         }
         // Reported, never made anew: the file is as it was.
-        QCOMPARE(fileBytes(accounts), content);
+        QCOMPARE(ReadBytes(accounts), content);
     }
 
     void writeLockOfAnotherConnection_data()
