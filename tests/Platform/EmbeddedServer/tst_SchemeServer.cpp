@@ -68,7 +68,8 @@ int RunWriter(const QStringList &args)
     try {
         const auto s = ConnectTo(QStringLiteral("ZANDRELL"));
         for (int i = 0; i < count; ++i) {
-            s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, :NAME); END;", {0, QStringLiteral("%1-%2").arg(tag).arg(i)});
+            const QString name = QStringLiteral("%1-%2").arg(tag).arg(i);
+            s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, :NAME); END;", {0, name});
             Scalar(s.get(), "SELECT count(*) FROM ZANDRELL5.V_ACCESS");
             s->Commit();
         }
@@ -747,8 +748,8 @@ private slots:
         QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(), 0);
         // New hashes are Argon2id of the current cost, with a salt of their own each time.
         const QString replaced = storedHashOf(server, QStringLiteral("OPERATOR"));
-        static const QRegularExpression form(QStringLiteral("^\\$argon2id\\$v=19\\$m=19456,t=2,p=1\\$[A-Za-z0-9+/]{22}\\$"
-                                                            "[A-Za-z0-9+/]{43}$"));
+        static const QRegularExpression form(
+            QStringLiteral("^\\$argon2id\\$v=19\\$m=19456,t=2,p=1\\$[A-Za-z0-9+/]{22}\\$[A-Za-z0-9+/]{43}$"));
         QVERIFY2(form.match(replaced).hasMatch(), qPrintable(replaced));
         QVERIFY(HashPassword(QStringLiteral("demo")) != replaced);
         QVERIFY(VerifyPassword(QStringLiteral("demo"), replaced));
