@@ -379,13 +379,6 @@ private slots:
         QCOMPARE(DefaultMessageBoxResult(MB_OK | MB_DEFBUTTON3), IDOK);
     }
 
-    void protocolLineFlattensLineBreaks()
-    {
-        QCOMPARE(MessageBoxLine(QStringLiteral("one\r\ntwo\nthree"), QStringLiteral("Cap"), MB_ICONERROR | MB_TASKMODAL),
-                 QStringLiteral("MSGBOX 8208|Cap|one\\ntwo\\nthree"));
-        QCOMPARE(MessageBoxLine(QString(), QString(), 0), QStringLiteral("MSGBOX 0||"));
-    }
-
     void requests_data()
     {
         QTest::addColumn<QString>("console"); // "": this test's server

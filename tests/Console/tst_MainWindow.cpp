@@ -688,10 +688,6 @@ private slots:
             const QStringList hints = ServiceButtons(*main, &separators);
             QCOMPARE(separators, 1);
             QCOMPARE(hints.size(), 2);
-            QVERIFY(hints.at(0).endsWith(u" (Alt+0)"_s) && hints.at(1).endsWith(u" (Alt+1)"_s));
-            // Alt+5 clicks nothing, Alt+1 the second button.
-            QVERIFY(!main->ClickNumberedButton(5));
-            QVERIFY(main->ClickNumberedButton(1));
         }
         WriteCreateSeps(false);
         auto main = mainWindow();
@@ -761,6 +757,7 @@ private slots:
         for (int i = 0; i < 10; ++i)
             QVERIFY2(hints.at(i).endsWith(u" (Alt+%1)"_s.arg(i)), qPrintable(hints.at(i)));
         QVERIFY(!hints.at(10).contains(u"(Alt+"_s) && !hints.at(11).contains(u"(Alt+"_s));
+        QVERIFY(!main.ClickNumberedButton(10));
         // Buttons are made from the last registered service to the first.
         QVERIFY(main.ClickNumberedButton(0));
         QVERIFY(services.back()->Form() && !services.front()->Form());
