@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -52,7 +53,9 @@ QVariantList checks(int count, const QVariant &value) { return QVariantList(coun
 // A data form with an edit and one grid over an in-memory table.
 class TGridForm : public TBaseForm {
 public:
-    explicit TGridForm(const TResultSet &rows, const QString &hint = u"grdMain"_s) : TBaseForm(nullptr)
+    explicit TGridForm(const TResultSet &rows, const QString &hint = u"grdMain"_s,
+                       const std::function<void(TDataSet *)> &prepare = {})
+        : TBaseForm(nullptr)
     {
         setObjectName(u"fmGrid"_s);
         data = new TDataSet(this);
@@ -68,6 +71,8 @@ public:
         layout->addWidget(edit);
         layout->addWidget(grid);
         data->LoadFrom(rows);
+        if (prepare)
+            prepare(data);
         MainDataSet = data;
         resize(500, 300);
     }
@@ -130,6 +135,28 @@ public:
         grid->SetDataSource(new TDataSource(this, sqBad));
     }
     TOraQuery *sqBad;
+};
+
+// A form whose grid is a plain table view over a data set; it may know the view's interface class.
+class TViewForm : public TBaseForm {
+public:
+    explicit TViewForm(bool knowsClass) : TBaseForm(nullptr), m_knowsClass(knowsClass)
+    {
+        auto *table = new TDataSet(this);
+        table->LoadFrom(checkTable(TFieldType::ftString, {u"-"_s}));
+        view = new QTableView(this);
+        view->setModel(new TDataSetModel(new TDataSource(this, table), this));
+    }
+    QTableView *view;
+
+protected:
+    std::unique_ptr<TGridInterfaced> DynamicAssignGridIntClass(QAbstractItemView *grid) override
+    {
+        return m_knowsClass ? std::make_unique<TGridInterfaced>(grid) : nullptr;
+    }
+
+private:
+    bool m_knowsClass;
 };
 
 // A form with one access function per character of `states`, which records the calls.
@@ -398,6 +425,68 @@ private slots:
         QVERIFY(form->OraQuery1->BeforeDelete);
     }
 
+    void capabilityTags_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("calculated");
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<int>("expected");
+        const int text = int(TFieldType::ftString);
+        QTest::newRow("shown text") << u"NAME"_s << text << u"Name"_s << true << false << 0 << 255;
+        QTest::newRow("shown date") << u"D"_s << int(TFieldType::ftDate) << u"Date"_s << true << false << 0 << 255;
+        QTest::newRow("the check column") << u"RCHECK"_s << text << u"Mark"_s << true << false << 0 << 252;
+        QTest::newRow("calculated") << u"SUM"_s << text << u"Sum"_s << true << true << 0 << 252;
+        QTest::newRow("hidden, Latin label") << u"CODE"_s << text << u"Code"_s << false << false << 0 << 0;
+        QTest::newRow("hidden, Russian label") << u"CODE"_s << text << u"Код"_s << false << false << 0 << 255;
+        QTest::newRow("blank label") << u"NAME"_s << text << u" "_s << true << false << 0 << 0;
+        QTest::newRow("a tag of its own") << u"NAME"_s << text << u"Name"_s << true << false << 7 << 7;
+        QTest::newRow("kind the library cannot use")
+            << u"ID"_s << int(TFieldType::ftAutoInc) << u"Id"_s << true << false << 0 << 0;
+    }
+
+    void capabilityTags()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, type);
+        QFETCH(QString, label);
+        QFETCH(bool, visible);
+        QFETCH(bool, calculated);
+        QFETCH(int, tag);
+        QFETCH(int, expected);
+        TResultSet rows;
+        rows.columns = {{name, TFieldType(type)}};
+        auto form = TBaseForm::Create<TGridForm>(rows, u"grdMain"_s, [&](TDataSet *ds) {
+            TField *field = ds->Fields(0);
+            field->SetDisplayLabel(label);
+            field->SetVisible(visible);
+            field->SetFieldKind(calculated ? TFieldKind::fkCalculated : TFieldKind::fkData);
+            field->SetTag(tag);
+        });
+        QCOMPARE(form->data->Fields(0)->Tag(), expected);
+    }
+
+    void viewWithoutInterfaceClass_data()
+    {
+        QTest::addColumn<bool>("knowsClass");
+        QTest::newRow("the form knows no class") << false;
+        QTest::newRow("the form gives one") << true;
+    }
+
+    void viewWithoutInterfaceClass()
+    {
+        QFETCH(bool, knowsClass);
+        auto form = TBaseForm::Create<TViewForm>(knowsClass);
+        QVERIFY(form->GridInterface(form->view));
+        QVERIFY2(dialogs->boxes.size() == (knowsClass ? 0 : 1), shownBoxes().constData());
+        if (!knowsClass)
+            QCOMPARE(dialogs->boxes[0].text, u"TBaseForm.AssignInterfacedClass: Класс интерфейса для компонента "
+                                             "\"QTableView\" не определен.\nПереопределите процедуру "
+                                             "TBaseForm.DynamicAssignGridIntClass"_s);
+    }
+
     void checkColumn_data()
     {
         QTest::addColumn<int>("type");
@@ -496,6 +585,9 @@ private slots:
             form->SetRCheck(form->sqOrders);
         }
         QCOMPARE(countOf(session.get(), u"ZANDRELL5.TEMP_ORDER_LINES_REPORT"_s), stored);
+        // A query without a delete handler of its own refuses to delete, silently.
+        QVERIFY_THROWS_EXCEPTION(EAbort, form->sqOrders->Delete());
+        QCOMPARE(form->sqOrders->RecordCount(), 12);
         QString shown;
         for (int row = 0; row < ticks.size(); ++row)
             shown += form->sqOrders->ValueAt(row, form->sqOrders->FieldByName(u"RCHECK"_s)->Index()).toString();
@@ -813,8 +905,18 @@ private slots:
         QCOMPARE(bool(window.FormStatus() & TServiceForm::fsVisible), !modal);
     }
 
-    void interfaceListRefusesMissingItem()
+    void listsRefuseMissingItems()
     {
+        TAccessFuncList funcs;
+        funcs.Add([](bool) {});
+        try {
+            funcs.Items(1);
+            QFAIL("a missing access function was given");
+        } catch (const EAssertionFailed &e) {
+            QVERIFY2(e.message().startsWith(u"uComFunctions;TAccessList.GetItems: Incorrect index: i = 1 ("_s),
+                     qPrintable(e.message()));
+        }
+
         TDBIntList list;
         list.Add(std::make_unique<TGridInterfaced>());
         QVERIFY(list.GetItem(0));
