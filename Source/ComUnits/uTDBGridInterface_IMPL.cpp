@@ -106,12 +106,30 @@ void TDBGridIntObj::SetCheckColumnOwnerDrawn(bool drawn)
     if (drawn && !m_checkDelegate) {
         m_checkDelegate = new TCheckColumnDelegate(this, nullptr);
         g->setItemDelegate(m_checkDelegate);
+        if (QAbstractItemModel *model = g->model()) {
+            connect(model, &QAbstractItemModel::modelReset, this, &TDBGridIntObj::paintEmptyGrid);
+            connect(model, &QAbstractItemModel::rowsInserted, this, &TDBGridIntObj::paintEmptyGrid);
+            connect(model, &QAbstractItemModel::rowsRemoved, this, &TDBGridIntObj::paintEmptyGrid);
+        }
+        paintEmptyGrid();
     } else if (!drawn && m_checkDelegate) {
         g->setItemDelegate(nullptr);
         delete m_checkDelegate;
         m_checkDelegate = nullptr;
     }
     g->viewport()->update();
+}
+
+// A grid without records shows so in its background.
+void TDBGridIntObj::paintEmptyGrid()
+{
+    TDBGrid *g = grid();
+    if (!g)
+        return;
+    QPalette palette = g->viewport()->palette();
+    const bool empty = !g->model() || g->model()->rowCount() == 0;
+    palette.setColor(QPalette::Base, empty ? clNotRecord : g->palette().color(QPalette::Base));
+    g->viewport()->setPalette(palette);
 }
 
 QFont TDBGridIntObj::TitleFont() const { return grid() ? grid()->horizontalHeader()->font() : QFont(); }

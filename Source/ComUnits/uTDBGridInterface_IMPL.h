@@ -105,6 +105,7 @@ protected:
 private:
     TDBGrid *grid() const;
     void runSelect(int mode);
+    void paintEmptyGrid();
 
     QAbstractItemDelegate *m_checkDelegate = nullptr;
     bool m_checkDrawn = false;

@@ -15,6 +15,7 @@
 #include "Source/FormReposit/uBaseForm.h"
 #include "Source/FormReposit/uComBaseForm.h"
 #include "Ui/DataSetModel.h"
+#include "Ui/ResourceColors.h"
 #include "tests/common/FakeLanguages.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
@@ -546,6 +547,10 @@ private slots:
         }
         form->SetRCheck(form->data); // no records: nothing to do
         QCOMPARE(form->data->State(), TDataSetState::dsBrowse);
+        // A grid without records shows so; one with records does not.
+        QCOMPARE(form->grid->viewport()->palette().color(QPalette::Base), clNotRecord);
+        form->data->LoadFrom(checkTable(TFieldType::ftString, {u"-"_s}));
+        QVERIFY(form->grid->viewport()->palette().color(QPalette::Base) != clNotRecord);
     }
 
     void storeSelect_data()
