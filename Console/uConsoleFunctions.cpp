@@ -5,6 +5,7 @@
 #include "Core/TextFormat.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFormLibs.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Console/uConsoleCfg.h"
 
 #include <QAbstractButton>
@@ -141,28 +142,12 @@ QString TranslateFieldText(const QString &text, int flag, const QString &default
 
 void TranslateComponentTexts(QObject *component, int mode)
 {
-    Q_UNUSED(mode);
     if (!component || !GetComLanguages())
         return;
-    auto translate = [](const QString &text) { return text.isEmpty() ? text : TranslateToEnglish(text); };
-    if (auto *widget = qobject_cast<QWidget *>(component)) {
-        if (widget->isWindow())
-            widget->setWindowTitle(translate(widget->windowTitle()));
-        widget->setToolTip(translate(widget->toolTip()));
-        if (auto *button = qobject_cast<QAbstractButton *>(widget))
-            button->setText(translate(button->text()));
-        else if (auto *label = qobject_cast<QLabel *>(widget))
-            label->setText(translate(label->text()));
-        else if (auto *group = qobject_cast<QGroupBox *>(widget))
-            group->setTitle(translate(group->title()));
-        else if (auto *menu = qobject_cast<QMenu *>(widget))
-            menu->setTitle(translate(menu->title()));
-    } else if (auto *action = qobject_cast<QAction *>(component)) {
-        action->setText(translate(action->text()));
-        action->setToolTip(translate(action->toolTip()));
-    }
-    for (QObject *child : component->children())
-        TranslateComponentTexts(child, mode);
+    TLang lang;
+    lang.OnTranslateText = [](TLang &, TLangItem &, QString &text) { text = TranslateToEnglish(text); };
+    lang.AddComponents(component, {}, quint8(mode));
+    lang.TranslateAll();
 }
 
 void SetComponentText(QObject *component, const QString &caption, const QString &hint)

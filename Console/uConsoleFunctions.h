@@ -74,7 +74,8 @@ void ApplyAplText(QString &text);
 QString TranslateToEnglish(const QString &text);
 void ApplyAplEnText(QString &text);
 QString TranslateFieldText(const QString &text, int flag, const QString &defaultText);
-// Translates the captions and hints of an object and all its children (mode 2 is the usual one).
+// Translates the texts of an object and what it holds into the English of the language pack, once; the
+// mode is the translation walk's flags (2, the usual one: child widgets, menu items, listed actions).
 void TranslateComponentTexts(QObject *component, int mode = 2);
 // A widget gets the hint and the caption as its text, an action its hint and
 // caption; other objects are left alone.

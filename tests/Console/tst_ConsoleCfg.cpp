@@ -424,6 +424,23 @@ private slots:
         QCOMPARE(ConsoleText(ctAllLibraries), russian);
     }
 
+    // A window's texts into the pack's English: its controls and the actions it lists, a tagged caption kept.
+    void componentTextsIntoEnglish()
+    {
+        QWidget window;
+        auto *button = new QPushButton(u"&Выход"_s, &window);
+        auto *kept = new QLabel(u"Выход"_s, &window);
+        kept->setProperty("tag", 2147483647);
+        auto *action = new QAction(u"Выход"_s, &window);
+        window.addAction(action);
+        TranslateComponentTexts(&window); // no pack: nothing changes
+        QCOMPARE(button->text(), u"&Выход"_s);
+        FakeLanguages languages;
+        languages.english.insert(u"Выход"_s, u"Exit"_s);
+        TranslateComponentTexts(&window);
+        QCOMPARE(button->text() + action->text() + kept->text(), u"&ExitExitВыход"_s);
+    }
+
     // Locale date and time patterns as Oracle formats.
     void oracleFormats_data()
     {

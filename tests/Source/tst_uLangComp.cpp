@@ -1,0 +1,401 @@
+// Run-time translation of forms: the text rules, the walk over a form's
+// components, what the adapters write back, and a form translated once when
+// it is first shown.
+#include "Core/Exceptions.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/Field.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
+#include "tests/common/FakeLanguages.h"
+
+#include <QActionGroup>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QHash<QString, QString> kWords = {
+    {u"Файл"_s, u"File"_s},           {u"Имя"_s, u"Name"_s},
+    {u"Открыть"_s, u"Open"_s},        {u"Сохранить"_s, u"Save"_s},
+    {u"Да && нет"_s, u"Yes && no"_s}, {u"Подсказка"_s, u"Hint"_s},
+    {u"Форма"_s, u"Form"_s},          {u"Да"_s, u"Yes, that is quite right"_s},
+};
+
+// Translates from kWords and records every text it is asked for.
+struct Dictionary {
+    QStringList asked;
+    void operator()(QString &text)
+    {
+        asked.append(text);
+        text = kWords.value(text, text);
+    }
+};
+
+template <class T>
+T *named(T *object, const char *name)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+// The form of the walk: components of every kind, some reached in more than one way.
+struct WalkForm {
+    QWidget form;
+    WalkForm()
+    {
+        form.setObjectName(u"fmTest"_s);
+        named(new QLabel(u"Имя"_s, &form), "lblName");
+        auto *group = named(new QGroupBox(u"Файл"_s, &form), "gbMain");
+        named(new QLineEdit(group), "edName");
+        named(new QComboBox(&form), "cbKind")->setEditable(true);
+        auto *bar = named(new QMenuBar(&form), "mbMain");
+        QMenu *file = named(bar->addMenu(u"Файл"_s), "miFile");
+        named(file->addAction(u"Открыть"_s), "miOpen");
+        auto *exit = named(new QAction(u"Выход"_s, &form), "acExit");
+        file->addAction(exit);
+        auto *tools = named(new QToolBar(&form), "tbMain");
+        tools->addAction(exit);
+        tools->addAction(named(new QAction(u"Сервис"_s, &form), "acTool"));
+        auto *group2 = named(new QActionGroup(&form), "alMain");
+        group2->addAction(named(new QAction(u"Сохранить"_s, &form), "acSave"));
+        auto *dataSet = named(new TDataSet(&form), "dsMain");
+        dataSet->AddField(u"NAME"_s, TFieldType::ftString, 20);
+    }
+    TComponentList find(const QStringList &names)
+    {
+        TComponentList found;
+        for (const QString &name : names)
+            found.append(name == form.objectName() ? &form : form.findChild<QObject *>(name));
+        return found;
+    }
+};
+
+QStringList namesOfItems(const TLang &lang)
+{
+    QStringList names;
+    for (int i = 0; i < lang.Count(); ++i)
+        if (const QString name = lang.Items(i)->Ext()->Name(); !name.isEmpty())
+            names.append(name);
+    return names;
+}
+
+// A language pack that counts the texts it is asked to translate.
+class CountingLanguages : public FakeLanguages {
+public:
+    enum Answer { Translation, Empty, Failure };
+    Answer answer = Translation;
+    int asked = 0;
+    void RESOURCE_APL_TXT(QString &text) override
+    {
+        ++asked;
+        if (answer == Failure)
+            throw Exception(u"ORA-03113: end-of-file on communication channel"_s);
+        if (answer == Empty)
+            text.clear();
+        else
+            FakeLanguages::RESOURCE_APL_TXT(text);
+    }
+};
+
+// A form as the base forms use the translation: once, when it is first shown.
+class ShownForm : public QWidget {
+public:
+    TFormTranslation translation;
+    QLabel *caption = named(new QLabel(this), "lblCaption");
+    QLabel *kept = named(new QLabel(u"Имя"_s, this), "lblKept");
+    QStringList errors;
+    ShownForm() { translation.AddNoTranslate(kept); }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QWidget::showEvent(event);
+        try {
+            translation.TranslateOnce(this);
+        } catch (const Exception &e) {
+            errors.append(e.message());
+        }
+    }
+};
+
+} // namespace
+
+class TestLangComp : public QObject {
+    Q_OBJECT
+private slots:
+    // The rules for one text, by the flags its item gets.
+    void textTranslation_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("asked");
+        const int button = lfStripMarker | lfAccel, label = button | lfSegments, edit = lfStripMarker;
+        const int memo = lfMultiLine | lfSegments | lfStripMarker;
+        QTest::newRow("word") << button << "" << u"Файл"_s << u"File"_s << QStringList{u"Файл"_s};
+        QTest::newRow("accel first") << button << "" << u"&Файл"_s << u"&File"_s << QStringList{u"Файл"_s};
+        QTest::newRow("accel at 3") << button << "" << u"Фа&йл"_s << u"Fi&le"_s << QStringList{u"Файл"_s};
+        QTest::newRow("accel clamped to a shorter translation")
+            << button << "" << u"Сохран&ить"_s << u"Save&"_s << QStringList{u"Сохранить"_s};
+        QTest::newRow("&& is a literal") << button << "" << u"Да && нет"_s << u"Yes && no"_s
+                                         << QStringList{u"Да && нет"_s};
+        QTest::newRow("accel after &&") << button << "" << u"Д&&а &нет"_s << u"Д&&а &нет"_s
+                                        << QStringList{u"Д&&а нет"_s};
+        QTest::newRow("& beyond ten characters")
+            << button << "" << u"Сохранить &как"_s << u"Сохранить &как"_s << QStringList{u"Сохранить &как"_s};
+        QTest::newRow("edit keeps its &") << edit << "" << u"&Файл"_s << u"&Файл"_s << QStringList{u"&Файл"_s};
+        QTest::newRow("caption equal to name") << button << "lblName" << u"lblName"_s << u"lblName"_s << QStringList{};
+        QTest::newRow("marker stripped") << button << "" << u"//Файл"_s << u"Файл"_s << QStringList{};
+        QTest::newRow("marker dropped") << (button | lfDropMarked) << "" << u" //Файл"_s << u" "_s << QStringList{};
+        QTest::newRow("blank") << button << "" << u"   "_s << u"   "_s << QStringList{};
+        QTest::newRow("blanks kept") << button << "" << u"  Файл\t"_s << u"  File\t"_s << QStringList{u"Файл"_s};
+        QTest::newRow("label segments") << label << "" << u"Файл | Имя"_s << u"File Name"_s
+                                        << QStringList{u"Файл"_s, u"Имя"_s};
+        QTest::newRow("button one segment")
+            << button << "" << u"Файл | Имя"_s << u"Файл Имя"_s << QStringList{u"Файл Имя"_s};
+        QTest::newRow("accel in the first segment only")
+            << label << "" << u"&Файл | &Имя"_s << u"&File &Имя"_s << QStringList{u"Файл"_s, u"&Имя"_s};
+        QTest::newRow("memo lines, blank line kept")
+            << memo << "" << u"Файл\n\n  Имя"_s << u"File\n\n  Name"_s << QStringList{u"Файл"_s, u"Имя"_s};
+        QTest::newRow("memo CR LF") << memo << "" << u"Файл\r\nИмя"_s << u"File\nName"_s
+                                    << QStringList{u"Файл"_s, u"Имя"_s};
+        QTest::newRow("memo line equal to name") << memo << "mmNote" << u"mmNote"_s << u"mmNote"_s << QStringList{};
+        QTest::newRow("name rule for one line only")
+            << memo << "Имя" << u"Файл\nИмя"_s << u"File\nName"_s << QStringList{u"Файл"_s, u"Имя"_s};
+    }
+    void textTranslation()
+    {
+        QFETCH(int, flags);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        Dictionary dictionary;
+        const QString result =
+            TranslateItemText(text, quint8(flags), name, [&dictionary](QString &piece) { dictionary(piece); });
+        QTEST(result, "expected");
+        QTEST(dictionary.asked, "asked");
+    }
+
+    // Without a callback nothing is translated, but markers and separators still go.
+    void noCallback()
+    {
+        QCOMPARE(TranslateItemText(u"//Файл | Имя"_s, lfStripMarker | lfAccel, {}, {}), u"Файл Имя"_s);
+    }
+
+    // Which components a walk adds, in order (named ones; Qt's unnamed helpers are left aside).
+    void walk_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("skipDuplicates");
+        QTest::addColumn<QStringList>("leaveOut");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList owned = {u"lblName"_s, u"edName"_s, u"gbMain"_s, u"cbKind"_s, u"miOpen"_s, u"miFile"_s,
+                                   u"mbMain"_s,  u"acExit"_s, u"tbMain"_s, u"acTool"_s, u"acSave"_s, u"NAME"_s};
+        auto without = [&owned](const QStringList &names) {
+            QStringList rest = owned;
+            for (const QString &name : names)
+                rest.removeAll(name);
+            return rest << u"fmTest"_s;
+        };
+        QTest::newRow("owned") << 1 << false << QStringList{} << owned + QStringList{u"fmTest"_s};
+        QTest::newRow("owned, not itself") << 5 << false << QStringList{} << owned;
+        QTest::newRow("menu left out: its items and its actions")
+            << 1 << false << QStringList{u"miFile"_s} << without({u"miOpen"_s, u"miFile"_s, u"acExit"_s});
+        QTest::newRow("menu bar left out: the menus below")
+            << 1 << false << QStringList{u"mbMain"_s} << without({u"miOpen"_s, u"miFile"_s, u"mbMain"_s, u"acExit"_s});
+        QTest::newRow("tool bar left out: the actions it lists")
+            << 1 << false << QStringList{u"tbMain"_s} << without({u"tbMain"_s, u"acExit"_s, u"acTool"_s});
+        QTest::newRow("action group left out") << 1 << false << QStringList{u"alMain"_s} << without({u"acSave"_s});
+        QTest::newRow("data set left out: its fields")
+            << 1 << false << QStringList{u"dsMain"_s} << without({u"NAME"_s});
+        QTest::newRow("form left out") << 1 << false << QStringList{u"fmTest"_s} << QStringList{};
+        const QStringList parts = {u"lblName"_s, u"edName"_s, u"gbMain"_s, u"cbKind"_s,
+                                   u"miOpen"_s,  u"acExit"_s, u"miFile"_s, u"mbMain"_s};
+        QTest::newRow("parts") << 2 << false << QStringList{}
+                               << parts + QStringList{u"acTool"_s, u"tbMain"_s, u"fmTest"_s};
+        QTest::newRow("parts, duplicates kept")
+            << 2 << true << QStringList{}
+            << parts + QStringList{u"acExit"_s, u"acTool"_s, u"acExit"_s, u"acTool"_s, u"tbMain"_s, u"fmTest"_s};
+        // A menu's items come with the menu, before the actions the form owns.
+        QTest::newRow("owned and parts, each once")
+            << 3 << false << QStringList{}
+            << QStringList{u"lblName"_s, u"edName"_s, u"gbMain"_s, u"cbKind"_s, u"miOpen"_s, u"acExit"_s, u"miFile"_s,
+                           u"mbMain"_s,  u"acTool"_s, u"tbMain"_s, u"acSave"_s, u"NAME"_s,   u"fmTest"_s};
+    }
+    void walk()
+    {
+        QFETCH(int, flags);
+        QFETCH(bool, skipDuplicates);
+        QFETCH(QStringList, leaveOut);
+        WalkForm fixture;
+        TLang lang;
+        lang.SkipDuplicateCheck = skipDuplicates;
+        TLangItem *last = lang.AddComponents(&fixture.form, fixture.find(leaveOut), quint8(flags));
+        QTEST(namesOfItems(lang), "expected");
+        QCOMPARE(last, lang.Count() ? lang.Items(lang.Count() - 1) : nullptr);
+    }
+
+    // What the adapters write back; a destroyed component is skipped.
+    void translateAll()
+    {
+        QWidget form;
+        form.setObjectName(u"fmTest"_s);
+        form.setWindowTitle(u"Форма"_s);
+        auto *layout = new QVBoxLayout(&form);
+        auto add = [layout](auto *widget, const char *name) {
+            layout->addWidget(named(widget, name));
+            return widget;
+        };
+        QLabel *sameAsName = add(new QLabel(u"lblName"_s), "lblName");
+        QLabel *pair = add(new QLabel(u"Файл | Имя"_s), "lblPair");
+        QPushButton *button = add(new QPushButton(u"Фа&йл | Имя"_s), "btnPair");
+        QLabel *fixed = add(new QLabel(u"Имя"_s), "lblFixed");
+        fixed->setProperty("tag", kLangNoTranslateTag);
+        fixed->setToolTip(u"Подсказка"_s);
+        QGroupBox *group = add(new QGroupBox(u"Файл"_s), "gbMain");
+        QTabWidget *tabs = add(new QTabWidget, "pcMain");
+        tabs->addTab(named(new QWidget, "tsMain"), u"Имя"_s);
+        QLineEdit *edit = add(new QLineEdit(u"Файл"_s), "edName");
+        QPlainTextEdit *memo = add(new QPlainTextEdit(u"Файл\nИмя"_s), "mmNote");
+        QListWidget *list = add(new QListWidget, "lbList");
+        list->addItems({u"Файл"_s, u"&Имя"_s});
+        QComboBox *combo = add(new QComboBox, "cbEdit");
+        combo->setEditable(true);
+        combo->addItems({u"Файл"_s, u"Имя"_s});
+        combo->setCurrentIndex(1);
+        QCalendarWidget *calendar = add(new QCalendarWidget, "cdDate");
+        auto *bar = named(new QMenuBar(&form), "mbMain");
+        QMenu *file = named(bar->addMenu(u"&Файл"_s), "miFile");
+        QAction *fixedItem = named(file->addAction(u"Имя"_s), "miFixed");
+        fixedItem->setProperty("tag", kLangNoTranslateTag);
+        fixedItem->setToolTip(u"Подсказка"_s);
+        auto *open = named(new QAction(u"Открыть"_s, &form), "acOpen");
+        auto *dataSet = named(new TDataSet(&form), "dsMain");
+        TField *field = dataSet->AddField(u"NAME"_s, TFieldType::ftString, 20);
+        field->SetDisplayLabel(u"Имя"_s);
+        auto *loose = named(new QLabel(u"Да"_s, &form), "lblFree"); // outside the layout
+        loose->setGeometry(0, 0, 10, 10);
+        auto *gone = named(new QLabel(u"Файл"_s, &form), "lblGone");
+
+        Dictionary dictionary;
+        TLang lang;
+        lang.OnTranslateText = [&dictionary](TLang &, TLangItem &, QString &text) { dictionary(text); };
+        lang.AddComponents(&form, {}, lwOwned | lwParts);
+        delete gone;
+        lang.TranslateAll();
+
+        QCOMPARE(form.windowTitle(), u"Form"_s);
+        QCOMPARE(sameAsName->text(), u"lblName"_s);
+        QCOMPARE(pair->text(), u"File Name"_s);
+        QCOMPARE(button->text(), u"Фа&йл Имя"_s);
+        QCOMPARE(fixed->text() + fixed->toolTip(), u"ИмяHint"_s);
+        QCOMPARE(group->title(), u"File"_s);
+        QCOMPARE(tabs->tabText(0), u"Name"_s);
+        QCOMPARE(edit->text(), u"File"_s);
+        QCOMPARE(memo->toPlainText(), u"File\nName"_s);
+        QCOMPARE(list->item(0)->text() + list->item(1)->text(), u"File&Name"_s);
+        QCOMPARE(combo->itemText(0) + combo->itemText(1) + combo->currentText(), u"FileNameName"_s);
+        QCOMPARE(dictionary.asked.count(u"Имя"_s), 7);
+        QVERIFY(!dictionary.asked.contains(u"Name"_s)); // the combo box's own line edit is no component
+        // Nor are the parts Qt makes for itself, such as a calendar's month button.
+        QVERIFY(!dictionary.asked.contains(calendar->locale().monthName(calendar->monthShown())));
+        QCOMPARE(file->title(), u"&File"_s);
+        QCOMPARE(fixedItem->text() + fixedItem->toolTip(), u"ИмяHint"_s);
+        // The action's tool tip still follows its caption.
+        QCOMPARE(open->text() + open->toolTip(), u"OpenOpen"_s);
+        QCOMPARE(dictionary.asked.count(u"Открыть"_s), 1);
+        QCOMPARE(field->DisplayLabel(), u"Name"_s);
+        QCOMPARE(loose->size(), loose->sizeHint());
+    }
+
+    // A combo box keeps its selected item, or having none.
+    void comboKeepsItsIndex_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::newRow("item 3") << 3;
+        QTest::newRow("none") << -1;
+    }
+    void comboKeepsItsIndex()
+    {
+        QFETCH(int, index);
+        QComboBox combo;
+        combo.addItems({u"Да"_s, u"Файл"_s, u"Имя"_s, u"Открыть"_s, u"Сохранить"_s});
+        combo.setCurrentIndex(index);
+        QSignalSpy changes(&combo, &QComboBox::currentIndexChanged);
+        TLang lang;
+        lang.OnTranslateText = [](TLang &, TLangItem &, QString &text) { text = kWords.value(text, text); };
+        lang.AddComponent(&combo);
+        lang.TranslateAll();
+        QCOMPARE(combo.itemText(3), u"Open"_s);
+        QCOMPARE(combo.currentIndex(), index);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    // A form translates itself once, when it is first shown, through the language pack.
+    void formTranslatedOnce_data()
+    {
+        QTest::addColumn<bool>("pack");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("keptByPack");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("errors");
+        const int word = CountingLanguages::Translation;
+        QTest::newRow("translated") << true << word << false << u"Файл"_s << u"File"_s << 1 << 0;
+        QTest::newRow("Latin not sent") << true << word << false << u"File"_s << u"File"_s << 0 << 0;
+        QTest::newRow("given back unchanged") << true << word << false << u"Сервис"_s << u"!Сервис"_s << 1 << 0;
+        QTest::newRow("given back empty")
+            << true << int(CountingLanguages::Empty) << false << u"Сервис"_s << u"?Сервис"_s << 1 << 0;
+        QTest::newRow("kept by the pack") << true << word << true << u"Файл"_s << u"Файл"_s << 0 << 0;
+        QTest::newRow("pack fails") << true << int(CountingLanguages::Failure) << false << u"Файл"_s << u"Файл"_s << 1
+                                    << 1;
+        QTest::newRow("no pack") << false << word << false << u"Файл"_s << u"Файл"_s << 0 << 0;
+    }
+    void formTranslatedOnce()
+    {
+        QFETCH(bool, pack);
+        QFETCH(int, answer);
+        QFETCH(bool, keptByPack);
+        QFETCH(QString, caption);
+        std::optional<CountingLanguages> languages;
+        if (pack) {
+            languages.emplace();
+            languages->apl.insert(u"Файл"_s, u"File"_s);
+            languages->apl.insert(u"Имя"_s, u"Name"_s);
+            languages->answer = CountingLanguages::Answer(answer);
+            if (keptByPack)
+                languages->UntranslatedTexts.append(caption);
+        }
+        ShownForm form;
+        QCOMPARE(form.translation.Pending(), pack);
+        form.caption->setText(caption);
+        for (int showing = 0; showing < 2; ++showing) {
+            form.show();
+            form.hide();
+            QTEST(form.caption->text(), "expected");
+            QCOMPARE(form.kept->text(), u"Имя"_s);
+            QTEST(languages ? languages->asked : 0, "asked");
+            QTEST(int(form.errors.size()), "errors");
+            QVERIFY(!form.translation.Pending());
+        }
+    }
+};
+
+QTEST_MAIN(TestLangComp)
+#include "tst_uLangComp.moc"
