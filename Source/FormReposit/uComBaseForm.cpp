@@ -1,15 +1,11 @@
 #include "Source/FormReposit/uComBaseForm.h"
 
 #include "Core/ResourcePack.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uComLog.h"
 #include "Source/ComUnits/uLumSources.h"
 #include "Ui/ResourceLibrary.h"
-
-#if __has_include("Source/ComUnits/Lang/uLangComp.h")
-#include "Source/ComUnits/Lang/uLangComp.h"
-#define ZANDRELL_HAS_LANG_COMP 1
-#endif
 
 #include <QAction>
 #include <QCloseEvent>
@@ -111,18 +107,7 @@ bool TComBaseForm::IsNoTranslate(const QObject *component) const
     return false;
 }
 
-void TComBaseForm::TranslateText(QString &text) const
-{
-    TLanguagesDM *languages = GetComLanguages();
-    if (!languages || languages->UntranslatedTexts.contains(text) || !HasHighChar(text))
-        return;
-    const QString original = text;
-    languages->RESOURCE_APL_TXT(text);
-    if (text.isEmpty())
-        text = QLatin1Char('?') + original;
-    else if (text == original)
-        text = QLatin1Char('!') + original;
-}
+void TComBaseForm::TranslateText(QString &text) const { TranslatePackText(text); }
 
 void TComBaseForm::showEvent(QShowEvent *event)
 {
@@ -147,16 +132,14 @@ void TComBaseForm::translateOnFirstShow()
     m_noTranslate.reset();
 }
 
-// The one place where the form meets the run-time translation component.
+// Every component the form owns, and the form itself, except those it keeps as they are.
 void TComBaseForm::translateComponents()
 {
-#ifdef ZANDRELL_HAS_LANG_COMP
     TLang lang;
     lang.SkipDuplicateCheck = true;
     lang.OnTranslateText = [this](TLang &, TLangItem &, QString &text) { TranslateText(text); };
     lang.AddComponents(this, *m_noTranslate, lwOwned);
     lang.TranslateAll();
-#endif
 }
 
 void TComBaseForm::closeEvent(QCloseEvent *event)
