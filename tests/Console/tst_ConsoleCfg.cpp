@@ -771,7 +771,8 @@ private slots:
     void settingsWindowLoadsAndWrites()
     {
         dir->write(QStringLiteral("Console.ini"), "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
-        TfmConfigConsole form;
+        const auto made = TComBaseForm::Create<TfmConfigConsole>();
+        TfmConfigConsole &form = *made;
         form.show();
         QVERIFY(!form.chHideMinimized->isChecked());
         QVERIFY(form.chFormTop->isChecked());
