@@ -439,11 +439,11 @@ bool TDM::CheckForcedPasswordChange(const QString &user, const QString &scheme)
     const QVariant id = sqGetUserInShema->FieldByName(QStringLiteral("ID"))->Value();
     if (!NeedsPasswordChange(login))
         return true;
-    TfmForcePswChange dialog(SchemeName, CommonSession);
-    dialog.UserId = id;
-    dialog.UserLogin = login;
-    dialog.EncodePassword = EncodePassword;
-    return ExecModalDialog(&dialog) == QDialog::Accepted;
+    const auto dialog = TDlgBaseForm::Create<TfmForcePswChange>(SchemeName, CommonSession);
+    dialog->UserId = id;
+    dialog->UserLogin = login;
+    dialog->EncodePassword = EncodePassword;
+    return ExecModalDialog(dialog.get()) == QDialog::Accepted;
 }
 
 bool TDM::NeedsPasswordChange(const QString &login)

@@ -780,9 +780,9 @@ void TfmMain::ChangeScheme()
 
 void TfmMain::ShowSettings()
 {
-    TfmConfigConsole settings(this);
-    settings.setWindowIcon(acConfig->icon());
-    if (ExecModalDialog(&settings) == QDialog::Accepted)
+    const auto settings = TComBaseForm::Create<TfmConfigConsole>(this);
+    settings->setWindowIcon(acConfig->icon());
+    if (ExecModalDialog(settings.get()) == QDialog::Accepted)
         applySystemMenuItems();
 }
 

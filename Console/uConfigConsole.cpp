@@ -16,7 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TfmConfigConsole::TfmConfigConsole(QWidget *parent) : QDialog(parent)
+TfmConfigConsole::TfmConfigConsole(QWidget *parent) : TComBaseForm(parent)
 {
     SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("ConsoleConfig"));
     setObjectName(QStringLiteral("fmConfigConsole"));
@@ -65,7 +65,7 @@ void TfmConfigConsole::SetButtonSizeIndex(int index) { (index == 1 ? rbSmall : r
 void TfmConfigConsole::showEvent(QShowEvent *event)
 {
     LoadSettings();
-    QDialog::showEvent(event);
+    TComBaseForm::showEvent(event);
 }
 
 void TfmConfigConsole::LoadSettings()
@@ -102,5 +102,5 @@ void TfmConfigConsole::done(int result)
         if (!SaveSettings())
             return;
     }
-    QDialog::done(result);
+    TComBaseForm::done(result);
 }

@@ -2,14 +2,14 @@
 // The console settings window: the main window's appearance options, kept in
 // Console.ini [FORM]. OK writes them (a new button size takes effect at the
 // next start, and the window says so); Cancel writes nothing.
-#include <QDialog>
+#include "Source/FormReposit/uComBaseForm.h"
 
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
-class TfmConfigConsole : public QDialog {
+class TfmConfigConsole : public TComBaseForm {
     Q_OBJECT
 public:
     explicit TfmConfigConsole(QWidget *parent = nullptr);

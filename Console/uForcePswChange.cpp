@@ -6,17 +6,14 @@
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraSession.h"
 #include "Console/uConsoleCfg.h"
-#include "Source/ComUnits/uOraFunctions.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session, QWidget *parent)
-    : QDialog(parent), m_session(session)
+    : TDlgBaseForm(parent, session, scheme), m_session(session)
 {
     setObjectName(QStringLiteral("fmForcePswChange"));
     lblPass = new QLabel(this);
@@ -29,24 +26,13 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     }
     lblPass->setBuddy(edPass1);
     lblRepeatPass->setBuddy(edPass2);
-    auto *buttons = new QDialogButtonBox(this);
-    OkBtn = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
-    CancelBtn = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
-    OkBtn->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto *form = new QFormLayout;
+    auto *form = new QFormLayout(pnlClient);
     form->addRow(lblPass, edPass1);
     form->addRow(lblRepeatPass, edPass2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
 
     pckPacEmp = new TOraPackage(this);
     pckPacEmp->setObjectName(QStringLiteral("pckPacEmp"));
     pckPacEmp->SetPackageName(QStringLiteral("xxx.EMPLOYEPACK"));
-    SetComponentsSession(this, session);
-    fSetShema(this, scheme);
 
     setWindowTitle(WordText(QStringLiteral("rstrNewPassCaption"), QStringLiteral("Enter a new password")));
     lblPass->setText(WordText(QStringLiteral("rstrNewPass"), QStringLiteral("New password:")));

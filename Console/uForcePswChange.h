@@ -1,16 +1,16 @@
 #pragma once
 // The forced password change: a user whose record says so chooses a new
 // password before the login completes.
-#include <QDialog>
+#include "Source/FormReposit/uDlgBaseForm.h"
+
 #include <QVariant>
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class TOraPackage;
 class TOraSession;
 
-class TfmForcePswChange : public QDialog {
+class TfmForcePswChange : public TDlgBaseForm {
     Q_OBJECT
 public:
     TfmForcePswChange(const QString &scheme, TOraSession *session, QWidget *parent = nullptr);
@@ -25,8 +25,6 @@ public:
     QLineEdit *edPass1;
     QLabel *lblRepeatPass;
     QLineEdit *edPass2;
-    QPushButton *OkBtn;
-    QPushButton *CancelBtn;
     TOraPackage *pckPacEmp;
 
     // Checks the two entries and changes the password; false keeps the dialog open.

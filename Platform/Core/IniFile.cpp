@@ -135,7 +135,7 @@ struct TIniFile::Document {
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray bytes = file.read(kMaxFileSize);
                 doc.truncated = !file.atEnd();
-                if (doc.truncated)
+                if (!file.atEnd())
                     qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize << "bytes and never written";
                 const QString text = DecodeTextFile(bytes);
                 doc.lines = splitLines(text);

@@ -2,14 +2,15 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 
-TServiceForm::TServiceForm(QWidget *parent) : QWidget(parent, Qt::Window) {}
+TServiceForm::TServiceForm(QWidget *parent) : QDialog(parent, Qt::Window) {}
 
 TServiceForm::~TServiceForm() = default;
 
 void TServiceForm::setVisible(bool visible)
 {
-    QWidget::setVisible(visible);
+    QDialog::setVisible(visible);
     if (isVisible())
         m_formStatus |= fsVisible;
     else
@@ -34,7 +35,7 @@ bool TServiceForm::event(QEvent *event)
         UserMessage(message->Message, message->WParam, message->LParam);
         return true;
     }
-    return QWidget::event(event);
+    return QDialog::event(event);
 }
 
 void TServiceForm::closeEvent(QCloseEvent *event)
@@ -43,6 +44,14 @@ void TServiceForm::closeEvent(QCloseEvent *event)
     const TCloseHandler handler = OnClose;
     if (handler)
         handler(this, event);
+}
+
+void TServiceForm::keyPressEvent(QKeyEvent *event)
+{
+    if (isModal())
+        QDialog::keyPressEvent(event);
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TServiceForm::UserMessage(int, qintptr, qintptr) {}

@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers shared by the tests of the executable-image reader.
+#include "tests/common/TestFiles.h"
 #include "Files/uPE32Image.h"
 
 #include <QFile>
@@ -12,22 +13,24 @@
 inline QString WriteTestFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!WriteBytes(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-// The message of the EExeError that the call raises; "<none>" when it raises none.
-inline QString ExeErrorOf(const std::function<void()> &call)
+// The message of the error of class E that the call raises; "<none>" when it raises none.
+template <typename E>
+QString MessageOf(const std::function<void()> &call)
 {
     try {
         call();
-    } catch (const EExeError &e) {
+    } catch (const E &e) {
         return e.message();
     }
     return QStringLiteral("<none>");
 }
+
+inline QString ExeErrorOf(const std::function<void()> &call) { return MessageOf<EExeError>(call); }
 
 // The item of the root list with the given Name, or null.
 inline TResourceItem *TypeNamed(TExeImage &image, const QString &name)

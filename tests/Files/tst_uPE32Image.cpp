@@ -240,14 +240,6 @@ private slots:
         QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), u"Couldn't open: "_s + m_dir.path());
         const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
         QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
-        // Attribute files of the kernel's sysfs can be read but not mapped.
-        for (const char *path : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state", "/sys/devices/system/cpu/online"}) {
-            QFile file(QString::fromLatin1(path));
-            if (file.open(QIODevice::ReadOnly) && file.size() > 0 && !file.map(0, file.size())) {
-                QCOMPARE(ExeErrorOf([&] { TExeImage image(file.fileName()); }), u"MapViewOfFile failed"_s);
-                break;
-            }
-        }
         // A file that opens is read from the file as from memory.
         QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }), u"<none>"_s);
     }
@@ -271,7 +263,6 @@ private slots:
         };
         QTest::newRow("ZM") << QByteArray("ZM") + QByteArray(200, 0) << u"unrecognized file format"_s;
         QTest::newRow("one byte") << QByteArray("M") << u"unrecognized file format"_s;
-        QTest::newRow("lower case mz") << QByteArray("mz\0\0", 4) << u"unrecognized file format"_s;
         QTest::newRow("no room for the offset") << good.left(0x3E) << NotPE;
         QTest::newRow("offset near the end") << patched(0x3C, 4, quint32(good.size() - 2)) << NotPE;
         QTest::newRow("offset outside") << patched(0x3C, 4, 0xFFFFFFF0u) << NotPE;
@@ -335,7 +326,6 @@ private slots:
         QTest::addColumn<bool>("found");
         QTest::newRow(".rsrc") << ".rsrc" << true;
         QTest::newRow(".RSRC") << ".RSRC" << true;
-        QTest::newRow(".Rsrc") << ".Rsrc" << true;
         QTest::newRow(".rsrc2") << ".rsrc2" << false;
         QTest::newRow(".rsr") << ".rsr" << false;
         QTest::newRow("rsrc") << "rsrc" << false;
@@ -412,9 +402,7 @@ private slots:
         QCOMPARE(NamesOf(TypeNamed(image, u"300"_s)->List()), QStringList({"Имя"}));
         // A list of a type keeps the type's number, a named type its name field.
         QCOMPARE(TypeNamed(image, u"17"_s)->List()->ResType(), 17u);
-        QCOMPARE(TypeNamed(image, u"Version"_s)->List()->ResType(), quint32(rtVersion));
         QVERIFY(named->ResType() & 0x80000000u);
-        QCOMPARE(image.Resources()->ResType(), 0u);
     }
 
     void iconAndCursorGroupsNameTheirImages()
@@ -514,8 +502,6 @@ private slots:
         TResourceItem *type = TypeNamed(image, u"RCData"_s);
         QVERIFY(type->IsList());
         QCOMPARE(type->RawSize(), 0u);
-        QCOMPARE(type->List(), type->List()); // built once
-        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, type->List()->Items(1));
         // One item per name: the data of its first language.
         TResourceItem *item = type->List()->Items(0);
         QVERIFY(!item->IsList());
@@ -686,9 +672,7 @@ private slots:
         QTest::newRow("24 bits") << 24 << 0u << 40u << 54u;
         QTest::newRow("8 bits, full palette") << 8 << 0u << 40u << 1078u;
         QTest::newRow("8 bits, 16 colours used") << 8 << 16u << 40u << 118u;
-        QTest::newRow("4 bits") << 4 << 0u << 40u << 118u;
         QTest::newRow("1 bit") << 1 << 0u << 40u << 62u;
-        QTest::newRow("32 bits") << 32 << 0u << 40u << 54u;
         QTest::newRow("core header, 8 bits") << 8 << 0u << 12u << 794u;
         QTest::newRow("core header, 24 bits") << 24 << 0u << 12u << 26u;
     }
@@ -894,59 +878,6 @@ private slots:
         }
     }
 
-    // A 64-bit file (the 32-bit headers are read alike, see headersOfPE32AndPE32Plus).
-    void listsEveryKind()
-    {
-        PeBuilder builder;
-        builder.pe32Plus = true;
-        builder.Add("MYDATA", "FIRST", "data");
-        builder.AddCursorGroup(2, {{32, 32}}, 1);
-        builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 8));
-        builder.Add(4, 1, PeBuilder::Menu({{0x90, 0, QStringLiteral("&File")}, {0x80, 101, QStringLiteral("E&xit")}}));
-        builder.Add(6, 2, PeBuilder::StringBlock({QStringLiteral("Первая"), QString(), QStringLiteral("Третья")}));
-        IconSpec small;
-        small.width = small.height = 16;
-        builder.AddIconGroup(QStringLiteral("MAINICON"), {IconSpec(), small}, 1);
-        builder.Add(17, 5, "seventeen");
-        builder.Add(16, 1,
-                    PeBuilder::Version(0x20000, 0, {{QStringLiteral("041904E3"),
-                                                     {{QStringLiteral("FileDescription"), QStringLiteral("Описание")},
-                                                      {QStringLiteral("ProductVersion"), QStringLiteral("2.0.0.0")}}}}));
-        const QString name = QStringLiteral("пример файла.dll");
-        WriteTestFile(m_dir, name, builder.Build());
-        const Run run = Peres({name}, m_dir.path());
-        QCOMPARE(run.status, 0);
-        QCOMPARE(QString::fromUtf8(run.out), QStringLiteral("пример файла.dll\n"
-                                                            "  MYDATA\n"
-                                                            "    FIRST\n"
-                                                            "  Bitmap\n"
-                                                            "    1\n"
-                                                            "      BMP 1094 1078\n"
-                                                            "  Menu\n"
-                                                            "    1\n"
-                                                            "      POPUP \"&File\"\n"
-                                                            "        MENUITEM \"E&xit\",  101\n"
-                                                            "      ENDPOPUP\n"
-                                                            "  String\n"
-                                                            "    2\n"
-                                                            "      16,  \"Первая\"\n"
-                                                            "      18,  \"Третья\"\n"
-                                                            "  Cursor\n"
-                                                            "    2\n"
-                                                            "      32 X 32 1 Bit(s)\n"
-                                                            "  Icon\n"
-                                                            "    MAINICON\n"
-                                                            "      32 X 32 16 Colors\n"
-                                                            "      16 X 16 16 Colors\n"
-                                                            "  Version\n"
-                                                            "    1\n"
-                                                            "  17\n"
-                                                            "    5\n"
-                                                            "  FileDescription=Описание\n"
-                                                            "  ProductVersion=2.0.0.0\n"
-                                                            "  ProductName=\n"));
-    }
-
     // A file that cannot be read ends its listing with the error; the next file is listed all the same.
     void errorEndsTheListing()
     {
@@ -975,16 +906,12 @@ private slots:
         if (windres.isEmpty() || linker.isEmpty() || preprocessor.isEmpty())
             QSKIP("the mingw-w64 resource compiler and linker are not installed");
         WriteTestFile(m_dir, QStringLiteral("menu.rc"), Script);
-        for (const auto &[program, arguments] :
-             QList<QPair<QString, QStringList>>{{windres,
-                                                 {QStringLiteral("--preprocessor=") + preprocessor, QStringLiteral("-i"),
-                                                  QStringLiteral("menu.rc"), QStringLiteral("-o"), QStringLiteral("menu.o")}},
-                                                {linker,
-                                                 {QStringLiteral("--dll"), QStringLiteral("-e"), QStringLiteral("0"),
-                                                  QStringLiteral("-o"), QStringLiteral("menu.dll"), QStringLiteral("menu.o")}}}) {
+        const QString cpp = "--preprocessor=" + preprocessor;
+        for (const QStringList &command : {QStringList{windres, cpp, "-i", "menu.rc", "-o", "menu.o"},
+                                           QStringList{linker, "--dll", "-e", "0", "-o", "menu.dll", "menu.o"}}) {
             QProcess process;
             process.setWorkingDirectory(m_dir.path());
-            process.start(program, arguments);
+            process.start(command.first(), command.mid(1));
             QVERIFY(process.waitForFinished(60000));
             QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
         }
@@ -1010,67 +937,51 @@ private slots:
                                      "  ProductName=\n"));
     }
 
-    void goesOnAfterADamagedResource()
+    // Every kind of a 64-bit file (the 32-bit headers are read alike, see headersOfPE32AndPE32Plus);
+    // a damaged resource shows its error in place and the listing goes on.
+    void listsEveryKindAndGoesOnAfterDamage()
     {
         PeBuilder builder;
+        builder.pe32Plus = true;
+        builder.Add("MYDATA", "FIRST", "data");
+        builder.AddCursorGroup(2, {{32, 32}}, 1);
         builder.Add(2, 101, PeBuilder::Bitmap(8, 8, 24));
-        builder.Add(4, 1, PeBuilder::MenuEx({{0, 0, 1, 0x81, QStringLiteral("&File")}, {0, 0, 2, 0x80, QStringLiteral("&Open")}}).left(20));
-        builder.Add(4, 2, PeBuilder::MenuEx({{0, 0, 3, 0x80, QStringLiteral("&Help")}}));
-        builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("cut")}).left(5));
-        builder.Add(6, 2, PeBuilder::StringBlock({QStringLiteral("whole")}));
+        builder.Add(4, 1, PeBuilder::MenuEx({{0, 0, 1, 0x81, u"&File"_s}, {0, 0, 2, 0x80, u"&Open"_s}}).left(20));
+        builder.Add(4, 2, PeBuilder::Menu({{0x90, 0, u"&File"_s}, {0x80, 101, u"E&xit"_s}}));
+        builder.Add(6, 1, PeBuilder::StringBlock({u"cut"_s}).left(5));
+        builder.Add(6, 2, PeBuilder::StringBlock({u"Первая"_s, QString(), u"Третья"_s}));
         builder.Add(10, 1, "data");
-        IconSpec icon;
-        builder.AddIconGroup(1, {icon}, 1);
-        builder.Add(16, 1,
-                    PeBuilder::Version(0x10000, 1, {{QStringLiteral("041904E3"),
-                                                     {{QStringLiteral("FileDescription"), QStringLiteral("Mixed")},
-                                                      {QStringLiteral("ProductVersion"), QStringLiteral("1.0.0.1")}}}}));
+        builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.width = 16, .height = 16}}, 1);
+        builder.AddIconGroup(1, {IconSpec()}, 3);
+        builder.Add(17, 5, "seventeen");
+        builder.Add(16, 1, PeBuilder::Version(0x20000, 0, {{u"041904E3"_s, {{u"FileDescription"_s, u"Описание"_s},
+                                                                            {u"ProductVersion"_s, u"2.0.0.0"_s}}}}));
         PeLayout layout;
         QByteArray file = builder.Build(&layout);
-        // The icon group's data entry points outside the file.
+        // The numbered icon group's data entry points outside the file.
         PeBuilder::PutU32(file, layout.Find(14, 1).dataEntry + 4, 0x7FFFFF00);
-        WriteTestFile(m_dir, QStringLiteral("mixed.dll"), file);
+        WriteTestFile(m_dir, u"пример файла.dll"_s, file);
 
-        const Run run = Peres({QStringLiteral("mixed.dll")}, m_dir.path());
+        const Run run = Peres({u"пример файла.dll"_s}, m_dir.path());
         QCOMPARE(run.status, 1);
-        const QByteArray expected("mixed.dll\n"
-                                     "  Bitmap\n"
-                                     "    101\n"
-                                     "      BMP 246 54\n"
-                                     "  Menu\n"
-                                     "    1\n"
-                                     "      ERROR Damaged menu 1: an item is cut short\n"
-                                     "    2\n"
-                                     "      MENUITEM \"&Help\",  3,  type 0x0,  state 0x0\n"
-                                     "  String\n"
-                                     "    1\n"
-                                     "      ERROR Damaged string table 1: the block is cut short\n"
-                                     "    2\n"
-                                     "      16,  \"whole\"\n"
-                                     "  RCData\n"
-                                     "    1\n"
-                                     "  Icon\n"
-                                     "    1\n"
-                                     "      ERROR Damaged file: resource data at offset 0x" +
-                                 QByteArray::number(layout.Find(14, 1).data, 16).toUpper() +
-                                 " (2147483392 bytes) lies outside the file\n"
-                                     "  Version\n"
-                                     "    1\n"
-                                     "  FileDescription=Mixed\n"
-                                     "  ProductVersion=1.0.0.1\n"
-                                     "  ProductName=\n");
-        QVERIFY2(run.out == expected, run.out.constData());
+        const QString expected = u"пример файла.dll\n"
+                                 "  MYDATA\n    FIRST\n"
+                                 "  Bitmap\n    101\n      BMP 246 54\n"
+                                 "  Menu\n    1\n      ERROR Damaged menu 1: an item is cut short\n"
+                                 "    2\n      POPUP \"&File\"\n        MENUITEM \"E&xit\",  101\n      ENDPOPUP\n"
+                                 "  String\n    1\n      ERROR Damaged string table 1: the block is cut short\n"
+                                 "    2\n      16,  \"Первая\"\n      18,  \"Третья\"\n"
+                                 "  RCData\n    1\n"
+                                 "  Cursor\n    2\n      32 X 32 1 Bit(s)\n"
+                                 "  Icon\n    MAINICON\n      32 X 32 16 Colors\n      16 X 16 16 Colors\n"
+                                 "    1\n      ERROR Damaged file: resource data at offset 0x%1 (2147483392 bytes) "
+                                 "lies outside the file\n"
+                                 "  Version\n    1\n"
+                                 "  17\n    5\n"
+                                 "  FileDescription=Описание\n  ProductVersion=2.0.0.0\n  ProductName=\n"_s;
+        QCOMPARE(QString::fromUtf8(run.out), expected.arg(QString::number(layout.Find(14, 1).data, 16).toUpper()));
     }
 
-    void noArgumentsShowsUsage()
-    {
-        QProcess process;
-        process.start(QStringLiteral(PERES_EXECUTABLE), {});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardOutput().isEmpty());
-        QVERIFY(process.readAllStandardError().startsWith("usage: peres"));
-    }
 };
 
 QTEST_MAIN(TestPE32Image)

@@ -35,7 +35,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-const char *const kServices[] = {"{TM-SERVICE-1}", "{TM-SERVICE-2}", nullptr};
+const char kService2[] = "{TM-SERVICE-2}";
 
 void Record(QObject *window, const QString &call)
 {
@@ -200,7 +200,7 @@ private:
 ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, const char *guid)
 {
     FaultAt("attribute");
-    const bool second = qstrcmp(guid, kServices[1]) == 0;
+    const bool second = qstrcmp(guid, kService2) == 0;
     attribute->Caption = second ? "Test service 2" : "Test service 1";
     attribute->Description = second ? "The second test service" : "The first test service";
     auto *icon = new QIcon(IconPixmap(16));
@@ -215,29 +215,12 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
 #ifdef TM_ATTR1
 ZANDRELL_MODULE_EXPORT void GetServiceAttribute(TServiceAttribute *attribute, const char *guid)
 {
-    attribute->Caption = qstrcmp(guid, kServices[1]) == 0 ? "Test object 2" : "Test object 1";
+    attribute->Caption = qstrcmp(guid, kService2) == 0 ? "Test object 2" : "Test object 1";
     attribute->Description = "A test service object";
     attribute->Icon = nullptr;
     attribute->IconName = nullptr;
 }
 #endif
-
-ZANDRELL_MODULE_EXPORT const char *const *GetServiceList() { return kServices; }
-
-ZANDRELL_MODULE_EXPORT const TAccessRec2 *GetAccessList2(const char *)
-{
-    static const TAccessRec2 rights[] = {{1, "{TM-RIGHT-VIEW}", "View", false},
-                                         {2, "{TM-RIGHT-EDIT}", "Edit", true},
-                                         {0, nullptr, nullptr, false}};
-    return rights;
-}
-
-ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *)
-{
-    static const TReportRec reports[] = {{"{TM-REPORT-1}", "List", "The list of everything"},
-                                         {nullptr, nullptr, nullptr}};
-    return reports;
-}
 
 #ifdef TM_FORM
 ZANDRELL_MODULE_EXPORT TServiceForm *InitServiceForm(const char *guid, const char *mode, TICallback *callback)

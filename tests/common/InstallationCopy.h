@@ -1,6 +1,8 @@
 #pragma once
 // A private copy of the installation folder build/dist, so that a test can run
 // the real program and let it write its Console.ini without touching the build.
+#include "tests/common/TestFiles.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -37,15 +39,9 @@ public:
     void write(const QString &relative, const QByteArray &bytes) const
     {
         QDir().mkpath(QFileInfo(path(relative)).path());
-        QFile f(path(relative));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(bytes);
+        WriteBytes(path(relative), bytes);
     }
-    QByteArray read(const QString &relative) const
-    {
-        QFile f(path(relative));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray read(const QString &relative) const { return ReadBytes(path(relative)); }
 
     // The switches of a login without the dialog.
     static QStringList login(const QString &user)

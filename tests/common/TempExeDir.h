@@ -1,6 +1,7 @@
 #pragma once
 // A private program folder for a test: Console.ini, Res/ and the other files
 // that the console looks for beside itself are read and written here.
+#include "tests/common/TestFiles.h"
 #include "Console/uConsoleCfg.h"
 
 #include <QDir>
@@ -21,14 +22,9 @@ public:
     bool write(const QString &relative, const QByteArray &bytes) const
     {
         QDir().mkpath(QFileInfo(filePath(relative)).path());
-        QFile f(filePath(relative));
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+        return WriteBytes(filePath(relative), bytes);
     }
-    QByteArray read(const QString &relative) const
-    {
-        QFile f(filePath(relative));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray read(const QString &relative) const { return ReadBytes(filePath(relative)); }
 
 private:
     QTemporaryDir m_dir;

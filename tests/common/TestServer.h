@@ -15,6 +15,19 @@
 #include <functional>
 #include <memory>
 
+// A session to an alias of the current Servers.ini, logged in without a dialog.
+inline std::unique_ptr<TOraSession> ConnectTo(const QString &alias, const QString &user = QStringLiteral("ZL_USER"),
+                                              const QString &password = QStringLiteral("demo"))
+{
+    auto s = std::make_unique<TOraSession>();
+    s->SetConnectPrompt(false);
+    s->SetServer(alias);
+    s->SetUsername(user);
+    s->SetPassword(password);
+    s->Connect();
+    return s;
+}
+
 class TestServer {
 public:
     // Builds the template once (call from initTestCase).
@@ -49,13 +62,7 @@ public:
     std::unique_ptr<TOraSession> Connect(const QString &user = QStringLiteral("ZL_USER"),
                                          const QString &password = QStringLiteral("demo")) const
     {
-        auto s = std::make_unique<TOraSession>();
-        s->SetConnectPrompt(false);
-        s->SetServer(QStringLiteral("ZANDRELL"));
-        s->SetUsername(user);
-        s->SetPassword(password);
-        s->Connect();
-        return s;
+        return ConnectTo(QStringLiteral("ZANDRELL"), user, password);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "tests/common/ScratchMount.h"
+#include "tests/common/TestFiles.h"
 #include "Core/TextCodec.h"
 
 #include <QDateTime>
@@ -25,18 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
-}
 
 // A settings file of some size: [KEYS] with Key<n>=<n> lines.
 QByteArray keysFile(int count)
@@ -78,7 +67,7 @@ private slots:
 
     void readingRules()
     {
-        QVERIFY(writeBytes(path(), "; a comment\r\n"
+        QVERIFY(WriteBytes(path(), "; a comment\r\n"
                    "orphan=before any section\r\n"
                    "  [ Start ]  \r\n"
                    "  LangID  =  9  \r\n"
@@ -136,7 +125,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, value);
         QCOMPARE(TIniFile::ProfileInt(text), value);
-        QVERIFY(writeBytes(path(), "[S]\nK=" + text.toUtf8() + "\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=" + text.toUtf8() + "\n"));
         QCOMPARE(TIniFile(path()).ReadInteger("S", "K", 555), value);
     }
 
@@ -144,7 +133,7 @@ private slots:
     // the old modification time back: the next read sees the new text.
     void sameSizeRewriteIsReadAtOnce()
     {
-        QVERIFY(writeBytes(path(), "[S]\nK=old\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=old\n"));
         struct stat before {};
         QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
         // Back-date the file so that its time stamps no longer look fresh.
@@ -153,20 +142,20 @@ private slots:
         QTest::qSleep(150); // past the grain of the change time as well
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("S", "K", ""), QStringLiteral("old"));
-        QVERIFY(writeBytes(path(), "[S]\nK=new\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=new\n"));
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path()).constData(), old, 0), 0);
         QCOMPARE(ini.ReadString("S", "K", ""), QStringLiteral("new"));
     }
 
     void writesKeepFileOrderAndEverythingElse()
     {
-        QVERIFY(writeBytes(path(), "; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[FORM]\r\nx=1\r\n"));
+        QVERIFY(WriteBytes(path(), "; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[FORM]\r\nx=1\r\n"));
         TIniFile ini(path());
         ini.WriteString("schemes", "a", "0");
         ini.WriteString("SCHEMES", "C", "1");
         ini.WriteString("NEW", "k", "v");
         QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"B", "a", "C"}));
-        QCOMPARE(readBytes(path()),
+        QCOMPARE(ReadBytes(path()),
                  QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n"));
         ini.DeleteKey("Schemes", "B");
         ini.DeleteKey("Schemes", "not there");
@@ -185,7 +174,7 @@ private slots:
         QCOMPARE(ini.ReadInteger("FORM", "Missing", 25), 25);
         QVERIFY(!QFile::exists(path()));
         ini.WriteBool("FORM", "HideMinimized", false);
-        QCOMPARE(readBytes(path()), QByteArray("[FORM]\nHideMinimized=0\n"));
+        QCOMPARE(ReadBytes(path()), QByteArray("[FORM]\nHideMinimized=0\n"));
         QCOMPARE(ini.ReadBool("FORM", "HideMinimized", true), false);
         ini.WriteBool("FORM", "HideMinimized", true);
         QCOMPARE(ini.ReadString("FORM", "HideMinimized", ""), QStringLiteral("1"));
@@ -200,32 +189,32 @@ private slots:
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("1"));
         second.WriteString("S", "K", "2");
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("2"));
-        QVERIFY(writeBytes(path(), "[S]\nK=3\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=3\n"));
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("3"));
     }
 
     void windows1251FileIsReadAndRewrittenAsUtf8()
     {
         const QString name = QString::fromUtf8("Схема");
-        QVERIFY(writeBytes(path(), "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
+        QVERIFY(WriteBytes(path(), "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
                        EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n"));
         TIniFile ini(path());
         QCOMPARE(ini.ReadSection("SCHEMES"), QStringList{name});
         QCOMPARE(ini.ReadString("FORM", "CAPTION", ""), QString::fromUtf8("Отчеты"));
         ini.WriteString("SCHEMES", "ABC", "0");
-        const QByteArray bytes = readBytes(path());
+        const QByteArray bytes = ReadBytes(path());
         QVERIFY(IsValidUtf8(bytes));
         QCOMPARE(TIniFile(path()).ReadString("SCHEMES", name, ""), QStringLiteral("1"));
     }
 
     void utf8WithBomAndUtf16()
     {
-        QVERIFY(writeBytes(path(), "\xEF\xBB\xBF[S]\nK=\xD0\xAF\n"));
+        QVERIFY(WriteBytes(path(), "\xEF\xBB\xBF[S]\nK=\xD0\xAF\n"));
         QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QString::fromUtf8("Я"));
         const QString text = QStringLiteral("[S]\r\nK=wide\r\n");
         QByteArray utf16("\xFF\xFE", 2);
         utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-        QVERIFY(writeBytes(path(), utf16));
+        QVERIFY(WriteBytes(path(), utf16));
         QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QStringLiteral("wide"));
     }
 
@@ -235,7 +224,7 @@ private slots:
         for (int i = 0; i < 70000; ++i)
             garbage.append(static_cast<char>((i * 7919) % 256));
         garbage.insert(100, "\n[S]\nK=found\n");
-        QVERIFY(writeBytes(path(), garbage));
+        QVERIFY(WriteBytes(path(), garbage));
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("S", "K", "x"), QStringLiteral("found"));
         ini.WriteString("S", "K2", "v");
@@ -257,13 +246,13 @@ private slots:
 
     void invalidNamesAreRefusedAndLoseNothing()
     {
-        QVERIFY(writeBytes(path(), "[S]\nK=1\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=1\n"));
         TIniFile ini(path());
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "a=b", "1"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "", "1"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "K", "two\nlines"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S]", "K", "1"));
-        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=1\n"));
+        QCOMPARE(ReadBytes(path()), QByteArray("[S]\nK=1\n"));
     }
 
     void unwritableTargetGivesAClearError()
@@ -297,7 +286,7 @@ private slots:
         QFETCH(qint64, bytesFree);
         QFETCH(bool, failFlush);
         const QByteArray before = keysFile(keys);
-        QVERIFY(writeBytes(path(), before));
+        QVERIFY(WriteBytes(path(), before));
         TIniFile ini(path());
         TIniFile::SetWriteFaultForTests({bytesFree, failFlush});
         try {
@@ -307,7 +296,7 @@ private slots:
             QCOMPARE(e.Reason(), EIniWriteError::NoSpace);
             QCOMPARE(e.FileName(), path());
         }
-        QCOMPARE(readBytes(path()), before);
+        QCOMPARE(ReadBytes(path()), before);
         QCOMPARE(filesIn(dir->path()), QStringList{"Console.ini"});
         QCOMPARE(ini.ReadString("KEYS", "Added", "none"), QStringLiteral("none"));
 
@@ -328,7 +317,7 @@ private slots:
         }
         const QString file = folder + QStringLiteral("/Console.ini");
         const QByteArray before = "[CONNECTION]\nserver=ZANDRELL\n";
-        QVERIFY(writeBytes(file, before));
+        QVERIFY(WriteBytes(file, before));
         if (geteuid() == 0)
             QVERIFY(disk.MakeReadOnly());
         else
@@ -344,14 +333,14 @@ private slots:
         } catch (const EIniWriteError &e) {
             QCOMPARE(e.Reason(), EIniWriteError::NoPermission);
         }
-        QCOMPARE(readBytes(file), before);
+        QCOMPARE(ReadBytes(file), before);
         QCOMPARE(ini.ReadString("CONNECTION", "server", "x"), QStringLiteral("ZANDRELL"));
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void rewriteKeepsModeAndOwner()
     {
-        QVERIFY(writeBytes(path(), "[S]\nK=1\n"));
+        QVERIFY(WriteBytes(path(), "[S]\nK=1\n"));
         QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0640) == 0);
         const bool root = geteuid() == 0;
         if (root)
@@ -364,7 +353,7 @@ private slots:
             QCOMPARE(st.st_uid, uid_t(12345));
             QCOMPARE(st.st_gid, gid_t(12346));
         }
-        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=2\n"));
+        QCOMPARE(ReadBytes(path()), QByteArray("[S]\nK=2\n"));
     }
 
     void twoWritersLoseNothing()
@@ -373,7 +362,7 @@ private slots:
         QProcess *first = startWriter(path(), QStringLiteral("A"), 100, go, this);
         QProcess *second = startWriter(path(), QStringLiteral("B"), 100, go, this);
         QVERIFY(first->waitForStarted() && second->waitForStarted());
-        QVERIFY(writeBytes(go, QByteArray()));
+        QVERIFY(WriteBytes(go, QByteArray()));
         for (QProcess *writer : {first, second}) {
             QVERIFY(writer->waitForFinished(120000));
             QCOMPARE(writer->exitCode(), 0);
@@ -392,7 +381,7 @@ private slots:
     {
         // A writer killed while it created its lock leaves an empty lock file that names no process.
         const QString lockPath = path() + QStringLiteral(".lock");
-        QVERIFY(writeBytes(lockPath, QByteArray()));
+        QVERIFY(WriteBytes(lockPath, QByteArray()));
         QFile lock(lockPath);
         QVERIFY(lock.open(QIODevice::ReadWrite));
         QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
@@ -401,14 +390,14 @@ private slots:
         timer.start();
         TIniFile(path()).WriteString("S", "K", "1");
         QVERIFY(timer.elapsed() < TIniFile::kLockTimeoutMs);
-        QCOMPARE(readBytes(path()), QByteArray("[S]\nK=1\n"));
+        QCOMPARE(ReadBytes(path()), QByteArray("[S]\nK=1\n"));
         QVERIFY(!QFile::exists(lockPath));
     }
 
     void killedWriterLeavesAWholeFile()
     {
         const QString go = dir->filePath(QStringLiteral("go"));
-        QVERIFY(writeBytes(go, QByteArray()));
+        QVERIFY(WriteBytes(go, QByteArray()));
         static const QRegularExpression keyLine(QStringLiteral("^R\\d+_\\d+=\\d+$"));
         QStringList acknowledged;
         for (int round = 0; round < 12; ++round) {
@@ -422,7 +411,7 @@ private slots:
                 if (!line.isEmpty())
                     acknowledged << prefix + QString::fromLatin1(line);
 
-            const QByteArray bytes = readBytes(path());
+            const QByteArray bytes = ReadBytes(path());
             QVERIFY2(bytes.endsWith('\n'), "the file ends in the middle of a line");
             const QList<QByteArray> lines = bytes.trimmed().split('\n');
             QCOMPARE(lines.first(), QByteArray("[KEYS]"));

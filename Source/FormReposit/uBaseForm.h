@@ -1,0 +1,184 @@
+#pragma once
+// TBaseForm: the ancestor of the data forms, forms that show queries in grids.
+//
+// - Every data set of the form works on the session and scheme it is given
+//   (with a session but no scheme, the session's user name is the scheme).
+// - The rights string ("mode") switches the form's features: a derived form
+//   registers one access function per right in AddAccessFuncs, and each is
+//   called with its right's character.
+// - One set of grid actions works on whichever grid has the focus: find,
+//   sort, report and filter through the form library, and the record moves.
+// - The check column (RCHECK) of a grid is drawn as check boxes and toggled
+//   with the space bar or a click (SetRCheck).
+// - The form cannot be closed while it is being built; queries that do not
+//   prepare are reported with a diagnostic.
+//
+// A data form declares its components in its constructor (queries, data
+// sources, TDBGrids with their Hint, the settings name) and is made with
+// TBaseForm::Create<TMyForm>(parent, session, scheme, mode); see uDlgBaseForm
+// for the dialog variant.
+#include "Core/PlatformExport.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uTDBGridInterface_IMPL.h"
+#include "Source/FormReposit/uComBaseForm.h"
+
+#include <QIcon>
+#include <QList>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class QAbstractItemView;
+class QMenu;
+class TDataSet;
+class TField;
+class TMacro;
+class TOraDataSet;
+class TOraQuery;
+class TOraSession;
+
+class PLATFORM_EXPORT TBaseForm : public TComBaseForm {
+    Q_OBJECT
+public:
+    TBaseForm(QWidget *parent = nullptr, TOraSession *session = nullptr, const QString &scheme = QString(),
+              const QString &mode = QString());
+    ~TBaseForm() override;
+
+    // --- state
+    bool Closing() const { return m_closing; }
+    bool Built() const { return m_built; }
+    const QString &FMode() const { return m_mode; }
+    TOraSession *Session() const { return m_session; }
+    // The scheme; when it is empty an error box says so (and the empty scheme is returned).
+    QString GetShema();
+    QString Scheme() const { return m_scheme; }
+    bool BindDb() const { return m_bindDb; }
+    const TAccessFuncList &AccessFuncs() const { return m_accessFuncs; }
+    const TDBIntList &GridInterfaces() const { return m_gridInterfaces; }
+    const QList<TField *> &SortFields() const { return m_sortFields; }
+
+    // Points every data set of the form at another session or scheme (only while AllowRebind).
+    virtual void SetSession(TOraSession *session);
+    virtual void SetScheme(const QString &scheme);
+
+    // Toggles the check column of the current record: the data set must be
+    // given, have records and be writable; the value is inverted and posted
+    // (a refused post is cancelled), and stored for the order-lines report
+    // (a failed store puts the old value back).
+    void SetRCheck(TDataSet *DS);
+    // The grid that has the focus, or null after asking the user to select a table.
+    virtual QAbstractItemView *GetFocusedGrid();
+    // The interface object of a grid of the form, or null.
+    IDBGrid *GridInterface(const QAbstractItemView *grid) const;
+    // The grids of the form that were set up, in set-up order.
+    QList<QAbstractItemView *> SetUpGrids() const;
+
+    // Where a maximised form goes: from the bottom edge of the main form (the
+    // visible top-level widget "fmMain") to the bottom of the work area;
+    // without a main form 600 pixels high at 500 from the top; always inside the work area.
+    static QRect MaximizedRect(const QRect &workArea, const QWidget *mainForm);
+    static QWidget *MainForm();
+
+    // --- fields a derived form sets
+    bool CanClose = false;
+    QString BusyText;
+    bool AllowRebind = true;
+    bool FilterState = false;
+    QString CheckField;
+    TDataSet *MainDataSet = nullptr;
+    TOraQuery *MainQuery = nullptr;
+
+    // --- design components
+    TOraSession *MainSession;
+    TOraQuery *OraQuery1;
+    QMenu *PopupMenu1;
+    QAction *pFind;
+    QAction *pSort;
+    QAction *pReport;
+    QAction *pFilter;
+    QAction *pFirst;
+    QAction *pPrev;
+    QAction *pNext;
+    QAction *pLast;
+    QAction *pRefresh;
+    QAction *EmptyAction;
+    QAction *EmptyAction1;
+    // The separator before the record moves in PopupMenu1.
+    QAction *NavigationSeparator;
+    // The action pictures 0 to 11 (empty until the resource library gives them).
+    QVector<QIcon> ImageList1;
+
+protected:
+    // --- what a derived form overrides, in the order the form calls it
+    // Registers one access function per right (AccessFuncsList().Add).
+    virtual void AddAccessFuncs() {}
+    // Sets MainDataSet and MainQuery when they are not OraQuery1.
+    virtual void AssignMainDataSet() {}
+    virtual bool GetCheckValue(const TField *field) { return GetCheckFldValue(field); }
+    virtual void SetCheckValue(TField *field, bool checked) { SetCheckFldValue(field, checked); }
+    virtual void DoFind(QAbstractItemView *grid, IDBGrid *intf);
+    virtual void DoSort(QAbstractItemView *grid, IDBGrid *intf);
+    virtual void DoReport(QAbstractItemView *grid, IDBGrid *intf);
+    virtual void DoFilter(QAbstractItemView *grid, IDBGrid *intf);
+    // The interface object of a data grid that is no TDBGrid; null: none known.
+    virtual std::unique_ptr<TGridInterfaced> DynamicAssignGridIntClass(QAbstractItemView *grid);
+    // Lets a form give a macro of a query its value before the grids are set up.
+    virtual void PrepareQueryMacros(TOraDataSet *query, TMacro &macro);
+    // Sets up one data grid (derived forms call the base first).
+    virtual void SettDBGrid(QAbstractItemView *grid);
+    virtual void BeforeSetupComponents() {}
+    virtual void AfterSetupComponents() {}
+
+    TAccessFuncList &AccessFuncsList() { return m_accessFuncs; }
+
+    // --- the building steps
+    bool OldCreateOrder() const override { return true; }
+    void BeforeCreateEvent() override;
+    void AfterCreateEvent() override;
+    void SetSources() override;
+    void LoadGlyphs() override;
+    bool CloseQuery() override;
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void FillAccess();
+    void bindComponents();
+    void setupComponents();
+    void setupGrid(QAbstractItemView *grid);
+    void prepareGridQuery(TOraDataSet *query);
+    void tagFields(TDataSet *dataSet);
+    void warnGridsWithoutHint();
+    void createActions();
+    void runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGrid *));
+    void moveFocusedDataSet(void (*step)(TDataSet *));
+    void focusMainGrid();
+    void applyMaximize();
+    QAbstractItemView *focusedDataGrid() const;
+    QAbstractItemView *gridOfDataSet(const TDataSet *dataSet) const;
+    void showFormError(const QString &russian, const QString &english);
+    void AnotherBeforeConnect(TOraSession *session);
+
+    bool m_closing = false;
+    bool m_built = false;
+    QString m_mode;
+    TOraSession *m_session = nullptr;
+    QString m_scheme;
+    bool m_bindDb = false;
+    TAccessFuncList m_accessFuncs;
+    TDBIntList m_gridInterfaces;
+    QList<TField *> m_sortFields;
+    QList<QPointer<QAbstractItemView>> m_setUpGrids;
+    QRect m_geometryBeforeMaximize;
+};
+
+// The diagnostic of a query that does not prepare: the error and its likely
+// reasons; with [DBG_SETTINGS] CAN of Settings.ini also the further reasons,
+// the query's SQL and its macros.
+PLATFORM_EXPORT QString PrepareDiagnostic(const QString &formName, TOraDataSet *query, const QString &errorText,
+                                          bool debugDetails);

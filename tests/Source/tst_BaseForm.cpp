@@ -1,0 +1,951 @@
+// The base forms over a fresh demo database: rights, session and scheme, the
+// grid actions through the form library, the check column and its stored
+// marks, the prepare diagnostic, the developer warnings, date editors, the
+// first-show translation, closing, maximising and the shared sources table.
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "DataAccess/DataSource.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uComFormLibInt.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uDBGrid.h"
+#include "Source/ComUnits/uLumSources.h"
+#include "Source/ComUnits/uTDBGridInterface_IMPL.h"
+#include "Source/FormReposit/uBaseForm.h"
+#include "Source/FormReposit/uComBaseForm.h"
+#include "Ui/DataSetModel.h"
+#include "Ui/ResourceColors.h"
+#include "tests/common/FakeLanguages.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TestServer.h"
+
+#include <QApplication>
+#include <QDateTimeEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// An in-memory table: ID, NAME and a check column of the given kind.
+TResultSet checkTable(TFieldType checkType, const QVariantList &checks)
+{
+    TResultSet rows;
+    rows.columns = {{u"ID"_s, TFieldType::ftInteger}, {u"NAME"_s, TFieldType::ftString, 20}, {u"RCHECK"_s, checkType}};
+    for (int i = 0; i < checks.size(); ++i)
+        rows.rows.append({i + 1, u"row %1"_s.arg(i + 1), checks[i]});
+    return rows;
+}
+
+QVariantList checks(int count, const QVariant &value) { return QVariantList(count, value); }
+
+// A data form with an edit and one grid over an in-memory table.
+class TGridForm : public TBaseForm {
+public:
+    explicit TGridForm(const TResultSet &rows, const QString &hint = u"grdMain"_s,
+                       const std::function<void(TDataSet *)> &prepare = {})
+        : TBaseForm(nullptr)
+    {
+        setObjectName(u"fmGrid"_s);
+        data = new TDataSet(this);
+        data->SetName(u"mdData"_s);
+        source = new TDataSource(this, data);
+        edit = new QLineEdit(this);
+        edit->setObjectName(u"edName"_s);
+        grid = new TDBGrid(this);
+        grid->setObjectName(u"grdMain"_s);
+        grid->SetHint(hint);
+        grid->SetDataSource(source);
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(edit);
+        layout->addWidget(grid);
+        data->LoadFrom(rows);
+        if (prepare)
+            prepare(data);
+        MainDataSet = data;
+        resize(500, 300);
+    }
+
+    TDataSet *data;
+    TDataSource *source;
+    QLineEdit *edit;
+    TDBGrid *grid;
+};
+
+// A data form over the demo orders; its rows can be marked for the order-lines report.
+class TOrdersForm : public TBaseForm {
+public:
+    TOrdersForm(TOraSession *session, bool mainQuery) : TBaseForm(nullptr, session, u"ZANDRELL5"_s), m_main(mainQuery)
+    {
+        setObjectName(u"fmOrders"_s);
+        setWindowTitle(u"Orders"_s);
+        sqOrders = new TOraQuery(this);
+        sqOrders->setObjectName(u"sqOrders"_s);
+        sqOrders->SetSQLText(u"SELECT O.ID, O.STATUS, 'R' || O.ID AS ROWID_QUERY, '-' AS RCHECK "
+                             "FROM &Shema.DEMO_ORDERS O ORDER BY O.ID &GUID_SERVICE"_s);
+        TMacro &guid = sqOrders->MacroByName(u"GUID_SERVICE"_s);
+        guid.SetValue(u"{ORDERS-GUID}"_s);
+        guid.SetActive(false);
+        grid = new TDBGrid(this);
+        grid->setObjectName(u"grdOrders"_s);
+        grid->SetHint(u"Orders"_s);
+        grid->SetDataSource(new TDataSource(this, sqOrders));
+        (new QVBoxLayout(this))->addWidget(grid);
+        resize(500, 300);
+    }
+
+    TOraQuery *sqOrders;
+    TDBGrid *grid;
+
+protected:
+    void AssignMainDataSet() override
+    {
+        if (m_main)
+            MainQuery = sqOrders;
+    }
+    // The query opens once the form has pointed it at its scheme.
+    void FormCreate() override { sqOrders->Open(); }
+
+private:
+    bool m_main;
+};
+
+// A data form whose query names a table that does not exist.
+class TBadForm : public TBaseForm {
+public:
+    explicit TBadForm(TOraSession *session) : TBaseForm(nullptr, session, u"ZANDRELL5"_s)
+    {
+        setObjectName(u"fmBad"_s);
+        sqBad = new TOraQuery(this);
+        sqBad->setObjectName(u"sqBad"_s);
+        sqBad->SetSQLText(u"SELECT * FROM &Shema.NO_SUCH_TABLE"_s);
+        auto *grid = new TDBGrid(this);
+        grid->SetHint(u"Bad"_s);
+        grid->SetDataSource(new TDataSource(this, sqBad));
+    }
+    TOraQuery *sqBad;
+};
+
+// A form whose grid is a plain table view over a data set; it may know the view's interface class.
+class TViewForm : public TBaseForm {
+public:
+    explicit TViewForm(bool knowsClass) : TBaseForm(nullptr), m_knowsClass(knowsClass)
+    {
+        auto *table = new TDataSet(this);
+        table->LoadFrom(checkTable(TFieldType::ftString, {u"-"_s}));
+        view = new QTableView(this);
+        view->setModel(new TDataSetModel(new TDataSource(this, table), this));
+    }
+    QTableView *view;
+
+protected:
+    std::unique_ptr<TGridInterfaced> DynamicAssignGridIntClass(QAbstractItemView *grid) override
+    {
+        return m_knowsClass ? std::make_unique<TGridInterfaced>(grid) : nullptr;
+    }
+
+private:
+    bool m_knowsClass;
+};
+
+// A form with one access function per character of `states`, which records the calls.
+class TRightsForm : public TBaseForm {
+public:
+    TRightsForm(int functions, const QString &mode) : TBaseForm(nullptr, nullptr, QString(), mode)
+    {
+        states = QString(functions, u'?');
+        ++alive;
+    }
+    ~TRightsForm() override { --alive; }
+
+    QString states;
+    static inline int alive = 0;
+
+protected:
+    void AddAccessFuncs() override
+    {
+        for (int i = 0; i < states.size(); ++i)
+            AccessFuncsList().Add([this, i](bool on) { states[i] = on ? u'1' : u'0'; });
+    }
+};
+
+// A control of the themed kind: it reads the sources table through its SourceReference.
+class TThemedEdit : public QLineEdit {
+    Q_OBJECT
+    Q_PROPERTY(QObject *SourceReference MEMBER SourceReference)
+public:
+    using QLineEdit::QLineEdit;
+    QObject *SourceReference = nullptr;
+};
+
+class TPlainForm : public TComBaseForm {
+public:
+    explicit TPlainForm(const QString &dateFormat = QString()) : TComBaseForm(nullptr)
+    {
+        themed = new TThemedEdit(this);
+        label = new QLabel(u"Сохранить"_s, this);
+        label->setObjectName(u"lblSave"_s);
+        editor = new QDateTimeEdit(this);
+        if (!dateFormat.isEmpty())
+            editor->setDisplayFormat(dateFormat);
+    }
+    TThemedEdit *themed;
+    QLabel *label;
+    QDateTimeEdit *editor;
+    int translations = 0;
+
+protected:
+    void AfterTranslate() override { ++translations; }
+};
+
+int countOf(TOraSession *session, const QString &table)
+{
+    TOraQuery q;
+    q.SetSession(session);
+    q.SetSQLText(u"SELECT COUNT(*) AS N FROM "_s + table);
+    q.Open();
+    return q.FieldByName(u"N"_s)->AsInteger();
+}
+
+} // namespace
+
+class TestBaseForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<RecordingDialogService> dialogs;
+    std::unique_ptr<QTemporaryDir> programDir;
+
+    // The boxes shown so far, for a failure's message.
+    QByteArray shownBoxes() const
+    {
+        QStringList lines;
+        for (const RecordedBox &box : dialogs->boxes)
+            lines << box.caption + u" | "_s + box.text;
+        return lines.join(u"\n---\n"_s).toUtf8();
+    }
+
+    void writeProgramFile(const QString &name, const QByteArray &text)
+    {
+        QFile f(programDir->filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+    }
+
+private slots:
+    void initTestCase() { TestServer::BuildTemplate(); }
+
+    void init()
+    {
+        dialogs = std::make_unique<RecordingDialogService>();
+        programDir = std::make_unique<QTemporaryDir>();
+        SetProgramFolderForTests(programDir->path());
+    }
+
+    void cleanup()
+    {
+        ComFormLibs::FreeLibrary();
+        SetProgramFolderForTests(QString());
+        programDir.reset();
+        dialogs.reset();
+    }
+
+    void fillAccess_data()
+    {
+        QTest::addColumn<int>("functions");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("states");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("modeError");
+        QTest::newRow("1 without functions") << 0 << u"1"_s << u""_s << false << false;
+        QTest::newRow("1,0,1: the second only") << 2 << u"101"_s << u"01"_s << false << false;
+        QTest::newRow("all three granted") << 3 << u"1111"_s << u"111"_s << false << false;
+        QTest::newRow("1,1 for two: refused") << 2 << u"11"_s << u""_s << true << false;
+        QTest::newRow("too long: refused") << 2 << u"1011"_s << u""_s << true << false;
+        QTest::newRow("not starting with 1: nothing granted") << 2 << u"011"_s << u"00"_s << false << true;
+        QTest::newRow("empty: nothing granted") << 2 << u""_s << u"00"_s << false << false;
+    }
+
+    void fillAccess()
+    {
+        QFETCH(int, functions);
+        QFETCH(QString, mode);
+        QFETCH(QString, states);
+        QFETCH(bool, refused);
+        QFETCH(bool, modeError);
+        try {
+            auto form = TBaseForm::Create<TRightsForm>(functions, mode);
+            QVERIFY(!refused);
+            QCOMPARE(form->states, states);
+            QVERIFY(form->Built() && form->CanClose);
+        } catch (const Exception &e) {
+            QVERIFY2(refused, qPrintable(e.message()));
+            QCOMPARE(e.message(), TranslateAplText(u"rstr_msg_IncorrectAccessRights"_s) + u'\n' +
+                                      TranslateAplText(u"rstr_msg_FulfilServiceRewrite"_s));
+        }
+        QCOMPARE(TRightsForm::alive, 0); // a refused form is gone
+        QVERIFY2(dialogs->boxes.size() == (modeError ? 1 : 0), shownBoxes().constData());
+        if (modeError) {
+            QCOMPARE(dialogs->boxes[0].text,
+                     TranslateAplText(u"rstr_msg_IncorrectAccessMode"_s) + u": FMode = \"%1\""_s.arg(mode));
+            QCOMPARE(dialogs->boxes[0].caption, TranslateAplText(u"rstrReports"_s));
+            QCOMPARE(dialogs->boxes[0].flags, MsgBoxFlags(1));
+        }
+    }
+
+    void sessionAndScheme_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("scheme given") << u"ZANDRELL5"_s << u"ZANDRELL5"_s;
+        QTest::newRow("no scheme: the session's user") << u""_s << u"ZL_USER"_s;
+    }
+
+    void sessionAndScheme()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, expected);
+        TestServer server;
+        auto session = server.Connect(u"  ZL_USER "_s);
+        auto form = TBaseForm::Create<TBaseForm>(nullptr, session.get(), scheme);
+        QCOMPARE(form->Scheme(), expected);
+        QVERIFY(form->BindDb());
+        QCOMPARE(TOraSession::DefaultSession(), session.get());
+        QCOMPARE(form->OraQuery1->Session(), session.get());
+        QCOMPARE(form->OraQuery1->MacroByName(u"shema"_s).Value(), expected);
+        QCOMPARE(form->GetShema(), expected);
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void missingSchemeIsReported()
+    {
+        auto form = TBaseForm::Create<TBaseForm>();
+        QVERIFY(!form->BindDb());
+        QCOMPARE(form->GetShema(), QString());
+        QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].text, u"TBaseForm.GetShema: Схема не определена!"_s);
+        QCOMPARE(dialogs->boxes[0].caption, TranslateAplText(u"rstrReports"_s));
+    }
+
+    void ctrlRWithoutFocusedGrid()
+    {
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(3, u"-"_s)));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->edit->setFocus();
+        QTest::keyClick(form->edit, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].text, TranslateAplText(u"rstr_SelectTable"_s));
+        QCOMPARE(dialogs->boxes[0].flags, MsgBoxFlags(0));
+        // With the grid focused the same key asks the form library (none here).
+        form->grid->setFocus();
+        QTest::keyClick(form->grid, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY2(dialogs->boxes.size() == (2), shownBoxes().constData());
+        QVERIFY2(dialogs->boxes[1].text.contains(ComFormLibs::LibraryPath()), qPrintable(dialogs->boxes[1].text));
+    }
+
+    void gridActions_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<bool>("mainQuery");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("sort") << u"full"_s << true << u"pSort"_s << u"sort|Orders"_s << u""_s;
+        QTest::newRow("find") << u"full"_s << true << u"pFind"_s << u"find|Orders|0"_s << u""_s;
+        QTest::newRow("report") << u"full"_s << true << u"pReport"_s << u"report|Orders|none||Orders"_s << u""_s;
+        QTest::newRow("filter of the main query") << u"full"_s << true << u"pFilter"_s << u"filter|Orders|0"_s << u""_s;
+        QTest::newRow("filter of another query") << u"full"_s << false << u"pFilter"_s << u"filter|Orders|2"_s << u""_s;
+        QTest::newRow("library without the entry")
+            << u"empty"_s << true << u"pSort"_s << u""_s
+            << u"uComFormLibInt: \"_SortDBGridB\" procedure not found in ComformLibs.so"_s;
+        QTest::newRow("no library") << u"none"_s << true << u"pFind"_s << u""_s
+                                    << u"uComFormLibInt.LoadLib: \"%1\" library is not found"_s;
+    }
+
+    void gridActions()
+    {
+        QFETCH(QString, library);
+        QFETCH(bool, mainQuery);
+        QFETCH(QString, action);
+        QFETCH(QString, call);
+        QFETCH(QString, box);
+        if (library != u"none"_s)
+            SetProgramFolderForTests(QStringLiteral(FORMLIB_DOUBLE_DIR) + u'/' + library);
+        TestServer server;
+        auto session = server.Connect();
+        auto form = TBaseForm::Create<TOrdersForm>(session.get(), mainQuery);
+        form->show();
+        form->grid->setFocus();
+        form->grid->setCurrentIndex(form->grid->model()->index(2, 0));
+        form->findChild<QAction *>(action)->trigger();
+
+        QCOMPARE(form->grid->property("formLibCall").toString(), call);
+        if (box.isEmpty()) {
+            QVERIFY(dialogs->boxes.isEmpty());
+        } else {
+            QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+            const QString expected = box.contains(u"%1"_s) ? box.arg(ComFormLibs::LibraryPath()) : box;
+            QVERIFY2(dialogs->boxes[0].text.startsWith(expected), qPrintable(dialogs->boxes[0].text));
+        }
+        if (!call.isEmpty() && action == u"pFind"_s)
+            QCOMPARE(form->SortFields(), QList<TField *>{form->sqOrders->FieldByName(u"STATUS"_s)});
+        if (!call.isEmpty() && action == u"pFilter"_s)
+            QCOMPARE(form->FilterState, mainQuery);
+    }
+
+    void sortNeedsAQuery()
+    {
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(2, u"-"_s)));
+        form->grid->setFocus();
+        form->pSort->trigger();
+        QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].text, TranslateAplText(u"rstr_msg_ImpossibleDatasForSorting"_s));
+    }
+
+    void recordMoves()
+    {
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(5, u"-"_s)));
+        form->show();
+        QCOMPARE(form->focusWidget(), form->grid); // the main data set's grid
+        form->pLast->trigger();
+        QCOMPARE(form->data->RecNo(), 5);
+        QCOMPARE(form->grid->currentIndex().row(), 4);
+        form->pPrev->trigger();
+        form->pPrev->trigger();
+        QCOMPARE(form->data->RecNo(), 3);
+        form->pFirst->trigger();
+        QCOMPARE(form->data->RecNo(), 1);
+        // Deleting is refused silently unless the form handles it.
+        QVERIFY(form->OraQuery1->BeforeDelete);
+    }
+
+    void capabilityTags_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("calculated");
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<int>("expected");
+        const int text = int(TFieldType::ftString);
+        QTest::newRow("shown text") << u"NAME"_s << text << u"Name"_s << true << false << 0 << 255;
+        QTest::newRow("shown date") << u"D"_s << int(TFieldType::ftDate) << u"Date"_s << true << false << 0 << 255;
+        QTest::newRow("the check column") << u"RCHECK"_s << text << u"Mark"_s << true << false << 0 << 252;
+        QTest::newRow("calculated") << u"SUM"_s << text << u"Sum"_s << true << true << 0 << 252;
+        QTest::newRow("hidden, Latin label") << u"CODE"_s << text << u"Code"_s << false << false << 0 << 0;
+        QTest::newRow("hidden, Russian label") << u"CODE"_s << text << u"Код"_s << false << false << 0 << 255;
+        QTest::newRow("blank label") << u"NAME"_s << text << u" "_s << true << false << 0 << 0;
+        QTest::newRow("a tag of its own") << u"NAME"_s << text << u"Name"_s << true << false << 7 << 7;
+        QTest::newRow("kind the library cannot use")
+            << u"ID"_s << int(TFieldType::ftAutoInc) << u"Id"_s << true << false << 0 << 0;
+    }
+
+    void capabilityTags()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, type);
+        QFETCH(QString, label);
+        QFETCH(bool, visible);
+        QFETCH(bool, calculated);
+        QFETCH(int, tag);
+        QFETCH(int, expected);
+        TResultSet rows;
+        rows.columns = {{name, TFieldType(type)}};
+        auto form = TBaseForm::Create<TGridForm>(rows, u"grdMain"_s, [&](TDataSet *ds) {
+            TField *field = ds->Fields(0);
+            field->SetDisplayLabel(label);
+            field->SetVisible(visible);
+            field->SetFieldKind(calculated ? TFieldKind::fkCalculated : TFieldKind::fkData);
+            field->SetTag(tag);
+        });
+        QCOMPARE(form->data->Fields(0)->Tag(), expected);
+    }
+
+    void viewWithoutInterfaceClass_data()
+    {
+        QTest::addColumn<bool>("knowsClass");
+        QTest::newRow("the form knows no class") << false;
+        QTest::newRow("the form gives one") << true;
+    }
+
+    void viewWithoutInterfaceClass()
+    {
+        QFETCH(bool, knowsClass);
+        auto form = TBaseForm::Create<TViewForm>(knowsClass);
+        QVERIFY(form->GridInterface(form->view));
+        QVERIFY2(dialogs->boxes.size() == (knowsClass ? 0 : 1), shownBoxes().constData());
+        if (!knowsClass)
+            QCOMPARE(dialogs->boxes[0].text, u"TBaseForm.AssignInterfacedClass: Класс интерфейса для компонента "
+                                             "\"QTableView\" не определен.\nПереопределите процедуру "
+                                             "TBaseForm.DynamicAssignGridIntClass"_s);
+    }
+
+    void checkColumn_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariant>("initial");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("checkedAfter");
+        QTest::addColumn<QString>("storedAfter");
+        const int text = int(TFieldType::ftString);
+        QTest::newRow("text + becomes -") << text << QVariant(u"+"_s) << u"space"_s << false << u"-"_s;
+        QTest::newRow("text - becomes + (click)") << text << QVariant(u"-"_s) << u"click"_s << true << u"+"_s;
+        QTest::newRow("Boolean") << int(TFieldType::ftBoolean) << QVariant(true) << u"space"_s << false << u"0"_s;
+        QTest::newRow("integer") << int(TFieldType::ftInteger) << QVariant(0) << u"space"_s << true << u"1"_s;
+        QTest::newRow("float") << int(TFieldType::ftFloat) << QVariant(1.0) << u"space"_s << false << u"0"_s;
+        QTest::newRow("read-only data") << text << QVariant(u"+"_s) << u"read-only"_s << true << u"+"_s;
+        QTest::newRow("refused post is cancelled") << text << QVariant(u"+"_s) << u"refused"_s << true << u"+"_s;
+    }
+
+    void checkColumn()
+    {
+        QFETCH(int, type);
+        QFETCH(QVariant, initial);
+        QFETCH(QString, how);
+        QFETCH(bool, checkedAfter);
+        QFETCH(QString, storedAfter);
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType(type), checks(3, initial)));
+        form->show();
+        TDataSet *ds = form->data;
+        form->grid->setCurrentIndex(form->grid->model()->index(1, 0));
+        if (how == u"read-only"_s)
+            ds->SetReadOnly(true);
+        if (how == u"refused"_s)
+            ds->BeforePost = [](TDataSet *) { throw EAbort(QString()); };
+        if (how == u"click"_s) {
+            const QRect cell = form->grid->visualRect(form->grid->model()->index(1, 2));
+            QTest::mouseClick(form->grid->viewport(), Qt::LeftButton, {}, cell.center());
+        } else {
+            QTest::keyClick(form->grid, Qt::Key_Space);
+        }
+        QCOMPARE(ds->RecNo(), 2);
+        TField *check = ds->FieldByName(u"RCHECK"_s);
+        QCOMPARE(GetCheckFldValue(check), checkedAfter);
+        QCOMPARE(check->AsString(), storedAfter);
+        QCOMPARE(ds->State(), TDataSetState::dsBrowse);
+        QVERIFY(dialogs->boxes.isEmpty());
+        // The other records are untouched.
+        QCOMPARE(CheckValueOf(TFieldType(type), ds->ValueAt(0, 2)), CheckValueOf(TFieldType(type), initial));
+    }
+
+    void setRCheckNeedsADataSet()
+    {
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, {}));
+        try {
+            form->SetRCheck(nullptr);
+            QFAIL("no data set was accepted");
+        } catch (const Exception &e) {
+            QCOMPARE(e.message(), u"TBaseForm.SetRCheck: \nDS = nil"_s);
+        }
+        form->SetRCheck(form->data); // no records: nothing to do
+        QCOMPARE(form->data->State(), TDataSetState::dsBrowse);
+        // A grid without records shows so; one with records does not.
+        QCOMPARE(form->grid->viewport()->palette().color(QPalette::Base), clNotRecord);
+        form->data->LoadFrom(checkTable(TFieldType::ftString, {u"-"_s}));
+        QVERIFY(form->grid->viewport()->palette().color(QPalette::Base) != clNotRecord);
+    }
+
+    void storeSelect_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QList<int>>("toggles");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("ticks");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("two rows marked, one unmarked")
+            << u""_s << u"ZANDRELL5"_s << QList<int>{0, 2, 0, 3} << 2 << u"--++"_s << false;
+        QTest::newRow("switched off in Settings.ini")
+            << u"[COM_SETTINGS]\nStoreSelect=0\n"_s << u"ZANDRELL5"_s << QList<int>{0, 1} << 0 << u"++--"_s << false;
+        QTest::newRow("a scheme that is no plain name")
+            << u""_s << u"ZANDRELL5.X; DELETE"_s << QList<int>{1} << 0 << u"----"_s << true;
+        QTest::newRow("a scheme without the package")
+            << u""_s << u"NOSUCH"_s << QList<int>{1} << 0 << u"----"_s << true;
+    }
+
+    void storeSelect()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, scheme);
+        QFETCH(QList<int>, toggles);
+        QFETCH(int, stored);
+        QFETCH(QString, ticks);
+        QFETCH(bool, error);
+        writeProgramFile(u"Settings.ini"_s, settings.toUtf8());
+        SetProgramFolderForTests(programDir->path()); // read the settings afresh
+        TestServer server;
+        auto session = server.Connect();
+        auto form = TBaseForm::Create<TOrdersForm>(session.get(), true);
+        form->sqOrders->MacroByName(u"Shema"_s).SetValue(scheme);
+        for (int row : toggles) {
+            form->sqOrders->SetRecNo(row + 1);
+            form->SetRCheck(form->sqOrders);
+        }
+        QCOMPARE(countOf(session.get(), u"ZANDRELL5.TEMP_ORDER_LINES_REPORT"_s), stored);
+        // A query without a delete handler of its own refuses to delete, silently.
+        QVERIFY_THROWS_EXCEPTION(EAbort, form->sqOrders->Delete());
+        QCOMPARE(form->sqOrders->RecordCount(), 12);
+        QString shown;
+        for (int row = 0; row < ticks.size(); ++row)
+            shown += form->sqOrders->ValueAt(row, form->sqOrders->FieldByName(u"RCHECK"_s)->Index()).toString();
+        QCOMPARE(shown, ticks);
+        QVERIFY2(dialogs->boxes.size() == (error ? 1 : 0), shownBoxes().constData());
+        if (error) {
+            const RecordedBox &box = dialogs->boxes[0];
+            QCOMPARE(box.caption, u"Error"_s);
+            QVERIFY2(
+                box.text.startsWith(u"uComFunctions.Set_ORDER_LINES_REPORT: Error execution TEMP_SELECT_PACK.:\n"_s),
+                qPrintable(box.text));
+            QVERIFY(box.text.endsWith(u"\n\"Settings.ini\": [COM_SETTINGS] StoreSelect=1"_s));
+        }
+    }
+
+    void prepareDiagnostic_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<bool>("can");
+        QTest::newRow("Russian") << false << false;
+        QTest::newRow("Russian, CAN") << false << true;
+        QTest::newRow("English") << true << false;
+        QTest::newRow("English, CAN") << true << true;
+    }
+
+    void prepareDiagnostic()
+    {
+        QFETCH(bool, english);
+        QFETCH(bool, can);
+        std::unique_ptr<FakeLanguages> languages;
+        if (english)
+            languages = std::make_unique<FakeLanguages>();
+        if (can)
+            writeProgramFile(u"Settings.ini"_s, "[DBG_SETTINGS]\nCAN=1\n");
+        TestServer server;
+        auto session = server.Connect();
+        auto form = TBaseForm::Create<TBadForm>(session.get());
+        QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+        const RecordedBox &box = dialogs->boxes[0];
+        QCOMPARE(box.flags, MsgBoxFlags(1));
+        QCOMPARE(box.caption, MsgBoxCaption(1));
+        const QString head = english
+                                 ? u"\"SQBAD\"\n\nTBaseForm.SettDBGrid: Error of  executing: fmBad.sqBad.Prepare:\n\n"_s
+                                 : u"\"SQBAD\"\n\nTBaseForm.SettDBGrid: Ошибка исполнения: fmBad.sqBad.Prepare:\n\n"_s;
+        QVERIFY2(box.text.startsWith(head), qPrintable(box.text));
+        QVERIFY2(box.text.contains(u"942"_s), qPrintable(box.text)); // the database's own words
+        const QString reasons = english
+                                    ? u"Possible reasons of error:\n1 - Table or view does not exist; Data base is not "
+                                      "correctly selected; "_s
+                                    : u"Возможные причины ошибки:\n1 - Таблица или просмотр не существует;Неверно "
+                                      "выбрана база данных;"_s;
+        QVERIFY(box.text.contains(reasons));
+        QCOMPARE(box.text.endsWith(reasons), !can);
+        QCOMPARE(box.text.contains(u"---debug"_s + QString(100, u'-')), can);
+        if (can) {
+            QVERIFY(box.text.contains(u"SQL:\n\nSELECT * FROM &Shema.NO_SUCH_TABLE\n"_s));
+            QVERIFY(box.text.endsWith((english ? u"macros:"_s : u"макросы:"_s) + u"\n\nShema = ZANDRELL5"_s));
+        }
+    }
+
+    void debugIniHintWarning_data()
+    {
+        QTest::addColumn<bool>("debugIni");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("Debug.ini, grid without hint") << true << u""_s << true;
+        QTest::newRow("Debug.ini, grid with hint") << true << u"grdMain"_s << false;
+        QTest::newRow("no Debug.ini") << false << u""_s << false;
+    }
+
+    void debugIniHintWarning()
+    {
+        QFETCH(bool, debugIni);
+        QFETCH(QString, hint);
+        QFETCH(bool, warned);
+        if (debugIni)
+            writeProgramFile(u"Debug.ini"_s, "");
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(1, u"-"_s)), hint);
+        QVERIFY2(dialogs->boxes.size() == (warned ? 1 : 0), shownBoxes().constData());
+        if (warned) {
+            QCOMPARE(dialogs->boxes[0].text, u"grdMain"_s);
+            QCOMPARE(dialogs->boxes[0].caption, u"fmGrid:У компонента TGrid не назначено свойство \"Hint\""_s);
+            QCOMPARE(dialogs->boxes[0].flags, MsgBoxFlags(2));
+        }
+    }
+
+    void dateFormats_data()
+    {
+        QTest::addColumn<QString>("design");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("date") << u"dd.MM.yyyy"_s << u"date"_s;
+        QTest::newRow("year only") << u"yyyy"_s << u"date"_s;
+        QTest::newRow("hours in lower case") << u"hh:mm"_s << u"time"_s;
+        QTest::newRow("time") << u"HH:mm:ss"_s << u"time"_s;
+        QTest::newRow("date and time") << u"dd.MM.yyyy hh:mm"_s << u"datetime"_s;
+    }
+
+    void dateFormats()
+    {
+        QFETCH(QString, design);
+        QFETCH(QString, kind);
+        // The three formats differ, so each editor shows which one it got.
+        QCOMPARE(QSet<QString>({GetLocaleDateFormat(), GetLocaleTimeFormat(), GetLocaleDateTimeFormat()}).size(), 3);
+        auto form = TComBaseForm::Create<TPlainForm>(design);
+        const QString expected = kind == u"date"_s   ? GetLocaleDateFormat()
+                                 : kind == u"time"_s ? GetLocaleTimeFormat()
+                                                     : GetLocaleDateTimeFormat();
+        QCOMPARE(form->editor->displayFormat(), expected);
+    }
+
+    void translateText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Latin letters are not sent") << u"Save"_s << u"Save"_s;
+        QTest::newRow("translated") << u"Сохранить"_s << u"Save"_s;
+        QTest::newRow("given back unchanged") << u"Отмена"_s << u"!Отмена"_s;
+        QTest::newRow("given back empty") << u"Пусто"_s << u"?Пусто"_s;
+        QTest::newRow("kept by the pack") << u"Консоль"_s << u"Консоль"_s;
+    }
+
+    void translateText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        auto untranslated = TComBaseForm::Create<TPlainForm>();
+        QVERIFY(!untranslated->TranslationPending());
+        QString same = text;
+        untranslated->TranslateText(same);
+        QCOMPARE(same, text); // without a language pack nothing changes
+
+        FakeLanguages languages;
+        languages.apl = {{u"Save"_s, u"Sichern"_s}, {u"Сохранить"_s, u"Save"_s}, {u"Пусто"_s, u""_s}};
+        languages.UntranslatedTexts = {u"Консоль"_s};
+        auto form = TComBaseForm::Create<TPlainForm>();
+        QCOMPARE(form->LangFlags(), quint8(TComBaseForm::lfAplTrans | TComBaseForm::lfRepTrans));
+        QVERIFY(form->TranslationPending());
+        form->TranslateText(text);
+        QCOMPARE(text, expected);
+    }
+
+    void translatedOnceWhenFirstShown_data()
+    {
+        QTest::addColumn<bool>("closedFirst");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("first showing") << false << u"Save"_s;
+        QTest::newRow("closed before it was shown") << true << u"Сохранить"_s;
+    }
+
+    void translatedOnceWhenFirstShown()
+    {
+        QFETCH(bool, closedFirst);
+        QFETCH(QString, label);
+        FakeLanguages languages;
+        languages.apl = {{u"Сохранить"_s, u"Save"_s}, {u"Поле"_s, u"Field"_s}};
+        auto form = TComBaseForm::Create<TPlainForm>();
+        form->themed->setText(u"Поле"_s);
+        form->AddNoTranslate(form->themed);
+        QVERIFY(form->IsNoTranslate(form->themed));
+        if (closedFirst)
+            form->reject();
+        form->show();
+        QCOMPARE(form->TranslationPending(), closedFirst);
+        QCOMPARE(form->label->text(), label);
+        QCOMPARE(form->themed->text(), u"Поле"_s);
+        QCOMPARE(form->translations, closedFirst ? 0 : 1);
+        // Shown again: not translated a second time.
+        form->hide();
+        form->label->setText(u"Сохранить"_s);
+        form->show();
+        QCOMPARE(form->label->text(), u"Сохранить"_s);
+        QCOMPARE(form->translations, closedFirst ? 0 : 1);
+    }
+
+    void sourcesTable()
+    {
+        auto first = TComBaseForm::Create<TPlainForm>();
+        auto second = TComBaseForm::Create<TPlainForm>();
+        TLumDefSources *sources = first->DefSources();
+        QVERIFY(sources);
+        QCOMPARE(second->DefSources(), sources);
+        QCOMPARE(qApp->findChildren<TLumDefSources *>(Qt::FindDirectChildrenOnly).size(), 1);
+        QCOMPARE(first->themed->SourceReference, first->LumSourcesReference);
+        QCOMPARE(first->LumSourcesReference->Sources(), sources);
+        QCOMPARE(sources->Source(98), u"16711680"_s);
+        QCOMPARE(sources->Source(99), u"16711680"_s);
+        QCOMPARE(sources->Source(101), TranslateAplText(u"rstr_fmtmsg_ErrorText"_s));
+        QCOMPARE(sources->Source(136), TranslateAplText(u"rstrSearch"_s));
+        QCOMPARE(sources->Source(145), TranslateAplText(u"rstrQuarter"_s));
+        QVERIFY(!sources->HasSource(100) && !sources->HasSource(120) && !sources->HasSource(146));
+        // Every entry is a text of the resource table (an unknown identifier would come back as itself).
+        for (int index = 101; index <= 145; ++index) {
+            if (index == 120)
+                continue;
+            const QString text = sources->Source(index);
+            QVERIFY2(!text.isEmpty() && !text.startsWith(u"rstr"_s), qPrintable(u"%1: %2"_s.arg(index).arg(text)));
+        }
+    }
+
+    void messageBoxKinds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<unsigned>("flags");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("0 confirmation") << 0 << unsigned(MB_ICONEXCLAMATION | MB_TASKMODAL) << u"rstrConfirmation"_s;
+        QTest::newRow("1 error") << 1 << unsigned(MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST) << u"rstrError"_s;
+        QTest::newRow("2 notification") << 2 << unsigned(MB_ICONINFORMATION) << u"rstrNotification"_s;
+        QTest::newRow("3 information") << 3 << unsigned(MB_ICONINFORMATION | MB_TASKMODAL | MB_TOPMOST)
+                                       << u"rstrConfirmation"_s;
+        QTest::newRow("unknown") << 9 << unsigned(MB_ICONERROR) << u""_s;
+    }
+
+    void messageBoxKinds()
+    {
+        QFETCH(int, kind);
+        QFETCH(unsigned, flags);
+        QFETCH(QString, caption);
+        ShowMsg(u"text"_s, kind);
+        ShowMsgCaptioned(u"text"_s, u"Own caption"_s, kind);
+        QVERIFY2(dialogs->boxes.size() == (2), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].flags, flags);
+        QCOMPARE(dialogs->boxes[0].caption, caption.isEmpty() ? QString() : TranslateAplText(caption));
+        // The captioned box shows the same kind the same way.
+        QCOMPARE(dialogs->boxes[1].flags, flags);
+        QCOMPARE(dialogs->boxes[1].caption, u"Own caption"_s);
+    }
+
+    void wheelMovesOneRecordPerNotch_data()
+    {
+        QTest::addColumn<QList<int>>("turns");
+        QTest::addColumn<int>("recNo");
+        QTest::newRow("one notch up") << QList<int>{120} << 2;
+        QTest::newRow("one notch down") << QList<int>{-120} << 4;
+        QTest::newRow("three small steps make one") << QList<int>{40, 40, 40} << 2;
+        QTest::newRow("two small steps make none") << QList<int>{40, 40} << 3;
+        QTest::newRow("two notches at once") << QList<int>{240} << 1;
+        QTest::newRow("a turn back starts afresh") << QList<int>{60, -120} << 4;
+    }
+
+    void wheelMovesOneRecordPerNotch()
+    {
+        QFETCH(QList<int>, turns);
+        QFETCH(int, recNo);
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(6, u"-"_s)));
+        form->data->SetRecNo(3);
+        const QPointF at(10, 10);
+        for (int turn : turns) {
+            QWheelEvent wheel(at, form->grid->viewport()->mapToGlobal(at), QPoint(), QPoint(0, turn), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(form->grid->viewport(), &wheel);
+            QVERIFY(wheel.isAccepted());
+        }
+        QCOMPARE(form->data->RecNo(), recNo);
+    }
+
+    void maximizedRect_data()
+    {
+        QTest::addColumn<QRect>("workArea");
+        QTest::addColumn<int>("mainBottom");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("below the main form") << QRect(0, 0, 1280, 1024) << 99 << QRect(0, 100, 1280, 924);
+        QTest::newRow("main form low: 600 pixels kept") << QRect(0, 0, 1280, 1024) << 700 << QRect(0, 424, 1280, 600);
+        QTest::newRow("no main form, tall screen") << QRect(0, 0, 1280, 1200) << -1 << QRect(0, 500, 1280, 600);
+        QTest::newRow("no main form, 800 pixels") << QRect(0, 0, 1024, 800) << -1 << QRect(0, 200, 1024, 600);
+        QTest::newRow("no main form, small screen") << QRect(0, 30, 800, 500) << -1 << QRect(0, 30, 800, 500);
+    }
+
+    void maximizedRect()
+    {
+        QFETCH(QRect, workArea);
+        QFETCH(int, mainBottom);
+        QFETCH(QRect, expected);
+        QWidget main;
+        main.setGeometry(0, 0, 300, mainBottom + 1);
+        const QRect rect = TBaseForm::MaximizedRect(workArea, mainBottom >= 0 ? &main : nullptr);
+        QCOMPARE(rect, expected);
+        QVERIFY(workArea.contains(rect));
+    }
+
+    void closingRefusedWhileBusy()
+    {
+        auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, checks(1, u"-"_s)));
+        form->show();
+        form->CanClose = false;
+        QVERIFY(!form->close());
+        form->reject();
+        QVERIFY(form->isVisible() && !form->Closed());
+        QVERIFY2(dialogs->boxes.size() == (2), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].text, u"TBaseForm.Create: Приложение занято"_s);
+        QCOMPARE(dialogs->boxes[0].caption, u"Закрытие окна"_s);
+        form->CanClose = true;
+        QVERIFY(form->close());
+        QVERIFY(form->Closed() && form->Closing());
+    }
+
+    void mainSessionGuard()
+    {
+        FakeLanguages languages;
+        TestServer server;
+        auto form = TBaseForm::Create<TBaseForm>();
+        form->setObjectName(u"fmGuard"_s);
+        form->MainSession->SetServer(u"ZANDRELL"_s);
+        form->MainSession->SetUsername(u"ZL_USER"_s);
+        form->MainSession->SetPassword(u"demo"_s);
+        form->MainSession->Connect();
+        QVERIFY(form->MainSession->Connected());
+        QVERIFY2(dialogs->boxes.size() == (1), shownBoxes().constData());
+        QCOMPARE(dialogs->boxes[0].text, u"ATTENTION: fmGuard. Superfluous connection (TOraSession = MainSession, "
+                                         "Server = ZANDRELL),\nfor data sets: \nOraQuery1"_s);
+        QCOMPARE(dialogs->boxes[0].flags, MsgBoxFlags(0));
+    }
+
+    void escClosesOnlyModalWindows_data()
+    {
+        QTest::addColumn<bool>("modal");
+        QTest::newRow("beside the console") << false;
+        QTest::newRow("modal") << true;
+    }
+
+    void escClosesOnlyModalWindows()
+    {
+        QFETCH(bool, modal);
+        TServiceForm window;
+        window.setModal(modal);
+        window.show();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(window.isVisible(), !modal);
+        QCOMPARE(bool(window.FormStatus() & TServiceForm::fsVisible), !modal);
+    }
+
+    void listsRefuseMissingItems()
+    {
+        TAccessFuncList funcs;
+        funcs.Add([](bool) {});
+        try {
+            funcs.Items(1);
+            QFAIL("a missing access function was given");
+        } catch (const EAssertionFailed &e) {
+            QVERIFY2(e.message().startsWith(u"uComFunctions;TAccessList.GetItems: Incorrect index: i = 1 ("_s),
+                     qPrintable(e.message()));
+        }
+
+        TDBIntList list;
+        list.Add(std::make_unique<TGridInterfaced>());
+        QVERIFY(list.GetItem(0));
+        try {
+            list.GetItem(1);
+            QFAIL("a missing item was given");
+        } catch (const Exception &e) {
+            QCOMPARE(e.message(), u"TDBIntList.GetItem(1): IDBGrid interface is not obtained"_s);
+        }
+    }
+};
+
+QTEST_MAIN(TestBaseForm)
+#include "tst_BaseForm.moc"
