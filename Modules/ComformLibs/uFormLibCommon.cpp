@@ -44,37 +44,6 @@ QString DisplayText(const TField *field, const QVariant &value)
     return GridDisplayText(field->DataType(), field->Scale(), value, QLocale());
 }
 
-bool IsCheckedValue(const QVariant &value)
-{
-    if (value.isNull())
-        return false;
-    if (value.typeId() == QMetaType::QString)
-        return value.toString().trimmed() == QLatin1String("+");
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    return value.toDouble() == 1.0;
-}
-
-QVariant CheckValueFor(const TField *field, bool checked)
-{
-    switch (field->DataType()) {
-    case TFieldType::ftString:
-    case TFieldType::ftFixedChar:
-    case TFieldType::ftWideString:
-    case TFieldType::ftMemo:
-        return checked ? QStringLiteral("+") : QStringLiteral("-");
-    case TFieldType::ftBoolean:
-        return checked;
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-    case TFieldType::ftFMTBcd:
-        return checked ? 1.0 : 0.0;
-    default:
-        return checked ? 1 : 0;
-    }
-}
-
 void ShowLibError(const QString &text) { ShowDialogMessage(text, LibText(QStringLiteral("rstrError")), MB_ICONERROR); }
 
 void ShowLibNotification(const QString &text)

@@ -37,10 +37,6 @@ bool TagHoldsMask(int tag, int mask);
 // A value as the grid shows it (dates and numbers in the locale's form).
 QString DisplayText(const TField *field, const QVariant &value);
 
-// Check values by the field's type: "+" and "-", Boolean, 1 and 0.
-bool IsCheckedValue(const QVariant &value);
-QVariant CheckValueFor(const TField *field, bool checked);
-
 // Runs a dialog entry: any failure is shown to the user in an error box and
 // gives `failed` back; nothing is thrown across the library's boundary.
 int RunGuarded(const char *entry, const std::function<int()> &body, int failed = 0);

@@ -3,12 +3,20 @@
 #include "Core/TextFormat.h"
 #include "DataAccess/DataSet.h"
 #include "Modules/ComformLibs/uFormLibCommon.h"
+#include "Source/ComUnits/uComFunctions.h"
 
 #include <QList>
 
 #include <exception>
 
 namespace {
+
+void writeCheck(TDataSet *dataSet, TField *field, bool checked)
+{
+    dataSet->Edit();
+    SetCheckFldValue(field, checked);
+    dataSet->Post();
+}
 
 bool wantedCheck(int mode, bool checked)
 {
@@ -28,13 +36,17 @@ int changeRecords(TDataSet *dataSet, TField *field, int mode, int firstRow, int 
         if (!dataSet->BookmarkValid(record))
             continue;
         dataSet->GotoBookmark(record);
-        const bool checked = IsCheckedValue(field->Value());
+        const bool checked = GetCheckFldValue(field);
         const bool wanted = wantedCheck(mode, checked);
         if (wanted == checked)
             continue;
-        dataSet->Edit();
-        field->SetValue(CheckValueFor(field, wanted));
-        dataSet->Post();
+        writeCheck(dataSet, field, wanted);
+        // A mark of the order-lines report that could not be stored is not shown either; the
+        // failure has been shown once, and the walk stops there.
+        if (!Set_ORDER_LINES_REPORT(dataSet, wanted)) {
+            writeCheck(dataSet, field, checked);
+            break;
+        }
         ++changed;
     }
     return changed;

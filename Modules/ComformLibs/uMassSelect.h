@@ -1,7 +1,8 @@
 #pragma once
 // Mass selection of a check column: every record of a range checked (mode 0),
 // unchecked (mode 3) or turned over (mode 1). Each changed record is edited
-// and posted; the data set comes back to the record it stood on.
+// and posted (and its mark stored for the order-lines report, as a single
+// click stores it); the data set comes back to the record it stood on.
 #include <QString>
 
 class TDataSet;

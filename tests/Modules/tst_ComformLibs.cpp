@@ -93,7 +93,8 @@ private:
 
 // The demo orders on a fresh database, tagged as the grid base form tags them:
 // ID for no dialog, the order date for find and filter, the status and the
-// check column for the filter alone, the rest for all three.
+// check column for the filter alone, the rest for all three. Their marks are
+// stored for the order-lines report (a hidden ROWID_QUERY and the macro GUID_SERVICE).
 struct TOrders {
     TestServer server;
     std::unique_ptr<TOraSession> session = server.Connect();
@@ -103,10 +104,14 @@ struct TOrders {
     TOrders()
     {
         query.SetSession(session.get());
-        query.SetSQL({"SELECT O.ID, C.NAME AS CUSTOMER, O.ORDER_DATE, O.AMOUNT, O.STATUS, '-' AS RCHECK",
+        query.setObjectName("sqOrders");
+        query.SetSQL({"SELECT O.ID, C.NAME AS CUSTOMER, O.ORDER_DATE, O.AMOUNT, O.STATUS, '-' AS RCHECK,",
+                      "'R' || O.ID AS ROWID_QUERY",
                       "FROM &shema.DEMO_ORDERS O JOIN &shema.DEMO_CUSTOMERS C ON C.ID = O.CUSTOMER_ID",
-                      "&ORDER &FIELD"});
+                      "&ORDER &FIELD &GUID_SERVICE"});
         query.MacroByName("shema").SetValue("ZANDRELL5");
+        query.MacroByName("GUID_SERVICE").SetValue("{ORDERS}");
+        query.MacroByName("GUID_SERVICE").SetActive(false);
         query.MacroByName("ORDER").SetValue("ORDER BY");
         query.MacroByName("FIELD").SetValue("O.ID");
         query.Open();
@@ -114,10 +119,19 @@ struct TOrders {
                                                           {"AMOUNT", 255}, {"STATUS", 252},   {"RCHECK", 252}};
         for (const auto &[name, tag] : tags)
             query.FieldByName(name)->SetTag(tag);
+        query.FieldByName("ROWID_QUERY")->SetVisible(false);
         grid = std::make_unique<TTestGrid>(&query, "dbgOrders");
     }
     int CurrentId() const { return query.FieldByName("ID")->AsInteger(); }
     void GoTo(int id) { QVERIFY(query.Locate("ID", id)); }
+    int StoredMarks() const
+    {
+        TOraQuery count;
+        count.SetSession(session.get());
+        count.SetSQLText("SELECT COUNT(*) AS N FROM ZANDRELL5.TEMP_ORDER_LINES_REPORT");
+        count.Open();
+        return count.FieldByName("N")->AsInteger();
+    }
     QList<int> Ids()
     {
         QList<int> ids;
@@ -559,6 +573,9 @@ private slots:
             if (orders.query.ValueAt(row, check->Index()).toString() == "+")
                 checked << row;
         QCOMPARE(checked, checkedAfter);
+        // The marks set here are stored as a click stores them (those set before were not).
+        const QSet<int> before(checkedBefore.begin(), checkedBefore.end());
+        QCOMPARE(orders.StoredMarks(), (QSet<int>(checkedAfter.begin(), checkedAfter.end()) - before).size());
         QCOMPARE(orders.CurrentId(), 1005);
         QCOMPARE(orders.query.State(), TDataSetState::dsBrowse);
         QCOMPARE(dialogs.boxes.size(), mode == 2 ? 1 : 0);
