@@ -41,6 +41,13 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    SetObjectNames({{lblPass, "lblPass"},
+                    {edPass1, "edPass1"},
+                    {lblRepeatPass, "lblRepeatPass"},
+                    {edPass2, "edPass2"},
+                    {OkBtn, "OkBtn"},
+                    {CancelBtn, "CancelBtn"}});
+    SetDrivenUnattended(this);
 
     pckPacEmp = new TOraPackage(this);
     pckPacEmp->setObjectName(QStringLiteral("pckPacEmp"));
