@@ -392,6 +392,14 @@ Qt::DropAction proposedAction(const QAbstractItemView *view, Qt::DropActions act
     return (actions & Qt::CopyAction) ? Qt::CopyAction : Qt::MoveAction;
 }
 
+// The keys that make the platform propose the action, as a person holds them while dragging.
+Qt::KeyboardModifiers keysFor(Qt::DropAction action)
+{
+    if (action == Qt::MoveAction)
+        return Qt::ShiftModifier;
+    return action == Qt::LinkAction ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier;
+}
+
 // Where the view puts a drop at the middle of the target: onto it when it takes drops, else after it.
 void dropPlace(const QModelIndex &target, int &row, QModelIndex &parent)
 {
@@ -506,17 +514,16 @@ TOutcome dropItem(QWidget *window, const QString &name, const QString &paths)
 
     view->scrollTo(target);
     const QPoint to = view->visualRect(target).center();
-    QDragEnterEvent enter(from, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    const Qt::KeyboardModifiers keys = keysFor(action);
+    QDragEnterEvent enter(from, actions, mime.get(), Qt::LeftButton, keys);
     QCoreApplication::sendEvent(viewport, &enter);
-    QDragMoveEvent move(to, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(to, actions, mime.get(), Qt::LeftButton, keys);
     QCoreApplication::sendEvent(viewport, &move);
-    QDropEvent drop(QPointF(to), actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    drop.setDropAction(action);
+    QDropEvent drop(QPointF(to), actions, mime.get(), Qt::LeftButton, keys);
     QCoreApplication::sendEvent(viewport, &drop);
     if (drop.isAccepted()) {
-        // Accepted as proposed: the dragging view removes what it moved.
-        const Qt::DropAction done = drop.dropAction() == drop.proposedAction() ? action : drop.dropAction();
-        if (done == Qt::MoveAction && !isItemWidget(view))
+        // After a move the dragging view removes what it moved.
+        if (drop.dropAction() == Qt::MoveAction && !isItemWidget(view))
             for (const QPersistentModelIndex &index : dragged)
                 if (index.isValid())
                     model->removeRow(index.row(), index.parent());
