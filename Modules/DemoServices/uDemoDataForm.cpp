@@ -1,21 +1,15 @@
 #include "Modules/DemoServices/uDemoDataForm.h"
 
 #include "Core/ResourcePack.h"
-#include "Source/ComUnits/uBaseService.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uDBGrid.h"
 
 #include <QVBoxLayout>
 
-bool RightGranted(const QString &mode, int right)
-{
-    return right >= 1 && right < mode.size() && mode[right] == QLatin1Char('1');
-}
-
-TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session,
-                             const QString &scheme)
+TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session, const QString &scheme)
     : TBaseForm(nullptr, session, scheme, mode)
 {
     setWindowTitle(caption);
@@ -76,7 +70,6 @@ void TDemoDataForm::OpenData()
 {
     if (!BindDb())
         return;
-    m_dataError.clear();
     try {
         for (TOraQuery *query : std::as_const(m_queries)) {
             query->Close();
@@ -92,8 +85,7 @@ void TDemoDataForm::OpenData()
             query->Open();
         }
     } catch (const std::exception &e) {
-        m_dataError = ExceptionMessage(e);
-        MsgBoxKind(this, m_dataError, 1);
+        MsgBoxKind(this, ExceptionMessage(e), 1);
     }
     // Grids set up before the data was there get their fields' settings now.
     if (Built())

@@ -33,9 +33,6 @@ public:
     void Filter() override { pFilter->trigger(); }
     void CloseService() override { close(); }
 
-    // The error of the last opening of the data, empty when it opened.
-    Q_INVOKABLE QString DataError() const { return m_dataError; }
-
 protected:
     // A query named `name` over the demo scheme: its text names the tables as
     // &shema.TABLE and ends with "&ORDER &FIELD", ordered by orderField.
@@ -57,8 +54,4 @@ private:
 
     QList<TOraQuery *> m_queries;
     QList<TDBGrid *> m_grids;
-    QString m_dataError;
 };
-
-// True when right `right` (from 1) is granted in the rights string.
-bool RightGranted(const QString &mode, int right);

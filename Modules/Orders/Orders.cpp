@@ -37,12 +37,12 @@ public:
                             QStringLiteral("O.ID"));
         sqLines = AddQuery(
             QStringLiteral("sqLines"),
-            QStringLiteral("SELECT L.ID, L.LINE_NO, G.NAME AS GOODS, L.QUANTITY, L.PRICE,\n"
-                           "       L.QUANTITY * L.PRICE AS AMOUNT, 'L' || L.ID AS ROWID_QUERY,\n"
-                           "       CASE WHEN EXISTS (SELECT 1 FROM &shema.TEMP_ORDER_LINES_REPORT T\n"
+            QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM &shema.TEMP_ORDER_LINES_REPORT T\n"
                            "                          WHERE T.LOGIN = :PLOGIN AND T.GUID_SERVICE = :PGUID\n"
                            "                            AND T.QUERY_NAME = 'sqLines' AND T.ROWID_QUERY = 'L' || L.ID)\n"
-                           "            THEN '+' ELSE '-' END AS RCHECK\n"
+                           "            THEN '+' ELSE '-' END AS RCHECK,\n"
+                           "       L.ID, L.LINE_NO, G.NAME AS GOODS, L.QUANTITY, L.PRICE,\n"
+                           "       L.QUANTITY * L.PRICE AS AMOUNT, 'L' || L.ID AS ROWID_QUERY\n"
                            "FROM &shema.DEMO_ORDER_LINES L, &shema.DEMO_GOODS G\n"
                            "WHERE G.ID = L.GOODS_ID AND L.ORDER_ID = :ID\n"
                            "&ORDER &FIELD &GUID_SERVICE"),
