@@ -55,6 +55,18 @@ TfmConfigConsole::TfmConfigConsole(QWidget *parent) : TComBaseForm(parent)
     layout->addWidget(gbConsole);
     layout->addWidget(gbToolBar);
     layout->addWidget(buttons);
+    SetObjectNames({{gbConsole, "gbConsole"},
+                    {chHideMinimized, "chHideMinimized"},
+                    {chFormTop, "chFormTop"},
+                    {chViewLogo, "chViewLogo"},
+                    {gbToolBar, "gbToolBar"},
+                    {rgBtnSize, "rgBtnSize"},
+                    {rbLarge, "rbLarge"},
+                    {rbSmall, "rbSmall"},
+                    {chCreateSeparators, "chCreateSeparators"},
+                    {btnOK, "btnOK"},
+                    {btnCancel, "btnCancel"}});
+    SetDrivenUnattended(this);
     LoadSettings();
 }
 

@@ -241,7 +241,7 @@ bool lumInputQuery(const QString &caption, const QString &prompt, const QString 
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setTextValue(value);
-    if (ExecModalDialog(&dialog) != QDialog::Accepted)
+    if (ExecInputQueryDialog(&dialog) != QDialog::Accepted)
         return false;
     value = dialog.textValue();
     if (maxLength > 0 && maxLength < value.size())

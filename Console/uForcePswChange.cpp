@@ -29,6 +29,8 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     auto *form = new QFormLayout(pnlClient);
     form->addRow(lblPass, edPass1);
     form->addRow(lblRepeatPass, edPass2);
+    SetObjectNames({{lblPass, "lblPass"}, {edPass1, "edPass1"}, {lblRepeatPass, "lblRepeatPass"}, {edPass2, "edPass2"}});
+    SetDrivenUnattended(this);
 
     pckPacEmp = new TOraPackage(this);
     pckPacEmp->setObjectName(QStringLiteral("pckPacEmp"));

@@ -54,6 +54,13 @@ TfmHomeTuning::TfmHomeTuning(QWidget *parent) : QDialog(parent)
             btnExit->setIcon(glyph);
     }
 
+    SetObjectNames({{labActiveHome, "labActiveHome"},
+                    {stActiveHome, "stActiveHome"},
+                    {cbHome, "cbHome"},
+                    {btnActivate, "btnActivate"},
+                    {btnExit, "btnExit"}});
+    SetDrivenUnattended(this);
+
     connect(btnActivate, &QPushButton::clicked, this, &TfmHomeTuning::Activate);
     connect(btnExit, &QPushButton::clicked, this, &QDialog::reject);
     fill();

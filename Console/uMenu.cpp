@@ -27,6 +27,16 @@ int ObjectTag(const QObject *object) { return object ? object->property("tag").t
 void SetObjectTag(QObject *object, int tag) { object->setProperty("tag", tag); }
 
 namespace {
+// The property of a menu item that holds its service.
+constexpr char kServiceProperty[] = "menuService";
+} // namespace
+
+TServiceItem *MenuItemService(const QAction *action)
+{
+    return action ? static_cast<TServiceItem *>(action->property(kServiceProperty).value<void *>()) : nullptr;
+}
+
+namespace {
 
 // Runs a service's click and shows its failure, as the application's error display does.
 void runServiceAction(TServiceItem *service)
@@ -113,6 +123,7 @@ void TKorMenu::BuildItems(QMenu *menu, const TImageList *images) const
             if (images)
                 action->setIcon(images->Icon(service->ImageIndex()));
             action->setStatusTip(service->DisplayDescription());
+            action->setProperty(kServiceProperty, QVariant::fromValue(static_cast<void *>(service)));
             QObject::connect(action, &QAction::triggered, action, [service] { runServiceAction(service); });
         } else {
             QMenu *sub = menu->addMenu(item.group->Name);

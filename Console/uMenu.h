@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QMenu;
 class QMenuBar;
 class QToolBar;
@@ -36,6 +37,8 @@ constexpr int kConfigTag = 1;
 // The tag of an action, menu or tool button (0 when it has none).
 int ObjectTag(const QObject *object);
 void SetObjectTag(QObject *object, int tag);
+// The service a menu item opens; null for any other item.
+TServiceItem *MenuItemService(const QAction *action);
 
 // One menu group.
 class TKorMenu {

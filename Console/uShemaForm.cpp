@@ -36,6 +36,14 @@ TShemaForm::TShemaForm(QWidget *parent) : QDialog(parent)
     btnExit = new QPushButton(QStringLiteral("Exit"), this);
     for (QPushButton *b : {btnNewScheme, btnActivateScheme, btnDelScheme, btnExit})
         b->setAutoDefault(false);
+    SetObjectNames({{lblActiveScheme, "lblActiveScheme"},
+                    {StaticText1, "StaticText1"},
+                    {tvSchemeList, "tvSchemeList"},
+                    {btnNewScheme, "btnNewScheme"},
+                    {btnActivateScheme, "btnActivateScheme"},
+                    {btnDelScheme, "btnDelScheme"},
+                    {btnExit, "btnExit"}});
+    SetDrivenUnattended(this);
     btnActivateScheme->setEnabled(false);
     btnDelScheme->setEnabled(false);
 

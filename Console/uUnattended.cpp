@@ -1,20 +1,18 @@
 #include "Console/uUnattended.h"
 
-#include "Console/uServiceItem.h"
-
-#include "Core/DialogService.h"
 #include "Console/MainConsoleIMPL.h"
+#include "Console/uMenu.h"
+#include "Console/uServiceItem.h"
+#include "Core/DialogService.h"
+#include "Ui/ModalDriver.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <unistd.h>
 
 namespace {
 
@@ -28,6 +26,20 @@ void dumpMenu(const QList<QAction *> &actions, int level, QStringList &lines)
         lines << QStringLiteral("MENU ") + QString(level * 2, QLatin1Char(' ')) + caption(action);
         if (action->menu())
             dumpMenu(action->menu()->actions(), level + 1, lines);
+    }
+}
+
+// The services of the menu items with their caption paths, in menu order.
+void menuRights(const QList<QAction *> &actions, const QString &path, QStringList &lines)
+{
+    for (const QAction *action : actions) {
+        if (!action->isVisible() || action->isSeparator())
+            continue;
+        const QString itemPath = path.isEmpty() ? caption(action) : path + QLatin1Char('/') + caption(action);
+        if (action->menu())
+            menuRights(action->menu()->actions(), itemPath, lines);
+        else if (const TServiceItem *service = MenuItemService(action))
+            lines << QStringLiteral("RIGHTS %1|%2").arg(itemPath, service->GetMode());
     }
 }
 
@@ -56,13 +68,9 @@ QList<QAction *> toolButtons(QToolBar *bar)
 } // namespace
 
 TUnattendedDriver::TUnattendedDriver(TfmMain *window) : QObject(window), m_window(window) {}
-TUnattendedDriver::~TUnattendedDriver() = default;
+TUnattendedDriver::~TUnattendedDriver() { TProtocolInput::Instance().Remove(this); }
 
-void TUnattendedDriver::Start()
-{
-    m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TUnattendedDriver::readInput);
-}
+void TUnattendedDriver::Start() { TProtocolInput::Instance().Push(this); }
 
 void TUnattendedDriver::Ready()
 {
@@ -124,41 +132,42 @@ bool TUnattendedDriver::Execute(const QString &line)
             buttons.at(n - 1)->trigger();
         return true;
     }
+    if (command == QLatin1String("rights")) {
+        for (const QString &out : Rights())
+            WriteProtocolLine(out);
+        return true;
+    }
     if (command == QLatin1String("quit")) {
         quit();
         return true;
     }
+    if (ExecuteAnswerCommand(line))
+        return true;
     if (!command.isEmpty())
         WriteProtocolLine(QStringLiteral("ERROR unknown command %1").arg(command));
     return command.isEmpty();
 }
 
-void TUnattendedDriver::readInput()
+QStringList TUnattendedDriver::Rights() const
 {
-    char chunk[4096];
-    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n <= 0) {
-        m_notifier->setEnabled(false);
-        quit();
-        return;
-    }
-    m_buffer.append(chunk, n);
-    qsizetype end;
-    while ((end = m_buffer.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_buffer.left(end)).trimmed();
-        m_buffer.remove(0, end + 1);
-        Execute(line);
-        if (m_quitting)
-            return;
-    }
+    QStringList lines;
+    menuRights(m_window->menuBar()->actions(), QString(), lines);
+    return lines;
 }
+
+void TUnattendedDriver::ProtocolLine(const QString &line)
+{
+    // The lines after quit are for nobody: the window is closing.
+    if (!m_quitting)
+        Execute(line);
+}
+
+void TUnattendedDriver::ProtocolEnd() { quit(); }
 
 void TUnattendedDriver::quit()
 {
     if (m_quitting)
         return;
     m_quitting = true;
-    if (m_notifier)
-        m_notifier->setEnabled(false);
     QTimer::singleShot(0, m_window, [window = m_window] { window->close(); });
 }

@@ -60,7 +60,7 @@ extern "C" __attribute__((visibility("default"))) int lumInputQuery(const char *
     const QString initial = value && *value ? QString::fromUtf8(*value) : QString();
     TLumInputDialog dialog(QString::fromUtf8(caption), QString::fromUtf8(prompt), QString::fromUtf8(okText),
                            QString::fromUtf8(cancelText), initial, maxLength);
-    if (ExecModalDialog(&dialog) != QDialog::Accepted)
+    if (ExecInputQueryDialog(&dialog) != QDialog::Accepted)
         return 0;
     QString text = dialog.edit->text();
     if (maxLength > 0 && text.size() > maxLength)

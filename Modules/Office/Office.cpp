@@ -1,9 +1,10 @@
 // Office.so: a form-style module with two services over the demo scheme: a
 // report of sales by customer and the list of the console's users with their
 // access groups. Each window implements IZandrell like the other demo services.
-#include "Source/ComUnits/ZandrellInterface.h"
-#include "Modules/DemoServices/uDemoGridForm.h"
+#include "DataAccess/OraQuery.h"
+#include "Modules/DemoServices/uDemoDataForm.h"
 #include "Modules/DemoServices/uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <cstring>
 
@@ -15,35 +16,77 @@ const char *const kServices[] = {kSalesGuid, kUsersGuid, nullptr};
 
 bool IsUsers(const char *guid) { return guid && qstricmp(guid, kUsersGuid) == 0; }
 
-TDemoGridSpec SalesSpec()
-{
-    TDemoGridSpec spec;
-    spec.title = QStringLiteral("Продажи по клиентам");
-    spec.sql = QStringLiteral("SELECT c.NAME AS CUSTOMER, COUNT(*) AS ORDERS, SUM(o.AMOUNT) AS AMOUNT "
-                              "FROM &shema.DEMO_ORDERS o, &shema.DEMO_CUSTOMERS c "
-                              "WHERE c.ID = o.CUSTOMER_ID GROUP BY c.NAME ORDER BY 3 DESC");
-    spec.columns = {{QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"), 0},
-                    {QStringLiteral("ORDERS"), QStringLiteral("Заказов"), 0},
-                    {QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), 1}};
-    spec.reportRight = 2;
-    spec.reportTitle = QStringLiteral("Продажи по клиентам");
-    return spec;
-}
+// The number of orders and their sum per customer, the largest sum first.
+class TSalesForm : public TDemoDataForm {
+public:
+    explicit TSalesForm(const QString &mode) : TDemoDataForm(QStringLiteral("Продажи по клиентам"), mode)
+    {
+        setObjectName(QStringLiteral("fmSales"));
+        sqSales = AddQuery(QStringLiteral("sqSales"),
+                           QStringLiteral("SELECT C.NAME AS CUSTOMER, COUNT(*) AS ORDERS, SUM(O.AMOUNT) AS AMOUNT\n"
+                                          "FROM &shema.DEMO_ORDERS O, &shema.DEMO_CUSTOMERS C\n"
+                                          "WHERE C.ID = O.CUSTOMER_ID GROUP BY C.NAME\n"
+                                          "&ORDER &FIELD"),
+                           QStringLiteral("3 DESC"));
+        AddGrid(QStringLiteral("grdSales"), QStringLiteral("DemoSales"), sqSales);
+    }
 
-TDemoGridSpec UsersSpec()
-{
-    TDemoGridSpec spec;
-    spec.title = QStringLiteral("Пользователи консоли");
-    spec.sql = QStringLiteral("SELECT u.LOGIN, u.NAME, a.NAME AS ACCESS_GROUP "
-                              "FROM &shema.SYSUSER u, &shema.ACCESSLIST a "
-                              "WHERE a.ACCESSID = u.ACCESSID ORDER BY u.LOGIN");
-    spec.columns = {{QStringLiteral("LOGIN"), QStringLiteral("Учетная запись"), 0},
-                    {QStringLiteral("NAME"), QStringLiteral("Пользователь"), 0},
-                    {QStringLiteral("ACCESS_GROUP"), QStringLiteral("Группа доступа"), 0}};
-    spec.reportRight = 1;
-    spec.reportTitle = QStringLiteral("Пользователи консоли");
-    return spec;
-}
+    TOraQuery *sqSales;
+
+protected:
+    // Right 1: the amounts; right 2: the report.
+    void AddAccessFuncs() override
+    {
+        AccessFuncsList().Add([this](bool on) { m_amounts = on; });
+        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    }
+
+    void AssignMainDataSet() override { MainQuery = sqSales; }
+
+    void ShowFields() override
+    {
+        ShowField(sqSales, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
+        ShowField(sqSales, QStringLiteral("ORDERS"), QStringLiteral("Заказов"));
+        ShowField(sqSales, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+    }
+
+private:
+    bool m_amounts = false;
+};
+
+// The console's accounts with their access groups.
+class TUsersForm : public TDemoDataForm {
+public:
+    explicit TUsersForm(const QString &mode) : TDemoDataForm(QStringLiteral("Пользователи консоли"), mode)
+    {
+        setObjectName(QStringLiteral("fmUsers"));
+        sqUsers = AddQuery(QStringLiteral("sqUsers"),
+                           QStringLiteral("SELECT U.LOGIN, U.NAME, A.NAME AS ACCESS_GROUP\n"
+                                          "FROM &shema.SYSUSER U, &shema.ACCESSLIST A\n"
+                                          "WHERE A.ACCESSID = U.ACCESSID\n"
+                                          "&ORDER &FIELD"),
+                           QStringLiteral("U.LOGIN"));
+        AddGrid(QStringLiteral("grdUsers"), QStringLiteral("DemoUsers"), sqUsers);
+    }
+
+    TOraQuery *sqUsers;
+
+protected:
+    // Right 1: the report.
+    void AddAccessFuncs() override
+    {
+        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    }
+
+    void AssignMainDataSet() override { MainQuery = sqUsers; }
+
+    void ShowFields() override
+    {
+        ShowField(sqUsers, QStringLiteral("LOGIN"), QStringLiteral("Учетная запись"));
+        ShowField(sqUsers, QStringLiteral("NAME"), QStringLiteral("Пользователь"));
+        ShowField(sqUsers, QStringLiteral("ACCESS_GROUP"), QStringLiteral("Группа доступа"));
+    }
+};
 
 } // namespace
 
@@ -85,6 +128,7 @@ ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *guid)
 ZANDRELL_MODULE_EXPORT TServiceForm *InitServiceForm(const char *guid, const char *mode, TICallback *)
 {
     const QString rights = QString::fromUtf8(mode ? mode : "");
-    return new TDemoServiceForm(IsUsers(guid) ? UsersSpec() : SalesSpec(), rights);
+    if (IsUsers(guid))
+        return TBaseForm::Create<TUsersForm>(rights).release();
+    return TBaseForm::Create<TSalesForm>(rights).release();
 }
-

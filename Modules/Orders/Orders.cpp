@@ -1,10 +1,14 @@
 // Orders.so: a form-style module with two services over the demo scheme,
-// orders and customers. Each window implements IZandrell, so the console
-// hands it the session and the scheme and forwards find, sort, report and
-// filter to it.
-#include "Source/ComUnits/ZandrellInterface.h"
-#include "Modules/DemoServices/uDemoGridForm.h"
+// orders (with their lines) and customers. Each window is a data form that
+// implements IZandrell, so the console hands it the session and the scheme
+// and forwards find, sort, report and filter to it.
+#include "Core/ResourcePack.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "Modules/DemoServices/uDemoDataForm.h"
 #include "Modules/DemoServices/uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
+#include "Source/ComUnits/uDBGrid.h"
 
 #include <cstring>
 
@@ -16,36 +20,119 @@ const char *const kServices[] = {kOrdersGuid, kCustomersGuid, nullptr};
 
 bool IsCustomers(const char *guid) { return guid && qstricmp(guid, kCustomersGuid) == 0; }
 
-TDemoGridSpec OrdersSpec()
-{
-    TDemoGridSpec spec;
-    spec.title = QStringLiteral("Заказы");
-    spec.sql = QStringLiteral("SELECT o.ID, o.ORDER_DATE, c.NAME AS CUSTOMER, o.AMOUNT, o.STATUS "
-                              "FROM &shema.DEMO_ORDERS o, &shema.DEMO_CUSTOMERS c "
-                              "WHERE c.ID = o.CUSTOMER_ID ORDER BY o.ID");
-    spec.columns = {{QStringLiteral("ID"), QStringLiteral("Номер"), 0},
-                    {QStringLiteral("ORDER_DATE"), QStringLiteral("Дата"), 0},
-                    {QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"), 0},
-                    {QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), 1},
-                    {QStringLiteral("STATUS"), QStringLiteral("Состояние"), 0}};
-    spec.reportRight = 2;
-    spec.reportTitle = QStringLiteral("Список заказов");
-    return spec;
-}
+// The orders and, below them, the lines of the current order. A line can be
+// ticked for the order-lines report; the ticks are kept on the server per
+// user, service and query, so they survive moving between orders.
+class TOrdersForm : public TDemoDataForm {
+public:
+    TOrdersForm(const QString &mode, TOraSession *session, const QString &scheme)
+        : TDemoDataForm(QStringLiteral("Заказы"), mode, session, scheme)
+    {
+        setObjectName(QStringLiteral("fmOrders"));
+        sqOrders = AddQuery(QStringLiteral("sqOrders"),
+                            QStringLiteral("SELECT O.ID, O.ORDER_DATE, C.NAME AS CUSTOMER, O.AMOUNT, O.STATUS\n"
+                                           "FROM &shema.DEMO_ORDERS O, &shema.DEMO_CUSTOMERS C\n"
+                                           "WHERE C.ID = O.CUSTOMER_ID\n"
+                                           "&ORDER &FIELD"),
+                            QStringLiteral("O.ID"));
+        sqLines = AddQuery(
+            QStringLiteral("sqLines"),
+            QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM &shema.TEMP_ORDER_LINES_REPORT T\n"
+                           "                          WHERE T.LOGIN = :PLOGIN AND T.GUID_SERVICE = :PGUID\n"
+                           "                            AND T.QUERY_NAME = 'sqLines' AND T.ROWID_QUERY = 'L' || L.ID)\n"
+                           "            THEN '+' ELSE '-' END AS RCHECK,\n"
+                           "       L.ID, L.LINE_NO, G.NAME AS GOODS, L.QUANTITY, L.PRICE,\n"
+                           "       L.QUANTITY * L.PRICE AS AMOUNT, 'L' || L.ID AS ROWID_QUERY\n"
+                           "FROM &shema.DEMO_ORDER_LINES L, &shema.DEMO_GOODS G\n"
+                           "WHERE G.ID = L.GOODS_ID AND L.ORDER_ID = :ID\n"
+                           "&ORDER &FIELD &GUID_SERVICE"),
+            QStringLiteral("L.LINE_NO"));
+        // The service the ticks belong to; the macro only carries it and adds nothing to the text.
+        TMacro &guid = sqLines->MacroByName(QStringLiteral("GUID_SERVICE"));
+        guid.SetValue(QString::fromLatin1(kOrdersGuid));
+        guid.SetActive(false);
+        sqLines->ParamByName(QStringLiteral("PGUID")).SetAsVariant(QString::fromLatin1(kOrdersGuid));
+        grdOrders = AddGrid(QStringLiteral("grdOrders"), QStringLiteral("DemoOrders"), sqOrders);
+        grdLines = AddGrid(QStringLiteral("grdLines"), QStringLiteral("DemoOrderLines"), sqLines);
+        sqLines->SetMasterSource(grdOrders->DataSource());
+    }
 
-TDemoGridSpec CustomersSpec()
-{
-    TDemoGridSpec spec;
-    spec.title = QStringLiteral("Клиенты");
-    spec.sql = QStringLiteral("SELECT ID, NAME, CITY, PHONE FROM &shema.DEMO_CUSTOMERS ORDER BY NAME");
-    spec.columns = {{QStringLiteral("ID"), QStringLiteral("Код"), 0},
-                    {QStringLiteral("NAME"), QStringLiteral("Клиент"), 0},
-                    {QStringLiteral("CITY"), QStringLiteral("Город"), 0},
-                    {QStringLiteral("PHONE"), QStringLiteral("Телефон"), 1}};
-    spec.reportRight = 2;
-    spec.reportTitle = QStringLiteral("Список клиентов");
-    return spec;
-}
+    TOraQuery *sqOrders;
+    TOraQuery *sqLines;
+    TDBGrid *grdOrders;
+    TDBGrid *grdLines;
+
+protected:
+    // Right 1: the amounts; right 2: the report.
+    void AddAccessFuncs() override
+    {
+        AccessFuncsList().Add([this](bool on) { m_amounts = on; });
+        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    }
+
+    void AssignMainDataSet() override { MainQuery = sqOrders; }
+
+    void ShowFields() override
+    {
+        // The ticks are the session user's.
+        if (Session())
+            sqLines->ParamByName(QStringLiteral("PLOGIN")).SetAsVariant(Session()->Username().trimmed().toUpper());
+        ShowField(sqOrders, QStringLiteral("ID"), QStringLiteral("Номер"));
+        ShowField(sqOrders, QStringLiteral("ORDER_DATE"), QStringLiteral("Дата"));
+        ShowField(sqOrders, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
+        ShowField(sqOrders, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+        ShowField(sqOrders, QStringLiteral("STATUS"), QStringLiteral("Состояние"));
+        if (TField *check = sqLines->FindField(QStringLiteral("RCHECK"))) {
+            check->SetVisible(true);
+            check->SetDisplayLabel(TranslateAplText(QStringLiteral("rstrIntoReport")));
+        }
+        ShowField(sqLines, QStringLiteral("LINE_NO"), QStringLiteral("Строка"));
+        ShowField(sqLines, QStringLiteral("GOODS"), QStringLiteral("Товар"));
+        ShowField(sqLines, QStringLiteral("QUANTITY"), QStringLiteral("Количество"));
+        ShowField(sqLines, QStringLiteral("PRICE"), QStringLiteral("Цена"), m_amounts);
+        ShowField(sqLines, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+    }
+
+private:
+    bool m_amounts = false;
+};
+
+class TCustomersForm : public TDemoDataForm {
+public:
+    TCustomersForm(const QString &mode, TOraSession *session, const QString &scheme)
+        : TDemoDataForm(QStringLiteral("Клиенты"), mode, session, scheme)
+    {
+        setObjectName(QStringLiteral("fmCustomers"));
+        sqCustomers = AddQuery(QStringLiteral("sqCustomers"),
+                               QStringLiteral("SELECT ID, NAME, CITY, PHONE FROM &shema.DEMO_CUSTOMERS\n"
+                                              "&ORDER &FIELD"),
+                               QStringLiteral("NAME"));
+        AddGrid(QStringLiteral("grdCustomers"), QStringLiteral("DemoCustomers"), sqCustomers);
+    }
+
+    TOraQuery *sqCustomers;
+
+protected:
+    // Right 1: the phone numbers; right 2: the report.
+    void AddAccessFuncs() override
+    {
+        AccessFuncsList().Add([this](bool on) { m_phones = on; });
+        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    }
+
+    void AssignMainDataSet() override { MainQuery = sqCustomers; }
+
+    void ShowFields() override
+    {
+        ShowField(sqCustomers, QStringLiteral("ID"), QStringLiteral("Код"));
+        ShowField(sqCustomers, QStringLiteral("NAME"), QStringLiteral("Клиент"));
+        ShowField(sqCustomers, QStringLiteral("CITY"), QStringLiteral("Город"));
+        ShowField(sqCustomers, QStringLiteral("PHONE"), QStringLiteral("Телефон"), m_phones);
+    }
+
+private:
+    bool m_phones = false;
+};
 
 } // namespace
 
@@ -89,6 +176,7 @@ ZANDRELL_MODULE_EXPORT const TReportRec *GetReportList(const char *guid)
 ZANDRELL_MODULE_EXPORT TServiceForm *InitServiceForm(const char *guid, const char *mode, TICallback *)
 {
     const QString rights = QString::fromUtf8(mode ? mode : "");
-    return new TDemoServiceForm(IsCustomers(guid) ? CustomersSpec() : OrdersSpec(), rights);
+    if (IsCustomers(guid))
+        return TBaseForm::Create<TCustomersForm>(rights, nullptr, QString()).release();
+    return TBaseForm::Create<TOrdersForm>(rights, nullptr, QString()).release();
 }
-

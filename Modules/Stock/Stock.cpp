@@ -1,9 +1,10 @@
 // Stock.so: an object-style module with one service, the goods in stock of
 // the demo scheme. The console gets the window from the service object and
 // posts its tool-bar commands to it as messages.
-#include "Source/ComUnits/ZandrellInterface.h"
-#include "Modules/DemoServices/uDemoGridForm.h"
+#include "DataAccess/OraQuery.h"
+#include "Modules/DemoServices/uDemoDataForm.h"
 #include "Modules/DemoServices/uDemoIcon.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 #include <QPointer>
 
@@ -12,23 +13,47 @@ namespace {
 const char kStockGuid[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}";
 const char *const kServices[] = {kStockGuid, nullptr};
 
-TDemoGridSpec StockSpec()
-{
-    TDemoGridSpec spec;
-    spec.title = QStringLiteral("Склад");
-    spec.sql = QStringLiteral("SELECT ID, NAME, QUANTITY, PRICE FROM &shema.DEMO_GOODS ORDER BY NAME");
-    spec.columns = {{QStringLiteral("ID"), QStringLiteral("Код"), 0},
-                    {QStringLiteral("NAME"), QStringLiteral("Товар"), 0},
-                    {QStringLiteral("QUANTITY"), QStringLiteral("Остаток"), 0},
-                    {QStringLiteral("PRICE"), QStringLiteral("Цена"), 1}};
-    spec.reportRight = 2;
-    spec.reportTitle = QStringLiteral("Остатки на складе");
-    return spec;
-}
+class TStockForm : public TDemoDataForm {
+public:
+    explicit TStockForm(const QString &mode) : TDemoDataForm(QStringLiteral("Склад"), mode)
+    {
+        setObjectName(QStringLiteral("fmStock"));
+        sqGoods = AddQuery(QStringLiteral("sqGoods"),
+                           QStringLiteral("SELECT ID, NAME, QUANTITY, PRICE FROM &shema.DEMO_GOODS\n"
+                                          "&ORDER &FIELD"),
+                           QStringLiteral("NAME"));
+        AddGrid(QStringLiteral("grdGoods"), QStringLiteral("DemoGoods"), sqGoods);
+    }
 
+    TOraQuery *sqGoods;
+
+protected:
+    // Right 1: the prices; right 2: the report.
+    void AddAccessFuncs() override
+    {
+        AccessFuncsList().Add([this](bool on) { m_prices = on; });
+        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    }
+
+    void AssignMainDataSet() override { MainQuery = sqGoods; }
+
+    void ShowFields() override
+    {
+        ShowField(sqGoods, QStringLiteral("ID"), QStringLiteral("Код"));
+        ShowField(sqGoods, QStringLiteral("NAME"), QStringLiteral("Товар"));
+        ShowField(sqGoods, QStringLiteral("QUANTITY"), QStringLiteral("Остаток"));
+        ShowField(sqGoods, QStringLiteral("PRICE"), QStringLiteral("Цена"), m_prices);
+    }
+
+private:
+    bool m_prices = false;
+};
+
+// The service object: the console takes the window from it and posts its
+// tool-bar commands to the window.
 class TStockService : public TServiceObject {
 public:
-    explicit TStockService(const QString &mode) : m_window(new TDemoGridForm(StockSpec(), mode)) {}
+    explicit TStockService(const QString &mode) : m_window(TBaseForm::Create<TStockForm>(mode).release()) {}
     ~TStockService() override { delete m_window.data(); }
 
     TServiceForm *GetForm() override { return m_window; }
@@ -36,8 +61,8 @@ public:
     {
         if (!m_window)
             return;
-        m_window->SetDemoScheme(scheme);
-        m_window->SetDemoSession(session);
+        m_window->SetSession(session);
+        m_window->SetScheme(scheme);
     }
     void Close() override
     {
@@ -46,7 +71,7 @@ public:
     }
 
 private:
-    QPointer<TDemoGridForm> m_window;
+    QPointer<TStockForm> m_window;
 };
 
 } // namespace

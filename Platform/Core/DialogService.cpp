@@ -1,9 +1,21 @@
 #include "Core/DialogService.h"
 
+#include <QObject>
+#include <QVariant>
 
 #include <cstdio>
 
+namespace {
+// The mark of a window that is driven in the unattended mode.
+constexpr char kDrivenProperty[] = "zandrellDrivenUnattended";
+std::function<void(const QString &)> g_protocolSink;
+} // namespace
+
+void SetProtocolSink(std::function<void(const QString &line)> sink) { g_protocolSink = std::move(sink); }
+
 IDialogService::~IDialogService() = default;
+
+int IDialogService::ExecInputQuery(QDialog *dialog) { return ExecModal(dialog, false); }
 
 QList<int> MessageBoxButtons(unsigned flags)
 {
@@ -30,19 +42,26 @@ int DefaultMessageBoxResult(unsigned flags)
     return index < buttons.size() ? buttons.at(index) : buttons.first();
 }
 
-QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags)
+QString ProtocolText(const QString &text)
 {
     QString flat = text;
     flat.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
     flat.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     flat.replace(QLatin1Char('\r'), QLatin1String("\\n"));
-    QString cap = caption;
-    cap.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    return QStringLiteral("MSGBOX %1|%2|%3").arg(flags).arg(cap, flat);
+    return flat;
+}
+
+QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags)
+{
+    return QStringLiteral("MSGBOX %1|%2|%3").arg(flags).arg(ProtocolText(caption), ProtocolText(text));
 }
 
 void WriteProtocolLine(const QString &line)
 {
+    if (g_protocolSink) {
+        g_protocolSink(line);
+        return;
+    }
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
@@ -103,4 +122,16 @@ int ShowDialogMessage(const QString &text, const QString &caption, unsigned flag
 int ExecModalDialog(QDialog *dialog, bool acceptUnattended)
 {
     return DialogService().ExecModal(dialog, acceptUnattended);
+}
+
+int ExecInputQueryDialog(QDialog *dialog) { return DialogService().ExecInputQuery(dialog); }
+
+void SetDrivenUnattended(QObject *window) { window->setProperty(kDrivenProperty, true); }
+
+bool IsDrivenUnattended(const QObject *window) { return window && window->property(kDrivenProperty).toBool(); }
+
+void SetObjectNames(std::initializer_list<std::pair<QObject *, const char *>> objects)
+{
+    for (const auto &[object, name] : objects)
+        object->setObjectName(QLatin1String(name));
 }

@@ -5,13 +5,19 @@
 // codes, so that every caller reads like the system it was written for. The
 // service is replaceable: tests install a recorder that answers, and the
 // unattended mode (KORCONSOLE_HEADLESS=1) writes each box as one MSGBOX line
-// and each modal window as one MODAL line instead of waiting for a person.
+// and each modal window as one MODAL line instead of waiting for a person;
+// a window that asks to be driven then reads commands (Ui/ModalDriver.h).
 #include "Core/PlatformExport.h"
 
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <initializer_list>
+#include <utility>
+
 class QDialog;
+class QObject;
 class QWidget;
 
 // Windows message-box flags.
@@ -50,12 +56,18 @@ public:
     // acceptUnattended: the window carries all it needs (as the connect dialog
     // given its values on the command line) and is accepted without a person.
     virtual int ExecModal(QDialog *dialog, bool acceptUnattended = false) = 0;
+    // Runs a window that asks for one line of text in its line edit (or a
+    // QInputDialog); the unattended mode answers it with the text of the
+    // command "input". By default a modal window like any other.
+    virtual int ExecInputQuery(QDialog *dialog);
 };
 
 // The result codes of a box's buttons, in the order the box shows them.
 PLATFORM_EXPORT QList<int> MessageBoxButtons(unsigned flags);
 // The button a box answers with when nobody is asked: MB_DEFBUTTONn, else the first.
 PLATFORM_EXPORT int DefaultMessageBoxResult(unsigned flags);
+// A text on one protocol line: line breaks written as \n.
+PLATFORM_EXPORT QString ProtocolText(const QString &text);
 // "MSGBOX <flags>|<caption>|<text>" with line breaks written as \n.
 PLATFORM_EXPORT QString MessageBoxLine(const QString &text, const QString &caption, unsigned flags);
 
@@ -75,6 +87,17 @@ PLATFORM_EXPORT bool IsUnattended();
 // Shortcuts through the service in use.
 PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags);
 PLATFORM_EXPORT int ExecModalDialog(QDialog *dialog, bool acceptUnattended = false);
+PLATFORM_EXPORT int ExecInputQueryDialog(QDialog *dialog);
+
+// A window that a script works through: in the unattended mode it is driven by
+// commands from standard input instead of being cancelled at once. The window
+// calls this on itself before it is run.
+PLATFORM_EXPORT void SetDrivenUnattended(QObject *window);
+PLATFORM_EXPORT bool IsDrivenUnattended(const QObject *window);
+// Gives a window's widgets and actions the names the driver finds them by.
+PLATFORM_EXPORT void SetObjectNames(std::initializer_list<std::pair<QObject *, const char *>> objects);
 
 // Writes one line to standard output at once (the unattended mode's protocol).
 PLATFORM_EXPORT void WriteProtocolLine(const QString &line);
+// Sends the protocol's lines elsewhere (tests); an empty function restores standard output.
+PLATFORM_EXPORT void SetProtocolSink(std::function<void(const QString &line)> sink);

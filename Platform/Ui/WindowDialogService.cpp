@@ -1,6 +1,7 @@
 #include "Ui/WindowDialogService.h"
 
 #include "Core/DialogService.h"
+#include "Ui/ModalDriver.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -73,25 +74,41 @@ public:
     int ExecModal(QDialog *dialog, bool) override { return dialog->exec(); }
 };
 
-// Nobody there: every box and window is written to standard output and answered at once.
+// Nobody there: every box and window is written to standard output and
+// answered at once, or, for a window that asks for it, driven by the command
+// lines until it closes (Ui/ModalDriver.h).
 class UnattendedDialogService final : public IDialogService {
 public:
     int MessageBox(const QString &text, const QString &caption, unsigned flags) override
     {
         WriteProtocolLine(MessageBoxLine(text, caption, flags));
-        return DefaultMessageBoxResult(flags);
+        return AnswerMessageBox(flags);
     }
 
     int ExecModal(QDialog *dialog, bool acceptUnattended) override
     {
-        WriteProtocolLine(QStringLiteral("MODAL %1|%2")
-                              .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle()));
+        writeModalLine(dialog);
         if (acceptUnattended) {
             dialog->accept();
             return QDialog::Accepted;
         }
+        if (IsDrivenUnattended(dialog))
+            return DriveModalWindow(dialog);
         dialog->reject();
         return QDialog::Rejected;
+    }
+
+    int ExecInputQuery(QDialog *dialog) override
+    {
+        writeModalLine(dialog);
+        return AnswerInputQuery(dialog);
+    }
+
+private:
+    static void writeModalLine(const QDialog *dialog)
+    {
+        WriteProtocolLine(QStringLiteral("MODAL %1|%2")
+                              .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle()));
     }
 };
 

@@ -1,4 +1,4 @@
--- The demo services: the tables their windows show, their catalogue rows
+-- The demo services: the tables their windows show (orders with their lines), their catalogue rows
 -- (modules Orders.so and Stock.so), their rights and reports, their entries
 -- in the menus of both access groups, and their texts in the language pack.
 
@@ -21,6 +21,15 @@ CREATE TABLE ZANDRELL5.DEMO_ORDERS (
 CREATE TABLE ZANDRELL5.DEMO_GOODS (
   ID       NUMBER(9) PRIMARY KEY,
   NAME     VARCHAR2(100) NOT NULL,
+  QUANTITY NUMBER(9) NOT NULL,
+  PRICE    NUMBER(12,2) NOT NULL
+);
+
+CREATE TABLE ZANDRELL5.DEMO_ORDER_LINES (
+  ID       NUMBER(9) PRIMARY KEY,
+  ORDER_ID NUMBER(9) NOT NULL REFERENCES DEMO_ORDERS (ID),
+  LINE_NO  NUMBER(4) NOT NULL,
+  GOODS_ID NUMBER(9) NOT NULL REFERENCES DEMO_GOODS (ID),
   QUANTITY NUMBER(9) NOT NULL,
   PRICE    NUMBER(12,2) NOT NULL
 );
@@ -60,6 +69,30 @@ INSERT INTO ZANDRELL5.DEMO_GOODS (ID, NAME, QUANTITY, PRICE) VALUES
   (8, 'Стекло листовое 4 мм, м2', 210, 1120.00),
   (9, 'Утеплитель минвата 100 мм, упак.', 340, 1590.00),
   (10, 'Саморезы по дереву 4,2x75, кг', 0, 310.00);
+
+INSERT INTO ZANDRELL5.DEMO_ORDER_LINES (ID, ORDER_ID, LINE_NO, GOODS_ID, QUANTITY, PRICE) VALUES
+  (1, 1001, 1, 1, 500, 96.40),
+  (2, 1001, 2, 6, 100, 612.00),
+  (3, 1002, 1, 2, 20, 1750.00),
+  (4, 1003, 1, 1, 2000, 96.40),
+  (5, 1003, 2, 6, 150, 612.00),
+  (6, 1003, 3, 4, 100, 142.50),
+  (7, 1004, 1, 10, 10, 310.00),
+  (8, 1005, 1, 3, 60, 890.00),
+  (9, 1005, 2, 7, 40, 465.00),
+  (10, 1006, 1, 5, 8, 4380.00),
+  (11, 1006, 2, 9, 12, 1590.00),
+  (12, 1007, 1, 3, 150, 890.00),
+  (13, 1007, 2, 4, 50, 142.50),
+  (14, 1008, 1, 7, 20, 465.00),
+  (15, 1008, 2, 10, 5, 310.00),
+  (16, 1009, 1, 8, 40, 1120.00),
+  (17, 1009, 2, 9, 20, 1590.00),
+  (18, 1009, 3, 4, 30, 142.50),
+  (19, 1010, 1, 2, 18, 1750.00),
+  (20, 1011, 1, 6, 200, 612.00),
+  (21, 1012, 1, 5, 10, 4380.00),
+  (22, 1012, 2, 8, 15, 1120.00);
 
 -- The service catalogue.
 INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES
@@ -115,7 +148,6 @@ INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
   ('Просмотр телефонов', 'View phone numbers'),
   ('Просмотр цен', 'View prices'),
   ('Печать отчетов', 'Print reports'),
-  ('Нет права на печать отчетов', 'No right to print reports'),
   ('Список заказов', 'Order list'),
   ('Список клиентов', 'Customer list'),
   ('Остатки на складе', 'Stock balance'),
@@ -126,13 +158,6 @@ INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
   ('Сортировка', 'Sort'),
   ('Фильтр', 'Filter'),
   ('Отчет', 'Report'),
-  ('Найти:', 'Find:'),
-  ('Далее', 'Next'),
-  ('Фильтр:', 'Filter:'),
-  ('Записей: %1', 'Records: %1'),
-  ('Фильтр: "%1"', 'Filter: "%1"'),
-  ('Сортировка: %1 %2', 'Sorted by: %1 %2'),
-  ('"%1" не найдено', '"%1" not found'),
   ('Номер', 'Number'),
   ('Дата', 'Date'),
   ('Клиент', 'Customer'),
@@ -151,7 +176,9 @@ INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
   ('Заказов', 'Orders'),
   ('Учетная запись', 'Account'),
   ('Пользователь', 'User'),
-  ('Группа доступа', 'Access group');
+  ('Группа доступа', 'Access group'),
+  ('Строка', 'Line'),
+  ('Количество', 'Quantity');
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT)
   SELECT RU, 25, RU FROM ZANDRELL5.TMP_DEMO_PAIRS P
    WHERE NOT EXISTS (SELECT 1 FROM ZANDRELL5.LANG_TEXTS T WHERE T.RES_KEY = P.RU AND T.LANG_ID = 25);

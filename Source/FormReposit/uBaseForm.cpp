@@ -453,14 +453,19 @@ void TBaseForm::SettDBGrid(QAbstractItemView *grid)
     intf->SetTitleFont(titleFont);
     intf->OnToggleCheck = [this, grid] { SetRCheck(DataSetOfView(grid)); };
     new TGridWheelMover(grid);
+    SetUpGridDataSet(grid);
+}
 
+void TBaseForm::SetUpGridDataSet(QAbstractItemView *grid)
+{
     TDataSet *ds = DataSetOfView(grid);
     if (!ds)
         return;
     if (TField *check = ds->FindField(CheckField);
         check && check->DisplayName() == TranslateAplText(QStringLiteral("rstrIntoReport")))
         check->SetDisplayWidth(7);
-    if (auto *query = qobject_cast<TOraDataSet *>(ds))
+    // A form that has no session and scheme yet has nothing to prepare against.
+    if (auto *query = qobject_cast<TOraDataSet *>(ds); query && m_bindDb)
         prepareGridQuery(query);
     tagFields(ds);
 }

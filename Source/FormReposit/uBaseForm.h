@@ -129,6 +129,10 @@ protected:
     virtual void PrepareQueryMacros(TOraDataSet *query, TMacro &macro);
     // Sets up one data grid (derived forms call the base first).
     virtual void SettDBGrid(QAbstractItemView *grid);
+    // The data-set half of the grid setup (check column width, prepare, the
+    // fields' capability tags); a form whose queries open only when it gets
+    // its session and scheme runs it again then.
+    void SetUpGridDataSet(QAbstractItemView *grid);
     virtual void BeforeSetupComponents() {}
     virtual void AfterSetupComponents() {}
 

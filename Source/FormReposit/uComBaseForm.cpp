@@ -1,5 +1,7 @@
 #include "Source/FormReposit/uComBaseForm.h"
 
+#include "Core/DialogService.h"
+
 #include "Core/ResourcePack.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFunctions.h"
@@ -34,6 +36,9 @@ TComBaseForm::TComBaseForm(QWidget *parent) : TVariantForm(parent)
     connect(acDBGExist, &QAction::triggered, this, [this] { acDBGExistExecute(); });
     // Closing through done() (OK, Cancel, Esc) is a close as much as the window's close button.
     connect(this, &QDialog::finished, this, [this] { formClosed(); });
+    // Run modally, every form of the house is worked through by a script in
+    // the unattended mode rather than cancelled.
+    SetDrivenUnattended(this);
 }
 
 TComBaseForm::~TComBaseForm() = default;

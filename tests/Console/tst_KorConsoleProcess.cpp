@@ -205,7 +205,7 @@ private slots:
     {
         const auto result = dist->run({"/scheme"});
         QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.lines, QStringList{"MODAL TShemaForm|Схемы БД"});
+        QCOMPARE(result.lines, (QStringList{"MODAL TShemaForm|Схемы БД", "CLOSED TShemaForm 2"}));
     }
 
     void sessionOpensAServiceAndReloads()
@@ -228,6 +228,31 @@ private slots:
         // The connect that succeeded is stored for the next run, never the password.
         const QByteArray ini = dist->read(u"Console.ini"_s);
         QVERIFY(ini.contains("user=ZL_USER") && !ini.contains("demo"));
+    }
+
+    // The settings window opened from the menu takes the lines that follow until it closes;
+    // then the main window takes them again.
+    void settingsWindowDrivenFromTheMenu()
+    {
+        dist->write(u"Console.ini"_s, "[FORM]\nFormTop=0\n");
+        const auto result = dist->run(InstallationCopy::login(u"OPERATOR"_s),
+                                      "click Файл/Настройки\ndump\ncheck chFormTop\nset edNone x\nok\nrights\nquit\n");
+        QVERIFY(result.finished);
+        QCOMPARE(result.exitCode, 0);
+        const qsizetype opened = result.lines.indexOf(u"MODAL TfmConfigConsole|Настройки"_s);
+        QVERIFY(opened > 0);
+        const QStringList window = result.lines.mid(opened + 1);
+        QCOMPARE(window.filter(QRegularExpression(u"^W ch"_s)).size(), 4);
+        QVERIFY(window.first().startsWith(u"W gbConsole QGroupBox 1 "_s));
+        QVERIFY(window.filter(u"W chFormTop QCheckBox 1 0 "_s).size() == 1);
+        const qsizetype closed = window.indexOf(u"CLOSED TfmConfigConsole 1"_s);
+        QVERIFY(closed > 0);
+        QCOMPARE(window.at(closed - 1), u"NOTFOUND set edNone x"_s);
+        // The rights each service of the operator's menu receives, in menu order.
+        QCOMPARE(window.mid(closed + 1),
+                 (QStringList{"RIGHTS Документы/Заказы/Заказы|110", "RIGHTS Справочники/Клиенты|101",
+                              "RIGHTS Справочники/Склад|100"}));
+        QCOMPARE(TIniFile(dist->path(u"Console.ini"_s)).ReadInteger(u"FORM"_s, u"FormTop"_s, -1), 1);
     }
 
     void refusedLoginEnds()

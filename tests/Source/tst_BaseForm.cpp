@@ -1,12 +1,14 @@
 // The base forms over a fresh demo database: rights, session and scheme, the
 // grid actions through the form library, the check column and its stored
 // marks, the prepare diagnostic, the developer warnings, date editors, the
+// orders form of the demo module (rights, lines of the current order, ticks),
 // first-show translation, closing, maximising and the shared sources table.
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
@@ -24,6 +26,7 @@
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -606,6 +609,97 @@ private slots:
                 qPrintable(box.text));
             QVERIFY(box.text.endsWith(u"\n\"Settings.ini\": [COM_SETTINGS] StoreSelect=1"_s));
         }
+    }
+
+    // The orders service of the demo module, opened as the console opens it:
+    // made with the rights string, then given the session and the scheme.
+    void demoOrdersForm_data()
+    {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<int>("menuEntry"); // the entry whose rights the user gets; 0: `mode` below
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("amounts");
+        QTest::addColumn<bool>("report");
+        QTest::newRow("administrator") << u"ZL_USER"_s << 9 << u""_s << true << true;
+        QTest::newRow("operator: no report") << u"OPERATOR"_s << 12 << u""_s << true << false;
+        QTest::newRow("no amounts") << u"ZL_USER"_s << 0 << u"101"_s << false << true;
+    }
+
+    void demoOrdersForm()
+    {
+        QFETCH(QString, login);
+        QFETCH(int, menuEntry);
+        QFETCH(QString, mode);
+        QFETCH(bool, amounts);
+        QFETCH(bool, report);
+        SetProgramFolderForTests(QStringLiteral(FORMLIB_DOUBLE_DIR) + u"/full"_s);
+        TestServer server;
+        auto session = server.Connect(login);
+        if (menuEntry) {
+            TOraQuery q;
+            q.SetSession(session.get());
+            q.SetSQLText(u"SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = %1"_s.arg(menuEntry));
+            q.Open();
+            mode = q.FieldByName(u"ITEMMODE"_s)->AsString();
+        }
+        QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Orders.so"_s);
+        const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
+        QVERIFY2(init, qPrintable(module.errorString()));
+        std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", mode.toUtf8(), nullptr));
+        auto *zandrell = qobject_cast<IZandrell *>(window.get());
+        auto *form = qobject_cast<TBaseForm *>(window.get());
+        QVERIFY(zandrell && form);
+        zandrell->SetSession(session.get());
+        zandrell->SetScheme(u"ZANDRELL5"_s);
+        QVERIFY2(dialogs->boxes.isEmpty(), shownBoxes().constData());
+        auto *ordersGrid = form->findChild<TDBGrid *>(u"grdOrders"_s);
+        auto *linesGrid = form->findChild<TDBGrid *>(u"grdLines"_s);
+        QVERIFY(ordersGrid && linesGrid);
+        TDataSet *orders = ordersGrid->DataSet();
+        TDataSet *lines = linesGrid->DataSet();
+        QCOMPARE(orders->RecordCount(), countOf(session.get(), u"ZANDRELL5.DEMO_ORDERS"_s));
+
+        // What the rights guard: the amounts (of orders and lines) and the report.
+        for (auto [dataSet, field] : {std::pair{orders, u"AMOUNT"_s}, {lines, u"PRICE"_s}, {lines, u"AMOUNT"_s}})
+            QCOMPARE(dataSet->FieldByName(field)->Visible(), amounts);
+        QCOMPARE(form->pReport->isEnabled(), report);
+        for (QAbstractItemView *grid : form->SetUpGrids())
+            QVERIFY(!qobject_cast<TDBGrid *>(grid)->Hint().isEmpty());
+
+        // The lines are those of the current order.
+        for (int row : {1, 3, 12}) {
+            orders->SetRecNo(row);
+            const QString id = orders->FieldByName(u"ID"_s)->AsString();
+            QCOMPARE(lines->RecordCount(),
+                     countOf(session.get(), u"ZANDRELL5.DEMO_ORDER_LINES WHERE ORDER_ID = "_s + id));
+            QVERIFY(lines->RecordCount() > 0);
+        }
+
+        // A ticked line is stored for the user and stays ticked when the order is visited again.
+        orders->SetRecNo(3);
+        lines->SetRecNo(2);
+        const QString marked = u"ZANDRELL5.TEMP_ORDER_LINES_REPORT WHERE LOGIN = '%1' AND ROWID_QUERY = '%2'"_s.arg(
+            login, lines->FieldByName(u"ROWID_QUERY"_s)->AsString());
+        form->SetRCheck(lines);
+        QCOMPARE(countOf(session.get(), marked), 1);
+        orders->SetRecNo(1);
+        orders->SetRecNo(3);
+        lines->SetRecNo(2);
+        QCOMPARE(lines->FieldByName(u"RCHECK"_s)->AsString(), u"+"_s);
+        form->SetRCheck(lines);
+        QCOMPARE(countOf(session.get(), marked), 0);
+        QCOMPARE(lines->FieldByName(u"RCHECK"_s)->AsString(), u"-"_s);
+
+        // The console's commands run the grid actions on the focused grid; the report only with its right.
+        window->show();
+        linesGrid->setFocus();
+        zandrell->Find();
+        QVERIFY(linesGrid->property("formLibCall").toString().startsWith(u"find|DemoOrderLines|"_s));
+        ordersGrid->setFocus();
+        zandrell->Report();
+        QCOMPARE(ordersGrid->property("formLibCall").toString().startsWith(u"report|DemoOrders"_s), report);
+        QVERIFY2(dialogs->boxes.isEmpty(), shownBoxes().constData());
+        window.reset();
     }
 
     void prepareDiagnostic_data()

@@ -1,0 +1,118 @@
+#include "Modules/DemoServices/uDemoDataForm.h"
+
+#include "Core/ResourcePack.h"
+#include "DataAccess/DataSource.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Source/ComUnits/uDBGrid.h"
+
+#include <QVBoxLayout>
+
+TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session, const QString &scheme)
+    : TBaseForm(nullptr, session, scheme, mode)
+{
+    setWindowTitle(caption);
+    resize(720, 460);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+}
+
+TOraQuery *TDemoDataForm::AddQuery(const QString &name, const QString &sql, const QString &orderField)
+{
+    auto *query = new TOraQuery(this);
+    query->setObjectName(name);
+    query->SetSQLText(sql);
+    query->MacroByName(QStringLiteral("ORDER")).SetValue(QStringLiteral("ORDER BY"));
+    query->MacroByName(QStringLiteral("FIELD")).SetValue(orderField);
+    m_queries.append(query);
+    return query;
+}
+
+TDBGrid *TDemoDataForm::AddGrid(const QString &name, const QString &hint, TOraQuery *query)
+{
+    auto *grid = new TDBGrid(this);
+    grid->setObjectName(name);
+    grid->SetHint(hint);
+    grid->SetDataSource(new TDataSource(this, query));
+    layout()->addWidget(grid);
+    m_grids.append(grid);
+    if (m_grids.size() == 1)
+        MainDataSet = query;
+    return grid;
+}
+
+void TDemoDataForm::ShowField(TOraQuery *query, const QString &field, const QString &label, bool granted)
+{
+    TField *f = query->FindField(field);
+    if (!f)
+        return;
+    f->SetVisible(granted);
+    f->SetDisplayLabel(granted ? LangPackAplText(label) : QString());
+}
+
+void TDemoDataForm::SetSession(TOraSession *session)
+{
+    TBaseForm::SetSession(session);
+    OpenData();
+}
+
+void TDemoDataForm::SetScheme(const QString &scheme)
+{
+    TBaseForm::SetScheme(scheme);
+    OpenData();
+}
+
+void TDemoDataForm::FormCreate() { OpenData(); }
+
+void TDemoDataForm::OpenData()
+{
+    if (!BindDb())
+        return;
+    try {
+        for (TOraQuery *query : std::as_const(m_queries)) {
+            query->Close();
+            // Every field starts hidden: only those a form labels are shown.
+            query->Open();
+            for (int i = 0; i < query->FieldCount(); ++i)
+                query->Fields(i)->SetVisible(false);
+        }
+        ShowFields();
+        // The fields keep their settings when a query opens again; the grids take them then.
+        for (TOraQuery *query : std::as_const(m_queries)) {
+            query->Close();
+            query->Open();
+        }
+    } catch (const std::exception &e) {
+        MsgBoxKind(this, ExceptionMessage(e), 1);
+    }
+    // Grids set up before the data was there get their fields' settings now.
+    if (Built())
+        for (TDBGrid *grid : std::as_const(m_grids)) {
+            SetUpGridDataSet(grid);
+            grid->resizeColumnsToContents();
+        }
+}
+
+void TDemoDataForm::UserMessage(int message, qintptr, qintptr lParam)
+{
+    if (message != WM_SERVICE_COMMAND)
+        return;
+    switch (lParam) {
+    case saFind:
+        Find();
+        break;
+    case saSort:
+        Sort();
+        break;
+    case saReport:
+        Report();
+        break;
+    case saFilter:
+        Filter();
+        break;
+    default:
+        break;
+    }
+}
