@@ -188,6 +188,7 @@ TFilterDlg::TFilterDlg(const QList<TOfferedColumn> &columns, const QList<TFilter
     : QDialog(parent), m_columns(columns), m_conditions(current)
 {
     setObjectName(QStringLiteral("FilterDlg"));
+    SetDrivenUnattended(this);
     setWindowTitle(LibText(QStringLiteral("rstr_to_Filter")));
     buildWidgets();
     refreshList();

@@ -77,6 +77,7 @@ TFindDlg::TFindDlg(IDBGrid *grid, const QString &hint, const QList<TOfferedColum
     : QDialog(parent), m_grid(grid), m_hint(hint), m_columns(columns)
 {
     setObjectName(QStringLiteral("FindDlg"));
+    SetDrivenUnattended(this);
     setWindowTitle(LibText(QStringLiteral("rstrSearch")));
     buildWidgets(firstColumn);
     const TFindChoice choice = g_lastChoices.value(m_hint);

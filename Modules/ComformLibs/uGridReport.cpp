@@ -276,6 +276,7 @@ TGridReportDlg::TGridReportDlg(IDBGrid *grid, IDBGrid *masterGrid, const QString
     : QPrintPreviewDialog(printer, parent), m_report(grid, masterGrid, title, this)
 {
     setObjectName(QStringLiteral("GridReportDlg"));
+    SetDrivenUnattended(this);
     setWindowTitle(title);
     connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) { m_report.Print(target); });
     nameWidgets();

@@ -138,6 +138,7 @@ TSortDlg::TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem>
     : QDialog(parent), m_columns(columns)
 {
     setObjectName(QStringLiteral("SortDlg"));
+    SetDrivenUnattended(this);
     setWindowTitle(LibText(QStringLiteral("rstr_to_Sort")));
     buildWidgets();
     QStringList listed;

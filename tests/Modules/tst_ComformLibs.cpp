@@ -2,11 +2,14 @@
 // loaded from the built file, each dialog driven through its named widgets and
 // actions over a grid of the demo database's orders (a table view on the data
 // set's model behind the grid interface).
+#include "Core/DialogService.h"
+#include "Core/ProtocolInput.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "Source/ComUnits/DBGridInterface.h"
 #include "Source/ComUnits/uComFormLibs.h"
 #include "Ui/DataSetModel.h"
+#include "Ui/WindowDialogService.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
 
@@ -528,6 +531,57 @@ private slots:
         QVERIFY(master >= 0 && firstLine > master);
         QVERIFY(!text.contains("Северный ветер")); // the master's current row only
         QVERIFY(text.contains("Goods 300"));
+    }
+
+    void dialogsAreDrivenUnattended_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("closed");
+        QTest::addColumn<int>("currentId");
+        QTest::addColumn<int>("records");
+        QTest::newRow("find") << "find" << QByteArray("set cmbField CUSTOMER\nset edText Тайга\naction acFind\n")
+                              << "CLOSED TFindDlg 1" << 1007 << 12;
+        QTest::newRow("sort") << "sort" << QByteArray("select lbFields AMOUNT\naction acAdd\ncheck lbOrder #1\nok\n")
+                              << "CLOSED TSortDlg 1" << 1001 << 12;
+        QTest::newRow("filter") << "filter"
+                                << QByteArray("set cmbField STATUS\nset cmbOperator <>\nset edValue Новый\nok\n")
+                                << "CLOSED TFilterDlg 1" << 1001 << 8;
+        QTest::newRow("report") << "report" << QByteArray("action acLandscape\ncancel\n") << "CLOSED TGridReportDlg 2"
+                                << 1001 << 12;
+        QTest::newRow("end of input cancels")
+            << "find" << QByteArray("set edText Тайга\n") << "CLOSED TFindDlg 2" << 1001 << 12;
+    }
+    void dialogsAreDrivenUnattended()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, closed);
+        QFETCH(int, currentId);
+        QFETCH(int, records);
+        TOrders orders;
+        QStringList out;
+        qputenv("KORCONSOLE_HEADLESS", "1");
+        UseWindowedDialogs();
+        SetProtocolSink([&out](const QString &line) { out << line; });
+        TProtocolInput::Instance().Reset();
+        TProtocolInput::Instance().Feed(script);
+        TProtocolInput::Instance().EndInput();
+        int index = -1, mode = 0;
+        if (entry == "find")
+            m_find(orders.grid.get(), "dbgDriven", &index);
+        else if (entry == "sort")
+            m_sort(orders.grid.get(), "dbgDriven");
+        else if (entry == "filter")
+            m_filter(&mode, orders.grid.get(), "dbgDriven");
+        else
+            m_report(orders.grid.get(), nullptr, "dbgDriven", "", "Orders");
+        SetProtocolSink({});
+        qunsetenv("KORCONSOLE_HEADLESS");
+        QVERIFY2(out.contains(closed), qPrintable(out.join('\n')));
+        QVERIFY2(!out.join('\n').contains("NOTFOUND"), qPrintable(out.join('\n')));
+        QCOMPARE(orders.CurrentId(), currentId);
+        QCOMPARE(orders.query.RecordCount(), records);
     }
 
     void massSelection_data()
