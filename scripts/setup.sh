@@ -10,7 +10,9 @@ build_dir=build
 cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDRELL_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
-  cmake_args+=(-DZANDRELL_SANITIZE=ON)
+  # The instrumented code makes GCC's flow warnings (array bounds, sizes)
+  # report false alarms; the plain build is the one whose warnings fail.
+  cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDRELL_SANITIZE=ON -DZANDRELL_WERROR=OFF)
 fi
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
