@@ -121,14 +121,14 @@ INSERT INTO ZANDRELL5.REPORT_ITEMS (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VAL
   (4, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C41}', 'Продажи по клиентам', 'Число заказов и сумма по каждому клиенту', 1),
   (5, '{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7C51}', 'Пользователи консоли', 'Учетные записи и их группы доступа', 1);
 
--- Menu entries. Administrators have every right; operators print no order
--- list, see no phone numbers of customers, and neither prices nor the
--- report of the stock.
+-- Menu entries. Administrators have every right; operators see no order
+-- amounts and print no order list, see no phone numbers of customers, and
+-- neither prices nor the report of the stock.
 INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) VALUES
   (9, 1, 2, 0, NULL, 1, '111', 10),
   (10, 1, 4, 0, NULL, 2, '111', 10),
   (11, 1, 4, 0, NULL, 3, '111', 20),
-  (12, 2, 7, 0, NULL, 1, '110', 10),
+  (12, 2, 7, 0, NULL, 1, '100', 10),
   (13, 2, 8, 0, NULL, 2, '101', 10),
   (14, 2, 8, 0, NULL, 3, '100', 20),
   (15, 1, 3, 0, NULL, 4, '111', 10),

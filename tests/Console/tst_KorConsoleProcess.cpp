@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(window.at(closed - 1), u"NOTFOUND set edNone x"_s);
         // The rights each service of the operator's menu receives, in menu order.
         QCOMPARE(window.mid(closed + 1),
-                 (QStringList{"RIGHTS Документы/Заказы/Заказы|110", "RIGHTS Справочники/Клиенты|101",
+                 (QStringList{"RIGHTS Документы/Заказы/Заказы|100", "RIGHTS Справочники/Клиенты|101",
                               "RIGHTS Справочники/Склад|100"}));
         QCOMPARE(TIniFile(dist->path(u"Console.ini"_s)).ReadInteger(u"FORM"_s, u"FormTop"_s, -1), 1);
     }

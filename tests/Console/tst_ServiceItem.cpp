@@ -996,7 +996,7 @@ private slots:
         QCOMPARE(list.Count(), 2);
         QCOMPARE(list[0]->Caption(), u"Просмотр сумм"_s);
         QCOMPARE(list[1]->Caption(), u"Печать отчетов"_s);
-        QCOMPARE(service.GetMode(), u"110"_s);
+        QCOMPARE(service.GetMode(), u"100"_s);
         list[0]->SetChecked(false);
         list[1]->SetChecked(true);
         list.UpdateData();

@@ -621,7 +621,7 @@ private slots:
         QTest::addColumn<bool>("amounts");
         QTest::addColumn<bool>("report");
         QTest::newRow("administrator") << u"ZL_USER"_s << 9 << u""_s << true << true;
-        QTest::newRow("operator: no report") << u"OPERATOR"_s << 12 << u""_s << true << false;
+        QTest::newRow("operator: no amounts, no report") << u"OPERATOR"_s << 12 << u""_s << false << false;
         QTest::newRow("no amounts") << u"ZL_USER"_s << 0 << u"101"_s << false << true;
     }
 
