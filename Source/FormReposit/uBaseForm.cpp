@@ -6,6 +6,7 @@
 #include "Core/ResourcePack.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComLog.h"
 #include "Source/ComUnits/uDBGrid.h"
@@ -197,6 +198,8 @@ TBaseForm::TBaseForm(QWidget *parent, TOraSession *session, const QString &schem
 
 TBaseForm::~TBaseForm()
 {
+    if (!m_orderingsStored)
+        storeOrderings();
     // The interface objects leave their grids before the grids go.
     m_gridInterfaces.Clear();
 }
@@ -253,6 +256,7 @@ void TBaseForm::BeforeCreateEvent()
 // After the create event: what it added is bound too, then every component is set up.
 void TBaseForm::AfterCreateEvent()
 {
+    m_settingsModule = FormModuleName(this);
     bindComponents();
     setupComponents();
     warnGridsWithoutHint();
@@ -386,6 +390,7 @@ void TBaseForm::setupComponents()
         // Deleting is refused silently unless the form says how its query deletes.
         if (!query->BeforeDelete)
             query->BeforeDelete = [](TDataSet *) { throw EAbort(QString()); };
+        restoreOrdering(query);
     }
     const QList<QAbstractItemView *> views = findChildren<QAbstractItemView *>();
     for (QAbstractItemView *view : views)
@@ -666,6 +671,26 @@ void TBaseForm::SetRCheck(TDataSet *DS)
 }
 
 // --- closing, showing, maximising
+
+bool TBaseForm::remembersOrderings() const { return !m_scheme.isEmpty() && !m_settingsModule.isEmpty(); }
+
+void TBaseForm::restoreOrdering(TOraDataSet *query)
+{
+    if (remembersOrderings())
+        RestoreQueryOrdering(this, m_settingsModule, m_scheme, query);
+}
+
+void TBaseForm::storeOrderings()
+{
+    m_orderingsStored = true;
+    if (!remembersOrderings())
+        return;
+    const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
+    for (TOraDataSet *query : queries)
+        StoreQueryOrdering(m_settingsModule, m_scheme, query);
+}
+
+void TBaseForm::BeforeCloseEvent() { storeOrderings(); }
 
 bool TBaseForm::CloseQuery()
 {

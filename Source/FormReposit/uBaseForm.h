@@ -138,6 +138,7 @@ protected:
     bool OldCreateOrder() const override { return true; }
     void BeforeCreateEvent() override;
     void AfterCreateEvent() override;
+    void BeforeCloseEvent() override;
     void SetSources() override;
     void LoadGlyphs() override;
     bool CloseQuery() override;
@@ -154,6 +155,10 @@ private:
     void prepareGridQuery(TOraDataSet *query);
     void tagFields(TDataSet *dataSet);
     void warnGridsWithoutHint();
+    // The orderings of the form's queries in the grid settings file.
+    bool remembersOrderings() const;
+    void restoreOrdering(TOraDataSet *query);
+    void storeOrderings();
     void createActions();
     void runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGrid *));
     void moveFocusedDataSet(void (*step)(TDataSet *));
@@ -175,6 +180,9 @@ private:
     QList<TField *> m_sortFields;
     QList<QPointer<QAbstractItemView>> m_setUpGrids;
     QRect m_geometryBeforeMaximize;
+    // The module file of the form's class, named while the form is whole.
+    QString m_settingsModule;
+    bool m_orderingsStored = false;
 };
 
 // The diagnostic of a query that does not prepare: the error and its likely
