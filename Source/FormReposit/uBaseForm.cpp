@@ -200,6 +200,10 @@ TBaseForm::~TBaseForm()
 {
     if (!m_orderingsStored)
         storeOrderings();
+    // Focus moves while the controls go: nothing of this form may hear of it then.
+    disconnect(m_focusFollower);
+    // The watchers leave their data sets before the data sets go.
+    m_checkStates.reset();
     // The interface objects leave their grids before the grids go.
     m_gridInterfaces.Clear();
 }
@@ -248,6 +252,9 @@ void TBaseForm::createActions()
 // Before the create event: rights, the main data set, the session and scheme.
 void TBaseForm::BeforeCreateEvent()
 {
+    m_checkStates = std::make_unique<TChkStateList>([this](TDataSet *ds) { return gridOfDataSet(ds); }, this);
+    m_focusFollower =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { followFocus(now); });
     FillAccess();
     AssignMainDataSet();
     bindComponents();
@@ -383,32 +390,86 @@ void TBaseForm::LoadGlyphs()
 void TBaseForm::setupComponents()
 {
     BeforeSetupComponents();
-    const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
-    for (TOraDataSet *query : queries) {
-        for (int i = 0; i < query->MacroCount(); ++i)
-            PrepareQueryMacros(query, query->Macros().Items(i));
-        // Deleting is refused silently unless the form says how its query deletes.
-        if (!query->BeforeDelete)
-            query->BeforeDelete = [](TDataSet *) { throw EAbort(QString()); };
-        restoreOrdering(query);
-    }
-    const QList<QAbstractItemView *> views = findChildren<QAbstractItemView *>();
-    for (QAbstractItemView *view : views)
-        if (isDataGrid(view))
-            setupGrid(view);
-    const QList<QWidget *> widgets = findChildren<QWidget *>();
-    for (QWidget *widget : widgets) {
-        const bool edit = qobject_cast<QLineEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget) ||
-                          qobject_cast<QTextEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget);
-        if (edit && !widget->isEnabled()) {
-            QPalette palette = widget->palette();
-            palette.setColor(QPalette::Base, clDisabled);
-            widget->setPalette(palette);
-        }
-        if (auto *line = qobject_cast<QLineEdit *>(widget); line && line->isReadOnly() && line->isEnabled())
-            line->installEventFilter(new TReadOnlyBeep(line));
+    registerSetupHandlers();
+    m_scrollList.AddRoot(this);
+    m_scrollList.Scan();
+    if (m_checkStates) {
+        m_checkStates->SetActive(MainDataSet);
+        m_checkStates->UpdateState();
     }
     AfterSetupComponents();
+}
+
+// The set-up of each kind of component; they stay registered, so that
+// components made after the form was built are set up by a later scan.
+void TBaseForm::registerSetupHandlers()
+{
+    m_scrollList.AddHandler(&TOraDataSet::staticMetaObject, this, QStringLiteral("setupQuery"),
+                            [this](QObject *c) { setupQuery(static_cast<TOraDataSet *>(c)); });
+    m_scrollList.AddHandler(&QAbstractItemView::staticMetaObject, this, QStringLiteral("setupGrid"),
+                            [this](QObject *c) {
+                                auto *view = static_cast<QAbstractItemView *>(c);
+                                if (isDataGrid(view))
+                                    setupGrid(view);
+                            });
+    for (const QMetaObject *editClass : {&QLineEdit::staticMetaObject, &QAbstractSpinBox::staticMetaObject,
+                                         &QTextEdit::staticMetaObject, &QPlainTextEdit::staticMetaObject})
+        m_scrollList.AddHandler(editClass, this, QStringLiteral("setupEdit"),
+                                [this](QObject *c) { setupEdit(static_cast<QWidget *>(c)); });
+}
+
+void TBaseForm::ScanComponents()
+{
+    m_scanQueued = false;
+    if (m_built)
+        m_scrollList.Scan();
+}
+
+void TBaseForm::childEvent(QChildEvent *event)
+{
+    TComBaseForm::childEvent(event);
+    // A child is not whole when it is added: look at it once the event loop comes back.
+    if (event->added() && m_built && !m_scanQueued) {
+        m_scanQueued = true;
+        QTimer::singleShot(0, this, &TBaseForm::ScanComponents);
+    }
+}
+
+void TBaseForm::setupQuery(TOraDataSet *query)
+{
+    for (int i = 0; i < query->MacroCount(); ++i)
+        PrepareQueryMacros(query, query->Macros().Items(i));
+    // Deleting is refused silently unless the form says how its query deletes.
+    if (!query->BeforeDelete)
+        query->BeforeDelete = [](TDataSet *) { throw EAbort(QString()); };
+    if (!m_built)
+        restoreOrdering(query);
+}
+
+void TBaseForm::setupEdit(QWidget *widget)
+{
+    if (!widget->isEnabled()) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Base, clDisabled);
+        widget->setPalette(palette);
+    }
+    if (auto *line = qobject_cast<QLineEdit *>(widget); line && line->isReadOnly() && line->isEnabled())
+        line->installEventFilter(new TReadOnlyBeep(line));
+}
+
+void TBaseForm::followFocus(QWidget *now)
+{
+    if (!now || now->window() != this)
+        return;
+    if (!m_scrollList.Known(now))
+        ScanComponents();
+    if (!m_checkStates)
+        return;
+    for (QWidget *w = now; w && w != this; w = w->parentWidget())
+        if (auto *view = qobject_cast<QAbstractItemView *>(w); view && m_checkStates->Find(DataSetOfView(view))) {
+            m_checkStates->SetActive(DataSetOfView(view));
+            return;
+        }
 }
 
 void TBaseForm::PrepareQueryMacros(TOraDataSet *, TMacro &) {}
@@ -465,8 +526,10 @@ void TBaseForm::SettDBGrid(QAbstractItemView *grid)
     if (TField *check = ds->FindField(CheckField);
         check && check->DisplayName() == TranslateAplText(QStringLiteral("rstrIntoReport")))
         check->SetDisplayWidth(7);
-    if (auto *query = qobject_cast<TOraDataSet *>(ds))
+    if (auto *query = qobject_cast<TOraDataSet *>(ds)) {
+        m_checkStates->Add(query);
         prepareGridQuery(query);
+    }
     tagFields(ds);
 }
 
@@ -565,7 +628,8 @@ void TBaseForm::runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGr
         QAbstractItemView *grid = GetFocusedGrid();
         if (!grid)
             return;
-        setupGrid(grid); // a grid made after the form was built
+        ScanComponents(); // a grid made after the form was built
+        setupGrid(grid);
         (this->*body)(grid, GridInterface(grid));
     } catch (const EAbort &) {
     } catch (const std::exception &e) {

@@ -18,7 +18,9 @@
 // TBaseForm::Create<TMyForm>(parent, session, scheme, mode); see uDlgBaseForm
 // for the dialog variant.
 #include "Core/PlatformExport.h"
+#include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uScrollComponents.h"
 #include "Source/ComUnits/uTDBGridInterface_IMPL.h"
 #include "Source/FormReposit/uComBaseForm.h"
 
@@ -59,6 +61,15 @@ public:
     const TAccessFuncList &AccessFuncs() const { return m_accessFuncs; }
     const TDBIntList &GridInterfaces() const { return m_gridInterfaces; }
     const QList<TField *> &SortFields() const { return m_sortFields; }
+    // The registry of the form's components: what the create event or later
+    // code adds is set up when the form next scans (on showing, on a new child
+    // of the form, when focus enters an unknown control, before a grid action).
+    TScrollComponentList &ScrollList() { return m_scrollList; }
+    void ScanComponents();
+    // The record counts of the data set of the focused grid (and its master).
+    TChkStateList *CheckStates() const { return m_checkStates.get(); }
+    QString StatusText() const { return m_checkStates ? m_checkStates->Text() : QString(); }
+    QString StatusHint() const { return m_checkStates ? m_checkStates->Hint() : QString(); }
 
     // Points every data set of the form at another session or scheme (only while AllowRebind).
     virtual void SetSession(TOraSession *session);
@@ -146,11 +157,16 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void childEvent(QChildEvent *event) override;
 
 private:
     void FillAccess();
     void bindComponents();
     void setupComponents();
+    void registerSetupHandlers();
+    void setupQuery(TOraDataSet *query);
+    void setupEdit(QWidget *widget);
+    void followFocus(QWidget *now);
     void setupGrid(QAbstractItemView *grid);
     void prepareGridQuery(TOraDataSet *query);
     void tagFields(TDataSet *dataSet);
@@ -183,6 +199,10 @@ private:
     // The module file of the form's class, named while the form is whole.
     QString m_settingsModule;
     bool m_orderingsStored = false;
+    TScrollComponentList m_scrollList;
+    std::unique_ptr<TChkStateList> m_checkStates;
+    bool m_scanQueued = false;
+    QMetaObject::Connection m_focusFollower;
 };
 
 // The diagnostic of a query that does not prepare: the error and its likely
