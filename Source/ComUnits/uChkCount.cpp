@@ -35,13 +35,22 @@ QString fillCounts(QString format, std::initializer_list<int> counts)
 
 } // namespace
 
+namespace {
+
+// Whether the text has exactly one place for a value ("%s" or "%d"; "%%" is a percent sign).
+bool hasOnePlace(QString text)
+{
+    text.remove(QLatin1String("%%"));
+    return text.count(QLatin1String("%s")) + text.count(QLatin1String("%d")) == 1;
+}
+
+} // namespace
+
 QString CountFormat(const QString &translation, const QString &builtIn, bool detail)
 {
     const QString counts = detail ? QStringLiteral("%d (%d)") : QStringLiteral("%d");
-    QString text = FormatText(translation, {QStringLiteral("%d")});
-    if (text.count(QLatin1String("%d")) != 1)
-        text = FormatText(builtIn, {QStringLiteral("%d")});
-    return QLatin1Char(' ') + text.replace(QLatin1String("%d"), counts);
+    const QString format = hasOnePlace(translation) ? translation : builtIn;
+    return QLatin1Char(' ') + FormatText(format, {counts});
 }
 
 // --- TChkState

@@ -1,11 +1,13 @@
 // The grid settings of the data forms over a fresh demo database: the query
 // key, the ordering a user chose kept across closing and reopening a form, and
 // what the settings file refuses.
+#include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -61,6 +64,53 @@ protected:
 };
 
 QString section() { return OrderSection(kScheme, u"tst_GridSettings"_s); }
+
+// Customers and, as a detail, the orders of the current customer.
+class TMasterDetailForm : public TBaseForm {
+public:
+    explicit TMasterDetailForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
+    {
+        setObjectName(u"fmCustomers"_s);
+        sqCustomers = new TOraQuery(this);
+        sqCustomers->setObjectName(u"sqCustomers"_s);
+        sqCustomers->SetSQLText(u"SELECT C.ID, C.NAME FROM &Shema.DEMO_CUSTOMERS C ORDER BY C.ID"_s);
+        auto *customers = new TDataSource(this, sqCustomers);
+        sqOrders = new TOraQuery(this);
+        sqOrders->setObjectName(u"sqOrders"_s);
+        sqOrders->SetSQLText(u"SELECT O.ID, O.AMOUNT FROM &Shema.DEMO_ORDERS O WHERE O.CUSTOMER_ID = :ID"_s);
+        sqOrders->SetMasterSource(customers);
+        grdCustomers = new TDBGrid(this);
+        grdCustomers->SetHint(u"Customers"_s);
+        grdCustomers->SetDataSource(customers);
+        grdOrders = new TDBGrid(this);
+        grdOrders->SetHint(u"Orders"_s);
+        grdOrders->SetDataSource(new TDataSource(this, sqOrders));
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(grdCustomers);
+        layout->addWidget(grdOrders);
+        MainDataSet = sqCustomers;
+    }
+    TOraQuery *sqCustomers;
+    TOraQuery *sqOrders;
+    TDBGrid *grdCustomers;
+    TDBGrid *grdOrders;
+
+protected:
+    void FormCreate() override
+    {
+        sqCustomers->Open();
+        sqOrders->Open();
+    }
+};
+
+int ordersOf(TOraSession *session, int customer)
+{
+    TOraQuery q;
+    q.SetSession(session);
+    q.SetSQLText(u"SELECT COUNT(*) AS N FROM ZANDRELL5.DEMO_ORDERS WHERE CUSTOMER_ID = %1"_s.arg(customer));
+    q.Open();
+    return q.FieldByName(u"N"_s)->AsInteger();
+}
 
 } // namespace
 
@@ -224,6 +274,113 @@ private slots:
             form = openForm();
             QCOMPARE(refusals(), 1);
         }
+    }
+
+    void countFormat_data()
+    {
+        QTest::addColumn<QString>("translation");
+        QTest::addColumn<bool>("detail");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("one count") << u"Read: %s"_s << false << u" Read: %d"_s;
+        QTest::newRow("a detail's and its master's") << u"Read: %s"_s << true << u" Read: %d (%d)"_s;
+        QTest::newRow("a percent sign stays") << u"100%% of %s"_s << false << u" 100% of %d"_s;
+        QTest::newRow("no place: the built-in text") << u"Read"_s << false << u" Built: %d"_s;
+        QTest::newRow("two places: the built-in text") << u"%s of %d"_s << true << u" Built: %d (%d)"_s;
+        QTest::newRow("two texts: the built-in text") << u"%s of %s"_s << false << u" Built: %d"_s;
+    }
+    void countFormat()
+    {
+        QFETCH(QString, translation);
+        QFETCH(bool, detail);
+        QFETCH(QString, format);
+        QCOMPARE(CountFormat(translation, u"Built: %s"_s, detail), format);
+    }
+
+    void countsFollowTheMaster()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        // The main data set (a master of nothing) shows its own count.
+        QVERIFY(form->StatusText().endsWith(u" %1"_s.arg(form->sqCustomers->RecordCount())));
+        QCOMPARE(form->StatusHint(), u"Customers"_s);
+
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->grdOrders->setFocus();
+        QCOMPARE(form->CheckStates()->ActiveItem()->DataSet(), form->sqOrders);
+        QCOMPARE(form->StatusHint(), u"Orders (Customers)"_s);
+        const int customers = form->sqCustomers->RecordCount();
+        QVERIFY(customers > 2);
+        for (form->sqCustomers->First(); !form->sqCustomers->Eof(); form->sqCustomers->Next()) {
+            const int customer = form->sqCustomers->FieldByName(u"ID"_s)->AsInteger();
+            QVERIFY2(form->StatusText().endsWith(u" %1 (%2)"_s.arg(ordersOf(session.get(), customer)).arg(customers)),
+                     qPrintable(form->StatusText()));
+        }
+    }
+
+    void registryFollowsGrids()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        TScrollComponent *grids = form->ScrollList().Find(&QAbstractItemView::staticMetaObject);
+        QVERIFY(grids && grids->Contains(form->grdOrders));
+
+        delete form->grdOrders;
+        QVERIFY(!grids->Contains(form->grdOrders));
+        QVERIFY(!form->ScrollList().Known(form->grdOrders));
+        int visited = 0;
+        grids->ForEach([&](QObject *) { ++visited; });
+        QCOMPARE(visited, grids->Components().size());
+
+        // A grid made at run time inside a panel is set up when the form next scans.
+        auto *panel = new QWidget(form.get());
+        QCoreApplication::processEvents();
+        auto *late = new TDBGrid(panel);
+        late->SetHint(u"Late"_s);
+        late->SetDataSource(new TDataSource(panel, form->sqOrders));
+        QVERIFY(!form->GridInterface(late));
+        form->ScanComponents();
+        QVERIFY(form->GridInterface(late));
+        QVERIFY(grids->Contains(late));
+        // A grid added straight to the form is found without being asked for.
+        auto *direct = new TDBGrid(form.get());
+        direct->SetDataSource(new TDataSource(form.get(), form->sqCustomers));
+        QTRY_VERIFY(form->GridInterface(direct));
+    }
+
+    void registryByIdentity()
+    {
+        QWidget root;
+        TScrollComponentList list;
+        list.AddRoot(&root);
+        int widgetRuns = 0, editRuns = 0;
+        list.AddHandler(&QWidget::staticMetaObject, &root, u"w"_s, [&](QObject *) { ++widgetRuns; });
+        list.AddHandler(&QWidget::staticMetaObject, &root, u"w"_s, [&](QObject *) { ++widgetRuns; });
+        list.AddHandler(&QLineEdit::staticMetaObject, &root, u"e"_s, [&](QObject *) { ++editRuns; });
+        auto *first = new QLineEdit(&root);
+        auto *second = new QLineEdit(&root);
+        QCOMPARE(list.Scan(), 3); // the root and both edits
+        QCOMPARE(list.KnownCount(), 3);
+        QCOMPARE(widgetRuns, 3); // the same handler twice is one
+        QCOMPARE(editRuns, 2);
+
+        // One freed, one made: the count stays, the new one is still found.
+        delete first;
+        auto *third = new QLineEdit(&root);
+        QCOMPARE(list.Scan(), 1);
+        QVERIFY(list.Known(third) && list.Known(second));
+        QCOMPARE(list.Find(&QLineEdit::staticMetaObject)->Components().size(), 2);
+
+        // A walk that frees the component after the current one skips it.
+        QList<QObject *> walked;
+        list.Find(&QLineEdit::staticMetaObject)->ForEach([&](QObject *c) {
+            walked << c;
+            if (c == second)
+                delete third;
+        });
+        QCOMPARE(walked, QList<QObject *>{second});
+
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Register(&QWidget::staticMetaObject));
+        QObject plain;
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Find(&QLineEdit::staticMetaObject)->AddComponent(&plain));
     }
 
     void unwritableFolderDoesNotStopClosing()
