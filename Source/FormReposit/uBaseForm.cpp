@@ -204,6 +204,7 @@ TBaseForm::~TBaseForm()
     disconnect(m_focusFollower);
     // The watchers leave their data sets before the data sets go.
     m_checkStates.reset();
+    m_grids.clear();
     // The interface objects leave their grids before the grids go.
     m_gridInterfaces.Clear();
 }
@@ -528,22 +529,35 @@ void TBaseForm::SettDBGrid(QAbstractItemView *grid)
         check->SetDisplayWidth(7);
     if (auto *query = qobject_cast<TOraDataSet *>(ds)) {
         m_checkStates->Add(query);
-        prepareGridQuery(query);
+        if (prepareGridQuery(query) && !query->IsPLSQL() && AllowGridOfQuery(grid))
+            addGridOfQuery(grid, query);
     }
     tagFields(ds);
 }
 
-void TBaseForm::prepareGridQuery(TOraDataSet *query)
+bool TBaseForm::prepareGridQuery(TOraDataSet *query)
 {
     const bool wasPrepared = query->Prepared();
     try {
         query->Prepare();
         if (!wasPrepared)
             query->UnPrepare();
+        return true;
     } catch (const std::exception &e) {
         const bool details = ComSettingsIni().ReadBool(QStringLiteral("DBG_SETTINGS"), QStringLiteral("CAN"), false);
         MsgBoxKind(this, PrepareDiagnostic(objectName(), query, ExceptionMessage(e), details), 1);
+        return false;
     }
+}
+
+void TBaseForm::addGridOfQuery(QAbstractItemView *grid, TOraDataSet *query)
+{
+    m_grids.push_back(std::make_unique<TDBGridOfQuery>(this, grid, query));
+    // A grid freed at run time takes its record along.
+    connect(grid, &QObject::destroyed, this, [this](QObject *gone) {
+        std::erase_if(m_grids,
+                      [gone](const auto &record) { return record->Grid() == nullptr || record->Grid() == gone; });
+    });
 }
 
 void TBaseForm::tagFields(TDataSet *dataSet)

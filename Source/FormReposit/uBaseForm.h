@@ -18,6 +18,7 @@
 // TBaseForm::Create<TMyForm>(parent, session, scheme, mode); see uDlgBaseForm
 // for the dialog variant.
 #include "Core/PlatformExport.h"
+#include "Source/ComUnits/uBaseFormSettings.h"
 #include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uScrollComponents.h"
@@ -65,6 +66,8 @@ public:
     // code adds is set up when the form next scans (on showing, on a new child
     // of the form, when focus enters an unknown control, before a grid action).
     TScrollComponentList &ScrollList() { return m_scrollList; }
+    // The settings records of the grids whose data set is a prepared query.
+    const std::vector<std::unique_ptr<TDBGridOfQuery>> &Grids() const { return m_grids; }
     void ScanComponents();
     // The record counts of the data set of the focused grid (and its master).
     TChkStateList *CheckStates() const { return m_checkStates.get(); }
@@ -140,6 +143,8 @@ protected:
     virtual void PrepareQueryMacros(TOraDataSet *query, TMacro &macro);
     // Sets up one data grid (derived forms call the base first).
     virtual void SettDBGrid(QAbstractItemView *grid);
+    // Whether a grid of a prepared query gets its settings record (and filter button).
+    virtual bool AllowGridOfQuery(QAbstractItemView *) { return true; }
     virtual void BeforeSetupComponents() {}
     virtual void AfterSetupComponents() {}
 
@@ -168,7 +173,8 @@ private:
     void setupEdit(QWidget *widget);
     void followFocus(QWidget *now);
     void setupGrid(QAbstractItemView *grid);
-    void prepareGridQuery(TOraDataSet *query);
+    bool prepareGridQuery(TOraDataSet *query);
+    void addGridOfQuery(QAbstractItemView *grid, TOraDataSet *query);
     void tagFields(TDataSet *dataSet);
     void warnGridsWithoutHint();
     // The orderings of the form's queries in the grid settings file.
@@ -200,6 +206,7 @@ private:
     QString m_settingsModule;
     bool m_orderingsStored = false;
     TScrollComponentList m_scrollList;
+    std::vector<std::unique_ptr<TDBGridOfQuery>> m_grids;
     std::unique_ptr<TChkStateList> m_checkStates;
     bool m_scanQueued = false;
     QMetaObject::Connection m_focusFollower;

@@ -7,6 +7,7 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uBaseFormSettings.h"
 #include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFunctions.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -80,9 +82,11 @@ public:
         sqOrders->SetSQLText(u"SELECT O.ID, O.AMOUNT FROM &Shema.DEMO_ORDERS O WHERE O.CUSTOMER_ID = :ID"_s);
         sqOrders->SetMasterSource(customers);
         grdCustomers = new TDBGrid(this);
+        grdCustomers->setObjectName(u"grdCustomers"_s);
         grdCustomers->SetHint(u"Customers"_s);
         grdCustomers->SetDataSource(customers);
         grdOrders = new TDBGrid(this);
+        grdOrders->setObjectName(u"grdOrders"_s);
         grdOrders->SetHint(u"Orders"_s);
         grdOrders->SetDataSource(new TDataSource(this, sqOrders));
         auto *layout = new QVBoxLayout(this);
@@ -381,6 +385,29 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Register(&QWidget::staticMetaObject));
         QObject plain;
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Find(&QLineEdit::staticMetaObject)->AddComponent(&plain));
+    }
+
+    void gridsOfQueriesShowTheFilter()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        QCOMPARE(form->Grids().size(), size_t(2));
+        const TDBGridOfQuery &orders = *form->Grids().at(1);
+        QCOMPARE(orders.Grid(), form->grdOrders);
+        QToolButton *button = form->grdOrders->findChild<QToolButton *>(u"grdOrders_SQLFilterButton"_s);
+        QVERIFY(button && button == orders.FilterButton());
+        QCOMPARE(button->text(), u"F"_s);
+        QVERIFY(!button->isVisibleTo(form->grdOrders));
+
+        form->sqOrders->SetFilter(u"AMOUNT=48200.5"_s);
+        form->sqOrders->SetFiltered(true);
+        QVERIFY(button->isVisibleTo(form->grdOrders));
+        QCOMPARE(button->toolTip(), u"AMOUNT=48200.5"_s);
+        form->sqOrders->SetFiltered(false);
+        QVERIFY(!button->isVisibleTo(form->grdOrders));
+
+        delete form->grdOrders;
+        QCOMPARE(form->Grids().size(), size_t(1));
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TDBGridOfQuery(form.get(), nullptr, form->sqCustomers));
     }
 
     void unwritableFolderDoesNotStopClosing()
