@@ -142,21 +142,22 @@ void TScrollComponentList::RemoveHandler(const QMetaObject *componentClass, QObj
 
 int TScrollComponentList::Scan()
 {
+    QList<QObject *> candidates;
+    for (const QPointer<QObject> &root : std::as_const(m_roots))
+        if (root)
+            candidates << root.data() << root->findChildren<QObject *>();
+    // Entry by entry in registration order, so that the handlers of one kind
+    // (queries) have run before those of the next (the grids that open them).
     std::vector<std::pair<TScrollComponent *, QPointer<QObject>>> found;
     QSet<const QObject *> newlyKnown;
-    for (const QPointer<QObject> &root : std::as_const(m_roots)) {
-        if (!root)
-            continue;
-        QList<QObject *> candidates = root->findChildren<QObject *>();
-        candidates.prepend(root);
+    for (const auto &entry : m_entries)
         for (QObject *component : std::as_const(candidates))
-            for (const auto &entry : m_entries)
-                if (!entry->Contains(component) && component->metaObject()->inherits(entry->ComponentClass())) {
-                    entry->AddComponent(component);
-                    found.emplace_back(entry.get(), component);
+            if (!entry->Contains(component) && component->metaObject()->inherits(entry->ComponentClass())) {
+                if (!m_known.contains(component))
                     newlyKnown.insert(component);
-                }
-    }
+                entry->AddComponent(component);
+                found.emplace_back(entry.get(), component);
+            }
     for (const auto &[entry, component] : found)
         if (component && entry->Contains(component))
             entry->RunHandlers(component);

@@ -107,6 +107,30 @@ protected:
     }
 };
 
+// A grid made before its query, whose table the form names only when it prepares the macros.
+class TMacroTableForm : public TBaseForm {
+public:
+    explicit TMacroTableForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
+    {
+        grid = new TDBGrid(this);
+        grid->setObjectName(u"grdGoods"_s);
+        grid->SetHint(u"Goods"_s);
+        sqGoods = new TOraQuery(this);
+        sqGoods->setObjectName(u"sqGoods"_s);
+        sqGoods->SetSQLText(u"SELECT * FROM &Shema.&TABLE"_s);
+        grid->SetDataSource(new TDataSource(this, sqGoods));
+    }
+    TDBGrid *grid;
+    TOraQuery *sqGoods;
+
+protected:
+    void PrepareQueryMacros(TOraDataSet *, TMacro &macro) override
+    {
+        if (macro.Name() == u"TABLE"_s)
+            macro.SetValue(u"DEMO_GOODS"_s);
+    }
+};
+
 int ordersOf(TOraSession *session, int customer)
 {
     TOraQuery q;
@@ -348,6 +372,13 @@ private slots:
         auto *direct = new TDBGrid(form.get());
         direct->SetDataSource(new TDataSource(form.get(), form->sqCustomers));
         QTRY_VERIFY(form->GridInterface(direct));
+    }
+
+    void queriesAreSetUpBeforeTheirGrids()
+    {
+        auto form = TBaseForm::Create<TMacroTableForm>(session.get());
+        QCOMPARE(dialogs->boxes.size(), 0);
+        QCOMPARE(form->Grids().size(), size_t(1));
     }
 
     void registryByIdentity()
