@@ -460,7 +460,7 @@ void TBaseForm::setupEdit(QWidget *widget)
 
 void TBaseForm::followFocus(QWidget *now)
 {
-    if (!now || now->window() != this)
+    if (!now || !isAncestorOf(now))
         return;
     if (!m_scrollList.Known(now))
         ScanComponents();
