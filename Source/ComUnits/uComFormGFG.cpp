@@ -172,7 +172,7 @@ void StoreQueryOrdering(const QString &module, const QString &scheme, TOraDataSe
         return;
     const QString section = OrderSection(scheme, module);
     const QString key = QueryKey(query);
-    const QString current = field->Value();
+    const QString current = field->Value().trimmed();
     try {
         ComFormGFGIni().Update([&](TIniFile::TEdit &edit) {
             if (!edit.ValueExists(section, userKeyDefault(key)))

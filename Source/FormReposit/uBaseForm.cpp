@@ -784,6 +784,7 @@ bool TBaseForm::CloseQuery()
 void TBaseForm::showEvent(QShowEvent *event)
 {
     TComBaseForm::showEvent(event);
+    ScanComponents();
     focusMainGrid();
 }
 

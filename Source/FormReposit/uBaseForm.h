@@ -12,6 +12,12 @@
 //   with the space bar or a click (SetRCheck).
 // - The form cannot be closed while it is being built; queries that do not
 //   prepare are reported with a diagnostic.
+// - The ordering a user chose for a query (its macro FIELD) is remembered in
+//   ComFormGFG.INI when the form closes and applied when it is next built.
+// - The status text (StatusText) counts the records of the focused grid's
+//   data set, and of its master for a detail.
+// - Components added by the create event or later are set up as well: a
+//   registry (ScrollList) finds them.
 //
 // A data form declares its components in its constructor (queries, data
 // sources, TDBGrids with their Hint, the settings name) and is made with
