@@ -6,6 +6,7 @@
 #include "Core/ResourcePack.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComLog.h"
 #include "Source/ComUnits/uDBGrid.h"
@@ -197,6 +198,13 @@ TBaseForm::TBaseForm(QWidget *parent, TOraSession *session, const QString &schem
 
 TBaseForm::~TBaseForm()
 {
+    if (!m_orderingsStored)
+        storeOrderings();
+    // Focus moves while the controls go: nothing of this form may hear of it then.
+    disconnect(m_focusFollower);
+    // The watchers leave their data sets before the data sets go.
+    m_checkStates.reset();
+    m_grids.clear();
     // The interface objects leave their grids before the grids go.
     m_gridInterfaces.Clear();
 }
@@ -245,6 +253,9 @@ void TBaseForm::createActions()
 // Before the create event: rights, the main data set, the session and scheme.
 void TBaseForm::BeforeCreateEvent()
 {
+    m_checkStates = std::make_unique<TChkStateList>([this](TDataSet *ds) { return gridOfDataSet(ds); }, this);
+    m_focusFollower =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { followFocus(now); });
     FillAccess();
     AssignMainDataSet();
     bindComponents();
@@ -253,6 +264,7 @@ void TBaseForm::BeforeCreateEvent()
 // After the create event: what it added is bound too, then every component is set up.
 void TBaseForm::AfterCreateEvent()
 {
+    m_settingsModule = FormModuleName(this);
     bindComponents();
     setupComponents();
     warnGridsWithoutHint();
@@ -379,31 +391,86 @@ void TBaseForm::LoadGlyphs()
 void TBaseForm::setupComponents()
 {
     BeforeSetupComponents();
-    const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
-    for (TOraDataSet *query : queries) {
-        for (int i = 0; i < query->MacroCount(); ++i)
-            PrepareQueryMacros(query, query->Macros().Items(i));
-        // Deleting is refused silently unless the form says how its query deletes.
-        if (!query->BeforeDelete)
-            query->BeforeDelete = [](TDataSet *) { throw EAbort(QString()); };
-    }
-    const QList<QAbstractItemView *> views = findChildren<QAbstractItemView *>();
-    for (QAbstractItemView *view : views)
-        if (isDataGrid(view))
-            setupGrid(view);
-    const QList<QWidget *> widgets = findChildren<QWidget *>();
-    for (QWidget *widget : widgets) {
-        const bool edit = qobject_cast<QLineEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget) ||
-                          qobject_cast<QTextEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget);
-        if (edit && !widget->isEnabled()) {
-            QPalette palette = widget->palette();
-            palette.setColor(QPalette::Base, clDisabled);
-            widget->setPalette(palette);
-        }
-        if (auto *line = qobject_cast<QLineEdit *>(widget); line && line->isReadOnly() && line->isEnabled())
-            line->installEventFilter(new TReadOnlyBeep(line));
+    registerSetupHandlers();
+    m_scrollList.AddRoot(this);
+    m_scrollList.Scan();
+    if (m_checkStates) {
+        m_checkStates->SetActive(MainDataSet);
+        m_checkStates->UpdateState();
     }
     AfterSetupComponents();
+}
+
+// The set-up of each kind of component; they stay registered, so that
+// components made after the form was built are set up by a later scan.
+void TBaseForm::registerSetupHandlers()
+{
+    m_scrollList.AddHandler(&TOraDataSet::staticMetaObject, this, QStringLiteral("setupQuery"),
+                            [this](QObject *c) { setupQuery(static_cast<TOraDataSet *>(c)); });
+    m_scrollList.AddHandler(&QAbstractItemView::staticMetaObject, this, QStringLiteral("setupGrid"),
+                            [this](QObject *c) {
+                                auto *view = static_cast<QAbstractItemView *>(c);
+                                if (isDataGrid(view))
+                                    setupGrid(view);
+                            });
+    for (const QMetaObject *editClass : {&QLineEdit::staticMetaObject, &QAbstractSpinBox::staticMetaObject,
+                                         &QTextEdit::staticMetaObject, &QPlainTextEdit::staticMetaObject})
+        m_scrollList.AddHandler(editClass, this, QStringLiteral("setupEdit"),
+                                [this](QObject *c) { setupEdit(static_cast<QWidget *>(c)); });
+}
+
+void TBaseForm::ScanComponents()
+{
+    m_scanQueued = false;
+    if (m_built)
+        m_scrollList.Scan();
+}
+
+void TBaseForm::childEvent(QChildEvent *event)
+{
+    TComBaseForm::childEvent(event);
+    // A child is not whole when it is added: look at it once the event loop comes back.
+    if (event->added() && m_built && !m_scanQueued) {
+        m_scanQueued = true;
+        QTimer::singleShot(0, this, &TBaseForm::ScanComponents);
+    }
+}
+
+void TBaseForm::setupQuery(TOraDataSet *query)
+{
+    for (int i = 0; i < query->MacroCount(); ++i)
+        PrepareQueryMacros(query, query->Macros().Items(i));
+    // Deleting is refused silently unless the form says how its query deletes.
+    if (!query->BeforeDelete)
+        query->BeforeDelete = [](TDataSet *) { throw EAbort(QString()); };
+    if (!m_built)
+        restoreOrdering(query);
+}
+
+void TBaseForm::setupEdit(QWidget *widget)
+{
+    if (!widget->isEnabled()) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Base, clDisabled);
+        widget->setPalette(palette);
+    }
+    if (auto *line = qobject_cast<QLineEdit *>(widget); line && line->isReadOnly() && line->isEnabled())
+        line->installEventFilter(new TReadOnlyBeep(line));
+}
+
+void TBaseForm::followFocus(QWidget *now)
+{
+    if (!now || !isAncestorOf(now))
+        return;
+    if (!m_scrollList.Known(now))
+        ScanComponents();
+    if (!m_checkStates)
+        return;
+    for (QWidget *w = now; w && w != this; w = w->parentWidget())
+        if (auto *view = qobject_cast<QAbstractItemView *>(w); view && m_checkStates->Find(DataSetOfView(view))) {
+            m_checkStates->SetActive(DataSetOfView(view));
+            return;
+        }
 }
 
 void TBaseForm::PrepareQueryMacros(TOraDataSet *, TMacro &) {}
@@ -464,23 +531,42 @@ void TBaseForm::SetUpGridDataSet(QAbstractItemView *grid)
     if (TField *check = ds->FindField(CheckField);
         check && check->DisplayName() == TranslateAplText(QStringLiteral("rstrIntoReport")))
         check->SetDisplayWidth(7);
-    // A form that has no session and scheme yet has nothing to prepare against.
-    if (auto *query = qobject_cast<TOraDataSet *>(ds); query && m_bindDb)
-        prepareGridQuery(query);
+    if (auto *query = qobject_cast<TOraDataSet *>(ds)) {
+        m_checkStates->Add(query);
+        // A form that has no session and scheme yet has nothing to prepare against.
+        if (m_bindDb && prepareGridQuery(query) && !query->IsPLSQL() && AllowGridOfQuery(grid))
+            addGridOfQuery(grid, query);
+    }
     tagFields(ds);
 }
 
-void TBaseForm::prepareGridQuery(TOraDataSet *query)
+bool TBaseForm::prepareGridQuery(TOraDataSet *query)
 {
     const bool wasPrepared = query->Prepared();
     try {
         query->Prepare();
         if (!wasPrepared)
             query->UnPrepare();
+        return true;
     } catch (const std::exception &e) {
         const bool details = ComSettingsIni().ReadBool(QStringLiteral("DBG_SETTINGS"), QStringLiteral("CAN"), false);
         MsgBoxKind(this, PrepareDiagnostic(objectName(), query, ExceptionMessage(e), details), 1);
+        return false;
     }
+}
+
+void TBaseForm::addGridOfQuery(QAbstractItemView *grid, TOraDataSet *query)
+{
+    // A grid set up again when its queries open keeps its one record.
+    for (const auto &record : m_grids)
+        if (record->Grid() == grid)
+            return;
+    m_grids.push_back(std::make_unique<TDBGridOfQuery>(this, grid, query));
+    // A grid freed at run time takes its record along.
+    connect(grid, &QObject::destroyed, this, [this](QObject *gone) {
+        std::erase_if(m_grids,
+                      [gone](const auto &record) { return record->Grid() == nullptr || record->Grid() == gone; });
+    });
 }
 
 void TBaseForm::tagFields(TDataSet *dataSet)
@@ -565,7 +651,8 @@ void TBaseForm::runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGr
         QAbstractItemView *grid = GetFocusedGrid();
         if (!grid)
             return;
-        setupGrid(grid); // a grid made after the form was built
+        ScanComponents(); // a grid made after the form was built
+        setupGrid(grid);
         (this->*body)(grid, GridInterface(grid));
     } catch (const EAbort &) {
     } catch (const std::exception &e) {
@@ -672,6 +759,26 @@ void TBaseForm::SetRCheck(TDataSet *DS)
 
 // --- closing, showing, maximising
 
+bool TBaseForm::remembersOrderings() const { return !m_scheme.isEmpty() && !m_settingsModule.isEmpty(); }
+
+void TBaseForm::restoreOrdering(TOraDataSet *query)
+{
+    if (remembersOrderings())
+        RestoreQueryOrdering(this, m_settingsModule, m_scheme, query);
+}
+
+void TBaseForm::storeOrderings()
+{
+    m_orderingsStored = true;
+    if (!remembersOrderings())
+        return;
+    const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
+    for (TOraDataSet *query : queries)
+        StoreQueryOrdering(m_settingsModule, m_scheme, query);
+}
+
+void TBaseForm::BeforeCloseEvent() { storeOrderings(); }
+
 bool TBaseForm::CloseQuery()
 {
     if (!CanClose) {
@@ -686,6 +793,7 @@ bool TBaseForm::CloseQuery()
 void TBaseForm::showEvent(QShowEvent *event)
 {
     TComBaseForm::showEvent(event);
+    ScanComponents();
     focusMainGrid();
 }
 

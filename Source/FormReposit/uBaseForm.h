@@ -12,13 +12,22 @@
 //   with the space bar or a click (SetRCheck).
 // - The form cannot be closed while it is being built; queries that do not
 //   prepare are reported with a diagnostic.
+// - The ordering a user chose for a query (its macro FIELD) is remembered in
+//   ComFormGFG.INI when the form closes and applied when it is next built.
+// - The status text (StatusText) counts the records of the focused grid's
+//   data set, and of its master for a detail.
+// - Components added by the create event or later are set up as well: a
+//   registry (ScrollList) finds them.
 //
 // A data form declares its components in its constructor (queries, data
 // sources, TDBGrids with their Hint, the settings name) and is made with
 // TBaseForm::Create<TMyForm>(parent, session, scheme, mode); see uDlgBaseForm
 // for the dialog variant.
 #include "Core/PlatformExport.h"
+#include "Source/ComUnits/uBaseFormSettings.h"
+#include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uScrollComponents.h"
 #include "Source/ComUnits/uTDBGridInterface_IMPL.h"
 #include "Source/FormReposit/uComBaseForm.h"
 
@@ -59,6 +68,17 @@ public:
     const TAccessFuncList &AccessFuncs() const { return m_accessFuncs; }
     const TDBIntList &GridInterfaces() const { return m_gridInterfaces; }
     const QList<TField *> &SortFields() const { return m_sortFields; }
+    // The registry of the form's components: what the create event or later
+    // code adds is set up when the form next scans (on showing, on a new child
+    // of the form, when focus enters an unknown control, before a grid action).
+    TScrollComponentList &ScrollList() { return m_scrollList; }
+    // The settings records of the grids whose data set is a prepared query.
+    const std::vector<std::unique_ptr<TDBGridOfQuery>> &Grids() const { return m_grids; }
+    void ScanComponents();
+    // The record counts of the data set of the focused grid (and its master).
+    TChkStateList *CheckStates() const { return m_checkStates.get(); }
+    QString StatusText() const { return m_checkStates ? m_checkStates->Text() : QString(); }
+    QString StatusHint() const { return m_checkStates ? m_checkStates->Hint() : QString(); }
 
     // Points every data set of the form at another session or scheme (only while AllowRebind).
     virtual void SetSession(TOraSession *session);
@@ -133,6 +153,8 @@ protected:
     // fields' capability tags); a form whose queries open only when it gets
     // its session and scheme runs it again then.
     void SetUpGridDataSet(QAbstractItemView *grid);
+    // Whether a grid of a prepared query gets its settings record (and filter button).
+    virtual bool AllowGridOfQuery(QAbstractItemView *) { return true; }
     virtual void BeforeSetupComponents() {}
     virtual void AfterSetupComponents() {}
 
@@ -142,6 +164,7 @@ protected:
     bool OldCreateOrder() const override { return true; }
     void BeforeCreateEvent() override;
     void AfterCreateEvent() override;
+    void BeforeCloseEvent() override;
     void SetSources() override;
     void LoadGlyphs() override;
     bool CloseQuery() override;
@@ -149,15 +172,25 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void childEvent(QChildEvent *event) override;
 
 private:
     void FillAccess();
     void bindComponents();
     void setupComponents();
+    void registerSetupHandlers();
+    void setupQuery(TOraDataSet *query);
+    void setupEdit(QWidget *widget);
+    void followFocus(QWidget *now);
     void setupGrid(QAbstractItemView *grid);
-    void prepareGridQuery(TOraDataSet *query);
+    bool prepareGridQuery(TOraDataSet *query);
+    void addGridOfQuery(QAbstractItemView *grid, TOraDataSet *query);
     void tagFields(TDataSet *dataSet);
     void warnGridsWithoutHint();
+    // The orderings of the form's queries in the grid settings file.
+    bool remembersOrderings() const;
+    void restoreOrdering(TOraDataSet *query);
+    void storeOrderings();
     void createActions();
     void runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGrid *));
     void moveFocusedDataSet(void (*step)(TDataSet *));
@@ -179,6 +212,14 @@ private:
     QList<TField *> m_sortFields;
     QList<QPointer<QAbstractItemView>> m_setUpGrids;
     QRect m_geometryBeforeMaximize;
+    // The module file of the form's class, named while the form is whole.
+    QString m_settingsModule;
+    bool m_orderingsStored = false;
+    TScrollComponentList m_scrollList;
+    std::vector<std::unique_ptr<TDBGridOfQuery>> m_grids;
+    std::unique_ptr<TChkStateList> m_checkStates;
+    bool m_scanQueued = false;
+    QMetaObject::Connection m_focusFollower;
 };
 
 // The diagnostic of a query that does not prepare: the error and its likely

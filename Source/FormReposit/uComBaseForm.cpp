@@ -168,6 +168,7 @@ void TComBaseForm::done(int result)
 void TComBaseForm::formClosed()
 {
     m_closed = true;
+    BeforeCloseEvent();
     FormClose();
 }
 

@@ -92,6 +92,8 @@ protected:
     virtual bool OldCreateOrder() const { return false; }
     virtual void BeforeCreateEvent() {}
     virtual void AfterCreateEvent() {}
+    // What a base below this one does when the form closes, before the close event.
+    virtual void BeforeCloseEvent() {}
     // Whether the form may close now.
     virtual bool CloseQuery() { return true; }
 

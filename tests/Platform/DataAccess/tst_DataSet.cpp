@@ -805,7 +805,7 @@ private slots:
             rights->SetStoredProcName("ZANDRELL5.MENUPACK.GET_MENU_ITEM_RIGHT");
             for (const char *field : fields)
                 rights->AddField(QString::fromLatin1(field), TFieldType::ftString, 150);
-            rights->ParamByName("PID_CFG").SetAsInteger(12); // the operators' orders entry
+            rights->ParamByName("PID_CFG").SetAsInteger(9); // the administrators' orders entry
             rights->Open();
             return rights;
         };

@@ -1,0 +1,460 @@
+// The grid settings of the data forms over a fresh demo database: the query
+// key, the ordering a user chose kept across closing and reopening a form, and
+// what the settings file refuses.
+#include "Core/Exceptions.h"
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "DataAccess/DataSource.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uBaseFormSettings.h"
+#include "Source/ComUnits/uChkCount.h"
+#include "Source/ComUnits/uComFormGFG.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uDBGrid.h"
+#include "Source/FormReposit/uBaseForm.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TestServer.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kScheme = u"ZANDRELL5"_s;
+
+// A form over the demo orders whose query keeps its ordering in the macros ORDER and FIELD.
+class TSortedForm : public TBaseForm {
+public:
+    explicit TSortedForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
+    {
+        setObjectName(u"fmSorted"_s);
+        sqOrders = new TOraQuery(this);
+        sqOrders->setObjectName(u"sqOrders"_s);
+        sqOrders->SetSQL({u"SELECT O.ID, O.STATUS, O.AMOUNT FROM &Shema.DEMO_ORDERS O"_s, u"&ORDER &FIELD"_s});
+        sqOrders->MacroByName(u"ORDER"_s).SetValue(u"ORDER BY"_s);
+        sqOrders->MacroByName(u"FIELD"_s).SetValue(u"O.ID"_s);
+        grid = new TDBGrid(this);
+        grid->setObjectName(u"grdOrders"_s);
+        grid->SetHint(u"Orders"_s);
+        grid->SetDataSource(new TDataSource(this, sqOrders));
+        (new QVBoxLayout(this))->addWidget(grid);
+    }
+
+    // What the sort dialog does: a new ordering, the query reopened.
+    void sortBy(const QString &ordering)
+    {
+        sqOrders->Close();
+        sqOrders->MacroByName(u"FIELD"_s).SetValue(ordering);
+        sqOrders->Open();
+    }
+    QString ordering() { return sqOrders->MacroByName(u"FIELD"_s).Value(); }
+
+    TOraQuery *sqOrders;
+    TDBGrid *grid;
+
+protected:
+    void FormCreate() override { sqOrders->Open(); }
+};
+
+QString section() { return OrderSection(kScheme, u"tst_GridSettings"_s); }
+
+// Customers and, as a detail, the orders of the current customer.
+class TMasterDetailForm : public TBaseForm {
+public:
+    explicit TMasterDetailForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
+    {
+        setObjectName(u"fmCustomers"_s);
+        sqCustomers = new TOraQuery(this);
+        sqCustomers->setObjectName(u"sqCustomers"_s);
+        sqCustomers->SetSQLText(u"SELECT C.ID, C.NAME FROM &Shema.DEMO_CUSTOMERS C ORDER BY C.ID"_s);
+        auto *customers = new TDataSource(this, sqCustomers);
+        sqOrders = new TOraQuery(this);
+        sqOrders->setObjectName(u"sqOrders"_s);
+        sqOrders->SetSQLText(u"SELECT O.ID, O.AMOUNT FROM &Shema.DEMO_ORDERS O WHERE O.CUSTOMER_ID = :ID"_s);
+        sqOrders->SetMasterSource(customers);
+        grdCustomers = new TDBGrid(this);
+        grdCustomers->setObjectName(u"grdCustomers"_s);
+        grdCustomers->SetHint(u"Customers"_s);
+        grdCustomers->SetDataSource(customers);
+        grdOrders = new TDBGrid(this);
+        grdOrders->setObjectName(u"grdOrders"_s);
+        grdOrders->SetHint(u"Orders"_s);
+        grdOrders->SetDataSource(new TDataSource(this, sqOrders));
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(grdCustomers);
+        layout->addWidget(grdOrders);
+        MainDataSet = sqCustomers;
+    }
+    TOraQuery *sqCustomers;
+    TOraQuery *sqOrders;
+    TDBGrid *grdCustomers;
+    TDBGrid *grdOrders;
+
+protected:
+    void FormCreate() override
+    {
+        sqCustomers->Open();
+        sqOrders->Open();
+    }
+};
+
+// A grid made before its query, whose table the form names only when it prepares the macros.
+class TMacroTableForm : public TBaseForm {
+public:
+    explicit TMacroTableForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
+    {
+        grid = new TDBGrid(this);
+        grid->setObjectName(u"grdGoods"_s);
+        grid->SetHint(u"Goods"_s);
+        sqGoods = new TOraQuery(this);
+        sqGoods->setObjectName(u"sqGoods"_s);
+        sqGoods->SetSQLText(u"SELECT * FROM &Shema.&TABLE"_s);
+        grid->SetDataSource(new TDataSource(this, sqGoods));
+    }
+    TDBGrid *grid;
+    TOraQuery *sqGoods;
+
+protected:
+    void PrepareQueryMacros(TOraDataSet *, TMacro &macro) override
+    {
+        if (macro.Name() == u"TABLE"_s)
+            macro.SetValue(u"DEMO_GOODS"_s);
+    }
+};
+
+int ordersOf(TOraSession *session, int customer)
+{
+    TOraQuery q;
+    q.SetSession(session);
+    q.SetSQLText(u"SELECT COUNT(*) AS N FROM ZANDRELL5.DEMO_ORDERS WHERE CUSTOMER_ID = %1"_s.arg(customer));
+    q.Open();
+    return q.FieldByName(u"N"_s)->AsInteger();
+}
+
+} // namespace
+
+class TestGridSettings : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<RecordingDialogService> dialogs;
+    std::unique_ptr<QTemporaryDir> programDir;
+    std::unique_ptr<TestServer> server;
+    std::unique_ptr<TOraSession> session;
+
+    std::unique_ptr<TSortedForm> openForm() { return TBaseForm::Create<TSortedForm>(session.get()); }
+
+    QString storedKey()
+    {
+        auto form = openForm();
+        const QString key = QueryKey(form->sqOrders);
+        form.reset();
+        return key;
+    }
+
+    int refusals() const
+    {
+        int count = 0;
+        for (const RecordedBox &box : dialogs->boxes)
+            count += box.text.startsWith(u"TBaseForm.NotFindFieldForOrder: "_s);
+        return count;
+    }
+
+private slots:
+    void initTestCase() { TestServer::BuildTemplate(); }
+
+    void init()
+    {
+        dialogs = std::make_unique<RecordingDialogService>();
+        programDir = std::make_unique<QTemporaryDir>();
+        SetProgramFolderForTests(programDir->path());
+        server = std::make_unique<TestServer>();
+        session = server->Connect();
+    }
+
+    void cleanup()
+    {
+        TIniFile::SetWriteFaultForTests({});
+        QFile::setPermissions(programDir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        session.reset();
+        server.reset();
+        SetProgramFolderForTests(QString());
+        programDir.reset();
+        dialogs.reset();
+    }
+
+    void checksum_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("checksum");
+        // Worked by hand over the Windows bytes of each line plus CR LF, then a blank.
+        QTest::newRow("one line") << u"AB"_s << u"0018"_s;
+        QTest::newRow("two lines") << u"A\nB"_s << u"0004"_s;
+        QTest::newRow("a Russian letter is its Windows-1251 byte") << u"Я"_s << u"00e2"_s;
+        QTest::newRow("NUL NUL adds nothing, NUL before a letter adds its place") << QString(u"A\0\0B"_s) << u"0005"_s;
+    }
+    void checksum()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, checksum);
+        QCOMPARE(QuerySqlChecksum(sql), checksum);
+    }
+
+    void queryKeyFollowsTheText()
+    {
+        QObject owner;
+        owner.setObjectName(u"fmOwner"_s);
+        TOraQuery query(&owner);
+        query.setObjectName(u"sqItems"_s);
+        query.SetSQLText(u"AB"_s);
+        QCOMPARE(QueryKey(&query), u"fmOwner.sqItems.0018"_s);
+        query.SetSQLText(u"AB "_s);
+        QVERIFY(QueryKey(&query) != u"fmOwner.sqItems.0018"_s);
+    }
+
+    void orderingCycle()
+    {
+        auto form = openForm();
+        const QString key = QueryKey(form->sqOrders);
+        QVERIFY(key.startsWith(u"fmSorted.sqOrders."_s));
+        QCOMPARE(ComFormGFGIni().ReadString(section(), key + u"_def"_s, {}), u"O.ID"_s);
+        form->sortBy(u"O.AMOUNT DESC"_s);
+        QVERIFY(form->close());
+        QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.AMOUNT DESC"_s);
+        QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
+        form.reset();
+
+        form = openForm();
+        QCOMPARE(form->ordering(), u"O.AMOUNT DESC"_s);
+        QVERIFY(form->sqOrders->Active());
+        const double first = form->sqOrders->FieldByName(u"AMOUNT"_s)->AsFloat();
+        form->sqOrders->Next();
+        QVERIFY(first >= form->sqOrders->FieldByName(u"AMOUNT"_s)->AsFloat());
+
+        // Back to the design ordering: nothing is kept.
+        form->sortBy(u"O.ID"_s);
+        QVERIFY(form->close());
+        QVERIFY(!ComFormGFGIni().ValueExists(section(), key));
+        QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
+        QCOMPARE(dialogs->boxes.size(), 0);
+    }
+
+    void freedWithoutClosingStoresToo()
+    {
+        auto form = openForm();
+        const QString key = QueryKey(form->sqOrders);
+        form->sortBy(u"STATUS"_s);
+        form.reset();
+        QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"STATUS"_s);
+    }
+
+    void saveSwitchedOff()
+    {
+        const QString key = storedKey();
+        ComFormGFGIni().WriteBool(kScheme + u"_ORDERBY"_s, u"SAVE"_s, false);
+        ComFormGFGIni().WriteString(section(), key, u"O.AMOUNT"_s);
+        auto form = openForm();
+        QCOMPARE(form->ordering(), u"O.ID"_s);
+        form->sortBy(u"STATUS"_s);
+        QVERIFY(form->close());
+        QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.AMOUNT"_s);
+        QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
+    }
+
+    void storedOrdering_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("field with direction and prefix") << u"STATUS DESC, O.ID"_s << true;
+        QTest::newRow("lower case") << u"amount asc"_s << true;
+        QTest::newRow("dropped column") << u"O.DISCOUNT"_s << false;
+        QTest::newRow("a second statement") << u"ID; DROP TABLE DEMO_ORDERS"_s << false;
+        QTest::newRow("a sub-query") << u"(SELECT 1 FROM DUAL)"_s << false;
+        QTest::newRow("a comment") << u"ID --"_s << false;
+        QTest::newRow("an empty item") << u"ID,"_s << false;
+        QTest::newRow("two directions") << u"ID ASC DESC"_s << false;
+        QTest::newRow("empty") << u""_s << false;
+    }
+    void storedOrdering()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, applied);
+        const QString key = storedKey();
+        ComFormGFGIni().WriteString(section(), key, stored);
+        auto form = openForm();
+        QCOMPARE(form->ordering(), applied ? stored : u"O.ID"_s);
+        QVERIFY(form->sqOrders->Active());
+        QCOMPARE(refusals(), applied ? 0 : 1);
+        QCOMPARE(ComFormGFGIni().ValueExists(section(), key), applied);
+        if (!applied) {
+            QCOMPARE(dialogs->boxes.first().caption, TranslateAplText(u"rstrError"_s));
+            QVERIFY(dialogs->boxes.first().text.contains(stored.trimmed().isEmpty() ? u"\"\""_s : u"\""_s));
+            // Forgotten: the next opening says nothing.
+            QVERIFY(form->close());
+            form = openForm();
+            QCOMPARE(refusals(), 1);
+        }
+    }
+
+    void countFormat_data()
+    {
+        QTest::addColumn<QString>("translation");
+        QTest::addColumn<bool>("detail");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("one count") << u"Read: %s"_s << false << u" Read: %d"_s;
+        QTest::newRow("a detail's and its master's") << u"Read: %s"_s << true << u" Read: %d (%d)"_s;
+        QTest::newRow("a percent sign stays") << u"100%% of %s"_s << false << u" 100% of %d"_s;
+        QTest::newRow("no place: the built-in text") << u"Read"_s << false << u" Built: %d"_s;
+        QTest::newRow("two places: the built-in text") << u"%s of %d"_s << true << u" Built: %d (%d)"_s;
+        QTest::newRow("two texts: the built-in text") << u"%s of %s"_s << false << u" Built: %d"_s;
+    }
+    void countFormat()
+    {
+        QFETCH(QString, translation);
+        QFETCH(bool, detail);
+        QFETCH(QString, format);
+        QCOMPARE(CountFormat(translation, u"Built: %s"_s, detail), format);
+    }
+
+    void countsFollowTheMaster()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        // The main data set (a master of nothing) shows its own count.
+        QVERIFY(form->StatusText().endsWith(u" %1"_s.arg(form->sqCustomers->RecordCount())));
+        QCOMPARE(form->StatusHint(), u"Customers"_s);
+
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->grdOrders->setFocus();
+        QCOMPARE(form->CheckStates()->ActiveItem()->DataSet(), form->sqOrders);
+        QCOMPARE(form->StatusHint(), u"Orders (Customers)"_s);
+        const int customers = form->sqCustomers->RecordCount();
+        QVERIFY(customers > 2);
+        for (form->sqCustomers->First(); !form->sqCustomers->Eof(); form->sqCustomers->Next()) {
+            const int customer = form->sqCustomers->FieldByName(u"ID"_s)->AsInteger();
+            QVERIFY2(form->StatusText().endsWith(u" %1 (%2)"_s.arg(ordersOf(session.get(), customer)).arg(customers)),
+                     qPrintable(form->StatusText()));
+        }
+    }
+
+    void registryFollowsGrids()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        TScrollComponent *grids = form->ScrollList().Find(&QAbstractItemView::staticMetaObject);
+        QVERIFY(grids && grids->Contains(form->grdOrders));
+
+        delete form->grdOrders;
+        QVERIFY(!grids->Contains(form->grdOrders));
+        QVERIFY(!form->ScrollList().Known(form->grdOrders));
+        int visited = 0;
+        grids->ForEach([&](QObject *) { ++visited; });
+        QCOMPARE(visited, grids->Components().size());
+
+        // A grid made at run time inside a panel is set up when the form next scans.
+        auto *panel = new QWidget(form.get());
+        QCoreApplication::processEvents();
+        auto *late = new TDBGrid(panel);
+        late->SetHint(u"Late"_s);
+        late->SetDataSource(new TDataSource(panel, form->sqOrders));
+        QVERIFY(!form->GridInterface(late));
+        form->ScanComponents();
+        QVERIFY(form->GridInterface(late));
+        QVERIFY(grids->Contains(late));
+        // A grid added straight to the form is found without being asked for.
+        auto *direct = new TDBGrid(form.get());
+        direct->SetDataSource(new TDataSource(form.get(), form->sqCustomers));
+        QTRY_VERIFY(form->GridInterface(direct));
+    }
+
+    void queriesAreSetUpBeforeTheirGrids()
+    {
+        auto form = TBaseForm::Create<TMacroTableForm>(session.get());
+        QCOMPARE(dialogs->boxes.size(), 0);
+        QCOMPARE(form->Grids().size(), size_t(1));
+    }
+
+    void registryByIdentity()
+    {
+        QWidget root;
+        TScrollComponentList list;
+        list.AddRoot(&root);
+        int widgetRuns = 0, editRuns = 0;
+        list.AddHandler(&QWidget::staticMetaObject, &root, u"w"_s, [&](QObject *) { ++widgetRuns; });
+        list.AddHandler(&QWidget::staticMetaObject, &root, u"w"_s, [&](QObject *) { ++widgetRuns; });
+        list.AddHandler(&QLineEdit::staticMetaObject, &root, u"e"_s, [&](QObject *) { ++editRuns; });
+        auto *first = new QLineEdit(&root);
+        auto *second = new QLineEdit(&root);
+        QCOMPARE(list.Scan(), 3); // the root and both edits
+        QCOMPARE(list.KnownCount(), 3);
+        QCOMPARE(widgetRuns, 3); // the same handler twice is one
+        QCOMPARE(editRuns, 2);
+
+        // One freed, one made: the count stays, the new one is still found.
+        delete first;
+        auto *third = new QLineEdit(&root);
+        QCOMPARE(list.Scan(), 1);
+        QVERIFY(list.Known(third) && list.Known(second));
+        QCOMPARE(list.Find(&QLineEdit::staticMetaObject)->Components().size(), 2);
+
+        // A walk that frees the component after the current one skips it.
+        QList<QObject *> walked;
+        list.Find(&QLineEdit::staticMetaObject)->ForEach([&](QObject *c) {
+            walked << c;
+            if (c == second)
+                delete third;
+        });
+        QCOMPARE(walked, QList<QObject *>{second});
+
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Register(&QWidget::staticMetaObject));
+        QObject plain;
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, list.Find(&QLineEdit::staticMetaObject)->AddComponent(&plain));
+    }
+
+    void gridsOfQueriesShowTheFilter()
+    {
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        QCOMPARE(form->Grids().size(), size_t(2));
+        const TDBGridOfQuery &orders = *form->Grids().at(1);
+        QCOMPARE(orders.Grid(), form->grdOrders);
+        QToolButton *button = form->grdOrders->findChild<QToolButton *>(u"grdOrders_SQLFilterButton"_s);
+        QVERIFY(button && button == orders.FilterButton());
+        QCOMPARE(button->text(), u"F"_s);
+        QVERIFY(!button->isVisibleTo(form->grdOrders));
+
+        form->sqOrders->SetFilter(u"AMOUNT=48200.5"_s);
+        form->sqOrders->SetFiltered(true);
+        QVERIFY(button->isVisibleTo(form->grdOrders));
+        QCOMPARE(button->toolTip(), u"AMOUNT=48200.5"_s);
+        form->sqOrders->SetFiltered(false);
+        QVERIFY(!button->isVisibleTo(form->grdOrders));
+
+        delete form->grdOrders;
+        QCOMPARE(form->Grids().size(), size_t(1));
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TDBGridOfQuery(form.get(), nullptr, form->sqCustomers));
+    }
+
+    void unwritableFolderDoesNotStopClosing()
+    {
+        auto form = openForm();
+        const QString key = QueryKey(form->sqOrders);
+        form->sortBy(u"STATUS"_s);
+        QVERIFY(QFile::setPermissions(programDir->path(), QFile::ReadOwner | QFile::ExeOwner));
+        if (QFileInfo(programDir->path()).isWritable()) // the super-user writes anywhere
+            TIniFile::SetWriteFaultForTests({0, false});
+        QVERIFY(form->close());
+        QVERIFY(form->Closed());
+        TIniFile::SetWriteFaultForTests({});
+        QVERIFY(!ComFormGFGIni().ValueExists(section(), key));
+    }
+};
+
+QTEST_MAIN(TestGridSettings)
+#include "tst_GridSettings.moc"
