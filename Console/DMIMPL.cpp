@@ -1,28 +1,28 @@
 #include "Console/DMIMPL.h"
-#include "Console/uConsoleLog.h"
 
-#include "DataAccess/ConnectDialog.h"
-#include "DataAccess/DAError.h"
-#include "DataAccess/DataSource.h"
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uConsoleLog.h"
+#include "Console/uForcePswChange.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/DAError.h"
+#include "DataAccess/DataSource.h"
 #include "DataAccess/OraErrorHandler.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/OraStoredProc.h"
-#include "Core/ResourcePack.h"
-#include "Core/TextFormat.h"
 #include "Source/ComUnits/uBaseService.h"
-#include "Console/uConsoleCfg.h"
-#include "Console/uConsoleFunctions.h"
-#include "Console/uForcePswChange.h"
 #include "Source/ComUnits/uOraFunctions.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <climits>
-#include <QRegularExpression>
 
 namespace {
 
@@ -43,18 +43,21 @@ const TCaseMesg CaseMsgList[kCaseMsgCount] = {
     {tkWord, "rstrUser", "Имя", "User"},
     {tkMessage, "rstr_msg_PasswordNotEntered", "Пароль не введен", "Password is not entered"},
     {tkMessage, "rstr_msg_IncorrectPasLog", "Некорректный пароль/логин", "Incorrect password/login"},
-    {tkMessage, "rstr_fmtmsg_UserNotRegistered", "Пользователь \"%s\" не зарегистрирован", "User \"%s\" is not registered"},
+    {tkMessage, "rstr_fmtmsg_UserNotRegistered", "Пользователь \"%s\" не зарегистрирован",
+     "User \"%s\" is not registered"},
     {tkMessage, "rstr_fmtmsg_ErrorText", "Ошибка с сообщением: \"%s\"", "Error with a message: \"%s\""},
     {tkMessage, "rstr_fmtmsg_AccessIDNotExist", "Идентификатор доступа \"AccessID = %s\" не существует в \"V_ACCESS\"",
      "Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""},
     {tkMessage, "rstr_msg_UserIsPossibleNotRegistered", "Возможно пользователь не зарегистрирован",
      "User Is possible is not registered"},
-    {tkMessage, "rstr_fmtmsg_OracleHomeIncorrect", "Некорректный Oracle Home \"Home%s\"", "Oracle Home \"Home%s\" is incorrect"},
+    {tkMessage, "rstr_fmtmsg_OracleHomeIncorrect", "Некорректный Oracle Home \"Home%s\"",
+     "Oracle Home \"Home%s\" is incorrect"},
     {tkMessage, "rstr_msg_NotPriveleges", "Недостаточно привилегий", "Not enough priveleges"},
     {tkMessage, "rstr_msg_NoNetworkConnection", "Нет соединения по сети", "There is no connection on the network"},
     {tkMessage, "rstr_msg_ServerNotFound", "Сервер не найден", "Server is not found"},
     {tkMessage, "rstr_msg_UserLocked", "Пользователь заблокирован", "The user is locked"},
-    {tkMessage, "rstr_msg_NoListener", "Не запущена служба Oracle 'Listener'", "Oracle service 'Listener' is not working"},
+    {tkMessage, "rstr_msg_NoListener", "Не запущена служба Oracle 'Listener'",
+     "Oracle service 'Listener' is not working"},
 };
 
 constexpr unsigned kErrorBoxFlags = MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST;
@@ -144,7 +147,8 @@ void TDM::createComponents()
     AccessTbl = query("AccessTbl", QStringLiteral("SELECT * FROM &shema.V_ACCESS"));
     AccessDSrc = new TDataSource(this, AccessTbl);
     AccessDSrc->setObjectName(QStringLiteral("AccessDSrc"));
-    V_MENUCFG = query("V_MENUCFG", QStringLiteral("select * from &shema.V_MENUCFG\nWHERE ACCESSID=:ACCESSID\nORDER BY SORT_ORDER"));
+    V_MENUCFG = query("V_MENUCFG",
+                      QStringLiteral("select * from &shema.V_MENUCFG\nWHERE ACCESSID=:ACCESSID\nORDER BY SORT_ORDER"));
     V_MENUCFG->SQLRefresh = QStringList{QStringLiteral("WHERE"), QStringLiteral("  ID_CFG = :ID_CFG")};
     V_MENUCFG->SQLInsert = QStringList{
         QStringLiteral("begin"),
@@ -155,8 +159,9 @@ void TDM::createComponents()
     V_MENUCFGDSrc->setObjectName(QStringLiteral("V_MENUCFGDSrc"));
     V_SRVITEMS = query("V_SRVITEMS", QStringLiteral("SELECT * FROM &shema.V_SRVITEMS\nWHERE ITEMID=:ITEMID"));
     V_SRVITEMS->SetMasterSource(V_MENUCFGDSrc);
-    SrvCatalogue = query("SrvCatalogue", QStringLiteral("SELECT * FROM &shema.V_SRVITEMS\nWHERE ITEMID IN (SELECT ItemID FROM "
-                                                        "&shema.V_MENUCFG WHERE ACCESSID=:ACCESSID)"));
+    SrvCatalogue =
+        query("SrvCatalogue", QStringLiteral("SELECT * FROM &shema.V_SRVITEMS\nWHERE ITEMID IN (SELECT ItemID FROM "
+                                             "&shema.V_MENUCFG WHERE ACCESSID=:ACCESSID)"));
     SrvCatalogue->SetMasterSource(AccessDSrc);
 
     auto proc = [this](const char *name, const QString &procName) {
@@ -168,17 +173,20 @@ void TDM::createComponents()
     spRight = proc("spRight", QStringLiteral("Zandrell_pro.MENUPACK.GET_MENU_ITEM_RIGHT"));
     spRight_OLD = proc("spRight_OLD", QStringLiteral("Zandrell_pro.MENUPACK.GET_MENU_ITEM_RIGHT"));
     GET_CURRCONFIG = proc("GET_CURRCONFIG", QStringLiteral("Zandrell_pro.GET_CURRCONFIG"));
-    sqGetObjectShema = query("sqGetObjectShema", QStringLiteral("SELECT 1 \nFROM  ALL_OBJECTS AO\nWHERE AO.OWNER       = "
-                                                                "UPPER(&Shema)\n  AND AO.OBJECT_TYPE = 'VIEW'\n  AND "
-                                                                "AO.OBJECT_NAME = 'V_SYSUSERS'"));
-    sqGetUserInShema = query("sqGetUserInShema",
-                             QStringLiteral("SELECT VSU.LOGIN, VSU.ID\n  FROM &SHEMA.v_Sysusers VSU\n WHERE VSU.LOGIN = :pUser"));
+    sqGetObjectShema =
+        query("sqGetObjectShema", QStringLiteral("SELECT 1 \nFROM  ALL_OBJECTS AO\nWHERE AO.OWNER       = "
+                                                 "UPPER(&Shema)\n  AND AO.OBJECT_TYPE = 'VIEW'\n  AND "
+                                                 "AO.OBJECT_NAME = 'V_SYSUSERS'"));
+    sqGetUserInShema =
+        query("sqGetUserInShema",
+              QStringLiteral("SELECT VSU.LOGIN, VSU.ID\n  FROM &SHEMA.v_Sysusers VSU\n WHERE VSU.LOGIN = :pUser"));
     // The Request function has no session of its own at design time; the login qualifies its name.
     ospRequest = proc("ospRequest", QStringLiteral("xxx.Request"));
     ospRequest->SetTag(1);
-    sqCheckForcePassChange = query("sqCheckForcePassChange",
-                                   QStringLiteral("SELECT VSU.ID, VSU.LOGIN, VSU.FORCE_PASS_CHANGE\n  FROM &SHEMA.v_Sysusers_2 "
-                                                  "VSU\n WHERE VSU.LOGIN = :pUser"));
+    sqCheckForcePassChange =
+        query("sqCheckForcePassChange",
+              QStringLiteral("SELECT VSU.ID, VSU.LOGIN, VSU.FORCE_PASS_CHANGE\n  FROM &SHEMA.v_Sysusers_2 "
+                             "VSU\n WHERE VSU.LOGIN = :pUser"));
     SetComponentsSession(this, CommonSession);
     // Access lists fall back from the current rights procedure to the older one.
     SetRightsProcedures(spRight, spRight_OLD);
@@ -281,7 +289,7 @@ void TDM::sessionError(EDAError &error)
         int shown;
         int text;
     };
-    static const Rewrite table[] = {{942, 942, 9},       {4043, 4043, 14},   {12154, 12154, 16}, {12500, 12500, 18},
+    static const Rewrite table[] = {{942, 942, 9},      {4043, 4043, 14},   {12154, 12154, 16}, {12500, 12500, 18},
                                     {12541, 12541, 18}, {12545, 12454, 15}, {12560, 12560, 15}, {28000, 942, 17}};
     const int code = error.ErrorCode();
     for (const Rewrite &r : table) {
@@ -314,8 +322,9 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
     try {
         fSetShema(this, scheme);
         ReadCurrentConfig();
-        for (TOraDataSet *dataSet : {static_cast<TOraDataSet *>(AccessTbl), static_cast<TOraDataSet *>(V_MENUCFG),
-                                     static_cast<TOraDataSet *>(V_SRVITEMS), static_cast<TOraDataSet *>(SrvCatalogue)}) {
+        for (TOraDataSet *dataSet :
+             {static_cast<TOraDataSet *>(AccessTbl), static_cast<TOraDataSet *>(V_MENUCFG),
+              static_cast<TOraDataSet *>(V_SRVITEMS), static_cast<TOraDataSet *>(SrvCatalogue)}) {
             try {
                 dataSet->Close();
             } catch (const Exception &e) {
@@ -349,7 +358,8 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
             ConsoleTextsTranslated = true;
         }
     } catch (const std::exception &e) {
-        ShowMessageBox(Fmt(::GetCaseMsg(10), ExceptionMessage(e).trimmed()), Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);
+        ShowMessageBox(Fmt(::GetCaseMsg(10), ExceptionMessage(e).trimmed()), Fmt(::GetCaseMsg(1), scheme),
+                       kErrorBoxFlags);
         return false;
     }
     return result;
@@ -379,10 +389,11 @@ bool TDM::ConnectToScheme(const QString &scheme)
         CommonSession->Options().DateFormat = LocaleToOracleDateFormat();
         CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
                                    .arg(QStringLiteral("NLS_DATE_FORMAT"), CommonSession->Options().DateFormat));
-        CommonSession->ExecSQL(
-            QStringLiteral("ALTER SESSION SET %1 = '%2'").arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
+        CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
+                                   .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
         if (!IsSchemeValid(scheme) || !IsUserRegistered(CommonSession->Username(), scheme)) {
-            ShowMessageBox(Fmt(::GetCaseMsg(9), CommonSession->Username()), Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);
+            ShowMessageBox(Fmt(::GetCaseMsg(9), CommonSession->Username()), Fmt(::GetCaseMsg(1), scheme),
+                           kErrorBoxFlags);
             return false;
         }
         if (!CheckForcedPasswordChange(CommonSession->Username(), scheme))
@@ -395,7 +406,8 @@ bool TDM::ConnectToScheme(const QString &scheme)
                        Fmt(::GetCaseMsg(1), scheme), MB_OK);
         return false;
     } catch (const std::exception &e) {
-        ShowMessageBox(QStringLiteral("\"Exception\":") + ExceptionMessage(e).trimmed(), Fmt(::GetCaseMsg(1), scheme), MB_OK);
+        ShowMessageBox(QStringLiteral("\"Exception\":") + ExceptionMessage(e).trimmed(), Fmt(::GetCaseMsg(1), scheme),
+                       MB_OK);
         return false;
     }
 }
@@ -475,8 +487,9 @@ void TDM::SetUserLanguages(const QString &langIdText)
     id = QString::number(id.toInt());
     if (!ExistsLangPack(SchemeName, CommonSession))
         return;
-    CommonSession->ExecSQL(QStringLiteral("BEGIN \r\n") + SchemeName + QStringLiteral(".LANG_PACK.SET_USER_APL_LANG(") + id +
-                           QStringLiteral(", 0); \r\n") + SchemeName + QStringLiteral(".LANG_PACK.SET_USER_REP_LANG(") + id +
+    CommonSession->ExecSQL(QStringLiteral("BEGIN \r\n") + SchemeName + QStringLiteral(".LANG_PACK.SET_USER_APL_LANG(") +
+                           id + QStringLiteral(", 0); \r\n") + SchemeName +
+                           QStringLiteral(".LANG_PACK.SET_USER_REP_LANG(") + id +
                            QStringLiteral(", 0); \r\nCOMMIT; \r\nEND;"));
 }
 
@@ -550,8 +563,9 @@ QString LocaleToOracleDateFormat(const QString &format)
 
 QString LocaleToOracleTimeFormat(const QString &format)
 {
-    const QString hours =
-        format.contains(QLatin1String("AMPM")) || format.contains(QLatin1Char('t')) ? QStringLiteral("12") : QStringLiteral("24");
+    const QString hours = format.contains(QLatin1String("AMPM")) || format.contains(QLatin1Char('t'))
+                              ? QStringLiteral("12")
+                              : QStringLiteral("24");
     QString out;
     qsizetype i = 0;
     auto next = [&](qsizetype at) { return at < format.size() ? format.at(at).toLower() : QChar(); };

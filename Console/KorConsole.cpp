@@ -1,8 +1,8 @@
 // The console program: the application object, then the program block.
 #include "Console/KorConsoleProgram.h"
+#include "Console/uCommandLine.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "Ui/WindowDialogService.h"
-#include "Console/uCommandLine.h"
 
 #include <QApplication>
 

@@ -1,14 +1,7 @@
 #include "Console/KorConsoleProgram.h"
-#include "Console/uQtTranslation.h"
 
 #include "Console/DMIMPL.h"
 #include "Console/MainConsoleIMPL.h"
-#include "Console/uUnattended.h"
-#include "Core/DialogService.h"
-#include "Core/Exceptions.h"
-#include "Ui/ResourceLibrary.h"
-#include "Core/ResourcePack.h"
-#include "Core/TextFormat.h"
 #include "Console/uAtom.h"
 #include "Console/uAutoUpdate.h"
 #include "Console/uConsoleCfg.h"
@@ -17,9 +10,16 @@
 #include "Console/uConsoleInfo.h"
 #include "Console/uExitSignals.h"
 #include "Console/uHomeTuning.h"
+#include "Console/uQtTranslation.h"
 #include "Console/uShemaForm.h"
 #include "Console/uSplash.h"
+#include "Console/uUnattended.h"
 #include "Console/uWaitFeedback.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -87,8 +87,8 @@ QString EnglishHelpText() { return kEnglishHelp.join(QStringLiteral("\r\n")); }
 
 QString GetHelpText()
 {
-    const QString text = LangText(QStringLiteral("rstr_HelpText"), SelectText(QStringLiteral("%Ru"), QStringLiteral("%En")),
-                                  tkHelp);
+    const QString text =
+        LangText(QStringLiteral("rstr_HelpText"), SelectText(QStringLiteral("%Ru"), QStringLiteral("%En")), tkHelp);
     if (text == QLatin1String("%Ru"))
         return RussianHelpText();
     if (text == QLatin1String("%En"))
@@ -193,12 +193,9 @@ void TKorConsoleProgram::parameterPass(const QStringList &arguments)
         QString TStartupParams::*target;
     };
     const Switch switches[] = {
-        {"/shema", "shema", &TStartupParams::SchemeParam},
-        {"/scheme", "scheme", &TStartupParams::SchemeParam},
-        {"/home", "home", &TStartupParams::HomeParam},
-        {"/server", "server", &TStartupParams::ServerParam},
-        {"/user", "user", &TStartupParams::UserParam},
-        {"/password", "password", &TStartupParams::PasswordParam},
+        {"/shema", "shema", &TStartupParams::SchemeParam}, {"/scheme", "scheme", &TStartupParams::SchemeParam},
+        {"/home", "home", &TStartupParams::HomeParam},     {"/server", "server", &TStartupParams::ServerParam},
+        {"/user", "user", &TStartupParams::UserParam},     {"/password", "password", &TStartupParams::PasswordParam},
     };
     QString schemeSwitch = QStringLiteral("scheme");
     for (const QString &argument : arguments) {
@@ -277,11 +274,11 @@ void TKorConsoleProgram::loginAndRun()
     }
     UseQtTranslation(ConsoleLangId());
     if (ReadViewLogo())
-        ShowSplashStatus(LangText(QStringLiteral("rstr_act_ServiceListLoading"),
-                                  SelectText(QStringLiteral("Загрузка списка сервисов"),
-                                             QStringLiteral("Service list loading")) +
-                                      QStringLiteral("..."),
-                                  tkWord));
+        ShowSplashStatus(
+            LangText(QStringLiteral("rstr_act_ServiceListLoading"),
+                     SelectText(QStringLiteral("Загрузка списка сервисов"), QStringLiteral("Service list loading")) +
+                         QStringLiteral("..."),
+                     tkWord));
     ExitPath = QStringLiteral("loop");
     RunMainWindow(scheme, Params.DisableReconnect);
     try {
@@ -324,7 +321,8 @@ int TKorConsoleProgram::Run(const QStringList &arguments)
     if (LangIdText != NotGiven)
         SetConsoleLangId(LangIdText.toInt());
 
-    if (arguments.size() == 1 && (arguments.first() == QLatin1String("/?") || arguments.first() == QLatin1String("/help"))) {
+    if (arguments.size() == 1 &&
+        (arguments.first() == QLatin1String("/?") || arguments.first() == QLatin1String("/help"))) {
         ShowMessageBox(GetHelpText(), ParametersCaption(), MB_ICONINFORMATION);
         ExitPath = QStringLiteral("help");
         return 0;

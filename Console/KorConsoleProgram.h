@@ -3,15 +3,15 @@
 // the message loop and from its end to the end of the process. The pieces that
 // come from other units (updater, tool windows, data module, splash, main
 // window) are virtual steps, so that each can be replaced in a test.
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleDM.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 #include <memory>
-
-#include "Console/uConsoleCfg.h"
-#include "Console/uConsoleDM.h"
 
 // The marker of a value that was not given on the command line.
 inline const QString NotGiven = QStringLiteral("-1");

@@ -1,33 +1,32 @@
 #include "Console/MainConsoleIMPL.h"
 
-#include "Console/uConsoleLog.h"
-#include "Source/ComUnits/uComFunctions.h"
-
 #include "Console/CallbackIMPL.h"
 #include "Console/DMIMPL.h"
-#include "Core/DialogService.h"
-#include "Core/Exceptions.h"
-#include "DataAccess/OraQuery.h"
-#include "DataAccess/OraSession.h"
-#include "Ui/ResourceLibrary.h"
-#include "Core/ResourcePack.h"
-#include "Core/TextFormat.h"
 #include "Console/uConfigConsole.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleInfo.h"
-#include "Console/uConsoleVersion.h"
-#include "Files/uShowVer.h"
-#include "Console/uSplash.h"
+#include "Console/uConsoleLog.h"
 #include "Console/uConsolePlugins.h"
-#include "Core/OracleHomes.h"
+#include "Console/uConsoleVersion.h"
 #include "Console/uHomeTuning.h"
 #include "Console/uMenu.h"
 #include "Console/uModuleFaults.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uServiceItem.h"
 #include "Console/uShemaForm.h"
+#include "Console/uSplash.h"
 #include "Console/uWaitFeedback.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Core/OracleHomes.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "Files/uShowVer.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -61,9 +60,9 @@ TfmMain *g_mainWindow = nullptr;
 // The eleven design images of the tool bar, by position: the last one is what a
 // service without an icon of its own shows.
 const QStyle::StandardPixmap kDesignImages[11] = {
-    QStyle::SP_FileDialogDetailedView, QStyle::SP_DialogResetButton,   QStyle::SP_BrowserReload,
-    QStyle::SP_FileDialogContentsView, QStyle::SP_ArrowDown,           QStyle::SP_FileIcon,
-    QStyle::SP_FileDialogListView,     QStyle::SP_DialogCloseButton,   QStyle::SP_MessageBoxInformation,
+    QStyle::SP_FileDialogDetailedView, QStyle::SP_DialogResetButton, QStyle::SP_BrowserReload,
+    QStyle::SP_FileDialogContentsView, QStyle::SP_ArrowDown,         QStyle::SP_FileIcon,
+    QStyle::SP_FileDialogListView,     QStyle::SP_DialogCloseButton, QStyle::SP_MessageBoxInformation,
     QStyle::SP_FileDialogInfoView,     QStyle::SP_ComputerIcon};
 // The resource library's bitmaps for the eleven positions.
 const int kSmallButtonIds[11] = {60, 350, 1, 2, 3, 4, 351, 13, 14, 15, 61};
@@ -311,7 +310,7 @@ void TfmMain::createStatusBar()
         if (i > 0)
             sbPanels[i]->setFixedWidth(widths[i]);
         bar->addPermanentWidget(sbPanels[i], i == 0 ? 1 : 0);
-    }    // A long wait for the database is told in the first panel.
+    } // A long wait for the database is told in the first panel.
     if (TDbWaitFeedback *feedback = DbWaitFeedback())
         feedback->StatusPanel = sbPanels[0];
 }
@@ -378,9 +377,9 @@ TImageList &TfmMain::ToolBarImages()
 void TfmMain::applyActionIcons()
 {
     const TImageList &images = ToolBarImages();
-    const std::pair<QAction *, int> icons[] = {{acConfig, imConfig}, {acChgUser, imChgUser}, {acRefreshCfg, imRefresh},
-                                               {acFind, imFind},     {acSort, imSort},       {acReport, imReport},
-                                               {acFilter, imFilter}, {acExit, imExit},       {acAbout, imAbout},
+    const std::pair<QAction *, int> icons[] = {{acConfig, imConfig},  {acChgUser, imChgUser}, {acRefreshCfg, imRefresh},
+                                               {acFind, imFind},      {acSort, imSort},       {acReport, imReport},
+                                               {acFilter, imFilter},  {acExit, imExit},       {acAbout, imAbout},
                                                {acSrvInfo, imSrvInfo}};
     for (const auto &[action, position] : icons)
         action->setIcon(images.Icon(position));
@@ -811,7 +810,8 @@ void TfmMain::ShowServiceVersions()
         try {
             path = ModuleFilePath(service->DllName());
         } catch (const std::exception &e) {
-            qCWarning(lcServices) << "the versions window lists" << service->DllName() << "as stored:" << ExceptionMessage(e);
+            qCWarning(lcServices) << "the versions window lists" << service->DllName()
+                                  << "as stored:" << ExceptionMessage(e);
             path = ExeDir() + QLatin1Char('/') + service->DllName();
         }
         if (!files.contains(path))
@@ -819,7 +819,8 @@ void TfmMain::ShowServiceVersions()
     }
     files.sort();
     const QString caption = ConsoleText(ctConfigServices);
-    const QString title = caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
+    const QString title =
+        caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
     if (ShowVersionsHook)
         ShowVersionsHook(caption, title, files);
 }
@@ -828,7 +829,8 @@ void TfmMain::ShowAllLibraries()
 {
     const QStringList files = ProgramFilesHook ? ProgramFilesHook(ExeDir()) : QStringList();
     const QString caption = ConsoleText(ctAllLibraries);
-    const QString title = caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
+    const QString title =
+        caption + QStringLiteral(": ") + Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Folder")), ExeDir());
     if (ShowVersionsHook)
         ShowVersionsHook(caption, title, files);
 }

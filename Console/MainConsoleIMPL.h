@@ -39,7 +39,8 @@ public:
     QMenu *miFile, *miWindow, *miSession, *miHelp, *miLang, *miAplLang, *miRepLang, *miPlugins;
     QAction *miCursors, *miRestore, *miExitPopup;
     QToolBar *tbMain;
-    QAction *tbtnConfig, *tbtnChgUser, *tbtnRefreshCfg, *tbtnFindBtn, *tbtnSortBtn, *tbtnRepBtn, *tbtnFilterBtn, *tbtnExit;
+    QAction *tbtnConfig, *tbtnChgUser, *tbtnRefreshCfg, *tbtnFindBtn, *tbtnSortBtn, *tbtnRepBtn, *tbtnFilterBtn,
+        *tbtnExit;
     QLabel *sbPanels[6];
     QSystemTrayIcon *tiTray = nullptr;
     QMenu *pmPopup;

@@ -1,9 +1,9 @@
 #include "Console/uAutoUpdate.h"
 
-#include "Core/DialogService.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleInfo.h"
+#include "Core/DialogService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

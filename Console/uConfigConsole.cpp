@@ -1,12 +1,12 @@
 #include "Console/uConfigConsole.h"
-#include "Source/ComUnits/uComFunctions.h"
 
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
-#include "Console/uConsoleCfg.h"
-#include "Console/uConsoleFunctions.h"
+#include "Source/ComUnits/uComFunctions.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -110,7 +110,8 @@ void TfmConfigConsole::done(int result)
     if (result == QDialog::Accepted) {
         if ((ButtonSizeIndex() == 1) != m_loadedMiniTB)
             ShowMessageBox(TranslateAplText(QStringLiteral("rstr_msg_IniAfterReboot")),
-                           Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), rgBtnSize->title()), MB_ICONINFORMATION);
+                           Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), rgBtnSize->title()),
+                           MB_ICONINFORMATION);
         if (!SaveSettings())
             return;
     }

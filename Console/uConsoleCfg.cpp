@@ -1,17 +1,17 @@
 #include "Console/uConsoleCfg.h"
 
+#include "Console/uConsoleDM.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
-#include "Console/uConsoleDM.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -108,10 +108,10 @@ void warnLanguageNameNotCorrect(int id, const QString &langsPath)
 
 void warnFileNotFound(const QString &path)
 {
-    const QString text = LangText(QStringLiteral("rstr_fmtmsg_FileIsNotFound"),
-                                  SelectText(ResStrRu(QStringLiteral("rstr_fmtmsg_FileIsNotFound")),
-                                             QStringLiteral("\"%s\" file is not found")),
-                                  tkMessage);
+    const QString text = LangText(
+        QStringLiteral("rstr_fmtmsg_FileIsNotFound"),
+        SelectText(ResStrRu(QStringLiteral("rstr_fmtmsg_FileIsNotFound")), QStringLiteral("\"%s\" file is not found")),
+        tkMessage);
     ShowMessageBox(Fmt(text, path), QString(), MB_ICONWARNING);
 }
 
@@ -155,7 +155,8 @@ QString firstActiveScheme(const Ini &ini, QStringList &incorrect)
 void activateScheme(TIniFile::TEdit &edit, const QString &name)
 {
     for (const QString &key : edit.ReadSection(kSchemes))
-        if (key.compare(name, Qt::CaseInsensitive) != 0 && edit.ReadString(kSchemes, key, QString()) != QLatin1String("0"))
+        if (key.compare(name, Qt::CaseInsensitive) != 0 &&
+            edit.ReadString(kSchemes, key, QString()) != QLatin1String("0"))
             edit.WriteBool(kSchemes, key, false);
     edit.WriteBool(kSchemes, name, true);
 }
@@ -213,7 +214,8 @@ QString ConsoleIniNotSavedText(const EIniWriteError &error)
                             QStringLiteral("the file is held by another program"));
         break;
     case EIniWriteError::Failed:
-        reason = SelectText(QStringLiteral("ошибка записи (%1)"), QStringLiteral("write error (%1)")).arg(error.SystemText());
+        reason = SelectText(QStringLiteral("ошибка записи (%1)"), QStringLiteral("write error (%1)"))
+                     .arg(error.SystemText());
         break;
     }
     const QString text = LangText(QStringLiteral("rstr_fmtmsg_IniNotSaved"),
@@ -239,7 +241,10 @@ bool WriteConsoleIni(const std::function<void(TIniFile::TEdit &)> &edit)
     }
 }
 
-QString ReadServer() { return ConsoleIni().ReadString(kConnection, QStringLiteral("server"), QStringLiteral("ZANDRELL")); }
+QString ReadServer()
+{
+    return ConsoleIni().ReadString(kConnection, QStringLiteral("server"), QStringLiteral("ZANDRELL"));
+}
 bool WriteServer(const QString &server) { return writeValue(kConnection, QStringLiteral("server"), server); }
 QString ReadUser() { return ConsoleIni().ReadString(kConnection, QStringLiteral("user"), QStringLiteral("ZL_USER")); }
 bool WriteUser(const QString &user) { return writeValue(kConnection, QStringLiteral("user"), user); }
@@ -258,7 +263,10 @@ bool ReadFormTop() { return ConsoleIni().ReadBool(kForm, QStringLiteral("FormTop
 bool WriteFormTop(bool value) { return writeValue(kForm, QStringLiteral("FormTop"), boolText(value)); }
 bool ReadViewLogo() { return ConsoleIni().ReadBool(kForm, QStringLiteral("ViewLogo"), false); }
 bool WriteViewLogo(bool value) { return writeValue(kForm, QStringLiteral("ViewLogo"), boolText(value)); }
-QString ReadActiveIcon() { return ConsoleIni().ReadString(kForm, QStringLiteral("ActiveIcon"), QStringLiteral("ConsoleIcon.ico")); }
+QString ReadActiveIcon()
+{
+    return ConsoleIni().ReadString(kForm, QStringLiteral("ActiveIcon"), QStringLiteral("ConsoleIcon.ico"));
+}
 int ReadLangId(int defaultValue) { return ConsoleIni().ReadInteger(kStart, QStringLiteral("LangID"), defaultValue); }
 
 QString ParamNotCorrectText(const QString &name, const QString &value)
@@ -361,7 +369,8 @@ QString LangText(const QString &id, const QString &defaultText, TTextKind kind)
     if (!file->ValueExists(section, id))
         return defaultText;
     // A help text is comma text: its quotes belong to the items, so the raw value is read.
-    QString text = kind == tkHelp ? file->ReadRawString(section, id, defaultText) : file->ReadString(section, id, defaultText);
+    QString text =
+        kind == tkHelp ? file->ReadRawString(section, id, defaultText) : file->ReadString(section, id, defaultText);
     if (kind == tkHelp && !text.trimmed().isEmpty()) {
         QString lines;
         for (const QString &item : splitCommaText(text))

@@ -1,12 +1,12 @@
 #include "Console/uConsoleFunctions.h"
 
+#include "Console/uConsoleCfg.h"
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFormLibs.h"
-#include "Source/ComUnits/Lang/uLangComp.h"
-#include "Console/uConsoleCfg.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -232,7 +232,7 @@ bool lumInputQuery(const QString &caption, const QString &prompt, const QString 
         const QByteArray v = value.toUtf8();
         const char *text = v.constData();
         const int ok = reinterpret_cast<TLumInputQuery>(entry)(c.constData(), p.constData(), o.constData(),
-                                                              x.constData(), &text, maxLength);
+                                                               x.constData(), &text, maxLength);
         if (ok && text)
             value = QString::fromUtf8(text);
         return ok != 0;

@@ -13,8 +13,8 @@ int g_serversMade = 0;
 
 void writeVersion(QDataStream &out, const TConsoleVersionInfo &v)
 {
-    out << qint32(1) << QString() << qint32(0) << v.InternalName << v.FileDescription << v.FileVersion << v.LegalCopyright
-        << v.ProductVersion << v.Comments;
+    out << qint32(1) << QString() << qint32(0) << v.InternalName << v.FileDescription << v.FileVersion
+        << v.LegalCopyright << v.ProductVersion << v.Comments;
 }
 
 // One requester's connection. Frames are taken off the socket as they arrive;
@@ -22,7 +22,8 @@ void writeVersion(QDataStream &out, const TConsoleVersionInfo &v)
 // keeps the time, and the window goes on meanwhile.
 class TInfoConnection : public QObject {
 public:
-    TInfoConnection(TConsoleInfoServer *server, QLocalSocket *socket) : QObject(socket), m_server(server), m_socket(socket)
+    TInfoConnection(TConsoleInfoServer *server, QLocalSocket *socket)
+        : QObject(socket), m_server(server), m_socket(socket)
     {
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] { requestEnds(false); });
@@ -97,10 +98,12 @@ private:
     void send(int message)
     {
         if (message == kConsoleInfoMessage) {
-            const TConsoleVersionInfo v = m_server && m_server->VersionInfo ? m_server->VersionInfo() : TConsoleVersionInfo();
+            const TConsoleVersionInfo v =
+                m_server && m_server->VersionInfo ? m_server->VersionInfo() : TConsoleVersionInfo();
             write(message, [&v](QDataStream &o) { writeVersion(o, v); });
         } else {
-            const TConsoleSessionInfo s = m_server && m_server->SessionInfo ? m_server->SessionInfo() : TConsoleSessionInfo();
+            const TConsoleSessionInfo s =
+                m_server && m_server->SessionInfo ? m_server->SessionInfo() : TConsoleSessionInfo();
             write(message, [&s](QDataStream &o) { o << s.SchemeName << s.Server << s.UserName << qint32(s.Home); });
         }
         m_sent = message;
@@ -151,8 +154,9 @@ bool TConsoleInfoServer::Listen()
 {
     const qint64 pid = QCoreApplication::applicationPid();
     // The first server of the process is the one other programs find by its pid.
-    const QString name = g_serversMade++ == 0 ? ConsoleSocketPath(pid)
-                                              : ConsoleRuntimeDir() + QStringLiteral("/%1-%2.sock").arg(pid).arg(g_serversMade);
+    const QString name = g_serversMade++ == 0
+                             ? ConsoleSocketPath(pid)
+                             : ConsoleRuntimeDir() + QStringLiteral("/%1-%2.sock").arg(pid).arg(g_serversMade);
     QLocalServer::removeServer(name);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     return m_server.listen(name);

@@ -61,7 +61,8 @@ void LoadPlugins(const QString &folder)
     UnloadPlugins();
     g_plugins = std::make_unique<TPlgList>();
     const QDir dir(folder);
-    for (const QString &name : dir.entryList({QStringLiteral("*.plg")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+    for (const QString &name :
+         dir.entryList({QStringLiteral("*.plg")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
         g_plugins->push_back(std::make_unique<TPlgItem>(dir.filePath(name)));
 }
 

@@ -1,6 +1,6 @@
 #include "Console/uConsoleVersion.h"
-#include "Console/uConsoleLog.h"
 
+#include "Console/uConsoleLog.h"
 #include "Files/uFileVersion.h"
 #include "Files/uVersionInfo.h"
 

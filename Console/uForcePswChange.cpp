@@ -1,11 +1,11 @@
 #include "Console/uForcePswChange.h"
 
 #include "Console/DMIMPL.h"
+#include "Console/uConsoleCfg.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraSession.h"
-#include "Console/uConsoleCfg.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -29,7 +29,8 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     auto *form = new QFormLayout(pnlClient);
     form->addRow(lblPass, edPass1);
     form->addRow(lblRepeatPass, edPass2);
-    SetObjectNames({{lblPass, "lblPass"}, {edPass1, "edPass1"}, {lblRepeatPass, "lblRepeatPass"}, {edPass2, "edPass2"}});
+    SetObjectNames(
+        {{lblPass, "lblPass"}, {edPass1, "edPass1"}, {lblRepeatPass, "lblRepeatPass"}, {edPass2, "edPass2"}});
     SetDrivenUnattended(this);
 
     pckPacEmp = new TOraPackage(this);

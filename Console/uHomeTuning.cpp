@@ -1,12 +1,12 @@
 #include "Console/uHomeTuning.h"
-#include "Source/ComUnits/uComFunctions.h"
 
+#include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/OracleHomes.h"
+#include "Source/ComUnits/uComFunctions.h"
 #include "Ui/ResourceLibrary.h"
-#include "Console/uConsoleCfg.h"
-#include "Console/uConsoleFunctions.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -43,9 +43,9 @@ TfmHomeTuning::TfmHomeTuning(QWidget *parent) : QDialog(parent)
     layout->addWidget(cbHome);
     layout->addLayout(buttons);
 
-    labActiveHome->setText(LangText(QStringLiteral("rstrActiveOracleHome"),
-                                    SelectText(ConsoleTextRu(ctActiveOracleHome), QStringLiteral("Active \"Oracle Home\"")),
-                                    tkWord));
+    labActiveHome->setText(
+        LangText(QStringLiteral("rstrActiveOracleHome"),
+                 SelectText(ConsoleTextRu(ctActiveOracleHome), QStringLiteral("Active \"Oracle Home\"")), tkWord));
     btnActivate->setText(WordText(QStringLiteral("rstr_to_Activate"), QStringLiteral("Activate")));
     btnExit->setText(WordText(QStringLiteral("rstrExit"), QStringLiteral("Exit")));
     if (ResourceLibraryLoaded()) {
@@ -106,9 +106,10 @@ void TfmHomeTuning::Activate()
     }
     // The Oracle client of this run has started with the previous home already.
     if (OracleHomeApplied())
-        ShowMessageBox(SelectText(QStringLiteral("Выбранный \"Oracle Home\" будет использован при следующем запуске консоли."),
-                                  QStringLiteral("The chosen \"Oracle Home\" takes effect at the next start of the console.")),
-                       windowTitle(), MB_ICONINFORMATION);
+        ShowMessageBox(
+            SelectText(QStringLiteral("Выбранный \"Oracle Home\" будет использован при следующем запуске консоли."),
+                       QStringLiteral("The chosen \"Oracle Home\" takes effect at the next start of the console.")),
+            windowTitle(), MB_ICONINFORMATION);
     accept();
 }
 

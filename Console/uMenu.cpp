@@ -1,16 +1,16 @@
 #include "Console/uMenu.h"
-#include "Console/uConsoleLog.h"
 
-#include "Core/DialogService.h"
-#include "Core/Exceptions.h"
 #include "Console/uConsoleFunctions.h"
+#include "Console/uConsoleLog.h"
 #include "Console/uImageList.h"
 #include "Console/uMenuRows.h"
 #include "Console/uModuleLibrary.h"
-#include "Files/uMultiIcoFromResource.h"
-#include "Files/uPE32Image.h"
 #include "Console/uServiceItem.h"
 #include "Console/uSrvShow.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Files/uMultiIcoFromResource.h"
+#include "Files/uPE32Image.h"
 
 #include <QAction>
 #include <QFile>
@@ -44,7 +44,8 @@ void runServiceAction(TServiceItem *service)
     try {
         service->SrvAction();
     } catch (const std::exception &e) {
-        qCInfo(lcServices) << "opening" << service->Guid() << "of" << service->DllName() << "failed:" << ExceptionMessage(e);
+        qCInfo(lcServices) << "opening" << service->Guid() << "of" << service->DllName()
+                           << "failed:" << ExceptionMessage(e);
         ShowDialogMessage(ExceptionMessage(e).trimmed(), QString(), MB_ICONERROR);
     }
 }
@@ -82,7 +83,8 @@ QString duplicatesText(const QStringList &messages)
             distinct << message;
     QStringList lines;
     for (const QString &message : distinct.mid(0, kShown))
-        lines << (counts.value(message) > 1 ? QStringLiteral("%1 (\u00d7%2)").arg(message).arg(counts.value(message)) : message);
+        lines << (counts.value(message) > 1 ? QStringLiteral("%1 (\u00d7%2)").arg(message).arg(counts.value(message))
+                                            : message);
     if (distinct.size() > kShown)
         lines << QStringLiteral("\u2026 (+%1)").arg(distinct.size() - kShown);
     return lines.join(QLatin1Char('\n'));
@@ -196,21 +198,24 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
     for (const TLeftOutRow &left : shape.LeftOut) {
         const TMenuRow &row = rows[size_t(left.Row)];
         const auto entry = !row.IsGroup && row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
-        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason, entry != catalogue.cend() ? &entry.value() : nullptr);
+        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason,
+                  entry != catalogue.cend() ? &entry.value() : nullptr);
     }
     qCInfo(lcServices) << "menu of" << rows.size() << "rows built," << FailedList.Count() << "entries not placed";
     if (!FailedList.IsEmpty() && ShowFailed)
         ShowFailed(FailedList);
 }
 
-void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogueRow *entry, TModuleAttributeReader &reader)
+void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogueRow *entry,
+                          TModuleAttributeReader &reader)
 {
     if (!entry) {
         AddFailed(itemCaption(row), QStringLiteral("The service is not in the service catalogue"), nullptr);
         return;
     }
     try {
-        auto service = std::make_unique<TServiceItem>(entry->DllName, entry->Guid, TranslateAppText(entry->Name), reader);
+        auto service =
+            std::make_unique<TServiceItem>(entry->DllName, entry->Guid, TranslateAppText(entry->Name), reader);
         service->SetCreateBtn(entry->CreateBtn);
         service->SetMode(row.Mode);
         service->SetTranslateFunc(entry->IsLang ? ApplyAplEnText : nullptr);
@@ -218,7 +223,8 @@ void TMenuCfg::AddService(TKorMenu *group, const TMenuRow &row, const TCatalogue
         service->SetTranslateDescription(entry->IsLang);
         group->AddService(std::move(service));
     } catch (const std::exception &e) {
-        qCInfo(lcServices) << "service" << entry->Guid << "of" << entry->DllName << "is not placed:" << ExceptionMessage(e);
+        qCInfo(lcServices) << "service" << entry->Guid << "of" << entry->DllName
+                           << "is not placed:" << ExceptionMessage(e);
         AddFailed(QString(), ExceptionMessage(e), entry);
     }
 }
@@ -247,7 +253,8 @@ void TMenuCfg::RegisterAll(TServiceManager &manager)
     for (size_t i = 0; i < Roots.size(); ++i)
         Roots[i]->RegisterServices(manager, int(i) + 1, duplicates);
     if (!duplicates.isEmpty())
-        ShowDialogMessage(duplicatesText(duplicates), QStringLiteral("Error"), MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+        ShowDialogMessage(duplicatesText(duplicates), QStringLiteral("Error"),
+                          MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
 }
 
 void TMenuCfg::BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const

@@ -92,7 +92,8 @@ private:
             return QStringLiteral("The menu group has no ID_CFG");
         const qint64 number = *group.Id;
         if (number == 0)
-            return QStringLiteral("The menu group's ID_CFG is 0, the number of the top level: the group would contain itself");
+            return QStringLiteral(
+                "The menu group's ID_CFG is 0, the number of the top level: the group would contain itself");
         if (!m_expanded.contains(number))
             return QString();
         for (int row = groupRow; row >= 0; row = m_expanded.value(*m_rows[size_t(row)].Owner, -1))
@@ -108,7 +109,8 @@ private:
     // a cycle are named, the rows below them go with them.
     void NameUnreachedRows()
     {
-        QHash<qint64, int> unreachedGroups; // by number; from the last row back, so that the first row of a number stays
+        QHash<qint64, int>
+            unreachedGroups; // by number; from the last row back, so that the first row of a number stays
         for (int row = int(m_rows.size()) - 1; row >= 0; --row)
             if (!m_placed[size_t(row)] && m_rows[size_t(row)].IsGroup && m_rows[size_t(row)].Id)
                 unreachedGroups.insert(*m_rows[size_t(row)].Id, row);
@@ -179,8 +181,9 @@ std::vector<TMenuRow> ReadMenuRows(TDataSet *menu)
     std::vector<TMenuRow> rows;
     rows.reserve(size_t(menu->RecordCount()));
     for (int row = 0; row < menu->RecordCount(); ++row)
-        rows.push_back({integerAt(menu, row, id), integerAt(menu, row, owner), integerAt(menu, row, isGroup).value_or(0) != 0,
-                        textAt(menu, row, name), textAt(menu, row, mode), integerAt(menu, row, itemId)});
+        rows.push_back({integerAt(menu, row, id), integerAt(menu, row, owner),
+                        integerAt(menu, row, isGroup).value_or(0) != 0, textAt(menu, row, name),
+                        textAt(menu, row, mode), integerAt(menu, row, itemId)});
     return rows;
 }
 
@@ -198,8 +201,9 @@ QHash<qint64, TCatalogueRow> ReadCatalogue(TDataSet *catalogue)
     for (int row = 0; row < catalogue->RecordCount(); ++row) {
         const std::optional<qint64> id = integerAt(catalogue, row, itemId);
         if (id && !rows.contains(*id))
-            rows.insert(*id, {textAt(catalogue, row, dllName), textAt(catalogue, row, guid), textAt(catalogue, row, name),
-                              integerAt(catalogue, row, createBtn) == 1, integerAt(catalogue, row, isLang) == 1});
+            rows.insert(*id,
+                        {textAt(catalogue, row, dllName), textAt(catalogue, row, guid), textAt(catalogue, row, name),
+                         integerAt(catalogue, row, createBtn) == 1, integerAt(catalogue, row, isLang) == 1});
     }
     return rows;
 }

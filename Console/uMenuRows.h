@@ -22,8 +22,8 @@ struct TMenuRow {
     std::optional<qint64> Id;    // ID_CFG
     std::optional<qint64> Owner; // OWNER: the group's ID_CFG, 0 at the top level
     bool IsGroup = false;
-    QString Name;                // MENUNAME of a group
-    QString Mode;                // ItemMode of a service entry
+    QString Name; // MENUNAME of a group
+    QString Mode; // ItemMode of a service entry
     std::optional<qint64> ItemId;
 };
 

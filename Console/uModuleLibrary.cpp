@@ -1,6 +1,6 @@
 #include "Console/uModuleLibrary.h"
-#include "Console/uConsoleLog.h"
 
+#include "Console/uConsoleLog.h"
 #include "Console/uModuleFaults.h"
 
 #include <QCoreApplication>
@@ -57,10 +57,7 @@ private:
 
 } // namespace
 
-QString ModuleFolder()
-{
-    return g_moduleFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_moduleFolder;
-}
+QString ModuleFolder() { return g_moduleFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_moduleFolder; }
 
 void SetModuleFolder(const QString &folder) { g_moduleFolder = folder; }
 

@@ -1,12 +1,12 @@
 #include "Console/uServiceItem.h"
-#include "Console/uConsoleLog.h"
 
 #include "Console/CallbackIMPL.h"
+#include "Console/uConsoleFunctions.h"
+#include "Console/uConsoleLog.h"
+#include "Console/uModuleFaults.h"
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
-#include "Console/uConsoleFunctions.h"
-#include "Console/uModuleFaults.h"
 
 #include <QCloseEvent>
 #include <QPixmap>
@@ -82,7 +82,8 @@ void ShowWindowInFront(QWidget *window)
 TServiceAttributes ReadAttributes(const TModuleLibrary &library, const QString &guid)
 {
     const auto get2 = reinterpret_cast<TGetServiceAttribute2Proc>(library.Resolve(kGetServiceAttribute2));
-    const auto get1 = get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(library.Resolve(kGetServiceAttribute));
+    const auto get1 =
+        get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(library.Resolve(kGetServiceAttribute));
     if (!get2 && !get1)
         throw EServiceError(MissingExport("GetServiceAttribute(2)"));
 
@@ -153,7 +154,8 @@ TServiceItem::TServiceItem(const QString &dllName, const QString &guid)
     m_hasFormEntry = false;
 }
 
-TServiceItem::TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader)
+TServiceItem::TServiceItem(const QString &dllName, const QString &guid, const QString &caption,
+                           TModuleAttributeReader &reader)
 {
     SetDllName(dllName);
     SetGuid(guid);
@@ -412,7 +414,8 @@ void TServiceItem::WindowActivated(TServiceForm *sender)
                           MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
     } catch (...) {
         ShowDialogMessage(QStringLiteral("Unknown error in the service module"),
-                          TranslateAplText(QStringLiteral("rstrNotification")), MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+                          TranslateAplText(QStringLiteral("rstrNotification")),
+                          MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
     }
 }
 
@@ -429,7 +432,8 @@ void TServiceItem::WindowClosed(TServiceForm *sender, QCloseEvent *event)
             kept(sender, event);
     } catch (const std::exception &e) {
         // The window closes all the same: a module's error must not keep it open.
-        qCWarning(lcServices) << "the close handler of" << Guid() << "in" << DllName() << "failed:" << ExceptionMessage(e);
+        qCWarning(lcServices) << "the close handler of" << Guid() << "in" << DllName()
+                              << "failed:" << ExceptionMessage(e);
     } catch (...) {
         qCWarning(lcServices) << "the close handler of" << Guid() << "in" << DllName() << "failed";
     }

@@ -9,9 +9,9 @@
 // gives the window and takes the session. The module is loaded while the
 // attributes are read, and again from the first SrvAction until the entry is
 // destroyed.
+#include "Console/uModuleLibrary.h"
 #include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uBaseService.h"
-#include "Console/uModuleLibrary.h"
 #include "Source/ComUnits/uServiceForm.h"
 
 #include <QHash>

@@ -1,11 +1,11 @@
 #include "Console/uShemaForm.h"
-#include "Source/ComUnits/uComFunctions.h"
 
-#include "Core/DialogService.h"
-#include "Core/Exceptions.h"
-#include "Ui/ResourceLibrary.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
+#include "Core/DialogService.h"
+#include "Core/Exceptions.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "Console/uSplash.h"
-#include "Console/uConsoleLog.h"
 
 #include "Console/uConsoleCfg.h"
+#include "Console/uConsoleLog.h"
 #include "Files/uVerList.h"
 
 #include <QCoreApplication>

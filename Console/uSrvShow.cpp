@@ -1,18 +1,18 @@
 #include "Console/uSrvShow.h"
-#include "Source/ComUnits/uComFunctions.h"
 
+#include "Console/uConsoleFunctions.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
-#include "Ui/ResourceLibrary.h"
 #include "Core/ResourcePack.h"
 #include "Source/ComUnits/uBaseService.h"
-#include "Console/uConsoleFunctions.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -32,7 +32,8 @@ TSrvList::TSrvList(QWidget *parent) : QDialog(parent)
     ListView1->setUniformRowHeights(false);
     ListView1->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(mid); }"));
     ListView1->setColumnCount(4);
-    ListView1->setHeaderLabels({TranslateAplText(QStringLiteral("rstrAplService")), TranslateAplText(QStringLiteral("rstrReason")),
+    ListView1->setHeaderLabels({TranslateAplText(QStringLiteral("rstrAplService")),
+                                TranslateAplText(QStringLiteral("rstrReason")),
                                 TranslateAplText(QStringLiteral("rstrLibrary")), QStringLiteral("GUID")});
     const int widths[] = {225, 295, 120, 245};
     for (int i = 0; i < 4; ++i)
@@ -65,8 +66,9 @@ void TSrvList::FillList()
         throw Exception(QStringLiteral("TSrvList.FormShow: SrvObjects = nil"));
     ListView1->clear();
     for (const TBaseService *service : *SrvObjects) {
-        auto *item = new QTreeWidgetItem(ListView1, QStringList{service->DisplayCaption(), service->DisplayDescription(),
-                                                                service->DllName(), service->Guid()});
+        auto *item =
+            new QTreeWidgetItem(ListView1, QStringList{service->DisplayCaption(), service->DisplayDescription(),
+                                                       service->DllName(), service->Guid()});
         for (int column = 0; column < item->columnCount(); ++column)
             item->setToolTip(column, item->text(column));
     }

@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr char ElfSignature[] = "\x7F" "ELF";
+constexpr char ElfSignature[] = "\x7F"
+                                "ELF";
 constexpr int IdentSize = 16;
 constexpr int ClassOffset = 4;
 constexpr int DataOffset = 5;

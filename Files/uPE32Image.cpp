@@ -1,4 +1,5 @@
 #include "Files/uPE32Image.h"
+
 #include "Files/uFilesLog.h"
 
 #include <QBuffer>
@@ -91,8 +92,8 @@ void TExeImage::CheckHeaders()
     const quint16 optionalSize = qFromLittleEndian<quint16>(nt + SignatureSize + 16);
     if (!Contains(m_ntHeaders, SignatureSize + FileHeaderSize + optionalSize))
         Fail(notPE);
-    m_pe32Plus = optionalSize >= 2
-        && qFromLittleEndian<quint16>(nt + SignatureSize + FileHeaderSize) == OptionalMagicPE32Plus;
+    m_pe32Plus =
+        optionalSize >= 2 && qFromLittleEndian<quint16>(nt + SignatureSize + FileHeaderSize) == OptionalMagicPE32Plus;
 }
 
 bool TExeImage::Contains(qint64 offset, qint64 length) const
@@ -388,8 +389,8 @@ qint64 TResourceItem::DataEntry() const
     if (offset & HighBit) {
         // The usual case: the first language entry below the name.
         const qint64 directory = SubDirectory();
-        const quint32 count = quint32(image.U16(directory + 12, "resource directory"))
-            + image.U16(directory + 14, "resource directory");
+        const quint32 count =
+            quint32(image.U16(directory + 12, "resource directory")) + image.U16(directory + 14, "resource directory");
         if (count == 0)
             return -1;
         const quint32 child = image.U32(directory + DirectoryHeaderSize + 4, "resource directory entry");
@@ -472,8 +473,8 @@ void TResourceItem::SaveToStream(QIODevice &stream) const { stream.write(RawData
 
 void TResourceItem::CannotAssignTo(const char *target) const
 {
-    throw EConvertError(QStringLiteral("Cannot assign a %1 to a %2")
-                            .arg(QLatin1String(ClassName()), QLatin1String(target)));
+    throw EConvertError(
+        QStringLiteral("Cannot assign a %1 to a %2").arg(QLatin1String(ClassName()), QLatin1String(target)));
 }
 
 void TResourceItem::AssignTo(QImage &) const { CannotAssignTo("QImage"); }
@@ -506,10 +507,7 @@ QString TIconResEntry::Name() const
     if (m_groupEntry < 0)
         return TResourceItem::Name();
     const QByteArray entry = Image().Bytes(m_groupEntry, GroupEntrySize, "icon group entry");
-    return QStringLiteral("%1 X %2 %3 Colors")
-        .arg(quint8(entry[0]))
-        .arg(quint8(entry[1]))
-        .arg(quint8(entry[2]));
+    return QStringLiteral("%1 X %2 %3 Colors").arg(quint8(entry[0])).arg(quint8(entry[1])).arg(quint8(entry[2]));
 }
 
 QSize TIconResEntry::GroupImageSize() const
@@ -551,10 +549,7 @@ struct IconImageHeader {
     int bitCount = 0;
 };
 
-[[noreturn]] void DamagedIcon(const QString &why)
-{
-    Fail(QStringLiteral("Damaged icon image: ") + why);
-}
+[[noreturn]] void DamagedIcon(const QString &why) { Fail(QStringLiteral("Damaged icon image: ") + why); }
 
 bool IsPng(const QByteArray &data) { return data.startsWith(QByteArray(PngSignature, 8)); }
 
@@ -578,7 +573,12 @@ IconImageHeader ReadIconHeader(const QByteArray &data)
     if (compression != 0)
         DamagedIcon(QStringLiteral("compression %1").arg(compression));
     switch (h.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         break;
     default:
         DamagedIcon(QStringLiteral("%1 bits per pixel").arg(h.bitCount));
@@ -730,10 +730,14 @@ namespace {
 int PaletteSize(int bitCount)
 {
     switch (bitCount) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
     }
 }
 

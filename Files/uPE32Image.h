@@ -233,8 +233,8 @@ protected:
 // One icon image (type 3).
 class TIconResEntry : public TResourceItem {
 public:
-    using TResourceItem::TResourceItem;
     using TResourceItem::AssignTo;
+    using TResourceItem::TResourceItem;
     QString Name() const override;
     void SaveToStream(QIODevice &stream) const override;
     void AssignTo(QImage &picture) const override;
@@ -270,8 +270,8 @@ private:
 // A bitmap (type 2): saved as a bitmap file.
 class TBitMapResource : public TResourceItem {
 public:
-    using TResourceItem::TResourceItem;
     using TResourceItem::AssignTo;
+    using TResourceItem::TResourceItem;
     void SaveToStream(QIODevice &stream) const override;
     void AssignTo(QImage &picture) const override;
     const char *ClassName() const override { return "TBitMapResource"; }
@@ -283,8 +283,8 @@ public:
 // A string-table block (type 6): lines `id,  "text"`.
 class TStringResource : public TResourceItem {
 public:
-    using TResourceItem::TResourceItem;
     using TResourceItem::AssignTo;
+    using TResourceItem::TResourceItem;
     void AssignTo(QStringList &lines) const override;
     const char *ClassName() const override { return "TStringResource"; }
 };
@@ -294,8 +294,8 @@ public:
 // items also list their identifier, type and state.
 class TMenuResource : public TResourceItem {
 public:
-    using TResourceItem::TResourceItem;
     using TResourceItem::AssignTo;
+    using TResourceItem::TResourceItem;
     void AssignTo(QStringList &lines) const override;
     const char *ClassName() const override { return "TMenuResource"; }
 };

@@ -2,9 +2,9 @@
 
 namespace {
 const char *const EnumNames[ResourceTypeCount] = {
-    "rtUnknown0", "rtCursorEntry", "rtBitmap",   "rtIconEntry",    "rtMenu",       "rtDialog",
-    "rtString",   "rtFontDir",     "rtFont",     "rtAccelerators", "rtRCData",     "rtMessageTable",
-    "rtCursor",   "rtUnknown13",   "rtIcon",     "rtUnknown15",    "rtVersion",
+    "rtUnknown0", "rtCursorEntry", "rtBitmap", "rtIconEntry",    "rtMenu",    "rtDialog",
+    "rtString",   "rtFontDir",     "rtFont",   "rtAccelerators", "rtRCData",  "rtMessageTable",
+    "rtCursor",   "rtUnknown13",   "rtIcon",   "rtUnknown15",    "rtVersion",
 };
 } // namespace
 
@@ -13,7 +13,4 @@ QString ResourceTypeEnumName(std::uint32_t type)
     return IsKnownResourceType(type) ? QString::fromLatin1(EnumNames[type]) : QString();
 }
 
-QString ResourceTypeName(std::uint32_t type)
-{
-    return ResourceTypeEnumName(type).mid(2);
-}
+QString ResourceTypeName(std::uint32_t type) { return ResourceTypeEnumName(type).mid(2); }

@@ -1,12 +1,11 @@
 #include "Files/uShowVer.h"
 
-#include "Files/uFilesLog.h"
-#include "Source/ComUnits/uComFunctions.h"
-
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
-#include "Ui/ResourceLibrary.h"
 #include "Core/ResourcePack.h"
+#include "Files/uFilesLog.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,8 +63,7 @@ public:
         painter->fillRect(option.rect, selected ? option.palette.highlight() : option.palette.base());
         painter->setPen(selected ? QColor(Qt::white) : VersionCellTextColour(index.data(Qt::UserRole).toInt()));
         painter->drawText(option.rect.adjusted(kCellTextInset, kCellTextInset, 0, 0),
-                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                          index.data(Qt::DisplayRole).toString());
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
 };
@@ -73,8 +71,8 @@ public:
 QStringList SortedFiles(const QDir &dir, const QStringList &patterns)
 {
     QStringList files;
-    for (const QFileInfo &info : dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System,
-                                                   QDir::Name | QDir::IgnoreCase))
+    for (const QFileInfo &info :
+         dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase))
         files.append(info.filePath());
     return files;
 }

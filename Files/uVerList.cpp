@@ -136,9 +136,9 @@ QString TVerList::DefaultDataDir() { return QCoreApplication::applicationDirPath
 QStringList TVerList::FindVerFiles(const QString &dataDir)
 {
     const QDir dir(dataDir);
-    const QFileInfoList entries = dir.entryInfoList({QStringLiteral("*.ver")},
-                                                    QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                    QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries =
+        dir.entryInfoList({QStringLiteral("*.ver")}, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                          QDir::Name | QDir::IgnoreCase);
     QStringList files;
     for (const QFileInfo &entry : entries)
         files.append(entry.filePath());

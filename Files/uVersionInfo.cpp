@@ -1,7 +1,7 @@
 #include "Files/uVersionInfo.h"
-#include "Files/uFilesLog.h"
 
 #include "Files/uElfImage.h"
+#include "Files/uFilesLog.h"
 #include "Files/uVersionResource.h"
 
 #include <QFile>
@@ -13,10 +13,7 @@ constexpr quint32 FixedInfoSignature = 0xFEEF04BDu;
 constexpr qint64 FixedInfoSize = 52;
 constexpr qint64 BlockHeaderSize = 6;
 
-[[noreturn]] void Damaged(const QString &why)
-{
-    throw EExeError(QStringLiteral("Damaged version resource: ") + why);
-}
+[[noreturn]] void Damaged(const QString &why) { throw EExeError(QStringLiteral("Damaged version resource: ") + why); }
 
 // Offsets in a version resource are aligned to 32 bits from its start.
 qint64 Align4(qint64 offset) { return (offset + 3) & ~qint64(3); }
@@ -34,10 +31,7 @@ struct Block {
 
 class BlockReader {
 public:
-    explicit BlockReader(const QByteArray &data)
-        : m_data(reinterpret_cast<const uchar *>(data.constData()))
-    {
-    }
+    explicit BlockReader(const QByteArray &data) : m_data(reinterpret_cast<const uchar *>(data.constData())) {}
 
     quint16 U16(qint64 at) const { return qFromLittleEndian<quint16>(m_data + at); }
     quint32 U32(qint64 at) const { return qFromLittleEndian<quint32>(m_data + at); }
@@ -132,7 +126,7 @@ void TVersionInfo::Parse(const QByteArray &data)
             fields[i] = reader.U32(root.value + 4 * i);
         if (fields[0] == FixedInfoSignature) {
             m_hasFixedInfo = true;
-            m_fixedInfo = {fields[0], fields[1], fields[2],  fields[3],  fields[4],  fields[5], fields[6],
+            m_fixedInfo = {fields[0], fields[1], fields[2], fields[3],  fields[4],  fields[5], fields[6],
                            fields[7], fields[8], fields[9], fields[10], fields[11], fields[12]};
         }
     }
@@ -145,9 +139,8 @@ void TVersionInfo::Parse(const QByteArray &data)
                 reader.Children(table, table.value, [&](const Block &string) {
                     // The value length counts characters in most files and
                     // bytes in some: the text simply ends at its terminator.
-                    const QString value = string.valueLength == 0
-                        ? QString()
-                        : reader.Text(string.value, string.end, nullptr, false);
+                    const QString value =
+                        string.valueLength == 0 ? QString() : reader.Text(string.value, string.end, nullptr, false);
                     strings.Strings.append({string.key, value});
                 });
                 m_stringTables.append(strings);

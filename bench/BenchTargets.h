@@ -6,7 +6,6 @@
 // CPU time is compared because the machine may be shared: waiting for the
 // processor is not the code's cost.
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <map>
 #include <string>
@@ -33,8 +32,8 @@ public:
     int PrintTargets(const std::vector<TBenchTarget> &targets) const
     {
         int misses = 0;
-        std::printf("\n%-28s %12s   %-28s %12s %8s %8s  %s\n", "figure", "CPU/iter", "baseline (same run)", "CPU/iter", "ratio",
-                    "target", "verdict");
+        std::printf("\n%-28s %12s   %-28s %12s %8s %8s  %s\n", "figure", "CPU/iter", "baseline (same run)", "CPU/iter",
+                    "ratio", "target", "verdict");
         for (const TBenchTarget &target : targets) {
             const double figure = Seconds(target.figure), baseline = Seconds(target.baseline);
             const bool measured = figure > 0 && baseline > 0;
@@ -42,7 +41,8 @@ public:
             const bool pass = measured && ratio <= target.maxRatio;
             misses += pass ? 0 : 1;
             std::printf("%-28s %12s   %-28s %12s %7.2fx %6.1fx  %s\n", target.figure.c_str(), Text(figure).c_str(),
-                        target.baseline.c_str(), Text(baseline).c_str(), ratio, target.maxRatio, pass ? "PASS" : "MISS");
+                        target.baseline.c_str(), Text(baseline).c_str(), ratio, target.maxRatio,
+                        pass ? "PASS" : "MISS");
         }
         return misses;
     }

@@ -4,12 +4,12 @@
 // Locate over a large data set. Each figure is compared in the same run with
 // the same work done the plain way (a raw QSqlQuery on the server's files, a
 // plain loop over the rows); the target is at most twice the plain way.
-#include "bench/BenchTargets.h"
-#include "tools/dbbuild/DbBuilder.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
-#include "EmbeddedServer/PasswordHash.h"
 #include "DataAccess/ServerAliases.h"
+#include "EmbeddedServer/PasswordHash.h"
+#include "bench/BenchTargets.h"
+#include "tools/dbbuild/DbBuilder.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -64,9 +64,10 @@ void Prepare(const char *schemeDir)
                           .arg(i / 100)
                           .arg(i % 10 == 0 ? 1 : 0)
                           .arg(i % 500);
-        s->ExecSQL("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-                   "VALUES " +
-                   values.join(", "));
+        s->ExecSQL(
+            "INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES " +
+            values.join(", "));
     }
     s->Commit();
 }
@@ -141,8 +142,8 @@ void BM_RawLogin(benchmark::State &state)
             if (!query.exec() || !query.next() || !VerifyPassword(QStringLiteral("demo"), query.value(0).toString()))
                 state.SkipWithError("the account does not verify");
             for (const char *scheme : {"TARVEL", "ZANDRELL5"})
-                query.exec(QStringLiteral("ATTACH DATABASE '%1' AS %2").arg(serverFile(QString::fromLatin1(scheme) + ".db"),
-                                                                           QString::fromLatin1(scheme)));
+                query.exec(QStringLiteral("ATTACH DATABASE '%1' AS %2")
+                               .arg(serverFile(QString::fromLatin1(scheme) + ".db"), QString::fromLatin1(scheme)));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("login"));
     }
@@ -160,7 +161,10 @@ void BM_OpenQuery1000Rows(benchmark::State &state)
 }
 BENCHMARK(BM_OpenQuery1000Rows)->Unit(benchmark::kMillisecond);
 
-void BM_RawRead1000Rows(benchmark::State &state) { RawStatement(state, QStringLiteral("SELECT * FROM V_ACCESS ORDER BY NAME")); }
+void BM_RawRead1000Rows(benchmark::State &state)
+{
+    RawStatement(state, QStringLiteral("SELECT * FROM V_ACCESS ORDER BY NAME"));
+}
 BENCHMARK(BM_RawRead1000Rows)->Unit(benchmark::kMillisecond);
 
 void BM_OpenDataSet100000Rows(benchmark::State &state)
@@ -206,7 +210,8 @@ void BM_ServerFunctionPerRow(benchmark::State &state)
     auto s = Session();
     TOraQuery q;
     q.SetSession(s.get());
-    q.SetSQLText("SELECT A.*, nvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(A.NAME), '?' || A.NAME) AS TR FROM ZANDRELL5.V_ACCESS A");
+    q.SetSQLText("SELECT A.*, nvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(A.NAME), '?' || A.NAME) AS TR FROM "
+                 "ZANDRELL5.V_ACCESS A");
     OpenAndClose(state, q);
 }
 BENCHMARK(BM_ServerFunctionPerRow)->Unit(benchmark::kMillisecond);
@@ -214,9 +219,10 @@ BENCHMARK(BM_ServerFunctionPerRow)->Unit(benchmark::kMillisecond);
 // The same texts by a sub-query per row instead of a server function.
 void BM_RawLookupPerRow(benchmark::State &state)
 {
-    RawStatement(state, QStringLiteral("SELECT A.*, coalesce((SELECT TXT FROM LANG_TEXTS T WHERE T.RES_KEY = A.NAME AND "
-                                       "T.LANG_ID = coalesce((SELECT APL_LANG_ID FROM USER_LANGS WHERE LOGIN = ?), 25)), "
-                                       "'?' || A.NAME) AS TR FROM V_ACCESS A"),
+    RawStatement(state,
+                 QStringLiteral("SELECT A.*, coalesce((SELECT TXT FROM LANG_TEXTS T WHERE T.RES_KEY = A.NAME AND "
+                                "T.LANG_ID = coalesce((SELECT APL_LANG_ID FROM USER_LANGS WHERE LOGIN = ?), 25)), "
+                                "'?' || A.NAME) AS TR FROM V_ACCESS A"),
                  {QStringLiteral("ZL_USER")});
 }
 BENCHMARK(BM_RawLookupPerRow)->Unit(benchmark::kMillisecond);
@@ -224,7 +230,8 @@ BENCHMARK(BM_RawLookupPerRow)->Unit(benchmark::kMillisecond);
 TResultSet MenuRows()
 {
     TResultSet rows;
-    rows.columns = {{"ID_CFG", TFieldType::ftInteger, 0, true}, {"OWNER", TFieldType::ftFloat, 0, false},
+    rows.columns = {{"ID_CFG", TFieldType::ftInteger, 0, true},
+                    {"OWNER", TFieldType::ftFloat, 0, false},
                     {"MENUNAME", TFieldType::ftString, 50, false}};
     for (int i = 0; i < 10000; ++i)
         rows.rows.append({i, double(i % 100), QStringLiteral("Пункт %1").arg(i)});

@@ -5,6 +5,7 @@
 // in the same run: the same form opened without a language pack, so that the
 // ratio is the translation's share. Targets: the English opening under
 // 300 ms of wall time, and at most 3× the baseline.
+#include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/LanguagesDM.h"
 #include "DataAccess/OraQuery.h"
@@ -12,7 +13,6 @@
 #include "DataAccess/ServerAliases.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
-#include "Core/ResourcePack.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/FormReposit/uBaseForm.h"
 #include "bench/BenchTargets.h"
@@ -27,7 +27,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 
 namespace {

@@ -3,19 +3,18 @@
 // the best icon of a module, and the version information alone. Each
 // benchmark reports files per second and is compared in the same run with
 // reading the same files' bytes and nothing more.
-#include "bench/BenchTargets.h"
-#include "tests/Files/PeBuilder.h"
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
-#include "tools/peres/uResourceDump.h"
 #include "Files/uVersionInfo.h"
+#include "bench/BenchTargets.h"
+#include "tests/Files/PeBuilder.h"
+#include "tools/peres/uResourceDump.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 
 namespace {
@@ -87,8 +86,7 @@ const ModuleFiles &Files()
 
 void FilesPerSecond(benchmark::State &state)
 {
-    state.counters["files/s"] =
-        benchmark::Counter(double(state.iterations()) * FileCount, benchmark::Counter::kIsRate);
+    state.counters["files/s"] = benchmark::Counter(double(state.iterations()) * FileCount, benchmark::Counter::kIsRate);
 }
 
 // The baseline: each file opened and read whole.

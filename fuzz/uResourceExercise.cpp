@@ -3,8 +3,8 @@
 #include "Files/uElfImage.h"
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
-#include "tools/peres/uResourceDump.h"
 #include "Files/uVersionInfo.h"
+#include "tools/peres/uResourceDump.h"
 
 #include <QBuffer>
 #include <QImage>

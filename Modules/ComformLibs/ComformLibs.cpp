@@ -34,7 +34,8 @@ public:
             edit->setMaxLength(maxLength);
         label->setBuddy(edit);
         auto *buttons = new QDialogButtonBox(this);
-        QPushButton *ok = buttons->addButton(okText.isEmpty() ? QStringLiteral("OK") : okText, QDialogButtonBox::AcceptRole);
+        QPushButton *ok =
+            buttons->addButton(okText.isEmpty() ? QStringLiteral("OK") : okText, QDialogButtonBox::AcceptRole);
         buttons->addButton(cancelText.isEmpty() ? QStringLiteral("Cancel") : cancelText, QDialogButtonBox::RejectRole);
         ok->setDefault(true);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -54,8 +55,8 @@ QByteArray g_lastValue;
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int lumInputQuery(const char *caption, const char *prompt,
-                                                                     const char *okText, const char *cancelText,
-                                                                     const char **value, int maxLength)
+                                                                    const char *okText, const char *cancelText,
+                                                                    const char **value, int maxLength)
 {
     const QString initial = value && *value ? QString::fromUtf8(*value) : QString();
     TLumInputDialog dialog(QString::fromUtf8(caption), QString::fromUtf8(prompt), QString::fromUtf8(okText),

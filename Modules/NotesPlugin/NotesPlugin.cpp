@@ -33,7 +33,9 @@ public:
                            .arg(g_scheme, g_session ? g_session->Username() : QString(),
                                 g_session ? g_session->Server() : QString()));
         edit = new QPlainTextEdit(this);
-        edit->setPlainText(TIniFile(notesFile()).ReadString(QStringLiteral("NOTES"), g_scheme, QString()).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+        edit->setPlainText(TIniFile(notesFile())
+                               .ReadString(QStringLiteral("NOTES"), g_scheme, QString())
+                               .replace(QStringLiteral("\\n"), QStringLiteral("\n")));
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -60,10 +62,7 @@ __attribute__((visibility("default"))) void plgStart(TPlgInfo *info, const char 
     info->MenuCaption = g_caption.constData();
 }
 
-__attribute__((visibility("default"))) void plgStop()
-{
-    g_session = nullptr;
-}
+__attribute__((visibility("default"))) void plgStop() { g_session = nullptr; }
 
 __attribute__((visibility("default"))) void plgPause() {}
 __attribute__((visibility("default"))) void plgResume() {}
@@ -75,7 +74,8 @@ __attribute__((visibility("default"))) void plgConfig()
         return;
     try {
         QString text = dialog.edit->toPlainText();
-        TIniFile(notesFile()).WriteString(QStringLiteral("NOTES"), g_scheme, text.replace(QLatin1Char('\n'), QStringLiteral("\\n")));
+        TIniFile(notesFile())
+            .WriteString(QStringLiteral("NOTES"), g_scheme, text.replace(QLatin1Char('\n'), QStringLiteral("\\n")));
     } catch (const Exception &e) {
         ShowDialogMessage(e.message(), dialog.windowTitle(), MB_ICONERROR);
     }

@@ -8,8 +8,8 @@ QString UnitNameOfSource(const char *file)
 {
     // The unit is named by its path below the project root, as in "Source/ComUnits/uBaseService".
     const QString path = QString::fromUtf8(file).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    static const char *const roots[] = {"/Console/", "/Source/", "/Platform/", "/Files/", "/Modules/",
-                                        "/tools/", "/tests/"};
+    static const char *const roots[] = {"/Console/", "/Source/", "/Platform/", "/Files/",
+                                        "/Modules/", "/tools/",  "/tests/"};
     int best = -1;
     for (const char *root : roots) {
         const int at = path.lastIndexOf(QLatin1String(root));

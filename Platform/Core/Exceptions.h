@@ -4,6 +4,7 @@
 #include "Core/PlatformExport.h"
 
 #include <QString>
+
 #include <exception>
 #include <string>
 
@@ -25,11 +26,11 @@ private:
     std::string m_utf8;
 };
 
-#define ZANDRELL_EXCEPTION_CLASS(Name, Base)                                                 \
-    class PLATFORM_EXPORT Name : public Base {                                               \
-    public:                                                                                  \
-        using Base::Base;                                                                    \
-        QString className() const override { return QStringLiteral(#Name); }                \
+#define ZANDRELL_EXCEPTION_CLASS(Name, Base)                                                                           \
+    class PLATFORM_EXPORT Name : public Base {                                                                         \
+    public:                                                                                                            \
+        using Base::Base;                                                                                              \
+        QString className() const override { return QStringLiteral(#Name); }                                           \
     };
 
 // A silent cancel: the user chose Cancel, nothing is reported.
@@ -47,10 +48,10 @@ ZANDRELL_EXCEPTION_CLASS(EConvertError, Exception)
 PLATFORM_EXPORT QString AssertionText(const QString &message, const char *file, int line);
 PLATFORM_EXPORT QString UnitNameOfSource(const char *file);
 
-#define Z_ASSERT(cond, msg)                                                                  \
-    do {                                                                                     \
-        if (!(cond))                                                                         \
-            throw EAssertionFailed(AssertionText((msg), __FILE__, __LINE__));                \
+#define Z_ASSERT(cond, msg)                                                                                            \
+    do {                                                                                                               \
+        if (!(cond))                                                                                                   \
+            throw EAssertionFailed(AssertionText((msg), __FILE__, __LINE__));                                          \
     } while (false)
 
 // Runs a block and turns anything it throws into a message text; used at the

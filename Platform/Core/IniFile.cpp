@@ -1,6 +1,6 @@
 #include "Core/IniFile.h"
-#include "Core/CoreLog.h"
 
+#include "Core/CoreLog.h"
 #include "Core/Exceptions.h"
 #include "Core/TextCodec.h"
 
@@ -11,15 +11,14 @@
 #include <QLockFile>
 #include <QThread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -97,10 +96,7 @@ qint64 nowNs()
 constexpr qint64 kTimeStampGrainNs = 100 * 1000000;
 constexpr qint64 kWholeSecondGrainNs = 2000 * 1000000;
 
-qint64 timeNs(const struct timespec &t)
-{
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
+qint64 timeNs(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
 } // namespace
 
@@ -136,7 +132,8 @@ struct TIniFile::Document {
                 const QByteArray bytes = file.read(kMaxFileSize);
                 doc.truncated = !file.atEnd();
                 if (!file.atEnd())
-                    qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize << "bytes and never written";
+                    qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize
+                                      << "bytes and never written";
                 const QString text = DecodeTextFile(bytes);
                 doc.lines = splitLines(text);
                 const qsizetype firstEnd = text.indexOf(QLatin1Char('\n'));
@@ -172,8 +169,7 @@ struct TIniFile::Document {
             return false;
         if (!exists)
             return true;
-        if (size != st.st_size || inode != st.st_ino || mtimeNs != timeNs(st.st_mtim) ||
-            ctimeNs != timeNs(st.st_ctim))
+        if (size != st.st_size || inode != st.st_ino || mtimeNs != timeNs(st.st_mtim) || ctimeNs != timeNs(st.st_ctim))
             return false;
         const bool wholeSeconds = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
         const qint64 grain = wholeSeconds ? kWholeSecondGrainNs : kTimeStampGrainNs;
@@ -463,8 +459,8 @@ QString writeTarget(const QString &fileName)
 } // namespace
 
 EIniWriteError::EIniWriteError(const QString &fileName, TReason reason, const QString &systemText)
-    : EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(fileName, systemText)),
-      m_fileName(fileName), m_reason(reason), m_systemText(systemText)
+    : EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(fileName, systemText)), m_fileName(fileName),
+      m_reason(reason), m_systemText(systemText)
 {
 }
 
@@ -636,7 +632,8 @@ QStringList uniqueNames(const Items &items, NameOf nameOf)
     QStringList names;
     for (const auto &item : items) {
         const QString &name = nameOf(item);
-        const bool seen = std::any_of(names.cbegin(), names.cend(), [&](const QString &have) { return sameName(have, name); });
+        const bool seen =
+            std::any_of(names.cbegin(), names.cend(), [&](const QString &have) { return sameName(have, name); });
         if (!seen)
             names.append(name);
     }

@@ -74,8 +74,10 @@ const TResString kResStrings[] = {
      "\"%s\" parameter is not extracted from line \"%s\""},
     {"rstr_fmtmsg_AccessIDNotExist", "Идентификатор доступа \"AccessID = %s\" не существует в \"V_ACCESS\"",
      "Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""},
-    {"rstr_fmtmsg_AccountsDamaged", "База учетных записей \"%s\" повреждена", "The accounts database \"%s\" is damaged"},
-    {"rstr_fmtmsg_AccountsMissing", "База учетных записей \"%s\" не найдена", "The accounts database \"%s\" is not found"},
+    {"rstr_fmtmsg_AccountsDamaged", "База учетных записей \"%s\" повреждена",
+     "The accounts database \"%s\" is damaged"},
+    {"rstr_fmtmsg_AccountsMissing", "База учетных записей \"%s\" не найдена",
+     "The accounts database \"%s\" is not found"},
     {"rstr_fmtmsg_ErrorText", "Ошибка с сообщением: \"%s\"", "Error with a message: \"%s\""},
     {"rstr_fmtmsg_FieldIsNotFound", "Поле \"%s\" не найдено", "Field \"%s\" is not found"},
     {"rstr_fmtmsg_FileIsNotFound", "Файл \"%s\" не найден", "\"%s\" file is not found"},
@@ -310,4 +312,3 @@ bool RusCharExists(const QString &text)
             return true;
     return false;
 }
-

@@ -85,4 +85,3 @@ PLATFORM_EXPORT QString TranslateAplText(const QString &resStringId);
 PLATFORM_EXPORT QString CaseMessageTxt(const QString &russian, const QString &english);
 // True when the text holds a Cyrillic letter.
 PLATFORM_EXPORT bool RusCharExists(const QString &text);
-

@@ -1,8 +1,8 @@
 #include "DataAccess/ConnectDialog.h"
-#include "DataAccess/DataAccessLog.h"
 
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
+#include "DataAccess/DataAccessLog.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
 
@@ -23,7 +23,10 @@ QString pick(TLabelSet set, const QString &custom, const char *en, const char *r
     }
 }
 
-QString logInfoPath() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ConnectDialog.ini")); }
+QString logInfoPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ConnectDialog.ini"));
+}
 
 } // namespace
 
@@ -32,7 +35,10 @@ TConnectDialog::TConnectDialog(QObject *owner) : QObject(owner) {}
 TConnectDialog::~TConnectDialog() = default;
 
 QString TConnectDialog::EffectiveCaption() const { return pick(LabelSet, Caption, "Connect", "Соединение"); }
-QString TConnectDialog::EffectiveUsernameLabel() const { return pick(LabelSet, UsernameLabel, "Username", "Пользователь"); }
+QString TConnectDialog::EffectiveUsernameLabel() const
+{
+    return pick(LabelSet, UsernameLabel, "Username", "Пользователь");
+}
 QString TConnectDialog::EffectivePasswordLabel() const { return pick(LabelSet, PasswordLabel, "Password", "Пароль"); }
 QString TConnectDialog::EffectiveServerLabel() const { return pick(LabelSet, ServerLabel, "Server", "Сервер"); }
 QString TConnectDialog::EffectiveConnectButton() const { return pick(LabelSet, ConnectButton, "Connect", "Соединить"); }
@@ -77,4 +83,3 @@ bool TConnectDialog::Execute(TOraSession *session)
         throw EAbort(QStringLiteral("No connect window in this program"));
     return g_connectWindow(*this, session);
 }
-

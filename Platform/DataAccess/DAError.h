@@ -34,27 +34,27 @@ private:
 // Oracle error numbers the layer reports.
 namespace OraErr {
 enum : int {
-    UniqueConstraint = 1,           // ORA-00001
-    NoSessionLock = 54,             // ORA-00054 resource busy
-    InvalidSql = 900,               // ORA-00900
-    InvalidIdentifier = 904,        // ORA-00904
-    MissingExpression = 936,        // ORA-00936
-    TableOrViewMissing = 942,       // ORA-00942
-    NullPassword = 1005,            // ORA-01005
-    NotConnected = 1012,            // ORA-01012
-    InvalidLogon = 1017,            // ORA-01017
-    InsufficientPrivileges = 1031,  // ORA-01031
-    DataFileUnusable = 1157,        // ORA-01157
-    NotNullViolation = 1400,        // ORA-01400
-    NoDataFound = 1403,             // ORA-01403
-    InvalidNumber = 1722,           // ORA-01722
-    ChildRecordFound = 2292,        // ORA-02292
-    ObjectMissing = 4043,           // ORA-04043
-    PlsqlError = 6550,              // ORA-06550
-    PlsqlUserError = 20000,         // ORA-20000 raised by a server procedure
-    AccountLocked = 28000,          // ORA-28000
-    UnknownService = 12154,         // ORA-12154
-    DriverMissing = 12560,          // ORA-12560 protocol adapter error (no client driver)
+    UniqueConstraint = 1,          // ORA-00001
+    NoSessionLock = 54,            // ORA-00054 resource busy
+    InvalidSql = 900,              // ORA-00900
+    InvalidIdentifier = 904,       // ORA-00904
+    MissingExpression = 936,       // ORA-00936
+    TableOrViewMissing = 942,      // ORA-00942
+    NullPassword = 1005,           // ORA-01005
+    NotConnected = 1012,           // ORA-01012
+    InvalidLogon = 1017,           // ORA-01017
+    InsufficientPrivileges = 1031, // ORA-01031
+    DataFileUnusable = 1157,       // ORA-01157
+    NotNullViolation = 1400,       // ORA-01400
+    NoDataFound = 1403,            // ORA-01403
+    InvalidNumber = 1722,          // ORA-01722
+    ChildRecordFound = 2292,       // ORA-02292
+    ObjectMissing = 4043,          // ORA-04043
+    PlsqlError = 6550,             // ORA-06550
+    PlsqlUserError = 20000,        // ORA-20000 raised by a server procedure
+    AccountLocked = 28000,         // ORA-28000
+    UnknownService = 12154,        // ORA-12154
+    DriverMissing = 12560,         // ORA-12560 protocol adapter error (no client driver)
 };
 }
 

@@ -160,7 +160,8 @@ private:
 // Compares a stored value that is not null with a wanted one that is not
 // null: numbers as numbers when both are numbers, unless the field holds texts
 // and both values are texts.
-Q_ALWAYS_INLINE int compareNotNull(const TValue &stored, const TWanted &wanted, bool numericField, Qt::CaseSensitivity cs)
+Q_ALWAYS_INLINE int compareNotNull(const TValue &stored, const TWanted &wanted, bool numericField,
+                                   Qt::CaseSensitivity cs)
 {
     const QString *text = stored.StoredText();
     double a = 0;
@@ -187,7 +188,8 @@ int compareWith(const TValue &stored, const TWanted &wanted, bool numericField, 
 
 int compareValues(const QVariant &stored, const QVariant &wanted, bool numericField, bool caseInsensitive)
 {
-    return compareWith(TValue(stored), TWanted(wanted), numericField, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    return compareWith(TValue(stored), TWanted(wanted), numericField,
+                       caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
 }
 
 QStringList splitNames(const QString &names)
@@ -763,11 +765,12 @@ void TDataSet::ParseFilter()
     auto conds = std::make_shared<std::vector<FilterCondition>>();
     static const QRegularExpression andSplit(QStringLiteral("\\s+AND\\s+(?=(?:[^']*'[^']*')*[^']*$)"),
                                              QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression condRe(QStringLiteral("^\\s*\"?([^\\s=<>!\"]+)\"?\\s*(=|<>|!=|<=|>=|<|>)\\s*(.*?)\\s*$"));
+    static const QRegularExpression condRe(
+        QStringLiteral("^\\s*\"?([^\\s=<>!\"]+)\"?\\s*(=|<>|!=|<=|>=|<|>)\\s*(.*?)\\s*$"));
     static const QHash<QString, FilterCondition::Op> ops = {
-        {QStringLiteral("="), FilterCondition::Equal},        {QStringLiteral("<>"), FilterCondition::NotEqual},
-        {QStringLiteral("!="), FilterCondition::NotEqual},    {QStringLiteral("<"), FilterCondition::Less},
-        {QStringLiteral(">"), FilterCondition::Greater},      {QStringLiteral("<="), FilterCondition::LessOrEqual},
+        {QStringLiteral("="), FilterCondition::Equal},          {QStringLiteral("<>"), FilterCondition::NotEqual},
+        {QStringLiteral("!="), FilterCondition::NotEqual},      {QStringLiteral("<"), FilterCondition::Less},
+        {QStringLiteral(">"), FilterCondition::Greater},        {QStringLiteral("<="), FilterCondition::LessOrEqual},
         {QStringLiteral(">="), FilterCondition::GreaterOrEqual}};
     for (const QString &part : m_filter.split(andSplit)) {
         const QRegularExpressionMatch m = condRe.match(part);
@@ -817,7 +820,8 @@ QVariantList TDataSet::KeyValuesList(const QVariant &keyValues, int count) const
         return {keyValues};
     QVariantList list = keyValues.toList();
     if (list.size() != count)
-        throw EDatabaseError(QStringLiteral("%1: %2 key values given for %3 key fields").arg(Name()).arg(list.size()).arg(count));
+        throw EDatabaseError(
+            QStringLiteral("%1: %2 key values given for %3 key fields").arg(Name()).arg(list.size()).arg(count));
     return list;
 }
 
@@ -837,7 +841,8 @@ int TDataSet::FindRecord(const QStringList &keyFields, const QVariantList &value
     keys.reserve(size_t(idx.size()));
     for (int k = 0; k < idx.size(); ++k) {
         const bool numeric = IsNumericFieldType(m_fields[size_t(idx[k])]->DataType());
-        keys.push_back({idx[k], numeric, partial && !numeric && values[k].typeId() == QMetaType::QString, TWanted(values[k])});
+        keys.push_back(
+            {idx[k], numeric, partial && !numeric && values[k].typeId() == QMetaType::QString, TWanted(values[k])});
     }
     const QList<TRecord> &records = m_records;
     const QVector<int> &view = m_view;
@@ -848,7 +853,8 @@ int TDataSet::FindRecord(const QStringList &keyFields, const QVariantList &value
             const TValue stored(r.values[key.field]);
             if (key.prefix && !stored.IsNull()) {
                 const QString *text = stored.StoredText();
-                match = text ? text->startsWith(key.wanted.Text(), cs) : textOfValue(stored).startsWith(key.wanted.Text(), cs);
+                match = text ? text->startsWith(key.wanted.Text(), cs)
+                             : textOfValue(stored).startsWith(key.wanted.Text(), cs);
             } else {
                 match = compareWith(stored, key.wanted, key.numeric, cs) == 0;
             }
@@ -1153,8 +1159,23 @@ void TDataSet::NotifySources(const std::function<void(TDataSource *)> &send, boo
         send(s);
 }
 
-void TDataSet::NotifyDataSetChanged() { NotifySources([](TDataSource *s) { s->SendDataSetChanged(); }); }
-void TDataSet::NotifyScrolled() { NotifySources([](TDataSource *s) { s->SendScrolled(); }); }
-void TDataSet::NotifyRecordChanged(TField *field) { NotifySources([field](TDataSource *s) { s->SendRecordChanged(field); }); }
-void TDataSet::NotifyStateChanged() { NotifySources([](TDataSource *s) { s->SendStateChanged(); }, false); }
-void TDataSet::NotifyLayoutChanged() { NotifySources([](TDataSource *s) { s->SendLayoutChanged(); }); }
+void TDataSet::NotifyDataSetChanged()
+{
+    NotifySources([](TDataSource *s) { s->SendDataSetChanged(); });
+}
+void TDataSet::NotifyScrolled()
+{
+    NotifySources([](TDataSource *s) { s->SendScrolled(); });
+}
+void TDataSet::NotifyRecordChanged(TField *field)
+{
+    NotifySources([field](TDataSource *s) { s->SendRecordChanged(field); });
+}
+void TDataSet::NotifyStateChanged()
+{
+    NotifySources([](TDataSource *s) { s->SendStateChanged(); }, false);
+}
+void TDataSet::NotifyLayoutChanged()
+{
+    NotifySources([](TDataSource *s) { s->SendLayoutChanged(); });
+}

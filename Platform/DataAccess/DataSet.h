@@ -12,8 +12,8 @@
 // Derived classes fill the records (TOraDataSet runs a statement) and may send
 // changes somewhere (an update statement); the base keeps them locally.
 #include "Core/Exceptions.h"
-#include "DataAccess/Field.h"
 #include "Core/PlatformExport.h"
+#include "DataAccess/Field.h"
 #include "DataAccess/ResultSet.h"
 
 #include <QList>
@@ -198,7 +198,8 @@ private:
     void SetState(TDataSetState state);
     void DoInsert(bool atEnd);
     void RebuildView(qint64 keepId);
-    // Reads the filter into conditions on the current fields (none while not filtered); raises for a filter it cannot read.
+    // Reads the filter into conditions on the current fields (none while not filtered); raises for a filter it cannot
+    // read.
     void ParseFilter();
     bool RecordPassesFilter(int recordIndex);
     int FindRecord(const QStringList &keyFields, const QVariantList &values, TLocateOptions options);

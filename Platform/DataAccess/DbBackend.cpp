@@ -1,8 +1,8 @@
 #include "DataAccess/DbBackend.h"
 
-#include "DataAccess/OracleBackend.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "DataAccess/OracleBackend.h"
 
 #include <QHash>
 #include <QMutex>
@@ -44,6 +44,6 @@ std::unique_ptr<TDbBackend> CreateBackend(const QString &serverAlias)
     const TServerAlias alias = ResolveServerAlias(serverAlias);
     if (const TBackendFactory factory = factoryOf(alias.backend))
         return factory();
-    RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerBackendUnknown")), alias.name,
-                                                 ServersIniPath(), alias.backend));
+    RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerBackendUnknown")),
+                                                 alias.name, ServersIniPath(), alias.backend));
 }

@@ -2,10 +2,10 @@
 // TDbBackend: what a session needs from the database behind it. The session
 // chooses the backend by the server alias (Servers.ini); every failure is an
 // EDAError with the Oracle error number.
+#include "Core/PlatformExport.h"
 #include "DataAccess/DAError.h"
 #include "DataAccess/OraParam.h"
 #include "DataAccess/OraSession.h"
-#include "Core/PlatformExport.h"
 #include "DataAccess/ResultSet.h"
 #include "DataAccess/ServerAliases.h"
 

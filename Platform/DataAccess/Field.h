@@ -2,8 +2,8 @@
 // TField: one column of a data set. It reads and writes the value of the data
 // set's current record and carries the display settings that grids, listings
 // and the form library use (label, width, visibility, tag).
-#include "DataAccess/FieldType.h"
 #include "Core/PlatformExport.h"
+#include "DataAccess/FieldType.h"
 
 #include <QDateTime>
 #include <QString>

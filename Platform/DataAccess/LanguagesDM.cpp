@@ -1,6 +1,6 @@
 #include "DataAccess/LanguagesDM.h"
-#include "DataAccess/DataAccessLog.h"
 
+#include "DataAccess/DataAccessLog.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
@@ -10,7 +10,7 @@
 namespace {
 constexpr int kRussian = 25;
 constexpr int kEnglish = 9;
-}
+} // namespace
 
 TDbLanguagesDM::TDbLanguagesDM(QObject *owner, const QString &scheme, TOraSession *session)
     : TLanguagesDM(owner), m_scheme(scheme.trimmed().toUpper()), m_session(session)
@@ -63,7 +63,8 @@ const QHash<QString, QString> *TDbLanguagesDM::LanguageTexts(int lang)
     try {
         TOraQuery q;
         q.SetSession(m_session);
-        q.SetSQLText(QStringLiteral("SELECT RES_KEY, TXT FROM %1.LANG_TEXTS WHERE LANG_ID = :LANG AND TXT IS NOT NULL").arg(m_scheme));
+        q.SetSQLText(QStringLiteral("SELECT RES_KEY, TXT FROM %1.LANG_TEXTS WHERE LANG_ID = :LANG AND TXT IS NOT NULL")
+                         .arg(m_scheme));
         q.ParamByName(QStringLiteral("LANG")).SetAsInteger(lang);
         q.Open();
         TField *key = q.Fields(0), *text = q.Fields(1);
@@ -91,7 +92,8 @@ QVariant TDbLanguagesDM::PackText(const QString &function, const QString &key)
         return QVariant();
     // A text of the application language, or of English, is looked up among that language's texts.
     const bool english = function == QLatin1String("GET_RESOURCE_APL_EN_TXT");
-    const bool application = function == QLatin1String("GET_RESOURCE_APL_TXT") || function == QLatin1String("RESOURCE_APL_TXT");
+    const bool application =
+        function == QLatin1String("GET_RESOURCE_APL_TXT") || function == QLatin1String("RESOURCE_APL_TXT");
     if (english || application)
         if (const QHash<QString, QString> *texts = LanguageTexts(english ? kEnglish : m_aplLang)) {
             const auto text = texts->constFind(key);
@@ -123,7 +125,8 @@ QString TDbLanguagesDM::GET_RESOURCE_APL_TXT_OF_FIELD(const QString &id, int fla
     const QString cacheKey = QStringLiteral("OF_FIELD\x1f%1\x1f%2\x1f").arg(flag).arg(id) + defaultText;
     auto it = m_cache.constFind(cacheKey);
     if (it == m_cache.constEnd())
-        it = m_cache.insert(cacheKey, CallFunction(QStringLiteral("GET_RESOURCE_APL_TXT_OF_FIELD"), {id, flag, defaultText}));
+        it = m_cache.insert(cacheKey,
+                            CallFunction(QStringLiteral("GET_RESOURCE_APL_TXT_OF_FIELD"), {id, flag, defaultText}));
     return it->isNull() ? defaultText : it->toString();
 }
 
@@ -159,8 +162,9 @@ bool ExistsLangPack(const QString &scheme, TOraSession *session)
     try {
         TOraQuery q;
         q.SetSession(session);
-        q.SetSQLText(QStringLiteral("SELECT 1 FROM ALL_OBJECTS WHERE OWNER = UPPER(:OWNER) AND OBJECT_NAME = 'LANG_PACK' "
-                                    "AND OBJECT_TYPE = 'PACKAGE'"));
+        q.SetSQLText(
+            QStringLiteral("SELECT 1 FROM ALL_OBJECTS WHERE OWNER = UPPER(:OWNER) AND OBJECT_NAME = 'LANG_PACK' "
+                           "AND OBJECT_TYPE = 'PACKAGE'"));
         q.ParamByName(QStringLiteral("OWNER")).SetAsString(scheme.trimmed());
         q.Open();
         return !q.IsEmpty();
@@ -173,9 +177,10 @@ bool ExistsLangPack(const QString &scheme, TOraSession *session)
 TLanguagesDM *CreateComLanguages(QObject *owner, const QString &scheme, TOraSession *session)
 {
     if (!ExistsLangPack(scheme, session))
-        throw EDAError(OraErr::PlsqlError,
-                       OraMessage(OraErr::PlsqlError, QStringLiteral("PLS-00201: identifier '%1.LANG_PACK' must be declared")
-                                                          .arg(scheme.trimmed().toUpper())));
+        throw EDAError(
+            OraErr::PlsqlError,
+            OraMessage(OraErr::PlsqlError, QStringLiteral("PLS-00201: identifier '%1.LANG_PACK' must be declared")
+                                               .arg(scheme.trimmed().toUpper())));
     auto *languages = new TDbLanguagesDM(owner, scheme, session);
     SetComLanguages(languages);
     return languages;

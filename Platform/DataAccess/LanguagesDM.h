@@ -51,7 +51,7 @@ private:
     TOraSession *m_session;
     int m_aplLang = 25;
     int m_repLang = 25;
-    QHash<QString, QVariant> m_cache;               // answers of the package, by function and key
-    QHash<int, QHash<QString, QString>> m_texts;    // the texts of each language read so far, by key
+    QHash<QString, QVariant> m_cache;            // answers of the package, by function and key
+    QHash<int, QHash<QString, QString>> m_texts; // the texts of each language read so far, by key
     bool m_textTablesReadable = true;
 };

@@ -38,8 +38,8 @@ QString CutBeforeWhere(const QString &sql)
             ++depth;
         else if (t.isOp(")"))
             --depth;
-        else if (depth == 0 && (t.isWord("WHERE") || t.isWord("ORDER") || t.isWord("GROUP") ||
-                                t.isWord("HAVING") || t.isWord("CONNECT") || t.isWord("UNION")))
+        else if (depth == 0 && (t.isWord("WHERE") || t.isWord("ORDER") || t.isWord("GROUP") || t.isWord("HAVING") ||
+                                t.isWord("CONNECT") || t.isWord("UNION")))
             return sql.left(t.pos);
     }
     return sql;
@@ -354,8 +354,9 @@ std::optional<QVector<QVariant>> TOraDataSet::InternalRefreshRecord(const QVecto
         sql = OpenStatement();
     } else {
         const QList<TSqlToken> toks = SignificantTokens(refresh);
-        sql = (!toks.isEmpty() && toks.first().isWord("WHERE")) ? CutBeforeWhere(FinalSQL()) + QLatin1Char('\n') + refresh
-                                                              : refresh;
+        sql = (!toks.isEmpty() && toks.first().isWord("WHERE"))
+                  ? CutBeforeWhere(FinalSQL()) + QLatin1Char('\n') + refresh
+                  : refresh;
     }
     TOraParams params;
     params.Rebuild(SqlParamNames(sql));

@@ -13,12 +13,12 @@
 // - MasterSource: a detail data set re-opens, whenever the master's current
 //   record changes, with the master's field values bound to its parameters of
 //   the same names.
+#include "Core/PlatformExport.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraMacro.h"
 #include "DataAccess/OraParam.h"
 #include "DataAccess/OraSession.h"
-#include "Core/PlatformExport.h"
 
 #include <QPair>
 #include <QStringList>

@@ -6,7 +6,8 @@
 namespace {
 
 // Calls f(start, end, name) for every "&name" outside literals and comments.
-template <typename F> void ForEachMacro(const QString &text, F f)
+template <typename F>
+void ForEachMacro(const QString &text, F f)
 {
     const QList<TSqlToken> toks = LexSql(text);
     for (int i = 0; i + 1 < toks.size(); ++i) {

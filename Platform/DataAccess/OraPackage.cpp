@@ -35,11 +35,11 @@ QVariant TOraPackage::ExecProc(const QString &name, const QVariantList &values)
         binds.append(QLatin1Char(':') + a.name);
     }
     if (values.size() > next)
-        session->RaiseError(EDAError(OraErr::PlsqlError,
-                                     OraMessage(OraErr::PlsqlError,
-                                                QStringLiteral("line 1, column 7:\nPLS-00306: wrong number or types of "
-                                                               "arguments in call to '%1'")
-                                                    .arg(name.toUpper()))));
+        session->RaiseError(EDAError(
+            OraErr::PlsqlError,
+            OraMessage(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00306: wrong number or types of "
+                                                          "arguments in call to '%1'")
+                                               .arg(name.toUpper()))));
     const QString sql = QStringLiteral("begin ") + (function ? QStringLiteral(":RESULT := ") : QString()) + full +
                         QLatin1Char('(') + binds.join(QLatin1String(", ")) + QStringLiteral("); end;");
     session->Execute(sql, params);

@@ -3,8 +3,8 @@
 // ("SCHEME.PACKAGE"). ExecProc passes the values in the order given; the
 // procedure's parameters (named as the server declares them) stay readable
 // afterwards, so out parameters such as PID are read with ParamByName.
-#include "DataAccess/OraParam.h"
 #include "Core/PlatformExport.h"
+#include "DataAccess/OraParam.h"
 
 #include <QObject>
 #include <QVariant>

@@ -4,8 +4,8 @@
 // without regard to case. An output parameter gets its value back after the
 // statement ran; a cursor result (a function returning rows) is carried as a
 // result set.
-#include "DataAccess/FieldType.h"
 #include "Core/PlatformExport.h"
+#include "DataAccess/FieldType.h"
 #include "DataAccess/ResultSet.h"
 
 #include <QDateTime>

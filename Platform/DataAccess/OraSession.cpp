@@ -1,9 +1,9 @@
 #include "DataAccess/OraSession.h"
-#include "DataAccess/DataAccessLog.h"
 
-#include "DataAccess/ConnectDialog.h"
-#include "DataAccess/DbBackend.h"
 #include "Core/DialogService.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/DataAccessLog.h"
+#include "DataAccess/DbBackend.h"
 #include "DataAccess/OraDataSet.h"
 #include "DataAccess/OraErrorHandler.h"
 #include "DataAccess/SqlLexer.h"

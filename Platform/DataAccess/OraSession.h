@@ -7,9 +7,9 @@
 //
 // Every database error of the session passes through its error handlers
 // (TOraErrorHandler) and its OnError event before it is raised as EDAError.
+#include "Core/PlatformExport.h"
 #include "DataAccess/DAError.h"
 #include "DataAccess/OraParam.h"
-#include "Core/PlatformExport.h"
 #include "DataAccess/ResultSet.h"
 
 #include <QList>

@@ -58,7 +58,8 @@ void TOraStoredProc::PrepareSQL()
         TOraParam &p = params[i];
         for (const TProcArgInfo &a : args)
             if (a.name.compare(p.Name(), Qt::CaseInsensitive) == 0 ||
-                (a.direction == TParamType::ptResult && p.Name().compare(QLatin1String("RESULT"), Qt::CaseInsensitive) == 0)) {
+                (a.direction == TParamType::ptResult &&
+                 p.Name().compare(QLatin1String("RESULT"), Qt::CaseInsensitive) == 0)) {
                 p.SetParamType(a.direction);
                 if (p.DataType() == TFieldType::ftUnknown || a.type == TFieldType::ftCursor)
                     p.SetDataType(a.type);

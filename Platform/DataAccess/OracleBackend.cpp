@@ -1,7 +1,6 @@
 #include "DataAccess/OracleBackend.h"
 
 #include "Core/OracleHomes.h"
-
 #include "DataAccess/SqlLexer.h"
 
 #include <QAtomicInt>
@@ -141,7 +140,8 @@ void TOracleBackend::Connect(const TConnectParams &params)
     m_inTransaction = true;
     if (!params.options.DateFormat.isEmpty()) {
         QSqlQuery q(db);
-        q.exec(QStringLiteral("ALTER SESSION SET NLS_DATE_FORMAT = %1").arg(QuotedSqlString(params.options.DateFormat)));
+        q.exec(
+            QStringLiteral("ALTER SESSION SET NLS_DATE_FORMAT = %1").arg(QuotedSqlString(params.options.DateFormat)));
     }
 }
 
@@ -209,9 +209,9 @@ TExecResult TOracleBackend::Execute(const QString &sql, TOraParams &params)
         const QSqlRecord rec = q.record();
         for (int i = 0; i < rec.count(); ++i) {
             const QSqlField f = rec.field(i);
-            result.rows.columns.append({f.name(), FieldTypeOf(f), f.length() > 0 ? f.length() : 0,
-                                        f.requiredStatus() == QSqlField::Required,
-                                        f.metaType().id() == QMetaType::Double && f.precision() > 0 ? f.precision() : -1});
+            result.rows.columns.append(
+                {f.name(), FieldTypeOf(f), f.length() > 0 ? f.length() : 0, f.requiredStatus() == QSqlField::Required,
+                 f.metaType().id() == QMetaType::Double && f.precision() > 0 ? f.precision() : -1});
         }
         while (q.next()) {
             QVector<QVariant> row(rec.count());
@@ -278,8 +278,9 @@ QList<TProcArgInfo> TOracleBackend::DescribeProcedure(const QString &name)
     sql += QStringLiteral(" ORDER BY OVERLOAD, POSITION");
     const TExecResult r = Execute(sql, params);
     if (r.rows.rows.isEmpty())
-        RaiseOraError(OraErr::PlsqlError,
-                      QStringLiteral("line 1, column 7:\nPLS-00201: identifier '%1' must be declared").arg(name.toUpper()));
+        RaiseOraError(
+            OraErr::PlsqlError,
+            QStringLiteral("line 1, column 7:\nPLS-00201: identifier '%1' must be declared").arg(name.toUpper()));
     QList<TProcArgInfo> args;
     for (const QVector<QVariant> &row : r.rows.rows) {
         TProcArgInfo a;

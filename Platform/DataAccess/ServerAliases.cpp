@@ -1,9 +1,9 @@
 #include "DataAccess/ServerAliases.h"
 
-#include "DataAccess/DAError.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "DataAccess/DAError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,8 +62,9 @@ bool FindServerAlias(const QString &name, TServerAlias *alias)
             alias->backend = ini.ReadString(section, QStringLiteral("Backend"), QStringLiteral("sqlite")).toLower();
             const QString path = ini.ReadString(section, QStringLiteral("Path"), QString());
             // A relative path starts at the folder of Servers.ini, which is the program's folder.
-            alias->path = path.isEmpty() ? QString()
-                                         : QDir::cleanPath(QFileInfo(ServersIniPath()).absoluteDir().absoluteFilePath(path));
+            alias->path = path.isEmpty()
+                              ? QString()
+                              : QDir::cleanPath(QFileInfo(ServersIniPath()).absoluteDir().absoluteFilePath(path));
             alias->driver = ini.ReadString(section, QStringLiteral("Driver"), QString());
             alias->database = ini.ReadString(section, QStringLiteral("Database"), QString());
             alias->hostName = ini.ReadString(section, QStringLiteral("HostName"), QString());
@@ -95,7 +96,7 @@ TServerAlias ResolveServerAlias(const QString &name)
         RaiseConfigError(OraErr::UnknownService, fault);
     TServerAlias alias;
     if (!FindServerAlias(name, &alias))
-        RaiseConfigError(OraErr::UnknownService,
-                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerAliasUnknown")), name.trimmed(), ServersIniPath()));
+        RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerAliasUnknown")),
+                                                     name.trimmed(), ServersIniPath()));
     return alias;
 }

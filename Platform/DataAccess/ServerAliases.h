@@ -18,12 +18,12 @@
 
 struct PLATFORM_EXPORT TServerAlias {
     QString name;
-    QString backend;   // "sqlite" or "oracle"
-    QString path;      // sqlite: absolute folder of the server
-    QString driver;    // oracle: QOCI / QODBC / empty
-    QString database;  // oracle
-    QString hostName;  // oracle
-    int port = -1;     // oracle
+    QString backend;  // "sqlite" or "oracle"
+    QString path;     // sqlite: absolute folder of the server
+    QString driver;   // oracle: QOCI / QODBC / empty
+    QString database; // oracle
+    QString hostName; // oracle
+    int port = -1;    // oracle
     QString connectOptions;
 };
 

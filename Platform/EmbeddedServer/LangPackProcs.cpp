@@ -11,13 +11,17 @@ using TFT = TFieldType;
 constexpr int kRussian = 25;
 constexpr int kEnglish = 9;
 
-TProcArgInfo In(const char *name, TFT type = TFT::ftFloat) { return {QString::fromLatin1(name), TParamType::ptInput, type}; }
+TProcArgInfo In(const char *name, TFT type = TFT::ftFloat)
+{
+    return {QString::fromLatin1(name), TParamType::ptInput, type};
+}
 TProcArgInfo Result(TFT type) { return {QStringLiteral("RESULT"), TParamType::ptResult, type}; }
 
 void Add(const char *package, const char *name, QList<TProcArgInfo> args, bool writes,
          std::function<QVariant(TServerCall &)> body)
 {
-    RegisterServerProc({QString::fromLatin1(package), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
+    RegisterServerProc(
+        {QString::fromLatin1(package), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
 }
 
 // A statement's text for the call's scheme ("%1" stands for the scheme's
@@ -41,8 +45,9 @@ int UserLang(TServerCall &c, const QString &column, int fallback)
         if (kept != c.queryValues->constEnd())
             return kept->toInt();
     }
-    const QVariant v = c.conn.Scalar(QStringLiteral("SELECT %1 FROM %2 WHERE LOGIN = ?").arg(column, c.T(QStringLiteral("USER_LANGS"))),
-                                     {c.conn.SessionUser});
+    const QVariant v = c.conn.Scalar(
+        QStringLiteral("SELECT %1 FROM %2 WHERE LOGIN = ?").arg(column, c.T(QStringLiteral("USER_LANGS"))),
+        {c.conn.SessionUser});
     const int lang = v.isNull() ? fallback : v.toInt();
     if (c.queryValues)
         c.queryValues->insert(column, lang);
@@ -73,16 +78,19 @@ QVariant AplText(TServerCall &c, const QString &key)
 void SetUserLang(TServerCall &c, const char *langColumn, const char *subColumn)
 {
     const qlonglong lang = c.Int(0), sub = c.Int(1);
-    if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE LANG_ID = ? AND LANG_SUB_ID = ?").arg(c.T(QStringLiteral("LANGUAGES"))),
-                      {lang, sub})
+    if (c.conn
+            .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE LANG_ID = ? AND LANG_SUB_ID = ?")
+                        .arg(c.T(QStringLiteral("LANGUAGES"))),
+                    {lang, sub})
             .toInt() == 0)
         RaiseApplicationError(20003, QStringLiteral("language %1/%2 is not in the language pack").arg(lang).arg(sub));
     const QString table = c.T(QStringLiteral("USER_LANGS"));
-    c.conn.Exec(QStringLiteral("INSERT OR IGNORE INTO %1 (LOGIN, APL_LANG_ID, APL_LANG_SUB_ID, REP_LANG_ID, REP_LANG_SUB_ID) "
-                               "VALUES (?, %2, 0, %2, 0)")
-                    .arg(table)
-                    .arg(kRussian),
-                {c.conn.SessionUser});
+    c.conn.Exec(
+        QStringLiteral("INSERT OR IGNORE INTO %1 (LOGIN, APL_LANG_ID, APL_LANG_SUB_ID, REP_LANG_ID, REP_LANG_SUB_ID) "
+                       "VALUES (?, %2, 0, %2, 0)")
+            .arg(table)
+            .arg(kRussian),
+        {c.conn.SessionUser});
     c.conn.Exec(QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE LOGIN = ?")
                     .arg(table, QString::fromLatin1(langColumn), QString::fromLatin1(subColumn)),
                 {lang, sub, c.conn.SessionUser});
@@ -124,12 +132,14 @@ void RegisterLangPackProcs()
     Add("LANG_PACK", "RESOURCE_APL_TXT", {Result(TFT::ftString), In("PTEXT", TFT::ftString)}, false,
         [](TServerCall &c) { return AplText(c, c.Str(0)); });
     // SAVE_RUSSIAN_PHRASE(PPHRASE, PID_DFM, PCOMMENT): one phrase of a form, once.
-    Add("LANG_PACK", "SAVE_RUSSIAN_PHRASE", {In("PPHRASE", TFT::ftString), In("PID_DFM"), In("PCOMMENT", TFT::ftString)}, true,
-        [](TServerCall &c) {
+    Add("LANG_PACK", "SAVE_RUSSIAN_PHRASE",
+        {In("PPHRASE", TFT::ftString), In("PID_DFM"), In("PCOMMENT", TFT::ftString)}, true, [](TServerCall &c) {
             const QString phrase = c.Str(0).trimmed();
             if (phrase.isEmpty())
                 return QVariant();
-            if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ID_DFM = ?").arg(c.T(QStringLiteral("DFM"))), {c.Int(1)})
+            if (c.conn
+                    .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ID_DFM = ?").arg(c.T(QStringLiteral("DFM"))),
+                            {c.Int(1)})
                     .toInt() == 0)
                 RaiseOraError(2291, QStringLiteral("integrity constraint violated - form %1 not found").arg(c.Int(1)));
             c.conn.Exec(QStringLiteral("INSERT OR IGNORE INTO %1 (ID_DFM, PHRASE, COMMENTS) VALUES (?, ?, ?)")
@@ -141,15 +151,17 @@ void RegisterLangPackProcs()
     const QList<TProcArgInfo> lineArgs = {In("PGUID_SERVICE", TFT::ftString), In("PQUERY_NAME", TFT::ftString),
                                           In("PROWID", TFT::ftString)};
     Add("TEMP_SELECT_PACK", "INS_ORDER_LINES_REPORT", lineArgs, true, [](TServerCall &c) {
-        c.conn.Exec(QStringLiteral("INSERT OR IGNORE INTO %1 (LOGIN, GUID_SERVICE, QUERY_NAME, ROWID_QUERY) VALUES (?, ?, ?, ?)")
+        c.conn.Exec(QStringLiteral(
+                        "INSERT OR IGNORE INTO %1 (LOGIN, GUID_SERVICE, QUERY_NAME, ROWID_QUERY) VALUES (?, ?, ?, ?)")
                         .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
                     {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
         return QVariant();
     });
     Add("TEMP_SELECT_PACK", "DEL_ORDER_LINES_REPORT", lineArgs, true, [](TServerCall &c) {
-        c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE LOGIN = ? AND GUID_SERVICE = ? AND QUERY_NAME = ? AND ROWID_QUERY = ?")
-                        .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
-                    {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
+        c.conn.Exec(
+            QStringLiteral("DELETE FROM %1 WHERE LOGIN = ? AND GUID_SERVICE = ? AND QUERY_NAME = ? AND ROWID_QUERY = ?")
+                .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
+            {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
         return QVariant();
     });
 }

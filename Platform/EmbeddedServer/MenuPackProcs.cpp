@@ -10,7 +10,10 @@ namespace {
 using TFT = TFieldType;
 constexpr int kSortStep = 10;
 
-TProcArgInfo In(const char *name, TFT type = TFT::ftFloat) { return {QString::fromLatin1(name), TParamType::ptInput, type}; }
+TProcArgInfo In(const char *name, TFT type = TFT::ftFloat)
+{
+    return {QString::fromLatin1(name), TParamType::ptInput, type};
+}
 TProcArgInfo InOut(const char *name, TFT type = TFT::ftFloat)
 {
     return {QString::fromLatin1(name), TParamType::ptInputOutput, type};
@@ -19,12 +22,14 @@ TProcArgInfo Result(TFT type) { return {QStringLiteral("RESULT"), TParamType::pt
 
 void Add(const char *name, QList<TProcArgInfo> args, bool writes, std::function<QVariant(TServerCall &)> body)
 {
-    RegisterServerProc({QStringLiteral("MENUPACK"), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
+    RegisterServerProc(
+        {QStringLiteral("MENUPACK"), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
 }
 
 qlonglong NextId(TServerCall &c, const QString &table, const QString &column)
 {
-    return c.conn.Scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, c.T(table))).toLongLong();
+    return c.conn.Scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, c.T(table)))
+        .toLongLong();
 }
 
 qlonglong NextSortOrder(TServerCall &c, qlonglong accessId, qlonglong owner)
@@ -39,8 +44,9 @@ qlonglong NextSortOrder(TServerCall &c, qlonglong accessId, qlonglong owner)
 
 void RequireAccess(TServerCall &c, qlonglong accessId)
 {
-    if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
-                      {accessId})
+    if (c.conn
+            .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
+                    {accessId})
             .toInt() == 0)
         RaiseOraError(2291, QStringLiteral("integrity constraint violated - access group %1 not found").arg(accessId));
 }
@@ -48,9 +54,9 @@ void RequireAccess(TServerCall &c, qlonglong accessId)
 // The menu row's access group and kind; raises ORA-01403 for a missing row.
 QVector<QVariant> MenuRow(TServerCall &c, qlonglong idCfg)
 {
-    const TResultSet r = c.conn.Query(QStringLiteral("SELECT ACCESSID, ISGROUP, OWNER FROM %1 WHERE ID_CFG = ?")
-                                          .arg(c.T(QStringLiteral("MENUCFG"))),
-                                      {idCfg});
+    const TResultSet r = c.conn.Query(
+        QStringLiteral("SELECT ACCESSID, ISGROUP, OWNER FROM %1 WHERE ID_CFG = ?").arg(c.T(QStringLiteral("MENUCFG"))),
+        {idCfg});
     if (r.rows.isEmpty())
         RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (menu entry %1)").arg(idCfg));
     return r.rows.first();
@@ -81,28 +87,32 @@ void RegisterMenu()
             RequireAccess(c, access);
             RequireGroupOwner(c, owner, access);
             const qlonglong id = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"));
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-                                       "VALUES (?, ?, ?, 1, ?, NULL, NULL, ?)")
+            c.conn.Exec(QStringLiteral(
+                            "INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+                            "VALUES (?, ?, ?, 1, ?, NULL, NULL, ?)")
                             .arg(c.T(QStringLiteral("MENUCFG"))),
                         {id, access, owner, name, NextSortOrder(c, access, owner)});
             c.SetOut(0, id);
             return QVariant();
         });
     // INS_MENUITEM(PID out, POWNER, PACCESSID, PITEMID, PITEMMODE): a service entry inside a group.
-    Add("INS_MENUITEM", {InOut("PID"), In("POWNER"), In("PACCESSID"), In("PITEMID"), In("PITEMMODE", TFT::ftString)}, true,
-        [](TServerCall &c) {
+    Add("INS_MENUITEM", {InOut("PID"), In("POWNER"), In("PACCESSID"), In("PITEMID"), In("PITEMMODE", TFT::ftString)},
+        true, [](TServerCall &c) {
             const qlonglong owner = c.Int(1), access = c.Int(2), item = c.Int(3);
             RequireAccess(c, access);
             if (owner <= 0)
                 RaiseApplicationError(20001, QStringLiteral("a service entry must stand inside a menu group"));
             RequireGroupOwner(c, owner, access);
-            if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))),
-                              {item})
+            if (c.conn
+                    .Scalar(
+                        QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))),
+                        {item})
                     .toInt() == 0)
                 RaiseOraError(2291, QStringLiteral("integrity constraint violated - service %1 not found").arg(item));
             const qlonglong id = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"));
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-                                       "VALUES (?, ?, ?, 0, NULL, ?, ?, ?)")
+            c.conn.Exec(QStringLiteral(
+                            "INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+                            "VALUES (?, ?, ?, 0, NULL, ?, ?, ?)")
                             .arg(c.T(QStringLiteral("MENUCFG"))),
                         {id, access, owner, item, Limited(c.Str(4), 255), NextSortOrder(c, access, owner)});
             c.SetOut(0, id);
@@ -120,8 +130,10 @@ void RegisterMenu()
     // DEL_MENUITEM(PID_CFG): one row; a group that still holds entries is refused.
     Add("DEL_MENUITEM", {In("PID_CFG")}, true, [](TServerCall &c) {
         const qlonglong id = c.Int(0);
-        if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE OWNER = ? AND ID_CFG <> ?").arg(c.T(QStringLiteral("MENUCFG"))),
-                          {id, id})
+        if (c.conn
+                .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE OWNER = ? AND ID_CFG <> ?")
+                            .arg(c.T(QStringLiteral("MENUCFG"))),
+                        {id, id})
                 .toInt() > 0)
             RaiseOraError(OraErr::ChildRecordFound,
                           QStringLiteral("integrity constraint violated - menu group %1 still holds entries").arg(id));
@@ -154,7 +166,8 @@ void RegisterMenu()
                         {access, owner, sort, id});
             newSort = sort + 1;
         }
-        c.conn.Exec(QStringLiteral("UPDATE %1 SET OWNER = ?, SORT_ORDER = ? WHERE ID_CFG = ?").arg(menu), {owner, newSort, id});
+        c.conn.Exec(QStringLiteral("UPDATE %1 SET OWNER = ?, SORT_ORDER = ? WHERE ID_CFG = ?").arg(menu),
+                    {owner, newSort, id});
         return QVariant();
     });
     Add("UPD_RIGHT", {In("PID_CFG"), In("PITEMMODE", TFT::ftString)}, true, [](TServerCall &c) {
@@ -171,9 +184,10 @@ void RegisterMenu()
                          {QStringLiteral("NAME"), TFT::ftString, 60, true},
                          {QStringLiteral("SOURCE_NAME"), TFT::ftString, 150, false},
                          {QStringLiteral("ISLANG"), TFT::ftFloat, 0, false}};
-        const TResultSet entry = c.conn.Query(
-            QStringLiteral("SELECT ITEMID, ITEMMODE FROM %1 WHERE ID_CFG = ? AND ISGROUP = 0").arg(c.T(QStringLiteral("MENUCFG"))),
-            {c.Int(0)});
+        const TResultSet entry =
+            c.conn.Query(QStringLiteral("SELECT ITEMID, ITEMMODE FROM %1 WHERE ID_CFG = ? AND ISGROUP = 0")
+                             .arg(c.T(QStringLiteral("MENUCFG"))),
+                         {c.Int(0)});
         if (!entry.rows.isEmpty()) {
             const QString mode = entry.rows.first()[1].toString();
             const TResultSet rights =
@@ -200,8 +214,9 @@ void RegisterAccess()
         if (name.isEmpty())
             RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (NAME)"));
         const qlonglong id = NextId(c, QStringLiteral("ACCESSLIST"), QStringLiteral("ACCESSID"));
-        c.conn.Exec(QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
-                    {id, name});
+        c.conn.Exec(
+            QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
+            {id, name});
         c.SetOut(0, id);
         return QVariant();
     });
@@ -217,18 +232,26 @@ void RegisterAccess()
     // DEL_ACCESS_RECURCIVE(PACCESSID): the group with its whole menu; refused while users are attached.
     Add("DEL_ACCESS_RECURCIVE", {In("PACCESSID")}, true, [](TServerCall &c) {
         const qlonglong access = c.Int(0);
-        if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
-                          {access})
+        if (c.conn
+                .Scalar(
+                    QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
+                    {access})
                 .toInt() == 0)
             RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (access group %1)").arg(access));
         const int users =
-            c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("SYSUSER"))), {access})
+            c.conn
+                .Scalar(
+                    QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("SYSUSER"))),
+                    {access})
                 .toInt();
         if (users > 0)
             RaiseOraError(OraErr::ChildRecordFound,
-                          QStringLiteral("integrity constraint violated - %1 user(s) attached to access group %2").arg(users).arg(access));
+                          QStringLiteral("integrity constraint violated - %1 user(s) attached to access group %2")
+                              .arg(users)
+                              .arg(access));
         c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("MENUCFG"))), {access});
-        c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))), {access});
+        c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
+                    {access});
         return QVariant();
     });
     // DUBLICATE_ACCESS(PACCESSID, PNAME, PID out): a copy of the group with its menu and rights.
@@ -237,17 +260,21 @@ void RegisterAccess()
         const QString name = Limited(c.Str(1), 100);
         if (name.isEmpty())
             RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (NAME)"));
-        if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
-                          {source})
+        if (c.conn
+                .Scalar(
+                    QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
+                    {source})
                 .toInt() == 0)
             RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (access group %1)").arg(source));
         const qlonglong access = NextId(c, QStringLiteral("ACCESSLIST"), QStringLiteral("ACCESSID"));
-        c.conn.Exec(QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
-                    {access, name});
+        c.conn.Exec(
+            QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
+            {access, name});
         const QString menu = c.T(QStringLiteral("MENUCFG"));
         const TResultSet rows = c.conn.Query(
-            QStringLiteral("SELECT ID_CFG, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER FROM %1 WHERE ACCESSID = ? "
-                           "ORDER BY ID_CFG")
+            QStringLiteral(
+                "SELECT ID_CFG, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER FROM %1 WHERE ACCESSID = ? "
+                "ORDER BY ID_CFG")
                 .arg(menu),
             {source});
         // New ids first, then the rows with their owners mapped to the new ids.
@@ -257,10 +284,12 @@ void RegisterAccess()
             newId.insert(r[0].toLongLong(), next++);
         for (const QVector<QVariant> &r : rows.rows) {
             const qlonglong owner = r[1].toLongLong();
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            c.conn.Exec(QStringLiteral(
+                            "INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
                             .arg(menu),
-                        {newId.value(r[0].toLongLong()), access, owner == 0 ? 0 : newId.value(owner, 0), r[2], r[3], r[4], r[5], r[6]});
+                        {newId.value(r[0].toLongLong()), access, owner == 0 ? 0 : newId.value(owner, 0), r[2], r[3],
+                         r[4], r[5], r[6]});
         }
         c.SetOut(2, access);
         return QVariant();
@@ -269,8 +298,8 @@ void RegisterAccess()
 
 qlonglong ItemIdOfGuid(TServerCall &c, const QString &guid)
 {
-    const QVariant id =
-        c.conn.Scalar(QStringLiteral("SELECT ITEMID FROM %1 WHERE GUID = ?").arg(c.T(QStringLiteral("SRVITEMS"))), {guid});
+    const QVariant id = c.conn.Scalar(
+        QStringLiteral("SELECT ITEMID FROM %1 WHERE GUID = ?").arg(c.T(QStringLiteral("SRVITEMS"))), {guid});
     if (id.isNull())
         RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (service %1)").arg(guid));
     return id.toLongLong();
@@ -280,16 +309,19 @@ void RegisterCatalogue()
 {
     // INS_SRVITEM(PID in/out, PCREATEBTN, PGUID, PDLLNAME, PSRVNAME, PISLANG)
     Add("INS_SRVITEM",
-        {InOut("PID"), In("PCREATEBTN"), In("PGUID", TFT::ftString), In("PDLLNAME", TFT::ftString), In("PSRVNAME", TFT::ftString),
-         In("PISLANG")},
+        {InOut("PID"), In("PCREATEBTN"), In("PGUID", TFT::ftString), In("PDLLNAME", TFT::ftString),
+         In("PSRVNAME", TFT::ftString), In("PISLANG")},
         true, [](TServerCall &c) {
             const QString guid = c.Str(2).trimmed(), dll = c.Str(3).trimmed(), name = c.Str(4).trimmed();
             if (guid.isEmpty() || dll.isEmpty() || name.isEmpty())
-                RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (GUID, DLLNAME, SRVNAME)"));
+                RaiseOraError(OraErr::NotNullViolation,
+                              QStringLiteral("cannot insert NULL into (GUID, DLLNAME, SRVNAME)"));
             const qlonglong id = NextId(c, QStringLiteral("SRVITEMS"), QStringLiteral("ITEMID"));
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES (?, ?, ?, ?, ?, ?)")
-                            .arg(c.T(QStringLiteral("SRVITEMS"))),
-                        {id, name.left(50), dll.left(50), guid.left(50), c.Int(1) != 0 ? 1 : 0, c.Int(5) != 0 ? 1 : 0});
+            c.conn.Exec(
+                QStringLiteral(
+                    "INSERT INTO %1 (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES (?, ?, ?, ?, ?, ?)")
+                    .arg(c.T(QStringLiteral("SRVITEMS"))),
+                {id, name.left(50), dll.left(50), guid.left(50), c.Int(1) != 0 ? 1 : 0, c.Int(5) != 0 ? 1 : 0});
             c.SetOut(0, id);
             return QVariant();
         });
@@ -300,19 +332,21 @@ void RegisterCatalogue()
             const QString name = c.Str(2).trimmed();
             if (name.isEmpty())
                 RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (NAME)"));
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES (?, ?, ?, ?, ?)")
-                            .arg(c.T(QStringLiteral("SRVITEMS_MODE"))),
-                        {item, c.Int(1), name.left(60), name.left(150), c.Int(3) != 0 ? 1 : 0});
+            c.conn.Exec(
+                QStringLiteral("INSERT INTO %1 (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES (?, ?, ?, ?, ?)")
+                    .arg(c.T(QStringLiteral("SRVITEMS_MODE"))),
+                {item, c.Int(1), name.left(60), name.left(150), c.Int(3) != 0 ? 1 : 0});
             return QVariant();
         });
     Add("INS_REPORT_ITEM",
-        {In("PGUID", TFT::ftString), In("PRGUID", TFT::ftString), In("PRNAME", TFT::ftString), In("PRDESC", TFT::ftString),
-         In("PSORT_ORDER")},
+        {In("PGUID", TFT::ftString), In("PRGUID", TFT::ftString), In("PRNAME", TFT::ftString),
+         In("PRDESC", TFT::ftString), In("PSORT_ORDER")},
         true, [](TServerCall &c) {
             const qlonglong item = ItemIdOfGuid(c, c.Str(0));
-            c.conn.Exec(QStringLiteral("INSERT INTO %1 (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VALUES (?, ?, ?, ?, ?)")
-                            .arg(c.T(QStringLiteral("REPORT_ITEMS"))),
-                        {item, c.Str(1).left(50), c.Str(2).left(100), c.Str(3).left(255), c.Int(4)});
+            c.conn.Exec(
+                QStringLiteral("INSERT INTO %1 (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VALUES (?, ?, ?, ?, ?)")
+                    .arg(c.T(QStringLiteral("REPORT_ITEMS"))),
+                {item, c.Str(1).left(50), c.Str(2).left(100), c.Str(3).left(255), c.Int(4)});
             return QVariant();
         });
     Add("UPD_SRVITEMS", {In("PITEMID"), In("PCREATEBTN")}, true, [](TServerCall &c) {
@@ -323,7 +357,9 @@ void RegisterCatalogue()
     // DEL_SRVITEM(PITEMID): refused while a menu still holds the service.
     Add("DEL_SRVITEM", {In("PITEMID")}, true, [](TServerCall &c) {
         const qlonglong item = c.Int(0);
-        if (c.conn.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("MENUCFG"))), {item})
+        if (c.conn
+                .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("MENUCFG"))),
+                        {item})
                 .toInt() > 0)
             RaiseOraError(OraErr::ChildRecordFound,
                           QStringLiteral("integrity constraint violated - service %1 is still in a menu").arg(item));
@@ -339,8 +375,9 @@ void RegisterCatalogue()
         return QVariant();
     });
     Add("DEL_SRV_FROM_ALL_MNU", {In("PITEMID")}, true, [](TServerCall &c) {
-        c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ITEMID = ? AND ISGROUP = 0").arg(c.T(QStringLiteral("MENUCFG"))),
-                    {c.Int(0)});
+        c.conn.Exec(
+            QStringLiteral("DELETE FROM %1 WHERE ITEMID = ? AND ISGROUP = 0").arg(c.T(QStringLiteral("MENUCFG"))),
+            {c.Int(0)});
         return QVariant();
     });
 }

@@ -33,8 +33,9 @@ bool isArgon2id(const QString &stored) { return stored.startsWith(QLatin1String(
 // The stored text as libsodium reads it, or empty when it is no Argon2id hash within the limits.
 QByteArray argon2Text(const QString &stored)
 {
-    static const QRegularExpression form(QStringLiteral("^\\$argon2id\\$v=19\\$m=(\\d{1,10}),t=(\\d{1,10}),p=(\\d{1,3})\\$"
-                                                        "[A-Za-z0-9+/]+\\$[A-Za-z0-9+/]+$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\$argon2id\\$v=19\\$m=(\\d{1,10}),t=(\\d{1,10}),p=(\\d{1,3})\\$"
+                       "[A-Za-z0-9+/]+\\$[A-Za-z0-9+/]+$"));
     const QRegularExpressionMatch m = form.match(stored);
     if (!m.hasMatch() || stored.size() >= crypto_pwhash_STRBYTES)
         return QByteArray();
@@ -59,7 +60,8 @@ bool verifyPbkdf2(const QString &password, const QString &stored)
         return false;
     const QByteArray actual = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
                                                                  iterations, quint64(expected.size()));
-    return actual.size() == expected.size() && sodium_memcmp(actual.constData(), expected.constData(), size_t(actual.size())) == 0;
+    return actual.size() == expected.size() &&
+           sodium_memcmp(actual.constData(), expected.constData(), size_t(actual.size())) == 0;
 }
 
 } // namespace
@@ -90,8 +92,9 @@ bool PasswordNeedsRehash(const QString &stored)
     requireSodium();
     const QByteArray text = argon2Text(stored);
     // The library reads only the cost: a hash cut short or damaged is replaced as well.
-    static const QRegularExpression whole(QStringLiteral("^\\$argon2id\\$v=19\\$m=\\d+,t=\\d+,p=\\d+\\$[A-Za-z0-9+/]{22}\\$"
-                                                         "[A-Za-z0-9+/]{43}$"));
+    static const QRegularExpression whole(
+        QStringLiteral("^\\$argon2id\\$v=19\\$m=\\d+,t=\\d+,p=\\d+\\$[A-Za-z0-9+/]{22}\\$"
+                       "[A-Za-z0-9+/]{43}$"));
     return text.isEmpty() || !whole.match(QString::fromLatin1(text)).hasMatch() ||
            crypto_pwhash_str_needs_rehash(text.constData(), kPasses, kMemoryBytes) != 0;
 }

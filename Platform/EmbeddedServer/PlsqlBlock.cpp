@@ -7,9 +7,8 @@ namespace {
 
 [[noreturn]] void Refuse(const TSqlToken *at, const QString &what)
 {
-    RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column %1:\nPLS-00103: %2")
-                                          .arg(at ? at->pos + 1 : 1)
-                                          .arg(what));
+    RaiseOraError(OraErr::PlsqlError,
+                  QStringLiteral("line 1, column %1:\nPLS-00103: %2").arg(at ? at->pos + 1 : 1).arg(what));
 }
 
 bool isName(const TSqlToken &t) { return t.kind == TSqlTok::Ident || t.kind == TSqlTok::QuotedIdent; }
@@ -85,9 +84,9 @@ QList<TPlsqlStep> ParsePlsqlBlock(const QString &block)
 {
     const QList<TSqlToken> toks = SignificantTokens(block);
     if (toks.isEmpty() || !toks.first().isWord("BEGIN"))
-        Refuse(toks.isEmpty() ? nullptr : &toks.first(),
-               toks.isEmpty() || !toks.first().isWord("DECLARE") ? QStringLiteral("BEGIN was expected")
-                                                                 : QStringLiteral("declarations are not supported"));
+        Refuse(toks.isEmpty() ? nullptr : &toks.first(), toks.isEmpty() || !toks.first().isWord("DECLARE")
+                                                             ? QStringLiteral("BEGIN was expected")
+                                                             : QStringLiteral("declarations are not supported"));
     // Statements between BEGIN and the final END, split at ";" outside parentheses.
     QList<QList<TSqlToken>> statements;
     QList<TSqlToken> current;
@@ -149,7 +148,8 @@ QList<TPlsqlStep> ParsePlsqlBlock(const QString &block)
             const QList<TSqlToken> rest = st.mid(2);
             QString name;
             const int after = ReadName(rest, 0, &name);
-            const bool callLike = after > 0 && (after == rest.size() || rest[after].isOp("(")) && name.contains(QLatin1Char('.'));
+            const bool callLike =
+                after > 0 && (after == rest.size() || rest[after].isOp("(")) && name.contains(QLatin1Char('.'));
             if (callLike) {
                 step = ParseCall(block, rest, 0, first.bindName());
             } else {

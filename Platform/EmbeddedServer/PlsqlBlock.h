@@ -16,10 +16,10 @@ struct TPlsqlArg {
 struct TPlsqlStep {
     enum Kind { Call, Commit, Rollback, Null, Sql, Assign };
     Kind kind = Null;
-    QString target;            // Call: the dotted name
-    QList<TPlsqlArg> args;     // Call
-    QString resultBind;        // Call (function) and Assign: the parameter that takes the value
-    QString text;              // Sql: the statement; Assign: the expression
+    QString target;        // Call: the dotted name
+    QList<TPlsqlArg> args; // Call
+    QString resultBind;    // Call (function) and Assign: the parameter that takes the value
+    QString text;          // Sql: the statement; Assign: the expression
 };
 
 PLATFORM_EXPORT QList<TPlsqlStep> ParsePlsqlBlock(const QString &block);

@@ -1,10 +1,10 @@
 #include "EmbeddedServer/SchemeServer.h"
-#include "EmbeddedServer/EmbeddedServerLog.h"
 
+#include "EmbeddedServer/EmbeddedServerLog.h"
+#include "EmbeddedServer/LangPackProcs.h"
 #include "EmbeddedServer/MenuPackProcs.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "EmbeddedServer/UserProcs.h"
-#include "EmbeddedServer/LangPackProcs.h"
 
 #include <QHash>
 #include <QMutex>
@@ -17,7 +17,10 @@ QHash<QString, TServerProc> &registry()
     return procs;
 }
 
-QString key(const QString &package, const QString &name) { return package.toUpper() + QLatin1Char('.') + name.toUpper(); }
+QString key(const QString &package, const QString &name)
+{
+    return package.toUpper() + QLatin1Char('.') + name.toUpper();
+}
 
 void EnsureRegistered()
 {
@@ -93,7 +96,8 @@ TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedNa
             NotDeclared(dottedName);
     } else if (parts.size() == 2) {
         // SCHEME.PROCEDURE, else PACKAGE.PROCEDURE in the first scheme that has the package.
-        if (conn.HasScheme(parts[0]) && (r.proc = find(QString(), parts[1])) && conn.SchemeHasObject(parts[0], parts[1])) {
+        if (conn.HasScheme(parts[0]) && (r.proc = find(QString(), parts[1])) &&
+            conn.SchemeHasObject(parts[0], parts[1])) {
             r.scheme = parts[0];
         } else {
             r.proc = find(parts[0], parts[1]);
@@ -167,8 +171,9 @@ TResolvedProc ResolveServerFunction(TSqliteConnection &conn, const QString &dott
 {
     const TResolvedProc proc = ResolveServerProc(conn, dottedName);
     if (!proc.proc->IsFunction())
-        RaiseOraError(OraErr::PlsqlError, QStringLiteral("PLS-00222: no function with name '%1' exists in this scope")
-                                              .arg(proc.proc->name));
+        RaiseOraError(
+            OraErr::PlsqlError,
+            QStringLiteral("PLS-00222: no function with name '%1' exists in this scope").arg(proc.proc->name));
     if (proc.proc->writes)
         RaiseOraError(14551, QStringLiteral("cannot perform a DML operation inside a query"));
     return proc;

@@ -4,8 +4,8 @@
 // writes ("ZANDRELL5.MENUPACK.INS_MENUGRP", "ZANDRELL5.GET_CURRCONFIG",
 // "MENUPACK.UPD_RIGHT"). A scheme offers a package or procedure only when its
 // SERVER_OBJECTS table lists it; anything else is PLS-00201, as on Oracle.
-#include "DataAccess/OraSession.h"
 #include "Core/PlatformExport.h"
+#include "DataAccess/OraSession.h"
 #include "DataAccess/ResultSet.h"
 
 #include <QHash>

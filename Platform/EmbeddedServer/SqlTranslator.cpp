@@ -186,8 +186,7 @@ QString TranslateOracleSql(const QString &input)
             }
         }
         QString replacement;
-        if (t.isWord("SYSDATE") && !(prev && prev->isOp(".")) &&
-            !(s + 1 < sig.size() && toks[sig[s + 1]].isOp("(")))
+        if (t.isWord("SYSDATE") && !(prev && prev->isOp(".")) && !(s + 1 < sig.size() && toks[sig[s + 1]].isOp("(")))
             replacement = QStringLiteral("ZSYSDATE()");
         else if (t.isWord("MINUS"))
             replacement = QStringLiteral("EXCEPT");

@@ -1,11 +1,11 @@
 #include "EmbeddedServer/SqliteBackend.h"
-#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "EmbeddedServer/PlsqlBlock.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
-#include "EmbeddedServer/SchemeServer.h"
 #include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
+#include "EmbeddedServer/PlsqlBlock.h"
+#include "EmbeddedServer/SchemeServer.h"
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "EmbeddedServer/UserProcs.h"
@@ -43,8 +43,8 @@ constexpr int kParsedStatementLimit = 256;
 
 struct TSqliteBackend::TParsedStatement {
     TStatementKind kind = TStatementKind::Other;
-    QString sqlite;            // Query, Dml, Other: the translated statement
-    QList<TPlsqlStep> steps;   // Block: its steps, the text of Sql steps translated
+    QString sqlite;          // Query, Dml, Other: the translated statement
+    QList<TPlsqlStep> steps; // Block: its steps, the text of Sql steps translated
 };
 
 TSqliteBackend::TSqliteBackend() = default;
@@ -237,13 +237,15 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
             case TPlsqlStep::Call: {
                 const TResolvedProc proc = ResolveServerProc(c, step.target);
                 if (!step.resultBind.isEmpty() && !proc.proc->IsFunction())
-                    RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00222: no function with name "
-                                                                     "'%1' exists in this scope")
-                                                          .arg(proc.proc->name));
+                    RaiseOraError(OraErr::PlsqlError,
+                                  QStringLiteral("line 1, column 7:\nPLS-00222: no function with name "
+                                                 "'%1' exists in this scope")
+                                      .arg(proc.proc->name));
                 if (step.resultBind.isEmpty() && proc.proc->IsFunction())
-                    RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00221: '%1' is not a procedure "
-                                                                     "or is undefined")
-                                                          .arg(proc.proc->name));
+                    RaiseOraError(OraErr::PlsqlError,
+                                  QStringLiteral("line 1, column 7:\nPLS-00221: '%1' is not a procedure "
+                                                 "or is undefined")
+                                      .arg(proc.proc->name));
                 QVariantList args;
                 for (const TPlsqlArg &a : step.args)
                     args.append(a.bind.isEmpty() ? Evaluate(a.expression, params) : bindOf(a.bind).AsVariant());

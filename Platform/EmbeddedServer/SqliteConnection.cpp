@@ -1,11 +1,11 @@
 #include "EmbeddedServer/SqliteConnection.h"
-#include "EmbeddedServer/EmbeddedServerLog.h"
 
-#include "DataAccess/DbWait.h"
 #include "Core/ResourcePack.h"
-#include "EmbeddedServer/SchemeServer.h"
-#include "DataAccess/SqlLexer.h"
 #include "Core/TextFormat.h"
+#include "DataAccess/DbWait.h"
+#include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/EmbeddedServerLog.h"
+#include "EmbeddedServer/SchemeServer.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -18,7 +18,6 @@
 #include <QVarLengthArray>
 
 #include <span>
-
 #include <sqlite3.h>
 
 namespace {
@@ -70,8 +69,9 @@ void resultVariant(sqlite3_context *ctx, const QVariant &v)
         break;
     }
     default: {
-        const QString s = v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                             : v.toString();
+        const QString s = v.typeId() == QMetaType::QDateTime
+                              ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                              : v.toString();
         if (s.isEmpty()) {
             sqlite3_result_null(ctx); // Oracle has no empty text
             return;
@@ -313,9 +313,11 @@ void typeOfDecl(const QString &declared, TColumnInfo *col)
     const QRegularExpressionMatch m = sizeRe.match(d);
     const int precision = m.hasMatch() ? m.captured(1).toInt() : 0;
     const int scale = m.hasMatch() && !m.captured(2).isEmpty() ? m.captured(2).toInt() : 0;
-    if (d.contains(QLatin1String("CHAR")) || d.startsWith(QLatin1String("TEXT")) || d.startsWith(QLatin1String("VARCHAR"))) {
-        col->type = d.startsWith(QLatin1String("CHAR")) || d.startsWith(QLatin1String("NCHAR")) ? TFieldType::ftFixedChar
-                                                                                                   : TFieldType::ftString;
+    if (d.contains(QLatin1String("CHAR")) || d.startsWith(QLatin1String("TEXT")) ||
+        d.startsWith(QLatin1String("VARCHAR"))) {
+        col->type = d.startsWith(QLatin1String("CHAR")) || d.startsWith(QLatin1String("NCHAR"))
+                        ? TFieldType::ftFixedChar
+                        : TFieldType::ftString;
         col->size = precision;
     } else if (d.startsWith(QLatin1String("CLOB")) || d.startsWith(QLatin1String("NCLOB")) ||
                d.startsWith(QLatin1String("LONG"))) {
@@ -410,29 +412,35 @@ EDAError OraErrorOfSqlite(int rc, const QString &message)
     const int primary = rc & 0xff;
     auto make = [](int code, const QString &text) { return EDAError(code, OraMessage(code, text)); };
     if (message.startsWith(QLatin1String("no such table")) || message.startsWith(QLatin1String("no such view")))
-        return make(OraErr::TableOrViewMissing,
-                    QStringLiteral("table or view does not exist (%1)").arg(message.section(QLatin1Char(':'), 1).trimmed()));
+        return make(
+            OraErr::TableOrViewMissing,
+            QStringLiteral("table or view does not exist (%1)").arg(message.section(QLatin1Char(':'), 1).trimmed()));
     if (primary == SQLITE_AUTH || message.contains(QLatin1String("not authorized")))
         return make(OraErr::TableOrViewMissing, QStringLiteral("table or view does not exist"));
     if (message.startsWith(QLatin1String("no such column")))
-        return make(OraErr::InvalidIdentifier,
-                    QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
-    if (message.startsWith(QLatin1String("no such function")) || message.startsWith(QLatin1String("wrong number of arguments")))
-        return make(OraErr::InvalidIdentifier,
-                    QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
+        return make(
+            OraErr::InvalidIdentifier,
+            QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
+    if (message.startsWith(QLatin1String("no such function")) ||
+        message.startsWith(QLatin1String("wrong number of arguments")))
+        return make(
+            OraErr::InvalidIdentifier,
+            QStringLiteral("\"%1\": invalid identifier").arg(message.section(QLatin1Char(':'), 1).trimmed().toUpper()));
     if (message.startsWith(QLatin1String("UNIQUE constraint failed")) || message.contains(QLatin1String("PRIMARY KEY")))
-        return make(OraErr::UniqueConstraint, QStringLiteral("unique constraint (%1) violated")
-                                                  .arg(message.section(QLatin1Char(':'), 1).trimmed()));
+        return make(
+            OraErr::UniqueConstraint,
+            QStringLiteral("unique constraint (%1) violated").arg(message.section(QLatin1Char(':'), 1).trimmed()));
     if (message.startsWith(QLatin1String("NOT NULL constraint failed")))
         return make(OraErr::NotNullViolation,
                     QStringLiteral("cannot insert NULL into (%1)").arg(message.section(QLatin1Char(':'), 1).trimmed()));
     if (message.startsWith(QLatin1String("FOREIGN KEY constraint failed")))
         return make(OraErr::ChildRecordFound, QStringLiteral("integrity constraint violated - child record found"));
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-        return make(OraErr::NoSessionLock,
-                    QStringLiteral("resource busy and acquire with NOWAIT specified or timeout expired (%1)").arg(message));
-    if (primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN || primary == SQLITE_CORRUPT || primary == SQLITE_IOERR ||
-        primary == SQLITE_READONLY || primary == SQLITE_PERM)
+        return make(
+            OraErr::NoSessionLock,
+            QStringLiteral("resource busy and acquire with NOWAIT specified or timeout expired (%1)").arg(message));
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN || primary == SQLITE_CORRUPT ||
+        primary == SQLITE_IOERR || primary == SQLITE_READONLY || primary == SQLITE_PERM)
         return make(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file - %1").arg(message));
     if (message.contains(QLatin1String("syntax error")) || message.contains(QLatin1String("incomplete input")))
         return make(OraErr::InvalidSql, QStringLiteral("invalid SQL statement (%1)").arg(message));
@@ -476,12 +484,14 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     const QDir dir(folder);
     if (!dir.exists()) {
         if (!create || !QDir().mkpath(folder))
-            RaiseOraError(OraErr::DataFileUnusable,
-                          QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
+            RaiseOraError(
+                OraErr::DataFileUnusable,
+                QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
     }
     const QString accounts = dir.filePath(AccountsFileName());
     if (!QFileInfo::exists(accounts) && !create)
-        RaiseConfigError(OraErr::DataFileUnusable, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
+        RaiseConfigError(OraErr::DataFileUnusable,
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         RaiseOraError(OraErr::DriverMissing, QStringLiteral("the Qt SQL driver QSQLITE is not installed"));
 
@@ -492,7 +502,8 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     if (!m_qdb.open()) {
         const QString why = m_qdb.lastError().text();
         Close();
-        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(accounts, why));
+        RaiseOraError(OraErr::DataFileUnusable,
+                      QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(accounts, why));
     }
     const QVariant h = m_qdb.driver()->handle();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(h.data())) {
@@ -532,12 +543,13 @@ void TSqliteConnection::CheckAccounts(const QString &path, bool create)
     // Nothing is written before this: an accounts database that is empty or
     // damaged is reported, never made anew, unless the server is being built.
     Stmt s;
-    int rc = sqlite3_prepare_v2(m_db, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = 'ACCOUNTS'", -1,
-                                &s.st, nullptr);
+    int rc = sqlite3_prepare_v2(
+        m_db, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = 'ACCOUNTS'", -1, &s.st, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(s.st);
     if (rc != SQLITE_ROW || (sqlite3_column_int(s.st, 0) == 0 && !create))
-        RaiseConfigError(OraErr::DataFileUnusable, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsDamaged")), path));
+        RaiseConfigError(OraErr::DataFileUnusable,
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsDamaged")), path));
 }
 
 void TSqliteConnection::ProbeFile(const QString &schema, const QString &path)
@@ -572,8 +584,8 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
     try {
         Exec(QStringLiteral("ATTACH DATABASE :F AS \"%1\"").arg(name), p);
     } catch (const EDAError &e) {
-        RaiseOraError(OraErr::DataFileUnusable,
-                      QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(existing.isEmpty() ? path : existing, e.message()));
+        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2")
+                                                    .arg(existing.isEmpty() ? path : existing, e.message()));
     }
     // Statements compiled before know nothing of the new scheme's names.
     m_statements.Clear();
@@ -585,7 +597,10 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
     CreateTempViews();
 }
 
-bool TSqliteConnection::HasScheme(const QString &scheme) const { return m_schemes.contains(scheme, Qt::CaseInsensitive); }
+bool TSqliteConnection::HasScheme(const QString &scheme) const
+{
+    return m_schemes.contains(scheme, Qt::CaseInsensitive);
+}
 
 bool TSqliteConnection::SchemeHasObject(const QString &scheme, const QString &objectName) const
 {
@@ -601,11 +616,15 @@ bool TSqliteConnection::SchemeHasObject(const QString &scheme, const QString &ob
     InternalScope internal(*self);
     const QString s = scheme.toUpper();
     bool has = false;
-    if (self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
-                         .arg(s))
+    if (self->Scalar(
+                QStringLiteral(
+                    "SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
+                    .arg(s))
             .toInt() > 0)
-        has = self->Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".SERVER_OBJECTS WHERE upper(OBJECT_NAME) = upper(?)").arg(s),
-                           {objectName})
+        has = self->Scalar(
+                      QStringLiteral("SELECT count(*) FROM \"%1\".SERVER_OBJECTS WHERE upper(OBJECT_NAME) = upper(?)")
+                          .arg(s),
+                      {objectName})
                   .toInt() > 0;
     m_objectCache.insert(key, has);
     return has;
@@ -637,10 +656,17 @@ void TSqliteConnection::RegisterFunctions()
         bool deterministic;
     };
     static const Fn fns[] = {
-        {"NVL", 2, fnNvl, true},           {"NVL2", 3, fnNvl2, true},       {"DECODE", -1, fnDecode, true},
-        {"UPPER", 1, fnUpper, true},       {"LOWER", 1, fnLower, true},     {"ZSYSDATE", 0, fnSysdate, false},
-        {"SYS_SESSION_USER", 0, fnSessionUser, false}, {"TO_CHAR", 1, fnToChar, true},
-        {"TO_CHAR", 2, fnToChar, true},    {"TO_NUMBER", 1, fnToNumber, true}, {"Z$CALL", -1, fnCall, false},
+        {"NVL", 2, fnNvl, true},
+        {"NVL2", 3, fnNvl2, true},
+        {"DECODE", -1, fnDecode, true},
+        {"UPPER", 1, fnUpper, true},
+        {"LOWER", 1, fnLower, true},
+        {"ZSYSDATE", 0, fnSysdate, false},
+        {"SYS_SESSION_USER", 0, fnSessionUser, false},
+        {"TO_CHAR", 1, fnToChar, true},
+        {"TO_CHAR", 2, fnToChar, true},
+        {"TO_NUMBER", 1, fnToNumber, true},
+        {"Z$CALL", -1, fnCall, false},
         {"Z$CONCAT", -1, fnConcat, true},
     };
     for (const Fn &f : fns) {
@@ -661,10 +687,13 @@ void TSqliteConnection::CreateTempViews()
         parts.append(QStringLiteral("SELECT '%1' AS OWNER, UPPER(name) AS OBJECT_NAME, UPPER(type) AS OBJECT_TYPE "
                                     "FROM \"%1\".sqlite_master WHERE type IN ('table','view')")
                          .arg(s));
-        if (Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
+        if (Scalar(QStringLiteral(
+                       "SELECT count(*) FROM \"%1\".sqlite_master WHERE type='table' AND upper(name)='SERVER_OBJECTS'")
                        .arg(s))
                 .toInt() > 0)
-            parts.append(QStringLiteral("SELECT '%1', UPPER(OBJECT_NAME), UPPER(OBJECT_TYPE) FROM \"%1\".SERVER_OBJECTS").arg(s));
+            parts.append(
+                QStringLiteral("SELECT '%1', UPPER(OBJECT_NAME), UPPER(OBJECT_TYPE) FROM \"%1\".SERVER_OBJECTS")
+                    .arg(s));
     }
     if (parts.isEmpty())
         parts.append(QStringLiteral("SELECT NULL AS OWNER, NULL AS OBJECT_NAME, NULL AS OBJECT_TYPE WHERE 0"));
@@ -879,16 +908,25 @@ TResultSet TSqliteConnection::Query(const QString &sql, const QVariantList &posi
     return Run(sql, nullptr, positional, true).rows;
 }
 
-TResultSet TSqliteConnection::Query(const QString &sql, const TOraParams &params) { return Run(sql, &params, {}, true).rows; }
+TResultSet TSqliteConnection::Query(const QString &sql, const TOraParams &params)
+{
+    return Run(sql, &params, {}, true).rows;
+}
 
 int TSqliteConnection::Exec(const QString &sql, const QVariantList &positional)
 {
     return Run(sql, nullptr, positional, false).rowsAffected;
 }
 
-int TSqliteConnection::Exec(const QString &sql, const TOraParams &params) { return Run(sql, &params, {}, false).rowsAffected; }
+int TSqliteConnection::Exec(const QString &sql, const TOraParams &params)
+{
+    return Run(sql, &params, {}, false).rowsAffected;
+}
 
-QVariant TSqliteConnection::Scalar(const QString &sql, const QVariantList &positional) { return ScalarOf(sql, positional); }
+QVariant TSqliteConnection::Scalar(const QString &sql, const QVariantList &positional)
+{
+    return ScalarOf(sql, positional);
+}
 
 QVariant TSqliteConnection::Scalar(const QString &sql, std::initializer_list<QVariant> positional)
 {

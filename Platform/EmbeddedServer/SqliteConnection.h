@@ -6,9 +6,9 @@
 //
 // Client statements may not touch the accounts database (an authorizer
 // refuses them); the server's own procedures may, inside an InternalScope.
+#include "Core/PlatformExport.h"
 #include "DataAccess/DAError.h"
 #include "DataAccess/OraParam.h"
-#include "Core/PlatformExport.h"
 #include "DataAccess/ResultSet.h"
 #include "EmbeddedServer/StatementCache.h"
 

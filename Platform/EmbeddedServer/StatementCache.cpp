@@ -10,8 +10,9 @@ TStatementCache::~TStatementCache()
 
 TCachedStatement *TStatementCache::Take(const QString &sql, bool unrestricted)
 {
-    if (m_recent && m_recent->first.unrestricted == unrestricted && m_recent->first.sql.constData() == sql.constData() &&
-        m_recent->first.sql.size() == sql.size() && !m_recent->second.inUse)
+    if (m_recent && m_recent->first.unrestricted == unrestricted &&
+        m_recent->first.sql.constData() == sql.constData() && m_recent->first.sql.size() == sql.size() &&
+        !m_recent->second.inUse)
         return Use(*m_recent);
     Key key{sql, unrestricted};
     const auto found = m_entries.find(key);

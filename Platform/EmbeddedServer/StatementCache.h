@@ -24,7 +24,7 @@ struct TCachedStatement {
 
 private:
     friend class TStatementCache;
-    bool kept = true;     // false: finalized after its run
+    bool kept = true; // false: finalized after its run
     bool inUse = false;
     quint64 lastUse = 0;
 };

@@ -1,7 +1,7 @@
 #include "Ui/ConnectForm.h"
 
-#include "DataAccess/ConnectDialog.h"
 #include "Core/DialogService.h"
+#include "DataAccess/ConnectDialog.h"
 #include "DataAccess/OraSession.h"
 
 #include <QComboBox>

@@ -3,9 +3,8 @@
 // shows a data set: one column per visible field (title = display label), one
 // row per visible record. It follows the data set's changes; selecting a row
 // moves the data set there (SetCurrentRow), and edits go through Edit/Post.
-#include "DataAccess/DataSource.h"
 #include "Core/PlatformExport.h"
-
+#include "DataAccess/DataSource.h"
 #include "DataAccess/FieldType.h"
 
 #include <QAbstractTableModel>

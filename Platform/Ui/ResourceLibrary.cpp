@@ -1,4 +1,5 @@
 #include "Ui/ResourceLibrary.h"
+
 #include "Ui/UiLog.h"
 
 #include <QFile>

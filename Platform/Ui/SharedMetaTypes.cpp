@@ -6,8 +6,8 @@
 // item's check state, say) would crash. The types that item views pass
 // between modules are registered here, by a library that stays loaded,
 // before any module is.
-#include <Qt>
 #include <QMetaType>
+#include <Qt>
 
 namespace {
 const bool g_sharedMetaTypes = [] {

@@ -122,17 +122,17 @@ protected:
 
 // Commands a service may send through ExecServiceCmd.
 enum TServiceCommand : uint8_t {
-    scCloseService = 0, // close the service's window (CloseService / Close)
+    scCloseService = 0,  // close the service's window (CloseService / Close)
     scForgetObjects = 1, // the console forgets the window and object without freeing them
-    scFreeOthers = 2, // free the windows and objects of every other service
+    scFreeOthers = 2,    // free the windows and objects of every other service
 };
 
 // Results of ExecServiceCmd.
 enum TServiceCommandResult : int32_t {
-    scrDone = 0, // commands 0 and 1
-    scrNoObject = 1, // the service has no window or service object now
+    scrDone = 0,           // commands 0 and 1
+    scrNoObject = 1,       // the service has no window or service object now
     scrUnknownService = 3, // no service has that identifier
-    scrOther = 4, // command 2 and unknown commands
+    scrOther = 4,          // command 2 and unknown commands
 };
 
 // The interface a form-style service's window implements.

@@ -1,12 +1,12 @@
 #include "Source/ComUnits/uBaseService.h"
-#include "Source/ComUnits/uComLog.h"
 
 #include "Core/DialogService.h"
+#include "Core/ResourcePack.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraDataSet.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraSession.h"
-#include "Core/ResourcePack.h"
+#include "Source/ComUnits/uComLog.h"
 
 namespace {
 
@@ -16,10 +16,7 @@ TOraDataSet *g_rightsOlder = nullptr;
 
 } // namespace
 
-void ListIndexError(int index)
-{
-    throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
-}
+void ListIndexError(int index) { throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index)); }
 
 QString LangPackAplText(const QString &text)
 {
@@ -64,8 +61,8 @@ std::unique_ptr<TAccessItem> TAccessItem::CreateShort(const TAccessRec &rec)
 }
 
 TAccessItem::TAccessItem(const TAccessItem &source)
-    : m_isLang(source.m_isLang), m_translateFunc(source.m_translateFunc), m_caption(source.m_caption), m_id(source.m_id),
-      m_guid(source.m_guid), m_checked(source.m_checked)
+    : m_isLang(source.m_isLang), m_translateFunc(source.m_translateFunc), m_caption(source.m_caption),
+      m_id(source.m_id), m_guid(source.m_guid), m_checked(source.m_checked)
 {
     UpdateDisplayCaption();
 }

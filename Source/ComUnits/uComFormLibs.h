@@ -12,8 +12,8 @@ extern "C" {
 
 // Asks for one line of text. Returns nonzero when the user confirmed.
 // maxLength: at most that many characters may be typed; -1 or 0 means no limit.
-typedef int (*TLumInputQuery)(const char *caption, const char *prompt, const char *okText,
-                              const char *cancelText, const char **value, int maxLength);
+typedef int (*TLumInputQuery)(const char *caption, const char *prompt, const char *okText, const char *cancelText,
+                              const char **value, int maxLength);
 
 // Sort dialog: the fields and directions the user chooses become the query's
 // FIELD macro; the query is opened again on the record it stood on. Returns
@@ -37,6 +37,6 @@ typedef int (*TGridReport)(IDBGrid *grid, IDBGrid *masterGrid, const char *hint,
 
 // Mass selection of a check column: mode 0 all, 1 invert, 3 none.
 typedef int (*TRunSelectGrid)(IDBGrid *grid, int mode, const char *column, int flag);
-typedef int (*TRunMySelect)(TDataSet *dataSet, int mode, int left, int top, int right, int bottom,
-                            const char *column, int flag);
+typedef int (*TRunMySelect)(TDataSet *dataSet, int mode, int left, int top, int right, int bottom, const char *column,
+                            int flag);
 }

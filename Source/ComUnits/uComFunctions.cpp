@@ -10,8 +10,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QShortcut>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QWidget>
 
 #include <memory>

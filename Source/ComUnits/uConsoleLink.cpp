@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <signal.h>
@@ -59,7 +58,8 @@ bool lockIsFree(const QString &path, int fd)
 void removeSocketsOf(const QDir &dir, qint64 pid)
 {
     const QString stem = QString::number(pid);
-    for (const QString &name : dir.entryList({stem + QStringLiteral(".sock"), stem + QStringLiteral("-*.sock")}, QDir::System))
+    for (const QString &name :
+         dir.entryList({stem + QStringLiteral(".sock"), stem + QStringLiteral("-*.sock")}, QDir::System))
         QFile::remove(dir.filePath(name));
 }
 
@@ -211,8 +211,9 @@ TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QStri
     if (!socket.waitForConnected(timeoutMs))
         return result;
     result.connected = true;
-    ConsoleFrames::WriteFrame(&socket, ConsoleFrames::Payload(CM_CONSOLE_REQUEST, ownName,
-                                                              [requestCode](QDataStream &o) { o << qint32(requestCode); }));
+    ConsoleFrames::WriteFrame(&socket,
+                              ConsoleFrames::Payload(CM_CONSOLE_REQUEST, ownName,
+                                                     [requestCode](QDataStream &o) { o << qint32(requestCode); }));
     QByteArray payload;
     while (ConsoleFrames::ReadFrame(&socket, payload, timeoutMs)) {
         QDataStream in(payload);
@@ -230,8 +231,8 @@ TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QStri
             qint32 version = 0, reserved = 0;
             QString text;
             TConsoleVersionInfo &v = result.info;
-            in >> version >> text >> reserved >> v.InternalName >> v.FileDescription >> v.FileVersion >> v.LegalCopyright >>
-                v.ProductVersion >> v.Comments;
+            in >> version >> text >> reserved >> v.InternalName >> v.FileDescription >> v.FileVersion >>
+                v.LegalCopyright >> v.ProductVersion >> v.Comments;
             result.gotInfo = in.status() == QDataStream::Ok;
             result.infoVersion = version;
             reply = infoAnswer;
@@ -243,7 +244,8 @@ TConsoleRequestResult RequestConsoleInfo(const QString &consoleName, const QStri
             result.gotSession = in.status() == QDataStream::Ok;
             reply = sessionAnswer;
         }
-        ConsoleFrames::WriteFrame(&socket, ConsoleFrames::Payload(0, ownName, [reply](QDataStream &o) { o << qint32(reply); }));
+        ConsoleFrames::WriteFrame(&socket,
+                                  ConsoleFrames::Payload(0, ownName, [reply](QDataStream &o) { o << qint32(reply); }));
     }
     return result;
 }
@@ -254,7 +256,8 @@ bool SendConsoleUserMessage(const QString &consoleName, int message, qint64 valu
     socket.connectToServer(consoleName);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    if (!ConsoleFrames::WriteFrame(&socket, ConsoleFrames::Payload(message, QString(), [value](QDataStream &o) { o << value; })))
+    if (!ConsoleFrames::WriteFrame(&socket,
+                                   ConsoleFrames::Payload(message, QString(), [value](QDataStream &o) { o << value; })))
         return false;
     QByteArray reply;
     return ConsoleFrames::ReadFrame(&socket, reply, timeoutMs);

@@ -50,4 +50,5 @@ PLATFORM_EXPORT bool TakeFrame(QByteArray &buffer, QByteArray &payload, bool *to
 } // namespace ConsoleFrames
 
 // Sends a user message (1024) with a number to the console and waits for its receipt.
-PLATFORM_EXPORT bool SendConsoleUserMessage(const QString &consoleName, int message, qint64 value, int timeoutMs = 5000);
+PLATFORM_EXPORT bool SendConsoleUserMessage(const QString &consoleName, int message, qint64 value,
+                                            int timeoutMs = 5000);

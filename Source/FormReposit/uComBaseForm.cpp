@@ -1,7 +1,6 @@
 #include "Source/FormReposit/uComBaseForm.h"
 
 #include "Core/DialogService.h"
-
 #include "Core/ResourcePack.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFunctions.h"

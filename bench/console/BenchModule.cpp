@@ -26,7 +26,8 @@ QByteArray g_caption;
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) void GetServiceAttribute2(TServiceAttribute2 *attribute, const char *guid)
+extern "C" __attribute__((visibility("default"))) void GetServiceAttribute2(TServiceAttribute2 *attribute,
+                                                                            const char *guid)
 {
     const QString id = QString::fromUtf8(guid);
     g_caption = QStringLiteral("Service %1").arg(id).toUtf8();
@@ -40,7 +41,8 @@ extern "C" __attribute__((visibility("default"))) void GetServiceAttribute2(TSer
     attribute->TranslateDescription = false;
 }
 
-extern "C" __attribute__((visibility("default"))) TServiceForm *InitServiceForm(const char *, const char *, TICallback *)
+extern "C" __attribute__((visibility("default"))) TServiceForm *InitServiceForm(const char *, const char *,
+                                                                                TICallback *)
 {
     return new TBenchWindow;
 }

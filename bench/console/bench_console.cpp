@@ -23,7 +23,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-
 #include <unistd.h>
 
 namespace {
@@ -68,7 +67,11 @@ struct TMenuRows {
                          .arg(i, 3, 10, QLatin1Char('0'))
                          .arg(module, 2, 10, QLatin1Char('0'))
                          .arg(i % 25 == 0 ? 1 : 0);
-        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1', %4)").arg(++nextId).arg(group).arg(kFirstItemId + i).arg(i);
+        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1', %4)")
+                    .arg(++nextId)
+                    .arg(group)
+                    .arg(kFirstItemId + i)
+                    .arg(i);
     }
 };
 
@@ -113,13 +116,16 @@ void installMenu(const QString &installation, const TMenuRows &rows)
         auto session = connectTo(installation);
         session->ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1"));
         session->ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.SRVITEMS WHERE ITEMID >= %1").arg(kFirstItemId));
-        insertInChunks(*session,
-                       QStringLiteral("INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES "),
-                       rows.catalogue);
-        insertInChunks(*session,
-                       QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, "
-                                      "ITEMMODE, SORT_ORDER) VALUES "),
-                       rows.menu);
+        insertInChunks(
+            *session,
+            QStringLiteral(
+                "INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES "),
+            rows.catalogue);
+        insertInChunks(
+            *session,
+            QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, "
+                           "ITEMMODE, SORT_ORDER) VALUES "),
+            rows.menu);
         session->Commit();
     }
     SetServersIniPath(QString());
@@ -159,8 +165,9 @@ TTiming runConsole(const QString &installation, int reloads)
     process.setWorkingDirectory(installation);
     QElapsedTimer clock;
     clock.start();
-    process.start(installation + QStringLiteral("/KorConsole"),
-                  {QStringLiteral("/server=ZANDRELL"), QStringLiteral("/user=ZL_USER"), QStringLiteral("/password=demo")});
+    process.start(
+        installation + QStringLiteral("/KorConsole"),
+        {QStringLiteral("/server=ZANDRELL"), QStringLiteral("/user=ZL_USER"), QStringLiteral("/password=demo")});
     QByteArray pending;
     int readySeen = 0;
     auto waitForReady = [&](int wanted) {
@@ -188,7 +195,8 @@ TTiming runConsole(const QString &installation, int reloads)
             timing.reloadMs << clock.nsecsElapsed() / 1e6;
         }
         // What the console still writes is of no interest; the pipe must not fill up.
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] { process.readAllStandardOutput(); });
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+                         [&] { process.readAllStandardOutput(); });
         clock.restart();
         process.write("quit\n");
         process.closeWriteChannel();
@@ -235,14 +243,16 @@ QList<TFigures> measure(const QStringList &installations, int runs, int reloads)
     for (int i = 0; i < installations.size(); ++i) {
         const bool hung = std::any_of(ready[i].begin(), ready[i].end(), [](double v) { return v < 0; }) ||
                           std::any_of(quit[i].begin(), quit[i].end(), [](double v) { return v < 0; });
-        figures << (hung ? TFigures{} : TFigures{median(ready[i]), median(reload[i]), median(quit[i]), median(readyCpu[i])});
+        figures << (hung ? TFigures{}
+                         : TFigures{median(ready[i]), median(reload[i]), median(quit[i]), median(readyCpu[i])});
     }
     return figures;
 }
 
 QString ms(double value)
 {
-    return value < 0 ? QStringLiteral("> %1 ms (not reached)").arg(kStepTimeoutMs) : QStringLiteral("%1 ms").arg(value, 0, 'f', 0);
+    return value < 0 ? QStringLiteral("> %1 ms (not reached)").arg(kStepTimeoutMs)
+                     : QStringLiteral("%1 ms").arg(value, 0, 'f', 0);
 }
 
 int g_misses = 0;
@@ -253,21 +263,22 @@ void report(const char *what, double valueMs, const QString &baseline, const QSt
     pass = pass && valueMs >= 0;
     if (!pass)
         ++g_misses;
-    std::printf("  %-15s %-10s %-52s target %-12s %s\n", what, qPrintable(ms(valueMs)), qPrintable(baseline), qPrintable(target),
-                pass ? "PASS" : "MISS");
+    std::printf("  %-15s %-10s %-52s target %-12s %s\n", what, qPrintable(ms(valueMs)), qPrintable(baseline),
+                qPrintable(target), pass ? "PASS" : "MISS");
 }
 
 // The processor time of a start, for reading a wall time taken on a busy machine.
 void reportCpu(const TFigures &figures, const TFigures &demo)
 {
-    std::printf("  %-15s %-10s demo %s (%.2fx)\n", "CPU at READY", qPrintable(ms(figures.readyCpuMs)), qPrintable(ms(demo.readyCpuMs)),
-                figures.readyCpuMs / demo.readyCpuMs);
+    std::printf("  %-15s %-10s demo %s (%.2fx)\n", "CPU at READY", qPrintable(ms(figures.readyCpuMs)),
+                qPrintable(ms(demo.readyCpuMs)), figures.readyCpuMs / demo.readyCpuMs);
 }
 
 QString loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2) : QStringLiteral("?");
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2)
+                                          : QStringLiteral("?");
 }
 
 } // namespace
@@ -285,7 +296,8 @@ int main(int argc, char *argv[])
     for (const QString &target : {demoInstallation, installation}) {
         copyTree(dist, target);
         for (int m = 1; m <= kModules; ++m)
-            QFile::copy(QStringLiteral(BENCH_MODULE), target + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
+            QFile::copy(QStringLiteral(BENCH_MODULE),
+                        target + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
     }
     installMenu(installation, generatedMenu(10, 4, 500));
 
@@ -309,8 +321,8 @@ int main(int argc, char *argv[])
     report("start to READY", menu500.readyMs, QStringLiteral("%1x the %2").arg(ratio, 0, 'f', 2).arg(demoReady),
            QStringLiteral("<= 1.5x"), ratio <= 1.5);
     reportCpu(menu500, demo);
-    report("menu reload", menu500.reloadMs, QStringLiteral("demo reload %1").arg(ms(demo.reloadMs)), QStringLiteral("< 120 ms"),
-           menu500.reloadMs < 120);
+    report("menu reload", menu500.reloadMs, QStringLiteral("demo reload %1").arg(ms(demo.reloadMs)),
+           QStringLiteral("< 120 ms"), menu500.reloadMs < 120);
 
     installMenu(installation, generatedMenu(1, 0, 10000));
     const TFigures services = measure({installation}, 1, 0).first();
@@ -322,10 +334,12 @@ int main(int argc, char *argv[])
     installMenu(installation, generatedMenu(10000, 0, 0));
     const TFigures groups = measure({installation}, 1, 0).first();
     std::printf("\n10,000 top-level groups:\n");
-    std::printf("  %-15s %-10s %s (no target)\n", "start to READY", qPrintable(ms(groups.readyMs)), qPrintable(demoReady));
+    std::printf("  %-15s %-10s %s (no target)\n", "start to READY", qPrintable(ms(groups.readyMs)),
+                qPrintable(demoReady));
     report("quit", groups.quitMs, demoQuit, QStringLiteral("< 1000 ms"), groups.quitMs < 1000);
 
     std::printf("\nLoad average at the end: %s\n", qPrintable(loadAverage()));
-    std::printf("\n%s\n", g_misses == 0 ? "all targets met" : qPrintable(QStringLiteral("%1 target(s) missed").arg(g_misses)));
+    std::printf("\n%s\n",
+                g_misses == 0 ? "all targets met" : qPrintable(QStringLiteral("%1 target(s) missed").arg(g_misses)));
     return g_misses == 0 ? 0 : 2;
 }

@@ -19,8 +19,8 @@ int main(int argc, char *argv[])
     auto print = [](const QString &line) { std::printf("%s\n", line.toUtf8().constData()); };
     if (args.size() == 1) {
         for (const QString &console : FindRunningConsoles()) {
-            const TConsoleRequestResult r = RequestConsoleInfo(console, QStringLiteral("ConsoleFinder"), CM_CONSOLE_REQUEST,
-                                                               CONSOLE_ANSWER_MORE, CONSOLE_ANSWER_DONE);
+            const TConsoleRequestResult r = RequestConsoleInfo(
+                console, QStringLiteral("ConsoleFinder"), CM_CONSOLE_REQUEST, CONSOLE_ANSWER_MORE, CONSOLE_ANSWER_DONE);
             print(QStringLiteral("CONSOLE %1|%2|%3|%4|%5")
                       .arg(r.answer)
                       .arg(r.info.InternalName, r.session.SchemeName, r.session.Server, r.session.UserName));
@@ -33,9 +33,13 @@ int main(int argc, char *argv[])
         RequestConsoleInfo(args.at(1), args.at(2), args.at(3).toInt(), args.at(4).toInt(), args.at(5).toInt());
     print(QStringLiteral("CONNECTED %1").arg(r.connected));
     if (r.gotInfo)
-        print(QStringLiteral("INFO %1|%2|%3|%4").arg(r.infoVersion).arg(r.info.InternalName, r.info.FileVersion, r.info.Comments));
+        print(QStringLiteral("INFO %1|%2|%3|%4")
+                  .arg(r.infoVersion)
+                  .arg(r.info.InternalName, r.info.FileVersion, r.info.Comments));
     if (r.gotSession)
-        print(QStringLiteral("SESSION %1|%2|%3|%4").arg(r.session.SchemeName, r.session.Server, r.session.UserName).arg(r.session.Home));
+        print(QStringLiteral("SESSION %1|%2|%3|%4")
+                  .arg(r.session.SchemeName, r.session.Server, r.session.UserName)
+                  .arg(r.session.Home));
     print(QStringLiteral("ANSWER %1").arg(r.answer));
     return 0;
 }

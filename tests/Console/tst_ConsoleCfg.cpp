@@ -2,28 +2,28 @@
 // writes, two consoles switching schemes), language files, the console's texts,
 // the data module's pieces that need no database, and the console's windows
 // besides the main window (schemes, Oracle homes, settings, help and F1).
-#include "DataAccess/ConnectDialog.h"
 #include "Console/DMIMPL.h"
-#include "tests/common/FakeLanguages.h"
-#include "Core/IniFile.h"
 #include "Console/MainConsoleIMPL.h"
-#include "DataAccess/OraErrorHandler.h"
-#include "DataAccess/OraPackage.h"
-#include "DataAccess/OraQuery.h"
-#include "Core/OracleHomes.h"
-#include "tests/common/RecordingDialogService.h"
-#include "Ui/ResourceLibrary.h"
-#include "tests/common/TempExeDir.h"
-#include "Source/ComUnits/uBaseService.h"
-#include "Source/ComUnits/uComFunctions.h"
 #include "Console/uConfigConsole.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleDM.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uHomeTuning.h"
-#include "Source/ComUnits/uOraFunctions.h"
 #include "Console/uShemaForm.h"
 #include "Console/uSrvShow.h"
+#include "Core/IniFile.h"
+#include "Core/OracleHomes.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/OraErrorHandler.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uOraFunctions.h"
+#include "Ui/ResourceLibrary.h"
+#include "tests/common/FakeLanguages.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TempExeDir.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -74,7 +74,10 @@ class TestConsoleCfg : public QObject {
 
     QString consoleIni() const { return QString::fromUtf8(dir->read(u"Console.ini"_s)); }
     TIniFile ini() const { return TIniFile(dir->filePath(QStringLiteral("Console.ini"))); }
-    QString formValue(const QString &key) const { return ini().ReadString(QStringLiteral("FORM"), key, QStringLiteral("missing")); }
+    QString formValue(const QString &key) const
+    {
+        return ini().ReadString(QStringLiteral("FORM"), key, QStringLiteral("missing"));
+    }
     QString schemesValue(const QString &key) const { return ini().ReadString("SCHEMES", key, "missing"); }
     static QTreeWidgetItem *child(TShemaForm &form, int i) { return form.tvSchemeList->topLevelItem(0)->child(i); }
     void twoSchemes() const { dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n"); }
@@ -182,9 +185,11 @@ private slots:
         QTest::addColumn<QString>("active");
         QTest::addColumn<QString>("refused");
         const QString tooLong(kMaxSchemeNameLength + 1, QLatin1Char('S'));
-        QTest::newRow("the only active one: the default takes over") << QByteArray("[SCHEMES]\nA]B=1\nGOOD=0\n") << "ZANDRELL5" << "A]B";
-        QTest::newRow("the next active one counts") << QByteArray("[SCHEMES]\n" + tooLong.toLatin1() + "=1\nGOOD=1\n") << "GOOD"
-                                                   << tooLong;
+        QTest::newRow("the only active one: the default takes over")
+            << QByteArray("[SCHEMES]\nA]B=1\nGOOD=0\n") << "ZANDRELL5"
+            << "A]B";
+        QTest::newRow("the next active one counts")
+            << QByteArray("[SCHEMES]\n" + tooLong.toLatin1() + "=1\nGOOD=1\n") << "GOOD" << tooLong;
     }
     void storedActiveSchemeThatIsNotCorrect()
     {
@@ -210,9 +215,9 @@ private slots:
         QVERIFY(!SetActiveScheme(u"NEW"_s));
         QVERIFY(!WriteFormTop(true));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, u"The settings are not saved in the file \"%1\": the disk is full. "
-                                              "The console goes on with the settings it has read."_s
-                                                  .arg(dir->filePath(u"Console.ini"_s)));
+        QCOMPARE(dialogs->boxes.first().text,
+                 u"The settings are not saved in the file \"%1\": the disk is full. "
+                 "The console goes on with the settings it has read."_s.arg(dir->filePath(u"Console.ini"_s)));
         QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONWARNING));
         QCOMPARE(dir->read(u"Console.ini"_s), before);
         QCOMPARE(GetActiveScheme(), u"OLD"_s);
@@ -241,14 +246,16 @@ private slots:
         QList<QProcess *> consoles;
         for (const QString &scheme : {u"FIRST"_s, u"SECOND"_s}) {
             auto *console = new QProcess(this);
-            console->start(QStringLiteral(INI_WRITER_HELPER), {dir->filePath(u"Console.ini"_s), u"scheme:"_s + scheme, u"40"_s, go});
+            console->start(QStringLiteral(INI_WRITER_HELPER),
+                           {dir->filePath(u"Console.ini"_s), u"scheme:"_s + scheme, u"40"_s, go});
             QVERIFY(console->waitForStarted());
             consoles << console;
         }
         QVERIFY(dir->write(u"go"_s, QByteArray()));
         QStringList seen;
         auto running = [&] {
-            return std::any_of(consoles.cbegin(), consoles.cend(), [](QProcess *c) { return c->state() != QProcess::NotRunning; });
+            return std::any_of(consoles.cbegin(), consoles.cend(),
+                               [](QProcess *c) { return c->state() != QProcess::NotRunning; });
         };
         QElapsedTimer timer;
         timer.start();
@@ -268,8 +275,8 @@ private slots:
         dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
         dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
         dir->write(QStringLiteral("Res/En.ini"),
-              "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
-              "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
+                   "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
+                   "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
         QString name;
         QCOMPARE(ResolveLanguage("-1", "9", name), QStringLiteral("9"));
         QCOMPARE(name, QStringLiteral("En"));
@@ -334,8 +341,8 @@ private slots:
         QCOMPARE(name, accepted ? u"En"_s : u"Ru"_s);
         QCOMPARE(dialogs->boxes.size(), accepted ? 0 : 1);
         if (!accepted)
-            QCOMPARE(dialogs->boxes.first().text,
-                     u"Язык 9: в \"%1\" нет корректного имени языкового файла"_s.arg(dir->filePath(u"Res/Langs.ini"_s)));
+            QCOMPARE(dialogs->boxes.first().text, u"Язык 9: в \"%1\" нет корректного имени языкового файла"_s.arg(
+                                                      dir->filePath(u"Res/Langs.ini"_s)));
     }
 
     void captionSources()
@@ -350,7 +357,7 @@ private slots:
         QString name;
         ResolveLanguage("-1", "9", name);
         dir->write(QStringLiteral("Console.ini"),
-              "[START]\nLangID=9\n[FORM]\nCAPTION=Plant office\n[LANG_REFERENCE]\nCAPTION=myCaption\n");
+                   "[START]\nLangID=9\n[FORM]\nCAPTION=Plant office\n[LANG_REFERENCE]\nCAPTION=myCaption\n");
         QCOMPARE(GetConsoleCaption(), QStringLiteral("Translated caption"));
 
         // Logged in: the database translation of the reports caption.
@@ -439,21 +446,36 @@ private slots:
         QTest::addColumn<bool>("date");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("oracle");
-        QTest::newRow("dd.MM.yyyy") << true << "dd.MM.yyyy" << "DD.MM.YYYY";
-        QTest::newRow("d/M/yy") << true << "d/M/yy" << "fmDDfm/fmMMfm/YY";
-        QTest::newRow("long") << true << "dddd, MMMM d, yyyy" << "fmDAYfm, MONTH fmDDfm, YYYY";
-        QTest::newRow("ddd MMM") << true << "ddd MMM" << "DY MON";
-        QTest::newRow("five d") << true << "ddddd" << "fmDAYfmfmDDfm";
-        QTest::newRow("era") << true << "gg yyyy" << "EE YYYY";
-        QTest::newRow("quoted") << true << "d 'de' MMMM" << "fmDDfm \"de\" MONTH";
-        QTest::newRow("double quoted") << true << "yyyy\"г.\"" << "YYYY\"г.\"";
-        QTest::newRow("unclosed") << true << "dd 'rest" << "DD \"rest\"";
-        QTest::newRow("H:mm:ss") << false << "H:mm:ss" << "fmHH24fm:MI:SS";
-        QTest::newRow("hh:mm:ss tt") << false << "hh:mm:ss tt" << "HH12:MI:SS AM";
-        QTest::newRow("AMPM") << false << "h:nn AMPM" << "fmHH12fm:MI AM";
-        QTest::newRow("single m s") << false << "HH:m:s" << "HH24:fmMIfm:fmSSfm";
-        QTest::newRow("fraction") << false << "HH:mm:ss.zzz" << "HH24:MI:SS.FF";
-        QTest::newRow("quoted time") << false << "HH 'h' mm" << "HH24 \"h\" MI";
+        QTest::newRow("dd.MM.yyyy") << true << "dd.MM.yyyy"
+                                    << "DD.MM.YYYY";
+        QTest::newRow("d/M/yy") << true << "d/M/yy"
+                                << "fmDDfm/fmMMfm/YY";
+        QTest::newRow("long") << true << "dddd, MMMM d, yyyy"
+                              << "fmDAYfm, MONTH fmDDfm, YYYY";
+        QTest::newRow("ddd MMM") << true << "ddd MMM"
+                                 << "DY MON";
+        QTest::newRow("five d") << true << "ddddd"
+                                << "fmDAYfmfmDDfm";
+        QTest::newRow("era") << true << "gg yyyy"
+                             << "EE YYYY";
+        QTest::newRow("quoted") << true << "d 'de' MMMM"
+                                << "fmDDfm \"de\" MONTH";
+        QTest::newRow("double quoted") << true << "yyyy\"г.\""
+                                       << "YYYY\"г.\"";
+        QTest::newRow("unclosed") << true << "dd 'rest"
+                                  << "DD \"rest\"";
+        QTest::newRow("H:mm:ss") << false << "H:mm:ss"
+                                 << "fmHH24fm:MI:SS";
+        QTest::newRow("hh:mm:ss tt") << false << "hh:mm:ss tt"
+                                     << "HH12:MI:SS AM";
+        QTest::newRow("AMPM") << false << "h:nn AMPM"
+                              << "fmHH12fm:MI AM";
+        QTest::newRow("single m s") << false << "HH:m:s"
+                                    << "HH24:fmMIfm:fmSSfm";
+        QTest::newRow("fraction") << false << "HH:mm:ss.zzz"
+                                  << "HH24:MI:SS.FF";
+        QTest::newRow("quoted time") << false << "HH 'h' mm"
+                                     << "HH24 \"h\" MI";
     }
     void oracleFormats()
     {
@@ -469,7 +491,8 @@ private slots:
         QCOMPARE(QtFormatToWindowsPattern(QStringLiteral("h:mm:ss AP t")), QStringLiteral("h:mm:ss tt"));
         QCOMPARE(QtFormatToWindowsPattern(QStringLiteral("HH:mm:ss t")), QStringLiteral("HH:mm:ss"));
         const QLocale russian(QLocale::Russian, QLocale::Russia);
-        QCOMPARE(LocaleToOracleDateFormat(QtFormatToWindowsPattern(russian.dateFormat(QLocale::ShortFormat))), QStringLiteral("DD.MM.YYYY"));
+        QCOMPARE(LocaleToOracleDateFormat(QtFormatToWindowsPattern(russian.dateFormat(QLocale::ShortFormat))),
+                 QStringLiteral("DD.MM.YYYY"));
     }
 
     void caseMessagesFollowTheLanguage()
@@ -541,7 +564,8 @@ private slots:
         QCOMPARE(name, QStringLiteral("S.PACK.PROC"));
         name = QStringLiteral("NODOT");
         QVERIFY_THROWS_EXCEPTION(Exception, fSetShemaName(name, QStringLiteral("S")));
-        QCOMPARE(QualifyObjectName(QStringLiteral("xxx.Request"), QStringLiteral("ZANDRELL5")), QStringLiteral("ZANDRELL5.Request"));
+        QCOMPARE(QualifyObjectName(QStringLiteral("xxx.Request"), QStringLiteral("ZANDRELL5")),
+                 QStringLiteral("ZANDRELL5.Request"));
         QCOMPARE(QualifyObjectName(QStringLiteral("Request"), QStringLiteral("Z")), QStringLiteral("Z.Request"));
 
         QObject owner;
@@ -692,7 +716,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < form.cbHome->count(); ++i)
             items << form.cbHome->itemText(i);
-        QCOMPARE(items, (QStringList{"Default [/opt/D]", "Home0 [/opt/A]", "Home1 [/opt/B]", "Home2", "Home3", "Home4", "Home5"}));
+        QCOMPARE(items, (QStringList{"Default [/opt/D]", "Home0 [/opt/A]", "Home1 [/opt/B]", "Home2", "Home3", "Home4",
+                                     "Home5"}));
         // Activate only for another home than the stored one.
         QCOMPARE(form.cbHome->currentIndex(), 0);
         QVERIFY(!form.btnActivate->isEnabled());
@@ -770,7 +795,8 @@ private slots:
 
     void settingsWindowLoadsAndWrites()
     {
-        dir->write(QStringLiteral("Console.ini"), "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
+        dir->write(QStringLiteral("Console.ini"),
+                   "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
         const auto made = TComBaseForm::Create<TfmConfigConsole>();
         TfmConfigConsole &form = *made;
         form.show();
@@ -858,7 +884,8 @@ private slots:
         QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumRes.so"),
                             dir->filePath(QStringLiteral("LumConsoleAbout.so"))));
         main.acAbout->trigger();
-        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Функция \"LumConsoleAbout.so@ShowAboutBox\" не существует"));
+        QCOMPARE(dialogs->boxes.last().text,
+                 QStringLiteral("Функция \"LumConsoleAbout.so@ShowAboutBox\" не существует"));
     }
 
     void systemMenuCommands()
@@ -899,7 +926,8 @@ private slots:
         QVERIFY(!OracleHomeApplied());
         QCOMPARE(ApplyOracleHome(1), home);
         QVERIFY(OracleHomeApplied());
-        QCOMPARE(qEnvironmentVariable("ORACLE_HOME") + u'|' + qEnvironmentVariable("TNS_ADMIN"), home + u'|' + home + u"/network/admin"_s);
+        QCOMPARE(qEnvironmentVariable("ORACLE_HOME") + u'|' + qEnvironmentVariable("TNS_ADMIN"),
+                 home + u'|' + home + u"/network/admin"_s);
         QCOMPARE(ApplyOracleHome(0), home);
         QCOMPARE(qEnvironmentVariable("ORACLE_HOME"), home);
     }
@@ -940,7 +968,6 @@ private slots:
         QVERIFY(!ShowHelpTopic(QStringLiteral("Nowhere.hlp"), QStringLiteral("Topic")));
         QCOMPARE(m_opened.size(), 1);
     }
-
 };
 
 QTEST_MAIN(TestConsoleCfg)

@@ -3,15 +3,15 @@
 // signalled consoles found by another program, a module that ends the
 // console); and the pieces the flows rest on: the information protocol with a
 // requester in another process, masked passwords, the dialog service's lines.
-#include "Core/DialogService.h"
-#include "Core/IniFile.h"
-#include "tests/common/InstallationCopy.h"
-#include "DataAccess/OraSession.h"
-#include "DataAccess/ServerAliases.h"
 #include "Console/uAtom.h"
 #include "Console/uCommandLine.h"
 #include "Console/uConsoleInfo.h"
+#include "Core/DialogService.h"
+#include "Core/IniFile.h"
+#include "DataAccess/OraSession.h"
+#include "DataAccess/ServerAliases.h"
 #include "Source/ComUnits/uConsoleLink.h"
+#include "tests/common/InstallationCopy.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -30,7 +30,10 @@ namespace {
 
 // A console that runs until it is told to quit, killed or signalled.
 struct RunningConsole {
-    RunningConsole(const InstallationCopy &dist, const QString &user) { dist.start(process, InstallationCopy::login(user)); }
+    RunningConsole(const InstallationCopy &dist, const QString &user)
+    {
+        dist.start(process, InstallationCopy::login(user));
+    }
     ~RunningConsole()
     {
         if (process.state() != QProcess::NotRunning) {
@@ -60,7 +63,10 @@ struct RunningConsole {
     QByteArray output;
 };
 
-QStringList runtimeFiles() { return QDir(ConsoleRuntimeDir()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name); }
+QStringList runtimeFiles()
+{
+    return QDir(ConsoleRuntimeDir()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+}
 
 QStringList filesOf(std::initializer_list<qint64> pids)
 {
@@ -99,8 +105,9 @@ bool addFaultService(const InstallationCopy &dist)
     session.Connect();
     session.ExecSQL(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
                     "VALUES (900, 'Сбойный сервис', 'tmFault.so', '{TM-SERVICE-1}', 0, 0)"_s);
-    session.ExecSQL(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-                    "VALUES (900, 1, 4, 0, NULL, 900, '1', 90), (901, 2, 8, 0, NULL, 900, '1', 90)"_s);
+    session.ExecSQL(
+        u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+        "VALUES (900, 1, 4, 0, NULL, 900, '1', 90), (901, 2, 8, 0, NULL, 900, '1', 90)"_s);
     session.Commit();
     SetServersIniPath(QString());
     return true;
@@ -162,8 +169,9 @@ class TestKorConsoleProcess : public QObject {
         QEventLoop loop;
         connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        process.start(QStringLiteral(CONSOLE_INFO_REQUESTER), {console, own, QString::number(code), QString::number(infoAnswer),
-                                                               QString::number(sessionAnswer)});
+        process.start(
+            QStringLiteral(CONSOLE_INFO_REQUESTER),
+            {console, own, QString::number(code), QString::number(infoAnswer), QString::number(sessionAnswer)});
         loop.exec();
         return QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
@@ -172,7 +180,9 @@ class TestKorConsoleProcess : public QObject {
     {
         auto server = std::make_unique<TConsoleInfoServer>();
         server->Listen();
-        server->VersionInfo = [] { return TConsoleVersionInfo{u"KorConsole"_s, {}, u"5.0.0.1"_s, {}, {}, u"Консоль"_s}; };
+        server->VersionInfo = [] {
+            return TConsoleVersionInfo{u"KorConsole"_s, {}, u"5.0.0.1"_s, {}, {}, u"Консоль"_s};
+        };
         server->SessionInfo = [] { return TConsoleSessionInfo{u"ZANDRELL5"_s, u"ZANDRELL"_s, u"ZL_USER"_s, 2}; };
         return server;
     }
@@ -185,7 +195,11 @@ private slots:
     }
     void cleanupTestCase() { delete dist; }
     // Every test meets only its own consoles.
-    void init() { qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_proc_" + QByteArray::number(getpid()) + '_' + QByteArray::number(++tests)); }
+    void init()
+    {
+        qputenv("ZANDRELL_ATOM_NAME",
+                "LUM_ATOM_proc_" + QByteArray::number(getpid()) + '_' + QByteArray::number(++tests));
+    }
 
     void helpWithoutTheOptionalFiles()
     {
@@ -259,8 +273,9 @@ private slots:
     {
         const auto locked = dist->run(InstallationCopy::login(u"LOCKED"_s));
         QCOMPARE(locked.exitCode, 0);
-        QCOMPARE(locked.lines, QStringList{"MSGBOX 0|Соединение по схеме \"ZANDRELL5\"|\"EDAError\":Ora-Error: 28000 -> 942 -> "
-                                           "Пользователь заблокирован"});
+        QCOMPARE(locked.lines,
+                 QStringList{"MSGBOX 0|Соединение по схеме \"ZANDRELL5\"|\"EDAError\":Ora-Error: 28000 -> 942 -> "
+                             "Пользователь заблокирован"});
     }
 
     // Consoles killed with SIGKILL are not counted, and the next start clears what they left;
@@ -280,7 +295,8 @@ private slots:
         QProcess finder;
         finder.start(QStringLiteral(CONSOLE_INFO_REQUESTER), {});
         QVERIFY(finder.waitForFinished(30000));
-        QStringList found = QString::fromUtf8(finder.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QStringList found =
+            QString::fromUtf8(finder.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         found.sort();
         QCOMPARE(found, (QStringList{"CONSOLE 12345678|KorConsole|ZANDRELL5|ZANDRELL|OPERATOR",
                                      "CONSOLE 12345678|KorConsole|ZANDRELL5|ZANDRELL|ZL_USER"}));
@@ -391,7 +407,8 @@ private slots:
         const TProcessCommandLine commandLine(5, argv);
         char *remaining[] = {argv[0], argv[3], argv[4], nullptr};
         commandLine.HidePasswords(3, remaining);
-        QCOMPARE(QByteArray(block, size), QByteArray("KorConsole\0-platform\0x\0/password=***\0/user=U\0\0\0\0\0", size));
+        QCOMPARE(QByteArray(block, size),
+                 QByteArray("KorConsole\0-platform\0x\0/password=***\0/user=U\0\0\0\0\0", size));
         QCOMPARE(QByteArray(remaining[1]), QByteArray("/password=***"));
         QCOMPARE(QByteArray(remaining[2]), QByteArray("/user=U"));
     }
@@ -413,23 +430,37 @@ private slots:
         QTest::addColumn<int>("sessionAnswer");
         QTest::addColumn<QStringList>("lines");
         const QString info = "INFO 1|KorConsole|5.0.0.1|Консоль", session = "SESSION ZANDRELL5|ZANDRELL|ZL_USER|2";
-        QTest::newRow("information") << "" << "r" << kConsoleInfoMessage << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        QTest::newRow("information") << ""
+                                     << "r" << kConsoleInfoMessage << 0 << 0
+                                     << QStringList{"CONNECTED 1", info, "ANSWER 0"};
         // An answer the console passes back; one that is not the protocol's is 0.
-        QTest::newRow("handled information") << "" << "r" << kConsoleInfoMessage << kHandledAnswer << 0
-                                             << QStringList{"CONNECTED 1", info, "ANSWER 12345678"};
-        QTest::newRow("other answer") << "" << "r" << kConsoleInfoMessage << 7 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
-        QTest::newRow("session") << "" << "r" << kConsoleSessionMessage << 0 << kHandledAnswer
+        QTest::newRow("handled information")
+            << ""
+            << "r" << kConsoleInfoMessage << kHandledAnswer << 0 << QStringList{"CONNECTED 1", info, "ANSWER 12345678"};
+        QTest::newRow("other answer") << ""
+                                      << "r" << kConsoleInfoMessage << 7 << 0
+                                      << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        QTest::newRow("session") << ""
+                                 << "r" << kConsoleSessionMessage << 0 << kHandledAnswer
                                  << QStringList{"CONNECTED 1", session, "ANSWER 12345678"};
-        QTest::newRow("information, then the session") << "" << "r" << kConsoleRequest << kAskForSession << 0
-                                                       << QStringList{"CONNECTED 1", info, session, "ANSWER 0"};
-        QTest::newRow("asking for more after the session") << "" << "r" << kConsoleRequest << kAskForSession << kAskForSession
-                                                           << QStringList{"CONNECTED 1", info, session, "ANSWER -12345678"};
-        QTest::newRow("no request for more") << "" << "r" << kConsoleRequest << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
-        QTest::newRow("naming the console itself") << "" << "" << kConsoleRequest << kAskForSession << 0
-                                                   << QStringList{"CONNECTED 1", "ANSWER 0"};
-        QTest::newRow("unknown code") << "" << "r" << 12345 << 0 << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
-        QTest::newRow("no console there") << "no-such-console" << "r" << kConsoleSessionMessage << 0 << 0
-                                          << QStringList{"CONNECTED 0", "ANSWER 0"};
+        QTest::newRow("information, then the session")
+            << ""
+            << "r" << kConsoleRequest << kAskForSession << 0 << QStringList{"CONNECTED 1", info, session, "ANSWER 0"};
+        QTest::newRow("asking for more after the session")
+            << ""
+            << "r" << kConsoleRequest << kAskForSession << kAskForSession
+            << QStringList{"CONNECTED 1", info, session, "ANSWER -12345678"};
+        QTest::newRow("no request for more")
+            << ""
+            << "r" << kConsoleRequest << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        QTest::newRow("naming the console itself")
+            << ""
+            << "" << kConsoleRequest << kAskForSession << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
+        QTest::newRow("unknown code") << ""
+                                      << "r" << 12345 << 0 << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
+        QTest::newRow("no console there")
+            << "no-such-console"
+            << "r" << kConsoleSessionMessage << 0 << 0 << QStringList{"CONNECTED 0", "ANSWER 0"};
     }
     void requests()
     {
@@ -440,8 +471,8 @@ private slots:
         QFETCH(int, infoAnswer);
         QFETCH(int, sessionAnswer);
         QFETCH(QStringList, lines);
-        QCOMPARE(request(console.isEmpty() ? server->ServerName() : console, own.isEmpty() ? server->ServerName() : own, code,
-                         infoAnswer, sessionAnswer),
+        QCOMPARE(request(console.isEmpty() ? server->ServerName() : console, own.isEmpty() ? server->ServerName() : own,
+                         code, infoAnswer, sessionAnswer),
                  lines);
     }
 

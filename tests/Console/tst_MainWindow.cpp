@@ -2,19 +2,8 @@
 // dialog, refusals and configuration faults told in the user's language, the
 // forced password change, menus each user sees and rows that cannot be placed,
 // tool buttons, icons, plug-ins, reload, and every window in one language.
-#include "DataAccess/ConnectDialog.h"
 #include "Console/DMIMPL.h"
-#include "DataAccess/DataSet.h"
-#include "DataAccess/Field.h"
-#include "Core/IniFile.h"
 #include "Console/MainConsoleIMPL.h"
-#include "DataAccess/OraQuery.h"
-#include "DataAccess/OraSession.h"
-#include "tests/common/RecordingDialogService.h"
-#include "Core/ResourcePack.h"
-#include "EmbeddedServer/SqliteBackend.h"
-#include "tests/common/TempExeDir.h"
-#include "tests/common/TestServer.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uForcePswChange.h"
@@ -26,6 +15,17 @@
 #include "Console/uShemaForm.h"
 #include "Console/uUnattended.h"
 #include "Console/uWaitFeedback.h"
+#include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
+#include "DataAccess/ConnectDialog.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "EmbeddedServer/SqliteBackend.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TempExeDir.h"
+#include "tests/common/TestServer.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -101,8 +101,9 @@ QStringList ServiceButtons(TfmMain &main, int *separators = nullptr)
 TResultSet menuRows(const QString &text)
 {
     TResultSet rows;
-    rows.columns = {{"ID_CFG", TFieldType::ftInteger}, {"OWNER", TFieldType::ftInteger}, {"IsGroup", TFieldType::ftInteger},
-                    {"MENUNAME", TFieldType::ftString, 50}, {"ItemID", TFieldType::ftInteger}, {"ItemMode", TFieldType::ftString, 255}};
+    rows.columns = {{"ID_CFG", TFieldType::ftInteger},  {"OWNER", TFieldType::ftInteger},
+                    {"IsGroup", TFieldType::ftInteger}, {"MENUNAME", TFieldType::ftString, 50},
+                    {"ItemID", TFieldType::ftInteger},  {"ItemMode", TFieldType::ftString, 255}};
     auto value = [](const QString &word) { return word == QLatin1String("-") ? QVariant() : QVariant(word.toInt()); };
     for (const QString &row : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QStringList w = row.simplified().split(QLatin1Char(' '));
@@ -117,9 +118,9 @@ TResultSet menuRows(const QString &text)
 TResultSet catalogue()
 {
     TResultSet rows;
-    rows.columns = {{"ITEMID", TFieldType::ftInteger},          {"SRVNAME", TFieldType::ftString, 50},
-                    {"DLLNAME", TFieldType::ftString, 50},      {"GUID", TFieldType::ftString, 50},
-                    {"CREATEBTN", TFieldType::ftInteger},       {"ISLANG", TFieldType::ftInteger},
+    rows.columns = {{"ITEMID", TFieldType::ftInteger},           {"SRVNAME", TFieldType::ftString, 50},
+                    {"DLLNAME", TFieldType::ftString, 50},       {"GUID", TFieldType::ftString, 50},
+                    {"CREATEBTN", TFieldType::ftInteger},        {"ISLANG", TFieldType::ftInteger},
                     {"SOURCE_SRVNAME", TFieldType::ftString, 50}};
     rows.rows = {{1, "One", "tmForm.so", "{TM-SERVICE-1}", 0, 0, "One"},
                  {2, "Two", "tmForm.so", "{TM-SERVICE-2}", 1, 0, "Two"},
@@ -197,7 +198,8 @@ bool hasCyrillic(const QString &text)
 // language menu names every language in its own).
 bool hasEnglishWord(QString text)
 {
-    for (const char *name : {"KorConsole", "Oracle Home", "Default", "English", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK"})
+    for (const char *name :
+         {"KorConsole", "Oracle Home", "Default", "English", "ZANDRELL5", "ZANDRELL", "GUID", "Alt+", "Ctrl+", "OK"})
         text.remove(QString::fromLatin1(name));
     static const QRegularExpression file(u"[\\w.-]+\\.(so|ini|html|plg)\\b"_s);
     text.remove(file);
@@ -231,7 +233,10 @@ class TestMainWindow : public QObject {
         dm->SetConnectPrompt(prompt);
         return *dm;
     }
-    void login(const QString &user, const QString &lang = u"-1"_s) { QVERIFY(newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang)); }
+    void login(const QString &user, const QString &lang = u"-1"_s)
+    {
+        QVERIFY(newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang));
+    }
     QString lastBox() const { return dialogs->boxes.isEmpty() ? QString() : dialogs->boxes.last().text; }
     std::unique_ptr<TfmMain> mainWindow()
     {
@@ -374,22 +379,36 @@ private slots:
         QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: of the accounts database
         const QString notRegistered = u"Пользователь \"%1\" не зарегистрирован"_s;
         const QByteArray english("[START]\nLangID=9\n");
-        QTest::newRow("empty password") << "" << QByteArray() << "ZL_USER" << "" << "ZANDRELL5" << "\"EDAError\":Пароль не введен";
-        QTest::newRow("scheme without users") << "" << QByteArray() << "ZL_USER" << "demo" << "TARVEL" << notRegistered.arg("ZL_USER");
+        QTest::newRow("empty password") << "" << QByteArray() << "ZL_USER"
+                                        << ""
+                                        << "ZANDRELL5"
+                                        << "\"EDAError\":Пароль не введен";
+        QTest::newRow("scheme without users") << "" << QByteArray() << "ZL_USER"
+                                              << "demo"
+                                              << "TARVEL" << notRegistered.arg("ZL_USER");
         // The scheme name is a quoted literal of the statement: a quote in it changes nothing.
-        QTest::newRow("quote in the scheme") << "" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5') OR ('1'='1"
-                                             << notRegistered.arg("ZL_USER");
-        QTest::newRow("user not in the scheme") << "DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'" << QByteArray()
-                                                << "OPERATOR" << "demo" << "ZANDRELL5" << notRegistered.arg("OPERATOR");
-        QTest::newRow("no access group") << "UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'" << QByteArray()
-                                         << "OPERATOR" << "demo" << "ZANDRELL5"
-                                         << "Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
-                                            "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\"";
-        QTest::newRow("damaged Servers.ini, in English") << "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03" << english
-                                                         << "ZL_USER" << "demo" << "ZANDRELL5"
-                                                         << "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server "
-                                                            "list \"%1\" is damaged (line 3)";
-        QTest::newRow("damaged accounts database") << "accounts" << QByteArray() << "ZL_USER" << "demo" << "ZANDRELL5"
+        QTest::newRow("quote in the scheme") << "" << QByteArray() << "ZL_USER"
+                                             << "demo"
+                                             << "ZANDRELL5') OR ('1'='1" << notRegistered.arg("ZL_USER");
+        QTest::newRow("user not in the scheme")
+            << "DELETE FROM ZANDRELL5.SYSUSER WHERE LOGIN = 'OPERATOR'" << QByteArray() << "OPERATOR"
+            << "demo"
+            << "ZANDRELL5" << notRegistered.arg("OPERATOR");
+        QTest::newRow("no access group")
+            << "UPDATE ZANDRELL5.SYSUSER SET ACCESSID = NULL WHERE LOGIN = 'OPERATOR'" << QByteArray() << "OPERATOR"
+            << "demo"
+            << "ZANDRELL5"
+            << "Ошибка с сообщением: \"Идентификатор доступа \"AccessID = 0\" не существует в "
+               "\"V_ACCESS\"\r\nВозможно пользователь не зарегистрирован\"";
+        QTest::newRow("damaged Servers.ini, in English")
+            << "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03" << english << "ZL_USER"
+            << "demo"
+            << "ZANDRELL5"
+            << "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server "
+               "list \"%1\" is damaged (line 3)";
+        QTest::newRow("damaged accounts database") << "accounts" << QByteArray() << "ZL_USER"
+                                                   << "demo"
+                                                   << "ZANDRELL5"
                                                    << "\"EDAError\":ORA-01157: База учетных записей \"%2\" повреждена";
     }
     void refusedLogins()
@@ -415,7 +434,8 @@ private slots:
         QVERIFY(!d.LoggedIn());
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, accounts));
-        QVERIFY2(dialogs->boxes.last().caption.contains(u'"' + scheme + u'"'), qPrintable(dialogs->boxes.last().caption));
+        QVERIFY2(dialogs->boxes.last().caption.contains(u'"' + scheme + u'"'),
+                 qPrintable(dialogs->boxes.last().caption));
         if (scheme.contains(QLatin1Char('\''))) {
             QVERIFY(d.IsSchemeValid(QStringLiteral("ZANDRELL5")));
             QVERIFY(!d.IsSchemeValid(QStringLiteral("X' OR '1'='1")));
@@ -512,7 +532,8 @@ private slots:
         d.SetUserLanguages(QStringLiteral("25"));
         TSmartQuery stored;
         stored.SetSession(d.CommonSession);
-        stored.SetSQLText(QStringLiteral("SELECT APL_LANG_ID, REP_LANG_ID FROM ZANDRELL5.USER_LANGS WHERE LOGIN = 'ZL_USER'"));
+        stored.SetSQLText(
+            QStringLiteral("SELECT APL_LANG_ID, REP_LANG_ID FROM ZANDRELL5.USER_LANGS WHERE LOGIN = 'ZL_USER'"));
         stored.Open();
         QCOMPARE(stored.FieldByName(QStringLiteral("APL_LANG_ID"))->AsInteger(), 25);
         QCOMPARE(stored.FieldByName(QStringLiteral("REP_LANG_ID"))->AsInteger(), 25);
@@ -570,24 +591,26 @@ private slots:
         // The not-loaded list, shown once: caption and a part of the reason per entry.
         QTest::addColumn<QStringList>("failed");
 
-        QTest::newRow("sound menu") << "G 10 0 A; S 11 10 1; G 12 10 B; S 13 12 2; G 20 0 C" << "A(One,B(Two)),C()"
-                                    << QStringList();
-        QTest::newRow("group numbered 0") << "G 0 0 Zero; G 10 0 A; S 11 10 1" << "A(One)"
-                                          << QStringList{"Zero: ", "ID_CFG is 0"};
-        QTest::newRow("group numbered NULL") << "G - 0 NoKey; G 10 0 A; S 11 10 1" << "A(One)"
-                                             << QStringList{"NoKey: ", "no ID_CFG"};
-        QTest::newRow("group inside itself") << "G 10 0 A; G 10 10 Again; S 11 10 1" << "A(One)"
-                                             << QStringList{"Again: ", "group it lies in"};
-        QTest::newRow("cycle of groups") << "G 10 0 A; G 20 21 C1; G 21 20 C2; S 22 21 1" << "A()"
-                                         << QStringList{"C1: ", "20, 21", "C2: ", "20, 21"};
-        QTest::newRow("owner that is no group") << "G 10 0 A; S 11 99 1; G 30 13 Sub; S 13 10 2" << "A(Two)"
-                                                << QStringList{"One: ", "OWNER 99", "Sub: ", "OWNER 13"};
-        QTest::newRow("group number used twice") << "G 10 0 A; G 10 0 B; S 11 10 1" << "A(One)"
-                                                 << QStringList{"B: ", "used by another"};
-        QTest::newRow("service not in the catalogue") << "G 10 0 A; S 11 10 7; S 12 10 1" << "A(One)"
-                                                      << QStringList{"ITEMID 7: ", "not in the service catalogue"};
-        QTest::newRow("module that cannot be loaded") << "G 10 0 A; S 11 10 3; S 12 10 3; S 13 10 1" << "A(One)"
-                                                      << QStringList{"Lost: ", "tmMissing.so", "Lost: ", "tmMissing.so"};
+        QTest::newRow("sound menu") << "G 10 0 A; S 11 10 1; G 12 10 B; S 13 12 2; G 20 0 C"
+                                    << "A(One,B(Two)),C()" << QStringList();
+        QTest::newRow("group numbered 0") << "G 0 0 Zero; G 10 0 A; S 11 10 1"
+                                          << "A(One)" << QStringList{"Zero: ", "ID_CFG is 0"};
+        QTest::newRow("group numbered NULL") << "G - 0 NoKey; G 10 0 A; S 11 10 1"
+                                             << "A(One)" << QStringList{"NoKey: ", "no ID_CFG"};
+        QTest::newRow("group inside itself") << "G 10 0 A; G 10 10 Again; S 11 10 1"
+                                             << "A(One)" << QStringList{"Again: ", "group it lies in"};
+        QTest::newRow("cycle of groups") << "G 10 0 A; G 20 21 C1; G 21 20 C2; S 22 21 1"
+                                         << "A()" << QStringList{"C1: ", "20, 21", "C2: ", "20, 21"};
+        QTest::newRow("owner that is no group") << "G 10 0 A; S 11 99 1; G 30 13 Sub; S 13 10 2"
+                                                << "A(Two)" << QStringList{"One: ", "OWNER 99", "Sub: ", "OWNER 13"};
+        QTest::newRow("group number used twice") << "G 10 0 A; G 10 0 B; S 11 10 1"
+                                                 << "A(One)" << QStringList{"B: ", "used by another"};
+        QTest::newRow("service not in the catalogue")
+            << "G 10 0 A; S 11 10 7; S 12 10 1"
+            << "A(One)" << QStringList{"ITEMID 7: ", "not in the service catalogue"};
+        QTest::newRow("module that cannot be loaded")
+            << "G 10 0 A; S 11 10 3; S 12 10 3; S 13 10 1"
+            << "A(One)" << QStringList{"Lost: ", "tmMissing.so", "Lost: ", "tmMissing.so"};
     }
 
     void rowsThatCannotBePlaced()
@@ -640,9 +663,12 @@ private slots:
         QTest::addColumn<QStringList>("menus");
         QTest::addColumn<QString>("access");
         QTest::addColumn<int>("services");
-        QTest::newRow("administrator") << "ZL_USER" << QStringList{"Файл", "Документы", "Справочники", "Администрирование", "Справка"}
+        QTest::newRow("administrator") << "ZL_USER"
+                                       << QStringList{"Файл", "Документы", "Справочники", "Администрирование",
+                                                      "Справка"}
                                        << "Администраторы" << 5;
-        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"} << "Операторы" << 3;
+        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"}
+                                  << "Операторы" << 3;
     }
     void whatEachUserSees()
     {
@@ -681,7 +707,8 @@ private slots:
                 return -99;
             };
             // A service in a sub-group carries its top group's number.
-            QCOMPARE((QList<int>{groupOf(u"Склад"_s), groupOf(u"Клиенты"_s), groupOf(u"Заказы"_s)}), (QList<int>{1, 2, 3}));
+            QCOMPARE((QList<int>{groupOf(u"Склад"_s), groupOf(u"Клиенты"_s), groupOf(u"Заказы"_s)}),
+                     (QList<int>{1, 2, 3}));
             QVERIFY(MenuItem(*main, {"B", "B-sub", "Клиенты"}));
             // Buttons in groups 1 (stock) and 3 (orders) only: one separator before group 3.
             int separators = 0;
@@ -867,7 +894,8 @@ private slots:
         const auto realHook = TfmMain::ShowVersionsHook;
         TfmMain::ShowVersionsHook = [&](const QString &, const QString &, const QStringList &f) { files = f; };
         main->acSrvInfo->trigger();
-        QCOMPARE(files, (QStringList{exeDir->filePath(u"Office.so"_s), exeDir->filePath(u"Orders.so"_s), exeDir->filePath(u"Stock.so"_s)}));
+        QCOMPARE(files, (QStringList{exeDir->filePath(u"Office.so"_s), exeDir->filePath(u"Orders.so"_s),
+                                     exeDir->filePath(u"Stock.so"_s)}));
         main->acPingDll->trigger();
         TfmMain::ShowVersionsHook = realHook;
         QVERIFY(files.contains(exeDir->filePath(u"Orders.so"_s)) && files.contains(exeDir->filePath(u"tmForm.so"_s)));
@@ -920,7 +948,8 @@ private slots:
         QVERIFY(dm->CommonSession->ConnectPrompt());
         // Console.ini keeps the previous scheme active.
         TIniFile ini(exeDir->filePath(u"Console.ini"_s));
-        QCOMPARE(ini.ReadString("SCHEMES", "ZANDRELL5", "missing") + ini.ReadString("SCHEMES", "TARVEL", "missing"), u"10"_s);
+        QCOMPARE(ini.ReadString("SCHEMES", "ZANDRELL5", "missing") + ini.ReadString("SCHEMES", "TARVEL", "missing"),
+                 u"10"_s);
     }
 
     void everyWindowSpeaksOneLanguage_data()

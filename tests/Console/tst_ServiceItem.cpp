@@ -3,23 +3,23 @@
 // hooks, tool-bar commands, the callback, crash markers, rights lists loaded
 // from the database, and the installation's demo modules over the demo data.
 #include "Console/CallbackIMPL.h"
-#include "tests/common/FakeLanguages.h"
-#include "DataAccess/Field.h"
-#include "DataAccess/OraPackage.h"
-#include "DataAccess/OraQuery.h"
-#include "DataAccess/OraStoredProc.h"
-#include "tests/common/RecordingDialogService.h"
-#include "tests/common/TempExeDir.h"
-#include "tests/common/TestFiles.h"
-#include "tests/common/TestServer.h"
-#include "Source/ComUnits/uBaseService.h"
-#include "Source/ComUnits/uComFormLibInt.h"
-#include "Source/ComUnits/uComFunctions.h"
-#include "Source/ComUnits/uDBGrid.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uMenu.h"
 #include "Console/uModuleFaults.h"
 #include "Console/uServiceItem.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraPackage.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraStoredProc.h"
+#include "Source/ComUnits/uBaseService.h"
+#include "Source/ComUnits/uComFormLibInt.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uDBGrid.h"
+#include "tests/common/FakeLanguages.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TempExeDir.h"
+#include "tests/common/TestFiles.h"
+#include "tests/common/TestServer.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -154,7 +154,8 @@ TResultSet RightsRows(bool newerShape)
     result.columns = {{u"RCHECK"_s, TFieldType::ftString, 1, false}, {u"NAME"_s, TFieldType::ftString, 60, true}};
     result.rows = {{"+", "view"}, {"-", "edit"}, {"+", "print"}};
     if (newerShape) {
-        result.columns += {{u"SOURCE_NAME"_s, TFieldType::ftString, 150, false}, {u"ISLANG"_s, TFieldType::ftFloat, 0, false}};
+        result.columns +=
+            {{u"SOURCE_NAME"_s, TFieldType::ftString, 150, false}, {u"ISLANG"_s, TFieldType::ftFloat, 0, false}};
         result.rows[0] << u"View orders"_s << 1.0;
         result.rows[1] << u"Edit orders"_s << 0.0;
         result.rows[2] << QVariant() << 1.0;

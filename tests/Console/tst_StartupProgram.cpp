@@ -1,14 +1,7 @@
 // The program block: its steps, switches, tool modes and exit paths; the
 // updater launch with a double that answers 1, 0 or never; the products'
 // version stamps and the splash window.
-#include "Core/Exceptions.h"
-#include "tests/Files/FilesTestSupport.h"
 #include "Console/KorConsoleProgram.h"
-#include "tests/common/RecordingDialogService.h"
-#include "Core/ResourcePack.h"
-#include "tests/common/TempExeDir.h"
-#include "Core/TextCodec.h"
-#include "Core/TextFormat.h"
 #include "Console/uAtom.h"
 #include "Console/uAutoUpdate.h"
 #include "Console/uConsoleCfg.h"
@@ -17,7 +10,14 @@
 #include "Console/uConsoleInfo.h"
 #include "Console/uConsoleVersion.h"
 #include "Console/uSplash.h"
+#include "Core/Exceptions.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextCodec.h"
+#include "Core/TextFormat.h"
 #include "Files/uVerList.h"
+#include "tests/Files/FilesTestSupport.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TempExeDir.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -224,42 +224,95 @@ private slots:
         const QString notExtracted = QStringLiteral("Параметр \"%1\" не извлечен из строки \"%2\"");
         const QString notCorrect = QStringLiteral("Параметр \"%1\"(%2) - не корректен");
         // Help and the tool modes only alone and exactly written.
-        QTest::newRow("/?") << "/?" << "help" << "" << RussianHelpText();
-        QTest::newRow("/help") << "/help" << "help" << "" << RussianHelpText();
-        QTest::newRow("/? and more") << "/? /user=x" << "loop" << "user=x; prompt=1; store=0; login ZANDRELL5 25" << "";
-        QTest::newRow("/HELP") << "/HELP" << "loop" << login << "";
-        QTest::newRow("/home") << "/home" << "home" << "" << "";
-        QTest::newRow("/HOME") << "/HOME" << "loop" << login << notExtracted.arg("home", "/HOME");
-        QTest::newRow("/home and more") << "/home /user=u" << "loop" << "user=u; prompt=1; store=0; login ZANDRELL5 25"
-                                        << notExtracted.arg("home", "/home");
-        QTest::newRow("/SCHEME") << "/SCHEME" << "scheme" << "" << "";
-        QTest::newRow("/Shema") << "/Shema" << "scheme" << "" << "";
-        // Oracle homes 0 to 6; anything else is reported and home 0 is used.
-        QTest::newRow("home 6") << "/home=6" << "loop" << "prompt=1; home=6; login ZANDRELL5 25" << "";
-        QTest::newRow("home 0") << "/home=0" << "loop" << home0 << "";
-        QTest::newRow("home 7") << "/home=7" << "loop" << home0 << notCorrect.arg("Oracle Home", "7");
-        QTest::newRow("home empty") << "/home=" << "loop" << home0 << notCorrect.arg("Oracle Home", "");
-        QTest::newRow("home -1 is absent") << "/home=-1" << "loop" << login << "";
-        // The connection: the last "=" and the last switch count; the dialog unless all three are given.
-        QTest::newRow("all three") << "/server=a=b /user=u1 /password=secret /user=u2" << "loop"
-                                   << "server=b; user=u2; password=secret; prompt=0; store=0; login ZANDRELL5 25" << "";
-        QTest::newRow("no password") << "/server=S /user=U" << "loop" << "server=S; user=U; prompt=1; store=0; login ZANDRELL5 25"
+        QTest::newRow("/?") << "/?"
+                            << "help"
+                            << "" << RussianHelpText();
+        QTest::newRow("/help") << "/help"
+                               << "help"
+                               << "" << RussianHelpText();
+        QTest::newRow("/? and more") << "/? /user=x"
+                                     << "loop"
+                                     << "user=x; prompt=1; store=0; login ZANDRELL5 25"
                                      << "";
-        QTest::newRow("-1 is not given") << "/user=-1 /password=pw" << "loop" << "password=pw; prompt=1; login ZANDRELL5 25" << "";
-        QTest::newRow("/user without value") << "/user" << "loop" << login << notExtracted.arg("user", "/user");
+        QTest::newRow("/HELP") << "/HELP"
+                               << "loop" << login << "";
+        QTest::newRow("/home") << "/home"
+                               << "home"
+                               << ""
+                               << "";
+        QTest::newRow("/HOME") << "/HOME"
+                               << "loop" << login << notExtracted.arg("home", "/HOME");
+        QTest::newRow("/home and more") << "/home /user=u"
+                                        << "loop"
+                                        << "user=u; prompt=1; store=0; login ZANDRELL5 25"
+                                        << notExtracted.arg("home", "/home");
+        QTest::newRow("/SCHEME") << "/SCHEME"
+                                 << "scheme"
+                                 << ""
+                                 << "";
+        QTest::newRow("/Shema") << "/Shema"
+                                << "scheme"
+                                << ""
+                                << "";
+        // Oracle homes 0 to 6; anything else is reported and home 0 is used.
+        QTest::newRow("home 6") << "/home=6"
+                                << "loop"
+                                << "prompt=1; home=6; login ZANDRELL5 25"
+                                << "";
+        QTest::newRow("home 0") << "/home=0"
+                                << "loop" << home0 << "";
+        QTest::newRow("home 7") << "/home=7"
+                                << "loop" << home0 << notCorrect.arg("Oracle Home", "7");
+        QTest::newRow("home empty") << "/home="
+                                    << "loop" << home0 << notCorrect.arg("Oracle Home", "");
+        QTest::newRow("home -1 is absent") << "/home=-1"
+                                           << "loop" << login << "";
+        // The connection: the last "=" and the last switch count; the dialog unless all three are given.
+        QTest::newRow("all three") << "/server=a=b /user=u1 /password=secret /user=u2"
+                                   << "loop"
+                                   << "server=b; user=u2; password=secret; prompt=0; store=0; login ZANDRELL5 25"
+                                   << "";
+        QTest::newRow("no password") << "/server=S /user=U"
+                                     << "loop"
+                                     << "server=S; user=U; prompt=1; store=0; login ZANDRELL5 25"
+                                     << "";
+        QTest::newRow("-1 is not given") << "/user=-1 /password=pw"
+                                         << "loop"
+                                         << "password=pw; prompt=1; login ZANDRELL5 25"
+                                         << "";
+        QTest::newRow("/user without value") << "/user"
+                                             << "loop" << login << notExtracted.arg("user", "/user");
         // Schemes: named, old spelling, chosen in the window, empty.
-        QTest::newRow("/scheme=ABC") << "/scheme=ABC" << "loop" << "prompt=1; login ABC 25" << "";
-        QTest::newRow("/shema=OLD") << "/shema=OLD" << "loop" << "prompt=1; login OLD 25" << "";
-        QTest::newRow("/scheme=?") << "/scheme=?" << "loop" << "prompt=1; login CHOSEN 25" << "";
-        QTest::newRow("/scheme=") << "/scheme=" << "loop" << login << notCorrect.arg("scheme", "");
+        QTest::newRow("/scheme=ABC") << "/scheme=ABC"
+                                     << "loop"
+                                     << "prompt=1; login ABC 25"
+                                     << "";
+        QTest::newRow("/shema=OLD") << "/shema=OLD"
+                                    << "loop"
+                                    << "prompt=1; login OLD 25"
+                                    << "";
+        QTest::newRow("/scheme=?") << "/scheme=?"
+                                   << "loop"
+                                   << "prompt=1; login CHOSEN 25"
+                                   << "";
+        QTest::newRow("/scheme=") << "/scheme="
+                                  << "loop" << login << notCorrect.arg("scheme", "");
         // A name that would break Console.ini: the other switches still apply.
-        QTest::newRow("/scheme=[X") << "/server=SRV /scheme=[X /home=3" << "loop" << "server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"
+        QTest::newRow("/scheme=[X") << "/server=SRV /scheme=[X /home=3"
+                                    << "loop"
+                                    << "server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"
                                     << notCorrect.arg("scheme", "[X");
-        QTest::newRow("/shema=A]B") << "/shema=A]B" << "loop" << login << notCorrect.arg("shema", "A]B");
+        QTest::newRow("/shema=A]B") << "/shema=A]B"
+                                    << "loop" << login << notCorrect.arg("shema", "A]B");
         // Languages: only the first /langid counts.
-        QTest::newRow("langid 9") << "/langid=9 /langid=25" << "loop" << "prompt=1; login ZANDRELL5 9" << "";
-        QTest::newRow("langid abc") << "/langid=abc /langid=9" << "loop" << login << notCorrect.arg("langid", "abc");
-        QTest::newRow("/LANGID") << "/LANGID" << "loop" << login << notExtracted.arg("langid", "/LANGID");
+        QTest::newRow("langid 9") << "/langid=9 /langid=25"
+                                  << "loop"
+                                  << "prompt=1; login ZANDRELL5 9"
+                                  << "";
+        QTest::newRow("langid abc") << "/langid=abc /langid=9"
+                                    << "loop" << login << notCorrect.arg("langid", "abc");
+        QTest::newRow("/LANGID") << "/LANGID"
+                                 << "loop" << login << notExtracted.arg("langid", "/LANGID");
     }
     void switches()
     {
@@ -275,7 +328,8 @@ private slots:
         QCOMPARE(p.hooks.last(), QStringLiteral("final"));
         // The tool window of /home and /scheme, and of /scheme=?.
         const QString tool = args.endsWith(QLatin1String("=?")) ? QStringLiteral("scheme") : exitPath;
-        QCOMPARE(p.hooks.contains("home") || p.hooks.contains("scheme"), tool == QLatin1String("home") || tool == QLatin1String("scheme"));
+        QCOMPARE(p.hooks.contains("home") || p.hooks.contains("scheme"),
+                 tool == QLatin1String("home") || tool == QLatin1String("scheme"));
         QVERIFY(p.hooks.contains(tool) || tool == QLatin1String("help") || tool == QLatin1String("loop"));
         QCOMPARE(p.hooks.contains("dm"), !calls.isEmpty());
         QCOMPARE(p.dmLog.calls.join(QStringLiteral("; ")), calls);
@@ -519,19 +573,23 @@ private slots:
         const QDateTime sample(QDate(2024, 3, 25), QTime(13, 30));
         const QByteArray longName(60, 'N');
         QTest::newRow("80 bytes") << Stamp80(EncodeWindows1251(QStringLiteral("Заказы")), {5, 0, 2, 1}, kSampleDays)
-                                  << "Заказы" << "5.0.2.1" << sample;
+                                  << "Заказы"
+                                  << "5.0.2.1" << sample;
         // The numbers are signed 32-bit values.
-        QTest::newRow("80 bytes, big numbers") << Stamp80("Big", {70000, -1, 0, 2147483647}, 0) << "Big"
-                                               << "70000.-1.0.2147483647" << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-        QTest::newRow("64 bytes") << Stamp64("Stock", {1, 2, 0, 255}, kSampleDays) << "Stock" << "1.2.0.255" << sample;
+        QTest::newRow("80 bytes, big numbers")
+            << Stamp80("Big", {70000, -1, 0, 2147483647}, 0) << "Big"
+            << "70000.-1.0.2147483647" << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+        QTest::newRow("64 bytes") << Stamp64("Stock", {1, 2, 0, 255}, kSampleDays) << "Stock"
+                                  << "1.2.0.255" << sample;
         QTest::newRow("80 bytes, full name") << Stamp80(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
                                              << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
         QTest::newRow("64 bytes, full name") << Stamp64(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
                                              << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-        QTest::newRow("no name") << Stamp80(QByteArray(), {1, 0, 0, 0}, 1.25) << "" << "1.0.0.0"
-                                 << QDateTime(QDate(1899, 12, 31), QTime(6, 0));
+        QTest::newRow("no name") << Stamp80(QByteArray(), {1, 0, 0, 0}, 1.25) << ""
+                                 << "1.0.0.0" << QDateTime(QDate(1899, 12, 31), QTime(6, 0));
         for (double days : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300})
-            QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << "x" << "1.2.3.4" << QDateTime();
+            QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << "x"
+                                           << "1.2.3.4" << QDateTime();
     }
     void stamps()
     {
@@ -601,7 +659,8 @@ private slots:
     void listOfAFolder()
     {
         QTemporaryDir dir;
-        WriteTestFile(dir, QStringLiteral("a.ver"), Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
+        WriteTestFile(dir, QStringLiteral("a.ver"),
+                      Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
         // A name that is a resource string of the language package shows its text.
         WriteTestFile(dir, QStringLiteral("b.ver"), Stamp64("rstr_to_Close", {1, 2, 0, 255}, kSampleDays + 1));
         WriteTestFile(dir, QStringLiteral("readme.txt"), "not a stamp");
@@ -620,7 +679,8 @@ private slots:
         QCOMPARE(none.Names() + none.Versions() + none.Dates(), QString());
         WriteTestFile(dir, QStringLiteral("c.ver"), QByteArray(70, 'x'));
         const QString error = MessageOf<EVerFileError>([&] { TVerList damaged(dir.path()); });
-        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("c.ver")), qPrintable(error));
+        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("c.ver")),
+                 qPrintable(error));
     }
 };
 

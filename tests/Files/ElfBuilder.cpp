@@ -20,10 +20,14 @@ void Align(QByteArray &bytes, int alignment)
 qint64 ElfLayout::At(Field field) const
 {
     switch (field) {
-    case ShOff: return is64 ? 0x28 : 0x20;
-    case ShEntSize: return is64 ? 0x3A : 0x2E;
-    case ShNum: return is64 ? 0x3C : 0x30;
-    case ShStrNdx: return is64 ? 0x3E : 0x32;
+    case ShOff:
+        return is64 ? 0x28 : 0x20;
+    case ShEntSize:
+        return is64 ? 0x3A : 0x2E;
+    case ShNum:
+        return is64 ? 0x3C : 0x30;
+    case ShStrNdx:
+        return is64 ? 0x3E : 0x32;
     }
     return 0;
 }
@@ -34,19 +38,21 @@ qint64 ElfLayout::At(int section, SectionField field) const
 {
     const qint64 header = sectionTable + section * entrySize;
     switch (field) {
-    case Name: return header;
-    case Type: return header + 4;
-    case Offset: return header + (is64 ? 24 : 16);
-    case Size: return header + (is64 ? 32 : 20);
-    case Link: return header + (is64 ? 40 : 24);
+    case Name:
+        return header;
+    case Type:
+        return header + 4;
+    case Offset:
+        return header + (is64 ? 24 : 16);
+    case Size:
+        return header + (is64 ? 32 : 20);
+    case Link:
+        return header + (is64 ? 40 : 24);
     }
     return header;
 }
 
-int ElfLayout::Width(SectionField field) const
-{
-    return (field == Offset || field == Size) && is64 ? 8 : 4;
-}
+int ElfLayout::Width(SectionField field) const { return (field == Offset || field == Size) && is64 ? 8 : 4; }
 
 void ElfLayout::PutRaw(QByteArray &bytes, qint64 at, quint64 value, int width) const
 {
@@ -100,7 +106,7 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     auto sectionHeader = [&](quint32 name, quint32 type, quint64 offset, quint64 size) {
         const int word = is64 ? 8 : 4;
         // name, type, flags, address, offset, size, link, info, alignment, entry size
-        const std::pair<quint64, int> fields[] = {{name, 4}, {type, 4}, {0, word}, {0, word}, {offset, word},
+        const std::pair<quint64, int> fields[] = {{name, 4},    {type, 4}, {0, word}, {0, word}, {offset, word},
                                                   {size, word}, {0, 4},    {0, 4},    {1, word}, {0, word}};
         for (const auto &[value, width] : fields)
             Append(bytes, layout, value, width);
@@ -112,13 +118,15 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     sectionHeader(quint32(nameTableName), 3 /* string table */, quint64(nameTable), quint64(names.size()));
 
     // The ELF header: identification, a shared object of this machine class.
-    bytes.replace(0, 4, "\x7F" "ELF");
+    bytes.replace(0, 4,
+                  "\x7F"
+                  "ELF");
     bytes[4] = char(is64 ? 2 : 1);
     bytes[5] = char(bigEndian ? 2 : 1);
     bytes[6] = 1;
-    layout.PutRaw(bytes, 16, 3, 2);                 // shared object
-    layout.PutRaw(bytes, 18, is64 ? 62 : 3, 2);     // machine
-    layout.PutRaw(bytes, 20, 1, 4);                 // version
+    layout.PutRaw(bytes, 16, 3, 2);             // shared object
+    layout.PutRaw(bytes, 18, is64 ? 62 : 3, 2); // machine
+    layout.PutRaw(bytes, 20, 1, 4);             // version
     layout.PutRaw(bytes, is64 ? 52 : 40, headerSize, 2);
     layout.Put(bytes, ElfLayout::ShOff, quint64(layout.sectionTable));
     layout.Put(bytes, ElfLayout::ShEntSize, quint64(layout.entrySize));

@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the tests of the executable-image reader.
-#include "tests/common/TestFiles.h"
 #include "Files/uPE32Image.h"
+#include "tests/common/TestFiles.h"
 
 #include <QFile>
 #include <QString>

@@ -47,8 +47,17 @@ void PadTo4(QByteArray &bytes) { bytes.append((4 - bytes.size() % 4) % 4, '\0');
 QByteArray InfoHeader(qint32 width, qint32 height, quint16 bitCount, quint32 imageSize, quint32 used)
 {
     QByteArray h;
-    Append(h, {{4, 40}, {4, quint32(width)}, {4, quint32(height)}, {2, 1}, {2, bitCount}, {4, 0}, {4, imageSize}, {4, 0},
-               {4, 0}, {4, used}, {4, 0}});
+    Append(h, {{4, 40},
+               {4, quint32(width)},
+               {4, quint32(height)},
+               {2, 1},
+               {2, bitCount},
+               {4, 0},
+               {4, imageSize},
+               {4, 0},
+               {4, 0},
+               {4, used},
+               {4, 0}});
     return h;
 }
 
@@ -161,8 +170,14 @@ QByteArray PeBuilder::IconGroup(const QList<IconSpec> &images, quint16 firstId)
     Append(group, {{2, 0}, {2, 1}, {2, quint32(images.size())}}); // icons
     for (int i = 0; i < images.size(); ++i) {
         const IconSpec &spec = images[i];
-        Append(group, {{1, quint32(spec.width)}, {1, quint32(spec.height)}, {1, quint32(spec.groupColours)}, {1, 0}, {2, 1},
-                       {2, quint32(spec.bitCount)}, {4, quint32(IconImage(spec).size())}, {2, quint32(firstId + i)}});
+        Append(group, {{1, quint32(spec.width)},
+                       {1, quint32(spec.height)},
+                       {1, quint32(spec.groupColours)},
+                       {1, 0},
+                       {2, 1},
+                       {2, quint32(spec.bitCount)},
+                       {4, quint32(IconImage(spec).size())},
+                       {2, quint32(firstId + i)}});
     }
     return group;
 }
@@ -183,8 +198,12 @@ QByteArray PeBuilder::CursorGroup(const QList<QPair<int, int>> &sizes, quint16 f
     Append(group, {{2, 0}, {2, 2}, {2, quint32(sizes.size())}}); // cursors
     for (int i = 0; i < sizes.size(); ++i) {
         // The height counts the mask too.
-        Append(group, {{2, quint32(sizes[i].first)}, {2, quint32(2 * sizes[i].second)}, {2, 1}, {2, 1},
-                       {4, quint32(CursorImage(sizes[i].first, sizes[i].second, 1, 2).size())}, {2, quint32(firstId + i)}});
+        Append(group, {{2, quint32(sizes[i].first)},
+                       {2, quint32(2 * sizes[i].second)},
+                       {2, 1},
+                       {2, 1},
+                       {4, quint32(CursorImage(sizes[i].first, sizes[i].second, 1, 2).size())},
+                       {2, quint32(firstId + i)}});
     }
     return group;
 }
@@ -271,9 +290,15 @@ QByteArray PeBuilder::Version(quint32 fileVersionMS, quint32 fileVersionLS, cons
     return VersionBlock(QStringLiteral("VS_VERSION_INFO"), fixed, quint16(fixed.size()), 0, parts);
 }
 
-void PeBuilder::PutU16(QByteArray &bytes, qint64 offset, quint16 value) { qToLittleEndian(value, bytes.data() + offset); }
+void PeBuilder::PutU16(QByteArray &bytes, qint64 offset, quint16 value)
+{
+    qToLittleEndian(value, bytes.data() + offset);
+}
 
-void PeBuilder::PutU32(QByteArray &bytes, qint64 offset, quint32 value) { qToLittleEndian(value, bytes.data() + offset); }
+void PeBuilder::PutU32(QByteArray &bytes, qint64 offset, quint32 value)
+{
+    qToLittleEndian(value, bytes.data() + offset);
+}
 
 QByteArray PeBuilder::Build(PeLayout *layout) const
 {
@@ -291,14 +316,16 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
         auto type = std::find_if(types.begin(), types.end(), [&](const Type &t) { return t.id == entry.type; });
         if (type == types.end())
             type = types.insert(types.end(), Type{entry.type, {}});
-        auto name = std::find_if(type->names.begin(), type->names.end(), [&](const Name &n) { return n.id == entry.name; });
+        auto name =
+            std::find_if(type->names.begin(), type->names.end(), [&](const Name &n) { return n.id == entry.name; });
         if (name == type->names.end())
             name = type->names.insert(type->names.end(), Name{entry.name, {}});
         name->languages.append(&entry);
     }
     std::sort(types.begin(), types.end(), [](const Type &a, const Type &b) { return ResIdLess(a.id, b.id); });
     for (Type &type : types) {
-        std::sort(type.names.begin(), type.names.end(), [](const Name &a, const Name &b) { return ResIdLess(a.id, b.id); });
+        std::sort(type.names.begin(), type.names.end(),
+                  [](const Name &a, const Name &b) { return ResIdLess(a.id, b.id); });
         for (Name &name : type.names)
             std::sort(name.languages.begin(), name.languages.end(),
                       [](const Entry *a, const Entry *b) { return a->language < b->language; });
@@ -389,7 +416,8 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
             const Entry *first = name.languages.first();
             where.resources.append({type.id, name.id, rsrcFileOffset + typeDirs[t] + 16 + 8 * n,
                                     rsrcFileOffset + languageDirs[t][n], rsrcFileOffset + dataEntries[first],
-                                    rsrcFileOffset + data[first], name.id.IsNamed() ? rsrcFileOffset + strings[name.id.name] : -1});
+                                    rsrcFileOffset + data[first],
+                                    name.id.IsNamed() ? rsrcFileOffset + strings[name.id.name] : -1});
         }
         directory(typeDirs[t], nameIds, nameTargets);
     }
@@ -416,7 +444,7 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     PutU16(file, fileHeader + 18, pe32Plus ? 0x2022 : 0x2102); // executable DLL
     const qint64 optional = fileHeader + 20;
     PutU16(file, optional, pe32Plus ? 0x20B : 0x10B);
-    PutU32(file, optional + 4, FileAlignment); // size of code
+    PutU32(file, optional + 4, FileAlignment);       // size of code
     PutU32(file, optional + 16, CodeVirtualAddress); // entry point
     PutU32(file, optional + 20, CodeVirtualAddress);
     PutU32(file, optional + 24, pe32Plus ? 0x80000000u : 0); // image base, low half on PE32+
@@ -446,7 +474,8 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
         PutU32(file, header + 36, characteristics);
     };
     const int rsrcIndex = resourceSectionFirst ? 0 : 1;
-    section(withResourceSection ? 1 - rsrcIndex : 0, ".text", CodeVirtualAddress, FileAlignment, HeadersSize, 0x60000020);
+    section(withResourceSection ? 1 - rsrcIndex : 0, ".text", CodeVirtualAddress, FileAlignment, HeadersSize,
+            0x60000020);
     if (withResourceSection)
         section(rsrcIndex, sectionName.toLatin1(), va, quint32(sectionSize), quint32(rsrcFileOffset), 0x40000040);
 

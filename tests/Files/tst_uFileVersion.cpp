@@ -2,17 +2,17 @@
 // of a file, the manager over a list of files, the version section of ELF
 // files (damaged ones included) and of the installation's files, and the
 // versions window with its export, columns and placement.
-#include "tests/Files/ElfBuilder.h"
-#include "tests/common/FakeLanguages.h"
-#include "tests/Files/FilesTestSupport.h"
-#include "tests/Files/PeBuilder.h"
-#include "tests/common/RecordingDialogService.h"
 #include "Core/ResourcePack.h"
 #include "Files/uElfImage.h"
 #include "Files/uFileVersion.h"
 #include "Files/uShowVer.h"
 #include "Files/uVersionInfo.h"
 #include "Files/uVersionResource.h"
+#include "tests/Files/ElfBuilder.h"
+#include "tests/Files/FilesTestSupport.h"
+#include "tests/Files/PeBuilder.h"
+#include "tests/common/FakeLanguages.h"
+#include "tests/common/RecordingDialogService.h"
 
 #include <QAction>
 #include <QDir>
@@ -39,7 +39,9 @@ using Strings = QList<QPair<QString, QString>>;
 
 Strings Sample()
 {
-    return {{u"FileDescription"_s, u"Модуль заказов"_s}, {u"ProductVersion"_s, u"5.0.0.1"_s}, {u"ProductName"_s, u"Заказы"_s}};
+    return {{u"FileDescription"_s, u"Модуль заказов"_s},
+            {u"ProductVersion"_s, u"5.0.0.1"_s},
+            {u"ProductName"_s, u"Заказы"_s}};
 }
 
 QByteArray PeWithVersion(const QList<VersionTableSpec> &tables)
@@ -161,8 +163,9 @@ private slots:
         QCOMPARE(info.Value(u"\\stringfileinfo\\041904e3\\productname"_s), u"Заказы"_s);
         // A key that is there with an empty value exists; a missing one does not.
         QVERIFY(info.Exists(u"\\StringFileInfo\\041904E3\\SpecialBuild"_s));
-        for (const QString &path : {u"\\StringFileInfo\\041904E3\\PrivateBuild"_s, u"\\StringFileInfo\\040904B0\\ProductVersion"_s,
-                                    u"\\StringFileInfo\\041904E3"_s, u"\\VarFileInfo\\041904E3\\ProductName"_s})
+        for (const QString &path :
+             {u"\\StringFileInfo\\041904E3\\PrivateBuild"_s, u"\\StringFileInfo\\040904B0\\ProductVersion"_s,
+              u"\\StringFileInfo\\041904E3"_s, u"\\VarFileInfo\\041904E3\\ProductName"_s})
             QVERIFY2(!info.Exists(path), qPrintable(path));
         QVERIFY(info.Exists(u"\\"_s));
         QString value = u"old"_s;
@@ -192,7 +195,8 @@ private slots:
         QCOMPARE(TVersionInfo::FromImage(image)->FixedInfo().FileVersionMS, 1u);
         PeBuilder other;
         other.Add(16, 5, PeBuilder::Version(5, 0, {}));
-        QCOMPARE(TVersionInfo::FromFile(WriteTestFile(dir, u"five.dll"_s, other.Build()))->FixedInfo().FileVersionMS, 5u);
+        QCOMPARE(TVersionInfo::FromFile(WriteTestFile(dir, u"five.dll"_s, other.Build()))->FixedInfo().FileVersionMS,
+                 5u);
         // None: no file, no PE file, no resources, no version resource, a named type called "16".
         PeBuilder without;
         without.withResourceSection = false;
@@ -220,7 +224,8 @@ private slots:
         QTest::newRow("length below the header") << patched(0, 4) << u"block at offset 0 has length 4"_s;
         QTest::newRow("wrong key") << patched(6, 'W') << u"it starts with \"WS_VERSION_INFO\""_s;
         QTest::newRow("key not terminated") << good.left(20) << u"a key is not terminated"_s;
-        QTest::newRow("fixed info past the block") << patched(2, 0xFFF0) << u"the fixed file information is cut short"_s;
+        QTest::newRow("fixed info past the block")
+            << patched(2, 0xFFF0) << u"the fixed file information is cut short"_s;
         // The first child follows the root's header, key and fixed information.
         QTest::newRow("child length below the header") << patched(40 + 52, 3) << u"block at offset 92 has length 3"_s;
     }
@@ -251,15 +256,17 @@ private slots:
         QTest::newRow("PrivateBuild") << PeWithVersion({{Russian, Sample() + Strings{{u"PrivateBuild"_s, u"me"_s}}}})
                                       << sample << 2;
         QTest::newRow("both special keys")
-            << PeWithVersion({{Russian, Sample() + Strings{{u"SpecialBuild"_s, QString()}, {u"PrivateBuild"_s, QString()}}}})
+            << PeWithVersion(
+                   {{Russian, Sample() + Strings{{u"SpecialBuild"_s, QString()}, {u"PrivateBuild"_s, QString()}}}})
             << sample << 2;
         QTest::newRow("special key in another block only")
             << PeWithVersion({{English, {{u"SpecialBuild"_s, u"x"_s}}}, {Russian, Sample()}}) << sample << 3;
         // A description or product naming a resource string of the language package shows its text; a version not.
         const QString id = u"rstr_to_Close"_s;
-        QTest::newRow("resource strings") << PeWithVersion({{Russian, {{u"FileDescription"_s, id}, {u"ProductVersion"_s, id},
-                                                                       {u"ProductName"_s, id}}}})
-                                          << QStringList{ResStr(id), id, ResStr(id)} << 3;
+        QTest::newRow("resource strings")
+            << PeWithVersion(
+                   {{Russian, {{u"FileDescription"_s, id}, {u"ProductVersion"_s, id}, {u"ProductName"_s, id}}}})
+            << QStringList{ResStr(id), id, ResStr(id)} << 3;
         QTest::newRow("plain text") << QByteArray("plain text, not a program") << none << 0;
         QTest::newRow("MZ only") << QByteArray("MZ but nothing more") << none << 0;
         PeBuilder noVersion;
@@ -272,9 +279,10 @@ private slots:
         QFETCH(QStringList, values);
         QFETCH(int, buildKind);
         const TFileVersion file(WriteTestFile(dir, u"module.dll"_s, bytes));
-        QCOMPARE(LineNames(file),
-                 (QStringList{"FileName", "FileSize", "CreateDate", "LastChange", "FileDescription", "ProductVersion", "ProductName"}));
-        QCOMPARE((QStringList{file.Value(u"FileDescription"_s), file.Value(u"ProductVersion"_s), file.Value(u"ProductName"_s)}),
+        QCOMPARE(LineNames(file), (QStringList{"FileName", "FileSize", "CreateDate", "LastChange", "FileDescription",
+                                               "ProductVersion", "ProductName"}));
+        QCOMPARE((QStringList{file.Value(u"FileDescription"_s), file.Value(u"ProductVersion"_s),
+                              file.Value(u"ProductName"_s)}),
                  values);
         QCOMPARE(int(file.BuildKind), buildKind);
         QVERIFY(dialogs->boxes.isEmpty());
@@ -309,9 +317,9 @@ private slots:
         QTest::addColumn<QString>("told"); // a part of the box's text; %1: the file's path
         QTest::newRow("missing") << "missing.dll" << QStringList{"FileName"} << "%1";
         QTest::newRow("folder") << "folder.dll" << QStringList{"FileName"} << "%1";
-        QTest::newRow("damaged version resource") << "damaged.dll"
-                                                  << QStringList{"FileName", "FileSize", "CreateDate", "LastChange"}
-                                                  << "could not load info";
+        QTest::newRow("damaged version resource")
+            << "damaged.dll" << QStringList{"FileName", "FileSize", "CreateDate", "LastChange"}
+            << "could not load info";
     }
     void fileThatCannotBeRead()
     {
@@ -363,7 +371,8 @@ private slots:
     {
         QFETCH(bool, is64);
         QFETCH(bool, bigEndian);
-        const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
+        const QString path =
+            WriteTestFile(dir, QStringLiteral("Orders.so"), ElfWithVersion(is64, bigEndian, SampleVersion()));
 
         const TElfImage image(path);
         QCOMPARE(image.Is64Bit(), is64);
@@ -419,46 +428,77 @@ private slots:
             ElfLayout at;
             const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
             const quint64 size = quint64(good.size()), wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
-            auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage, const QString &error) {
+            auto damaged = [&](const char *name, const std::function<void(QByteArray &)> &damage,
+                               const QString &error) {
                 QByteArray bytes = good;
                 damage(bytes);
                 QTest::newRow(QByteArray(is64 ? "ELF64 " : "ELF32 ") + name) << bytes << error;
             };
             const QString outside = QStringLiteral("Damaged file: %1 at offset %2");
             const QString table = outside.arg(QStringLiteral("section header table"), Hex(at.sectionTable));
-            damaged("header cut short", [](QByteArray &b) { b.truncate(40); }, outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")));
-            damaged("unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
-            damaged("unknown byte order", [](QByteArray &b) { b[5] = 0; }, QStringLiteral("Damaged ELF file: unknown byte order 0"));
-            damaged("section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
-                    outside.arg(QStringLiteral("section header table"), Hex(size + 8)));
-            damaged("section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
-                    outside.arg(QStringLiteral("section header table"), Hex(wordMax)));
-            damaged("file cut inside the section table", [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); }, table);
-            damaged("more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); }, table + " (65520 ");
-            damaged("extended count beyond the file", [&](QByteArray &b) {
-                        at.Put(b, ElfLayout::ShNum, 0);
-                        at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
-                    }, table);
-            damaged("section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
-                    QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
-            damaged("name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
-                    QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
-            damaged("name table past the end", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
-                    outside.arg(QStringLiteral("section name table"), Hex(size - 4)));
-            damaged("name table of the largest size", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
-                    outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)) + QStringLiteral(" (%1 bytes)").arg(wordMax));
-            damaged("name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
-                    QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
-            damaged("name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
-                    QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
-            damaged("version section past the end", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
-                    outside.arg(QStringLiteral("section"), Hex(size - 4)));
-            damaged("version section of the largest size", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
-                    outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])) + QStringLiteral(" (%1 bytes)").arg(wordMax));
-            damaged("version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
-                    QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
-            damaged("version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
-                    QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
+            damaged(
+                "header cut short", [](QByteArray &b) { b.truncate(40); },
+                outside.arg(QStringLiteral("ELF header"), QStringLiteral("0x0")));
+            damaged(
+                "unknown class", [](QByteArray &b) { b[4] = 3; }, QStringLiteral("Damaged ELF file: unknown class 3"));
+            damaged(
+                "unknown byte order", [](QByteArray &b) { b[5] = 0; },
+                QStringLiteral("Damaged ELF file: unknown byte order 0"));
+            damaged(
+                "section table past the end", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, size + 8); },
+                outside.arg(QStringLiteral("section header table"), Hex(size + 8)));
+            damaged(
+                "section table at the largest offset", [&](QByteArray &b) { at.Put(b, ElfLayout::ShOff, wordMax); },
+                outside.arg(QStringLiteral("section header table"), Hex(wordMax)));
+            damaged(
+                "file cut inside the section table",
+                [&](QByteArray &b) { b.truncate(at.sectionTable + at.entrySize + 8); }, table);
+            damaged(
+                "more sections than the file holds", [&](QByteArray &b) { at.Put(b, ElfLayout::ShNum, 0xFFF0); },
+                table + " (65520 ");
+            damaged(
+                "extended count beyond the file",
+                [&](QByteArray &b) {
+                    at.Put(b, ElfLayout::ShNum, 0);
+                    at.Put(b, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
+                },
+                table);
+            damaged(
+                "section headers too short", [&](QByteArray &b) { at.Put(b, ElfLayout::ShEntSize, 8); },
+                QStringLiteral("Damaged ELF file: section headers of 8 bytes"));
+            damaged(
+                "name table index past the sections", [&](QByteArray &b) { at.Put(b, ElfLayout::ShStrNdx, 40); },
+                QStringLiteral("Damaged ELF file: the section name table is section 40 of %1").arg(at.sectionCount));
+            damaged(
+                "name table past the end",
+                [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Offset, size - 4); },
+                outside.arg(QStringLiteral("section name table"), Hex(size - 4)));
+            damaged(
+                "name table of the largest size",
+                [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Size, wordMax); },
+                outside.arg(QStringLiteral("section name table"), Hex(at.nameTable)) +
+                    QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged(
+                "name table without bytes", [&](QByteArray &b) { at.Put(b, at.nameTableIndex, ElfLayout::Type, 8); },
+                QStringLiteral("Damaged ELF file: the section name table holds no bytes"));
+            damaged(
+                "name outside the name table", [&](QByteArray &b) { at.Put(b, 1, ElfLayout::Name, 0x7FFFFFFF); },
+                QStringLiteral("Damaged ELF file: the name of section 1 lies outside the name table"));
+            damaged(
+                "version section past the end",
+                [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Offset, size - 4); },
+                outside.arg(QStringLiteral("section"), Hex(size - 4)));
+            damaged(
+                "version section of the largest size",
+                [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, wordMax); },
+                outside.arg(QStringLiteral("section"), Hex(at.sectionData[VersionIndex])) +
+                    QStringLiteral(" (%1 bytes)").arg(wordMax));
+            damaged(
+                "version section without bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Type, 8); },
+                QStringLiteral("Damaged ELF file: section .zversion holds no bytes"));
+            damaged(
+                "version section of no bytes", [&](QByteArray &b) { at.Put(b, VersionIndex, ElfLayout::Size, 0); },
+                QStringLiteral("Damaged version resource: block at offset 0 is cut short"));
         }
     }
 
@@ -493,10 +533,12 @@ private slots:
     {
         const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
         const QStringList files = InstalledElfFiles(dist);
-        for (const char *name : {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
-                                 "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so",
-                                 "Orders.so", "Stock.so", "Plugins/Notes.plg"})
-            QVERIFY2(files.contains(QLatin1String(name)), qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
+        for (const char *name :
+             {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
+              "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so", "Orders.so",
+              "Stock.so", "Plugins/Notes.plg"})
+            QVERIFY2(files.contains(QLatin1String(name)),
+                     qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
 
         const QString version = QStringLiteral(ZANDRELL_PROJECT_VERSION);
         // Every program and shared object of the installation, not only those above.
@@ -513,8 +555,9 @@ private slots:
             QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
             QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
             QCOMPARE(info->FixedInfo().FileVersion(), version);
-            QCOMPARE(info->FixedInfo().FileType,
-                     name == QLatin1String("KorConsole") ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
+            QCOMPARE(info->FixedInfo().FileType, name == QLatin1String("KorConsole")
+                                                     ? VersionResource::FileTypeProgram
+                                                     : VersionResource::FileTypeLibrary);
         }
 
         // What the versions window reads for "all libraries" of the installation folder.
@@ -523,7 +566,9 @@ private slots:
         manager.Refresh();
         QVERIFY(manager.Count() >= 11);
         for (int i = 0; i < manager.Count(); ++i)
-            QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) + QString::number(manager.Items(i)->BuildKind), version + '3');
+            QCOMPARE(manager.Items(i)->Value(QStringLiteral("ProductVersion")) +
+                         QString::number(manager.Items(i)->BuildKind),
+                     version + '3');
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
@@ -548,11 +593,13 @@ private slots:
     void gridShowsEveryFile()
     {
         TShowVer window;
-        window.Manager().FileNames = {
-            WriteTestFile(dir, QStringLiteral("Orders.dll"),
-                          VersionedPe({{"FileDescription", "Заказы"}, {"ProductVersion", "5.1"}, {"ProductName", "Учёт"},
-                                       {"SpecialBuild", "x"}})),
-            dir.filePath(QStringLiteral("gone.dll")), WriteTestFile(dir, QStringLiteral("notes.txt"), "text")};
+        window.Manager().FileNames = {WriteTestFile(dir, QStringLiteral("Orders.dll"),
+                                                    VersionedPe({{"FileDescription", "Заказы"},
+                                                                 {"ProductVersion", "5.1"},
+                                                                 {"ProductName", "Учёт"},
+                                                                 {"SpecialBuild", "x"}})),
+                                      dir.filePath(QStringLiteral("gone.dll")),
+                                      WriteTestFile(dir, QStringLiteral("notes.txt"), "text")};
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.Grid->rowCount(), 3);
@@ -588,7 +635,8 @@ private slots:
         CurrentFolder folder;
         TShowVer window;
         window.setWindowTitle(QStringLiteral("Список всех библиотек"));
-        window.Manager().FileNames = {WriteTestFile(dir, QStringLiteral("a.dll"), VersionedPe({{"ProductVersion", "2.0"}}))};
+        window.Manager().FileNames = {
+            WriteTestFile(dir, QStringLiteral("a.dll"), VersionedPe({{"ProductVersion", "2.0"}}))};
         window.FillGrid();
         QCOMPARE(window.ExportFileName(), QStringLiteral("Список всех библиотек.txt"));
         // An older export is replaced.
@@ -635,10 +683,11 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QPoint start = window.pos();
-        for (const QPoint &at : {QPoint(window.width() / 2, window.height() - 5), QPoint(window.width() / 2, window.stxtTitle->height() / 2)}) {
+        for (const QPoint &at : {QPoint(window.width() / 2, window.height() - 5),
+                                 QPoint(window.width() / 2, window.stxtTitle->height() / 2)}) {
             QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at);
-            QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)), QPointF(window.mapToGlobal(at) + QPoint(30, 20)),
-                             Qt::NoButton, Qt::LeftButton, {});
+            QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)),
+                             QPointF(window.mapToGlobal(at) + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton, {});
             QApplication::sendEvent(&window, &move);
             QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, at);
         }
@@ -653,7 +702,8 @@ private slots:
         dialogs->onModal = [&](QDialog *dialog) {
             auto *window = qobject_cast<TShowVer *>(dialog);
             window->show();
-            seen = QStringList{window->windowTitle(), window->stxtTitle->text(), QString::number(window->Grid->rowCount())} +
+            seen = QStringList{window->windowTitle(), window->stxtTitle->text(),
+                               QString::number(window->Grid->rowCount())} +
                    window->Manager().FileNames;
             window->btClose->click();
             return window->result();
@@ -671,7 +721,8 @@ private slots:
             QFile::setPermissions(WriteTestFile(folder, QString::fromLatin1(name), "x"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         for (const char *name : {"ComformLibs.so", "Console.ini", "OLD.DLL", "Lum.dll"})
-            QFile::setPermissions(WriteTestFile(folder, QString::fromLatin1(name), "x"), QFile::ReadOwner | QFile::WriteOwner);
+            QFile::setPermissions(WriteTestFile(folder, QString::fromLatin1(name), "x"),
+                                  QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Data")));
         QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Plugins.so")));
         QStringList names;
@@ -679,7 +730,8 @@ private slots:
             QCOMPARE(QFileInfo(file).path(), folder.path());
             names.append(QFileInfo(file).fileName());
         }
-        QCOMPARE(names, (QStringList{"AutoUpdate", "KorConsole", "ComformLibs.so", "Orders.so", "Lum.dll", "OLD.DLL", "setup.exe"}));
+        QCOMPARE(names, (QStringList{"AutoUpdate", "KorConsole", "ComformLibs.so", "Orders.so", "Lum.dll", "OLD.DLL",
+                                     "setup.exe"}));
         QCOMPARE(ProgramFilesOfFolder(folder.filePath(QStringLiteral("missing"))), QStringList());
     }
 
@@ -706,11 +758,13 @@ private slots:
             const int width = window.Grid->columnWidth(c);
             QVERIFY(width >= FileVersionField(c).Width);
             const QString caption = window.Grid->horizontalHeaderItem(c)->text();
-            QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(caption) + 2 * margin <= width, qPrintable(caption));
+            QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(caption) + 2 * margin <= width,
+                     qPrintable(caption));
             // Cells are written 2 pixels in from the left.
             for (int row = 0; row < window.Grid->rowCount(); ++row) {
                 const QString text = window.Grid->item(row, c) ? window.Grid->item(row, c)->text() : QString();
-                QVERIFY2(cells.horizontalAdvance(text) + 2 <= width, qPrintable(QStringLiteral("\"%1\" in %2 pixels").arg(text).arg(width)));
+                QVERIFY2(cells.horizontalAdvance(text) + 2 <= width,
+                         qPrintable(QStringLiteral("\"%1\" in %2 pixels").arg(text).arg(width)));
             }
         }
         QVERIFY(window.width() <= window.screen()->availableGeometry().width());
@@ -720,7 +774,6 @@ private slots:
         QVERIFY(window.ExportLines()[2].startsWith(QStringLiteral("libZandrellEmbeddedServe ")));
         QVERIFY(dialogs->boxes.isEmpty());
     }
-
 };
 
 QTEST_MAIN(TestFileVersion)

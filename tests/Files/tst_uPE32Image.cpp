@@ -2,12 +2,12 @@
 // resource tree, each kind's decoding, the icon that best fits a size; damaged
 // files (built ones and the fuzzer's inputs of tests/Files/regression) give the
 // reader's error, never a crash; and the peres tool's listings.
-#include "tests/Files/FilesTestSupport.h"
-#include "tests/Files/PeBuilder.h"
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
-#include "tools/peres/uResourceDump.h"
 #include "fuzz/uResourceExercise.h"
+#include "tests/Files/FilesTestSupport.h"
+#include "tests/Files/PeBuilder.h"
+#include "tools/peres/uResourceDump.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QtEndian>
 #include <QtTest>
+
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -77,7 +78,10 @@ QByteArray Sample(PeLayout &layout)
     builder.AddIconGroup(1, {IconSpec()}, 1);
     builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("text")}));
     builder.Add(10, "NAMED", "data");
-    builder.Add(16, 1, PeBuilder::Version(0x10000, 0, {{QStringLiteral("041904E3"), {{QStringLiteral("ProductName"), QStringLiteral("P")}}}}));
+    builder.Add(
+        16, 1,
+        PeBuilder::Version(0x10000, 0,
+                           {{QStringLiteral("041904E3"), {{QStringLiteral("ProductName"), QStringLiteral("P")}}}}));
     return builder.Build(&layout);
 }
 
@@ -107,8 +111,7 @@ QList<DamageCase> Cases()
     };
     const QString outside = QStringLiteral("Damaged file: %1 at offset ");
     return {
-        {"root count beyond the file",
-         damaged([](QByteArray &b, const L &l) {
+        {"root count beyond the file", damaged([](QByteArray &b, const L &l) {
              PeBuilder::PutU16(b, l.resourceSection + 12, 0xFFFF);
              PeBuilder::PutU16(b, l.resourceSection + 14, 0xFFFF);
          }),
@@ -119,13 +122,11 @@ QList<DamageCase> Cases()
         {"type points back to the root",
          damaged([](QByteArray &b, const L &l) { PointAtDirectory(b, l, l.TypeOf(6).entry, l.resourceSection); }),
          QStringLiteral("Damaged file: resource directory at offset 0x600 points back into itself"), 1},
-        {"name points back to its type",
-         damaged([](QByteArray &b, const L &l) {
+        {"name points back to its type", damaged([](QByteArray &b, const L &l) {
              PointAtDirectory(b, l, l.Find(6, 1).nameEntry, l.TypeOf(6).directory);
          }),
          QStringLiteral("Damaged file: resource directory at offset"), 1},
-        {"directories nest too deep",
-         damaged([](QByteArray &b, const L &l) {
+        {"directories nest too deep", damaged([](QByteArray &b, const L &l) {
              PointAtDirectory(b, l, l.Find(6, 1).languageDirectory + 16, l.TypeOf(10).directory);
              PointAtDirectory(b, l, l.Find(10, "NAMED").languageDirectory + 16, l.TypeOf(2).directory);
          }),
@@ -139,8 +140,7 @@ QList<DamageCase> Cases()
         {"data before the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry, 0); }),
          outside.arg(QStringLiteral("resource data")), 1},
-        {"data entry outside the file",
-         damaged([](QByteArray &b, const L &l) {
+        {"data entry outside the file", damaged([](QByteArray &b, const L &l) {
              PeBuilder::PutU32(b, l.Find(6, 1).languageDirectory + 16 + 4, 0x7FFFFFF0u);
          }),
          outside.arg(QStringLiteral("resource data entry")), 1},
@@ -153,8 +153,7 @@ QList<DamageCase> Cases()
         {"resource section beyond the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.sectionTable + 40 + 20, 0x7FFFFFF0u); }),
          outside.arg(QStringLiteral("resource section")), 1},
-        {"section count beyond the file",
-         damaged([](QByteArray &b, const L &l) {
+        {"section count beyond the file", damaged([](QByteArray &b, const L &l) {
              b.replace(l.sectionTable + 40, 5, ".data");
              PeBuilder::PutU16(b, l.ntHeaders + 4 + 2, 0xFFFF);
          }),
@@ -241,7 +240,8 @@ private slots:
         const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
         QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
         // A file that opens is read from the file as from memory.
-        QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }), u"<none>"_s);
+        QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }),
+                 u"<none>"_s);
     }
 
     void headerChecks_data()
@@ -382,10 +382,10 @@ private slots:
         builder.AddCursorGroup(1, {{32, 32}}, 1);
         TExeImage image(builder.Build(), u"types"_s);
         // Named types come first in the file, then numbers in ascending order; each kind has its item class.
-        const QStringList expected = {"MYDATA TResourceItem",     "Unknown0 TResourceItem", "Bitmap TBitMapResource",
-                                      "Menu TMenuResource",       "Dialog TResourceItem",   "String TStringResource",
-                                      "Cursor TCursorResource",   "Icon TIconResource",     "Version TResourceItem",
-                                      "17 TResourceItem",         "300 TResourceItem"};
+        const QStringList expected = {"MYDATA TResourceItem",   "Unknown0 TResourceItem", "Bitmap TBitMapResource",
+                                      "Menu TMenuResource",     "Dialog TResourceItem",   "String TStringResource",
+                                      "Cursor TCursorResource", "Icon TIconResource",     "Version TResourceItem",
+                                      "17 TResourceItem",       "300 TResourceItem"};
         QStringList seen;
         for (int i = 0; i < image.Resources()->Count(); ++i) {
             TResourceItem *type = image.Resources()->Items(i);
@@ -408,7 +408,8 @@ private slots:
     void iconAndCursorGroupsNameTheirImages()
     {
         PeBuilder builder;
-        builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.width = 16, .height = 16}, {.bitCount = 32, .groupColours = 0}}, 1);
+        builder.AddIconGroup(u"MAINICON"_s,
+                             {IconSpec(), {.width = 16, .height = 16}, {.bitCount = 32, .groupColours = 0}}, 1);
         builder.AddCursorGroup(2, {{32, 32}, {48, 48}}, 10);
         TExeImage image(builder.Build(), u"names"_s);
         // The image types are reached only through the groups: known once the root is listed.
@@ -444,10 +445,11 @@ private slots:
     void iconImagesDecodeAndSave()
     {
         const IconSpec red{.colour = qRgb(200, 10, 20)};
-        const QList<IconSpec> specs = {red,
-                                       {.width = 48, .height = 48, .bitCount = 24, .groupColours = 0, .colour = qRgb(10, 200, 20)},
-                                       {.width = 16, .height = 16, .bitCount = 32, .groupColours = 0, .colour = qRgb(10, 20, 200)},
-                                       {.bitCount = 1, .groupColours = 2, .colour = qRgb(255, 255, 255)}};
+        const QList<IconSpec> specs = {
+            red,
+            {.width = 48, .height = 48, .bitCount = 24, .groupColours = 0, .colour = qRgb(10, 200, 20)},
+            {.width = 16, .height = 16, .bitCount = 32, .groupColours = 0, .colour = qRgb(10, 20, 200)},
+            {.bitCount = 1, .groupColours = 2, .colour = qRgb(255, 255, 255)}};
         PeBuilder builder;
         builder.AddIconGroup(1, specs, 1);
         builder.AddCursorGroup(1, {{32, 32}}, 1);
@@ -518,7 +520,8 @@ private slots:
         direct.Add(10, 1, "direct");
         PeLayout layout;
         QByteArray bytes = direct.Build(&layout);
-        PeBuilder::PutU32(bytes, layout.TypeOf(10).entry + 4, quint32(layout.Find(10, 1).dataEntry - layout.resourceSection));
+        PeBuilder::PutU32(bytes, layout.TypeOf(10).entry + 4,
+                          quint32(layout.Find(10, 1).dataEntry - layout.resourceSection));
         TExeImage directImage(bytes, u"direct"_s);
         TResourceItem *directType = TypeNamed(directImage, u"RCData"_s);
         QVERIFY(!directType->IsList());
@@ -588,39 +591,58 @@ private slots:
         QTest::addColumn<QByteArray>("menu");
         QTest::addColumn<QStringList>("expected");
         using M = QList<MenuItemSpec>;
-        QTest::newRow("separators") << PeBuilder::Menu(M{{0x10, 0, {}}, {0, 0, {}}, {0x80, 5, u"Item"_s}, {0x80, 0, {}}})
-                                    << QStringList{"MENUITEM SEPARATOR", "  MENUITEM SEPARATOR", "  MENUITEM \"Item\",  5",
-                                                   "ENDPOPUP", "MENUITEM SEPARATOR"};
-        QTest::newRow("two popups") << PeBuilder::Menu(M{{0x10, 0, u"&File"_s}, {0, 100, u"&Open"_s}, {0, 0, {}}, {0x80, 101, u"E&xit"_s},
-                                                         {0x90, 0, u"&Help"_s}, {0x80, 200, u"&About"_s}})
-                                    << QStringList{"POPUP \"&File\"", "  MENUITEM \"&Open\",  100", "  MENUITEM SEPARATOR",
-                                                   "  MENUITEM \"E&xit\",  101", "ENDPOPUP", "POPUP \"&Help\"",
-                                                   "  MENUITEM \"&About\",  200", "ENDPOPUP"};
+        QTest::newRow("separators") << PeBuilder::Menu(
+                                           M{{0x10, 0, {}}, {0, 0, {}}, {0x80, 5, u"Item"_s}, {0x80, 0, {}}})
+                                    << QStringList{"MENUITEM SEPARATOR", "  MENUITEM SEPARATOR",
+                                                   "  MENUITEM \"Item\",  5", "ENDPOPUP", "MENUITEM SEPARATOR"};
+        QTest::newRow("two popups") << PeBuilder::Menu(M{{0x10, 0, u"&File"_s},
+                                                         {0, 100, u"&Open"_s},
+                                                         {0, 0, {}},
+                                                         {0x80, 101, u"E&xit"_s},
+                                                         {0x90, 0, u"&Help"_s},
+                                                         {0x80, 200, u"&About"_s}})
+                                    << QStringList{"POPUP \"&File\"",
+                                                   "  MENUITEM \"&Open\",  100",
+                                                   "  MENUITEM SEPARATOR",
+                                                   "  MENUITEM \"E&xit\",  101",
+                                                   "ENDPOPUP",
+                                                   "POPUP \"&Help\"",
+                                                   "  MENUITEM \"&About\",  200",
+                                                   "ENDPOPUP"};
         QTest::newRow("nested last popups")
-            << PeBuilder::Menu(M{{0x90, 0, u"Outer"_s}, {0, 1, u"A"_s}, {0x90, 0, u"Inner"_s}, {0x80, 65535, u"Deep"_s}})
-            << QStringList{"POPUP \"Outer\"", "  MENUITEM \"A\",  1", "  POPUP \"Inner\"", "    MENUITEM \"Deep\",  65535",
-                           "  ENDPOPUP", "ENDPOPUP"};
+            << PeBuilder::Menu(
+                   M{{0x90, 0, u"Outer"_s}, {0, 1, u"A"_s}, {0x90, 0, u"Inner"_s}, {0x80, 65535, u"Deep"_s}})
+            << QStringList{"POPUP \"Outer\"",   "  MENUITEM \"A\",  1",
+                           "  POPUP \"Inner\"", "    MENUITEM \"Deep\",  65535",
+                           "  ENDPOPUP",        "ENDPOPUP"};
         QTest::newRow("flat menu bar") << PeBuilder::Menu(M{{0, 1, u"Один"_s}, {0x80, 2, u"Два"_s}})
                                        << QStringList{"MENUITEM \"Один\",  1", "MENUITEM \"Два\",  2"};
         // Bytes after the end of the menu bar are not menu items.
-        QTest::newRow("padding after the end") << PeBuilder::Menu(M{{0x80, 9, u"Only"_s}, {0, 0, {}}})
-                                               << QStringList{"MENUITEM \"Only\",  9"};
+        QTest::newRow("padding after the end")
+            << PeBuilder::Menu(M{{0x80, 9, u"Only"_s}, {0, 0, {}}}) << QStringList{"MENUITEM \"Only\",  9"};
         // A menu that stops before closing its popups lists what it has.
         QTest::newRow("unclosed popup") << PeBuilder::Menu(M{{0x10, 0, u"Open"_s}, {0, 3, u"Item"_s}})
                                         << QStringList{"POPUP \"Open\"", "  MENUITEM \"Item\",  3"};
         QTest::newRow("empty menu") << PeBuilder::Menu({}) << QStringList{};
         QTest::newRow("header cut short") << QByteArray("\0\0", 2) << QStringList{"its header is cut short"};
-        QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2) << QStringList{"an item is cut short"};
-        QTest::newRow("half a flags word") << PeBuilder::Menu({}) + QByteArray("\0", 1) << QStringList{"an item is cut short"};
-        QTest::newRow("half an identifier") << PeBuilder::Menu({}) + QByteArray("\0\0\1", 3) << QStringList{"an item is cut short"};
+        QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2)
+                                       << QStringList{"an item is cut short"};
+        QTest::newRow("half a flags word")
+            << PeBuilder::Menu({}) + QByteArray("\0", 1) << QStringList{"an item is cut short"};
+        QTest::newRow("half an identifier")
+            << PeBuilder::Menu({}) + QByteArray("\0\0\1", 3) << QStringList{"an item is cut short"};
 
         using X = QList<MenuExItemSpec>;
-        QTest::newRow("extended, flat") << PeBuilder::MenuEx(X{{0, 0, 1, 0, u"One"_s}, {0x800, 0, 0, 0, {}}, {0, 3, 2, 0x80, u"Two"_s}})
-                                        << QStringList{"MENUITEM \"One\",  1,  type 0x0,  state 0x0", "MENUITEM SEPARATOR",
+        QTest::newRow("extended, flat") << PeBuilder::MenuEx(X{
+                                               {0, 0, 1, 0, u"One"_s}, {0x800, 0, 0, 0, {}}, {0, 3, 2, 0x80, u"Two"_s}})
+                                        << QStringList{"MENUITEM \"One\",  1,  type 0x0,  state 0x0",
+                                                       "MENUITEM SEPARATOR",
                                                        "MENUITEM \"Two\",  2,  type 0x0,  state 0x3"};
         // A pop-up that is the last item of its pop-up closes both.
-        QTest::newRow("extended, nested") << PeBuilder::MenuEx(X{{0, 0, 10, 0x01, u"&File"_s, 5}, {0, 0, 100, 0, u"&Open"_s},
-                                                                 {0, 0, 11, 0x81, u"&Recent"_s}, {0, 8, 110, 0x80, u"First"_s},
+        QTest::newRow("extended, nested") << PeBuilder::MenuEx(X{{0, 0, 10, 0x01, u"&File"_s, 5},
+                                                                 {0, 0, 100, 0, u"&Open"_s},
+                                                                 {0, 0, 11, 0x81, u"&Recent"_s},
+                                                                 {0, 8, 110, 0x80, u"First"_s},
                                                                  {0x4000, 0, 30, 0x80, u"&Quit"_s}})
                                           << QStringList{"POPUP \"&File\",  10,  type 0x0,  state 0x0",
                                                          "  MENUITEM \"&Open\",  100,  type 0x0,  state 0x0",
@@ -629,8 +651,9 @@ private slots:
                                                          "  ENDPOPUP",
                                                          "ENDPOPUP",
                                                          "MENUITEM \"&Quit\",  30,  type 0x4000,  state 0x0"};
-        QTest::newRow("extended, bytes after the end") << PeBuilder::MenuEx(X{{0, 0, 1, 0x80, u"Only"_s}}) + QByteArray(16, '\x7F')
-                                                       << QStringList{"MENUITEM \"Only\",  1,  type 0x0,  state 0x0"};
+        QTest::newRow("extended, bytes after the end")
+            << PeBuilder::MenuEx(X{{0, 0, 1, 0x80, u"Only"_s}}) + QByteArray(16, '\x7F')
+            << QStringList{"MENUITEM \"Only\",  1,  type 0x0,  state 0x0"};
         QTest::newRow("extended, no items") << PeBuilder::MenuEx({}) << QStringList();
         const QByteArray good = PeBuilder::MenuEx(X{{0, 0, 10, 0x81, u"&File"_s, 5}, {0, 0, 100, 0x80, u"&Open"_s}});
         QByteArray farItems = good, version2 = good;
@@ -641,10 +664,10 @@ private slots:
         QTest::newRow("extended, unknown version") << version2 << QStringList{"unknown template version 2"};
         QTest::newRow("extended, item cut in its values") << good.left(8 + 10) << QStringList{"an item is cut short"};
         QTest::newRow("extended, text without its end") << good.left(8 + 14 + 6) << QStringList{"an item is cut short"};
-        QTest::newRow("extended, pop-up without its help identifier") << good.left(8 + 14 + 12 + 2)
-                                                                      << QStringList{"an item is cut short"};
-        QTest::newRow("extended, pop-up without its items") << good.left(8 + 14 + 12 + 2 + 4) + QByteArray(4, '\0')
-                                                            << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its help identifier")
+            << good.left(8 + 14 + 12 + 2) << QStringList{"an item is cut short"};
+        QTest::newRow("extended, pop-up without its items")
+            << good.left(8 + 14 + 12 + 2 + 4) + QByteArray(4, '\0') << QStringList{"an item is cut short"};
     }
     void menuLines()
     {
@@ -688,7 +711,8 @@ private slots:
         TExeImage image(builder.Build(), u"bitmap"_s);
         const QByteArray file = Saved(TypeNamed(image, u"Bitmap"_s)->List()->Items(0));
         QCOMPARE(file.left(2), QByteArray("BM"));
-        QCOMPARE((QList<quint32>{U32(file, 2), U32(file, 6), U32(file, 10)}), (QList<quint32>{quint32(14 + raw.size()), 0, bitsOffset}));
+        QCOMPARE((QList<quint32>{U32(file, 2), U32(file, 6), U32(file, 10)}),
+                 (QList<quint32>{quint32(14 + raw.size()), 0, bitsOffset}));
         QCOMPARE(file.mid(14), raw);
     }
 
@@ -772,12 +796,13 @@ private slots:
         // (A size byte of 0 stands for 256 pixels.)
         QCOMPARE(IconSizeDistance(0, 0, 256, 256), 0.0);
         const QString file = IconModule(m_dir);
-        for (const QString &name : {QStringLiteral("NOSUCHICON"), QStringLiteral("mainicon"), QStringLiteral("NOTANICON"),
-                                    QStringLiteral("MAINICON "), QString()})
+        for (const QString &name : {QStringLiteral("NOSUCHICON"), QStringLiteral("mainicon"),
+                                    QStringLiteral("NOTANICON"), QStringLiteral("MAINICON "), QString()})
             QVERIFY2(GetBestIconFromFile(file, name, 32, 32).isNull(), qPrintable(name));
         PeBuilder plain;
         plain.Add(10, 1, "x");
-        QVERIFY(GetBestIconFromFile(WriteTestFile(m_dir, QStringLiteral("plain.so"), plain.Build()), QStringLiteral("MAINICON"), 16, 16)
+        QVERIFY(GetBestIconFromFile(WriteTestFile(m_dir, QStringLiteral("plain.so"), plain.Build()),
+                                    QStringLiteral("MAINICON"), 16, 16)
                     .isNull());
         const QString missing = m_dir.filePath(QStringLiteral("missing.so"));
         QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(missing, QStringLiteral("MAINICON"), 16, 16); }),
@@ -954,8 +979,11 @@ private slots:
         builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.width = 16, .height = 16}}, 1);
         builder.AddIconGroup(1, {IconSpec()}, 3);
         builder.Add(17, 5, "seventeen");
-        builder.Add(16, 1, PeBuilder::Version(0x20000, 0, {{u"041904E3"_s, {{u"FileDescription"_s, u"Описание"_s},
-                                                                            {u"ProductVersion"_s, u"2.0.0.0"_s}}}}));
+        builder.Add(
+            16, 1,
+            PeBuilder::Version(
+                0x20000, 0,
+                {{u"041904E3"_s, {{u"FileDescription"_s, u"Описание"_s}, {u"ProductVersion"_s, u"2.0.0.0"_s}}}}));
         PeLayout layout;
         QByteArray file = builder.Build(&layout);
         // The numbered icon group's data entry points outside the file.
@@ -981,7 +1009,6 @@ private slots:
                                  "  FileDescription=Описание\n  ProductVersion=2.0.0.0\n  ProductName=\n"_s;
         QCOMPARE(QString::fromUtf8(run.out), expected.arg(QString::number(layout.Find(14, 1).data, 16).toUpper()));
     }
-
 };
 
 QTEST_MAIN(TestPE32Image)

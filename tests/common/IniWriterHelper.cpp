@@ -4,8 +4,8 @@
 // one write each, and prints each n once its write has returned. A prefix
 // "scheme:<name>" instead makes the scheme <name> active in the Console.ini
 // <file>, as a console choosing its scheme does, that many times.
-#include "Core/IniFile.h"
 #include "Console/uConsoleCfg.h"
+#include "Core/IniFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -57,7 +57,8 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         // Under AddressSanitizer a segmentation fault must still end the program by its signal.
         const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"), asan + (asan.isEmpty() ? "" : ":") + QStringLiteral("handle_segv=0"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan + (asan.isEmpty() ? "" : ":") + QStringLiteral("handle_segv=0"));
         for (const QString &entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         process.setProcessEnvironment(env);

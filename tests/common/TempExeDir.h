@@ -1,8 +1,8 @@
 #pragma once
 // A private program folder for a test: Console.ini, Res/ and the other files
 // that the console looks for beside itself are read and written here.
-#include "tests/common/TestFiles.h"
 #include "Console/uConsoleCfg.h"
+#include "tests/common/TestFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 // test program from Scheme/ (with the builder's own code) and copied into a
 // new temporary folder for every test, with a Servers.ini that names it
 // "ZANDRELL" (and an alias whose files are missing, "NOFILES").
-#include "tools/dbbuild/DbBuilder.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
+#include "tools/dbbuild/DbBuilder.h"
 
 #include <QDir>
 #include <QFile>

@@ -47,7 +47,8 @@ QImage paintIcon(int size)
     const qreal tile = (bar.width() - 2 * gap) / 3.0;
     for (int i = 0; i < 3; ++i) {
         p.setBrush(tiles[i]);
-        p.drawRoundedRect(QRectF(bar.left() + i * (tile + gap), bar.bottom() + s / 8.0, tile, tile), s / 40.0, s / 40.0);
+        p.drawRoundedRect(QRectF(bar.left() + i * (tile + gap), bar.bottom() + s / 8.0, tile, tile), s / 40.0,
+                          s / 40.0);
     }
     return image;
 }

@@ -42,8 +42,10 @@ void AddResourceStrings(TSqliteConnection &c, const QString &scheme)
     TSqliteConnection::InternalScope internal(c);
     const QString table = QStringLiteral("\"%1\".LANG_TEXTS").arg(scheme);
     for (const QString &id : ResStrIds()) {
-        c.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (RES_KEY, LANG_ID, TXT) VALUES (?, 25, ?)").arg(table), {id, ResStrRu(id)});
-        c.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (RES_KEY, LANG_ID, TXT) VALUES (?, 9, ?)").arg(table), {id, ResStrEn(id)});
+        c.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (RES_KEY, LANG_ID, TXT) VALUES (?, 25, ?)").arg(table),
+               {id, ResStrRu(id)});
+        c.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (RES_KEY, LANG_ID, TXT) VALUES (?, 9, ?)").arg(table),
+               {id, ResStrEn(id)});
     }
 }
 
@@ -98,7 +100,8 @@ TDbBuildResult BuildServerFolder(const QString &schemeSourceDir, const QString &
             bool hasTexts = false;
             {
                 TSqliteConnection::InternalScope internal(c);
-                hasTexts = c.Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE upper(name) = 'LANG_TEXTS'")
+                hasTexts = c.Scalar(QStringLiteral(
+                                        "SELECT count(*) FROM \"%1\".sqlite_master WHERE upper(name) = 'LANG_TEXTS'")
                                         .arg(scheme.toUpper()))
                                .toInt() > 0;
             }

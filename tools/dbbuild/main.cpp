@@ -1,8 +1,8 @@
 // zdbbuild <Scheme folder> <installation folder>: builds the demo server
 // Db/ZANDRELL of the installation from the scheme's text files and names it
 // in the installation's Servers.ini.
-#include "tools/dbbuild/DbBuilder.h"
 #include "Core/Exceptions.h"
+#include "tools/dbbuild/DbBuilder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +20,10 @@ int main(int argc, char **argv)
     const QDir dist(args[2]);
     try {
         const TDbBuildResult r = BuildServerFolder(args[1], dist.filePath(QStringLiteral("Db/ZANDRELL")));
-        WriteServerAlias(dist.filePath(QStringLiteral("Servers.ini")), QStringLiteral("ZANDRELL"), QStringLiteral("Db/ZANDRELL"));
-        std::printf("zdbbuild: %d statements, schemes %s\n", r.statements, qPrintable(r.schemes.join(QLatin1String(", "))));
+        WriteServerAlias(dist.filePath(QStringLiteral("Servers.ini")), QStringLiteral("ZANDRELL"),
+                         QStringLiteral("Db/ZANDRELL"));
+        std::printf("zdbbuild: %d statements, schemes %s\n", r.statements,
+                    qPrintable(r.schemes.join(QLatin1String(", "))));
         return 0;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "zdbbuild: %s\n", e.what());

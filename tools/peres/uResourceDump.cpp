@@ -100,17 +100,19 @@ int Dump(const std::function<std::unique_ptr<TExeImage>()> &open, const QByteArr
     bool listed = true;
     for (int t = 0; t < typeCount; ++t)
         listed = DumpType(image->Resources()->Items(t), out) && listed;
-    listed = Listed(out, 1, [&] {
-                 const std::optional<TVersionInfo> version = TVersionInfo::FromImage(*image);
-                 QByteArray values;
-                 for (const char *key : VersionKeys) {
-                     const QString value = version
-                         ? version->StringValue(QLatin1String(VersionTable), QLatin1String(key))
-                         : QString();
-                     Line(values, 1, QLatin1String(key) + QLatin1Char('=') + value);
-                 }
-                 out += values;
-             }) && listed;
+    listed =
+        Listed(out, 1,
+               [&] {
+                   const std::optional<TVersionInfo> version = TVersionInfo::FromImage(*image);
+                   QByteArray values;
+                   for (const char *key : VersionKeys) {
+                       const QString value =
+                           version ? version->StringValue(QLatin1String(VersionTable), QLatin1String(key)) : QString();
+                       Line(values, 1, QLatin1String(key) + QLatin1Char('=') + value);
+                   }
+                   out += values;
+               }) &&
+        listed;
     return listed ? 0 : 1;
 }
 

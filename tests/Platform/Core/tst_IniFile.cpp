@@ -5,9 +5,9 @@
 // middle; and what a rewrite keeps of the file it replaces.
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
+#include "Core/TextCodec.h"
 #include "tests/common/ScratchMount.h"
 #include "tests/common/TestFiles.h"
-#include "Core/TextCodec.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -68,19 +68,19 @@ private slots:
     void readingRules()
     {
         QVERIFY(WriteBytes(path(), "; a comment\r\n"
-                   "orphan=before any section\r\n"
-                   "  [ Start ]  \r\n"
-                   "  LangID  =  9  \r\n"
-                   "Quoted=\"  spaced value  \"\n"
-                   "Half=\"open\r"
-                   "no equals sign here\n"
-                   "Empty=\n"
-                   "=no key\n"
-                   "[start]\n"
-                   "LangID=25\n"
-                   "Late=only in the repeated section\n"
-                   "[FORM]\n"
-                   "CAPTION=Second")); // the last line without a line break
+                                   "orphan=before any section\r\n"
+                                   "  [ Start ]  \r\n"
+                                   "  LangID  =  9  \r\n"
+                                   "Quoted=\"  spaced value  \"\n"
+                                   "Half=\"open\r"
+                                   "no equals sign here\n"
+                                   "Empty=\n"
+                                   "=no key\n"
+                                   "[start]\n"
+                                   "LangID=25\n"
+                                   "Late=only in the repeated section\n"
+                                   "[FORM]\n"
+                                   "CAPTION=Second")); // the last line without a line break
 
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("START", "langid", "x"), QStringLiteral("9"));
@@ -155,8 +155,9 @@ private slots:
         ini.WriteString("SCHEMES", "C", "1");
         ini.WriteString("NEW", "k", "v");
         QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"B", "a", "C"}));
-        QCOMPARE(ReadBytes(path()),
-                 QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n"));
+        QCOMPARE(
+            ReadBytes(path()),
+            QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n"));
         ini.DeleteKey("Schemes", "B");
         ini.DeleteKey("Schemes", "not there");
         QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"a", "C"}));
@@ -197,7 +198,7 @@ private slots:
     {
         const QString name = QString::fromUtf8("Схема");
         QVERIFY(WriteBytes(path(), "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
-                       EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n"));
+                                       EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n"));
         TIniFile ini(path());
         QCOMPARE(ini.ReadSection("SCHEMES"), QStringList{name});
         QCOMPARE(ini.ReadString("FORM", "CAPTION", ""), QString::fromUtf8("Отчеты"));

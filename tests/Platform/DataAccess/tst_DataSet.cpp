@@ -2,14 +2,14 @@
 // their events, the grid model and what a grid shows) and sessions on the
 // embedded server: Oracle errors, SQL forms and functions, procedures,
 // master-detail, refresh and update texts, and the language package.
-#include "DataAccess/DataSet.h"
-#include "Ui/DataSetModel.h"
-#include "DataAccess/DataSource.h"
 #include "Core/IniFile.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/DataSource.h"
 #include "DataAccess/LanguagesDM.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraStoredProc.h"
+#include "Ui/DataSetModel.h"
 #include "tests/common/TestServer.h"
 
 #include <QSignalSpy>
@@ -25,8 +25,8 @@ TResultSet MenuRows()
                  {"OWNER", TFieldType::ftFloat, 0, false},
                  {"MENUNAME", TFieldType::ftString, 50, false},
                  {"SORT_ORDER", TFieldType::ftInteger, 0, false}};
-    r.rows = {{1, 0.0, "Документы", 10}, {2, 12.0, "Заказы", 10}, {3, 12.0, "Отчеты", 20},
-              {4, 0.0, "Справочники", 20}, {12, 0.0, "Admin", 30}, {5, 120.0, "Nested", 5}};
+    r.rows = {{1, 0.0, "Документы", 10},   {2, 12.0, "Заказы", 10}, {3, 12.0, "Отчеты", 20},
+              {4, 0.0, "Справочники", 20}, {12, 0.0, "Admin", 30},  {5, 120.0, "Nested", 5}};
     return r;
 }
 
@@ -40,9 +40,13 @@ TResultSet MixedRows()
                  {"AMOUNT", TFieldType::ftFloat, 0, false},
                  {"NAME", TFieldType::ftString, 20, false},
                  {"CODE", TFieldType::ftString, 10, false}};
-    r.rows = {{1, nullNumber, nullText, "12"},       {2, 5.0, "Alpha", "10"},         {3, 12.0, "beta", "9"},
-              {4, 0.0, "", "0"},                     {5, QVariant(), QVariant(), QVariant()},
-              {6, 120.0, "Gamma", "abc"},            {7, -3.5, "alpha", "-3.5"}};
+    r.rows = {{1, nullNumber, nullText, "12"},
+              {2, 5.0, "Alpha", "10"},
+              {3, 12.0, "beta", "9"},
+              {4, 0.0, "", "0"},
+              {5, QVariant(), QVariant(), QVariant()},
+              {6, 120.0, "Gamma", "abc"},
+              {7, -3.5, "alpha", "-3.5"}};
     return r;
 }
 
@@ -83,7 +87,8 @@ private slots:
         QObject owner;
         TLanguagesDM *dm = CreateComLanguages(&owner, QStringLiteral("ZANDRELL5"), s.get());
         QCOMPARE(GetComLanguages(), dm);
-        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")), QStringLiteral("Сервер")); // read before the change
+        QCOMPARE(dm->GET_RESOURCE_APL_TXT(QStringLiteral("rstrServer")),
+                 QStringLiteral("Сервер")); // read before the change
         QVERIFY(dm->UntranslatedTexts.contains(QStringLiteral("Oracle Home")));
         dm->SET_USER_APL_LANG(lang, 0);
         dm->SET_USER_REP_LANG(lang, 0);
@@ -477,7 +482,8 @@ private slots:
         QTest::addColumn<int>("options");
         QTest::addColumn<int>("id"); // -1: not found
         QTest::newRow("partial with case") << "NAME" << QVariant("alp") << int(loPartialKey) << 7;
-        QTest::newRow("partial without case") << "NAME" << QVariant("alp") << int(loPartialKey | loCaseInsensitive) << 2;
+        QTest::newRow("partial without case")
+            << "NAME" << QVariant("alp") << int(loPartialKey | loCaseInsensitive) << 2;
         QTest::newRow("whole without case") << "NAME" << QVariant("ALPHA") << int(loCaseInsensitive) << 2;
         QTest::newRow("whole with case") << "NAME" << QVariant("Alp") << 0 << -1;
         QTest::newRow("empty start skips NULL") << "NAME" << QVariant("") << int(loPartialKey) << 2;
@@ -532,11 +538,12 @@ private slots:
         QTest::newRow("ru date") << "ru_RU" << dt << -1 << QVariant(midnight) << "05.02.2024";
         QTest::newRow("en date") << "en_US" << dt << -1 << QVariant(midnight) << "2/5/24";
         QTest::newRow("ru date time") << "ru_RU" << dt << -1 << QVariant(afternoon) << "05.02.2024 14:07:09";
-        QTest::newRow("ru date kind drops time") << "ru_RU" << int(TFieldType::ftDate) << -1 << QVariant(afternoon)
-                                                 << "05.02.2024";
+        QTest::newRow("ru date kind drops time")
+            << "ru_RU" << int(TFieldType::ftDate) << -1 << QVariant(afternoon) << "05.02.2024";
         QTest::newRow("ru time") << "ru_RU" << int(TFieldType::ftTime) << -1 << QVariant(QTime(9, 5, 1)) << "09:05:01";
         QTest::newRow("unreadable date text") << "ru_RU" << dt << -1 << QVariant("31-FEB") << "31-FEB";
-        QTest::newRow("ru amount") << "ru_RU" << fl << 2 << QVariant(1234567.5) << QString::fromUtf8("1\u00a0234\u00a0567,50");
+        QTest::newRow("ru amount") << "ru_RU" << fl << 2 << QVariant(1234567.5)
+                                   << QString::fromUtf8("1\u00a0234\u00a0567,50");
         QTest::newRow("en amount") << "en_US" << fl << 2 << QVariant(1234567.5) << "1,234,567.50";
         QTest::newRow("en amount rounds") << "en_US" << fl << 2 << QVariant(0.005 + 1e-9) << "0.01";
         QTest::newRow("en currency") << "en_US" << int(TFieldType::ftCurrency) << -1 << QVariant(12.0) << "12.00";
@@ -596,17 +603,37 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("named");
-        QTest::newRow("connected") << "ZANDRELL" << " zl_user " << "demo" << 0 << "";
-        QTest::newRow("wrong password") << "ZANDRELL" << "ZL_USER" << "wrong" << 1017 << "";
-        QTest::newRow("password is case-sensitive") << "ZANDRELL" << "ZL_USER" << "DEMO" << 1017 << "";
-        QTest::newRow("unknown user") << "ZANDRELL" << "NOBODY" << "demo" << 1017 << "";
-        QTest::newRow("empty password") << "ZANDRELL" << "ZL_USER" << "" << 1005 << "";
-        QTest::newRow("locked") << "ZANDRELL" << "LOCKED" << "demo" << 28000 << "";
+        QTest::newRow("connected") << "ZANDRELL"
+                                   << " zl_user "
+                                   << "demo" << 0 << "";
+        QTest::newRow("wrong password") << "ZANDRELL"
+                                        << "ZL_USER"
+                                        << "wrong" << 1017 << "";
+        QTest::newRow("password is case-sensitive") << "ZANDRELL"
+                                                    << "ZL_USER"
+                                                    << "DEMO" << 1017 << "";
+        QTest::newRow("unknown user") << "ZANDRELL"
+                                      << "NOBODY"
+                                      << "demo" << 1017 << "";
+        QTest::newRow("empty password") << "ZANDRELL"
+                                        << "ZL_USER"
+                                        << "" << 1005 << "";
+        QTest::newRow("locked") << "ZANDRELL"
+                                << "LOCKED"
+                                << "demo" << 28000 << "";
         // A locked account with a wrong password says no more than any wrong password.
-        QTest::newRow("locked, wrong password") << "ZANDRELL" << "LOCKED" << "nope" << 1017 << "";
-        QTest::newRow("missing files") << "NOFILES" << "ZL_USER" << "demo" << 1157 << "Db/NOFILES";
-        QTest::newRow("damaged file") << "ZANDRELL" << "ZL_USER" << "demo" << 1157 << "ZANDRELL5.db";
-        QTest::newRow("Oracle without its driver") << "prod" << "ZL_USER" << "demo" << 12560 << "QOCI";
+        QTest::newRow("locked, wrong password") << "ZANDRELL"
+                                                << "LOCKED"
+                                                << "nope" << 1017 << "";
+        QTest::newRow("missing files") << "NOFILES"
+                                       << "ZL_USER"
+                                       << "demo" << 1157 << "Db/NOFILES";
+        QTest::newRow("damaged file") << "ZANDRELL"
+                                      << "ZL_USER"
+                                      << "demo" << 1157 << "ZANDRELL5.db";
+        QTest::newRow("Oracle without its driver") << "prod"
+                                                   << "ZL_USER"
+                                                   << "demo" << 12560 << "QOCI";
     }
     void connectErrors()
     {
@@ -656,7 +683,8 @@ private slots:
         s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_SRVITEM(:PID, 1, 'TST-G1', 'Test.so', 'Заказы', 1); "
                    "ZANDRELL5.MENUPACK.INS_SRVITEM(:PID, 0, 'TST-G2', 'Test.so', 'Untranslated', 0); END;",
                    {0});
-        q.SetSQL({"SELECT SI.*,", "0 AS F_SEL,", "nvl(&shema.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || SI.SRVNAME) as TR_SRVNAME",
+        q.SetSQL({"SELECT SI.*,", "0 AS F_SEL,",
+                  "nvl(&shema.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || SI.SRVNAME) as TR_SRVNAME",
                   "FROM &shema.V_SRVITEMS SI", "ORDER BY SI.SRVNAME,", "SI.DLLNAME"});
         q.MacroByName("shema").SetValue("ZANDRELL5");
         q.Open();
@@ -687,25 +715,44 @@ private slots:
     {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("value");
-        QTest::newRow("NVL of NULL") << "NVL(NULL, 'x')" << "x";
-        QTest::newRow("NVL of a value") << "NVL(5, 0)" << "5";
-        QTest::newRow("NVL2 of NULL") << "NVL2(NULL, 'set', 'unset')" << "unset";
-        QTest::newRow("NVL2 of a value") << "NVL2(0, 'set', 'unset')" << "set";
-        QTest::newRow("DECODE") << "DECODE(2, 1, 'one', 2, 'two', 'other')" << "two";
-        QTest::newRow("DECODE default") << "DECODE(3, 1, 'one', 'other')" << "other";
-        QTest::newRow("DECODE of NULL") << "DECODE(NULL, 1, 'one', NULL, 'none')" << "none";
-        QTest::newRow("TO_NUMBER") << "TO_NUMBER(' 12 ') + 1" << "13";
-        QTest::newRow("TO_NUMBER of a fraction") << "TO_NUMBER('2.5') * 2" << "5";
-        QTest::newRow("TO_NUMBER of NULL") << "TO_NUMBER(NULL)" << "<null>";
-        QTest::newRow("TO_NUMBER of a word") << "TO_NUMBER('abc')" << "ORA-1722";
-        QTest::newRow("TO_CHAR of a whole number") << "TO_CHAR(7) || '!'" << "7!";
-        QTest::newRow("TO_CHAR of a fraction") << "TO_CHAR(2.5)" << "2.5";
-        QTest::newRow("TO_CHAR of a whole double") << "TO_CHAR(2.5 * 2)" << "5";
-        QTest::newRow("TO_CHAR of NULL") << "TO_CHAR(NULL)" << "<null>";
-        QTest::newRow("|| skips NULL") << "NULL || 'a' || NULL || 'b'" << "ab";
-        QTest::newRow("UPPER of Cyrillic") << "UPPER('абв')" << "АБВ";
-        QTest::newRow("LOWER") << "LOWER('AbC')" << "abc";
-        QTest::newRow("SYSDATE") << "NVL2(SYSDATE, 'set', 'unset')" << "set";
+        QTest::newRow("NVL of NULL") << "NVL(NULL, 'x')"
+                                     << "x";
+        QTest::newRow("NVL of a value") << "NVL(5, 0)"
+                                        << "5";
+        QTest::newRow("NVL2 of NULL") << "NVL2(NULL, 'set', 'unset')"
+                                      << "unset";
+        QTest::newRow("NVL2 of a value") << "NVL2(0, 'set', 'unset')"
+                                         << "set";
+        QTest::newRow("DECODE") << "DECODE(2, 1, 'one', 2, 'two', 'other')"
+                                << "two";
+        QTest::newRow("DECODE default") << "DECODE(3, 1, 'one', 'other')"
+                                        << "other";
+        QTest::newRow("DECODE of NULL") << "DECODE(NULL, 1, 'one', NULL, 'none')"
+                                        << "none";
+        QTest::newRow("TO_NUMBER") << "TO_NUMBER(' 12 ') + 1"
+                                   << "13";
+        QTest::newRow("TO_NUMBER of a fraction") << "TO_NUMBER('2.5') * 2"
+                                                 << "5";
+        QTest::newRow("TO_NUMBER of NULL") << "TO_NUMBER(NULL)"
+                                           << "<null>";
+        QTest::newRow("TO_NUMBER of a word") << "TO_NUMBER('abc')"
+                                             << "ORA-1722";
+        QTest::newRow("TO_CHAR of a whole number") << "TO_CHAR(7) || '!'"
+                                                   << "7!";
+        QTest::newRow("TO_CHAR of a fraction") << "TO_CHAR(2.5)"
+                                               << "2.5";
+        QTest::newRow("TO_CHAR of a whole double") << "TO_CHAR(2.5 * 2)"
+                                                   << "5";
+        QTest::newRow("TO_CHAR of NULL") << "TO_CHAR(NULL)"
+                                         << "<null>";
+        QTest::newRow("|| skips NULL") << "NULL || 'a' || NULL || 'b'"
+                                       << "ab";
+        QTest::newRow("UPPER of Cyrillic") << "UPPER('абв')"
+                                           << "АБВ";
+        QTest::newRow("LOWER") << "LOWER('AbC')"
+                               << "abc";
+        QTest::newRow("SYSDATE") << "NVL2(SYSDATE, 'set', 'unset')"
+                                 << "set";
     }
     void oracleFunctions()
     {
@@ -811,7 +858,8 @@ private slots:
         };
         auto all = open({"RCHECK", "NAME", "SOURCE_NAME", "ISLANG"});
         QCOMPARE(all->RecordCount(), 2);
-        QCOMPARE(all->FieldByName("RCHECK")->AsString() + all->FieldByName("NAME")->AsString(), QStringLiteral("+Просмотр сумм"));
+        QCOMPARE(all->FieldByName("RCHECK")->AsString() + all->FieldByName("NAME")->AsString(),
+                 QStringLiteral("+Просмотр сумм"));
         QCOMPARE(all->FieldByName("SOURCE_NAME")->AsString(), QStringLiteral("Просмотр сумм"));
         QCOMPARE(all->FieldByName("ISLANG")->AsString(), QStringLiteral("0"));
         // The older shape of the function: RCHECK and NAME only.

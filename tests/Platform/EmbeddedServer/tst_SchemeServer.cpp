@@ -2,20 +2,20 @@
 // server-side procedures, transactions, two processes writing at once,
 // password hashes, and faults of Servers.ini, accounts and write locks.
 #include "DataAccess/DAError.h"
-#include "tools/dbbuild/DbBuilder.h"
 #include "DataAccess/DbWait.h"
 #include "DataAccess/OraMacro.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraStoredProc.h"
+#include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/PasswordHash.h"
 #include "EmbeddedServer/PlsqlBlock.h"
-#include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "tests/common/TestFiles.h"
 #include "tests/common/TestServer.h"
+#include "tools/dbbuild/DbBuilder.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
@@ -46,7 +46,8 @@ int Count(TOraSession *s, const QString &where, const QVariantList &values = {})
 // A column of one row of the menu configuration.
 QVariant MenuColumn(TOraSession *s, const char *column, int idCfg)
 {
-    return Scalar(s, QStringLiteral("SELECT %1 FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I").arg(QLatin1String(column)), {idCfg});
+    return Scalar(s, QStringLiteral("SELECT %1 FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = :I").arg(QLatin1String(column)),
+                  {idCfg});
 }
 
 struct Menu {
@@ -95,7 +96,9 @@ QString storedHashOf(const TestServer &server, const QString &user)
 {
     TSqliteBackend admin;
     admin.OpenAsAdministrator(server.Folder(), false);
-    return admin.Connection()->Scalar(QStringLiteral("SELECT PASSWORD_HASH FROM main.ACCOUNTS WHERE USERNAME = ?"), {user}).toString();
+    return admin.Connection()
+        ->Scalar(QStringLiteral("SELECT PASSWORD_HASH FROM main.ACCOUNTS WHERE USERNAME = ?"), {user})
+        .toString();
 }
 
 // Connects to the alias; the error it raised (code 0: none).
@@ -209,9 +212,10 @@ private slots:
 
     void translatorRewritesPackageFunctionsOnly()
     {
-        const QString in = QStringLiteral(
-            "SELECT SI.*, 0 AS F_SEL,\nnvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || SI.SRVNAME) as TR_SRVNAME\n"
-            "FROM ZANDRELL5.V_SRVITEMS SI ORDER BY SI.SRVNAME, 'a.b.c(' ;");
+        const QString in =
+            QStringLiteral("SELECT SI.*, 0 AS F_SEL,\nnvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || "
+                           "SI.SRVNAME) as TR_SRVNAME\n"
+                           "FROM ZANDRELL5.V_SRVITEMS SI ORDER BY SI.SRVNAME, 'a.b.c(' ;");
         const QString out = TranslateOracleSql(in);
         QVERIFY2(out.contains(QStringLiteral("nvl(Z$CALL('ZANDRELL5.LANG_PACK.GET_RESOURCE_APL_TXT', SI.SRVNAME), "
                                              "Z$CONCAT('?', SI.SRVNAME))")),
@@ -236,16 +240,18 @@ private slots:
                  QStringLiteral("UPDATE TARVEL.DFM SET IS_TRANSLIT = 1 WHERE ID_DFM = 5"));
         QCOMPARE(TranslateOracleSql(QStringLiteral("DELETE FROM T AS x WHERE x.A = 'x.A'")),
                  QStringLiteral("DELETE FROM T WHERE A = 'x.A'"));
-        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE T SET A = 1 WHERE B = 2")), QStringLiteral("UPDATE T SET A = 1 WHERE B = 2"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("UPDATE T SET A = 1 WHERE B = 2")),
+                 QStringLiteral("UPDATE T SET A = 1 WHERE B = 2"));
         QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT SYSDATE FROM DUAL MINUS SELECT T.SYSDATE FROM T")),
                  QStringLiteral("SELECT ZSYSDATE() FROM DUAL EXCEPT SELECT T.SYSDATE FROM T"));
     }
 
     void blocksOfCalls()
     {
-        const QList<TPlsqlStep> steps = ParsePlsqlBlock(QStringLiteral(
-            "BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); \r\n  :RESULT := S.MENUPACK.GET_MENU_ITEM_RIGHT(:PID_CFG);\n"
-            "S.GET_CURRCONFIG(:PUSER, :PACCESSLIST, :PSYSDBA); null; COMMIT; \r\nEND;"));
+        const QList<TPlsqlStep> steps =
+            ParsePlsqlBlock(QStringLiteral("BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); \r\n  :RESULT := "
+                                           "S.MENUPACK.GET_MENU_ITEM_RIGHT(:PID_CFG);\n"
+                                           "S.GET_CURRCONFIG(:PUSER, :PACCESSLIST, :PSYSDBA); null; COMMIT; \r\nEND;"));
         QCOMPARE(steps.size(), 5);
         QCOMPARE(steps[0].kind, TPlsqlStep::Call);
         QCOMPARE(steps[0].target, QStringLiteral("ZANDRELL5.LANG_PACK.SET_USER_APL_LANG"));
@@ -256,7 +262,8 @@ private slots:
         QCOMPARE(steps[2].args.size(), 3);
         QCOMPARE(steps[3].kind, TPlsqlStep::Null);
         QCOMPARE(steps[4].kind, TPlsqlStep::Commit);
-        const QList<TPlsqlStep> one = ParsePlsqlBlock(QStringLiteral("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text,12,''); end;"));
+        const QList<TPlsqlStep> one =
+            ParsePlsqlBlock(QStringLiteral("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text,12,''); end;"));
         QCOMPARE(one[0].args[2].expression, QStringLiteral("''"));
         const QList<TPlsqlStep> sql = ParsePlsqlBlock(QStringLiteral("begin update T set A = 1 where B = :B; end;"));
         QCOMPARE(sql[0].kind, TPlsqlStep::Sql);
@@ -287,8 +294,9 @@ private slots:
 
     void scriptsSplitAtStatementEnds()
     {
-        const QStringList parts = SplitSqlScript(QStringLiteral("-- a; comment\nCREATE TABLE T (A VARCHAR2(10) DEFAULT ';');\n"
-                                                            "INSERT INTO T VALUES ('x;y');;\n/* ; */ INSERT INTO T VALUES ('z')"));
+        const QStringList parts =
+            SplitSqlScript(QStringLiteral("-- a; comment\nCREATE TABLE T (A VARCHAR2(10) DEFAULT ';');\n"
+                                          "INSERT INTO T VALUES ('x;y');;\n/* ; */ INSERT INTO T VALUES ('z')"));
         QCOMPARE(parts.size(), 3);
         QVERIFY(parts[0].endsWith(QStringLiteral("DEFAULT ';')")));
         QCOMPARE(parts[1], QStringLiteral("INSERT INTO T VALUES ('x;y')"));
@@ -300,7 +308,9 @@ private slots:
         Menu m(s.get());
         const int top = m.Call("INS_MENUGRP", {0, "Верхняя", 0, 2});
         const int topSort = MenuColumn(s.get(), "SORT_ORDER", top).toInt();
-        QCOMPARE(topSort, Scalar(s.get(), "SELECT max(SORT_ORDER) FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = 2 AND OWNER = 0").toInt());
+        QCOMPARE(topSort,
+                 Scalar(s.get(), "SELECT max(SORT_ORDER) FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = 2 AND OWNER = 0")
+                     .toInt());
         QVERIFY(topSort > 20);
         const int sub1 = m.Call("INS_MENUGRP", {0, "Первая", top, 2});
         const int sub2 = m.Call("INS_MENUGRP", {0, "Вторая", top, 2});
@@ -369,7 +379,8 @@ private slots:
         const int id = m.Call("INS_ACCESS", {0, "Гости"});
         QCOMPARE(Count(s.get(), "V_ACCESS"), groups + 1);
         m.Call("UPD_ACCESS", {id, "Посетители"}, nullptr);
-        QCOMPARE(Scalar(s.get(), "SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :I", {id}).toString(), QStringLiteral("Посетители"));
+        QCOMPARE(Scalar(s.get(), "SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :I", {id}).toString(),
+                 QStringLiteral("Посетители"));
         const int g = m.Call("INS_MENUGRP", {0, "Меню гостей", 0, id});
         m.Call("INS_MENUGRP", {0, "Подменю", g, id});
 
@@ -399,15 +410,17 @@ private slots:
                  QStringLiteral("Копия администраторов"));
         // The same tree: names, kinds, rights and order, with owners inside the copy.
         const QString shape = QStringLiteral(
-            "SELECT group_concat(X, '|') FROM (SELECT M.ISGROUP || ':' || COALESCE(M.MENUNAME, '') || ':' || COALESCE(M.ITEMID, '') || ':' "
+            "SELECT group_concat(X, '|') FROM (SELECT M.ISGROUP || ':' || COALESCE(M.MENUNAME, '') || ':' || "
+            "COALESCE(M.ITEMID, '') || ':' "
             "|| COALESCE(M.ITEMMODE, '') || ':' || M.SORT_ORDER || ':' || COALESCE(P.MENUNAME, '-') AS X "
             "FROM ZANDRELL5.V_MENUCFG M LEFT JOIN ZANDRELL5.V_MENUCFG P ON P.ID_CFG = M.OWNER "
             "WHERE M.ACCESSID = :A ORDER BY X)");
         const QString original = Scalar(s.get(), shape, {1}).toString();
         QVERIFY(original.contains(QStringLiteral("0::%1:1011:10:Глубже").arg(item)));
         QCOMPARE(Scalar(s.get(), shape, {copy}).toString(), original);
-        QCOMPARE(Count(s.get(), "V_MENUCFG M WHERE M.ACCESSID = :A AND M.OWNER <> 0 AND NOT EXISTS "
-                                "(SELECT 1 FROM ZANDRELL5.V_MENUCFG P WHERE P.ID_CFG = M.OWNER AND P.ACCESSID = :B)",
+        QCOMPARE(Count(s.get(),
+                       "V_MENUCFG M WHERE M.ACCESSID = :A AND M.OWNER <> 0 AND NOT EXISTS "
+                       "(SELECT 1 FROM ZANDRELL5.V_MENUCFG P WHERE P.ID_CFG = M.OWNER AND P.ACCESSID = :B)",
                        {copy, copy}),
                  0);
         QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {999, "x"}); }), 1403);
@@ -507,15 +520,18 @@ private slots:
     {
         auto userSession = server->Connect(QStringLiteral("OPERATOR"));
         // The statement of the login that sets the user'userSession languages.
-        userSession->ExecSQL("BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); \r\nZANDRELL5.LANG_PACK.SET_USER_REP_LANG(9, 0); \r\nCOMMIT; \r\nEND;");
+        userSession->ExecSQL("BEGIN \r\nZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); "
+                             "\r\nZANDRELL5.LANG_PACK.SET_USER_REP_LANG(9, 0); \r\nCOMMIT; \r\nEND;");
         QVERIFY(!userSession->InTransaction());
-        QCOMPARE(ErrorOf([&] { userSession->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(77, 0); END;"); }), 20003);
+        QCOMPARE(ErrorOf([&] { userSession->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(77, 0); END;"); }),
+                 20003);
         // The languages view ticks the user'userSession choice; another user still has Russian.
         const QString checked = QStringLiteral("SELECT APL_LANG_CHECKED FROM ZANDRELL5.V_LANGUAGES WHERE LANG_ID = :L");
         QCOMPARE(Scalar(userSession.get(), checked, {9}).toInt(), 1);
         QCOMPARE(Scalar(userSession.get(), checked, {25}).toInt(), 0);
         QCOMPARE(Scalar(server->Connect().get(), checked, {25}).toInt(), 1);
-        QCOMPARE(Count(userSession.get(), "LANG_TEXTS WHERE RES_KEY = 'rstr_msg_UserLocked' AND LANG_ID IN (9, 25)"), 2);
+        QCOMPARE(Count(userSession.get(), "LANG_TEXTS WHERE RES_KEY = 'rstr_msg_UserLocked' AND LANG_ID IN (9, 25)"),
+                 2);
     }
 
     // The text function inside a query reads the user's language once per
@@ -609,13 +625,17 @@ private slots:
 
         // The statements of the language-pack capture, as written: a project, a form, its phrases once each.
         QVERIFY(!Scalar(s.get(), "SELECT id_dpr FROM tarvel.dpr WHERE NAME = 'KorConsole.dpr'").isValid());
-        const QString dpr = Scalar(s.get(), "SELECT (NVL(MAX(id_dpr), 0) + 1) as dpr_id_next FROM tarvel.dpr").toString();
+        const QString dpr =
+            Scalar(s.get(), "SELECT (NVL(MAX(id_dpr), 0) + 1) as dpr_id_next FROM tarvel.dpr").toString();
         QCOMPARE(dpr, QStringLiteral("1"));
         s->ExecSQL("INSERT INTO tarvel.dpr (id_dpr, name) VALUES(" + dpr + ", 'KorConsole.dpr')");
-        const QString dfm = Scalar(s.get(), "SELECT (NVL(MAX(id_dfm), 0) + 1) as dfm_id_next FROM tarvel.dfm").toString();
-        s->ExecSQL("INSERT INTO tarvel.dfm (fk_dpr, name, id_dfm,  is_translit) VALUES(" + dpr + ", 'TMenuConfig', " + dfm + ", 0)");
+        const QString dfm =
+            Scalar(s.get(), "SELECT (NVL(MAX(id_dfm), 0) + 1) as dfm_id_next FROM tarvel.dfm").toString();
+        s->ExecSQL("INSERT INTO tarvel.dfm (fk_dpr, name, id_dfm,  is_translit) VALUES(" + dpr + ", 'TMenuConfig', " +
+                   dfm + ", 0)");
         for (const char *text : {"Настройка меню", "Закрыть", "Настройка меню"})
-            s->ExecSQL("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text," + dfm + ",''); end;", {QString::fromUtf8(text)});
+            s->ExecSQL("begin TARVEL.lang_pack.SAVE_RUSSIAN_PHRASE(:text," + dfm + ",''); end;",
+                       {QString::fromUtf8(text)});
         s->ExecSQL("UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = " + dfm);
         s->Commit();
         QCOMPARE(Scalar(s.get(), "SELECT count(*) FROM TARVEL.RUSSIAN_PHRASES WHERE ID_DFM = :D", {dfm}).toInt(), 2);
@@ -628,7 +648,9 @@ private slots:
         const int groups = Count(s.get(), "V_ACCESS");
         // The second call fails: the first one's change goes too.
         QCOMPARE(ErrorOf([&] {
-                     s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, 'Новая'); ZANDRELL5.MENUPACK.DEL_ACCESS_RECURCIVE(2); END;", {0});
+                     s->ExecSQL("BEGIN ZANDRELL5.MENUPACK.INS_ACCESS(:PID, 'Новая'); "
+                                "ZANDRELL5.MENUPACK.DEL_ACCESS_RECURCIVE(2); END;",
+                                {0});
                  }),
                  2292);
         QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
@@ -657,10 +679,12 @@ private slots:
         // A rolled back change is never seen; disconnecting drops uncommitted work.
         a->ExecSQL("UPDATE ZANDRELL5.SYSUSER SET NAME = 'x' WHERE ID = 2");
         a->Rollback();
-        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(), QStringLiteral("Оператор"));
+        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(),
+                 QStringLiteral("Оператор"));
         a->ExecSQL("UPDATE ZANDRELL5.SYSUSER SET NAME = 'y' WHERE ID = 2");
         a->Disconnect();
-        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(), QStringLiteral("Оператор"));
+        QCOMPARE(Scalar(b.get(), "SELECT NAME FROM ZANDRELL5.v_Sysusers WHERE ID = 2").toString(),
+                 QStringLiteral("Оператор"));
         // Read-only procedures take no write lock: another session writes meanwhile.
         auto c = server->Connect();
         TOraStoredProc cfg;
@@ -694,7 +718,8 @@ private slots:
         QCOMPARE(Count(s.get(), "V_ACCESS"), groups + 3 * kEach);
         for (const char *tag : {"P0", "P1", "P2"})
             QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME LIKE :T", {QString::fromLatin1(tag) + "-%"}), kEach);
-        QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(), groups + 3 * kEach);
+        QCOMPARE(Scalar(s.get(), "SELECT count(DISTINCT ACCESSID) FROM ZANDRELL5.V_ACCESS").toInt(),
+                 groups + 3 * kEach);
         qDeleteAll(writers);
     }
 
@@ -707,20 +732,25 @@ private slots:
         const QString current = HashPassword(QStringLiteral("Secret 1"));
         QTest::newRow("Argon2id, right password") << current << "Secret 1" << true << false;
         QTest::newRow("Argon2id, wrong password") << current << "secret 1" << false << false;
-        QTest::newRow("Argon2id of a lower cost") << QString::fromLatin1("$argon2id$v=19$m=8192,t=1,p=1$c2FsdHNhbHRzYWx0c2FsdA$"
-                                                                         "7UR5UiJN6dqGeVDuL0xgbdqBtzrf1LvWEukJxB5fb3k")
-                                                  << "x" << false << true;
+        QTest::newRow("Argon2id of a lower cost")
+            << QString::fromLatin1("$argon2id$v=19$m=8192,t=1,p=1$c2FsdHNhbHRzYWx0c2FsdA$"
+                                   "7UR5UiJN6dqGeVDuL0xgbdqBtzrf1LvWEukJxB5fb3k")
+            << "x" << false << true;
         QTest::newRow("PBKDF2, right password") << legacyHash(QStringLiteral("Secret 1")) << "Secret 1" << true << true;
-        QTest::newRow("PBKDF2, wrong password") << legacyHash(QStringLiteral("Secret 1")) << "Secret 2" << false << true;
-        QTest::newRow("PBKDF2 without iterations") << legacyHash(QStringLiteral("x")).replace("$20000$", "$0$") << "x" << false
-                                                   << true;
+        QTest::newRow("PBKDF2, wrong password")
+            << legacyHash(QStringLiteral("Secret 1")) << "Secret 2" << false << true;
+        QTest::newRow("PBKDF2 without iterations")
+            << legacyHash(QStringLiteral("x")).replace("$20000$", "$0$") << "x" << false << true;
         QTest::newRow("empty") << QString() << "x" << false << true;
-        QTest::newRow("garbage") << "not a hash at all" << "x" << false << true;
+        QTest::newRow("garbage") << "not a hash at all"
+                                 << "x" << false << true;
         // Cut inside its salt: the form itself is broken (a hash cut inside its last field may still parse).
         QTest::newRow("Argon2id cut short") << current.left(current.size() - 50) << "Secret 1" << false << true;
         // A damaged cost must not make a log-in take a gigabyte or minutes.
-        QTest::newRow("Argon2id asking 4 GiB") << QString(current).replace("m=19456", "m=4194304") << "Secret 1" << false << true;
-        QTest::newRow("Argon2id asking 1000 passes") << QString(current).replace("t=2", "t=1000") << "Secret 1" << false << true;
+        QTest::newRow("Argon2id asking 4 GiB")
+            << QString(current).replace("m=19456", "m=4194304") << "Secret 1" << false << true;
+        QTest::newRow("Argon2id asking 1000 passes")
+            << QString(current).replace("t=2", "t=1000") << "Secret 1" << false << true;
     }
     void storedHashes()
     {
@@ -743,9 +773,13 @@ private slots:
                                      {legacy, QStringLiteral("OPERATOR")});
         }
         // A wrong password changes nothing.
-        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("typo")).ErrorCode(), 1017);
+        QCOMPARE(
+            connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("typo")).ErrorCode(),
+            1017);
         QCOMPARE(storedHashOf(other, QStringLiteral("OPERATOR")), legacy);
-        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(), 0);
+        QCOMPARE(
+            connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(),
+            0);
         // New hashes are Argon2id of the current cost, with a salt of their own each time.
         const QString replaced = storedHashOf(other, QStringLiteral("OPERATOR"));
         static const QRegularExpression form(
@@ -754,7 +788,9 @@ private slots:
         QVERIFY(HashPassword(QStringLiteral("demo")) != replaced);
         QVERIFY(VerifyPassword(QStringLiteral("demo"), replaced));
         // The next log-in verifies the new hash and leaves it as it is.
-        QCOMPARE(connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(), 0);
+        QCOMPARE(
+            connectError(QStringLiteral("ZANDRELL"), QStringLiteral("OPERATOR"), QStringLiteral("demo")).ErrorCode(),
+            0);
         QCOMPARE(storedHashOf(other, QStringLiteral("OPERATOR")), replaced);
     }
 
@@ -762,9 +798,13 @@ private slots:
     {
         QTest::addColumn<QByteArray>("serversIni"); // "<none>": no file
         QTest::addColumn<QString>("alias");
-        QTest::addColumn<QString>("detail");        // %1: the path of Servers.ini
-        QTest::newRow("missing") << QByteArray("<none>") << "ZANDRELL" << "The server list \"%1\" is not found";
-        QTest::newRow("binary junk") << QByteArray("\x7f" "ELF\x02\x01\x00\x00garbage", 14) << "ZANDRELL"
+        QTest::addColumn<QString>("detail"); // %1: the path of Servers.ini
+        QTest::newRow("missing") << QByteArray("<none>") << "ZANDRELL"
+                                 << "The server list \"%1\" is not found";
+        QTest::newRow("binary junk") << QByteArray("\x7f"
+                                                   "ELF\x02\x01\x00\x00garbage",
+                                                   14)
+                                     << "ZANDRELL"
                                      << "The server list \"%1\" is damaged (line 1)";
         QTest::newRow("cut in a section name") << QByteArray("[ZANDRELL]\nPath=Db/ZANDRELL\n[PRO") << "ZANDRELL"
                                                << "The server list \"%1\" is damaged (line 3)";
@@ -772,8 +812,9 @@ private slots:
                                        << "Server \"NOWHERE\" is not described in \"%1\"";
         QTest::newRow("unknown backend") << QByteArray("[ODD]\nBackend=postgres\nPath=Db/ZANDRELL\n") << "odd"
                                          << "Server \"ODD\" in \"%1\": unknown backend \"postgres\"";
-        QTest::newRow("no database path") << QByteArray("; the path was forgotten\n[ZANDRELL]\nBackend=sqlite\n")
-                                          << "ZANDRELL" << "Server \"ZANDRELL\" in \"%1\": no database path (Path) is given";
+        QTest::newRow("no database path")
+            << QByteArray("; the path was forgotten\n[ZANDRELL]\nBackend=sqlite\n") << "ZANDRELL"
+            << "Server \"ZANDRELL\" in \"%1\": no database path (Path) is given";
     }
     void serverListFaults()
     {
