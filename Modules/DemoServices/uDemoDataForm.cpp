@@ -116,3 +116,9 @@ void TDemoDataForm::UserMessage(int message, qintptr, qintptr lParam)
         break;
     }
 }
+
+void TDemoDataForm::AddAccessFuncs()
+{
+    AccessFuncsList().Add([this](bool on) { m_guardedColumns = on; });
+    AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+}

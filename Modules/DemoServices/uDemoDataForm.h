@@ -46,6 +46,11 @@ protected:
     // Labels the fields once the queries have opened.
     virtual void ShowFields() = 0;
 
+    // The rights of most demo services: right 1 shows the guarded columns
+    // (amounts, prices, phone numbers), right 2 the report.
+    void AddAccessFuncs() override;
+    bool GuardedColumnsGranted() const { return m_guardedColumns; }
+
     void FormCreate() override;
     void UserMessage(int message, qintptr wParam, qintptr lParam) override;
 
@@ -54,4 +59,5 @@ private:
 
     QList<TOraQuery *> m_queries;
     QList<TDBGrid *> m_grids;
+    bool m_guardedColumns = false;
 };

@@ -34,24 +34,14 @@ public:
     TOraQuery *sqSales;
 
 protected:
-    // Right 1: the amounts; right 2: the report.
-    void AddAccessFuncs() override
-    {
-        AccessFuncsList().Add([this](bool on) { m_amounts = on; });
-        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
-    }
-
     void AssignMainDataSet() override { MainQuery = sqSales; }
 
     void ShowFields() override
     {
         ShowField(sqSales, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
         ShowField(sqSales, QStringLiteral("ORDERS"), QStringLiteral("Заказов"));
-        ShowField(sqSales, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+        ShowField(sqSales, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
     }
-
-private:
-    bool m_amounts = false;
 };
 
 // The console's accounts with their access groups.

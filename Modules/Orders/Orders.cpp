@@ -63,13 +63,6 @@ public:
     TDBGrid *grdLines;
 
 protected:
-    // Right 1: the amounts; right 2: the report.
-    void AddAccessFuncs() override
-    {
-        AccessFuncsList().Add([this](bool on) { m_amounts = on; });
-        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
-    }
-
     void AssignMainDataSet() override { MainQuery = sqOrders; }
 
     void ShowFields() override
@@ -80,7 +73,7 @@ protected:
         ShowField(sqOrders, QStringLiteral("ID"), QStringLiteral("Номер"));
         ShowField(sqOrders, QStringLiteral("ORDER_DATE"), QStringLiteral("Дата"));
         ShowField(sqOrders, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
-        ShowField(sqOrders, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+        ShowField(sqOrders, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
         ShowField(sqOrders, QStringLiteral("STATUS"), QStringLiteral("Состояние"));
         if (TField *check = sqLines->FindField(QStringLiteral("RCHECK"))) {
             check->SetVisible(true);
@@ -89,12 +82,9 @@ protected:
         ShowField(sqLines, QStringLiteral("LINE_NO"), QStringLiteral("Строка"));
         ShowField(sqLines, QStringLiteral("GOODS"), QStringLiteral("Товар"));
         ShowField(sqLines, QStringLiteral("QUANTITY"), QStringLiteral("Количество"));
-        ShowField(sqLines, QStringLiteral("PRICE"), QStringLiteral("Цена"), m_amounts);
-        ShowField(sqLines, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), m_amounts);
+        ShowField(sqLines, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
+        ShowField(sqLines, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
     }
-
-private:
-    bool m_amounts = false;
 };
 
 class TCustomersForm : public TDemoDataForm {
@@ -113,13 +103,6 @@ public:
     TOraQuery *sqCustomers;
 
 protected:
-    // Right 1: the phone numbers; right 2: the report.
-    void AddAccessFuncs() override
-    {
-        AccessFuncsList().Add([this](bool on) { m_phones = on; });
-        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
-    }
-
     void AssignMainDataSet() override { MainQuery = sqCustomers; }
 
     void ShowFields() override
@@ -127,11 +110,8 @@ protected:
         ShowField(sqCustomers, QStringLiteral("ID"), QStringLiteral("Код"));
         ShowField(sqCustomers, QStringLiteral("NAME"), QStringLiteral("Клиент"));
         ShowField(sqCustomers, QStringLiteral("CITY"), QStringLiteral("Город"));
-        ShowField(sqCustomers, QStringLiteral("PHONE"), QStringLiteral("Телефон"), m_phones);
+        ShowField(sqCustomers, QStringLiteral("PHONE"), QStringLiteral("Телефон"), GuardedColumnsGranted());
     }
-
-private:
-    bool m_phones = false;
 };
 
 } // namespace

@@ -28,13 +28,6 @@ public:
     TOraQuery *sqGoods;
 
 protected:
-    // Right 1: the prices; right 2: the report.
-    void AddAccessFuncs() override
-    {
-        AccessFuncsList().Add([this](bool on) { m_prices = on; });
-        AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
-    }
-
     void AssignMainDataSet() override { MainQuery = sqGoods; }
 
     void ShowFields() override
@@ -42,11 +35,8 @@ protected:
         ShowField(sqGoods, QStringLiteral("ID"), QStringLiteral("Код"));
         ShowField(sqGoods, QStringLiteral("NAME"), QStringLiteral("Товар"));
         ShowField(sqGoods, QStringLiteral("QUANTITY"), QStringLiteral("Остаток"));
-        ShowField(sqGoods, QStringLiteral("PRICE"), QStringLiteral("Цена"), m_prices);
+        ShowField(sqGoods, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
     }
-
-private:
-    bool m_prices = false;
 };
 
 // The service object: the console takes the window from it and posts its
