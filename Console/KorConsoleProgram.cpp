@@ -158,6 +158,27 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
 void TKorConsoleProgram::endOnSignal()
 {
     m_exitSignalled = true;
+    // A modal window's loop runs on the stack of the service window that
+    // opened it: cancel the modal windows and close the main window (which
+    // frees the service windows) only once their loops have returned.
+    if (ModalLoopsRunning()) {
+        while (QWidget *modal = QApplication::activeModalWidget()) {
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+            if (QApplication::activeModalWidget() == modal)
+                break; // refuses to close; the loop below ends it
+        }
+        // A window that refuses for a second is left to the end of every loop.
+        static int tries = 0;
+        if (++tries > 100) {
+            QCoreApplication::exit(0);
+            return;
+        }
+        QTimer::singleShot(10, qApp, [this] { endOnSignal(); });
+        return;
+    }
     // The main window closes as its exit command closes it; every loop ends,
     // a modal window's included, and none starts again.
     if (MainWindow)

@@ -114,17 +114,37 @@ void SetWindowedDialogServices(IDialogService *interactive, IDialogService *unat
 
 void SetDialogService(IDialogService *service) { g_installed = service; }
 
+namespace {
+int g_modalDepth = 0;
+
+// Counts the modal loops running, for ModalLoopsRunning.
+template <typename F>
+int runModal(F &&run)
+{
+    struct Depth {
+        Depth() { ++g_modalDepth; }
+        ~Depth() { --g_modalDepth; }
+    } depth;
+    return run();
+}
+} // namespace
+
 int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags)
 {
-    return DialogService().MessageBox(text, caption, flags);
+    return runModal([&] { return DialogService().MessageBox(text, caption, flags); });
 }
 
 int ExecModalDialog(QDialog *dialog, bool acceptUnattended)
 {
-    return DialogService().ExecModal(dialog, acceptUnattended);
+    return runModal([&] { return DialogService().ExecModal(dialog, acceptUnattended); });
 }
 
-int ExecInputQueryDialog(QDialog *dialog) { return DialogService().ExecInputQuery(dialog); }
+int ExecInputQueryDialog(QDialog *dialog)
+{
+    return runModal([&] { return DialogService().ExecInputQuery(dialog); });
+}
+
+bool ModalLoopsRunning() { return g_modalDepth > 0; }
 
 void SetDrivenUnattended(QObject *window) { window->setProperty(kDrivenProperty, true); }
 

@@ -88,6 +88,10 @@ PLATFORM_EXPORT bool IsUnattended();
 PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags);
 PLATFORM_EXPORT int ExecModalDialog(QDialog *dialog, bool acceptUnattended = false);
 PLATFORM_EXPORT int ExecInputQueryDialog(QDialog *dialog);
+// Whether a message box or modal window run through these is open: its loop
+// runs on the stack of the code that opened it, so the windows that code
+// belongs to may not be freed until it has returned.
+PLATFORM_EXPORT bool ModalLoopsRunning();
 
 // A window that a script works through: in the unattended mode it is driven by
 // commands from standard input instead of being cancelled at once. The window

@@ -312,6 +312,19 @@ private slots:
         QCOMPARE(out, QStringList{"MODAL QDialog|Plain"});
     }
 
+    // While a window's loop runs, the program knows it must not free the window's owner.
+    void modalLoopsAreCounted()
+    {
+        QVERIFY(!ModalLoopsRunning());
+        TTestWindow window;
+        bool seenInside = false;
+        connect(window.findChild<QLineEdit *>(u"edName"_s), &QLineEdit::textEdited, &window,
+                [&] { seenInside = ModalLoopsRunning(); });
+        drive(window, "set edName x\nok\n");
+        QVERIFY(seenInside);
+        QVERIFY(!ModalLoopsRunning());
+    }
+
     // The reader beneath gets the lines after the window's closing one, and the end after the window's.
     void linesGoBackToTheReaderBeneath()
     {
