@@ -135,6 +135,22 @@ enum TServiceCommandResult : int32_t {
     scrOther = 4,          // command 2 and unknown commands
 };
 
+// A progress window of the form library (GetIProgress): the reader reports
+// each file before and after reading it; the answer after reading is false
+// when the user cancelled. Released by its owner with Release().
+class IProgress {
+public:
+    // Shows the file about to be read.
+    virtual void BeforeFile(const char *fileName) = 0;
+    // Counts the file read; returns false when the user asked to stop.
+    virtual bool AfterFile(const char *fileName) = 0;
+    // Closes the window and frees it.
+    virtual void Release() = 0;
+
+protected:
+    ~IProgress() = default;
+};
+
 // The interface a form-style service's window implements.
 class IZandrell {
 public:

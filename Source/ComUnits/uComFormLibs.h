@@ -5,6 +5,7 @@
 // by a pointer to its own copy, valid until its next call. A grid is passed as
 // its IDBGrid interface; the library works on the grid's data set through it.
 #include "Source/ComUnits/DBGridInterface.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 
 class TDataSet;
 
@@ -39,4 +40,8 @@ typedef int (*TGridReport)(IDBGrid *grid, IDBGrid *masterGrid, const char *hint,
 typedef int (*TRunSelectGrid)(IDBGrid *grid, int mode, const char *column, int flag);
 typedef int (*TRunMySelect)(TDataSet *dataSet, int mode, int left, int top, int right, int bottom, const char *column,
                             int flag);
+
+// Progress window over a count of steps: fills *progress with a window shown
+// at once, titled caption. Returns nonzero on success.
+typedef int (*TGetIProgress)(IProgress **progress, const char *caption, int count);
 }
