@@ -19,6 +19,7 @@ packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           fonts-dejavu-core xvfb xauth ccache clang libclang-rt-14-dev
           libbenchmark-dev qt6-translations-l10n clang-format
           libsodium-dev
+          poppler-utils # pdftotext: the tests read the printable listing's PDF pages back
           binutils-mingw-w64-x86-64
           libqt6gui6) # libqt6gui6: Qt's JPEG plugin (system libjpeg) for the splash picture
 missing=()

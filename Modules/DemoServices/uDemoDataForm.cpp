@@ -4,9 +4,11 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uDBGrid.h"
 
+#include <QAction>
 #include <QVBoxLayout>
 
 TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session, const QString &scheme)
@@ -17,6 +19,14 @@ TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSe
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
+    ViewDS = new TQRByDataSet(this);
+    ViewDS->setObjectName(QStringLiteral("ViewDS"));
+    // Each grid takes the action: the key works wherever a grid has the focus, and only there.
+    m_acViewDS = new QAction(this);
+    m_acViewDS->setObjectName(QStringLiteral("acViewDS"));
+    m_acViewDS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_acViewDS->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_acViewDS, &QAction::triggered, this, &TDemoDataForm::acViewDSExecute);
 }
 
 TOraQuery *TDemoDataForm::AddQuery(const QString &name, const QString &sql, const QString &orderField)
@@ -37,6 +47,7 @@ TDBGrid *TDemoDataForm::AddGrid(const QString &name, const QString &hint, TOraQu
     grid->SetHint(hint);
     grid->SetDataSource(new TDataSource(this, query));
     layout()->addWidget(grid);
+    grid->addAction(m_acViewDS);
     m_grids.append(grid);
     if (m_grids.size() == 1)
         MainDataSet = query;
@@ -117,8 +128,22 @@ void TDemoDataForm::UserMessage(int message, qintptr, qintptr lParam)
     }
 }
 
+void TDemoDataForm::acViewDSExecute()
+{
+    QAbstractItemView *grid = GetFocusedGrid();
+    if (!grid)
+        return;
+    ViewDS->SetDataSet(DataSetOfView(grid));
+    ViewDS->SetCaption(windowTitle());
+    ViewDS->ShowListing();
+}
+
 void TDemoDataForm::AddAccessFuncs()
 {
     AccessFuncsList().Add([this](bool on) { m_guardedColumns = on; });
-    AccessFuncsList().Add([this](bool on) { pReport->setEnabled(on); });
+    // The listing prints what the report would: the same right.
+    AccessFuncsList().Add([this](bool on) {
+        pReport->setEnabled(on);
+        m_acViewDS->setEnabled(on);
+    });
 }

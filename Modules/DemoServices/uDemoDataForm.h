@@ -15,8 +15,10 @@
 #include <QList>
 #include <QString>
 
+class QAction;
 class TDBGrid;
 class TOraQuery;
+class TQRByDataSet;
 
 class TDemoDataForm : public TBaseForm, public IZandrell {
     Q_OBJECT
@@ -32,6 +34,9 @@ public:
     void Report() override { pReport->trigger(); }
     void Filter() override { pFilter->trigger(); }
     void CloseService() override { close(); }
+
+    // The printable listing of the focused grid's data set.
+    TQRByDataSet *ViewDS;
 
 protected:
     // A query named `name` over the demo scheme: its text names the tables as
@@ -56,8 +61,10 @@ protected:
 
 private:
     void OpenData();
+    void acViewDSExecute();
 
     QList<TOraQuery *> m_queries;
     QList<TDBGrid *> m_grids;
+    QAction *m_acViewDS;
     bool m_guardedColumns = false;
 };

@@ -8,6 +8,7 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
@@ -699,6 +700,29 @@ private slots:
         zandrell->Report();
         QCOMPARE(ordersGrid->property("formLibCall").toString().startsWith(u"report|DemoOrders"_s), report);
         QVERIFY2(dialogs->boxes.isEmpty(), shownBoxes().constData());
+
+        // Ctrl+V in a grid previews the listing of that grid's data set under the form's caption, with the
+        // report's right.
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto *listing = form->findChild<TQRByDataSet *>(u"ViewDS"_s);
+        QVERIFY(listing);
+        for (TDBGrid *grid : {linesGrid, ordersGrid}) {
+            dialogs->clear();
+            QString caption;
+            dialogs->onModal = [&caption](QDialog *d) {
+                caption = d->windowTitle();
+                d->reject();
+                return int(QDialog::Rejected);
+            };
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(dialogs->modalClasses, report ? QStringList{u"TQRPreviewDlg"_s} : QStringList{});
+            if (report) {
+                QCOMPARE(caption, window->windowTitle());
+                QCOMPARE(listing->DataSet(), grid->DataSet());
+            }
+        }
+        dialogs->onModal = nullptr;
         window.reset();
     }
 
