@@ -31,10 +31,10 @@ void Prepare()
 {
     g_dir = new QTemporaryDir;
     TResultSet result;
-    result.columns = {{"ID", TFieldType::ftInteger},        {"NAME", TFieldType::ftString, 40},
-                      {"CODE", TFieldType::ftString, 12},    {"QTY", TFieldType::ftInteger},
-                      {"PRICE", TFieldType::ftFloat, 0},     {"AMOUNT", TFieldType::ftCurrency},
-                      {"DAY", TFieldType::ftDate},           {"PAID", TFieldType::ftBoolean}};
+    result.columns = {{"ID", TFieldType::ftInteger},      {"NAME", TFieldType::ftString, 40},
+                      {"CODE", TFieldType::ftString, 12}, {"QTY", TFieldType::ftInteger},
+                      {"PRICE", TFieldType::ftFloat, 0},  {"AMOUNT", TFieldType::ftCurrency},
+                      {"DAY", TFieldType::ftDate},        {"PAID", TFieldType::ftBoolean}};
     for (int i = 1; i <= kRows; ++i)
         result.rows.append({i, QStringLiteral("Наименование товара %1").arg(i), QStringLiteral("A-%1").arg(i * 7),
                             i % 97, i * 1.25, i * 12.5, QDate(2026, 1, 1).addDays(i % 365), i % 2 == 0});

@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -596,6 +597,10 @@ private slots:
         SetProtocolSink({});
         qunsetenv("KORCONSOLE_HEADLESS");
         QVERIFY2(out.contains(closed), qPrintable(out.join('\n')));
+        // Each window says what it is before it takes commands.
+        const QString modal = "MODAL " + closed.section(' ', 1, 1) + "|";
+        QVERIFY2(std::any_of(out.cbegin(), out.cend(), [&](const QString &l) { return l.startsWith(modal); }),
+                 qPrintable(out.join('\n')));
         QVERIFY2(!out.join('\n').contains("NOTFOUND"), qPrintable(out.join('\n')));
         QCOMPARE(orders.CurrentId(), currentId);
         QCOMPARE(orders.query.RecordCount(), records);
