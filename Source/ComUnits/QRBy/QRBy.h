@@ -71,6 +71,7 @@ public:
     // The candidates for columns in their order (a grid's visible columns with
     // its titles); when none are given, every field of the data set with its
     // display label. Fields of width 0 or of an unlisted type are still skipped.
+    // The fields are the data set's: set them again after it opens with new fields.
     void SetColumns(const QList<TQRColumnSource> &columns) { m_columns = columns; }
 
     // The page's orientation and the columns of the data set as it is now.
