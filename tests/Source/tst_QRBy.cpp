@@ -16,14 +16,14 @@ namespace {
 
 // A field of a data set made for a test: "NAME:kind:width", kind s string,
 // i integer, f float, d date, l Boolean, m memo, b blob; ":hidden" at the end hides it.
-struct TFieldSpec {
+struct TFieldDef {
     QString name;
     TFieldType type;
     int width;
     bool visible;
 };
 
-TFieldSpec parseSpec(const QString &text)
+TFieldDef parseFieldDef(const QString &text)
 {
     const QStringList parts = text.split(':');
     static const QHash<QString, TFieldType> kinds{{"s", TFieldType::ftString},  {"i", TFieldType::ftInteger},
@@ -34,24 +34,24 @@ TFieldSpec parseSpec(const QString &text)
 }
 
 // An open data set of those fields with `rows` records ("NAME n" in text fields, n in numbers).
-void fill(TDataSet &dataSet, const QStringList &specs, int rows)
+void fill(TDataSet &dataSet, const QStringList &definitions, int rows)
 {
     TResultSet result;
-    QList<TFieldSpec> fields;
-    for (const QString &text : specs) {
-        fields.append(parseSpec(text));
+    QList<TFieldDef> fields;
+    for (const QString &text : definitions) {
+        fields.append(parseFieldDef(text));
         result.columns.append({fields.last().name, fields.last().type, 60, false});
     }
     for (int r = 1; r <= rows; ++r) {
         QVector<QVariant> values;
-        for (const TFieldSpec &f : fields)
+        for (const TFieldDef &f : fields)
             values.append(f.type == TFieldType::ftString ? QVariant(QStringLiteral("%1 %2").arg(f.name).arg(r))
                           : f.type == TFieldType::ftDate ? QVariant(QDate(2026, 1, 1).addDays(r))
                                                          : QVariant(r));
         result.rows.append(values);
     }
     dataSet.LoadFrom(result);
-    for (const TFieldSpec &f : fields) {
+    for (const TFieldDef &f : fields) {
         dataSet.FieldByName(f.name)->SetDisplayWidth(f.width);
         dataSet.FieldByName(f.name)->SetVisible(f.visible);
     }
