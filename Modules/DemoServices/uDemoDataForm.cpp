@@ -7,6 +7,8 @@
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uDBGrid.h"
 
+#include <QLabel>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session, const QString &scheme)
@@ -17,6 +19,14 @@ TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSe
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
+    // The record counts of the focused grid (and of its master); the grids go above it.
+    sbStatus = new QStatusBar(this);
+    sbStatus->setObjectName(QStringLiteral("sbStatus"));
+    sbStatus->setSizeGripEnabled(false);
+    lbRecords = new QLabel(sbStatus);
+    lbRecords->setObjectName(QStringLiteral("lbRecords"));
+    sbStatus->addWidget(lbRecords, 1);
+    layout->addWidget(sbStatus);
 }
 
 TOraQuery *TDemoDataForm::AddQuery(const QString &name, const QString &sql, const QString &orderField)
@@ -36,7 +46,8 @@ TDBGrid *TDemoDataForm::AddGrid(const QString &name, const QString &hint, TOraQu
     grid->setObjectName(name);
     grid->SetHint(hint);
     grid->SetDataSource(new TDataSource(this, query));
-    layout()->addWidget(grid);
+    auto *box = static_cast<QVBoxLayout *>(layout());
+    box->insertWidget(box->indexOf(sbStatus), grid);
     m_grids.append(grid);
     if (m_grids.size() == 1)
         MainDataSet = query;
@@ -64,7 +75,11 @@ void TDemoDataForm::SetScheme(const QString &scheme)
     OpenData();
 }
 
-void TDemoDataForm::FormCreate() { OpenData(); }
+void TDemoDataForm::FormCreate()
+{
+    CheckStates()->SetStatusControl(lbRecords);
+    OpenData();
+}
 
 void TDemoDataForm::OpenData()
 {

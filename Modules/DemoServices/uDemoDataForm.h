@@ -15,6 +15,8 @@
 #include <QList>
 #include <QString>
 
+class QLabel;
+class QStatusBar;
 class TDBGrid;
 class TOraQuery;
 
@@ -32,6 +34,10 @@ public:
     void Report() override { pReport->trigger(); }
     void Filter() override { pFilter->trigger(); }
     void CloseService() override { close(); }
+
+    // The status bar with the record counts (CheckStates).
+    QStatusBar *sbStatus;
+    QLabel *lbRecords;
 
 protected:
     // A query named `name` over the demo scheme: its text names the tables as
