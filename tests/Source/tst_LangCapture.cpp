@@ -165,8 +165,8 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("none: nothing happens") << QString() << false << QString();
         QTest::newRow("with its entry") << binaryFile(u"DBG.so"_s) << true << QString();
-        QTest::newRow("without its entry") << binaryFile(u"tests/formlib/empty/ComformLibs.so"_s) << true
-                                           << DBGInt::MissingEntryText();
+        QTest::newRow("without its entry")
+            << binaryFile(u"tests/formlib/empty/ComformLibs.so"_s) << true << DBGInt::MissingEntryText();
         QTest::newRow("not a library") << sourceFile(u"tests/Modules/NotAModule.txt"_s) << false << u"uDBGInt: "_s;
     }
     void debuggingLibrary()
