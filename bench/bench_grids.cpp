@@ -79,8 +79,9 @@ public:
         setObjectName(QStringLiteral("fmLines"));
         sqLines = new TOraQuery(this);
         sqLines->setObjectName(QStringLiteral("sqLines"));
-        sqLines->SetSQLText(QStringLiteral("SELECT '-' AS RCHECK, L.ID, L.GOODS, L.QUANTITY, 'L' || L.ID AS ROWID_QUERY\n"
-                                           "FROM &shema.BENCH_LINES L ORDER BY L.ID &GUID_SERVICE"));
+        sqLines->SetSQLText(
+            QStringLiteral("SELECT '-' AS RCHECK, L.ID, L.GOODS, L.QUANTITY, 'L' || L.ID AS ROWID_QUERY\n"
+                           "FROM &shema.BENCH_LINES L ORDER BY L.ID &GUID_SERVICE"));
         TMacro &guid = sqLines->MacroByName(QStringLiteral("GUID_SERVICE"));
         guid.SetValue(QString::fromLatin1(kGuid));
         guid.SetActive(false);
@@ -171,9 +172,9 @@ void BM_RegistryFirstScan(benchmark::State &state)
         state.PauseTiming();
         auto list = std::make_unique<TScrollComponentList>();
         list->AddRoot(g_busy);
-        for (const QMetaObject *cls : {&TOraDataSet::staticMetaObject, &QAbstractItemView::staticMetaObject,
-                                       &QLineEdit::staticMetaObject, &QAbstractSpinBox::staticMetaObject,
-                                       &QTextEdit::staticMetaObject, &QPlainTextEdit::staticMetaObject})
+        for (const QMetaObject *cls :
+             {&TOraDataSet::staticMetaObject, &QAbstractItemView::staticMetaObject, &QLineEdit::staticMetaObject,
+              &QAbstractSpinBox::staticMetaObject, &QTextEdit::staticMetaObject, &QPlainTextEdit::staticMetaObject})
             list->AddHandler(cls, g_busy, QStringLiteral("setup"), [](QObject *c) { benchmark::DoNotOptimize(c); });
         state.ResumeTiming();
         benchmark::DoNotOptimize(list->Scan());
@@ -235,10 +236,10 @@ int main(int argc, char **argv)
     int misses = 0;
     misses += !reporter.Print("select all, 5,000 order lines stored", "BM_SelectAllStored/iterations:3/real_time",
                               kSelectTargetMs);
-    misses += !reporter.Print("registry, first scan of 2,000 components", "BM_RegistryFirstScan/min_time:1.000/real_time",
-                              kScanTargetMs);
-    misses += !reporter.Print("registry, scan of a built form", "BM_RegistryRescan/min_time:1.000/real_time",
-                              kScanTargetMs);
+    misses += !reporter.Print("registry, first scan of 2,000 components",
+                              "BM_RegistryFirstScan/min_time:1.000/real_time", kScanTargetMs);
+    misses +=
+        !reporter.Print("registry, scan of a built form", "BM_RegistryRescan/min_time:1.000/real_time", kScanTargetMs);
     delete g_busy;
     delete g_session;
     delete g_dir;

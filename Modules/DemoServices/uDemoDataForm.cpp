@@ -4,6 +4,7 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uDBGrid.h"
 
@@ -25,6 +26,8 @@ TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSe
     sbStatus->setSizeGripEnabled(false);
     lbRecords = new QLabel(sbStatus);
     lbRecords->setObjectName(QStringLiteral("lbRecords"));
+    // The counts are no text to translate or to capture for the language pack.
+    lbRecords->setProperty("tag", kLangNoTranslateTag);
     sbStatus->addWidget(lbRecords, 1);
     layout->addWidget(sbStatus);
 }

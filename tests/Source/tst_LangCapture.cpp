@@ -7,8 +7,11 @@
 #include "DataAccess/OraSession.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "Source/ComUnits/Lang/uLangCapture.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGInt.h"
+#include "Source/ComUnits/uServiceForm.h"
 #include "Source/FormReposit/uComBaseForm.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
@@ -18,6 +21,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -206,6 +210,7 @@ private slots:
         QTest::newRow("Latin label") << u"latin"_s << QStringList{};
         QTest::newRow("edit") << u"edit"_s << QStringList{u"Текст правки"_s};
         QTest::newRow("password edit") << u"password"_s << QStringList{};
+        QTest::newRow("a text never translated") << u"untranslated"_s << QStringList{u"Подсказка"_s};
         QTest::newRow("tool tip") << u"tooltip"_s << QStringList{u"Подсказка"_s};
         QTest::newRow("group title") << u"group"_s << QStringList{u"Внутри группы"_s, u"Группа"_s};
         QTest::newRow("combo items") << u"combo"_s << QStringList{u"Первый"_s, u"Третий"_s};
@@ -230,7 +235,11 @@ private slots:
             new QLineEdit(u"Текст правки"_s, holder);
         else if (kind == u"password"_s)
             (new QLineEdit(u"Пароль123"_s, holder))->setEchoMode(QLineEdit::PasswordEchoOnEdit);
-        else if (kind == u"tooltip"_s)
+        else if (kind == u"untranslated"_s) {
+            auto *count = new QLabel(u"Прочитано: 12"_s, holder);
+            count->setProperty("tag", kLangNoTranslateTag);
+            count->setToolTip(u"Подсказка"_s);
+        } else if (kind == u"tooltip"_s)
             (new QWidget(holder))->setToolTip(u"Подсказка"_s);
         else if (kind == u"group"_s)
             new QLabel(u"Внутри группы"_s, new QGroupBox(u"Группа"_s, holder));
@@ -382,6 +391,32 @@ private slots:
         QCOMPARE(rows(session.get(), u"DPR"_s), theirId == ourId ? 1 : 2);
         QCOMPARE(scalar(session.get(), u"SELECT NAME FROM TARVEL.DPR WHERE ID_DPR = :ID"_s, {id}).toString(),
                  u"Orders.dpr"_s);
+    }
+
+    void ordersFormOfItsModule()
+    {
+        placeLibrary(binaryFile(u"DBG.so"_s));
+        DBGInt::LoadDBG(nullptr);
+        QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Orders.so"_s);
+        const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
+        QVERIFY2(init, qPrintable(module.errorString()));
+        std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", "111", nullptr));
+        auto *zandrell = qobject_cast<IZandrell *>(window.get());
+        auto *form = qobject_cast<TComBaseForm *>(window.get());
+        QVERIFY(zandrell && form);
+        zandrell->SetSession(session.get());
+        zandrell->SetScheme(u"ZANDRELL5"_s);
+        form->acDBGExist->trigger();
+        QCOMPARE(boxTexts().last(), u"Слова скопированы"_s);
+        QCOMPARE(scalar(session.get(), u"SELECT NAME FROM TARVEL.DPR"_s).toString(), u"Orders.dpr"_s);
+        // The caption and the grids' column titles, not the data.
+        const QStringList phrases = storedPhrases(session.get(), u"TOrdersForm"_s);
+        for (const QString &phrase : {u"Заказы"_s, u"Номер"_s, u"Клиент"_s, u"Товар"_s})
+            QVERIFY2(phrases.contains(phrase), qPrintable(phrases.join(u'|')));
+        QVERIFY(!phrases.join(u'|').contains(TranslateAplText(u"rstr_fmtmsg_ReadDBRecords"_s).section(u'%', 0, 0)));
+        const QString customer = scalar(session.get(), u"SELECT NAME FROM ZANDRELL5.DEMO_CUSTOMERS"_s).toString();
+        QVERIFY(!customer.isEmpty() && !phrases.contains(customer));
+        window.reset();
     }
 
     void classAndModuleOfAForm()

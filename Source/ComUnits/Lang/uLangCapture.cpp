@@ -3,6 +3,7 @@
 #include "DataAccess/DAError.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uComLog.h"
@@ -19,10 +20,9 @@
 #include <QTextEdit>
 #include <QTreeView>
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <typeinfo>
 
 // --- TPhraseList
@@ -50,10 +50,14 @@ namespace {
 // The texts a control shows by itself, by property name.
 const char *const kTextProperties[] = {"text", "title", "windowTitle", "toolTip"};
 
-bool hidesItsText(const QWidget *control)
+// An edit that hides what is typed (a password), and a text that is never
+// translated (a count, a name), give no text.
+bool keepsItsText(const QWidget *control)
 {
     const auto *edit = qobject_cast<const QLineEdit *>(control);
-    return edit && edit->echoMode() != QLineEdit::Normal;
+    if (edit && edit->echoMode() != QLineEdit::Normal)
+        return true;
+    return control->property("tag").toInt() == kLangNoTranslateTag;
 }
 
 void addLines(const QString &text, TPhraseList &list)
@@ -110,7 +114,7 @@ void CollectPhrases(QWidget *control, TPhraseList &list)
             for (const char *name : kTextProperties) {
                 if (c->metaObject()->indexOfProperty(name) < 0)
                     continue;
-                if (qstrcmp(name, "text") == 0 && hidesItsText(c))
+                if (qstrcmp(name, "text") == 0 && keepsItsText(c))
                     continue;
                 list.AddRussian(c->property(name).toString());
             }
@@ -126,7 +130,7 @@ QString LangPackModuleName(const QString &moduleFile, bool program)
 {
     if (program)
         return moduleFile.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) ? moduleFile
-                                                                                : moduleFile + QStringLiteral(".exe");
+                                                                               : moduleFile + QStringLiteral(".exe");
     // Only the extension: a name that holds "dll" or "so" elsewhere keeps it.
     const QString suffix = QFileInfo(moduleFile).suffix();
     const bool moduleSuffix = suffix.compare(QLatin1String("so"), Qt::CaseInsensitive) == 0 ||

@@ -35,7 +35,7 @@ private:
 // Adds the Russian texts of every control below the control: texts, titles,
 // window titles and tool tips; combo-box, list and tab items; the lines of
 // memos; the column titles of grids. The text of an edit that hides what is
-// typed (a password) is left out. Report settings and date scrollers give
+// typed (a password), and of a control tagged kLangNoTranslateTag, is left out. Report settings and date scrollers give
 // nothing themselves, their children do.
 PLATFORM_EXPORT void CollectPhrases(QWidget *control, TPhraseList &list);
 
@@ -71,8 +71,7 @@ public:
     std::function<void()> BeforeInsert;
 
 private:
-    QVariant rowId(const QString &findSql, const QString &nextIdSql, const QString &insertSql,
-                   const QVariantMap &keys);
+    QVariant rowId(const QString &findSql, const QString &nextIdSql, const QString &insertSql, const QVariantMap &keys);
     QVariant findRow(const QString &findSql, const QVariantMap &keys);
     void run(const QString &sql, const QVariantMap &params);
 
