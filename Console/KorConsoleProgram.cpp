@@ -19,6 +19,7 @@
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "Source/ComUnits/uDBGInt.h"
 #include "Ui/ResourceLibrary.h"
 
 #include <QApplication>
@@ -108,6 +109,7 @@ void TKorConsoleProgram::InitializeUnits()
 void TKorConsoleProgram::FinalizeUnits()
 {
     FinalizeConsoleFunctions();
+    DBGInt::FreeDBG();
     FreeLanguageFile();
     CloseConsoleIni();
     FreeResourceLibrary();
@@ -129,6 +131,8 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
     main.SchemeName = scheme;
     main.PreviousScheme = scheme;
     main.ReconnectDisabled = disableReconnect;
+    // A developer's workstation: the debugging library beside the program gets the main window.
+    DBGInt::LoadDBG(&main);
     TUnattendedDriver *driver = nullptr;
     if (IsUnattended()) {
         driver = new TUnattendedDriver(&main);

@@ -8,9 +8,11 @@
 #include "Modules/ComformLibs/uFormLibCommon.h"
 #include "Modules/ComformLibs/uGridReport.h"
 #include "Modules/ComformLibs/uMassSelect.h"
+#include "Modules/ComformLibs/uProgress.h"
 #include "Modules/ComformLibs/uSortDlg.h"
 #include "Source/ComUnits/uComFormLibs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -140,6 +142,21 @@ FORMLIB_EXPORT int RunMySelect(TDataSet *dataSet, int mode, int, int top, int, i
     });
 }
 
+// A progress window shown at once; the caller releases it.
+FORMLIB_EXPORT int GetIProgress(IProgress **progress, const char *caption, int count)
+{
+    if (!progress)
+        return 0;
+    *progress = nullptr;
+    return RunGuarded("GetIProgress", [&] {
+        auto *form = new TProgressForm(textOf(caption), count);
+        form->show();
+        QCoreApplication::processEvents();
+        *progress = form;
+        return 1;
+    });
+}
+
 // The entries keep the types the callers load them with.
 static_assert(std::is_same_v<decltype(&_FindByDBGridExB), TFindByDBGridExB>);
 static_assert(std::is_same_v<decltype(&_SortDBGridB), TSortDBGridB>);
@@ -148,5 +165,6 @@ static_assert(std::is_same_v<decltype(&GridReport), TGridReport>);
 static_assert(std::is_same_v<decltype(&RunSelectGrid), TRunSelectGrid>);
 static_assert(std::is_same_v<decltype(&RunMySelect), TRunMySelect>);
 static_assert(std::is_same_v<decltype(&lumInputQuery), TLumInputQuery>);
+static_assert(std::is_same_v<decltype(&GetIProgress), TGetIProgress>);
 
 #include "ComformLibs.moc"

@@ -4,11 +4,14 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
+#include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uDBGrid.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSession *session, const QString &scheme)
@@ -27,6 +30,16 @@ TDemoDataForm::TDemoDataForm(const QString &caption, const QString &mode, TOraSe
     m_acViewDS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     m_acViewDS->setShortcutContext(Qt::WidgetShortcut);
     connect(m_acViewDS, &QAction::triggered, this, &TDemoDataForm::acViewDSExecute);
+    // The record counts of the focused grid (and of its master); the grids go above it.
+    sbStatus = new QStatusBar(this);
+    sbStatus->setObjectName(QStringLiteral("sbStatus"));
+    sbStatus->setSizeGripEnabled(false);
+    lbRecords = new QLabel(sbStatus);
+    lbRecords->setObjectName(QStringLiteral("lbRecords"));
+    // The counts are no text to translate or to capture for the language pack.
+    lbRecords->setProperty("tag", kLangNoTranslateTag);
+    sbStatus->addWidget(lbRecords, 1);
+    layout->addWidget(sbStatus);
 }
 
 TOraQuery *TDemoDataForm::AddQuery(const QString &name, const QString &sql, const QString &orderField)
@@ -46,7 +59,8 @@ TDBGrid *TDemoDataForm::AddGrid(const QString &name, const QString &hint, TOraQu
     grid->setObjectName(name);
     grid->SetHint(hint);
     grid->SetDataSource(new TDataSource(this, query));
-    layout()->addWidget(grid);
+    auto *box = static_cast<QVBoxLayout *>(layout());
+    box->insertWidget(box->indexOf(sbStatus), grid);
     grid->addAction(m_acViewDS);
     m_grids.append(grid);
     if (m_grids.size() == 1)
@@ -75,7 +89,11 @@ void TDemoDataForm::SetScheme(const QString &scheme)
     OpenData();
 }
 
-void TDemoDataForm::FormCreate() { OpenData(); }
+void TDemoDataForm::FormCreate()
+{
+    CheckStates()->SetStatusControl(lbRecords);
+    OpenData();
+}
 
 void TDemoDataForm::OpenData()
 {

@@ -16,6 +16,8 @@
 #include <QString>
 
 class QAction;
+class QLabel;
+class QStatusBar;
 class TDBGrid;
 class TOraQuery;
 class TQRByDataSet;
@@ -37,6 +39,9 @@ public:
 
     // The printable listing of the focused grid's data set.
     TQRByDataSet *ViewDS;
+    // The status bar with the record counts (CheckStates).
+    QStatusBar *sbStatus;
+    QLabel *lbRecords;
 
 protected:
     // A query named `name` over the demo scheme: its text names the tables as

@@ -192,6 +192,8 @@ const TResString kResStrings[] = {
     {"rstr_to_NextRec", "На следующую запись", "Next record"},
     {"rstr_to_PriorRec", "На предыдущую запись", "Previous record"},
     {"rstr_to_SelectFldr", "Выбрать папку", "Choose a folder"},
+    // A library without an entry the program asks for ("...: <library>: "<entry>".").
+    {"rstr_msg_NorFoundProcedure", "Не найдена процедура в библиотеке", "Procedure is not found in library"},
 };
 
 struct Entry {

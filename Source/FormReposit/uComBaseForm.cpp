@@ -2,15 +2,19 @@
 
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
+#include "Source/ComUnits/Lang/uLangCapture.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uComLog.h"
+#include "Source/ComUnits/uDBGInt.h"
 #include "Source/ComUnits/uLumSources.h"
 #include "Ui/ResourceLibrary.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QLocale>
 #include <QVariant>
 
@@ -31,6 +35,7 @@ TComBaseForm::TComBaseForm(QWidget *parent) : TVariantForm(parent)
     acDBGExist->setObjectName(QStringLiteral("acDBGExist"));
     acDBGExist->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
     acDBGExist->setShortcutContext(Qt::WindowShortcut);
+    acDBGExist->setEnabled(DBGInt::DBGLoaded());
     addAction(acDBGExist);
     connect(acDBGExist, &QAction::triggered, this, [this] { acDBGExistExecute(); });
     // Closing through done() (OK, Cancel, Esc) is a close as much as the window's close button.
@@ -169,6 +174,45 @@ void TComBaseForm::formClosed()
     m_closed = true;
     BeforeCloseEvent();
     FormClose();
+}
+
+// --- the language-pack capture
+
+namespace {
+
+constexpr int kRussian = 25;
+
+void showPlainMessage(const QString &text) { ShowDialogMessage(text, QApplication::applicationDisplayName(), MB_OK); }
+
+} // namespace
+
+void TComBaseForm::acDBGExistExecute()
+{
+    if (!DBGInt::DBGLoaded())
+        return;
+    showPlainMessage(QStringLiteral("Библиотека \"") + QDir::toNativeSeparators(DBGInt::LibraryPath()) +
+                     QStringLiteral("\" загружена"));
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages || !languages->Connection())
+        return; // no language pack in use: nowhere to write
+    try {
+        if (languages->GET_USER_APL_LANG_ID() != kRussian) {
+            showPlainMessage(QStringLiteral("Запустите русскую версию!"));
+            return;
+        }
+        TPhraseList phrases;
+        phrases.AddRussian(windowTitle());
+        CollectPhrases(this, phrases);
+        for (const QString &extra : std::as_const(ExtraPhrases))
+            phrases.Add(extra);
+        TLangPackWriter writer(languages->Connection());
+        const QVariant formId = writer.FormId(writer.ModuleId(LangPackModuleOf(this)), FormClassName(this));
+        writer.SavePhrases(formId, phrases.Items());
+    } catch (const std::exception &e) {
+        MsgBoxKind(this, ExceptionMessage(e).trimmed(), 1);
+        return;
+    }
+    showPlainMessage(QStringLiteral("Слова скопированы"));
 }
 
 // --- the locale's formats

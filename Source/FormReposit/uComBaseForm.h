@@ -9,7 +9,9 @@
 // - its date and time editors show the locale's date, time or date-and-time
 //   format, whichever their design format asks for;
 // - it translates all its components once, just before it is first shown;
-// - it carries the hidden action acDBGExist (Ctrl+Shift+F12).
+// - it carries the hidden action acDBGExist (Ctrl+Shift+F12), enabled while
+//   the debugging library DBG.so is loaded, that copies its Russian texts into
+//   the language pack.
 //
 // Forms are made with Create<T>(...): the constructors build the controls,
 // then the steps that call a derived form's overrides run (C++ calls no
@@ -84,7 +86,10 @@ protected:
     virtual void LoadGlyphs() {}
     // Fills and attaches the sources table; derived forms call the base first.
     virtual void SetSources();
-    virtual void acDBGExistExecute() {}
+    // Copies the form's Russian texts into the language pack (DBG.so loaded,
+    // the user's language Russian): its caption, the texts of its controls and
+    // ExtraPhrases, under its module and class.
+    virtual void acDBGExistExecute();
 
     // Building steps of the bases below this one: whether the create event
     // runs before the glyphs and sources (the old creation order), and what

@@ -18,12 +18,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLibrary>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -655,6 +658,46 @@ private slots:
         QCOMPARE(orders.CurrentId(), 1005);
         QCOMPARE(orders.query.State(), TDataSetState::dsBrowse);
         QCOMPARE(dialogs.boxes.size(), mode == 2 ? 1 : 0);
+    }
+
+    void progressCountsAndCancels_data()
+    {
+        QTest::addColumn<bool>("unattended");
+        QTest::newRow("attended") << false;
+        QTest::newRow("unattended: nothing waits") << true;
+    }
+    void progressCountsAndCancels()
+    {
+        QFETCH(bool, unattended);
+        if (unattended)
+            qputenv("KORCONSOLE_HEADLESS", "1");
+        auto getProgress = reinterpret_cast<TGetIProgress>(m_library.resolve("GetIProgress"));
+        QVERIFY(getProgress);
+        QCOMPARE(getProgress(nullptr, "x", 1), 0);
+        IProgress *progress = nullptr;
+        QCOMPARE(getProgress(&progress, "Загрузка списка сервисов", 3), 1);
+        QVERIFY(progress);
+        QPointer<QDialog> window;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == "fmProgress" && w->isVisible())
+                window = qobject_cast<QDialog *>(w);
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QString("Загрузка списка сервисов"));
+        auto *file = named<QLabel>(window, "lbFile");
+        auto *bar = named<QProgressBar>(window, "pbFiles");
+
+        progress->BeforeFile("Orders.so");
+        QCOMPARE(file->text(), QString("Orders.so"));
+        QVERIFY(progress->AfterFile("Orders.so"));
+        QCOMPARE(bar->value(), 1);
+        // A click made while a file is read is seen by the window's own event pass.
+        QMetaObject::invokeMethod(named<QPushButton>(window, "btnCancel"), "click", Qt::QueuedConnection);
+        progress->BeforeFile("Stock.so");
+        QVERIFY(!progress->AfterFile("Stock.so"));
+        QCOMPARE(bar->value(), 2);
+        progress->Release();
+        QVERIFY(window.isNull());
+        qunsetenv("KORCONSOLE_HEADLESS");
     }
 };
 

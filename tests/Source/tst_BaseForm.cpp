@@ -368,7 +368,8 @@ private slots:
         QTest::newRow("filter of another query") << u"full"_s << false << u"pFilter"_s << u"filter|Orders|2"_s << u""_s;
         QTest::newRow("library without the entry")
             << u"empty"_s << true << u"pSort"_s << u""_s
-            << u"uComFormLibInt: \"_SortDBGridB\" procedure not found in ComformLibs.so"_s;
+            << u"uComFormLibInt: "_s + TranslateAplText(u"rstr_msg_NorFoundProcedure"_s) +
+                   u" ComformLibs.so: \"_SortDBGridB\"."_s;
         QTest::newRow("no library") << u"none"_s << true << u"pFind"_s << u""_s
                                     << u"uComFormLibInt.LoadLib: \"%1\" library is not found"_s;
     }

@@ -7,11 +7,13 @@
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uBaseFormSettings.h"
 #include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
+#include "Source/ComUnits/uServiceForm.h"
 #include "Source/FormReposit/uBaseForm.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
@@ -19,6 +21,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -343,6 +347,32 @@ private slots:
             QVERIFY2(form->StatusText().endsWith(u" %1 (%2)"_s.arg(ordersOf(session.get(), customer)).arg(customers)),
                      qPrintable(form->StatusText()));
         }
+    }
+
+    // The demo orders form as the console opens it: its status bar counts the
+    // orders, and for the focused lines the lines and the orders.
+    void demoFormCountsInItsStatusBar()
+    {
+        QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Orders.so"_s);
+        const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
+        QVERIFY2(init, qPrintable(module.errorString()));
+        std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", "111", nullptr));
+        auto *form = qobject_cast<TBaseForm *>(window.get());
+        QVERIFY(form);
+        qobject_cast<IZandrell *>(window.get())->SetSession(session.get());
+        qobject_cast<IZandrell *>(window.get())->SetScheme(kScheme);
+        auto *status = form->findChild<QLabel *>(u"lbRecords"_s);
+        TDataSet *orders = form->findChild<TDBGrid *>(u"grdOrders"_s)->DataSet();
+        TDataSet *lines = form->findChild<TDBGrid *>(u"grdLines"_s)->DataSet();
+        QVERIFY(status && orders->RecordCount() > 2);
+        QVERIFY2(status->text().endsWith(u" %1"_s.arg(orders->RecordCount())), qPrintable(status->text()));
+        form->CheckStates()->SetActive(lines);
+        for (int row : {1, 3}) {
+            orders->SetRecNo(row);
+            QVERIFY2(status->text().endsWith(u" %1 (%2)"_s.arg(lines->RecordCount()).arg(orders->RecordCount())),
+                     qPrintable(status->text()));
+        }
+        QCOMPARE(status->toolTip(), u"DemoOrderLines (DemoOrders)"_s);
     }
 
     void registryFollowsGrids()
