@@ -192,6 +192,14 @@ const TResString kResStrings[] = {
     {"rstr_to_NextRec", "На следующую запись", "Next record"},
     {"rstr_to_PriorRec", "На предыдущую запись", "Previous record"},
     {"rstr_to_SelectFldr", "Выбрать папку", "Choose a folder"},
+    // Menu configuration and the registration of services from module files.
+    {"rstr_stt_NotDefined", "Не определено", "Not defined"},
+    {"rstr_fmtmsg_EmptyDataInField", "Поле \"%s\" не заполнено", "The field \"%s\" is empty"},
+    {"rstr_NotVacantService", "Сервис уже есть в меню", "The service is already in the menu"},
+    {"rstr_fmtmsg_ValueTooLong", "\"%s\" длиннее %s символов", "\"%s\" is longer than %s characters"},
+    {"rstr_fmtmsg_RightsOutOfOrder",
+     "Права доступа сервиса \"%s\" не пронумерованы по порядку: на месте %s стоит право %s",
+     "The access rights of the service \"%s\" are not numbered in order: at place %s stands right %s"},
 };
 
 struct Entry {
