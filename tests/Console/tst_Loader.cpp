@@ -278,6 +278,41 @@ private slots:
         }
     }
 
+    // The installation's folder: the demo services to register are found, the
+    // form library and the platform's libraries are passed by without a word.
+    void demoInstallation_data()
+    {
+        QTest::addColumn<QString>("guid");
+        QTest::addColumn<QString>("dllName");
+        QTest::addColumn<int>("rights");
+        QTest::addColumn<bool>("isLang");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("invoices") << "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A06}"
+                                  << "Invoices.so" << 2 << true << 2;
+        QTest::newRow("payments") << "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A07}"
+                                  << "InvoicePayments.so" << 2 << false << 0;
+        QTest::newRow("stock") << "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}"
+                               << "Stock.so" << 2 << false << 1;
+    }
+    void demoInstallation()
+    {
+        QFETCH(QString, guid);
+        QFETCH(QString, dllName);
+        QFETCH(int, rights);
+        QFETCH(bool, isLang);
+        QFETCH(int, reports);
+        TLoader loader;
+        loader.Folder = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        loader.LoadAll();
+        QCOMPARE(Captions(dialogs->boxes), QStringList());
+        const TBaseService *service = Find(loader.Services(), guid);
+        QVERIFY(service);
+        QCOMPARE(service->DllName(), dllName);
+        QCOMPARE(service->AccessList().Count(), rights);
+        QCOMPARE(service->AccessList()[0]->IsLang(), isLang);
+        QCOMPARE(service->ReportList().Count(), reports);
+    }
+
     // The progress window of the form library: told of every file, the form
     // library's name too (which is never loaded); a cancel ends the reading.
     void progressWindow_data()
