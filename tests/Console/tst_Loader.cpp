@@ -9,6 +9,8 @@
 #include "Console/uModuleLibrary.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Core/ProtocolInput.h"
+#include "Ui/WindowDialogService.h"
 #include "tests/common/RecordingDialogService.h"
 
 #include <QAction>
@@ -276,6 +278,47 @@ private slots:
             QCOMPARE(service->ReportList().Count(), source->ReportList().Count());
             QCOMPARE(service->ModuleCaption(), source->ModuleCaption());
         }
+    }
+
+    // A script drives the window by the names of its widgets and actions.
+    void drivenUnattended_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("expected"); // a line the protocol must hold
+        QTest::addColumn<int>("chosen");       // -1: not confirmed
+        QTest::newRow("one ticked") << QByteArray("action acDeSellAll\ncheck ListView1 #2\nok\n")
+                                    << "CLOSED TLoader 1" << 1;
+        QTest::newRow("none ticked stays open")
+            << QByteArray("action acDeSellAll\nok\ncancel\n") << ConsoleText(ctServiceNotSelected) << -1;
+        QTest::newRow("rows with ticks and cells")
+            << QByteArray("dump\nok\n") << "ROW ListView1 1 1|Registration 1|tmrBoth.so" << -2;
+        QTest::newRow("end of input cancels") << QByteArray("action acInvSell\n") << "CLOSED TLoader 2" << -1;
+    }
+    void drivenUnattended()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, expected);
+        QFETCH(int, chosen);
+        QStringList out;
+        qputenv("KORCONSOLE_HEADLESS", "1");
+        SetDialogService(nullptr);
+        UseWindowedDialogs();
+        SetProtocolSink([&out](const QString &line) { out << line; });
+        TProtocolInput::Instance().Reset();
+        TProtocolInput::Instance().Feed(script);
+        TProtocolInput::Instance().EndInput();
+        TBaseServiceList list;
+        const bool confirmed = ShowLoader(list, nullptr);
+        SetProtocolSink({});
+        SetDialogService(dialogs.get());
+        qunsetenv("KORCONSOLE_HEADLESS");
+        const QString protocol = out.join(u'\n');
+        QVERIFY2(protocol.contains(expected), qPrintable(protocol));
+        QVERIFY2(!protocol.contains(u"NOTFOUND"_s), qPrintable(protocol));
+        if (chosen == -2)
+            chosen = read->Services().Count();
+        QCOMPARE(confirmed, chosen > 0);
+        QCOMPARE(list.Count(), qMax(chosen, 0));
     }
 
     // The installation's folder: the demo services to register are found, the
