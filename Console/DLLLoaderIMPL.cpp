@@ -12,6 +12,7 @@
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Source/FormReposit/uBaseForm.h"
 #include "Ui/ResourceLibrary.h"
 
 #include <QAction>
@@ -19,8 +20,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -355,6 +358,20 @@ void TLoader::done(int result)
         return;
     }
     QDialog::done(result);
+}
+
+void TLoader::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMaximized))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (!(windowState() & Qt::WindowMaximized) || !screen())
+            return;
+        const QRect band = TBaseForm::MaximizedRect(screen()->availableGeometry(), TBaseForm::MainForm());
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+        setGeometry(band);
+    });
 }
 
 bool ShowLoader(TBaseServiceList &list, const TLoaderFilter &filter)

@@ -68,6 +68,10 @@ public:
 
     void done(int result) override;
 
+protected:
+    // A maximised window keeps below the main window.
+    void changeEvent(QEvent *event) override;
+
 private:
     void LoadModule(const QString &fileName);
     void ReadServices(const TModuleLibrary &library, const QString &fileName);

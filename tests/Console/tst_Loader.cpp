@@ -7,15 +7,16 @@
 #include "Console/ServiceListIMPL.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uModuleLibrary.h"
+#include "Core/ProtocolInput.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFunctions.h"
-#include "Core/ProtocolInput.h"
 #include "Ui/WindowDialogService.h"
 #include "tests/common/RecordingDialogService.h"
 
 #include <QAction>
 #include <QLibrary>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -286,8 +287,8 @@ private slots:
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QString>("expected"); // a line the protocol must hold
         QTest::addColumn<int>("chosen");       // -1: not confirmed
-        QTest::newRow("one ticked") << QByteArray("action acDeSellAll\ncheck ListView1 #2\nok\n")
-                                    << "CLOSED TLoader 1" << 1;
+        QTest::newRow("one ticked") << QByteArray("action acDeSellAll\ncheck ListView1 #2\nok\n") << "CLOSED TLoader 1"
+                                    << 1;
         QTest::newRow("none ticked stays open")
             << QByteArray("action acDeSellAll\nok\ncancel\n") << ConsoleText(ctServiceNotSelected) << -1;
         QTest::newRow("rows with ticks and cells")
@@ -354,6 +355,21 @@ private slots:
         QCOMPARE(service->AccessList().Count(), rights);
         QCOMPARE(service->AccessList()[0]->IsLang(), isLang);
         QCOMPARE(service->ReportList().Count(), reports);
+    }
+
+    // Maximised, the window keeps below the main window.
+    void maximisedBelowTheMainWindow()
+    {
+        QWidget main;
+        main.setObjectName(u"fmMain"_s);
+        main.setGeometry(0, 0, 400, 80);
+        main.show();
+        TLoader loader;
+        loader.show();
+        loader.setWindowState(Qt::WindowMaximized);
+        QTRY_VERIFY(!(loader.windowState() & Qt::WindowMaximized));
+        QVERIFY(loader.geometry().top() > main.frameGeometry().bottom());
+        QCOMPARE(loader.geometry().bottom(), loader.screen()->availableGeometry().bottom());
     }
 
     // The progress window of the form library: told of every file, the form
