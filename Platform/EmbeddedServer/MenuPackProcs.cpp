@@ -26,20 +26,21 @@ void Add(const char *name, QList<TProcArgInfo> args, bool writes, std::function<
         {QStringLiteral("MENUPACK"), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
 }
 
-// A new id from the table's sequence: above every id the sequence ever gave
+// New ids from the table's sequence: above every id the sequence ever gave
 // and every id in the table (rows written around the package), so a deleted
 // row's id is never handed out again and a stale call cannot hit a new row.
-qlonglong NextId(TServerCall &c, const QString &table, const QString &column)
+// count ids in a row are taken; the first is returned.
+qlonglong NextId(TServerCall &c, const QString &table, const QString &column, qlonglong count = 1)
 {
     const QString sequences = c.T(QStringLiteral("ID_SEQUENCES"));
     const qlonglong last =
         c.conn.Scalar(QStringLiteral("SELECT LAST_ID FROM %1 WHERE SEQ_NAME = ?").arg(sequences), {table}).toLongLong();
     const qlonglong inTable =
         c.conn.Scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2").arg(column, c.T(table))).toLongLong();
-    const qlonglong id = qMax(last, inTable) + 1;
+    const qlonglong first = qMax(last, inTable) + 1;
     c.conn.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (SEQ_NAME, LAST_ID) VALUES (?, ?)").arg(sequences),
-                {table, id});
-    return id;
+                {table, first + qMax(count, qlonglong(1)) - 1});
+    return first;
 }
 
 qlonglong NextSortOrder(TServerCall &c, qlonglong accessId, qlonglong owner)
@@ -321,7 +322,7 @@ void RegisterAccess()
                 .arg(menu),
             {source});
         // New ids first, then the rows with their owners mapped to the new ids.
-        qlonglong next = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"));
+        qlonglong next = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"), rows.rows.size());
         QHash<qlonglong, qlonglong> newId;
         for (const QVector<QVariant> &r : rows.rows)
             newId.insert(r[0].toLongLong(), next++);

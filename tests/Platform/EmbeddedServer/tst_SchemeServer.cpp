@@ -904,6 +904,20 @@ private slots:
         later->Commit();
     }
 
+    // The rows of a copied menu take ids of their own that never come back either.
+    void copiedMenuIdsNeverReturn()
+    {
+        Menu m(s.get());
+        m.pack.ExecProc("DUBLICATE_ACCESS", {1, "Копия"});
+        const int copy = m.pack.ParamByName("PID").AsInteger();
+        const int highest =
+            Scalar(s.get(), "SELECT max(ID_CFG) FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A", {copy}).toInt();
+        QVERIFY(Count(s.get(), "V_MENUCFG WHERE ACCESSID = :A", {copy}) > 1);
+        m.Call("DEL_ACCESS_RECURCIVE", {copy}, nullptr);
+        s->Commit();
+        QVERIFY(m.Call("INS_MENUGRP", {0, "После копии", 0, 1}) > highest);
+    }
+
     // Identifiers longer than their columns are refused whole: a cut GUID or
     // file name names another service or no file.
     void identifiersThatDoNotFitAreRefused_data()
