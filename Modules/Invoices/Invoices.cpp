@@ -29,8 +29,7 @@ const char *const kServices[] = {kGuid, nullptr};
 // The orders of the demo scheme, seen as invoices or as payments.
 class TInvoicesForm : public TDemoDataForm {
 public:
-    TInvoicesForm(const QString &mode)
-        : TDemoDataForm(QString::fromUtf8(kCaption), mode)
+    TInvoicesForm(const QString &mode) : TDemoDataForm(QString::fromUtf8(kCaption), mode)
     {
         setObjectName(QStringLiteral("fmInvoices"));
         sqInvoices = AddQuery(QStringLiteral("sqInvoices"),

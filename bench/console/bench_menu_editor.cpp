@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
     const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
     QTemporaryDir folder;
     for (int m = 1; m <= kModules; ++m)
-        QFile::copy(QStringLiteral(BENCH_MODULE), folder.filePath(QStringLiteral("BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0'))));
+        QFile::copy(QStringLiteral(BENCH_MODULE),
+                    folder.filePath(QStringLiteral("BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0'))));
     TCountingDialogs dialogs;
     SetDialogService(&dialogs);
 
