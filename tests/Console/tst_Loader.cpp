@@ -357,6 +357,26 @@ private slots:
         QCOMPARE(service->ReportList().Count(), reports);
     }
 
+    // A file name the catalogue cannot keep whole leaves its services out, with the module's box.
+    void fileNameLength_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("50 characters") << 50;
+        QTest::newRow("51 characters") << 51;
+    }
+    void fileNameLength()
+    {
+        QFETCH(int, length);
+        QTemporaryDir folder;
+        const QString name = QString(length - 3, u'n') + u".so"_s;
+        QVERIFY(QFile::copy(kModuleDir + u"/tmrShort.so"_s, folder.filePath(name)));
+        TLoader loader;
+        loader.Folder = folder.path();
+        loader.LoadAll();
+        QCOMPARE(loader.Services().Count(), length > 50 ? 0 : 2);
+        QCOMPARE(Captions(dialogs->boxes), length > 50 ? QStringList{name} : QStringList());
+    }
+
     // Maximised, the window keeps below the main window.
     void maximisedBelowTheMainWindow()
     {
