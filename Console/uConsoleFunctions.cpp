@@ -223,6 +223,11 @@ bool ComFormLibLoad(const QString &entryName, void **address)
     return false;
 }
 
+void *ComFormLibEntry(const char *name)
+{
+    return g_formLib ? reinterpret_cast<void *>(g_formLib->resolve(name)) : nullptr;
+}
+
 bool lumInputQuery(const QString &caption, const QString &prompt, const QString &okText, const QString &cancelText,
                    QString &value, int maxLength)
 {

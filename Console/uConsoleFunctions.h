@@ -88,6 +88,8 @@ void FinalizeConsoleFunctions();
 bool ComFormLibLoaded();
 // Looks an entry point up in the form library; reports a missing one.
 bool ComFormLibLoad(const QString &entryName, void **address);
+// An entry point of the form library, or null (without the library or the entry; nothing is shown).
+void *ComFormLibEntry(const char *name);
 // Asks for a text through the form library's dialog, or the standard one.
 bool lumInputQuery(const QString &caption, const QString &prompt, const QString &okText, const QString &cancelText,
                    QString &value, int maxLength);

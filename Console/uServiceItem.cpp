@@ -109,6 +109,13 @@ TServiceAttributes ReadAttributes(const TModuleLibrary &library, const QString &
 
 } // namespace
 
+TServiceAttributes ReadServiceAttributes(const TModuleLibrary &library, const QString &guid)
+{
+    return ReadAttributes(library, guid);
+}
+
+void CallModuleCode(const QString &modulePath, const std::function<void()> &call) { CallModule(modulePath, call); }
+
 // ---------------------------------------------------------------------------
 // TModuleAttributeReader
 

@@ -39,6 +39,13 @@ struct TServiceAttributes {
     bool TranslateDescription = false;
 };
 
+// Asks a loaded module for the attributes of one service; everything is
+// copied while the module is loaded. Fails as TServiceItem's constructor does.
+TServiceAttributes ReadServiceAttributes(const TModuleLibrary &library, const QString &guid);
+// Runs code of a loaded module file under the crash marker; whatever it throws
+// comes out as an error owned by the console.
+void CallModuleCode(const QString &modulePath, const std::function<void()> &call);
+
 // Reads service attributes for one configuration build. Each module file is
 // loaded on first use and stays loaded until the reader goes, so a file is
 // loaded once however many services it has; a file that cannot be loaded

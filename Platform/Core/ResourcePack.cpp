@@ -194,6 +194,14 @@ const TResString kResStrings[] = {
     {"rstr_to_SelectFldr", "Выбрать папку", "Choose a folder"},
     // A library without an entry the program asks for ("...: <library>: "<entry>".").
     {"rstr_msg_NorFoundProcedure", "Не найдена процедура в библиотеке", "Procedure is not found in library"},
+    // Menu configuration and the registration of services from module files.
+    {"rstr_stt_NotDefined", "Не определено", "Not defined"},
+    {"rstr_fmtmsg_EmptyDataInField", "Поле \"%s\" не заполнено", "The field \"%s\" is empty"},
+    {"rstr_NotVacantService", "Сервис уже есть в меню", "The service is already in the menu"},
+    {"rstr_fmtmsg_ValueTooLong", "\"%s\" длиннее %s символов", "\"%s\" is longer than %s characters"},
+    {"rstr_fmtmsg_RightsOutOfOrder",
+     "Права доступа сервиса \"%s\" не пронумерованы по порядку: на месте %s стоит право %s",
+     "The access rights of the service \"%s\" are not numbered in order: at place %s stands right %s"},
 };
 
 struct Entry {

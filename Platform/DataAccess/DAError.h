@@ -54,6 +54,7 @@ enum : int {
     PlsqlUserError = 20000,        // ORA-20000 raised by a server procedure
     AccountLocked = 28000,         // ORA-28000
     UnknownService = 12154,        // ORA-12154
+    ValueTooLarge = 12899,         // ORA-12899 value too large for column
     DriverMissing = 12560,         // ORA-12560 protocol adapter error (no client driver)
 };
 }

@@ -26,10 +26,21 @@ void Add(const char *name, QList<TProcArgInfo> args, bool writes, std::function<
         {QStringLiteral("MENUPACK"), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
 }
 
-qlonglong NextId(TServerCall &c, const QString &table, const QString &column)
+// New ids from the table's sequence: above every id the sequence ever gave
+// and every id in the table (rows written around the package), so a deleted
+// row's id is never handed out again and a stale call cannot hit a new row.
+// count ids in a row are taken; the first is returned.
+qlonglong NextId(TServerCall &c, const QString &table, const QString &column, qlonglong count = 1)
 {
-    return c.conn.Scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, c.T(table)))
-        .toLongLong();
+    const QString sequences = c.T(QStringLiteral("ID_SEQUENCES"));
+    const qlonglong last =
+        c.conn.Scalar(QStringLiteral("SELECT LAST_ID FROM %1 WHERE SEQ_NAME = ?").arg(sequences), {table}).toLongLong();
+    const qlonglong inTable =
+        c.conn.Scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2").arg(column, c.T(table))).toLongLong();
+    const qlonglong first = qMax(last, inTable) + 1;
+    c.conn.Exec(QStringLiteral("INSERT OR REPLACE INTO %1 (SEQ_NAME, LAST_ID) VALUES (?, ?)").arg(sequences),
+                {table, first + qMax(count, qlonglong(1)) - 1});
+    return first;
 }
 
 qlonglong NextSortOrder(TServerCall &c, qlonglong accessId, qlonglong owner)
@@ -73,7 +84,28 @@ void RequireGroupOwner(TServerCall &c, qlonglong owner, qlonglong accessId)
         RaiseApplicationError(20001, QStringLiteral("menu entry %1 is not a group").arg(owner));
 }
 
-QString Limited(const QString &text, int size) { return text.trimmed().left(size); }
+// The text trimmed and cut to size characters, never inside a surrogate pair.
+QString Limited(const QString &text, int size)
+{
+    QString limited = text.trimmed().left(size);
+    if (!limited.isEmpty() && limited.back().isHighSurrogate())
+        limited.chop(1);
+    return limited;
+}
+
+// An identifier that does not fit its column is refused, as the database
+// refuses it: a cut identifier names another service or file.
+QString Fitting(TServerCall &c, int arg, const char *column, int size)
+{
+    const QString value = c.Str(arg).trimmed();
+    if (value.size() > size)
+        RaiseOraError(OraErr::ValueTooLarge,
+                      QStringLiteral("value too large for column \"%1\".%2 (actual: %3, maximum: %4)")
+                          .arg(c.scheme, QLatin1String(column))
+                          .arg(value.size())
+                          .arg(size));
+    return value;
+}
 
 void RegisterMenu()
 {
@@ -109,6 +141,17 @@ void RegisterMenu()
                         {item})
                     .toInt() == 0)
                 RaiseOraError(2291, QStringLiteral("integrity constraint violated - service %1 not found").arg(item));
+            // A menu holds a service once: the console registers each service of a menu once.
+            if (c.conn
+                    .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ? AND ITEMID = ? AND ISGROUP = 0")
+                                .arg(c.T(QStringLiteral("MENUCFG"))),
+                            {access, item})
+                    .toInt() > 0)
+                RaiseOraError(OraErr::UniqueConstraint,
+                              QStringLiteral("unique constraint violated - service %1 is already in the menu of "
+                                             "access group %2")
+                                  .arg(item)
+                                  .arg(access));
             const qlonglong id = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"));
             c.conn.Exec(QStringLiteral(
                             "INSERT INTO %1 (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
@@ -130,6 +173,7 @@ void RegisterMenu()
     // DEL_MENUITEM(PID_CFG): one row; a group that still holds entries is refused.
     Add("DEL_MENUITEM", {In("PID_CFG")}, true, [](TServerCall &c) {
         const qlonglong id = c.Int(0);
+        MenuRow(c, id); // a row deleted meanwhile: the caller works on a stale tree
         if (c.conn
                 .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE OWNER = ? AND ID_CFG <> ?")
                             .arg(c.T(QStringLiteral("MENUCFG"))),
@@ -278,7 +322,7 @@ void RegisterAccess()
                 .arg(menu),
             {source});
         // New ids first, then the rows with their owners mapped to the new ids.
-        qlonglong next = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"));
+        qlonglong next = NextId(c, QStringLiteral("MENUCFG"), QStringLiteral("ID_CFG"), rows.rows.size());
         QHash<qlonglong, qlonglong> newId;
         for (const QVector<QVariant> &r : rows.rows)
             newId.insert(r[0].toLongLong(), next++);
@@ -305,6 +349,16 @@ qlonglong ItemIdOfGuid(TServerCall &c, const QString &guid)
     return id.toLongLong();
 }
 
+// Raises ORA-01403 for a service that is not (or no longer) in the catalogue.
+void RequireService(TServerCall &c, qlonglong item)
+{
+    if (c.conn
+            .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))),
+                    {item})
+            .toInt() == 0)
+        RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (service %1)").arg(item));
+}
+
 void RegisterCatalogue()
 {
     // INS_SRVITEM(PID in/out, PCREATEBTN, PGUID, PDLLNAME, PSRVNAME, PISLANG)
@@ -312,16 +366,26 @@ void RegisterCatalogue()
         {InOut("PID"), In("PCREATEBTN"), In("PGUID", TFT::ftString), In("PDLLNAME", TFT::ftString),
          In("PSRVNAME", TFT::ftString), In("PISLANG")},
         true, [](TServerCall &c) {
-            const QString guid = c.Str(2).trimmed(), dll = c.Str(3).trimmed(), name = c.Str(4).trimmed();
+            const QString guid = Fitting(c, 2, "SRVITEMS.GUID", 50), dll = Fitting(c, 3, "SRVITEMS.DLLNAME", 50);
+            const QString name = Limited(c.Str(4), 50);
             if (guid.isEmpty() || dll.isEmpty() || name.isEmpty())
                 RaiseOraError(OraErr::NotNullViolation,
                               QStringLiteral("cannot insert NULL into (GUID, DLLNAME, SRVNAME)"));
+            // The console tells services apart by GUID without regard to case.
+            if (c.conn
+                    .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE upper(GUID) = upper(?)")
+                                .arg(c.T(QStringLiteral("SRVITEMS"))),
+                            {guid})
+                    .toInt() > 0)
+                RaiseOraError(
+                    OraErr::UniqueConstraint,
+                    QStringLiteral("unique constraint violated - service %1 is already registered").arg(guid));
             const qlonglong id = NextId(c, QStringLiteral("SRVITEMS"), QStringLiteral("ITEMID"));
             c.conn.Exec(
                 QStringLiteral(
                     "INSERT INTO %1 (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES (?, ?, ?, ?, ?, ?)")
                     .arg(c.T(QStringLiteral("SRVITEMS"))),
-                {id, name.left(50), dll.left(50), guid.left(50), c.Int(1) != 0 ? 1 : 0, c.Int(5) != 0 ? 1 : 0});
+                {id, name, dll, guid, c.Int(1) != 0 ? 1 : 0, c.Int(5) != 0 ? 1 : 0});
             c.SetOut(0, id);
             return QVariant();
         });
@@ -335,7 +399,7 @@ void RegisterCatalogue()
             c.conn.Exec(
                 QStringLiteral("INSERT INTO %1 (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES (?, ?, ?, ?, ?)")
                     .arg(c.T(QStringLiteral("SRVITEMS_MODE"))),
-                {item, c.Int(1), name.left(60), name.left(150), c.Int(3) != 0 ? 1 : 0});
+                {item, c.Int(1), Limited(name, 60), Limited(name, 150), c.Int(3) != 0 ? 1 : 0});
             return QVariant();
         });
     Add("INS_REPORT_ITEM",
@@ -346,10 +410,12 @@ void RegisterCatalogue()
             c.conn.Exec(
                 QStringLiteral("INSERT INTO %1 (ITEMID, RGUID, RNAME, RDESC, SORT_ORDER) VALUES (?, ?, ?, ?, ?)")
                     .arg(c.T(QStringLiteral("REPORT_ITEMS"))),
-                {item, c.Str(1).left(50), c.Str(2).left(100), c.Str(3).left(255), c.Int(4)});
+                {item, Fitting(c, 1, "REPORT_ITEMS.RGUID", 50), Limited(c.Str(2), 100), Limited(c.Str(3), 255),
+                 c.Int(4)});
             return QVariant();
         });
     Add("UPD_SRVITEMS", {In("PITEMID"), In("PCREATEBTN")}, true, [](TServerCall &c) {
+        RequireService(c, c.Int(0));
         c.conn.Exec(QStringLiteral("UPDATE %1 SET CREATEBTN = ? WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))),
                     {c.Int(1) != 0 ? 1 : 0, c.Int(0)});
         return QVariant();
@@ -357,6 +423,7 @@ void RegisterCatalogue()
     // DEL_SRVITEM(PITEMID): refused while a menu still holds the service.
     Add("DEL_SRVITEM", {In("PITEMID")}, true, [](TServerCall &c) {
         const qlonglong item = c.Int(0);
+        RequireService(c, item);
         if (c.conn
                 .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("MENUCFG"))),
                         {item})

@@ -100,7 +100,19 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Пароль', 'Password'),
   ('Сервер', 'Server'),
   ('Имя', 'User'),
-  ('Пользователь', 'User');
+  ('Пользователь', 'User'),
+  -- The services of the module Invoices.so, registered by an administrator.
+  ('Счета', 'Invoices'),
+  ('Счета клиентам', 'Invoices to customers'),
+  ('Оплаты', 'Payments'),
+  ('Оплаченные заказы', 'Paid orders'),
+  ('Просмотр сумм счетов', 'View invoice amounts'),
+  ('Печать счетов', 'Print invoices'),
+  ('Реестр счетов', 'Invoice register'),
+  ('Все счета с клиентами и суммами', 'All invoices with customers and amounts'),
+  ('Неоплаченные счета', 'Unpaid invoices'),
+  ('Счета, ожидающие оплаты', 'Invoices awaiting payment'),
+  ('Просмотр оплат', 'View payments');
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 25, RU FROM ZANDRELL5.TMP_PAIRS;
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 9, EN FROM ZANDRELL5.TMP_PAIRS;
 DROP TABLE ZANDRELL5.TMP_PAIRS;

@@ -57,3 +57,45 @@ DOUBLE_EXPORT int RunSelectGrid(IDBGrid *grid, int mode, const char *column, int
     return 1;
 }
 #endif
+
+#ifdef FORMLIB_PROGRESS
+#include <QStringList>
+
+namespace {
+
+// What the progress window was told, in order.
+QStringList g_progressLog;
+
+// The user presses Cancel after the file numbered FORMLIB_CANCEL_AT (from 1; 0: never).
+class TProgressDouble final : public IProgress {
+public:
+    explicit TProgressDouble(int cancelAt) : m_cancelAt(cancelAt) {}
+    void BeforeFile(const char *fileName) override { g_progressLog << QStringLiteral("before ") + fileName; }
+    bool AfterFile(const char *fileName) override
+    {
+        g_progressLog << QStringLiteral("after ") + fileName;
+        return ++m_done != m_cancelAt;
+    }
+    void Release() override
+    {
+        g_progressLog << QStringLiteral("release");
+        delete this;
+    }
+
+private:
+    ~TProgressDouble() = default;
+    int m_cancelAt;
+    int m_done = 0;
+};
+
+} // namespace
+
+DOUBLE_EXPORT int GetIProgress(IProgress **progress, const char *caption, int count)
+{
+    g_progressLog = QStringList{QStringLiteral("open %1 %2").arg(QString::fromUtf8(caption)).arg(count)};
+    *progress = new TProgressDouble(qEnvironmentVariableIntValue("FORMLIB_CANCEL_AT"));
+    return 1;
+}
+
+DOUBLE_EXPORT const QStringList *ProgressLog() { return &g_progressLog; }
+#endif

@@ -862,6 +862,238 @@ private slots:
         QCOMPARE(ReadBytes(accounts), content);
     }
 
+    // A deleted row's id is never given again, so a stale call cannot reach a newer row.
+    void idsNeverRepeat_data()
+    {
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<QString>("remove");
+        QTest::newRow("menu group") << "INS_MENUGRP"
+                                    << "DEL_MENUITEM";
+        QTest::newRow("access group") << "INS_ACCESS"
+                                      << "DEL_ACCESS_RECURCIVE";
+        QTest::newRow("service") << "INS_SRVITEM"
+                                 << "DEL_SRVITEM";
+    }
+    void idsNeverRepeat()
+    {
+        QFETCH(QString, insert);
+        QFETCH(QString, remove);
+        Menu m(s.get());
+        int n = 0;
+        auto add = [&] {
+            ++n;
+            if (insert == QLatin1String("INS_MENUGRP"))
+                return m.Call(insert, {0, QStringLiteral("G%1").arg(n), 0, 2});
+            if (insert == QLatin1String("INS_ACCESS"))
+                return m.Call(insert, {0, QStringLiteral("A%1").arg(n)});
+            return m.Call(insert, {0, 0, QStringLiteral("SEQ-%1").arg(n), "Seq.so", "Seq", 0});
+        };
+        const int first = add();
+        s->Commit();
+        m.Call(remove, {first}, nullptr);
+        s->Commit();
+        const int second = add();
+        s->Commit();
+        QVERIFY(second > first);
+        // Also over a new session, after the highest id went.
+        m.Call(remove, {second}, nullptr);
+        s->Commit();
+        auto later = server->Connect();
+        m.pack.SetSession(later.get());
+        QVERIFY(add() > second);
+        later->Commit();
+    }
+
+    // The rows of a copied menu take ids of their own that never come back either.
+    void copiedMenuIdsNeverReturn()
+    {
+        Menu m(s.get());
+        m.pack.ExecProc("DUBLICATE_ACCESS", {1, "Копия"});
+        const int copy = m.pack.ParamByName("PID").AsInteger();
+        const int highest =
+            Scalar(s.get(), "SELECT max(ID_CFG) FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A", {copy}).toInt();
+        QVERIFY(Count(s.get(), "V_MENUCFG WHERE ACCESSID = :A", {copy}) > 1);
+        m.Call("DEL_ACCESS_RECURCIVE", {copy}, nullptr);
+        s->Commit();
+        QVERIFY(m.Call("INS_MENUGRP", {0, "После копии", 0, 1}) > highest);
+    }
+
+    // Identifiers longer than their columns are refused whole: a cut GUID or
+    // file name names another service or no file.
+    void identifiersThatDoNotFitAreRefused_data()
+    {
+        QTest::addColumn<QString>("guid");
+        QTest::addColumn<QString>("dll");
+        QTest::addColumn<QString>("rguid");
+        QTest::addColumn<int>("error");
+        const QString g50 = QStringLiteral("{%1}").arg(QString(48, QLatin1Char('A')));
+        const QString d50 = QString(47, QLatin1Char('m')) + QStringLiteral(".so");
+        QTest::newRow("all at 50") << g50 << d50 << g50 << 0;
+        QTest::newRow("GUID of 51") << g50 + QLatin1Char('B') << "a.so"
+                                    << "R" << 12899;
+        QTest::newRow("file name of 51") << "{G}" << QLatin1Char('x') + d50 << "R" << 12899;
+        QTest::newRow("report id of 51") << "{G}"
+                                         << "a.so" << g50 + QLatin1Char('B') << 12899;
+        QTest::newRow("GUID of another case") << ""
+                                              << "a.so"
+                                              << "R" << 1; // a registered GUID in lower case
+    }
+    void identifiersThatDoNotFitAreRefused()
+    {
+        QFETCH(QString, guid);
+        QFETCH(QString, dll);
+        QFETCH(QString, rguid);
+        QFETCH(int, error);
+        Menu m(s.get());
+        QString existing = Scalar(s.get(), "SELECT min(GUID) FROM ZANDRELL5.V_SRVITEMS").toString();
+        if (error == 1)
+            guid = existing.toLower();
+        const int code = ErrorOf([&] {
+            m.Call("INS_SRVITEM", {0, 0, guid, dll, "Имя", 0});
+            m.pack.ExecProc("INS_REPORT_ITEM", {guid, rguid, "Отчет", "", 0});
+        });
+        QCOMPARE(code, error);
+        if (error) {
+            s->Rollback();
+            QCOMPARE(Count(s.get(), "V_SRVITEMS WHERE upper(GUID) = upper(:G)", {guid}), error == 1 ? 1 : 0);
+            return;
+        }
+        QCOMPARE(Scalar(s.get(), "SELECT DLLNAME FROM ZANDRELL5.V_SRVITEMS WHERE GUID = :G", {guid}).toString(), dll);
+        QCOMPARE(Count(s.get(), "REPORT_ITEMS WHERE RGUID = :R", {rguid}), 1);
+    }
+
+    void aMenuHoldsAServiceOnce()
+    {
+        Menu m(s.get());
+        const int item = m.Call("INS_SRVITEM", {0, 0, "TST-ONCE", "Test.so", "Тест", 0});
+        const int first = m.Call("INS_MENUITEM", {0, 1, 1, item, "1"});
+        const int rows = Count(s.get(), "V_MENUCFG");
+        QCOMPARE(ErrorOf([&] { m.Call("INS_MENUITEM", {0, 4, 1, item, "1"}); }), 1);
+        QCOMPARE(Count(s.get(), "V_MENUCFG"), rows);
+        // Another access group may hold it; after leaving, it may come back.
+        m.Call("INS_MENUITEM", {0, 6, 2, item, "1"});
+        m.Call("DEL_MENUITEM", {first}, nullptr);
+        m.Call("INS_MENUITEM", {0, 4, 1, item, "1"});
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ItemID = :I", {item}), 2);
+    }
+
+    // A drop into a group (sort order 0) puts the entry after the group's children.
+    void dropIntoAGroupAttachesLast()
+    {
+        Menu m(s.get());
+        const int stock = m.Call("INS_MENUGRP", {0, "Склад", 0, 1});
+        m.Call("MOVE_ITEM", {stock, 1, 0}, nullptr);
+        QCOMPARE(MenuColumn(s.get(), "OWNER", stock).toInt(), 1);
+        QCOMPARE(
+            Scalar(s.get(), "SELECT ID_CFG FROM ZANDRELL5.V_MENUCFG WHERE OWNER = 1 ORDER BY SORT_ORDER DESC").toInt(),
+            stock);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE OWNER = 1"), 3);
+    }
+
+    // Two administrators: each call is checked against what the other committed.
+    void staleCallsOfAnotherAdministrator_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<int>("error");
+        QTest::newRow("move into the deleted group") << "MOVE_ITEM into" << 1403;
+        QTest::newRow("move the deleted group") << "MOVE_ITEM" << 1403;
+        QTest::newRow("rename the deleted group") << "UPD_MENU" << 1403;
+        QTest::newRow("delete the deleted group") << "DEL_MENUITEM" << 1403;
+        QTest::newRow("group in the deleted group") << "INS_MENUGRP" << 1403;
+        QTest::newRow("service in the deleted group") << "INS_MENUITEM" << 1403;
+        QTest::newRow("rights of a deleted entry") << "UPD_RIGHT" << 1403;
+        QTest::newRow("cycle with the other's move") << "cycle" << 20001;
+        QTest::newRow("button of a deleted service") << "UPD_SRVITEMS" << 1403;
+        QTest::newRow("delete a deleted service") << "DEL_SRVITEM" << 1403;
+    }
+    void staleCallsOfAnotherAdministrator()
+    {
+        QFETCH(QString, call);
+        QFETCH(int, error);
+        auto other = server->Connect();
+        Menu a(s.get()), b(other.get());
+        const int item = a.Call("INS_SRVITEM", {0, 0, "TST-STALE", "Test.so", "Тест", 0});
+        const int g = a.Call("INS_MENUGRP", {0, "G", 0, 1});
+        const int h = a.Call("INS_MENUGRP", {0, "H", 0, 1});
+        const int entry = a.Call("INS_MENUITEM", {0, g, 1, item, "1"});
+        s->Commit();
+        // What the other administrator committed meanwhile.
+        if (call == QLatin1String("cycle")) {
+            b.Call("MOVE_ITEM", {g, h, 0}, nullptr);
+        } else if (call == QLatin1String("UPD_SRVITEMS") || call == QLatin1String("DEL_SRVITEM")) {
+            b.Call("DEL_MENUITEM", {entry}, nullptr);
+            b.Call("DEL_SRVITEM", {item}, nullptr);
+        } else {
+            b.Call("DEL_MENUITEM", {entry}, nullptr);
+            b.Call("DEL_MENUITEM", {g}, nullptr);
+        }
+        other->Commit();
+        // The new group of the other administrator never takes a freed id.
+        const int fresh = b.Call("INS_MENUGRP", {0, "New", 0, 1});
+        other->Commit();
+        QVERIFY(fresh != g && fresh != entry);
+        const QHash<QString, QVariantList> calls = {
+            {"MOVE_ITEM into", {h, g, 0}},   {"MOVE_ITEM", {g, h, 0}},
+            {"UPD_MENU", {g, "X"}},          {"DEL_MENUITEM", {g}},
+            {"INS_MENUGRP", {0, "X", g, 1}}, {"INS_MENUITEM", {0, g, 1, item, "1"}},
+            {"UPD_RIGHT", {entry, "11"}},    {"cycle", {h, g, 0}},
+            {"UPD_SRVITEMS", {item, 1}},     {"DEL_SRVITEM", {item}},
+        };
+        const QString proc = call == QLatin1String("cycle") || call == QLatin1String("MOVE_ITEM into")
+                                 ? QStringLiteral("MOVE_ITEM")
+                                 : call;
+        QCOMPARE(ErrorOf([&] { a.pack.ExecProc(proc, calls.value(call)); }), error);
+        s->Rollback();
+        // Nothing orphaned, no cycle, the other's new group untouched.
+        QCOMPARE(Count(s.get(), "V_MENUCFG M WHERE M.OWNER <> 0 AND NOT EXISTS "
+                                "(SELECT 1 FROM ZANDRELL5.V_MENUCFG P WHERE P.ID_CFG = M.OWNER AND P.IsGroup = 1)"),
+                 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ID_CFG = :I AND MENUNAME = 'New'", {fresh}), 1);
+        QVERIFY(MenuColumn(s.get(), "OWNER", h).toInt() != g || MenuColumn(s.get(), "OWNER", g).toInt() != h);
+    }
+
+    // Names reach the tables as bound values, whatever they hold.
+    void hostileNamesAreBound_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored"); // empty: refused with ORA-01400
+        const QString a49(49, QLatin1Char('a'));
+        const QString smile = QStringLiteral("\U0001F600");
+        QTest::newRow("quotes") << "O'Brien \"x\""
+                                << "O'Brien \"x\"";
+        QTest::newRow("statement") << "x'); DELETE FROM ZANDRELL5.MENUCFG; --"
+                                   << "x'); DELETE FROM ZANDRELL5.MENUCFG; --";
+        QTest::newRow("; DELETE") << "; DELETE"
+                                  << "; DELETE";
+        QTest::newRow("format") << "%s %d %1"
+                                << "%s %d %1";
+        QTest::newRow("macro") << "&shema.V_ACCESS &"
+                               << "&shema.V_ACCESS &";
+        QTest::newRow("50 characters") << a49 + QLatin1Char('b') << a49 + QLatin1Char('b');
+        QTest::newRow("51 characters") << a49 + QStringLiteral("bc") << a49 + QLatin1Char('b');
+        QTest::newRow("pair split at 50") << a49 + smile << a49;
+        QTest::newRow("pair within 50") << a49.left(48) + smile << a49.left(48) + smile;
+        QTest::newRow("blank") << "   "
+                               << "";
+    }
+    void hostileNamesAreBound()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        Menu m(s.get());
+        const int renamed = m.Call("INS_MENUGRP", {0, "Переименуемая", 0, 1});
+        const int rows = Count(s.get(), "V_MENUCFG");
+        QCOMPARE(ErrorOf([&] { m.Call("UPD_MENU", {renamed, name}, nullptr); }), stored.isEmpty() ? 1400 : 0);
+        QCOMPARE(MenuColumn(s.get(), "MENUNAME", renamed).toString(),
+                 stored.isEmpty() ? QStringLiteral("Переименуемая") : stored);
+        int id = 0;
+        QCOMPARE(ErrorOf([&] { id = m.Call("INS_MENUGRP", {0, name, 0, 1}); }), stored.isEmpty() ? 1400 : 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG"), rows + (stored.isEmpty() ? 0 : 1));
+        if (id)
+            QCOMPARE(MenuColumn(s.get(), "MENUNAME", id).toString(), stored);
+        s->Commit();
+    }
+
     void writeLockOfAnotherConnection_data()
     {
         QTest::addColumn<int>("releaseAtMs"); // -1: never
