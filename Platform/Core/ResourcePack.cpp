@@ -192,6 +192,11 @@ const TResString kResStrings[] = {
     {"rstr_to_NextRec", "На следующую запись", "Next record"},
     {"rstr_to_PriorRec", "На предыдущую запись", "Previous record"},
     {"rstr_to_SelectFldr", "Выбрать папку", "Choose a folder"},
+    // Access groups, the rights editor and the service choice of the menu editor.
+    {"rstr_fmtcnf_DelRecord", "Удалить запись \"%s\"?", "Delete the record \"%s\"?"},
+    {"rstr_ErrorOFDeleting", "Ошибка удаления", "Error of deleting"},
+    {"rstr_NotVacantService", "Нет сервисов, которые можно добавить в меню",
+     "There is no service left to add to the menu"},
 };
 
 struct Entry {
