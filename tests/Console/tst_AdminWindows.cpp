@@ -107,44 +107,45 @@ private slots:
 
         const QList<int> test{60};
         const QList<int> stockAndTest{3, 60}; // grid order by name: Склад, Тест
-        QTest::newRow("three rights, none ticked") << test << QStringList{u"check DBGrid1 #1"_s, u"ok"_s} << true
-                                                   << u"60:1000"_s;
-        QTest::newRow("the second ticked") << test
-                                           << QStringList{u"check DBGrid1 #1"_s, u"check RightList #2"_s, u"ok"_s}
-                                           << true << u"60:1010"_s;
+        QTest::newRow("three rights, none ticked")
+            << test << QStringList{u"check DBGrid1 #1"_s, u"ok"_s} << true << u"60:1000"_s;
+        QTest::newRow("the second ticked")
+            << test << QStringList{u"check DBGrid1 #1"_s, u"check RightList #2"_s, u"ok"_s} << true << u"60:1010"_s;
         QTest::newRow("two rights of one name ticked apart")
             << test << QStringList{u"check DBGrid1 #1"_s, u"check RightList #3"_s, u"ok"_s} << true << u"60:1001"_s;
         QTest::newRow("synchronised: choosing ticks every right")
             << test << QStringList{u"check chRightsAll"_s, u"check DBGrid1 #1"_s, u"ok"_s} << true << u"60:1111"_s;
         QTest::newRow("synchronised: un-choosing clears them")
-            << test
-            << QStringList{u"action acSinhr"_s, u"check DBGrid1 #1"_s, u"check DBGrid1 #1"_s, u"action acSinhr"_s,
-                           u"check DBGrid1 #1"_s, u"ok"_s}
+            << test << QStringList{u"action acSinhr"_s, u"check DBGrid1 #1"_s, u"check DBGrid1 #1"_s,
+                                   u"action acSinhr"_s, u"check DBGrid1 #1"_s, u"ok"_s}
             << true << u"60:1000"_s;
         QTest::newRow("not synchronised: the ticks stay")
             << test
-            << QStringList{u"check RightList #1"_s, u"check DBGrid1 #1"_s, u"check DBGrid1 #1"_s,
-                           u"check DBGrid1 #1"_s, u"ok"_s}
+            << QStringList{u"check RightList #1"_s, u"check DBGrid1 #1"_s, u"check DBGrid1 #1"_s, u"check DBGrid1 #1"_s,
+                           u"ok"_s}
             << true << u"60:1100"_s;
         QTest::newRow("rights tool bar") << test
-                                         << QStringList{u"check DBGrid1 #1"_s, u"action actSelAll"_s,
-                                                        u"action actInvertSel"_s, u"check RightList #2"_s,
-                                                        u"action actInvertSel"_s, u"action actInvertSel"_s, u"ok"_s}
+                                         << QStringList{u"check DBGrid1 #1"_s,
+                                                        u"action actSelAll"_s,
+                                                        u"action actInvertSel"_s,
+                                                        u"check RightList #2"_s,
+                                                        u"action actInvertSel"_s,
+                                                        u"action actInvertSel"_s,
+                                                        u"ok"_s}
                                          << true << u"60:1010"_s;
         QTest::newRow("each service keeps its own ticks")
-            << stockAndTest
-            << QStringList{u"select DBGrid1 #2"_s, u"check RightList #3"_s, u"select DBGrid1 #1"_s,
-                           u"check RightList #1"_s, u"action acSellAll"_s, u"ok"_s}
+            << stockAndTest << QStringList{u"select DBGrid1 #2"_s,  u"check RightList #3"_s, u"select DBGrid1 #1"_s,
+                                           u"check RightList #1"_s, u"action acSellAll"_s,   u"ok"_s}
             << true << u"3:110,60:1001"_s;
         QTest::newRow("all chosen, synchronised")
             << stockAndTest << QStringList{u"check chRightsAll"_s, u"action acSellAll"_s, u"ok"_s} << true
             << u"3:111,60:1111"_s;
         QTest::newRow("inverted twice") << stockAndTest
-                                        << QStringList{u"check DBGrid1 #2"_s, u"action acInvSell"_s, u"ok"_s}
-                                        << true << u"3:100"_s;
-        QTest::newRow("all chosen, then none") << stockAndTest
-                                               << QStringList{u"action acSellAll"_s, u"action acDeSellAll"_s, u"ok"_s}
-                                               << true << QString();
+                                        << QStringList{u"check DBGrid1 #2"_s, u"action acInvSell"_s, u"ok"_s} << true
+                                        << u"3:100"_s;
+        QTest::newRow("all chosen, then none")
+            << stockAndTest << QStringList{u"action acSellAll"_s, u"action acDeSellAll"_s, u"ok"_s} << true
+            << QString();
         QTest::newRow("OK with nothing chosen") << stockAndTest << QStringList{u"ok"_s} << true << QString();
         QTest::newRow("Cancel after choosing")
             << stockAndTest << QStringList{u"check DBGrid1 #1"_s, u"cancel"_s} << false << QString();
@@ -228,8 +229,8 @@ private slots:
         QTest::addColumn<QString>("mode");
         // The operators' orders: amounts and the report not granted ("100").
         QTest::newRow("tick the report") << QStringList{u"check lvRightList #2"_s, u"ok"_s} << true << u"101"_s;
-        QTest::newRow("invert twice") << QStringList{u"action acInvertSel"_s, u"action acInvertSel"_s, u"ok"_s}
-                                      << true << u"100"_s;
+        QTest::newRow("invert twice") << QStringList{u"action acInvertSel"_s, u"action acInvertSel"_s, u"ok"_s} << true
+                                      << u"100"_s;
         QTest::newRow("invert") << QStringList{u"check lvRightList #1"_s, u"action acInvertSel"_s, u"ok"_s} << true
                                 << u"101"_s;
         QTest::newRow("select all") << QStringList{u"action acSelAll"_s, u"ok"_s} << true << u"111"_s;
