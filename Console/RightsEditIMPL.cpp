@@ -52,7 +52,6 @@ TRightsEdit::TRightsEdit(QWidget *parent) : QDialog(parent)
     stxtServiceName = new QLabel(this);
     stxtServiceName->setMargin(4);
     tbRights = new QToolBar(this);
-    tbRights->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     acSelAll = new QAction(QStringLiteral("Выделить все"), this);
     acSelAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     acInvertSel = new QAction(QStringLiteral("Обратить выделение"), this);

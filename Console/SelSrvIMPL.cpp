@@ -218,6 +218,8 @@ void TSelSrv::buildControls()
     auto *servicesPanel = new QWidget(this);
     auto *servicesLayout = new QVBoxLayout(servicesPanel);
     servicesLayout->setContentsMargins(0, 0, 0, 0);
+    // The tool bar keeps room for all its buttons beside the check box.
+    tbServices->setMinimumWidth(tbServices->sizeHint().width());
     auto *servicesBar = new QHBoxLayout;
     servicesBar->addWidget(tbServices);
     servicesBar->addWidget(chRightsAll);
