@@ -12,6 +12,7 @@
 #include "tests/common/TestServer.h"
 
 #include <QSet>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -198,6 +199,25 @@ private slots:
                  (QStringList{u"ROW DBGrid1 1 0||Склад|Stock.so"_s, u"ROW DBGrid1 2 1||Тест|Test.so"_s}));
         QCOMPARE(rows(u"ROW RightList "_s), (QStringList{u"ROW RightList 1 0|Чтение"_s, u"ROW RightList 2 0|Правка"_s,
                                                          u"ROW RightList 3 1|Правка"_s}));
+    }
+
+    // Space in the grid chooses or un-chooses the current service; a double click closes with OK.
+    void keyboardAndDoubleClick()
+    {
+        dialogs->onModal = [](QDialog *dialog) {
+            auto *grid = dialog->findChild<QTableView *>(u"DBGrid1"_s);
+            ExecuteWindowCommand(dialog, u"select DBGrid1 #2"_s);
+            QTest::keyClick(grid, Qt::Key_Space);
+            ExecuteWindowCommand(dialog, u"select DBGrid1 #1"_s);
+            QTest::keyClick(grid, Qt::Key_Space);
+            QTest::keyClick(grid, Qt::Key_Space);
+            emit grid->doubleClicked(grid->currentIndex());
+            return dialog->result();
+        };
+        TSrvItemArray items;
+        TSrvModeArray modes;
+        QVERIFY(ChooseServices(items, modes, [](int id) { return id == 3 || id == 60; }));
+        QCOMPARE(joinChoice(items, modes), u"60:1000"_s);
     }
 
     // Services already in the menu are not offered; with none left there is no window.
