@@ -226,11 +226,12 @@ void TSelSrv::buildControls()
     servicesBar->addStretch();
     servicesLayout->addLayout(servicesBar);
     servicesLayout->addWidget(DBGrid1, 1);
-    auto *splitter = new QSplitter(Qt::Vertical, this);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(servicesPanel);
     splitter->addWidget(rightsPanel);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 1);
+    // The rights panel shows its whole column beside the grid.
+    splitter->setSizes({520, kRightColumnWidth + 20});
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(btnOk);
@@ -238,7 +239,7 @@ void TSelSrv::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(640, 520);
+    resize(1020, 480);
 
     connect(acSellAll, &QAction::triggered, this, [this] { SelectServices(1); });
     connect(acDeSellAll, &QAction::triggered, this, [this] { SelectServices(0); });
