@@ -6,8 +6,10 @@
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleDM.h"
 #include "Console/uMenu.h"
+#include "Core/ProtocolInput.h"
 #include "DataAccess/OraStoredProc.h"
 #include "Ui/ModalDriver.h"
+#include "Ui/WindowDialogService.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
 
@@ -299,6 +301,46 @@ private slots:
         QCOMPARE(rows, 0);
         QCOMPARE(item->AccessList().Count(), 0);
         QCOMPARE(item->GetMode(), u"1"_s);
+    }
+
+    // Unattended, both windows read their commands from the input and say when they close.
+    void unattendedScripts()
+    {
+        dialogs.reset();
+        qputenv("KORCONSOLE_HEADLESS", "1");
+        UseWindowedDialogs();
+        const auto run = [](const QByteArray &script, const std::function<void()> &open) {
+            TProtocolInput::Instance().Reset();
+            TProtocolInput::Instance().Feed(script);
+            TProtocolInput::Instance().EndInput();
+            open();
+        };
+        QTreeWidget panel;
+        auto item = menuEntry(12, 1, &panel);
+        run("dump\ncheck lvRightList #2\nok\n", [&] { QVERIFY(EditRights(item.get())); });
+        QCOMPARE(item->GetMode(), u"101"_s);
+        TSrvItemArray items;
+        TSrvModeArray modes;
+        run("check DBGrid1 #1\ncheck RightList #3\ndump\nok\n",
+            [&] { QVERIFY(ChooseServices(items, modes, [](int id) { return id == 60; })); });
+        QCOMPARE(joinChoice(items, modes), u"60:1001"_s);
+        // End of input cancels.
+        run("check DBGrid1 #1\n", [&] { QVERIFY(!ChooseServices(items, modes, [](int id) { return id == 60; })); });
+        qunsetenv("KORCONSOLE_HEADLESS");
+        TProtocolInput::Instance().Reset();
+        const QStringList expected{u"MODAL TRightsEdit|Права доступа"_s,
+                                   u"ROW lvRightList 2 0|Печать отчетов"_s,
+                                   u"CLOSED TRightsEdit 1"_s,
+                                   u"MODAL TSelSrv|Выбор сервиса для пункта меню"_s,
+                                   u"ROW RightList 3 1|Правка"_s,
+                                   u"CLOSED TSelSrv 1"_s,
+                                   u"MODAL TSelSrv|Выбор сервиса для пункта меню"_s,
+                                   u"CLOSED TSelSrv 2"_s};
+        qsizetype at = 0;
+        for (const QString &line : expected) {
+            at = protocol.indexOf(line, at);
+            QVERIFY2(at >= 0, qPrintable(line + u" missing in:\n"_s + protocol.join(u'\n')));
+        }
     }
 
     // A caption wider than the window widens it and its column; the window keeps its smallest size.
