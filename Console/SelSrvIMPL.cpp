@@ -530,7 +530,7 @@ bool ChooseServices(TSrvItemArray &items, TSrvModeArray &modes, const TSrvCheck 
     form.FCheck = check;
     if (!form.Prepare()) {
         ShowMessageBox(MessageText(QStringLiteral("rstr_NotVacantService"),
-                                   QStringLiteral("Every service of the catalogue is in the menu already")),
+                                   QStringLiteral("There is no service left to add to the menu")),
                        QStringLiteral("Регистрация сервиса"), MB_ICONINFORMATION);
         return false;
     }
