@@ -197,11 +197,15 @@ const TResString kResStrings[] = {
     // Menu configuration and the registration of services from module files.
     {"rstr_stt_NotDefined", "Не определено", "Not defined"},
     {"rstr_fmtmsg_EmptyDataInField", "Поле \"%s\" не заполнено", "The field \"%s\" is empty"},
-    {"rstr_NotVacantService", "Сервис уже есть в меню", "The service is already in the menu"},
     {"rstr_fmtmsg_ValueTooLong", "\"%s\" длиннее %s символов", "\"%s\" is longer than %s characters"},
     {"rstr_fmtmsg_RightsOutOfOrder",
      "Права доступа сервиса \"%s\" не пронумерованы по порядку: на месте %s стоит право %s",
      "The access rights of the service \"%s\" are not numbered in order: at place %s stands right %s"},
+    // Access groups, the rights editor and the service choice of the menu editor.
+    {"rstr_fmtcnf_DelRecord", "Удалить запись \"%s\"?", "Delete the record \"%s\"?"},
+    {"rstr_ErrorOFDeleting", "Ошибка удаления", "Error of deleting"},
+    {"rstr_NotVacantService", "Нет сервисов, которые можно добавить в меню",
+     "There is no service left to add to the menu"},
 };
 
 struct Entry {

@@ -251,12 +251,27 @@ void RegisterMenu()
     });
 }
 
+// An access group's name as its column takes it: a blank name is NULL
+// (ORA-01400), one of more than 100 characters too large (ORA-12899); a
+// character outside the basic plane counts once, as in a CHAR-sized column.
+QString AccessName(TServerCall &c, int index, const QString &nullMessage)
+{
+    constexpr qsizetype kNameSize = 100;
+    const QString name = c.Str(index).trimmed();
+    if (name.isEmpty())
+        RaiseOraError(OraErr::NotNullViolation, nullMessage);
+    const qsizetype characters = name.toUcs4().size();
+    if (characters > kNameSize)
+        RaiseOraError(12899, QStringLiteral("value too large for column \"NAME\" (actual: %1, maximum: %2)")
+                                 .arg(characters)
+                                 .arg(kNameSize));
+    return name;
+}
+
 void RegisterAccess()
 {
     Add("INS_ACCESS", {InOut("PID"), In("PNAME", TFT::ftString)}, true, [](TServerCall &c) {
-        const QString name = Limited(c.Str(1), 100);
-        if (name.isEmpty())
-            RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (NAME)"));
+        const QString name = AccessName(c, 1, QStringLiteral("cannot insert NULL into (NAME)"));
         const qlonglong id = NextId(c, QStringLiteral("ACCESSLIST"), QStringLiteral("ACCESSID"));
         c.conn.Exec(
             QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
@@ -265,9 +280,7 @@ void RegisterAccess()
         return QVariant();
     });
     Add("UPD_ACCESS", {In("PACCESSID"), In("PNAME", TFT::ftString)}, true, [](TServerCall &c) {
-        const QString name = Limited(c.Str(1), 100);
-        if (name.isEmpty())
-            RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot update (NAME) to NULL"));
+        const QString name = AccessName(c, 1, QStringLiteral("cannot update (NAME) to NULL"));
         RequireAccess(c, c.Int(0));
         c.conn.Exec(QStringLiteral("UPDATE %1 SET NAME = ? WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
                     {name, c.Int(0)});
@@ -301,9 +314,7 @@ void RegisterAccess()
     // DUBLICATE_ACCESS(PACCESSID, PNAME, PID out): a copy of the group with its menu and rights.
     Add("DUBLICATE_ACCESS", {In("PACCESSID"), In("PNAME", TFT::ftString), InOut("PID")}, true, [](TServerCall &c) {
         const qlonglong source = c.Int(0);
-        const QString name = Limited(c.Str(1), 100);
-        if (name.isEmpty())
-            RaiseOraError(OraErr::NotNullViolation, QStringLiteral("cannot insert NULL into (NAME)"));
+        const QString name = AccessName(c, 1, QStringLiteral("cannot insert NULL into (NAME)"));
         if (c.conn
                 .Scalar(
                     QStringLiteral("SELECT count(*) FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),

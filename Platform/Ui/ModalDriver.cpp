@@ -89,6 +89,20 @@ int captionColumn(const QAbstractItemView *view)
     return 0;
 }
 
+// A tree view without root decoration whose rows have no children is a list
+// with columns (a report view): it dumps and checks its rows as a list does.
+bool isReportList(const QAbstractItemView *view)
+{
+    const auto *tree = qobject_cast<const QTreeView *>(view);
+    if (!tree || tree->rootIsDecorated() || !tree->model())
+        return false;
+    const QAbstractItemModel *model = tree->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->hasChildren(model->index(row, 0)))
+            return false;
+    return true;
+}
+
 bool isRowHidden(const QAbstractItemView *view, int row)
 {
     if (const auto *table = qobject_cast<const QTableView *>(view))
@@ -129,7 +143,7 @@ QModelIndex locateItem(const QAbstractItemView *view, const QString &spec)
     const QAbstractItemModel *model = view->model();
     if (!model || spec.isEmpty())
         return {};
-    if (qobject_cast<const QTreeView *>(view))
+    if (qobject_cast<const QTreeView *>(view) && !isReportList(view))
         return treeItem(model, spec.split(QLatin1Char('/')));
     const int column = captionColumn(view);
     if (spec.startsWith(QLatin1Char('#'))) {
@@ -204,7 +218,7 @@ QString valueOf(const QWidget *widget)
         return label->buddy() ? plainCaption(label->text()) : label->text(); // "&" is a mnemonic only with a buddy
     if (const auto *tabs = qobject_cast<const QTabWidget *>(widget))
         return tabs->currentIndex() < 0 ? QString() : plainCaption(tabs->tabText(tabs->currentIndex()));
-    if (const auto *tree = qobject_cast<const QTreeView *>(widget))
+    if (const auto *tree = qobject_cast<const QTreeView *>(widget); tree && !isReportList(tree))
         return treePath(tree->currentIndex());
     if (const auto *view = qobject_cast<const QAbstractItemView *>(widget))
         return view->currentIndex().isValid() ? QStringLiteral("#%1").arg(view->currentIndex().row() + 1) : QString();
@@ -360,7 +374,7 @@ TOutcome toggleCheck(QWidget *window, const QString &name, const QString &row)
         return TOutcome::NotFound;
     }
     auto *view = qobject_cast<QAbstractItemView *>(widget);
-    if (!view || qobject_cast<QTreeView *>(view) || !row.startsWith(QLatin1Char('#')))
+    if (!view || (qobject_cast<QTreeView *>(view) && !isReportList(view)) || !row.startsWith(QLatin1Char('#')))
         return TOutcome::NotFound;
     const QModelIndex index = locateItem(view, row);
     if (!index.isValid() || !(index.flags() & Qt::ItemIsUserCheckable))
@@ -625,7 +639,7 @@ QStringList DumpWindow(QDialog *dialog)
         const QString name = widget->objectName();
         lines << QStringLiteral("W %1 %2 %3 %4")
                      .arg(name, kindOf(widget), flag(widget->isEnabled()), ProtocolText(valueOf(widget)));
-        if (auto *tree = qobject_cast<QTreeView *>(widget); tree && tree->model())
+        if (auto *tree = qobject_cast<QTreeView *>(widget); tree && tree->model() && !isReportList(tree))
             dumpTree(tree, name, QModelIndex(), 0, tree->currentIndex().siblingAtColumn(0), lines);
         else if (auto *view = qobject_cast<QAbstractItemView *>(widget); view && view->model())
             dumpRows(view, name, lines);

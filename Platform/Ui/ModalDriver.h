@@ -16,6 +16,8 @@
 //   click <name>                clicks a button
 //   ok, cancel                  closes the window with that result
 //   reply <code>, input [text]  the answer of the next message box, of the next input query
+// A tree view without root decoration and without child rows is a list here
+// (ROW lines, rows by "#n").
 // A command that finds nothing writes NOTFOUND and the command line; one on a
 // disabled widget writes DISABLED <name>.
 #include "Core/PlatformExport.h"

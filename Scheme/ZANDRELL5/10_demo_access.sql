@@ -1,7 +1,9 @@
--- Demo access groups, their menu trees (groups only: the services work adds
--- the service entries) and users.
+-- Demo access groups, their menu trees (groups only, but for the storekeepers'
+-- one service entry: the services work adds the others) and users.
 INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (1, 'Администраторы');
 INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (2, 'Операторы');
+-- Without users: a group that an administrator may copy and delete.
+INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (3, 'Кладовщики');
 
 -- Administrators
 INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (1, 1, 0, 1, 'Документы', 10);
@@ -13,6 +15,11 @@ INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_
 INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (6, 2, 0, 1, 'Документы', 10);
 INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (7, 2, 6, 1, 'Заказы', 10);
 INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (8, 2, 0, 1, 'Справочники', 20);
+-- Storekeepers: the stock under two levels of groups, prices shown, no report.
+INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (17, 3, 0, 1, 'Склад', 10);
+INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (18, 3, 17, 1, 'Остатки', 10);
+INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER)
+  VALUES (19, 3, 18, 0, NULL, 3, '110', 10);
 
 -- Users: LOGIN is the log-in account of accounts.sql.
 INSERT INTO ZANDRELL5.SYSUSER (ID, LOGIN, NAME, ACCESSID, ISADMIN, FORCE_PASS_CHANGE)

@@ -427,6 +427,117 @@ private slots:
         QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {1, ""}); }), 1400);
     }
 
+    // Group names reach the server bound: they come back as given, or are refused whole.
+    void accessGroupNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("error");
+        const QString smile = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("quotes") << QStringLiteral("O'Brien \"Склад\"'') --") << 0;
+        QTest::newRow("format and ampersand") << QStringLiteral("%s %1 &shema & Co; DELETE FROM ACCESSLIST") << 0;
+        QTest::newRow("100 characters") << QString(100, QChar(u'Я')) << 0;
+        QTest::newRow("101 characters") << QString(101, QChar(u'Я')) << 12899;
+        QTest::newRow("blank") << QStringLiteral(" \t ") << 1400;
+        QTest::newRow("surrogate pair as the 100th character") << QString(99, QChar(u'a')) + smile << 0;
+        QTest::newRow("surrogate pair as the 101st character") << QString(100, QChar(u'a')) + smile << 12899;
+    }
+
+    void accessGroupNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, error);
+        Menu m(s.get());
+        const int groups = Count(s.get(), "V_ACCESS");
+        const auto nameOf = [&](int id) {
+            return Scalar(s.get(), "SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :I", {id}).toString();
+        };
+        // Insert, rename and copy.
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("INS_ACCESS", {0, name}); }), error);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("UPD_ACCESS", {3, name}); }), error);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {3, name, 0}); }), error);
+        if (error) {
+            QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+            QCOMPARE(nameOf(3), QStringLiteral("Кладовщики"));
+            return;
+        }
+        QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME = :N", {name}), 3);
+        QCOMPARE(nameOf(3), name);
+        QCOMPARE(nameOf(m.pack.ParamByName("PID").AsInteger()), name);
+    }
+
+    // Administrator A deletes a group while B still shows it: each of B's calls is refused and changes nothing.
+    void callsOnAGroupDeletedMeanwhile_data()
+    {
+        QTest::addColumn<QString>("procedure");
+        QTest::addColumn<int>("error");
+        QTest::newRow("new menu group") << QStringLiteral("INS_MENUGRP") << 2291;
+        QTest::newRow("rename") << QStringLiteral("UPD_ACCESS") << 2291;
+        QTest::newRow("copy") << QStringLiteral("DUBLICATE_ACCESS") << 1403;
+        QTest::newRow("delete") << QStringLiteral("DEL_ACCESS_RECURCIVE") << 1403;
+    }
+
+    void callsOnAGroupDeletedMeanwhile()
+    {
+        QFETCH(QString, procedure);
+        QFETCH(int, error);
+        auto b = server->Connect();
+        Menu a(s.get());
+        Menu bm(b.get());
+        const int group = 3; // "Кладовщики", seen by both
+        QCOMPARE(Count(b.get(), "V_ACCESS WHERE ACCESSID = :I", {group}), 1);
+        a.Call("DEL_ACCESS_RECURCIVE", {group}, nullptr);
+        s->Commit();
+        const int groups = Count(b.get(), "V_ACCESS");
+        const int rows = Count(b.get(), "V_MENUCFG");
+        const QHash<QString, QVariantList> args{{QStringLiteral("INS_MENUGRP"), {0, "Новое", 0, group}},
+                                                {QStringLiteral("UPD_ACCESS"), {group, "Новое имя"}},
+                                                {QStringLiteral("DUBLICATE_ACCESS"), {group, "Копия", 0}},
+                                                {QStringLiteral("DEL_ACCESS_RECURCIVE"), {group}}};
+        QCOMPARE(ErrorOf([&] { bm.pack.ExecProc(procedure, args.value(procedure)); }), error);
+        b->Commit();
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+        QCOMPARE(Count(s.get(), "V_MENUCFG"), rows);
+    }
+
+    // The storekeepers have a three-level menu and no users: copied row for row, deleted without a trace.
+    void storekeepersAreCopiedAndDeleted()
+    {
+        Menu m(s.get());
+        QCOMPARE(Count(s.get(), "v_Sysusers WHERE ACCESSID = 3"), 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = 3"), 3);
+        m.pack.ExecProc("DUBLICATE_ACCESS", {3, "Кладовщики 2", 0});
+        const int copy = m.pack.ParamByName("PID").AsInteger();
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = :A AND ITEMID = 3 AND ITEMMODE = '110'", {copy}), 1);
+        QCOMPARE(Count(s.get(),
+                       "V_MENUCFG C JOIN ZANDRELL5.V_MENUCFG P ON P.ID_CFG = C.OWNER JOIN ZANDRELL5.V_MENUCFG G ON "
+                       "G.ID_CFG = P.OWNER WHERE C.ACCESSID = :A AND P.ACCESSID = :A AND G.ACCESSID = :A AND "
+                       "G.OWNER = 0 AND G.MENUNAME = 'Склад' AND P.MENUNAME = 'Остатки'",
+                       {copy}),
+                 1);
+        m.Call("DEL_ACCESS_RECURCIVE", {3}, nullptr);
+        s->Commit();
+        QCOMPARE(Count(s.get(), "V_ACCESS WHERE ACCESSID = 3"), 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = 3"), 0);
+        QCOMPARE(Count(s.get(), "V_MENUCFG WHERE ACCESSID = :A", {copy}), 3);
+    }
+
+    // Two administrators tick rights of one entry: each write is the whole string, the later commit wins.
+    void rightsOfOneEntryFromTwoAdministrators()
+    {
+        auto b = server->Connect();
+        Menu a(s.get());
+        Menu bm(b.get());
+        a.Call("UPD_RIGHT", {14, "110"}, nullptr);
+        s->Commit();
+        bm.Call("UPD_RIGHT", {14, "101"}, nullptr);
+        b->Commit();
+        QCOMPARE(Scalar(s.get(), "SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = 14").toString(),
+                 QStringLiteral("101"));
+        a.Call("DEL_MENUITEM", {14}, nullptr);
+        s->Commit();
+        QCOMPARE(ErrorOf([&] { bm.Call("UPD_RIGHT", {14, "111"}, nullptr); }), 1403);
+    }
+
     void rightsOfAMenuEntry()
     {
         Menu m(s.get());

@@ -87,6 +87,14 @@ public:
             auto *item = new QListWidgetItem(QLatin1String(text), lvChecks);
             item->setCheckState(lvChecks->count() == 2 ? Qt::Checked : Qt::Unchecked);
         }
+        // A report view: a tree without root decoration and child rows is a list.
+        auto *lvRights = add(new QTreeWidget, "lvRights");
+        lvRights->setRootIsDecorated(false);
+        lvRights->setHeaderHidden(true);
+        for (const char *text : {"Read", "Write"}) {
+            auto *item = new QTreeWidgetItem(lvRights, {QLatin1String(text)});
+            item->setCheckState(0, lvRights->topLevelItemCount() == 2 ? Qt::Checked : Qt::Unchecked);
+        }
         auto *model = new QStandardItemModel(0, 2, this);
         for (const auto &[name, amount] : {std::pair{"A", "10"}, std::pair{"B", "20"}}) {
             auto *first = new QStandardItem(QLatin1String(name));
@@ -200,6 +208,9 @@ private slots:
                                    "W lvChecks QListWidget 1 ",
                                    "ROW lvChecks 1 0|One",
                                    "ROW lvChecks 2 1|Two",
+                                   "W lvRights QTreeWidget 1 ",
+                                   "ROW lvRights 1 0|Read",
+                                   "ROW lvRights 2 1|Write",
                                    "W dbgRows QTableView 1 ",
                                    "ROW dbgRows 1 0|A|10",
                                    "ROW dbgRows 2 0|B|20",
@@ -241,6 +252,10 @@ private slots:
             << QStringList{"W lvChecks QListWidget 1 #2", "ROW lvChecks 1 1|One", "W dbgRows QTableView 1 #2",
                            "ROW dbgRows 2 1|B|20", "W pcTabs QTabWidget 1 Second"}
             << cancel;
+        QTest::newRow("report view") << QByteArray("check lvRights #1\nselect lvRights #2\ncheck lvRights #2\ndump\n")
+                                     << QStringList{"W lvRights QTreeWidget 1 #2", "ROW lvRights 1 1|Read",
+                                                    "ROW lvRights 2 0|Write"}
+                                     << cancel;
         QTest::newRow("a branch dropped onto another node")
             << QByteArray("drop tvMenu Root/Group => Root/Other\ndump\n")
             << QStringList{"NODE tvMenu Root", "NODE tvMenu   Other", "NODE tvMenu     *Group",
