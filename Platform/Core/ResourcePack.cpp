@@ -192,6 +192,9 @@ const TResString kResStrings[] = {
     {"rstr_to_NextRec", "На следующую запись", "Next record"},
     {"rstr_to_PriorRec", "На предыдущую запись", "Previous record"},
     {"rstr_to_SelectFldr", "Выбрать папку", "Choose a folder"},
+    // The menu configuration editor.
+    {"rstr_stt_NotDefined", "Не определен", "Not defined"},
+    {"rstr_fmtmsg_EmptyDataInField", "Не заполнено поле \"%s\"", "The field \"%s\" is empty"},
 };
 
 struct Entry {
