@@ -244,9 +244,12 @@ QAction *TMenuConfig::newAction(const char *name, const QString &caption, const 
     action->setToolTip(caption);
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    static const QStyle::StandardPixmap kImages[] = {
-        QStyle::SP_FileDialogNewFolder, QStyle::SP_TrashIcon,          QStyle::SP_FileIcon,
-        QStyle::SP_DialogDiscardButton, QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogInfoView};
+    static const QStyle::StandardPixmap kImages[] = {QStyle::SP_FileDialogNewFolder,
+                                                     QStyle::SP_TrashIcon,
+                                                     QStyle::SP_FileIcon,
+                                                     QStyle::SP_DialogDiscardButton,
+                                                     QStyle::SP_FileDialogDetailedView,
+                                                     QStyle::SP_FileDialogInfoView};
     if (image >= 0 && image < int(std::size(kImages)))
         action->setIcon(style()->standardIcon(kImages[image]));
     return action;
@@ -260,13 +263,13 @@ void TMenuConfig::createActions()
     acAddService = newAction("acAddService", ConsoleText(ctAddMenuItem), QKeySequence(Qt::Key_Insert), 2);
     acDelService = newAction("acDelService", ConsoleText(ctDeleteMenuItem), QKeySequence(Qt::Key_Delete), 3);
     acRefreshMenu = newAction("acRefreshMenu", ru("Обновить", "Refresh"), QKeySequence(), -1);
-    acChgRights = newAction("acChgRights", ru("Изменить права доступа", "Change access rights"),
-                            QKeySequence(Qt::Key_F2), 5);
+    acChgRights =
+        newAction("acChgRights", ru("Изменить права доступа", "Change access rights"), QKeySequence(Qt::Key_F2), 5);
     acAddSrv = newAction("acAddSrv", ru("Добавить", "Add"), QKeySequence(Qt::CTRL | Qt::Key_A), -1);
     acDelSrv = newAction("acDelSrv", ru("Удалить", "Delete"), QKeySequence(Qt::CTRL | Qt::Key_D), -1);
     acRefreshSrv = newAction("acRefreshSrv", ru("Обновить", "Refresh"), QKeySequence(), -1);
-    acDelEntires = newAction("acDelEntires", ConsoleText(ctRemoveServiceEverywhere),
-                             QKeySequence(Qt::CTRL | Qt::Key_Delete), 3);
+    acDelEntires =
+        newAction("acDelEntires", ConsoleText(ctRemoveServiceEverywhere), QKeySequence(Qt::CTRL | Qt::Key_Delete), 3);
     acSellAll = newAction("acSellAll", ru("Выделить все", "Select all"), QKeySequence(Qt::CTRL | Qt::Key_S), -1);
     acDeSellAll =
         newAction("acDeSellAll", ru("Снять выделение", "Clear the selection"), QKeySequence(Qt::CTRL | Qt::Key_U), -1);
@@ -277,7 +280,8 @@ void TMenuConfig::createActions()
     acInvSellAll->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
 
     auto on = [this](QAction *action, void (TMenuConfig::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
     };
     on(acInsMenu, &TMenuConfig::acInsMenuExecute);
     on(acDelMenu, &TMenuConfig::acDelMenuExecute);
@@ -325,11 +329,14 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
         action->setToolTip(hint);
         connect(action, &QAction::triggered, this, [this, run] { guarded(run); });
     };
-    button(QStyle::SP_MediaSkipBackward, ru("На первую запись", "First record"), "First", [dataSet] { dataSet->First(); });
+    button(QStyle::SP_MediaSkipBackward, ru("На первую запись", "First record"), "First",
+           [dataSet] { dataSet->First(); });
     button(QStyle::SP_MediaSeekBackward, ru("На предыдущую запись", "Prior record"), "Prior",
            [dataSet] { dataSet->Prior(); });
-    button(QStyle::SP_MediaSeekForward, ru("На следующую запись", "Next record"), "Next", [dataSet] { dataSet->Next(); });
-    button(QStyle::SP_MediaSkipForward, ru("На последнюю запись", "Last record"), "Last", [dataSet] { dataSet->Last(); });
+    button(QStyle::SP_MediaSeekForward, ru("На следующую запись", "Next record"), "Next",
+           [dataSet] { dataSet->Next(); });
+    button(QStyle::SP_MediaSkipForward, ru("На последнюю запись", "Last record"), "Last",
+           [dataSet] { dataSet->Last(); });
     if (!withEdit) {
         button(QStyle::SP_FileDialogNewFolder, ru("Добавить (Ctrl+A)", "Add (Ctrl+A)"), "Insert",
                [this] { acAddSrvExecute(); });
@@ -337,7 +344,8 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
         button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] { acRefreshSrvExecute(); });
     } else {
         button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] {
-            const QVariant id = AccessTbl->IsEmpty() ? QVariant() : AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->Value();
+            const QVariant id =
+                AccessTbl->IsEmpty() ? QVariant() : AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->Value();
             m_loading = true;
             AccessTbl->Close();
             AccessTbl->Open();
@@ -998,8 +1006,9 @@ bool TMenuConfig::GUIDExists(const QString &guid)
 
 void TMenuConfig::acRefreshSrvExecute()
 {
-    const QVariant id =
-        SrvItemTbl->Active() && !SrvItemTbl->IsEmpty() ? SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->Value() : QVariant();
+    const QVariant id = SrvItemTbl->Active() && !SrvItemTbl->IsEmpty()
+                            ? SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->Value()
+                            : QVariant();
     SrvItemTbl->Close();
     SrvItemTbl->Open();
     if (!id.isNull())
@@ -1024,8 +1033,8 @@ void TMenuConfig::acAddSrvExecute()
                                      {service->Guid(), right->ID(), right->Caption(), int(right->IsLang())});
             int position = 0;
             for (const auto &report : service->ReportList())
-                opMENUPACK->ExecProc(QStringLiteral("INS_REPORT_ITEM"), {service->Guid(), report->RGuid(),
-                                                                         report->RName(), report->RDesc(), position++});
+                opMENUPACK->ExecProc(QStringLiteral("INS_REPORT_ITEM"),
+                                     {service->Guid(), report->RGuid(), report->RName(), report->RDesc(), position++});
         }
         FSession->Commit();
     } catch (...) {
@@ -1102,7 +1111,8 @@ void TMenuConfig::deleteService()
 {
     if (!SrvItemTbl->Active() || SrvItemTbl->IsEmpty() || !ConfirmDeleteService())
         return;
-    opMENUPACK->ExecProc(QStringLiteral("DEL_SRVITEM"), {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger()});
+    opMENUPACK->ExecProc(QStringLiteral("DEL_SRVITEM"),
+                         {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger()});
     FSession->Commit();
     acRefreshSrvExecute();
 }
@@ -1116,9 +1126,8 @@ void TMenuConfig::acDelEntiresExecute()
     FSession->Commit();
     if (opMENUPACK->ParamByName(QStringLiteral("PITEMID")).AsInteger() <= 0)
         return;
-    if (!FConfirmed &&
-        Ask(Fmt(ConsoleText(ctRemoveServiceEverywhereQ), SrvItemTbl->FieldByName(QStringLiteral("TR_SRVNAME"))->AsString())) !=
-            IDYES)
+    if (!FConfirmed && Ask(Fmt(ConsoleText(ctRemoveServiceEverywhereQ),
+                               SrvItemTbl->FieldByName(QStringLiteral("TR_SRVNAME"))->AsString())) != IDYES)
         return;
     opMENUPACK->ExecProc(QStringLiteral("DEL_SRV_FROM_ALL_MNU"), {itemId});
     FSession->Commit();
