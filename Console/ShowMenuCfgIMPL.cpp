@@ -62,6 +62,7 @@ constexpr int kKindRole = Qt::UserRole + 2;
 // Oracle codes the editor tells apart.
 constexpr int kUniqueViolation = 1;
 constexpr int kNotNullViolation = 1400;
+constexpr int kChildRecordFound = 2292;
 
 QString ru(const char *russian, const char *english)
 {
@@ -203,7 +204,19 @@ void TMenuConfig::createData()
     AccessTbl->MacroByName(QStringLiteral("ORDER")).SetValue(QStringLiteral("ORDER BY"));
     AccessTbl->MacroByName(QStringLiteral("FIELD")).SetValue(QStringLiteral("NAME"));
     AccessTbl->SQLRefresh = QStringList{QStringLiteral("WHERE"), QStringLiteral("ACCESSID = :ACCESSID")};
-    AccessTbl->SetReadOnly(true);
+    // The grid never changes a row itself: each change runs its action and is cancelled.
+    AccessTbl->BeforeInsert = [this](TDataSet *) {
+        guarded([this] { acInsAccessExecute(); });
+        throw EAbort(QString());
+    };
+    AccessTbl->BeforeEdit = [this](TDataSet *) {
+        guarded([this] { acUpdAccessExecute(); });
+        throw EAbort(QString());
+    };
+    AccessTbl->BeforeDelete = [this](TDataSet *) {
+        guarded([this] { acDelAccessExecute(); });
+        throw EAbort(QString());
+    };
     AccessDSrc = new TDataSource(this, AccessTbl);
     setupAccessFields();
     AccessTbl->AfterScroll = [this](TDataSet *) {
@@ -275,6 +288,13 @@ void TMenuConfig::createActions()
         newAction("acDeSellAll", ru("Снять выделение", "Clear the selection"), QKeySequence(Qt::CTRL | Qt::Key_U), -1);
     acInvSellAll = newAction("acInvSellAll", ru("Обратить выделение", "Invert the selection"),
                              QKeySequence(Qt::CTRL | Qt::Key_I), -1);
+    acInsAccess = newAction("acInsAccess", ru("Добавить", "Add"), QKeySequence(), -1);
+    acUpdAccess = newAction("acUpdAccess", ru("Изменить", "Edit"), QKeySequence(), -1);
+    acDelAccess = newAction("acDelAccess", ru("Удалить", "Delete"), QKeySequence(Qt::Key_Delete), -1);
+    acRefreshAccess = newAction("acRefreshAccess", ru("Обновить", "Refresh"), QKeySequence(), -1);
+    acRightsAccess = newAction("acRightsAccess", QString(), QKeySequence(), -1);
+    acCreateLike = newAction("acCreateLike", ConsoleText(ctCreateAs), QKeySequence(), -1);
+    acCreateLike->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     acSellAll->setIcon(style()->standardIcon(QStyle::SP_DialogYesButton));
     acDeSellAll->setIcon(style()->standardIcon(QStyle::SP_DialogNoButton));
     acInvSellAll->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
@@ -294,6 +314,12 @@ void TMenuConfig::createActions()
     on(acDelSrv, &TMenuConfig::deleteService);
     on(acRefreshSrv, &TMenuConfig::acRefreshSrvExecute);
     on(acDelEntires, &TMenuConfig::acDelEntiresExecute);
+    on(acInsAccess, &TMenuConfig::acInsAccessExecute);
+    on(acUpdAccess, &TMenuConfig::acUpdAccessExecute);
+    on(acDelAccess, &TMenuConfig::acDelAccessExecute);
+    on(acRefreshAccess, &TMenuConfig::acRefreshAccessExecute);
+    on(acRightsAccess, &TMenuConfig::acRightsAccessExecute);
+    on(acCreateLike, &TMenuConfig::acCreateLikeExecute);
     connect(acSellAll, &QAction::triggered, this, [this] { guarded([this] { tbSelectType(1); }); });
     connect(acDeSellAll, &QAction::triggered, this, [this] { guarded([this] { tbSelectType(0); }); });
     connect(acInvSellAll, &QAction::triggered, this, [this] { guarded([this] { tbSelectType(-1); }); });
@@ -329,31 +355,37 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
         action->setToolTip(hint);
         connect(action, &QAction::triggered, this, [this, run] { guarded(run); });
     };
-    button(QStyle::SP_MediaSkipBackward, ru("На первую запись", "First record"), "First",
-           [dataSet] { dataSet->First(); });
+    // The grid's own insert, edit and delete run the form's actions and are cancelled.
+    auto unlessCancelled = [](const std::function<void()> &change) {
+        try {
+            change();
+        } catch (const EAbort &) {
+        }
+    };
+    if (!withEdit)
+        button(QStyle::SP_MediaSkipBackward, ru("На первую запись", "First record"), "First",
+               [dataSet] { dataSet->First(); });
     button(QStyle::SP_MediaSeekBackward, ru("На предыдущую запись", "Prior record"), "Prior",
            [dataSet] { dataSet->Prior(); });
     button(QStyle::SP_MediaSeekForward, ru("На следующую запись", "Next record"), "Next",
            [dataSet] { dataSet->Next(); });
-    button(QStyle::SP_MediaSkipForward, ru("На последнюю запись", "Last record"), "Last",
-           [dataSet] { dataSet->Last(); });
     if (!withEdit) {
+        button(QStyle::SP_MediaSkipForward, ru("На последнюю запись", "Last record"), "Last",
+               [dataSet] { dataSet->Last(); });
         button(QStyle::SP_FileDialogNewFolder, ru("Добавить (Ctrl+A)", "Add (Ctrl+A)"), "Insert",
                [this] { acAddSrvExecute(); });
         button(QStyle::SP_TrashIcon, ru("Удалить (Ctrl+D)", "Delete (Ctrl+D)"), "Delete", [this] { deleteService(); });
         button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] { acRefreshSrvExecute(); });
     } else {
-        button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] {
-            const QVariant id =
-                AccessTbl->IsEmpty() ? QVariant() : AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->Value();
-            m_loading = true;
-            AccessTbl->Close();
-            AccessTbl->Open();
-            if (!id.isNull())
-                AccessTbl->Locate(QStringLiteral("ACCESSID"), id);
-            m_loading = false;
-            LoadMenu();
+        button(QStyle::SP_FileDialogNewFolder, ru("Добавить", "Add"), "Insert",
+               [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Insert(); }); });
+        button(QStyle::SP_TrashIcon, ru("Удалить", "Delete"), "Delete", [this, unlessCancelled] {
+            if (!AccessTbl->IsEmpty())
+                unlessCancelled([this] { AccessTbl->Delete(); });
         });
+        button(QStyle::SP_FileDialogContentsView, ru("Изменить", "Edit"), "Edit",
+               [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Edit(); }); });
+        button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] { acRefreshAccessExecute(); });
     }
     return bar;
 }
@@ -368,6 +400,10 @@ void TMenuConfig::createMenuTab()
     dbgAccess->horizontalHeader()->setVisible(false);
     dbgAccess->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbnavAccess = newNavigator("dbnavAccess", accessPanel, true);
+    dbnavAccess->addAction(acCreateLike);
+    // Del in the group list deletes the group, never a tree entry.
+    dbgAccess->addActions({acDelAccess});
+    connect(dbgAccess, &QAbstractItemView::doubleClicked, this, [this] { acUpdAccess->trigger(); });
     auto *accessLayout = new QVBoxLayout(accessPanel);
     accessLayout->setContentsMargins(0, 0, 0, 0);
     accessLayout->addWidget(accessCaption);
@@ -540,6 +576,7 @@ void TMenuConfig::FormShow()
         m_loading = false;
         LoadMenu();
     });
+    acCreateLike->setEnabled(AccessTbl->Active() && !AccessTbl->IsEmpty());
     pcMainChange();
 }
 
@@ -987,6 +1024,111 @@ void TMenuConfig::EndDrag(QTreeWidgetItem *target)
     LoadMenu();
 }
 
+// ---------------------------------------------------------------- access groups
+
+QString TMenuConfig::currentAccessName() const
+{
+    return AccessTbl->IsEmpty() ? QString() : AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString();
+}
+
+// Reopens the group list and stands on the group with the id, else on its last
+// row (lastRow) or where it was; the tree follows once.
+void TMenuConfig::reopenAccess(const QVariant &accessId, bool lastRow)
+{
+    const bool wasLoading = m_loading;
+    m_loading = true;
+    try {
+        AccessTbl->Close();
+        AccessTbl->Open();
+        if (lastRow)
+            AccessTbl->Last();
+        if (!accessId.isNull())
+            AccessTbl->Locate(QStringLiteral("ACCESSID"), accessId);
+    } catch (...) {
+        m_loading = wasLoading;
+        throw;
+    }
+    m_loading = wasLoading;
+    LoadMenu();
+    acCreateLike->setEnabled(!AccessTbl->IsEmpty());
+}
+
+bool TMenuConfig::inputAccessName(const QString &caption, QString &name)
+{
+    return lumInputQuery(caption, rstr("rstrTitle"), rstr("rstr_to_Apply"), rstr("rstr_to_Cancel"), name, 100) &&
+           !nameIsBlank(name, caption);
+}
+
+void TMenuConfig::acInsAccessExecute()
+{
+    QString name;
+    if (!inputAccessName(ConsoleText(ctAddAccess), name))
+        return;
+    opMENUPACK->ExecProc(QStringLiteral("INS_ACCESS"), {0, name});
+    FSession->Commit();
+    FChanged = true;
+    reopenAccess(opMENUPACK->ParamByName(QStringLiteral("PID")).AsInteger(), true);
+}
+
+void TMenuConfig::acUpdAccessExecute()
+{
+    if (AccessTbl->IsEmpty())
+        return;
+    const int accessId = currentAccessId();
+    QString name = currentAccessName();
+    if (!inputAccessName(ConsoleText(ctEditAccess), name))
+        return;
+    opMENUPACK->ExecProc(QStringLiteral("UPD_ACCESS"), {accessId, name});
+    FSession->Commit();
+    FChanged = true;
+    reopenAccess(accessId, false);
+}
+
+void TMenuConfig::acDelAccessExecute()
+{
+    if (AccessTbl->IsEmpty())
+        return;
+    if (Ask(Fmt(rstr("rstr_fmtcnf_DelRecord"), currentAccessName())) != IDYES)
+        return;
+    try {
+        opMENUPACK->ExecProc(QStringLiteral("DEL_ACCESS_RECURCIVE"), {currentAccessId()});
+        FSession->Commit();
+    } catch (const EDAError &e) {
+        FSession->Rollback();
+        QString text = ConsoleText(ctCannotDeleteUsersAttached);
+        // Only attached users are the refusal the text names; any other cause is told as well.
+        if (e.ErrorCode() != kChildRecordFound)
+            text += QStringLiteral("\r\n") + ExceptionMessage(e).trimmed();
+        ShowMessageBox(text, rstr("rstr_ErrorOFDeleting"), MB_ICONEXCLAMATION);
+        reopenAccess(AccessTbl->IsEmpty() ? QVariant() : QVariant(currentAccessId()), false);
+        return;
+    }
+    FChanged = true;
+    acRefreshAccessExecute();
+}
+
+void TMenuConfig::acRefreshAccessExecute()
+{
+    reopenAccess(AccessTbl->Active() && !AccessTbl->IsEmpty() ? QVariant(currentAccessId()) : QVariant(), false);
+}
+
+void TMenuConfig::acRightsAccessExecute() { reopenAccess(QVariant(), true); }
+
+void TMenuConfig::acCreateLikeExecute()
+{
+    if (AccessTbl->IsEmpty())
+        return;
+    const QString caption = rstr("rstrAccess") + QStringLiteral(" (") +
+                            Fmt(ConsoleText(ctCreateAsQ), currentAccessName()) + QLatin1Char(')');
+    QString name;
+    if (!inputAccessName(caption, name))
+        return;
+    opMENUPACK->ExecProc(QStringLiteral("DUBLICATE_ACCESS"), {currentAccessId(), name});
+    FSession->Commit();
+    FChanged = true;
+    reopenAccess(opMENUPACK->ParamByName(QStringLiteral("PID")).AsInteger(), true);
+}
+
 // ---------------------------------------------------------------- the catalogue
 
 bool TMenuConfig::GUIDExists(const QString &guid)
@@ -1141,6 +1283,7 @@ void TMenuConfig::guarded(const std::function<void()> &action)
 {
     try {
         action();
+    } catch (const EAbort &) {
     } catch (const std::exception &e) {
         if (FSession) {
             try {
@@ -1162,7 +1305,7 @@ void TMenuConfig::guarded(const std::function<void()> &action)
         if (database) {
             // The call may have relied on rows another administrator changed: show what is there now.
             try {
-                LoadMenu();
+                acRefreshAccessExecute();
                 if (pcMain->currentIndex() == 1)
                     acRefreshSrvExecute();
             } catch (const std::exception &again) {

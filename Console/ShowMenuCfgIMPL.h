@@ -101,6 +101,13 @@ public:
     QAction *acDelService;
     QAction *acRefreshMenu;
     QAction *acChgRights;
+    // Actions of the access groups ("Доступ").
+    QAction *acInsAccess;
+    QAction *acUpdAccess;
+    QAction *acDelAccess;
+    QAction *acRefreshAccess;
+    QAction *acRightsAccess;
+    QAction *acCreateLike;
     // Actions of the catalogue ("Сервисы", "Выделение").
     QAction *acAddSrv;
     QAction *acDelSrv;
@@ -179,6 +186,15 @@ private:
     void setupAccessFields();
     void setupCatalogueFields();
 
+    QString currentAccessName() const;
+    void reopenAccess(const QVariant &accessId, bool lastRow);
+    bool inputAccessName(const QString &caption, QString &name);
+    void acInsAccessExecute();
+    void acUpdAccessExecute();
+    void acDelAccessExecute();
+    void acRefreshAccessExecute();
+    void acRightsAccessExecute();
+    void acCreateLikeExecute();
     void acInsMenuExecute();
     void acRenameMenuExecute();
     void acDelMenuExecute();

@@ -195,6 +195,8 @@ const TResString kResStrings[] = {
     // The menu configuration editor.
     {"rstr_stt_NotDefined", "Не определен", "Not defined"},
     {"rstr_fmtmsg_EmptyDataInField", "Не заполнено поле \"%s\"", "The field \"%s\" is empty"},
+    {"rstr_fmtcnf_DelRecord", "Удалить запись \"%s\"?", "Delete the record \"%s\"?"},
+    {"rstr_ErrorOFDeleting", "Ошибка удаления", "Deleting failed"},
 };
 
 struct Entry {

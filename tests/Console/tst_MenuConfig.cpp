@@ -81,7 +81,10 @@ class tst_MenuConfig : public QObject {
         }
         return rows;
     }
-    QStringList menuRows() { return committed(u"SELECT ID_CFG, OWNER, SORT_ORDER FROM ZANDRELL5.MENUCFG ORDER BY 1"_s); }
+    QStringList menuRows()
+    {
+        return committed(u"SELECT ID_CFG, OWNER, SORT_ORDER FROM ZANDRELL5.MENUCFG ORDER BY 1"_s);
+    }
 
     TMenuConfig &open()
     {
@@ -160,8 +163,9 @@ private slots:
             "VALUES (70, 1, 4, 0, NULL, 99, '1', 5), (71, 1, 4, 0, NULL, NULL, '1', 30)"_s);
         TMenuConfig &f = open();
         const QString notDefined = TranslateAplText(u"rstr_stt_NotDefined"_s);
-        QCOMPARE(render(f.tvMenu), QString(kDemoTree).replace(u"Справочники(Клиенты,Склад)"_s,
-                                                     u"Справочники(%1 (ItemID = 99),Клиенты,Склад,%1)"_s.arg(notDefined)));
+        QCOMPARE(render(f.tvMenu),
+                 QString(kDemoTree).replace(u"Справочники(Клиенты,Склад)"_s,
+                                            u"Справочники(%1 (ItemID = 99),Клиенты,Склад,%1)"_s.arg(notDefined)));
         QVERIFY(dialogs->boxes.isEmpty());
         select(u"Конфигурация меню/Справочники/%1 (ItemID = 99)"_s.arg(notDefined));
         dialogs->answers = {IDYES};
@@ -178,9 +182,10 @@ private slots:
 
         const QString zero = u"(50, 1, 0, 1, 'Нулевая', NULL, NULL, 0)"_s;
         const QString blank = u"(51, 1, 4, 0, NULL, NULL, '1', 30)"_s;
-        QTest::newRow("group to the root goes last") << QString() << u"Справочники"_s << QString() //
-                                                     << u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам)),"
-                                                        "Администрирование(Пользователи консоли),Справочники(Клиенты,Склад)"_s;
+        QTest::newRow("group to the root goes last")
+            << QString() << u"Справочники"_s << QString() //
+            << u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам)),"
+               "Администрирование(Пользователи консоли),Справочники(Клиенты,Склад)"_s;
         QTest::newRow("into a top-level group, last")
             << QString() << u"Справочники/Склад"_s << u"Документы"_s
             << u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам),Склад),Справочники(Клиенты),"
@@ -204,7 +209,8 @@ private slots:
         QTest::newRow("service on the root") << QString() << u"Справочники/Склад"_s << QString() << QString();
         QTest::newRow("group into its own branch") << QString() << u"Документы"_s << u"Документы/Заказы"_s << QString();
         QTest::newRow("group onto itself") << QString() << u"Документы"_s << u"Документы"_s << QString();
-        QTest::newRow("service beside a top-level group") << zero << u"Справочники/Склад"_s << u"Нулевая"_s << QString();
+        QTest::newRow("service beside a top-level group")
+            << zero << u"Справочники/Склад"_s << u"Нулевая"_s << QString();
         QTest::newRow("onto a row without a service")
             << blank << u"Справочники/Склад"_s << u"Справочники/"_s + TranslateAplText(u"rstr_stt_NotDefined"_s)
             << QString();
@@ -260,14 +266,16 @@ private slots:
         f.acInsMenu->trigger();
         if (stored.isEmpty()) {
             QCOMPARE(menuRows(), rows);
-            QCOMPARE(boxTexts(),
-                     QStringList{Fmt(TranslateAplText(u"rstr_fmtmsg_EmptyDataInField"_s), TranslateAplText(u"rstrTitle"_s))});
+            QCOMPARE(boxTexts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtmsg_EmptyDataInField"_s),
+                                                 TranslateAplText(u"rstrTitle"_s))});
             QVERIFY(!f.Changed());
             return;
         }
         QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(boxTexts().join(u'\n')));
-        QCOMPARE(committed(u"SELECT MENUNAME FROM ZANDRELL5.MENUCFG WHERE ID_CFG = (SELECT MAX(ID_CFG) FROM ZANDRELL5.MENUCFG)"_s),
-                 QStringList{stored});
+        QCOMPARE(
+            committed(
+                u"SELECT MENUNAME FROM ZANDRELL5.MENUCFG WHERE ID_CFG = (SELECT MAX(ID_CFG) FROM ZANDRELL5.MENUCFG)"_s),
+            QStringList{stored});
         QVERIFY(render(f.tvMenu).endsWith(u',' + stored));
         QVERIFY(f.Changed());
         select(u"Конфигурация меню/"_s + stored);
@@ -409,13 +417,16 @@ private slots:
         QTest::keyClick(f.tvMenu, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить меню \"%s\"?"_s, u"Справочники"_s)});
 
+        // Del in the group list asks about the group; Ctrl+Del there does nothing.
         dialogs->clear();
         f.dbgAccess->setFocus();
+        dialogs->answers = {IDNO};
         QTest::keyClick(f.dbgAccess, Qt::Key_Delete);
         QTest::keyClick(f.dbgAccess, Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY(dialogs->boxes.isEmpty());
+        QCOMPARE(boxTexts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtcnf_DelRecord"_s), u"Администраторы"_s)});
         QCOMPARE(render(f.tvMenu), kDemoTree);
 
+        dialogs->clear();
         f.pcMain->setCurrentIndex(1);
         QVERIFY(f.SrvItemTbl->Locate(u"ITEMID"_s, 3));
         f.dbgServices->setFocus();
@@ -427,6 +438,92 @@ private slots:
         QTest::keyClick(f.dbgServices, Qt::Key_Delete);
         QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить сервис \"%s\"?"_s, u"Склад"_s)});
         QCOMPARE(menuRows().size(), 16);
+    }
+
+    void insertAccessGroup_data()
+    {
+        QTest::addColumn<QString>("name"); // null: the dialog is cancelled
+        QTest::addColumn<bool>("added");
+        QTest::newRow("confirmed") << u"Кладовщики"_s << true;
+        QTest::newRow("hostile") << u"a'b\"; DELETE %s &"_s << true;
+        QTest::newRow("cancelled") << QString() << false;
+        QTest::newRow("blank") << u" "_s << false;
+    }
+    // The navigator's insert never leaves an empty row: a new group is current with an empty tree.
+    void insertAccessGroup()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, added);
+        TMenuConfig &f = open();
+        inputs = {name};
+        QVERIFY(command(u"action dbnavAccessInsert"_s));
+        QCOMPARE(f.AccessTbl->State(), TDataSetState::dsBrowse);
+        QCOMPARE(f.AccessTbl->RecordCount(), added ? 3 : 2);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{added ? u"3"_s : u"2"_s});
+        QCOMPARE(dialogs->boxes.size(), name.isNull() || added ? 0 : 1);
+        if (added) {
+            QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), name);
+            QCOMPARE(f.tvMenu->topLevelItem(0)->childCount(), 0);
+        }
+    }
+
+    void deleteAccessGroup_data()
+    {
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<bool>("deleted");
+        QTest::addColumn<bool>("reason"); // the database's message follows the fixed text
+        QTest::newRow("users attached") << 2 << false << false;
+        QTest::newRow("three-level menu") << 90 << true << false;
+        QTest::newRow("deleted meanwhile") << 91 << false << true;
+    }
+    // A refusal shows the fixed text, and the database's message when users are not the cause.
+    void deleteAccessGroup()
+    {
+        QFETCH(int, accessId);
+        QFETCH(bool, deleted);
+        QFETCH(bool, reason);
+        sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Кладовщики'), (91, 'Временная')"_s);
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (80, 90, 0, 1, 'A', NULL, NULL, 10), (81, 90, 80, 1, 'B', NULL, NULL, 10), "
+            "(82, 90, 81, 0, NULL, 3, '111', 10)"_s);
+        TMenuConfig &f = open();
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, accessId));
+        if (accessId == 91)
+            sql(u"DELETE FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = 91"_s);
+        const QStringList rows = menuRows();
+        const QString id = QString::number(accessId);
+        const QString count = u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ACCESSID = "_s + id;
+        const QStringList before = committed(count);
+        dialogs->answers = {IDYES};
+        QVERIFY(command(u"action acDelAccess"_s));
+        QCOMPARE(committed(count), deleted ? QStringList{u"0"_s} : before);
+        if (deleted) {
+            QCOMPARE(dialogs->boxes.size(), 1);
+        } else {
+            QCOMPARE(dialogs->boxes.size(), 2);
+            const QStringList lines = dialogs->boxes.at(1).text.split(u"\r\n"_s);
+            QCOMPARE(lines.size(), reason ? 2 : 1);
+            QCOMPARE(dialogs->boxes.at(1).caption, TranslateAplText(u"rstr_ErrorOFDeleting"_s));
+            if (accessId == 2)
+                QCOMPARE(menuRows(), rows);
+        }
+        QCOMPARE(f.AccessTbl->Locate(u"ACCESSID"_s, accessId), !deleted && accessId != 91);
+    }
+
+    // "Create as" copies every row with its rights and owners mapped; an empty name writes nothing.
+    void createLike()
+    {
+        TMenuConfig &f = open();
+        QVERIFY(f.acCreateLike->isEnabled());
+        inputs = {u""_s};
+        QVERIFY(command(u"action acCreateLike"_s));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{u"2"_s});
+        inputs = {u"Копия"_s};
+        QVERIFY(command(u"action acCreateLike"_s));
+        QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), u"Копия"_s);
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+        QVERIFY(f.Changed());
     }
 
     // Closing without a write tells the caller nothing changed.
