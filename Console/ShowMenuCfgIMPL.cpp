@@ -43,6 +43,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 // One row of the menu configuration as the tree reads it.
 struct TMenuCfgRow {
@@ -401,6 +402,7 @@ void TMenuConfig::createMenuTab()
     dbgAccess->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbnavAccess = newNavigator("dbnavAccess", accessPanel, true);
     dbnavAccess->addAction(acCreateLike);
+    dbgAccess->viewport()->installEventFilter(this);
     // Del in the group list deletes the group, never a tree entry.
     dbgAccess->addActions({acDelAccess});
     connect(dbgAccess, &QAbstractItemView::doubleClicked, this, [this] { acUpdAccess->trigger(); });
@@ -503,6 +505,7 @@ void TMenuConfig::createServicesTab()
             guarded([this] { ToggleCreateBtn(); });
     });
     dbgServices->installEventFilter(this);
+    dbgServices->viewport()->installEventFilter(this);
     dbgServices->setItemDelegateForColumn(2, new TCheckBoxDelegate(dbgServices)); // CREATEBTN
     dbnavServices = newNavigator("dbnavServices", tsServices, false);
     tlbrServices = new QToolBar(tsServices);
@@ -798,8 +801,11 @@ bool TMenuConfig::inputName(const QString &caption, QString &name)
     return lumInputQuery(caption, rstr("rstrTitle"), rstr("rstr_to_Apply"), rstr("rstr_to_Cancel"), name, 50);
 }
 
-bool TMenuConfig::nameIsBlank(const QString &name, const QString &caption)
+bool TMenuConfig::nameIsBlank(QString &name, const QString &caption)
 {
+    // A cut at the length limit may have left half of a surrogate pair.
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);
     if (!name.trimmed().isEmpty())
         return false;
     ShowMessageBox(Fmt(rstr("rstr_fmtmsg_EmptyDataInField"), rstr("rstrTitle")), caption, MB_ICONINFORMATION);
@@ -1317,6 +1323,14 @@ void TMenuConfig::guarded(const std::function<void()> &action)
 
 bool TMenuConfig::eventFilter(QObject *watched, QEvent *event)
 {
+    // The wheel moves a grid one row per notch.
+    if (event->type() == QEvent::Wheel && (watched == dbgAccess->viewport() || watched == dbgServices->viewport())) {
+        TDataSet *dataSet = watched == dbgAccess->viewport() ? static_cast<TDataSet *>(AccessTbl) : SrvItemTbl;
+        const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        if (delta != 0 && dataSet->Active())
+            guarded([dataSet, delta] { delta > 0 ? dataSet->Prior() : dataSet->Next(); });
+        return true;
+    }
     // Space in the catalogue flips the button flag of the current row.
     if (watched == dbgServices && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {

@@ -180,7 +180,7 @@ private:
     void setTreeActions(int kind);
     int currentAccessId() const;
     bool inputName(const QString &caption, QString &name);
-    bool nameIsBlank(const QString &name, const QString &caption);
+    bool nameIsBlank(QString &name, const QString &caption);
     bool ConfirmDeleteService();
     void deleteService();
     void setupAccessFields();
