@@ -399,6 +399,8 @@ void TMenuConfig::createMenuTab()
     dbgAccess->SetDataSource(AccessDSrc);
     dbgAccess->setToolTip(ru("Группы ТО", "Groups"));
     dbgAccess->horizontalHeader()->setVisible(false);
+    dbgAccess->horizontalHeader()->setStretchLastSection(true);
+    dbgAccess->verticalHeader()->setVisible(false);
     dbgAccess->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbnavAccess = newNavigator("dbnavAccess", accessPanel, true);
     dbnavAccess->addAction(acCreateLike);
@@ -496,6 +498,7 @@ void TMenuConfig::createServicesTab()
     dbgServices = new TDBGrid(tsServices);
     dbgServices->SetDataSource(SrvItemDSrc);
     dbgServices->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgServices->verticalHeader()->setVisible(false);
     dbgServices->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(dbgServices, &QWidget::customContextMenuRequested, this,
             [this](QPoint pos) { pmServiceMnu->popup(dbgServices->viewport()->mapToGlobal(pos)); });
@@ -580,6 +583,13 @@ void TMenuConfig::FormShow()
         LoadMenu();
     });
     acCreateLike->setEnabled(AccessTbl->Active() && !AccessTbl->IsEmpty());
+    // The service name takes the width the file name and the flag leave.
+    if (dbgServices->Model()->columnCount() == 3) {
+        QHeaderView *header = dbgServices->horizontalHeader();
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    }
     pcMainChange();
 }
 
@@ -743,9 +753,7 @@ void TMenuConfig::setTreeActions(int kind)
     for (QAction *action : {acInsMenu, acDelMenu, acRenameMenu, acAddService, acDelService, acChgRights}) {
         const bool on = shown.contains(action);
         action->setEnabled(on);
-        for (QToolBar *bar : {tlbrMenu, tlbrAccess})
-            if (QWidget *button = bar->widgetForAction(action))
-                button->setVisible(on);
+        action->setVisible(on);
     }
 }
 
@@ -792,6 +800,8 @@ void TMenuConfig::updateCatalogueActions()
     acAddSrv->setEnabled(onTab);
     for (QAction *action : {acDelSrv, acDelEntires, acSellAll, acDeSellAll, acInvSellAll, acDelService})
         action->setEnabled(rows);
+    // Del deletes the catalogue entry here; a hidden action would take no short cut.
+    acDelService->setVisible(onTab);
 }
 
 // ---------------------------------------------------------------- menu actions
