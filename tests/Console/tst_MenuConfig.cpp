@@ -3,6 +3,7 @@
 // write nothing), the tree actions and their failures, the catalogue's button
 // flags and deletes, the short cuts of each tab, and the rebuild question of
 // the main window.
+#include "Console/DLLLoaderIMPL.h"
 #include "Console/RightsEditIMPL.h"
 #include "Console/ShowMenuCfgIMPL.h"
 #include "Console/uMenu.h"
@@ -131,6 +132,9 @@ private slots:
         delete server;
         TMenuConfig::ChooseServicesProc = ChooseServices;
         TMenuConfig::EditRightsProc = EditRights;
+        TMenuConfig::ShowLoaderProc = [](TBaseServiceList &list, const std::function<bool(const QString &)> &filter) {
+            return ShowLoader(list, filter);
+        };
     }
 
     // Every level in SORT_ORDER, whatever order the rows were written in; a group
@@ -552,6 +556,53 @@ private slots:
         QCOMPARE(committed(u"SELECT ITEMMODE FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 14"_s), QStringList{u"111"_s});
         QVERIFY(f.Changed());
         QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void registration_data()
+    {
+        QTest::addColumn<QString>("secondFile"); // the second service's module file; empty fails its INS_SRVITEM
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("both stored with one commit") << u"Invoices.so"_s << true;
+        QTest::newRow("a failure keeps nothing") << QString() << false;
+    }
+    // The registered services with their rights and reports are committed together; a failing
+    // call rolls every earlier one back, shows why, and leaves no write lock behind.
+    void registration()
+    {
+        QFETCH(QString, secondFile);
+        QFETCH(bool, stored);
+        QStringList filtered;
+        TMenuConfig::ShowLoaderProc = [&](TBaseServiceList &list, const std::function<bool(const QString &)> &known) {
+            for (const QString &guid : {u"{5b0c2a61-7d3e-4f1a-9a40-0d5e1c2b7a01}"_s, u"{NEW-1}"_s})
+                if (known(guid))
+                    filtered << guid;
+            for (int i = 1; i <= 2; ++i) {
+                auto service = std::make_unique<TBaseService>();
+                service->SetGuid(u"{NEW-%1}"_s.arg(i));
+                service->SetDllName(i == 1 ? u"Invoices.so"_s : secondFile);
+                service->SetModuleCaption(u"Счета %1"_s.arg(i));
+                service->SetCaption(service->ModuleCaption());
+                const QByteArray guid = u"{R-%1}"_s.arg(i).toUtf8(), caption = u"Печать"_s.toUtf8();
+                service->AccessList().Add(
+                    TAccessItem::CreateShort(TAccessRec{1, guid.constData(), caption.constData()}));
+                service->ReportList().Add(std::make_unique<TReportItem>(TReportRec{"{REP}", "Отчет", "Описание"}));
+                list.Add(std::move(service));
+            }
+            return true;
+        };
+        TMenuConfig &f = open();
+        QVERIFY(command(u"select pcMain Список сервисов"_s));
+        QVERIFY(command(u"action acAddSrv"_s));
+        QCOMPARE(filtered, QStringList{u"{5b0c2a61-7d3e-4f1a-9a40-0d5e1c2b7a01}"_s}); // known whatever the case
+        const QString count = u"SELECT count(*) FROM ZANDRELL5.SRVITEMS WHERE GUID LIKE '{NEW-%'"_s;
+        QCOMPARE(committed(count), QStringList{stored ? u"2"_s : u"0"_s});
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.SRVITEMS_MODE M JOIN ZANDRELL5.SRVITEMS S ON "
+                           "S.ITEMID = M.ITEMID WHERE S.GUID LIKE '{NEW-%'"_s),
+                 QStringList{stored ? u"2"_s : u"0"_s});
+        QCOMPARE(dialogs->boxes.size(), stored ? 0 : 1);
+        QVERIFY(!session->InTransaction());
+        QCOMPARE(f.SrvItemTbl->RecordCount(), stored ? 7 : 5);
+        QCOMPARE(f.Changed(), stored);
     }
 
     // Closing without a write tells the caller nothing changed.
