@@ -793,15 +793,19 @@ void TMenuConfig::pcMainChange()
     }
 }
 
+// The catalogue's actions, and Del there, are available on its tab with rows;
+// on the menu tab the node kind decides about Del.
 void TMenuConfig::updateCatalogueActions()
 {
     const bool onTab = pcMain->currentIndex() == 1;
     const bool rows = onTab && SrvItemTbl->Active() && !SrvItemTbl->IsEmpty();
     acAddSrv->setEnabled(onTab);
-    for (QAction *action : {acDelSrv, acDelEntires, acSellAll, acDeSellAll, acInvSellAll, acDelService})
+    for (QAction *action : {acDelSrv, acDelEntires, acSellAll, acDeSellAll, acInvSellAll})
         action->setEnabled(rows);
-    // Del deletes the catalogue entry here; a hidden action would take no short cut.
-    acDelService->setVisible(onTab);
+    if (onTab) {
+        acDelService->setEnabled(rows);
+        acDelService->setVisible(true); // a hidden action takes no short cut
+    }
 }
 
 // ---------------------------------------------------------------- menu actions
