@@ -666,21 +666,14 @@ void TMenuConfig::LoadMenu()
                               MenuCfgTbl->ValueAt(r, isGroup).toInt() != 0, MenuCfgTbl->ValueAt(r, name).toString(),
                               MenuCfgTbl->ValueAt(r, item).toInt(), MenuCfgTbl->ValueAt(r, mode).toString(),
                               MenuCfgTbl->ValueAt(r, sort).toInt()});
-        m_catalogue.clear();
-        const int cId = SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->Index();
-        const int cBtn = SrvItemTbl->FieldByName(QStringLiteral("CREATEBTN"))->Index();
-        const int cGuid = SrvItemTbl->FieldByName(QStringLiteral("GUID"))->Index();
-        const int cDll = SrvItemTbl->FieldByName(QStringLiteral("DLLNAME"))->Index();
-        const int cName = SrvItemTbl->FieldByName(QStringLiteral("SRVNAME"))->Index();
-        for (int r = 0; r < SrvItemTbl->RecordCount(); ++r) {
-            TCatalogueEntry e;
-            e.item.ItemId = SrvItemTbl->ValueAt(r, cId).toInt();
-            e.item.CreateBtn = SrvItemTbl->ValueAt(r, cBtn).toInt() == 1;
-            e.item.GUID = SrvItemTbl->ValueAt(r, cGuid).toString();
-            e.item.DLLNAME = SrvItemTbl->ValueAt(r, cDll).toString();
-            e.item.SrvName = SrvItemTbl->ValueAt(r, cName).toString();
-            e.name = TranslateAppText(e.item.SrvName);
-            m_catalogue.insert(e.item.ItemId, e);
+        readCatalogue();
+        // A service registered by another administrator since the catalogue was read.
+        const bool missing = std::any_of(m_rows.begin(), m_rows.end(), [this](const TMenuCfgRow &row) {
+            return !row.isGroup && row.itemId > 0 && !m_catalogue.contains(row.itemId);
+        });
+        if (missing) {
+            SrvItemTbl->Refresh();
+            readCatalogue();
         }
         BuildLevel(root, 0);
     } catch (...) {
@@ -693,6 +686,27 @@ void TMenuConfig::LoadMenu()
     tvMenu->setCurrentItem(root);
     m_loading = wasLoading;
     ShowNodeInfo(root);
+}
+
+// The catalogue rows by ITEMID, with their translated names.
+void TMenuConfig::readCatalogue()
+{
+    m_catalogue.clear();
+    const int cId = SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->Index();
+    const int cBtn = SrvItemTbl->FieldByName(QStringLiteral("CREATEBTN"))->Index();
+    const int cGuid = SrvItemTbl->FieldByName(QStringLiteral("GUID"))->Index();
+    const int cDll = SrvItemTbl->FieldByName(QStringLiteral("DLLNAME"))->Index();
+    const int cName = SrvItemTbl->FieldByName(QStringLiteral("SRVNAME"))->Index();
+    for (int r = 0; r < SrvItemTbl->RecordCount(); ++r) {
+        TCatalogueEntry e;
+        e.item.ItemId = SrvItemTbl->ValueAt(r, cId).toInt();
+        e.item.CreateBtn = SrvItemTbl->ValueAt(r, cBtn).toInt() == 1;
+        e.item.GUID = SrvItemTbl->ValueAt(r, cGuid).toString();
+        e.item.DLLNAME = SrvItemTbl->ValueAt(r, cDll).toString();
+        e.item.SrvName = SrvItemTbl->ValueAt(r, cName).toString();
+        e.name = TranslateAppText(e.item.SrvName);
+        m_catalogue.insert(e.item.ItemId, e);
+    }
 }
 
 // The rows of one owner under the parent node, then each group's own rows.

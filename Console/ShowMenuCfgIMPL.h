@@ -171,6 +171,7 @@ private:
     QAction *newAction(const char *name, const QString &caption, const QKeySequence &shortcut, int image);
     QToolBar *newNavigator(const char *name, QWidget *parent, bool withEdit);
 
+    void readCatalogue();
     void BuildLevel(QTreeWidgetItem *parent, int ownerId);
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, int kind, const QString &text, TMnuItem *item);
     std::optional<TDropPlace> dropPlace(QTreeWidgetItem *start, QTreeWidgetItem *finish) const;

@@ -177,6 +177,14 @@ private slots:
         dialogs->answers = {IDYES};
         f.acDelService->trigger();
         QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 70"_s), QStringList{u"0"_s});
+
+        // A service another administrator registered and put in after the catalogue was read.
+        sql(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+            "VALUES (7, 'Поздний', 'Late.so', '{LATE}', 0, 0)"_s);
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (72, 1, 5, 0, NULL, 7, '1', 20)"_s);
+        f.acRefreshMenu->trigger();
+        QVERIFY(render(f.tvMenu).endsWith(u"Администрирование(Пользователи консоли,Поздний)"_s));
     }
 
     void drops_data()
