@@ -919,7 +919,7 @@ void TMenuConfig::acAddServiceExecute()
 {
     QTreeWidgetItem *node = tvMenu->currentItem();
     const TMnuItem *group = NodeItem(node);
-    if (!group)
+    if (!group || NodeKind(node) != nkGroup)
         return;
     QSet<int> inMenu;
     for (const TMenuCfgRow &row : m_rows)
