@@ -2,6 +2,7 @@
 
 #include "Console/CallbackIMPL.h"
 #include "Console/DMIMPL.h"
+#include "Console/ShowMenuCfgIMPL.h"
 #include "Console/uConfigConsole.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
@@ -725,9 +726,15 @@ bool TfmMain::event(QEvent *event)
 
 void TfmMain::ShowMenuConfig()
 {
-    // The menu configuration editor comes with its own unit; the console offers the rebuild after it.
-    throw Exception(SelectText(QStringLiteral("Настройка меню недоступна в этой сборке"),
-                               QStringLiteral("The menu set-up is not available in this build")));
+    TDM *dm = DM();
+    const double configId = dm->HasAccessList ? dm->AccessListId : -1;
+    if (!ShowMenuCfg(SchemeName, configId) || configId == -1)
+        return;
+    const QString question = ConsoleText(ctMenuConfigChanged) + QStringLiteral("\r\n") +
+                             TranslateAplText(QStringLiteral("rstr_cnf_Refresh"));
+    if (ShowMessageBox(question, TranslateAplText(QStringLiteral("rstrConfirmation")), MB_YESNO | MB_ICONQUESTION) ==
+        IDYES)
+        acRefreshCfg->trigger();
 }
 
 void TfmMain::RefreshConfiguration()

@@ -244,6 +244,28 @@ private slots:
         QVERIFY(ini.contains("user=ZL_USER") && !ini.contains("demo"));
     }
 
+    // An administrator adds a group in the menu editor and drags a service into it; after the
+    // editor closes the console offers to rebuild its menu and shows the change.
+    void menuEditorChangesTheMenu()
+    {
+        InstallationCopy own; // the other tests keep the demo menu
+        const auto result = own.run(InstallationCopy::login(u"ZL_USER"_s),
+                                    "click Файл/Настройка меню\ninput Касса\naction acInsMenu\n"
+                                    "drop tvMenu Конфигурация меню/Справочники/Склад => Конфигурация меню/Касса\n"
+                                    "cancel\nquit\n");
+        QVERIFY(result.finished);
+        QCOMPARE(result.exitCode, 0);
+        const qsizetype closed = result.lines.indexOf(u"CLOSED TMenuConfig 2"_s);
+        QVERIFY(closed > 0);
+        QCOMPARE(result.lines.at(closed + 1), u"MSGBOX 36|Подтверждение|Конфигурация меню была изменена\\nОбновить?"_s);
+        QCOMPARE(result.lines.at(closed + 2), u"READY"_s);
+        const QStringList menu = result.lines.mid(closed + 2);
+        const qsizetype group = menu.indexOf(u"MENU Касса"_s);
+        QVERIFY(group > 0);
+        QCOMPARE(menu.at(group + 1), u"MENU   Склад"_s);
+        QCOMPARE(menu.count(u"MENU   Склад"_s), 1);
+    }
+
     // The settings window opened from the menu takes the lines that follow until it closes;
     // then the main window takes them again.
     void settingsWindowDrivenFromTheMenu()

@@ -1,0 +1,628 @@
+// The menu configuration editor over a fresh demo database: the tree of each
+// access group in menu order, every kind of drop (and the refused ones, which
+// write nothing), the tree actions and their failures, the catalogue's button
+// flags and deletes, the short cuts of each tab, and the rebuild question of
+// the main window.
+#include "Console/DLLLoaderIMPL.h"
+#include "Console/RightsEditIMPL.h"
+#include "Console/ShowMenuCfgIMPL.h"
+#include "Console/uMenu.h"
+#include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
+#include "DataAccess/DataSet.h"
+#include "DataAccess/Field.h"
+#include "DataAccess/OraQuery.h"
+#include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uDBGrid.h"
+#include "Ui/ModalDriver.h"
+#include "tests/common/RecordingDialogService.h"
+#include "tests/common/TestServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QInputDialog>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kDemoTree =
+    u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам)),Справочники(Клиенты,Склад),Администрирование(Пользователи консоли)"_s;
+
+QString render(const QTreeWidgetItem *node)
+{
+    QStringList children;
+    for (int i = 0; i < node->childCount(); ++i)
+        children << render(node->child(i));
+    return children.isEmpty() ? node->text(0) : node->text(0) + u'(' + children.join(u',') + u')';
+}
+
+// The tree below its root.
+QString render(const QTreeWidget *tree)
+{
+    const QTreeWidgetItem *root = tree->topLevelItem(0);
+    QStringList children;
+    for (int i = 0; root && i < root->childCount(); ++i)
+        children << render(root->child(i));
+    return children.join(u',');
+}
+
+} // namespace
+
+class tst_MenuConfig : public QObject {
+    Q_OBJECT
+
+    TestServer *server = nullptr;
+    RecordingDialogService *dialogs = nullptr;
+    std::unique_ptr<TOraSession> session;
+    std::unique_ptr<TMenuConfig> form;
+    QStringList inputs; // answers of the next input queries; an empty entry cancels
+
+    void sql(const QString &statement)
+    {
+        auto other = server->Connect();
+        other->ExecSQL(statement);
+        other->Commit();
+    }
+    // The rows of a query as another session sees them, cells joined by "|".
+    QStringList committed(const QString &statement)
+    {
+        auto other = server->Connect();
+        TOraQuery q;
+        q.SetSession(other.get());
+        q.SetSQLText(statement);
+        q.Open();
+        QStringList rows;
+        for (int r = 0; r < q.RecordCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < q.FieldCount(); ++c)
+                cells << q.ValueAt(r, c).toString();
+            rows << cells.join(u'|');
+        }
+        return rows;
+    }
+    QStringList menuRows()
+    {
+        return committed(u"SELECT ID_CFG, OWNER, SORT_ORDER FROM ZANDRELL5.MENUCFG ORDER BY 1"_s);
+    }
+
+    TMenuConfig &open()
+    {
+        form = TComBaseForm::Create<TMenuConfig>(nullptr, u"ZANDRELL5"_s, 1.0);
+        form->SetSession(session.get());
+        form->show();
+        return *form;
+    }
+    bool command(const QString &line) { return ExecuteWindowCommand(form.get(), line); }
+    void select(const QString &path) { QVERIFY(command(u"select tvMenu "_s + path)); }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const RecordedBox &b : dialogs->boxes)
+            texts << b.text;
+        return texts;
+    }
+
+private slots:
+    void initTestCase() { TestServer::BuildTemplate(); }
+    void init()
+    {
+        server = new TestServer;
+        dialogs = new RecordingDialogService;
+        dialogs->onModal = [this](QDialog *dialog) {
+            auto *query = qobject_cast<QInputDialog *>(dialog);
+            if (!query || inputs.isEmpty() || inputs.first().isNull()) {
+                if (!inputs.isEmpty())
+                    inputs.removeFirst();
+                return int(QDialog::Rejected);
+            }
+            query->setTextValue(inputs.takeFirst());
+            return int(QDialog::Accepted);
+        };
+        session = server->Connect();
+        inputs.clear();
+    }
+    void cleanup()
+    {
+        form.reset();
+        session.reset();
+        delete dialogs;
+        delete server;
+        TMenuConfig::ChooseServicesProc = ChooseServices;
+        TMenuConfig::EditRightsProc = EditRights;
+        TMenuConfig::ShowLoaderProc = [](TBaseServiceList &list, const std::function<bool(const QString &)> &filter) {
+            return ShowLoader(list, filter);
+        };
+    }
+
+    // Every level in SORT_ORDER, whatever order the rows were written in; a group
+    // without rows shows only the root, where only a new group can be made.
+    void treeInMenuOrder()
+    {
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (60, 2, 8, 1, 'C', NULL, NULL, 30), (61, 2, 8, 1, 'A', NULL, NULL, 5), "
+            "(62, 2, 61, 1, 'A2', NULL, NULL, 20), (63, 2, 61, 1, 'A1', NULL, NULL, 10), "
+            "(64, 2, 63, 0, NULL, 4, '10', 10)"_s);
+        sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Пустая')"_s);
+        TMenuConfig &f = open();
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, 2));
+        QCOMPARE(render(f.tvMenu),
+                 u"Документы(Заказы(Заказы)),Справочники(A(A1(Продажи по клиентам),A2),Клиенты,Склад,C)"_s);
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, 90));
+        QCOMPARE(f.tvMenu->topLevelItemCount(), 1);
+        QCOMPARE(f.tvMenu->topLevelItem(0)->childCount(), 0);
+        QVERIFY(f.acInsMenu->isEnabled());
+        for (QAction *a : {f.acDelMenu, f.acRenameMenu, f.acAddService, f.acDelService, f.acChgRights})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        QVERIFY(dialogs->boxes.isEmpty());
+        QVERIFY(!f.Changed());
+    }
+
+    // A row whose service left the catalogue, and a row without a service, stay
+    // in the tree (so they can be deleted) and the rest of the tree is built.
+    void rowsWithoutService()
+    {
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (70, 1, 4, 0, NULL, 99, '1', 5), (71, 1, 4, 0, NULL, NULL, '1', 30)"_s);
+        TMenuConfig &f = open();
+        const QString notDefined = TranslateAplText(u"rstr_stt_NotDefined"_s);
+        QCOMPARE(render(f.tvMenu),
+                 QString(kDemoTree).replace(u"Справочники(Клиенты,Склад)"_s,
+                                            u"Справочники(%1 (ItemID = 99),Клиенты,Склад,%1)"_s.arg(notDefined)));
+        QVERIFY(dialogs->boxes.isEmpty());
+        select(u"Конфигурация меню/Справочники/%1 (ItemID = 99)"_s.arg(notDefined));
+        dialogs->answers = {IDYES};
+        f.acDelService->trigger();
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 70"_s), QStringList{u"0"_s});
+
+        // A service another administrator registered and put in after the catalogue was read.
+        sql(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+            "VALUES (7, 'Поздний', 'Late.so', '{LATE}', 0, 0)"_s);
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (72, 1, 5, 0, NULL, 7, '1', 20)"_s);
+        f.acRefreshMenu->trigger();
+        QVERIFY(render(f.tvMenu).endsWith(u"Администрирование(Пользователи консоли,Поздний)"_s));
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("tree"); // empty: refused, nothing written
+
+        const QString zero = u"(50, 1, 0, 1, 'Нулевая', NULL, NULL, 0)"_s;
+        const QString blank = u"(51, 1, 4, 0, NULL, NULL, '1', 30)"_s;
+        QTest::newRow("group to the root goes last")
+            << QString() << u"Справочники"_s << QString() //
+            << u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам)),"
+               "Администрирование(Пользователи консоли),Справочники(Клиенты,Склад)"_s;
+        QTest::newRow("into a top-level group, last")
+            << QString() << u"Справочники/Склад"_s << u"Документы"_s
+            << u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам),Склад),Справочники(Клиенты),"
+               "Администрирование(Пользователи консоли)"_s;
+        QTest::newRow("group into a top-level group")
+            << QString() << u"Документы/Заказы"_s << u"Администрирование"_s
+            << u"Документы(Отчеты(Продажи по клиентам)),Справочники(Клиенты,Склад),"
+               "Администрирование(Пользователи консоли,Заказы(Заказы))"_s;
+        QTest::newRow("service beside a nested group")
+            << QString() << u"Справочники/Склад"_s << u"Документы/Заказы"_s
+            << u"Документы(Заказы(Заказы),Склад,Отчеты(Продажи по клиентам)),Справочники(Клиенты),"
+               "Администрирование(Пользователи консоли)"_s;
+        QTest::newRow("group beside a service")
+            << QString() << u"Документы/Отчеты"_s << u"Справочники/Клиенты"_s
+            << u"Документы(Заказы(Заказы)),Справочники(Клиенты,Отчеты(Продажи по клиентам),Склад),"
+               "Администрирование(Пользователи консоли)"_s;
+        QTest::newRow("group beside a top-level group of order 0")
+            << zero << u"Документы/Отчеты"_s << u"Нулевая"_s
+            << u"Нулевая,Документы(Заказы(Заказы)),Справочники(Клиенты,Склад),"
+               "Администрирование(Пользователи консоли),Отчеты(Продажи по клиентам)"_s;
+        QTest::newRow("service on the root") << QString() << u"Справочники/Склад"_s << QString() << QString();
+        QTest::newRow("group into its own branch") << QString() << u"Документы"_s << u"Документы/Заказы"_s << QString();
+        QTest::newRow("group onto itself") << QString() << u"Документы"_s << u"Документы"_s << QString();
+        QTest::newRow("service beside a top-level group")
+            << zero << u"Справочники/Склад"_s << u"Нулевая"_s << QString();
+        QTest::newRow("onto a row without a service")
+            << blank << u"Справочники/Склад"_s << u"Справочники/"_s + TranslateAplText(u"rstr_stt_NotDefined"_s)
+            << QString();
+    }
+    // A drop is decided before any call; an allowed one is written and the tree read again.
+    void drops()
+    {
+        QFETCH(QString, extra);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, tree);
+        if (!extra.isEmpty())
+            sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, "
+                "SORT_ORDER) VALUES "_s +
+                extra);
+        TMenuConfig &f = open();
+        const QString before = render(f.tvMenu);
+        const QStringList rows = menuRows();
+        const QString root = u"Конфигурация меню"_s;
+        QVERIFY(command(u"drop tvMenu %1/%2 => %3"_s.arg(root, from, to.isEmpty() ? root : root + u'/' + to)));
+        QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(boxTexts().join(u'\n')));
+        if (tree.isEmpty()) {
+            QCOMPARE(menuRows(), rows);
+            QCOMPARE(render(f.tvMenu), before);
+            QVERIFY(!f.Changed());
+        } else {
+            QCOMPARE(render(f.tvMenu), tree);
+            QVERIFY(f.Changed());
+            QVERIFY(!session->InTransaction());
+        }
+        QVERIFY(!f.StartNode() || f.tvMenu->indexOfTopLevelItem(f.StartNode()) >= 0 || f.StartNode()->treeWidget());
+    }
+
+    void newAndRenamedGroups_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored"); // empty: refused before any call
+        const QString sixty = QString(60, u'ж');
+        QTest::newRow("plain") << u"Касса"_s << u"Касса"_s;
+        QTest::newRow("quotes and a statement") << u"x'; DELETE FROM MENUCFG; --"_s << u"x'; DELETE FROM MENUCFG; --"_s;
+        QTest::newRow("format characters") << u"%s & %d"_s << u"%s & %d"_s;
+        QTest::newRow("longer than 50 keeps 50") << sixty << sixty.left(50);
+        QTest::newRow("blank") << u"   "_s << QString();
+        // 49 letters and a character outside the basic plane, cut at 50 units: the half pair goes.
+        const QString pair = QString(49, u'я') + QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("surrogate pair at the cut") << pair << pair.left(49);
+    }
+    // A new group under the root and the same group renamed; a blank name is refused with a message.
+    void newAndRenamedGroups()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        TMenuConfig &f = open();
+        const QStringList rows = menuRows();
+        inputs = {name};
+        f.acInsMenu->trigger();
+        if (stored.isEmpty()) {
+            QCOMPARE(menuRows(), rows);
+            QCOMPARE(boxTexts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtmsg_EmptyDataInField"_s),
+                                                 TranslateAplText(u"rstrTitle"_s))});
+            QVERIFY(!f.Changed());
+            return;
+        }
+        QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(boxTexts().join(u'\n')));
+        QCOMPARE(
+            committed(
+                u"SELECT MENUNAME FROM ZANDRELL5.MENUCFG WHERE ID_CFG = (SELECT MAX(ID_CFG) FROM ZANDRELL5.MENUCFG)"_s),
+            QStringList{stored});
+        QVERIFY(render(f.tvMenu).endsWith(u',' + stored));
+        QVERIFY(f.Changed());
+        select(u"Конфигурация меню/"_s + stored);
+        inputs = {name + u'2'};
+        f.acRenameMenu->trigger();
+        QString renamed = (name + u'2').left(50);
+        if (renamed.back().isHighSurrogate())
+            renamed.chop(1);
+        QCOMPARE(f.tvMenu->findItems(renamed, Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    }
+
+    // A group with sub-groups goes row by row, deepest first, each committed; No keeps it.
+    void deleteGroupWithBranches()
+    {
+        TMenuConfig &f = open();
+        select(u"Конфигурация меню/Документы"_s);
+        dialogs->answers = {IDNO};
+        f.acDelMenu->trigger();
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+        dialogs->answers = {IDYES};
+        f.acDelMenu->trigger();
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (1, 2, 3, 9, 15)"_s),
+                 QStringList{u"0"_s});
+        QCOMPARE(render(f.tvMenu), u"Справочники(Клиенты,Склад),Администрирование(Пользователи консоли)"_s);
+        QCOMPARE(dialogs->boxes.size(), 2);
+        QVERIFY(f.Changed());
+    }
+
+    // A group another administrator removed meanwhile: the refusal is shown and the tree shows what is there.
+    void staleCallIsShownAndReloaded()
+    {
+        TMenuConfig &f = open();
+        select(u"Конфигурация меню/Документы/Отчеты"_s);
+        sql(u"DELETE FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (15, 3)"_s);
+        inputs = {u"Новая"_s};
+        f.acInsMenu->trigger();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(render(f.tvMenu), u"Документы(Заказы(Заказы)),Справочники(Клиенты,Склад),"
+                                   "Администрирование(Пользователи консоли)"_s);
+        QVERIFY(!session->InTransaction());
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE MENUNAME = 'Новая'"_s), QStringList{u"0"_s});
+    }
+
+    // A chosen service already in the configuration gets a notice; the others are added with their rights.
+    void addServices()
+    {
+        TMenuConfig::ChooseServicesProc = [](TSrvItemArray &items, TSrvModeArray &modes, const TSrvCheck &check) {
+            TSrvItem stock, sales;
+            stock.ItemId = 3;
+            stock.SrvName = u"Склад"_s;
+            sales.ItemId = 4;
+            sales.SrvName = u"Продажи по клиентам"_s;
+            if (check(3) || !check(4))
+                return false; // the check must offer only what is not in the menu yet
+            items = {stock, sales};
+            modes = {u"111"_s, u"10"_s};
+            return true;
+        };
+        TMenuConfig &f = open();
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, 2));
+        select(u"Конфигурация меню/Справочники"_s);
+        f.acAddService->trigger();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY(dialogs->boxes.first().text.contains(u"Склад"_s));
+        QCOMPARE(committed(u"SELECT OWNER, ITEMMODE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 2 AND ITEMID = 4"_s),
+                 QStringList{u"8|10"_s});
+        QCOMPARE(render(f.tvMenu), u"Документы(Заказы(Заказы)),Справочники(Клиенты,Склад,Продажи по клиентам)"_s);
+    }
+
+    void buttonFlags_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("flags"); // CREATEBTN by ITEMID after the action, from 10101
+        QTest::newRow("invert") << u"acInvSellAll"_s << u"01010"_s;
+        QTest::newRow("all") << u"acSellAll"_s << u"11111"_s;
+        QTest::newRow("none") << u"acDeSellAll"_s << u"00000"_s;
+    }
+    // Every row written, then one commit; the grid shows what was written.
+    void buttonFlags()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, flags);
+        sql(u"UPDATE ZANDRELL5.SRVITEMS SET CREATEBTN = CASE WHEN ITEMID IN (1, 3, 5) THEN 1 ELSE 0 END"_s);
+        TMenuConfig &f = open();
+        QVERIFY(command(u"select pcMain Список сервисов"_s));
+        QVERIFY(command(u"action "_s + action));
+        QCOMPARE(committed(u"SELECT CREATEBTN FROM ZANDRELL5.SRVITEMS ORDER BY ITEMID"_s).join(QString()), flags);
+        QString shown;
+        for (int id = 1; id <= 5; ++id) {
+            QVERIFY(f.SrvItemTbl->Locate(u"ITEMID"_s, id));
+            shown += f.SrvItemTbl->FieldByName(u"CREATEBTN"_s)->AsString();
+        }
+        QCOMPARE(shown, flags);
+        QVERIFY(f.Changed());
+        QVERIFY(!f.SrvItemTbl->ControlsDisabled());
+    }
+
+    void deleteService_data()
+    {
+        QTest::addColumn<int>("itemId");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("in no menu, yes") << 6 << QList<int>{IDYES} << 1 << true;
+        QTest::newRow("in no menu, no") << 6 << QList<int>{IDNO} << 1 << false;
+        QTest::newRow("in menus, ok") << 3 << QList<int>{IDYES, IDOK} << 2 << true;
+        QTest::newRow("in menus, cancel") << 3 << QList<int>{IDYES, IDCANCEL} << 2 << false;
+    }
+    // One question for a service in no menu; the combined one for a service in menus,
+    // whose OK takes it out of every menu first.
+    void deleteService()
+    {
+        QFETCH(int, itemId);
+        QFETCH(QList<int>, answers);
+        QFETCH(int, questions);
+        QFETCH(bool, deleted);
+        sql(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+            "VALUES (6, 'Новый', 'New.so', '{NEW}', 0, 0)"_s);
+        TMenuConfig &f = open();
+        QVERIFY(command(u"select pcMain Список сервисов"_s));
+        QVERIFY(f.SrvItemTbl->Locate(u"ITEMID"_s, itemId));
+        dialogs->answers = answers;
+        QVERIFY(command(u"action acDelService"_s));
+        QCOMPARE(dialogs->boxes.size(), questions);
+        const QString id = QString::number(itemId);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.SRVITEMS WHERE ITEMID = "_s + id),
+                 QStringList{deleted ? u"0"_s : u"1"_s});
+        const int inMenus = committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ITEMID = "_s + id).first().toInt();
+        QCOMPARE(inMenus, itemId == 3 && !deleted ? 2 : 0);
+        QCOMPARE(render(f.tvMenu).contains(u"Склад"_s), !(itemId == 3 && deleted));
+    }
+
+    // The same keys mean the action of the panel that has the focus, never the other tab's.
+    void shortcutsActOnTheirOwnPanel()
+    {
+        TMenuConfig &f = open();
+        QApplication::setActiveWindow(&f);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        select(u"Конфигурация меню/Справочники"_s);
+        f.tvMenu->setFocus();
+        dialogs->answers = {IDNO};
+        QTest::keyClick(f.tvMenu, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить меню \"%s\"?"_s, u"Справочники"_s)});
+
+        // Del in the group list asks about the group; Ctrl+Del there does nothing.
+        dialogs->clear();
+        f.dbgAccess->setFocus();
+        dialogs->answers = {IDNO};
+        QTest::keyClick(f.dbgAccess, Qt::Key_Delete);
+        QTest::keyClick(f.dbgAccess, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(boxTexts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtcnf_DelRecord"_s), u"Администраторы"_s)});
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+
+        dialogs->clear();
+        f.pcMain->setCurrentIndex(1);
+        QVERIFY(f.SrvItemTbl->Locate(u"ITEMID"_s, 3));
+        f.dbgServices->setFocus();
+        dialogs->answers = {IDNO};
+        QTest::keyClick(f.dbgServices, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить все вхождения сервиса \"%s\" из меню?"_s, u"Склад"_s)});
+        dialogs->clear();
+        dialogs->answers = {IDNO};
+        QTest::keyClick(f.dbgServices, Qt::Key_Delete);
+        QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить сервис \"%s\"?"_s, u"Склад"_s)});
+        QCOMPARE(menuRows().size(), 16);
+    }
+
+    void insertAccessGroup_data()
+    {
+        QTest::addColumn<QString>("name"); // null: the dialog is cancelled
+        QTest::addColumn<bool>("added");
+        QTest::newRow("confirmed") << u"Кладовщики"_s << true;
+        QTest::newRow("hostile") << u"a'b\"; DELETE %s &"_s << true;
+        QTest::newRow("cancelled") << QString() << false;
+        QTest::newRow("blank") << u" "_s << false;
+    }
+    // The navigator's insert never leaves an empty row: a new group is current with an empty tree.
+    void insertAccessGroup()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, added);
+        TMenuConfig &f = open();
+        inputs = {name};
+        QVERIFY(command(u"action dbnavAccessInsert"_s));
+        QCOMPARE(f.AccessTbl->State(), TDataSetState::dsBrowse);
+        QCOMPARE(f.AccessTbl->RecordCount(), added ? 3 : 2);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{added ? u"3"_s : u"2"_s});
+        QCOMPARE(dialogs->boxes.size(), name.isNull() || added ? 0 : 1);
+        if (added) {
+            QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), name);
+            QCOMPARE(f.tvMenu->topLevelItem(0)->childCount(), 0);
+        }
+    }
+
+    void deleteAccessGroup_data()
+    {
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<bool>("deleted");
+        QTest::addColumn<bool>("reason"); // the database's message follows the fixed text
+        QTest::newRow("users attached") << 2 << false << false;
+        QTest::newRow("three-level menu") << 90 << true << false;
+        QTest::newRow("deleted meanwhile") << 91 << false << true;
+    }
+    // A refusal shows the fixed text, and the database's message when users are not the cause.
+    void deleteAccessGroup()
+    {
+        QFETCH(int, accessId);
+        QFETCH(bool, deleted);
+        QFETCH(bool, reason);
+        sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Кладовщики'), (91, 'Временная')"_s);
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES (80, 90, 0, 1, 'A', NULL, NULL, 10), (81, 90, 80, 1, 'B', NULL, NULL, 10), "
+            "(82, 90, 81, 0, NULL, 3, '111', 10)"_s);
+        TMenuConfig &f = open();
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, accessId));
+        if (accessId == 91)
+            sql(u"DELETE FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = 91"_s);
+        const QStringList rows = menuRows();
+        const QString id = QString::number(accessId);
+        const QString count = u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ACCESSID = "_s + id;
+        const QStringList before = committed(count);
+        dialogs->answers = {IDYES};
+        QVERIFY(command(u"action acDelAccess"_s));
+        QCOMPARE(committed(count), deleted ? QStringList{u"0"_s} : before);
+        if (deleted) {
+            QCOMPARE(dialogs->boxes.size(), 1);
+        } else {
+            QCOMPARE(dialogs->boxes.size(), 2);
+            const QStringList lines = dialogs->boxes.at(1).text.split(u"\r\n"_s);
+            QCOMPARE(lines.size(), reason ? 2 : 1);
+            QCOMPARE(dialogs->boxes.at(1).caption, TranslateAplText(u"rstr_ErrorOFDeleting"_s));
+            if (accessId == 2)
+                QCOMPARE(menuRows(), rows);
+        }
+        QCOMPARE(f.AccessTbl->Locate(u"ACCESSID"_s, accessId), !deleted && accessId != 91);
+    }
+
+    // "Create as" copies every row with its rights and owners mapped; an empty name writes nothing.
+    void createLike()
+    {
+        TMenuConfig &f = open();
+        QVERIFY(f.acCreateLike->isEnabled());
+        inputs = {u""_s};
+        QVERIFY(command(u"action acCreateLike"_s));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{u"2"_s});
+        inputs = {u"Копия"_s};
+        QVERIFY(command(u"action acCreateLike"_s));
+        QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), u"Копия"_s);
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+        QVERIFY(f.Changed());
+    }
+
+    // The rights editor starts from what the database holds now; OK writes the whole string at once.
+    void changeRights()
+    {
+        QString seen;
+        TMenuConfig::EditRightsProc = [&seen](TMnuItem *item) {
+            seen = item->GetMode();
+            item->AccessList().Items(0)->SetChecked(true);
+            return true;
+        };
+        TMenuConfig &f = open();
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, 2));
+        select(u"Конфигурация меню/Справочники/Склад"_s);
+        sql(u"UPDATE ZANDRELL5.MENUCFG SET ITEMMODE = '101' WHERE ID_CFG = 14"_s); // another administrator
+        QVERIFY(command(u"action acChgRights"_s));
+        QCOMPARE(seen, u"101"_s);
+        QCOMPARE(committed(u"SELECT ITEMMODE FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 14"_s), QStringList{u"111"_s});
+        QVERIFY(f.Changed());
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void registration_data()
+    {
+        QTest::addColumn<QString>("secondFile"); // the second service's module file; empty fails its INS_SRVITEM
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("both stored with one commit") << u"Invoices.so"_s << true;
+        QTest::newRow("a failure keeps nothing") << QString() << false;
+    }
+    // The registered services with their rights and reports are committed together; a failing
+    // call rolls every earlier one back, shows why, and leaves no write lock behind.
+    void registration()
+    {
+        QFETCH(QString, secondFile);
+        QFETCH(bool, stored);
+        QStringList filtered;
+        TMenuConfig::ShowLoaderProc = [&](TBaseServiceList &list, const std::function<bool(const QString &)> &known) {
+            for (const QString &guid : {u"{5b0c2a61-7d3e-4f1a-9a40-0d5e1c2b7a01}"_s, u"{NEW-1}"_s})
+                if (known(guid))
+                    filtered << guid;
+            for (int i = 1; i <= 2; ++i) {
+                auto service = std::make_unique<TBaseService>();
+                service->SetGuid(u"{NEW-%1}"_s.arg(i));
+                service->SetDllName(i == 1 ? u"Invoices.so"_s : secondFile);
+                service->SetModuleCaption(u"Счета %1"_s.arg(i));
+                service->SetCaption(service->ModuleCaption());
+                const QByteArray guid = u"{R-%1}"_s.arg(i).toUtf8(), caption = u"Печать"_s.toUtf8();
+                service->AccessList().Add(
+                    TAccessItem::CreateShort(TAccessRec{1, guid.constData(), caption.constData()}));
+                service->ReportList().Add(std::make_unique<TReportItem>(TReportRec{"{REP}", "Отчет", "Описание"}));
+                list.Add(std::move(service));
+            }
+            return true;
+        };
+        TMenuConfig &f = open();
+        QVERIFY(command(u"select pcMain Список сервисов"_s));
+        QVERIFY(command(u"action acAddSrv"_s));
+        QCOMPARE(filtered, QStringList{u"{5b0c2a61-7d3e-4f1a-9a40-0d5e1c2b7a01}"_s}); // known whatever the case
+        const QString count = u"SELECT count(*) FROM ZANDRELL5.SRVITEMS WHERE GUID LIKE '{NEW-%'"_s;
+        QCOMPARE(committed(count), QStringList{stored ? u"2"_s : u"0"_s});
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.SRVITEMS_MODE M JOIN ZANDRELL5.SRVITEMS S ON "
+                           "S.ITEMID = M.ITEMID WHERE S.GUID LIKE '{NEW-%'"_s),
+                 QStringList{stored ? u"2"_s : u"0"_s});
+        QCOMPARE(dialogs->boxes.size(), stored ? 0 : 1);
+        QVERIFY(!session->InTransaction());
+        QCOMPARE(f.SrvItemTbl->RecordCount(), stored ? 7 : 5);
+        QCOMPARE(f.Changed(), stored);
+    }
+
+    // Closing without a write tells the caller nothing changed.
+    void closeWithoutWrite()
+    {
+        TMenuConfig &f = open();
+        f.pcMain->setCurrentIndex(1);
+        f.pcMain->setCurrentIndex(0);
+        f.reject();
+        QVERIFY(!f.Changed());
+    }
+};
+
+QTEST_MAIN(tst_MenuConfig)
+#include "tst_MenuConfig.moc"
