@@ -133,7 +133,6 @@ public:
 // The registration window reading 25 copies of the bench module (500 services).
 double registrationMedian(int runs)
 {
-    constexpr int kModules = 25;
     constexpr int kServices = 500;
     QTemporaryDir folder;
     for (int m = 1; m <= kModules; ++m)
