@@ -421,7 +421,7 @@ private slots:
         QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.SRVITEMS WHERE ITEMID = "_s + id),
                  QStringList{deleted ? u"0"_s : u"1"_s});
         const int inMenus = committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ITEMID = "_s + id).first().toInt();
-        QCOMPARE(inMenus, itemId == 3 && !deleted ? 2 : 0);
+        QCOMPARE(inMenus, itemId == 3 && !deleted ? 3 : 0);
         QCOMPARE(render(f.tvMenu).contains(u"Склад"_s), !(itemId == 3 && deleted));
     }
 
@@ -457,14 +457,14 @@ private slots:
         dialogs->answers = {IDNO};
         QTest::keyClick(f.dbgServices, Qt::Key_Delete);
         QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить сервис \"%s\"?"_s, u"Склад"_s)});
-        QCOMPARE(menuRows().size(), 16);
+        QCOMPARE(menuRows().size(), 19);
     }
 
     void insertAccessGroup_data()
     {
         QTest::addColumn<QString>("name"); // null: the dialog is cancelled
         QTest::addColumn<bool>("added");
-        QTest::newRow("confirmed") << u"Кладовщики"_s << true;
+        QTest::newRow("confirmed") << u"Кассиры"_s << true;
         QTest::newRow("hostile") << u"a'b\"; DELETE %s &"_s << true;
         QTest::newRow("cancelled") << QString() << false;
         QTest::newRow("blank") << u" "_s << false;
@@ -478,8 +478,8 @@ private slots:
         inputs = {name};
         QVERIFY(command(u"action dbnavAccessInsert"_s));
         QCOMPARE(f.AccessTbl->State(), TDataSetState::dsBrowse);
-        QCOMPARE(f.AccessTbl->RecordCount(), added ? 3 : 2);
-        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{added ? u"3"_s : u"2"_s});
+        QCOMPARE(f.AccessTbl->RecordCount(), added ? 4 : 3);
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{added ? u"4"_s : u"3"_s});
         QCOMPARE(dialogs->boxes.size(), name.isNull() || added ? 0 : 1);
         if (added) {
             QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), name);
@@ -502,7 +502,7 @@ private slots:
         QFETCH(int, accessId);
         QFETCH(bool, deleted);
         QFETCH(bool, reason);
-        sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Кладовщики'), (91, 'Временная')"_s);
+        sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Кассиры'), (91, 'Временная')"_s);
         sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
             "VALUES (80, 90, 0, 1, 'A', NULL, NULL, 10), (81, 90, 80, 1, 'B', NULL, NULL, 10), "
             "(82, 90, 81, 0, NULL, 3, '111', 10)"_s);
@@ -538,7 +538,7 @@ private slots:
         inputs = {u""_s};
         QVERIFY(command(u"action acCreateLike"_s));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{u"2"_s});
+        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.ACCESSLIST"_s), QStringList{u"3"_s});
         inputs = {u"Копия"_s};
         QVERIFY(command(u"action acCreateLike"_s));
         QCOMPARE(f.AccessTbl->FieldByName(u"NAME"_s)->AsString(), u"Копия"_s);
