@@ -18,6 +18,7 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/OraStoredProc.h"
+#include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/ComUnits/uOraFunctions.h"
@@ -249,6 +250,8 @@ void TMenuConfig::createData()
     spRight = new TOraStoredProc(this);
     spRight->setObjectName(QStringLiteral("spRight"));
     spRight->SetStoredProcName(QStringLiteral("Zandrell_pro.MENUPACK.GET_MENU_ITEM_RIGHT"));
+    ViewDS = new TQRByDataSet(this);
+    ViewDS->setObjectName(QStringLiteral("ViewDS"));
 }
 
 QAction *TMenuConfig::newAction(const char *name, const QString &caption, const QKeySequence &shortcut, int image)
@@ -522,6 +525,13 @@ void TMenuConfig::createServicesTab()
     layout->addWidget(dbgServices);
     tsServices->addActions(
         {acAddSrv, acDelSrv, acRefreshSrv, acDelEntires, acSellAll, acDeSellAll, acInvSellAll, acDelService});
+    // Ctrl+V in the catalogue's grid previews its printable listing.
+    m_acViewDS = new QAction(this);
+    m_acViewDS->setObjectName(QStringLiteral("acViewDS"));
+    m_acViewDS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_acViewDS->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_acViewDS, &QAction::triggered, this, [this] { guarded([this] { acViewDSExecute(); }); });
+    dbgServices->addAction(m_acViewDS);
     SetObjectNames({{dbgServices, "dbgServices"}, {tlbrServices, "tlbrServices"}});
 }
 
@@ -1309,6 +1319,16 @@ void TMenuConfig::acDelEntiresExecute()
     FSession->Commit();
     FChanged = true;
     LoadMenu();
+}
+
+// The listing is titled with the tab's caption: it names what is listed.
+void TMenuConfig::acViewDSExecute()
+{
+    if (!SrvItemTbl->Active())
+        return;
+    ViewDS->SetDataSet(SrvItemTbl);
+    ViewDS->SetCaption(pcMain->tabText(pcMain->indexOf(tsServices)));
+    ViewDS->ShowListing();
 }
 
 // ---------------------------------------------------------------- failures

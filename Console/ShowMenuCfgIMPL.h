@@ -34,6 +34,7 @@ class TMnuItem;
 class TOraPackage;
 class TOraSession;
 class TOraStoredProc;
+class TQRByDataSet;
 class TSmartQuery;
 struct TMenuCfgRow;
 
@@ -71,6 +72,8 @@ public:
     TDataSource *SrvItemDSrc;
     TOraPackage *opMENUPACK;
     TOraStoredProc *spRight;
+    // The printable listing of the catalogue (Ctrl+V in its grid).
+    TQRByDataSet *ViewDS;
 
     // Controls.
     QTabWidget *pcMain;
@@ -205,6 +208,7 @@ private:
     void acAddSrvExecute();
     void acRefreshSrvExecute();
     void acDelEntiresExecute();
+    void acViewDSExecute();
 
     // Runs a user action: a failure rolls the open transaction back, brings
     // disabled controls back, is shown, and the data is read again (another
@@ -222,6 +226,7 @@ private:
     QHash<int, TCatalogueEntry> m_catalogue;
     TImageList m_ilMain;
     TImageList m_ilRights;
+    QAction *m_acViewDS = nullptr;
     bool m_loading = false;
 };
 

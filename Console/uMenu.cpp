@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -377,17 +378,37 @@ TMnuItem::TMnuItem(int id, int ownerId, int itemId, QTreeWidget *list)
     AccessList().SetMode(QString());
 }
 
+namespace {
+
+// Rows whose image shows the tick: their check state is drawn as no box.
+class TImageTickDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features &= ~QStyleOptionViewItem::HasCheckIndicator;
+    }
+};
+
+} // namespace
+
 void TMnuItem::PrepareRightTo(QTreeWidget *list, const TImageList *smallImages)
 {
     Z_ASSERT(FList != nullptr, QStringLiteral("TMenuItem.PrepareRightTo: Flist = nil"));
     AccessList().FetchIsNeed();
     list->clear();
+    if (smallImages && !dynamic_cast<TImageTickDelegate *>(list->itemDelegate()))
+        list->setItemDelegate(new TImageTickDelegate(list));
     for (const auto &item : AccessList()) {
         auto *row = new QTreeWidgetItem(list, QStringList{TranslateAppText(item->DisplayCaption())});
-        if (smallImages)
+        row->setCheckState(0, item->Checked() ? Qt::Checked : Qt::Unchecked);
+        if (smallImages) {
             row->setIcon(0, smallImages->Icon(item->Checked() ? CheckedImage : UncheckedImage));
-        else
-            row->setCheckState(0, item->Checked() ? Qt::Checked : Qt::Unchecked);
+            row->setFlags(row->flags() & ~Qt::ItemIsUserCheckable);
+        }
     }
 }
 

@@ -149,6 +149,8 @@ public:
 
     // Loads the rights when needed and shows them in the list: with images
     // (checked and unchecked image) when the list has them, else as check boxes.
+    // With images each row still carries its tick as its check state, drawn as
+    // no box and not to be toggled, so that the unattended dump reads it.
     void PrepareRightTo(QTreeWidget *list, const TImageList *smallImages = nullptr);
     void PrepareRight(const TImageList *smallImages = nullptr) { PrepareRightTo(FList, smallImages); }
     // Takes each right's state from the list's check boxes.

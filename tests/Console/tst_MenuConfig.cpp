@@ -13,6 +13,7 @@
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Ui/ModalDriver.h"
 #include "tests/common/RecordingDialogService.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QInputDialog>
+#include <QProxyStyle>
 #include <QTabWidget>
 #include <QTest>
 
@@ -48,6 +50,19 @@ QString render(const QTreeWidget *tree)
         children << render(root->child(i));
     return children.join(u',');
 }
+
+// Counts the check boxes a view asks its style to draw.
+class TCheckBoxCounter : public QProxyStyle {
+public:
+    mutable int boxes = 0;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element == PE_IndicatorItemViewItemCheck)
+            ++boxes;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
 
 } // namespace
 
@@ -458,6 +473,83 @@ private slots:
         QTest::keyClick(f.dbgServices, Qt::Key_Delete);
         QCOMPARE(boxTexts(), QStringList{Fmt(u"Удалить сервис \"%s\"?"_s, u"Склад"_s)});
         QCOMPARE(menuRows().size(), 19);
+    }
+
+    // Ctrl+V in the catalogue's grid previews the catalogue's listing under the tab's caption; elsewhere
+    // in the editor the key opens nothing.
+    void catalogueListing()
+    {
+        TMenuConfig &f = open();
+        QApplication::setActiveWindow(&f);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QString caption;
+        dialogs->onModal = [&caption](QDialog *d) {
+            caption = d->windowTitle();
+            return int(QDialog::Rejected);
+        };
+        for (QWidget *elsewhere : {static_cast<QWidget *>(f.tvMenu), static_cast<QWidget *>(f.dbgAccess)}) {
+            elsewhere->setFocus();
+            QTest::keyClick(elsewhere, Qt::Key_V, Qt::ControlModifier);
+        }
+        QVERIFY(dialogs->modalClasses.isEmpty());
+        f.pcMain->setCurrentIndex(1);
+        f.dbgServices->setFocus();
+        QTest::keyClick(f.dbgServices, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(dialogs->modalClasses, QStringList{u"TQRPreviewDlg"_s});
+        QCOMPARE(caption, f.pcMain->tabText(1));
+        QCOMPARE(f.ViewDS->DataSet(), f.SrvItemTbl);
+        // The listing shows the catalogue's visible columns: name, file and button flag.
+        QCOMPARE(f.ViewDS->Layout().Columns.size(), 3);
+        QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void rightsPanelTicks_data()
+    {
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<QString>("mode"); // written over Склад's entry first; empty: the demo's own
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("administrators: every right")
+            << 1 << QString()
+            << QStringList{u"ROW lvRightList 1 1|Просмотр цен"_s, u"ROW lvRightList 2 1|Печать отчетов"_s};
+        QTest::newRow("operators: none") << 2 << QString()
+                                         << QStringList{u"ROW lvRightList 1 0|Просмотр цен"_s,
+                                                        u"ROW lvRightList 2 0|Печать отчетов"_s};
+        QTest::newRow("the second only") << 2 << u"101"_s
+                                         << QStringList{u"ROW lvRightList 1 0|Просмотр цен"_s,
+                                                        u"ROW lvRightList 2 1|Печать отчетов"_s};
+    }
+    // The rights panel shows each tick as an image, and the dump reads the same tick; the panel's
+    // rows are not toggled from outside the rights editor, and the tick draws no check box.
+    void rightsPanelTicks()
+    {
+        QFETCH(int, accessId);
+        QFETCH(QString, mode);
+        QFETCH(QStringList, rows);
+        if (!mode.isEmpty())
+            sql(u"UPDATE ZANDRELL5.MENUCFG SET ITEMMODE = '%1' WHERE ID_CFG = 14"_s.arg(mode));
+        TMenuConfig &f = open();
+        QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, accessId));
+        select(u"Конфигурация меню/Справочники/Склад"_s);
+        QStringList dumped = DumpWindow(&f).filter(u"ROW lvRightList "_s);
+        QCOMPARE(dumped, rows);
+
+        QVERIFY(command(u"check lvRightList #1"_s));
+        QCOMPARE(DumpWindow(&f).filter(u"ROW lvRightList "_s), rows);
+
+        // The ticks are the images: the style is asked for no check box on the panel, while a list
+        // with check boxes asks for one per row.
+        TCheckBoxCounter counter;
+        f.lvRightList->setStyle(&counter);
+        f.lvRightList->grab();
+        f.lvRightList->setStyle(nullptr);
+        QCOMPARE(counter.boxes, 0);
+        QTreeWidget boxes;
+        boxes.setStyle(&counter);
+        for (const QString &caption : {u"a"_s, u"b"_s})
+            (new QTreeWidgetItem(&boxes, QStringList{caption}))->setCheckState(0, Qt::Checked);
+        boxes.grab();
+        boxes.setStyle(nullptr);
+        QCOMPARE(counter.boxes, 2);
     }
 
     void insertAccessGroup_data()
