@@ -2,14 +2,21 @@
 // services in 50 groups, three rights each, over 25 module files) in a copy of
 // the demo installation's database: opening the editor to its tree, reloading
 // the tree, and switching to another access group and back. Each figure is
-// the median of the runs, printed with its target and PASS or MISS. Last, the
-// registration window reading the 25 module files (500 services).
+// the median of the runs, printed with its target and PASS or MISS. Then the
+// writes: a service item's rights changed (the rights editor answered in the
+// process) with the write and the redisplay, "Создать как" of the 550-row menu
+// with the list and tree reloaded, and a 55-row group deleted row by row, one
+// commit each (the menu is put back between runs). Last, the registration
+// window reading the 25 module files (500 services).
 //
 //   bench_menu_editor [runs]      (the installation folder is taken from ZANDRELL_DIST_DIR or the build)
 #include "Console/DLLLoaderIMPL.h"
+#include "Console/RightsEditIMPL.h"
 #include "Console/ServiceListIMPL.h"
 #include "Console/ShowMenuCfgIMPL.h"
+#include "Console/uMenu.h"
 #include "Core/DialogService.h"
+#include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
@@ -20,6 +27,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QInputDialog>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -51,10 +59,11 @@ void insertInChunks(TOraSession &session, const QString &head, const QStringList
         session.ExecSQL(head + values.mid(i, kChunk).join(QStringLiteral(", ")));
 }
 
-// The administrators' menu: 10 top groups of 4 sub-groups each, 500 services spread over them.
-void installGeneratedMenu(TOraSession &session)
+// The administrators' menu: 10 top groups of 4 sub-groups each, 500 services
+// spread over them; each top group holds 55 rows with its sub-groups.
+QStringList generatedMenu()
 {
-    QStringList catalogue, rights, menu;
+    QStringList menu;
     QList<int> groups;
     int nextId = kFirstMenuId;
     for (int t = 0; t < 10; ++t) {
@@ -71,6 +80,29 @@ void installGeneratedMenu(TOraSession &session)
             groups << nextId;
         }
     }
+    for (int i = 0; i < 500; ++i)
+        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1101', %4)")
+                    .arg(++nextId)
+                    .arg(groups.at(i % groups.size()))
+                    .arg(kFirstItemId + i)
+                    .arg(i);
+    return menu;
+}
+
+void installMenu(TOraSession &session)
+{
+    session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1"));
+    insertInChunks(session,
+                   QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, "
+                                  "ITEMMODE, SORT_ORDER) VALUES "),
+                   generatedMenu());
+    session.Commit();
+}
+
+// The catalogue of 500 services with three rights each, and the administrators' menu over them.
+void installGeneratedMenu(TOraSession &session)
+{
+    QStringList catalogue, rights;
     for (int i = 0; i < 500; ++i) {
         const int item = kFirstItemId + i;
         catalogue << QStringLiteral("(%1, 'Service %2', 'BenchMod%3.so', '{M%3-BENCH-%2}', %4, 0)")
@@ -80,13 +112,7 @@ void installGeneratedMenu(TOraSession &session)
                          .arg(i % 25 == 0 ? 1 : 0);
         for (int r = 1; r <= 3; ++r)
             rights << QStringLiteral("(%1, %2, 'Right %2', 'Right %2', 0)").arg(item).arg(r);
-        menu << QStringLiteral("(%1, 1, %2, 0, NULL, %3, '1101', %4)")
-                    .arg(++nextId)
-                    .arg(groups.at(i % groups.size()))
-                    .arg(item)
-                    .arg(i);
     }
-    session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1"));
     insertInChunks(session,
                    QStringLiteral("INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
                                   "VALUES "),
@@ -95,11 +121,8 @@ void installGeneratedMenu(TOraSession &session)
         session,
         QStringLiteral("INSERT INTO ZANDRELL5.SRVITEMS_MODE (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES "),
         rights);
-    insertInChunks(session,
-                   QStringLiteral("INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, "
-                                  "ITEMMODE, SORT_ORDER) VALUES "),
-                   menu);
     session.Commit();
+    installMenu(session);
 }
 
 double median(QList<double> values)
@@ -128,6 +151,120 @@ public:
     }
     int ExecModal(QDialog *, bool) override { return 0; }
 };
+
+// The editor's questions answered with their default button (Yes), its input
+// queries with `input`; any other box is a fault of the benchmark.
+class TAnsweringDialogs : public IDialogService {
+public:
+    QString input;
+    int questions = 0;
+    int otherBoxes = 0;
+    int MessageBox(const QString &text, const QString &caption, unsigned flags) override
+    {
+        if (flags & MB_ICONQUESTION) {
+            ++questions;
+        } else {
+            ++otherBoxes;
+            std::fprintf(stderr, "box: %s: %s\n", qPrintable(caption), qPrintable(text));
+        }
+        return DefaultMessageBoxResult(flags);
+    }
+    int ExecModal(QDialog *dialog, bool) override
+    {
+        auto *query = qobject_cast<QInputDialog *>(dialog);
+        if (!query)
+            return QDialog::Rejected;
+        query->setTextValue(input);
+        return QDialog::Accepted;
+    }
+};
+
+QStringList rowsOf(TOraSession &session, const QString &statement)
+{
+    TOraQuery q;
+    q.SetSession(&session);
+    q.SetSQLText(statement);
+    q.Open();
+    QStringList rows;
+    for (int r = 0; r < q.RecordCount(); ++r)
+        rows << q.ValueAt(r, 0).toString();
+    return rows;
+}
+
+int treeNodes(const TMenuConfig &form)
+{
+    return int(form.tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
+}
+
+QTreeWidgetItem *topGroup(const TMenuConfig &form, const QString &name)
+{
+    const QTreeWidgetItem *root = form.tvMenu->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == name)
+            return root->child(i);
+    return nullptr;
+}
+
+struct TWriteFigures {
+    double rights = -1, createLike = -1, deleteGroup = -1;
+};
+
+// The editor's writes on the administrators' 550 rows; -1 figures when a step did not do its work.
+TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
+{
+    TAnsweringDialogs dialogs;
+    SetDialogService(&dialogs);
+    TMenuConfig::EditRightsProc = [](TMnuItem *item) {
+        TAccessItem *first = item->AccessList().Items(0);
+        first->SetChecked(!first->Checked());
+        return true;
+    };
+    QList<double> rights, createLike, deleteGroup;
+    bool ok = true;
+    const QString modeOfFirst =
+        QStringLiteral("SELECT ITEMMODE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1 AND ITEMID = %1").arg(kFirstItemId);
+    for (int run = 0; run < runs && ok; ++run) {
+        auto form = TComBaseForm::Create<TMenuConfig>(nullptr, QStringLiteral("ZANDRELL5"), 1.0);
+        form->SetSession(&session);
+        form->show();
+
+        // The first service item's first right, flipped and written.
+        QTreeWidgetItem *service = topGroup(*form, QStringLiteral("Group 0"))->child(0);
+        form->tvMenu->setCurrentItem(service);
+        const QStringList before = rowsOf(session, modeOfFirst);
+        rights << timed([&] { form->acChgRights->trigger(); });
+        ok = ok && rowsOf(session, modeOfFirst) != before && form->lvRightList->topLevelItemCount() == 3;
+
+        // A copy of the 550 rows, the list and tree reloaded on it.
+        dialogs.input = QStringLiteral("Copy %1").arg(run);
+        createLike << timed([&] { form->acCreateLike->trigger(); });
+        const QString copy = form->AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->AsString();
+        ok = ok && form->AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString() == dialogs.input &&
+             treeNodes(*form) == nodes;
+        session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = %1").arg(copy));
+        session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = %1").arg(copy));
+        session.Commit();
+        form->acRefreshAccess->trigger();
+        form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1);
+
+        // A top group with its 4 sub-groups and 50 services: 55 calls, each committed.
+        form->tvMenu->setCurrentItem(topGroup(*form, QStringLiteral("Group 0")));
+        deleteGroup << timed([&] { form->acDelMenu->trigger(); });
+        ok = ok && rowsOf(session, QStringLiteral("SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1")) ==
+                       QStringList{QString::number(nodes - 1 - 55)};
+        installMenu(session);
+        form->close();
+    }
+    ok = ok && dialogs.questions == runs && dialogs.otherBoxes == 0;
+    TMenuConfig::EditRightsProc = EditRights;
+    SetDialogService(nullptr);
+    if (!ok) {
+        std::printf("a write of the editor did not do its work (%d questions, %d other boxes)\n", dialogs.questions,
+                    dialogs.otherBoxes);
+        return {};
+    }
+    return {median(rights), median(createLike), median(deleteGroup)};
+}
 
 // The registration window reading 25 copies of the bench module (500 services).
 double registrationMedian(int runs)
@@ -194,7 +331,7 @@ int main(int argc, char *argv[])
             form->SetSession(session.get());
             form->show();
         });
-        nodes = int(form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
+        nodes = treeNodes(*form);
         refresh << timed([&] { form->acRefreshMenu->trigger(); });
         toOther << timed([&] { form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 2); });
         if (form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size() == nodes) {
@@ -215,6 +352,10 @@ int main(int argc, char *argv[])
     report("acRefreshMenu", median(refresh), 100);
     report("group switch (to the demo)", median(toOther), 100);
     report("group switch (back to 550)", median(back), 100);
+    const TWriteFigures writes = writeMedians(*session, runs, nodes);
+    report("acChgRights, write, redraw", writes.rights, 50);
+    report("Create as, 550 rows, reload", writes.createLike, 300);
+    report("delete a 55-row group", writes.deleteGroup, 500);
     report("registration, 25 files", registrationMedian(runs), 1000);
     SetServersIniPath(QString());
     return g_misses == 0 ? 0 : 2;
