@@ -266,7 +266,8 @@ QAction *TMenuConfig::newAction(const char *name, const QString &caption, const 
                                                      QStyle::SP_FileIcon,
                                                      QStyle::SP_DialogDiscardButton,
                                                      QStyle::SP_FileDialogDetailedView,
-                                                     QStyle::SP_FileDialogInfoView};
+                                                     QStyle::SP_FileDialogInfoView,
+                                                     QStyle::SP_FileDialogToParent};
     if (image >= 0 && image < int(std::size(kImages)))
         action->setIcon(style()->standardIcon(kImages[image]));
     return action;
@@ -297,8 +298,7 @@ void TMenuConfig::createActions()
     acDelAccess = newAction("acDelAccess", ru("Удалить", "Delete"), QKeySequence(Qt::Key_Delete), -1);
     acRefreshAccess = newAction("acRefreshAccess", ru("Обновить", "Refresh"), QKeySequence(), -1);
     acRightsAccess = newAction("acRightsAccess", QString(), QKeySequence(), -1);
-    acCreateLike = newAction("acCreateLike", ConsoleText(ctCreateAs), QKeySequence(), -1);
-    acCreateLike->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    acCreateLike = newAction("acCreateLike", ConsoleText(ctCreateAs), QKeySequence(), 6);
     acSellAll->setIcon(style()->standardIcon(QStyle::SP_DialogYesButton));
     acDeSellAll->setIcon(style()->standardIcon(QStyle::SP_DialogNoButton));
     acInvSellAll->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
@@ -344,6 +344,37 @@ void TMenuConfig::createActions()
         {{pmMainMenu, "pmMainMenu"}, {pmMenu, "pmMenu"}, {pmServices, "pmServices"}, {pmServiceMnu, "pmServiceMnu"}});
 }
 
+namespace {
+
+// A navigation bar's buttons in the order they stand: the action name's suffix,
+// the picture of the resource library, the hint, the style's stand-in picture.
+struct TNavigatorButton {
+    const char *suffix;
+    int bitmap;
+    const char *hint;
+    QStyle::StandardPixmap pixmap;
+};
+constexpr TNavigatorButton kNavigatorButtons[] = {
+    {"First", 101, "rstr_to_FirstRec", QStyle::SP_MediaSkipBackward},
+    {"Prior", 102, "rstr_to_PriorRec", QStyle::SP_MediaSeekBackward},
+    {"Next", 103, "rstr_to_NextRec", QStyle::SP_MediaSeekForward},
+    {"Last", 104, "rstr_to_LastRec", QStyle::SP_MediaSkipForward},
+    {"Insert", 106, "rstr_to_Add", QStyle::SP_FileDialogNewFolder},
+    {"Delete", 108, "rstr_to_Delete", QStyle::SP_TrashIcon},
+    {"Edit", 107, "rstr_to_Change", QStyle::SP_FileDialogContentsView},
+    {"Refresh", 105, "rstr_to_RefreshData", QStyle::SP_BrowserReload},
+};
+
+const TNavigatorButton *navigatorButton(const QString &suffix)
+{
+    for (const TNavigatorButton &button : kNavigatorButtons)
+        if (suffix == QLatin1String(button.suffix))
+            return &button;
+    return nullptr;
+}
+
+} // namespace
+
 // A navigation bar over a grid: moves through the rows, and its insert,
 // delete and refresh run the form's actions instead of changing the grid.
 QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool withEdit)
@@ -352,11 +383,13 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
     bar->setObjectName(QString::fromLatin1(name));
     bar->setIconSize(QSize(16, 16));
     TDataSet *dataSet = withEdit ? static_cast<TDataSet *>(AccessTbl) : SrvItemTbl;
-    auto button = [&](QStyle::StandardPixmap pixmap, const QString &hint, const char *suffix,
-                      const std::function<void()> &run) {
-        QAction *action = bar->addAction(style()->standardIcon(pixmap), hint);
+    // hint: the catalogue's own hint of a button, else the navigation bars' one.
+    auto button = [&](const char *suffix, const std::function<void()> &run, const QString &hint = QString()) {
+        const TNavigatorButton *kind = navigatorButton(QString::fromLatin1(suffix));
+        const QString text = hint.isEmpty() ? rstr(kind->hint) : hint;
+        QAction *action = bar->addAction(style()->standardIcon(kind->pixmap), text);
         action->setObjectName(QString::fromLatin1(name) + QString::fromLatin1(suffix));
-        action->setToolTip(hint);
+        action->setToolTip(text);
         connect(action, &QAction::triggered, this, [this, run] { guarded(run); });
     };
     // The grid's own insert, edit and delete run the form's actions and are cancelled.
@@ -367,29 +400,24 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
         }
     };
     if (!withEdit)
-        button(QStyle::SP_MediaSkipBackward, ru("На первую запись", "First record"), "First",
-               [dataSet] { dataSet->First(); });
-    button(QStyle::SP_MediaSeekBackward, ru("На предыдущую запись", "Prior record"), "Prior",
-           [dataSet] { dataSet->Prior(); });
-    button(QStyle::SP_MediaSeekForward, ru("На следующую запись", "Next record"), "Next",
-           [dataSet] { dataSet->Next(); });
+        button("First", [dataSet] { dataSet->First(); });
+    button("Prior", [dataSet] { dataSet->Prior(); });
+    button("Next", [dataSet] { dataSet->Next(); });
     if (!withEdit) {
-        button(QStyle::SP_MediaSkipForward, ru("На последнюю запись", "Last record"), "Last",
-               [dataSet] { dataSet->Last(); });
-        button(QStyle::SP_FileDialogNewFolder, ru("Добавить (Ctrl+A)", "Add (Ctrl+A)"), "Insert",
-               [this] { acAddSrvExecute(); });
-        button(QStyle::SP_TrashIcon, ru("Удалить (Ctrl+D)", "Delete (Ctrl+D)"), "Delete", [this] { deleteService(); });
-        button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] { acRefreshSrvExecute(); });
+        button("Last", [dataSet] { dataSet->Last(); });
+        button(
+            "Insert", [this] { acAddSrvExecute(); }, ru("Добавить (Ctrl+A)", "Add (Ctrl+A)"));
+        button(
+            "Delete", [this] { deleteService(); }, ru("Удалить (Ctrl+D)", "Delete (Ctrl+D)"));
+        button("Refresh", [this] { acRefreshSrvExecute(); });
     } else {
-        button(QStyle::SP_FileDialogNewFolder, ru("Добавить", "Add"), "Insert",
-               [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Insert(); }); });
-        button(QStyle::SP_TrashIcon, ru("Удалить", "Delete"), "Delete", [this, unlessCancelled] {
+        button("Insert", [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Insert(); }); });
+        button("Delete", [this, unlessCancelled] {
             if (!AccessTbl->IsEmpty())
                 unlessCancelled([this] { AccessTbl->Delete(); });
         });
-        button(QStyle::SP_FileDialogContentsView, ru("Изменить", "Edit"), "Edit",
-               [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Edit(); }); });
-        button(QStyle::SP_BrowserReload, ru("Обновить", "Refresh"), "Refresh", [this] { acRefreshAccessExecute(); });
+        button("Edit", [this, unlessCancelled] { unlessCancelled([this] { AccessTbl->Edit(); }); });
+        button("Refresh", [this] { acRefreshAccessExecute(); });
     }
     return bar;
 }
@@ -608,6 +636,17 @@ void TMenuConfig::LoadGlyphs()
     const QPixmap close = ResourceBitmap(53);
     if (!close.isNull())
         btnClose->setIcon(QIcon(close));
+    // The navigation bars' buttons take the library's pictures of their kind.
+    for (QToolBar *bar : {dbnavAccess, dbnavServices}) {
+        for (QAction *action : bar->actions()) {
+            if (!action->objectName().startsWith(bar->objectName()))
+                continue;
+            const TNavigatorButton *kind = navigatorButton(action->objectName().mid(bar->objectName().size()));
+            const QPixmap picture = kind ? ResourceBitmap(kind->bitmap) : QPixmap();
+            if (!picture.isNull())
+                action->setIcon(QIcon(picture));
+        }
+    }
 }
 
 void TMenuConfig::SetSources()

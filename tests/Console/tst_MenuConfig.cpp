@@ -16,6 +16,7 @@
 #include "Source/ComUnits/QRBy/QRBy.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Ui/ModalDriver.h"
+#include "Ui/ResourceLibrary.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
 
@@ -23,8 +24,11 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QProxyStyle>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolBar>
 
 using namespace Qt::StringLiterals;
 
@@ -501,6 +505,63 @@ private slots:
         // The listing shows the catalogue's visible columns: name, file and button flag.
         QCOMPARE(f.ViewDS->Layout().Columns.size(), 3);
         QVERIFY(dialogs->boxes.isEmpty());
+    }
+
+    void navigators_data()
+    {
+        QTest::addColumn<QString>("bar");
+        QTest::addColumn<QStringList>("buttons"); // after the bar's name; "+" ends the bar's own buttons
+        QTest::addColumn<QList<int>>("bitmaps");
+        QTest::addColumn<QStringList>("hints"); // resource strings; empty: the catalogue's own hint
+        QTest::newRow("access groups, then Create as")
+            << u"dbnavAccess"_s << QStringList{u"Prior"_s, u"Next"_s, u"Insert"_s, u"Delete"_s, u"Edit"_s, u"Refresh"_s}
+            << QList<int>{102, 103, 106, 108, 107, 105}
+            << QStringList{u"rstr_to_PriorRec"_s, u"rstr_to_NextRec"_s, u"rstr_to_Add"_s,
+                           u"rstr_to_Delete"_s,   u"rstr_to_Change"_s,  u"rstr_to_RefreshData"_s};
+        QTest::newRow("catalogue") << u"dbnavServices"_s
+                                   << QStringList{u"First"_s,  u"Prior"_s,  u"Next"_s,   u"Last"_s,
+                                                  u"Insert"_s, u"Delete"_s, u"Refresh"_s}
+                                   << QList<int>{101, 102, 103, 104, 106, 108, 105}
+                                   << QStringList{u"rstr_to_FirstRec"_s,
+                                                  u"rstr_to_PriorRec"_s,
+                                                  u"rstr_to_NextRec"_s,
+                                                  u"rstr_to_LastRec"_s,
+                                                  QString(),
+                                                  QString(),
+                                                  u"rstr_to_RefreshData"_s};
+    }
+    // The navigation bars' buttons in their order, with the hints of their kind and, with the
+    // resource library, its pictures; the group list's bar ends with "Создать как".
+    void navigators()
+    {
+        QFETCH(QString, bar);
+        QFETCH(QStringList, buttons);
+        QFETCH(QList<int>, bitmaps);
+        QFETCH(QStringList, hints);
+        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s));
+        const auto unload = qScopeGuard([] { FreeResourceLibrary(); });
+        TMenuConfig &f = open();
+        const QList<QAction *> actions = f.findChild<QToolBar *>(bar)->actions();
+        QStringList names;
+        for (QAction *action : actions)
+            names << action->objectName();
+        QStringList expected;
+        for (const QString &button : buttons)
+            expected << bar + button;
+        if (bar == u"dbnavAccess"_s)
+            expected << u"acCreateLike"_s;
+        QCOMPARE(names, expected);
+        const auto image = [](const QPixmap &picture) {
+            return picture.toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (!hints.at(i).isEmpty())
+                QCOMPARE(actions.at(i)->toolTip(), TranslateAplText(hints.at(i)));
+            QVERIFY(!actions.at(i)->toolTip().isEmpty());
+            QCOMPARE(image(actions.at(i)->icon().pixmap(16, 16)), image(ResourceBitmap(bitmaps.at(i))));
+        }
+        QVERIFY(!f.acCreateLike->icon().isNull() && f.acCreateLike->isEnabled());
+        QCOMPARE(image(f.btnClose->icon().pixmap(16, 16)), image(ResourceBitmap(53)));
     }
 
     void rightsPanelTicks_data()
