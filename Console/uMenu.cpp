@@ -11,6 +11,7 @@
 #include "Core/Exceptions.h"
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
+#include "Ui/ModalDriver.h"
 
 #include <QAction>
 #include <QFile>
@@ -384,9 +385,10 @@ void TMnuItem::PrepareRightTo(QTreeWidget *list, const TImageList *smallImages)
     list->clear();
     for (const auto &item : AccessList()) {
         auto *row = new QTreeWidgetItem(list, QStringList{TranslateAppText(item->DisplayCaption())});
-        if (smallImages)
+        if (smallImages) {
             row->setIcon(0, smallImages->Icon(item->Checked() ? CheckedImage : UncheckedImage));
-        else
+            row->setData(0, kDrivenTickRole, item->Checked() ? Qt::Checked : Qt::Unchecked);
+        } else
             row->setCheckState(0, item->Checked() ? Qt::Checked : Qt::Unchecked);
     }
 }

@@ -186,7 +186,11 @@ void dumpRows(const QAbstractItemView *view, const QString &name, QStringList &l
         QStringList cells;
         for (int column : columns)
             cells << ProtocolText(itemText(model->index(row, column)));
-        const bool checked = model->index(row, columns.value(0)).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        const QModelIndex first = model->index(row, columns.value(0));
+        QVariant tick = first.data(Qt::CheckStateRole);
+        if (!tick.isValid())
+            tick = first.data(kDrivenTickRole);
+        const bool checked = tick.toInt() == Qt::Checked;
         lines << QStringLiteral("ROW %1 %2 %3|%4")
                      .arg(name)
                      .arg(row + 1)

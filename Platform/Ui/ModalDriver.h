@@ -23,8 +23,14 @@
 #include "Core/PlatformExport.h"
 
 #include <QStringList>
+#include <QtCore/qnamespace.h>
 
 class QDialog;
+
+// A row that shows its tick as an image instead of a check box keeps the tick
+// (Qt::Checked or Qt::Unchecked) in this role of its first cell, so that its
+// ROW line tells it.
+inline constexpr int kDrivenTickRole = Qt::UserRole + 1000;
 
 // Runs a window driven by the command lines until it closes; returns its QDialog result.
 PLATFORM_EXPORT int DriveModalWindow(QDialog *dialog);
