@@ -228,7 +228,8 @@ void TSelSrv::buildControls()
     splitter->addWidget(servicesPanel);
     splitter->addWidget(rightsPanel);
     splitter->setStretchFactor(0, 1);
-    // The rights panel shows its whole column beside the grid.
+    // The rights panel shows its whole column beside the grid, without a scroll bar under it.
+    RightList->setMinimumWidth(kRightColumnWidth + 2 * RightList->frameWidth());
     splitter->setSizes({520, kRightColumnWidth + 20});
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
