@@ -1,8 +1,10 @@
 // The real program, started unattended from a copy of the installation: one
 // start per flow (help, tool mode, a session, a refused login, killed and
 // signalled consoles found by another program, a module that ends the
-// console); and the pieces the flows rest on: the information protocol with a
-// requester in another process, masked passwords, the dialog service's lines.
+// console, the menu editor driven through its windows, an administrator's
+// change that an operator's running console reloads); and the pieces the
+// flows rest on: the information protocol with a requester in another
+// process, masked passwords, the dialog service's lines.
 #include "Console/uAtom.h"
 #include "Console/uCommandLine.h"
 #include "Console/uConsoleInfo.h"
