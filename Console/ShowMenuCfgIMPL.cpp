@@ -64,6 +64,8 @@ constexpr int kKindRole = Qt::UserRole + 2;
 constexpr int kUniqueViolation = 1;
 constexpr int kNotNullViolation = 1400;
 constexpr int kChildRecordFound = 2292;
+// Every tool bar of the editor, navigators included, has glyphs of one size.
+constexpr QSize kBarIconSize(16, 16);
 
 QString ru(const char *russian, const char *english)
 {
@@ -347,7 +349,7 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
 {
     auto *bar = new QToolBar(parent);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setIconSize(QSize(16, 16));
+    bar->setIconSize(kBarIconSize);
     TDataSet *dataSet = withEdit ? static_cast<TDataSet *>(AccessTbl) : SrvItemTbl;
     auto button = [&](QStyle::StandardPixmap pixmap, const QString &hint, const char *suffix,
                       const std::function<void()> &run) {
@@ -416,6 +418,7 @@ void TMenuConfig::createMenuTab()
 
     pnlMenu = new QWidget(tsMenu);
     tlbrMenu = new QToolBar(pnlMenu);
+    tlbrMenu->setIconSize(kBarIconSize);
     tlbrMenu->addActions({acInsMenu, acDelMenu, acRenameMenu, acAddService, acDelService});
     tlbrMenu->setVisible(false);
     tvMenu = new TMenuTree(pnlMenu);
@@ -444,6 +447,7 @@ void TMenuConfig::createMenuTab()
     auto *rightsPanel = new QWidget(pnlMenu);
     auto *rightsCaption = new QLabel(ConsoleText(ctAccessRights), rightsPanel);
     tlbrAccess = new QToolBar(rightsPanel);
+    tlbrAccess->setIconSize(kBarIconSize);
     tlbrAccess->addAction(acChgRights);
     tlbrAccess->setVisible(false);
     lvRightList = new QTreeWidget(rightsPanel);
@@ -512,6 +516,7 @@ void TMenuConfig::createServicesTab()
     dbgServices->setItemDelegateForColumn(2, new TCheckBoxDelegate(dbgServices)); // CREATEBTN
     dbnavServices = newNavigator("dbnavServices", tsServices, false);
     tlbrServices = new QToolBar(tsServices);
+    tlbrServices->setIconSize(kBarIconSize);
     tlbrServices->addActions({acDelEntires, acSellAll, acDeSellAll, acInvSellAll});
     auto *bars = new QHBoxLayout;
     bars->addWidget(dbnavServices);
