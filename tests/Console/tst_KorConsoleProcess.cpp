@@ -297,11 +297,9 @@ private slots:
         QVERIFY(result.lines.contains(u"CLOSED TLoader 1"_s));
         QVERIFY(result.lines.contains(u"ROW DBGrid1 1 0||Счета|Invoices.so"_s));
         QVERIFY(result.lines.contains(u"CLOSED TSelSrv 1"_s));
-        // The rights panel of the new entry: the second right ticked.
-        const QStringList rights = result.lines.filter(u"ROW lvRightList "_s);
-        QCOMPARE(rights.size(), 2);
-        QVERIFY(rights.at(0).startsWith(u"ROW lvRightList 1 0|"_s) &&
-                rights.at(1).startsWith(u"ROW lvRightList 2 1|"_s));
+        // The rights panel of the new entry: the second right ticked, the module's texts in the session's language.
+        QCOMPARE(result.lines.filter(u"ROW lvRightList "_s),
+                 (QStringList{u"ROW lvRightList 1 0|Просмотр сумм счетов"_s, u"ROW lvRightList 2 1|Печать счетов"_s}));
         QCOMPARE(result.lines.filter(u"MSGBOX"_s),
                  (QStringList{u"MSGBOX 36|Подтверждение|Удалить пункт меню \"Клиенты\"?"_s,
                               u"MSGBOX 36|Подтверждение|Конфигурация меню была изменена\\nОбновить?"_s}));
