@@ -277,6 +277,7 @@ private slots:
     void menuEditorRegistersAndPlacesAService()
     {
         InstallationCopy own;
+        QFile::remove(own.path(u"InvoicePayments.so"_s)); // Invoices.so is the one module to register
         const auto result =
             own.run(InstallationCopy::login(u"ZL_USER"_s),
                     "click Файл/Настройка меню\nselect pcMain Список сервисов\n"
