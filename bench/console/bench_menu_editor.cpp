@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
