@@ -101,7 +101,7 @@ TRightsEdit::TRightsEdit(QWidget *parent) : QDialog(parent)
 
     setMinimumSize(kMinWidth, kMinHeight);
     resize(static_cast<int>(kInitialHeight * kGoldenRatio), kInitialHeight);
-    setWindowTitle(QStringLiteral("Права доступа"));
+    setWindowTitle(ConsoleText(ctAccessRights));
     loadResources();
 
     connect(acSelAll, &QAction::triggered, this, [this] { setAllChecks(1); });
@@ -127,7 +127,7 @@ void TRightsEdit::loadResources()
     QPalette pale = stxtServiceName->palette();
     pale.setColor(QPalette::Window, clPaleBackground);
     stxtServiceName->setPalette(pale);
-    setWindowTitle(QStringLiteral("Права доступа"));
+    setWindowTitle(ConsoleText(ctAccessRights));
     btnOk->setText(WordText(QStringLiteral("rstr_to_Apply"), QStringLiteral("Apply")));
     btnCancel->setText(WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel")));
     SetComponentText(acSelAll, WordText(QStringLiteral("rstr_to_SelectAll"), QStringLiteral("Select all")));

@@ -34,8 +34,6 @@
 namespace {
 
 constexpr int kRightColumnWidth = 450;
-const QString kRightsCaption = QStringLiteral("Права доступа");
-const QString kSyncCaption = QStringLiteral("Синхронизировать выделение прав");
 
 // The bitmap of the resource library with its magenta background made transparent.
 QIcon resourceGlyph(int id)
@@ -161,7 +159,7 @@ void TSelSrv::buildControls()
     acDeSellAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     acInvSell = new QAction(QStringLiteral("Обратить выделение"), this);
     acInvSell->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    acSinhr = new QAction(kSyncCaption, this);
+    acSinhr = new QAction(ConsoleText(ctSyncRights), this);
     acSinhr->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
     for (QAction *action : {acSellAll, acDeSellAll, acInvSell})
         tbServices->addAction(action);
@@ -169,9 +167,9 @@ void TSelSrv::buildControls()
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
-    chRightsAll = new QCheckBox(kSyncCaption, this);
+    chRightsAll = new QCheckBox(ConsoleText(ctSyncRights), this);
 
-    stxtRights = new QLabel(kRightsCaption, this);
+    stxtRights = new QLabel(ConsoleText(ctAccessRights), this);
     stxtRights->setMargin(4);
     tbRights = new QToolBar(this);
     actSelAll = new QAction(QStringLiteral("Выделить все"), this);
@@ -230,7 +228,8 @@ void TSelSrv::buildControls()
     splitter->addWidget(servicesPanel);
     splitter->addWidget(rightsPanel);
     splitter->setStretchFactor(0, 1);
-    // The rights panel shows its whole column beside the grid.
+    // The rights panel shows its whole column beside the grid, without a scroll bar under it.
+    RightList->setMinimumWidth(kRightColumnWidth + 2 * RightList->frameWidth());
     splitter->setSizes({520, kRightColumnWidth + 20});
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -283,10 +282,10 @@ void TSelSrv::loadResources()
 
 void TSelSrv::setTexts()
 {
-    setWindowTitle(QStringLiteral("Выбор сервиса для пункта меню"));
+    setWindowTitle(ConsoleText(ctSelectServiceForItem));
     btnOk->setText(WordText(QStringLiteral("rstr_to_Apply"), QStringLiteral("Apply")));
     btnCancel->setText(WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel")));
-    stxtRights->setText(kRightsCaption);
+    stxtRights->setText(ConsoleText(ctAccessRights));
     stxtRights->setAutoFillBackground(true);
     QPalette pale = stxtRights->palette();
     pale.setColor(QPalette::Window, clPaleBackground);
@@ -300,8 +299,8 @@ void TSelSrv::setTexts()
         SetComponentText(action, unselect);
     for (QAction *action : {acInvSell, actInvertSel})
         SetComponentText(action, invert);
-    SetComponentText(acSinhr, kSyncCaption);
-    chRightsAll->setText(kSyncCaption);
+    SetComponentText(acSinhr, ConsoleText(ctSyncRights));
+    chRightsAll->setText(ConsoleText(ctSyncRights));
 }
 
 bool TSelSrv::Prepare()
@@ -357,22 +356,27 @@ void TSelSrv::readServices()
         }
         SrvItemTbl->Close();
     }
-    DS->LoadFrom(offer);
-    const struct {
-        const char *name;
-        QString label;
-        int width;
-    } shown[] = {{"F_SEL", WordText(QStringLiteral("rstrChoice"), QStringLiteral("Choice")), 6},
-                 {"SrvName", WordText(QStringLiteral("rstrAplService"), QStringLiteral("Service")), 63},
-                 {"DLLName", WordText(QStringLiteral("rstrFile"), QStringLiteral("File")), 30}};
-    for (const auto &field : shown) {
-        TField *f = DS->FieldByName(QString::fromLatin1(field.name));
-        f->SetDisplayLabel(field.label);
-        f->SetDisplayWidth(field.width);
+    // The grid takes its columns when the rows arrive: the fields and their
+    // settings come first, or the hidden ones would show until the next change.
+    if (DS->FieldCount() == 0) {
+        for (const TColumnInfo &column : offer.columns)
+            DS->AddField(column.name, column.type, column.size, column.required);
+        const struct {
+            const char *name;
+            QString label;
+            int width;
+        } shown[] = {{"F_SEL", WordText(QStringLiteral("rstrChoice"), QStringLiteral("Choice")), 6},
+                     {"SrvName", WordText(QStringLiteral("rstrAplService"), QStringLiteral("Service")), 63},
+                     {"DLLName", WordText(QStringLiteral("rstrFile"), QStringLiteral("File")), 30}};
+        for (const auto &field : shown) {
+            TField *f = DS->FieldByName(QString::fromLatin1(field.name));
+            f->SetDisplayLabel(field.label);
+            f->SetDisplayWidth(field.width);
+        }
+        for (const char *hidden : {"ITEMID", "CREATEBTN", "GUID"})
+            DS->FieldByName(QString::fromLatin1(hidden))->SetVisible(false);
     }
-    for (const char *hidden : {"ITEMID", "CREATEBTN", "GUID"})
-        DS->FieldByName(QString::fromLatin1(hidden))->SetVisible(false);
-    DataSource1->SetDataSet(DS);
+    DS->LoadFrom(offer);
     const QFontMetrics metrics(DBGrid1->font());
     DBGrid1->setColumnWidth(0, metrics.horizontalAdvance(QLatin1Char('0')) * 6 + 16);
     DBGrid1->setColumnWidth(1, metrics.horizontalAdvance(QLatin1Char('0')) * 40);
@@ -531,7 +535,7 @@ bool ChooseServices(TSrvItemArray &items, TSrvModeArray &modes, const TSrvCheck 
     if (!form.Prepare()) {
         ShowMessageBox(MessageText(QStringLiteral("rstr_NotVacantService"),
                                    QStringLiteral("There is no service left to add to the menu")),
-                       QStringLiteral("Регистрация сервиса"), MB_ICONINFORMATION);
+                       ConsoleText(ctServiceRegistration), MB_ICONINFORMATION);
         return false;
     }
     if (ExecModalDialog(&form) != QDialog::Accepted)

@@ -65,6 +65,8 @@ constexpr int kKindRole = Qt::UserRole + 2;
 constexpr int kUniqueViolation = 1;
 constexpr int kNotNullViolation = 1400;
 constexpr int kChildRecordFound = 2292;
+// Every tool bar of the editor, navigators included, has glyphs of one size.
+constexpr QSize kBarIconSize(16, 16);
 
 QString ru(const char *russian, const char *english)
 {
@@ -381,7 +383,7 @@ QToolBar *TMenuConfig::newNavigator(const char *name, QWidget *parent, bool with
 {
     auto *bar = new QToolBar(parent);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setIconSize(QSize(16, 16));
+    bar->setIconSize(kBarIconSize);
     TDataSet *dataSet = withEdit ? static_cast<TDataSet *>(AccessTbl) : SrvItemTbl;
     // hint: the catalogue's own hint of a button, else the navigation bars' one.
     auto button = [&](const char *suffix, const std::function<void()> &run, const QString &hint = QString()) {
@@ -447,6 +449,7 @@ void TMenuConfig::createMenuTab()
 
     pnlMenu = new QWidget(tsMenu);
     tlbrMenu = new QToolBar(pnlMenu);
+    tlbrMenu->setIconSize(kBarIconSize);
     tlbrMenu->addActions({acInsMenu, acDelMenu, acRenameMenu, acAddService, acDelService});
     tlbrMenu->setVisible(false);
     tvMenu = new TMenuTree(pnlMenu);
@@ -475,6 +478,7 @@ void TMenuConfig::createMenuTab()
     auto *rightsPanel = new QWidget(pnlMenu);
     auto *rightsCaption = new QLabel(ConsoleText(ctAccessRights), rightsPanel);
     tlbrAccess = new QToolBar(rightsPanel);
+    tlbrAccess->setIconSize(kBarIconSize);
     tlbrAccess->addAction(acChgRights);
     tlbrAccess->setVisible(false);
     lvRightList = new QTreeWidget(rightsPanel);
@@ -543,6 +547,7 @@ void TMenuConfig::createServicesTab()
     dbgServices->setItemDelegateForColumn(2, new TCheckBoxDelegate(dbgServices)); // CREATEBTN
     dbnavServices = newNavigator("dbnavServices", tsServices, false);
     tlbrServices = new QToolBar(tsServices);
+    tlbrServices->setIconSize(kBarIconSize);
     tlbrServices->addActions({acDelEntires, acSellAll, acDeSellAll, acInvSellAll});
     auto *bars = new QHBoxLayout;
     bars->addWidget(dbnavServices);

@@ -100,8 +100,17 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Пароль', 'Password'),
   ('Сервер', 'Server'),
   ('Имя', 'User'),
-  ('Пользователь', 'User'),
-  -- The services of the module Invoices.so, registered by an administrator.
+  ('Пользователь', 'User');
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 25, RU FROM ZANDRELL5.TMP_PAIRS;
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 9, EN FROM ZANDRELL5.TMP_PAIRS;
+DROP TABLE ZANDRELL5.TMP_PAIRS;
+
+-- The texts of the modules Invoices.so and InvoicePayments.so, registered by
+-- an administrator. Their rights are flagged as texts of the pack: the console
+-- shows such a text through its English one, so the pack also keys each text
+-- by its English text, in both languages.
+CREATE TABLE ZANDRELL5.TMP_PAIRS (RU VARCHAR2(4000) PRIMARY KEY, EN VARCHAR2(4000) NOT NULL);
+INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Счета', 'Invoices'),
   ('Счета клиентам', 'Invoices to customers'),
   ('Оплаты', 'Payments'),
@@ -115,4 +124,6 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Просмотр оплат', 'View payments');
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 25, RU FROM ZANDRELL5.TMP_PAIRS;
 INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT RU, 9, EN FROM ZANDRELL5.TMP_PAIRS;
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT EN, 25, RU FROM ZANDRELL5.TMP_PAIRS;
+INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) SELECT EN, 9, EN FROM ZANDRELL5.TMP_PAIRS;
 DROP TABLE ZANDRELL5.TMP_PAIRS;

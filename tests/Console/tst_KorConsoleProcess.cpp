@@ -1,8 +1,10 @@
 // The real program, started unattended from a copy of the installation: one
 // start per flow (help, tool mode, a session, a refused login, killed and
 // signalled consoles found by another program, a module that ends the
-// console); and the pieces the flows rest on: the information protocol with a
-// requester in another process, masked passwords, the dialog service's lines.
+// console, the menu editor driven through its windows, an administrator's
+// change that an operator's running console reloads); and the pieces the
+// flows rest on: the information protocol with a requester in another
+// process, masked passwords, the dialog service's lines.
 #include "Console/uAtom.h"
 #include "Console/uCommandLine.h"
 #include "Console/uConsoleInfo.h"
@@ -41,16 +43,20 @@ struct RunningConsole {
             process.waitForFinished();
         }
     }
-    // Waits until the console has logged in and built its window.
+    // Waits until the console has logged in, built its window and written its dump (CAPTION ends it).
     bool WaitReady()
     {
+        auto dumped = [this] {
+            const qsizetype caption = output.indexOf("\nCAPTION ", output.indexOf("READY\n"));
+            return output.contains("READY\n") && caption >= 0 && output.indexOf('\n', caption + 1) >= 0;
+        };
         QElapsedTimer timer;
         timer.start();
-        while (!output.contains("READY\n") && timer.elapsed() < 60000 && process.state() != QProcess::NotRunning) {
+        while (!dumped() && timer.elapsed() < 60000 && process.state() != QProcess::NotRunning) {
             process.waitForReadyRead(200);
             output += process.readAllStandardOutput();
         }
-        return output.contains("READY\n");
+        return dumped();
     }
     void Kill()
     {
@@ -264,6 +270,83 @@ private slots:
         QVERIFY(group > 0);
         QCOMPARE(menu.at(group + 1), u"MENU   Склад"_s);
         QCOMPARE(menu.count(u"MENU   Склад"_s), 1);
+    }
+
+    // An administrator registers a module's service, puts it into a group with one right ticked,
+    // renames a group, drags a service, deletes another; the rebuilt menu and its rights show it all.
+    void menuEditorRegistersAndPlacesAService()
+    {
+        InstallationCopy own;
+        QFile::remove(own.path(u"InvoicePayments.so"_s)); // Invoices.so is the one module to register
+        const auto result =
+            own.run(InstallationCopy::login(u"ZL_USER"_s),
+                    "click Файл/Настройка меню\nselect pcMain Список сервисов\n"
+                    "action acAddSrv\ndump\nok\n"
+                    "select pcMain Конфигурация меню\nselect tvMenu Конфигурация меню/Документы\n"
+                    "action acAddService\ndump\ncheck DBGrid1 #1\ncheck RightList #2\nok\n"
+                    "select tvMenu Конфигурация меню/Администрирование\ninput Управление\n"
+                    "action acRenameMenu\n"
+                    "drop tvMenu Конфигурация меню/Справочники/Склад => Конфигурация меню/Документы\n"
+                    "select tvMenu Конфигурация меню/Справочники/Клиенты\nreply 6\naction acDelService\n"
+                    "select tvMenu Конфигурация меню/Документы/Счета\ndump\n"
+                    "reply 6\nclick btnClose\nrights\nquit\n");
+        QVERIFY(result.finished);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)), QStringList());
+        // The loader offers the module's service ticked; the choice shows only the columns it names.
+        QVERIFY(result.lines.contains(u"ROW ListView1 1 1|Счета|Invoices.so"_s));
+        QVERIFY(result.lines.contains(u"CLOSED TLoader 1"_s));
+        QVERIFY(result.lines.contains(u"ROW DBGrid1 1 0||Счета|Invoices.so"_s));
+        QVERIFY(result.lines.contains(u"CLOSED TSelSrv 1"_s));
+        // The rights panel of the new entry: the second right ticked, the module's texts in the session's language.
+        QCOMPARE(result.lines.filter(u"ROW lvRightList "_s),
+                 (QStringList{u"ROW lvRightList 1 0|Просмотр сумм счетов"_s, u"ROW lvRightList 2 1|Печать счетов"_s}));
+        QCOMPARE(result.lines.filter(u"MSGBOX"_s),
+                 (QStringList{u"MSGBOX 36|Подтверждение|Удалить пункт меню \"Клиенты\"?"_s,
+                              u"MSGBOX 36|Подтверждение|Конфигурация меню была изменена\\nОбновить?"_s}));
+        const QStringList menu = menuAfterReady(result.lines, 2);
+        const qsizetype first = menu.indexOf(u"MENU Документы"_s);
+        QVERIFY(first > 0);
+        QCOMPARE(menu.mid(first, 10),
+                 (QStringList{"MENU Документы", "MENU   Заказы", "MENU     Заказы", "MENU   Отчеты",
+                              "MENU     Продажи по клиентам", "MENU   Счета", "MENU   Склад", "MENU Справочники",
+                              "MENU Управление", "MENU   Пользователи консоли"}));
+        QVERIFY(result.lines.contains(u"RIGHTS Документы/Счета|101"_s));
+        QVERIFY(result.lines.contains(u"RIGHTS Документы/Склад|111"_s));
+    }
+
+    // One administrator changes the operators' menu while an operator works: the operator's
+    // reload shows the renamed group and the right ticked in the rights editor.
+    void operatorReloadsWhatTheAdministratorChanged()
+    {
+        InstallationCopy own;
+        RunningConsole operatorConsole(own, u"OPERATOR"_s);
+        QVERIFY(operatorConsole.WaitReady());
+        QVERIFY(menuAfterReady(QString::fromUtf8(operatorConsole.output).split(QLatin1Char('\n')), 1)
+                    .contains(u"MENU Справочники"_s));
+        const auto admin = own.run(InstallationCopy::login(u"ZL_USER"_s),
+                                   "click Файл/Настройка меню\nselect dbgAccess Операторы\n"
+                                   "select tvMenu Конфигурация меню/Справочники/Склад\naction acChgRights\n"
+                                   "check lvRightList #1\nok\ndump\n"
+                                   "select tvMenu Конфигурация меню/Справочники\ninput Каталоги\naction acRenameMenu\n"
+                                   "reply 7\nclick btnClose\nquit\n");
+        QVERIFY(admin.finished);
+        QCOMPARE(admin.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)), QStringList());
+        QVERIFY(admin.lines.contains(u"CLOSED TRightsEdit 1"_s));
+        QCOMPARE(admin.lines.filter(u"ROW lvRightList "_s),
+                 (QStringList{u"ROW lvRightList 1 1|Просмотр цен"_s, u"ROW lvRightList 2 0|Печать отчетов"_s}));
+
+        operatorConsole.process.write("dump\nclick Файл/Обновить меню\nrights\nquit\n");
+        operatorConsole.process.closeWriteChannel();
+        QVERIFY(operatorConsole.process.waitForFinished(60000));
+        const QStringList lines =
+            QString::fromUtf8(operatorConsole.output + operatorConsole.process.readAllStandardOutput())
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList reloaded = menuAfterReady(lines, 2);
+        QVERIFY(reloaded.contains(u"MENU Каталоги"_s));
+        QVERIFY(!reloaded.contains(u"MENU Справочники"_s));
+        QCOMPARE(lines.filter(u"RIGHTS Каталоги/"_s),
+                 (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
     }
 
     // The settings window opened from the menu takes the lines that follow until it closes;
