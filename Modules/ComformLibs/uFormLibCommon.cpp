@@ -5,6 +5,7 @@
 #include "Core/ResourcePack.h"
 #include "DataAccess/Field.h"
 #include "Source/ComUnits/DBGridInterface.h"
+#include "Source/ComUnits/uLumSources.h"
 #include "Ui/DataSetModel.h"
 
 #include <QAbstractItemView>
@@ -13,6 +14,10 @@
 
 QString LibText(const QString &id)
 {
+    // The forms' sources table holds the themed dialogs' texts, translated once per application.
+    const QString source = DefSourceText(id);
+    if (!source.isNull())
+        return source;
     // IniResString put the pack's text of the user's language in place of the Russian one.
     const QString translated = TranslateAplText(id);
     if (GetComLanguages() && translated != ResStrRu(id))

@@ -81,6 +81,19 @@ void FillDefSources(TLumDefSources *sources)
     }
 }
 
+QString DefSourceText(const QString &id)
+{
+    if (!g_applicationSources)
+        return QString();
+    int index = kFirstSourceIndex;
+    for (const char *source : kSourceStrings) {
+        if (source && id == QLatin1String(source))
+            return g_applicationSources->HasSource(index) ? g_applicationSources->Source(index) : QString();
+        ++index;
+    }
+    return QString();
+}
+
 TLumDefSources *ApplicationDefSources()
 {
     if (!g_applicationSources)

@@ -43,3 +43,6 @@ private:
 PLATFORM_EXPORT TLumDefSources *ApplicationDefSources();
 // Fills the table: entries 98 and 99 the colour 0xFF0000, 101 to 145 the translated resource strings.
 PLATFORM_EXPORT void FillDefSources(TLumDefSources *sources);
+// The application table's text of a resource string that the table holds;
+// a null string when the table has no entry for it or was never filled.
+PLATFORM_EXPORT QString DefSourceText(const QString &id);

@@ -8,6 +8,7 @@
 #include "DataAccess/OraQuery.h"
 #include "Source/ComUnits/DBGridInterface.h"
 #include "Source/ComUnits/uComFormLibs.h"
+#include "Source/ComUnits/uLumSources.h"
 #include "Ui/DataSetModel.h"
 #include "Ui/WindowDialogService.h"
 #include "tests/common/PdfText.h"
@@ -327,6 +328,24 @@ private slots:
         QCOMPARE(orders.CurrentId(), foundId ? foundId : startId);
         QCOMPARE(index, foundId ? orders.grid->ColumnOf(field) : orders.grid->ColumnOf("ID"));
         QCOMPARE(dialogs.boxes.size(), foundId ? 0 : 1); // "No record found", the window stays open
+    }
+
+    // The dialogs read the forms' sources table first: a text set there is the one shown.
+    void dialogTextsComeFromTheSourcesTable()
+    {
+        constexpr int kSearchSource = 136; // rstrSearch
+        TOrders orders;
+        ApplicationDefSources()->SetSource(kSearchSource, "Поиск записи");
+        RecordingDialogService dialogs;
+        QString title;
+        dialogs.onModal = [&](QDialog *d) {
+            title = d->windowTitle();
+            return resultOf(d);
+        };
+        int index = 0;
+        m_find(orders.grid.get(), "dbgOrders", &index);
+        FillDefSources(ApplicationDefSources());
+        QCOMPARE(title, QString("Поиск записи"));
     }
 
     void sortSetsTheOrderAndKeepsTheRecord_data()
