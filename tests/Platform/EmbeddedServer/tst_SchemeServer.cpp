@@ -882,9 +882,9 @@ private slots:
     {
         QTest::addColumn<QString>("insert");
         QTest::addColumn<QString>("remove");
-        QTest::newRow("menu group") << "INS_MENUGRP" << u"DEL_MENUITEM"_s;
-        QTest::newRow("access group") << "INS_ACCESS" << u"DEL_ACCESS_RECURCIVE"_s;
-        QTest::newRow("service") << "INS_SRVITEM" << u"DEL_SRVITEM"_s;
+        QTest::newRow("menu group") << u"INS_MENUGRP"_s << u"DEL_MENUITEM"_s;
+        QTest::newRow("access group") << u"INS_ACCESS"_s << u"DEL_ACCESS_RECURCIVE"_s;
+        QTest::newRow("service") << u"INS_SRVITEM"_s << u"DEL_SRVITEM"_s;
     }
     void idsNeverRepeat()
     {
