@@ -6,11 +6,9 @@
 #include "Console/ServiceListIMPL.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uModuleLibrary.h"
-#include "Core/ProtocolInput.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Ui/ModalDriver.h"
-#include "Ui/WindowDialogService.h"
 #include "tests/common/RecordingDialogService.h"
 
 #include <QLibrary>
@@ -163,8 +161,9 @@ private slots:
             QVERIFY(!Find(loader.Services(), leftOut + u'}') && Find(loader.Services(), u"{TMR-tmrBoth-2}"_s));
     }
 
-    // The selection actions, then OK: copies of the checked services come back;
-    // with none checked OK warns and the window stays open. chosen: -1 cancelled, -2 all.
+    // The window driven by its widgets' and actions' names (as a script drives it unattended): the
+    // selection actions, then OK: copies of the checked services come back; with none checked OK
+    // warns and the window stays open. chosen: -1 cancelled, -2 all.
     void selectionAndOk_data()
     {
         QTest::addColumn<QString>("commands");
@@ -179,9 +178,11 @@ private slots:
         QFETCH(QString, commands);
         QFETCH(int, chosen);
         QString second;
+        QStringList firstRow;
         dialogs->onModal = [&](QDialog *dialog) {
             auto *loader = static_cast<TLoader *>(dialog);
             second = loader->Services()[loader->ListView1->item(1, 0)->data(Qt::UserRole).toInt()]->Guid();
+            firstRow = DumpWindow(dialog).filter(u"ROW ListView1 1 "_s);
             for (const QString &command : commands.split(u';'))
                 ExecuteWindowCommand(dialog, command);
             return dialog->result();
@@ -192,32 +193,12 @@ private slots:
         QCOMPARE(dialogs->texts().contains(ConsoleText(ctServiceNotSelected)), chosen == -1);
         QCOMPARE(list.Count(), chosen == -2 ? read->Services().Count() : qMax(chosen, 0));
         QVERIFY(chosen != 1 || list[0]->Guid() == second);
+        QCOMPARE(firstRow, QStringList{u"ROW ListView1 1 1|Registration 1|tmrBoth.so"_s});
         for (const auto &service : list) { // copies of what was read
             const TBaseService *source = Find(read->Services(), service->Guid());
             QCOMPARE(service->AccessList().Count(), source->AccessList().Count());
             QCOMPARE(service->ReportList().Count(), source->ReportList().Count());
         }
-    }
-
-    // Unattended, a script drives the window by the names of its widgets and actions.
-    void drivenUnattended()
-    {
-        QStringList out;
-        qputenv("KORCONSOLE_HEADLESS", "1");
-        SetDialogService(nullptr);
-        UseWindowedDialogs();
-        SetProtocolSink([&out](const QString &line) { out << line; });
-        TProtocolInput::Instance().Reset();
-        TProtocolInput::Instance().Feed("dump\naction acDeSellAll\ncheck ListView1 #2\nok\n");
-        TProtocolInput::Instance().EndInput();
-        TBaseServiceList list;
-        QVERIFY(ShowLoader(list, nullptr));
-        SetProtocolSink({});
-        SetDialogService(dialogs.get());
-        qunsetenv("KORCONSOLE_HEADLESS");
-        QCOMPARE(list.Count(), 1);
-        for (const QString &line : {u"ROW ListView1 1 1|Registration 1|tmrBoth.so"_s, u"CLOSED TLoader 1"_s})
-            QVERIFY2(out.contains(line), qPrintable(out.join(u'\n')));
     }
 
     // The installation's folder: the demo services are found, the form library
