@@ -18,6 +18,7 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,58 +29,40 @@ namespace {
 #define TMR_TEXT(x) TMR_TEXT2(x)
 const std::string kName = TMR_TEXT(TMR_NAME);
 const std::string kService1 = "{TMR-" + kName + "-1}";
-const std::string kService2 =
 #ifdef TMR_LONG_ID
-    "{TMR-" + kName + "-2-" + std::string(60 - 9 - kName.size(), 'X') + "}";
+const std::string kService2 = "{TMR-" + kName + "-2-" + std::string(60 - 9 - kName.size(), 'X') + "}";
 #else
-    "{TMR-" + kName + "-2}";
+const std::string kService2 = "{TMR-" + kName + "-2}";
 #endif
-
-[[maybe_unused]] bool IsSecond(const char *guid) { return guid && kService2 == guid; }
-
 // The identifiers as the registration reads them: an array ended by a null pointer.
 const char *const g_ids[] = {kService1.c_str(), kService2.c_str(), nullptr};
 
-[[maybe_unused]] constexpr int kManyRights = 300;
+bool IsSecond(const char *guid) { return guid && kService2 == guid; }
 
-// Rights numbered from first: one for each caption of the list.
-template <typename Rec>
-std::vector<Rec> Rights(std::initializer_list<int> ids)
-{
-    std::vector<Rec> rights;
-    for (int id : ids) {
-        Rec rec{};
-        rec.ID = id;
-        rec.GUID = "RIGHT";
-        rec.Caption = id == 1 ? "Просмотр" : id == 2 ? "Изменение" : "Удаление";
-        rights.push_back(rec);
-    }
-    rights.push_back(Rec{});
-    return rights;
-}
-
+// The service's rights, ended by an empty record.
 template <typename Rec>
 const Rec *AccessOf([[maybe_unused]] const char *guid)
 {
-#ifdef TMR_NULL_ACCESS
+    std::vector<int> ids = sizeof(Rec) == sizeof(TAccessRec2) ? std::vector<int>{1, 2} : std::vector<int>{1, 2, 3};
+#if defined(TMR_NULL_ACCESS)
     if (IsSecond(guid))
         return nullptr;
+#elif defined(TMR_ZERO_FIRST)
+    ids = {0, 1, 2};
+#elif defined(TMR_MANY)
+    ids.resize(300);
+    std::iota(ids.begin(), ids.end(), 1);
+#elif defined(TMR_GAP)
+    if (IsSecond(guid))
+        ids = {1, 3};
 #endif
     static std::vector<Rec> rights;
-#if defined(TMR_ZERO_FIRST)
-    rights = Rights<Rec>({0, 1, 2});
-#elif defined(TMR_MANY)
-    rights.assign(kManyRights + 1, Rec{});
-    for (int i = 0; i < kManyRights; ++i) {
-        rights[size_t(i)].ID = i + 1;
-        rights[size_t(i)].GUID = "RIGHT";
-        rights[size_t(i)].Caption = "Право";
+    rights.assign(ids.size() + 1, Rec{});
+    for (size_t i = 0; i < ids.size(); ++i) {
+        rights[i].ID = ids[i];
+        rights[i].GUID = "RIGHT";
+        rights[i].Caption = ids[i] == 1 ? "Просмотр" : ids[i] == 2 ? "Изменение" : "Удаление";
     }
-#elif defined(TMR_GAP)
-    rights = IsSecond(guid) ? Rights<Rec>({1, 3}) : Rights<Rec>({1, 2});
-#else
-    rights = sizeof(Rec) == sizeof(TAccessRec2) ? Rights<Rec>({1, 2}) : Rights<Rec>({1, 2, 3});
-#endif
     return rights.data();
 }
 
@@ -102,18 +85,18 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
     if (IsSecond(guid))
         throw std::runtime_error("Test module: no attributes for the second service");
 #endif
-    attribute->Caption = IsSecond(guid) ? "Registration 2" : "Registration 1";
-    attribute->Description = "A registration test service";
-#ifdef TMR_NO_ICON
-    attribute->Icon = nullptr;
-#else
+    QIcon *icon = nullptr;
+#ifndef TMR_NO_ICON
     QPixmap pixmap(16, 16);
     pixmap.fill(IsSecond(guid) ? Qt::darkRed : Qt::darkGreen);
-    attribute->Icon = new QIcon(pixmap);
+    icon = new QIcon(pixmap);
 #endif
-    attribute->IconName = nullptr;
-    attribute->TranslateCaption = true;
-    attribute->TranslateDescription = false;
+    *attribute = {IsSecond(guid) ? "Registration 2" : "Registration 1",
+                  "A registration test service",
+                  icon,
+                  nullptr,
+                  true,
+                  false};
 }
 
 #ifdef TMR_ACCESS2

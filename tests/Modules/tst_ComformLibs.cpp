@@ -679,6 +679,8 @@ private slots:
         QCOMPARE(dialogs.boxes.size(), mode == 2 ? 1 : 0);
     }
 
+    // The window counts the files and shows the current one; a Cancel clicked while a file is read is
+    // seen, attended or not; Release closes it.
     void progressCountsAndCancels_data()
     {
         QTest::addColumn<bool>("unattended");
@@ -691,29 +693,21 @@ private slots:
         if (unattended)
             qputenv("KORCONSOLE_HEADLESS", "1");
         auto getProgress = reinterpret_cast<TGetIProgress>(m_library.resolve("GetIProgress"));
-        QVERIFY(getProgress);
         QCOMPARE(getProgress(nullptr, "x", 1), 0);
         IProgress *progress = nullptr;
-        QCOMPARE(getProgress(&progress, "Загрузка списка сервисов", 3), 1);
-        QVERIFY(progress);
+        QCOMPARE(getProgress(&progress, "Загрузка", 3), 1);
         QPointer<QDialog> window;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w->objectName() == "fmProgress" && w->isVisible())
                 window = qobject_cast<QDialog *>(w);
         QVERIFY(window);
-        QCOMPARE(window->windowTitle(), QString("Загрузка списка сервисов"));
-        auto *file = named<QLabel>(window, "lbFile");
-        auto *bar = named<QProgressBar>(window, "pbFiles");
-
         progress->BeforeFile("Orders.so");
-        QCOMPARE(file->text(), QString("Orders.so"));
+        QCOMPARE(named<QLabel>(window, "lbFile")->text(), QString("Orders.so"));
         QVERIFY(progress->AfterFile("Orders.so"));
-        QCOMPARE(bar->value(), 1);
-        // A click made while a file is read is seen by the window's own event pass.
         QMetaObject::invokeMethod(named<QPushButton>(window, "btnCancel"), "click", Qt::QueuedConnection);
         progress->BeforeFile("Stock.so");
         QVERIFY(!progress->AfterFile("Stock.so"));
-        QCOMPARE(bar->value(), 2);
+        QCOMPARE(named<QProgressBar>(window, "pbFiles")->value(), 2);
         progress->Release();
         QVERIFY(window.isNull());
         qunsetenv("KORCONSOLE_HEADLESS");

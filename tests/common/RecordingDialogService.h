@@ -43,9 +43,22 @@ public:
         return QDialog::Rejected;
     }
 
+    // The texts or captions of the boxes so far, in order.
+    QStringList texts() const { return collect(&RecordedBox::text); }
+    QStringList captions() const { return collect(&RecordedBox::caption); }
+
     void clear()
     {
         boxes.clear();
         modalClasses.clear();
+    }
+
+private:
+    QStringList collect(QString RecordedBox::*part) const
+    {
+        QStringList out;
+        for (const RecordedBox &box : boxes)
+            out << box.*part;
+        return out;
     }
 };

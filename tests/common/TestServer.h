@@ -3,6 +3,7 @@
 // test program from Scheme/ (with the builder's own code) and copied into a
 // new temporary folder for every test, with a Servers.ini that names it
 // "ZANDRELL" (and an alias whose files are missing, "NOFILES").
+#include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
 #include "tools/dbbuild/DbBuilder.h"
@@ -69,6 +70,18 @@ private:
     QTemporaryDir m_dir;
     static inline QString s_template;
 };
+
+// The first column of the first row the query gives; null when none.
+inline QVariant Scalar(TOraSession *s, const QString &sql, const QVariantList &values = {})
+{
+    TOraQuery q;
+    q.SetSession(s);
+    q.SetSQLText(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.Params()[i].SetAsVariant(values[i]);
+    q.Open();
+    return q.IsEmpty() ? QVariant() : q.Fields(0)->AsVariant();
+}
 
 // The Oracle error code of what the call raises; 0 when it raises none.
 inline int ErrorOf(const std::function<void()> &call)
