@@ -73,11 +73,8 @@ class TestConsoleCfg : public QObject {
     QList<QUrl> m_opened;
 
     QString consoleIni() const { return QString::fromUtf8(dir->read(u"Console.ini"_s)); }
-    TIniFile ini() const { return TIniFile(dir->filePath(QStringLiteral("Console.ini"))); }
-    QString formValue(const QString &key) const
-    {
-        return ini().ReadString(QStringLiteral("FORM"), key, QStringLiteral("missing"));
-    }
+    TIniFile ini() const { return TIniFile(dir->filePath(u"Console.ini"_s)); }
+    QString formValue(const QString &key) const { return ini().ReadString(u"FORM"_s, key, u"missing"_s); }
     QString schemesValue(const QString &key) const { return ini().ReadString("SCHEMES", key, "missing"); }
     static QTreeWidgetItem *child(TShemaForm &form, int i) { return form.tvSchemeList->topLevelItem(0)->child(i); }
     void twoSchemes() const { dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=1\nTARVEL=0\n"); }
@@ -89,17 +86,17 @@ private slots:
     void initTestCase()
     {
         const QDir program(QCoreApplication::applicationDirPath());
-        QVERIFY(program.mkpath(QStringLiteral("Help")));
-        m_guide = program.filePath(QStringLiteral("Help/ZzHelpTest.html"));
+        QVERIFY(program.mkpath(u"Help"_s));
+        m_guide = program.filePath(u"Help/ZzHelpTest.html"_s);
         QFile file(m_guide);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("<html><body id=\"Topic\"></body></html>");
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        QDesktopServices::setUrlHandler(u"file"_s, this, "openUrl");
     }
 
     void cleanupTestCase()
     {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(u"file"_s);
         QFile::remove(m_guide);
     }
 
@@ -133,22 +130,22 @@ private slots:
     void schemes()
     {
         // No section: the scheme is written as active and read back.
-        SetActiveScheme(QStringLiteral("ABC"));
-        QCOMPARE(GetActiveScheme(), QStringLiteral("ABC"));
+        SetActiveScheme(u"ABC"_s);
+        QCOMPARE(GetActiveScheme(), u"ABC"_s);
         // Two marked 1 by hand: the first in file order wins; the next activation leaves one.
-        dir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=0\nTWO=1\nONE=1\n");
-        QCOMPARE(GetActiveScheme(), QStringLiteral("TWO"));
-        SetActiveScheme(QStringLiteral("one"));
-        TIniFile ini(dir->filePath(QStringLiteral("Console.ini")));
+        dir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=0\nTWO=1\nONE=1\n");
+        QCOMPARE(GetActiveScheme(), u"TWO"_s);
+        SetActiveScheme(u"one"_s);
+        TIniFile ini(dir->filePath(u"Console.ini"_s));
         QCOMPARE((QStringList{ini.ReadString("SCHEMES", "ZANDRELL5", ""), ini.ReadString("SCHEMES", "TWO", ""),
                               ini.ReadString("SCHEMES", "ONE", "")}),
                  (QStringList{"0", "0", "1"}));
-        QCOMPARE(GetActiveScheme(), QStringLiteral("one"));
+        QCOMPARE(GetActiveScheme(), u"one"_s);
         // None marked: back to ZANDRELL5.
-        dir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nA=0\nB=0\n");
-        QCOMPARE(GetActiveScheme(), QStringLiteral("ZANDRELL5"));
+        dir->write(u"Console.ini"_s, "[SCHEMES]\nA=0\nB=0\n");
+        QCOMPARE(GetActiveScheme(), u"ZANDRELL5"_s);
         // Deleted in any letter case (adding is done in the scheme window).
-        DeleteScheme(QStringLiteral("b"));
+        DeleteScheme(u"b"_s);
         QStringList list;
         GetSchemes(&list);
         QCOMPARE(list, (QStringList{"A", "ZANDRELL5"}));
@@ -272,23 +269,22 @@ private slots:
 
     void englishWithLanguageFile()
     {
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
-        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
-        dir->write(QStringLiteral("Res/En.ini"),
-                   "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
-                   "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n9=En\n");
+        dir->write(u"Res/En.ini"_s, "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
+                                    "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
         QString name;
-        QCOMPARE(ResolveLanguage("-1", "9", name), QStringLiteral("9"));
-        QCOMPARE(name, QStringLiteral("En"));
+        QCOMPARE(ResolveLanguage("-1", "9", name), u"9"_s);
+        QCOMPARE(name, u"En"_s);
         QVERIFY(dialogs->boxes.isEmpty());
-        QCOMPARE(LangText("rstrExit", "Exit", tkWord), QStringLiteral("Leave"));
-        QCOMPARE(LangText("rstrExit", "Exit", tkMessage), QStringLiteral("Exit"));
-        QCOMPARE(LangText("msg", "x", tkMessage), QStringLiteral("Message text"));
-        QCOMPARE(LangText("unknown", "fallback", tkWord), QStringLiteral("fallback"));
-        QCOMPARE(LangText("rstr_HelpText", "%En", tkHelp), QStringLiteral("First line\r\nSecond, with comma\r\n"));
-        QCOMPARE(LangText("empty", "default", tkHelp), QStringLiteral("default"));
+        QCOMPARE(LangText("rstrExit", "Exit", tkWord), u"Leave"_s);
+        QCOMPARE(LangText("rstrExit", "Exit", tkMessage), u"Exit"_s);
+        QCOMPARE(LangText("msg", "x", tkMessage), u"Message text"_s);
+        QCOMPARE(LangText("unknown", "fallback", tkWord), u"fallback"_s);
+        QCOMPARE(LangText("rstr_HelpText", "%En", tkHelp), u"First line\r\nSecond, with comma\r\n"_s);
+        QCOMPARE(LangText("empty", "default", tkHelp), u"default"_s);
         // A help text missing from the file keeps the caller's marker unchanged.
-        QCOMPARE(LangText("missing", "%En", tkHelp), QStringLiteral("%En"));
+        QCOMPARE(LangText("missing", "%En", tkHelp), u"%En"_s);
     }
 
     // Langs.ini names the language files; a file that is missing is told once, and Russian (built in) is used.
@@ -305,16 +301,16 @@ private slots:
         QCOMPARE(resolve("-1", "25"), (QStringList{"25", "Ru", "Langs.ini"}));
         QVERIFY(LanguageFile() == nullptr);
         // Another id without Langs.ini keeps the previous language.
-        QCOMPARE(resolve("9", "7", QStringLiteral("En")), (QStringList{"9", "En", "Langs.ini"}));
+        QCOMPARE(resolve("9", "7", u"En"_s), (QStringList{"9", "En", "Langs.ini"}));
         // English at start without Langs.ini: Russian, whose file is not needed either.
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         QCOMPARE(resolve("-1", "-1").mid(0, 3), (QStringList{"25", "Ru", "Langs.ini"}));
-        QVERIFY(dialogs->boxes.last().text.contains(QStringLiteral("Ru.ini")));
-        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
+        QVERIFY(dialogs->boxes.last().text.contains(u"Ru.ini"_s));
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n9=En\n");
         QCOMPARE(resolve("-1", "9"), (QStringList{"25", "Ru", "En.ini"}));
         // Russian with a file of its own is 25 whatever id named it.
-        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n");
-        dir->write(QStringLiteral("Res/Ru.ini"), "[WRD_WORDS]\nx=y\n");
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n");
+        dir->write(u"Res/Ru.ini"_s, "[WRD_WORDS]\nx=y\n");
         QCOMPARE(resolve("-1", "25"), (QStringList{"25", "Ru"}));
         QVERIFY(LanguageFile() != nullptr);
     }
@@ -347,33 +343,33 @@ private slots:
 
     void captionSources()
     {
-        QCOMPARE(GetConsoleCaption(), QStringLiteral("Отчеты"));
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
-        QCOMPARE(GetConsoleCaption(), QStringLiteral("Reports"));
-        dir->write(QStringLiteral("Console.ini"), "[FORM]\nCAPTION=Plant office\n");
-        QCOMPARE(GetConsoleCaption(), QStringLiteral("Plant office"));
-        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
-        dir->write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\nmyCaption=Translated caption\n");
+        QCOMPARE(GetConsoleCaption(), u"Отчеты"_s);
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
+        QCOMPARE(GetConsoleCaption(), u"Reports"_s);
+        dir->write(u"Console.ini"_s, "[FORM]\nCAPTION=Plant office\n");
+        QCOMPARE(GetConsoleCaption(), u"Plant office"_s);
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n9=En\n");
+        dir->write(u"Res/En.ini"_s, "[WRD_WORDS]\nmyCaption=Translated caption\n");
         QString name;
         ResolveLanguage("-1", "9", name);
-        dir->write(QStringLiteral("Console.ini"),
+        dir->write(u"Console.ini"_s,
                    "[START]\nLangID=9\n[FORM]\nCAPTION=Plant office\n[LANG_REFERENCE]\nCAPTION=myCaption\n");
-        QCOMPARE(GetConsoleCaption(), QStringLiteral("Translated caption"));
+        QCOMPARE(GetConsoleCaption(), u"Translated caption"_s);
 
         // Logged in: the database translation of the reports caption.
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         LoggedInDM dm;
         SetConsoleDataModule(&dm);
         FakeLanguages languages;
-        languages.apl.insert(QStringLiteral("rstrReports"), QStringLiteral("Reports from the pack"));
+        languages.apl.insert(u"rstrReports"_s, u"Reports from the pack"_s);
         IniResString();
-        QCOMPARE(GetConsoleCaption(), QStringLiteral("Reports from the pack"));
+        QCOMPARE(GetConsoleCaption(), u"Reports from the pack"_s);
         SetConsoleDataModule(nullptr);
     }
 
     void saveLanguageId()
     {
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         SaveLanguageId(); // no data module: nothing
         QCOMPARE(ReadLangId(0), 9);
         LoggedInDM dm;
@@ -399,27 +395,27 @@ private slots:
         const QString russian = ConsoleText(ctAllLibraries);
         TranslateConsoleTexts(); // no pack: unchanged
         QCOMPARE(ConsoleText(ctAllLibraries), russian);
-        QString text = QStringLiteral("Сервис");
+        QString text = u"Сервис"_s;
         ApplyAplText(text);
-        QCOMPARE(text, QStringLiteral("Сервис"));
+        QCOMPARE(text, u"Сервис"_s);
         {
             FakeLanguages languages;
-            languages.apl.insert(russian, QStringLiteral("Все библиотеки"));
-            languages.apl.insert(text, QStringLiteral("Service"));
-            languages.english.insert(QStringLiteral("Выход"), QStringLiteral("Exit"));
+            languages.apl.insert(russian, u"Все библиотеки"_s);
+            languages.apl.insert(text, u"Service"_s);
+            languages.english.insert(u"Выход"_s, u"Exit"_s);
             ApplyAplText(text);
-            QString exit = QStringLiteral("Выход");
+            QString exit = u"Выход"_s;
             ApplyAplEnText(exit);
-            QCOMPARE(text + exit, QStringLiteral("ServiceExit"));
+            QCOMPARE(text + exit, u"ServiceExit"_s);
             TranslateConsoleTexts();
-            QCOMPARE(ConsoleText(ctAllLibraries), QStringLiteral("Все библиотеки"));
+            QCOMPARE(ConsoleText(ctAllLibraries), u"Все библиотеки"_s);
             QCOMPARE(ConsoleText(ctButton), ConsoleTextRu(ctButton));
             // English comes from the built-in texts, whatever the pack says.
-            dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
-            QCOMPARE(ConsoleText(ctAllLibraries), QStringLiteral("List of all libraries"));
+            dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
+            QCOMPARE(ConsoleText(ctAllLibraries), u"List of all libraries"_s);
         }
         ReleaseConsoleTexts();
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=25\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=25\n");
         QCOMPARE(ConsoleText(ctAllLibraries), russian);
     }
 
@@ -488,38 +484,38 @@ private slots:
     void platformLocaleFormats()
     {
         // Qt's patterns are rewritten into the Windows letters before the conversion.
-        QCOMPARE(QtFormatToWindowsPattern(QStringLiteral("h:mm:ss AP t")), QStringLiteral("h:mm:ss tt"));
-        QCOMPARE(QtFormatToWindowsPattern(QStringLiteral("HH:mm:ss t")), QStringLiteral("HH:mm:ss"));
+        QCOMPARE(QtFormatToWindowsPattern(u"h:mm:ss AP t"_s), u"h:mm:ss tt"_s);
+        QCOMPARE(QtFormatToWindowsPattern(u"HH:mm:ss t"_s), u"HH:mm:ss"_s);
         const QLocale russian(QLocale::Russian, QLocale::Russia);
         QCOMPARE(LocaleToOracleDateFormat(QtFormatToWindowsPattern(russian.dateFormat(QLocale::ShortFormat))),
-                 QStringLiteral("DD.MM.YYYY"));
+                 u"DD.MM.YYYY"_s);
     }
 
     void caseMessagesFollowTheLanguage()
     {
-        dir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         // Before connecting, a language file's text wins.
-        dir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n9=En\n");
-        dir->write(QStringLiteral("Res/En.ini"), "[WRD_MESSAGE]\nrstr_msg_IncorrectPasLog=Wrong password or login\n");
+        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n9=En\n");
+        dir->write(u"Res/En.ini"_s, "[WRD_MESSAGE]\nrstr_msg_IncorrectPasLog=Wrong password or login\n");
         QString name;
         ResolveLanguage("-1", "9", name);
-        QCOMPARE(GetCaseMsg(8), QStringLiteral("Wrong password or login"));
-        QCOMPARE(GetCaseMsg(7), QStringLiteral("Password is not entered"));
+        QCOMPARE(GetCaseMsg(8), u"Wrong password or login"_s);
+        QCOMPARE(GetCaseMsg(7), u"Password is not entered"_s);
     }
 
     void dataModuleCreationReadsConsoleIni()
     {
-        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nhome=9\nuseoci7=1\n");
+        dir->write(u"Console.ini"_s, "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nhome=9\nuseoci7=1\n");
         TDM dm;
-        QCOMPARE(dm.CommonSession->Server(), QStringLiteral("SRV"));
-        QCOMPARE(dm.CommonSession->Username(), QStringLiteral("OPERATOR"));
+        QCOMPARE(dm.CommonSession->Server(), u"SRV"_s);
+        QCOMPARE(dm.CommonSession->Username(), u"OPERATOR"_s);
         QCOMPARE(dm.CommonSession->Password(), QString());
         QCOMPARE(dm.CommonSession->Home(), 0);
         QVERIFY(dm.CommonSession->Options().UseOCI7);
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, QStringLiteral("Некорректный Oracle Home \"Home9\""));
+        QCOMPARE(dialogs->boxes.first().text, u"Некорректный Oracle Home \"Home9\""_s);
 
-        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nStoreInReg=1\n");
+        dir->write(u"Console.ini"_s, "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nStoreInReg=1\n");
         TDM stored;
         QCOMPARE(stored.CommonSession->Server(), QString());
         QVERIFY(stored.condlgConnect->StoreLogInfo);
@@ -529,7 +525,7 @@ private slots:
     void errorHooks()
     {
         TDM dm;
-        dm.CommonSession->SetUsername(QStringLiteral("OPERATOR"));
+        dm.CommonSession->SetUsername(u"OPERATOR"_s);
         const QList<std::tuple<int, int, QString>> cases = {
             {942, 942, "Ora-Error: 942 -> Пользователь \"OPERATOR\" не зарегистрирован"},
             {12541, 12541, "Ora-Error: 12541 -> Не запущена служба Oracle 'Listener'"},
@@ -537,7 +533,7 @@ private slots:
             {1403, 1403, "ORA-01403: no data found"},
         };
         for (const auto &[code, shown, text] : cases) {
-            EDAError error(code, QStringLiteral("ORA-01403: no data found"));
+            EDAError error(code, u"ORA-01403: no data found"_s);
             dm.CommonSession->OnError(dm.CommonSession, error);
             QCOMPARE(error.ErrorCode(), shown);
             QCOMPARE(error.message(), text);
@@ -546,58 +542,57 @@ private slots:
 
     void passwordWrapping()
     {
-        const QStringList exempt{QStringLiteral("x"), QStringLiteral("service")};
-        QCOMPARE(TDM::WrapPassword(QStringLiteral("abc"), exempt), QStringLiteral("~abc~"));
-        QCOMPARE(TDM::WrapPassword(QStringLiteral("~abc"), exempt), QStringLiteral("~abc"));
-        QCOMPARE(TDM::WrapPassword(QStringLiteral("abc~"), exempt), QStringLiteral("abc~"));
-        QCOMPARE(TDM::WrapPassword(QStringLiteral("X"), exempt), QStringLiteral("X"));
-        QCOMPARE(TDM::WrapPassword(QStringLiteral("SERVICE"), exempt), QStringLiteral("SERVICE"));
+        const QStringList exempt{u"x"_s, u"service"_s};
+        QCOMPARE(TDM::WrapPassword(u"abc"_s, exempt), u"~abc~"_s);
+        QCOMPARE(TDM::WrapPassword(u"~abc"_s, exempt), u"~abc"_s);
+        QCOMPARE(TDM::WrapPassword(u"abc~"_s, exempt), u"abc~"_s);
+        QCOMPARE(TDM::WrapPassword(u"X"_s, exempt), u"X"_s);
+        QCOMPARE(TDM::WrapPassword(u"SERVICE"_s, exempt), u"SERVICE"_s);
         QVERIFY(TDM::ExemptPasswords().isEmpty());
-        dir->write(QStringLiteral("Deploy.ini"), "[PASSWORDS]\nExempt1=q\nExempt2=sysserv\n");
+        dir->write(u"Deploy.ini"_s, "[PASSWORDS]\nExempt1=q\nExempt2=sysserv\n");
         QCOMPARE(TDM::ExemptPasswords(), (QStringList{"q", "sysserv"}));
     }
 
     void schemeMacroRoutines()
     {
-        QString name = QStringLiteral("a.PACK.PROC");
-        fSetShemaName(name, QStringLiteral("S"));
-        QCOMPARE(name, QStringLiteral("S.PACK.PROC"));
-        name = QStringLiteral("NODOT");
-        QVERIFY_THROWS_EXCEPTION(Exception, fSetShemaName(name, QStringLiteral("S")));
-        QCOMPARE(QualifyObjectName(QStringLiteral("xxx.Request"), QStringLiteral("ZANDRELL5")),
-                 QStringLiteral("ZANDRELL5.Request"));
-        QCOMPARE(QualifyObjectName(QStringLiteral("Request"), QStringLiteral("Z")), QStringLiteral("Z.Request"));
+        QString name = u"a.PACK.PROC"_s;
+        fSetShemaName(name, u"S"_s);
+        QCOMPARE(name, u"S.PACK.PROC"_s);
+        name = u"NODOT"_s;
+        QVERIFY_THROWS_EXCEPTION(Exception, fSetShemaName(name, u"S"_s));
+        QCOMPARE(QualifyObjectName(u"xxx.Request"_s, u"ZANDRELL5"_s), u"ZANDRELL5.Request"_s);
+        QCOMPARE(QualifyObjectName(u"Request"_s, u"Z"_s), u"Z.Request"_s);
 
         QObject owner;
         TOraSession session;
         auto *query = new TSmartQuery(&owner);
-        query->setObjectName(QStringLiteral("query"));
-        query->SetSQLText(QStringLiteral("SELECT * FROM &SHEMA.V_ACCESS"));
+        query->setObjectName(u"query"_s);
+        query->SetSQLText(u"SELECT * FROM &SHEMA.V_ACCESS"_s);
         auto *skipped = new TSmartQuery(&owner);
-        skipped->SetSQLText(QStringLiteral("SELECT * FROM &shema.X"));
+        skipped->SetSQLText(u"SELECT * FROM &shema.X"_s);
         skipped->SetTag(1);
         auto *package = new TOraPackage(&owner);
-        package->SetPackageName(QStringLiteral("Zandrell_pro.MENUPACK"));
+        package->SetPackageName(u"Zandrell_pro.MENUPACK"_s);
         auto *handler = new TOraErrorHandler(&owner);
         SetComponentsSession(&owner, &session);
         QCOMPARE(query->Session(), &session);
         QCOMPARE(package->Session(), &session);
         QCOMPARE(handler->Session(), &session);
-        fSetShema(&owner, QStringLiteral("ZANDRELL5"));
-        QCOMPARE(query->FinalSQL(), QStringLiteral("SELECT * FROM ZANDRELL5.V_ACCESS"));
-        QCOMPARE(package->PackageName(), QStringLiteral("ZANDRELL5.MENUPACK"));
-        QCOMPARE(skipped->FinalSQL(), QStringLiteral("SELECT * FROM .X"));
+        fSetShema(&owner, u"ZANDRELL5"_s);
+        QCOMPARE(query->FinalSQL(), u"SELECT * FROM ZANDRELL5.V_ACCESS"_s);
+        QCOMPARE(package->PackageName(), u"ZANDRELL5.MENUPACK"_s);
+        QCOMPARE(skipped->FinalSQL(), u"SELECT * FROM .X"_s);
         QVERIFY_THROWS_EXCEPTION(Exception, fSetShema(&owner, QString()));
 
         // A query without the macro names itself in the error.
         auto *broken = new TSmartQuery(&owner);
-        broken->setObjectName(QStringLiteral("broken"));
-        broken->SetSQLText(QStringLiteral("SELECT 1 FROM DUAL"));
+        broken->setObjectName(u"broken"_s);
+        broken->SetSQLText(u"SELECT 1 FROM DUAL"_s);
         try {
-            fSetShema(&owner, QStringLiteral("ZANDRELL5"));
+            fSetShema(&owner, u"ZANDRELL5"_s);
             QFAIL("expected an error");
         } catch (const Exception &e) {
-            QVERIFY(e.message().startsWith(QStringLiteral("broken: ")));
+            QVERIFY(e.message().startsWith(u"broken: "_s));
         }
     }
 
@@ -605,7 +600,7 @@ private slots:
     {
         TDM dm;
         TSmartQuery query;
-        QVERIFY(!dm.GetCursor(QStringLiteral("SELECT 1 FROM DUAL"), &query));
+        QVERIFY(!dm.GetCursor(u"SELECT 1 FROM DUAL"_s, &query));
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
@@ -630,19 +625,19 @@ private slots:
         QVERIFY(!form.btnActivateScheme->isEnabled());
         form.tvSchemeList->setCurrentItem(child(form, 1));
         QVERIFY(form.btnActivateScheme->isEnabled() && form.btnDelScheme->isEnabled());
-        if (how == QLatin1String("button"))
+        if (how == u"button"_s)
             QTest::mouseClick(form.btnActivateScheme, Qt::LeftButton);
-        else if (how == QLatin1String("double click"))
+        else if (how == u"double click"_s)
             emit form.tvSchemeList->itemDoubleClicked(child(form, 1), 0);
-        else if (how == QLatin1String("Enter"))
+        else if (how == u"Enter"_s)
             QTest::keyClick(form.tvSchemeList, Qt::Key_Return);
         else
             QTest::keyClick(&form, Qt::Key_Escape);
         QCOMPARE(form.result(), int(QDialog::Accepted));
-        const bool activated = how != QLatin1String("Esc");
-        QCOMPARE(schemesValue("TARVEL"), activated ? QStringLiteral("1") : QStringLiteral("0"));
-        QCOMPARE(schemesValue("ZANDRELL5"), activated ? QStringLiteral("0") : QStringLiteral("1"));
-        QCOMPARE(form.StaticText1->text(), activated ? QStringLiteral("TARVEL") : QStringLiteral("ZANDRELL5"));
+        const bool activated = how != u"Esc"_s;
+        QCOMPARE(schemesValue("TARVEL"), activated ? u"1"_s : u"0"_s);
+        QCOMPARE(schemesValue("ZANDRELL5"), activated ? u"0"_s : u"1"_s);
+        QCOMPARE(form.StaticText1->text(), activated ? u"TARVEL"_s : u"ZANDRELL5"_s);
     }
 
     void deleteWithConfirmation()
@@ -653,21 +648,21 @@ private slots:
         form.tvSchemeList->setCurrentItem(child(form, 1));
         dialogs->answers = {IDNO};
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("\"TARVEL\""));
+        QCOMPARE(dialogs->boxes.last().text, u"\"TARVEL\""_s);
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONQUESTION | MB_YESNO));
-        QCOMPARE(schemesValue("TARVEL"), QStringLiteral("0"));
+        QCOMPARE(schemesValue("TARVEL"), u"0"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
 
         dialogs->answers = {IDYES};
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(schemesValue("TARVEL"), QStringLiteral("missing"));
+        QCOMPARE(schemesValue("TARVEL"), u"missing"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 1);
         QCOMPARE(form.Schemes, QStringList{"ZANDRELL5"});
 
         // The active scheme may be deleted; the label stays as it was.
         form.tvSchemeList->setCurrentItem(child(form, 0));
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(form.StaticText1->text(), QStringLiteral("ZANDRELL5"));
+        QCOMPARE(form.StaticText1->text(), u"ZANDRELL5"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 0);
     }
 
@@ -676,7 +671,7 @@ private slots:
         twoSchemes();
         TShemaForm form;
         form.show();
-        QString typed = QStringLiteral("NEW_ONE");
+        QString typed = u"NEW_ONE"_s;
         dialogs->onModal = [&](QDialog *dialog) {
             auto *input = qobject_cast<QInputDialog *>(dialog);
             if (!input)
@@ -691,9 +686,9 @@ private slots:
             QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
         }
         QCOMPARE(ini().ReadSection("SCHEMES"), (QStringList{"ZANDRELL5", "TARVEL", "NEW_ONE"}));
-        QCOMPARE(schemesValue("NEW_ONE"), QStringLiteral("0"));
-        QCOMPARE(schemesValue("ZANDRELL5"), QStringLiteral("1"));
-        QCOMPARE(child(form, 2)->text(0), QStringLiteral("NEW_ONE"));
+        QCOMPARE(schemesValue("NEW_ONE"), u"0"_s);
+        QCOMPARE(schemesValue("ZANDRELL5"), u"1"_s);
+        QCOMPARE(child(form, 2)->text(0), u"NEW_ONE"_s);
         QCOMPARE(dialogs->boxes.size(), 2);
         // Cancel adds nothing.
         dialogs->onModal = nullptr;
@@ -704,13 +699,13 @@ private slots:
     void homeWindow()
     {
         // Each path once, a trailing slash cleaned; without ORACLE_HOME the first listed home is the default.
-        dir->write(QStringLiteral("oratab"), "# comment\nORCL:/opt/A:N\n\nBAD\nTEST:/opt/B/:Y\nDUP:/opt/A:N\n");
-        qputenv("ZANDRELL_ORATAB", dir->filePath(QStringLiteral("oratab")).toLocal8Bit());
+        dir->write(u"oratab"_s, "# comment\nORCL:/opt/A:N\n\nBAD\nTEST:/opt/B/:Y\nDUP:/opt/A:N\n");
+        qputenv("ZANDRELL_ORATAB", dir->filePath(u"oratab"_s).toLocal8Bit());
         qunsetenv("ORACLE_HOME");
         QCOMPARE(DetectOracleHomes().DefaultOracleHome, u"/opt/A"_s);
         qputenv("ORACLE_HOME", "/opt/D");
         // An impossible stored home goes back to 0 when the window opens.
-        dir->write(QStringLiteral("Console.ini"), "[CONNECTION]\nhome=9\n");
+        dir->write(u"Console.ini"_s, "[CONNECTION]\nhome=9\n");
         TfmHomeTuning form;
         QCOMPARE(ReadHome(), 0);
         QStringList items;
@@ -748,34 +743,34 @@ private slots:
         InitConsoleFunctions();
         QVERIFY(!ComFormLibLoaded());
         QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY(dialogs->boxes.first().text.contains(QStringLiteral("ComformLibs.so")));
+        QVERIFY(dialogs->boxes.first().text.contains(u"ComformLibs.so"_s));
         void *entry = nullptr;
-        QVERIFY(!ComFormLibLoad(QStringLiteral("lumInputQuery"), &entry));
+        QVERIFY(!ComFormLibLoad(u"lumInputQuery"_s, &entry));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QString value = QStringLiteral("old");
+        QString value = u"old"_s;
         dialogs->onModal = [](QDialog *dialog) {
-            qobject_cast<QInputDialog *>(dialog)->setTextValue(QStringLiteral("abcdef"));
+            qobject_cast<QInputDialog *>(dialog)->setTextValue(u"abcdef"_s);
             return int(QDialog::Accepted);
         };
         QVERIFY(lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, 3));
-        QCOMPARE(value, QStringLiteral("abc"));
+        QCOMPARE(value, u"abc"_s);
         QVERIFY(lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, -1));
-        QCOMPARE(value, QStringLiteral("abcdef"));
+        QCOMPARE(value, u"abcdef"_s);
         dialogs->onModal = nullptr;
         QVERIFY(!lumInputQuery("Cap", "Prompt", "Ok", "Cancel", value, 3));
-        QCOMPARE(value, QStringLiteral("abcdef"));
+        QCOMPARE(value, u"abcdef"_s);
     }
 
     void formLibraryDialog()
     {
-        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/ComformLibs.so"),
-                            dir->filePath(QStringLiteral("ComformLibs.so"))));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/ComformLibs.so"_s,
+                            dir->filePath(u"ComformLibs.so"_s)));
         InitConsoleFunctions();
         QVERIFY(ComFormLibLoaded());
         void *entry = nullptr;
-        QVERIFY(!ComFormLibLoad(QStringLiteral("NoSuchEntry"), &entry));
+        QVERIFY(!ComFormLibLoad(u"NoSuchEntry"_s, &entry));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY(dialogs->boxes.last().text.contains(QStringLiteral("\"ComformLibs.so@NoSuchEntry\"")));
+        QVERIFY(dialogs->boxes.last().text.contains(u"\"ComformLibs.so@NoSuchEntry\""_s));
         QStringList seen;
         dialogs->onModal = [&](QDialog *dialog) {
             auto *edit = dialog->findChild<QLineEdit *>();
@@ -783,20 +778,19 @@ private slots:
             for (QPushButton *b : dialog->findChildren<QPushButton *>())
                 if (b->isDefault())
                     seen << b->text();
-            edit->setText(QStringLiteral("typed value"));
+            edit->setText(u"typed value"_s);
             return int(QDialog::Accepted);
         };
-        QString value = QStringLiteral("start");
+        QString value = u"start"_s;
         QVERIFY(lumInputQuery("Library caption", "Prompt", "Apply", "Cancel", value, 5));
-        QCOMPARE(value, QStringLiteral("typed"));
+        QCOMPARE(value, u"typed"_s);
         QCOMPARE(seen, (QStringList{"Library caption", "start", "Apply"}));
-        QCOMPARE(dialogs->modalClasses.last(), QStringLiteral("TLumInputDialog"));
+        QCOMPARE(dialogs->modalClasses.last(), u"TLumInputDialog"_s);
     }
 
     void settingsWindowLoadsAndWrites()
     {
-        dir->write(QStringLiteral("Console.ini"),
-                   "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
+        dir->write(u"Console.ini"_s, "[FORM]\nHideMinimized=0\nFormTop=1\nViewLogo=0\nCreateSeps=1\nMiniTB=1\n");
         const auto made = TComBaseForm::Create<TfmConfigConsole>();
         TfmConfigConsole &form = *made;
         form.show();
@@ -808,7 +802,7 @@ private slots:
         // Cancel writes nothing.
         form.chViewLogo->setChecked(true);
         form.reject();
-        QCOMPARE(formValue(QStringLiteral("ViewLogo")), QStringLiteral("0"));
+        QCOMPARE(formValue(u"ViewLogo"_s), u"0"_s);
 
         // OK without a change of button size: no notice, all five written.
         form.show();
@@ -816,9 +810,9 @@ private slots:
         form.chCreateSeparators->setChecked(false);
         QTest::mouseClick(form.btnOK, Qt::LeftButton);
         QVERIFY(dialogs->boxes.isEmpty());
-        QCOMPARE(formValue(QStringLiteral("ViewLogo")), QStringLiteral("1"));
-        QCOMPARE(formValue(QStringLiteral("CreateSeps")), QStringLiteral("0"));
-        QCOMPARE(formValue(QStringLiteral("HideMinimized")), QStringLiteral("0"));
+        QCOMPARE(formValue(u"ViewLogo"_s), u"1"_s);
+        QCOMPARE(formValue(u"CreateSeps"_s), u"0"_s);
+        QCOMPARE(formValue(u"HideMinimized"_s), u"0"_s);
 
         // A new button size takes effect at the next start, and the window says so.
         form.show();
@@ -826,24 +820,24 @@ private slots:
         QTest::mouseClick(form.btnOK, Qt::LeftButton);
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONINFORMATION));
-        QCOMPARE(formValue(QStringLiteral("MiniTB")), QStringLiteral("0"));
+        QCOMPARE(formValue(u"MiniTB"_s), u"0"_s);
     }
 
     void notLoadedWindow()
     {
         TBaseService service, quiet;
-        service.SetCaption(QStringLiteral("Заказы"));
-        service.SetDescription(QStringLiteral("\"Orders.so\" is missing"));
-        service.SetGuid(QStringLiteral("{G}"));
-        quiet.SetCaption(QStringLiteral("Склад"));
+        service.SetCaption(u"Заказы"_s);
+        service.SetDescription(u"\"Orders.so\" is missing"_s);
+        service.SetGuid(u"{G}"_s);
+        quiet.SetCaption(u"Склад"_s);
         QList<TBaseService *> list{&service, &quiet};
         TSrvList window;
         QVERIFY_THROWS_EXCEPTION(Exception, window.FillList());
         window.SrvObjects = &list;
         window.show();
         QCOMPARE(window.ListView1->topLevelItemCount(), 2);
-        QCOMPARE(window.ListView1->topLevelItem(0)->text(1), QStringLiteral("\"Orders.so\" is missing"));
-        QCOMPARE(window.ListView1->topLevelItem(0)->text(3), QStringLiteral("{G}"));
+        QCOMPARE(window.ListView1->topLevelItem(0)->text(1), u"\"Orders.so\" is missing"_s);
+        QCOMPARE(window.ListView1->topLevelItem(0)->text(3), u"{G}"_s);
         QCOMPARE(window.ListView1->topLevelItem(1)->text(1), QString());
 
         QList<TBaseService *> none;
@@ -855,8 +849,8 @@ private slots:
     {
         QVERIFY(!ResourceLibraryLoaded());
         QVERIFY(ResourceBitmap(53).isNull());
-        QVERIFY(!LoadResourceLibrary(dir->filePath(QStringLiteral("LumRes.so"))));
-        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumRes.so")));
+        QVERIFY(!LoadResourceLibrary(dir->filePath(u"LumRes.so"_s)));
+        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s));
         QCOMPARE(ResourceBitmap(53).size(), QSize(16, 16));
         QVERIFY(ResourceBitmap(9999).isNull());
         // The main window's tool bar takes the library's images for its design positions.
@@ -874,18 +868,17 @@ private slots:
         TfmMain main;
         main.acAbout->trigger();
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, QStringLiteral("Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"));
-        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumConsoleAbout.so"),
-                            dir->filePath(QStringLiteral("LumConsoleAbout.so"))));
+        QCOMPARE(dialogs->boxes.first().text, u"Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"_s);
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumConsoleAbout.so"_s,
+                            dir->filePath(u"LumConsoleAbout.so"_s)));
         main.acAbout->trigger();
         QCOMPARE(dialogs->modalClasses, QStringList{"TAboutBox"});
         // A library without the entry point.
-        QFile::remove(dir->filePath(QStringLiteral("LumConsoleAbout.so")));
-        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/LumRes.so"),
-                            dir->filePath(QStringLiteral("LumConsoleAbout.so"))));
+        QFile::remove(dir->filePath(u"LumConsoleAbout.so"_s));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s,
+                            dir->filePath(u"LumConsoleAbout.so"_s)));
         main.acAbout->trigger();
-        QCOMPARE(dialogs->boxes.last().text,
-                 QStringLiteral("Функция \"LumConsoleAbout.so@ShowAboutBox\" не существует"));
+        QCOMPARE(dialogs->boxes.last().text, u"Функция \"LumConsoleAbout.so@ShowAboutBox\" не существует"_s);
     }
 
     void systemMenuCommands()
@@ -894,13 +887,13 @@ private slots:
         QVERIFY(main.miSysHideMinimized->isChecked());
         QVERIFY(!main.miSysFormTop->isChecked());
         main.miSysHideMinimized->trigger();
-        QCOMPARE(formValue(QStringLiteral("HideMinimized")), QStringLiteral("0"));
+        QCOMPARE(formValue(u"HideMinimized"_s), u"0"_s);
         QVERIFY(!main.miSysHideMinimized->isChecked());
         main.miSysFormTop->trigger();
-        QCOMPARE(formValue(QStringLiteral("FormTop")), QStringLiteral("1"));
+        QCOMPARE(formValue(u"FormTop"_s), u"1"_s);
         QVERIFY(main.miSysFormTop->isChecked());
         main.miSysFormTop->trigger();
-        QCOMPARE(formValue(QStringLiteral("FormTop")), QStringLiteral("0"));
+        QCOMPARE(formValue(u"FormTop"_s), u"0"_s);
     }
 
     // Without a data module the configuration cannot be built: the application is told to end.
@@ -956,16 +949,16 @@ private slots:
     {
         m_opened.clear();
         QWidget window;
-        SetHelpTopic(&window, QStringLiteral("ZzHelpTest.hlp"), QStringLiteral("Topic"));
+        SetHelpTopic(&window, u"ZzHelpTest.hlp"_s, u"Topic"_s);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_F1);
         QCOMPARE(m_opened.size(), 1);
         QCOMPARE(m_opened.first().toLocalFile(), m_guide);
-        QCOMPARE(m_opened.first().fragment(), QStringLiteral("Topic"));
+        QCOMPARE(m_opened.first().fragment(), u"Topic"_s);
 
         // No help file: nothing opens.
-        QVERIFY(!ShowHelpTopic(QStringLiteral("Nowhere.hlp"), QStringLiteral("Topic")));
+        QVERIFY(!ShowHelpTopic(u"Nowhere.hlp"_s, u"Topic"_s));
         QCOMPARE(m_opened.size(), 1);
     }
 };

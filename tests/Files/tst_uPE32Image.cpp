@@ -76,12 +76,9 @@ QByteArray Sample(PeLayout &layout)
     PeBuilder builder;
     builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 24));
     builder.AddIconGroup(1, {IconSpec()}, 1);
-    builder.Add(6, 1, PeBuilder::StringBlock({QStringLiteral("text")}));
+    builder.Add(6, 1, PeBuilder::StringBlock({u"text"_s}));
     builder.Add(10, "NAMED", "data");
-    builder.Add(
-        16, 1,
-        PeBuilder::Version(0x10000, 0,
-                           {{QStringLiteral("041904E3"), {{QStringLiteral("ProductName"), QStringLiteral("P")}}}}));
+    builder.Add(16, 1, PeBuilder::Version(0x10000, 0, {{u"041904E3"_s, {{u"ProductName"_s, u"P"_s}}}}));
     return builder.Build(&layout);
 }
 
@@ -109,67 +106,67 @@ QList<DamageCase> Cases()
             return bytes;
         };
     };
-    const QString outside = QStringLiteral("Damaged file: %1 at offset ");
+    const QString outside = u"Damaged file: %1 at offset "_s;
     return {
         {"root count beyond the file", damaged([](QByteArray &b, const L &l) {
              PeBuilder::PutU16(b, l.resourceSection + 12, 0xFFFF);
              PeBuilder::PutU16(b, l.resourceSection + 14, 0xFFFF);
          }),
-         outside.arg(QStringLiteral("resource directory entries")), 1},
+         outside.arg(u"resource directory entries"_s), 1},
         {"type directory outside the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.TypeOf(6).entry + 4, 0xFFFFFFF0u); }),
-         outside.arg(QStringLiteral("resource directory")), 1},
+         outside.arg(u"resource directory"_s), 1},
         {"type points back to the root",
          damaged([](QByteArray &b, const L &l) { PointAtDirectory(b, l, l.TypeOf(6).entry, l.resourceSection); }),
-         QStringLiteral("Damaged file: resource directory at offset 0x600 points back into itself"), 1},
+         u"Damaged file: resource directory at offset 0x600 points back into itself"_s, 1},
         {"name points back to its type", damaged([](QByteArray &b, const L &l) {
              PointAtDirectory(b, l, l.Find(6, 1).nameEntry, l.TypeOf(6).directory);
          }),
-         QStringLiteral("Damaged file: resource directory at offset"), 1},
+         u"Damaged file: resource directory at offset"_s, 1},
         {"directories nest too deep", damaged([](QByteArray &b, const L &l) {
              PointAtDirectory(b, l, l.Find(6, 1).languageDirectory + 16, l.TypeOf(10).directory);
              PointAtDirectory(b, l, l.Find(10, "NAMED").languageDirectory + 16, l.TypeOf(2).directory);
          }),
-         QStringLiteral("Damaged file: resource directories nest too deep"), 1},
+         u"Damaged file: resource directories nest too deep"_s, 1},
         {"data beyond the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry, 0xFFFFFF00u); }),
-         outside.arg(QStringLiteral("resource data")), 1},
+         outside.arg(u"resource data"_s), 1},
         {"data size beyond the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry + 4, 0x7FFFFFFFu); }),
-         outside.arg(QStringLiteral("resource data")), 1},
+         outside.arg(u"resource data"_s), 1},
         {"data before the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(6, 1).dataEntry, 0); }),
-         outside.arg(QStringLiteral("resource data")), 1},
+         outside.arg(u"resource data"_s), 1},
         {"data entry outside the file", damaged([](QByteArray &b, const L &l) {
              PeBuilder::PutU32(b, l.Find(6, 1).languageDirectory + 16 + 4, 0x7FFFFFF0u);
          }),
-         outside.arg(QStringLiteral("resource data entry")), 1},
+         outside.arg(u"resource data entry"_s), 1},
         {"name outside the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(10, "NAMED").nameEntry, 0xFFFFFFF0u); }),
-         outside.arg(QStringLiteral("resource name")), 1},
+         outside.arg(u"resource name"_s), 1},
         {"name longer than the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(10, "NAMED").nameString, 0xFFFF); }),
-         outside.arg(QStringLiteral("resource name")), 1},
+         outside.arg(u"resource name"_s), 1},
         {"resource section beyond the file",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.sectionTable + 40 + 20, 0x7FFFFFF0u); }),
-         outside.arg(QStringLiteral("resource section")), 1},
+         outside.arg(u"resource section"_s), 1},
         {"section count beyond the file", damaged([](QByteArray &b, const L &l) {
              b.replace(l.sectionTable + 40, 5, ".data");
              PeBuilder::PutU16(b, l.ntHeaders + 4 + 2, 0xFFFF);
          }),
-         outside.arg(QStringLiteral("section header")), 1},
+         outside.arg(u"section header"_s), 1},
         {"icon group counts more images than it holds",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(14, 1).data + 4, 0xFFFF); }),
-         QStringLiteral("Damaged file: icon or cursor group at offset"), 1},
+         u"Damaged file: icon or cursor group at offset"_s, 1},
         {"icon group shorter than its header",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(14, 1).dataEntry + 4, 4); }),
-         QStringLiteral("Damaged file: icon or cursor group at offset"), 1},
+         u"Damaged file: icon or cursor group at offset"_s, 1},
         {"icon image damaged",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU32(b, l.Find(3, 1).data + 4, 0x7FFFFFFF); }),
-         QStringLiteral("Damaged icon image: size"), 0},
+         u"Damaged icon image: size"_s, 0},
         {"version resource damaged",
          damaged([](QByteArray &b, const L &l) { PeBuilder::PutU16(b, l.Find(16, 1).data + 6, 'X'); }),
-         QStringLiteral("Damaged version resource: it starts with"), 1},
+         u"Damaged version resource: it starts with"_s, 1},
         {"one directory shared by hundreds of types",
          [] {
              // 300 types whose entries all point at one directory of 2000
@@ -185,7 +182,7 @@ QList<DamageCase> Cases()
                  PointAtDirectory(bytes, layout, layout.TypeOf(t).entry, layout.TypeOf(10).directory);
              return bytes;
          },
-         QStringLiteral("Damaged file: the resource directory has more entries than the file can hold"), 1},
+         u"Damaged file: the resource directory has more entries than the file can hold"_s, 1},
     };
 }
 
@@ -763,15 +760,15 @@ private slots:
         QTest::addColumn<int>("asked");
         QTest::addColumn<int>("side");
         QTest::addColumn<QRgb>("colour");
-        QTest::newRow("32 of 16/32/48") << QStringLiteral("MAINICON") << 32 << 32 << Green;
-        QTest::newRow("20 of 16/32/48") << QStringLiteral("MAINICON") << 20 << 16 << Red;
-        QTest::newRow("64 of 16/32/48") << QStringLiteral("MAINICON") << 64 << 48 << Blue;
+        QTest::newRow("32 of 16/32/48") << u"MAINICON"_s << 32 << 32 << Green;
+        QTest::newRow("20 of 16/32/48") << u"MAINICON"_s << 20 << 16 << Red;
+        QTest::newRow("64 of 16/32/48") << u"MAINICON"_s << 64 << 48 << Blue;
         // 40 lies as far from 32 as from 48: the earlier image wins.
-        QTest::newRow("tie goes to the first") << QStringLiteral("MAINICON") << 40 << 32 << Green;
-        QTest::newRow("numbered group") << QStringLiteral("7") << 16 << 16 << Red;
-        QTest::newRow("numbered group, tie") << QStringLiteral("7") << 32 << 48 << Blue;
+        QTest::newRow("tie goes to the first") << u"MAINICON"_s << 40 << 32 << Green;
+        QTest::newRow("numbered group") << u"7"_s << 16 << 16 << Red;
+        QTest::newRow("numbered group, tie") << u"7"_s << 32 << 48 << Blue;
         // A square beats an oblong image of the same distance.
-        QTest::newRow("square first") << QStringLiteral("SHAPES") << 32 << 40 << Green;
+        QTest::newRow("square first") << u"SHAPES"_s << 32 << 40 << Green;
     }
     void bestImageBySize()
     {
@@ -796,22 +793,20 @@ private slots:
         // (A size byte of 0 stands for 256 pixels.)
         QCOMPARE(IconSizeDistance(0, 0, 256, 256), 0.0);
         const QString file = IconModule(m_dir);
-        for (const QString &name : {QStringLiteral("NOSUCHICON"), QStringLiteral("mainicon"),
-                                    QStringLiteral("NOTANICON"), QStringLiteral("MAINICON "), QString()})
+        for (const QString &name : {u"NOSUCHICON"_s, u"mainicon"_s, u"NOTANICON"_s, u"MAINICON "_s, QString()})
             QVERIFY2(GetBestIconFromFile(file, name, 32, 32).isNull(), qPrintable(name));
         PeBuilder plain;
         plain.Add(10, 1, "x");
-        QVERIFY(GetBestIconFromFile(WriteTestFile(m_dir, QStringLiteral("plain.so"), plain.Build()),
-                                    QStringLiteral("MAINICON"), 16, 16)
-                    .isNull());
-        const QString missing = m_dir.filePath(QStringLiteral("missing.so"));
-        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(missing, QStringLiteral("MAINICON"), 16, 16); }),
-                 QStringLiteral("Couldn't open: ") + missing);
+        QVERIFY(
+            GetBestIconFromFile(WriteTestFile(m_dir, u"plain.so"_s, plain.Build()), u"MAINICON"_s, 16, 16).isNull());
+        const QString missing = m_dir.filePath(u"missing.so"_s);
+        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(missing, u"MAINICON"_s, 16, 16); }),
+                 u"Couldn't open: "_s + missing);
         PeBuilder without;
         without.withResourceSection = false;
-        const QString bare = WriteTestFile(m_dir, QStringLiteral("bare.so"), without.Build());
-        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(bare, QStringLiteral("MAINICON"), 16, 16); }),
-                 QStringLiteral("No resources in this file."));
+        const QString bare = WriteTestFile(m_dir, u"bare.so"_s, without.Build());
+        QCOMPARE(ExeErrorOf([&] { GetBestIconFromFile(bare, u"MAINICON"_s, 16, 16); }),
+                 u"No resources in this file."_s);
     }
 
     void damagedFileGivesReaderError_data()
@@ -832,15 +827,15 @@ private slots:
         try {
             errors = ExerciseBytes(bytes);
         } catch (const std::exception &e) {
-            QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+            QFAIL(qPrintable(u"not a reader error: "_s + QString::fromUtf8(e.what())));
         }
         const bool met = std::any_of(errors.cbegin(), errors.cend(),
                                      [&](const QString &error) { return error.startsWith(damage.expected); });
-        QVERIFY2(met, qPrintable(QStringLiteral("expected \"%1\" among:\n%2").arg(damage.expected, errors.join('\n'))));
+        QVERIFY2(met, qPrintable(u"expected \"%1\" among:\n%2"_s.arg(damage.expected, errors.join('\n'))));
 
         // The listing shows the error where it meets it.
         QTemporaryDir dir;
-        const QString path = WriteTestFile(dir, QStringLiteral("damaged.dll"), bytes);
+        const QString path = WriteTestFile(dir, u"damaged.dll"_s, bytes);
         QByteArray listing;
         QCOMPARE(DumpResourceFile(path, QByteArrayLiteral("damaged.dll"), listing), damage.peresStatus);
         if (damage.peresStatus == 1)
@@ -856,7 +851,7 @@ private slots:
         auto walk = [](const QByteArray &bytes) {
             QStringList errors;
             try {
-                TExeImage image(bytes, QStringLiteral("cut"));
+                TExeImage image(bytes, u"cut"_s);
                 errors = ExerciseImage(image);
             } catch (const EExeError &e) {
                 errors.append(e.message());
@@ -868,7 +863,7 @@ private slots:
             try {
                 failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
             } catch (const std::exception &e) {
-                QFAIL(qPrintable(QStringLiteral("length %1: %2").arg(length).arg(QString::fromUtf8(e.what()))));
+                QFAIL(qPrintable(u"length %1: %2"_s.arg(length).arg(QString::fromUtf8(e.what()))));
             }
         }
         // Every cut loses something the reader needs; the whole file loses nothing.
@@ -899,21 +894,21 @@ private slots:
             QVERIFY(status == 0 || status == 1);
             QVERIFY(listing.startsWith(QFile::encodeName(path) + '\n'));
         } catch (const std::exception &e) {
-            QFAIL(qPrintable(QStringLiteral("not a reader error: ") + QString::fromUtf8(e.what())));
+            QFAIL(qPrintable(u"not a reader error: "_s + QString::fromUtf8(e.what())));
         }
     }
 
     // A file that cannot be read ends its listing with the error; the next file is listed all the same.
     void errorEndsTheListing()
     {
-        WriteTestFile(m_dir, QStringLiteral("notes.txt"), "plain text");
+        WriteTestFile(m_dir, u"notes.txt"_s, "plain text");
         PeBuilder bare;
         bare.withResourceSection = false;
-        WriteTestFile(m_dir, QStringLiteral("bare.dll"), bare.Build());
+        WriteTestFile(m_dir, u"bare.dll"_s, bare.Build());
         // Without a version resource the values are empty.
         PeBuilder plain;
         plain.Add(10, 1, "x");
-        WriteTestFile(m_dir, QStringLiteral("plain.dll"), plain.Build());
+        WriteTestFile(m_dir, u"plain.dll"_s, plain.Build());
         const Run run = Peres({"missing.dll", "notes.txt", "bare.dll", "plain.dll"}, m_dir.path());
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, "missing.dll\n  ERROR Couldn't open: missing.dll\n"
@@ -925,12 +920,12 @@ private slots:
 
     void listsACompiledMenuEx()
     {
-        const QString windres = QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-windres"));
-        const QString linker = QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-ld"));
-        const QString preprocessor = QStandardPaths::findExecutable(QStringLiteral("cpp"));
+        const QString windres = QStandardPaths::findExecutable(u"x86_64-w64-mingw32-windres"_s);
+        const QString linker = QStandardPaths::findExecutable(u"x86_64-w64-mingw32-ld"_s);
+        const QString preprocessor = QStandardPaths::findExecutable(u"cpp"_s);
         if (windres.isEmpty() || linker.isEmpty() || preprocessor.isEmpty())
             QSKIP("the mingw-w64 resource compiler and linker are not installed");
-        WriteTestFile(m_dir, QStringLiteral("menu.rc"), Script);
+        WriteTestFile(m_dir, u"menu.rc"_s, Script);
         const QString cpp = "--preprocessor=" + preprocessor;
         for (const QStringList &command : {QStringList{windres, cpp, "-i", "menu.rc", "-o", "menu.o"},
                                            QStringList{linker, "--dll", "-e", "0", "-o", "menu.dll", "menu.o"}}) {
@@ -940,7 +935,7 @@ private slots:
             QVERIFY(process.waitForFinished(60000));
             QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
         }
-        const Run run = Peres({QStringLiteral("menu.dll")}, m_dir.path());
+        const Run run = Peres({u"menu.dll"_s}, m_dir.path());
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, QByteArray("menu.dll\n"
                                      "  Menu\n"
