@@ -196,8 +196,7 @@ private slots:
         dir->write(u"Console.ini"_s, file);
         QCOMPARE(GetActiveScheme(), active);
         QCOMPARE(GetActiveScheme(), active);
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, ParamNotCorrectText(u"scheme"_s, refused));
+        QCOMPARE(dialogs->texts(), QStringList{ParamNotCorrectText(u"scheme"_s, refused)});
         QCOMPARE(TIniFile(dir->filePath(u"Console.ini"_s)).ReadString("SCHEMES", active, "missing"), u"1"_s);
     }
 
@@ -211,11 +210,9 @@ private slots:
         QVERIFY(!WriteHome(3));
         QVERIFY(!SetActiveScheme(u"NEW"_s));
         QVERIFY(!WriteFormTop(true));
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text,
-                 u"The settings are not saved in the file \"%1\": the disk is full. "
-                 "The console goes on with the settings it has read."_s.arg(dir->filePath(u"Console.ini"_s)));
-        QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONWARNING));
+        QCOMPARE(dialogs->texts(), QStringList{u"The settings are not saved in the file \"%1\": the disk is full. "
+                                               "The console goes on with the settings it has read."_s.arg(
+                                                   dir->filePath(u"Console.ini"_s))});
         QCOMPARE(dir->read(u"Console.ini"_s), before);
         QCOMPARE(GetActiveScheme(), u"OLD"_s);
         // A write that gets through ends the run; the next failure is told again.
@@ -272,7 +269,8 @@ private slots:
         dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         dir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n9=En\n");
         dir->write(u"Res/En.ini"_s, "[WRD_WORDS]\nrstrExit=Leave\n[WRD_MESSAGE]\nmsg=Message text\n"
-                                    "[WRD_HELP]\nrstr_HelpText=First line, \"Second, with comma\"\nempty=\n");
+                                    "rstr_msg_IncorrectPasLog=Wrong password or login\n[WRD_HELP]\nrstr_HelpText=First "
+                                    "line, \"Second, with comma\"\nempty=\n");
         QString name;
         QCOMPARE(ResolveLanguage("-1", "9", name), u"9"_s);
         QCOMPARE(name, u"En"_s);
@@ -285,6 +283,9 @@ private slots:
         QCOMPARE(LangText("empty", "default", tkHelp), u"default"_s);
         // A help text missing from the file keeps the caller's marker unchanged.
         QCOMPARE(LangText("missing", "%En", tkHelp), u"%En"_s);
+        // Before connecting, the login messages take the language file's text too.
+        QCOMPARE(GetCaseMsg(8), u"Wrong password or login"_s);
+        QCOMPARE(GetCaseMsg(7), u"Password is not entered"_s);
     }
 
     // Langs.ini names the language files; a file that is missing is told once, and Russian (built in) is used.
@@ -442,36 +443,28 @@ private slots:
         QTest::addColumn<bool>("date");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("oracle");
-        QTest::newRow("dd.MM.yyyy") << true << "dd.MM.yyyy"
-                                    << "DD.MM.YYYY";
-        QTest::newRow("d/M/yy") << true << "d/M/yy"
-                                << "fmDDfm/fmMMfm/YY";
-        QTest::newRow("long") << true << "dddd, MMMM d, yyyy"
-                              << "fmDAYfm, MONTH fmDDfm, YYYY";
-        QTest::newRow("ddd MMM") << true << "ddd MMM"
-                                 << "DY MON";
-        QTest::newRow("five d") << true << "ddddd"
-                                << "fmDAYfmfmDDfm";
-        QTest::newRow("era") << true << "gg yyyy"
-                             << "EE YYYY";
-        QTest::newRow("quoted") << true << "d 'de' MMMM"
-                                << "fmDDfm \"de\" MONTH";
-        QTest::newRow("double quoted") << true << "yyyy\"г.\""
-                                       << "YYYY\"г.\"";
-        QTest::newRow("unclosed") << true << "dd 'rest"
-                                  << "DD \"rest\"";
-        QTest::newRow("H:mm:ss") << false << "H:mm:ss"
-                                 << "fmHH24fm:MI:SS";
-        QTest::newRow("hh:mm:ss tt") << false << "hh:mm:ss tt"
-                                     << "HH12:MI:SS AM";
-        QTest::newRow("AMPM") << false << "h:nn AMPM"
-                              << "fmHH12fm:MI AM";
-        QTest::newRow("single m s") << false << "HH:m:s"
-                                    << "HH24:fmMIfm:fmSSfm";
-        QTest::newRow("fraction") << false << "HH:mm:ss.zzz"
-                                  << "HH24:MI:SS.FF";
-        QTest::newRow("quoted time") << false << "HH 'h' mm"
-                                     << "HH24 \"h\" MI";
+        const struct {
+            bool date;
+            const char *locale, *oracle;
+        } rows[] = {
+            {true, "dd.MM.yyyy", "DD.MM.YYYY"},
+            {true, "d/M/yy", "fmDDfm/fmMMfm/YY"},
+            {true, "dddd, MMMM d, yyyy", "fmDAYfm, MONTH fmDDfm, YYYY"},
+            {true, "ddd MMM", "DY MON"},
+            {true, "ddddd", "fmDAYfmfmDDfm"},
+            {true, "gg yyyy", "EE YYYY"},
+            {true, "d 'de' MMMM", "fmDDfm \"de\" MONTH"},
+            {true, "yyyy\"г.\"", "YYYY\"г.\""},
+            {true, "dd 'rest", "DD \"rest\""},
+            {false, "H:mm:ss", "fmHH24fm:MI:SS"},
+            {false, "hh:mm:ss tt", "HH12:MI:SS AM"},
+            {false, "h:nn AMPM", "fmHH12fm:MI AM"},
+            {false, "HH:m:s", "HH24:fmMIfm:fmSSfm"},
+            {false, "HH:mm:ss.zzz", "HH24:MI:SS.FF"},
+            {false, "HH 'h' mm", "HH24 \"h\" MI"},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.locale) << row.date << QString::fromUtf8(row.locale) << QString::fromUtf8(row.oracle);
     }
     void oracleFormats()
     {
@@ -491,18 +484,6 @@ private slots:
                  u"DD.MM.YYYY"_s);
     }
 
-    void caseMessagesFollowTheLanguage()
-    {
-        dir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
-        // Before connecting, a language file's text wins.
-        dir->write(u"Res/Langs.ini"_s, "[LANGS]\n9=En\n");
-        dir->write(u"Res/En.ini"_s, "[WRD_MESSAGE]\nrstr_msg_IncorrectPasLog=Wrong password or login\n");
-        QString name;
-        ResolveLanguage("-1", "9", name);
-        QCOMPARE(GetCaseMsg(8), u"Wrong password or login"_s);
-        QCOMPARE(GetCaseMsg(7), u"Password is not entered"_s);
-    }
-
     void dataModuleCreationReadsConsoleIni()
     {
         dir->write(u"Console.ini"_s, "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nhome=9\nuseoci7=1\n");
@@ -512,8 +493,7 @@ private slots:
         QCOMPARE(dm.CommonSession->Password(), QString());
         QCOMPARE(dm.CommonSession->Home(), 0);
         QVERIFY(dm.CommonSession->Options().UseOCI7);
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, u"Некорректный Oracle Home \"Home9\""_s);
+        QCOMPARE(dialogs->texts(), QStringList{u"Некорректный Oracle Home \"Home9\""_s});
 
         dir->write(u"Console.ini"_s, "[CONNECTION]\nserver=SRV\nuser=OPERATOR\nStoreInReg=1\n");
         TDM stored;
@@ -867,8 +847,7 @@ private slots:
     {
         TfmMain main;
         main.acAbout->trigger();
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes.first().text, u"Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"_s);
+        QCOMPARE(dialogs->texts(), QStringList{u"Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"_s});
         QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumConsoleAbout.so"_s,
                             dir->filePath(u"LumConsoleAbout.so"_s)));
         main.acAbout->trigger();

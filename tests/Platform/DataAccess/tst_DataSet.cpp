@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The shape of V_MENUCFG: ID_CFG, OWNER, MENUNAME, SORT_ORDER.
@@ -966,5 +968,3 @@ private slots:
 
 QTEST_MAIN(tst_DataSet)
 #include "tst_DataSet.moc"
-
-using namespace Qt::StringLiterals;
