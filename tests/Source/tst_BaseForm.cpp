@@ -1,7 +1,7 @@
 // The base forms over a fresh demo database: rights, session and scheme, the
 // grid actions through the form library, the check column and its stored
 // marks, the prepare diagnostic, the developer warnings, date editors, the
-// orders form of the demo module (rights, lines of the current order, ticks),
+// orders form of the demo module (rights, lines of the current order, ticks, status bar),
 // first-show translation, closing, maximising and the shared sources table.
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
@@ -79,44 +79,6 @@ public:
     TDataSource *source;
     QLineEdit *edit;
     TDBGrid *grid;
-};
-
-// A data form over the demo orders; its rows can be marked for the order-lines report.
-class TOrdersForm : public TBaseForm {
-public:
-    TOrdersForm(TOraSession *session, bool mainQuery) : TBaseForm(nullptr, session, u"ZANDRELL5"_s), m_main(mainQuery)
-    {
-        setObjectName(u"fmOrders"_s);
-        setWindowTitle(u"Orders"_s);
-        sqOrders = new TOraQuery(this);
-        sqOrders->setObjectName(u"sqOrders"_s);
-        sqOrders->SetSQLText(u"SELECT O.ID, O.STATUS, 'R' || O.ID AS ROWID_QUERY, '-' AS RCHECK "
-                             "FROM &Shema.DEMO_ORDERS O ORDER BY O.ID &GUID_SERVICE"_s);
-        TMacro &guid = sqOrders->MacroByName(u"GUID_SERVICE"_s);
-        guid.SetValue(u"{ORDERS-GUID}"_s);
-        guid.SetActive(false);
-        grid = new TDBGrid(this);
-        grid->setObjectName(u"grdOrders"_s);
-        grid->SetHint(u"Orders"_s);
-        grid->SetDataSource(new TDataSource(this, sqOrders));
-        (new QVBoxLayout(this))->addWidget(grid);
-        resize(500, 300);
-    }
-
-    TOraQuery *sqOrders;
-    TDBGrid *grid;
-
-protected:
-    void AssignMainDataSet() override
-    {
-        if (m_main)
-            MainQuery = sqOrders;
-    }
-    // The query opens once the form has pointed it at its scheme.
-    void FormCreate() override { sqOrders->Open(); }
-
-private:
-    bool m_main;
 };
 
 // A data form whose query names a table that does not exist.
@@ -669,6 +631,17 @@ private slots:
             }
         }
         dialogs->onModal = nullptr;
+
+        // The status bar counts the orders, and for the focused lines the lines and the orders.
+        auto *status = form->findChild<QLabel *>(u"lbRecords"_s);
+        QVERIFY2(status->text().endsWith(u" %1"_s.arg(orders->RecordCount())), qPrintable(status->text()));
+        form->CheckStates()->SetActive(lines);
+        for (int row : {1, 3}) {
+            orders->SetRecNo(row);
+            QVERIFY2(status->text().endsWith(u" %1 (%2)"_s.arg(lines->RecordCount()).arg(orders->RecordCount())),
+                     qPrintable(status->text()));
+        }
+        QCOMPARE(status->toolTip(), u"DemoOrderLines (DemoOrders)"_s);
         window.reset();
     }
 

