@@ -74,7 +74,13 @@ build_and_test() { # log, tests...
     return 0
 }
 
-mapfile -t LINES < <(grep -v '^#' "$MUTATIONS" | grep -v '^[[:space:]]*$' | grep -E -- "^[^	]*(${FILTER})[^	]*	")
+# The pattern is matched against the id alone, so "^...$" anchors work.
+mapfile -t LINES < <(grep -v '^#' "$MUTATIONS" | grep -v '^[[:space:]]*$' |
+    awk -F'\t' -v pattern="${FILTER:-.}" '$1 ~ pattern')
+if [ ${#LINES[@]} -eq 0 ]; then
+    echo "No fault's id matches \"${FILTER}\"" >&2
+    exit 1
+fi
 
 if [ "$CHECK_BASELINE" = 1 ]; then
     ALL_TESTS=$(for line in "${LINES[@]}"; do IFS=$'\t' read -r _ _ _ _ tests <<<"$line"; echo $tests; done | tr ' ' '\n' | sort -u)
