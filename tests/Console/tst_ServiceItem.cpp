@@ -431,16 +431,6 @@ private slots:
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    void closeHandlerMayKeepWindowOpen()
-    {
-        TServiceForm form;
-        form.OnClose = [](TServiceForm *, QCloseEvent *event) { event->ignore(); };
-        form.show();
-        QVERIFY(!form.close());
-        QVERIFY(form.isVisible());
-        QCOMPARE(form.FormStatus() & TServiceForm::fsVisible, int(TServiceForm::fsVisible));
-    }
-
     void handlerMayReplaceItselfWhileRunning()
     {
         TServiceForm form;
