@@ -317,29 +317,6 @@ private slots:
                  (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
     }
 
-    // The settings window opened from the menu takes the lines that follow until it closes;
-    // then the main window takes them again.
-    void settingsWindowDrivenFromTheMenu()
-    {
-        dist->write(u"Console.ini"_s, "[FORM]\nFormTop=0\n");
-        const auto result = dist->run(InstallationCopy::login(u"OPERATOR"_s),
-                                      "click Файл/Настройки\ndump\ncheck chFormTop\nset edNone x\nok\nrights\nquit\n");
-        QVERIFY(result.finished);
-        QCOMPARE(result.exitCode, 0);
-        const qsizetype opened = result.lines.indexOf(u"MODAL TfmConfigConsole|Настройки"_s);
-        QVERIFY(opened > 0);
-        const QStringList window = result.lines.mid(opened + 1);
-        QCOMPARE(window.filter(u"W chFormTop QCheckBox 1 0 "_s).size(), 1);
-        const qsizetype closed = window.indexOf(u"CLOSED TfmConfigConsole 1"_s);
-        QVERIFY(closed > 0);
-        QCOMPARE(window.at(closed - 1), u"NOTFOUND set edNone x"_s);
-        // The rights each service of the operator's menu receives, in menu order.
-        QCOMPARE(window.mid(closed + 1),
-                 (QStringList{"RIGHTS Документы/Заказы/Заказы|100", "RIGHTS Справочники/Клиенты|101",
-                              "RIGHTS Справочники/Склад|100"}));
-        QCOMPARE(TIniFile(dist->path(u"Console.ini"_s)).ReadInteger(u"FORM"_s, u"FormTop"_s, -1), 1);
-    }
-
     void refusedLoginEnds()
     {
         const auto locked = dist->run(InstallationCopy::login(u"LOCKED"_s));

@@ -48,11 +48,8 @@ QString render(const QTreeWidgetItem *node)
 // The tree below its root.
 QString render(const QTreeWidget *tree)
 {
-    const QTreeWidgetItem *root = tree->topLevelItem(0);
-    QStringList children;
-    for (int i = 0; root && i < root->childCount(); ++i)
-        children << render(root->child(i));
-    return children.join(u',');
+    const QString all = tree->topLevelItem(0) ? render(tree->topLevelItem(0)) : QString();
+    return all.section(u'(', 1).chopped(all.contains(u'(') ? 1 : 0);
 }
 
 // Counts the check boxes a view asks its style to draw.
@@ -84,6 +81,14 @@ class tst_MenuConfig : public QObject {
         auto other = server->Connect();
         other->ExecSQL(statement);
         other->Commit();
+    }
+    // Menu rows "(ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER), ..." written and
+    // committed.
+    void insertMenu(const QString &values)
+    {
+        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
+            "VALUES "_s +
+            values);
     }
     // The rows of a query as another session sees them, cells joined by "|".
     QStringList committed(const QString &statement)
@@ -160,10 +165,9 @@ private slots:
     // without rows shows only the root, where only a new group can be made.
     void treeInMenuOrder()
     {
-        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-            "VALUES (60, 2, 8, 1, 'C', NULL, NULL, 30), (61, 2, 8, 1, 'A', NULL, NULL, 5), "
-            "(62, 2, 61, 1, 'A2', NULL, NULL, 20), (63, 2, 61, 1, 'A1', NULL, NULL, 10), "
-            "(64, 2, 63, 0, NULL, 4, '10', 10)"_s);
+        insertMenu(u"(60, 2, 8, 1, 'C', NULL, NULL, 30), (61, 2, 8, 1, 'A', NULL, NULL, 5), "
+                   "(62, 2, 61, 1, 'A2', NULL, NULL, 20), (63, 2, 61, 1, 'A1', NULL, NULL, 10), "
+                   "(64, 2, 63, 0, NULL, 4, '10', 10)"_s);
         sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Пустая')"_s);
         TMenuConfig &f = open();
         QCOMPARE(render(f.tvMenu), kDemoTree);
@@ -184,8 +188,7 @@ private slots:
     // in the tree (so they can be deleted) and the rest of the tree is built.
     void rowsWithoutService()
     {
-        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-            "VALUES (70, 1, 4, 0, NULL, 99, '1', 5), (71, 1, 4, 0, NULL, NULL, '1', 30)"_s);
+        insertMenu(u"(70, 1, 4, 0, NULL, 99, '1', 5), (71, 1, 4, 0, NULL, NULL, '1', 30)"_s);
         TMenuConfig &f = open();
         const QString notDefined = TranslateAplText(u"rstr_stt_NotDefined"_s);
         QCOMPARE(render(f.tvMenu),
@@ -200,8 +203,7 @@ private slots:
         // A service another administrator registered and put in after the catalogue was read.
         sql(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
             "VALUES (7, 'Поздний', 'Late.so', '{LATE}', 0, 0)"_s);
-        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-            "VALUES (72, 1, 5, 0, NULL, 7, '1', 20)"_s);
+        insertMenu(u"(72, 1, 5, 0, NULL, 7, '1', 20)"_s);
         f.acRefreshMenu->trigger();
         QVERIFY(render(f.tvMenu).endsWith(u"Администрирование(Пользователи консоли,Поздний)"_s));
     }
@@ -256,9 +258,7 @@ private slots:
         QFETCH(QString, to);
         QFETCH(QString, tree);
         if (!extra.isEmpty())
-            sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, "
-                "SORT_ORDER) VALUES "_s +
-                extra);
+            insertMenu(extra);
         TMenuConfig &f = open();
         const QString before = render(f.tvMenu);
         const QStringList rows = menuRows();
@@ -617,9 +617,8 @@ private slots:
         QFETCH(bool, deleted);
         QFETCH(bool, reason);
         sql(u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (90, 'Кассиры'), (91, 'Временная')"_s);
-        sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
-            "VALUES (80, 90, 0, 1, 'A', NULL, NULL, 10), (81, 90, 80, 1, 'B', NULL, NULL, 10), "
-            "(82, 90, 81, 0, NULL, 3, '111', 10)"_s);
+        insertMenu(u"(80, 90, 0, 1, 'A', NULL, NULL, 10), (81, 90, 80, 1, 'B', NULL, NULL, 10), "
+                   "(82, 90, 81, 0, NULL, 3, '111', 10)"_s);
         TMenuConfig &f = open();
         QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, accessId));
         if (accessId == 91)

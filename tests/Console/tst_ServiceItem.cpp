@@ -188,11 +188,10 @@ bool ActionEnabled(QWidget *window, const QString &action)
 }
 
 // The demo modules of the installation over a fresh copy of the demo database.
-struct TDemoSetup {
+struct TDemoSetup : TConsoleSetup {
     TDemoSetup()
     {
         SetModuleFolder(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
-        manager.SetCallback(&callback);
         manager.SetSession(session.get());
         manager.SetScheme(QStringLiteral("ZANDRELL5"));
         // The grid actions open the dialogs of the installation's form library.
@@ -201,24 +200,13 @@ struct TDemoSetup {
     ~TDemoSetup()
     {
         manager.Clear();
+        items.clear();
         ComFormLibs::FreeLibrary();
         SetProgramFolderForTests(QString());
         SetModuleFolder(kModuleDir);
     }
-    // A registered entry of a demo service, opened with the given rights.
-    TServiceItem &Open(const char *dll, const char *guid, const char *mode)
-    {
-        TServiceItem &item = items.emplace_back(QString::fromLatin1(dll), QString::fromLatin1(guid));
-        manager.Add(&item);
-        item.SetMode(QString::fromLatin1(mode));
-        item.SrvAction();
-        return item;
-    }
     TestServer server;
     std::unique_ptr<TOraSession> session = server.Connect();
-    TCallback callback;
-    TServiceManager manager;
-    std::list<TServiceItem> items;
     RecordingDialogService dialogs;
 };
 
@@ -959,7 +947,7 @@ private slots:
         QFETCH(QStringList, columns);
         QFETCH(bool, report);
         TDemoSetup demo;
-        TServiceItem &item = demo.Open(qPrintable(dll), qPrintable(guid), qPrintable(mode));
+        TServiceItem &item = demo.Open(dll, guid, mode);
         QVERIFY(GridRows(item.Window(), grid) > 0);
         QCOMPARE(GridColumns(item.Window(), grid), columns);
         QCOMPARE(ActionEnabled(item.Window(), u"pReport"_s), report);
@@ -986,7 +974,7 @@ private slots:
         QFETCH(QString, guid);
         QFETCH(QString, grid);
         TDemoSetup demo;
-        TServiceItem &item = demo.Open(qPrintable(dll), qPrintable(guid), "111");
+        TServiceItem &item = demo.Open(dll, guid, u"111"_s);
         item.Window()->findChild<TDBGrid *>(grid)->setFocus();
         demo.manager.SetActiveItem(&item);
         for (auto command :
