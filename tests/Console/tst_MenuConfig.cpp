@@ -26,6 +26,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -479,8 +480,8 @@ private slots:
         QCOMPARE(menuRows().size(), 19);
     }
 
-    // Ctrl+V in the catalogue's grid previews the catalogue's listing; elsewhere
-    // in the editor the key opens nothing.
+    // Ctrl+V in the catalogue's grid previews the catalogue's listing; elsewhere in the editor, even on the
+    // catalogue's tab, the key opens nothing.
     void catalogueListing()
     {
         TMenuConfig &f = open();
@@ -490,8 +491,10 @@ private slots:
             elsewhere->setFocus();
             QTest::keyClick(elsewhere, Qt::Key_V, Qt::ControlModifier);
         }
-        QVERIFY(dialogs->modalClasses.isEmpty());
         f.pcMain->setCurrentIndex(1);
+        f.pcMain->tabBar()->setFocus(); // on the catalogue's tab, but not in its grid
+        QTest::keyClick(f.pcMain->tabBar(), Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(dialogs->modalClasses.isEmpty());
         f.dbgServices->setFocus();
         QTest::keyClick(f.dbgServices, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(dialogs->modalClasses, QStringList{u"TQRPreviewDlg"_s});
