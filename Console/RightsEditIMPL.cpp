@@ -64,15 +64,9 @@ TRightsEdit::TRightsEdit(QWidget *parent) : QDialog(parent)
         addAction(action);
     }
 
-    lvRightList = new QTreeWidget(this);
-    lvRightList->setColumnCount(1);
-    lvRightList->setHeaderHidden(true);
-    lvRightList->setRootIsDecorated(false);
-    lvRightList->setItemsExpandable(false);
-    lvRightList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvRightList = NewRightsList(this, kColumnWidth);
     lvRightList->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvRightList->setAllColumnsShowFocus(true);
-    lvRightList->setColumnWidth(0, kColumnWidth);
 
     btnOk = new QPushButton(QStringLiteral("Применить"), this);
     btnOk->setDefault(true);

@@ -3,6 +3,7 @@
 #include "Console/DMIMPL.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleFunctions.h"
+#include "Console/uMenu.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "DataAccess/DataSource.h"
@@ -177,13 +178,7 @@ void TSelSrv::buildControls()
     actUnSelect = new QAction(QStringLiteral("Снять выделение"), this);
     for (QAction *action : {actSelAll, actUnSelect, actInvertSel})
         tbRights->addAction(action);
-    RightList = new QTreeWidget(this);
-    RightList->setColumnCount(1);
-    RightList->setHeaderHidden(true);
-    RightList->setRootIsDecorated(false);
-    RightList->setItemsExpandable(false);
-    RightList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RightList->setColumnWidth(0, kRightColumnWidth);
+    RightList = NewRightsList(this, kRightColumnWidth);
 
     btnOk = new QPushButton(QStringLiteral("Применить"), this);
     btnOk->setDefault(true);

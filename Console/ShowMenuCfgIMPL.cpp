@@ -481,11 +481,7 @@ void TMenuConfig::createMenuTab()
     tlbrAccess->setIconSize(kBarIconSize);
     tlbrAccess->addAction(acChgRights);
     tlbrAccess->setVisible(false);
-    lvRightList = new QTreeWidget(rightsPanel);
-    lvRightList->setHeaderHidden(true);
-    lvRightList->setRootIsDecorated(false);
-    lvRightList->setColumnWidth(0, 320);
-    lvRightList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvRightList = NewRightsList(rightsPanel, 320);
     connect(lvRightList, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (lvRightList->topLevelItemCount() > 0 && acChgRights->isEnabled())
             acChgRights->trigger();

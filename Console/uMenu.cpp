@@ -395,6 +395,18 @@ protected:
 
 } // namespace
 
+QTreeWidget *NewRightsList(QWidget *parent, int columnWidth)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setColumnCount(1);
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setColumnWidth(0, columnWidth);
+    return list;
+}
+
 void TMnuItem::PrepareRightTo(QTreeWidget *list, const TImageList *smallImages)
 {
     Z_ASSERT(FList != nullptr, QStringLiteral("TMenuItem.PrepareRightTo: Flist = nil"));

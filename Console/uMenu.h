@@ -23,6 +23,7 @@ class QMenu;
 class QMenuBar;
 class QToolBar;
 class QTreeWidget;
+class QWidget;
 class TDataSet;
 class TExeImage;
 class TImageList;
@@ -156,3 +157,7 @@ public:
     // Takes each right's state from the list's check boxes.
     void GetRightFrom(QTreeWidget *list);
 };
+
+// A list for PrepareRightTo: one column of the given width, no header, no
+// branches, read-only rows.
+QTreeWidget *NewRightsList(QWidget *parent, int columnWidth);
