@@ -30,16 +30,6 @@ constexpr int kInitialHeight = 300;
 constexpr int kRowMargin = 80;
 constexpr int kColumnMargin = 40;
 
-// A bitmap of the resource library with its magenta background made transparent.
-QIcon resourceGlyph(int id)
-{
-    QPixmap picture = ResourceBitmap(id);
-    if (picture.isNull())
-        return QIcon();
-    picture.setMask(picture.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
-    return QIcon(picture);
-}
-
 } // namespace
 
 TRightsEdit::TRightsEdit(QWidget *parent) : QDialog(parent)
@@ -110,13 +100,13 @@ void TRightsEdit::loadResources()
 {
     if (!ResourceLibraryLoaded())
         return;
-    btnOk->setIcon(resourceGlyph(51));
-    btnCancel->setIcon(resourceGlyph(52));
+    btnOk->setIcon(ResourceGlyph(51));
+    btnCancel->setIcon(ResourceGlyph(52));
     if (ResourceBitmap(306).isNull())
         return;
-    acSelAll->setIcon(resourceGlyph(306));
-    acInvertSel->setIcon(resourceGlyph(307));
-    acUnSelect->setIcon(resourceGlyph(308));
+    acSelAll->setIcon(ResourceGlyph(306));
+    acInvertSel->setIcon(ResourceGlyph(307));
+    acUnSelect->setIcon(ResourceGlyph(308));
     stxtServiceName->setAutoFillBackground(true);
     QPalette pale = stxtServiceName->palette();
     pale.setColor(QPalette::Window, clPaleBackground);

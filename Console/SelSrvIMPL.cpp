@@ -36,16 +36,6 @@ namespace {
 
 constexpr int kRightColumnWidth = 450;
 
-// The bitmap of the resource library with its magenta background made transparent.
-QIcon resourceGlyph(int id)
-{
-    QPixmap picture = ResourceBitmap(id);
-    if (picture.isNull())
-        return QIcon();
-    picture.setMask(picture.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
-    return QIcon(picture);
-}
-
 int fieldInt(TDataSet *set, const char *name) { return set->FieldByName(QString::fromLatin1(name))->AsInteger(); }
 
 } // namespace
@@ -267,12 +257,12 @@ void TSelSrv::loadResources()
 {
     if (!ResourceLibraryLoaded())
         return;
-    btnOk->setIcon(resourceGlyph(51));
-    btnCancel->setIcon(resourceGlyph(52));
+    btnOk->setIcon(ResourceGlyph(51));
+    btnCancel->setIcon(ResourceGlyph(52));
     const std::pair<QAction *, int> glyphs[] = {{acSellAll, 306}, {acInvSell, 12},    {acDeSellAll, 11},
                                                 {actSelAll, 306}, {actInvertSel, 12}, {actUnSelect, 11}};
     for (const auto &[action, id] : glyphs)
-        action->setIcon(resourceGlyph(id));
+        action->setIcon(ResourceGlyph(id));
 }
 
 void TSelSrv::setTexts()

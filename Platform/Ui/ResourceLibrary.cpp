@@ -2,6 +2,8 @@
 
 #include "Ui/UiLog.h"
 
+#include <QBitmap>
+#include <QColor>
 #include <QFile>
 #include <QLibrary>
 
@@ -48,4 +50,13 @@ QPixmap ResourceBitmap(int id)
             return QPixmap(name);
     }
     return {};
+}
+
+QIcon ResourceGlyph(int id)
+{
+    QPixmap picture = ResourceBitmap(id);
+    if (picture.isNull())
+        return QIcon();
+    picture.setMask(picture.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
+    return QIcon(picture);
 }

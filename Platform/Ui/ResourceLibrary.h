@@ -5,6 +5,7 @@
 // loaded every window keeps its own design-time images.
 #include "Core/PlatformExport.h"
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 
@@ -14,5 +15,8 @@ PLATFORM_EXPORT void FreeResourceLibrary();
 PLATFORM_EXPORT bool ResourceLibraryLoaded();
 // The bitmap of that number, or a null pixmap when the library is not loaded or lacks it.
 PLATFORM_EXPORT QPixmap ResourceBitmap(int id);
+// The same bitmap as a glyph: its magenta background (red 255, green 0, blue
+// 255) made transparent. A null icon when there is no such bitmap.
+PLATFORM_EXPORT QIcon ResourceGlyph(int id);
 // The library's file name on this platform.
 PLATFORM_EXPORT QString ResourceLibraryFileName();

@@ -373,11 +373,9 @@ void TBaseForm::LoadGlyphs()
 {
     static const int bitmaps[] = {1, 2, 3, 5, 6, 7, 8, 9, 4, 10, 11, 12};
     for (int i = 0; i < int(std::size(bitmaps)); ++i) {
-        QPixmap picture = ResourceBitmap(bitmaps[i]);
-        if (picture.isNull())
-            continue;
-        picture.setMask(picture.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
-        ImageList1[i] = QIcon(picture);
+        const QIcon glyph = ResourceGlyph(bitmaps[i]);
+        if (!glyph.isNull())
+            ImageList1[i] = glyph;
     }
     const std::pair<QAction *, int> images[] = {{pFind, 0}, {pSort, 1}, {pReport, 2},  {pFirst, 3}, {pPrev, 4},
                                                 {pNext, 5}, {pLast, 6}, {pRefresh, 7}, {pFilter, 8}};
