@@ -17,15 +17,24 @@ struct TBenchTarget {
     double maxRatio;      // figure / baseline, CPU time per iteration
 };
 
-// The console reporter that also keeps each benchmark's CPU time per iteration.
+// The console reporter that also keeps each benchmark's CPU and wall time per iteration.
 class TTargetReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
                 m_cpuSeconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
+                m_wallMs[run.benchmark_name()] = run.real_accumulated_time * 1e3 / double(run.iterations);
+            }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+    // The wall time per iteration in milliseconds; -1 when the benchmark did not run.
+    double WallMs(const std::string &name) const
+    {
+        const auto found = m_wallMs.find(name);
+        return found == m_wallMs.end() ? -1 : found->second;
     }
 
     // Prints the table of targets; returns how many were missed (a figure not measured is missed).
@@ -66,4 +75,5 @@ private:
     }
 
     std::map<std::string, double> m_cpuSeconds;
+    std::map<std::string, double> m_wallMs;
 };

@@ -168,26 +168,6 @@ void BM_FormFirstShowNoPack(benchmark::State &state) { OpenAndShow(state, false)
 BENCHMARK(BM_FormFirstShowEnglish)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FormFirstShowNoPack)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// The wall time per opening, kept for the absolute target.
-class TWallReporter : public TTargetReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                m_wallMs[run.benchmark_name()] = run.real_accumulated_time * 1e3 / double(run.iterations);
-        TTargetReporter::ReportRuns(runs);
-    }
-    double WallMs(const std::string &name) const
-    {
-        const auto found = m_wallMs.find(name);
-        return found == m_wallMs.end() ? -1 : found->second;
-    }
-
-private:
-    std::map<std::string, double> m_wallMs;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -197,7 +177,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     Prepare(ZANDRELL_SCHEME_DIR);
-    TWallReporter reporter;
+    TTargetReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const std::string english = "BM_FormFirstShowEnglish/min_time:2.000/real_time";
     const std::string noPack = "BM_FormFirstShowNoPack/min_time:2.000/real_time";

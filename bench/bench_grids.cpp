@@ -18,6 +18,7 @@
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/ComUnits/uScrollComponents.h"
 #include "Source/FormReposit/uBaseForm.h"
+#include "bench/BenchTargets.h"
 #include "tools/dbbuild/DbBuilder.h"
 
 #include <QAbstractSpinBox>
@@ -194,29 +195,14 @@ BENCHMARK(BM_SelectAllStored)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 BENCHMARK(BM_RegistryFirstScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_RegistryRescan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-// The wall time per iteration of each benchmark.
-class TWallReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                m_wallMs[run.benchmark_name()] = run.real_accumulated_time * 1e3 / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    // Prints the figure against its target; returns whether it passed.
-    bool Print(const char *figure, const std::string &name, double targetMs) const
-    {
-        const auto found = m_wallMs.find(name);
-        const double ms = found == m_wallMs.end() ? -1 : found->second;
-        const bool pass = ms > 0 && ms < targetMs;
-        std::printf("%-44s %9.2f ms wall   target under %.0f ms  %s\n", figure, ms, targetMs, pass ? "PASS" : "MISS");
-        return pass;
-    }
-
-private:
-    std::map<std::string, double> m_wallMs;
-};
+// Prints a benchmark's wall time against its target; returns whether it passed.
+bool PrintWall(const TTargetReporter &reporter, const char *figure, const std::string &name, double targetMs)
+{
+    const double ms = reporter.WallMs(name);
+    const bool pass = ms > 0 && ms < targetMs;
+    std::printf("%-44s %9.2f ms wall   target under %.0f ms  %s\n", figure, ms, targetMs, pass ? "PASS" : "MISS");
+    return pass;
+}
 
 } // namespace
 
@@ -230,16 +216,16 @@ int main(int argc, char **argv)
     SetProgramFolderForTests(QStringLiteral(ZANDRELL_DIST_DIR));
     Prepare(ZANDRELL_SCHEME_DIR);
     g_busy = TBaseForm::Create<TBusyForm>().release();
-    TWallReporter reporter;
+    TTargetReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
     int misses = 0;
-    misses += !reporter.Print("select all, 5,000 order lines stored", "BM_SelectAllStored/iterations:3/real_time",
-                              kSelectTargetMs);
-    misses += !reporter.Print("registry, first scan of 2,000 components",
-                              "BM_RegistryFirstScan/min_time:1.000/real_time", kScanTargetMs);
-    misses +=
-        !reporter.Print("registry, scan of a built form", "BM_RegistryRescan/min_time:1.000/real_time", kScanTargetMs);
+    misses += !PrintWall(reporter, "select all, 5,000 order lines stored", "BM_SelectAllStored/iterations:3/real_time",
+                         kSelectTargetMs);
+    misses += !PrintWall(reporter, "registry, first scan of 2,000 components",
+                         "BM_RegistryFirstScan/min_time:1.000/real_time", kScanTargetMs);
+    misses += !PrintWall(reporter, "registry, scan of a built form", "BM_RegistryRescan/min_time:1.000/real_time",
+                         kScanTargetMs);
     delete g_busy;
     delete g_session;
     delete g_dir;

@@ -89,26 +89,6 @@ void BM_PlainTextToPdf(benchmark::State &state)
 BENCHMARK(BM_ListingToPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PlainTextToPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
-// The wall time per listing, kept for the absolute target.
-class TWallReporter : public TTargetReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                m_wallMs[run.benchmark_name()] = run.real_accumulated_time * 1e3 / double(run.iterations);
-        TTargetReporter::ReportRuns(runs);
-    }
-    double WallMs(const std::string &name) const
-    {
-        const auto found = m_wallMs.find(name);
-        return found == m_wallMs.end() ? -1 : found->second;
-    }
-
-private:
-    std::map<std::string, double> m_wallMs;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -118,7 +98,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     Prepare();
-    TWallReporter reporter;
+    TTargetReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const std::string listing = "BM_ListingToPdf/min_time:3.000/real_time";
     const std::string plain = "BM_PlainTextToPdf/min_time:3.000/real_time";
