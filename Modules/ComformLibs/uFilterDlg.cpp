@@ -213,13 +213,11 @@ void TFilterDlg::buildWidgets()
     acDelete = NewAction(this, "acDelete", LibText(QStringLiteral("rstr_to_Delete")));
     acClear = NewAction(this, "acClear", LibText(QStringLiteral("rstr_to_ClearFilter")));
     acOk = NewAction(this, "acOk", LibText(QStringLiteral("rstr_to_Apply")));
-    acCancel = NewAction(this, "acCancel", LibText(QStringLiteral("rstr_to_Cancel")));
-    acCancel->setShortcut(QKeySequence::Cancel);
+    acCancel = NewCancelAction(this);
     connect(acAdd, &QAction::triggered, this, &TFilterDlg::addCondition);
     connect(acDelete, &QAction::triggered, this, &TFilterDlg::deleteCondition);
     connect(acClear, &QAction::triggered, this, &TFilterDlg::clearConditions);
     connect(acOk, &QAction::triggered, this, &TFilterDlg::accept);
-    connect(acCancel, &QAction::triggered, this, &TFilterDlg::reject);
     connect(cmbOperator, &QComboBox::currentIndexChanged, this, &TFilterDlg::updateActions);
     connect(lbConditions, &QListWidget::currentRowChanged, this, &TFilterDlg::updateActions);
 

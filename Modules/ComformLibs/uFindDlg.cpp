@@ -112,10 +112,8 @@ void TFindDlg::buildWidgets(int firstColumn)
     chkOnward = Named(new QCheckBox(LibText(QStringLiteral("rstrOnwardFromCurrent")), this), "chkOnward");
 
     acFind = NewAction(this, "acFind", LibText(QStringLiteral("rstr_to_Find")));
-    acCancel = NewAction(this, "acCancel", LibText(QStringLiteral("rstr_to_Cancel")));
-    acCancel->setShortcut(QKeySequence::Cancel);
+    acCancel = NewCancelAction(this);
     connect(acFind, &QAction::triggered, this, &TFindDlg::accept);
-    connect(acCancel, &QAction::triggered, this, &TFindDlg::reject);
     QPushButton *btnFind = ActionButton(acFind, "btnFind", this);
     btnFind->setDefault(true);
     auto *buttons = new QHBoxLayout;

@@ -10,6 +10,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QDialog>
 #include <QPushButton>
 
 QString LibText(const QString &id)
@@ -75,6 +76,14 @@ QAction *NewAction(QWidget *window, const char *name, const QString &text)
     auto *action = new QAction(text, window);
     action->setObjectName(QString::fromLatin1(name));
     window->addAction(action);
+    return action;
+}
+
+QAction *NewCancelAction(QDialog *dialog)
+{
+    QAction *action = NewAction(dialog, "acCancel", LibText(QStringLiteral("rstr_to_Cancel")));
+    action->setShortcut(QKeySequence::Cancel);
+    QObject::connect(action, &QAction::triggered, dialog, &QDialog::reject);
     return action;
 }
 

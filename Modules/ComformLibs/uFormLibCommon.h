@@ -10,6 +10,7 @@
 
 class IDBGrid;
 class QAction;
+class QDialog;
 class QPushButton;
 class QWidget;
 class TField;
@@ -47,6 +48,8 @@ void ShowLibNotification(const QString &text);
 
 // An action of a window, named and added to it, with its caption from the resource strings.
 QAction *NewAction(QWidget *window, const char *name, const QString &text);
+// The dialog's acCancel: Esc, and it rejects the dialog.
+QAction *NewCancelAction(QDialog *dialog);
 // A push button that triggers the action and is enabled with it.
 QPushButton *ActionButton(QAction *action, const char *name, QWidget *parent);
 // The widget named for the unattended driver and for the tests.

@@ -174,14 +174,12 @@ void TSortDlg::buildWidgets()
     acUp = NewAction(this, "acUp", LibText(QStringLiteral("rstr_to_MoveUp")));
     acDown = NewAction(this, "acDown", LibText(QStringLiteral("rstr_to_MoveDown")));
     acOk = NewAction(this, "acOk", LibText(QStringLiteral("rstr_to_Apply")));
-    acCancel = NewAction(this, "acCancel", LibText(QStringLiteral("rstr_to_Cancel")));
-    acCancel->setShortcut(QKeySequence::Cancel);
+    acCancel = NewCancelAction(this);
     connect(acAdd, &QAction::triggered, this, &TSortDlg::addField);
     connect(acRemove, &QAction::triggered, this, &TSortDlg::removeField);
     connect(acUp, &QAction::triggered, this, [this] { moveField(-1); });
     connect(acDown, &QAction::triggered, this, [this] { moveField(1); });
     connect(acOk, &QAction::triggered, this, &TSortDlg::accept);
-    connect(acCancel, &QAction::triggered, this, &TSortDlg::reject);
     connect(lbFields, &QListWidget::itemDoubleClicked, acAdd, &QAction::trigger);
     connect(lbOrder, &QListWidget::itemDoubleClicked, acRemove, &QAction::trigger);
     connect(lbFields, &QListWidget::currentRowChanged, this, &TSortDlg::updateActions);
