@@ -27,6 +27,7 @@
 #include "DataAccess/OraSession.h"
 #include "Files/uShowVer.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ProtocolSettle.h"
 #include "Ui/ResourceLibrary.h"
 
 #include <QAction>
@@ -862,6 +863,7 @@ void TfmMain::RestoreFromTray()
     m_hiddenServiceWindows.clear();
     raise();
     activateWindow();
+    ExpectActiveWindow(this);
 }
 
 void TfmMain::hideServiceWindows()

@@ -7,6 +7,7 @@
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "Ui/ProtocolSettle.h"
 
 #include <QCloseEvent>
 #include <QPixmap>
@@ -76,6 +77,7 @@ void ShowWindowInFront(QWidget *window)
     window->show();
     window->raise();
     window->activateWindow();
+    ExpectActiveWindow(window);
 }
 
 // Asks a loaded module for the attributes of one service; everything is copied while the module is loaded.

@@ -4,6 +4,7 @@
 #include "Console/uMenu.h"
 #include "Console/uServiceItem.h"
 #include "Core/DialogService.h"
+#include "Source/ComUnits/uServiceForm.h"
 #include "Ui/ModalDriver.h"
 
 #include <QAction>
@@ -132,6 +133,12 @@ bool TUnattendedDriver::Execute(const QString &line)
             buttons.at(n - 1)->trigger();
         return true;
     }
+    if (command == QLatin1String("form")) {
+        QWidget *window = activeServiceWindow();
+        if (!window || argument.isEmpty() || !ExecuteWindowCommand(window, argument))
+            WriteProtocolLine(QStringLiteral("NOTFOUND ") + line);
+        return true;
+    }
     if (command == QLatin1String("rights")) {
         for (const QString &out : Rights())
             WriteProtocolLine(out);
@@ -146,6 +153,13 @@ bool TUnattendedDriver::Execute(const QString &line)
     if (!command.isEmpty())
         WriteProtocolLine(QStringLiteral("ERROR unknown command %1").arg(command));
     return command.isEmpty();
+}
+
+QWidget *TUnattendedDriver::activeServiceWindow() const
+{
+    const TServiceItem *active = m_window->Manager ? m_window->Manager->ActiveItem() : nullptr;
+    TServiceForm *window = active ? active->Window() : nullptr;
+    return window && window->isVisible() ? window : nullptr;
 }
 
 QStringList TUnattendedDriver::Rights() const

@@ -7,7 +7,10 @@
 //   click <caption path> triggers the menu item found by its captions joined by "/"
 //   button <n>           clicks the n-th tool button (from 1, in bar order)
 //   rights               RIGHTS <caption path>|<rights string> per service of the menu, in menu order
-//   reply, input         the answers of the next message box and input query (Ui/ModalDriver.h)
+//   form <command>       a window command (Ui/ModalDriver.h: dump, select, check, set, action, click,
+//                        close) on the active service window, the one find, sort, report and
+//                        filter go to; NOTFOUND when no service window is active
+//   reply, input, echo   the answers of the next message box and input query, a mark (Ui/ModalDriver.h)
 //   quit                 closes the main window as the exit command does
 // The end of the input is quit. While a driven modal window is open, the
 // lines go to it (Ui/ModalDriver.h).
@@ -38,6 +41,7 @@ public:
 
 private:
     void quit();
+    QWidget *activeServiceWindow() const;
     TfmMain *m_window;
     bool m_quitting = false;
 };

@@ -21,6 +21,7 @@ packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           libsodium-dev
           poppler-utils # pdftotext: the tests read the printable listing's PDF pages back
           binutils-mingw-w64-x86-64
+          openbox xdotool x11-utils imagemagick # the acceptance journeys: a window manager, real keys, screenshots
           libqt6gui6) # libqt6gui6: Qt's JPEG plugin (system libjpeg) for the splash picture
 missing=()
 for p in "${packages[@]}"; do

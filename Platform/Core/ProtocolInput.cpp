@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 
 IProtocolReader::~IProtocolReader() = default;
 
@@ -57,6 +58,8 @@ void TProtocolInput::Reset()
     m_ended = false;
 }
 
+void TProtocolInput::SetSettle(std::function<void()> settle) { m_settle = std::move(settle); }
+
 void TProtocolInput::startReading()
 {
     if (m_notifier || m_fed || m_ended)
@@ -104,6 +107,18 @@ void TProtocolInput::dispatch()
         IProtocolReader *reader = m_readers.last();
         if (m_busy.contains(reader) || !reader->ReadsLines())
             return;
+        const bool endDue = m_ended && !m_toldEnd.contains(reader);
+        if (m_lines.isEmpty() && !endDue)
+            return;
+        if (m_settle) {
+            // The reader waits while the last line's effects complete; a window
+            // opened meanwhile pushes its own reader and may take lines first.
+            m_busy << reader;
+            m_settle();
+            m_busy.removeOne(reader);
+            if (m_readers.isEmpty() || m_readers.last() != reader || !reader->ReadsLines())
+                continue;
+        }
         if (!m_lines.isEmpty()) {
             const QString line = m_lines.takeFirst();
             m_busy << reader;

@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class QSocketNotifier;
 
 class PLATFORM_EXPORT IProtocolReader {
@@ -41,6 +43,8 @@ public:
     void EndInput();
     // Forgets the readers, the waiting lines and the end (tests).
     void Reset();
+    // Runs before every line is handed out; a window opened meanwhile takes the lines first.
+    void SetSettle(std::function<void()> settle);
 
 private:
     TProtocolInput() = default;
@@ -59,4 +63,5 @@ private:
     bool m_ended = false;
     bool m_fed = false;
     QSocketNotifier *m_notifier = nullptr;
+    std::function<void()> m_settle;
 };

@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -170,15 +171,32 @@ void dumpTree(const QTreeView *view, const QString &name, const QModelIndex &par
     }
 }
 
+// The header that titles a grid's or report list's columns; a plain list has none.
+const QHeaderView *columnHeader(const QAbstractItemView *view)
+{
+    if (const auto *table = qobject_cast<const QTableView *>(view))
+        return table->horizontalHeader();
+    if (const auto *tree = qobject_cast<const QTreeView *>(view))
+        return tree->header();
+    return nullptr;
+}
+
 void dumpRows(const QAbstractItemView *view, const QString &name, QStringList &lines)
 {
     const QAbstractItemModel *model = view->model();
     QList<int> columns{captionColumn(view)};
-    if (const auto *table = qobject_cast<const QTableView *>(view)) {
+    if (const QHeaderView *header = columnHeader(view)) {
+        // Every column the user sees, in the order the header shows them.
         columns.clear();
-        for (int column = 0; column < model->columnCount(); ++column)
-            if (!table->isColumnHidden(column))
+        for (int visual = 0; visual < header->count(); ++visual)
+            if (const int column = header->logicalIndex(visual); !header->isSectionHidden(column))
                 columns << column;
+    }
+    if (const QHeaderView *header = columnHeader(view); header && header->isVisibleTo(view)) {
+        QStringList titles;
+        for (int column : columns)
+            titles << ProtocolText(model->headerData(column, Qt::Horizontal).toString());
+        lines << QStringLiteral("COLS %1|%2").arg(name, titles.join(QLatin1Char('|')));
     }
     for (int row = 0; row < model->rowCount(); ++row) {
         if (isRowHidden(view, row))
@@ -323,6 +341,8 @@ void makeCurrent(QAbstractItemView *view, const QModelIndex &index)
             tree->expand(parent);
     view->setCurrentIndex(index);
     view->scrollTo(index);
+    // As a click on the item would, the view takes the keys that follow.
+    view->setFocus(Qt::MouseFocusReason);
 }
 
 TOutcome selectItem(QWidget *window, const QString &name, const QString &path)
@@ -620,6 +640,8 @@ int closedCode(int result)
 
 } // namespace
 
+IDrivenWindowCommands::~IDrivenWindowCommands() = default;
+
 int DriveModalWindow(QDialog *dialog)
 {
     const QString className = QString::fromLatin1(dialog->metaObject()->className());
@@ -632,10 +654,10 @@ int DriveModalWindow(QDialog *dialog)
     return result;
 }
 
-QStringList DumpWindow(QDialog *dialog)
+QStringList DumpWindow(QWidget *window)
 {
     QStringList lines;
-    for (QWidget *widget : namedWidgets(dialog)) {
+    for (QWidget *widget : namedWidgets(window)) {
         const QString name = widget->objectName();
         lines << QStringLiteral("W %1 %2 %3 %4")
                      .arg(name, kindOf(widget), flag(widget->isEnabled()), ProtocolText(valueOf(widget)));
@@ -644,38 +666,45 @@ QStringList DumpWindow(QDialog *dialog)
         else if (auto *view = qobject_cast<QAbstractItemView *>(widget); view && view->model())
             dumpRows(view, name, lines);
     }
-    for (const QAction *action : dialog->findChildren<QAction *>())
+    for (const QAction *action : window->findChildren<QAction *>())
         if (isNamed(action))
-            lines << QStringLiteral("ACTION %1 %2 %3")
-                         .arg(action->objectName(), flag(action->isEnabled()), flag(action->isChecked()));
+            lines << QStringLiteral("ACTION %1 %2 %3 %4")
+                         .arg(action->objectName(), flag(action->isEnabled()), flag(action->isChecked()),
+                              ProtocolText(plainCaption(action->text())))
+                         .trimmed();
     return lines;
 }
 
-bool ExecuteWindowCommand(QDialog *dialog, const QString &line)
+bool ExecuteWindowCommand(QWidget *window, const QString &line)
 {
+    if (auto *own = dynamic_cast<IDrivenWindowCommands *>(window); own && own->ExecuteDrivenCommand(line))
+        return true;
     const QString command = line.section(QLatin1Char(' '), 0, 0);
     const QString name = line.section(QLatin1Char(' '), 1, 1);
     const QString argument = line.section(QLatin1Char(' '), 2);
+    auto *dialog = qobject_cast<QDialog *>(window);
     TOutcome outcome = TOutcome::Done;
     if (command == QLatin1String("dump")) {
-        for (const QString &out : DumpWindow(dialog))
+        for (const QString &out : DumpWindow(window))
             WriteProtocolLine(out);
-    } else if (command == QLatin1String("ok")) {
+    } else if (command == QLatin1String("ok") && dialog) {
         dialog->accept();
-    } else if (command == QLatin1String("cancel")) {
+    } else if (command == QLatin1String("cancel") && dialog) {
         dialog->reject();
+    } else if (command == QLatin1String("close")) {
+        window->close();
     } else if (command == QLatin1String("action")) {
-        outcome = triggerAction(dialog, name);
+        outcome = triggerAction(window, name);
     } else if (command == QLatin1String("set")) {
-        outcome = setText(dialog, name, argument);
+        outcome = setText(window, name, argument);
     } else if (command == QLatin1String("select")) {
-        outcome = selectItem(dialog, name, argument);
+        outcome = selectItem(window, name, argument);
     } else if (command == QLatin1String("check")) {
-        outcome = toggleCheck(dialog, name, argument);
+        outcome = toggleCheck(window, name, argument);
     } else if (command == QLatin1String("drop")) {
-        outcome = dropItem(dialog, name, argument);
+        outcome = dropItem(window, name, argument);
     } else if (command == QLatin1String("click")) {
-        outcome = clickButton(dialog, name);
+        outcome = clickButton(window, name);
     } else {
         return ExecuteAnswerCommand(line);
     }
@@ -701,6 +730,10 @@ bool ExecuteAnswerCommand(const QString &line)
     if (command == QLatin1String("input")) {
         const qsizetype blank = line.indexOf(QLatin1Char(' '));
         g_input = blank < 0 ? std::optional<QString>() : std::optional<QString>(line.mid(blank + 1));
+        return true;
+    }
+    if (command == QLatin1String("echo")) {
+        WriteProtocolLine(QStringLiteral("ECHO ") + line.section(QLatin1Char(' '), 1));
         return true;
     }
     return false;

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -42,7 +44,7 @@ constexpr TPreviewActionName kPreviewActions[] = {
 } // namespace
 
 TQRPreviewDlg::TQRPreviewDlg(QPrinter *printer, const QString &caption, TPaintPages paintPages, QWidget *parent)
-    : QPrintPreviewDialog(printer, parent)
+    : QPrintPreviewDialog(printer, parent), m_paintPages(paintPages)
 {
     setObjectName(QStringLiteral("QRPreviewDlg"));
     SetDrivenUnattended(this);
@@ -51,6 +53,33 @@ TQRPreviewDlg::TQRPreviewDlg(QPrinter *printer, const QString &caption, TPaintPa
     nameWidgets();
     routePrinterDialogs();
     resize(900, 700);
+}
+
+bool TQRPreviewDlg::ExecuteDrivenCommand(const QString &line)
+{
+    if (line.section(QLatin1Char(' '), 0, 0) != QLatin1String("pdf"))
+        return false;
+    const QString path = line.section(QLatin1Char(' '), 1).trimmed();
+    const auto *preview = findChild<QPrintPreviewWidget *>();
+    if (path.isEmpty() || !writePdf(path))
+        WriteProtocolLine(QStringLiteral("ERROR pdf not written: ") + path);
+    else
+        WriteProtocolLine(QStringLiteral("PDF %1 %2").arg(path).arg(preview ? preview->pageCount() : 0));
+    return true;
+}
+
+// The pages the window shows, on the same paper, into a PDF file.
+bool TQRPreviewDlg::writePdf(const QString &path)
+{
+    QFile::remove(path);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    pdf.setResolution(printer()->resolution());
+    pdf.setPageLayout(printer()->pageLayout());
+    pdf.setDocName(windowTitle());
+    m_paintPages(&pdf);
+    return QFileInfo(path).size() > 0;
 }
 
 void TQRPreviewDlg::routePrinterDialogs()

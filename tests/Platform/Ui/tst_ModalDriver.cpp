@@ -96,6 +96,7 @@ public:
             item->setCheckState(0, lvRights->topLevelItemCount() == 2 ? Qt::Checked : Qt::Unchecked);
         }
         auto *model = new QStandardItemModel(0, 2, this);
+        model->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Amount")});
         for (const auto &[name, amount] : {std::pair{"A", "10"}, std::pair{"B", "20"}}) {
             auto *first = new QStandardItem(QLatin1String(name));
             first->setCheckable(true);
@@ -111,7 +112,7 @@ public:
         auto *btnNested = add(new QPushButton(QStringLiteral("Nested")), "btnNested");
         add(new QPushButton(QStringLiteral("Off")), "btnOff")->setEnabled(false);
         lblLog = add(new QLabel, "lblLog");
-        auto *acSave = new QAction(this);
+        auto *acSave = new QAction(QStringLiteral("&Save"), this);
         auto *acLocked = new QAction(this);
         SetObjectNames({{acSave, "acSave"}, {acLocked, "acLocked"}});
         acLocked->setEnabled(false);
@@ -212,6 +213,7 @@ private slots:
                                    "ROW lvRights 1 0|Read",
                                    "ROW lvRights 2 1|Write",
                                    "W dbgRows QTableView 1 ",
+                                   "COLS dbgRows|Name|Amount",
                                    "ROW dbgRows 1 0|A|10",
                                    "ROW dbgRows 2 0|B|20",
                                    "W pcTabs QTabWidget 1 First",
@@ -220,7 +222,7 @@ private slots:
                                    "W btnNested QPushButton 1 Nested",
                                    "W btnOff QPushButton 0 Off",
                                    "W lblLog QLabel 1 ",
-                                   "ACTION acSave 1 0",
+                                   "ACTION acSave 1 0 Save",
                                    "ACTION acLocked 0 0",
                                    "CLOSED TTestWindow 2"}));
     }

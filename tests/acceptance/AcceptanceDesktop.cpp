@@ -1,0 +1,133 @@
+#include "tests/acceptance/AcceptanceDesktop.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <functional>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kStartMs = 10000;
+
+bool waitUntil(const std::function<bool()> &ready, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!ready()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(25);
+    }
+    return true;
+}
+
+} // namespace
+
+TAcceptanceDesktop::~TAcceptanceDesktop() { Stop(); }
+
+bool TAcceptanceDesktop::Start()
+{
+    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+            m_error = QStringLiteral("%1 is not installed (apt-get install xvfb openbox xdotool x11-utils)")
+                          .arg(QLatin1String(tool));
+            return false;
+        }
+    }
+    // A display number of this process's own, clear of the displays of parallel runs.
+    for (int attempt = 0; attempt < 20 && m_display.isEmpty(); ++attempt) {
+        const int number = 200 + (getpid() + attempt * 7) % 700;
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                                                QStringLiteral("0"), QStringLiteral("1366x768x24"),
+                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        // A server that ends at once found the number taken by another run.
+        const bool up = m_server.waitForStarted() &&
+                        waitUntil([&] { return QFile::exists(socket) || m_server.waitForFinished(0); }, kStartMs) &&
+                        m_server.state() == QProcess::Running;
+        if (up) {
+            m_display = QStringLiteral(":%1").arg(number);
+        } else {
+            m_server.kill();
+            m_server.waitForFinished();
+        }
+    }
+    if (m_display.isEmpty()) {
+        m_error = QStringLiteral("no virtual display could be started");
+        return false;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    m_windowManager.setProcessEnvironment(environment);
+    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    m_windowManager.waitForStarted();
+    if (!waitUntil([this] { return windowManagerRuns(); }, kStartMs)) {
+        m_error = QStringLiteral("the window manager did not start on %1").arg(m_display);
+        return false;
+    }
+    return true;
+}
+
+void TAcceptanceDesktop::Stop()
+{
+    for (QProcess *process : {&m_windowManager, &m_server}) {
+        if (process->state() == QProcess::NotRunning)
+            continue;
+        process->terminate();
+        if (!process->waitForFinished(3000)) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+}
+
+bool TAcceptanceDesktop::windowManagerRuns()
+{
+    QByteArray out;
+    return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &out) &&
+           out.contains("window id");
+}
+
+bool TAcceptanceDesktop::run(const QString &program, const QStringList &arguments, QByteArray *output)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(kStartMs)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool TAcceptanceDesktop::Key(const QString &keys)
+{
+    return run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
+bool TAcceptanceDesktop::Type(const QString &text)
+{
+    return run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
+
+QString TAcceptanceDesktop::ActiveWindowName()
+{
+    QByteArray out;
+    run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, &out);
+    return QString::fromUtf8(out).trimmed();
+}
+
+bool TAcceptanceDesktop::Screenshot(const QString &path)
+{
+    return run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
+}
