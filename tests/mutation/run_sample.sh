@@ -2,6 +2,7 @@
 # Mutation sample of the test suite: how many single faults do the tests catch?
 #
 #   tests/mutation/run_sample.sh [-b build-dir] [-f mutations.tsv] [-k] [id-pattern]
+#   tests/mutation/run_sample.sh --check [-b build-dir] [-f mutations.tsv]
 #
 # Every line of mutations.tsv names one fault: an id, a source file, the exact
 # text of one line to change (it must occur exactly once in the file), the text
@@ -16,25 +17,78 @@
 # Before the faults, the same tests run on the unchanged sources and must pass
 # (-k skips that check). An id-pattern (grep -E) runs only the matching faults.
 #
-# A developer tool, not part of ctest: it rebuilds and runs tests once per
-# fault, which takes most of an hour. Run it on a clean working tree; an
-# interrupted run still puts the original file back.
+# A developer tool: it rebuilds and runs tests once per fault, which takes
+# most of an hour. Run it on a clean working tree; an interrupted run still
+# puts the original file back.
+#
+# --check (-c) builds and changes nothing: it fails unless every line still
+# applies to the sources (five fields, a new id, the file there, its text
+# found exactly once and changed by the replacement) and names only tests
+# that the build directory's ctest knows. CTest runs it (tst_MutationSample).
 set -u
 
 SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD_DIR="$SOURCE_DIR/build"
 MUTATIONS="$SOURCE_DIR/tests/mutation/mutations.tsv"
 CHECK_BASELINE=1
-while getopts "b:f:k" option; do
+CHECK_ONLY=0
+[ "${1:-}" = "--check" ] && { CHECK_ONLY=1; shift; }
+while getopts "b:f:kc" option; do
     case $option in
     b) BUILD_DIR=$(cd "$OPTARG" && pwd) ;;
     f) MUTATIONS=$OPTARG ;;
     k) CHECK_BASELINE=0 ;;
-    *) sed -n '2,22p' "$0"; exit 2 ;;
+    c) CHECK_ONLY=1 ;;
+    *) sed -n '2,28p' "$0"; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 FILTER=${1:-.}
+
+if [ "$CHECK_ONLY" = 1 ]; then
+    KNOWN_TESTS=$(ctest --test-dir "$BUILD_DIR" -N 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p')
+    if [ -z "$KNOWN_TESTS" ]; then
+        echo "No tests known in $BUILD_DIR: configure it first" >&2
+        exit 1
+    fi
+    python3 - "$SOURCE_DIR" "$MUTATIONS" "$KNOWN_TESTS" <<'EOF'
+import os, sys
+source, mutations, known = sys.argv[1], sys.argv[2], set(sys.argv[3].split())
+faults, ids, count = [], set(), 0
+for number, line in enumerate(open(mutations, encoding="utf-8").read().split("\n"), 1):
+    if not line.strip() or line.startswith("#"):
+        continue
+    count += 1
+    fields = line.split("\t")
+    where = f"line {number}"
+    if len(fields) != 5 or not all(fields):
+        # The runner reads consecutive tabs as one: an empty field shifts the rest.
+        faults.append(f"{where}: {len(fields)} fields, not 5 non-empty ones (id, file, original, replacement, tests)")
+        continue
+    fault, path, original, replacement, tests = fields
+    where = f"line {number} ({fault})"
+    if fault in ids:
+        faults.append(f"{where}: the id is used before")
+    ids.add(fault)
+    if original == replacement:
+        faults.append(f"{where}: the replacement changes nothing")
+    unknown = [name for name in tests.split() if name not in known]
+    if not tests.split() or unknown:
+        faults.append(f"{where}: no such test {' '.join(unknown) or '(none named)'}")
+    try:
+        found = open(os.path.join(source, path), encoding="utf-8").read().count(original)
+    except OSError:
+        faults.append(f"{where}: no file {path}")
+        continue
+    if found != 1:
+        faults.append(f"{where}: the text is found {found} times in {path}, not once")
+for fault in faults:
+    print(fault)
+print(f"{count} faults: {count - len(faults)} apply" if faults else f"all {count} faults apply")
+sys.exit(1 if faults else 0)
+EOF
+    exit $?
+fi
 LOGS="$BUILD_DIR/mutation-logs"
 mkdir -p "$LOGS"
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
@@ -67,7 +121,15 @@ EOF
 build_and_test() { # log, tests...
     local log=$1
     shift
-    ninja -C "$BUILD_DIR" -j2 "$@" >"$log" 2>&1 || return 2
+    # A test that is a script, not a program (tst_PlatformLayers), has nothing to build.
+    local targets=() test
+    for test in "$@"; do
+        ninja -C "$BUILD_DIR" -t query "$test" >/dev/null 2>&1 && targets+=("$test")
+    done
+    : >"$log"
+    if [ ${#targets[@]} -gt 0 ]; then
+        ninja -C "$BUILD_DIR" -j2 "${targets[@]}" >"$log" 2>&1 || return 2
+    fi
     local regex
     regex="^($(IFS='|'; echo "$*"))\$"
     ctest --test-dir "$BUILD_DIR" -j2 -R "$regex" --output-on-failure >>"$log" 2>&1 || return 1
