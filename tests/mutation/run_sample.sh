@@ -45,48 +45,51 @@ done
 shift $((OPTIND - 1))
 FILTER=${1:-.}
 
-if [ "$CHECK_ONLY" = 1 ]; then
-    KNOWN_TESTS=$(ctest --test-dir "$BUILD_DIR" -N 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p')
-    if [ -z "$KNOWN_TESTS" ]; then
+# --check: every line read as the run reads it; prints what no longer applies.
+check_lines() {
+    local known line number=0 count=0 failed=0 id file original replacement tests tabs text found name
+    local -A ids=()
+    known=" $(ctest --test-dir "$BUILD_DIR" -N 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ') "
+    if [ "$known" = "  " ]; then
         echo "No tests known in $BUILD_DIR: configure it first" >&2
-        exit 1
+        return 1
     fi
-    python3 - "$SOURCE_DIR" "$MUTATIONS" "$KNOWN_TESTS" <<'EOF'
-import os, sys
-source, mutations, known = sys.argv[1], sys.argv[2], set(sys.argv[3].split())
-faults, ids, count = [], set(), 0
-for number, line in enumerate(open(mutations, encoding="utf-8").read().split("\n"), 1):
-    if not line.strip() or line.startswith("#"):
-        continue
-    count += 1
-    fields = line.split("\t")
-    where = f"line {number}"
-    if len(fields) != 5 or not all(fields):
-        # The runner reads consecutive tabs as one: an empty field shifts the rest.
-        faults.append(f"{where}: {len(fields)} fields, not 5 non-empty ones (id, file, original, replacement, tests)")
-        continue
-    fault, path, original, replacement, tests = fields
-    where = f"line {number} ({fault})"
-    if fault in ids:
-        faults.append(f"{where}: the id is used before")
-    ids.add(fault)
-    if original == replacement:
-        faults.append(f"{where}: the replacement changes nothing")
-    unknown = [name for name in tests.split() if name not in known]
-    if not tests.split() or unknown:
-        faults.append(f"{where}: no such test {' '.join(unknown) or '(none named)'}")
-    try:
-        found = open(os.path.join(source, path), encoding="utf-8").read().count(original)
-    except OSError:
-        faults.append(f"{where}: no file {path}")
-        continue
-    if found != 1:
-        faults.append(f"{where}: the text is found {found} times in {path}, not once")
-for fault in faults:
-    print(fault)
-print(f"{count} faults: {count - len(faults)} apply" if faults else f"all {count} faults apply")
-sys.exit(1 if faults else 0)
-EOF
+    fail() { echo "line $number ($id): $*"; failed=$((failed + 1)); }
+    while IFS= read -r line || [ -n "$line" ]; do
+        number=$((number + 1))
+        [[ $line =~ ^# || ! $line =~ [^[:space:]] ]] && continue
+        count=$((count + 1))
+        IFS=$'\t' read -r id file original replacement tests <<<"$line"
+        # Consecutive tabs read as one: an empty field would shift the rest.
+        tabs=${line//[^$'\t']/}
+        if [ ${#tabs} -ne 4 ] || [[ $line =~ $'\t\t' || $line =~ $'\t'$ ]]; then
+            fail "not five non-empty fields (id, file, original, replacement, tests)"
+            continue
+        fi
+        [ -n "${ids[$id]:-}" ] && fail "the id is used on line ${ids[$id]}"
+        ids[$id]=$number
+        [ "$original" = "$replacement" ] && fail "the replacement changes nothing"
+        for name in $tests; do
+            [[ $known == *" $name "* ]] || fail "no test $name"
+        done
+        if [ ! -f "$SOURCE_DIR/$file" ]; then
+            fail "no file $file"
+            continue
+        fi
+        text=$(<"$SOURCE_DIR/$file")
+        found=${text//"$original"/}
+        found=$(((${#text} - ${#found}) / ${#original}))
+        [ "$found" -eq 1 ] || fail "the text is found $found times in $file, not once"
+    done <"$MUTATIONS"
+    if [ $failed -gt 0 ]; then
+        echo "$count faults; $failed problems"
+        return 1
+    fi
+    echo "all $count faults apply"
+}
+
+if [ "$CHECK_ONLY" = 1 ]; then
+    check_lines
     exit $?
 fi
 LOGS="$BUILD_DIR/mutation-logs"
