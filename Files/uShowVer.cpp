@@ -4,12 +4,11 @@
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
 #include "Files/uFilesLog.h"
-#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/HelpTopic.h"
 #include "Ui/ResourceLibrary.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +23,6 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -143,7 +141,7 @@ QWidget *VersionsMainForm()
 
 TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
-    SetHelpTopic(this, ConsoleHelpFile(), HelpKeyword());
+    SetHelpTopic(this, QString::fromLatin1(kHelpFileName), HelpKeyword());
     setObjectName(QStringLiteral("ShowVer"));
 
     stxtTitle = new QLabel(this);
@@ -213,11 +211,7 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     layout->addWidget(pnlGrid, 1);
     layout->addLayout(buttonRow);
 
-    // The help file lies in the "help" folder beside the program.
-    const QString help = QCoreApplication::applicationDirPath() + QStringLiteral("/help/") +
-                         QFileInfo(QString::fromLatin1(kHelpFileName)).fileName();
-    if (QFileInfo(help).isFile())
-        m_helpFile = help;
+    m_helpFile = ResolveHelpFile(QString::fromLatin1(kHelpFileName));
 
     resize(width(), kDesignedHeight);
 }
@@ -332,9 +326,6 @@ void TShowVer::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Enter:
         btClose->click();
         return;
-    case Qt::Key_F1:
-        OpenHelp();
-        return;
     default:
         QDialog::keyPressEvent(event);
     }
@@ -392,12 +383,6 @@ void TShowVer::PlaceMaximized()
         // Without a main form the window simply keeps the desktop's maximised placement.
         qCDebug(lcFiles) << "the versions window keeps the desktop's placement:" << e.message();
     }
-}
-
-void TShowVer::OpenHelp()
-{
-    if (!m_helpFile.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(m_helpFile));
 }
 
 void ShowVersions(const QString &caption, const QString &title, const QStringList &fileNames)

@@ -83,7 +83,6 @@ private:
     void SizeColumns();
     bool IsCaptionPress(const QPoint &pos) const;
     void PlaceMaximized();
-    void OpenHelp();
 
     TFileVersionMgr m_manager;
     QString m_helpFile;

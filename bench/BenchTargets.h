@@ -37,6 +37,16 @@ public:
         return found == m_wallMs.end() ? -1 : found->second;
     }
 
+    // Prints a figure's wall time per iteration against its target; returns
+    // whether it was met (a figure not measured is missed).
+    bool PrintWallTarget(const char *figure, const std::string &name, double targetMs) const
+    {
+        const double ms = WallMs(name);
+        const bool pass = ms > 0 && ms < targetMs;
+        std::printf("%-44s %9.2f ms wall   target under %.0f ms  %s\n", figure, ms, targetMs, pass ? "PASS" : "MISS");
+        return pass;
+    }
+
     // Prints the table of targets; returns how many were missed (a figure not measured is missed).
     int PrintTargets(const std::vector<TBenchTarget> &targets) const
     {

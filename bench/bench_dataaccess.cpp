@@ -8,6 +8,7 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/ServerAliases.h"
 #include "EmbeddedServer/PasswordHash.h"
+#include "bench/BenchRun.h"
 #include "bench/BenchTargets.h"
 #include "tools/dbbuild/DbBuilder.h"
 
@@ -276,6 +277,7 @@ BENCHMARK(BM_PlainFilterAndLocate)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const TBenchFolder folder;
     Prepare(ZANDRELL_SCHEME_DIR);
     benchmark::Initialize(&argc, argv);
     TTargetReporter reporter;

@@ -6,6 +6,7 @@
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
 #include "Files/uVersionInfo.h"
+#include "bench/BenchRun.h"
 #include "bench/BenchTargets.h"
 #include "tests/Files/PeBuilder.h"
 #include "tools/peres/uResourceDump.h"
@@ -155,6 +156,7 @@ BENCHMARK(BM_VersionInfo)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    const TBenchFolder folder;
     benchmark::Initialize(&argc, argv);
     TTargetReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

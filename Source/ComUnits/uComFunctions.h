@@ -1,13 +1,13 @@
 #pragma once
 // Routines every form of the console and the modules shares: the help file
-// and F1, the program folder and its developer switch, message boxes by kind,
-// the shared settings file, check-box values of fields and the list of a
-// form's access functions.
+// and F1 (the platform's, Ui/HelpTopic.h), the program folder and its
+// developer switch, message boxes by kind, the shared settings file,
+// check-box values of fields and the list of a form's access functions.
 #include "Core/Exceptions.h"
 #include "Core/PlatformExport.h"
+#include "Ui/HelpTopic.h"
 
 #include <QString>
-#include <QUrl>
 #include <QVariant>
 
 #include <functional>
@@ -18,18 +18,6 @@ class TIniFile;
 class TDataSet;
 class TField;
 enum class TFieldType : int;
-
-// The help file of a form: the program's folder + "Help/" + the name without
-// its folder, when that file exists (a ".hlp" name stands for the ".html" file
-// of the same name, the guide of this platform); else empty, as for an empty name.
-PLATFORM_EXPORT QString ResolveHelpFile(const QString &helpFileName);
-// The address of a topic: the file with the keyword as its anchor.
-PLATFORM_EXPORT QUrl HelpTopicUrl(const QString &resolvedHelpFile, const QString &keyword);
-// Opens the topic in the desktop's viewer (unattended: writes "HELP <address>"
-// instead); false when there is no help file.
-PLATFORM_EXPORT bool ShowHelpTopic(const QString &helpFileName, const QString &keyword);
-// F1 anywhere in the window opens its topic.
-PLATFORM_EXPORT void SetHelpTopic(QWidget *window, const QString &helpFileName, const QString &keyword);
 
 // The help file of the console's own windows.
 inline QString ConsoleHelpFile() { return QStringLiteral("KorConsole.hlp"); }

@@ -14,12 +14,15 @@
 #include "Console/RightsEditIMPL.h"
 #include "Console/ServiceListIMPL.h"
 #include "Console/ShowMenuCfgIMPL.h"
+#include "Console/uConsoleCfg.h"
 #include "Console/uMenu.h"
 #include "Core/DialogService.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "bench/BenchRun.h"
 
 #include <QAction>
 #include <QApplication>
@@ -306,8 +309,13 @@ void report(const char *what, double valueMs, double targetMs)
 
 int main(int argc, char *argv[])
 {
+    UseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 7;
+    // What the console and the editor write beside the program stays in the run's folder.
+    const TBenchFolder folder;
+    SetExeDirForTests(folder.Path());
+    SetProgramFolderForTests(folder.Path());
     QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
     if (dist.isEmpty())
         dist = QStringLiteral(ZANDRELL_DIST_DIR);
@@ -358,5 +366,7 @@ int main(int argc, char *argv[])
     report("delete a 55-row group", writes.deleteGroup, 500);
     report("registration, 25 files", registrationMedian(runs), 1000);
     SetServersIniPath(QString());
+    SetProgramFolderForTests(QString());
+    SetExeDirForTests(QString());
     return g_misses == 0 ? 0 : 2;
 }
