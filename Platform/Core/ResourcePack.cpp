@@ -92,6 +92,8 @@ const TResString kResStrings[] = {
      "Server \"%s\" in \"%s\": unknown backend \"%s\""},
     {"rstr_fmtmsg_ServerPathMissing", "Сервер \"%s\" в \"%s\": не задан путь к базе данных (Path)",
      "Server \"%s\" in \"%s\": no database path (Path) is given"},
+    {"rstr_fmtmsg_ServerDatabaseMissing", "Сервер \"%s\" в \"%s\": не задана база данных (Database)",
+     "Server \"%s\" in \"%s\": no database (Database) is given"},
     {"rstr_fmtmsg_ServersIniDamaged", "Список серверов \"%s\" поврежден (строка %s)",
      "The server list \"%s\" is damaged (line %s)"},
     {"rstr_fmtmsg_ServersIniMissing", "Список серверов \"%s\" не найден", "The server list \"%s\" is not found"},

@@ -2,9 +2,9 @@
 
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "DataAccess/PlsqlBlock.h"
 #include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/EmbeddedServerLog.h"
-#include "EmbeddedServer/PlsqlBlock.h"
 #include "EmbeddedServer/SchemeServer.h"
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteConnection.h"
