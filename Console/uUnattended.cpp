@@ -137,6 +137,13 @@ bool TUnattendedDriver::Execute(const QString &line)
             WriteProtocolLine(out);
         return true;
     }
+    if (command == QLatin1String("service")) {
+        if (QDialog *window = serviceWindow())
+            ExecuteWindowCommand(window, argument);
+        else
+            WriteProtocolLine(QStringLiteral("ERROR no service window"));
+        return true;
+    }
     if (command == QLatin1String("quit")) {
         quit();
         return true;
@@ -146,6 +153,22 @@ bool TUnattendedDriver::Execute(const QString &line)
     if (!command.isEmpty())
         WriteProtocolLine(QStringLiteral("ERROR unknown command %1").arg(command));
     return command.isEmpty();
+}
+
+QDialog *TUnattendedDriver::serviceWindow() const
+{
+    QDialog *last = nullptr;
+    if (!m_window->Manager)
+        return nullptr;
+    for (TServiceItem *service : m_window->Manager->List()) {
+        TServiceForm *window = service ? service->Window() : nullptr;
+        if (!window || !window->isVisible())
+            continue;
+        if (window->isActiveWindow())
+            return window;
+        last = window;
+    }
+    return last;
 }
 
 QStringList TUnattendedDriver::Rights() const

@@ -7,6 +7,8 @@
 //   click <caption path> triggers the menu item found by its captions joined by "/"
 //   button <n>           clicks the n-th tool button (from 1, in bar order)
 //   rights               RIGHTS <caption path>|<rights string> per service of the menu, in menu order
+//   service <command>    a window command (Ui/ModalDriver.h) on the active service window, else on the
+//                        service window opened last
 //   reply, input         the answers of the next message box and input query (Ui/ModalDriver.h)
 //   quit                 closes the main window as the exit command does
 // The end of the input is quit. While a driven modal window is open, the
@@ -16,6 +18,7 @@
 #include <QObject>
 #include <QStringList>
 
+class QDialog;
 class TfmMain;
 
 class TUnattendedDriver : public QObject, public IProtocolReader {
@@ -38,6 +41,7 @@ public:
 
 private:
     void quit();
+    QDialog *serviceWindow() const;
     TfmMain *m_window;
     bool m_quitting = false;
 };
