@@ -107,10 +107,8 @@ const TResString kResStrings[] = {
     {"rstr_fmtmsg_NotDate", "\"%s\" не является датой", "\"%s\" is not a date"},
     {"rstr_fmtmsg_NotNumber", "\"%s\" не является числом", "\"%s\" is not a number"},
     {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
-    {"rstr_fmtmsg_SchemeBusy",
-     "Схему \"%s\" изменяет другой сеанс, еще не сохранивший изменения; ожидание (%s с) истекло, повторите позже",
-     "Another session is changing the scheme \"%s\" and has not saved its changes yet; the wait (%s s) has "
-     "expired, try again later"},
+    {"rstr_fmtmsg_SchemeBusy", "Схему \"%s\" изменяет другой сеанс, еще не сохранивший изменения; повторите позже",
+     "Another session is changing the scheme \"%s\" and has not saved its changes yet; try again later"},
     {"rstr_fmtmsg_ReadDBRecords", "Прочитано записей: %s", "Records read: %s"},
     {"rstr_fmtmsg_ServerAliasUnknown", "Сервер \"%s\" не описан в \"%s\"", "Server \"%s\" is not described in \"%s\""},
     {"rstr_fmtmsg_ServerBackendUnknown", "Сервер \"%s\" в \"%s\": неизвестный вид сервера \"%s\"",

@@ -37,8 +37,7 @@ bool onReadOnlyFileSystem(const QString &path)
 bool withoutRoom(const QString &path)
 {
     struct statvfs fs {};
-    return ::statvfs(QFile::encodeName(path).constData(), &fs) == 0 &&
-           quint64(fs.f_bavail) * fs.f_frsize < 64 * 1024;
+    return ::statvfs(QFile::encodeName(path).constData(), &fs) == 0 && quint64(fs.f_bavail) * fs.f_frsize < 64 * 1024;
 }
 
 bool mayAccess(const QString &path, int mode) { return ::access(QFile::encodeName(path).constData(), mode) == 0; }

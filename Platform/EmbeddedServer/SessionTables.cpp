@@ -7,7 +7,10 @@ namespace {
 
 bool isName(const TSqlToken &t) { return t.kind == TSqlTok::Ident || t.kind == TSqlTok::QuotedIdent; }
 
-[[noreturn]] void refuse(const QString &why) { RaiseOraError(922, QStringLiteral("missing or invalid option (%1)").arg(why)); }
+[[noreturn]] void refuse(const QString &why)
+{
+    RaiseOraError(922, QStringLiteral("missing or invalid option (%1)").arg(why));
+}
 
 } // namespace
 
@@ -48,5 +51,6 @@ std::optional<TSessionTableDecl> ParseSessionTableDeclaration(const QString &sql
         if (!t[i].isOp(";"))
             refuse(t[i].text);
     const int from = t[7].pos + 1;
-    return TSessionTableDecl{t[4].name().toUpper(), t[6].name().toUpper(), sql.mid(from, t[close].pos - from).trimmed()};
+    return TSessionTableDecl{t[4].name().toUpper(), t[6].name().toUpper(),
+                             sql.mid(from, t[close].pos - from).trimmed()};
 }

@@ -13,8 +13,8 @@
 #include <optional>
 
 struct TSessionTableDecl {
-    QString scheme; // upper case
-    QString table;  // upper case
+    QString scheme;  // upper case
+    QString table;   // upper case
     QString columns; // the column and constraint list, as written between the parentheses
 };
 

@@ -483,11 +483,9 @@ void TSqliteConnection::RaiseError(int rc, const QString &database) const
     const int primary = rc & 0xff;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
         // Which scheme another session holds is known when the wait was for its lock.
-        const int waited = m_waitLimitMs >= 0 ? m_waitLimitMs : g_busyTimeoutMs;
         const QString readable = database.isEmpty() || database == QLatin1String("main")
                                      ? PlatformText(QStringLiteral("rstr_msg_DataBusy"))
-                                     : Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeBusy")), database,
-                                           QString::number(waited / 1000.0));
+                                     : Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeBusy")), database);
         throw EDAError(OraErr::NoSessionLock, OraMessage(OraErr::NoSessionLock, readable));
     }
     if (isFileFault(primary) && m_db)
