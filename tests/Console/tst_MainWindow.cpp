@@ -23,6 +23,7 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/SqliteConnection.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
 #include "tests/common/TestServer.h"
@@ -367,13 +368,14 @@ private slots:
     // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
     void refusedLogins_data()
     {
-        // A statement run first, or "servers:" and the text of Servers.ini, or "accounts": an empty accounts database.
+        // A statement run first, or "servers:" and the text of Servers.ini, or "empty:" and a file of the server
+        // that is emptied.
         QTest::addColumn<QString>("change");
         QTest::addColumn<QByteArray>("consoleIni");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("scheme");
-        QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: of the accounts database
+        QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: the server's folder
         const QString notRegistered = u"Пользователь \"%1\" не зарегистрирован"_s;
         const auto row = [](const char *name, const QString &change, const QString &user, const QString &password,
                             const QString &scheme, const QString &text, const QByteArray &consoleIni = {}) {
@@ -393,8 +395,12 @@ private slots:
             "ZANDRELL5",
             "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server list \"%1\" is damaged (line 3)",
             "[START]\nLangID=9\n");
-        row("damaged accounts database", "accounts", "ZL_USER", "demo", "ZANDRELL5",
-            "\"EDAError\":ORA-01157: База учетных записей \"%2\" повреждена");
+        row("empty accounts database", "empty:accounts.db", "ZL_USER", "demo", "ZANDRELL5",
+            "\"EDAError\":ORA-01157: Файл базы данных \"%2/accounts.db\" пуст");
+        // A scheme the server cannot offer names its file and why, not an unknown user.
+        row("empty scheme file", "empty:ZANDRELL5.db", "ZL_USER", "demo", "ZANDRELL5",
+            "Файл базы данных \"%2/ZANDRELL5.db\" пуст");
+        row("no scheme file", "", "ZL_USER", "demo", "NOSUCH", "Файл базы данных \"%2/NOSUCH.db\" не найден");
     }
     void refusedLogins()
     {
@@ -404,10 +410,9 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, scheme);
         QFETCH(QString, text);
-        const QString accounts = server->Folder() + u"/accounts.db"_s;
         exeDir->write(u"Console.ini"_s, consoleIni);
-        if (change == u"accounts"_s) {
-            QFile(accounts).resize(0);
+        if (change.startsWith(u"empty:"_s)) {
+            QFile(server->Folder() + u'/' + change.mid(6)).resize(0);
         } else if (change.startsWith(u"servers:"_s)) {
             QFile f(server->IniPath());
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(change.mid(8).toLatin1()) > 0);
@@ -418,9 +423,41 @@ private slots:
         QVERIFY(!d.Login(scheme, QStringLiteral("-1")));
         QVERIFY(!d.LoggedIn());
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, accounts));
+        QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, server->Folder()));
         QVERIFY2(dialogs->boxes.last().caption.contains(u'"' + scheme + u'"'),
                  qPrintable(dialogs->boxes.last().caption));
+    }
+
+    // The log-in needs nothing of the capture scheme and stores the user's
+    // language only when it can: a damaged TARVEL.db, or another session's
+    // unsaved change of the scheme, costs the log-in nothing.
+    void loginGoesOnWithoutWhatItCannotStore_data()
+    {
+        QTest::addColumn<bool>("damagedCapture");
+        QTest::addColumn<bool>("schemeBusy");
+        QTest::newRow("damaged TARVEL.db") << true << false;
+        QTest::newRow("the scheme changed by another session") << false << true;
+    }
+    void loginGoesOnWithoutWhatItCannotStore()
+    {
+        QFETCH(bool, damagedCapture);
+        QFETCH(bool, schemeBusy);
+        if (damagedCapture)
+            QFile(server->Folder() + u"/TARVEL.db"_s).resize(100);
+        std::unique_ptr<TOraSession> other;
+        const int usual = TSqliteConnection::BusyTimeoutMs();
+        if (schemeBusy) {
+            other = server->Connect();
+            other->ExecSQL(u"UPDATE ZANDRELL5.SYSUSER SET NAME = NAME WHERE ID = 1"_s);
+            TSqliteConnection::SetBusyTimeoutMs(300);
+        }
+        TDM &d = newDM(u"OPERATOR"_s, u"demo"_s);
+        const bool loggedIn = d.Login(u"ZANDRELL5"_s, u"9"_s);
+        TSqliteConnection::SetBusyTimeoutMs(usual);
+        QVERIFY(loggedIn);
+        QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(lastBox()));
+        QCOMPARE(Scalar(d.CommonSession, u"SELECT count(*) FROM ZANDRELL5.USER_LANGS WHERE APL_LANG_ID = 9"_s).toInt(),
+                 schemeBusy ? 0 : 1);
     }
 
     void forcedPasswordChangeAccepted_data()

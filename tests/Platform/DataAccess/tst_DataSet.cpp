@@ -608,7 +608,7 @@ private slots:
             // A locked account with a wrong password says no more than any wrong password.
             {"locked, wrong password", "ZANDRELL", "LOCKED", "nope", 1017, ""},
             {"missing files", "NOFILES", "ZL_USER", "demo", 1157, "Db/NOFILES"},
-            {"damaged file", "ZANDRELL", "ZL_USER", "demo", 1157, "ZANDRELL5.db"},
+            {"damaged accounts file", "ZANDRELL", "ZL_USER", "demo", 1157, "accounts.db"},
             {"Oracle without its driver", "prod", "ZL_USER", "demo", 12560, "QOCI"},
         };
         for (const auto &row : rows)
@@ -627,8 +627,8 @@ private slots:
         ini.WriteString("PROD", "Backend", "oracle");
         ini.WriteString("PROD", "Driver", "QOCI");
         ini.WriteString("PROD", "Database", "//dbhost:1521/ORCL");
-        QFile damaged(test.Folder() + u"/ZANDRELL5.db"_s);
-        if (named == u"ZANDRELL5.db"_s) {
+        QFile damaged(test.Folder() + u"/accounts.db"_s);
+        if (named == u"accounts.db"_s) {
             QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
             damaged.write(QByteArray(8192, 'x'));
             damaged.close();
