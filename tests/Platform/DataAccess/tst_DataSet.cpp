@@ -527,7 +527,7 @@ private slots:
         const QDateTime afternoon(QDate(2024, 2, 5), QTime(14, 7, 9));
         const int dt = int(TFieldType::ftDateTime), fl = int(TFieldType::ftFloat), in = int(TFieldType::ftInteger);
         QTest::newRow("ru date") << "ru_RU" << dt << -1 << QVariant(midnight) << "05.02.2024";
-        QTest::newRow("en date") << "en_US" << dt << -1 << QVariant(midnight) << "2/5/24";
+        QTest::newRow("en date, the year in four digits") << "en_US" << dt << -1 << QVariant(midnight) << "02/05/2024";
         QTest::newRow("ru date time") << "ru_RU" << dt << -1 << QVariant(afternoon) << "05.02.2024 14:07:09";
         QTest::newRow("ru date kind drops time")
             << "ru_RU" << int(TFieldType::ftDate) << -1 << QVariant(afternoon) << "05.02.2024";
