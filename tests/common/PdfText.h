@@ -1,14 +1,17 @@
 #pragma once
-// The text of a PDF file page by page, as pdftotext (poppler-utils) reads it;
+// The text of a PDF file page by page, as pdftotext (poppler-utils) reads it
+// (with `layout`, as it stands on the page: a printed line is a line of text);
 // empty when the file cannot be read.
 #include <QProcess>
 #include <QStringList>
 
-inline QStringList PdfPages(const QString &path)
+inline QStringList PdfPages(const QString &path, bool layout = false)
 {
     QProcess reader;
-    reader.start(QStringLiteral("pdftotext"),
-                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    QStringList arguments{QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")};
+    if (layout)
+        arguments.prepend(QStringLiteral("-layout"));
+    reader.start(QStringLiteral("pdftotext"), arguments);
     if (!reader.waitForFinished(60000) || reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0)
         return {};
     // pdftotext ends every page with a form feed.
