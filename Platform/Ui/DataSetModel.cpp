@@ -47,6 +47,9 @@ QString GridDisplayText(TFieldType type, int scale, const QVariant &value, const
     case TFieldType::ftWord:
     case TFieldType::ftAutoInc:
     case TFieldType::ftLargeint:
+        // An amount that came out whole keeps the decimal places its field was given.
+        if (scale > 0 && value.canConvert<double>() && value.typeId() != QMetaType::QString)
+            return numberText(TFieldType::ftFloat, scale, value.toDouble(), locale);
         // Numbers that count or name records (ids, quantities) without group separators.
         return value.canConvert<qlonglong>() && value.typeId() != QMetaType::QString
                    ? QString::number(value.toLongLong())

@@ -150,8 +150,12 @@ void TDBGrid::keepLayout()
 
 void TDBGrid::applyLayout()
 {
-    if (m_layout.isEmpty() || !m_model || m_model->columnCount() == 0)
+    if (!m_model || m_model->columnCount() == 0)
         return;
+    if (m_layout.isEmpty()) {
+        widenToContents();
+        return;
+    }
     m_applying = true;
     QHeaderView *titles = horizontalHeader();
     int place = 0;
@@ -169,6 +173,20 @@ void TDBGrid::applyLayout()
                 setColumnWidth(logical, width);
             break;
         }
+    }
+    m_applying = false;
+}
+
+// New rows (a detail's of another master record) may be wider than the columns: a number is never cut.
+void TDBGrid::widenToContents()
+{
+    if (m_userArranged)
+        return;
+    m_applying = true;
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        const int wanted = qMax(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+        if (!isColumnHidden(column) && wanted > columnWidth(column))
+            setColumnWidth(column, wanted);
     }
     m_applying = false;
 }

@@ -12,7 +12,8 @@
 // edge of a title) stay as arranged when the data set opens again; the
 // arrangement can be read as text to keep it, given back at the next opening,
 // and reset to the design (the fields' order, each as wide as its contents).
-// Rows keep one line: a number never wraps at its group separator.
+// Rows keep one line: a number never wraps at its group separator, and
+// columns not arranged by the user widen when new rows need it.
 #include "Core/PlatformExport.h"
 #include "Source/ComUnits/DBGridInterface.h"
 
@@ -66,6 +67,7 @@ private:
     void followView(const QModelIndex &current);
     void keepLayout();
     void applyLayout();
+    void widenToContents();
     void userChangedColumns();
 
     TDataSource *m_source = nullptr;

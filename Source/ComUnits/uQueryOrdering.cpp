@@ -11,7 +11,8 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') 
 // Whether the keyword stands at `at` as a whole word.
 bool keywordAt(const QString &text, qsizetype at, QLatin1String keyword)
 {
-    if (at + keyword.size() > text.size() || QStringView(text).mid(at, keyword.size()).compare(keyword, Qt::CaseInsensitive) != 0)
+    if (at + keyword.size() > text.size() ||
+        QStringView(text).mid(at, keyword.size()).compare(keyword, Qt::CaseInsensitive) != 0)
         return false;
     const bool before = at == 0 || !isWordChar(text.at(at - 1));
     const bool after = at + keyword.size() >= text.size() || !isWordChar(text.at(at + keyword.size()));
@@ -74,8 +75,8 @@ TSelectItem readItem(const QString &text)
         const QString alias = m.captured(3);
         const QChar last = before.back();
         // "C.NAME CUSTOMER", "COUNT(*) ORDERS": an alias; "A - B", "CASE ... END": none.
-        const bool endsOperand = isWordChar(last) || last == QLatin1Char(')') || last == QLatin1Char('\'') ||
-                                 last == QLatin1Char('"');
+        const bool endsOperand =
+            isWordChar(last) || last == QLatin1Char(')') || last == QLatin1Char('\'') || last == QLatin1Char('"');
         const bool keyword = alias.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0 ||
                              alias.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0;
         if (!m.captured(2).isEmpty() || (endsOperand && !keyword)) {

@@ -518,8 +518,13 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QHeaderView *titles = form->grdCustomers->horizontalHeader();
-        // Something else than the user's hand changes nothing that is kept.
+        // Something else than the user's hand changes nothing that is kept; a
+        // column too narrow for the rows of another master record widens.
         titles->resizeSection(0, 77);
+        form->grdOrders->setColumnWidth(1, 5);
+        form->sqCustomers->Next();
+        QVERIFY(form->grdOrders->columnWidth(1) >=
+                static_cast<QAbstractItemView *>(form->grdOrders)->sizeHintForColumn(1));
         QVERIFY(form->close());
         form.reset();
         QVERIFY(!QFile::exists(file));
