@@ -174,6 +174,8 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 
 TfmMain::~TfmMain()
 {
+    // Focus moves while the windows go: this window must not hear of it then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     ClearConfiguration();
     MenuCfg.reset();
     Manager.reset();
