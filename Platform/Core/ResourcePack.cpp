@@ -158,6 +158,7 @@ const TResString kResStrings[] = {
     {"rstr_to_Open", "Открыть", "Open"},
     {"rstr_to_RefreshData", "Обновить", "Refresh"},
     {"rstr_to_Remove", "Убрать", "Remove"},
+    {"rstr_to_ResetColumns", "Колонки как вначале", "Reset columns"},
     {"rstr_to_Save", "Сохранить", "Save"},
     {"rstr_to_Search", "Поиск", "Search"},
     {"rstr_to_SelectAll", "Выделить все", "Select all"},
@@ -323,8 +324,7 @@ void IniResString()
         return;
     // A string the pack does not know (it answers empty or with the identifier)
     // keeps its built-in text in the user's language.
-    const int lang = languages->GET_USER_APL_LANG_ID();
-    const bool russian = lang <= 0 || lang == 25;
+    const bool russian = UserWorksInRussian();
     for (const TResString &r : kResStrings) {
         const QString id = QString::fromLatin1(r.id);
         const QString text = languages->GET_RESOURCE_APL_TXT(id);
@@ -335,13 +335,18 @@ void IniResString()
 
 QString TranslateAplText(const QString &resStringId) { return ResStr(resStringId); }
 
-QString CaseMessageTxt(const QString &russian, const QString &english)
+bool UserWorksInRussian()
 {
     TLanguagesDM *languages = GetComLanguages();
     if (!languages)
-        return russian;
+        return true;
     const int lang = languages->GET_USER_APL_LANG_ID();
-    return lang <= 0 || lang == 25 ? russian : english;
+    return lang <= 0 || lang == 25;
+}
+
+QString CaseMessageTxt(const QString &russian, const QString &english)
+{
+    return UserWorksInRussian() ? russian : english;
 }
 
 bool RusCharExists(const QString &text)

@@ -24,6 +24,9 @@
 #include "DataAccess/OraSession.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
+#include "Source/ComUnits/uComFormLibInt.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
 #include "tests/common/TestServer.h"
@@ -40,6 +43,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -804,6 +808,65 @@ private slots:
         QCOMPARE(main->Manager->ActiveItem(), service);
         service->Window()->close();
         QTRY_COMPARE(main->windowTitle(), app);
+    }
+
+    // Ctrl+F, Ctrl+S, Ctrl+R and Ctrl+A pressed in a service window run its own
+    // grid actions, and pressed in the main window reach the active service:
+    // each key has one owner. The report button is off for a user whose orders
+    // window refuses the report, and the pop-up menu shows the tool bar's pictures.
+    void shortCutsOfTheServiceWindowAndTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("report");
+        QTest::newRow("administrator") << u"ZL_USER"_s << true;
+        QTest::newRow("operator without the report") << u"OPERATOR"_s << false;
+    }
+    void shortCutsOfTheServiceWindowAndTheMainWindow()
+    {
+        QFETCH(QString, user);
+        QFETCH(bool, report);
+        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s));
+        SetProgramFolderForTests(exeDir->path()); // the form library beside the program
+        const auto back = qScopeGuard([] {
+            ComFormLibs::FreeLibrary();
+            SetProgramFolderForTests(QString());
+            FreeResourceLibrary();
+        });
+        login(user);
+        auto main = mainWindow();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        MenuItem(*main, {"Документы", "Заказы", "Заказы"})->trigger();
+        TServiceItem *service = main->Manager->FindByGuid(kOrders);
+        QWidget *window = service->Window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto *grid = window->findChild<QAbstractItemView *>(u"grdOrders"_s);
+        grid->setFocus();
+        QTRY_COMPARE(main->acReport->isEnabled(), report);
+        const auto image = [](const QAction *action) { return action->icon().pixmap(16, 16).toImage(); };
+        const QList<std::tuple<Qt::Key, const char *, QAction *, QString>> keys{
+            {Qt::Key_F, "pFind", main->acFind, u"TFindDlg"_s},
+            {Qt::Key_S, "pSort", main->acSort, u"TSortDlg"_s},
+            {Qt::Key_R, "pReport", main->acReport, u"TQRPreviewDlg"_s},
+            {Qt::Key_A, "pFilter", main->acFilter, u"TFilterDlg"_s}};
+        for (const auto &[key, name, mainAction, dialog] : keys) {
+            QCOMPARE(image(window->findChild<QAction *>(QString::fromLatin1(name))), image(mainAction));
+            if (dialog == u"TQRPreviewDlg"_s && !report)
+                continue;
+            dialogs->clear();
+            QTest::keyClick(grid, key, Qt::ControlModifier);
+            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
+        }
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        for (const auto &[key, name, mainAction, dialog] : keys) {
+            if (dialog == u"TQRPreviewDlg"_s && !report)
+                continue;
+            dialogs->clear();
+            QTest::keyClick(main.get(), key, Qt::ControlModifier);
+            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
+        }
+        main->ClearConfiguration();
     }
 
     // A reload frees every service window and builds the same menus again, also while the window is shown.
