@@ -344,8 +344,15 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         result = true;
         m_loggedIn = true;
         qCInfo(lcConsole) << "logged in to" << scheme << "with access group" << AccessListId << AccessListName;
-        if (langIdText != QLatin1String("-1"))
-            SetUserLanguages(langIdText);
+        // The user's language is not worth the log-in: a scheme that cannot
+        // store it now (locked, damaged) leaves the language as it was.
+        if (langIdText != QLatin1String("-1")) {
+            try {
+                SetUserLanguages(langIdText);
+            } catch (const std::exception &e) {
+                qCWarning(lcConsole) << "the user's language is not stored:" << ExceptionMessage(e);
+            }
+        }
         if (replaceLanguages(scheme)) {
             // The console speaks the user's language of the pack from now on.
             if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
@@ -392,8 +399,11 @@ bool TDM::ConnectToScheme(const QString &scheme)
         CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
                                    .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
         if (!IsSchemeValid(scheme) || !IsUserRegistered(CommonSession->Username(), scheme)) {
-            ShowMessageBox(Fmt(::GetCaseMsg(9), CommonSession->Username()), Fmt(::GetCaseMsg(1), scheme),
-                           kErrorBoxFlags);
+            // A scheme the server cannot offer (its file is missing, empty or
+            // another program's) is told as such, not as an unknown user.
+            const QString fault = CommonSession->SchemeFault(scheme);
+            ShowMessageBox(fault.isEmpty() ? Fmt(::GetCaseMsg(9), CommonSession->Username()) : fault,
+                           Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);
             return false;
         }
         if (!CheckForcedPasswordChange(CommonSession->Username(), scheme))

@@ -19,6 +19,7 @@
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uDBGInt.h"
 #include "Ui/ResourceLibrary.h"
 
@@ -109,6 +110,7 @@ void TKorConsoleProgram::InitializeUnits()
 void TKorConsoleProgram::FinalizeUnits()
 {
     FinalizeConsoleFunctions();
+    ComFormLibs::FreeLibrary();
     DBGInt::FreeDBG();
     FreeLanguageFile();
     CloseConsoleIni();

@@ -27,6 +27,7 @@
 #include "DataAccess/OraSession.h"
 #include "Files/uShowVer.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Source/ComUnits/uServiceForm.h"
 #include "Ui/ProtocolSettle.h"
 #include "Ui/ResourceLibrary.h"
 
@@ -50,6 +51,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 TPendingLang TfmMain::PendingAplLang;
 TPendingLang TfmMain::PendingRepLang;
 std::function<void(const QString &, const QString &, const QStringList &)> TfmMain::ShowVersionsHook = ShowVersions;
@@ -61,15 +64,22 @@ TfmMain *g_mainWindow = nullptr;
 
 // The eleven design images of the tool bar, by position: the last one is what a
 // service without an icon of its own shows.
-const QStyle::StandardPixmap kDesignImages[11] = {
-    QStyle::SP_FileDialogDetailedView, QStyle::SP_DialogResetButton, QStyle::SP_BrowserReload,
-    QStyle::SP_FileDialogContentsView, QStyle::SP_ArrowDown,         QStyle::SP_FileIcon,
-    QStyle::SP_FileDialogListView,     QStyle::SP_DialogCloseButton, QStyle::SP_MessageBoxInformation,
-    QStyle::SP_FileDialogInfoView,     QStyle::SP_ComputerIcon};
-// The resource library's bitmaps for the eleven positions.
+const QStyle::StandardPixmap kDesignImages[11] = {QStyle::SP_FileDialogDetailedView,
+                                                  QStyle::SP_DialogResetButton,
+                                                  QStyle::SP_FileDialogContentsView,
+                                                  QStyle::SP_ArrowDown,
+                                                  QStyle::SP_FileIcon,
+                                                  QStyle::SP_FileDialogListView,
+                                                  QStyle::SP_BrowserReload,
+                                                  QStyle::SP_DialogCloseButton,
+                                                  QStyle::SP_MessageBoxInformation,
+                                                  QStyle::SP_FileDialogInfoView,
+                                                  QStyle::SP_ComputerIcon};
+// The resource library's bitmaps for the eleven positions; find, sort, report
+// and filter (1 to 4) are the pictures of the data forms' grid actions too.
 const int kSmallButtonIds[11] = {60, 350, 1, 2, 3, 4, 351, 13, 14, 15, 61};
 const int kLargeButtonIds[11] = {62, 352, 16, 17, 18, 19, 353, 20, 21, 22, 63};
-enum ImagePos { imConfig, imChgUser, imRefresh, imFind, imSort, imReport, imFilter, imExit, imAbout, imSrvInfo };
+enum ImagePos { imConfig, imChgUser, imFind, imSort, imReport, imFilter, imRefresh, imExit, imAbout, imSrvInfo };
 constexpr int kDesignImageCount = 11;
 
 constexpr int kSysHideMinimized = 1025;
@@ -130,7 +140,12 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     MenuCfg = std::make_unique<TMenuCfg>();
     Manager = std::make_unique<TServiceManager>();
     Callback = std::make_unique<TCallback>();
-    Manager->TitleHook = [this](const QString &title) { SetTitle(title); };
+    Manager->TitleHook = [this](const QString &title) {
+        SetTitle(title);
+        QTimer::singleShot(0, this, &TfmMain::followActiveWindow);
+    };
+    // At once: a key pressed right after another window became active finds its owner.
+    connect(qApp, &QApplication::focusChanged, this, &TfmMain::followActiveWindow);
     AppTitle = GetConsoleCaption();
     setWindowTitle(AppTitle);
     if (tiTray)
@@ -160,6 +175,8 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 
 TfmMain::~TfmMain()
 {
+    // Focus moves while the windows go: this window must not hear of it then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     ClearConfiguration();
     MenuCfg.reset();
     Manager.reset();
@@ -201,6 +218,8 @@ void TfmMain::createActions()
     acHide = action("acHide", ru("Скрыть"), "Hide");
     acShow = action("acShow", ru("Показать"), "Show");
     acCascade = action("acCascade", ru("Каскадом"), "Cascade");
+    // Find, sort, report and filter reach the active service from every window,
+    // unless that window answers the key itself (followActiveWindow).
     for (QAction *a : {acFind, acSort, acReport, acFilter, acAbout})
         a->setShortcutContext(Qt::ApplicationShortcut);
 
@@ -682,6 +701,37 @@ void TfmMain::LanguageClicked(QAction *item)
         ShowMessageBox(TranslateAplText(QStringLiteral("rstr_msg_IniAfterReboot")),
                        Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), withoutAmpersands(item->text())),
                        MB_ICONINFORMATION);
+}
+
+namespace {
+
+// Whether a window has an enabled action of its own for the key.
+bool answersKey(const QWidget *window, const QKeySequence &key)
+{
+    const QList<QAction *> actions = window->findChildren<QAction *>();
+    return std::any_of(actions.begin(), actions.end(), [&key](const QAction *action) {
+        return action->isEnabled() && action->shortcutContext() != Qt::WidgetShortcut &&
+               action->shortcuts().contains(key);
+    });
+}
+
+} // namespace
+
+// One owner per key: while a service window that answers find, sort, report or
+// filter itself is active, the main window's actions leave those keys to it (a
+// key with two owners fires neither); the tool bar buttons work all the same.
+// The report button is off while the active service's window refuses the report.
+void TfmMain::followActiveWindow()
+{
+    const QWidget *active = QApplication::activeWindow();
+    const bool serviceActive = active && active != this && qobject_cast<const TServiceForm *>(active);
+    for (QAction *action : {acFind, acSort, acReport, acFilter})
+        action->setShortcutContext(serviceActive && answersKey(active, action->shortcut()) ? Qt::WidgetShortcut
+                                                                                           : Qt::ApplicationShortcut);
+    const TServiceItem *item = Manager ? Manager->ActiveItem() : nullptr;
+    const QWidget *window = item ? item->Window() : nullptr;
+    const QAction *report = window ? window->findChild<QAction *>(QStringLiteral("pReport")) : nullptr;
+    acReport->setEnabled(!report || report->isEnabled());
 }
 
 void TfmMain::SetTitle(const QString &text)

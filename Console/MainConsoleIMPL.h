@@ -129,6 +129,7 @@ private:
     void replaceWhenFrameChanged();
     void updateStatusWidths();
     void applySystemMenuItems();
+    void followActiveWindow();
     void guarded(const std::function<void()> &action);
     bool m_shownOnce = false;
     bool m_placed = false;

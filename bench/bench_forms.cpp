@@ -5,6 +5,13 @@
 // in the same run: the same form opened without a language pack, so that the
 // ratio is the translation's share. Targets: the English opening under
 // 300 ms of wall time, and at most 3× the baseline.
+//
+// The grid settings: the same form (no language pack) opened while its
+// scheme remembers orderings (ComFormGFG.INI beside the program), against the
+// form whose scheme remembers none ([ZANDRELL5_ORDERBY] SAVE=0); target at
+// most 1.5× its wall time. Opening and closing the form without a change
+// must write no file: the settings file is checked around the runs.
+#include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/LanguagesDM.h"
@@ -13,6 +20,7 @@
 #include "DataAccess/ServerAliases.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
+#include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/FormReposit/uBaseForm.h"
@@ -22,6 +30,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +46,7 @@ constexpr int kRows = 1000;
 constexpr int kGrids = 3;
 constexpr int kTexts = 300; // labels, edits, buttons and actions together
 constexpr double kTargetMs = 300;
+constexpr double kSettingsRatio = 1.5;
 
 QTemporaryDir *g_dir = nullptr;
 TOraSession *g_session = nullptr;
@@ -69,6 +79,8 @@ void Prepare(const char *schemeDir)
             pairs << QStringLiteral("('%1', 9, 'Form field number %2')").arg(Caption(i)).arg(i);
         a.Exec("INSERT INTO ZANDRELL5.LANG_TEXTS (RES_KEY, LANG_ID, TXT) VALUES " + pairs.join(", "));
     }
+    // The form's settings files go to the folder of the run.
+    SetProgramFolderForTests(g_dir->path());
     g_session = new TOraSession;
     g_session->SetConnectPrompt(false);
     g_session->SetServer("ZANDRELL");
@@ -167,8 +179,45 @@ void OpenAndShow(benchmark::State &state, bool english)
 void BM_FormFirstShowEnglish(benchmark::State &state) { OpenAndShow(state, true); }
 void BM_FormFirstShowNoPack(benchmark::State &state) { OpenAndShow(state, false); }
 
+const QString kScheme = QStringLiteral("ZANDRELL5");
+
+// Orderings remembered for the scheme or not; the form's queries keep their design orderings.
+void RememberOrderings(bool remember)
+{
+    ComFormGFGIni().WriteBool(kScheme + QStringLiteral("_ORDERBY"), QStringLiteral("SAVE"), remember);
+}
+
+// The settings file as it stands: what would show a write.
+QString FileStamp(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? QStringLiteral("%1/%2/%3")
+                               .arg(info.size())
+                               .arg(info.lastModified().toMSecsSinceEpoch())
+                               .arg(info.metadataChangeTime().toMSecsSinceEpoch())
+                         : QString();
+}
+
+QString g_stampBefore;
+QString g_stampAfter;
+
+void BM_FormFirstShowSettings(benchmark::State &state)
+{
+    RememberOrderings(true);
+    g_stampBefore = FileStamp(ComFormGFGIni().FileName());
+    OpenAndShow(state, false);
+    g_stampAfter = FileStamp(ComFormGFGIni().FileName());
+}
+void BM_FormFirstShowNoSettings(benchmark::State &state)
+{
+    RememberOrderings(false);
+    OpenAndShow(state, false);
+}
+
 BENCHMARK(BM_FormFirstShowEnglish)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FormFirstShowNoPack)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FormFirstShowSettings)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FormFirstShowNoSettings)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 } // namespace
 
@@ -187,6 +236,17 @@ int main(int argc, char **argv)
     const std::string noPack = "BM_FormFirstShowNoPack/min_time:2.000/real_time";
     int misses = reporter.PrintTargets({{english, noPack, 3.0}});
     misses += !reporter.PrintWallTarget("form, first show in English", english, kTargetMs);
+    const double settingsMs = reporter.WallMs("BM_FormFirstShowSettings/min_time:2.000/real_time");
+    const double plainMs = reporter.WallMs("BM_FormFirstShowNoSettings/min_time:2.000/real_time");
+    const bool settingsPass = settingsMs > 0 && plainMs > 0 && settingsMs <= kSettingsRatio * plainMs;
+    misses += settingsPass ? 0 : 1;
+    std::printf("%-28s %9.1f ms wall   without settings %.1f ms, ratio %.2fx, target %.1fx  %s\n",
+                "form, first show, settings", settingsMs, plainMs, plainMs > 0 ? settingsMs / plainMs : 0.0,
+                kSettingsRatio, settingsPass ? "PASS" : "MISS");
+    const bool untouched = !g_stampBefore.isEmpty() && g_stampBefore == g_stampAfter;
+    misses += untouched ? 0 : 1;
+    std::printf("%-28s %s  %s\n", "settings file, no change", untouched ? "not written" : "written",
+                untouched ? "PASS" : "MISS");
     delete g_session;
     delete g_dir;
     SetProgramFolderForTests(QString());

@@ -1,9 +1,11 @@
 #include "Modules/ComformLibs/uFilterDlg.h"
 
 #include "Core/DialogService.h"
+#include "Core/SessionLocale.h"
 #include "Core/TextFormat.h"
 #include "DataAccess/DataSet.h"
 #include "Source/ComUnits/DBGridInterface.h"
+#include "Source/ComUnits/uBaseFormSettings.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,29 +60,64 @@ bool isDateField(TFieldType type)
     return type == TFieldType::ftDate || type == TFieldType::ftDateTime || type == TFieldType::ftTimeStamp;
 }
 
+// A date as the grids show it (the session's format, a time after it), or in the ISO form.
 std::optional<QDateTime> readDateTime(const QString &text)
 {
-    const QLocale locale;
-    QDateTime dt = locale.toDateTime(text, QLocale::ShortFormat);
-    if (!dt.isValid())
-        dt = QDateTime(locale.toDate(text, QLocale::ShortFormat), QTime(0, 0));
-    for (const char *format :
-         {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "dd.MM.yyyy HH:mm:ss", "dd.MM.yyyy HH:mm", "dd.MM.yyyy"}) {
+    const QLocale locale = SessionLocale();
+    const QString date = SessionDateFormat();
+    for (const QString &format : {date + QLatin1Char(' ') + SessionTimeFormat(), date + QStringLiteral(" HH:mm:ss"),
+                                  date + QStringLiteral(" HH:mm"), date}) {
+        const QDateTime dt = locale.toDateTime(text, format);
         if (dt.isValid())
-            break;
-        dt = QDateTime::fromString(text, QString::fromLatin1(format));
+            return dt;
     }
-    if (!dt.isValid())
-        dt = QDateTime::fromString(text, Qt::ISODate);
-    return dt.isValid() ? std::optional(dt) : std::nullopt;
+    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        const QDateTime dt = QDateTime::fromString(text, QString::fromLatin1(format));
+        if (dt.isValid())
+            return dt;
+    }
+    return std::nullopt;
 }
 
-// A literal as the user reads it: a text without its quotes.
-QString shownLiteral(const QString &literal)
+// A text literal without its quotes.
+QString unquoted(const QString &literal)
 {
     if (literal.size() >= 2 && literal.startsWith(QLatin1Char('\'')) && literal.endsWith(QLatin1Char('\'')))
         return literal.mid(1, literal.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
     return literal;
+}
+
+// A literal as the user typed it: numbers and dates in the session's formats, texts without their quotes.
+QString shownLiteral(const TField *field, const QString &literal)
+{
+    if (field && IsNumericFieldType(field->DataType())) {
+        bool ok = false;
+        const double number = QLocale::c().toDouble(literal, &ok);
+        if (ok)
+            return PlainNumberText(number);
+    }
+    const QString text = unquoted(literal);
+    if (field && isDateField(field->DataType())) {
+        const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        if (dt.isValid())
+            return SessionLocale().toString(dt, SessionDateFormat() + QLatin1Char(' ') + SessionTimeFormat());
+        if (day.isValid())
+            return SessionLocale().toString(day, SessionDateFormat());
+    }
+    return text;
+}
+
+QString operatorCaption(TFilterOp op)
+{
+    switch (op) {
+    case TFilterOp::IsEmpty:
+        return LibText(QStringLiteral("rstrIsEmpty"));
+    case TFilterOp::IsNotEmpty:
+        return LibText(QStringLiteral("rstrIsNotEmpty"));
+    default:
+        return symbolOf(op);
+    }
 }
 
 } // namespace
@@ -138,15 +175,18 @@ std::optional<QString> FilterLiteral(const TField *field, const QString &typed, 
         return std::nullopt;
     }
     if (IsNumericFieldType(field->DataType())) {
+        // As the grid shows it (group separators allowed), or with a point.
         bool ok = false;
-        double number = QLocale().toDouble(text, &ok);
+        QString digits = text;
+        digits.remove(QChar(0x00A0)).remove(QChar(0x202F));
+        double number = SessionLocale().toDouble(digits, &ok);
         if (!ok)
-            number = QLocale::c().toDouble(text, &ok);
+            number = QLocale::c().toDouble(digits, &ok);
         if (!ok) {
             *error = Fmt(LibText(QStringLiteral("rstr_fmtmsg_NotNumber")), text);
             return std::nullopt;
         }
-        return QLocale::c().toString(number, 'g', QLocale::FloatingPointShortest);
+        return QLocale::c().toString(number, 'f', QLocale::FloatingPointShortest);
     }
     if (isDateField(field->DataType())) {
         const std::optional<QDateTime> dt = readDateTime(text);
@@ -200,12 +240,8 @@ void TFilterDlg::buildWidgets()
     for (const TOfferedColumn &c : std::as_const(m_columns))
         cmbField->addItem(c.title);
     cmbOperator = Named(new QComboBox(this), "cmbOperator");
-    for (const TOpSpelling &s : kOps) {
-        const QString caption = s.op == TFilterOp::IsEmpty      ? LibText(QStringLiteral("rstrIsEmpty"))
-                                : s.op == TFilterOp::IsNotEmpty ? LibText(QStringLiteral("rstrIsNotEmpty"))
-                                                                : QString::fromLatin1(s.symbol);
-        cmbOperator->addItem(caption, int(s.op));
-    }
+    for (const TOpSpelling &s : kOps)
+        cmbOperator->addItem(operatorCaption(s.op), int(s.op));
     edValue = Named(new QLineEdit(this), "edValue");
     lbConditions = Named(new QListWidget(this), "lbConditions");
 
@@ -255,16 +291,27 @@ void TFilterDlg::buildWidgets()
     resize(560, 340);
 }
 
-QString TFilterDlg::conditionText(const TFilterCondition &condition) const
+QString ConditionCaption(const TFilterCondition &condition, const QList<TOfferedColumn> &columns)
 {
     QString title = condition.fieldName;
-    for (const TOfferedColumn &c : m_columns)
-        if (c.field->FieldName().compare(condition.fieldName, Qt::CaseInsensitive) == 0)
+    const TField *field = nullptr;
+    for (const TOfferedColumn &c : columns)
+        if (c.field->FieldName().compare(condition.fieldName, Qt::CaseInsensitive) == 0) {
             title = c.title;
-    const int opIndex = cmbOperator->findData(int(condition.op));
-    const QString op = opIndex >= 0 ? cmbOperator->itemText(opIndex) : symbolOf(condition.op);
-    return needsValue(condition.op) ? title + QLatin1Char(' ') + op + QLatin1Char(' ') + shownLiteral(condition.literal)
-                                    : title + QLatin1Char(' ') + op;
+            field = c.field;
+        }
+    const QString op = operatorCaption(condition.op);
+    return needsValue(condition.op)
+               ? title + QLatin1Char(' ') + op + QLatin1Char(' ') + shownLiteral(field, condition.literal)
+               : title + QLatin1Char(' ') + op;
+}
+
+QString FilterCaption(const QList<TFilterCondition> &conditions, const QList<TOfferedColumn> &columns)
+{
+    QStringList lines;
+    for (const TFilterCondition &c : conditions)
+        lines << ConditionCaption(c, columns);
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool TFilterDlg::addCondition()
@@ -313,7 +360,7 @@ void TFilterDlg::refreshList()
 {
     lbConditions->clear();
     for (const TFilterCondition &c : std::as_const(m_conditions))
-        lbConditions->addItem(conditionText(c));
+        lbConditions->addItem(ConditionCaption(c, m_columns));
     updateActions();
 }
 
@@ -351,9 +398,12 @@ int FilterByDBGrid(IDBGrid *grid)
     TFilterDlg dialog(columns, current, GridWindow(grid));
     if (ExecModalDialog(&dialog) != QDialog::Accepted)
         return 0;
+    const QString filter = FilterText(dialog.Conditions());
+    // The filter button's hint: the conditions as the user wrote them.
+    SetFilterCaption(ds, filter, FilterCaption(dialog.Conditions(), columns));
     grid->SaveDrawState();
     try {
-        ApplyFilter(ds, FilterText(dialog.Conditions()));
+        ApplyFilter(ds, filter);
     } catch (...) {
         grid->RestoreDrawState();
         throw;

@@ -28,9 +28,15 @@ struct TFilterCondition {
 QString FilterText(const QList<TFilterCondition> &conditions);
 // The conditions of a filter text (those it cannot read are left out).
 QList<TFilterCondition> ParseFilterText(const QString &filter);
-// The literal for a value typed for a field: numbers and dates read in the
-// user's form or the ISO one; nothing (and the reason) when it does not suit the field.
+// The literal for a value typed for a field: numbers and dates read as the
+// grids show them (the session's formats) or in the C and ISO forms; nothing
+// (and the reason) when it does not suit the field.
 std::optional<QString> FilterLiteral(const TField *field, const QString &typed, QString *error);
+// A condition as the user reads it: the column's title, the operator, the
+// value in the session's formats ("Сумма >= 100000", "Дата = 05.02.2024").
+QString ConditionCaption(const TFilterCondition &condition, const QList<TOfferedColumn> &columns);
+// The conditions' captions, one per line.
+QString FilterCaption(const QList<TFilterCondition> &conditions, const QList<TOfferedColumn> &columns);
 // Puts the filter in force (an empty text removes it); on failure the previous filter stays and the error is raised.
 void ApplyFilter(TDataSet *dataSet, const QString &filter);
 bool FilterInForce(const TDataSet *dataSet);
@@ -53,7 +59,6 @@ private:
     void clearConditions();
     void refreshList();
     void updateActions();
-    QString conditionText(const TFilterCondition &condition) const;
 
     QList<TOfferedColumn> m_columns;
     QList<TFilterCondition> m_conditions;

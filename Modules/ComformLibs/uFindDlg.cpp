@@ -45,11 +45,17 @@ QString storedText(const QVariant &value)
     }
 }
 
-bool textMatches(const QString &candidate, const TFindRequest &request)
+// The grids group digits with no-break spaces; a user types plain ones.
+QString plainSpaces(QString text)
+{
+    return text.replace(QChar(0x00A0), QLatin1Char(' ')).replace(QChar(0x202F), QLatin1Char(' '));
+}
+
+bool textMatches(const QString &shown, const TFindRequest &request)
 {
     const Qt::CaseSensitivity cs = request.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    return request.wholeValue ? candidate.trimmed().compare(request.text.trimmed(), cs) == 0
-                              : candidate.contains(request.text, cs);
+    const QString candidate = plainSpaces(shown), text = plainSpaces(request.text);
+    return request.wholeValue ? candidate.trimmed().compare(text.trimmed(), cs) == 0 : candidate.contains(text, cs);
 }
 
 } // namespace
@@ -87,6 +93,8 @@ TFindDlg::TFindDlg(IDBGrid *grid, const QString &hint, const QList<TOfferedColum
     chkCase->setChecked(choice.matchCase);
     chkOnward->setChecked(choice.onward);
     updateActions();
+    // The user types at once; Enter finds (the default button).
+    edText->setFocus();
 }
 
 void TFindDlg::buildWidgets(int firstColumn)

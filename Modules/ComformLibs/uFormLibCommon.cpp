@@ -47,7 +47,7 @@ QString DisplayText(const TField *field, const QVariant &value)
 {
     if (field->DataType() == TFieldType::ftBoolean)
         return value.isNull() ? QString() : (value.toBool() ? QStringLiteral("+") : QStringLiteral("-"));
-    return GridDisplayText(field->DataType(), field->Scale(), value, QLocale());
+    return GridDisplayText(field->DataType(), field->Scale(), value);
 }
 
 void ShowLibError(const QString &text) { ShowDialogMessage(text, LibText(QStringLiteral("rstrError")), MB_ICONERROR); }

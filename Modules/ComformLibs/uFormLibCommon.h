@@ -35,7 +35,7 @@ struct TOfferedColumn {
 QList<TOfferedColumn> OfferedColumns(IDBGrid *grid, int mask);
 bool TagHoldsMask(int tag, int mask);
 
-// A value as the grid shows it (dates and numbers in the locale's form).
+// A value as the grid shows it (dates and numbers in the session's formats).
 QString DisplayText(const TField *field, const QVariant &value);
 
 // Runs a dialog entry: any failure is shown to the user in an error box and

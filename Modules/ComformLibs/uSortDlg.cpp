@@ -84,14 +84,6 @@ QString OrderText(const QList<TOrderItem> &items)
     return parts.join(QStringLiteral(", "));
 }
 
-QString OrderFieldName(const QString &expression)
-{
-    QString name = expression.trimmed().section(QLatin1Char('.'), -1);
-    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
-        name = name.mid(1, name.size() - 2);
-    return name;
-}
-
 QString SqlFieldName(const QString &fieldName)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_$#]*$"));
@@ -134,8 +126,9 @@ void ApplyOrder(TOraDataSet *query, const QString &fieldMacro, IDBGrid *grid)
         grid->RestoreDrawState();
 }
 
-TSortDlg::TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem> &current, QWidget *parent)
-    : QDialog(parent), m_columns(columns)
+TSortDlg::TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem> &current,
+                   const QList<TSelectItem> &selectList, QWidget *parent)
+    : QDialog(parent), m_columns(columns), m_selectList(selectList)
 {
     setObjectName(QStringLiteral("SortDlg"));
     SetDrivenUnattended(this);
@@ -143,7 +136,7 @@ TSortDlg::TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem>
     buildWidgets();
     QStringList listed;
     for (const TOrderItem &item : current) {
-        const QString name = OrderFieldName(item.expression);
+        const QString name = FieldOfOrderItem(m_selectList, item.expression);
         const QString title = titleOf(name);
         if (title.isEmpty() || listed.contains(name, Qt::CaseInsensitive))
             continue;
@@ -281,7 +274,10 @@ QList<TOrderItem> TSortDlg::Order() const
     for (int i = 0; i < lbOrder->count(); ++i) {
         const QListWidgetItem *item = lbOrder->item(i);
         const QString name = item->data(kFieldNameRole).toString();
-        items.append({m_expressions.value(name.toUpper(), SqlFieldName(name)), item->checkState() == Qt::Checked});
+        QString expression = OrderExpressionOf(m_selectList, name);
+        if (expression.isEmpty())
+            expression = m_expressions.value(name.toUpper(), SqlFieldName(name));
+        items.append({expression, item->checkState() == Qt::Checked});
     }
     return items;
 }
@@ -300,7 +296,7 @@ int SortDBGrid(IDBGrid *grid)
         return 0;
     }
     const QString current = field->Active() ? field->Value() : QString();
-    TSortDlg dialog(columns, ParseOrder(current), GridWindow(grid));
+    TSortDlg dialog(columns, ParseOrder(current), SelectListOf(query->SQLText()), GridWindow(grid));
     if (ExecModalDialog(&dialog) != QDialog::Accepted)
         return 0;
     const QString chosen = OrderText(dialog.Order());

@@ -1,9 +1,12 @@
 #pragma once
 // The sort dialog of the form library: the fields of the grid in the order the
 // user lists them, each ascending or descending (checked: descending). The
-// order becomes the query's FIELD macro ("AMOUNT DESC, NAME"), and the query is
-// opened again on the record it stood on.
+// order becomes the query's FIELD macro, each field written as the query's
+// select list names it ("O.AMOUNT DESC, CUSTOMER"), and the query is opened
+// again on the record it stood on. The ordering in force, positions included
+// ("3 DESC"), is listed by the fields it names.
 #include "Modules/ComformLibs/uFormLibCommon.h"
+#include "Source/ComUnits/uQueryOrdering.h"
 
 #include <QDialog>
 #include <QHash>
@@ -22,8 +25,6 @@ struct TOrderItem {
 QList<TOrderItem> ParseOrder(const QString &macroValue);
 // The macro value of an ordering.
 QString OrderText(const QList<TOrderItem> &items);
-// The field an expression names: a dotted name by its last part, quotes removed.
-QString OrderFieldName(const QString &expression);
 // A field name as SQL may name it: quoted unless it is a plain identifier.
 QString SqlFieldName(const QString &fieldName);
 
@@ -36,7 +37,9 @@ class TSortDlg : public QDialog {
     Q_OBJECT
 public:
     // current: the ordering in force; its items that name an offered field are listed.
-    TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem> &current, QWidget *parent = nullptr);
+    // selectList: the query's select list, which names the fields.
+    TSortDlg(const QList<TOfferedColumn> &columns, const QList<TOrderItem> &current,
+             const QList<TSelectItem> &selectList = {}, QWidget *parent = nullptr);
 
     // The ordering as listed.
     QList<TOrderItem> Order() const;
@@ -52,8 +55,10 @@ private:
     QString titleOf(const QString &fieldName) const;
 
     QList<TOfferedColumn> m_columns;
+    QList<TSelectItem> m_selectList;
     QString m_initialOrder;
-    // Expressions of the current ordering by field name (upper case), kept when the field stays listed.
+    // Expressions of the current ordering by field name (upper case), kept when
+    // the field stays listed and the select list does not name it.
     QHash<QString, QString> m_expressions;
     QListWidget *lbFields = nullptr;
     QListWidget *lbOrder = nullptr;

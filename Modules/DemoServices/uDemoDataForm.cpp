@@ -77,6 +77,13 @@ void TDemoDataForm::ShowField(TOraQuery *query, const QString &field, const QStr
     f->SetDisplayLabel(granted ? LangPackAplText(label) : QString());
 }
 
+void TDemoDataForm::ShowMoney(TOraQuery *query, const QString &field, const QString &label, bool granted)
+{
+    ShowField(query, field, label, granted);
+    if (TField *f = query->FindField(field))
+        f->SetScale(2);
+}
+
 void TDemoDataForm::SetSession(TOraSession *session)
 {
     TBaseForm::SetSession(session);
@@ -116,11 +123,12 @@ void TDemoDataForm::OpenData()
     } catch (const std::exception &e) {
         MsgBoxKind(this, ExceptionMessage(e), 1);
     }
-    // Grids set up before the data was there get their fields' settings now.
+    // Grids set up before the data was there get their fields' settings now;
+    // columns the user arranged keep their places and widths.
     if (Built())
         for (TDBGrid *grid : std::as_const(m_grids)) {
             SetUpGridDataSet(grid);
-            grid->resizeColumnsToContents();
+            grid->FitColumns();
         }
 }
 

@@ -53,6 +53,8 @@ protected:
     // that is not granted is hidden and unlabelled, so that neither the grid
     // nor the form library's find, filter and report offer it.
     static void ShowField(TOraQuery *query, const QString &field, const QString &label, bool granted = true);
+    // The same for an amount of money: two decimal places, also when the query computes it.
+    static void ShowMoney(TOraQuery *query, const QString &field, const QString &label, bool granted = true);
     // Labels the fields once the queries have opened.
     virtual void ShowFields() = 0;
 

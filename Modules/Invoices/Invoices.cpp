@@ -50,7 +50,7 @@ protected:
         ShowField(sqInvoices, QStringLiteral("ID"), QStringLiteral("Номер"));
         ShowField(sqInvoices, QStringLiteral("ORDER_DATE"), QStringLiteral("Дата"));
         ShowField(sqInvoices, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
-        ShowField(sqInvoices, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
+        ShowMoney(sqInvoices, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
         ShowField(sqInvoices, QStringLiteral("STATUS"), QStringLiteral("Состояние"));
     }
 };

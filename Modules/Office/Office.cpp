@@ -40,7 +40,7 @@ protected:
     {
         ShowField(sqSales, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
         ShowField(sqSales, QStringLiteral("ORDERS"), QStringLiteral("Заказов"));
-        ShowField(sqSales, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
+        ShowMoney(sqSales, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
     }
 };
 

@@ -73,7 +73,7 @@ protected:
         ShowField(sqOrders, QStringLiteral("ID"), QStringLiteral("Номер"));
         ShowField(sqOrders, QStringLiteral("ORDER_DATE"), QStringLiteral("Дата"));
         ShowField(sqOrders, QStringLiteral("CUSTOMER"), QStringLiteral("Клиент"));
-        ShowField(sqOrders, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
+        ShowMoney(sqOrders, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
         ShowField(sqOrders, QStringLiteral("STATUS"), QStringLiteral("Состояние"));
         if (TField *check = sqLines->FindField(QStringLiteral("RCHECK"))) {
             check->SetVisible(true);
@@ -82,8 +82,8 @@ protected:
         ShowField(sqLines, QStringLiteral("LINE_NO"), QStringLiteral("Строка"));
         ShowField(sqLines, QStringLiteral("GOODS"), QStringLiteral("Товар"));
         ShowField(sqLines, QStringLiteral("QUANTITY"), QStringLiteral("Количество"));
-        ShowField(sqLines, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
-        ShowField(sqLines, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
+        ShowMoney(sqLines, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
+        ShowMoney(sqLines, QStringLiteral("AMOUNT"), QStringLiteral("Сумма"), GuardedColumnsGranted());
     }
 };
 

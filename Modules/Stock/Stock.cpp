@@ -35,7 +35,7 @@ protected:
         ShowField(sqGoods, QStringLiteral("ID"), QStringLiteral("Код"));
         ShowField(sqGoods, QStringLiteral("NAME"), QStringLiteral("Товар"));
         ShowField(sqGoods, QStringLiteral("QUANTITY"), QStringLiteral("Остаток"));
-        ShowField(sqGoods, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
+        ShowMoney(sqGoods, QStringLiteral("PRICE"), QStringLiteral("Цена"), GuardedColumnsGranted());
     }
 };
 

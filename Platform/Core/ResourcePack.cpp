@@ -76,8 +76,29 @@ const TResString kResStrings[] = {
      "Access identifier \"AccessID =  %s\" does not exist in \"V_ACCESS\""},
     {"rstr_fmtmsg_AccountsDamaged", "База учетных записей \"%s\" повреждена",
      "The accounts database \"%s\" is damaged"},
+    {"rstr_fmtmsg_AccountsForeign",
+     "Файл \"%s\" не является базой учетных записей этого сервера: в нем нет таблицы ACCOUNTS",
+     "The file \"%s\" is no accounts database of this server: it has no table ACCOUNTS"},
     {"rstr_fmtmsg_AccountsMissing", "База учетных записей \"%s\" не найдена",
      "The accounts database \"%s\" is not found"},
+    {"rstr_fmtmsg_DbDiskFull", "Диск папки \"%s\" заполнен", "The disk of the folder \"%s\" is full"},
+    {"rstr_fmtmsg_DbFileDamaged", "Файл базы данных \"%s\" поврежден", "The database file \"%s\" is damaged"},
+    {"rstr_fmtmsg_DbFileEmpty", "Файл базы данных \"%s\" пуст", "The database file \"%s\" is empty"},
+    {"rstr_fmtmsg_DbFileForeign", "Файл \"%s\" не является схемой этого сервера: в нем нет таблицы SERVER_OBJECTS",
+     "The file \"%s\" is no scheme of this server: it has no table SERVER_OBJECTS"},
+    {"rstr_fmtmsg_DbFileLocked", "Файл базы данных \"%s\" заблокирован другой программой",
+     "The database file \"%s\" is locked by another program"},
+    {"rstr_fmtmsg_DbFileMissing", "Файл базы данных \"%s\" не найден", "The database file \"%s\" is not found"},
+    {"rstr_fmtmsg_DbFileTooLarge", "Файл базы данных \"%s\" достиг предельного размера файлов процесса",
+     "The database file \"%s\" has reached the file size limit of the process"},
+    {"rstr_fmtmsg_DbFileUnusable", "Файл базы данных \"%s\" не используется: %s",
+     "The database file \"%s\" cannot be used: %s"},
+    {"rstr_fmtmsg_DbFolderReadOnlyFs", "Папка \"%s\" находится на файловой системе только для чтения",
+     "The folder \"%s\" is on a read-only file system"},
+    {"rstr_fmtmsg_DbNoReadAccess", "Пользователь \"%s\" не может читать \"%s\" (владелец %s)",
+     "The user \"%s\" may not read \"%s\" (owner %s)"},
+    {"rstr_fmtmsg_DbNoWriteAccess", "Пользователь \"%s\" не может писать в \"%s\" (владелец %s)",
+     "The user \"%s\" may not write to \"%s\" (owner %s)"},
     {"rstr_fmtmsg_ErrorText", "Ошибка с сообщением: \"%s\"", "Error with a message: \"%s\""},
     {"rstr_fmtmsg_FieldIsNotFound", "Поле \"%s\" не найдено", "Field \"%s\" is not found"},
     {"rstr_fmtmsg_FileIsNotFound", "Файл \"%s\" не найден", "\"%s\" file is not found"},
@@ -86,12 +107,16 @@ const TResString kResStrings[] = {
     {"rstr_fmtmsg_NotDate", "\"%s\" не является датой", "\"%s\" is not a date"},
     {"rstr_fmtmsg_NotNumber", "\"%s\" не является числом", "\"%s\" is not a number"},
     {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
+    {"rstr_fmtmsg_SchemeBusy", "Схему \"%s\" изменяет другой сеанс, еще не сохранивший изменения; повторите позже",
+     "Another session is changing the scheme \"%s\" and has not saved its changes yet; try again later"},
     {"rstr_fmtmsg_ReadDBRecords", "Прочитано записей: %s", "Records read: %s"},
     {"rstr_fmtmsg_ServerAliasUnknown", "Сервер \"%s\" не описан в \"%s\"", "Server \"%s\" is not described in \"%s\""},
     {"rstr_fmtmsg_ServerBackendUnknown", "Сервер \"%s\" в \"%s\": неизвестный вид сервера \"%s\"",
      "Server \"%s\" in \"%s\": unknown backend \"%s\""},
     {"rstr_fmtmsg_ServerPathMissing", "Сервер \"%s\" в \"%s\": не задан путь к базе данных (Path)",
      "Server \"%s\" in \"%s\": no database path (Path) is given"},
+    {"rstr_fmtmsg_SchemeNotInDatabase", "В базе данных \"%s\" сервера нет схемы \"%s\"",
+     "The database \"%s\" of the server holds no scheme \"%s\""},
     {"rstr_fmtmsg_ServerDatabaseMissing", "Сервер \"%s\" в \"%s\": не задана база данных (Database)",
      "Server \"%s\" in \"%s\": no database (Database) is given"},
     {"rstr_fmtmsg_ServersIniDamaged", "Список серверов \"%s\" поврежден (строка %s)",
@@ -101,6 +126,8 @@ const TResString kResStrings[] = {
     {"rstr_fmtmsg_OracleHomeIncorrect", "Некорректный Oracle Home \"Home%s\"", "Oracle Home \"Home%s\" is incorrect"},
     {"rstr_fmtmsg_UnknownSelectMode", "Неизвестный режим выделения: %d", "Unknown selection mode: %d"},
     {"rstr_fmtmsg_UserNotRegistered", "Пользователь \"%s\" не зарегистрирован", "User \"%s\" is not registered"},
+    {"rstr_msg_DataBusy", "Эти данные изменяет другой сеанс, еще не сохранивший изменения; повторите позже",
+     "Another session is changing these data and has not saved its changes yet; try again later"},
     {"rstr_msg_DataReadOnly", "Данные доступны только для чтения", "The data are read-only"},
     {"rstr_msg_EnterValue", "Введите значение", "Enter a value"},
     {"rstr_msg_ImpossibleDatasForSorting", "Эти данные нельзя отсортировать", "These data cannot be sorted"},
@@ -135,6 +162,7 @@ const TResString kResStrings[] = {
     {"rstr_to_Open", "Открыть", "Open"},
     {"rstr_to_RefreshData", "Обновить", "Refresh"},
     {"rstr_to_Remove", "Убрать", "Remove"},
+    {"rstr_to_ResetColumns", "Колонки как вначале", "Reset columns"},
     {"rstr_to_Save", "Сохранить", "Save"},
     {"rstr_to_Search", "Поиск", "Search"},
     {"rstr_to_SelectAll", "Выделить все", "Select all"},
@@ -300,8 +328,7 @@ void IniResString()
         return;
     // A string the pack does not know (it answers empty or with the identifier)
     // keeps its built-in text in the user's language.
-    const int lang = languages->GET_USER_APL_LANG_ID();
-    const bool russian = lang <= 0 || lang == 25;
+    const bool russian = UserWorksInRussian();
     for (const TResString &r : kResStrings) {
         const QString id = QString::fromLatin1(r.id);
         const QString text = languages->GET_RESOURCE_APL_TXT(id);
@@ -312,13 +339,18 @@ void IniResString()
 
 QString TranslateAplText(const QString &resStringId) { return ResStr(resStringId); }
 
-QString CaseMessageTxt(const QString &russian, const QString &english)
+bool UserWorksInRussian()
 {
     TLanguagesDM *languages = GetComLanguages();
     if (!languages)
-        return russian;
+        return true;
     const int lang = languages->GET_USER_APL_LANG_ID();
-    return lang <= 0 || lang == 25 ? russian : english;
+    return lang <= 0 || lang == 25;
+}
+
+QString CaseMessageTxt(const QString &russian, const QString &english)
+{
+    return UserWorksInRussian() ? russian : english;
 }
 
 bool RusCharExists(const QString &text)

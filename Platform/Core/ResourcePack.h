@@ -81,6 +81,9 @@ PLATFORM_EXPORT void IniResString();
 
 // The text of a resource string in the user's application language.
 PLATFORM_EXPORT QString TranslateAplText(const QString &resStringId);
+// Whether the user's application language is Russian (also without a language pack);
+// every other language gets the English texts and formats.
+PLATFORM_EXPORT bool UserWorksInRussian();
 // The Russian or the English text, whichever suits the user's application language.
 PLATFORM_EXPORT QString CaseMessageTxt(const QString &russian, const QString &english);
 // True when the text holds a Cyrillic letter.

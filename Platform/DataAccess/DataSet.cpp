@@ -328,10 +328,13 @@ void TDataSet::ApplyResult(const TResultSet &result, bool keepFields)
                 kept->m_dataType = col.type;
                 kept->m_size = col.size;
                 kept->m_required = col.required;
+                // A computed column declares no decimal places: those its form gave it stay.
+                if (col.scale >= 0)
+                    kept->m_scale = col.scale;
             } else {
                 kept = std::make_unique<TField>(this, col.name, col.type, col.size, col.required);
+                kept->m_scale = col.scale;
             }
-            kept->m_scale = col.scale;
             kept->m_index = int(fields.size());
             fields.push_back(std::move(kept));
             columnOfField.append(c);

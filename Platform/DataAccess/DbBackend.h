@@ -33,6 +33,8 @@ public:
     virtual bool InTransaction() const = 0;
     virtual QList<TProcArgInfo> DescribeProcedure(const QString &name) = 0;
     virtual QString NlsValue(const QString &) const { return QString(); }
+    // Why the scheme is not there, readable (empty: it is, or the server does not tell).
+    virtual QString SchemeFault(const QString &) const { return QString(); }
     // Raises the error the statement would raise on preparing (a missing table: 942).
     virtual void Prepare(const QString &sql) = 0;
 };

@@ -23,7 +23,8 @@ public:
     void SetDataType(TFieldType t) { m_dataType = t; }
     int Size() const { return m_size; }
     void SetSize(int size) { m_size = size; }
-    // Decimal places of a number column that declares them (NUMBER(12,2): 2), else -1.
+    // Decimal places of a number column that declares them (NUMBER(12,2): 2), else -1;
+    // places given to a computed column stay when the data set opens again.
     int Scale() const { return m_scale; }
     void SetScale(int scale) { m_scale = scale; }
     // Position among the data set's fields, from 0.

@@ -216,6 +216,11 @@ QString TOraSession::NlsValue(const QString &name) const
     return Connected() ? m_backend->NlsValue(name.toUpper()) : QString();
 }
 
+QString TOraSession::SchemeFault(const QString &scheme) const
+{
+    return Connected() ? m_backend->SchemeFault(scheme) : QString();
+}
+
 EDAError TOraSession::PassThroughHandlers(const EDAError &error)
 {
     EDAError out = error;

@@ -112,6 +112,10 @@ public:
 
     // The session's NLS settings (ALTER SESSION SET ...), upper-case names.
     QString NlsValue(const QString &name) const;
+    // Why the server cannot offer a scheme, in the user's language (its file is
+    // missing, empty, damaged, another program's); empty when it can or when the
+    // server does not tell.
+    QString SchemeFault(const QString &scheme) const;
     // Checks that a statement can be prepared (its tables and columns exist).
     void PrepareStatement(const QString &sql);
 

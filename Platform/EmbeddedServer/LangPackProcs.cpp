@@ -18,10 +18,11 @@ TProcArgInfo In(const char *name, TFT type = TFT::ftFloat)
 TProcArgInfo Result(TFT type) { return {QStringLiteral("RESULT"), TParamType::ptResult, type}; }
 
 void Add(const char *package, const char *name, QList<TProcArgInfo> args, bool writes,
-         std::function<QVariant(TServerCall &)> body)
+         std::function<QVariant(TServerCall &)> body, TProcLock lock = TProcLock::Scheme,
+         std::function<bool(TServerCall &)> changes = {})
 {
-    RegisterServerProc(
-        {QString::fromLatin1(package), QString::fromLatin1(name), std::move(args), writes, std::move(body)});
+    RegisterServerProc({QString::fromLatin1(package), QString::fromLatin1(name), std::move(args), writes,
+                        std::move(body), lock, std::move(changes)});
 }
 
 // A statement's text for the call's scheme ("%1" stands for the scheme's
@@ -75,6 +76,19 @@ QVariant AplText(TServerCall &c, const QString &key)
                          {key, c.conn.SessionUser});
 }
 
+// Whether the call asks for another language than the user has: every log-in
+// sets the user's language, and one that sets the same again writes nothing.
+bool LangChanges(TServerCall &c, const char *langColumn, const char *subColumn)
+{
+    const TResultSet r = c.conn.Query(
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE LOGIN = ?")
+            .arg(QString::fromLatin1(langColumn), QString::fromLatin1(subColumn), c.T(QStringLiteral("USER_LANGS"))),
+        {c.conn.SessionUser});
+    const qlonglong lang = r.rows.isEmpty() ? kRussian : r.rows.first()[0].toLongLong();
+    const qlonglong sub = r.rows.isEmpty() ? 0 : r.rows.first()[1].toLongLong();
+    return lang != c.Int(0) || sub != c.Int(1);
+}
+
 void SetUserLang(TServerCall &c, const char *langColumn, const char *subColumn)
 {
     const qlonglong lang = c.Int(0), sub = c.Int(1);
@@ -100,14 +114,20 @@ void SetUserLang(TServerCall &c, const char *langColumn, const char *subColumn)
 
 void RegisterLangPackProcs()
 {
-    Add("LANG_PACK", "SET_USER_APL_LANG", {In("PLANG"), In("PSUBLANG")}, true, [](TServerCall &c) {
-        SetUserLang(c, "APL_LANG_ID", "APL_LANG_SUB_ID");
-        return QVariant();
-    });
-    Add("LANG_PACK", "SET_USER_REP_LANG", {In("PLANG"), In("PSUBLANG")}, true, [](TServerCall &c) {
-        SetUserLang(c, "REP_LANG_ID", "REP_LANG_SUB_ID");
-        return QVariant();
-    });
+    Add(
+        "LANG_PACK", "SET_USER_APL_LANG", {In("PLANG"), In("PSUBLANG")}, true,
+        [](TServerCall &c) {
+            SetUserLang(c, "APL_LANG_ID", "APL_LANG_SUB_ID");
+            return QVariant();
+        },
+        TProcLock::Scheme, [](TServerCall &c) { return LangChanges(c, "APL_LANG_ID", "APL_LANG_SUB_ID"); });
+    Add(
+        "LANG_PACK", "SET_USER_REP_LANG", {In("PLANG"), In("PSUBLANG")}, true,
+        [](TServerCall &c) {
+            SetUserLang(c, "REP_LANG_ID", "REP_LANG_SUB_ID");
+            return QVariant();
+        },
+        TProcLock::Scheme, [](TServerCall &c) { return LangChanges(c, "REP_LANG_ID", "REP_LANG_SUB_ID"); });
     Add("LANG_PACK", "GET_USER_APL_LANG_ID", {Result(TFT::ftInteger)}, false,
         [](TServerCall &c) -> QVariant { return UserLang(c, QStringLiteral("APL_LANG_ID"), kRussian); });
     Add("LANG_PACK", "GET_USER_APL_LANG_SUB_ID", {Result(TFT::ftInteger)}, false,
@@ -148,20 +168,30 @@ void RegisterLangPackProcs()
             return QVariant();
         });
 
+    // The marks of order lines are the session's own (a session table): a
+    // mark blocks nobody and ends with the session.
     const QList<TProcArgInfo> lineArgs = {In("PGUID_SERVICE", TFT::ftString), In("PQUERY_NAME", TFT::ftString),
                                           In("PROWID", TFT::ftString)};
-    Add("TEMP_SELECT_PACK", "INS_ORDER_LINES_REPORT", lineArgs, true, [](TServerCall &c) {
-        c.conn.Exec(QStringLiteral(
-                        "INSERT OR IGNORE INTO %1 (LOGIN, GUID_SERVICE, QUERY_NAME, ROWID_QUERY) VALUES (?, ?, ?, ?)")
-                        .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
-                    {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
-        return QVariant();
-    });
-    Add("TEMP_SELECT_PACK", "DEL_ORDER_LINES_REPORT", lineArgs, true, [](TServerCall &c) {
-        c.conn.Exec(
-            QStringLiteral("DELETE FROM %1 WHERE LOGIN = ? AND GUID_SERVICE = ? AND QUERY_NAME = ? AND ROWID_QUERY = ?")
-                .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
-            {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
-        return QVariant();
-    });
+    Add(
+        "TEMP_SELECT_PACK", "INS_ORDER_LINES_REPORT", lineArgs, true,
+        [](TServerCall &c) {
+            c.conn.Exec(
+                QStringLiteral(
+                    "INSERT OR IGNORE INTO %1 (LOGIN, GUID_SERVICE, QUERY_NAME, ROWID_QUERY) VALUES (?, ?, ?, ?)")
+                    .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
+                {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
+            return QVariant();
+        },
+        TProcLock::Session);
+    Add(
+        "TEMP_SELECT_PACK", "DEL_ORDER_LINES_REPORT", lineArgs, true,
+        [](TServerCall &c) {
+            c.conn.Exec(
+                QStringLiteral(
+                    "DELETE FROM %1 WHERE LOGIN = ? AND GUID_SERVICE = ? AND QUERY_NAME = ? AND ROWID_QUERY = ?")
+                    .arg(c.T(QStringLiteral("TEMP_ORDER_LINES_REPORT"))),
+                {c.conn.SessionUser, c.Str(0), c.Str(1), c.Str(2)});
+            return QVariant();
+        },
+        TProcLock::Session);
 }

@@ -50,7 +50,11 @@ const TServerProc *find(const QString &package, const QString &name)
 
 } // namespace
 
-QString TServerCall::T(const QString &table) const { return QStringLiteral("\"%1\".%2").arg(scheme, table); }
+QString TServerCall::T(const QString &table) const
+{
+    const QString session = conn.SessionTable(scheme, table);
+    return session.isEmpty() ? QStringLiteral("\"%1\".%2").arg(scheme, table) : session;
+}
 
 bool TServerCall::IsNull(int i) const
 {
@@ -88,6 +92,9 @@ TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedNa
     for (const QString &p : dottedName.split(QLatin1Char('.')))
         parts.append(p.trimmed().remove(QLatin1Char('"')).toUpper());
     TResolvedProc r;
+    // A scheme whose file was left out: the file and why, not an undeclared name.
+    if (parts.size() == 3 && conn.SchemeLeftOut(parts[0]))
+        RaiseConfigError(OraErr::DataFileUnusable, conn.SchemeFault(parts[0]));
     if (parts.size() == 3) {
         r.proc = find(parts[1], parts[2]);
         if (r.proc && conn.SchemeHasObject(parts[0], parts[1]))
@@ -146,8 +153,20 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
             *cursor = call.cursor;
         return result;
     }
+    if (proc.proc->changes && !proc.proc->changes(call))
+        return QVariant();
+    switch (proc.proc->lock) {
+    case TProcLock::Scheme:
+        conn.BeginWrite(proc.scheme);
+        break;
+    case TProcLock::Accounts:
+        conn.BeginWrite(QStringLiteral("main"));
+        break;
+    case TProcLock::Session:
+        conn.BeginTransaction();
+        break;
+    }
     // A procedure that fails leaves nothing behind, as on Oracle.
-    conn.BeginWrite();
     conn.Exec(QStringLiteral("SAVEPOINT zproc"));
     try {
         const QVariant result = proc.proc->body(call);

@@ -34,7 +34,7 @@ public:
     // the database throughout and cannot write, so what was read stays true.
     QHash<QString, QVariant> *queryValues = nullptr;
 
-    // "\"ZANDRELL5\".TABLE": a table of the call's scheme.
+    // "\"ZANDRELL5\".TABLE": a table of the call's scheme (its session table is the session's copy).
     QString T(const QString &table) const;
     bool IsNull(int i) const;
     QString Str(int i) const;
@@ -42,12 +42,23 @@ public:
     void SetOut(int i, const QVariant &value);
 };
 
+// What a writing procedure locks before it runs (it may read first what it then changes).
+enum class TProcLock {
+    Scheme,   // its scheme's write lock
+    Accounts, // the accounts database's write lock
+    Session,  // none: it changes only session tables (SessionTables.h)
+};
+
 struct TServerProc {
     QString package; // empty: a procedure or function of the scheme itself
     QString name;
     QList<TProcArgInfo> args; // RESULT (ptResult) first for a function
-    bool writes = false;      // changes data: runs inside the session's write transaction
+    bool writes = false;      // changes data: runs inside the session's transaction, after taking `lock`
     std::function<QVariant(TServerCall &)> body;
+    TProcLock lock = TProcLock::Scheme;
+    // A writing procedure whose call may change nothing: when this says so,
+    // the call is over at once and takes no lock (unset: every call changes).
+    std::function<bool(TServerCall &)> changes = {};
 
     bool IsFunction() const { return !args.isEmpty() && args.first().direction == TParamType::ptResult; }
     int InputCount() const { return int(args.size()) - (IsFunction() ? 1 : 0); }

@@ -1,6 +1,7 @@
 #include "EmbeddedServer/SqlTranslator.h"
 
 #include "DataAccess/SqlLexer.h"
+#include "EmbeddedServer/SessionTables.h"
 
 #include <QPair>
 #include <QSet>
@@ -24,7 +25,7 @@ bool isTableContext(const TSqlToken *prev)
 
 } // namespace
 
-QString TranslateOracleSql(const QString &input)
+QString TranslateOracleSql(const QString &input, const QSet<QString> &sessionTables)
 {
     const QString sql = DropSingleTableAlias(input);
     const QList<TSqlToken> toks = LexSql(sql);
@@ -46,6 +47,17 @@ QString TranslateOracleSql(const QString &input)
             while (e + 2 < sig.size() && toks[sig[e + 1]].isOp(".") && isName(toks[sig[e + 2]]) && parts.size() < 3) {
                 parts.append(toks[sig[e + 2]].name());
                 e += 2;
+            }
+            // SCHEME.TABLE of a session table: the session's copy.
+            if (parts.size() >= 2 && !sessionTables.isEmpty() &&
+                sessionTables.contains(SessionTableKey(parts[0], parts[1])) &&
+                !(e == s + 2 && e + 1 < sig.size() && toks[sig[e + 1]].isOp("(") && !isTableContext(prev))) {
+                const TSqlToken &table = toks[sig[s + 2]];
+                out += sql.mid(lastSignificantEnd, t.pos - lastSignificantEnd);
+                out += SessionTableSqlName(parts[0], parts[1]);
+                lastSignificantEnd = int(table.pos + table.text.size());
+                s += 2;
+                continue;
             }
             if (parts.size() >= 2 && e + 1 < sig.size() && toks[sig[e + 1]].isOp("(") && !isTableContext(prev)) {
                 const int open = sig[e + 1];

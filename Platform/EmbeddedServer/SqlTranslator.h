@@ -6,9 +6,12 @@
 // UPDATE or DELETE goes (SQLite allows none there), and a chain of "||"
 // becomes Z$CONCAT, which skips NULLs as Oracle does. NVL, NVL2, DECODE,
 // UPPER, LOWER, TO_CHAR and TO_NUMBER are SQL functions of the connection;
-// scheme-qualified names (attached databases) and DUAL (a view) work as written.
+// scheme-qualified names (attached databases) and DUAL (a view) work as written,
+// except the session tables given ("SCHEME.TABLE"), which become the session's
+// own copies (SessionTables.h).
 #include "Core/PlatformExport.h"
 
+#include <QSet>
 #include <QString>
 
-PLATFORM_EXPORT QString TranslateOracleSql(const QString &sql);
+PLATFORM_EXPORT QString TranslateOracleSql(const QString &sql, const QSet<QString> &sessionTables = {});

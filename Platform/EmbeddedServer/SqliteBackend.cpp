@@ -6,6 +6,7 @@
 #include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/EmbeddedServerLog.h"
 #include "EmbeddedServer/SchemeServer.h"
+#include "EmbeddedServer/SessionTables.h"
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "EmbeddedServer/UserProcs.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-enum class TStatementKind { Query, Dml, Block, Commit, Rollback, AlterSession, Account, Other };
+enum class TStatementKind { Query, Dml, Block, Commit, Rollback, AlterSession, Account, SessionTable, Other };
 
 TStatementKind KindOf(const QList<TSqlToken> &t)
 {
@@ -33,7 +34,34 @@ TStatementKind KindOf(const QList<TSqlToken> &t)
         return TStatementKind::AlterSession;
     if ((f.isWord("CREATE") || f.isWord("ALTER") || f.isWord("DROP")) && t.size() > 1 && t[1].isWord("USER"))
         return TStatementKind::Account;
+    if (f.isWord("CREATE") && t.size() > 2 && t[1].isWord("GLOBAL") && t[2].isWord("TEMPORARY"))
+        return TStatementKind::SessionTable;
     return TStatementKind::Dml;
+}
+
+bool isName(const TSqlToken &t) { return t.kind == TSqlTok::Ident || t.kind == TSqlTok::QuotedIdent; }
+
+// The scheme whose table a change statement writes (INSERT INTO S.T, UPDATE
+// S.T, DELETE FROM S.T); empty when the statement names no scheme or writes a
+// session table, which takes no lock.
+QString WrittenScheme(const QList<TSqlToken> &t, const QSet<QString> &sessionTables)
+{
+    int i = 0;
+    if (i < t.size() &&
+        (t[i].isWord("INSERT") || t[i].isWord("REPLACE") || t[i].isWord("UPDATE") || t[i].isWord("DELETE"))) {
+        ++i;
+        if (i + 1 < t.size() && t[i].isWord("OR"))
+            i += 2;
+        if (i < t.size() && (t[i].isWord("INTO") || t[i].isWord("FROM")))
+            ++i;
+    } else {
+        return QString();
+    }
+    if (i + 2 >= t.size() || !isName(t[i]) || !t[i + 1].isOp(".") || !isName(t[i + 2]))
+        return QString();
+    if (sessionTables.contains(SessionTableKey(t[i].name(), t[i + 2].name())))
+        return QString();
+    return t[i].name().toUpper();
 }
 
 // Statements kept parsed per backend; past this many the cache starts again.
@@ -44,7 +72,9 @@ constexpr int kParsedStatementLimit = 256;
 struct TSqliteBackend::TParsedStatement {
     TStatementKind kind = TStatementKind::Other;
     QString sqlite;          // Query, Dml, Other: the translated statement
+    QString writes;          // Dml: the scheme it writes (WrittenScheme)
     QList<TPlsqlStep> steps; // Block: its steps, the text of Sql steps translated
+    QStringList stepWrites;  // Block: the scheme each Sql step writes
 };
 
 TSqliteBackend::TSqliteBackend() = default;
@@ -56,6 +86,7 @@ void TSqliteBackend::Connect(const TConnectParams &params)
     if (params.server.path.isEmpty())
         RaiseConfigError(OraErr::UnknownService, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_ServerPathMissing")),
                                                      params.server.name, ServersIniPath()));
+    m_parsed.clear(); // what a statement means depends on the server's session tables
     auto connection = std::make_unique<TSqliteConnection>();
     connection->Open(params.server.path, false);
     CheckLogin(*connection, params.username, params.password);
@@ -68,6 +99,7 @@ void TSqliteBackend::Connect(const TConnectParams &params)
 void TSqliteBackend::OpenAsAdministrator(const QString &folder, bool create)
 {
     Disconnect();
+    m_parsed.clear();
     auto connection = std::make_unique<TSqliteConnection>();
     connection->Administrator = true;
     connection->SessionUser = QStringLiteral("SYS");
@@ -102,7 +134,13 @@ TExecResult TSqliteBackend::Execute(const QString &sql, TOraParams &params)
     // transaction (and no write lock) behind.
     const bool wasInTransaction = m_connection->InTransaction();
     try {
-        return ExecuteStatement(sql, params);
+        TExecResult result = ExecuteStatement(sql, params);
+        // A transaction that changed nothing shared (only session tables, or
+        // nothing) ends with the statement that began it: kept open, it would
+        // keep the session reading an old state of the data.
+        if (!wasInTransaction && m_connection->InTransaction() && !m_connection->HoldsWriteLock())
+            m_connection->Commit();
+        return result;
     } catch (...) {
         if (!wasInTransaction && m_connection->InTransaction())
             m_connection->Rollback();
@@ -116,18 +154,24 @@ std::shared_ptr<const TSqliteBackend::TParsedStatement> TSqliteBackend::Parsed(c
     if (found != m_parsed.constEnd())
         return *found;
     auto parsed = std::make_shared<TParsedStatement>();
-    parsed->kind = KindOf(SignificantTokens(sql));
+    const QList<TSqlToken> tokens = SignificantTokens(sql);
+    const QSet<QString> &sessionTables = m_connection->SessionTableKeys();
+    parsed->kind = KindOf(tokens);
     switch (parsed->kind) {
     case TStatementKind::Query:
     case TStatementKind::Dml:
     case TStatementKind::Other:
-        parsed->sqlite = TranslateOracleSql(sql);
+        parsed->sqlite = TranslateOracleSql(sql, sessionTables);
+        parsed->writes = WrittenScheme(tokens, sessionTables);
         break;
     case TStatementKind::Block:
         parsed->steps = ParsePlsqlBlock(sql);
-        for (TPlsqlStep &step : parsed->steps)
+        for (TPlsqlStep &step : parsed->steps) {
+            parsed->stepWrites.append(
+                step.kind == TPlsqlStep::Sql ? WrittenScheme(SignificantTokens(step.text), sessionTables) : QString());
             if (step.kind == TPlsqlStep::Sql)
-                step.text = TranslateOracleSql(step.text);
+                step.text = TranslateOracleSql(step.text, sessionTables);
+        }
         break;
     default:
         break;
@@ -177,6 +221,15 @@ TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &par
     case TStatementKind::Account:
         ExecAccountStatement(c, sql);
         return result;
+    case TStatementKind::SessionTable: {
+        const std::optional<TSessionTableDecl> decl = ParseSessionTableDeclaration(sql);
+        if (!decl)
+            RaiseOraError(901, QStringLiteral("invalid CREATE command"));
+        c.BeginWrite(decl->scheme);
+        c.DeclareSessionTable(*decl);
+        m_parsed.clear(); // statements read before name the table in its scheme
+        return result;
+    }
     case TStatementKind::Block:
         RunBlock(*parsed, params);
         return result;
@@ -184,14 +237,24 @@ TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &par
     case TStatementKind::Other:
         break;
     }
-    c.BeginWrite();
+    BeginWriteOf(parsed->writes);
     result.rowsAffected = c.Exec(parsed->sqlite, params);
     return result;
 }
 
+void TSqliteBackend::BeginWriteOf(const QString &scheme)
+{
+    // A statement that names no scheme takes the locks of what it writes as it writes.
+    if (scheme.isEmpty() || !m_connection->HasScheme(scheme))
+        m_connection->BeginTransaction();
+    else
+        m_connection->BeginWrite(scheme);
+}
+
 QVariant TSqliteBackend::Evaluate(const QString &expression, const TOraParams &params)
 {
-    const TResultSet r = m_connection->Query(TranslateOracleSql(QStringLiteral("SELECT ") + expression), params);
+    const TResultSet r = m_connection->Query(
+        TranslateOracleSql(QStringLiteral("SELECT ") + expression, m_connection->SessionTableKeys()), params);
     return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
 }
 
@@ -201,8 +264,8 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
     const QList<TPlsqlStep> &steps = block.steps;
     // The block's changes since its last COMMIT go together: a failure undoes them all.
     bool savepoint = false;
-    auto ensureWrite = [&] {
-        c.BeginWrite();
+    auto ensureWrite = [&](const QString &scheme) {
+        BeginWriteOf(scheme);
         if (!savepoint) {
             c.Exec(QStringLiteral("SAVEPOINT zblock"));
             savepoint = true;
@@ -215,7 +278,8 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
         return *p;
     };
     try {
-        for (const TPlsqlStep &step : steps) {
+        for (qsizetype at = 0; at < steps.size(); ++at) {
+            const TPlsqlStep &step = steps[at];
             switch (step.kind) {
             case TPlsqlStep::Null:
                 break;
@@ -228,7 +292,7 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
                 savepoint = false;
                 break;
             case TPlsqlStep::Sql:
-                ensureWrite();
+                ensureWrite(block.stepWrites.value(at));
                 c.Exec(step.text, params);
                 break;
             case TPlsqlStep::Assign:
@@ -249,8 +313,9 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
                 QVariantList args;
                 for (const TPlsqlArg &a : step.args)
                     args.append(a.bind.isEmpty() ? Evaluate(a.expression, params) : bindOf(a.bind).AsVariant());
+                // The procedure takes the lock it needs itself (CallServerProc).
                 if (proc.proc->writes)
-                    ensureWrite();
+                    ensureWrite(QString());
                 std::shared_ptr<const TResultSet> cursor;
                 const QVariant value = CallServerProc(c, proc, args, &cursor);
                 // Out arguments go back into their parameters.
@@ -311,6 +376,11 @@ QList<TProcArgInfo> TSqliteBackend::DescribeProcedure(const QString &name)
 QString TSqliteBackend::NlsValue(const QString &name) const
 {
     return Connected() ? m_connection->Nls.value(name.toUpper()) : QString();
+}
+
+QString TSqliteBackend::SchemeFault(const QString &scheme) const
+{
+    return Connected() ? m_connection->SchemeFault(scheme) : QString();
 }
 
 void TSqliteBackend::Prepare(const QString &sql)

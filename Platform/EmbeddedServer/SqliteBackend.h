@@ -8,7 +8,8 @@
 //
 // Transactions: a session writes inside one transaction from its first change
 // to its Commit; other sessions see the change only then. Files are in WAL
-// mode with a busy timeout, so two processes work on one server at once.
+// mode, and a transaction locks only the scheme it changes (SqliteConnection),
+// so two processes work on one server at once and readers never wait.
 #include "DataAccess/DbBackend.h"
 
 #include <QHash>
@@ -32,6 +33,7 @@ public:
     bool InTransaction() const override;
     QList<TProcArgInfo> DescribeProcedure(const QString &name) override;
     QString NlsValue(const QString &name) const override;
+    QString SchemeFault(const QString &scheme) const override;
     void Prepare(const QString &sql) override;
 
     // Opens a server folder without a log-in, as its administrator (the build
@@ -49,6 +51,8 @@ private:
     std::shared_ptr<const TParsedStatement> Parsed(const QString &sql);
     TExecResult ExecuteStatement(const QString &sql, TOraParams &params);
     void RunBlock(const TParsedStatement &block, TOraParams &params);
+    // Begins the transaction of a change, with the write lock of the scheme it writes when known.
+    void BeginWriteOf(const QString &scheme);
     QVariant Evaluate(const QString &expression, const TOraParams &params);
 
     std::unique_ptr<TSqliteConnection> m_connection;

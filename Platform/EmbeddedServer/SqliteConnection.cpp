@@ -6,6 +6,7 @@
 #include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/EmbeddedServerLog.h"
 #include "EmbeddedServer/SchemeServer.h"
+#include "EmbeddedServer/ServerFiles.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -456,6 +457,72 @@ void RaiseSqliteError(sqlite3 *db, int rc, const QString &context)
     throw e;
 }
 
+namespace {
+
+bool isFileFault(int primary)
+{
+    switch (primary) {
+    case SQLITE_FULL:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void TSqliteConnection::RaiseError(int rc, const QString &database) const
+{
+    const int code = m_db ? sqlite3_extended_errcode(m_db) : rc;
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        // Which scheme another session holds is known when the wait was for its lock.
+        const QString readable = database.isEmpty() || database == QLatin1String("main")
+                                     ? PlatformText(QStringLiteral("rstr_msg_DataBusy"))
+                                     : Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeBusy")), database);
+        throw EDAError(OraErr::NoSessionLock, OraMessage(OraErr::NoSessionLock, readable));
+    }
+    if (isFileFault(primary) && m_db)
+        RaiseConfigError(OraErr::DataFileUnusable,
+                         DbFileFault(FileOfDatabase(database), code, sqlite3_system_errno(m_db)));
+    EDAError e =
+        OraErrorOfSqlite(code, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+    // A name of a scheme whose file was left out: the file and why, not a missing table.
+    if (e.ErrorCode() == OraErr::TableOrViewMissing) {
+        static const QRegularExpression qualified(QStringLiteral("no such table: \"?([A-Za-z][A-Za-z0-9_$#]*)\"?\\."));
+        const QRegularExpressionMatch m = qualified.match(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        const QString fault = m.hasMatch() ? m_schemeFaults.value(m.captured(1).toUpper()) : QString();
+        if (!fault.isEmpty())
+            RaiseConfigError(OraErr::DataFileUnusable, fault);
+    }
+    throw e;
+}
+
+// The file a fault is told of: the database's own when known, else one that
+// is read-only, else the one last written, else the accounts file (its folder
+// is every file's folder).
+QString TSqliteConnection::FileOfDatabase(const QString &database) const
+{
+    auto fileOf = [this](const QString &name) {
+        const char *file = sqlite3_db_filename(m_db, name.toUtf8().constData());
+        return file && *file ? QString::fromUtf8(file) : QString();
+    };
+    if (!database.isEmpty() && !fileOf(database).isEmpty())
+        return fileOf(database);
+    for (const QString &scheme : m_schemes)
+        if (sqlite3_db_readonly(m_db, scheme.toUtf8().constData()) == 1)
+            return fileOf(scheme);
+    if (!m_lastWritten.isEmpty() && !fileOf(m_lastWritten).isEmpty())
+        return fileOf(m_lastWritten);
+    return QDir(m_folder).filePath(AccountsFileName());
+}
+
 int TSqliteConnection::BusyTimeoutMs() { return g_busyTimeoutMs; }
 void TSqliteConnection::SetBusyTimeoutMs(int ms) { g_busyTimeoutMs = ms; }
 
@@ -489,9 +556,22 @@ void TSqliteConnection::Open(const QString &folder, bool create)
                 QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
     }
     const QString accounts = dir.filePath(AccountsFileName());
-    if (!QFileInfo::exists(accounts) && !create)
+    // Nothing is written before the accounts are known for this server's:
+    // an empty or foreign file is reported, never made a database.
+    switch (DbFileStartOf(accounts)) {
+    case TDbFileStart::Missing:
+        if (!create)
+            RaiseConfigError(OraErr::DataFileUnusable,
+                             Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
+        break;
+    case TDbFileStart::Empty:
+        RaiseConfigError(OraErr::DataFileUnusable, DbFileFault(accounts, SQLITE_OK, 0));
+    case TDbFileStart::Other:
         RaiseConfigError(OraErr::DataFileUnusable,
-                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsDamaged")), accounts));
+    case TDbFileStart::Sqlite:
+        break;
+    }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         RaiseOraError(OraErr::DriverMissing, QStringLiteral("the Qt SQL driver QSQLITE is not installed"));
 
@@ -500,10 +580,9 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     m_qdb.setDatabaseName(accounts);
     m_qdb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!m_qdb.open()) {
-        const QString why = m_qdb.lastError().text();
+        const int code = m_qdb.lastError().nativeErrorCode().toInt();
         Close();
-        RaiseOraError(OraErr::DataFileUnusable,
-                      QStringLiteral("cannot identify/lock data file \"%1\" - %2").arg(accounts, why));
+        RaiseConfigError(OraErr::DataFileUnusable, DbFileFault(accounts, code, 0));
     }
     const QVariant h = m_qdb.driver()->handle();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(h.data())) {
@@ -516,20 +595,26 @@ void TSqliteConnection::Open(const QString &folder, bool create)
     sqlite3_extended_result_codes(m_db, 1);
     try {
         InternalScope internal(*this);
-        CheckAccounts(accounts, create);
-        Exec(QStringLiteral("PRAGMA main.journal_mode=WAL"));
-        Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS main.ACCOUNTS (USERNAME VARCHAR2(30) PRIMARY KEY, "
-                            "PASSWORD_HASH VARCHAR2(200) NOT NULL, LOCKED NUMBER(1) DEFAULT 0 NOT NULL, "
-                            "CREATED DATE)"));
+        {
+            // A file another program holds locked is reported soon, not after the lock wait.
+            const TWaitLimit probe(*this, kFileProbeWaitMs);
+            CheckAccounts(accounts, create);
+            UseWal(QStringLiteral("main"));
+        }
+        if (create)
+            Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS main.ACCOUNTS (USERNAME VARCHAR2(30) PRIMARY KEY, "
+                                "PASSWORD_HASH VARCHAR2(200) NOT NULL, LOCKED NUMBER(1) DEFAULT 0 NOT NULL, "
+                                "CREATED DATE)"));
+        m_lockTables.insert(QStringLiteral("main"), QStringLiteral("ACCOUNTS"));
         RegisterFunctions();
         Exec(QStringLiteral("PRAGMA foreign_keys=ON"));
         sqlite3_set_authorizer(m_db, authorizer, this);
-        QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
+        const QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
         for (const QString &file : files) {
             const QString scheme = QFileInfo(file).completeBaseName();
             if (file.compare(AccountsFileName(), Qt::CaseInsensitive) == 0 || !IsValidSchemeName(scheme))
                 continue;
-            AttachScheme(scheme, false);
+            AttachSchemeFile(scheme.toUpper(), dir.filePath(file));
         }
         CreateTempViews();
     } catch (...) {
@@ -540,28 +625,94 @@ void TSqliteConnection::Open(const QString &folder, bool create)
 
 void TSqliteConnection::CheckAccounts(const QString &path, bool create)
 {
-    // Nothing is written before this: an accounts database that is empty or
-    // damaged is reported, never made anew, unless the server is being built.
     Stmt s;
     int rc = sqlite3_prepare_v2(
         m_db, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = 'ACCOUNTS'", -1, &s.st, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(s.st);
-    if (rc != SQLITE_ROW || (sqlite3_column_int(s.st, 0) == 0 && !create))
+    if (rc == SQLITE_ROW) {
+        if (sqlite3_column_int(s.st, 0) == 0 && !create)
+            RaiseConfigError(OraErr::DataFileUnusable,
+                             Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsForeign")), path));
+        return;
+    }
+    const int code = sqlite3_extended_errcode(m_db);
+    if ((code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT)
         RaiseConfigError(OraErr::DataFileUnusable,
                          Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsDamaged")), path));
+    RaiseConfigError(OraErr::DataFileUnusable, DbFileFault(path, code, sqlite3_system_errno(m_db)));
 }
 
-void TSqliteConnection::ProbeFile(const QString &schema, const QString &path)
+// Readers never wait for a writer in WAL mode. Only a file of this server is
+// switched; one that cannot be switched now (another program uses it) stays
+// in its mode.
+void TSqliteConnection::UseWal(const QString &schema)
 {
+    const QByteArray sql = QStringLiteral("PRAGMA \"%1\".journal_mode").arg(schema).toUtf8();
+    {
+        Stmt mode;
+        if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &mode.st, nullptr) != SQLITE_OK ||
+            sqlite3_step(mode.st) != SQLITE_ROW ||
+            qstricmp(reinterpret_cast<const char *>(sqlite3_column_text(mode.st, 0)), "wal") == 0)
+            return;
+    }
+    const QByteArray toWal = sql + "=WAL";
+    const int rc = sqlite3_exec(m_db, toWal.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        qCWarning(lcServer) << "the file of" << schema << "stays in its journal mode:" << sqlite3_errmsg(m_db);
+}
+
+bool TSqliteConnection::AttachSchemeFile(const QString &scheme, const QString &path)
+{
+    auto leaveOut = [&](const QString &why) {
+        m_schemeFaults.insert(scheme, why);
+        qCWarning(lcServer).noquote() << "scheme" << scheme << "is left out:" << why;
+        return false;
+    };
+    if (DbFileStartOf(path) != TDbFileStart::Sqlite)
+        return leaveOut(DbFileFault(path, SQLITE_OK, 0));
+    // A file another program holds locked is left out soon, not after the lock wait.
+    const TWaitLimit probe(*this, kFileProbeWaitMs);
+    const QByteArray attach = QStringLiteral("ATTACH DATABASE ? AS \"%1\"").arg(scheme).toUtf8();
+    const QByteArray file = path.toUtf8();
+    int rc = SQLITE_OK;
+    {
+        Stmt s;
+        rc = sqlite3_prepare_v2(m_db, attach.constData(), -1, &s.st, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(s.st, 1, file.constData(), int(file.size()), SQLITE_STATIC);
+            rc = sqlite3_step(s.st);
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return leaveOut(DbFileFault(path, sqlite3_extended_errcode(m_db), sqlite3_system_errno(m_db)));
+    // Statements compiled before know nothing of the new scheme's names.
+    m_statements.Clear();
     Stmt s;
-    const QByteArray sql = QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master").arg(schema).toUtf8();
-    int rc = sqlite3_prepare_v2(m_db, sql.constData(), -1, &s.st, nullptr);
+    const QByteArray sql =
+        QStringLiteral(
+            "SELECT count(*) FROM \"%1\".sqlite_master WHERE type = 'table' AND upper(name) = 'SERVER_OBJECTS'")
+            .arg(scheme)
+            .toUtf8();
+    rc = sqlite3_prepare_v2(m_db, sql.constData(), -1, &s.st, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(s.st);
-    if (rc != SQLITE_ROW)
-        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2")
-                                                    .arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+    const bool ours = rc == SQLITE_ROW && sqlite3_column_int(s.st, 0) > 0;
+    const QString why = rc != SQLITE_ROW ? DbFileFault(path, sqlite3_extended_errcode(m_db), sqlite3_system_errno(m_db))
+                        : !ours          ? ForeignSchemeFileText(path)
+                                         : QString();
+    sqlite3_finalize(s.st);
+    s.st = nullptr;
+    if (!why.isEmpty()) {
+        const QByteArray detach = QStringLiteral("DETACH DATABASE \"%1\"").arg(scheme).toUtf8();
+        sqlite3_exec(m_db, detach.constData(), nullptr, nullptr, nullptr);
+        return leaveOut(why);
+    }
+    UseWal(scheme);
+    m_schemes.append(scheme);
+    m_lockTables.insert(scheme, QStringLiteral("SERVER_OBJECTS"));
+    CreateSessionTables(scheme);
+    return true;
 }
 
 void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
@@ -571,29 +722,94 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
     const QString name = scheme.toUpper();
     if (HasScheme(name))
         return;
-    const QString path = QDir(m_folder).filePath(name + QStringLiteral(".db"));
     QString existing;
     for (const QString &f : QDir(m_folder).entryList({QStringLiteral("*.db")}, QDir::Files))
         if (QFileInfo(f).completeBaseName().compare(name, Qt::CaseInsensitive) == 0)
             existing = QDir(m_folder).filePath(f);
-    if (existing.isEmpty() && !create)
-        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\"").arg(path));
     InternalScope internal(*this);
-    TOraParams p;
-    p.Add(QStringLiteral("F")).SetAsString(existing.isEmpty() ? path : existing);
-    try {
+    if (!existing.isEmpty() || !create) {
+        if (!AttachSchemeFile(name,
+                              existing.isEmpty() ? QDir(m_folder).filePath(name + QStringLiteral(".db")) : existing))
+            RaiseConfigError(OraErr::DataFileUnusable, SchemeFault(name));
+    } else {
+        // A new scheme of this server.
+        const QString path = QDir(m_folder).filePath(name + QStringLiteral(".db"));
+        TOraParams p;
+        p.Add(QStringLiteral("F")).SetAsString(path);
         Exec(QStringLiteral("ATTACH DATABASE :F AS \"%1\"").arg(name), p);
-    } catch (const EDAError &e) {
-        RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\" - %2")
-                                                    .arg(existing.isEmpty() ? path : existing, e.message()));
+        m_statements.Clear();
+        Exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(name));
+        m_schemes.append(name);
     }
-    // Statements compiled before know nothing of the new scheme's names.
-    m_statements.Clear();
-    ProbeFile(name, existing.isEmpty() ? path : existing);
-    Exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(name));
-    m_schemes.append(name);
-    if (!create)
+    m_schemeFaults.remove(name);
+    CreateTempViews();
+}
+
+QString TSqliteConnection::SchemeFault(const QString &scheme) const
+{
+    const QString name = scheme.trimmed().toUpper();
+    if (!IsValidSchemeName(name) || HasScheme(name))
+        return QString();
+    const auto fault = m_schemeFaults.constFind(name);
+    if (fault != m_schemeFaults.constEnd())
+        return *fault;
+    return DbFileFault(QDir(m_folder).filePath(name + QStringLiteral(".db")), SQLITE_OK, 0);
+}
+
+// ---------------------------------------------------------------- session tables
+
+QString TSqliteConnection::SessionTable(const QString &scheme, const QString &table) const
+{
+    return m_sessionTables.value(SessionTableKey(scheme, table));
+}
+
+void TSqliteConnection::CreateSessionTable(const QString &scheme, const QString &table, const QString &columns)
+{
+    InternalScope internal(*this);
+    const QString name = SessionTableSqlName(scheme, table);
+    Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (%2)").arg(name, columns));
+    m_sessionTables.insert(SessionTableKey(scheme, table), name);
+    m_sessionTableKeys.insert(SessionTableKey(scheme, table));
+}
+
+void TSqliteConnection::CreateSessionTables(const QString &scheme)
+{
+    InternalScope internal(*this);
+    if (Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type = 'table' AND name = '%2'")
+                   .arg(scheme, QLatin1String(kSessionTablesTable)))
+            .toInt() == 0)
         return;
+    const TResultSet tables = Query(
+        QStringLiteral("SELECT TABLE_NAME, COLUMNS FROM \"%1\".%2").arg(scheme, QLatin1String(kSessionTablesTable)));
+    for (const QVector<QVariant> &row : tables.rows) {
+        try {
+            CreateSessionTable(scheme, row[0].toString(), row[1].toString());
+        } catch (const EDAError &e) {
+            qCWarning(lcServer) << "the session table" << row[0].toString() << "of" << scheme
+                                << "cannot be made:" << e.message();
+        }
+    }
+}
+
+void TSqliteConnection::DeclareSessionTable(const TSessionTableDecl &decl)
+{
+    if (!Administrator)
+        RaiseOraError(OraErr::InsufficientPrivileges, QStringLiteral("insufficient privileges"));
+    if (!HasScheme(decl.scheme))
+        RaiseOraError(1918, QStringLiteral("user '%1' does not exist").arg(decl.scheme));
+    InternalScope internal(*this);
+    if (Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE upper(name) = ?").arg(decl.scheme),
+               {decl.table})
+            .toInt() > 0)
+        RaiseOraError(
+            955, QStringLiteral("name is already used by an existing object (%1.%2)").arg(decl.scheme, decl.table));
+    Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\".%2 (TABLE_NAME VARCHAR2(30) PRIMARY KEY, "
+                        "COLUMNS VARCHAR2(4000) NOT NULL)")
+             .arg(decl.scheme, QLatin1String(kSessionTablesTable)));
+    Exec(QStringLiteral("INSERT OR REPLACE INTO \"%1\".%2 (TABLE_NAME, COLUMNS) VALUES (?, ?)")
+             .arg(decl.scheme, QLatin1String(kSessionTablesTable)),
+         {decl.table, decl.columns});
+    CreateSessionTable(decl.scheme, decl.table, decl.columns);
     CreateTempViews();
 }
 
@@ -639,6 +855,11 @@ void TSqliteConnection::Close()
     m_db = nullptr;
     m_schemes.clear();
     m_objectCache.clear();
+    m_schemeFaults.clear();
+    m_sessionTables.clear();
+    m_sessionTableKeys.clear();
+    m_lockTables.clear();
+    m_lastWritten.clear();
     if (!m_connectionName.isEmpty()) {
         m_qdb.close();
         m_qdb = QSqlDatabase();
@@ -695,6 +916,10 @@ void TSqliteConnection::CreateTempViews()
                 QStringLiteral("SELECT '%1', UPPER(OBJECT_NAME), UPPER(OBJECT_TYPE) FROM \"%1\".SERVER_OBJECTS")
                     .arg(s));
     }
+    // The session tables are tables of their scheme.
+    for (const QString &key : std::as_const(m_sessionTableKeys))
+        parts.append(QStringLiteral("SELECT '%1', '%2', 'TABLE'")
+                         .arg(key.section(QLatin1Char('.'), 0, 0), key.section(QLatin1Char('.'), 1)));
     if (parts.isEmpty())
         parts.append(QStringLiteral("SELECT NULL AS OWNER, NULL AS OBJECT_NAME, NULL AS OBJECT_TYPE WHERE 0"));
     Exec(QStringLiteral("DROP VIEW IF EXISTS temp.ALL_OBJECTS"));
@@ -709,7 +934,7 @@ void TSqliteConnection::PrepareStatement(const QString &sql, TCachedStatement *s
     const char *tail = nullptr;
     const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement->st, &tail);
     if (rc != SQLITE_OK)
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
     if (!statement->st)
         RaiseOraError(OraErr::InvalidSql, QStringLiteral("invalid SQL statement (empty)"));
     if (tail && QString::fromUtf8(tail).trimmed().remove(QLatin1Char(';')).trimmed().size() > 0)
@@ -870,7 +1095,7 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
             QThread::msleep(50);
             continue;
         }
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
     }
     // Columns of expressions take their kind from their values.
     for (int c = 0; c < columns; ++c) {
@@ -959,7 +1184,7 @@ QVariant TSqliteConnection::ScalarOf(const QString &sql, std::span<const QVarian
             QThread::msleep(50);
             continue;
         }
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
     }
 }
 
@@ -971,22 +1196,63 @@ void TSqliteConnection::Check(const QString &sql)
     Stmt s;
     const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s.st, nullptr);
     if (rc != SQLITE_OK)
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
 }
 
 // ---------------------------------------------------------------- transactions
 
 bool TSqliteConnection::InTransaction() const { return m_db && sqlite3_get_autocommit(m_db) == 0; }
 
-void TSqliteConnection::BeginWrite()
+void TSqliteConnection::BeginTransaction()
 {
     if (InTransaction())
         return;
-    // Another writer holds the lock: OnBusy waits for it, up to the time-out.
-    const TBusyWaitScope wait{*this};
-    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
+}
+
+bool TSqliteConnection::HoldsWriteLock() const
+{
+    if (!InTransaction())
+        return false;
+    if (sqlite3_txn_state(m_db, "main") == SQLITE_TXN_WRITE)
+        return true;
+    for (const QString &scheme : m_schemes)
+        if (sqlite3_txn_state(m_db, scheme.toUtf8().constData()) == SQLITE_TXN_WRITE)
+            return true;
+    return false;
+}
+
+void TSqliteConnection::BeginWrite(const QString &database)
+{
+    const QString name =
+        database.compare(QLatin1String("main"), Qt::CaseInsensitive) == 0 ? QStringLiteral("main") : database.toUpper();
+    const bool began = !InTransaction();
+    BeginTransaction();
+    m_lastWritten = name;
+    const QByteArray schema = name.toUtf8();
+    if (sqlite3_txn_state(m_db, schema.constData()) == SQLITE_TXN_WRITE)
+        return;
+    // Deleting nothing from one of its tables takes the database's write lock,
+    // waiting for another writer (OnBusy) before the transaction reads it.
+    const QString table = m_lockTables.value(name);
+    if (table.isEmpty())
+        return;
+    const TBusyWaitScope wait{*this};
+    const InternalScope internal(*this);
+    const QByteArray sql = QStringLiteral("DELETE FROM \"%1\".\"%2\" WHERE 0").arg(name, table).toUtf8();
+    const int rc = sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return;
+    try {
+        RaiseError(rc, name);
+    } catch (...) {
+        // No lock, and no transaction of its own, left behind.
+        if (began && InTransaction())
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 void TSqliteConnection::Commit()
@@ -996,7 +1262,7 @@ void TSqliteConnection::Commit()
     const TBusyWaitScope wait{*this};
     const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc, m_lastWritten);
 }
 
 void TSqliteConnection::Rollback()
@@ -1005,7 +1271,7 @@ void TSqliteConnection::Rollback()
         return;
     const int rc = sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        RaiseSqliteError(m_db, rc, QString());
+        RaiseError(rc);
 }
 
 // ---------------------------------------------------------------- waiting for a lock
@@ -1015,6 +1281,8 @@ int TSqliteConnection::OnBusy(void *connection, int)
     auto *c = static_cast<TSqliteConnection *>(connection);
     TDbWaitIndicator *indicator = DbWaitIndicator();
     // SQLite calls back from C: nothing may be thrown through it.
+    if (c->m_waitLimitMs == 0)
+        return 0;
     try {
         if (!c->m_busy) {
             c->m_busy = true;
@@ -1022,12 +1290,13 @@ int TSqliteConnection::OnBusy(void *connection, int)
             if (indicator)
                 indicator->WaitStarted();
         }
+        const int limit = c->m_waitLimitMs >= 0 ? c->m_waitLimitMs : g_busyTimeoutMs;
         const int elapsed = int(c->m_busySince.elapsed());
-        if (elapsed >= g_busyTimeoutMs)
+        if (elapsed >= limit)
             return 0; // SQLITE_BUSY: ORA-00054
         if (indicator)
             indicator->WaitGoesOn(elapsed);
-        QThread::msleep(unsigned(qMin(20, g_busyTimeoutMs - elapsed)));
+        QThread::msleep(unsigned(qMin(20, limit - elapsed)));
         return 1;
     } catch (const std::exception &e) {
         // An exception must not cross the database library: the wait ends as a busy error.

@@ -6,14 +6,28 @@
 //
 // Client statements may not touch the accounts database (an authorizer
 // refuses them); the server's own procedures may, inside an InternalScope.
+//
+// A scheme file is attached only when it is a scheme of this server (it has
+// the table SERVER_OBJECTS): an empty file, a damaged one, another program's
+// SQLite file or one locked by another program is left as it is, and
+// SchemeFault says why. Only the files of this server are put in WAL mode,
+// where readers never wait for a writer.
+//
+// Locks: a session's transaction takes the write lock of each database it
+// changes, and only of that one, when it first changes it; a session table
+// (SessionTables.h) takes none. Another session's uncommitted change thus
+// never stops a read, and a second writer of the same scheme waits up to the
+// lock wait and then gets ORA-00054 naming the scheme.
 #include "Core/PlatformExport.h"
 #include "DataAccess/DAError.h"
 #include "DataAccess/OraParam.h"
 #include "DataAccess/ResultSet.h"
+#include "EmbeddedServer/SessionTables.h"
 #include "EmbeddedServer/StatementCache.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -41,10 +55,23 @@ public:
     // The attached schemes, upper case, in file-name order.
     const QStringList &Schemes() const { return m_schemes; }
     bool HasScheme(const QString &scheme) const;
-    // Attaches <folder>/<SCHEME>.db (create: make an empty file).
+    // Attaches <folder>/<SCHEME>.db, raising what keeps it out (create: make
+    // the file when missing, as a scheme of this server).
     void AttachScheme(const QString &scheme, bool create);
     // Whether a scheme declares a server object (its SERVER_OBJECTS table).
     bool SchemeHasObject(const QString &scheme, const QString &objectName) const;
+    // Why a scheme is not attached, naming its file (missing, empty, damaged,
+    // another program's, locked); empty when it is attached or no valid name.
+    QString SchemeFault(const QString &scheme) const;
+    // Whether the scheme's file is there but was left out (SchemeFault says why).
+    bool SchemeLeftOut(const QString &scheme) const { return m_schemeFaults.contains(scheme.trimmed().toUpper()); }
+
+    // The session's copy of a session table of a scheme (temp."S.T"); empty when the table is none.
+    QString SessionTable(const QString &scheme, const QString &table) const;
+    // The session tables as "SCHEME.TABLE", upper case.
+    const QSet<QString> &SessionTableKeys() const { return m_sessionTableKeys; }
+    // Administrator: keeps the declaration in its scheme and makes this session's copy.
+    void DeclareSessionTable(const TSessionTableDecl &decl);
 
     // The logged-in account (upper case); the administrator may create accounts and objects.
     QString SessionUser;
@@ -65,12 +92,17 @@ public:
     // How many prepared statements are kept for running again.
     int CachedStatementCount() const { return m_statements.Size(); }
 
-    // Transactions: BeginWrite starts the session's write transaction (waits
-    // for another writer up to the busy timeout, then tries again).
-    void BeginWrite();
+    // Transactions. BeginTransaction starts the session's transaction without
+    // a lock; BeginWrite also takes the write lock of one database (a scheme,
+    // or "main" for the accounts) unless the transaction holds it already:
+    // another writer of it is waited for up to the lock wait, then ORA-00054.
+    void BeginTransaction();
+    void BeginWrite(const QString &database);
     void Commit();
     void Rollback();
     bool InTransaction() const;
+    // Whether the transaction holds the write lock of a scheme or of the accounts.
+    bool HoldsWriteLock() const;
 
     // While one exists, statements may read and write the accounts database.
     class PLATFORM_EXPORT InternalScope {
@@ -85,10 +117,31 @@ public:
     };
     bool IsInternal() const { return m_internal > 0; }
 
+    // While one exists, a lock of another program is waited for at most that
+    // long (0: not at all) instead of the lock wait.
+    class PLATFORM_EXPORT TWaitLimit {
+    public:
+        TWaitLimit(TSqliteConnection &c, int ms) : m_c(c), m_previous(c.m_waitLimitMs) { m_c.m_waitLimitMs = ms; }
+        ~TWaitLimit() { m_c.m_waitLimitMs = m_previous; }
+        TWaitLimit(const TWaitLimit &) = delete;
+        TWaitLimit &operator=(const TWaitLimit &) = delete;
+
+    private:
+        TSqliteConnection &m_c;
+        int m_previous;
+    };
+
+    // Raises the Oracle error for a failed SQLite call on this connection:
+    // a lock names the scheme (database, when known), a file fault its cause.
+    [[noreturn]] void RaiseError(int rc, const QString &database = QString()) const;
+
     // How long a statement waits for another program's write lock before it
     // fails with ORA-00054 (the wait is reported to the DbWait indicator);
     // tests shorten it.
     static constexpr int kBusyTimeoutMs = 10000;
+    // How long opening waits for a file that another program holds locked
+    // before it leaves the file out.
+    static constexpr int kFileProbeWaitMs = 500;
     static int BusyTimeoutMs();
     static void SetBusyTimeoutMs(int ms);
     static QString AccountsFileName() { return QStringLiteral("accounts.db"); }
@@ -101,7 +154,12 @@ private:
     static int OnBusy(void *connection, int count);
     void EndBusyWait();
     void CheckAccounts(const QString &path, bool create);
-    void ProbeFile(const QString &schema, const QString &path);
+    // Attaches a scheme file when it is a scheme of this server; else keeps why not.
+    bool AttachSchemeFile(const QString &scheme, const QString &path);
+    void UseWal(const QString &schema);
+    void CreateSessionTables(const QString &scheme);
+    void CreateSessionTable(const QString &scheme, const QString &table, const QString &columns);
+    QString FileOfDatabase(const QString &database) const;
     // Runs a statement: parameters by name from params, else by position.
     TExecResult Run(const QString &sql, const TOraParams *params, std::span<const QVariant> positional, bool wantRows);
     QVariant ScalarOf(const QString &sql, std::span<const QVariant> positional);
@@ -114,8 +172,14 @@ private:
     QString m_folder;
     QStringList m_schemes;
     mutable QHash<QString, bool> m_objectCache;
+    QHash<QString, QString> m_schemeFaults;  // scheme -> why its file is not attached
+    QHash<QString, QString> m_sessionTables; // "S.T" -> temp."S.T"
+    QSet<QString> m_sessionTableKeys;
+    QHash<QString, QString> m_lockTables; // database -> a table whose deletion of nothing takes its write lock
+    QString m_lastWritten;
     TStatementCache m_statements;
     int m_internal = 0;
+    int m_waitLimitMs = -1;
     bool m_busy = false;
     QElapsedTimer m_busySince;
 };

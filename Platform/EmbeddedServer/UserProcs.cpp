@@ -118,7 +118,8 @@ void RegisterEmployePack()
                          {HashPassword(password), login.toUpper()});
              c.SetOut(3, 1);
              return QVariant();
-         }});
+         },
+         TProcLock::Accounts});
     RegisterServerProc(
         {QStringLiteral("EMPLOYEPACK"),
          QStringLiteral("DISABLE_FORCE_PSW_CHANGE"),
@@ -165,9 +166,11 @@ void CheckLogin(TSqliteConnection &conn, const QString &username, const QString 
     if (r.rows.first()[1].toInt() != 0)
         RaiseOraError(OraErr::AccountLocked, QStringLiteral("the account is locked"));
     // A hash of an older form is replaced now that the password is known. A
-    // server that cannot be written (a read-only copy) keeps the old one,
-    // which still verifies.
+    // server that cannot be written (a read-only copy, another session's
+    // change of the accounts) keeps the old one, which still verifies: the
+    // log-in waits for no lock.
     if (PasswordNeedsRehash(stored)) {
+        const TSqliteConnection::TWaitLimit noWait(conn, 0);
         try {
             conn.Exec(
                 QStringLiteral("UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = ? AND PASSWORD_HASH = ?"),
@@ -211,7 +214,7 @@ bool ExecAccountStatement(TSqliteConnection &conn, const QString &sql)
         }
     }
     TSqliteConnection::InternalScope internal(conn);
-    conn.BeginWrite();
+    conn.BeginWrite(QStringLiteral("main"));
     const bool exists =
         conn.Scalar(QStringLiteral("SELECT count(*) FROM main.ACCOUNTS WHERE USERNAME = ?"), {user}).toInt() > 0;
     if (t[0].isWord("DROP")) {

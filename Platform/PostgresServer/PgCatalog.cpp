@@ -119,7 +119,8 @@ TPgRoutine TPgCatalog::Describe(const QString &schema, const QString &name, cons
     const TExecResult r = m_connection.Run(
         QStringLiteral("SELECT p.provolatile, p.proretset, p.prorettype::regtype::text, "
                        "array_to_string(coalesce(p.proallargtypes::regtype[], p.proargtypes::regtype[]), ','), "
-                       "array_to_string(p.proargmodes, ','), array_to_string(p.proargnames, ',') "
+                       "array_to_string(p.proargmodes, ','), array_to_string(p.proargnames, ','), "
+                       "EXISTS (SELECT 1 FROM sys.session_packages s WHERE lower(s.package) = n.nspname) "
                        "FROM pg_catalog.pg_proc p JOIN pg_catalog.pg_namespace n ON n.oid = p.pronamespace "
                        "WHERE n.nspname = $1 AND p.proname = $2 AND p.prokind = 'f' ORDER BY p.oid"),
         {schema, name});
@@ -129,7 +130,9 @@ TPgRoutine TPgCatalog::Describe(const QString &schema, const QString &name, cons
     TPgRoutine routine;
     routine.schema = schema;
     routine.name = name;
-    routine.writes = row[0].toString() == QLatin1String("v");
+    // A routine of a package that changes only the session's own tables
+    // (sys.session_packages) takes no transaction: it locks nothing another session waits for.
+    routine.writes = row[0].toString() == QLatin1String("v") && !row[6].toBool();
     routine.returnsRows = row[1].toBool();
     const QString returns = row[2].toString();
     const QStringList types = row[3].toString().split(QLatin1Char(','), Qt::SkipEmptyParts);

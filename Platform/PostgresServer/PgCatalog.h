@@ -4,7 +4,8 @@
 // procedure is a function with OUT parameters, an Oracle function one that
 // returns its value, a function returning rows one that returns a cursor),
 // which schemes offer which package (sys.server_objects, as ALL_OBJECTS
-// lists them), and the scheme's session tables (sys.session_tables).
+// lists them), the scheme's session tables (sys.session_tables) and the
+// packages that change only those (sys.session_packages).
 #include "Core/PlatformExport.h"
 #include "DataAccess/OraSession.h"
 
@@ -22,7 +23,7 @@ struct TPgRoutine {
     QList<TProcArgInfo> args; // RESULT first for a function, then the parameters in order
     bool function = false;    // returns a value (":RESULT := ...")
     bool returnsRows = false; // returns a cursor
-    bool writes = false;      // may change data (VOLATILE): runs inside the session's transaction
+    bool writes = false;      // may change the scheme (VOLATILE): runs inside the session's transaction
 
     bool IsFunction() const { return function; }
     // The parameters after RESULT.

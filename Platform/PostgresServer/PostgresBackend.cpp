@@ -12,6 +12,8 @@
 
 namespace {
 
+int g_lockWaitMs = TPostgresBackend::kLockWaitMs;
+
 enum class TStatementKind { Query, Dml, Block, Commit, Rollback, AlterSession, Definition };
 
 TStatementKind kindOf(const QList<TSqlToken> &t)
@@ -55,7 +57,33 @@ TOraParam &bindOf(TOraParams &params, const QString &name)
     return *p;
 }
 
+// The scheme a statement changes: the first scheme-qualified name of its text
+// (a table, or the scheme in front of a package), else empty.
+QString schemeOf(const QString &sql)
+{
+    const QList<TSqlToken> t = SignificantTokens(sql);
+    for (int i = 0; i + 2 < t.size(); ++i)
+        if ((t[i].kind == TSqlTok::Ident || t[i].kind == TSqlTok::QuotedIdent) && t[i + 1].isOp(".") &&
+            !(i > 0 && t[i - 1].isOp(".")) && !t[i].isWord("SYS"))
+            return t[i].name().toUpper();
+    return QString();
+}
+
+// The table a change writes ("SCHEME.TABLE", upper case): INSERT INTO, UPDATE, DELETE [FROM], MERGE INTO.
+QString targetOf(const QList<TSqlToken> &t)
+{
+    int i = 1;
+    if (i < t.size() && (t[i].isWord("INTO") || t[i].isWord("FROM")))
+        ++i;
+    if (i + 2 < t.size() && t[i + 1].isOp("."))
+        return t[i].name().toUpper() + QLatin1Char('.') + t[i + 2].name().toUpper();
+    return QString();
+}
+
 } // namespace
+
+int TPostgresBackend::LockWaitMs() { return g_lockWaitMs; }
+void TPostgresBackend::SetLockWaitMs(int ms) { g_lockWaitMs = ms; }
 
 TPostgresBackend::TPostgresBackend() = default;
 
@@ -77,12 +105,14 @@ void TPostgresBackend::Connect(const TConnectParams &params)
     info.user = params.username.trimmed().toLower();
     info.password = params.password;
     info.settings = {{QStringLiteral("search_path"), QStringLiteral("oracle,sys,pg_catalog,public")},
-                     {QStringLiteral("lock_timeout"), QString::number(kLockWaitMs)},
+                     {QStringLiteral("lock_timeout"), QString::number(g_lockWaitMs)},
+                     {QStringLiteral("client_min_messages"), QStringLiteral("warning")},
                      {QStringLiteral("standard_conforming_strings"), QStringLiteral("on")},
                      {QStringLiteral("DateStyle"), QStringLiteral("ISO")}};
     auto connection = std::make_unique<TPgConnection>();
     connection->Open(info);
     m_connection = std::move(connection);
+    m_database = info.database;
     m_catalog = std::make_unique<TPgCatalog>(*m_connection);
     m_nls.clear();
     m_sessionTablesMade.clear();
@@ -108,7 +138,13 @@ TExecResult TPostgresBackend::Execute(const QString &sql, TOraParams &params)
     // A statement that fails in a transaction it began itself leaves no transaction behind.
     const bool wasInTransaction = m_connection->InTransaction();
     try {
-        return ExecuteStatement(sql, params);
+        try {
+            return ExecuteStatement(sql, params);
+        } catch (const EDAError &e) {
+            if (e.ErrorCode() == OraErr::NoSessionLock)
+                RaiseBusy(e, sql);
+            throw;
+        }
     } catch (...) {
         if (!wasInTransaction && m_connection->InTransaction()) {
             try {
@@ -119,6 +155,33 @@ TExecResult TPostgresBackend::Execute(const QString &sql, TOraParams &params)
         }
         throw;
     }
+}
+
+void TPostgresBackend::RaiseBusy(const EDAError &error, const QString &sql)
+{
+    // The lock wait ran out on rows another session changed and has not committed yet.
+    const QString scheme = schemeOf(sql);
+    if (scheme.isEmpty())
+        throw error;
+    RaiseOraError(OraErr::NoSessionLock, Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeBusy")), scheme));
+}
+
+QString TPostgresBackend::SchemeFault(const QString &scheme) const
+{
+    if (!Connected() || scheme.trimmed().isEmpty())
+        return QString();
+    try {
+        const bool there =
+            m_connection
+                ->Scalar(QStringLiteral("SELECT count(*) FROM sys.server_objects WHERE owner = upper($1)"),
+                         {scheme.trimmed()})
+                .toInt() > 0;
+        if (there)
+            return QString();
+    } catch (const EDAError &) {
+        // A database without the scheme's dictionary holds no scheme at all.
+    }
+    return Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeNotInDatabase")), m_database, scheme.trimmed().toUpper());
 }
 
 void TPostgresBackend::EnsureSessionTables(const QStringList &tables)
@@ -153,7 +216,9 @@ TExecResult TPostgresBackend::ExecuteStatement(const QString &sql, TOraParams &p
     case TStatementKind::Query:
         return RunTranslated(sql, params);
     case TStatementKind::Dml:
-        m_connection->Begin();
+        // A change of the session's own table alone changes nothing of the scheme: no transaction.
+        if (!m_catalog->SessionTables().contains(targetOf(tokens)))
+            m_connection->Begin();
         return RunTranslated(sql, params);
     case TStatementKind::Commit:
         m_connection->Commit();

@@ -43,8 +43,13 @@ public:
     QString NlsValue(const QString &name) const override;
     void Prepare(const QString &sql) override;
 
-    // How long a change waits for a row another session changed and has not committed yet.
+    // How long a change waits for a row another session changed and has not
+    // committed yet (then ORA-00054), for the sessions that connect afterwards.
     static constexpr int kLockWaitMs = 10000;
+    static int LockWaitMs();
+    static void SetLockWaitMs(int ms);
+
+    QString SchemeFault(const QString &scheme) const override;
 
 private:
     TExecResult ExecuteStatement(const QString &sql, TOraParams &params);
@@ -53,9 +58,11 @@ private:
     void RunCall(const TPlsqlStep &step, TOraParams &params);
     void AlterSession(const QString &sql);
     void EnsureSessionTables(const QStringList &tables);
+    [[noreturn]] void RaiseBusy(const EDAError &error, const QString &sql);
 
     std::unique_ptr<TPgConnection> m_connection;
     std::unique_ptr<TPgCatalog> m_catalog;
+    QString m_database;
     QHash<QString, QString> m_nls;
     QSet<QString> m_sessionTablesMade;
 };

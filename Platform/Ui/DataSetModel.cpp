@@ -1,17 +1,10 @@
 #include "Ui/DataSetModel.h"
 
+#include "Core/SessionLocale.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
 
 namespace {
-
-// The locale's time format without a time zone (grids show local wall-clock times).
-QString timeFormatOf(const QLocale &locale)
-{
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
 
 QString numberText(TFieldType type, int scale, double d, const QLocale &locale)
 {
@@ -40,19 +33,23 @@ QString GridDisplayText(TFieldType type, int scale, const QVariant &value, const
         if (value.typeId() != QMetaType::QDateTime && value.typeId() != QMetaType::QDate &&
             value.typeId() != QMetaType::QTime)
             return value.toString(); // a text the server could not read as a date: shown as it is
-        const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+        const QString dateFormat = DateFormatOf(locale);
         if (value.typeId() == QMetaType::QTime || type == TFieldType::ftTime)
-            return value.toTime().toString(timeFormatOf(locale));
+            return locale.toString(value.toTime(), TimeFormatOf(locale));
         const QDateTime dt = value.toDateTime();
         if (type == TFieldType::ftDate || dt.time() == QTime(0, 0))
-            return dt.date().toString(dateFormat);
-        return dt.date().toString(dateFormat) + QLatin1Char(' ') + dt.time().toString(timeFormatOf(locale));
+            return locale.toString(dt.date(), dateFormat);
+        return locale.toString(dt.date(), dateFormat) + QLatin1Char(' ') +
+               locale.toString(dt.time(), TimeFormatOf(locale));
     }
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
     case TFieldType::ftWord:
     case TFieldType::ftAutoInc:
     case TFieldType::ftLargeint:
+        // An amount that came out whole keeps the decimal places its field was given.
+        if (scale > 0 && value.canConvert<double>() && value.typeId() != QMetaType::QString)
+            return numberText(TFieldType::ftFloat, scale, value.toDouble(), locale);
         // Numbers that count or name records (ids, quantities) without group separators.
         return value.canConvert<qlonglong>() && value.typeId() != QMetaType::QString
                    ? QString::number(value.toLongLong())

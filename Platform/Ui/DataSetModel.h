@@ -4,6 +4,7 @@
 // row per visible record. It follows the data set's changes; selecting a row
 // moves the data set there (SetCurrentRow), and edits go through Edit/Post.
 #include "Core/PlatformExport.h"
+#include "Core/SessionLocale.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/FieldType.h"
 
@@ -13,12 +14,13 @@
 
 class TField;
 
-// A value as a grid shows it: dates in the locale's short date format (with
-// the time only when it is not midnight), times in its time format, numbers
-// with its separators (amounts with their declared decimal places, currency
-// with two), Boolean values as no text (the grid draws a check mark).
+// A value as a grid shows it, by default in the session's formats
+// (Core/SessionLocale): dates with a four-digit year (with the time only when
+// it is not midnight), times without a zone, numbers with the locale's
+// separators (amounts with their declared decimal places, currency with two),
+// Boolean values as no text (the grid draws a check mark).
 PLATFORM_EXPORT QString GridDisplayText(TFieldType type, int scale, const QVariant &value,
-                                        const QLocale &locale = QLocale::system());
+                                        const QLocale &locale = SessionLocale());
 
 class PLATFORM_EXPORT TDataSetModel : public QAbstractTableModel, private TDataLink {
     Q_OBJECT

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -397,10 +398,22 @@ TOutcome toggleCheck(QWidget *window, const QString &name, const QString &row)
     if (!view || (qobject_cast<QTreeView *>(view) && !isReportList(view)) || !row.startsWith(QLatin1Char('#')))
         return TOutcome::NotFound;
     const QModelIndex index = locateItem(view, row);
-    if (!index.isValid() || !(index.flags() & Qt::ItemIsUserCheckable))
+    if (!index.isValid())
         return TOutcome::NotFound;
     if (!view->isEnabled() || !(index.flags() & Qt::ItemIsEnabled))
         return TOutcome::Disabled;
+    if (!(index.flags() & Qt::ItemIsUserCheckable)) {
+        // A data grid's check column is no checkable item: the row is ticked
+        // with the space bar, as the user does.
+        if (!qobject_cast<QTableView *>(view))
+            return TOutcome::NotFound;
+        makeCurrent(view, index);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(view, &press);
+        QCoreApplication::sendEvent(view, &release);
+        return TOutcome::Done;
+    }
     const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
     view->model()->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     return TOutcome::Done;

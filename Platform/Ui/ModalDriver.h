@@ -12,7 +12,7 @@
 //   set <name> <text>           types into an edit, a spin box or a combo box
 //   select <name> <path>        current item of a tree (captions joined by "/"), a list or a grid
 //                               ("#n" from 1, or the first cell's text), a tab widget (its caption)
-//   check <name> [#n]           toggles row n's check, or a check box
+//   check <name> [#n]           toggles row n's check (a data grid's with the space bar), or a check box
 //   drop <name> <path> => <path> drags a tree item onto another
 //   click <name>                clicks a button
 //   ok, cancel                  closes the window with that result (a dialog)

@@ -62,6 +62,12 @@ CREATE TABLE IF NOT EXISTS sys.session_tables (
   PRIMARY KEY (owner, table_name)
 );
 
+-- The packages whose procedures change only the session's own tables: a call
+-- of theirs begins no transaction and locks nothing of the scheme.
+CREATE TABLE IF NOT EXISTS sys.session_packages (
+  package varchar(30) PRIMARY KEY
+);
+
 CREATE OR REPLACE VIEW sys.all_objects AS
   SELECT upper(n.nspname)::varchar(30) AS owner, upper(c.relname)::varchar(30) AS object_name,
          (CASE c.relkind WHEN 'v' THEN 'VIEW' WHEN 'm' THEN 'VIEW' WHEN 'S' THEN 'SEQUENCE'
@@ -74,7 +80,7 @@ CREATE OR REPLACE VIEW sys.all_objects AS
   UNION ALL
   SELECT owner, table_name, 'TABLE' FROM sys.session_tables;
 GRANT SELECT ON sys.all_objects TO PUBLIC;
-GRANT SELECT ON sys.server_objects, sys.session_tables TO zandrell_users;
+GRANT SELECT ON sys.server_objects, sys.session_tables, sys.session_packages TO zandrell_users;
 
 -- The session's own copy of a session table, made when missing.
 CREATE OR REPLACE FUNCTION sys.ensure_session_table(powner text, ptable text) RETURNS void

@@ -1,12 +1,14 @@
 -- TEMP_SELECT_PACK: the order lines a user marked for a report, in the
 -- session's own copy of TEMP_ORDER_LINES_REPORT. It runs with the caller's
 -- rights: the copy belongs to the caller's session and takes no lock that
--- another session waits for.
+-- another session waits for. sys.session_packages tells the backend that a
+-- call changes nothing of the scheme: it begins no transaction.
 SET ROLE zandrell_owner;
 
 DROP SCHEMA IF EXISTS temp_select_pack CASCADE;
 CREATE SCHEMA temp_select_pack AUTHORIZATION zandrell_owner;
 GRANT USAGE ON SCHEMA temp_select_pack TO zandrell_users;
+INSERT INTO sys.session_packages (package) VALUES ('TEMP_SELECT_PACK') ON CONFLICT (package) DO NOTHING;
 
 CREATE FUNCTION temp_select_pack.ins_order_lines_report(pguid_service varchar, pquery_name varchar, prowid varchar)
   RETURNS void LANGUAGE plpgsql SET search_path = pg_catalog, pg_temp AS $$

@@ -2,12 +2,59 @@
 
 #include "Core/Exceptions.h"
 #include "DataAccess/DataSource.h"
+#include "Ui/ResourceLibrary.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QPainter>
 #include <QTableView>
 
 #include <algorithm>
+
+namespace {
+
+const char kFilterCaption[] = "zandrellFilterCaption";
+const char kFilterCaptionOf[] = "zandrellFilterCaptionOf";
+// The resource library's filter picture, shown also on the main tool bar's filter button.
+constexpr int kFilterGlyph = 4;
+
+// A funnel, for a console without the resource library.
+QIcon drawnFunnel()
+{
+    QPixmap picture(12, 12);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x6b, 0x4f, 0xa0));
+    painter.drawPolygon(QPolygonF({{0, 1}, {12, 1}, {7.5, 6}, {7.5, 11}, {4.5, 9.5}, {4.5, 6}}));
+    return QIcon(picture);
+}
+
+QIcon filterGlyph()
+{
+    const QIcon glyph = ResourceGlyph(kFilterGlyph);
+    return glyph.isNull() ? drawnFunnel() : glyph;
+}
+
+} // namespace
+
+void SetFilterCaption(TDataSet *dataSet, const QString &filter, const QString &caption)
+{
+    if (!dataSet)
+        return;
+    dataSet->setProperty(kFilterCaption, caption);
+    dataSet->setProperty(kFilterCaptionOf, filter.trimmed());
+}
+
+QString FilterCaptionOf(const TDataSet *dataSet)
+{
+    if (!dataSet || !dataSet->Filtered() || dataSet->Filter().trimmed().isEmpty())
+        return QString();
+    if (dataSet->property(kFilterCaptionOf).toString() != dataSet->Filter().trimmed())
+        return QString();
+    return dataSet->property(kFilterCaption).toString();
+}
 
 // Follows the query's filter and keeps the button in the grid's corner.
 class TDBGridOfQuery::TWatch : public QObject, public TDataLink {
@@ -35,6 +82,9 @@ TDBGridOfQuery::TDBGridOfQuery(QObject *AOwner, QAbstractItemView *Grid, TOraDat
     m_button = new QToolButton(Grid);
     m_button->setObjectName(Grid->objectName() + QStringLiteral("_SQLFilterButton"));
     m_button->setText(QStringLiteral("F"));
+    m_button->setIcon(filterGlyph());
+    m_button->setIconSize(QSize(12, 12));
+    m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_button->setAutoRaise(true);
     m_button->setFocusPolicy(Qt::NoFocus);
     m_watch = std::make_unique<TWatch>(this);
@@ -67,7 +117,8 @@ void TDBGridOfQuery::UpdateFilterButton()
     if (!m_button)
         return;
     const QString filter = FilterInForce();
-    m_button->setToolTip(filter);
+    const QString caption = FilterCaptionOf(m_query);
+    m_button->setToolTip(caption.isEmpty() ? filter : caption);
     m_button->setVisible(!filter.isEmpty());
 }
 
@@ -80,7 +131,8 @@ void TDBGridOfQuery::placeButton()
     auto *table = qobject_cast<QTableView *>(m_grid.data());
     const int width = table && table->verticalHeader()->isVisible() ? table->verticalHeader()->width() : 0;
     const int height = table && table->horizontalHeader()->isVisible() ? table->horizontalHeader()->height() : 0;
-    m_button->setGeometry(m_grid->frameWidth(), m_grid->frameWidth(), std::max(width, kLeast),
+    // Wide enough for the glyph and the letter, over the row numbers when they are wider.
+    m_button->setGeometry(m_grid->frameWidth(), m_grid->frameWidth(), std::max(width, m_button->sizeHint().width()),
                           std::max(height, kLeast));
     m_button->raise();
 }

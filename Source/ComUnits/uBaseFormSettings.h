@@ -3,8 +3,9 @@
 //
 // TDBGridOfQuery: one per grid whose data set is a prepared query (no PL/SQL
 // block). It puts on the grid's corner a small button "<grid>_SQLFilterButton"
-// with the letter "F", shown while a filter is in force on the query, whose
-// hint is that filter.
+// with the filter's glyph beside the letter "F", shown while a filter is in
+// force on the query, whose hint is that filter as the user wrote it (the
+// caption the filter dialog gave it), or the filter text when it has none.
 #include "Core/PlatformExport.h"
 #include "DataAccess/OraDataSet.h"
 
@@ -15,6 +16,7 @@
 
 #include <memory>
 
+class TDataSet;
 class TDataSource;
 
 class PLATFORM_EXPORT TDBGridOfQuery {
@@ -44,6 +46,12 @@ private:
     std::unique_ptr<TDataSource> m_source;
     std::unique_ptr<TWatch> m_watch;
 };
+
+// The caption of a data set's filter as the user wrote it ("Сумма >= 100000"),
+// kept with the filter text it describes: a filter set otherwise has none.
+PLATFORM_EXPORT void SetFilterCaption(TDataSet *dataSet, const QString &filter, const QString &caption);
+// The caption of the filter in force, or empty.
+PLATFORM_EXPORT QString FilterCaptionOf(const TDataSet *dataSet);
 
 // A sorted list of file names (for sending by e-mail).
 class PLATFORM_EXPORT TFilesForEMail {

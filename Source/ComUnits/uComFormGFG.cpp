@@ -7,6 +7,7 @@
 #include "DataAccess/OraDataSet.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uComLog.h"
+#include "Source/ComUnits/uQueryOrdering.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,11 +29,15 @@ TMacro *orderFieldMacro(TOraDataSet *query)
     return HasOrderMacros(query) ? query->FindMacro(QStringLiteral("FIELD")) : nullptr;
 }
 
-// The fields the query gives; a closed query without declared fields is opened once to learn them.
+// The fields the query gives: those it has, else those its select list names;
+// a query whose list cannot be read is opened once to learn them.
 QStringList fieldNamesOf(TOraDataSet *query)
 {
     if (query->FieldCount() > 0)
         return query->FieldNames();
+    const QStringList selected = SelectedFieldNames(SelectListOf(query->SQLText()));
+    if (!selected.isEmpty())
+        return selected;
     query->Open();
     const QStringList names = query->FieldNames();
     query->Close();
@@ -112,11 +117,38 @@ bool HasOrderMacros(TOraDataSet *query)
            order->Value().trimmed().startsWith(QLatin1String("ORDER"), Qt::CaseInsensitive);
 }
 
-bool IsOrderingOf(const QString &ordering, const QStringList &fieldNames, QString *badItem)
+namespace {
+
+const QRegularExpression &orderItemPattern()
 {
     static const QRegularExpression item(
-        QStringLiteral("^(?:[A-Za-z_][A-Za-z0-9_$#]*\\.)?([A-Za-z_][A-Za-z0-9_$#]*)(?:\\s+(?:ASC|DESC))?$"),
+        QStringLiteral("^(?:[A-Za-z_][A-Za-z0-9_$#]*\\.)?([A-Za-z_][A-Za-z0-9_$#]*)(?:\\s+(ASC|DESC))?$"),
         QRegularExpression::CaseInsensitiveOption);
+    return item;
+}
+
+} // namespace
+
+QString OrderingAsSelected(const QString &ordering, const QString &sqlText)
+{
+    const QList<TSelectItem> list = SelectListOf(sqlText);
+    QStringList items;
+    for (const QString &raw : ordering.split(QLatin1Char(','))) {
+        const QString text = raw.trimmed();
+        const QRegularExpressionMatch match = orderItemPattern().match(text);
+        const QString selected = match.hasMatch() ? OrderExpressionOf(list, match.captured(1)) : QString();
+        if (selected.isEmpty()) {
+            items << text;
+            continue;
+        }
+        items << (match.captured(2).isEmpty() ? selected : selected + QLatin1Char(' ') + match.captured(2).toUpper());
+    }
+    return items.join(QStringLiteral(", "));
+}
+
+bool IsOrderingOf(const QString &ordering, const QStringList &fieldNames, QString *badItem)
+{
+    const QRegularExpression &item = orderItemPattern();
     const QStringList items = ordering.split(QLatin1Char(','));
     for (const QString &raw : items) {
         const QString text = raw.trimmed();
@@ -130,6 +162,12 @@ bool IsOrderingOf(const QString &ordering, const QStringList &fieldNames, QStrin
     return true;
 }
 
+QString QueryOrdering(TOraDataSet *query)
+{
+    const TMacro *field = orderFieldMacro(query);
+    return field ? field->Value().trimmed() : QString();
+}
+
 void RestoreQueryOrdering(QWidget *form, const QString &module, const QString &scheme, TOraDataSet *query)
 {
     TMacro *field = orderFieldMacro(query);
@@ -139,7 +177,6 @@ void RestoreQueryOrdering(QWidget *form, const QString &module, const QString &s
     const QString section = OrderSection(scheme, module);
     const QString key = QueryKey(query);
     try {
-        ini.WriteString(section, userKeyDefault(key), field->Value());
         if (!ini.ValueExists(section, key))
             return;
         const QString stored = ini.ReadString(section, key, QString()).trimmed();
@@ -154,7 +191,7 @@ void RestoreQueryOrdering(QWidget *form, const QString &module, const QString &s
         const bool wasOpen = query->Active();
         if (wasOpen)
             query->Close();
-        field->SetValue(stored);
+        field->SetValue(OrderingAsSelected(stored, query->SQLText()));
         if (wasOpen)
             query->Open();
     } catch (const EIniWriteError &e) {
@@ -165,19 +202,17 @@ void RestoreQueryOrdering(QWidget *form, const QString &module, const QString &s
     }
 }
 
-void StoreQueryOrdering(const QString &module, const QString &scheme, TOraDataSet *query)
+void StoreQueryOrdering(const QString &module, const QString &scheme, TOraDataSet *query, const QString &designOrdering)
 {
     TMacro *field = orderFieldMacro(query);
-    if (!field)
+    if (!field || !OrderingsSaved(scheme))
         return;
     const QString section = OrderSection(scheme, module);
     const QString key = QueryKey(query);
     const QString current = field->Value().trimmed();
     try {
         ComFormGFGIni().Update([&](TIniFile::TEdit &edit) {
-            if (!edit.ValueExists(section, userKeyDefault(key)))
-                return;
-            if (edit.ReadString(section, userKeyDefault(key), QString()) != current)
+            if (current != designOrdering.trimmed())
                 edit.WriteString(section, key, current);
             else
                 edit.DeleteKey(section, key);
@@ -186,5 +221,30 @@ void StoreQueryOrdering(const QString &module, const QString &scheme, TOraDataSe
     } catch (const std::exception &e) {
         // Closing the form goes on: only the ordering is not remembered.
         qCWarning(lcCom) << "the ordering of" << key << "was not stored:" << ExceptionMessage(e);
+    }
+}
+
+namespace {
+
+QString columnsSection(const QString &module) { return module + QStringLiteral("/Columns"); }
+
+} // namespace
+
+QString StoredColumns(const QString &module, const QString &key)
+{
+    return ComFormGFGIni().ReadString(columnsSection(module), key, QString());
+}
+
+void StoreColumns(const QString &module, const QString &key, const QString &layout)
+{
+    try {
+        ComFormGFGIni().Update([&](TIniFile::TEdit &edit) {
+            if (layout.isEmpty())
+                edit.DeleteKey(columnsSection(module), key);
+            else
+                edit.WriteString(columnsSection(module), key, layout);
+        });
+    } catch (const std::exception &e) {
+        qCWarning(lcCom) << "the columns of" << key << "were not stored:" << ExceptionMessage(e);
     }
 }

@@ -1,7 +1,6 @@
 #include "Source/ComUnits/uComFormLibInt.h"
 
 #include "Core/Exceptions.h"
-#include "Core/ResourcePack.h"
 #include "Source/ComUnits/uComFormLibs.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uComLog.h"
@@ -37,9 +36,8 @@ template <typename TEntry>
 TEntry entry(const char *name)
 {
     auto *address = reinterpret_cast<TEntry>(loadLib().resolve(name));
-    Z_ASSERT(address, QStringLiteral("uComFormLibInt: %1 %2: \"%3\".")
-                          .arg(TranslateAplText(QStringLiteral("rstr_msg_NorFoundProcedure")), LibraryFileName(),
-                               QString::fromLatin1(name)));
+    Z_ASSERT(address, QStringLiteral("uComFormLibInt: \"%1\" procedure not found in %2")
+                          .arg(QString::fromLatin1(name), LibraryFileName()));
     return address;
 }
 

@@ -5,7 +5,9 @@
 //
 // A missing library raises an Exception naming it with its full path; a
 // library that is there but does not load raises the loader's error; a
-// library without the entry is a failed assertion naming the entry.
+// library without the entry is a failed assertion naming the entry
+// ("uComFormLibInt: "_SortDBGridB" procedure not found in ComformLibs.so").
+// The console lets the library go when it ends (FreeLibrary).
 #include "Core/PlatformExport.h"
 #include "Source/ComUnits/DBGridInterface.h"
 

@@ -45,7 +45,7 @@ public:
         QStyle *style = cell.widget ? cell.widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
 
-        const TField *field = m_owner->ColumnField(index.column());
+        const TField *field = m_owner->ModelColumnField(index.column());
         QStyleOptionViewItem box(cell);
         const int size = style->pixelMetric(QStyle::PM_IndicatorWidth, &box, cell.widget);
         box.rect = QRect(cell.rect.center().x() - size / 2, cell.rect.center().y() - size / 2, size, size);
@@ -174,9 +174,16 @@ void TDBGridIntObj::SetCheckValue(bool checked)
 
 int TDBGridIntObj::ColumnCount() const { return grid() && grid()->Model() ? grid()->Model()->columnCount() : 0; }
 
+// Columns are counted in display order: the user may have moved them.
+int TDBGridIntObj::logicalColumn(int column) const
+{
+    return grid() && column >= 0 && column < ColumnCount() ? grid()->horizontalHeader()->logicalIndex(column) : -1;
+}
+
 TField *TDBGridIntObj::ColumnField(int column) const
 {
-    return grid() && grid()->Model() ? grid()->Model()->FieldOfColumn(column) : nullptr;
+    const int logical = logicalColumn(column);
+    return logical >= 0 ? grid()->Model()->FieldOfColumn(logical) : nullptr;
 }
 
 QString TDBGridIntObj::ColumnTitle(int column) const
@@ -185,25 +192,31 @@ QString TDBGridIntObj::ColumnTitle(int column) const
     return field ? field->DisplayLabel() : QString();
 }
 
-int TDBGridIntObj::ColumnWidth(int column) const { return grid() ? grid()->columnWidth(column) : 0; }
+int TDBGridIntObj::ColumnWidth(int column) const
+{
+    const int logical = logicalColumn(column);
+    return logical >= 0 ? grid()->columnWidth(logical) : 0;
+}
 
 bool TDBGridIntObj::ColumnVisible(int column) const
 {
-    return grid() && column >= 0 && column < ColumnCount() && !grid()->isColumnHidden(column);
+    const int logical = logicalColumn(column);
+    return logical >= 0 && !grid()->isColumnHidden(logical);
 }
 
 int TDBGridIntObj::SelectedColumn() const
 {
     const QModelIndex current = grid() ? grid()->currentIndex() : QModelIndex();
-    return current.isValid() ? current.column() : -1;
+    return current.isValid() ? grid()->horizontalHeader()->visualIndex(current.column()) : -1;
 }
 
 void TDBGridIntObj::SetSelectedColumn(int column)
 {
     TDBGrid *g = grid();
-    if (!g || !g->Model() || column < 0 || column >= ColumnCount())
+    const int logical = logicalColumn(column);
+    if (logical < 0)
         return;
-    g->setCurrentIndex(g->Model()->index(qMax(0, g->Model()->CurrentRow()), column));
+    g->setCurrentIndex(g->Model()->index(qMax(0, g->Model()->CurrentRow()), logical));
 }
 
 QString TDBGridIntObj::Hint() const { return grid() ? grid()->Hint() : QString(); }
@@ -233,9 +246,14 @@ void TDBGridIntObj::SelectNone() { runSelect(3); }
 
 void TDBGridIntObj::InvertSelection() { runSelect(1); }
 
+TField *TDBGridIntObj::ModelColumnField(int column) const
+{
+    return grid() && grid()->Model() ? grid()->Model()->FieldOfColumn(column) : nullptr;
+}
+
 bool TDBGridIntObj::IsCheckColumn(int column) const
 {
-    const TField *field = ColumnField(column);
+    const TField *field = ModelColumnField(column);
     return m_checkDrawn && field && field->FieldName().compare(m_checkFieldName, Qt::CaseInsensitive) == 0;
 }
 

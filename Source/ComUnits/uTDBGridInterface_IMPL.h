@@ -94,7 +94,9 @@ public:
     void SelectNone() override;
     void InvertSelection() override;
 
-    // Whether a column of the grid shows the check field.
+    // The field of a column by the model's numbering (not the display order), or null.
+    TField *ModelColumnField(int column) const;
+    // Whether a column of the grid (by the model's numbering) shows the check field.
     bool IsCheckColumn(int column) const;
     // Inverts the check of the current record (through OnToggleCheck when set).
     void ToggleCheck();
@@ -104,6 +106,7 @@ protected:
 
 private:
     TDBGrid *grid() const;
+    int logicalColumn(int column) const;
     void runSelect(int mode);
     void paintEmptyGrid();
 

@@ -235,14 +235,38 @@ void TBaseForm::createActions()
     EmptyAction = make("EmptyAction", "", QKeySequence(Qt::CTRL | Qt::Key_Delete));
     EmptyAction1 = make("EmptyAction1", "", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
 
+    // Menu entries without a key of their own.
+    const auto entry = [this](const char *name) {
+        auto *action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    pSelectAll = entry("pSelectAll");
+    pSelectNone = entry("pSelectNone");
+    pInvertSelection = entry("pInvertSelection");
+    pResetColumns = entry("pResetColumns");
+
     PopupMenu1->addActions({pFind, pSort, pReport, pFilter});
     NavigationSeparator = PopupMenu1->addSeparator();
     PopupMenu1->addActions({pFirst, pPrev, pNext, pLast, pRefresh});
+    m_selectionSeparator = PopupMenu1->addSeparator();
+    PopupMenu1->addActions({pSelectAll, pSelectNone, pInvertSelection});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(pResetColumns);
 
-    connect(pFind, &QAction::triggered, this, [this] { runGridAction(&TBaseForm::DoFind); });
-    connect(pSort, &QAction::triggered, this, [this] { runGridAction(&TBaseForm::DoSort); });
-    connect(pReport, &QAction::triggered, this, [this] { runGridAction(&TBaseForm::DoReport); });
-    connect(pFilter, &QAction::triggered, this, [this] { runGridAction(&TBaseForm::DoFilter); });
+    const auto body = [this](void (TBaseForm::*method)(QAbstractItemView *, IDBGrid *)) {
+        return [this, method] {
+            runGridAction([this, method](QAbstractItemView *g, IDBGrid *i) { (this->*method)(g, i); });
+        };
+    };
+    connect(pFind, &QAction::triggered, this, body(&TBaseForm::DoFind));
+    connect(pSort, &QAction::triggered, this, body(&TBaseForm::DoSort));
+    connect(pReport, &QAction::triggered, this, body(&TBaseForm::DoReport));
+    connect(pFilter, &QAction::triggered, this, body(&TBaseForm::DoFilter));
+    connect(pSelectAll, &QAction::triggered, this, [this] { runMassSelection(&IDBGrid::SelectAll); });
+    connect(pSelectNone, &QAction::triggered, this, [this] { runMassSelection(&IDBGrid::SelectNone); });
+    connect(pInvertSelection, &QAction::triggered, this, [this] { runMassSelection(&IDBGrid::InvertSelection); });
+    connect(pResetColumns, &QAction::triggered, this, &TBaseForm::resetFocusedColumns);
     connect(pFirst, &QAction::triggered, this, [this] { moveFocusedDataSet([](TDataSet *ds) { ds->First(); }); });
     connect(pPrev, &QAction::triggered, this, [this] { moveFocusedDataSet([](TDataSet *ds) { ds->Prior(); }); });
     connect(pNext, &QAction::triggered, this, [this] { moveFocusedDataSet([](TDataSet *ds) { ds->Next(); }); });
@@ -325,6 +349,7 @@ void TBaseForm::SetSession(TOraSession *session)
         TOraSession::SetDefaultSession(m_session);
         SetComponentsSession(this, m_session);
     }
+    restoreOrderings();
 }
 
 void TBaseForm::SetScheme(const QString &scheme)
@@ -335,6 +360,7 @@ void TBaseForm::SetScheme(const QString &scheme)
     m_bindDb = m_session && !m_scheme.isEmpty();
     if (!m_scheme.isEmpty())
         fSetShema(this, m_scheme);
+    restoreOrderings();
 }
 
 QString TBaseForm::GetShema()
@@ -362,6 +388,14 @@ void TBaseForm::SetSources()
         const QString text = TranslateAplText(QString::fromLatin1(id));
         action->setText(text);
         action->setToolTip(text);
+        AddNoTranslate(action);
+    }
+    const std::pair<QAction *, const char *> entries[] = {{pSelectAll, "rstr_to_SelectAll"},
+                                                          {pSelectNone, "rstr_to_Unselect"},
+                                                          {pInvertSelection, "rstr_to_InvertSelect"},
+                                                          {pResetColumns, "rstr_to_ResetColumns"}};
+    for (const auto &[action, id] : entries) {
+        action->setText(TranslateAplText(QString::fromLatin1(id)));
         AddNoTranslate(action);
     }
     for (QObject *component :
@@ -519,6 +553,7 @@ void TBaseForm::SettDBGrid(QAbstractItemView *grid)
     intf->OnToggleCheck = [this, grid] { SetRCheck(DataSetOfView(grid)); };
     new TGridWheelMover(grid);
     SetUpGridDataSet(grid);
+    restoreColumns(grid);
 }
 
 void TBaseForm::SetUpGridDataSet(QAbstractItemView *grid)
@@ -643,7 +678,7 @@ QAbstractItemView *TBaseForm::gridOfDataSet(const TDataSet *dataSet) const
     return nullptr;
 }
 
-void TBaseForm::runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGrid *))
+void TBaseForm::runGridAction(const std::function<void(QAbstractItemView *, IDBGrid *)> &body)
 {
     try {
         QAbstractItemView *grid = GetFocusedGrid();
@@ -651,7 +686,7 @@ void TBaseForm::runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGr
             return;
         ScanComponents(); // a grid made after the form was built
         setupGrid(grid);
-        (this->*body)(grid, GridInterface(grid));
+        body(grid, GridInterface(grid));
     } catch (const EAbort &) {
     } catch (const std::exception &e) {
         MsgBoxKind(this, ExceptionMessage(e).trimmed(), 1);
@@ -676,11 +711,14 @@ void TBaseForm::DoFind(QAbstractItemView *grid, IDBGrid *intf)
     TDataSet *ds = DataSetOfView(grid);
     if (!ds || !ds->Active() || ds->IsEmpty())
         return;
+    // The library counts the columns in display order, as the interface does.
     int index = intf->SelectedColumn();
     if (index < 0 && grid->currentIndex().isValid())
         index = grid->currentIndex().column();
     ComFormLibs::FindByDBGridExB(intf, intf->Hint(), index);
-    TField *found = fieldOfColumn(grid, index);
+    TField *found = intf->ColumnField(index);
+    if (!found)
+        found = fieldOfColumn(grid, index);
     if (!found || m_sortFields.contains(found))
         return;
     // One searched field per data set: the newest replaces the one listed first.
@@ -698,7 +736,23 @@ void TBaseForm::DoSort(QAbstractItemView *grid, IDBGrid *intf)
         MsgBoxKind(this, TranslateAplText(QStringLiteral("rstr_msg_ImpossibleDatasForSorting")), 0);
         return;
     }
-    ComFormLibs::SortDBGridB(intf, intf->Hint());
+    // The new ordering is remembered at once: a console that ends without closing the form keeps it.
+    if (ComFormLibs::SortDBGridB(intf, intf->Hint()))
+        storeOrdering(qobject_cast<TOraDataSet *>(DataSetOfView(grid)));
+}
+
+void TBaseForm::runMassSelection(void (IDBGrid::*select)())
+{
+    runGridAction([select](QAbstractItemView *, IDBGrid *intf) {
+        if (intf && intf->HasCheckField())
+            (intf->*select)();
+    });
+}
+
+void TBaseForm::resetFocusedColumns()
+{
+    if (auto *grid = qobject_cast<TDBGrid *>(GetFocusedGrid()))
+        grid->ResetColumns();
 }
 
 void TBaseForm::DoReport(QAbstractItemView *grid, IDBGrid *intf)
@@ -732,6 +786,11 @@ void TBaseForm::contextMenuEvent(QContextMenuEvent *event)
     const bool hasRecords = ds && ds->Active() && !ds->IsEmpty();
     pFind->setVisible(hasRecords);
     pReport->setVisible(hasRecords);
+    const IDBGrid *intf = GridInterface(grid);
+    const bool checks = hasRecords && intf && intf->HasCheckField() && !ds->ReadOnly();
+    for (QAction *action : {m_selectionSeparator, pSelectAll, pSelectNone, pInvertSelection})
+        action->setVisible(checks);
+    pResetColumns->setVisible(qobject_cast<TDBGrid *>(grid) != nullptr);
     PopupMenu1->exec(event->globalPos());
     // Hidden actions take no short cuts: the keys stay with them outside the menu.
     pFind->setVisible(true);
@@ -757,22 +816,73 @@ void TBaseForm::SetRCheck(TDataSet *DS)
 
 // --- closing, showing, maximising
 
-bool TBaseForm::remembersOrderings() const { return !m_scheme.isEmpty() && !m_settingsModule.isEmpty(); }
+bool TBaseForm::remembersOrderings() const { return m_bindDb && !m_settingsModule.isEmpty(); }
 
 void TBaseForm::restoreOrdering(TOraDataSet *query)
 {
-    if (remembersOrderings())
-        RestoreQueryOrdering(this, m_settingsModule, m_scheme, query);
+    if (!remembersOrderings() || m_designOrderings.contains(query) || !HasOrderMacros(query))
+        return;
+    m_designOrderings.insert(query, QueryOrdering(query));
+    RestoreQueryOrdering(this, m_settingsModule, m_scheme, query);
+}
+
+// A form that gets its session and scheme after it was built (as the console
+// builds a service's window) looks for its orderings then, before its queries open.
+void TBaseForm::restoreOrderings()
+{
+    if (!m_built)
+        return;
+    const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
+    for (TOraDataSet *query : queries)
+        restoreOrdering(query);
+}
+
+void TBaseForm::storeOrdering(TOraDataSet *query)
+{
+    const auto design = m_designOrderings.constFind(query);
+    if (query && remembersOrderings() && design != m_designOrderings.constEnd())
+        StoreQueryOrdering(m_settingsModule, m_scheme, query, *design);
 }
 
 void TBaseForm::storeOrderings()
 {
     m_orderingsStored = true;
-    if (!remembersOrderings())
-        return;
+    storeColumns();
     const QList<TOraDataSet *> queries = findChildren<TOraDataSet *>();
     for (TOraDataSet *query : queries)
-        StoreQueryOrdering(m_settingsModule, m_scheme, query);
+        storeOrdering(query);
+}
+
+QString TBaseForm::columnsKey(const QAbstractItemView *grid) const
+{
+    const QString gridName = grid->objectName().isEmpty()
+                                 ? GridInterface(grid) ? GridInterface(grid)->Hint() : QString()
+                                 : grid->objectName();
+    if (m_settingsModule.isEmpty() || objectName().isEmpty() || gridName.isEmpty())
+        return QString();
+    return objectName() + QLatin1Char('.') + gridName;
+}
+
+void TBaseForm::restoreColumns(QAbstractItemView *grid)
+{
+    auto *dbGrid = qobject_cast<TDBGrid *>(grid);
+    const QString key = dbGrid ? columnsKey(grid) : QString();
+    if (key.isEmpty())
+        return;
+    const QString layout = StoredColumns(m_settingsModule, key);
+    if (!layout.isEmpty())
+        dbGrid->SetColumnLayout(layout);
+}
+
+// Only what the user changed is written: the arrangement, or its absence after a reset.
+void TBaseForm::storeColumns()
+{
+    for (QAbstractItemView *grid : SetUpGrids()) {
+        auto *dbGrid = qobject_cast<TDBGrid *>(grid);
+        const QString key = dbGrid ? columnsKey(grid) : QString();
+        if (!key.isEmpty() && dbGrid->ColumnLayoutChanged())
+            StoreColumns(m_settingsModule, key, dbGrid->ColumnsArranged() ? dbGrid->ColumnLayout() : QString());
+    }
 }
 
 void TBaseForm::BeforeCloseEvent() { storeOrderings(); }
@@ -818,9 +928,13 @@ void TBaseForm::applyMaximize()
     const QRect workArea = screen() ? screen()->availableGeometry() : QRect();
     if (workArea.isEmpty())
         return;
-    const QRect band = MaximizedRect(workArea, MainForm());
     const QRect before = normalGeometry();
     setWindowState(windowState() & ~Qt::WindowMaximized);
+    // The band holds the whole window, its frame and title bar too.
+    const QRect outer = frameGeometry(), inner = geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QRect band = MaximizedRect(workArea, MainForm()) - frame;
     if (before == band && m_geometryBeforeMaximize.isValid()) {
         setGeometry(m_geometryBeforeMaximize);
         return;
@@ -834,7 +948,8 @@ QRect TBaseForm::MaximizedRect(const QRect &workArea, const QWidget *mainForm)
     const int height = qMin(600, workArea.height());
     const int lowestTop = workArea.bottom() + 1 - height;
     if (mainForm) {
-        const int top = qBound(workArea.top(), mainForm->frameGeometry().bottom() + 1, lowestTop);
+        // Below the main form's frame, its status bar included, whatever room is left.
+        const int top = qBound(workArea.top(), mainForm->frameGeometry().bottom() + 1, workArea.bottom());
         return QRect(workArea.left(), top, workArea.width(), workArea.bottom() + 1 - top);
     }
     return QRect(workArea.left(), qMin(workArea.top() + 500, lowestTop), workArea.width(), height);

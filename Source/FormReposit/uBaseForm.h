@@ -13,7 +13,14 @@
 // - The form cannot be closed while it is being built; queries that do not
 //   prepare are reported with a diagnostic.
 // - The ordering a user chose for a query (its macro FIELD) is remembered in
-//   ComFormGFG.INI when the form closes and applied when it is next built.
+//   ComFormGFG.INI when the user sorts (and when the form closes) and applied
+//   when the form next gets its session and scheme, before its queries open:
+//   at construction, or later through SetSession and SetScheme, as the console
+//   hands them to a service's window. Opening and closing a form without a
+//   change writes no file.
+// - The columns of a grid as the user arranged them (order and widths) are
+//   remembered per form and grid in the same file, and the pop-up menu's
+//   "reset columns" gives back the design.
 // - The status text (StatusText) counts the records of the focused grid's
 //   data set, and of its master for a detail.
 // - Components added by the create event or later are set up as well: a
@@ -31,6 +38,7 @@
 #include "Source/ComUnits/uTDBGridInterface_IMPL.h"
 #include "Source/FormReposit/uComBaseForm.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QPointer>
@@ -38,6 +46,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QAbstractItemView;
@@ -128,6 +137,12 @@ public:
     QAction *EmptyAction1;
     // The separator before the record moves in PopupMenu1.
     QAction *NavigationSeparator;
+    // Mass selection of a grid's check column, offered in the pop-up menu of a grid that has one.
+    QAction *pSelectAll;
+    QAction *pSelectNone;
+    QAction *pInvertSelection;
+    // The focused grid's columns back to the design.
+    QAction *pResetColumns;
     // The action pictures 0 to 11 (empty until the resource library gives them).
     QVector<QIcon> ImageList1;
 
@@ -187,12 +202,19 @@ private:
     void addGridOfQuery(QAbstractItemView *grid, TOraDataSet *query);
     void tagFields(TDataSet *dataSet);
     void warnGridsWithoutHint();
-    // The orderings of the form's queries in the grid settings file.
+    // The orderings of the form's queries and the arrangements of its grids in the grid settings file.
     bool remembersOrderings() const;
     void restoreOrdering(TOraDataSet *query);
+    void restoreOrderings();
+    void storeOrdering(TOraDataSet *query);
     void storeOrderings();
+    QString columnsKey(const QAbstractItemView *grid) const;
+    void restoreColumns(QAbstractItemView *grid);
+    void storeColumns();
+    void runMassSelection(void (IDBGrid::*select)());
+    void resetFocusedColumns();
     void createActions();
-    void runGridAction(void (TBaseForm::*body)(QAbstractItemView *, IDBGrid *));
+    void runGridAction(const std::function<void(QAbstractItemView *, IDBGrid *)> &body);
     void moveFocusedDataSet(void (*step)(TDataSet *));
     void focusMainGrid();
     void applyMaximize();
@@ -215,6 +237,9 @@ private:
     // The module file of the form's class, named while the form is whole.
     QString m_settingsModule;
     bool m_orderingsStored = false;
+    // The design ordering of each query whose stored ordering was looked for.
+    QHash<const TOraDataSet *, QString> m_designOrderings;
+    QAction *m_selectionSeparator = nullptr;
     TScrollComponentList m_scrollList;
     std::vector<std::unique_ptr<TDBGridOfQuery>> m_grids;
     std::unique_ptr<TChkStateList> m_checkStates;

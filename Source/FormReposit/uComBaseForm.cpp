@@ -2,6 +2,7 @@
 
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "Source/ComUnits/Lang/uLangCapture.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
 #include "Source/ComUnits/uComFunctions.h"
@@ -15,7 +16,6 @@
 #include <QCloseEvent>
 #include <QDateTimeEdit>
 #include <QDir>
-#include <QLocale>
 #include <QVariant>
 
 TComBaseForm::TComBaseForm(QWidget *parent) : TVariantForm(parent)
@@ -83,8 +83,10 @@ void TComBaseForm::prepareControls(QWidget *parent)
             if (qstrcmp(control->metaObject()->className(), "TScrollDateTime") == 0)
                 AddNoTranslate(control);
         }
-        if (auto *editor = qobject_cast<QDateTimeEdit *>(control))
+        if (auto *editor = qobject_cast<QDateTimeEdit *>(control)) {
+            editor->setLocale(SessionLocale());
             editor->setDisplayFormat(LocaleFormatFor(editor->displayFormat()));
+        }
         prepareControls(control);
     }
 }
@@ -215,23 +217,11 @@ void TComBaseForm::acDBGExistExecute()
     showPlainMessage(QStringLiteral("Слова скопированы"));
 }
 
-// --- the locale's formats
+// --- the locale's formats: the session's, whatever the process's language
 
-namespace {
+QString GetLocaleDateFormat() { return SessionDateFormat(); }
 
-QString timeFormat()
-{
-    // Editors show local wall-clock times: no time zone.
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
-
-} // namespace
-
-QString GetLocaleDateFormat() { return QLocale().dateFormat(QLocale::ShortFormat); }
-
-QString GetLocaleTimeFormat() { return timeFormat(); }
+QString GetLocaleTimeFormat() { return SessionTimeFormat(); }
 
 QString GetLocaleDateTimeFormat() { return GetLocaleDateFormat() + QLatin1Char(' ') + GetLocaleTimeFormat(); }
 

@@ -120,7 +120,7 @@ private:
     QPointer<TLumDefSources> m_defSources;
 };
 
-// The locale's formats for date and time editors, in the editors' pattern letters.
+// The session's formats for date and time editors (Core/SessionLocale), in the editors' pattern letters.
 PLATFORM_EXPORT QString GetLocaleDateFormat();
 PLATFORM_EXPORT QString GetLocaleTimeFormat();
 PLATFORM_EXPORT QString GetLocaleDateTimeFormat();

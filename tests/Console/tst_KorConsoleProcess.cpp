@@ -57,6 +57,17 @@ struct RunningConsole {
         }
         return dumped();
     }
+    // Waits until the output holds the text.
+    bool WaitFor(const QByteArray &text)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!output.contains(text) && timer.elapsed() < 60000 && process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(200);
+            output += process.readAllStandardOutput();
+        }
+        return output.contains(text);
+    }
     void Kill()
     {
         process.kill();
@@ -315,6 +326,41 @@ private slots:
         QVERIFY(!reloaded.contains(u"MENU Справочники"_s));
         QCOMPARE(lines.filter(u"RIGHTS Каталоги/"_s),
                  (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
+    }
+
+    // A line ticked in one console's orders blocks no other console: another
+    // logs in, reads the orders and ticks lines of its own at once while the
+    // first runs, and sees none of its ticks; the ticks end with the console.
+    void tickedLineBlocksNoOtherConsole()
+    {
+        InstallationCopy own;
+        // The check cell of the first order line, in each dump of the orders.
+        auto firstLineTicks = [](const QStringList &lines) {
+            QStringList ticks;
+            for (const QString &row : lines.filter(QRegularExpression(u"^ROW grdLines 1 "_s)))
+                ticks << row.section(u'|', 1, 1);
+            return ticks;
+        };
+        const QByteArray tickFirstLine =
+            "click Документы/Заказы/Заказы\nform dump\nform check grdLines #1\nform dump\n";
+        RunningConsole ticking(own, u"ZL_USER"_s);
+        QVERIFY(ticking.WaitReady());
+        ticking.process.write(tickFirstLine);
+        QVERIFY(ticking.WaitFor("\nROW grdLines 1 0|+|"));
+        for (const QString &user : {u"OPERATOR"_s, u"ZL_USER"_s}) {
+            const auto other = own.run(InstallationCopy::login(user), tickFirstLine + "quit\n");
+            QVERIFY(other.finished);
+            QCOMPARE(other.exitCode, 0);
+            QCOMPARE(other.lines.first(), u"READY"_s);
+            QCOMPARE(other.lines.filter(u"MSGBOX"_s), QStringList());
+            QCOMPARE(firstLineTicks(other.lines), (QStringList{u"-"_s, u"+"_s}));
+        }
+        ticking.process.write("quit\n");
+        QVERIFY(ticking.process.waitForFinished(60000));
+        ticking.output += ticking.process.readAllStandardOutput();
+        QCOMPARE(firstLineTicks(QString::fromUtf8(ticking.output).split(u'\n')), (QStringList{u"-"_s, u"+"_s}));
+        const auto next = own.run(InstallationCopy::login(u"ZL_USER"_s), tickFirstLine + "quit\n");
+        QCOMPARE(firstLineTicks(next.lines), (QStringList{u"-"_s, u"+"_s}));
     }
 
     void refusedLoginEnds()

@@ -23,6 +23,10 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/SqliteConnection.h"
+#include "Source/ComUnits/uComFormLibInt.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "Ui/ResourceLibrary.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
 #include "tests/common/TestServer.h"
@@ -39,6 +43,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -367,13 +372,14 @@ private slots:
     // A refused login shows one readable box, captioned with the scheme, and leaves the user logged out.
     void refusedLogins_data()
     {
-        // A statement run first, or "servers:" and the text of Servers.ini, or "accounts": an empty accounts database.
+        // A statement run first, or "servers:" and the text of Servers.ini, or "empty:" and a file of the server
+        // that is emptied.
         QTest::addColumn<QString>("change");
         QTest::addColumn<QByteArray>("consoleIni");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("scheme");
-        QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: of the accounts database
+        QTest::addColumn<QString>("text"); // %1: the path of Servers.ini, %2: the server's folder
         const QString notRegistered = u"Пользователь \"%1\" не зарегистрирован"_s;
         const auto row = [](const char *name, const QString &change, const QString &user, const QString &password,
                             const QString &scheme, const QString &text, const QByteArray &consoleIni = {}) {
@@ -393,8 +399,12 @@ private slots:
             "ZANDRELL5",
             "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server list \"%1\" is damaged (line 3)",
             "[START]\nLangID=9\n");
-        row("damaged accounts database", "accounts", "ZL_USER", "demo", "ZANDRELL5",
-            "\"EDAError\":ORA-01157: База учетных записей \"%2\" повреждена");
+        row("empty accounts database", "empty:accounts.db", "ZL_USER", "demo", "ZANDRELL5",
+            "\"EDAError\":ORA-01157: Файл базы данных \"%2/accounts.db\" пуст");
+        // A scheme the server cannot offer names its file and why, not an unknown user.
+        row("empty scheme file", "empty:ZANDRELL5.db", "ZL_USER", "demo", "ZANDRELL5",
+            "Файл базы данных \"%2/ZANDRELL5.db\" пуст");
+        row("no scheme file", "", "ZL_USER", "demo", "NOSUCH", "Файл базы данных \"%2/NOSUCH.db\" не найден");
     }
     void refusedLogins()
     {
@@ -404,10 +414,9 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, scheme);
         QFETCH(QString, text);
-        const QString accounts = server->Folder() + u"/accounts.db"_s;
         exeDir->write(u"Console.ini"_s, consoleIni);
-        if (change == u"accounts"_s) {
-            QFile(accounts).resize(0);
+        if (change.startsWith(u"empty:"_s)) {
+            QFile(server->Folder() + u'/' + change.mid(6)).resize(0);
         } else if (change.startsWith(u"servers:"_s)) {
             QFile f(server->IniPath());
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(change.mid(8).toLatin1()) > 0);
@@ -418,9 +427,41 @@ private slots:
         QVERIFY(!d.Login(scheme, QStringLiteral("-1")));
         QVERIFY(!d.LoggedIn());
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, accounts));
+        QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, server->Folder()));
         QVERIFY2(dialogs->boxes.last().caption.contains(u'"' + scheme + u'"'),
                  qPrintable(dialogs->boxes.last().caption));
+    }
+
+    // The log-in needs nothing of the capture scheme and stores the user's
+    // language only when it can: a damaged TARVEL.db, or another session's
+    // unsaved change of the scheme, costs the log-in nothing.
+    void loginGoesOnWithoutWhatItCannotStore_data()
+    {
+        QTest::addColumn<bool>("damagedCapture");
+        QTest::addColumn<bool>("schemeBusy");
+        QTest::newRow("damaged TARVEL.db") << true << false;
+        QTest::newRow("the scheme changed by another session") << false << true;
+    }
+    void loginGoesOnWithoutWhatItCannotStore()
+    {
+        QFETCH(bool, damagedCapture);
+        QFETCH(bool, schemeBusy);
+        if (damagedCapture)
+            QFile(server->Folder() + u"/TARVEL.db"_s).resize(100);
+        std::unique_ptr<TOraSession> other;
+        const int usual = TSqliteConnection::BusyTimeoutMs();
+        if (schemeBusy) {
+            other = server->Connect();
+            other->ExecSQL(u"UPDATE ZANDRELL5.SYSUSER SET NAME = NAME WHERE ID = 1"_s);
+            TSqliteConnection::SetBusyTimeoutMs(300);
+        }
+        TDM &d = newDM(u"OPERATOR"_s, u"demo"_s);
+        const bool loggedIn = d.Login(u"ZANDRELL5"_s, u"9"_s);
+        TSqliteConnection::SetBusyTimeoutMs(usual);
+        QVERIFY(loggedIn);
+        QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(lastBox()));
+        QCOMPARE(Scalar(d.CommonSession, u"SELECT count(*) FROM ZANDRELL5.USER_LANGS WHERE APL_LANG_ID = 9"_s).toInt(),
+                 schemeBusy ? 0 : 1);
     }
 
     void forcedPasswordChangeAccepted_data()
@@ -767,6 +808,65 @@ private slots:
         QCOMPARE(main->Manager->ActiveItem(), service);
         service->Window()->close();
         QTRY_COMPARE(main->windowTitle(), app);
+    }
+
+    // Ctrl+F, Ctrl+S, Ctrl+R and Ctrl+A pressed in a service window run its own
+    // grid actions, and pressed in the main window reach the active service:
+    // each key has one owner. The report button is off for a user whose orders
+    // window refuses the report, and the pop-up menu shows the tool bar's pictures.
+    void shortCutsOfTheServiceWindowAndTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("report");
+        QTest::newRow("administrator") << u"ZL_USER"_s << true;
+        QTest::newRow("operator without the report") << u"OPERATOR"_s << false;
+    }
+    void shortCutsOfTheServiceWindowAndTheMainWindow()
+    {
+        QFETCH(QString, user);
+        QFETCH(bool, report);
+        QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s));
+        SetProgramFolderForTests(exeDir->path()); // the form library beside the program
+        const auto back = qScopeGuard([] {
+            ComFormLibs::FreeLibrary();
+            SetProgramFolderForTests(QString());
+            FreeResourceLibrary();
+        });
+        login(user);
+        auto main = mainWindow();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        MenuItem(*main, {"Документы", "Заказы", "Заказы"})->trigger();
+        TServiceItem *service = main->Manager->FindByGuid(kOrders);
+        QWidget *window = service->Window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto *grid = window->findChild<QAbstractItemView *>(u"grdOrders"_s);
+        grid->setFocus();
+        QTRY_COMPARE(main->acReport->isEnabled(), report);
+        const auto image = [](const QAction *action) { return action->icon().pixmap(16, 16).toImage(); };
+        const QList<std::tuple<Qt::Key, const char *, QAction *, QString>> keys{
+            {Qt::Key_F, "pFind", main->acFind, u"TFindDlg"_s},
+            {Qt::Key_S, "pSort", main->acSort, u"TSortDlg"_s},
+            {Qt::Key_R, "pReport", main->acReport, u"TQRPreviewDlg"_s},
+            {Qt::Key_A, "pFilter", main->acFilter, u"TFilterDlg"_s}};
+        for (const auto &[key, name, mainAction, dialog] : keys) {
+            QCOMPARE(image(window->findChild<QAction *>(QString::fromLatin1(name))), image(mainAction));
+            if (dialog == u"TQRPreviewDlg"_s && !report)
+                continue;
+            dialogs->clear();
+            QTest::keyClick(grid, key, Qt::ControlModifier);
+            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
+        }
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        for (const auto &[key, name, mainAction, dialog] : keys) {
+            if (dialog == u"TQRPreviewDlg"_s && !report)
+                continue;
+            dialogs->clear();
+            QTest::keyClick(main.get(), key, Qt::ControlModifier);
+            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
+        }
+        main->ClearConfiguration();
     }
 
     // A reload frees every service window and builds the same menus again, also while the window is shown.

@@ -24,11 +24,15 @@
 #include "tests/common/TestServer.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -298,8 +302,7 @@ private slots:
         QTest::newRow("filter of another query") << u"full"_s << false << u"pFilter"_s << u"filter|Orders|2"_s << u""_s;
         QTest::newRow("library without the entry")
             << u"empty"_s << true << u"pSort"_s << u""_s
-            << u"uComFormLibInt: "_s + TranslateAplText(u"rstr_msg_NorFoundProcedure"_s) +
-                   u" ComformLibs.so: \"_SortDBGridB\"."_s;
+            << u"uComFormLibInt: \"_SortDBGridB\" procedure not found in ComformLibs.so"_s;
         QTest::newRow("no library") << u"none"_s << true << u"pFind"_s << u""_s
                                     << u"uComFormLibInt.LoadLib: \"%1\" library is not found"_s;
     }
@@ -465,6 +468,47 @@ private slots:
         QCOMPARE(CheckValueOf(TFieldType(type), ds->ValueAt(0, 2)), CheckValueOf(TFieldType(type), initial));
     }
 
+    // The pop-up menu of a grid with a check column offers the mass selection,
+    // which goes to the form library; every grid's menu offers its columns back as designed.
+    void popupOffersMassSelection_data()
+    {
+        QTest::addColumn<bool>("checkColumn");
+        QTest::newRow("with a check column") << true;
+        QTest::newRow("without") << false;
+    }
+    void popupOffersMassSelection()
+    {
+        QFETCH(bool, checkColumn);
+        SetProgramFolderForTests(QStringLiteral(FORMLIB_DOUBLE_DIR) + u"/full"_s);
+        TResultSet rows = checkTable(TFieldType::ftString, checks(3, u"-"_s));
+        if (!checkColumn) {
+            rows.columns.removeLast();
+            for (auto &row : rows.rows)
+                row.removeLast();
+        }
+        auto form = TBaseForm::Create<TGridForm>(rows);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->grid->setFocus();
+        QStringList offered;
+        QTimer::singleShot(0, form.get(), [&] {
+            for (QAction *action : form->PopupMenu1->actions())
+                if (action->isVisible() && !action->isSeparator())
+                    offered << action->objectName();
+            form->PopupMenu1->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), form->grid->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(form.get(), &event);
+        const QStringList selection{u"pSelectAll"_s, u"pSelectNone"_s, u"pInvertSelection"_s};
+        for (const QString &name : selection)
+            QCOMPARE(offered.contains(name), checkColumn);
+        QVERIFY(offered.contains(u"pResetColumns"_s) && offered.contains(u"pFind"_s));
+        if (!checkColumn)
+            return;
+        form->pInvertSelection->trigger();
+        QCOMPARE(form->grid->property("formLibCall").toString(), u"select|1|RCHECK|1"_s);
+    }
+
     void setRCheckNeedsADataSet()
     {
         auto form = TBaseForm::Create<TGridForm>(checkTable(TFieldType::ftString, {}));
@@ -574,6 +618,12 @@ private slots:
         for (auto [dataSet, field] : {std::pair{orders, u"AMOUNT"_s}, {lines, u"PRICE"_s}, {lines, u"AMOUNT"_s}})
             QCOMPARE(dataSet->FieldByName(field)->Visible(), amounts);
         QCOMPARE(form->pReport->isEnabled(), report);
+        // An amount the query computes shows two decimals, as a stored one does.
+        for (int column = 0; amounts && column < linesGrid->Model()->columnCount(); ++column)
+            if (linesGrid->Model()->FieldOfColumn(column) == lines->FieldByName(u"AMOUNT"_s)) {
+                const QString shown = linesGrid->Model()->index(0, column).data().toString();
+                QVERIFY2(QRegularExpression(u"^[\\d\u00a0]+,\\d\\d$"_s).match(shown).hasMatch(), qPrintable(shown));
+            }
 
         // The lines are those of the current order.
         for (int row : {1, 3, 12}) {
@@ -878,7 +928,8 @@ private slots:
         QTest::addColumn<int>("mainBottom");
         QTest::addColumn<QRect>("expected");
         QTest::newRow("below the main form") << QRect(0, 0, 1280, 1024) << 99 << QRect(0, 100, 1280, 924);
-        QTest::newRow("main form low: 600 pixels kept") << QRect(0, 0, 1280, 1024) << 700 << QRect(0, 424, 1280, 600);
+        QTest::newRow("main form low: below it all the same")
+            << QRect(0, 0, 1280, 1024) << 700 << QRect(0, 701, 1280, 323);
         QTest::newRow("no main form, tall screen") << QRect(0, 0, 1280, 1200) << -1 << QRect(0, 500, 1280, 600);
         QTest::newRow("no main form, 800 pixels") << QRect(0, 0, 1024, 800) << -1 << QRect(0, 200, 1024, 600);
         QTest::newRow("no main form, small screen") << QRect(0, 30, 800, 500) << -1 << QRect(0, 30, 800, 500);

@@ -11,17 +11,22 @@
 #include "Source/ComUnits/uBaseFormSettings.h"
 #include "Source/ComUnits/uChkCount.h"
 #include "Source/ComUnits/uComFormGFG.h"
+#include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
+#include "Source/ComUnits/uQueryOrdering.h"
 #include "Source/ComUnits/uServiceForm.h"
 #include "Source/FormReposit/uBaseForm.h"
+#include "Ui/DataSetModel.h"
 #include "tests/common/FormFixture.h"
 #include "tests/common/TestServer.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -181,37 +186,92 @@ private slots:
         QVERIFY(QueryKey(&query) != u"fmOwner.sqItems.0018"_s);
     }
 
+    // The ordering the user chose is kept, the design one is not; opening and
+    // closing a form without a change writes nothing.
     void orderingCycle()
     {
+        const QString file = ComFormGFGIni().FileName();
         auto form = openForm();
         const QString key = QueryKey(form->sqOrders);
         QVERIFY(key.startsWith(u"fmOrders.sqOrders."_s));
-        QCOMPARE(ComFormGFGIni().ReadString(section(), key + u"_def"_s, {}), u"O.ID"_s);
+        QVERIFY(form->close());
+        form.reset();
+        QVERIFY(!QFile::exists(file));
+
+        form = openForm();
         form->sortBy(u"O.AMOUNT DESC"_s);
         QVERIFY(form->close());
         QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.AMOUNT DESC"_s);
         QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
         form.reset();
 
+        const QDateTime written = QFileInfo(file).lastModified();
+        const qint64 size = QFileInfo(file).size();
         form = openForm();
         QCOMPARE(form->ordering(), u"O.AMOUNT DESC"_s);
         QVERIFY(form->sqOrders->Active());
         const double first = form->sqOrders->FieldByName(u"AMOUNT"_s)->AsFloat();
         form->sqOrders->Next();
         QVERIFY(first >= form->sqOrders->FieldByName(u"AMOUNT"_s)->AsFloat());
+        QVERIFY(form->close());
+        QCOMPARE(QFileInfo(file).lastModified(), written);
+        QCOMPARE(QFileInfo(file).size(), size);
 
         // Back to the design ordering: nothing is kept.
+        form = openForm();
         form->sortBy(u"O.ID"_s);
         QVERIFY(form->close());
         QVERIFY(!ComFormGFGIni().ValueExists(section(), key));
-        QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
         QCOMPARE(dialogs->boxes.size(), 0);
 
         // A form freed without closing stores its ordering too.
         form = openForm();
-        form->sortBy(u"STATUS"_s);
+        form->sortBy(u"O.STATUS"_s);
         form.reset();
-        QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"STATUS"_s);
+        QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.STATUS"_s);
+    }
+
+    // The console makes a service's window first and hands it the session and
+    // the scheme afterwards: the stored ordering is in force when the queries
+    // first open, and a new ordering is kept when the user sorts.
+    void orderingOfAWindowThatGetsItsSessionLater()
+    {
+        QStringList opened; // the ordering of the orders at each opening
+        const auto watch = [&opened](QWidget *window) {
+            auto *orders = window->findChild<TOraQuery *>(u"sqOrders"_s);
+            orders->AfterOpen = [&opened, orders](TDataSet *) { opened << orders->MacroByName(u"FIELD"_s).Value(); };
+        };
+        std::unique_ptr<TServiceForm> window = OpenDemoOrders(session.get(), "111", watch);
+        QCOMPARE(opened.value(0), u"O.ID"_s);
+        auto *orders = window->findChild<TOraQuery *>(u"sqOrders"_s);
+        const QString key = QueryKey(orders);
+        // The form library's sort dialog: amount descending, as the grid names it.
+        QVERIFY(QFile::link(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/ComformLibs.so"_s,
+                            fixture->programDir.filePath(u"ComformLibs.so"_s)));
+        dialogs->onModal = [](QDialog *d) {
+            auto *order = d->findChild<QListWidget *>(u"lbOrder"_s);
+            order->setCurrentRow(0); // the design's number goes
+            d->findChild<QAction *>(u"acRemove"_s)->trigger();
+            auto *fields = d->findChild<QListWidget *>(u"lbFields"_s);
+            fields->setCurrentItem(fields->findItems(u"Сумма"_s, Qt::MatchExactly).value(0));
+            d->findChild<QAction *>(u"acAdd"_s)->trigger();
+            order->currentItem()->setCheckState(Qt::Checked);
+            d->findChild<QAction *>(u"acOk"_s)->trigger();
+            return int(QDialog::Accepted);
+        };
+        window->findChild<TDBGrid *>(u"grdOrders"_s)->setFocus();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->findChild<QAction *>(u"pSort"_s)->trigger();
+        // Kept at once, before the window closes.
+        QCOMPARE(ComFormGFGIni().ReadString(OrderSection(kScheme, u"Orders.so"_s), key, {}), u"O.AMOUNT DESC"_s);
+        window.reset();
+        ComFormLibs::FreeLibrary();
+
+        opened.clear();
+        window = OpenDemoOrders(session.get(), "111", watch);
+        QCOMPARE(opened.value(0), u"O.AMOUNT DESC"_s);
+        QCOMPARE(dialogs->boxes.size(), 0);
     }
 
     void saveSwitchedOff()
@@ -224,35 +284,35 @@ private slots:
         form->sortBy(u"STATUS"_s);
         QVERIFY(form->close());
         QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.AMOUNT"_s);
-        QVERIFY(!ComFormGFGIni().ValueExists(section(), key + u"_def"_s));
     }
 
     void storedOrdering_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("applied");
-        QTest::newRow("field with direction and prefix") << u"STATUS DESC, O.ID"_s << true;
-        QTest::newRow("lower case") << u"amount asc"_s << true;
-        QTest::newRow("dropped column") << u"O.DISCOUNT"_s << false;
-        QTest::newRow("a second statement") << u"ID; DROP TABLE DEMO_ORDERS"_s << false;
-        QTest::newRow("a sub-query") << u"(SELECT 1 FROM DUAL)"_s << false;
-        QTest::newRow("a comment") << u"ID --"_s << false;
-        QTest::newRow("an empty item") << u"ID,"_s << false;
-        QTest::newRow("two directions") << u"ID ASC DESC"_s << false;
-        QTest::newRow("empty") << u""_s << false;
+        QTest::addColumn<QString>("applied"); // empty: refused
+        QTest::newRow("field with direction and prefix") << u"STATUS DESC, O.ID"_s << u"O.STATUS DESC, O.ID"_s;
+        QTest::newRow("lower case") << u"amount asc"_s << u"O.AMOUNT ASC"_s;
+        QTest::newRow("an alias") << u"ROWID_QUERY"_s << u"ROWID_QUERY"_s;
+        QTest::newRow("dropped column") << u"O.DISCOUNT"_s << u""_s;
+        QTest::newRow("a second statement") << u"ID; DROP TABLE DEMO_ORDERS"_s << u""_s;
+        QTest::newRow("a sub-query") << u"(SELECT 1 FROM DUAL)"_s << u""_s;
+        QTest::newRow("a comment") << u"ID --"_s << u""_s;
+        QTest::newRow("an empty item") << u"ID,"_s << u""_s;
+        QTest::newRow("two directions") << u"ID ASC DESC"_s << u""_s;
+        QTest::newRow("empty") << u""_s << u""_s;
     }
     void storedOrdering()
     {
         QFETCH(QString, stored);
-        QFETCH(bool, applied);
+        QFETCH(QString, applied);
         const QString key = storedKey();
         ComFormGFGIni().WriteString(section(), key, stored);
         auto form = openForm();
-        QCOMPARE(form->ordering(), applied ? stored : u"O.ID"_s);
+        QCOMPARE(form->ordering(), applied.isEmpty() ? u"O.ID"_s : applied);
         QVERIFY(form->sqOrders->Active());
-        QCOMPARE(refusals(), applied ? 0 : 1);
-        QCOMPARE(ComFormGFGIni().ValueExists(section(), key), applied);
-        if (!applied) {
+        QCOMPARE(refusals(), applied.isEmpty() ? 1 : 0);
+        QCOMPARE(ComFormGFGIni().ValueExists(section(), key), !applied.isEmpty());
+        if (applied.isEmpty()) {
             QCOMPARE(dialogs->boxes.first().caption, TranslateAplText(u"rstrError"_s));
             QVERIFY(dialogs->boxes.first().text.contains(stored.trimmed().isEmpty() ? u"\"\""_s : u"\""_s));
             // Forgotten: the next opening says nothing.
@@ -260,6 +320,42 @@ private slots:
             form = openForm();
             QCOMPARE(refusals(), 1);
         }
+    }
+
+    // How an ordering names the fields of a query that joins tables.
+    void orderingNamesFieldsAsTheSelectListDoes_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expression"); // empty: the list does not name it
+        QTest::addColumn<QString>("item");       // an ordering item and the field it names
+        QTest::addColumn<QString>("itemField");
+        const QString orders = u"SELECT O.ID, O.ORDER_DATE, C.NAME AS CUSTOMER, O.AMOUNT\nFROM &shema.DEMO_ORDERS O, "
+                               u"&shema.DEMO_CUSTOMERS C WHERE C.ID = O.CUSTOMER_ID\n&ORDER &FIELD"_s;
+        QTest::newRow("qualified column") << orders << u"ID"_s << u"O.ID"_s << u"O.ID"_s << u"ID"_s;
+        QTest::newRow("alias") << orders << u"customer"_s << u"CUSTOMER"_s << u"C.NAME"_s << u"CUSTOMER"_s;
+        QTest::newRow("position") << orders << u"AMOUNT"_s << u"O.AMOUNT"_s << u"4"_s << u"AMOUNT"_s;
+        QTest::newRow("position past the list") << orders << u"NAME"_s << u""_s << u"5"_s << u""_s;
+        const QString lines =
+            u"SELECT CASE WHEN EXISTS (SELECT 1 FROM T WHERE T.A = L.ID) THEN '+' ELSE '-' END AS RCHECK, "
+            u"L.ID, L.QUANTITY * L.PRICE AMOUNT, 'L' || L.ID, COUNT(*) N FROM &shema.LINES L"_s;
+        QTest::newRow("a sub-query stays whole") << lines << u"RCHECK"_s << u"RCHECK"_s << u"1"_s << u"RCHECK"_s;
+        QTest::newRow("alias without AS") << lines << u"AMOUNT"_s << u"AMOUNT"_s << u"3"_s << u"AMOUNT"_s;
+        QTest::newRow("expression without alias") << lines << u"ID"_s << u"L.ID"_s << u"4"_s << u""_s;
+        QTest::newRow("aggregate") << lines << u"N"_s << u"N"_s << u"COUNT(*)"_s << u"N"_s;
+        QTest::newRow("every field: bare names")
+            << u"SELECT * FROM &shema.DEMO_GOODS"_s << u"NAME"_s << u""_s << u"G.NAME"_s << u"NAME"_s;
+    }
+    void orderingNamesFieldsAsTheSelectListDoes()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, field);
+        QFETCH(QString, expression);
+        QFETCH(QString, item);
+        QFETCH(QString, itemField);
+        const QList<TSelectItem> list = SelectListOf(sql);
+        QCOMPARE(OrderExpressionOf(list, field), expression);
+        QCOMPARE(FieldOfOrderItem(list, item), itemField);
     }
 
     void countFormat_data()
@@ -386,16 +482,92 @@ private slots:
         QVERIFY(button && button == orders.FilterButton());
         QVERIFY(!button->isVisibleTo(form->grdOrders));
 
+        QVERIFY(!button->icon().isNull() && button->text() == u"F"_s);
+        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+
         form->sqOrders->SetFilter(u"AMOUNT=48200.5"_s);
         form->sqOrders->SetFiltered(true);
         QVERIFY(button->isVisibleTo(form->grdOrders));
         QCOMPARE(button->toolTip(), u"AMOUNT=48200.5"_s);
         form->sqOrders->SetFiltered(false);
         QVERIFY(!button->isVisibleTo(form->grdOrders));
+        // The filter as the user wrote it, while that filter is the one in force.
+        SetFilterCaption(form->sqOrders, u"AMOUNT >= 100000"_s, u"Сумма >= 100000"_s);
+        form->sqOrders->SetFilter(u"AMOUNT >= 100000"_s);
+        form->sqOrders->SetFiltered(true);
+        QCOMPARE(button->toolTip(), u"Сумма >= 100000"_s);
+        form->sqOrders->SetFilter(u"AMOUNT >= 200000"_s);
+        QCOMPARE(button->toolTip(), u"AMOUNT >= 200000"_s);
 
         delete form->grdOrders;
         QCOMPARE(form->Grids().size(), size_t(1));
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, TDBGridOfQuery(form.get(), nullptr, form->sqCustomers));
+    }
+
+    // Columns the user moves and widens come back at the next opening; reset, they are the design's again.
+    void columnsAsTheUserArrangedThem()
+    {
+        const QString file = ComFormGFGIni().FileName();
+        const auto fields = [](TDBGrid *grid) {
+            QStringList names;
+            for (int visual = 0; visual < grid->horizontalHeader()->count(); ++visual)
+                names << grid->Model()->FieldOfColumn(grid->horizontalHeader()->logicalIndex(visual))->FieldName();
+            return names;
+        };
+        auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QHeaderView *titles = form->grdCustomers->horizontalHeader();
+        // Something else than the user's hand changes nothing that is kept; a
+        // column too narrow for the rows of another master record widens.
+        titles->resizeSection(0, 77);
+        form->grdOrders->setColumnWidth(1, 5);
+        form->sqCustomers->Next();
+        QVERIFY(form->grdOrders->columnWidth(1) >=
+                static_cast<QAbstractItemView *>(form->grdOrders)->sizeHintForColumn(1));
+        QVERIFY(form->close());
+        form.reset();
+        QVERIFY(!QFile::exists(file));
+
+        form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        titles = form->grdCustomers->horizontalHeader();
+        QCOMPARE(fields(form->grdCustomers), (QStringList{u"ID"_s, u"NAME"_s}));
+        // The name's title dragged before the code's, then its edge dragged wider.
+        const int y = titles->height() / 2;
+        const auto x = [titles](int logical) { return titles->sectionViewportPosition(logical); };
+        QTest::mousePress(titles->viewport(), Qt::LeftButton, {}, QPoint(x(1) + 10, y));
+        QTest::mouseMove(titles->viewport(), QPoint(x(1) - 10, y));
+        QTest::mouseMove(titles->viewport(), QPoint(x(0) + 5, y));
+        QTest::mouseRelease(titles->viewport(), Qt::LeftButton, {}, QPoint(x(0) + 5, y));
+        QCOMPARE(fields(form->grdCustomers), (QStringList{u"NAME"_s, u"ID"_s}));
+        const int edge = x(1) + titles->sectionSize(1) - 1;
+        QTest::mousePress(titles->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+        QTest::mouseMove(titles->viewport(), QPoint(edge + 20, y));
+        QTest::mouseMove(titles->viewport(), QPoint(edge + 60, y));
+        QTest::mouseRelease(titles->viewport(), Qt::LeftButton, {}, QPoint(edge + 60, y));
+        const int width = titles->sectionSize(1);
+        QVERIFY(width > 60);
+        // The data set opened again keeps them.
+        form->sqCustomers->Refresh();
+        QCOMPARE(fields(form->grdCustomers), (QStringList{u"NAME"_s, u"ID"_s}));
+        QCOMPARE(titles->sectionSize(1), width);
+        QVERIFY(form->close());
+        form.reset();
+
+        form = TBaseForm::Create<TMasterDetailForm>(session.get());
+        QCOMPARE(fields(form->grdCustomers), (QStringList{u"NAME"_s, u"ID"_s}));
+        QCOMPARE(form->grdCustomers->columnWidth(1), width);
+        QCOMPARE(fields(form->grdOrders), (QStringList{u"ID"_s, u"AMOUNT"_s}));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->grdCustomers->setFocus();
+        form->pResetColumns->trigger();
+        QCOMPARE(fields(form->grdCustomers), (QStringList{u"ID"_s, u"NAME"_s}));
+        QVERIFY(form->close());
+        form.reset();
+        QVERIFY(!ComFormGFGIni().ValueExists(u"tst_GridSettings/Columns"_s, u"fmCustomers.grdCustomers"_s));
     }
 
     void unwritableFolderDoesNotStopClosing()

@@ -9,14 +9,16 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-// An open data set with `rows` records ("NAME n" in text fields, n in numbers) of
-// fields "NAME:kind:width", kind s string, i integer, f float, d date, l Boolean,
-// m memo, b blob; ":hidden" at the end hides the field.
+// An open data set with `rows` records of fields "NAME:kind:width", kind s
+// string, i integer, f float, d date, l Boolean, m memo, b blob; ":hidden" at
+// the end hides the field. A string is "NAME r" followed by x's up to the
+// field's display width in characters; numbers are r, dates days of 2026.
 void fill(TDataSet &dataSet, const QStringList &definitions, int rows)
 {
     static const QHash<QString, TFieldType> kinds{{"s", TFieldType::ftString},  {"i", TFieldType::ftInteger},
@@ -28,11 +30,14 @@ void fill(TDataSet &dataSet, const QStringList &definitions, int rows)
         result.columns.append({definition.section(':', 0, 0), kinds.value(definition.section(':', 1, 1)), 60, false});
     for (int r = 1; r <= rows; ++r) {
         QVector<QVariant> values;
-        for (const auto &column : std::as_const(result.columns))
-            values.append(column.type == TFieldType::ftString
-                              ? QVariant(QStringLiteral("%1 %2").arg(column.name).arg(r))
+        for (int c = 0; c < result.columns.size(); ++c) {
+            const TColumnInfo &column = result.columns.at(c);
+            const QString text = QStringLiteral("%1 %2").arg(column.name).arg(r);
+            const int width = definitions.at(c).section(':', 2, 2).toInt();
+            values.append(column.type == TFieldType::ftString ? QVariant(text.leftJustified(width, 'x'))
                           : column.type == TFieldType::ftDate ? QVariant(QDate(2026, 1, 1).addDays(r))
                                                               : QVariant(r));
+        }
         result.rows.append(values);
     }
     dataSet.LoadFrom(result);
@@ -54,42 +59,99 @@ private slots:
     {
         QTest::addColumn<QStringList>("fields");
         QTest::addColumn<bool>("landscape");
-        QTest::addColumn<QStringList>("columns"); // NAME@left/alignment
-        // A portrait band is 190 mm wide, a landscape one 277 mm.
-        QTest::newRow("columns at 1 and 14")
-            << QStringList{"A:s:10", "B:i:6"} << false << QStringList{"A@1/L", "B@14/R"};
+        QTest::addColumn<QString>("columns"); // NAME/alignment, in order
+        // A portrait band is 190 mm wide, a landscape one 277 mm; 8-point x's take about 1.7 mm.
         QTest::newRow("portrait kept when all fit")
-            << QStringList{"A:s:100", "B:d:86"} << false << QStringList{"A@1/L", "B@104/C"};
-        QTest::newRow("first field past portrait turns the page")
-            << QStringList{"A:s:100", "B:s:87", "C:l:50"} << true << QStringList{"A@1/L", "B@104/L", "C@194/C"};
-        QTest::newRow("the stop: later narrower fields are left out")
-            << QStringList{"A:s:100", "B:s:180", "C:i:5"} << true << QStringList{"A@1/L"};
-        QTest::newRow("a field too wide for landscape after the turn ends the list")
-            << QStringList{"A:s:150", "B:s:100", "C:s:30", "D:s:2"} << true << QStringList{"A@1/L", "B@154/L"};
+            << QStringList{"A:s:10", "B:i:6", "C:d:20"} << false << "A/L B/R C/C";
+        QTest::newRow("first column past portrait turns the page")
+            << QStringList{"A:s:70", "B:s:60", "C:l:50"} << true << "A/L B/L C/C";
+        QTest::newRow("the stop: later narrower columns are left out")
+            << QStringList{"A:s:100", "B:s:100", "C:i:5"} << true << "A/L";
+        QTest::newRow("a text wider than the page takes the page") << QStringList{"A:s:400", "B:i:5"} << true << "A/L";
         QTest::newRow("hidden field takes no gap")
-            << QStringList{"A:s:10", "B:s:50:hidden", "C:f:6"} << false << QStringList{"A@1/L", "C@14/R"};
+            << QStringList{"A:s:10", "B:s:50:hidden", "C:f:6"} << false << "A/L C/R";
         QTest::newRow("width 0, memo and blob fields take no gap")
-            << QStringList{"A:s:10", "B:s:0", "C:m:20", "D:b:20", "E:i:6"} << false << QStringList{"A@1/L", "E@14/R"};
-        QTest::newRow("no listed field") << QStringList{"A:m:10", "B:s:0"} << false << QStringList{};
+            << QStringList{"A:s:10", "B:s:0", "C:m:20", "D:b:20", "E:i:6"} << false << "A/L E/R";
+        QTest::newRow("no listed field") << QStringList{"A:m:10", "B:s:0"} << false << "";
     }
     void layoutPlacesColumnsAcrossThePage()
     {
         QFETCH(QStringList, fields);
         QFETCH(bool, landscape);
-        QFETCH(QStringList, columns);
+        QFETCH(QString, columns);
         TDataSet dataSet;
-        fill(dataSet, fields, 1);
+        fill(dataSet, fields, 3);
         TQRByDataSet listing;
         listing.SetDataSet(&dataSet);
         const TQRLayout layout = listing.Layout();
         QCOMPARE(layout.Orientation, landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
         QCOMPARE(listing.PageLayout().orientation(), layout.Orientation); // the pages follow it
         QStringList placed;
+        double right = -2; // the first column starts at 1 mm, each next one 3 mm after the last
         for (const TQRColumn &c : layout.Columns) {
             const char *alignment = c.Alignment & Qt::AlignRight ? "R" : c.Alignment & Qt::AlignHCenter ? "C" : "L";
-            placed << QStringLiteral("%1@%2/%3").arg(c.Field->FieldName()).arg(c.Left).arg(alignment);
+            placed << QStringLiteral("%1/%2").arg(c.Field->FieldName(), alignment);
+            QCOMPARE(c.Left, right + 3);
+            QVERIFY(c.Width > 0);
+            right = c.Left + c.Width;
+            QCOMPARE(c.Wraps, c.Field->DataType() == TFieldType::ftString);
         }
-        QCOMPARE(placed, columns);
+        QVERIFY(right <= layout.BandWidth);
+        QCOMPARE(placed.join(' '), columns);
+    }
+
+    // Every column is as wide as its title and its widest value: numbers and
+    // dates print whole on their line (the titles too), however narrow the
+    // fields' display widths, in the session's formats whatever the process's language.
+    void numbersAndTitlesPrintWhole_data()
+    {
+        QTest::addColumn<QString>("process");
+        QTest::newRow("C") << "C";
+        QTest::newRow("ru_RU") << "ru_RU";
+        QTest::newRow("en_US") << "en_US";
+    }
+    void numbersAndTitlesPrintWhole()
+    {
+        QFETCH(QString, process);
+        QLocale::setDefault(QLocale(process));
+        const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+        TResultSet rows;
+        rows.columns = {{"ID", TFieldType::ftInteger, 0, false},
+                        {"ORDER_DATE", TFieldType::ftDate, 0, false},
+                        {"CUSTOMER", TFieldType::ftString, 60, false},
+                        {"AMOUNT", TFieldType::ftFloat, 0, false, 2}};
+        const QList<double> amounts{125400, 9.5, 48200.5, 1234567.25};
+        for (int i = 0; i < amounts.size(); ++i)
+            rows.rows.append(
+                {1001 + i, QDate(2024, 2, 5).addDays(i), QStringLiteral("ООО «Клиент %1»").arg(i), amounts.at(i)});
+        TDataSet dataSet;
+        dataSet.LoadFrom(rows);
+        for (const char *name : {"ID", "ORDER_DATE", "CUSTOMER", "AMOUNT"})
+            dataSet.FieldByName(name)->SetDisplayWidth(3);
+        TQRByDataSet listing;
+        listing.SetDataSet(&dataSet);
+        listing.SetColumns({{dataSet.FieldByName("ID"), "Номер"},
+                            {dataSet.FieldByName("ORDER_DATE"), "Дата"},
+                            {dataSet.FieldByName("CUSTOMER"), "Клиент"},
+                            {dataSet.FieldByName("AMOUNT"), "Сумма"}});
+        QVERIFY(listing.PrintToPdf(m_dir.filePath("whole.pdf")));
+        const QStringList pages = PdfPages(m_dir.filePath("whole.pdf"), true);
+        QCOMPARE(pages.size(), 1);
+        QString text = pages.first();
+        text.replace(QChar(0x00A0), ' ');
+        const QStringList lines = text.split('\n');
+        const auto lineWith = [&lines](const QStringList &parts) {
+            return std::any_of(lines.cbegin(), lines.cend(), [&parts](const QString &line) {
+                return std::all_of(parts.cbegin(), parts.cend(),
+                                   [&line](const QString &p) { return line.contains(p); });
+            });
+        };
+        QVERIFY2(lineWith({"Номер", "Дата", "Клиент", "Сумма"}), qPrintable(text));
+        const QStringList shown{"125 400,00", "9,50", "48 200,50", "1 234 567,25"};
+        for (int i = 0; i < amounts.size(); ++i)
+            QVERIFY2(lineWith({QString::number(1001 + i), QDate(2024, 2, 5).addDays(i).toString("dd.MM.yyyy"),
+                               QStringLiteral("Клиент %1»").arg(i), shown.at(i)}),
+                     qPrintable(text));
     }
 
     // Two pages, each with title, column titles and its number; the user's
@@ -119,22 +181,24 @@ private slots:
             QVERIFY2(text.contains(QStringLiteral("стр. %1").arg(p + 1)), qPrintable(text));
             QVERIFY(!text.contains(QStringLiteral("стр. %1").arg(2 - p)));
         }
-        QVERIFY(pages.at(0).contains("NAME 1\n") && !pages.at(0).contains("NAME 90"));
-        QVERIFY(pages.at(1).contains("NAME 90") && !pages.at(1).contains("NAME 1\n"));
+        QVERIFY(pages.at(0).contains("NAME 1x") && !pages.at(0).contains("NAME 90"));
+        QVERIFY(pages.at(1).contains("NAME 90") && !pages.at(1).contains("NAME 1x"));
     }
 
-    // Rows of two lines take twice the room, and nothing of a wrapped text is lost.
+    // A text wider than the page wraps: rows of three lines take three times
+    // the room, and nothing of a wrapped text is lost.
     void longTextWrapsAndTheRowGrows()
     {
-        TDataSet narrow;
-        fill(narrow, {"NAME:s:8"}, 90);
+        TDataSet wide;
+        fill(wide, {"NAME:s:400"}, 90);
         TQRByDataSet listing;
-        listing.SetDataSet(&narrow);
-        QVERIFY(listing.PrintToPdf(m_dir.filePath("narrow.pdf")));
-        const QStringList pages = PdfPages(m_dir.filePath("narrow.pdf"));
-        QVERIFY(pages.size() >= 3); // the same rows take two pages when they fit on a line
+        listing.SetDataSet(&wide);
+        QVERIFY(listing.PrintToPdf(m_dir.filePath("wide.pdf")));
+        const QStringList pages = PdfPages(m_dir.filePath("wide.pdf"));
+        QVERIFY(pages.size() >= 4); // the same rows take two pages when they fit on a line
         const QString text = pages.join("").remove(QRegularExpression("\\s"));
-        QVERIFY2(text.contains(QStringLiteral("NAME90стр.%1").arg(pages.size())), qPrintable(text.right(300)));
+        QVERIFY2(text.contains("NAME90" + QString(393, 'x') + QStringLiteral("стр.%1").arg(pages.size())),
+                 qPrintable(text.right(600)));
     }
 
     // Nowhere to write, or nothing to list (a closed data set): no file; no preview of a closed one.

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <memory>
 
 struct FormFixture {
@@ -88,8 +89,10 @@ private:
     bool m_main;
 };
 
-// The demo module's orders window: made with the rights string, then given the session and the scheme.
-inline std::unique_ptr<TServiceForm> OpenDemoOrders(TOraSession *session, const QByteArray &mode)
+// The demo module's orders window: made with the rights string, then given the
+// session and the scheme, as the console does; `made` sees the window between.
+inline std::unique_ptr<TServiceForm> OpenDemoOrders(TOraSession *session, const QByteArray &mode,
+                                                    const std::function<void(QWidget *)> &made = {})
 {
     QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/Orders.so"));
     const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
@@ -98,6 +101,8 @@ inline std::unique_ptr<TServiceForm> OpenDemoOrders(TOraSession *session, const 
         return nullptr;
     }
     std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", mode.constData(), nullptr));
+    if (made)
+        made(window.get());
     auto *zandrell = qobject_cast<IZandrell *>(window.get());
     zandrell->SetSession(session);
     zandrell->SetScheme(QStringLiteral("ZANDRELL5"));

@@ -2,6 +2,7 @@
 
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
 #include "Source/ComUnits/QRBy/uQRPreview.h"
@@ -9,7 +10,7 @@
 #include "Ui/DataSetModel.h"
 
 #include <QFontMetricsF>
-#include <QLocale>
+#include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -57,11 +58,58 @@ QString pageNumberFormat()
     return translated.count(QLatin1String("%d")) == 1 ? translated : ResStrRu(id);
 }
 
-QString cellText(const TField *field, const QVariant &value, const QLocale &locale)
+// Room left beside the widest text: the printer's text may run a little wider than it measures.
+constexpr double kColumnSlackMm = 0.5;
+// Texts are measured at the resolution of the printer.
+constexpr int kMeasureDpi = 1200;
+
+// A value as the listing prints it: the session's formats, a Boolean as "+" or "-".
+QString cellText(const TField *field, const QVariant &value)
 {
     if (field->DataType() == TFieldType::ftBoolean)
         return value.isNull() ? QString() : (value.toBool() ? QStringLiteral("+") : QStringLiteral("-"));
-    return GridDisplayText(field->DataType(), field->Scale(), value, locale);
+    return GridDisplayText(field->DataType(), field->Scale(), value, SessionLocale());
+}
+
+// Widths in millimetres of texts in the listing's font, measured at the printer's resolution.
+class TTextMeasure {
+public:
+    TTextMeasure()
+        : m_device(imageAt(kMeasureDpi)), m_plain(listingFont(kFontPoints, false), &m_device),
+          m_bold(listingFont(kFontPoints, true), &m_device)
+    {
+    }
+    double Width(const QString &text, bool bold) const
+    {
+        return (bold ? m_bold : m_plain).horizontalAdvance(text) * 25.4 / kMeasureDpi;
+    }
+
+private:
+    static QImage imageAt(int dpi)
+    {
+        QImage image(1, 1, QImage::Format_Mono);
+        const int dotsPerMeter = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        return image;
+    }
+    QImage m_device;
+    QFontMetricsF m_plain;
+    QFontMetricsF m_bold;
+};
+
+bool neverWraps(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::ftBoolean:
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+    case TFieldType::ftTimeStamp:
+        return true;
+    default:
+        return IsNumericFieldType(type);
+    }
 }
 
 // Paints the pages of one listing on a device whose painter is active.
@@ -81,7 +129,6 @@ public:
 
     void Paint(TDataSet *dataSet)
     {
-        const QLocale locale;
         const int rows = dataSet->RecordCount();
         const double bodyBottom = m_page.height() - mm(kPageFooterMm);
         const double bodyHeight = bodyBottom - m_bodyTop;
@@ -94,8 +141,9 @@ public:
             double height = mm(kDetailMm);
             for (int c = 0; c < m_layout.Columns.size(); ++c) {
                 const TQRColumn &column = m_layout.Columns.at(c);
-                texts[c] = cellText(column.Field, dataSet->ValueAt(row, column.Field->Index()), locale);
-                height = qMax(height, textHeight(m_font, m_metrics, texts.at(c), mm(column.Width)));
+                texts[c] = cellText(column.Field, dataSet->ValueAt(row, column.Field->Index()));
+                if (column.Wraps)
+                    height = qMax(height, textHeight(m_font, m_metrics, texts.at(c), mm(column.Width)));
             }
             // A row taller than a page is cut at the page's foot rather than never placed.
             height = qMin(height, bodyHeight);
@@ -153,10 +201,12 @@ private:
         m_bodyTop = m_pageHeaderHeight + m_columnHeaderHeight;
     }
 
-    // A text that fits its column on one line is drawn unclipped, which keeps large files small and fast.
-    void drawText(const QRectF &rect, Qt::Alignment alignment, const QString &text, const QFontMetricsF &metrics)
+    // A text that fits its column on one line, or must not wrap, is drawn
+    // unclipped on one line, which also keeps large files small and fast.
+    void drawText(const QRectF &rect, Qt::Alignment alignment, const QString &text, const QFontMetricsF &metrics,
+                  bool wraps = true)
     {
-        if (metrics.horizontalAdvance(text) <= rect.width())
+        if (!wraps || metrics.horizontalAdvance(text) <= rect.width())
             m_painter.drawText(rect, int(alignment | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine), text);
         else
             m_painter.drawText(rect, text, wrapOption(alignment));
@@ -195,7 +245,8 @@ private:
     {
         for (int c = 0; c < m_layout.Columns.size(); ++c) {
             const TQRColumn &column = m_layout.Columns.at(c);
-            drawText(QRectF(mm(column.Left), top, mm(column.Width), height), column.Alignment, texts.at(c), m_metrics);
+            drawText(QRectF(mm(column.Left), top, mm(column.Width), height), column.Alignment, texts.at(c), m_metrics,
+                     column.Wraps);
         }
     }
 
@@ -283,18 +334,26 @@ TQRLayout TQRByDataSet::Layout() const
     if (!m_dataSet)
         return layout;
     double left = kFirstLeftMm;
+    const double widest = bandWidthMm(QPageLayout::Landscape) - kFirstLeftMm;
+    const int rows = m_dataSet->Active() ? m_dataSet->RecordCount() : 0;
+    const TTextMeasure measure;
     for (const TQRColumnSource &source : columnSources()) {
         TField *field = source.Field;
         if (!field || field->DisplayWidth() <= 0 || !QRByListedType(field->DataType()))
             continue;
-        const double width = field->DisplayWidth();
+        // As wide as the title and the widest value printed, within the page.
+        double width = measure.Width(source.Title, true);
+        for (int row = 0; row < rows && width < widest; ++row)
+            width = qMax(width, measure.Width(cellText(field, m_dataSet->ValueAt(row, field->Index())), false));
+        width = qMin(width + kColumnSlackMm, widest);
         if (left + width > layout.BandWidth && layout.Orientation == QPageLayout::Portrait) {
             layout.Orientation = QPageLayout::Landscape;
             layout.BandWidth = bandWidthMm(layout.Orientation);
         }
         if (left + width > layout.BandWidth)
             break;
-        layout.Columns.append({field, source.Title, left, width, QRByAlignment(field->DataType())});
+        layout.Columns.append(
+            {field, source.Title, left, width, QRByAlignment(field->DataType()), !neverWraps(field->DataType())});
         left += width + kColumnGapMm;
     }
     return layout;

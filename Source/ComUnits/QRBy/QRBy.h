@@ -7,11 +7,14 @@
 //
 // The page is A4 with 10 mm margins; positions and widths are millimetres.
 // Columns start at 1 mm and follow each other 3 mm apart, each as wide as its
-// field's display width in characters, taken as millimetres. The first column
-// that does not fit a portrait page turns the page to landscape; a column that
-// does not fit even then ends the list, later narrower ones included. Hidden
-// fields, fields of width 0 and long or binary fields take no column and no
-// gap. A text longer than its column wraps and the row grows.
+// title and its widest value as printed (in the listing's font, over the rows
+// it lists), at most as wide as a landscape page. Values are printed in the
+// session's formats (Core/SessionLocale). The first column that does not fit
+// a portrait page turns the page to landscape; a column that does not fit
+// even then ends the list, later narrower ones included. Hidden fields,
+// fields of width 0 and long or binary fields take no column and no gap. A
+// number, a date or a time never wraps; a text wider than its column (only
+// one wider than the page) wraps and the row grows.
 //
 // Rows are read by position: rendering never moves the data set's current
 // record, so the grids and detail queries that follow it stay where they are.
@@ -47,6 +50,8 @@ struct TQRColumn {
     double Left = 0;
     double Width = 0;
     Qt::Alignment Alignment = Qt::AlignLeft;
+    // Only a text wraps inside its column.
+    bool Wraps = true;
 };
 
 struct TQRLayout {

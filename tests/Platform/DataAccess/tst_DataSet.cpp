@@ -527,7 +527,7 @@ private slots:
         const QDateTime afternoon(QDate(2024, 2, 5), QTime(14, 7, 9));
         const int dt = int(TFieldType::ftDateTime), fl = int(TFieldType::ftFloat), in = int(TFieldType::ftInteger);
         QTest::newRow("ru date") << "ru_RU" << dt << -1 << QVariant(midnight) << "05.02.2024";
-        QTest::newRow("en date") << "en_US" << dt << -1 << QVariant(midnight) << "2/5/24";
+        QTest::newRow("en date, the year in four digits") << "en_US" << dt << -1 << QVariant(midnight) << "02/05/2024";
         QTest::newRow("ru date time") << "ru_RU" << dt << -1 << QVariant(afternoon) << "05.02.2024 14:07:09";
         QTest::newRow("ru date kind drops time")
             << "ru_RU" << int(TFieldType::ftDate) << -1 << QVariant(afternoon) << "05.02.2024";
@@ -541,6 +541,8 @@ private slots:
         QTest::newRow("en float whole") << "en_US" << fl << -1 << QVariant(1500.0) << "1,500";
         QTest::newRow("ru float") << "ru_RU" << fl << -1 << QVariant(2.25) << "2,25";
         QTest::newRow("integer id plain") << "en_US" << in << -1 << QVariant(qlonglong(100234)) << "100234";
+        QTest::newRow("whole amount with its places")
+            << "ru_RU" << in << 2 << QVariant(qlonglong(3100)) << QString::fromUtf8("3\u00a0100,00");
         QTest::newRow("null") << "en_US" << fl << 2 << QVariant() << "";
         QTest::newRow("boolean draws no text") << "en_US" << int(TFieldType::ftBoolean) << -1 << QVariant(true) << "";
         QTest::newRow("text") << "ru_RU" << int(TFieldType::ftString) << -1 << QVariant("Склад") << "Склад";
@@ -608,7 +610,7 @@ private slots:
             // A locked account with a wrong password says no more than any wrong password.
             {"locked, wrong password", "ZANDRELL", "LOCKED", "nope", 1017, ""},
             {"missing files", "NOFILES", "ZL_USER", "demo", 1157, "Db/NOFILES"},
-            {"damaged file", "ZANDRELL", "ZL_USER", "demo", 1157, "ZANDRELL5.db"},
+            {"damaged accounts file", "ZANDRELL", "ZL_USER", "demo", 1157, "accounts.db"},
             {"Oracle without its driver", "prod", "ZL_USER", "demo", 12560, "QOCI"},
         };
         for (const auto &row : rows)
@@ -627,8 +629,8 @@ private slots:
         ini.WriteString("PROD", "Backend", "oracle");
         ini.WriteString("PROD", "Driver", "QOCI");
         ini.WriteString("PROD", "Database", "//dbhost:1521/ORCL");
-        QFile damaged(test.Folder() + u"/ZANDRELL5.db"_s);
-        if (named == u"ZANDRELL5.db"_s) {
+        QFile damaged(test.Folder() + u"/accounts.db"_s);
+        if (named == u"accounts.db"_s) {
             QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
             damaged.write(QByteArray(8192, 'x'));
             damaged.close();

@@ -1,6 +1,7 @@
 // The embedded server: SQL texts (macros, parameters, translation, PL/SQL),
-// server-side procedures, transactions, two processes writing at once,
-// password hashes, and faults of Servers.ini, accounts and write locks.
+// server-side procedures, transactions, session tables, two processes writing
+// at once, password hashes, and faults of Servers.ini, of the server's files
+// and folder, and write locks.
 #include "DataAccess/DAError.h"
 #include "DataAccess/DbWait.h"
 #include "DataAccess/OraMacro.h"
@@ -13,6 +14,8 @@
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
+#include "PostgresServer/PostgresBackend.h"
+#include "tests/common/ScratchMount.h"
 #include "tests/common/TestFiles.h"
 #include "tests/common/TestServer.h"
 #include "tools/dbbuild/DbBuilder.h"
@@ -24,6 +27,8 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -86,6 +91,45 @@ int RunWriter(const QStringList &args)
         return 1;
     }
 }
+
+// The log-in of the file-fault test as another user: the readable cause, or "connected".
+int RunConnect(const QStringList &args)
+{
+    SetServersIniPath(args.value(0));
+    try {
+        ConnectTo(QStringLiteral("ZANDRELL"));
+        std::printf("connected\n");
+    } catch (const EDAError &e) {
+        std::printf("%s\n", qPrintable(e.Detail().isEmpty() ? e.message() : e.Detail()));
+    }
+    return 0;
+}
+
+// The lock wait of both servers, for the sessions that connect afterwards.
+void setLockWaitMs(int ms)
+{
+    TSqliteConnection::SetBusyTimeoutMs(ms);
+    TPostgresBackend::SetLockWaitMs(ms);
+}
+
+// What a statement raises; code 0 when it raises nothing.
+EDAError errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const EDAError &e) {
+        return e;
+    }
+    return EDAError(0, QString());
+}
+
+// An SQLite connection of another program to a file.
+struct ForeignConnection {
+    explicit ForeignConnection(const QString &path) { sqlite3_open(QFile::encodeName(path).constData(), &db); }
+    ~ForeignConnection() { sqlite3_close(db); }
+    bool Exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    sqlite3 *db = nullptr;
+};
 
 // A hash as the server wrote it before Argon2id.
 QString legacyHash(const QString &password, int iterations = 20000)
@@ -250,6 +294,15 @@ private slots:
                  QStringLiteral("UPDATE T SET A = 1 WHERE B = 2"));
         QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT SYSDATE FROM DUAL MINUS SELECT T.SYSDATE FROM T")),
                  QStringLiteral("SELECT ZSYSDATE() FROM DUAL EXCEPT SELECT T.SYSDATE FROM T"));
+        // A session table is the session's own copy wherever it is named; a function of that name is none.
+        const QSet<QString> session{QStringLiteral("S.TMP")};
+        QCOMPARE(TranslateOracleSql(QStringLiteral("SELECT T.A, S.TMP(1) FROM s.tmp T WHERE EXISTS "
+                                                   "(SELECT 1 FROM S.TMP WHERE S.TMP.A = T.A)"),
+                                    session),
+                 QStringLiteral("SELECT T.A, Z$CALL('S.TMP', 1) FROM temp.\"S.TMP\" T WHERE EXISTS "
+                                "(SELECT 1 FROM temp.\"S.TMP\" WHERE temp.\"S.TMP\".A = T.A)"));
+        QCOMPARE(TranslateOracleSql(QStringLiteral("INSERT INTO S.TMP (A) VALUES (1)"), session),
+                 QStringLiteral("INSERT INTO temp.\"S.TMP\" (A) VALUES (1)"));
     }
 
     void blocksOfCalls()
@@ -875,15 +928,23 @@ private slots:
     void accountsDatabaseFaults_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("garbage") << QByteArray(4096, '\xA5');
-        QTest::newRow("cut after its header") << QByteArray("SQLite format 3\0", 16);
+        QTest::addColumn<QString>("text"); // %1: the file
+        const QString damaged = QStringLiteral("The accounts database \"%1\" is damaged");
+        QTest::newRow("empty file") << QByteArray() << QStringLiteral("The database file \"%1\" is empty");
+        QTest::newRow("garbage") << QByteArray(4096, '\xA5') << damaged;
+        QTest::newRow("cut after its header") << QByteArray("SQLite format 3\0", 16) << damaged;
+        QTemporaryDir dir;
+        ForeignConnection(dir.filePath(QStringLiteral("notes.db"))).Exec("CREATE TABLE NOTES (TXT TEXT)");
+        QTest::newRow("another program's database")
+            << ReadBytes(dir.filePath(QStringLiteral("notes.db")))
+            << QStringLiteral("The file \"%1\" is no accounts database of this server: it has no table ACCOUNTS");
     }
     void accountsDatabaseFaults()
     {
         if (TestServer::OnPostgres())
             QSKIP("the embedded server's accounts file");
         QFETCH(QByteArray, content);
+        QFETCH(QString, text);
         const QString accounts = server->Folder() + QStringLiteral("/accounts.db");
         QFile::remove(accounts);
         for (const char *suffix : {"-wal", "-shm"})
@@ -896,9 +957,9 @@ private slots:
         for (int attempt = 0; attempt < 2; ++attempt) {
             const EDAError e = connectError(QStringLiteral("ZANDRELL"));
             QCOMPARE(e.ErrorCode(), 1157);
-            QCOMPARE(e.Detail(), QStringLiteral("The accounts database \"%1\" is damaged").arg(accounts));
+            QCOMPARE(e.Detail(), text.arg(accounts));
         }
-        // Reported, never made anew: the file is as it was.
+        // Reported, never made anew nor switched to another journal mode: the file is as it was.
         QCOMPARE(ReadBytes(accounts), content);
     }
 
@@ -1130,6 +1191,234 @@ private slots:
         s->Commit();
     }
 
+    // What one session leaves uncommitted stops no other session's log-in or
+    // reads: its ticks are its own and lock nothing; its change of a scheme
+    // makes only a second writer wait the lock wait: of that scheme on the
+    // embedded server, which locks a scheme, of the same rows on PostgreSQL.
+    void uncommittedWorkBlocksNoOne_data()
+    {
+        QTest::addColumn<QString>("left"); // what the first session runs and does not commit
+        QTest::addColumn<QString>("locked");
+        QTest::addColumn<bool>("sameRows"); // the second writer changes rows the first one holds
+        QTest::newRow("a ticked order line")
+            << "BEGIN ZANDRELL5.TEMP_SELECT_PACK.INS_ORDER_LINES_REPORT('{G}', 'sqLines', 'L1'); END;"
+            << "" << false;
+        QTest::newRow("a change of the scheme") << "UPDATE ZANDRELL5.SYSUSER SET NAME = 'x' WHERE ID = 2"
+                                                << "ZANDRELL5" << true;
+        QTest::newRow("a capture of phrases") << "UPDATE TARVEL.DPR SET NAME = NAME"
+                                              << "TARVEL" << false;
+    }
+    void uncommittedWorkBlocksNoOne()
+    {
+        QFETCH(QString, left);
+        QFETCH(QString, locked);
+        QFETCH(bool, sameRows);
+        s->ExecSQL(left);
+        QCOMPARE(s->InTransaction(), !locked.isEmpty());
+        const int usual = TSqliteConnection::BusyTimeoutMs();
+        setLockWaitMs(300);
+        RecordingIndicator indicator;
+        // Another console logs in, reads its configuration and sets its language without a wait.
+        auto other = server->Connect();
+        other->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(25, 0); "
+                       "ZANDRELL5.LANG_PACK.SET_USER_REP_LANG(25, 0); COMMIT; END;");
+        TOraStoredProc config;
+        config.SetSession(other.get());
+        config.SetStoredProcName("ZANDRELL5.GET_CURRCONFIG");
+        config.ExecProc();
+        QVERIFY(Count(other.get(), "V_MENUCFG") > 0);
+        QCOMPARE(Count(other.get(), "TEMP_ORDER_LINES_REPORT"), 0);
+        QCOMPARE(indicator.started, 0);
+        // A writer of the locked scheme is told after the lock wait; the other scheme takes changes at once.
+        for (const QString &scheme : {QStringLiteral("ZANDRELL5"), QStringLiteral("TARVEL")}) {
+            const EDAError e = errorOf([&] {
+                other->ExecSQL(scheme == QLatin1String("TARVEL") ? "UPDATE TARVEL.DFM SET NAME = NAME"
+                                                                 : "UPDATE ZANDRELL5.SYSUSER SET NAME = NAME");
+                other->Commit();
+            });
+            const bool waits = scheme == locked && (sameRows || !TestServer::OnPostgres());
+            QCOMPARE(e.ErrorCode(), waits ? 54 : 0);
+            QCOMPARE(e.message().contains(u'"' + scheme + u'"'), waits);
+        }
+        setLockWaitMs(usual);
+        if (locked.isEmpty()) {
+            // The ticks are the session's own and end with it.
+            QCOMPARE(Count(s.get(), "TEMP_ORDER_LINES_REPORT WHERE LOGIN = 'ZL_USER'"), 1);
+            s = server->Connect();
+            QCOMPARE(Count(s.get(), "TEMP_ORDER_LINES_REPORT"), 0);
+        }
+    }
+
+    // Only the server's administrator declares a session table, named with its
+    // scheme and keeping its rows for the session.
+    void sessionTableDeclarations_data()
+    {
+        QTest::addColumn<QString>("declaration");
+        QTest::addColumn<bool>("administrator");
+        QTest::addColumn<int>("error");
+        const char *const columns = " (ID NUMBER(9) PRIMARY KEY, TXT VARCHAR2(20))";
+        QTest::newRow("declared") << u"CREATE GLOBAL TEMPORARY TABLE ZANDRELL5.TMP%1 ON COMMIT PRESERVE ROWS"_s.arg(
+                                         QLatin1String(columns))
+                                  << true << 0;
+        QTest::newRow("by a user") << u"CREATE GLOBAL TEMPORARY TABLE ZANDRELL5.TMP%1 ON COMMIT PRESERVE ROWS"_s.arg(
+                                          QLatin1String(columns))
+                                   << false << 1031;
+        QTest::newRow("rows gone at commit")
+            << u"CREATE GLOBAL TEMPORARY TABLE ZANDRELL5.TMP%1 ON COMMIT DELETE ROWS"_s.arg(QLatin1String(columns))
+            << true << 922;
+        QTest::newRow("no scheme") << u"CREATE GLOBAL TEMPORARY TABLE TMP%1 ON COMMIT PRESERVE ROWS"_s.arg(
+                                          QLatin1String(columns))
+                                   << true << 922;
+        QTest::newRow("name of a table") << u"CREATE GLOBAL TEMPORARY TABLE ZANDRELL5.SYSUSER%1 ON COMMIT PRESERVE "
+                                            "ROWS"_s.arg(QLatin1String(columns))
+                                         << true << 955;
+    }
+    void sessionTableDeclarations()
+    {
+        if (TestServer::OnPostgres())
+            QSKIP("the embedded server's declaration of session tables");
+        QFETCH(QString, declaration);
+        QFETCH(bool, administrator);
+        QFETCH(int, error);
+        TSqliteBackend admin;
+        admin.OpenAsAdministrator(server->Folder(), false);
+        TOraParams none;
+        QCOMPARE(ErrorOf([&] {
+                     if (administrator)
+                         admin.Execute(declaration, none);
+                     else
+                         s->ExecSQL(declaration);
+                 }),
+                 error);
+        admin.Commit();
+        if (error)
+            return;
+        // Every later session has its own copy, empty at first.
+        auto a = server->Connect();
+        auto b = server->Connect(QStringLiteral("OPERATOR"));
+        a->ExecSQL("INSERT INTO ZANDRELL5.TMP (ID, TXT) VALUES (1, 'a')");
+        QVERIFY(!a->InTransaction());
+        QCOMPARE(Count(a.get(), "TMP"), 1);
+        QCOMPARE(Count(b.get(), "TMP"), 0);
+        QCOMPARE(Count(b.get(), "V_ACCESS"), Count(a.get(), "V_ACCESS"));
+        QCOMPARE(
+            Scalar(a.get(), "SELECT OBJECT_TYPE FROM ALL_OBJECTS WHERE OWNER = 'ZANDRELL5' AND OBJECT_NAME = 'TMP'")
+                .toString(),
+            u"TABLE"_s);
+    }
+
+    // A scheme file the server cannot offer is left as it was and named with
+    // its cause; the log-in and the other schemes go on.
+    void schemeFilesLeftOut_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("why"); // %1: the file
+        QTest::newRow("empty") << "ZANDRELL5"
+                               << "empty"
+                               << "The database file \"%1\" is empty";
+        QTest::newRow("damaged") << "TARVEL"
+                                 << "garbage"
+                                 << "The database file \"%1\" is damaged";
+        QTest::newRow("another program's")
+            << "TARVEL"
+            << "foreign"
+            << "The file \"%1\" is no scheme of this server: it has no table SERVER_OBJECTS";
+        QTest::newRow("locked by another program") << "TARVEL"
+                                                   << "locked"
+                                                   << "The database file \"%1\" is locked by another program";
+    }
+    void schemeFilesLeftOut()
+    {
+        if (TestServer::OnPostgres())
+            QSKIP("the embedded server's scheme files");
+        QFETCH(QString, scheme);
+        QFETCH(QString, change);
+        QFETCH(QString, why);
+        s.reset(); // no session holds the files
+        const QString path = server->Folder() + u'/' + scheme + u".db"_s;
+        std::unique_ptr<ForeignConnection> other;
+        if (change == QLatin1String("foreign")) {
+            QVERIFY(QFile::remove(path));
+            other = std::make_unique<ForeignConnection>(path);
+            QVERIFY(other->Exec("CREATE TABLE NOTES (TXT TEXT); INSERT INTO NOTES VALUES ('of another program')"));
+            other.reset();
+        } else if (change == QLatin1String("locked")) {
+            other = std::make_unique<ForeignConnection>(path);
+            QVERIFY(other->Exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                "UPDATE SERVER_OBJECTS SET OBJECT_TYPE = OBJECT_TYPE"));
+        } else {
+            WriteBytes(path, change == QLatin1String("empty") ? QByteArray() : QByteArray(4096, '\xA5'));
+        }
+        const QByteArray before = ReadBytes(path);
+        auto session = server->Connect();
+        const QString text = why.arg(path);
+        QCOMPARE(session->SchemeFault(scheme), text);
+        const EDAError e =
+            errorOf([&] { Scalar(session.get(), u"SELECT count(*) FROM %1.SERVER_OBJECTS"_s.arg(scheme)); });
+        QCOMPARE(e.ErrorCode(), 1157);
+        QCOMPARE(e.Detail(), text);
+        const QString another = scheme == QLatin1String("TARVEL") ? u"ZANDRELL5"_s : u"TARVEL"_s;
+        QVERIFY(Scalar(session.get(), u"SELECT count(*) FROM %1.SERVER_OBJECTS"_s.arg(another)).toInt() > 0);
+        QCOMPARE(session->SchemeFault(another), QString());
+        session.reset();
+        other.reset();
+        // Never made a database, never switched to another journal mode.
+        QCOMPARE(ReadBytes(path), before);
+    }
+
+    // A full disk, a read-only file system and a user who may not write the
+    // server's folder are told as such, not as a damaged database.
+    void serverFolderFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("text"); // %1: the server folder
+        QTest::newRow("full disk") << "full"
+                                   << "The disk of the folder \"%1\" is full";
+        QTest::newRow("read-only file system") << "read-only"
+                                               << "The folder \"%1\" is on a read-only file system";
+        QTest::newRow("an ordinary user, the server root's")
+            << "nobody"
+            << "The user \"nobody\" may not write to \"%1\" (owner root)";
+    }
+    void serverFolderFaults()
+    {
+        if (TestServer::OnPostgres())
+            QSKIP("the embedded server's folder");
+        QFETCH(QString, fault);
+        QFETCH(QString, text);
+        if (geteuid() != 0)
+            QSKIP("a mount of its own and another user need root");
+        s.reset();
+        ScratchMount disk;
+        if (!disk.Mount(2048))
+            QSKIP("no file system can be mounted here");
+        const QString folder = disk.filePath(u"Db/ZANDRELL"_s);
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString &f : QDir(server->Folder()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(server->Folder() + u'/' + f, folder + u'/' + f));
+        const QString ini = disk.filePath(u"Servers.ini"_s);
+        WriteServerAlias(ini, u"ZANDRELL"_s, u"Db/ZANDRELL"_s);
+        if (fault == QLatin1String("full")) {
+            QFile filler(disk.filePath(u"filler"_s));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, '\0');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        } else if (fault == QLatin1String("read-only")) {
+            QVERIFY(disk.MakeReadOnly());
+        }
+        QProcess child;
+        const QStringList args{u"--connect"_s, ini};
+        if (fault == QLatin1String("nobody"))
+            child.start(u"runuser"_s,
+                        QStringList{u"-u"_s, u"nobody"_s, u"--"_s, QCoreApplication::applicationFilePath()} + args);
+        else
+            child.start(QCoreApplication::applicationFilePath(), args);
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed(), text.arg(folder));
+    }
+
     void writeLockOfAnotherConnection_data()
     {
         QTest::addColumn<int>("releaseAtMs"); // -1: never
@@ -1150,21 +1439,20 @@ private slots:
         TSqliteBackend waiter;
         holder.OpenAsAdministrator(server->Folder(), false);
         waiter.OpenAsAdministrator(server->Folder(), false);
-        holder.Connection()->BeginWrite();
+        holder.Connection()->BeginWrite(QStringLiteral("ZANDRELL5"));
         const int usual = TSqliteConnection::BusyTimeoutMs();
         TSqliteConnection::SetBusyTimeoutMs(3000);
         RecordingIndicator indicator;
         indicator.releaseAtMs = releaseAtMs;
         if (releaseAtMs >= 0)
             indicator.release = [&holder] { holder.Connection()->Commit(); };
-        int code = 0;
-        try {
-            waiter.Connection()->BeginWrite();
-        } catch (const EDAError &e) {
-            code = e.ErrorCode();
-        }
+        const EDAError e = errorOf([&] { waiter.Connection()->BeginWrite(QStringLiteral("ZANDRELL5")); });
         TSqliteConnection::SetBusyTimeoutMs(usual);
-        QCOMPARE(code, error);
+        QCOMPARE(e.ErrorCode(), error);
+        // The lock wait ends in a message that names the scheme.
+        if (error)
+            QCOMPARE(e.message(), QStringLiteral("ORA-00054: Another session is changing the scheme \"ZANDRELL5\" and "
+                                                 "has not saved its changes yet; try again later"));
         QCOMPARE(waiter.Connection()->InTransaction(), error == 0);
         // One wait, told from its start to its end, however it ended.
         QCOMPARE(indicator.started, 1);
@@ -1179,6 +1467,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() >= 2 && args[1] == QLatin1String("--writer"))
         return RunWriter(args.mid(2));
+    if (args.size() >= 2 && args[1] == QLatin1String("--connect"))
+        return RunConnect(args.mid(2));
     tst_SchemeServer test;
     return QTest::qExec(&test, argc, argv);
 }
