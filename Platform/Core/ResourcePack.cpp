@@ -115,6 +115,10 @@ const TResString kResStrings[] = {
      "Server \"%s\" in \"%s\": unknown backend \"%s\""},
     {"rstr_fmtmsg_ServerPathMissing", "Сервер \"%s\" в \"%s\": не задан путь к базе данных (Path)",
      "Server \"%s\" in \"%s\": no database path (Path) is given"},
+    {"rstr_fmtmsg_SchemeTooOld",
+     "Схема \"%s\" устарела (версия %s), консоли нужна версия %s или новее: обновите схему на сервере",
+     "The scheme \"%s\" is too old (version %s): the console needs version %s or newer; upgrade the scheme on the "
+     "server"},
     {"rstr_fmtmsg_SchemeNotInDatabase", "В базе данных \"%s\" сервера нет схемы \"%s\"",
      "The database \"%s\" of the server holds no scheme \"%s\""},
     {"rstr_fmtmsg_ServerDatabaseMissing", "Сервер \"%s\" в \"%s\": не задана база данных (Database)",

@@ -405,6 +405,13 @@ private slots:
         row("empty scheme file", "empty:ZANDRELL5.db", "ZL_USER", "demo", "ZANDRELL5",
             "Файл базы данных \"%2/ZANDRELL5.db\" пуст");
         row("no scheme file", "", "ZL_USER", "demo", "NOSUCH", "Файл базы данных \"%2/NOSUCH.db\" не найден");
+        // A scheme older than the console needs, or one that records no version, says so.
+        const QString tooOld = u"Схема \"ZANDRELL5\" устарела (версия 0), консоли нужна версия %1 или новее: "
+                               "обновите схему на сервере"_s.arg(TDM::kSchemeVersionNeeded);
+        row("scheme older than the console", "UPDATE ZANDRELL5.SCHEME_VERSION SET VERSION = 0", "ZL_USER", "demo",
+            "ZANDRELL5", tooOld);
+        row("scheme without its version", "DELETE FROM ZANDRELL5.SCHEME_VERSION", "ZL_USER", "demo", "ZANDRELL5",
+            tooOld);
     }
     void refusedLogins()
     {
