@@ -238,7 +238,14 @@ TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &par
         break;
     }
     BeginWriteOf(parsed->writes);
-    result.rowsAffected = c.Exec(parsed->sqlite, params);
+    try {
+        result.rowsAffected = c.Exec(parsed->sqlite, params);
+    } catch (const EDAError &e) {
+        // SQLite tells no more than a failed foreign key: a new row names a missing parent.
+        if (e.ErrorCode() != OraErr::ChildRecordFound || !SignificantTokens(sql).value(0).isWord("INSERT"))
+            throw;
+        RaiseOraError(2291, QStringLiteral("integrity constraint violated - parent key not found"));
+    }
     return result;
 }
 

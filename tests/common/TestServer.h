@@ -91,6 +91,7 @@ public:
     // PostgreSQL: the test's database, and the server's own SQL run in it as its administrator.
     QString Database() const { return m_database; }
     void AdminExec(const QString &sql) const { s_cluster->AdminExec(m_database, sql); }
+    TPgServerPlace Administrator() const { return s_cluster->Administrator(); }
 
     QString IniPath() const { return m_dir.filePath(QStringLiteral("Servers.ini")); }
     QString Folder() const { return m_dir.filePath(QStringLiteral("Db/ZANDRELL")); }

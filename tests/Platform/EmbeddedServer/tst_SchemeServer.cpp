@@ -19,6 +19,7 @@
 #include "tests/common/TestFiles.h"
 #include "tests/common/TestServer.h"
 #include "tools/dbbuild/DbBuilder.h"
+#include "tools/pgbuild/PgSchemeInstaller.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
@@ -574,6 +575,211 @@ private slots:
         QCOMPARE(Count(s.get(), "V_SRVITEMS"), services);
         QCOMPARE(Count(s.get(), "v_srvitems_mode WHERE ITEMID = :I", {item}), 0);
         s->Commit();
+    }
+
+    // Every way a log-in ends, with the Oracle number the console turns into its text.
+    void logInOutcomes_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("error");
+        QTest::newRow("administrator") << "ZANDRELL"
+                                       << "ZL_USER"
+                                       << "demo" << 0;
+        QTest::newRow("lower case, blanks around") << "ZANDRELL"
+                                                   << " operator "
+                                                   << "demo" << 0;
+        QTest::newRow("wrong password") << "ZANDRELL"
+                                        << "ZL_USER"
+                                        << "Demo" << 1017;
+        QTest::newRow("unknown user") << "ZANDRELL"
+                                      << "NOBODY"
+                                      << "demo" << 1017;
+        QTest::newRow("empty password") << "ZANDRELL"
+                                        << "ZL_USER"
+                                        << "" << 1005;
+        QTest::newRow("locked account") << "ZANDRELL"
+                                        << "LOCKED"
+                                        << "demo" << 28000;
+        QTest::newRow("locked account, wrong password") << "ZANDRELL"
+                                                        << "LOCKED"
+                                                        << "x" << 1017;
+        QTest::newRow("unknown alias") << "NOWHERE"
+                                       << "ZL_USER"
+                                       << "demo" << 12154;
+        // The embedded server misses its files, PostgreSQL its database.
+        QTest::newRow("server without its scheme") << "NOFILES"
+                                                   << "ZL_USER"
+                                                   << "demo" << (TestServer::OnPostgres() ? 12154 : 1157);
+    }
+    void logInOutcomes()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(int, error);
+        QCOMPARE(connectError(alias, user, password).ErrorCode(), error);
+    }
+
+    // What the log-in asks of the scheme for each demo user: GET_CURRCONFIG, Request and v_Sysusers_2.
+    void configurationOfEachUser_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("access");
+        QTest::addColumn<int>("administrator");
+        QTest::addColumn<int>("mustChange");
+        QTest::newRow("administrator") << "ZL_USER"
+                                       << "Администратор системы" << 1 << 1 << 0;
+        QTest::newRow("operator") << "OPERATOR"
+                                  << "Оператор" << 2 << 0 << 0;
+        QTest::newRow("new employee") << "NEWBIE"
+                                      << "Новый сотрудник" << 2 << 0 << 1;
+    }
+    void configurationOfEachUser()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, name);
+        QFETCH(int, access);
+        QFETCH(int, administrator);
+        QFETCH(int, mustChange);
+        auto session = server->Connect(user);
+        TOraStoredProc config;
+        config.SetSession(session.get());
+        config.SetStoredProcName("ZANDRELL5.GET_CURRCONFIG");
+        config.ExecProc();
+        QCOMPARE(config.ParamByName("PUSER").AsString(), name);
+        QCOMPARE(config.ParamByName("PACCESSLIST").AsInteger(), access);
+        QCOMPARE(config.ParamByName("PSYSDBA").AsInteger(), administrator);
+        TOraStoredProc request;
+        request.SetSession(session.get());
+        request.SetStoredProcName("ZANDRELL5.Request");
+        auto column = [&](const char *table, const char *columnName) {
+            request.ParamByName("PTYPE").SetAsString("COLUMN");
+            request.ParamByName("PVAL_1").SetAsString(QString::fromLatin1(table));
+            request.ParamByName("PVAL_2").SetAsString(QString::fromLatin1(columnName));
+            request.ExecProc();
+            return request.ParamByName("RESULT").AsInteger();
+        };
+        QCOMPARE(column("SYSUSER", "FORCE_PASS_CHANGE"), 1);
+        QCOMPARE(column("SYSUSER", "NO_SUCH_COLUMN"), 0);
+        QCOMPARE(Scalar(session.get(),
+                        "SELECT VSU.FORCE_PASS_CHANGE FROM ZANDRELL5.v_Sysusers_2 VSU WHERE VSU.LOGIN = :U", {user})
+                     .toInt(),
+                 mustChange);
+        QCOMPARE(Scalar(session.get(), "SELECT 1 FROM ALL_OBJECTS AO WHERE AO.OWNER = UPPER('zandrell5') "
+                                       "AND AO.OBJECT_TYPE = 'VIEW' AND AO.OBJECT_NAME = 'V_SYSUSERS'")
+                     .toInt(),
+                 1);
+        QVERIFY(Scalar(session.get(), "SELECT MAX(V.VERSION) FROM ZANDRELL5.SCHEME_VERSION V").toInt() >= 1);
+    }
+
+    // The Oracle numbers of the faults the console and its modules meet, the
+    // same on both servers; the session goes on afterwards.
+    void errorNumbers_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<int>("error");
+        QTest::newRow("missing table") << "SELECT * FROM ZANDRELL5.NO_SUCH_TABLE" << 942;
+        QTest::newRow("missing column") << "SELECT NO_SUCH_COLUMN FROM ZANDRELL5.V_ACCESS" << 904;
+        QTest::newRow("unique key") << "INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (1, 'x')" << 1;
+        QTest::newRow("missing parent") << "INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP) "
+                                           "VALUES (900, 999, 0, 1)"
+                                        << 2291;
+        QTest::newRow("required column") << "INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (901, NULL)"
+                                         << 1400;
+        QTest::newRow("missing package") << "BEGIN ZANDRELL5.NO_SUCH_PACK.NO_SUCH_PROC(1); END;" << 6550;
+        QTest::newRow("package of another scheme") << "BEGIN TARVEL.MENUPACK.INS_ACCESS(:P, 'x'); END;" << 6550;
+    }
+    void errorNumbers()
+    {
+        QFETCH(QString, statement);
+        QFETCH(int, error);
+        const int groups = Count(s.get(), "V_ACCESS");
+        QCOMPARE(ErrorOf([&] { s->ExecSQL(statement, {0}); }), error);
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+        QVERIFY(!s->InTransaction());
+    }
+
+    // The PostgreSQL scheme holds the embedded scheme's demo rows, in columns
+    // of the same names, kinds and sizes.
+    void demoSchemeIsTheEmbeddedOne_data()
+    {
+        QTest::addColumn<QString>("table");
+        for (const char *table : {"ACCESSLIST",         "MENUCFG",          "SRVITEMS",
+                                  "SRVITEMS_MODE",      "REPORT_ITEMS",     "SYSUSER",
+                                  "LANGUAGES",          "LANG_TEXTS",       "NO_TRANSLATE_TEXTS",
+                                  "SCHEME_VERSION",     "DEMO_CUSTOMERS",   "DEMO_ORDERS",
+                                  "DEMO_GOODS",         "DEMO_ORDER_LINES", "V_ACCESS",
+                                  "V_MENUCFG",          "V_SRVITEMS",       "v_srvitems_mode",
+                                  "v_Sysusers",         "v_Sysusers_2",     "V_LANGUAGES",
+                                  "V_LANG_NO_TRANSLATE"})
+            QTest::newRow(table) << QString::fromLatin1(table);
+    }
+    void demoSchemeIsTheEmbeddedOne()
+    {
+        QFETCH(QString, table);
+        if (!TestServer::OnPostgres())
+            QSKIP("compares the PostgreSQL scheme with this one");
+        static QTemporaryDir embedded;
+        static const bool built = [] {
+            BuildServerFolder(qEnvironmentVariable("ZANDRELL_SOURCE_DIR") + QStringLiteral("/Scheme"),
+                              embedded.filePath(QStringLiteral("ZANDRELL")));
+            return true;
+        }();
+        QVERIFY(built);
+        WriteServerAlias(server->IniPath(), QStringLiteral("EMBEDDED"), embedded.filePath(QStringLiteral("ZANDRELL")));
+        auto other = ConnectTo(QStringLiteral("EMBEDDED"));
+        auto contents = [&](TOraSession *session) {
+            TOraQuery q;
+            q.SetSession(session);
+            q.SetSQLText(QStringLiteral("SELECT * FROM ZANDRELL5.") + table);
+            q.Open();
+            QStringList columns, rows;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                columns << QStringLiteral("%1 %2 %3")
+                               .arg(q.Fields(i)->FieldName().toUpper())
+                               .arg(int(q.Fields(i)->DataType()))
+                               .arg(q.Fields(i)->Size());
+            for (q.First(); !q.Eof(); q.Next()) {
+                QStringList cells;
+                for (int i = 0; i < q.FieldCount(); ++i)
+                    cells << q.Fields(i)->AsString();
+                rows << cells.join(u'|');
+            }
+            rows.sort();
+            return columns + rows;
+        };
+        QCOMPARE(contents(s.get()), contents(other.get()));
+    }
+
+    // The installer upgrades a scheme in place: what an older scheme lacks
+    // comes back, its rows stay, the demo rows do not come twice.
+    void upgradeInPlaceKeepsTheRows()
+    {
+        if (!TestServer::OnPostgres())
+            QSKIP("the PostgreSQL scheme's installer");
+        const int added = Menu(s.get()).Call("INS_ACCESS", {0, "Добавлена до обновления"});
+        s->Commit();
+        const int groups = Count(s.get(), "V_ACCESS"), users = Count(s.get(), "v_Sysusers");
+        s.reset();
+        server->AdminExec("UPDATE zandrell5.scheme_version SET version = 0");
+        server->AdminExec("DROP VIEW zandrell5.v_access");
+        server->AdminExec("DROP SCHEMA menupack CASCADE");
+        server->AdminExec("DROP TABLE zandrell5.user_langs CASCADE");
+        const TPgInstallResult r = InstallPgScheme(
+            server->Administrator(), qEnvironmentVariable("ZANDRELL_SOURCE_DIR") + QStringLiteral("/Scheme/postgres"),
+            server->Database());
+        QVERIFY(!r.created);
+        QCOMPARE(r.version, 1);
+        s = server->Connect();
+        QCOMPARE(Count(s.get(), "V_ACCESS"), groups);
+        QCOMPARE(Count(s.get(), "V_ACCESS WHERE ACCESSID = :A", {added}), 1);
+        QCOMPARE(Count(s.get(), "v_Sysusers"), users);
+        QVERIFY(Menu(s.get()).Call("INS_ACCESS", {0, "Добавлена после обновления"}) > added);
+        s->ExecSQL("BEGIN ZANDRELL5.LANG_PACK.SET_USER_APL_LANG(9, 0); COMMIT; END;");
+        QCOMPARE(Scalar(s.get(), "SELECT MAX(VERSION) FROM ZANDRELL5.SCHEME_VERSION").toInt(), 1);
     }
 
     // A user changes only his own password (the login's forced change is tested with the login); an administrator any.
