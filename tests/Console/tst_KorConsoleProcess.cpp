@@ -464,6 +464,7 @@ private slots:
         QCOMPARE(TProcessCommandLine::MaskedArgument(argument), shown);
     }
 
+    // The password leaves the block before the application object sees the arguments: it reads a copy.
     void argumentBlockClosesUpAndTheArrayFollows()
     {
         // The block as the system lays it out; the array after the application took "-platform x" out.
@@ -477,6 +478,16 @@ private slots:
                  QByteArray("KorConsole\0-platform\0x\0/password=***\0/user=U\0\0\0\0\0", size));
         QCOMPARE(QByteArray(remaining[1]), QByteArray("/password=***"));
         QCOMPARE(QByteArray(remaining[2]), QByteArray("/user=U"));
+
+        // As the program starts: a copy for the application object, then the block at once.
+        char start[] = "KorConsole\0/password=secret\0/user=U";
+        char *startArgv[] = {start, start + 11, start + 28, nullptr};
+        TArgumentCopy copy(3, startArgv);
+        TProcessCommandLine(3, startArgv).HidePasswords(3, startArgv);
+        QCOMPARE(QByteArray(startArgv[1]), QByteArray("/password=***"));
+        QCOMPARE(copy.Count(), 3);
+        QCOMPARE(QByteArray(copy.Values()[1]), QByteArray("/password=secret"));
+        QVERIFY(!copy.Values()[3]);
     }
 
     void defaultButtonIsTheFirstUnlessNamed()
