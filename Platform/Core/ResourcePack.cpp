@@ -86,6 +86,11 @@ const TResString kResStrings[] = {
     {"rstr_fmtmsg_NotDate", "\"%s\" не является датой", "\"%s\" is not a date"},
     {"rstr_fmtmsg_NotNumber", "\"%s\" не является числом", "\"%s\" is not a number"},
     {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
+    {"rstr_fmtmsg_PathTooLong",
+     "Путь \"%s\" длиннее %s байт, которые принимает библиотека базы данных: установите программу в папку с более "
+     "коротким путем",
+     "The path \"%s\" is longer than the %s bytes the database library takes: install the program in a folder with "
+     "a shorter path"},
     {"rstr_fmtmsg_ReadDBRecords", "Прочитано записей: %s", "Records read: %s"},
     {"rstr_fmtmsg_ServerAliasUnknown", "Сервер \"%s\" не описан в \"%s\"", "Server \"%s\" is not described in \"%s\""},
     {"rstr_fmtmsg_ServerBackendUnknown", "Сервер \"%s\" в \"%s\": неизвестный вид сервера \"%s\"",

@@ -399,6 +399,19 @@ struct Stmt {
     ~Stmt() { sqlite3_finalize(st); }
 };
 
+// The database library opens paths up to a length of its own and fails a
+// longer one without saying why: such a path is refused here, with the reason.
+// Its journal is the file's path and "-journal", which must fit as well.
+void RequirePathFits(const QString &path)
+{
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const int limit = (vfs ? vfs->mxPathname : 512) - int(sizeof("-journal") - 1);
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (QFile::encodeName(absolute).size() > limit)
+        RaiseConfigError(OraErr::DataFileUnusable,
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_PathTooLong")), absolute, limit));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- errors
@@ -489,6 +502,7 @@ void TSqliteConnection::Open(const QString &folder, bool create)
                 QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
     }
     const QString accounts = dir.filePath(AccountsFileName());
+    RequirePathFits(accounts);
     if (!QFileInfo::exists(accounts) && !create)
         RaiseConfigError(OraErr::DataFileUnusable,
                          Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_AccountsMissing")), accounts));
@@ -578,6 +592,7 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
             existing = QDir(m_folder).filePath(f);
     if (existing.isEmpty() && !create)
         RaiseOraError(OraErr::DataFileUnusable, QStringLiteral("cannot identify/lock data file \"%1\"").arg(path));
+    RequirePathFits(existing.isEmpty() ? path : existing);
     InternalScope internal(*this);
     TOraParams p;
     p.Add(QStringLiteral("F")).SetAsString(existing.isEmpty() ? path : existing);
