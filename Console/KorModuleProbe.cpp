@@ -117,9 +117,9 @@ public:
         const struct {
             const char *name;
             TModuleExport bit;
-        } exports[] = {{kGetServiceList, meServiceList},   {kGetServiceAttribute, meAttribute},
+        } exports[] = {{kGetServiceList, meServiceList},      {kGetServiceAttribute, meAttribute},
                        {kGetServiceAttribute2, meAttribute2}, {kGetAccessList, meAccessList},
-                       {kGetAccessList2, meAccessList2},   {kGetReportList, meReportList}};
+                       {kGetAccessList2, meAccessList2},      {kGetReportList, meReportList}};
         for (const auto &e : exports)
             if (::dlsym(m_handle, e.name))
                 file.Exports |= e.bit;
@@ -157,8 +157,8 @@ private:
                 }
                 TServiceAttribute plain{};
                 get1(&plain, id.constData());
-                attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false,
-                                               false};
+                attribute =
+                    TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
             },
             result.Error, result.ErrorClass);
         if (!called)
@@ -281,8 +281,8 @@ bool readFile(qint32 index, const TProbeRequest &request)
         try {
             TModuleReader(handle).Read(request, file);
         } catch (const EGarbage &garbage) {
-            writeAnswer(ModuleProbe::Frame(ModuleProbe::fkGarbage, index,
-                                           [&](QDataStream &out) { out << garbage.Detail; }));
+            writeAnswer(
+                ModuleProbe::Frame(ModuleProbe::fkGarbage, index, [&](QDataStream &out) { out << garbage.Detail; }));
             return false;
         }
         ::dlclose(handle);

@@ -235,10 +235,10 @@ void TModuleProbeRun::HandleFrame(const QByteArray &payload)
         in >> file;
     else if (kind == ModuleProbe::fkGarbage)
         in >> detail;
-    const bool readable = in.status() == QDataStream::Ok && index >= 0 && !m_known.at(index) &&
-                          (kind == ModuleProbe::fkBegin || index == m_current) &&
-                          (kind == ModuleProbe::fkBegin || kind == ModuleProbe::fkResult ||
-                           kind == ModuleProbe::fkGarbage);
+    const bool readable =
+        in.status() == QDataStream::Ok && index >= 0 && !m_known.at(index) &&
+        (kind == ModuleProbe::fkBegin || index == m_current) &&
+        (kind == ModuleProbe::fkBegin || kind == ModuleProbe::fkResult || kind == ModuleProbe::fkGarbage);
     if (!readable) {
         // The reader's own stream is damaged: the module it was reading did it.
         const int blamed = m_current >= 0 ? m_current : (index >= 0 ? index : m_sent.value(0, -1));

@@ -93,7 +93,10 @@ QDataStream &operator>>(QDataStream &in, TProbedAttributes &a)
     return in >> a.TranslateCaption >> a.TranslateDescription;
 }
 
-QDataStream &operator<<(QDataStream &out, const TProbedRight &r) { return out << r.ID << r.Guid << r.Caption << r.IsLang; }
+QDataStream &operator<<(QDataStream &out, const TProbedRight &r)
+{
+    return out << r.ID << r.Guid << r.Caption << r.IsLang;
+}
 QDataStream &operator>>(QDataStream &in, TProbedRight &r) { return in >> r.ID >> r.Guid >> r.Caption >> r.IsLang; }
 QDataStream &operator<<(QDataStream &out, const TProbedReport &r) { return out << r.RGuid << r.RName << r.RDesc; }
 QDataStream &operator>>(QDataStream &in, TProbedReport &r) { return in >> r.RGuid >> r.RName >> r.RDesc; }

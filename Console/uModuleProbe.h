@@ -25,7 +25,6 @@
 
 #include <functional>
 
-
 // One file to read: the attributes of the identifiers, and with Registration
 // also the service list and each listed service's attributes, rights and reports.
 struct TProbeRequest {
