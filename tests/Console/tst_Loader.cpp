@@ -117,7 +117,7 @@ private slots:
         QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         SetModuleFolder(kModuleDir);
         SetModuleProbeProgram(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/KorModuleProbe"_s);
-        SetModuleProbeTimeoutMs(1000);
+        SetModuleProbeTimeoutMs(3000);
         dialogs = std::make_unique<RecordingDialogService>();
         read = std::make_unique<TLoader>();
         read->LoadAll();

@@ -641,7 +641,7 @@ private slots:
     // reason, and builds the rest of the menu.
     void brokenModulesAtStart()
     {
-        SetModuleProbeTimeoutMs(1000);
+        SetModuleProbeTimeoutMs(3000);
         const struct {
             const char *file;
             TModuleFault fault;
