@@ -12,7 +12,7 @@
 #include "Console/uConsoleVersion.h"
 #include "Console/uHomeTuning.h"
 #include "Console/uMenu.h"
-#include "Console/uModuleFaults.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uServiceItem.h"
 #include "Console/uShemaForm.h"
@@ -807,9 +807,11 @@ void TfmMain::ShowMenuConfig()
 void TfmMain::RefreshConfiguration()
 {
     SetTitle(QString());
-    // An administrator's reload gives the modules that ended a console another chance.
+    // An administrator's reload has the faulty module files read again, in the
+    // module reader where a retry is safe. A file that ended a console while
+    // it was opened stays out until it changes: the reload loads no module.
     if (IsAdmin)
-        ModuleFaults().Clear();
+        ModuleCache().ForgetFailures();
     TDM *dm = DM();
     dm->CommonSession->Commit();
     dm->RefreshMenu();
