@@ -49,7 +49,8 @@ void copyInstallation(const QString &from, const QString &to)
         QFile::setPermissions(to + QLatin1Char('/') + relative, QFileInfo(file).permissions());
     }
     for (int m = 1; m <= kModules; ++m)
-        QFile::copy(QStringLiteral(BENCH_MODULE), to + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
+        QFile::copy(QStringLiteral(BENCH_MODULE),
+                    to + QStringLiteral("/BenchMod%1.so").arg(m, 2, 10, QLatin1Char('0')));
 }
 
 // The administrators' menu replaced by 500 services in 10 groups of 4 subgroups each, over 25 module files.
@@ -117,9 +118,9 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(installation);
         m_clock.start();
-        m_process.start(installation + QStringLiteral("/KorConsole"),
-                        {QStringLiteral("/server=ZANDRELL"), QStringLiteral("/user=") + user,
-                         QStringLiteral("/password=demo")});
+        m_process.start(
+            installation + QStringLiteral("/KorConsole"),
+            {QStringLiteral("/server=ZANDRELL"), QStringLiteral("/user=") + user, QStringLiteral("/password=demo")});
     }
     ~TConsoleProcess()
     {
@@ -190,7 +191,10 @@ void report(const char *figure, const QString &value, const QString &baseline, c
                 pass ? "PASS" : "MISS");
 }
 
-QString ms(double value) { return value < 0 ? QStringLiteral("not reached") : QStringLiteral("%1 ms").arg(value, 0, 'f', 0); }
+QString ms(double value)
+{
+    return value < 0 ? QStringLiteral("not reached") : QStringLiteral("%1 ms").arg(value, 0, 'f', 0);
+}
 
 } // namespace
 
@@ -290,8 +294,8 @@ int main(int argc, char *argv[])
             if (last < 0)
                 break;
         }
-        report("20 consoles at once, the last READY", ms(last), QStringLiteral("one console %1").arg(ms(median(demoPostgres))),
-               "< 5000 ms", last > 0 && last < 5000);
+        report("20 consoles at once, the last READY", ms(last),
+               QStringLiteral("one console %1").arg(ms(median(demoPostgres))), "< 5000 ms", last > 0 && last < 5000);
     }
     std::printf("\n%s\n",
                 g_misses == 0 ? "all targets met" : qPrintable(QStringLiteral("%1 target(s) missed").arg(g_misses)));
