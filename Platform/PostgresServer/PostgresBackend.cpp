@@ -236,6 +236,9 @@ TExecResult TPostgresBackend::ExecuteStatement(const QString &sql, TOraParams &p
         break;
     }
     // A definition commits the session's work before and after it, as on Oracle.
+    if (tokens.size() > 2 && tokens[0].isWord("CREATE") && tokens[1].isWord("GLOBAL") && tokens[2].isWord("TEMPORARY"))
+        RaiseOraError(922, QStringLiteral("missing or invalid option (a session table is declared by the scheme's "
+                                          "SQL in sys.session_tables)"));
     if (!SqlParamNames(sql).isEmpty())
         RaiseOraError(1027, QStringLiteral("bind variables not allowed for data definition operations"));
     const QString account = PgAccountStatement(sql);
