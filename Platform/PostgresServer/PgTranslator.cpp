@@ -128,6 +128,15 @@ QString rewriteNames(const QString &sql, const QSet<QString> &sessionTables, QSt
                 continue;
             }
         }
+        if (t.isWord("TO_CHAR") && !dotted && s + 3 < sig.size() && toks[sig[s + 1]].isOp("(") &&
+            toks[sig[s + 2]].isWord("NULL") && toks[sig[s + 3]].isOp(")")) {
+            // Oracle's TO_CHAR(NULL) is NULL; orafce cannot tell which TO_CHAR a bare NULL means.
+            replaced.insert(sig[s], QStringLiteral("CAST(NULL AS varchar)"));
+            for (int k = 1; k <= 3; ++k)
+                replaced.insert(sig[s + k], QString());
+            s += 3;
+            continue;
+        }
         if (t.isWord("NVL") && !dotted && next && next->isOp("("))
             replaced.insert(sig[s], QStringLiteral("COALESCE"));
         else if (t.isWord("SYSDATE") && !dotted && !(next && next->isOp("(")))

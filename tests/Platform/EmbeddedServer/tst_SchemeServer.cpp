@@ -14,6 +14,8 @@
 #include "EmbeddedServer/SqlTranslator.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
+#include "PostgresServer/PgErrors.h"
+#include "PostgresServer/PgTranslator.h"
 #include "PostgresServer/PostgresBackend.h"
 #include "tests/common/ScratchMount.h"
 #include "tests/common/TestFiles.h"
@@ -304,6 +306,113 @@ private slots:
                                 "(SELECT 1 FROM temp.\"S.TMP\" WHERE temp.\"S.TMP\".A = T.A)"));
         QCOMPARE(TranslateOracleSql(QStringLiteral("INSERT INTO S.TMP (A) VALUES (1)"), session),
                  QStringLiteral("INSERT INTO temp.\"S.TMP\" (A) VALUES (1)"));
+    }
+
+    // The console's Oracle SQL as PostgreSQL with orafce takes it.
+    void translationForPostgres_data()
+    {
+        QTest::addColumn<QString>("oracle");
+        QTest::addColumn<QString>("postgres");
+        QTest::newRow("package function") << "SELECT nvl(ZANDRELL5.lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), '?' || "
+                                             "SI.SRVNAME) AS TR FROM ZANDRELL5.V_SRVITEMS SI;"
+                                          << "SELECT COALESCE(lang_pack.GET_RESOURCE_APL_TXT(SI.SRVNAME), concat('?', "
+                                             "SI.SRVNAME)) AS TR FROM ZANDRELL5.V_SRVITEMS SI";
+        QTest::newRow("session table")
+            << "SELECT 1 FROM ZANDRELL5.TEMP_ORDER_LINES_REPORT T WHERE T.LOGIN = :P"
+            << "SELECT 1 FROM pg_temp.zandrell5$temp_order_lines_report T WHERE T.LOGIN = $1";
+        QTest::newRow("one number per parameter") << "SELECT :A, :b, :a FROM DUAL"
+                                                  << "SELECT $1, $2, $1 FROM DUAL";
+        QTest::newRow("SYSDATE, MINUS") << "SELECT SYSDATE FROM DUAL MINUS SELECT T.SYSDATE FROM T"
+                                        << "SELECT LOCALTIMESTAMP(0) FROM DUAL EXCEPT SELECT T.SYSDATE FROM T";
+        QTest::newRow("empty text, quoted name") << "SELECT \"ZANDRELL5\".X, 'it''s' FROM T WHERE A = ''"
+                                                 << "SELECT \"zandrell5\".X, 'it''s' FROM T WHERE A = NULL";
+        QTest::newRow("sub-query without alias") << "SELECT K FROM (SELECT 1 AS K FROM DUAL) ORDER BY K"
+                                                 << "SELECT K FROM (SELECT 1 AS K FROM DUAL) zsub1 ORDER BY K";
+        QTest::newRow("sub-query with alias") << "SELECT K FROM (SELECT 1 AS K FROM DUAL) Q"
+                                              << "SELECT K FROM (SELECT 1 AS K FROM DUAL) Q";
+        QTest::newRow("alias of the one table") << "UPDATE TARVEL.DFM t SET t.IS_TRANSLIT = 1 WHERE t.ID_DFM = :ID"
+                                                << "UPDATE TARVEL.DFM SET IS_TRANSLIT = 1 WHERE ID_DFM = $1";
+        QTest::newRow("TO_CHAR of NULL") << "SELECT TO_CHAR(NULL) FROM DUAL"
+                                         << "SELECT CAST(NULL AS varchar) FROM DUAL";
+        QTest::newRow("a literal keeps its text") << "SELECT 'NVL(:X) || SYSDATE' FROM DUAL"
+                                                  << "SELECT 'NVL(:X) || SYSDATE' FROM DUAL";
+    }
+    void translationForPostgres()
+    {
+        QFETCH(QString, oracle);
+        QFETCH(QString, postgres);
+        const QSet<QString> session{QStringLiteral("ZANDRELL5.TEMP_ORDER_LINES_REPORT")};
+        QCOMPARE(TranslateForPostgres(oracle, session).sql, postgres);
+    }
+
+    // Oracle's account statements as role statements; a password is a quoted literal whatever it holds.
+    void accountStatementsForPostgres_data()
+    {
+        QTest::addColumn<QString>("oracle");
+        QTest::addColumn<QString>("postgres"); // "ORA-n": refused with that number
+        QTest::newRow("new password") << "ALTER USER Newbie IDENTIFIED BY \"it's\""
+                                      << "ALTER ROLE \"newbie\" PASSWORD 'it''s'";
+        QTest::newRow("lock") << "ALTER USER OPERATOR ACCOUNT LOCK"
+                              << "ALTER ROLE \"operator\" NOLOGIN";
+        QTest::newRow("new account") << "CREATE USER X IDENTIFIED BY p ACCOUNT LOCK"
+                                     << "CREATE ROLE \"x\" PASSWORD 'p' NOLOGIN";
+        QTest::newRow("drop") << "DROP USER X"
+                              << "DROP ROLE \"x\"";
+        QTest::newRow("empty password") << "ALTER USER X IDENTIFIED BY \"\""
+                                        << "ORA-988";
+        QTest::newRow("unknown option") << "ALTER USER X QUOTA 5M"
+                                        << "ORA-922";
+        QTest::newRow("no account statement") << "ALTER TABLE X ADD Y NUMBER"
+                                              << "";
+    }
+    void accountStatementsForPostgres()
+    {
+        QFETCH(QString, oracle);
+        QFETCH(QString, postgres);
+        QString out;
+        const int error = ErrorOf([&] { out = PgAccountStatement(oracle); });
+        QCOMPARE(error ? u"ORA-%1"_s.arg(error) : out, postgres);
+    }
+
+    // The server's errors as the Oracle numbers the console knows, by SQLSTATE or by the log-in's text.
+    void errorNumbersOfPostgres_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("code");
+        QTest::newRow("a procedure's refusal") << "P0001"
+                                               << "ORA-20002: changed meanwhile" << 20002;
+        QTest::newRow("unique key") << "23505"
+                                    << "duplicate key value" << 1;
+        QTest::newRow("missing parent") << "23503"
+                                        << "insert or update on table violates foreign key constraint" << 2291;
+        QTest::newRow("child rows") << "23503"
+                                    << "update or delete on table \"a\" violates foreign key constraint "
+                                       "on table \"b\": Key (x)=(1) is still referenced"
+                                    << 2292;
+        QTest::newRow("lock wait") << "55P03"
+                                   << "canceling statement due to lock timeout" << 54;
+        QTest::newRow("missing table") << "42P01"
+                                       << "relation does not exist" << 942;
+        QTest::newRow("too long") << "22001"
+                                  << "value too long for type character varying(50)" << 12899;
+        QTest::newRow("wrong password") << ""
+                                        << "FATAL:  password authentication failed for user \"x\"" << 1017;
+        QTest::newRow("role that may not log in") << ""
+                                                  << "FATAL:  role \"locked\" is not permitted to log in" << 28000;
+        QTest::newRow("missing database") << ""
+                                          << "FATAL:  database \"x\" does not exist" << 12154;
+        QTest::newRow("no server on the socket") << ""
+                                                 << "connect failed: No such file or directory" << 12541;
+        QTest::newRow("unknown host") << ""
+                                      << "could not translate host name \"x\" to address" << 12545;
+    }
+    void errorNumbersOfPostgres()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, message);
+        QFETCH(int, code);
+        QCOMPARE(OracleCodeOfPgError(state, PgPrimaryMessage(message)), code);
     }
 
     void blocksOfCalls()
