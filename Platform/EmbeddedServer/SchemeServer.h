@@ -40,6 +40,8 @@ public:
     QString Str(int i) const;
     qlonglong Int(int i) const; // raises ORA-01722 for a text that is no number
     void SetOut(int i, const QVariant &value);
+    // The session's user is the server's administrator or an administrator of the call's scheme.
+    bool SessionIsAdministrator() const;
 };
 
 struct TServerProc {
@@ -48,6 +50,8 @@ struct TServerProc {
     QList<TProcArgInfo> args; // RESULT (ptResult) first for a function
     bool writes = false;      // changes data: runs inside the session's write transaction
     std::function<QVariant(TServerCall &)> body;
+    // How many of the last arguments a caller may leave out (DEFAULT NULL): they arrive as null.
+    int optional = 0;
 
     bool IsFunction() const { return !args.isEmpty() && args.first().direction == TParamType::ptResult; }
     int InputCount() const { return int(args.size()) - (IsFunction() ? 1 : 0); }
