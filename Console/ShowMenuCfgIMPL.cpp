@@ -7,6 +7,7 @@
 #include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleLog.h"
 #include "Console/uMenu.h"
+#include "Console/uMenuRows.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
@@ -46,21 +47,13 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-// One row of the menu configuration as the tree reads it.
-struct TMenuCfgRow {
-    int id = 0;
-    int owner = 0;
-    bool isGroup = false;
-    QString name;
-    int itemId = 0;
-    QString mode;
-    int sortOrder = 0;
-};
-
 namespace {
 
 constexpr int kItemRole = Qt::UserRole + 1;
 constexpr int kKindRole = Qt::UserRole + 2;
+// The row's ID_CFG as read (null for a row without one), and why a row lies outside the menu.
+constexpr int kIdRole = Qt::UserRole + 3;
+constexpr int kLostRole = Qt::UserRole + 4;
 // Oracle codes the editor tells apart.
 constexpr int kUniqueViolation = 1;
 constexpr int kNotNullViolation = 1400;
@@ -159,7 +152,8 @@ TMenuConfig::TMenuConfig(QWidget *owner, const QString &schemeName, double /*con
     setWindowTitle(ConsoleText(ctMenuSetup));
     SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("configmenuform"));
     const QStyle *s = style();
-    for (QStyle::StandardPixmap p : {QStyle::SP_ComputerIcon, QStyle::SP_DirIcon, QStyle::SP_FileIcon})
+    for (QStyle::StandardPixmap p :
+         {QStyle::SP_ComputerIcon, QStyle::SP_DirIcon, QStyle::SP_FileIcon, QStyle::SP_MessageBoxWarning})
         m_ilMain.Add(s->standardIcon(p));
     m_ilRights.Add(s->standardIcon(QStyle::SP_DialogApplyButton));
     m_ilRights.Add(s->standardIcon(QStyle::SP_DialogCancelButton));
@@ -342,6 +336,8 @@ void TMenuConfig::createActions()
     pmServices->addActions({acDelService, acChgRights});
     pmServiceMnu = new QMenu(this);
     pmServiceMnu->addAction(acDelEntires);
+    pmLostRow = new QMenu(this);
+    pmLostRow->addAction(acDelMenu);
     SetObjectNames(
         {{pmMainMenu, "pmMainMenu"}, {pmMenu, "pmMenu"}, {pmServices, "pmServices"}, {pmServiceMnu, "pmServiceMnu"}});
 }
@@ -459,9 +455,12 @@ void TMenuConfig::createMenuTab()
         tvMenu->setCurrentItem(item);
         FStartNode = item;
         ShowNodeInfo(item);
-        if (button == Qt::RightButton) {
+        if (button == Qt::RightButton && NodeKind(item) != nkLostRows) {
             QMenu *menus[] = {pmMainMenu, pmMenu, pmServices};
-            menus[NodeKind(item)]->popup(globalPos);
+            if (IsLostNode(item))
+                pmLostRow->popup(globalPos);
+            else
+                menus[NodeKind(item)]->popup(globalPos);
         }
     };
     tvMenu->OnDragOver = [this](QTreeWidgetItem *target) { return FStartNode && CanMoveNode(FStartNode, target); };
@@ -653,7 +652,7 @@ void TMenuConfig::LoadGlyphs()
 void TMenuConfig::SetSources()
 {
     TComBaseForm::SetSources();
-    for (QObject *menu : {pmServices, pmServiceMnu, pmMenu, pmMainMenu})
+    for (QObject *menu : {pmServices, pmServiceMnu, pmMenu, pmMainMenu, pmLostRow})
         AddNoTranslate(menu);
 }
 
@@ -703,29 +702,17 @@ void TMenuConfig::LoadMenu()
         MenuCfgTbl->Open();
         if (!SrvItemTbl->Active())
             SrvItemTbl->Open();
-        m_rows.clear();
-        const int id = MenuCfgTbl->FieldByName(QStringLiteral("ID_CFG"))->Index();
-        const int owner = MenuCfgTbl->FieldByName(QStringLiteral("OWNER"))->Index();
-        const int isGroup = MenuCfgTbl->FieldByName(QStringLiteral("IsGroup"))->Index();
-        const int name = MenuCfgTbl->FieldByName(QStringLiteral("MENUNAME"))->Index();
-        const int item = MenuCfgTbl->FieldByName(QStringLiteral("ItemID"))->Index();
-        const int mode = MenuCfgTbl->FieldByName(QStringLiteral("ITEMMODE"))->Index();
-        const int sort = MenuCfgTbl->FieldByName(QStringLiteral("SORT_ORDER"))->Index();
-        for (int r = 0; r < MenuCfgTbl->RecordCount(); ++r)
-            m_rows.push_back({MenuCfgTbl->ValueAt(r, id).toInt(), MenuCfgTbl->ValueAt(r, owner).toInt(),
-                              MenuCfgTbl->ValueAt(r, isGroup).toInt() != 0, MenuCfgTbl->ValueAt(r, name).toString(),
-                              MenuCfgTbl->ValueAt(r, item).toInt(), MenuCfgTbl->ValueAt(r, mode).toString(),
-                              MenuCfgTbl->ValueAt(r, sort).toInt()});
+        m_rows = ReadMenuRows(MenuCfgTbl);
         readCatalogue();
         // A service registered by another administrator since the catalogue was read.
-        const bool missing = std::any_of(m_rows.begin(), m_rows.end(), [this](const TMenuCfgRow &row) {
-            return !row.isGroup && row.itemId > 0 && !m_catalogue.contains(row.itemId);
+        const bool missing = std::any_of(m_rows.begin(), m_rows.end(), [this](const TMenuRow &row) {
+            return !row.IsGroup && row.ItemId.value_or(0) > 0 && !m_catalogue.contains(int(*row.ItemId));
         });
         if (missing) {
             SrvItemTbl->Refresh();
             readCatalogue();
         }
-        BuildLevel(root, 0);
+        BuildTree(root);
     } catch (...) {
         tvMenu->expandAll();
         tvMenu->setCurrentItem(root);
@@ -759,61 +746,82 @@ void TMenuConfig::readCatalogue()
     }
 }
 
-// The rows of one owner under the parent node, then each group's own rows.
-// A group is expanded once, so rows whose owners form a cycle cannot loop.
-void TMenuConfig::BuildLevel(QTreeWidgetItem *parent, int ownerId)
+// The tree in the shape the main window's build gives the menu, each level
+// in SORT_ORDER; the rows that build leaves out (and names in its not-loaded
+// window) follow under a node of their own, each with its reason, so that
+// they can be deleted or dragged back into the menu.
+void TMenuConfig::BuildTree(QTreeWidgetItem *root)
 {
-    QSet<int> expanded;
-    std::vector<std::pair<QTreeWidgetItem *, int>> pending{{parent, ownerId}};
-    expanded.insert(ownerId);
-    while (!pending.empty()) {
-        const auto [node, owner] = pending.back();
-        pending.pop_back();
-        for (const TMenuCfgRow &row : m_rows) {
-            if (row.owner != owner)
-                continue;
-            if (!row.isGroup) {
-                QString name = rstr("rstr_stt_NotDefined");
-                auto item = std::make_unique<TMnuItem>(row.id, row.owner, row.itemId, lvRightList);
-                if (row.itemId > 0) {
-                    const auto found = m_catalogue.constFind(row.itemId);
-                    if (found == m_catalogue.constEnd()) {
-                        // A row naming a service the catalogue lost stays in the tree, so it can be deleted.
-                        name += QStringLiteral(" (ItemID = %1)").arg(row.itemId);
-                    } else {
-                        name = found->name;
-                        item->SetDllName(found->item.DLLNAME);
-                        item->SetGuid(found->item.GUID);
-                    }
-                }
-                item->SetCaption(name);
-                item->SetMode(row.mode);
-                item->SetSortOrder(row.sortOrder);
-                item->AccessList().AccessProc = spRight;
-                item->AccessList().FPack = opMENUPACK;
-                addNode(node, nkService, name, item.get());
-                FItems.push_back(std::move(item));
+    const TMenuShape shape = ShapeMenu(m_rows);
+    std::vector<QTreeWidgetItem *> nodeOfRow(m_rows.size(), nullptr);
+    for (const TMenuLevel &level : shape.Levels) {
+        QTreeWidgetItem *parent = level.GroupRow < 0 ? root : nodeOfRow[size_t(level.GroupRow)];
+        std::vector<int> rows = level.Rows;
+        if (level.GroupRow < 0) // listed from its last row, for the main menu's build
+            std::reverse(rows.begin(), rows.end());
+        for (int row : rows)
+            nodeOfRow[size_t(row)] = addRowNode(parent, m_rows[size_t(row)], QString());
+    }
+    if (shape.LeftOut.empty())
+        return;
+    QTreeWidgetItem *lost = addNode(nullptr, nkLostRows, ru("Строки вне меню", "Rows outside the menu"), nullptr);
+    lost->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    for (const TLeftOutRow &left : shape.LeftOut)
+        addRowNode(lost, m_rows[size_t(left.Row)], TranslateAppText(left.Reason));
+}
+
+// A node for a menu row; reason: why the row lies outside the menu (empty when it is in it).
+QTreeWidgetItem *TMenuConfig::addRowNode(QTreeWidgetItem *parent, const TMenuRow &row, const QString &reason)
+{
+    const int id = int(row.Id.value_or(0)), owner = int(row.Owner.value_or(0));
+    std::unique_ptr<TMnuItem> item;
+    QString name;
+    if (row.IsGroup) {
+        item = std::make_unique<TMnuItem>(id, owner, -1, lvRightList);
+        item->SetCaption(row.Name);
+        name = item->DisplayCaption();
+    } else {
+        const int itemId = int(row.ItemId.value_or(0));
+        item = std::make_unique<TMnuItem>(id, owner, itemId, lvRightList);
+        name = rstr("rstr_stt_NotDefined");
+        if (itemId > 0) {
+            const auto found = m_catalogue.constFind(itemId);
+            if (found == m_catalogue.constEnd()) {
+                // A row naming a service the catalogue lost stays in the tree, so it can be deleted.
+                name += QStringLiteral(" (ItemID = %1)").arg(itemId);
             } else {
-                auto item = std::make_unique<TMnuItem>(row.id, row.owner, -1, lvRightList);
-                item->SetCaption(row.name);
-                item->SetSortOrder(row.sortOrder);
-                QTreeWidgetItem *group = addNode(node, nkGroup, item->DisplayCaption(), item.get());
-                FItems.push_back(std::move(item));
-                if (!expanded.contains(row.id)) {
-                    expanded.insert(row.id);
-                    pending.emplace_back(group, row.id);
-                }
+                name = found->name;
+                item->SetDllName(found->item.DLLNAME);
+                item->SetGuid(found->item.GUID);
             }
         }
+        item->SetCaption(name);
+        item->SetMode(row.Mode);
+        item->AccessList().AccessProc = spRight;
+        item->AccessList().FPack = opMENUPACK;
     }
+    item->SetSortOrder(int(row.SortOrder));
+    QTreeWidgetItem *node = addNode(parent, row.IsGroup ? nkGroup : nkService,
+                                    reason.isEmpty() ? name : name + QStringLiteral(" — ") + reason, item.get());
+    node->setData(0, kIdRole, row.Id ? QVariant(*row.Id) : QVariant());
+    if (!reason.isEmpty()) {
+        node->setData(0, kLostRole, true);
+        node->setToolTip(0, reason);
+    }
+    FItems.push_back(std::move(item));
+    return node;
 }
+
+bool TMenuConfig::IsLostNode(const QTreeWidgetItem *node) { return node && node->data(0, kLostRole).toBool(); }
 
 void TMenuConfig::setTreeActions(int kind)
 {
     tlbrMenu->setVisible(true);
     tlbrAccess->setVisible(true);
     QMenu *menus[] = {pmMainMenu, pmMenu, pmServices};
-    const QList<QAction *> shown = kind >= 0 && kind <= 2 ? menus[kind]->actions() : QList<QAction *>();
+    QList<QAction *> shown = kind >= 0 && kind <= 2 ? menus[kind]->actions() : QList<QAction *>();
+    if (IsLostNode(tvMenu->currentItem()))
+        shown = {acDelMenu}; // a row outside the menu takes nothing and is only deleted (or dragged back)
     for (QAction *action : {acInsMenu, acDelMenu, acRenameMenu, acAddService, acDelService, acChgRights}) {
         const bool on = shown.contains(action);
         action->setEnabled(on);
@@ -824,7 +832,7 @@ void TMenuConfig::setTreeActions(int kind)
 void TMenuConfig::ShowNodeInfo(QTreeWidgetItem *node)
 {
     TMnuItem *item = NodeItem(node);
-    if (node && NodeKind(node) == nkService && item) {
+    if (node && NodeKind(node) == nkService && item && !IsLostNode(node)) {
         laDllName->setText(item->DllName());
         lvRightList->setVisible(true);
         try {
@@ -917,7 +925,7 @@ void TMenuConfig::acRenameMenuExecute()
     QString name = node->text(0);
     if (!inputName(caption, name) || nameIsBlank(name, caption))
         return;
-    opMENUPACK->ExecProc(QStringLiteral("UPD_MENU"), {item->ID_CFG, name});
+    opMENUPACK->ExecProc(QStringLiteral("UPD_MENU"), {item->ID_CFG, name, item->Caption()});
     FSession->Commit();
     node->setText(0, name);
     FChanged = true;
@@ -932,7 +940,10 @@ void TMenuConfig::acDelMenuExecute()
     const int kind = NodeKind(node);
     if (kind != nkGroup && kind != nkService)
         throw Exception(QStringLiteral("TMenuConfig.acDelMenuExecute: ImageIndex is not correct"));
-    const QString question = Fmt(ConsoleText(kind == nkGroup ? ctDeleteMenuQ : ctDeleteServiceQ), node->text(0));
+
+    // A row outside the menu is asked about by its name, without the reason its node shows.
+    const QString name = IsLostNode(node) && NodeItem(node) ? NodeItem(node)->Caption() : node->text(0);
+    const QString question = Fmt(ConsoleText(kind == nkGroup ? ctDeleteMenuQ : ctDeleteServiceQ), name);
     if (Ask(question) != IDYES)
         return;
     DeleteNodeTree(node);
@@ -941,11 +952,18 @@ void TMenuConfig::acDelMenuExecute()
 
 void TMenuConfig::DeleteNodeTree(QTreeWidgetItem *node)
 {
+    deleteBranch(node);
+    FSession->Commit();
+    FChanged = true;
+}
+
+void TMenuConfig::deleteBranch(QTreeWidgetItem *node)
+{
     while (QTreeWidgetItem *child = node->child(0)) {
         if (child->childCount() == 0)
             DeleteMenuItem(child);
         else
-            DeleteNodeTree(child);
+            deleteBranch(child);
     }
     DeleteMenuItem(node);
 }
@@ -957,24 +975,25 @@ void TMenuConfig::DeleteMenuItem(QTreeWidgetItem *node)
         delete node;
         return;
     }
-    opMENUPACK->ExecProc(QStringLiteral("DEL_MENUITEM"), {item->ID_CFG});
+    // The row as it was read: its id (none for a row without one), a group's name, the access group.
+    opMENUPACK->ExecProc(QStringLiteral("DEL_MENUITEM"),
+                         {node->data(0, kIdRole), NodeKind(node) == nkGroup ? QVariant(item->Caption()) : QVariant(),
+                          currentAccessId()});
     if (FStartNode == node)
         FStartNode = nullptr;
     delete node;
-    FChanged = true;
-    FSession->Commit();
 }
 
 void TMenuConfig::acAddServiceExecute()
 {
     QTreeWidgetItem *node = tvMenu->currentItem();
     const TMnuItem *group = NodeItem(node);
-    if (!group || NodeKind(node) != nkGroup)
+    if (!group || NodeKind(node) != nkGroup || IsLostNode(node))
         return;
     QSet<int> inMenu;
-    for (const TMenuCfgRow &row : m_rows)
-        if (!row.isGroup)
-            inMenu.insert(row.itemId);
+    for (const TMenuRow &row : m_rows)
+        if (!row.IsGroup)
+            inMenu.insert(int(row.ItemId.value_or(0)));
     TSrvItemArray items;
     TSrvModeArray modes;
     if (!ChooseServicesProc(items, modes, [&inMenu](int itemId) { return !inMenu.contains(itemId); }))
@@ -1020,8 +1039,6 @@ void TMenuConfig::acDelServiceExecute()
     if (Ask(Fmt(ConsoleText(ctDeleteMenuItemQ), node->text(0))) != IDYES)
         return;
     DeleteNodeTree(node);
-    FSession->Commit();
-    FChanged = true;
     LoadMenu();
 }
 
@@ -1033,11 +1050,12 @@ void TMenuConfig::acChgRightsExecute()
     // What another administrator ticked meanwhile is shown, not overwritten unseen.
     item->AccessList().Clear();
     item->AccessList().FetchIsNeed();
-    if (item->GetMode().isEmpty())
+    const QString seen = item->GetMode();
+    if (seen.isEmpty())
         return;
     if (!EditRightsProc(item))
         return;
-    item->AccessList().UpdateData();
+    item->AccessList().UpdateData(seen);
     FSession->Commit();
     item->PrepareRight(&m_ilRights);
     FChanged = true;
@@ -1080,6 +1098,12 @@ bool TMenuConfig::CanMoveNode(QTreeWidgetItem *startNode, QTreeWidgetItem *finis
         for (QTreeWidgetItem *up = finishNode->parent(); up; up = up->parent())
             if (up == startNode)
                 return false;
+        // Nothing goes into the rows outside the menu; of those, a row without an id, or with the top
+        // level's, cannot be moved.
+        if (NodeKind(finishNode) == nkLostRows || IsLostNode(finishNode) || NodeKind(startNode) == nkLostRows)
+            return false;
+        if (IsLostNode(startNode) && startNode->data(0, kIdRole).toLongLong() == 0)
+            return false;
         const TMnuItem *start = NodeItem(startNode);
         if (!start)
             throw Exception(QStringLiteral("TMenuConfig.CanMoveNode: StartMnu is not defined"));
@@ -1102,7 +1126,9 @@ void TMenuConfig::EndDrag(QTreeWidgetItem *target)
         return;
     const TMnuItem *moved = NodeItem(FStartNode);
     const std::optional<TDropPlace> place = dropPlace(FStartNode, target);
-    opMENUPACK->ExecProc(QStringLiteral("MOVE_ITEM"), {moved->ID_CFG, place->owner, place->sortOrder});
+    // Where the row stood when it was read: moved meanwhile by another administrator, it is refused.
+    opMENUPACK->ExecProc(QStringLiteral("MOVE_ITEM"),
+                         {moved->ID_CFG, place->owner, place->sortOrder, moved->OwnerId, moved->SortOrder()});
     FSession->Commit();
     FChanged = true;
     LoadMenu();
@@ -1162,7 +1188,7 @@ void TMenuConfig::acUpdAccessExecute()
     QString name = currentAccessName();
     if (!inputAccessName(ConsoleText(ctEditAccess), name))
         return;
-    opMENUPACK->ExecProc(QStringLiteral("UPD_ACCESS"), {accessId, name});
+    opMENUPACK->ExecProc(QStringLiteral("UPD_ACCESS"), {accessId, name, currentAccessName()});
     FSession->Commit();
     FChanged = true;
     reopenAccess(accessId, false);
@@ -1175,7 +1201,7 @@ void TMenuConfig::acDelAccessExecute()
     if (Ask(Fmt(rstr("rstr_fmtcnf_DelRecord"), currentAccessName())) != IDYES)
         return;
     try {
-        opMENUPACK->ExecProc(QStringLiteral("DEL_ACCESS_RECURCIVE"), {currentAccessId()});
+        opMENUPACK->ExecProc(QStringLiteral("DEL_ACCESS_RECURCIVE"), {currentAccessId(), currentAccessName()});
         FSession->Commit();
     } catch (const EDAError &e) {
         FSession->Rollback();
@@ -1207,7 +1233,8 @@ void TMenuConfig::acCreateLikeExecute()
     QString name;
     if (!inputAccessName(caption, name))
         return;
-    opMENUPACK->ExecProc(QStringLiteral("DUBLICATE_ACCESS"), {currentAccessId(), name});
+    opMENUPACK->ExecProc(QStringLiteral("DUBLICATE_ACCESS"),
+                         {currentAccessId(), name, QVariant(), currentAccessName()});
     FSession->Commit();
     FChanged = true;
     reopenAccess(opMENUPACK->ParamByName(QStringLiteral("PID")).AsInteger(), true);
@@ -1278,7 +1305,7 @@ void TMenuConfig::ToggleCreateBtn()
         return;
     const int flag = SrvItemTbl->FieldByName(QStringLiteral("CREATEBTN"))->AsInteger();
     opMENUPACK->ExecProc(QStringLiteral("UPD_SRVITEMS"),
-                         {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger(), flag == 1 ? 0 : 1});
+                         {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger(), flag == 1 ? 0 : 1, flag});
     FSession->Commit();
     SrvItemTbl->RefreshRecord();
     FChanged = true;
@@ -1293,8 +1320,9 @@ void TMenuConfig::tbSelectType(int mode)
         const int id = SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->Index();
         const int btn = SrvItemTbl->FieldByName(QStringLiteral("CREATEBTN"))->Index();
         for (int r = 0; r < SrvItemTbl->RecordCount(); ++r) {
-            const int value = mode >= 0 ? mode : (SrvItemTbl->ValueAt(r, btn).toInt() == 1 ? 0 : 1);
-            opMENUPACK->ExecProc(QStringLiteral("UPD_SRVITEMS"), {SrvItemTbl->ValueAt(r, id).toInt(), value});
+            const int seen = SrvItemTbl->ValueAt(r, btn).toInt();
+            const int value = mode >= 0 ? mode : (seen == 1 ? 0 : 1);
+            opMENUPACK->ExecProc(QStringLiteral("UPD_SRVITEMS"), {SrvItemTbl->ValueAt(r, id).toInt(), value, seen});
         }
         FSession->Commit();
     } catch (...) {

@@ -12,6 +12,7 @@
 // grid never deletes a tree entry.
 #include "Console/SelSrvIMPL.h"
 #include "Console/uImageList.h"
+#include "Console/uMenuRows.h"
 #include "Source/FormReposit/uComBaseForm.h"
 
 #include <QTreeWidget>
@@ -36,7 +37,6 @@ class TOraSession;
 class TOraStoredProc;
 class TQRByDataSet;
 class TSmartQuery;
-struct TMenuCfgRow;
 
 // The menu tree: its own mouse press, drag-over and drop go to the form.
 class TMenuTree : public QTreeWidget {
@@ -59,7 +59,8 @@ class TMenuConfig : public TComBaseForm {
     Q_OBJECT
 public:
     // Node kinds: the image index of a node.
-    enum TNodeKind { nkRoot = 0, nkGroup = 1, nkService = 2 };
+    // nkLostRows holds the rows that lie outside the menu.
+    enum TNodeKind { nkRoot = 0, nkGroup = 1, nkService = 2, nkLostRows = 3 };
 
     TMenuConfig(QWidget *owner, const QString &schemeName, double configId);
     ~TMenuConfig() override;
@@ -95,6 +96,7 @@ public:
     QMenu *pmMenu;
     QMenu *pmServices;
     QMenu *pmServiceMnu;
+    QMenu *pmLostRow;
 
     // Actions of the tree ("Меню").
     QAction *acInsMenu;
@@ -127,7 +129,8 @@ public:
     // The tree of the current access group, rebuilt from the database.
     void LoadMenu();
     void ShowNodeInfo(QTreeWidgetItem *node);
-    // Deletes the node's rows bottom-up, one committed call each.
+    // Deletes the node's rows bottom-up, one call each, and commits once: a
+    // branch goes whole or, when a call is refused, not at all.
     void DeleteNodeTree(QTreeWidgetItem *node);
     // Whether the start node may be dropped on the finish node.
     bool CanMoveNode(QTreeWidgetItem *startNode, QTreeWidgetItem *finishNode);
@@ -145,6 +148,9 @@ public:
 
     static TMnuItem *NodeItem(const QTreeWidgetItem *node);
     static int NodeKind(const QTreeWidgetItem *node);
+    // A row the menu's build leaves out (its group's number is 0 or missing, its owners form a cycle or are
+    // no group), shown below the menu with the reason.
+    static bool IsLostNode(const QTreeWidgetItem *node);
 
     // The windows this one opens; tests put their own in place.
     static std::function<bool(TSrvItemArray &, TSrvModeArray &, const TSrvCheck &)> ChooseServicesProc;
@@ -175,9 +181,11 @@ private:
     QToolBar *newNavigator(const char *name, QWidget *parent, bool withEdit);
 
     void readCatalogue();
-    void BuildLevel(QTreeWidgetItem *parent, int ownerId);
+    void BuildTree(QTreeWidgetItem *root);
+    QTreeWidgetItem *addRowNode(QTreeWidgetItem *parent, const TMenuRow &row, const QString &reason);
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, int kind, const QString &text, TMnuItem *item);
     std::optional<TDropPlace> dropPlace(QTreeWidgetItem *start, QTreeWidgetItem *finish) const;
+    void deleteBranch(QTreeWidgetItem *node);
     void DeleteMenuItem(QTreeWidgetItem *node);
     void pcMainChange();
     void updateCatalogueActions();
@@ -222,7 +230,7 @@ private:
     QString FSchema;
     QTreeWidgetItem *FStartNode = nullptr;
 
-    std::vector<TMenuCfgRow> m_rows;
+    std::vector<TMenuRow> m_rows;
     QHash<int, TCatalogueEntry> m_catalogue;
     TImageList m_ilMain;
     TImageList m_ilRights;

@@ -198,12 +198,15 @@ void TAccessList::FetchIsNeed()
     }
 }
 
-void TAccessList::UpdateData()
+void TAccessList::UpdateData(const QString &seenMode)
 {
     Z_ASSERT(FPack, QStringLiteral("TAccessList.UpdateData: FPack = nil"));
     Z_ASSERT(ID_CFG >= 1, QStringLiteral("TAccessList.UpdateData: ID_CFG = %1").arg(ID_CFG));
     Z_ASSERT(FPack->Session(), QStringLiteral("TAccessList.UpdateData: FPack.Session = nil"));
-    FPack->ExecProc(QStringLiteral("UPD_RIGHT"), {ID_CFG, GetMode()});
+    QVariantList values{ID_CFG, GetMode()};
+    if (!seenMode.isEmpty())
+        values.append(seenMode);
+    FPack->ExecProc(QStringLiteral("UPD_RIGHT"), values);
     FPack->Session()->Commit();
 }
 

@@ -164,7 +164,9 @@ public:
     // Loads the rights of menu entry ID_CFG through AccessProc when the list is empty.
     void FetchIsNeed();
     // Writes the rights string of menu entry ID_CFG through FPack (UPD_RIGHT) and commits.
-    void UpdateData();
+    // seenMode: the rights string the entry had when it was read; the package
+    // refuses the write when another session changed it meanwhile.
+    void UpdateData(const QString &seenMode = QString());
 
     TOraDataSet *AccessProc = nullptr;
     TOraPackage *FPack = nullptr;

@@ -341,19 +341,101 @@ private slots:
         QVERIFY(f.Changed());
     }
 
-    // A group another administrator removed meanwhile: the refusal is shown and the tree shows what is there.
+    void staleCallIsShownAndReloaded_data()
+    {
+        QTest::addColumn<QString>("node");      // selected first
+        QTest::addColumn<QString>("meanwhile"); // another administrator's change
+        QTest::addColumn<QString>("line");      // then the editor's command
+        QTest::addColumn<QString>("stored");    // what stays, as "SELECT ..." reads it
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("new group in a group deleted meanwhile")
+            << u"Документы/Отчеты"_s << u"DELETE FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (15, 3)"_s
+            << u"action acInsMenu"_s << u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE MENUNAME = 'Новая'"_s << u"0"_s;
+        QTest::newRow("rename of a group renamed meanwhile")
+            << u"Справочники"_s << u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'Каталоги' WHERE ID_CFG = 4"_s
+            << u"action acRenameMenu"_s << u"SELECT MENUNAME FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 4"_s
+            << u"Каталоги"_s;
+        // The branch goes whole or not at all: its entries stay with the refused group.
+        QTest::newRow("delete of a group renamed meanwhile")
+            << u"Справочники"_s << u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'Каталоги' WHERE ID_CFG = 4"_s
+            << u"action acDelMenu"_s << u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (4, 10, 11)"_s
+            << u"3"_s;
+        QTest::newRow("drop of an entry moved meanwhile")
+            << u"Справочники/Склад"_s << u"UPDATE ZANDRELL5.MENUCFG SET OWNER = 5 WHERE ID_CFG = 11"_s
+            << u"drop tvMenu Конфигурация меню/Справочники/Склад => Конфигурация меню/Документы"_s
+            << u"SELECT OWNER FROM ZANDRELL5.MENUCFG WHERE ID_CFG = 11"_s << u"5"_s;
+        QTest::newRow("delete of an access group renamed meanwhile")
+            << QString() << u"UPDATE ZANDRELL5.ACCESSLIST SET NAME = 'Склад' WHERE ACCESSID = 3"_s
+            << u"action acDelAccess"_s << u"SELECT NAME FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = 3"_s << u"Склад"_s;
+    }
+    // What another administrator changed meanwhile is never overwritten: the refusal is shown, nothing of
+    // the editor's change is written, and the tree shows what is there now.
     void staleCallIsShownAndReloaded()
     {
+        QFETCH(QString, node);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, line);
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
         TMenuConfig &f = open();
-        select(u"Конфигурация меню/Документы/Отчеты"_s);
-        sql(u"DELETE FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (15, 3)"_s);
+        if (node.isEmpty())
+            QVERIFY(f.AccessTbl->Locate(u"ACCESSID"_s, 3));
+        else
+            select(u"Конфигурация меню/"_s + node);
+        sql(meanwhile);
         inputs = {u"Новая"_s};
-        f.acInsMenu->trigger();
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(render(f.tvMenu), u"Документы(Заказы(Заказы)),Справочники(Клиенты,Склад),"
-                                   "Администрирование(Пользователи консоли)"_s);
+        dialogs->answers = {IDYES};
+        QVERIFY(command(line));
+        QCOMPARE(committed(stored), QStringList{expected});
+        QVERIFY2(boxTexts().filter(u"ORA-"_s).size() == 1, qPrintable(boxTexts().join(u'\n')));
         QVERIFY(!session->InTransaction());
-        QCOMPARE(committed(u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE MENUNAME = 'Новая'"_s), QStringList{u"0"_s});
+        if (!node.isEmpty()) // the tree was read again: the other administrator's change shows
+            QVERIFY(render(f.tvMenu) != kDemoTree);
+    }
+
+    // The rows the main window leaves out of the menu show below it with their reasons; each can be
+    // deleted, and one with an id can be dragged back into the menu. Nothing can be put into them.
+    void rowsOutsideTheMenu()
+    {
+        insertMenu(u"(0, 1, 5, 1, 'Ноль', NULL, NULL, 20), (41, 1, 42, 1, 'Кольцо 1', NULL, NULL, 10), "
+                   "(42, 1, 41, 1, 'Кольцо 2', NULL, NULL, 10), (43, 1, 9, 1, 'Под сервисом', NULL, NULL, 10), "
+                   "(NULL, 1, 4, 1, 'Без номера', NULL, NULL, 30)"_s);
+        TMenuConfig &f = open();
+        QCOMPARE(render(f.tvMenu), kDemoTree);
+        QTreeWidgetItem *lost = f.tvMenu->topLevelItem(1);
+        QVERIFY(lost);
+        auto rowNamed = [&](const QString &name) -> QTreeWidgetItem * {
+            QTreeWidgetItem *outside = f.tvMenu->topLevelItem(1);
+            for (int i = 0; outside && i < outside->childCount(); ++i)
+                if (outside->child(i)->text(0).startsWith(name + u" — "_s))
+                    return outside->child(i);
+            return nullptr;
+        };
+        QStringList names{u"Ноль"_s, u"Кольцо 1"_s, u"Кольцо 2"_s, u"Под сервисом"_s, u"Без номера"_s};
+        for (const QString &name : names)
+            QVERIFY2(rowNamed(name), qPrintable(name));
+        const QString broken = u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (0, 41, 42, 43) OR "
+                               "ID_CFG IS NULL"_s;
+
+        // Nothing goes into a row outside the menu; a cycle's group goes back into the menu.
+        f.tvMenu->setCurrentItem(rowNamed(u"Кольцо 1"_s));
+        QVERIFY(!f.acInsMenu->isEnabled() && !f.acAddService->isEnabled() && f.acDelMenu->isEnabled());
+        QVERIFY(!f.CanMoveNode(f.tvMenu->topLevelItem(0)->child(0), rowNamed(u"Кольцо 2"_s)));
+        f.SetStartNode(rowNamed(u"Кольцо 1"_s));
+        f.EndDrag(f.tvMenu->topLevelItem(0)->child(0));
+        QVERIFY(render(f.tvMenu).startsWith(u"Документы(Заказы(Заказы),Отчеты(Продажи по клиентам),"
+                                            "Кольцо 1(Кольцо 2))"_s));
+        names.removeAll(u"Кольцо 1"_s);
+        names.removeAll(u"Кольцо 2"_s);
+        // The others are deleted one by one.
+        for (const QString &name : names) {
+            f.tvMenu->setCurrentItem(rowNamed(name));
+            dialogs->answers = {IDYES};
+            QVERIFY(command(u"action acDelMenu"_s));
+        }
+        QCOMPARE(committed(broken), QStringList{u"2"_s}); // the two groups brought back
+        QCOMPARE(f.tvMenu->topLevelItemCount(), 1);
+        QVERIFY2(boxTexts().filter(u"ORA-"_s).isEmpty(), qPrintable(boxTexts().join(u'\n')));
     }
 
     // A chosen service already in the configuration gets a notice; the others are added with their rights.
