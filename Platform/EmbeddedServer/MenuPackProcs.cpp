@@ -3,15 +3,18 @@
 #include "EmbeddedServer/SchemeServer.h"
 #include "EmbeddedServer/SqliteConnection.h"
 
+#include <QDateTime>
 #include <QSet>
 
 #include <optional>
 
 // The rules every procedure follows live in the helpers of the first half,
 // one place each: who may call (RequireAdministrator), where ids come from
-// (KeepSequences, NextId), what a text column takes (ColumnText), a row as
-// the caller saw it (RequireAsSeen), and the walk up a menu's owners
-// (WalkOwners). The procedures below them only combine those rules.
+// (UpgradeOlderScheme, NextId), what a text column takes (ColumnText), a row
+// as the caller saw it (RequireAsSeen), the walk up a menu's owners
+// (WalkOwners), one name per access group (RequireUniqueAccessName) and the
+// history of changes (Record). The procedures below them only combine those
+// rules.
 namespace {
 
 using TFT = TFieldType;
@@ -48,22 +51,40 @@ struct TSequence {
     const char *column;
 };
 // The tables whose ids the package gives, each with its own sequence.
-constexpr TSequence kSequences[] = {{"ACCESSLIST", "ACCESSID"}, {"MENUCFG", "ID_CFG"}, {"SRVITEMS", "ITEMID"}};
+constexpr TSequence kSequences[] = {
+    {"ACCESSLIST", "ACCESSID"}, {"MENUCFG", "ID_CFG"}, {"SRVITEMS", "ITEMID"}, {"MENU_HISTORY", "ID"}};
 
-// A scheme written before the sequences existed, or whose rows were written
-// around the package, gets each missing sequence from the highest id of its
-// table before the package changes anything: a row deleted afterwards never
-// gives its id back.
-void KeepSequences(TServerCall &c)
+bool HasTable(TServerCall &c, const char *table)
+{
+    return c.conn
+               .Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type = 'table' AND "
+                                      "upper(name) = ?")
+                           .arg(c.scheme),
+                       {QString::fromLatin1(table)})
+               .toInt() > 0;
+}
+
+// A scheme written by an older build gets what the package writes into before
+// the package's first change there: the history of changes, and the
+// sequences, each from the highest id of its table (so that a row deleted
+// afterwards never gives its id back; rows written around the package are
+// taken in the same way).
+void UpgradeOlderScheme(TServerCall &c)
 {
     const QString sequences = c.T(QStringLiteral("ID_SEQUENCES"));
-    if (c.conn
-            .Scalar(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master WHERE type = 'table' AND "
-                                   "upper(name) = 'ID_SEQUENCES'")
-                        .arg(c.scheme))
-            .toInt() == 0)
+    if (!HasTable(c, "ID_SEQUENCES"))
         c.conn.Exec(QStringLiteral("CREATE TABLE %1 (SEQ_NAME VARCHAR2(30) PRIMARY KEY, LAST_ID NUMBER(9) NOT NULL)")
                         .arg(sequences));
+    if (!HasTable(c, "MENU_HISTORY")) {
+        c.conn.Exec(QStringLiteral("CREATE TABLE %1 (ID NUMBER(9) PRIMARY KEY, CHANGED_AT DATE NOT NULL, LOGIN "
+                                   "VARCHAR2(30) NOT NULL, OPERATION VARCHAR2(30) NOT NULL, ACCESSID NUMBER(9), "
+                                   "OBJECT_ID NUMBER(9), OBJECT_NAME VARCHAR2(200), OLD_VALUE VARCHAR2(4000), "
+                                   "NEW_VALUE VARCHAR2(4000))")
+                        .arg(c.T(QStringLiteral("MENU_HISTORY"))));
+        c.conn.Exec(QStringLiteral("CREATE VIEW %1 AS SELECT ID, CHANGED_AT, LOGIN, OPERATION, ACCESSID, OBJECT_ID, "
+                                   "OBJECT_NAME, OLD_VALUE, NEW_VALUE FROM MENU_HISTORY")
+                        .arg(c.T(QStringLiteral("V_MENU_HISTORY"))));
+    }
     for (const TSequence &s : kSequences) {
         const QString table = QString::fromLatin1(s.table);
         c.conn.Exec(
@@ -147,6 +168,31 @@ void RequireAsSeen(TServerCall &c, int arg, const QString &what, const QVariant 
         QStringLiteral("%1 was changed by another session: \"%2\" is now \"%3\"").arg(what, seen, current));
 }
 
+// ---------------------------------------------------------------- history
+
+// One change as the history keeps it.
+struct TChange {
+    const char *operation;  // the procedure
+    QVariant access;        // the access group changed; null for the catalogue
+    qlonglong id = 0;       // the row
+    QString name;           // its name: a group's, a service's
+    QVariant before, after; // the values changed; null where there is none
+};
+
+// Writes one line of the history of changes: by the call that makes the
+// change, in its transaction, so a change rolled back leaves no line.
+void Record(TServerCall &c, const TChange &change)
+{
+    c.conn.Exec(QStringLiteral("INSERT INTO %1 (ID, CHANGED_AT, LOGIN, OPERATION, ACCESSID, OBJECT_ID, OBJECT_NAME, "
+                               "OLD_VALUE, NEW_VALUE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(c.T(QStringLiteral("MENU_HISTORY"))),
+                {NextId(c, QStringLiteral("MENU_HISTORY"), QStringLiteral("ID")),
+                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), c.conn.SessionUser,
+                 QString::fromLatin1(change.operation), change.access, change.id, change.name.left(200),
+                 change.before.isNull() ? QVariant() : QVariant(change.before.toString().left(4000)),
+                 change.after.isNull() ? QVariant() : QVariant(change.after.toString().left(4000))});
+}
+
 // ---------------------------------------------------------------- menu rows
 
 struct TMenuEntry {
@@ -157,6 +203,7 @@ struct TMenuEntry {
     QString name;
     QString mode;
     qlonglong sort = 0;
+    QString caption; // a group's name, a service entry's service name
 
     QString Describe() const
     {
@@ -168,8 +215,9 @@ struct TMenuEntry {
 std::optional<TMenuEntry> FindMenuEntry(TServerCall &c, qlonglong id)
 {
     const TResultSet r = c.conn.Query(
-        QStringLiteral("SELECT ACCESSID, ISGROUP, OWNER, MENUNAME, ITEMMODE, SORT_ORDER FROM %1 WHERE ID_CFG = ?")
-            .arg(c.T(QStringLiteral("MENUCFG"))),
+        QStringLiteral("SELECT M.ACCESSID, M.ISGROUP, M.OWNER, M.MENUNAME, M.ITEMMODE, M.SORT_ORDER, S.SRVNAME "
+                       "FROM %1 M LEFT JOIN %2 S ON S.ITEMID = M.ITEMID WHERE M.ID_CFG = ?")
+            .arg(c.T(QStringLiteral("MENUCFG")), c.T(QStringLiteral("SRVITEMS"))),
         {id});
     if (r.rows.isEmpty())
         return std::nullopt;
@@ -180,7 +228,8 @@ std::optional<TMenuEntry> FindMenuEntry(TServerCall &c, qlonglong id)
                       row[2].toLongLong(),
                       row[3].toString(),
                       row[4].toString(),
-                      row[5].toLongLong()};
+                      row[5].toLongLong(),
+                      row[1].toLongLong() != 0 ? row[3].toString() : row[6].toString()};
 }
 
 // The row, or ORA-01403 when it is gone (deleted by another session: ids never come back).
@@ -266,6 +315,12 @@ void RequireGroupInMenu(TServerCall &c, qlonglong group, qlonglong access, qlong
     }
 }
 
+// The name the history gives a menu's place: its group's name, empty for the top level.
+QString PlaceName(TServerCall &c, qlonglong group)
+{
+    return group == 0 ? QString() : FindMenuEntry(c, group).value_or(TMenuEntry{}).caption;
+}
+
 // Whether a row stands in the menu: its owners reach the top level. A group
 // numbered 0 (the top level's number) never does.
 bool InMenu(TServerCall &c, const TMenuEntry &entry)
@@ -288,7 +343,7 @@ qlonglong NextSortOrder(TServerCall &c, qlonglong accessId, qlonglong owner)
 // ---------------------------------------------------------------- registration
 
 // Every procedure of the package: the caller must be an administrator, and
-// a procedure that writes keeps the sequences first. optional: how many of
+// a procedure that writes brings an older scheme up to date first. optional: how many of
 // the last arguments (what the caller saw of the row) may be left out.
 void Add(const char *name, QList<TProcArgInfo> args, bool writes, std::function<QVariant(TServerCall &)> body,
          int optional = 0)
@@ -296,7 +351,7 @@ void Add(const char *name, QList<TProcArgInfo> args, bool writes, std::function<
     auto checked = [writes, body = std::move(body)](TServerCall &c) {
         RequireAdministrator(c);
         if (writes)
-            KeepSequences(c);
+            UpgradeOlderScheme(c);
         return body(c);
     };
     RegisterServerProc(
@@ -318,6 +373,7 @@ void RegisterMenu()
                             "VALUES (?, ?, ?, 1, ?, NULL, NULL, ?)")
                             .arg(c.T(QStringLiteral("MENUCFG"))),
                         {id, access, owner, name, NextSortOrder(c, access, owner)});
+            Record(c, {"INS_MENUGRP", access, id, name, QVariant(), name});
             c.SetOut(0, id);
             return QVariant();
         });
@@ -353,6 +409,7 @@ void RegisterMenu()
                             "VALUES (?, ?, ?, 0, NULL, ?, ?, ?)")
                             .arg(c.T(QStringLiteral("MENUCFG"))),
                         {id, access, owner, item, mode, NextSortOrder(c, access, owner)});
+            Record(c, {"INS_MENUITEM", access, id, MenuEntry(c, id).caption, QVariant(), mode});
             c.SetOut(0, id);
             return QVariant();
         });
@@ -368,6 +425,7 @@ void RegisterMenu()
             c.conn.Exec(
                 QStringLiteral("UPDATE %1 SET MENUNAME = ? WHERE ID_CFG = ?").arg(c.T(QStringLiteral("MENUCFG"))),
                 {name, entry.id});
+            Record(c, {"UPD_MENU", entry.access, entry.id, name, entry.name, name});
             return QVariant();
         },
         1);
@@ -388,6 +446,7 @@ void RegisterMenu()
                                     .arg(menu),
                                 {c.Int(2), c.IsNull(1) ? QVariant() : QVariant(c.Str(1).trimmed())}) == 0)
                     RaiseOraError(OraErr::NoDataFound, QStringLiteral("no data found (menu row without ID_CFG)"));
+                Record(c, {"DEL_MENUITEM", c.Int(2), 0, c.Str(1).trimmed(), c.Str(1).trimmed(), QVariant()});
                 return QVariant();
             }
             const TMenuEntry entry = MenuEntry(c, c.Int(0));
@@ -404,6 +463,8 @@ void RegisterMenu()
                     OraErr::ChildRecordFound,
                     QStringLiteral("integrity constraint violated - menu group %1 still holds entries").arg(entry.id));
             c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ID_CFG = ?").arg(menu), {entry.id});
+            Record(c, {"DEL_MENUITEM", entry.access, entry.id, entry.caption,
+                       entry.group ? QVariant(entry.name) : QVariant(entry.mode), QVariant()});
             return QVariant();
         },
         2);
@@ -435,6 +496,8 @@ void RegisterMenu()
             }
             c.conn.Exec(QStringLiteral("UPDATE %1 SET OWNER = ?, SORT_ORDER = ? WHERE ID_CFG = ?").arg(menu),
                         {owner, newSort, entry.id});
+            Record(c, {"MOVE_ITEM", entry.access, entry.id, entry.caption, PlaceName(c, entry.owner),
+                       PlaceName(c, owner)});
             return QVariant();
         },
         2);
@@ -451,6 +514,7 @@ void RegisterMenu()
             c.conn.Exec(
                 QStringLiteral("UPDATE %1 SET ITEMMODE = ? WHERE ID_CFG = ?").arg(c.T(QStringLiteral("MENUCFG"))),
                 {mode, entry.id});
+            Record(c, {"UPD_RIGHT", entry.access, entry.id, entry.caption, entry.mode, mode});
             return QVariant();
         },
         1);
@@ -497,6 +561,21 @@ QString AccessGroupName(TServerCall &c, qlonglong access)
     return r.rows.first()[0].toString();
 }
 
+// No two access groups share a name: names are compared trimmed and without
+// regard to case, in any alphabet. except: the group being renamed.
+void RequireUniqueAccessName(TServerCall &c, const QString &name, qlonglong except = -1)
+{
+    const TResultSet groups = c.conn.Query(
+        QStringLiteral("SELECT ACCESSID, NAME FROM %1 WHERE ACCESSID <> ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
+        {except});
+    for (const QVector<QVariant> &group : groups.rows)
+        if (group[1].toString().trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            RaiseOraError(OraErr::UniqueConstraint,
+                          QStringLiteral("unique constraint violated - access group %1 \"%2\" has that name")
+                              .arg(group[0].toLongLong())
+                              .arg(group[1].toString()));
+}
+
 QString DescribeAccess(qlonglong access, const QString &name)
 {
     return QStringLiteral("access group %1 \"%2\"").arg(access).arg(name);
@@ -535,10 +614,12 @@ void RegisterAccess()
 {
     Add("INS_ACCESS", {InOut("PID"), In("PNAME", TFT::ftString)}, true, [](TServerCall &c) {
         const QString name = ColumnText(c, 1, kAccessName);
+        RequireUniqueAccessName(c, name);
         const qlonglong id = NextId(c, QStringLiteral("ACCESSLIST"), QStringLiteral("ACCESSID"));
         c.conn.Exec(
             QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
             {id, name});
+        Record(c, {"INS_ACCESS", id, id, name, QVariant(), name});
         c.SetOut(0, id);
         return QVariant();
     });
@@ -550,9 +631,11 @@ void RegisterAccess()
             const QString name = ColumnText(c, 1, kAccessName);
             const QString now = AccessGroupName(c, access);
             RequireAsSeen(c, 2, DescribeAccess(access, now), now);
+            RequireUniqueAccessName(c, name, access);
             c.conn.Exec(
                 QStringLiteral("UPDATE %1 SET NAME = ? WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
                 {name, access});
+            Record(c, {"UPD_ACCESS", access, access, name, now, name});
             return QVariant();
         },
         1);
@@ -578,6 +661,7 @@ void RegisterAccess()
                         {access});
             c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ACCESSID = ?").arg(c.T(QStringLiteral("ACCESSLIST"))),
                         {access});
+            Record(c, {"DEL_ACCESS_RECURCIVE", access, access, now, now, QVariant()});
             return QVariant();
         },
         1);
@@ -591,6 +675,7 @@ void RegisterAccess()
             const QString name = ColumnText(c, 1, kAccessName);
             const QString now = AccessGroupName(c, source);
             RequireAsSeen(c, 3, DescribeAccess(source, now), now);
+            RequireUniqueAccessName(c, name);
             const qlonglong access = NextId(c, QStringLiteral("ACCESSLIST"), QStringLiteral("ACCESSID"));
             c.conn.Exec(
                 QStringLiteral("INSERT INTO %1 (ACCESSID, NAME) VALUES (?, ?)").arg(c.T(QStringLiteral("ACCESSLIST"))),
@@ -609,6 +694,7 @@ void RegisterAccess()
                         .arg(c.T(QStringLiteral("MENUCFG"))),
                     {newId.value(r[0].toLongLong()), access, newId.value(r[1].toLongLong()), r[2], r[3], r[4], r[5],
                      r[6]});
+            Record(c, {"DUBLICATE_ACCESS", access, access, name, now, name});
             c.SetOut(2, access);
             return QVariant();
         },
@@ -636,6 +722,15 @@ qlonglong ServiceButtonFlag(TServerCall &c, qlonglong item)
     return flag.toLongLong();
 }
 
+// The service's name, or ORA-01403 for a service that is not (or no longer) in the catalogue.
+QString ServiceName(TServerCall &c, qlonglong item)
+{
+    ServiceButtonFlag(c, item);
+    return c.conn
+        .Scalar(QStringLiteral("SELECT SRVNAME FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))), {item})
+        .toString();
+}
+
 void RegisterCatalogue()
 {
     // INS_SRVITEM(PID in/out, PCREATEBTN, PGUID, PDLLNAME, PSRVNAME, PISLANG)
@@ -660,6 +755,7 @@ void RegisterCatalogue()
                     "INSERT INTO %1 (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) VALUES (?, ?, ?, ?, ?, ?)")
                     .arg(c.T(QStringLiteral("SRVITEMS"))),
                 {id, name, dll, guid, c.Int(1) != 0 ? 1 : 0, c.Int(5) != 0 ? 1 : 0});
+            Record(c, {"INS_SRVITEM", QVariant(), id, name, QVariant(), dll});
             c.SetOut(0, id);
             return QVariant();
         });
@@ -672,6 +768,7 @@ void RegisterCatalogue()
                 QStringLiteral("INSERT INTO %1 (ITEMID, SORT_ORDER, NAME, SOURCE_NAME, ISLANG) VALUES (?, ?, ?, ?, ?)")
                     .arg(c.T(QStringLiteral("SRVITEMS_MODE"))),
                 {item, c.Int(1), name, name, c.Int(3) != 0 ? 1 : 0});
+            Record(c, {"INS_SRVITEM_MODE", QVariant(), item, ServiceName(c, item), QVariant(), name});
             return QVariant();
         });
     Add("INS_REPORT_ITEM",
@@ -684,6 +781,7 @@ void RegisterCatalogue()
                     .arg(c.T(QStringLiteral("REPORT_ITEMS"))),
                 {item, ColumnText(c, 1, kReportGuid), ColumnText(c, 2, kReportName),
                  ColumnText(c, 3, kReportDescription), c.Int(4)});
+            Record(c, {"INS_REPORT_ITEM", QVariant(), item, ServiceName(c, item), QVariant(), c.Str(2).trimmed()});
             return QVariant();
         });
     // UPD_SRVITEMS(PITEMID, PCREATEBTN, POLD_CREATEBTN): the button flag of a
@@ -691,18 +789,21 @@ void RegisterCatalogue()
     Add(
         "UPD_SRVITEMS", {In("PITEMID"), In("PCREATEBTN"), In("POLD_CREATEBTN")}, true,
         [](TServerCall &c) {
-            const qlonglong item = c.Int(0);
-            RequireAsSeen(c, 2, QStringLiteral("the button flag of service %1").arg(item), ServiceButtonFlag(c, item));
+            const qlonglong item = c.Int(0), flag = c.Int(1) != 0 ? 1 : 0;
+            const qlonglong before = ServiceButtonFlag(c, item);
+            RequireAsSeen(c, 2, QStringLiteral("the button flag of service %1").arg(item), before);
             c.conn.Exec(
                 QStringLiteral("UPDATE %1 SET CREATEBTN = ? WHERE ITEMID = ?").arg(c.T(QStringLiteral("SRVITEMS"))),
-                {c.Int(1) != 0 ? 1 : 0, item});
+                {flag, item});
+            if (flag != before)
+                Record(c, {"UPD_SRVITEMS", QVariant(), item, ServiceName(c, item), before, flag});
             return QVariant();
         },
         1);
     // DEL_SRVITEM(PITEMID): refused while a menu still holds the service.
     Add("DEL_SRVITEM", {In("PITEMID")}, true, [](TServerCall &c) {
         const qlonglong item = c.Int(0);
-        ServiceButtonFlag(c, item);
+        const QString name = ServiceName(c, item);
         if (c.conn
                 .Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE ITEMID = ?").arg(c.T(QStringLiteral("MENUCFG"))),
                         {item})
@@ -711,6 +812,7 @@ void RegisterCatalogue()
                           QStringLiteral("integrity constraint violated - service %1 is still in a menu").arg(item));
         for (const char *table : {"SRVITEMS_MODE", "REPORT_ITEMS", "SRVITEMS"})
             c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ITEMID = ?").arg(c.T(QString::fromLatin1(table))), {item});
+        Record(c, {"DEL_SRVITEM", QVariant(), item, name, name, QVariant()});
         return QVariant();
     });
     // SERVICEEXISTS(PID, PITEMID out): PITEMID = how many menu entries hold service PID.
@@ -720,10 +822,18 @@ void RegisterCatalogue()
                                   {c.Int(0)}));
         return QVariant();
     });
+    // DEL_SRV_FROM_ALL_MNU(PITEMID): the service's entries in every menu; each access group's history tells it.
     Add("DEL_SRV_FROM_ALL_MNU", {In("PITEMID")}, true, [](TServerCall &c) {
-        c.conn.Exec(
-            QStringLiteral("DELETE FROM %1 WHERE ITEMID = ? AND ISGROUP = 0").arg(c.T(QStringLiteral("MENUCFG"))),
-            {c.Int(0)});
+        const QString menu = c.T(QStringLiteral("MENUCFG"));
+        const TResultSet entries =
+            c.conn.Query(QStringLiteral("SELECT ID_CFG, ACCESSID, ITEMMODE FROM %1 WHERE ITEMID = ? AND ISGROUP = 0 "
+                                        "ORDER BY ACCESSID, ID_CFG")
+                             .arg(menu),
+                         {c.Int(0)});
+        c.conn.Exec(QStringLiteral("DELETE FROM %1 WHERE ITEMID = ? AND ISGROUP = 0").arg(menu), {c.Int(0)});
+        const QString name = entries.rows.isEmpty() ? QString() : ServiceName(c, c.Int(0));
+        for (const QVector<QVariant> &entry : entries.rows)
+            Record(c, {"DEL_SRV_FROM_ALL_MNU", entry[1], entry[0].toLongLong(), name, entry[2], QVariant()});
         return QVariant();
     });
 }

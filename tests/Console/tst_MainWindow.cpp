@@ -17,6 +17,7 @@
 #include "Console/uWaitFeedback.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
@@ -57,7 +58,7 @@ QStringList TopMenus(TfmMain &main)
     QStringList names;
     for (QAction *a : main.menuBar()->actions())
         if (a->isVisible())
-            names << a->text().remove(QLatin1Char('&'));
+            names << PlainCaption(a->text());
     return names;
 }
 
@@ -68,7 +69,7 @@ QAction *MenuItem(TfmMain &main, const QStringList &path)
     for (const QString &caption : path) {
         found = nullptr;
         for (QAction *a : actions)
-            if (a->text().remove(QLatin1Char('&')) == caption)
+            if (PlainCaption(a->text()) == caption)
                 found = a;
         if (!found)
             return nullptr;
@@ -652,6 +653,23 @@ private slots:
         QVERIFY(lines.contains(u"MENU     Заказы"_s));
         QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
         QCOMPARE(main->Manager->Count(), services);
+    }
+
+    // Captions are data: an "&" in a group's or a service's name shows as typed in the menu, on the
+    // button and in the unattended dump, never as a mnemonic.
+    void ampersandsShowAsTyped()
+    {
+        sql(u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'R&D' WHERE ID_CFG = 1"_s);
+        sql(u"UPDATE ZANDRELL5.SRVITEMS SET SRVNAME = 'Счета & акты' WHERE ITEMID = 1"_s);
+        login(u"ZL_USER"_s);
+        auto main = mainWindow();
+        QVERIFY(MenuItem(*main, {"R&D", "Заказы", "Счета & акты"}));
+        QVERIFY(dump(*main).contains(u"MENU R&D"_s));
+        QStringList buttons;
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag && !a->isSeparator())
+                buttons << PlainCaption(a->text());
+        QVERIFY2(buttons.contains(u"Счета & акты"_s), qPrintable(buttons.join(u'|')));
     }
 
     void menuOrderGroupNumbersAndButtons()

@@ -930,20 +930,23 @@ private slots:
     // seeded or that is older than them, never give their ids back either.
     void deletedDemoRowsKeepTheirIds_data()
     {
-        QTest::addColumn<QString>("older"); // what makes the scheme older than the demo
-        QTest::newRow("demo scheme") << QString();
-        QTest::newRow("sequences never seeded") << u"DELETE FROM \"ZANDRELL5\".ID_SEQUENCES"_s;
-        QTest::newRow("scheme without sequences") << u"DROP TABLE \"ZANDRELL5\".ID_SEQUENCES"_s;
+        QTest::addColumn<QStringList>("older"); // what makes the scheme older than the demo
+        QTest::newRow("demo scheme") << QStringList();
+        QTest::newRow("sequences never seeded") << QStringList{u"DELETE FROM \"ZANDRELL5\".ID_SEQUENCES"_s};
+        QTest::newRow("scheme without sequences and history")
+            << QStringList{u"DROP TABLE \"ZANDRELL5\".ID_SEQUENCES"_s, u"DROP VIEW \"ZANDRELL5\".V_MENU_HISTORY"_s,
+                           u"DROP TABLE \"ZANDRELL5\".MENU_HISTORY"_s};
     }
     void deletedDemoRowsKeepTheirIds()
     {
-        QFETCH(QString, older);
+        QFETCH(QStringList, older);
         if (!older.isEmpty()) {
             s.reset();
             {
                 TSqliteBackend admin;
                 admin.OpenAsAdministrator(server->Folder(), false);
-                admin.Connection()->Exec(older);
+                for (const QString &statement : older)
+                    admin.Connection()->Exec(statement);
             }
             s = server->Connect();
         }
@@ -954,6 +957,7 @@ private slots:
         s->Commit();
         QVERIFY(m.Call("INS_ACCESS", {0, "Кладовщики"}) > 3);
         QVERIFY(m.Call("INS_MENUGRP", {0, "Склад", 0, 1}) > highestMenu);
+        QCOMPARE(Count(s.get(), "V_MENU_HISTORY WHERE OPERATION IN ('DEL_ACCESS_RECURCIVE', 'INS_ACCESS')"), 2);
     }
 
     // The rows of a copied menu take ids of their own that never come back either.
@@ -1287,6 +1291,112 @@ private slots:
         QCOMPARE(Count(s.get(), u"%1 WHERE %2 = :V"_s.arg(table, name), {fits}), 1);
     }
 
+    // No two access groups with one name, compared trimmed and without regard to case, through every
+    // procedure that names a group; the table's index holds for rows written around the package.
+    void accessGroupNamesAreUnique_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<int>("error");
+        QTest::newRow("new, other case and blanks") << u"INS_ACCESS"_s << QVariantList{0, " операторы  "} << 1;
+        QTest::newRow("renamed to another's name") << u"UPD_ACCESS"_s << QVariantList{3, "ОПЕРАТОРЫ"} << 1;
+        QTest::newRow("renamed to its own in other case") << u"UPD_ACCESS"_s << QVariantList{3, "кладовщики"} << 0;
+        QTest::newRow("copied under another's name") << u"DUBLICATE_ACCESS"_s << QVariantList{1, "Кладовщики", 0} << 1;
+        QTest::newRow("new, made by another session meanwhile") << u"INS_ACCESS"_s << QVariantList{0, "касса"} << 1;
+        QTest::newRow("written around the package")
+            << u"INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (50, 'CASHIERS')"_s << QVariantList{} << 1;
+    }
+    void accessGroupNamesAreUnique()
+    {
+        QFETCH(QString, call);
+        QFETCH(QVariantList, args);
+        QFETCH(int, error);
+        auto other = server->Connect();
+        Menu(other.get()).Call("INS_ACCESS", {0, "Касса"});
+        Menu(other.get()).Call("INS_ACCESS", {0, "Cashiers"});
+        other->Commit();
+        const QString before = MenuTables(s.get());
+        QCOMPARE(ErrorOf([&] {
+                     if (args.isEmpty())
+                         s->ExecSQL(call);
+                     else
+                         Menu(s.get()).pack.ExecProc(call, args);
+                 }),
+                 error);
+        s->Commit();
+        if (error)
+            QCOMPARE(MenuTables(s.get()), before);
+    }
+
+    void historyOfChanges_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QStringList>("lines"); // OPERATION|ACCESSID|OBJECT_NAME|OLD_VALUE|NEW_VALUE; "new": PID
+        QTest::newRow("new group") << u"INS_MENUGRP"_s << QVariantList{0, "Касса", 1, 1}
+                                   << QStringList{u"INS_MENUGRP|1|Касса||Касса"_s};
+        QTest::newRow("new entry") << u"INS_MENUITEM"_s << QVariantList{0, 18, 3, 4, "101"}
+                                   << QStringList{u"INS_MENUITEM|3|Продажи по клиентам||101"_s};
+        QTest::newRow("renamed group") << u"UPD_MENU"_s << QVariantList{4, "Каталоги"}
+                                       << QStringList{u"UPD_MENU|1|Каталоги|Справочники|Каталоги"_s};
+        QTest::newRow("moved entry") << u"MOVE_ITEM"_s << QVariantList{11, 1, 0}
+                                     << QStringList{u"MOVE_ITEM|1|Склад|Справочники|Документы"_s};
+        QTest::newRow("moved to the top")
+            << u"MOVE_ITEM"_s << QVariantList{2, 0, 0} << QStringList{u"MOVE_ITEM|1|Заказы|Документы|"_s};
+        QTest::newRow("rights") << u"UPD_RIGHT"_s << QVariantList{14, "110"}
+                                << QStringList{u"UPD_RIGHT|2|Склад|100|110"_s};
+        QTest::newRow("deleted entry") << u"DEL_MENUITEM"_s << QVariantList{16}
+                                       << QStringList{u"DEL_MENUITEM|1|Пользователи консоли|11|"_s};
+        QTest::newRow("new access group")
+            << u"INS_ACCESS"_s << QVariantList{0, "Гости"} << QStringList{u"INS_ACCESS|new|Гости||Гости"_s};
+        QTest::newRow("renamed access group")
+            << u"UPD_ACCESS"_s << QVariantList{3, "Склад"} << QStringList{u"UPD_ACCESS|3|Склад|Кладовщики|Склад"_s};
+        QTest::newRow("copied access group") << u"DUBLICATE_ACCESS"_s << QVariantList{3, "Копия", 0}
+                                             << QStringList{u"DUBLICATE_ACCESS|new|Копия|Кладовщики|Копия"_s};
+        QTest::newRow("deleted access group") << u"DEL_ACCESS_RECURCIVE"_s << QVariantList{3}
+                                              << QStringList{u"DEL_ACCESS_RECURCIVE|3|Кладовщики|Кладовщики|"_s};
+        QTest::newRow("button flag") << u"UPD_SRVITEMS"_s << QVariantList{2, 1}
+                                     << QStringList{u"UPD_SRVITEMS||Клиенты|0|1"_s};
+        QTest::newRow("a service out of every menu")
+            << u"DEL_SRV_FROM_ALL_MNU"_s << QVariantList{3}
+            << QStringList{u"DEL_SRV_FROM_ALL_MNU|1|Склад|111|"_s, u"DEL_SRV_FROM_ALL_MNU|2|Склад|100|"_s,
+                           u"DEL_SRV_FROM_ALL_MNU|3|Склад|110|"_s};
+        QTest::newRow("a refused change") << u"UPD_MENU"_s << QVariantList{4, ""} << QStringList{};
+    }
+    // Every change is written to the history by the call that makes it, with who made it; a change
+    // rolled back, or refused, leaves no line.
+    void historyOfChanges()
+    {
+        QFETCH(QString, call);
+        QFETCH(QVariantList, args);
+        QFETCH(QStringList, lines);
+        Menu m(s.get());
+        const int last = Scalar(s.get(), "SELECT COALESCE(max(ID), 0) FROM ZANDRELL5.V_MENU_HISTORY").toInt();
+        const bool refused = ErrorOf([&] { m.pack.ExecProc(call, args); }) != 0;
+        QCOMPARE(refused, lines.isEmpty());
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQLText("SELECT OPERATION, ACCESSID, OBJECT_NAME, OLD_VALUE, NEW_VALUE, LOGIN, CHANGED_AT "
+                     "FROM ZANDRELL5.V_MENU_HISTORY WHERE ID > :L ORDER BY ID");
+        q.ParamByName("L").SetAsInteger(last);
+        q.Open();
+        QStringList written;
+        for (q.First(); !q.Eof(); q.Next()) {
+            QStringList cells;
+            for (int i = 0; i < 5; ++i)
+                cells << q.Fields(i)->AsString();
+            written << cells.join(u'|');
+            QCOMPARE(q.Fields(5)->AsString(), u"ZL_USER"_s);
+            QVERIFY(qAbs(q.Fields(6)->AsDateTime().secsTo(QDateTime::currentDateTime())) < 60);
+        }
+        for (QString &line : lines)
+            if (line.contains(u"|new|"_s))
+                line.replace(u"|new|"_s, u'|' + m.pack.ParamByName(u"PID"_s).AsString() + u'|');
+        QCOMPARE(written, lines);
+        s->Rollback();
+        QCOMPARE(Scalar(s.get(), "SELECT COALESCE(max(ID), 0) FROM ZANDRELL5.V_MENU_HISTORY").toInt(), last);
+    }
+
     // Names reach the tables as bound values, whatever they hold; a blank one is
     // refused (ORA-01400) for a menu group and an access group alike.
     void hostileNamesAreBound_data()
@@ -1308,13 +1418,14 @@ private slots:
         QCOMPARE(ErrorOf([&] { m.Call("UPD_MENU", {renamed, name}, nullptr); }), error);
         QCOMPARE(MenuColumn(s.get(), "MENUNAME", renamed).toString(), error ? u"Переименуемая"_s : name);
         QCOMPARE(ErrorOf([&] { m.Call("INS_MENUGRP", {0, name, 0, 1}); }), error);
-        // Access groups: inserted, renamed and copied.
+        // Access groups: inserted, renamed and copied (each under a name of its own).
         const int groups = Count(s.get(), "V_ACCESS");
         QCOMPARE(ErrorOf([&] { m.pack.ExecProc("INS_ACCESS", {0, name}); }), error);
-        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("UPD_ACCESS", {3, name}); }), error);
-        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {3, name, 0}); }), error);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("UPD_ACCESS", {3, error ? name : name + u'2'}); }), error);
+        QCOMPARE(ErrorOf([&] { m.pack.ExecProc("DUBLICATE_ACCESS", {3, error ? name : name + u'3', 0}); }), error);
         QCOMPARE(Count(s.get(), "V_ACCESS"), groups + (error ? 0 : 2));
-        QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME = :N", {name}), error ? 0 : 3);
+        for (const QString &stored : {name, name + u'2', name + u'3'})
+            QCOMPARE(Count(s.get(), "V_ACCESS WHERE NAME = :N", {stored}), error ? 0 : 1);
         QCOMPARE(Count(s.get(), "V_MENUCFG WHERE MENUNAME = :N", {name}), error ? 0 : 2);
         s->Commit();
     }
