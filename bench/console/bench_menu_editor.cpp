@@ -14,6 +14,7 @@
 #include "Console/RightsEditIMPL.h"
 #include "Console/ServiceListIMPL.h"
 #include "Console/ShowMenuCfgIMPL.h"
+#include "Console/uAccessGroups.h"
 #include "Console/uMenu.h"
 #include "Core/DialogService.h"
 #include "DataAccess/Field.h"
@@ -237,15 +238,15 @@ TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
 
         // A copy of the 550 rows, the list and tree reloaded on it.
         dialogs.input = QStringLiteral("Copy %1").arg(run);
-        createLike << timed([&] { form->acCreateLike->trigger(); });
-        const QString copy = form->AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->AsString();
-        ok = ok && form->AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString() == dialogs.input &&
+        createLike << timed([&] { form->Access->acCreateLike->trigger(); });
+        const QString copy = form->Access->AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->AsString();
+        ok = ok && form->Access->AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString() == dialogs.input &&
              treeNodes(*form) == nodes;
         session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = %1").arg(copy));
         session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = %1").arg(copy));
         session.Commit();
-        form->acRefreshAccess->trigger();
-        form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1);
+        form->Access->acRefreshAccess->trigger();
+        form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1);
 
         // A top group with its 4 sub-groups and 50 services: 55 calls, each committed.
         form->tvMenu->setCurrentItem(topGroup(*form, QStringLiteral("Group 0")));
@@ -333,12 +334,12 @@ int main(int argc, char *argv[])
         });
         nodes = treeNodes(*form);
         refresh << timed([&] { form->acRefreshMenu->trigger(); });
-        toOther << timed([&] { form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 2); });
+        toOther << timed([&] { form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 2); });
         if (form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size() == nodes) {
             std::printf("the switch to another group kept the tree\n");
             return 1;
         }
-        back << timed([&] { form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1); });
+        back << timed([&] { form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1); });
         const int rebuilt =
             int(form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
         if (rebuilt != nodes) {

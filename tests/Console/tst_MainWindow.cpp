@@ -9,6 +9,7 @@
 #include "Console/uForcePswChange.h"
 #include "Console/uImageList.h"
 #include "Console/uMenu.h"
+#include "Console/uMenuPreview.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uQtTranslation.h"
 #include "Console/uServiceItem.h"
@@ -670,6 +671,65 @@ private slots:
             if (ObjectTag(a) == kConfigTag && !a->isSeparator())
                 buttons << PlainCaption(a->text());
         QVERIFY2(buttons.contains(u"Счета & акты"_s), qPrintable(buttons.join(u'|')));
+    }
+
+    void previewIsWhatTheUserGets_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<QString>("lang");
+        QTest::newRow("administrators") << "ZL_USER" << 1 << "25";
+        QTest::newRow("operators in English") << "OPERATOR" << 2 << "9";
+        QTest::newRow("administrators, reordered, with separators") << "ZL_USER" << 1 << "-1";
+    }
+    // The menu editor's preview of an access group is the menu, the rights strings and the tool bar
+    // that a user of that group gets at log-in.
+    void previewIsWhatTheUserGets()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, accessId);
+        QFETCH(QString, lang);
+        if (lang == u"-1"_s)
+            orderedMenu();
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        login(user, lang);
+        auto main = mainWindow();
+        // What the user gets: every service's caption path and rights string, the buttons in bar order.
+        QStringList rights, buttons;
+        std::function<void(const QList<QAction *> &, const QString &)> walk = [&](const QList<QAction *> &actions,
+                                                                                  const QString &path) {
+            for (QAction *a : actions) {
+                if (a->isSeparator() || (path.isEmpty() && ObjectTag(a) != kConfigTag))
+                    continue;
+                const QString itemPath =
+                    path.isEmpty() ? PlainCaption(a->text()) : path + u'/' + PlainCaption(a->text());
+                if (a->menu())
+                    walk(a->menu()->actions(), itemPath);
+                else if (const TServiceItem *service = MenuItemService(a))
+                    rights << itemPath + u'|' + service->GetMode();
+            }
+        };
+        walk(main->menuBar()->actions(), QString());
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag)
+                buttons << (a->isSeparator() ? QString() : PlainCaption(a->text()));
+
+        auto other = server->Connect(user);
+        TOraQuery menu, catalogue;
+        menu.SetSession(other.get());
+        menu.SetSQLText(u"SELECT * FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A ORDER BY SORT_ORDER"_s);
+        menu.ParamByName(u"A"_s).SetAsInteger(accessId);
+        menu.Open();
+        catalogue.SetSession(other.get());
+        catalogue.SetSQLText(u"SELECT * FROM ZANDRELL5.V_SRVITEMS"_s);
+        catalogue.Open();
+        const TMenuPlan plan = PlanMenu(ReadMenuRows(&menu), ReadCatalogue(&catalogue), ReadCreateSeps());
+        QVERIFY(!rights.isEmpty());
+        QCOMPARE(plan.rights, rights);
+        QCOMPARE(plan.buttons, buttons);
     }
 
     void menuOrderGroupNumbersAndButtons()
