@@ -30,13 +30,10 @@
 #include "Ui/ResourceLibrary.h"
 
 #include <QAction>
-#include <QDragMoveEvent>
-#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSet>
 #include <QSplitter>
@@ -73,49 +70,6 @@ std::function<QTreeWidgetItem *(QTreeWidgetItem *, const QTreeWidgetItem *, bool
             return TMenuConfig::NodeKind(node) == TMenuConfig::nkGroup && !TMenuConfig::IsLostNode(node);
         });
     };
-
-// ---------------------------------------------------------------- the tree widget
-
-TMenuTree::TMenuTree(QWidget *parent) : QTreeWidget(parent)
-{
-    setHeaderHidden(true);
-    setEditTriggers(NoEditTriggers);
-    setSelectionBehavior(SelectRows);
-    setDragEnabled(true);
-    setAcceptDrops(true);
-    setDragDropMode(DragDrop);
-    setDefaultDropAction(Qt::MoveAction);
-}
-
-void TMenuTree::mousePressEvent(QMouseEvent *event)
-{
-    QTreeWidgetItem *item = itemAt(event->position().toPoint());
-    QTreeWidget::mousePressEvent(event);
-    if (OnPress)
-        OnPress(item, event->button(), event->globalPosition().toPoint());
-}
-
-void TMenuTree::dragEnterEvent(QDragEnterEvent *event) { event->acceptProposedAction(); }
-
-void TMenuTree::dragMoveEvent(QDragMoveEvent *event)
-{
-    QTreeWidget::dragMoveEvent(event); // scrolls near the edges
-    if (OnDragOver && OnDragOver(itemAt(event->position().toPoint())))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-// The form writes the move and rebuilds the tree; the drag reports a copy so
-// that the view removes nothing itself.
-void TMenuTree::dropEvent(QDropEvent *event)
-{
-    QTreeWidgetItem *target = itemAt(event->position().toPoint());
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    if (OnDrop)
-        OnDrop(target);
-}
 
 // ---------------------------------------------------------------- construction
 

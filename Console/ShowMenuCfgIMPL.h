@@ -22,6 +22,7 @@
 #include "Console/uImageList.h"
 #include "Console/uMenuConflicts.h"
 #include "Console/uMenuRows.h"
+#include "Console/uMenuTree.h"
 #include "Source/FormReposit/uComBaseForm.h"
 
 #include <QTreeWidget>
@@ -45,23 +46,6 @@ class TOraSession;
 class TOraStoredProc;
 class TServiceCatalogue;
 class TSmartQuery;
-
-// The menu tree: its own mouse press, drag-over and drop go to the form.
-class TMenuTree : public QTreeWidget {
-    Q_OBJECT
-public:
-    explicit TMenuTree(QWidget *parent = nullptr);
-
-    std::function<void(QTreeWidgetItem *item, Qt::MouseButton button, QPoint globalPos)> OnPress;
-    std::function<bool(QTreeWidgetItem *target)> OnDragOver;
-    std::function<void(QTreeWidgetItem *target)> OnDrop;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-};
 
 class TMenuConfig : public TComBaseForm {
     Q_OBJECT

@@ -61,10 +61,10 @@ TAccessGroups::TAccessGroups(QWidget *parent, TOraPackage *pack, TAccessGroupsHo
     name->SetDisplayWidth(34);
     AccessTbl->AddField(QStringLiteral("ACCESSID"), TFieldType::ftFloat)->SetVisible(false);
 
-    acInsAccess = newAction("acInsAccess", EditorText("Добавить", "Add"), QKeySequence(),
-                            &TAccessGroups::acInsAccessExecute);
-    acUpdAccess = newAction("acUpdAccess", EditorText("Изменить", "Edit"), QKeySequence(),
-                            &TAccessGroups::acUpdAccessExecute);
+    acInsAccess =
+        newAction("acInsAccess", EditorText("Добавить", "Add"), QKeySequence(), &TAccessGroups::acInsAccessExecute);
+    acUpdAccess =
+        newAction("acUpdAccess", EditorText("Изменить", "Edit"), QKeySequence(), &TAccessGroups::acUpdAccessExecute);
     acDelAccess = newAction("acDelAccess", EditorText("Удалить", "Delete"), QKeySequence(Qt::Key_Delete),
                             &TAccessGroups::acDelAccessExecute);
     acRefreshAccess = newAction("acRefreshAccess", EditorText("Обновить", "Refresh"), QKeySequence(),
@@ -72,8 +72,8 @@ TAccessGroups::TAccessGroups(QWidget *parent, TOraPackage *pack, TAccessGroupsHo
     acRightsAccess = new QAction(this);
     acRightsAccess->setObjectName(QStringLiteral("acRightsAccess"));
     connect(acRightsAccess, &QAction::triggered, this, [this] { m_hooks.guarded([this] { Reopen({}, true); }); });
-    acCreateLike = newAction("acCreateLike", ConsoleText(ctCreateAs), QKeySequence(),
-                             &TAccessGroups::acCreateLikeExecute);
+    acCreateLike =
+        newAction("acCreateLike", ConsoleText(ctCreateAs), QKeySequence(), &TAccessGroups::acCreateLikeExecute);
     acCreateLike->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
 
     auto *caption = new QLabel(ConsoleText(ctAccessForUser), this);
@@ -153,7 +153,7 @@ int TAccessGroups::CurrentId() const
 QString TAccessGroups::CurrentName() const
 {
     return !AccessTbl->Active() || AccessTbl->IsEmpty() ? QString()
-                                                          : AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString();
+                                                        : AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString();
 }
 
 bool TAccessGroups::Has(const QVariant &accessId) const
@@ -239,8 +239,11 @@ void TAccessGroups::acInsAccessExecute()
 {
     QString name;
     const QString caption = ConsoleText(ctAddAccess);
-    if (!inputName(caption, name, -1) ||
-        !writeName([&] { m_pack->ExecProc(QStringLiteral("INS_ACCESS"), {0, name}); }, name, -1, caption))
+    if (!inputName(caption, name, -1) || !writeName(
+                                             [&] {
+                                                 m_pack->ExecProc(QStringLiteral("INS_ACCESS"), {0, name});
+                                             },
+                                             name, -1, caption))
         return;
     m_hooks.changed();
     Reopen(m_pack->ParamByName(QStringLiteral("PID")).AsInteger(), true);
@@ -254,8 +257,11 @@ void TAccessGroups::acUpdAccessExecute()
     const QString seen = CurrentName(), caption = ConsoleText(ctEditAccess);
     QString name = seen;
     if (!inputName(caption, name, accessId) ||
-        !writeName([&] { m_pack->ExecProc(QStringLiteral("UPD_ACCESS"), {accessId, name, seen}); }, name, accessId,
-                   caption))
+        !writeName(
+            [&] {
+                m_pack->ExecProc(QStringLiteral("UPD_ACCESS"), {accessId, name, seen});
+            },
+            name, accessId, caption))
         return;
     m_hooks.changed();
     Reopen(accessId, false, m_hooks.selection());
@@ -294,14 +300,17 @@ void TAccessGroups::acCreateLikeExecute()
 {
     if (AccessTbl->IsEmpty())
         return;
-    const QString caption = AplText("rstrAccess") + QStringLiteral(" (") +
-                            Fmt(ConsoleText(ctCreateAsQ), CurrentName()) + QLatin1Char(')');
+    const QString caption =
+        AplText("rstrAccess") + QStringLiteral(" (") + Fmt(ConsoleText(ctCreateAsQ), CurrentName()) + QLatin1Char(')');
     QString name;
     const int source = CurrentId();
     const QString seen = CurrentName();
     if (!inputName(caption, name, -1) ||
-        !writeName([&] { m_pack->ExecProc(QStringLiteral("DUBLICATE_ACCESS"), {source, name, QVariant(), seen}); },
-                   name, -1, caption))
+        !writeName(
+            [&] {
+                m_pack->ExecProc(QStringLiteral("DUBLICATE_ACCESS"), {source, name, QVariant(), seen});
+            },
+            name, -1, caption))
         return;
     m_hooks.changed();
     Reopen(m_pack->ParamByName(QStringLiteral("PID")).AsInteger(), true);

@@ -61,13 +61,12 @@ TMenuHistory::TMenuHistory(QWidget *parent) : QWidget(parent)
 {
     HistoryTbl = new TSmartQuery(this);
     HistoryTbl->setObjectName(QStringLiteral("HistoryTbl"));
-    HistoryTbl->SetSQLText(
-        QStringLiteral("SELECT CHANGED_AT, LOGIN, OPERATION, OBJECT_NAME, OLD_VALUE, NEW_VALUE\n"
-                       "FROM &shema.V_MENU_HISTORY\n"
-                       "WHERE (ACCESSID = :ACCESSID OR ACCESSID IS NULL)\n"
-                       "AND CHANGED_AT >= :DFROM AND CHANGED_AT < :DTO\n"
-                       "AND (:ADMIN IS NULL OR LOGIN = :ADMIN)\n"
-                       "ORDER BY ID DESC"));
+    HistoryTbl->SetSQLText(QStringLiteral("SELECT CHANGED_AT, LOGIN, OPERATION, OBJECT_NAME, OLD_VALUE, NEW_VALUE\n"
+                                          "FROM &shema.V_MENU_HISTORY\n"
+                                          "WHERE (ACCESSID = :ACCESSID OR ACCESSID IS NULL)\n"
+                                          "AND CHANGED_AT >= :DFROM AND CHANGED_AT < :DTO\n"
+                                          "AND (:ADMIN IS NULL OR LOGIN = :ADMIN)\n"
+                                          "ORDER BY ID DESC"));
     HistoryTbl->SetReadOnly(true);
     deFrom = new QDateEdit(QDate::currentDate().addDays(-30), this);
     deTo = new QDateEdit(QDate::currentDate(), this);
@@ -152,8 +151,10 @@ void TMenuHistory::reload()
     for (int r = 0; r < HistoryTbl->RecordCount(); ++r) {
         const QString operation = HistoryTbl->ValueAt(r, 2).toString();
         const QStringList cells{HistoryTbl->ValueAt(r, 0).toDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
-                                HistoryTbl->ValueAt(r, 1).toString(), operationText(operation),
-                                HistoryTbl->ValueAt(r, 3).toString(), valueText(operation, HistoryTbl->ValueAt(r, 4)),
+                                HistoryTbl->ValueAt(r, 1).toString(),
+                                operationText(operation),
+                                HistoryTbl->ValueAt(r, 3).toString(),
+                                valueText(operation, HistoryTbl->ValueAt(r, 4)),
                                 valueText(operation, HistoryTbl->ValueAt(r, 5))};
         for (int c = 0; c < cells.size(); ++c)
             lvHistory->setItem(r, c, new QTableWidgetItem(cells[c]));

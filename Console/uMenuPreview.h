@@ -33,8 +33,7 @@ struct TMenuPlan {
 };
 
 // The menu a user of the rows' access group gets; separators: the console setting CreateSeps.
-TMenuPlan PlanMenu(const std::vector<TMenuRow> &rows, const QHash<qint64, TCatalogueRow> &catalogue,
-                   bool separators);
+TMenuPlan PlanMenu(const std::vector<TMenuRow> &rows, const QHash<qint64, TCatalogueRow> &catalogue, bool separators);
 
 class TMenuPreview : public QDialog {
     Q_OBJECT

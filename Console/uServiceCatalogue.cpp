@@ -55,10 +55,9 @@ constexpr QSize kBarIconSize(16, 16);
 } // namespace
 
 std::function<bool(TBaseServiceList &, const std::function<bool(const QString &)> &)>
-    TServiceCatalogue::ShowLoaderProc =
-        [](TBaseServiceList &list, const std::function<bool(const QString &)> &filter) {
-            return ShowLoader(list, filter);
-        };
+    TServiceCatalogue::ShowLoaderProc = [](TBaseServiceList &list, const std::function<bool(const QString &)> &filter) {
+        return ShowLoader(list, filter);
+    };
 
 TServiceCatalogue::TServiceCatalogue(QWidget *parent, TOraPackage *pack, TCatalogueHooks hooks)
     : QWidget(parent), m_pack(pack), m_hooks(std::move(hooks))
@@ -307,7 +306,8 @@ void TServiceCatalogue::tbSelectType(int mode)
         const int name = SrvItemTbl->FieldByName(QStringLiteral("TR_SRVNAME"))->Index();
         for (int r = 0; r < SrvItemTbl->RecordCount(); ++r) {
             const int seen = SrvItemTbl->ValueAt(r, btn).toInt();
-            m_hooks.relyOn({{TReliedRow::Service, SrvItemTbl->ValueAt(r, id), SrvItemTbl->ValueAt(r, name).toString()}});
+            m_hooks.relyOn(
+                {{TReliedRow::Service, SrvItemTbl->ValueAt(r, id), SrvItemTbl->ValueAt(r, name).toString()}});
             m_pack->ExecProc(QStringLiteral("UPD_SRVITEMS"),
                              {SrvItemTbl->ValueAt(r, id).toInt(), mode >= 0 ? mode : (seen == 1 ? 0 : 1), seen});
         }
@@ -329,7 +329,8 @@ bool TServiceCatalogue::ConfirmDeleteService()
     const QString first = Fmt(ConsoleText(ctDeleteServiceQ), name);
     if (AskQuestion(first) != IDYES)
         return false;
-    m_pack->ExecProc(QStringLiteral("SERVICEEXISTS"), {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger(), 0});
+    m_pack->ExecProc(QStringLiteral("SERVICEEXISTS"),
+                     {SrvItemTbl->FieldByName(QStringLiteral("ITEMID"))->AsInteger(), 0});
     commit();
     if (m_pack->ParamByName(QStringLiteral("PITEMID")).AsInteger() <= 0)
         return true;
