@@ -125,14 +125,19 @@ private:
     std::vector<TRegistered> m_order;
 };
 
-void addNodes(QTreeWidgetItem *parent, QTreeWidget *tree, const std::vector<TMenuPlan::TNode> &nodes)
+struct TNodeIcons {
+    QIcon group, service;
+};
+
+void addNodes(QTreeWidgetItem *parent, QTreeWidget *tree, const std::vector<TMenuPlan::TNode> &nodes,
+              const TNodeIcons &icons)
 {
     for (const TMenuPlan::TNode &node : nodes) {
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
         item->setText(0, node.caption);
         item->setText(1, node.rights);
-        item->setIcon(0, tree->style()->standardIcon(node.group ? QStyle::SP_DirIcon : QStyle::SP_FileIcon));
-        addNodes(item, tree, node.children);
+        item->setIcon(0, node.group ? icons.group : icons.service);
+        addNodes(item, tree, node.children, icons);
     }
 }
 
@@ -157,9 +162,10 @@ TMenuPreview::TMenuPreview(QWidget *parent, const QString &accessName, const TMe
     tvPreview = new QTreeWidget(this);
     tvPreview->setColumnCount(2);
     tvPreview->setHeaderLabels({EditorText("Меню", "Menu"), ConsoleText(ctAccessRights)});
-    addNodes(nullptr, tvPreview, plan.menus);
+    addNodes(nullptr, tvPreview, plan.menus,
+             {style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon)});
     tvPreview->expandAll();
-    tvPreview->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tvPreview->resizeColumnToContents(0);
     lvPreviewRights = new QTableWidget(int(plan.rights.size()), 2, this);
     lvPreviewRights->setHorizontalHeaderLabels({EditorText("Пункт меню", "Menu item"), ConsoleText(ctAccessRights)});
     lvPreviewRights->verticalHeader()->setVisible(false);

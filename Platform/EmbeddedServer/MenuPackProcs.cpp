@@ -51,8 +51,7 @@ struct TSequence {
     const char *column;
 };
 // The tables whose ids the package gives, each with its own sequence.
-constexpr TSequence kSequences[] = {
-    {"ACCESSLIST", "ACCESSID"}, {"MENUCFG", "ID_CFG"}, {"SRVITEMS", "ITEMID"}, {"MENU_HISTORY", "ID"}};
+constexpr TSequence kSequences[] = {{"ACCESSLIST", "ACCESSID"}, {"MENUCFG", "ID_CFG"}, {"SRVITEMS", "ITEMID"}};
 
 bool HasTable(TServerCall &c, const char *table)
 {
@@ -183,11 +182,11 @@ struct TChange {
 // change, in its transaction, so a change rolled back leaves no line.
 void Record(TServerCall &c, const TChange &change)
 {
+    // One statement: the history is only ever added to, so the next number is the highest one's successor.
     c.conn.Exec(QStringLiteral("INSERT INTO %1 (ID, CHANGED_AT, LOGIN, OPERATION, ACCESSID, OBJECT_ID, OBJECT_NAME, "
-                               "OLD_VALUE, NEW_VALUE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                               "OLD_VALUE, NEW_VALUE) SELECT COALESCE(MAX(ID), 0) + 1, ?, ?, ?, ?, ?, ?, ?, ? FROM %1")
                     .arg(c.T(QStringLiteral("MENU_HISTORY"))),
-                {NextId(c, QStringLiteral("MENU_HISTORY"), QStringLiteral("ID")),
-                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), c.conn.SessionUser,
+                {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), c.conn.SessionUser,
                  QString::fromLatin1(change.operation), change.access, change.id, change.name.left(200),
                  change.before.isNull() ? QVariant() : QVariant(change.before.toString().left(4000)),
                  change.after.isNull() ? QVariant() : QVariant(change.after.toString().left(4000))});
