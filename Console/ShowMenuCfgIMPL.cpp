@@ -776,7 +776,7 @@ void TMenuConfig::acPreviewMenuExecute()
     if (Access->AccessTbl->IsEmpty())
         return;
     LoadMenu(selectionPath());
-    ShowMenuPreview(this, Access->CurrentName(), PlanMenu(m_rows, m_catalogue, ReadCreateSeps()));
+    ShowMenuPreview(this, TranslateAppText(Access->CurrentName()), PlanMenu(m_rows, m_catalogue, ReadCreateSeps()));
 }
 
 // ---------------------------------------------------------------- drag and drop
@@ -869,7 +869,7 @@ void TMenuConfig::guarded(const std::function<void()> &action)
     const QList<QVariant> where = selectionPath();
     const int accessId = Access->CurrentId();
     const TReliedRow accessGroup{TReliedRow::AccessGroup, accessId ? QVariant(accessId) : QVariant(),
-                                 Access->CurrentName()};
+                                 TranslateAppText(Access->CurrentName())};
     // An action run inside another (a list reopened) keeps the outer one's rows.
     const QList<TReliedRow> outer = std::exchange(m_relied, {});
     try {

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -24,6 +25,16 @@ namespace {
 
 constexpr int kUniqueViolation = 1;
 constexpr int kChildRecordFound = 2292;
+
+// A group's name shows as the main window's status bar shows it: through the language pack.
+class TTranslatedNames : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &) const override
+    {
+        return TranslateAppText(value.toString());
+    }
+};
 
 } // namespace
 
@@ -84,6 +95,7 @@ TAccessGroups::TAccessGroups(QWidget *parent, TOraPackage *pack, TAccessGroupsHo
     dbgAccess->horizontalHeader()->setStretchLastSection(true);
     dbgAccess->verticalHeader()->setVisible(false);
     dbgAccess->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgAccess->setItemDelegate(new TTranslatedNames(dbgAccess));
     // The grid's own insert, edit and delete run the actions and are cancelled.
     const auto change = [this](void (TDataSet::*edit)()) {
         return [this, edit] {
@@ -202,7 +214,8 @@ bool TAccessGroups::nameIsTaken(const QString &name, int except, const QString &
     const QString taken = groupNamed(name, except);
     if (taken.isEmpty())
         return false;
-    ShowMessageBox(Fmt(EditorText("Группа доступа «%s» уже есть", "The access group \"%s\" already exists"), taken),
+    ShowMessageBox(Fmt(EditorText("Группа доступа «%s» уже есть", "The access group \"%s\" already exists"),
+                       TranslateAppText(taken)),
                    caption, MB_ICONEXCLAMATION);
     return true;
 }

@@ -47,12 +47,12 @@ QString operationText(const QString &operation)
     return operation;
 }
 
-// A move's place: its group, or the top level.
+// A value as the menu shows it (names through the language pack); a move's place: its group, or the top level.
 QString valueText(const QString &operation, const QVariant &value)
 {
     if (operation == QLatin1String("MOVE_ITEM") && value.toString().isEmpty())
         return ConsoleText(ctMenuConfiguration);
-    return value.toString();
+    return TranslateAppText(value.toString());
 }
 
 } // namespace
@@ -153,7 +153,7 @@ void TMenuHistory::reload()
         const QStringList cells{HistoryTbl->ValueAt(r, 0).toDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                                 HistoryTbl->ValueAt(r, 1).toString(),
                                 operationText(operation),
-                                HistoryTbl->ValueAt(r, 3).toString(),
+                                TranslateAppText(HistoryTbl->ValueAt(r, 3).toString()),
                                 valueText(operation, HistoryTbl->ValueAt(r, 4)),
                                 valueText(operation, HistoryTbl->ValueAt(r, 5))};
         for (int c = 0; c < cells.size(); ++c)
