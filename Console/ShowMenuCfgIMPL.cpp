@@ -938,6 +938,9 @@ QString TMenuConfig::failureText(const std::exception &e, const QList<TReliedRow
                 return ConflictText(row, true);
         return ConflictText(relied.size() > 1 ? relied.at(1) : relied.first(), false);
     }
+    // A group or service that took an entry meanwhile is not deleted: another administrator changed it.
+    if (database->ErrorCode() == kChildRecordFound && relied.size() > 1)
+        return ConflictText(relied.at(1), false);
     if (database->ErrorCode() == kNotNullViolation)
         return Fmt(AplText("rstr_fmtmsg_EmptyDataInField"), AplText("rstrTitle")) + QStringLiteral("\r\n") +
                RefusalText(*database);

@@ -373,6 +373,12 @@ private slots:
             << u"Справочники"_s << u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'Каталоги' WHERE ID_CFG = 4"_s
             << u"action acDelMenu"_s << u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (4, 10, 11)"_s
             << u"3"_s << u"changed MenuGroup Справочники"_s;
+        QTest::newRow("delete of a group that took an entry meanwhile")
+            << u"Администрирование"_s
+            << u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, ITEMID, ITEMMODE, SORT_ORDER) "
+               "VALUES (90, 1, 5, 0, 3, '1', 20)"_s
+            << u"action acDelMenu"_s << u"SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ID_CFG IN (5, 16, 90)"_s
+            << u"3"_s << u"changed MenuGroup Администрирование"_s;
         QTest::newRow("drop of an entry moved meanwhile")
             << u"Справочники/Склад"_s << u"UPDATE ZANDRELL5.MENUCFG SET OWNER = 5 WHERE ID_CFG = 11"_s
             << u"drop tvMenu Конфигурация меню/Справочники/Склад => Конфигурация меню/Документы"_s
