@@ -944,7 +944,7 @@ QString TMenuConfig::failureText(const std::exception &e, const QList<TReliedRow
     if (database->ErrorCode() == kNotNullViolation)
         return Fmt(AplText("rstr_fmtmsg_EmptyDataInField"), AplText("rstrTitle")) + QStringLiteral("\r\n") +
                RefusalText(*database);
-    if (database->ErrorCode() == OraErr::PackageRefusal)
+    if (database->ErrorCode() == OraErr::PackageRefusal || database->ErrorCode() == OraErr::ValueTooLarge)
         return RefusalText(*database);
     return ExceptionMessage(e).trimmed();
 }

@@ -59,6 +59,12 @@ QString ConflictText(const TReliedRow &row, bool deleted)
 
 QString RefusalText(const EDAError &error)
 {
+    // A text longer than its column: the column and its size, in the session's language.
+    static const QRegularExpression tooLong(
+        QStringLiteral("column (?:\"[^\"]*\"\\.)*\"([^\"]+)\" \\(actual: \\d+, maximum: (\\d+)\\)"));
+    const QRegularExpressionMatch column = tooLong.match(error.message());
+    if (error.ErrorCode() == OraErr::ValueTooLarge && column.hasMatch())
+        return Fmt(AplText("rstr_fmtmsg_ValueTooLong"), column.captured(1), column.captured(2));
     static const QRegularExpression code(QStringLiteral("^ORA-\\d{5}:\\s*"));
     return QString(error.message()).remove(code).trimmed();
 }

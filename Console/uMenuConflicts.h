@@ -21,5 +21,6 @@ struct TReliedRow {
 bool IsConflict(const EDAError &error);
 // "Группа доступа «…» удалена другим администратором; список обновлен", or "… изменена …" (deleted false).
 QString ConflictText(const TReliedRow &row, bool deleted);
-// The text of a refusal without the database's code in front ("ORA-20001: ").
+// The text of a refusal without the database's code in front ("ORA-20001: "); a text too long for its
+// column as the console says it everywhere (rstr_fmtmsg_ValueTooLong with the column and its size).
 QString RefusalText(const EDAError &error);

@@ -986,15 +986,18 @@ private slots:
     void registration_data()
     {
         QTest::addColumn<QString>("secondFile"); // the second service's module file; empty fails its INS_SRVITEM
+        QTest::addColumn<int>("rightLength");    // of the second service's right's caption
         QTest::addColumn<bool>("stored");
-        QTest::newRow("both stored with one commit") << u"Invoices.so"_s << true;
-        QTest::newRow("a failure keeps nothing") << QString() << false;
+        QTest::newRow("both stored with one commit") << u"Invoices.so"_s << 60 << true;
+        QTest::newRow("a failure keeps nothing") << QString() << 6 << false;
+        QTest::newRow("a right's caption too long keeps nothing") << u"Invoices.so"_s << 61 << false;
     }
     // The registered services with their rights and reports are committed together; a failing
     // call rolls every earlier one back, shows why, and leaves no write lock behind.
     void registration()
     {
         QFETCH(QString, secondFile);
+        QFETCH(int, rightLength);
         QFETCH(bool, stored);
         QStringList filtered;
         TServiceCatalogue::ShowLoaderProc = [&](TBaseServiceList &list,
@@ -1008,7 +1011,8 @@ private slots:
                 service->SetDllName(i == 1 ? u"Invoices.so"_s : secondFile);
                 service->SetModuleCaption(u"Счета %1"_s.arg(i));
                 service->SetCaption(service->ModuleCaption());
-                const QByteArray guid = u"{R-%1}"_s.arg(i).toUtf8(), caption = u"Печать"_s.toUtf8();
+                const QByteArray guid = u"{R-%1}"_s.arg(i).toUtf8();
+                const QByteArray caption = (i == 1 ? u"Печать"_s : QString(rightLength, u'п')).toUtf8();
                 service->AccessList().Add(
                     TAccessItem::CreateShort(TAccessRec{1, guid.constData(), caption.constData()}));
                 service->ReportList().Add(std::make_unique<TReportItem>(TReportRec{"{REP}", "Отчет", "Описание"}));
@@ -1026,6 +1030,8 @@ private slots:
                            "S.ITEMID = M.ITEMID WHERE S.GUID LIKE '{NEW-%'"_s),
                  QStringList{stored ? u"2"_s : u"0"_s});
         QCOMPARE(dialogs->boxes.size(), stored ? 0 : 1);
+        if (rightLength > 60) // refused whole, told as every text too long for its column
+            QCOMPARE(boxTexts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtmsg_ValueTooLong"_s), u"NAME"_s, 60)});
         QVERIFY(!session->InTransaction());
         QCOMPARE(f.tsServices->SrvItemTbl->RecordCount(), stored ? 7 : 5);
         QCOMPARE(f.Changed(), stored);
