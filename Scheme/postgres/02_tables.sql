@@ -8,6 +8,9 @@ CREATE TABLE IF NOT EXISTS zandrell5.accesslist (
   accessid numeric(9) PRIMARY KEY,
   name     varchar(100) NOT NULL
 );
+-- No two access groups with one name, compared trimmed and without regard to
+-- case in any alphabet, whatever writes the table.
+CREATE UNIQUE INDEX IF NOT EXISTS accesslist_name ON zandrell5.accesslist (lower(btrim(name)));
 
 CREATE TABLE IF NOT EXISTS zandrell5.srvitems (
   itemid    numeric(9) PRIMARY KEY,
@@ -49,6 +52,24 @@ CREATE TABLE IF NOT EXISTS zandrell5.menucfg (
   sort_order numeric(9) DEFAULT 0 NOT NULL
 );
 CREATE INDEX IF NOT EXISTS menucfg_access ON zandrell5.menucfg (accessid, owner, sort_order);
+
+-- Every change MENUPACK makes, written by the call that makes it, in its
+-- transaction: who (LOGIN), when, which procedure (OPERATION), the access
+-- group (NULL for the service catalogue), the row and its old and new values.
+CREATE TABLE IF NOT EXISTS zandrell5.menu_history (
+  id          numeric(9) PRIMARY KEY,
+  changed_at  timestamp(0) NOT NULL,
+  login       varchar(30) NOT NULL,
+  operation   varchar(30) NOT NULL,
+  accessid    numeric(9),
+  object_id   numeric(9),
+  object_name varchar(200),
+  old_value   varchar(4000),
+  new_value   varchar(4000)
+);
+CREATE INDEX IF NOT EXISTS menu_history_access ON zandrell5.menu_history (accessid, id);
+-- The history's numbers: two administrators changing at once each get one.
+CREATE SEQUENCE IF NOT EXISTS zandrell5.menu_history_seq;
 
 -- Users of the scheme; LOGIN is the log-in account (the role, in upper case).
 CREATE TABLE IF NOT EXISTS zandrell5.sysuser (

@@ -3,7 +3,8 @@
 SET ROLE zandrell_owner;
 
 DROP VIEW IF EXISTS zandrell5.v_access, zandrell5.v_menucfg, zandrell5.v_srvitems, zandrell5.v_srvitems_mode,
-  zandrell5.v_sysusers, zandrell5.v_sysusers_2, zandrell5.v_languages, zandrell5.v_lang_no_translate;
+  zandrell5.v_menu_history, zandrell5.v_sysusers, zandrell5.v_sysusers_2, zandrell5.v_languages,
+  zandrell5.v_lang_no_translate;
 
 CREATE VIEW zandrell5.v_access AS
   SELECT accessid, name FROM zandrell5.accesslist;
@@ -19,6 +20,10 @@ CREATE VIEW zandrell5.v_srvitems AS
 CREATE VIEW zandrell5.v_srvitems_mode AS
   SELECT m.itemid, m.sort_order, m.name, m.source_name, m.islang, s.guid
     FROM zandrell5.srvitems_mode m JOIN zandrell5.srvitems s ON s.itemid = m.itemid;
+
+CREATE VIEW zandrell5.v_menu_history AS
+  SELECT id, changed_at, login, operation, accessid, object_id, object_name, old_value, new_value
+    FROM zandrell5.menu_history;
 
 CREATE VIEW zandrell5.v_sysusers AS
   SELECT id, login, name, accessid, isadmin, force_pass_change FROM zandrell5.sysuser;

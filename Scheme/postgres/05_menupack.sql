@@ -3,7 +3,8 @@
 -- call it (ORA-01031), ids come from sequences that only grow, texts are
 -- refused whole when too long (ORA-12899), a row changed by another session
 -- since the caller read it is refused (ORA-20002), walks up a menu's owners
--- are bounded. Each procedure runs with the rights of the scheme's owner and
+-- are bounded, no two access groups share a name (ORA-00001), and every
+-- change is written to the history by the call that makes it. Each procedure runs with the rights of the scheme's owner and
 -- locks the rows it checks, so a second administrator waits for the first
 -- one's commit and then sees what it did: never a lost update.
 SET ROLE zandrell_owner;
@@ -30,22 +31,26 @@ END $$;
 CREATE FUNCTION zandrell5.menupack_int(pvalue numeric) RETURNS numeric
   LANGUAGE sql IMMUTABLE AS $$ SELECT coalesce(round(pvalue), 0) $$;
 
--- A new id of the table: above every id its sequence gave and every id the table holds.
-CREATE FUNCTION zandrell5.menupack_next_id(ptable text) RETURNS numeric
+-- Every change begins here: the caller must be an administrator, and each
+-- sequence stands at least at its table's highest id before anything is
+-- deleted (rows written around the package, a sequence never moved), so a
+-- deleted row's id is never handed out again.
+CREATE FUNCTION zandrell5.menupack_begin_change() RETURNS void
   LANGUAGE plpgsql SET search_path = pg_catalog, pg_temp AS $$
 BEGIN
-  CASE ptable
-  WHEN 'ACCESSLIST' THEN
-    PERFORM sys.keep_sequence('zandrell5.accesslist_seq', (SELECT max(accessid) FROM zandrell5.accesslist)::bigint);
-    RETURN nextval('zandrell5.accesslist_seq');
-  WHEN 'MENUCFG' THEN
-    PERFORM sys.keep_sequence('zandrell5.menucfg_seq', (SELECT max(id_cfg) FROM zandrell5.menucfg)::bigint);
-    RETURN nextval('zandrell5.menucfg_seq');
-  ELSE
-    PERFORM sys.keep_sequence('zandrell5.srvitems_seq', (SELECT max(itemid) FROM zandrell5.srvitems)::bigint);
-    RETURN nextval('zandrell5.srvitems_seq');
-  END CASE;
+  PERFORM zandrell5.menupack_require_admin();
+  PERFORM sys.keep_sequence('zandrell5.accesslist_seq', (SELECT max(accessid) FROM zandrell5.accesslist)::bigint);
+  PERFORM sys.keep_sequence('zandrell5.menucfg_seq', (SELECT max(id_cfg) FROM zandrell5.menucfg)::bigint);
+  PERFORM sys.keep_sequence('zandrell5.srvitems_seq', (SELECT max(itemid) FROM zandrell5.srvitems)::bigint);
 END $$;
+
+-- A new id of the table from its sequence, which only grows.
+CREATE FUNCTION zandrell5.menupack_next_id(ptable text) RETURNS numeric
+  LANGUAGE sql SET search_path = pg_catalog, pg_temp AS $$
+  SELECT CASE ptable WHEN 'ACCESSLIST' THEN nextval('zandrell5.accesslist_seq')
+                     WHEN 'MENUCFG' THEN nextval('zandrell5.menucfg_seq')
+                     ELSE nextval('zandrell5.srvitems_seq') END::numeric
+$$;
 
 -- A row as the caller saw it: when it holds something else now, another
 -- session changed it meanwhile. A caller that names nothing is not checked.
@@ -70,6 +75,46 @@ BEGIN
     PERFORM sys.raise_ora(1403, format('no data found (menu entry %s)', pid));
   END IF;
   RETURN r;
+END $$;
+
+-- The name the history gives a row: a group's name, a service entry's service name.
+CREATE FUNCTION zandrell5.menupack_caption(r zandrell5.menucfg) RETURNS text
+  LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT CASE WHEN r.isgroup <> 0 THEN r.menuname
+              ELSE (SELECT s.srvname FROM zandrell5.srvitems s WHERE s.itemid = r.itemid) END
+$$;
+
+-- The name the history gives a menu's place: its group's name, empty for the top level.
+CREATE FUNCTION zandrell5.menupack_place_name(pgroup numeric) RETURNS text
+  LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT CASE WHEN pgroup = 0 THEN '' ELSE
+    coalesce((SELECT zandrell5.menupack_caption(m) FROM zandrell5.menucfg m WHERE m.id_cfg = pgroup), '') END
+$$;
+
+-- Writes one line of the history of changes: by the call that makes the
+-- change, in its transaction, so a change rolled back leaves no line.
+CREATE FUNCTION zandrell5.menupack_record(poperation text, paccess numeric, pid numeric, pname text, pbefore text,
+                                          pafter text) RETURNS void
+  LANGUAGE sql SET search_path = pg_catalog, pg_temp AS $$
+  INSERT INTO zandrell5.menu_history (id, changed_at, login, operation, accessid, object_id, object_name, old_value,
+                                      new_value)
+    VALUES (nextval('zandrell5.menu_history_seq'), LOCALTIMESTAMP(0), upper(session_user), poperation, paccess, pid,
+            left(pname, 200), left(pbefore, 4000), left(pafter, 4000))
+$$;
+
+-- No two access groups share a name: names are compared trimmed and without
+-- regard to case, in any alphabet. pexcept: the group being renamed.
+CREATE FUNCTION zandrell5.menupack_require_unique_access_name(pname text, pexcept numeric DEFAULT -1) RETURNS void
+  LANGUAGE plpgsql SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  g record;
+BEGIN
+  SELECT accessid, name INTO g FROM zandrell5.accesslist
+   WHERE lower(btrim(name)) = lower(btrim(pname)) AND accessid <> pexcept LIMIT 1;
+  IF FOUND THEN
+    PERFORM sys.raise_ora(1, format('unique constraint violated - access group %s "%s" has that name', g.accessid,
+                                    g.name));
+  END IF;
 END $$;
 
 CREATE FUNCTION zandrell5.menupack_describe(r zandrell5.menucfg) RETURNS text
@@ -186,13 +231,14 @@ DECLARE
   v_owner numeric := zandrell5.menupack_int(powner);
   v_access numeric := zandrell5.menupack_int(paccessid);
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_name := sys.column_text(pname, '"ZANDRELL5"."MENUCFG"."MENUNAME"', 50, true);
   PERFORM zandrell5.menupack_require_access(v_access);
   PERFORM zandrell5.menupack_require_group_in_menu(v_owner, v_access);
   pid := zandrell5.menupack_next_id('MENUCFG');
   INSERT INTO zandrell5.menucfg (id_cfg, accessid, owner, isgroup, menuname, itemid, itemmode, sort_order)
     VALUES (pid, v_access, v_owner, 1, v_name, NULL, NULL, zandrell5.menupack_next_sort(v_access, v_owner));
+  PERFORM zandrell5.menupack_record('INS_MENUGRP', v_access, pid, v_name, NULL, v_name);
 END $$;
 
 -- INS_MENUITEM(PID out, POWNER, PACCESSID, PITEMID, PITEMMODE): a service entry inside a group.
@@ -205,7 +251,7 @@ DECLARE
   v_owner numeric := zandrell5.menupack_int(powner);
   v_item numeric := zandrell5.menupack_int(pitemid);
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_mode := sys.column_text(pitemmode, '"ZANDRELL5"."MENUCFG"."ITEMMODE"', 255, false);
   PERFORM zandrell5.menupack_require_access(v_access);
   IF v_owner <= 0 THEN
@@ -224,6 +270,8 @@ BEGIN
   pid := zandrell5.menupack_next_id('MENUCFG');
   INSERT INTO zandrell5.menucfg (id_cfg, accessid, owner, isgroup, menuname, itemid, itemmode, sort_order)
     VALUES (pid, v_access, v_owner, 0, NULL, v_item, v_mode, zandrell5.menupack_next_sort(v_access, v_owner));
+  PERFORM zandrell5.menupack_record('INS_MENUITEM', v_access, pid,
+                                    (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item), NULL, v_mode);
 END $$;
 
 -- UPD_MENU(PID_CFG, PNAME, POLD_NAME): renames a group that still has the name the caller saw.
@@ -233,7 +281,7 @@ DECLARE
   e zandrell5.menucfg;
   v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   e := zandrell5.menupack_entry(zandrell5.menupack_int(pid_cfg));
   v_name := sys.column_text(pname, '"ZANDRELL5"."MENUCFG"."MENUNAME"', 50, true);
   IF e.isgroup = 0 THEN
@@ -241,6 +289,7 @@ BEGIN
   END IF;
   PERFORM zandrell5.menupack_require_as_seen(pold_name, e.menuname, zandrell5.menupack_describe(e));
   UPDATE zandrell5.menucfg SET menuname = v_name WHERE id_cfg = e.id_cfg;
+  PERFORM zandrell5.menupack_record('UPD_MENU', e.accessid, e.id_cfg, v_name, e.menuname, v_name);
 END $$;
 
 -- DEL_MENUITEM(PID_CFG, PNAME, PACCESSID): one row as the caller saw it. A
@@ -252,7 +301,7 @@ CREATE FUNCTION menupack.del_menuitem(pid_cfg numeric, pname varchar DEFAULT NUL
 DECLARE
   e zandrell5.menucfg;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   IF pid_cfg IS NULL THEN
     IF paccessid IS NULL THEN
       PERFORM sys.raise_ora(20001, 'a menu row without ID_CFG is named by its access group and name');
@@ -270,6 +319,8 @@ BEGIN
     PERFORM sys.raise_ora(2292, format('integrity constraint violated - menu group %s still holds entries', e.id_cfg));
   END IF;
   DELETE FROM zandrell5.menucfg WHERE id_cfg = e.id_cfg;
+  PERFORM zandrell5.menupack_record('DEL_MENUITEM', e.accessid, e.id_cfg, zandrell5.menupack_caption(e),
+                                    CASE WHEN e.isgroup <> 0 THEN e.menuname ELSE e.itemmode END, NULL);
 END $$;
 
 -- MOVE_ITEM(PID_CFG, POWNER, PSORT_ORDER, POLD_OWNER, POLD_SORT_ORDER): under a
@@ -284,7 +335,7 @@ DECLARE
   v_sort numeric := zandrell5.menupack_int(psort_order);
   v_new_sort numeric;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   e := zandrell5.menupack_entry(zandrell5.menupack_int(pid_cfg));
   PERFORM zandrell5.menupack_require_as_seen(round(pold_owner)::text, e.owner::text,
                                              'the place of ' || zandrell5.menupack_describe(e));
@@ -305,6 +356,8 @@ BEGIN
     v_new_sort := v_sort + 1;
   END IF;
   UPDATE zandrell5.menucfg SET owner = v_owner, sort_order = v_new_sort WHERE id_cfg = e.id_cfg;
+  PERFORM zandrell5.menupack_record('MOVE_ITEM', e.accessid, e.id_cfg, zandrell5.menupack_caption(e),
+                                    zandrell5.menupack_place_name(e.owner), zandrell5.menupack_place_name(v_owner));
 END $$;
 
 -- UPD_RIGHT(PID_CFG, PITEMMODE, POLD_ITEMMODE): the whole rights string of a
@@ -315,7 +368,7 @@ DECLARE
   e zandrell5.menucfg;
   v_mode text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   e := zandrell5.menupack_entry(zandrell5.menupack_int(pid_cfg));
   v_mode := sys.column_text(pitemmode, '"ZANDRELL5"."MENUCFG"."ITEMMODE"', 255, false);
   IF e.isgroup <> 0 THEN
@@ -323,6 +376,8 @@ BEGIN
   END IF;
   PERFORM zandrell5.menupack_require_as_seen(pold_itemmode, e.itemmode, 'the rights of ' || zandrell5.menupack_describe(e));
   UPDATE zandrell5.menucfg SET itemmode = v_mode WHERE id_cfg = e.id_cfg;
+  PERFORM zandrell5.menupack_record('UPD_RIGHT', e.accessid, e.id_cfg, zandrell5.menupack_caption(e), e.itemmode,
+                                    v_mode);
 END $$;
 
 -- GET_MENU_ITEM_RIGHT(PID_CFG) -> cursor: the service's declared rights with
@@ -350,10 +405,12 @@ CREATE FUNCTION menupack.ins_access(INOUT pid numeric, pname varchar)
 DECLARE
   v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_name := sys.column_text(pname, '"ZANDRELL5"."ACCESSLIST"."NAME"', 100, true);
+  PERFORM zandrell5.menupack_require_unique_access_name(v_name);
   pid := zandrell5.menupack_next_id('ACCESSLIST');
   INSERT INTO zandrell5.accesslist (accessid, name) VALUES (pid, v_name);
+  PERFORM zandrell5.menupack_record('INS_ACCESS', pid, pid, v_name, NULL, v_name);
 END $$;
 
 -- UPD_ACCESS(PACCESSID, PNAME, POLD_NAME): renames a group that still has the name the caller saw.
@@ -364,11 +421,13 @@ DECLARE
   v_name text;
   v_now text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_name := sys.column_text(pname, '"ZANDRELL5"."ACCESSLIST"."NAME"', 100, true);
   v_now := zandrell5.menupack_access_name(v_access);
   PERFORM zandrell5.menupack_require_as_seen(pold_name, v_now, format('access group %s "%s"', v_access, v_now));
+  PERFORM zandrell5.menupack_require_unique_access_name(v_name, v_access);
   UPDATE zandrell5.accesslist SET name = v_name WHERE accessid = v_access;
+  PERFORM zandrell5.menupack_record('UPD_ACCESS', v_access, v_access, v_name, v_now, v_name);
 END $$;
 
 -- DEL_ACCESS_RECURCIVE(PACCESSID, PNAME): the group with its whole menu;
@@ -380,7 +439,7 @@ DECLARE
   v_now text;
   v_users integer;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_now := zandrell5.menupack_access_name(v_access);
   PERFORM zandrell5.menupack_require_as_seen(pname, v_now, format('access group %s "%s"', v_access, v_now));
   SELECT count(*) INTO v_users FROM zandrell5.sysuser WHERE accessid = v_access;
@@ -390,6 +449,7 @@ BEGIN
   END IF;
   DELETE FROM zandrell5.menucfg WHERE accessid = v_access;
   DELETE FROM zandrell5.accesslist WHERE accessid = v_access;
+  PERFORM zandrell5.menupack_record('DEL_ACCESS_RECURCIVE', v_access, v_access, v_now, v_now, NULL);
 END $$;
 
 -- DUBLICATE_ACCESS(PACCESSID, PNAME, PID out, PSOURCE_NAME): a copy of the
@@ -406,10 +466,11 @@ DECLARE
   v_new numeric[] := '{}';
   r record;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_name := sys.column_text(pname, '"ZANDRELL5"."ACCESSLIST"."NAME"', 100, true);
   v_now := zandrell5.menupack_access_name(v_source);
   PERFORM zandrell5.menupack_require_as_seen(psource_name, v_now, format('access group %s "%s"', v_source, v_now));
+  PERFORM zandrell5.menupack_require_unique_access_name(v_name);
   pid := zandrell5.menupack_next_id('ACCESSLIST');
   INSERT INTO zandrell5.accesslist (accessid, name) VALUES (pid, v_name);
   -- The menu from the top down, each group before its entries, each row once.
@@ -434,6 +495,7 @@ BEGIN
       VALUES (v_new[array_length(v_new, 1)], pid, coalesce(v_new[array_position(v_old, r.owner)], 0), r.isgroup,
               r.menuname, r.itemid, r.itemmode, r.sort_order);
   END LOOP;
+  PERFORM zandrell5.menupack_record('DUBLICATE_ACCESS', pid, pid, v_name, v_now, v_name);
 END $$;
 
 -- ------------------------------------------------------------ the catalogue
@@ -473,7 +535,7 @@ DECLARE
   v_dll text;
   v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_guid := sys.column_text(pguid, '"ZANDRELL5"."SRVITEMS"."GUID"', 50, true);
   v_dll := sys.column_text(pdllname, '"ZANDRELL5"."SRVITEMS"."DLLNAME"', 50, true);
   v_name := sys.column_text(psrvname, '"ZANDRELL5"."SRVITEMS"."SRVNAME"', 50, true);
@@ -485,6 +547,7 @@ BEGIN
   INSERT INTO zandrell5.srvitems (itemid, srvname, dllname, guid, createbtn, islang)
     VALUES (pid, v_name, v_dll, v_guid, CASE WHEN coalesce(pcreatebtn, 0) <> 0 THEN 1 ELSE 0 END,
             CASE WHEN coalesce(pislang, 0) <> 0 THEN 1 ELSE 0 END);
+  PERFORM zandrell5.menupack_record('INS_SRVITEM', NULL, pid, v_name, NULL, v_dll);
 END $$;
 
 -- INS_SRVITEM_MODE(PGUID, PID, PNAME, PISLANG): right number PID of the service.
@@ -494,24 +557,31 @@ DECLARE
   v_item numeric;
   v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   v_item := zandrell5.menupack_item_of_guid(pguid);
   v_name := sys.column_text(pname, '"ZANDRELL5"."SRVITEMS_MODE"."NAME"', 60, true);
   INSERT INTO zandrell5.srvitems_mode (itemid, sort_order, name, source_name, islang)
     VALUES (v_item, zandrell5.menupack_int(pid), v_name, v_name, CASE WHEN coalesce(pislang, 0) <> 0 THEN 1 ELSE 0 END);
+  PERFORM zandrell5.menupack_record('INS_SRVITEM_MODE', NULL, v_item,
+                                    (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item), NULL, v_name);
 END $$;
 
 CREATE FUNCTION menupack.ins_report_item(pguid varchar, prguid varchar, prname varchar, prdesc varchar,
                                          psort_order numeric) RETURNS void
   LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  v_item numeric;
+  v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
+  v_item := zandrell5.menupack_item_of_guid(pguid);
+  v_name := sys.column_text(prname, '"ZANDRELL5"."REPORT_ITEMS"."RNAME"', 100, false);
   INSERT INTO zandrell5.report_items (itemid, rguid, rname, rdesc, sort_order)
-    VALUES (zandrell5.menupack_item_of_guid(pguid),
-            sys.column_text(prguid, '"ZANDRELL5"."REPORT_ITEMS"."RGUID"', 50, true),
-            sys.column_text(prname, '"ZANDRELL5"."REPORT_ITEMS"."RNAME"', 100, false),
+    VALUES (v_item, sys.column_text(prguid, '"ZANDRELL5"."REPORT_ITEMS"."RGUID"', 50, true), v_name,
             sys.column_text(prdesc, '"ZANDRELL5"."REPORT_ITEMS"."RDESC"', 255, false),
             zandrell5.menupack_int(psort_order));
+  PERFORM zandrell5.menupack_record('INS_REPORT_ITEM', NULL, v_item,
+                                    (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item), NULL, v_name);
 END $$;
 
 -- UPD_SRVITEMS(PITEMID, PCREATEBTN, POLD_CREATEBTN): the button flag of a
@@ -520,12 +590,19 @@ CREATE FUNCTION menupack.upd_srvitems(pitemid numeric, pcreatebtn numeric, pold_
   RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
   v_item numeric := zandrell5.menupack_int(pitemid);
+  v_flag numeric := CASE WHEN coalesce(pcreatebtn, 0) <> 0 THEN 1 ELSE 0 END;
+  v_before numeric;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
-  PERFORM zandrell5.menupack_require_as_seen(round(pold_createbtn)::text, zandrell5.menupack_button_flag(v_item)::text,
+  PERFORM zandrell5.menupack_begin_change();
+  v_before := zandrell5.menupack_button_flag(v_item);
+  PERFORM zandrell5.menupack_require_as_seen(round(pold_createbtn)::text, v_before::text,
                                              format('the button flag of service %s', v_item));
-  UPDATE zandrell5.srvitems SET createbtn = CASE WHEN coalesce(pcreatebtn, 0) <> 0 THEN 1 ELSE 0 END
-   WHERE itemid = v_item;
+  UPDATE zandrell5.srvitems SET createbtn = v_flag WHERE itemid = v_item;
+  IF v_flag <> v_before THEN
+    PERFORM zandrell5.menupack_record('UPD_SRVITEMS', NULL, v_item,
+                                      (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item), v_before::text,
+                                      v_flag::text);
+  END IF;
 END $$;
 
 -- DEL_SRVITEM(PITEMID): refused while a menu still holds the service.
@@ -533,15 +610,18 @@ CREATE FUNCTION menupack.del_srvitem(pitemid numeric) RETURNS void
   LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
   v_item numeric := zandrell5.menupack_int(pitemid);
+  v_name text;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
+  PERFORM zandrell5.menupack_begin_change();
   PERFORM zandrell5.menupack_button_flag(v_item);
+  v_name := (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item);
   IF EXISTS (SELECT 1 FROM zandrell5.menucfg WHERE itemid = v_item) THEN
     PERFORM sys.raise_ora(2292, format('integrity constraint violated - service %s is still in a menu', v_item));
   END IF;
   DELETE FROM zandrell5.srvitems_mode WHERE itemid = v_item;
   DELETE FROM zandrell5.report_items WHERE itemid = v_item;
   DELETE FROM zandrell5.srvitems WHERE itemid = v_item;
+  PERFORM zandrell5.menupack_record('DEL_SRVITEM', NULL, v_item, v_name, v_name, NULL);
 END $$;
 
 -- SERVICEEXISTS(PID, PITEMID out): PITEMID = how many menu entries hold service PID.
@@ -552,11 +632,20 @@ BEGIN
   SELECT count(*) INTO pitemid FROM zandrell5.menucfg WHERE itemid = zandrell5.menupack_int(pid) AND isgroup = 0;
 END $$;
 
+-- DEL_SRV_FROM_ALL_MNU(PITEMID): the service's entries in every menu; each access group's history tells it.
 CREATE FUNCTION menupack.del_srv_from_all_mnu(pitemid numeric) RETURNS void
   LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  v_item numeric := zandrell5.menupack_int(pitemid);
+  v_name text := (SELECT srvname FROM zandrell5.srvitems WHERE itemid = v_item);
+  r record;
 BEGIN
-  PERFORM zandrell5.menupack_require_admin();
-  DELETE FROM zandrell5.menucfg WHERE itemid = zandrell5.menupack_int(pitemid) AND isgroup = 0;
+  PERFORM zandrell5.menupack_begin_change();
+  FOR r IN WITH d AS (DELETE FROM zandrell5.menucfg WHERE itemid = v_item AND isgroup = 0
+                      RETURNING id_cfg, accessid, itemmode)
+           SELECT * FROM d ORDER BY accessid, id_cfg LOOP
+    PERFORM zandrell5.menupack_record('DEL_SRV_FROM_ALL_MNU', r.accessid, r.id_cfg, v_name, r.itemmode, NULL);
+  END LOOP;
 END $$;
 
 REVOKE EXECUTE ON ALL FUNCTIONS IN SCHEMA menupack FROM PUBLIC;

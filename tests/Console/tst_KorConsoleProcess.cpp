@@ -308,6 +308,7 @@ private slots:
                                    "select tvMenu Конфигурация меню/Справочники/Склад\naction acChgRights\n"
                                    "check lvRightList #1\nok\ndump\n"
                                    "select tvMenu Конфигурация меню/Справочники\ninput Каталоги\naction acRenameMenu\n"
+                                   "action acPreviewMenu\ndump\ncancel\n"
                                    "reply 7\nclick btnClose\nquit\n");
         QVERIFY(admin.finished);
         QCOMPARE(admin.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)), QStringList());
@@ -326,6 +327,11 @@ private slots:
         QVERIFY(!reloaded.contains(u"MENU Справочники"_s));
         QCOMPARE(lines.filter(u"RIGHTS Каталоги/"_s),
                  (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
+        // The administrator's preview of the operators' menu is what the operator got.
+        QStringList previewed;
+        for (const QString &row : admin.lines.filter(u"ROW lvPreviewRights "_s))
+            previewed << u"RIGHTS "_s + row.section(u'|', 1); // "ROW lvPreviewRights n 0|path|rights"
+        QCOMPARE(previewed, lines.filter(QRegularExpression(u"^RIGHTS "_s)));
     }
 
     // A line ticked in one console's orders blocks no other console: another

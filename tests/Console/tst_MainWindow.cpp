@@ -9,6 +9,7 @@
 #include "Console/uForcePswChange.h"
 #include "Console/uImageList.h"
 #include "Console/uMenu.h"
+#include "Console/uMenuPreview.h"
 #include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uQtTranslation.h"
@@ -18,6 +19,7 @@
 #include "Console/uWaitFeedback.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
@@ -65,7 +67,7 @@ QStringList TopMenus(TfmMain &main)
     QStringList names;
     for (QAction *a : main.menuBar()->actions())
         if (a->isVisible())
-            names << a->text().remove(QLatin1Char('&'));
+            names << PlainCaption(a->text());
     return names;
 }
 
@@ -76,7 +78,7 @@ QAction *MenuItem(TfmMain &main, const QStringList &path)
     for (const QString &caption : path) {
         found = nullptr;
         for (QAction *a : actions)
-            if (a->text().remove(QLatin1Char('&')) == caption)
+            if (PlainCaption(a->text()) == caption)
                 found = a;
         if (!found)
             return nullptr;
@@ -784,6 +786,82 @@ private slots:
         QVERIFY(lines.contains(u"MENU     Заказы"_s));
         QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
         QCOMPARE(main->Manager->Count(), services);
+    }
+
+    // Captions are data: an "&" in a group's or a service's name shows as typed in the menu, on the
+    // button and in the unattended dump, never as a mnemonic.
+    void ampersandsShowAsTyped()
+    {
+        sql(u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'R&D' WHERE ID_CFG = 1"_s);
+        sql(u"UPDATE ZANDRELL5.SRVITEMS SET SRVNAME = 'Счета & акты' WHERE ITEMID = 1"_s);
+        login(u"ZL_USER"_s);
+        auto main = mainWindow();
+        QVERIFY(MenuItem(*main, {"R&D", "Заказы", "Счета & акты"}));
+        QVERIFY(dump(*main).contains(u"MENU R&D"_s));
+        QStringList buttons;
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag && !a->isSeparator())
+                buttons << PlainCaption(a->text());
+        QVERIFY2(buttons.contains(u"Счета & акты"_s), qPrintable(buttons.join(u'|')));
+    }
+
+    void previewIsWhatTheUserGets_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<QString>("lang");
+        QTest::newRow("administrators") << "ZL_USER" << 1 << "25";
+        QTest::newRow("operators in English") << "OPERATOR" << 2 << "9";
+        QTest::newRow("administrators, reordered, with separators") << "ZL_USER" << 1 << "-1";
+    }
+    // The menu editor's preview of an access group is the menu, the rights strings and the tool bar
+    // that a user of that group gets at log-in.
+    void previewIsWhatTheUserGets()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, accessId);
+        QFETCH(QString, lang);
+        if (lang == u"-1"_s)
+            orderedMenu();
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        login(user, lang);
+        auto main = mainWindow();
+        // What the user gets: every service's caption path and rights string, the buttons in bar order.
+        QStringList rights, buttons;
+        std::function<void(const QList<QAction *> &, const QString &)> walk = [&](const QList<QAction *> &actions,
+                                                                                  const QString &path) {
+            for (QAction *a : actions) {
+                if (a->isSeparator() || (path.isEmpty() && ObjectTag(a) != kConfigTag))
+                    continue;
+                const QString itemPath =
+                    path.isEmpty() ? PlainCaption(a->text()) : path + u'/' + PlainCaption(a->text());
+                if (a->menu())
+                    walk(a->menu()->actions(), itemPath);
+                else if (const TServiceItem *service = MenuItemService(a))
+                    rights << itemPath + u'|' + service->GetMode();
+            }
+        };
+        walk(main->menuBar()->actions(), QString());
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag)
+                buttons << (a->isSeparator() ? QString() : PlainCaption(a->text()));
+
+        auto other = server->Connect(user);
+        TOraQuery menu, catalogue;
+        menu.SetSession(other.get());
+        menu.SetSQLText(u"SELECT * FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A ORDER BY SORT_ORDER"_s);
+        menu.ParamByName(u"A"_s).SetAsInteger(accessId);
+        menu.Open();
+        catalogue.SetSession(other.get());
+        catalogue.SetSQLText(u"SELECT * FROM ZANDRELL5.V_SRVITEMS"_s);
+        catalogue.Open();
+        const TMenuPlan plan = PlanMenu(ReadMenuRows(&menu), ReadCatalogue(&catalogue), ReadCreateSeps());
+        QVERIFY(!rights.isEmpty());
+        QCOMPARE(plan.rights, rights);
+        QCOMPARE(plan.buttons, buttons);
     }
 
     void menuOrderGroupNumbersAndButtons()

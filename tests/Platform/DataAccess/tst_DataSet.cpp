@@ -753,7 +753,7 @@ private slots:
         QTest::newRow("drop") << "DROP TABLE ZANDRELL5.SYSUSER" << (TestServer::OnPostgres() ? 1031 : 942);
         QTest::newRow("missing package") << "BEGIN ZANDRELL5.NOPACK.X(1); END;" << 6550;
         QTest::newRow("package of another scheme") << "BEGIN TARVEL.MENUPACK.DEL_MENUITEM(1); END;" << 6550;
-        QTest::newRow("wrong argument count") << "BEGIN ZANDRELL5.MENUPACK.DEL_MENUITEM(1, 2); END;" << 6550;
+        QTest::newRow("wrong argument count") << "BEGIN ZANDRELL5.MENUPACK.DEL_SRVITEM(1, 2); END;" << 6550;
     }
     void refusedStatements()
     {
@@ -805,7 +805,7 @@ private slots:
         const int id = pack.ParamByName("PID").AsInteger();
         QVERIFY(id > 8);
         admin->Commit();
-        QCOMPARE(ErrorOf([&] { pack.ExecProc("DEL_MENUITEM", {1, 2, 3}); }), 6550);
+        QCOMPARE(ErrorOf([&] { pack.ExecProc("DEL_SRVITEM", {1, 2}); }), 6550);
         QCOMPARE(ErrorOf([&] { pack.ExecProc("NO_SUCH_PROC"); }), 6550);
     }
 
