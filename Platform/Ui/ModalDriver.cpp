@@ -671,7 +671,7 @@ QStringList DumpWindow(QWidget *window)
         if (isNamed(action))
             lines << QStringLiteral("ACTION %1 %2 %3 %4")
                          .arg(action->objectName(), flag(action->isEnabled()), flag(action->isChecked()),
-                              ProtocolText(plainCaption(action->text())))
+                              ProtocolText(PlainCaption(action->text())))
                          .trimmed();
     return lines;
 }
