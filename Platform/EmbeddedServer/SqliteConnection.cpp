@@ -861,6 +861,7 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
                 }
             }
             result.rows.rows.append(std::move(row));
+            DbWorkGoesOn();
             continue;
         }
         if (rc == SQLITE_DONE)
