@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -78,6 +79,16 @@ constexpr qint64 kWholeSecondGrainNs = 2000 * 1000000;
 
 qint64 timeNs(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
+// Once per file and run: a file that is not text is read again and again.
+void warnNotText(const QString &fileName)
+{
+    static QSet<QString> warned;
+    if (warned.contains(fileName))
+        return;
+    warned.insert(fileName);
+    qCWarning(lcCore) << fileName << "is not a text file: it is read as far as it can be, never written";
+}
+
 } // namespace
 
 struct TIniFile::Document {
@@ -117,8 +128,7 @@ struct TIniFile::Document {
                                       << "bytes and never written";
                 doc.text = TTextLines::Split(bytes);
                 if (!doc.text.IsText())
-                    qCWarning(lcCore) << fileName
-                                      << "is not a text file: it is read as far as it can be, never written";
+                    warnNotText(fileName);
             } else {
                 doc.unreadable = true;
                 qCWarning(lcCore) << fileName << "cannot be read:" << file.errorString();

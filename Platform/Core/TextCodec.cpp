@@ -60,23 +60,6 @@ QByteArray EncodeWindows1251(const QString &text)
     return bytes;
 }
 
-QString DecodeTextFile(const QByteArray &bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decoder(QStringDecoder::Utf16LE);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(QStringDecoder::Utf16BE);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    return DecodeWindows1251(bytes);
-}
-
 namespace {
 
 // A character that a text file does not hold: the C0 controls other than the
@@ -228,4 +211,15 @@ std::optional<TTextLine> TTextLines::MakeLine(const QString &text) const
     if (!bytes)
         return std::nullopt;
     return TTextLine{*bytes, LineEnd, text, Encoding, std::any_of(text.cbegin(), text.cend(), isControl)};
+}
+
+QString DecodeTextFile(const QByteArray &bytes)
+{
+    // Line by line: a stray byte costs its own line, never the whole file.
+    const TTextLines file = TTextLines::Split(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (const TTextLine &line : file.Lines)
+        text += line.Text + decode(line.End, file.Encoding);
+    return text;
 }

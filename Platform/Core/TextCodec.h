@@ -1,7 +1,7 @@
 #pragma once
 // Decoding of the text files that a Windows installation may leave behind:
 // UTF-8 (with or without a byte-order mark), UTF-16 with a byte-order mark,
-// and anything that is not valid UTF-8 read as Windows-1251.
+// and Windows-1251, judged line by line (TTextLines).
 #include "Core/PlatformExport.h"
 
 #include <QByteArray>
