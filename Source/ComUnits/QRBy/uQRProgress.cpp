@@ -45,8 +45,8 @@ bool TQRProgress::Step(int rowsDone, int page)
     }
     if (m_lastEvents.isValid() && m_lastEvents.elapsed() < kEventsEveryMs)
         return true;
-    m_window->setLabelText(TranslateAplText(QStringLiteral("rstr_fmt_ListingPage")).replace(QLatin1String("%d"),
-                                                                                             QString::number(page)));
+    m_window->setLabelText(
+        TranslateAplText(QStringLiteral("rstr_fmt_ListingPage")).replace(QLatin1String("%d"), QString::number(page)));
     m_window->setValue(qMin(rowsDone, m_window->maximum()));
     QCoreApplication::processEvents(QEventLoop::AllEvents, kEventsEveryMs / 2);
     m_lastEvents.start();
