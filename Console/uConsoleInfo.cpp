@@ -177,6 +177,8 @@ TConsoleInfoServer::~TConsoleInfoServer()
     // The requesters' sockets go first, while the list their connections leave is still there.
     qDeleteAll(findChildren<QLocalSocket *>(Qt::FindDirectChildrenOnly));
     if (m_listener >= 0) {
+        delete m_notifier;
+        m_notifier = nullptr;
         ::close(m_listener);
         ::unlink(QFile::encodeName(m_name).constData());
     }
