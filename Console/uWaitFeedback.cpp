@@ -75,7 +75,11 @@ void TDbWaitFeedback::WorkEnded()
     m_working = false;
     // What the windows make of the rows still keeps the console busy: the wait
     // ends when the event loop runs, unless new work has begun by then.
+    if (m_idlePending)
+        return;
+    m_idlePending = true;
     QTimer::singleShot(0, &m_idle, [this] {
+        m_idlePending = false;
         if (!m_working)
             busyEnds();
     });

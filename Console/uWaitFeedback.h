@@ -53,6 +53,7 @@ private:
     bool m_workCursorSet = false;
     // Receives the end of the busy time, when the event loop runs again.
     QObject m_idle;
+    bool m_idlePending = false;
 };
 
 // The feedback installed now, or null.
