@@ -66,6 +66,7 @@ const TResString kResStrings[] = {
     {"rstr_fmt_AplService", "сервис \"%s\"", "service \"%s\""},
     {"rstr_fmt_ConnectionScheme", "Соединение по схеме \"%s\"", "Connection by \"%s\" scheme"},
     {"rstr_fmt_Folder", "папка \"%s\"", "folder \"%s\""},
+    {"rstr_fmt_ListingPage", "Подготовка отчета: стр. %d", "Preparing the report: page %d"},
     {"rstr_fmt_Operation", "Операция: %s", "Operation: %s"},
     {"rstr_fmt_PageNo", "стр. %d", "Page %d"},
     {"rstr_fmt_Param", "Параметр \"%s\"", "Parameter \"%s\""},

@@ -232,7 +232,7 @@ double historyLineMs(const QString &serverFolder, int count)
     TSqliteBackend server;
     server.OpenAsAdministrator(serverFolder, false);
     TSqliteConnection &c = *server.Connection();
-    c.BeginWrite();
+    c.BeginWrite(QStringLiteral("ZANDRELL5"));
     const double total = timed([&] {
         for (int i = 0; i < count; ++i)
             c.Exec(QStringLiteral("INSERT INTO \"ZANDRELL5\".MENU_HISTORY (ID, CHANGED_AT, LOGIN, OPERATION, "

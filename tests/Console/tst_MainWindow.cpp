@@ -583,6 +583,40 @@ private slots:
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
+    // Work of more than half a second since the event loop last ran shows the
+    // wait cursor until the event loop runs again; shorter work shows nothing.
+    void longWorkShowsTheWaitCursor()
+    {
+        TDbWaitFeedback feedback;
+        auto goesOn = [] {
+            for (int row = 0; row < 1000; ++row)
+                DbWorkGoesOn();
+        };
+        {
+            const TDbWork first;
+            goesOn();
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+            QTest::qSleep(TDbWaitFeedback::kWorkCursorAfterMs / 2 + 50);
+        }
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        {
+            // Without the event loop between them, the second piece of work counts on from the first.
+            const TDbWork second;
+            QTest::qSleep(TDbWaitFeedback::kWorkCursorAfterMs / 2 + 50);
+            goesOn();
+            QVERIFY(QGuiApplication::overrideCursor());
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        QVERIFY(QGuiApplication::overrideCursor());
+        QTRY_COMPARE(QGuiApplication::overrideCursor(), nullptr);
+        {
+            // After the event loop has run, work starts counting afresh.
+            const TDbWork third;
+            goesOn();
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        }
+    }
+
     // Logging in again never leaves the language module of the previous login behind,
     // whether or not the scheme of the new login has a language pack.
     void languageModuleOfThePreviousLogin_data()

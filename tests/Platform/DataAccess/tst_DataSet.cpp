@@ -5,6 +5,7 @@
 #include "Core/IniFile.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/DataSource.h"
+#include "DataAccess/DbWait.h"
 #include "DataAccess/LanguagesDM.h"
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
@@ -651,6 +652,35 @@ private slots:
             QVERIFY2(e.message().contains(named), qPrintable(e.message()));
             QVERIFY(!s.Connected());
         }
+    }
+
+    // Opening a data set is one piece of work, and the indicator hears of it
+    // again and again while the rows are read and taken in.
+    void openingIsWorkThatGoesOn()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        struct : TDbWaitIndicator {
+            void WaitStarted() override {}
+            void WaitGoesOn(int) override {}
+            void WaitEnded() override {}
+            void WorkStarted() override { ++started; }
+            void WorkGoesOn() override { ++goesOn; }
+            void WorkEnded() override { ++ended; }
+            int started = 0, goesOn = 0, ended = 0;
+        } indicator;
+        SetDbWaitIndicator(&indicator);
+        TOraQuery q;
+        q.SetSession(s.get());
+        q.SetSQL({"SELECT A.ID FROM ZANDRELL5.DEMO_ORDERS A, ZANDRELL5.DEMO_ORDERS B, ZANDRELL5.DEMO_ORDERS C"});
+        q.Open();
+        SetDbWaitIndicator(nullptr);
+        const int rows = q.RecordCount();
+        QVERIFY(rows >= 1000);
+        QCOMPARE(indicator.started, 1);
+        QCOMPARE(indicator.ended, 1);
+        // Read by the server, then taken in by the data set: every few hundred rows, twice over.
+        QVERIFY2(indicator.goesOn >= 2 * (rows / 256), qPrintable(QString::number(indicator.goesOn)));
     }
 
     // The Oracle forms the console writes beyond the login's own statements (which its tests run).
