@@ -28,10 +28,10 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
-#include "Source/ComUnits/uComFunctions.h"
-#include "bench/BenchRun.h"
 #include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
+#include "Source/ComUnits/uComFunctions.h"
+#include "bench/BenchRun.h"
 
 #include <QAction>
 #include <QApplication>
