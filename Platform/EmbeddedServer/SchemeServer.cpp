@@ -147,7 +147,8 @@ TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedNa
 }
 
 QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
-                        std::shared_ptr<const TResultSet> *cursor, QHash<QString, QVariant> *queryValues)
+                        std::shared_ptr<const TResultSet> *cursor, QHash<QString, QVariant> *queryValues,
+                        const std::function<void()> &onLocked)
 {
     const int expected = proc.proc->InputCount();
     if (args.size() > expected || args.size() < expected - proc.proc->optional)
@@ -178,6 +179,8 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
         conn.BeginTransaction();
         break;
     }
+    if (onLocked)
+        onLocked();
     // A procedure that fails leaves nothing behind, as on Oracle.
     conn.Exec(QStringLiteral("SAVEPOINT zproc"));
     try {

@@ -79,9 +79,11 @@ PLATFORM_EXPORT void RegisterServerProc(TServerProc proc);
 PLATFORM_EXPORT TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedName);
 // Runs it (inside a savepoint when it writes: a failure leaves nothing behind).
 // queryValues: the values kept for a function while the query that calls it runs (TServerCall).
+// onLocked: run once a writing procedure holds its lock, before it changes anything.
 PLATFORM_EXPORT QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
                                         std::shared_ptr<const TResultSet> *cursor,
-                                        QHash<QString, QVariant> *queryValues = nullptr);
+                                        QHash<QString, QVariant> *queryValues = nullptr,
+                                        const std::function<void()> &onLocked = {});
 // A function that a query may call (Z$CALL); raises when the name is no function or the function writes.
 PLATFORM_EXPORT TResolvedProc ResolveServerFunction(TSqliteConnection &conn, const QString &dottedName);
 // A function used inside a query (Z$CALL); must not write.

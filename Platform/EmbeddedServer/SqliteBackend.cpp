@@ -320,11 +320,20 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
                 QVariantList args;
                 for (const TPlsqlArg &a : step.args)
                     args.append(a.bind.isEmpty() ? Evaluate(a.expression, params) : bindOf(a.bind).AsVariant());
-                // The procedure takes the lock it needs itself (CallServerProc).
+                // The procedure takes the lock it needs itself (CallServerProc), and
+                // the block's savepoint follows it: a transaction begun earlier would
+                // pin the scheme to what the procedure's first check read, and a
+                // writer committing meanwhile would then make the lock fail at once.
+                std::function<void()> onLocked;
                 if (proc.proc->writes)
-                    ensureWrite(QString());
+                    onLocked = [&] {
+                        if (!savepoint) {
+                            c.Exec(QStringLiteral("SAVEPOINT zblock"));
+                            savepoint = true;
+                        }
+                    };
                 std::shared_ptr<const TResultSet> cursor;
-                const QVariant value = CallServerProc(c, proc, args, &cursor);
+                const QVariant value = CallServerProc(c, proc, args, &cursor, nullptr, onLocked);
                 // Out arguments go back into their parameters.
                 const int offset = proc.proc->IsFunction() ? 1 : 0;
                 for (int i = 0; i < step.args.size(); ++i) {
