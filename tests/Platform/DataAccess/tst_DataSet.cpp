@@ -679,8 +679,10 @@ private slots:
         QVERIFY(rows >= 1000);
         QCOMPARE(indicator.started, 1);
         QCOMPARE(indicator.ended, 1);
-        // Read by the server, then taken in by the data set: every few hundred rows, twice over.
-        QVERIFY2(indicator.goesOn >= 2 * (rows / 256), qPrintable(QString::number(indicator.goesOn)));
+        // Read by the embedded server, then taken in by the data set: every few hundred
+        // rows, twice over; the shared server's rows arrive at once and are only taken in.
+        const int reports = TestServer::OnPostgres() ? 1 : 2;
+        QVERIFY2(indicator.goesOn >= reports * (rows / 256), qPrintable(QString::number(indicator.goesOn)));
     }
 
     // The Oracle forms the console writes beyond the login's own statements (which its tests run).
