@@ -10,6 +10,7 @@
 #include "DataAccess/OraStoredProc.h"
 #include "Ui/ModalDriver.h"
 #include "Ui/WindowDialogService.h"
+#include "tests/common/DrawnChecks.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
 
@@ -87,48 +88,62 @@ private slots:
         server.reset();
     }
 
-    // commands: the driver's commands, ";" between them.
+    // commands: the driver's commands, ";" between them; current: the grid's current row and the first
+    // right the list shows, as the closing command finds them.
     void chooseServices_data()
     {
         QTest::addColumn<bool>("withStock"); // offered: Тест (60), or Склад (3) and Тест
         QTest::addColumn<QString>("commands");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("three rights, none ticked") << false << u"check DBGrid1 #1;ok"_s << true << u"60:1000"_s;
+        QTest::addColumn<QString>("current");
+        QTest::newRow("three rights, none ticked")
+            << false << u"check DBGrid1 #1;ok"_s << true << u"60:1000"_s << u"1 Чтение"_s;
         QTest::newRow("the second ticked")
-            << false << u"check DBGrid1 #1;check RightList #2;ok"_s << true << u"60:1010"_s;
+            << false << u"check DBGrid1 #1;check RightList #2;ok"_s << true << u"60:1010"_s << u"1 Чтение"_s;
         QTest::newRow("two rights of one name ticked apart")
-            << false << u"check DBGrid1 #1;check RightList #3;ok"_s << true << u"60:1001"_s;
+            << false << u"check DBGrid1 #1;check RightList #3;ok"_s << true << u"60:1001"_s << u"1 Чтение"_s;
         QTest::newRow("synchronised: choosing ticks every right")
-            << false << u"check chRightsAll;check DBGrid1 #1;ok"_s << true << u"60:1111"_s;
+            << false << u"check chRightsAll;check DBGrid1 #1;ok"_s << true << u"60:1111"_s << u"1 Чтение"_s;
         QTest::newRow("synchronised: un-choosing clears them")
             << false << u"action acSinhr;check DBGrid1 #1;check DBGrid1 #1;action acSinhr;check DBGrid1 #1;ok"_s << true
-            << u"60:1000"_s;
+            << u"60:1000"_s << u"1 Чтение"_s;
         QTest::newRow("not synchronised: the ticks stay")
             << false << u"check RightList #1;check DBGrid1 #1;check DBGrid1 #1;check DBGrid1 #1;ok"_s << true
-            << u"60:1100"_s;
+            << u"60:1100"_s << u"1 Чтение"_s;
         QTest::newRow("rights tool bar")
             << false << u"check DBGrid1 #1;action actSelAll;action actInvertSel;check RightList #2;ok"_s << true
-            << u"60:1010"_s;
+            << u"60:1010"_s << u"1 Чтение"_s;
         QTest::newRow("each service keeps its own ticks")
             << true
             << u"select DBGrid1 #2;check RightList #3;select DBGrid1 #1;check RightList #1;action acSellAll;ok"_s
-            << true << u"3:110,60:1001"_s;
-        QTest::newRow("inverted") << true << u"check DBGrid1 #2;action acInvSell;ok"_s << true << u"3:100"_s;
-        QTest::newRow("all chosen, then none")
-            << true << u"action acSellAll;action acDeSellAll;ok"_s << true << QString();
-        QTest::newRow("OK with nothing chosen") << true << u"ok"_s << true << QString();
-        QTest::newRow("Cancel after choosing") << true << u"check DBGrid1 #1;cancel"_s << false << QString();
+            << true << u"3:110,60:1001"_s << u"1 Просмотр цен"_s;
+        QTest::newRow("inverted on the last row")
+            << true << u"check DBGrid1 #2;action acInvSell;ok"_s << true << u"3:100"_s << u"2 Чтение"_s;
+        QTest::newRow("all chosen, then none, on the first row")
+            << true << u"select DBGrid1 #2;select DBGrid1 #1;action acSellAll;action acDeSellAll;ok"_s << true
+            << QString() << u"1 Просмотр цен"_s;
+        QTest::newRow("Cancel after choosing")
+            << true << u"check DBGrid1 #1;cancel"_s << false << QString() << u"1 Просмотр цен"_s;
     }
+    // Choosing all, none or the inverse keeps the current service and its rights in view.
     void chooseServices()
     {
         QFETCH(bool, withStock);
         QFETCH(QString, commands);
         QFETCH(bool, accepted);
         QFETCH(QString, chosen);
-        dialogs->onModal = [commands](QDialog *dialog) {
-            for (const QString &line : commands.split(u';'))
+        QFETCH(QString, current);
+        QString seen;
+        dialogs->onModal = [&](QDialog *dialog) {
+            for (const QString &line : commands.split(u';')) {
+                if (line == u"ok"_s || line == u"cancel"_s) {
+                    const auto *rights = dialog->findChild<QTreeWidget *>(u"RightList"_s);
+                    seen = u"%1 %2"_s.arg(dialog->findChild<QTableView *>(u"DBGrid1"_s)->currentIndex().row() + 1)
+                               .arg(rights->topLevelItem(0)->text(0));
+                }
                 ExecuteWindowCommand(dialog, line);
+            }
             return dialog->result();
         };
         TSrvItemArray items;
@@ -137,6 +152,7 @@ private slots:
         QVERIFY2(!protocol.join(u'\n').contains(u"NOTFOUND"_s), qPrintable(protocol.join(u'\n')));
         QCOMPARE(items.size(), modes.size());
         QCOMPARE(joinChoice(items, modes), chosen);
+        QCOMPARE(seen, current);
         if (chosen.startsWith(u"3:"_s))
             QVERIFY(items[0].DLLNAME == u"Stock.so"_s && items[0].CreateBtn);
     }
@@ -174,57 +190,69 @@ private slots:
         }
     }
 
-    // The operators' orders: amounts and the report not granted ("100").
+    // The operators' orders: amounts and the report not granted ("100"); an entry of a service without rights.
     void editRights_data()
     {
+        QTest::addColumn<int>("entry"); // its service: 1, or 61 without rights
         QTest::addColumn<QString>("commands");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("tick the report") << u"check lvRightList #2;ok"_s << true << u"101"_s;
-        QTest::newRow("invert twice") << u"action acInvertSel;action acInvertSel;ok"_s << true << u"100"_s;
-        QTest::newRow("invert") << u"check lvRightList #1;action acInvertSel;ok"_s << true << u"101"_s;
-        QTest::newRow("select all") << u"action acSelAll;ok"_s << true << u"111"_s;
-        QTest::newRow("select all, unselect") << u"action acSelAll;action acUnSelect;ok"_s << true << u"100"_s;
-        QTest::newRow("Cancel after ticking") << u"action acSelAll;check lvRightList #1;cancel"_s << false << u"100"_s;
+        QTest::addColumn<QString>("drawn"); // the boxes the list draws before the closing command
+        QTest::addColumn<int>("current");   // the list's current row then: ticking does not move it
+        QTest::newRow("tick the report") << 12 << u"check lvRightList #2;ok"_s << true << u"101"_s << u"01"_s << 1;
+        QTest::newRow("invert twice") << 12 << u"action acInvertSel;action acInvertSel;ok"_s << true << u"100"_s
+                                      << u"00"_s << 1;
+        QTest::newRow("invert") << 12 << u"check lvRightList #2;action acInvertSel;ok"_s << true << u"110"_s << u"10"_s
+                                << 1;
+        QTest::newRow("select all") << 12 << u"select lvRightList #2;action acSelAll;ok"_s << true << u"111"_s
+                                    << u"11"_s << 2;
+        QTest::newRow("select all, unselect")
+            << 12 << u"action acSelAll;action acUnSelect;ok"_s << true << u"100"_s << u"00"_s << 1;
+        QTest::newRow("Cancel after ticking")
+            << 12 << u"action acSelAll;check lvRightList #1;cancel"_s << false << u"100"_s << u"01"_s << 1;
+        QTest::newRow("no rights: select all changes nothing")
+            << 60 << u"action acSelAll;ok"_s << true << u"1"_s << QString() << 0;
     }
+    // The list draws each right's tick as a box; bulk ticking keeps the current row.
     void editRights()
     {
+        QFETCH(int, entry);
         QFETCH(QString, commands);
         QFETCH(bool, accepted);
         QFETCH(QString, mode);
+        QFETCH(QString, drawn);
+        QFETCH(int, current);
         QTreeWidget panel;
-        auto item = menuEntry(12, 1, &panel);
+        auto item = menuEntry(entry, entry == 12 ? 1 : 61, &panel);
+        if (entry == 60)
+            item->SetMode(u"1"_s);
         QStringList rows;
+        QString seenDrawn;
+        int seenCurrent = -1;
         dialogs->onModal = [&](QDialog *dialog) {
+            auto *list = dialog->findChild<QTreeWidget *>(u"lvRightList"_s);
             for (const QString &l : DumpWindow(dialog))
                 if (l.startsWith(u"ROW "_s))
                     rows << l;
-            for (const QString &line : commands.split(u';'))
+            for (const QString &line : commands.split(u';')) {
+                if (line == u"ok"_s || line == u"cancel"_s) {
+                    seenDrawn = DrawnChecks().Of(list);
+                    seenCurrent = list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) + 1 : 0;
+                }
                 ExecuteWindowCommand(dialog, line);
+            }
             return dialog->result();
         };
         QCOMPARE(EditRights(item.get()), accepted);
-        QCOMPARE(rows, (QStringList{u"ROW lvRightList 1 0|Просмотр сумм"_s, u"ROW lvRightList 2 0|Печать отчетов"_s}));
+        if (entry == 12)
+            QCOMPARE(rows,
+                     (QStringList{u"ROW lvRightList 1 0|Просмотр сумм"_s, u"ROW lvRightList 2 0|Печать отчетов"_s}));
+        else
+            QVERIFY(rows.isEmpty());
         QVERIFY2(!protocol.join(u'\n').contains(u"NOTFOUND"_s), qPrintable(protocol.join(u'\n')));
         QCOMPARE(item->GetMode(), mode);
-    }
-
-    // An entry whose service has no rights: an empty list, OK changes nothing.
-    void editRightsOfEntryWithoutRights()
-    {
-        QTreeWidget panel;
-        auto item = menuEntry(60, 61, &panel);
-        item->SetMode(u"1"_s);
-        int rows = -1;
-        dialogs->onModal = [&rows](QDialog *dialog) {
-            rows = dialog->findChild<QTreeWidget *>(u"lvRightList"_s)->topLevelItemCount();
-            ExecuteWindowCommand(dialog, u"action acSelAll"_s);
-            ExecuteWindowCommand(dialog, u"ok"_s);
-            return dialog->result();
-        };
-        QVERIFY(EditRights(item.get()));
-        QCOMPARE(rows, 0);
-        QCOMPARE(item->GetMode(), u"1"_s);
+        QCOMPARE(seenDrawn, drawn);
+        QCOMPARE(seenCurrent, current);
     }
 
     // Unattended, the service choice reads its commands from the input and dumps its grid and rights with their ticks.

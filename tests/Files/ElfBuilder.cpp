@@ -9,47 +9,23 @@ void Append(QByteArray &bytes, const ElfLayout &layout, quint64 value, int width
     layout.PutRaw(bytes, at, value, width);
 }
 
-void Align(QByteArray &bytes, int alignment)
-{
-    while (bytes.size() % alignment != 0)
-        bytes.append('\0');
-}
+void Align(QByteArray &bytes, int alignment) { bytes.append((alignment - bytes.size() % alignment) % alignment, '\0'); }
 
 } // namespace
 
+// Offsets in the ELF header (64-bit file, 32-bit file) and in a section header.
 qint64 ElfLayout::At(Field field) const
 {
-    switch (field) {
-    case ShOff:
-        return is64 ? 0x28 : 0x20;
-    case ShEntSize:
-        return is64 ? 0x3A : 0x2E;
-    case ShNum:
-        return is64 ? 0x3C : 0x30;
-    case ShStrNdx:
-        return is64 ? 0x3E : 0x32;
-    }
-    return 0;
+    static constexpr qint64 at64[] = {0x28, 0x3A, 0x3C, 0x3E}, at32[] = {0x20, 0x2E, 0x30, 0x32};
+    return (is64 ? at64 : at32)[field];
 }
 
 int ElfLayout::Width(Field field) const { return field == ShOff ? (is64 ? 8 : 4) : 2; }
 
 qint64 ElfLayout::At(int section, SectionField field) const
 {
-    const qint64 header = sectionTable + section * entrySize;
-    switch (field) {
-    case Name:
-        return header;
-    case Type:
-        return header + 4;
-    case Offset:
-        return header + (is64 ? 24 : 16);
-    case Size:
-        return header + (is64 ? 32 : 20);
-    case Link:
-        return header + (is64 ? 40 : 24);
-    }
-    return header;
+    static constexpr qint64 at64[] = {0, 4, 24, 32, 40}, at32[] = {0, 4, 16, 20, 24};
+    return sectionTable + section * entrySize + (is64 ? at64 : at32)[field];
 }
 
 int ElfLayout::Width(SectionField field) const { return (field == Offset || field == Size) && is64 ? 8 : 4; }
@@ -97,7 +73,6 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     bytes.append(names);
     Align(bytes, 8);
     layout.nameTable = nameTable;
-    layout.nameTableSize = names.size();
     layout.sectionData = QList<qint64>{0} + offsets + QList<qint64>{nameTable};
     layout.sectionTable = bytes.size();
     layout.sectionCount = int(m_sections.size()) + 2;
