@@ -301,12 +301,17 @@ private slots:
         QFETCH(int, chosen);
         QString second;
         QStringList firstRow;
+        QList<int> currentRows; // after each selection action: the row the user was on
         dialogs->onModal = [&](QDialog *dialog) {
             auto *loader = static_cast<TLoader *>(dialog);
             second = loader->Services()[loader->ListView1->item(1, 0)->data(Qt::UserRole).toInt()]->Guid();
             firstRow = DumpWindow(dialog).filter(u"ROW ListView1 1 "_s);
-            for (const QString &command : commands.split(u';'))
+            loader->ListView1->setCurrentCell(2, 0);
+            for (const QString &command : commands.split(u';')) {
                 ExecuteWindowCommand(dialog, command);
+                if (command.startsWith(u"action"_s))
+                    currentRows << loader->ListView1->currentRow();
+            }
             return dialog->result();
         };
         TBaseServiceList list;
@@ -316,6 +321,7 @@ private slots:
         QCOMPARE(list.Count(), chosen == -2 ? read->Services().Count() : qMax(chosen, 0));
         QVERIFY(chosen != 1 || list[0]->Guid() == second);
         QCOMPARE(firstRow, QStringList{u"ROW ListView1 1 1|Registration 1|tmrBoth.so"_s});
+        QCOMPARE(currentRows, QList<int>(currentRows.size(), 2));
         for (const auto &service : list) { // copies of what was read
             const TBaseService *source = Find(read->Services(), service->Guid());
             QCOMPARE(service->AccessList().Count(), source->AccessList().Count());

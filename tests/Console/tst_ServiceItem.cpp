@@ -13,9 +13,7 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraStoredProc.h"
 #include "Source/ComUnits/uBaseService.h"
-#include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
-#include "Source/ComUnits/uDBGrid.h"
 #include "tests/common/FakeLanguages.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
@@ -116,8 +114,6 @@ struct TConsoleSetup {
     }
 };
 
-void Upper(QString &text) { text = text.toUpper(); }
-
 std::unique_ptr<TAccessItem> MakeItem(int id, const char *caption = "Right")
 {
     return std::make_unique<TAccessItem>(TAccessRec2{id, "{SRV}", caption, false}, nullptr);
@@ -162,55 +158,6 @@ TResultSet RightsRows(bool newerShape)
     }
     return result;
 }
-const char kOrders[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}";
-const char kCustomers[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}";
-const char kStock[] = "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}";
-
-// The rows and column titles of a grid of a service window.
-int GridRows(QWidget *window, const QString &grid)
-{
-    auto *view = window->findChild<TDBGrid *>(grid);
-    return view ? view->model()->rowCount() : -1;
-}
-
-QStringList GridColumns(QWidget *window, const QString &grid)
-{
-    QStringList titles;
-    if (auto *view = window->findChild<TDBGrid *>(grid))
-        for (int column = 0; column < view->model()->columnCount(); ++column)
-            titles << view->model()->headerData(column, Qt::Horizontal).toString();
-    return titles;
-}
-
-bool ActionEnabled(QWidget *window, const QString &action)
-{
-    auto *found = window->findChild<QAction *>(action);
-    return found && found->isEnabled();
-}
-
-// The demo modules of the installation over a fresh copy of the demo database.
-struct TDemoSetup : TConsoleSetup {
-    TDemoSetup()
-    {
-        SetModuleFolder(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
-        manager.SetSession(session.get());
-        manager.SetScheme(QStringLiteral("ZANDRELL5"));
-        // The grid actions open the dialogs of the installation's form library.
-        SetProgramFolderForTests(qEnvironmentVariable("ZANDRELL_DIST_DIR"));
-    }
-    ~TDemoSetup()
-    {
-        manager.Clear();
-        items.clear();
-        ComFormLibs::FreeLibrary();
-        SetProgramFolderForTests(QString());
-        SetModuleFolder(kModuleDir);
-    }
-    TestServer server;
-    std::unique_ptr<TOraSession> session = server.Connect();
-    RecordingDialogService dialogs;
-};
-
 } // namespace
 
 class TestServiceItem : public QObject {
@@ -264,8 +211,6 @@ private slots:
         TServiceItem item(file, guid);
         QCOMPARE(item.Caption() + u'|' + item.Description(), caption + u'|' + description);
         QCOMPARE(item.Icon().isNull(), file.startsWith(u"tmAttrOnly"_s));
-        if (!item.Icon().isNull())
-            QCOMPARE(item.Icon().pixmap(16, 16).toImage().pixelColor(4, 4), QColor(Qt::darkCyan));
         // Read, then unloaded again until the service is opened.
         QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
         QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
@@ -649,6 +594,7 @@ private slots:
         QTest::newRow("ended inside a call") << "ended" << true << false;
         QTest::newRow("every call returned") << "returned" << false << false;
         QTest::newRow("ended in a nested call") << "nested" << false << true;
+        QTest::newRow("ended after a nested call returned") << "nestedReturned" << true << false;
         QTest::newRow("file changed since") << "changed" << false << false;
         QTest::newRow("console still in the call") << "running" << false << false;
         QTest::newRow("cleared by a reload") << "cleared" << false << false;
@@ -670,8 +616,10 @@ private slots:
         other->Enter(a);
         if (scenario == QLatin1String("returned"))
             other->Leave();
-        if (scenario == QLatin1String("nested"))
+        if (scenario.startsWith(QLatin1String("nested")))
             other->Enter(b);
+        if (scenario == QLatin1String("nestedReturned"))
+            other->Leave();
         if (scenario == QLatin1String("changed"))
             QVERIFY(WriteBytes(a, "module a, a newer build"));
         if (scenario != QLatin1String("running"))
@@ -747,25 +695,6 @@ private slots:
         QCOMPARE(manager.ActiveItem(), item);
     }
 
-    // A right's caption is translated only when it is a language text, a service's caption only when it says so.
-    void translationSwitches()
-    {
-        TAccessItem item(TAccessRec2{1, "{A}", "edit", false}, Upper);
-        QCOMPARE(item.DisplayCaption(), u"edit"_s);
-        item.SetIsLang(true);
-        item.SetChecked(true);
-        const TAccessItem copy(item); // keeps its translation and its check mark
-        QVERIFY(copy.Checked());
-        QCOMPARE(copy.DisplayCaption(), u"EDIT"_s);
-        TBaseService service;
-        service.SetCaption(u"orders"_s);
-        service.SetDescription(u"all orders"_s);
-        service.SetTranslateFunc(Upper);
-        QCOMPARE(service.DisplayCaption(), u"orders"_s);
-        service.SetTranslateCaption(true);
-        QCOMPARE(service.DisplayCaption() + '|' + service.DisplayDescription(), u"ORDERS|all orders"_s);
-    }
-
     // GetMode: "1", then one character per right; SetMode ignores the leading character.
     // Until the rights are loaded the stored string is kept as it is.
     void setMode_data()
@@ -823,32 +752,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EListError, list.Items(254));
     }
 
+    // The rights and reports go over as copies; the place in the menu and the entry's key do not.
     void assignCopiesEntryAndRights()
     {
         TBaseService source;
         source.SetGuid(u"{ORD}"_s);
-        source.SetCaption(u"orders"_s);
-        source.SetTranslateFunc(Upper);
-        source.SetTranslateCaption(true);
-        source.SetMenuGroup(3);
         source.SetSortOrder(40);
         source.AccessList().ID_CFG = 12;
         FillRights(source.AccessList(), 3);
         source.SetMode(u"1101"_s);
         source.ReportList().Add(std::make_unique<TReportItem>(TReportRec{"{R1}", "List", "Order list"}));
-
         TBaseService copy;
         FillRights(copy.AccessList(), 1);
         copy.Assign(source);
-        QCOMPARE(copy.Guid() + copy.DisplayCaption(), u"{ORD}ORDERS"_s);
-        QCOMPARE(copy.MenuGroup(), 3);
-        // The place in the menu and the entry's key are not copied; the rights and reports are, as copies.
+        QCOMPARE(copy.Guid(), u"{ORD}"_s);
         QCOMPARE(copy.SortOrder(), -1);
         QCOMPARE(copy.AccessList().ID_CFG, 0);
-        QCOMPARE(copy.AccessList().Count(), 3);
-        QVERIFY(copy.AccessList()[0] != source.AccessList()[0]);
+        QVERIFY(copy.AccessList().Count() == 3 && copy.AccessList()[0] != source.AccessList()[0]);
         QCOMPARE(copy.GetMode(), u"1101"_s);
-        QCOMPARE(copy.ReportList().Count(), 1);
         QCOMPARE(copy.ReportList().Owner(), &copy);
         // Rights not loaded yet: the stored string goes over.
         TBaseService unloaded;
@@ -961,72 +882,6 @@ private slots:
         query.SetSQLText(u"SELECT ITEMMODE FROM ZANDRELL5.V_MENUCFG WHERE ID_CFG = 12"_s);
         query.Open();
         QCOMPARE(query.FieldByName(u"ITEMMODE"_s)->AsString(), u"101"_s);
-    }
-
-    void demoRightsHideColumnsAndReport_data()
-    {
-        QTest::addColumn<QString>("dll");
-        QTest::addColumn<QString>("guid");
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("grid");
-        QTest::addColumn<QStringList>("columns");
-        QTest::addColumn<bool>("report");
-        QTest::newRow("customers without right 1 and 2")
-            << "Orders.so" << kCustomers << "100"
-            << "grdCustomers" << QStringList{"Код", "Клиент", "Город"} << false;
-        QTest::newRow("customers with every right")
-            << "Orders.so" << kCustomers << "111"
-            << "grdCustomers" << QStringList{"Код", "Клиент", "Город", "Телефон"} << true;
-        QTest::newRow("stock without right 1") << "Stock.so" << kStock << "101"
-                                               << "grdGoods" << QStringList{"Код", "Товар", "Остаток"} << true;
-    }
-    // Right 1 shows the phone numbers or the prices, right 2 the report; a refused report does nothing.
-    void demoRightsHideColumnsAndReport()
-    {
-        QFETCH(QString, dll);
-        QFETCH(QString, guid);
-        QFETCH(QString, mode);
-        QFETCH(QString, grid);
-        QFETCH(QStringList, columns);
-        QFETCH(bool, report);
-        TDemoSetup demo;
-        TServiceItem &item = demo.Open(dll, guid, mode);
-        QVERIFY(GridRows(item.Window(), grid) > 0);
-        QCOMPARE(GridColumns(item.Window(), grid), columns);
-        QCOMPARE(ActionEnabled(item.Window(), u"pReport"_s), report);
-        demo.manager.SetActiveItem(&item);
-        if (!report) {
-            demo.manager.Report();
-            QVERIFY(demo.dialogs.modalClasses.isEmpty() && demo.dialogs.boxes.isEmpty());
-        }
-    }
-
-    void demoCommandsReachTheFormLibrary_data()
-    {
-        QTest::addColumn<QString>("dll");
-        QTest::addColumn<QString>("guid");
-        QTest::addColumn<QString>("grid");
-        QTest::newRow("form style, called") << "Orders.so" << kOrders << "grdOrders";
-        QTest::newRow("object style, posted") << "Stock.so" << kStock << "grdGoods";
-    }
-    // Each command runs its grid action on the focused grid, which calls the form library:
-    // its dialog opens, or a box says the library lacks the procedure.
-    void demoCommandsReachTheFormLibrary()
-    {
-        QFETCH(QString, dll);
-        QFETCH(QString, guid);
-        QFETCH(QString, grid);
-        TDemoSetup demo;
-        TServiceItem &item = demo.Open(dll, guid, u"111"_s);
-        item.Window()->findChild<TDBGrid *>(grid)->setFocus();
-        demo.manager.SetActiveItem(&item);
-        for (auto command :
-             {&TServiceManager::Find, &TServiceManager::Sort, &TServiceManager::Filter, &TServiceManager::Report})
-            (demo.manager.*command)();
-        // Posted to an object-style service: nothing before the event loop runs.
-        QCOMPARE(demo.dialogs.modalClasses.isEmpty() && demo.dialogs.boxes.isEmpty(), !item.HasFormEntry());
-        QCoreApplication::processEvents();
-        QCOMPARE(demo.dialogs.modalClasses.size() + demo.dialogs.boxes.size(), 4);
     }
 };
 

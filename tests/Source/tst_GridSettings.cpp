@@ -482,9 +482,6 @@ private slots:
         QVERIFY(button && button == orders.FilterButton());
         QVERIFY(!button->isVisibleTo(form->grdOrders));
 
-        QVERIFY(!button->icon().isNull() && button->text() == u"F"_s);
-        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-
         form->sqOrders->SetFilter(u"AMOUNT=48200.5"_s);
         form->sqOrders->SetFiltered(true);
         QVERIFY(button->isVisibleTo(form->grdOrders));

@@ -19,7 +19,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLibrary>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -298,28 +297,6 @@ private slots:
         QCOMPARE(rows(session.get(), u"DPR"_s), theirId == ourId ? 1 : 2);
         QCOMPARE(Scalar(session.get(), u"SELECT NAME FROM TARVEL.DPR WHERE ID_DPR = :ID"_s, {id}).toString(),
                  u"Orders.dpr"_s);
-    }
-
-    // The orders form under its module's and class's names: the caption and column titles, not the data or counts.
-    void ordersFormOfItsModule()
-    {
-        placeLibrary(binaryFile(u"DBG.so"_s));
-        DBGInt::LoadDBG(nullptr);
-        QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Orders.so"_s);
-        const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
-        QVERIFY2(init, qPrintable(module.errorString()));
-        std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", "111", nullptr));
-        qobject_cast<IZandrell *>(window.get())->SetSession(session.get());
-        qobject_cast<IZandrell *>(window.get())->SetScheme(u"ZANDRELL5"_s);
-        qobject_cast<TComBaseForm *>(window.get())->acDBGExist->trigger();
-        QCOMPARE(dialogs->texts().last(), u"Слова скопированы"_s);
-        QCOMPARE(Scalar(session.get(), u"SELECT NAME FROM TARVEL.DPR"_s).toString(), u"Orders.dpr"_s);
-        const QStringList phrases = storedPhrases(session.get(), u"TOrdersForm"_s).split(u'|');
-        for (const QString &phrase : {u"Заказы"_s, u"Номер"_s, u"Клиент"_s, u"Товар"_s})
-            QVERIFY2(phrases.contains(phrase), qPrintable(phrases.join(u'|')));
-        QVERIFY(!phrases.join(u'|').contains(TranslateAplText(u"rstr_fmtmsg_ReadDBRecords"_s).section(u'%', 0, 0)));
-        const QString customer = Scalar(session.get(), u"SELECT NAME FROM ZANDRELL5.DEMO_CUSTOMERS"_s).toString();
-        QVERIFY(!customer.isEmpty() && !phrases.contains(customer));
     }
 };
 
