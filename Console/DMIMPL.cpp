@@ -8,6 +8,7 @@
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "Core/TextFormat.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DAError.h"
@@ -358,6 +359,8 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
             if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
                 SetConsoleLangId(packLang);
             IniResString();
+            // The pack settles the session's language: its dates, times and numbers follow it.
+            applySessionFormats();
             // Texts translated at an earlier log-in may be in another language:
             // translate the built-in ones again, never a translation twice.
             ReleaseConsoleTexts();
@@ -370,6 +373,17 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         return false;
     }
     return result;
+}
+
+void TDM::applySessionFormats()
+{
+    // Every QLocale the console makes (message boxes, editors, sizes) writes as the session does.
+    QLocale::setDefault(SessionLocale());
+    CommonSession->Options().DateFormat = LocaleToOracleDateFormat();
+    CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
+                               .arg(QStringLiteral("NLS_DATE_FORMAT"), CommonSession->Options().DateFormat));
+    CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
+                               .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
 }
 
 bool TDM::replaceLanguages(const QString &scheme)
@@ -393,11 +407,7 @@ bool TDM::ConnectToScheme(const QString &scheme)
         condlgConnect->ServerLabel = ::GetCaseMsg(5);
         condlgConnect->UsernameLabel = ::GetCaseMsg(6);
         CommonSession->Connect();
-        CommonSession->Options().DateFormat = LocaleToOracleDateFormat();
-        CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
-                                   .arg(QStringLiteral("NLS_DATE_FORMAT"), CommonSession->Options().DateFormat));
-        CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
-                                   .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
+        applySessionFormats();
         if (!IsSchemeValid(scheme) || !IsUserRegistered(CommonSession->Username(), scheme)) {
             // A scheme the server cannot offer (its file is missing, empty or
             // another program's) is told as such, not as an unknown user.
@@ -650,12 +660,6 @@ QString QtFormatToWindowsPattern(const QString &qtFormat)
     return out.trimmed();
 }
 
-QString LocaleToOracleDateFormat()
-{
-    return LocaleToOracleDateFormat(QtFormatToWindowsPattern(QLocale::system().dateFormat(QLocale::ShortFormat)));
-}
+QString LocaleToOracleDateFormat() { return LocaleToOracleDateFormat(QtFormatToWindowsPattern(SessionDateFormat())); }
 
-QString LocaleToOracleTimeFormat()
-{
-    return LocaleToOracleTimeFormat(QtFormatToWindowsPattern(QLocale::system().timeFormat(QLocale::LongFormat)));
-}
+QString LocaleToOracleTimeFormat() { return LocaleToOracleTimeFormat(QtFormatToWindowsPattern(SessionTimeFormat())); }

@@ -101,6 +101,8 @@ private:
     void handlerError(int errorCode, QString &message);
     // Creates the language module of the scheme in place of the previous login's one.
     bool replaceLanguages(const QString &scheme);
+    // The session's date and time formats (NLS) and the process's default locale, by the session's language.
+    void applySessionFormats();
     bool m_loggedIn = false;
     QPointer<TLanguagesDM> m_languages;
 };
@@ -111,6 +113,7 @@ TDM *DM();
 // Oracle formats of the locale's short date and time formats (Windows pattern letters).
 QString LocaleToOracleDateFormat(const QString &shortDateFormat);
 QString LocaleToOracleTimeFormat(const QString &timeFormat);
+// The same of the session's language (Core/SessionLocale.h), whatever the process's LANG.
 QString LocaleToOracleDateFormat();
 QString LocaleToOracleTimeFormat();
 // A Qt date or time format rewritten into the Windows pattern letters.

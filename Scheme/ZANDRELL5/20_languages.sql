@@ -41,6 +41,7 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Русский', 'Russian'),
   ('Английский', 'English'),
   ('Заметки', 'Notes'),
+  ('Консоль сервисов', 'Service console'),
   ('Справка', 'Help'),
   ('Настройка "Oracle Home"', '"Oracle Home" setting'),
   ('Скрывать свернутое', 'Hide when minimised'),

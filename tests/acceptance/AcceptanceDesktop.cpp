@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include <functional>
-
 #include <unistd.h>
 
 namespace {
@@ -42,9 +41,9 @@ bool TAcceptanceDesktop::Start()
         const int number = 200 + (getpid() + attempt * 7) % 700;
         if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
             continue;
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
-                                                QStringLiteral("0"), QStringLiteral("1366x768x24"),
-                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
         // A server that ends at once found the number taken by another run.
         const bool up = m_server.waitForStarted() &&
@@ -117,7 +116,8 @@ bool TAcceptanceDesktop::Key(const QString &keys)
 
 bool TAcceptanceDesktop::Type(const QString &text)
 {
-    return run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
 }
 
 QString TAcceptanceDesktop::ActiveWindowName()

@@ -231,7 +231,8 @@ private slots:
 
         // Closed by the window manager's Alt+F4, the console quit and started again.
         QVERIFY(desktop.Key(u"alt+F4"_s));
-        QVERIFY(admin->PollUntil(u"dump"_s, [](const QStringList &d) { return !(windowState(d, u"Заказы"_s).status & 2); }));
+        QVERIFY(admin->PollUntil(u"dump"_s,
+                                 [](const QStringList &d) { return !(windowState(d, u"Заказы"_s).status & 2); }));
         QVERIFY(admin->Quit());
         admin = startConsole(u"ZL_USER"_s);
         QVERIFY(admin);
@@ -374,7 +375,8 @@ private slots:
             for (const QString &action : {u"pFind"_s, u"pSort"_s, u"pFilter"_s, u"pReport"_s}) {
                 const QStringList dialog = admin->Command(u"form action "_s + action);
                 seen << dialog;
-                if (!LinesStartingWith(dialog, u"MODAL "_s).isEmpty() && LinesStartingWith(dialog, u"CLOSED "_s).isEmpty())
+                if (!LinesStartingWith(dialog, u"MODAL "_s).isEmpty() &&
+                    LinesStartingWith(dialog, u"CLOSED "_s).isEmpty())
                     seen << admin->Command(u"dump"_s) << admin->Command(u"cancel"_s);
             }
             admin->Command(u"form close"_s);
