@@ -5,6 +5,7 @@
 #include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleLog.h"
 #include "Console/uMenu.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleFaults.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uServiceItem.h"
@@ -25,7 +26,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QUtf8StringView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,19 +55,10 @@ QIcon DefaultServiceIcon(const QWidget *widget)
     return widget->style()->standardIcon(QStyle::SP_ComputerIcon);
 }
 
-// A failure of one module: shown in a box captioned with the module's file name.
-void ReportModuleFailure(const QString &fileName, const QString &message)
+void RequireFits(const QString &value, int length = TLoader::kMaxIdentifierLength)
 {
-    qCInfo(lcServices) << "registration:" << fileName << message;
-    ShowMessageBox(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ErrorText")), message.trimmed()), fileName,
-                   MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
-}
-
-void RequireFits(const QString &value)
-{
-    if (value.size() > TLoader::kMaxIdentifierLength)
-        throw EServiceError(
-            Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ValueTooLong")), value, TLoader::kMaxIdentifierLength));
+    if (value.size() > length)
+        throw EServiceError(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ValueTooLong")), value, length));
 }
 
 // Right number index + 1 must stand at place index: the rights string numbers rights by place.
@@ -71,47 +68,92 @@ void RequireInOrder(const QString &guid, int index, int id)
         throw EServiceError(Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_RightsOutOfOrder")), guid, index + 1, id));
 }
 
-// Copies the service's rights out of the module: GetAccessList2 when the
-// module has it, else GetAccessList. A null list is no valid service.
-void ReadRights(const TModuleLibrary &library, TBaseService &service)
+// The service's rights as the module reader copied them: refused whole when
+// they do not fit the rights string or the catalogue, never cut.
+void TakeRights(const TProbedRegistration &read, TBaseService &service)
 {
-    const auto getList2 = reinterpret_cast<TGetAccessList2Proc>(library.Resolve(kGetAccessList2));
-    const auto getList = getList2 ? nullptr : reinterpret_cast<TGetAccessListProc>(library.Resolve(kGetAccessList));
-    if (!getList2 && !getList)
-        return;
-    const QByteArray guid = service.Guid().toUtf8();
-    CallModuleCode(library.Path(), [&] {
-        if (getList2) {
-            const TAccessRec2 *records = getList2(guid.constData());
-            if (!records)
-                throw EServiceError(ConsoleText(ctIncorrectService));
-            for (int i = 0; i < TAccessList::MaxCount && records[i].ID > 0; ++i) {
-                RequireInOrder(service.Guid(), i, records[i].ID);
-                service.AccessList().Add(std::make_unique<TAccessItem>(records[i], ApplyAplText));
-            }
-            return;
-        }
-        const TAccessRec *records = getList(guid.constData());
-        if (!records)
-            throw EServiceError(ConsoleText(ctIncorrectService));
-        for (int i = 0; i < TAccessList::MaxCount && records[i].ID > 0; ++i) {
-            RequireInOrder(service.Guid(), i, records[i].ID);
-            service.AccessList().Add(TAccessItem::CreateShort(records[i]));
-        }
-    });
+    if (read.RightsNull)
+        throw EServiceError(ConsoleText(ctIncorrectService));
+    if (read.Rights.size() > TAccessList::MaxCount) {
+        // The rights string of the service: "1" and a place per right.
+        const QString rights = QLatin1Char('1') + QString(read.Rights.size(), QLatin1Char('0'));
+        throw EServiceError(service.Guid() + QStringLiteral(": ") +
+                            Fmt(TranslateAplText(QStringLiteral("rstr_fmtmsg_ValueTooLong")),
+                                rights.left(24) + QChar(0x2026), TAccessList::MaxCount + 1));
+    }
+    for (int i = 0; i < read.Rights.size(); ++i) {
+        const TProbedRight &right = read.Rights.at(i);
+        RequireInOrder(service.Guid(), i, right.ID);
+        RequireFits(QString::fromUtf8(right.Caption), TLoader::kMaxRightCaptionLength);
+        const TAccessRec2 record{right.ID, right.Guid.isNull() ? nullptr : right.Guid.constData(),
+                                 right.Caption.isNull() ? nullptr : right.Caption.constData(), right.IsLang};
+        if (read.ShortRights)
+            service.AccessList().Add(TAccessItem::CreateShort(TAccessRec{record.ID, record.GUID, record.Caption}));
+        else
+            service.AccessList().Add(std::make_unique<TAccessItem>(record, ApplyAplText));
+    }
 }
 
-void ReadReports(const TModuleLibrary &library, TBaseService &service)
+void TakeReports(const TProbedRegistration &read, TBaseService &service)
 {
-    const auto getReports = reinterpret_cast<TGetReportListProc>(library.Resolve(kGetReportList));
-    if (!getReports)
+    for (const TProbedReport &report : read.Reports) {
+        const auto text = [](const QByteArray &bytes) { return bytes.isNull() ? nullptr : bytes.constData(); };
+        service.ReportList().Add(
+            std::make_unique<TReportItem>(TReportRec{text(report.RGuid), text(report.RName), text(report.RDesc)}));
+    }
+}
+
+// A module file of the folder: its name, or why it cannot be read at all.
+struct TFolderFile {
+    QString Name;
+    QString Problem;
+};
+
+// The module files (*.so, any letter case) of the folder, by name. A name
+// that is not UTF-8 cannot be stored in the catalogue: its file is listed
+// with that reason, its bytes written as \xNN.
+QList<TFolderFile> FolderModules(const QString &folder)
+{
+    QList<TFolderFile> files;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return files;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.') || !name.toLower().endsWith(".so"))
+            continue;
+        struct stat st {};
+        if (::stat(QFile::encodeName(folder).append('/').append(name).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (QUtf8StringView(name).isValidUtf8()) {
+            files.append({QString::fromUtf8(name), QString()});
+            continue;
+        }
+        QString shown;
+        for (const char byte : name)
+            shown += uchar(byte) < 0x80
+                         ? QString(QLatin1Char(byte))
+                         : QStringLiteral("\\x") + QString::number(uchar(byte), 16).toUpper().rightJustified(2, u'0');
+        files.append({shown, SelectText(QStringLiteral("имя файла не в кодировке UTF-8"),
+                                        QStringLiteral("the file name is not UTF-8"))});
+    }
+    ::closedir(dir);
+    std::sort(files.begin(), files.end(), [](const TFolderFile &a, const TFolderFile &b) { return a.Name < b.Name; });
+    return files;
+}
+
+// The files that could not be read, one line each, in one message.
+void ReportFailures(const QStringList &failures)
+{
+    if (failures.isEmpty())
         return;
-    const QByteArray guid = service.Guid().toUtf8();
-    CallModuleCode(library.Path(), [&] {
-        const TReportRec *records = getReports(guid.constData());
-        for (int i = 0; records && records[i].RGuid; ++i)
-            service.ReportList().Add(std::make_unique<TReportItem>(records[i]));
-    });
+    constexpr int kShown = 30;
+    QStringList lines{SelectText(QStringLiteral("Эти файлы модулей не прочитаны:"),
+                                 QStringLiteral("These module files were not read:"))};
+    lines << failures.mid(0, kShown);
+    if (failures.size() > kShown)
+        lines << QStringLiteral("\u2026 (+%1)").arg(failures.size() - kShown);
+    ShowMessageBox(lines.join(QLatin1Char('\n')), ConsoleText(ctServiceRegistration), MB_ICONWARNING);
 }
 
 } // namespace
@@ -185,11 +227,7 @@ TLoader::TLoader(QWidget *parent)
 
 TLoader::~TLoader() = default;
 
-QStringList TLoader::ModuleFiles() const
-{
-    const QString folder = Folder.isEmpty() ? ModuleFolder() : Folder;
-    return QDir(folder).entryList({QStringLiteral("*.so")}, QDir::Files, QDir::Name);
-}
+QString TLoader::ModuleFolderPath() const { return Folder.isEmpty() ? ModuleFolder() : Folder; }
 
 TGetIProgress TLoader::ProgressEntry() const
 {
@@ -213,7 +251,8 @@ void TLoader::LoadAll()
 {
     m_services->Clear();
     ListView1->setRowCount(0);
-    const QStringList files = ModuleFiles();
+    const QString folder = ModuleFolderPath();
+    const QList<TFolderFile> files = FolderModules(folder);
 
     // Without the form library's window the folder is read without one.
     IProgress *progress = nullptr;
@@ -229,58 +268,75 @@ void TLoader::LoadAll()
             p->Release();
     });
 
-    for (const QString &fileName : files) {
-        const QByteArray name = fileName.toUtf8();
-        if (progress)
-            progress->BeforeFile(name.constData());
-        if (!IsFormLibrary(fileName))
-            LoadModule(fileName);
-        if (progress && !progress->AfterFile(name.constData()))
-            throw ETerminated();
+    // Every file is read in the module reader (or known from the cache), in one run.
+    QStringList failures;
+    QList<TProbeRequest> requests;
+    for (const TFolderFile &file : files) {
+        const QString path = QDir(folder).filePath(file.Name);
+        // A file that ended a console while it was opened is not offered again.
+        const QString problem = !file.Problem.isEmpty()         ? file.Problem
+                                : ModuleFaults().IsFaulty(path) ? ModuleFaultText()
+                                                                : QString();
+        if (!problem.isEmpty())
+            failures << file.Name + QStringLiteral(": ") + problem;
+        // A request without a path reads nothing; the form library is never read.
+        const bool read = problem.isEmpty() && !IsFormLibrary(file.Name);
+        requests << TProbeRequest{read ? path : QString(), {}, true};
     }
+    bool stopped = false;
+    const QList<TModuleRecordPtr> records = ModuleCache().Read(requests, [&](int index, bool done) {
+        const QByteArray name = files.at(index).Name.toUtf8();
+        if (!progress)
+            return true;
+        if (!done) {
+            progress->BeforeFile(name.constData());
+            return true;
+        }
+        stopped = !progress->AfterFile(name.constData());
+        return !stopped;
+    });
+    if (stopped)
+        throw ETerminated();
+    for (int i = 0; i < files.size(); ++i) {
+        if (!records.at(i))
+            continue;
+        const QString &name = files.at(i).Name;
+        try {
+            ReadServices(*records.at(i), name);
+        } catch (const std::exception &e) {
+            const QString reason = ExceptionMessage(e).trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
+            qCInfo(lcServices) << "registration:" << name << reason;
+            failures << name + QStringLiteral(": ") + reason;
+        }
+    }
+    btnOk->setEnabled(!m_services->IsEmpty());
+    ReportFailures(failures);
     FillList();
 }
 
-void TLoader::LoadModule(const QString &fileName)
+void TLoader::ReadServices(const TModuleRecord &record, const QString &fileName)
 {
-    const QString folder = Folder.isEmpty() ? ModuleFolder() : Folder;
-    TModuleLibrary library;
-    try {
-        library.Load(QDir(folder).filePath(fileName));
-        ReadServices(library, fileName);
-    } catch (const EModuleFault &e) {
-        ReportModuleFailure(fileName, e.message());
-    } catch (const EOSError &e) {
-        ReportModuleFailure(fileName, Fmt(ConsoleText(ctLibLoadFailed), fileName) + QLatin1Char('\n') + e.message());
-    } catch (const Exception &e) {
-        ReportModuleFailure(fileName, e.message());
-    } catch (const std::exception &e) {
-        ReportModuleFailure(fileName, QString::fromLocal8Bit(e.what()));
-    }
-    btnOk->setEnabled(!m_services->IsEmpty());
-    library.Unload();
-}
-
-void TLoader::ReadServices(const TModuleLibrary &library, const QString &fileName)
-{
-    const auto getServiceList = reinterpret_cast<TGetServiceListProc>(library.Resolve(kGetServiceList));
-    if (!getServiceList || (!library.Resolve(kGetServiceAttribute2) && !library.Resolve(kGetServiceAttribute)))
+    if (!record.ReaderError.isEmpty())
+        throw EServiceError(record.ReaderError);
+    if (record.Fault != TModuleFault::None)
+        throw EModuleFault(record.FaultText());
+    const TProbedFile &file = record.File;
+    if (!file.LoadError.isEmpty())
+        throw EOSError(Fmt(ConsoleText(ctLibLoadFailed), fileName) + QStringLiteral(" \"") + file.LoadError +
+                       QLatin1Char('"'));
+    if (!(file.Exports & meServiceList) || !(file.Exports & (meAttribute | meAttribute2)))
         return; // no service module
-    QStringList guids;
-    CallModuleCode(library.Path(), [&] {
-        const char *const *ids = getServiceList();
-        for (; ids && *ids; ++ids)
-            guids << QString::fromUtf8(*ids);
-    });
-    if (guids.isEmpty())
+    if (!file.ListError.isEmpty())
+        throw EServiceError(file.ListError);
+    if (file.ListedGuids.isEmpty())
         return;
     RequireFits(fileName);
 
-    for (const QString &guid : std::as_const(guids)) {
+    for (const QString &guid : file.ListedGuids) {
         if (OnFilter && OnFilter(guid))
             continue;
         RequireFits(guid);
-        const TServiceAttributes attributes = ReadServiceAttributes(library, guid);
+        const TServiceAttributes attributes = ServiceAttributesOf(record, guid);
         auto service = std::make_unique<TBaseService>();
         service->SetCaption(TranslateAppText(attributes.Caption));
         service->SetModuleCaption(attributes.Caption);
@@ -292,8 +348,12 @@ void TLoader::ReadServices(const TModuleLibrary &library, const QString &fileNam
         service->SetTranslateCaption(attributes.TranslateCaption);
         service->SetTranslateDescription(attributes.TranslateDescription);
         service->SetTranslateFunc(ApplyAplText);
-        ReadRights(library, *service);
-        ReadReports(library, *service);
+        const TProbedRegistration read = file.Registration.value(guid);
+        if (!read.Error.isEmpty())
+            throw EServiceError(read.Error);
+        if (file.Exports & (meAccessList | meAccessList2))
+            TakeRights(read, *service);
+        TakeReports(read, *service);
         m_services->Add(std::move(service), attributes.Icon);
     }
 }

@@ -4,10 +4,12 @@
 // TLoader reads every module file (*.so) of the folder through its
 // registration exports, shows every service found with a check box (except
 // those the caller leaves out) and hands the checked ones back as copies.
-// Each module is loaded by its full path, read, and unloaded again; whatever
-// the window keeps of it (texts, rights, reports, icons) is copied first. A
-// module that fails is reported in a box captioned with its file name and the
-// other modules are read.
+// The modules are read by the module reader, in a process of its own, or
+// known from the module cache (uModuleCache): a module that crashes, hangs or
+// returns garbage cannot take the console down. The files that could not be
+// read are listed in one message, each with its reason, and the others are
+// offered. A module whose rights do not fit the rights string or the
+// catalogue is refused, never cut.
 #include "Source/ComUnits/uComFormLibs.h"
 
 #include <QDialog>
@@ -22,7 +24,7 @@ class QPushButton;
 class QTableWidget;
 class QToolBar;
 class TBaseServiceList;
-class TModuleLibrary;
+struct TModuleRecord;
 class TServiceListView;
 
 // True for an identifier the caller leaves out (typically one already in the catalogue).
@@ -38,6 +40,8 @@ class TLoader : public QDialog {
 public:
     // Identifiers and module file names longer than the catalogue keeps.
     static constexpr int kMaxIdentifierLength = 50;
+    // A right's caption longer than the catalogue keeps.
+    static constexpr int kMaxRightCaptionLength = 60;
 
     explicit TLoader(QWidget *parent = nullptr);
     ~TLoader() override;
@@ -73,13 +77,13 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void LoadModule(const QString &fileName);
-    void ReadServices(const TModuleLibrary &library, const QString &fileName);
+    // Takes the services of one file as the module reader read it; fails with the file's reason.
+    void ReadServices(const TModuleRecord &record, const QString &fileName);
     void FillList();
     // Sets every row's check: 1 all, 0 none, -1 each to its opposite.
     void SetChecks(int mode);
     int CheckedCount() const;
-    QStringList ModuleFiles() const;
+    QString ModuleFolderPath() const;
     TGetIProgress ProgressEntry() const;
 
     std::unique_ptr<TServiceListView> m_services;

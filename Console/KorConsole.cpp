@@ -8,15 +8,16 @@
 
 int main(int argc, char *argv[])
 {
-    const TProcessCommandLine commandLine(argc, argv);
-    QApplication app(argc, argv);
+    // A password leaves the visible command line before anything else runs;
+    // the program reads its switches from its own copy.
+    TArgumentCopy arguments(argc, argv);
+    TProcessCommandLine(argc, argv).HidePasswords(argc, argv);
+    QApplication app(arguments.Count(), arguments.Values());
     // Servers.ini aliases reach the embedded server; boxes and windows go to the screen.
     RegisterEmbeddedServer();
     UseWindowedDialogs();
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    // The switches are read: a password given among them leaves the visible command line.
-    commandLine.HidePasswords(argc, argv);
+    QStringList switches = QCoreApplication::arguments();
+    switches.removeFirst();
     TKorConsoleProgram program;
-    return program.Run(arguments);
+    return program.Run(switches);
 }

@@ -12,7 +12,7 @@
 #include "Console/uConsoleVersion.h"
 #include "Console/uHomeTuning.h"
 #include "Console/uMenu.h"
-#include "Console/uModuleFaults.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uServiceItem.h"
 #include "Console/uShemaForm.h"
@@ -232,7 +232,7 @@ void TfmMain::createActions()
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acFind, &QAction::triggered, this, [this] { guarded([this] { Manager->Find(); }); });
     connect(acSort, &QAction::triggered, this, [this] { guarded([this] { Manager->Sort(); }); });
-    connect(acReport, &QAction::triggered, this, [this] { guarded([this] { Manager->Report(); }); });
+    connect(acReport, &QAction::triggered, this, [this] { guarded([this] { ReportActiveService(); }); });
     connect(acFilter, &QAction::triggered, this, [this] { guarded([this] { Manager->Filter(); }); });
     connect(acAbout, &QAction::triggered, this, [this] { guarded([this] { ShowAbout(); }); });
     connect(acSrvInfo, &QAction::triggered, this, [this] { guarded([this] { ShowServiceVersions(); }); });
@@ -720,7 +720,6 @@ bool answersKey(const QWidget *window, const QKeySequence &key)
 // One owner per key: while a service window that answers find, sort, report or
 // filter itself is active, the main window's actions leave those keys to it (a
 // key with two owners fires neither); the tool bar buttons work all the same.
-// The report button is off while the active service's window refuses the report.
 void TfmMain::followActiveWindow()
 {
     const QWidget *active = QApplication::activeWindow();
@@ -728,10 +727,27 @@ void TfmMain::followActiveWindow()
     for (QAction *action : {acFind, acSort, acReport, acFilter})
         action->setShortcutContext(serviceActive && answersKey(active, action->shortcut()) ? Qt::WidgetShortcut
                                                                                            : Qt::ApplicationShortcut);
+}
+
+// A service window whose own report action is off refuses the report to this user.
+bool TfmMain::activeServiceRefusesReport() const
+{
     const TServiceItem *item = Manager ? Manager->ActiveItem() : nullptr;
     const QWidget *window = item ? item->Window() : nullptr;
     const QAction *report = window ? window->findChild<QAction *>(QStringLiteral("pReport")) : nullptr;
-    acReport->setEnabled(!report || report->isEnabled());
+    return report && !report->isEnabled();
+}
+
+// The report button and Ctrl+R say why nothing is printed for a user without the right.
+void TfmMain::ReportActiveService()
+{
+    if (!activeServiceRefusesReport())
+        return Manager->Report();
+    ShowMessageBox(CaseMessageTxt(QStringLiteral("Отчеты этого окна вам не разрешены: у вашей группы доступа "
+                                                 "нет права на них."),
+                                  QStringLiteral("The reports of this window are not allowed to you: your access "
+                                                 "group has no right to them.")),
+                   TranslateAplText(QStringLiteral("rstrNotification")), MB_ICONINFORMATION);
 }
 
 void TfmMain::SetTitle(const QString &text)
@@ -791,9 +807,11 @@ void TfmMain::ShowMenuConfig()
 void TfmMain::RefreshConfiguration()
 {
     SetTitle(QString());
-    // An administrator's reload gives the modules that ended a console another chance.
+    // An administrator's reload has the faulty module files read again, in the
+    // module reader where a retry is safe. A file that ended a console while
+    // it was opened stays out until it changes: the reload loads no module.
     if (IsAdmin)
-        ModuleFaults().Clear();
+        ModuleCache().ForgetFailures();
     TDM *dm = DM();
     dm->CommonSession->Commit();
     dm->RefreshMenu();

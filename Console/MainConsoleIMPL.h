@@ -85,6 +85,8 @@ public:
     void ChangeConnection();
     void ChangeScheme();
     void ShowSettings();
+    // Report of the active service, or a message when its window refuses the report to this user.
+    void ReportActiveService();
     void ShowAbout();
     void ShowServiceVersions();
     void ShowAllLibraries();
@@ -130,6 +132,7 @@ private:
     void updateStatusWidths();
     void applySystemMenuItems();
     void followActiveWindow();
+    bool activeServiceRefusesReport() const;
     void guarded(const std::function<void()> &action);
     bool m_shownOnce = false;
     bool m_placed = false;

@@ -61,3 +61,13 @@ void TProcessCommandLine::HidePasswords(int argc, char **argv) const
             argv[i] = m_begin + offsets[index];
     }
 }
+
+TArgumentCopy::TArgumentCopy(int argc, char **argv)
+{
+    for (int i = 0; i < argc && argv && argv[i]; ++i)
+        m_texts.append(QByteArray(argv[i]));
+    for (QByteArray &text : m_texts)
+        m_values.push_back(text.data());
+    m_count = int(m_values.size());
+    m_values.push_back(nullptr);
+}

@@ -1,10 +1,12 @@
 #pragma once
 // The program's own command line as other users' tools see it (ps,
 // /proc/<pid>/cmdline): the block of argument texts the system handed to
-// main. Once the console has read its switches, a password given there is
-// blanked out of that block.
+// main. A password given there is blanked out of that block before anything
+// else runs; the program reads its switches from a private copy.
 #include <QByteArray>
 #include <QList>
+
+#include <vector>
 
 class TProcessCommandLine {
 public:
@@ -28,4 +30,22 @@ private:
     bool m_contiguous = false;
     QList<QByteArray> m_arguments;
     QList<qsizetype> m_offsets;
+};
+
+// A private copy of the argument array, for the application object to read
+// (and rearrange) while the system's block is rewritten.
+class TArgumentCopy {
+public:
+    TArgumentCopy(int argc, char **argv);
+    TArgumentCopy(const TArgumentCopy &) = delete;
+    TArgumentCopy &operator=(const TArgumentCopy &) = delete;
+
+    // The count and array to hand to the application object; both live as long as the copy.
+    int &Count() { return m_count; }
+    char **Values() { return m_values.data(); }
+
+private:
+    QList<QByteArray> m_texts;
+    std::vector<char *> m_values;
+    int m_count = 0;
 };

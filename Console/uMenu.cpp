@@ -4,6 +4,7 @@
 #include "Console/uConsoleLog.h"
 #include "Console/uImageList.h"
 #include "Console/uMenuRows.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uServiceItem.h"
 #include "Console/uSrvShow.h"
@@ -173,9 +174,37 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
     const std::vector<TMenuRow> rows = ReadMenuRows(menuQuery);
     const QHash<qint64, TCatalogueRow> catalogue = ReadCatalogue(serviceQuery);
     const TMenuShape shape = ShapeMenu(rows);
+    auto entryOf = [&catalogue](const TMenuRow &row) -> const TCatalogueRow * {
+        const auto entry = row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
+        return entry != catalogue.cend() ? &entry.value() : nullptr;
+    };
+
+    // The depth of each group row (top-level groups 1). A level is built when
+    // its group is at most kMaxMenuDepth deep; deeper groups are refused with
+    // what they hold.
+    std::vector<int> depthOfRow(rows.size(), 0);
+    auto levelBuilt = [&depthOfRow](const TMenuLevel &level) {
+        return level.GroupRow < 0 || depthOfRow[size_t(level.GroupRow)] <= kMaxMenuDepth;
+    };
+    QList<QPair<QString, QString>> services;
+    for (const TMenuLevel &level : shape.Levels) {
+        const int depth = level.GroupRow < 0 ? 1 : depthOfRow[size_t(level.GroupRow)] + 1;
+        for (int index : level.Rows) {
+            const TMenuRow &row = rows[size_t(index)];
+            if (row.IsGroup)
+                depthOfRow[size_t(index)] = depth;
+            else if (const TCatalogueRow *entry = entryOf(row); entry && levelBuilt(level))
+                services.append({entry->DllName, entry->Guid});
+        }
+    }
+    // Every module file of the menu is read at once, before the first service asks.
     TModuleAttributeReader reader;
+    reader.Prefetch(services);
+
     std::vector<TKorMenu *> groupOfRow(rows.size(), nullptr);
     for (const TMenuLevel &level : shape.Levels) {
+        if (!levelBuilt(level))
+            continue;
         TKorMenu *parent = level.GroupRow < 0 ? nullptr : groupOfRow[size_t(level.GroupRow)];
         for (int index : level.Rows) {
             const TMenuRow &row = rows[size_t(index)];
@@ -183,8 +212,14 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
                 if (!parent)
                     throw Exception(QStringLiteral(
                         "TMenuCfg.ExpandSubMenu: The Services is not included in group (IsGroup = 0; node = nil)"));
-                const auto entry = row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
-                AddService(parent, row, entry != catalogue.cend() ? &entry.value() : nullptr, reader);
+                AddService(parent, row, entryOf(row), reader);
+                continue;
+            }
+            if (depthOfRow[size_t(index)] > kMaxMenuDepth) {
+                AddFailed(row.Name,
+                          QStringLiteral("The menu group lies deeper than %1 levels: it is left out with what it holds")
+                              .arg(kMaxMenuDepth),
+                          nullptr);
                 continue;
             }
             // A group's name is the scheme's data, in the language pack like every caption.
@@ -198,9 +233,7 @@ void TMenuCfg::Load(TDataSet *menuQuery, TDataSet *serviceQuery)
     }
     for (const TLeftOutRow &left : shape.LeftOut) {
         const TMenuRow &row = rows[size_t(left.Row)];
-        const auto entry = !row.IsGroup && row.ItemId ? catalogue.constFind(*row.ItemId) : catalogue.cend();
-        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason,
-                  entry != catalogue.cend() ? &entry.value() : nullptr);
+        AddFailed(row.IsGroup ? row.Name : itemCaption(row), left.Reason, row.IsGroup ? nullptr : entryOf(row));
     }
     qCInfo(lcServices) << "menu of" << rows.size() << "rows built," << FailedList.Count() << "entries not placed";
     if (!FailedList.IsEmpty() && ShowFailed)
@@ -295,11 +328,30 @@ TExeImage *TModuleIcons::Image(const QString &dllName)
     return image.get();
 }
 
+QString TModuleIcons::FileKey(const QString &dllName)
+{
+    const auto known = m_fileKeys.constFind(dllName);
+    if (known != m_fileKeys.cend())
+        return known.value();
+    QString key;
+    try {
+        const QString path = ModuleFilePath(dllName);
+        const TModuleStamp stamp = TModuleStamp::Of(path);
+        key = QStringLiteral("%1|%2|%3|%4").arg(path).arg(stamp.Size).arg(stamp.MTimeNs).arg(stamp.CTimeNs);
+    } catch (const Exception &) {
+        key = dllName; // no icons: Image() says why
+    }
+    m_fileKeys.insert(dllName, key);
+    return key;
+}
+
 QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize size)
 {
-    const QString key = QStringLiteral("%1|%2|%3x%4").arg(dllName, iconName).arg(size.width()).arg(size.height());
-    const auto known = m_icons.constFind(key);
-    if (known != m_icons.cend())
+    static QHash<QString, QIcon> icons; // for the whole run
+    const QString key =
+        QStringLiteral("%1|%2|%3x%4").arg(FileKey(dllName), iconName).arg(size.width()).arg(size.height());
+    const auto known = icons.constFind(key);
+    if (known != icons.cend())
         return known.value();
     QIcon icon;
     if (TExeImage *image = Image(dllName)) {
@@ -311,7 +363,7 @@ QIcon TModuleIcons::Icon(const QString &dllName, const QString &iconName, QSize 
             qCWarning(lcServices) << "icon" << iconName << "of" << dllName << "cannot be read:" << e.message();
         }
     }
-    m_icons.insert(key, icon);
+    icons.insert(key, icon);
     return icon;
 }
 

@@ -5,8 +5,11 @@
 // with the service manager, gets an icon and, when marked, a tool button.
 // TMnuItem is the menu editor's entry that shows and changes one entry's rights.
 //
-// A build reads the menu rows and the catalogue rows once and loads each
-// module file once, however many services the menu has.
+// A build reads the menu rows and the catalogue rows once, and takes the
+// services' attributes from the module cache: it loads no module into the
+// console, and runs the module reader at most once for the files it does not
+// know yet. A menu deeper than kMaxMenuDepth levels keeps its first levels;
+// the groups below are listed as not loaded.
 #include "Source/ComUnits/uBaseService.h"
 
 #include <QHash>
@@ -35,6 +38,8 @@ struct TMenuRow;
 
 // Menu items and tool buttons made from the configuration carry this tag.
 constexpr int kConfigTag = 1;
+// The deepest nesting of menu groups a menu is built with.
+constexpr int kMaxMenuDepth = 64;
 // The tag of an action, menu or tool button (0 when it has none).
 int ObjectTag(const QObject *object);
 void SetObjectTag(QObject *object, int tag);
@@ -110,7 +115,8 @@ private:
 };
 
 // The icon groups of module files for one configuration build: each file is
-// opened once and each icon read once per size.
+// opened once. Each icon is read once per size and file identity and kept for
+// the whole run, so that a rebuilt menu draws from the same pixmaps.
 class TModuleIcons {
 public:
     TModuleIcons();
@@ -124,8 +130,10 @@ public:
 
 private:
     TExeImage *Image(const QString &dllName);
+    // The file's path and identity, as a key of the run's icons.
+    QString FileKey(const QString &dllName);
     QHash<QString, std::shared_ptr<TExeImage>> m_images; // null: not an executable image
-    QHash<QString, QIcon> m_icons;
+    QHash<QString, QString> m_fileKeys;
 };
 
 // The icons of the registered services, into the image list; services with

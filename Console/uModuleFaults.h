@@ -8,8 +8,9 @@
 // the user's runtime folder, and empties the marker when the code returns. The
 // console holds a lock on its marker while it runs; a marker that nobody
 // holds and that still names a file was left by a console that ended inside
-// that file's code. Such a file is not loaded again until it changes or an
-// administrator reloads the menu.
+// that file's code. Such a file is not loaded again until it changes (a new
+// build); a menu reload does not try it again, since that would mean loading
+// it into the console.
 #include "Core/Exceptions.h"
 
 #include <QHash>
@@ -38,8 +39,7 @@ public:
     // True when a console ended while running code of the file and the file
     // has not changed since; a marker of a changed file is removed.
     bool IsFaulty(const QString &modulePath);
-    // Removes the markers of every console that has ended (an administrator's
-    // reload); the next check reads the folder again.
+    // Removes the markers of every console that has ended; the next check reads the folder again.
     void Clear();
 
 private:

@@ -3,6 +3,7 @@
 #include "Console/CallbackIMPL.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleLog.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleFaults.h"
 #include "Core/DialogService.h"
 #include "Core/ResourcePack.h"
@@ -21,8 +22,6 @@ QString MissingExport(const char *name)
 {
     return QStringLiteral("\"%1\" function does not exist").arg(QLatin1String(name));
 }
-
-QString TextOf(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
 
 // An error thrown by module code, kept as message and class name only: the
 // original object's code goes away when the module is unloaded.
@@ -55,23 +54,6 @@ decltype(auto) CallModule(const QString &modulePath, F &&call)
     }
 }
 
-// A console-owned copy of a module's icon (deep copies of its pixmaps).
-QIcon CopyIcon(const QIcon &icon)
-{
-    QIcon copy;
-    if (icon.isNull())
-        return copy;
-    QList<QSize> sizes = icon.availableSizes();
-    if (sizes.isEmpty())
-        sizes = {QSize(16, 16), QSize(32, 32)};
-    for (const QSize &size : sizes) {
-        const QPixmap pixmap = icon.pixmap(size);
-        if (!pixmap.isNull())
-            copy.addPixmap(QPixmap::fromImage(pixmap.toImage().copy()));
-    }
-    return copy;
-}
-
 void ShowWindowInFront(QWidget *window)
 {
     window->show();
@@ -80,76 +62,97 @@ void ShowWindowInFront(QWidget *window)
     ExpectActiveWindow(window);
 }
 
-// Asks a loaded module for the attributes of one service; everything is copied while the module is loaded.
-TServiceAttributes ReadAttributes(const TModuleLibrary &library, const QString &guid)
-{
-    const auto get2 = reinterpret_cast<TGetServiceAttribute2Proc>(library.Resolve(kGetServiceAttribute2));
-    const auto get1 =
-        get2 ? nullptr : reinterpret_cast<TGetServiceAttributeProc>(library.Resolve(kGetServiceAttribute));
-    if (!get2 && !get1)
-        throw EServiceError(MissingExport("GetServiceAttribute(2)"));
-
-    const QByteArray id = guid.toUtf8();
-    TServiceAttribute2 attribute{};
-    if (get2) {
-        CallModule(library.Path(), [&] { get2(&attribute, id.constData()); });
-    } else {
-        TServiceAttribute plain{};
-        CallModule(library.Path(), [&] { get1(&plain, id.constData()); });
-        attribute = TServiceAttribute2{plain.Caption, plain.Description, plain.Icon, plain.IconName, false, false};
-    }
-    TServiceAttributes result;
-    result.Icon = attribute.Icon ? CopyIcon(*attribute.Icon) : QIcon();
-    delete attribute.Icon;
-    result.IconName = TextOf(attribute.IconName);
-    result.Caption = TextOf(attribute.Caption);
-    result.Description = TextOf(attribute.Description);
-    result.TranslateCaption = attribute.TranslateCaption;
-    result.TranslateDescription = attribute.TranslateDescription;
-    return result;
-}
-
 } // namespace
 
-TServiceAttributes ReadServiceAttributes(const TModuleLibrary &library, const QString &guid)
+TServiceAttributes ServiceAttributesOf(const TModuleRecord &record, const QString &guid)
 {
-    return ReadAttributes(library, guid);
+    if (!(record.File.Exports & (meAttribute | meAttribute2)))
+        throw EServiceError(MissingExport("GetServiceAttribute(2)"));
+    const TProbedAttributes probed = record.File.Attributes.value(guid);
+    if (!probed.Error.isEmpty())
+        throw EModuleError(probed.Error, probed.ErrorClass);
+    TServiceAttributes result;
+    result.Caption = QString::fromUtf8(probed.Caption);
+    result.Description = QString::fromUtf8(probed.Description);
+    result.IconName = QString::fromUtf8(probed.IconName);
+    result.Icon = SharedModuleIcon(probed.IconImages);
+    result.TranslateCaption = probed.TranslateCaption;
+    result.TranslateDescription = probed.TranslateDescription;
+    return result;
 }
-
-void CallModuleCode(const QString &modulePath, const std::function<void()> &call) { CallModule(modulePath, call); }
 
 // ---------------------------------------------------------------------------
 // TModuleAttributeReader
 
-struct TModuleAttributeReader::TModule {
-    TModuleLibrary Library;
+struct TModuleAttributeReader::TFile {
+    QString Path;
     std::exception_ptr Failure;
+    TModuleRecordPtr Record;
 };
 
 TModuleAttributeReader::TModuleAttributeReader() = default;
+TModuleAttributeReader::~TModuleAttributeReader() = default;
 
-TModuleAttributeReader::~TModuleAttributeReader()
+void TModuleAttributeReader::Prefetch(const QList<QPair<QString, QString>> &services)
 {
-    for (const std::shared_ptr<TModule> &module : std::as_const(m_modules))
-        module->Library.Unload();
+    QHash<QString, QStringList> guidsOf;
+    QStringList order;
+    for (const auto &[dllName, guid] : services) {
+        const auto known = m_files.constFind(dllName);
+        if (known != m_files.cend() &&
+            (known.value()->Failure || known.value()->Record->File.Attributes.contains(guid)))
+            continue;
+        if (!guidsOf.contains(dllName))
+            order << dllName;
+        if (!guidsOf[dllName].contains(guid))
+            guidsOf[dllName] << guid;
+    }
+    QList<TProbeRequest> requests;
+    QList<std::shared_ptr<TFile>> requested;
+    for (const QString &dllName : std::as_const(order)) {
+        auto file = std::make_shared<TFile>();
+        m_files.insert(dllName, file);
+        try {
+            file->Path = ModuleFilePath(dllName);
+            // A file that ended a console while it was opened is not offered again.
+            if (ModuleFaults().IsFaulty(file->Path))
+                throw EModuleFault(ModuleFaultText());
+        } catch (const std::exception &e) {
+            qCInfo(lcServices) << dllName << "is not read for its attributes:" << ExceptionMessage(e);
+            file->Failure = std::current_exception();
+            continue;
+        }
+        requests << TProbeRequest{file->Path, guidsOf.value(dllName), false};
+        requested << file;
+    }
+    if (requests.isEmpty())
+        return;
+    const QList<TModuleRecordPtr> records = ModuleCache().Read(requests);
+    for (int i = 0; i < requested.size(); ++i) {
+        TFile &file = *requested.at(i);
+        file.Record = records.at(i);
+        const TModuleRecord &record = *file.Record;
+        try {
+            if (!record.ReaderError.isEmpty())
+                throw EServiceError(record.ReaderError);
+            if (record.Fault != TModuleFault::None)
+                throw EModuleFault(record.FaultText());
+            if (!record.File.LoadError.isEmpty())
+                throw EOSError(QLatin1Char('"') + record.File.LoadError + QLatin1Char('"'));
+        } catch (const std::exception &e) {
+            qCInfo(lcServices) << file.Path << "is not read for its attributes:" << ExceptionMessage(e);
+            file.Failure = std::current_exception();
+        }
+    }
 }
 
 TServiceAttributes TModuleAttributeReader::Read(const QString &dllName, const QString &guid)
 {
-    std::shared_ptr<TModule> &module = m_modules[dllName];
-    if (!module) {
-        module = std::make_shared<TModule>();
-        try {
-            module->Library.Load(ModuleFilePath(dllName));
-        } catch (const std::exception &e) {
-            // Every service of the file reports this failure; the file is not tried again.
-            qCInfo(lcServices) << dllName << "is not loaded for its attributes:" << ExceptionMessage(e);
-            module->Failure = std::current_exception();
-        }
-    }
-    if (module->Failure)
-        std::rethrow_exception(module->Failure);
-    return ReadAttributes(module->Library, guid);
+    Prefetch({{dllName, guid}});
+    const TFile &file = *m_files.value(dllName);
+    if (file.Failure)
+        std::rethrow_exception(file.Failure);
+    return ServiceAttributesOf(*file.Record, guid);
 }
 
 // ---------------------------------------------------------------------------
@@ -203,14 +206,8 @@ void TServiceItem::SetLoaded(bool flag)
 
 void TServiceItem::LoadAttributes()
 {
-    SetLoaded(true);
-    try {
-        ApplyAttributes(ReadAttributes(m_library, Guid()));
-    } catch (...) {
-        SetLoaded(false);
-        throw;
-    }
-    SetLoaded(false);
+    TModuleAttributeReader reader;
+    ApplyAttributes(reader.Read(DllName(), Guid()));
 }
 
 void TServiceItem::ApplyAttributes(const TServiceAttributes &attributes, const std::optional<QString> &caption)

@@ -6,9 +6,9 @@
 //
 // A form-style module exports InitServiceForm, whose window implements
 // IZandrell; an object-style module exports InitService, whose service object
-// gives the window and takes the session. The module is loaded while the
-// attributes are read, and again from the first SrvAction until the entry is
-// destroyed.
+// gives the window and takes the session. The attributes come from the module
+// reader (uModuleCache); the module is loaded into the console from the first
+// SrvAction until the entry is destroyed.
 #include "Console/uModuleLibrary.h"
 #include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uBaseService.h"
@@ -39,17 +39,19 @@ struct TServiceAttributes {
     bool TranslateDescription = false;
 };
 
-// Asks a loaded module for the attributes of one service; everything is
-// copied while the module is loaded. Fails as TServiceItem's constructor does.
-TServiceAttributes ReadServiceAttributes(const TModuleLibrary &library, const QString &guid);
-// Runs code of a loaded module file under the crash marker; whatever it throws
-// comes out as an error owned by the console.
-void CallModuleCode(const QString &modulePath, const std::function<void()> &call);
+struct TModuleRecord;
 
-// Reads service attributes for one configuration build. Each module file is
-// loaded on first use and stays loaded until the reader goes, so a file is
-// loaded once however many services it has; a file that cannot be loaded
-// fails each of its services with the same error, without a new attempt.
+// The attributes of one service of a module file as the module reader read
+// them; fails as TServiceItem's constructor does (a missing export, the
+// module's own error).
+TServiceAttributes ServiceAttributesOf(const TModuleRecord &record, const QString &guid);
+
+// Reads service attributes for one configuration build, from the module
+// cache (uModuleCache): no module is loaded into the console for them. The
+// files the build needs are read at once, in one run of the module reader,
+// before the first service asks. A file that cannot be read (a bad name, a
+// crash marker, a load error or a fault of the reader) fails each of its
+// services with the same error.
 class TModuleAttributeReader {
 public:
     TModuleAttributeReader();
@@ -57,23 +59,22 @@ public:
     TModuleAttributeReader(const TModuleAttributeReader &) = delete;
     TModuleAttributeReader &operator=(const TModuleAttributeReader &) = delete;
 
+    // Reads what is not known yet of the services' files (module file name, identifier).
+    void Prefetch(const QList<QPair<QString, QString>> &services);
     // Fails as TServiceItem's constructor does.
     TServiceAttributes Read(const QString &dllName, const QString &guid);
-    // The module files tried so far.
-    int ModuleCount() const { return int(m_modules.size()); }
 
 private:
-    struct TModule;
-    QHash<QString, std::shared_ptr<TModule>> m_modules;
+    struct TFile;
+    QHash<QString, std::shared_ptr<TFile>> m_files; // by module file name
 };
 
 class TServiceItem : public TBaseService {
 public:
-    // Reads the module's attributes (the module is unloaded again afterwards);
-    // fails when the module cannot be read.
+    // Reads the module's attributes through the module reader; fails when the
+    // module cannot be read.
     TServiceItem(const QString &dllName, const QString &guid);
-    // A menu entry: takes the attributes from the reader, which keeps the
-    // module loaded for the next service. The entry shows `caption` instead of
+    // A menu entry: takes the attributes from the build's reader. The entry shows `caption` instead of
     // the module's caption and has no translation until its menu sets one.
     TServiceItem(const QString &dllName, const QString &guid, const QString &caption, TModuleAttributeReader &reader);
     ~TServiceItem() override;

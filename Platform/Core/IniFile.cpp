@@ -129,7 +129,15 @@ struct TIniFile::Document {
             doc.inode = st.st_ino;
             QFile file(fileName);
             if (file.open(QIODevice::ReadOnly)) {
-                const QByteArray bytes = file.read(kMaxFileSize);
+                // Room for what the file holds, not for the largest file that is read.
+                QByteArray bytes = file.read(std::min<qint64>(std::max<qint64>(file.size(), 0), kMaxFileSize));
+                // A file that grew since it was measured is read on, up to the limit.
+                while (!file.atEnd() && bytes.size() < kMaxFileSize) {
+                    const QByteArray more = file.read(std::min<qint64>(64 * 1024, kMaxFileSize - bytes.size()));
+                    if (more.isEmpty())
+                        break;
+                    bytes += more;
+                }
                 doc.truncated = !file.atEnd();
                 if (!file.atEnd())
                     qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize

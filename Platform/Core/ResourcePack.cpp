@@ -107,6 +107,11 @@ const TResString kResStrings[] = {
     {"rstr_fmtmsg_NotDate", "\"%s\" не является датой", "\"%s\" is not a date"},
     {"rstr_fmtmsg_NotNumber", "\"%s\" не является числом", "\"%s\" is not a number"},
     {"rstr_fmtmsg_ObjectExsts", "%s уже существует", "%s already exists"},
+    {"rstr_fmtmsg_PathTooLong",
+     "Путь \"%s\" длиннее %s байт, которые принимает библиотека базы данных: установите программу в папку с более "
+     "коротким путем",
+     "The path \"%s\" is longer than the %s bytes the database library takes: install the program in a folder with "
+     "a shorter path"},
     {"rstr_fmtmsg_SchemeBusy", "Схему \"%s\" изменяет другой сеанс, еще не сохранивший изменения; повторите позже",
      "Another session is changing the scheme \"%s\" and has not saved its changes yet; try again later"},
     {"rstr_fmtmsg_ReadDBRecords", "Прочитано записей: %s", "Records read: %s"},

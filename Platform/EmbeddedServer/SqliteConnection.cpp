@@ -400,6 +400,19 @@ struct Stmt {
     ~Stmt() { sqlite3_finalize(st); }
 };
 
+// The database library opens paths up to a length of its own and fails a
+// longer one without saying why: such a path is refused here, with the reason.
+// Its journal is the file's path and "-journal", which must fit as well.
+void RequirePathFits(const QString &path)
+{
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const int limit = (vfs ? vfs->mxPathname : 512) - int(sizeof("-journal") - 1);
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (QFile::encodeName(absolute).size() > limit)
+        RaiseConfigError(OraErr::DataFileUnusable,
+                         Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_PathTooLong")), absolute, limit));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- errors
@@ -556,6 +569,7 @@ void TSqliteConnection::Open(const QString &folder, bool create)
                 QStringLiteral("cannot identify/lock data file - the server folder \"%1\" does not exist").arg(folder));
     }
     const QString accounts = dir.filePath(AccountsFileName());
+    RequirePathFits(accounts);
     // Nothing is written before the accounts are known for this server's:
     // an empty or foreign file is reported, never made a database.
     switch (DbFileStartOf(accounts)) {
@@ -726,6 +740,7 @@ void TSqliteConnection::AttachScheme(const QString &scheme, bool create)
     for (const QString &f : QDir(m_folder).entryList({QStringLiteral("*.db")}, QDir::Files))
         if (QFileInfo(f).completeBaseName().compare(name, Qt::CaseInsensitive) == 0)
             existing = QDir(m_folder).filePath(f);
+    RequirePathFits(existing.isEmpty() ? QDir(m_folder).filePath(name + QStringLiteral(".db")) : existing);
     InternalScope internal(*this);
     if (!existing.isEmpty() || !create) {
         if (!AttachSchemeFile(name,

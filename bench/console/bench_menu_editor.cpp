@@ -16,6 +16,7 @@
 #include "Console/ShowMenuCfgIMPL.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uMenu.h"
+#include "Console/uModuleCache.h"
 #include "Core/DialogService.h"
 #include "DataAccess/Field.h"
 #include "DataAccess/OraQuery.h"
@@ -320,6 +321,9 @@ int main(int argc, char *argv[])
     if (dist.isEmpty())
         dist = QStringLiteral(ZANDRELL_DIST_DIR);
     QTemporaryDir dir;
+    // The registration reads the modules through the installation's module reader, into a cache of its own.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("cache"))));
+    SetModuleProbeProgram(dist + QStringLiteral("/KorModuleProbe"));
     copyDatabase(dist, dir.path());
     SetServersIniPath(dir.filePath(QStringLiteral("Servers.ini")));
     auto session = std::make_unique<TOraSession>();

@@ -1,10 +1,13 @@
 // The registration window over the registration test modules (tests/Modules,
-// tmRegistration.cpp): which services each kind of module yields, the box of
-// each failing module, the rows and their icons, the copies handed back, the
-// selection and the OK rule, and the form library's progress window.
+// tmRegistration.cpp): which services each kind of module yields, the one
+// message that names every file not read with its reason (broken modules that
+// crash, hang or hand back garbage included), the rows and their icons, the
+// copies handed back, the selection and the OK rule, and the form library's
+// progress window.
 #include "Console/DLLLoaderIMPL.h"
 #include "Console/ServiceListIMPL.h"
 #include "Console/uConsoleFunctions.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFunctions.h"
@@ -17,13 +20,34 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <dlfcn.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString kModuleDir = QStringLiteral(REGISTRATION_MODULE_DIR);
+const QString kFaultModule = QStringLiteral(FAULT_MODULE);
+
+// The line of the message that names the file; empty when none does.
+QString LineOf(const QString &message, const QString &file)
+{
+    for (const QString &line : message.split(u'\n'))
+        if (line.startsWith(file + u": "_s))
+            return line;
+    return QString();
+}
+
+// The files a message names, in its order.
+QStringList FilesOf(const QString &message)
+{
+    QStringList files;
+    for (const QString &line : message.split(u'\n').mid(1))
+        files << line.section(u": "_s, 0, 0);
+    return files;
+}
 
 // The identifier of tmrLongId's second service: 60 characters.
 QString LongId() { return u"{TMR-tmrLongId-2-"_s + QString(42, u'X') + u'}'; }
@@ -56,13 +80,44 @@ class TestLoader : public QObject {
     std::unique_ptr<RecordingDialogService> dialogs;
     std::unique_ptr<TLoader> read; // the whole folder, read once
     QStringList readCaptions, readTexts;
+    // A folder of broken modules beside a good one, read once.
+    QTemporaryDir faults;
+    QByteArray notUtf8; // its file whose name is not UTF-8 (QTemporaryDir cannot remove it)
+    std::unique_ptr<TLoader> faultsRead;
+    QStringList faultMessages;
+
+    // Reads the broken modules' folder on first use.
+    void readFaults()
+    {
+        if (faultsRead)
+            return;
+        QVERIFY(QFile::copy(kModuleDir + u"/tmrBoth.so"_s, faults.filePath(u"tmrBoth.so"_s)));
+        for (const char *how :
+             {"segv_load",       "segv_list",         "hang_list",      "garbage_list",    "freed_list",
+              "abort_attribute", "exit_attribute",    "hang_attribute", "freed_attribute", "unowned_attribute",
+              "wild_attribute",  "garbage_attribute", "segv_access",    "hang_access",     "freed_access",
+              "wild_access",     "garbage_access",    "abort_reports",  "hang_reports",    "garbage_reports"})
+            QVERIFY(QFile::copy(kFaultModule, faults.filePath(u"f_"_s + QString::fromLatin1(how) + u".so"_s)));
+        // A name that is not UTF-8.
+        QVERIFY(QFile::copy(kModuleDir + u"/tmrShort.so"_s, faults.filePath(u"short.so"_s)));
+        notUtf8 = QFile::encodeName(faults.path()) + "/\xff\xfe.so";
+        QVERIFY(::rename(QFile::encodeName(faults.filePath(u"short.so"_s)).constData(), notUtf8.constData()) == 0);
+        dialogs->clear();
+        faultsRead = std::make_unique<TLoader>();
+        faultsRead->Folder = faults.path();
+        faultsRead->LoadAll();
+        faultMessages = dialogs->texts();
+    }
 
 private slots:
     void initTestCase()
     {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(runtime.filePath(u"cache"_s)));
         QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         SetModuleFolder(kModuleDir);
+        SetModuleProbeProgram(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/KorModuleProbe"_s);
+        SetModuleProbeTimeoutMs(3000);
         dialogs = std::make_unique<RecordingDialogService>();
         read = std::make_unique<TLoader>();
         read->LoadAll();
@@ -73,6 +128,9 @@ private slots:
     void cleanupTestCase()
     {
         read.reset();
+        faultsRead.reset();
+        if (!notUtf8.isEmpty())
+            ::unlink(notUtf8.constData());
         dialogs.reset();
         SetModuleFolder(QString());
     }
@@ -93,7 +151,9 @@ private slots:
         QTest::newRow("first ID 0") << "{TMR-tmrZeroFirst-1}" << 0 << 0;
         QTest::newRow("rights 1, 2") << "{TMR-tmrGap-1}" << 2 << 0;
         QTest::newRow("rights 1, 3") << "{TMR-tmrGap-2}" << -1 << 0;
-        QTest::newRow("300 rights: at most 254 read") << "{TMR-tmrMany-1}" << 254 << 0;
+        QTest::newRow("300 rights: refused, not cut") << "{TMR-tmrMany-1}" << -1 << 0;
+        QTest::newRow("rights captions that fit") << "{TMR-tmrLongCaption-1}" << 2 << 0;
+        QTest::newRow("a right's caption of 61 characters") << "{TMR-tmrLongCaption-2}" << -1 << 0;
         QTest::newRow("beside a long identifier") << "{TMR-tmrLongId-1}" << 2 << 0;
         QTest::newRow("identifier of 60 characters") << LongId() << -1 << 0;
         QTest::newRow("before a throwing attribute call") << "{TMR-tmrThrow-1}" << 2 << 0;
@@ -115,16 +175,24 @@ private slots:
         QCOMPARE(service->DllName(), guid.section(u'-', 1, 1) + u".so"_s);
     }
 
-    // Each failing module is told once, by its file name; the form library is
-    // never read. Every module is unloaded, and what was read stays whole.
+    // The files not read are named in one message, each on its line with its
+    // reason; the form library is never read. No module is loaded into the
+    // console, and what was read stays whole.
     void failuresAndCopiesOfTheFolder()
     {
-        QCOMPARE(readCaptions, QStringList({u"tmrBroken.so"_s, u"tmrGap.so"_s, u"tmrLongId.so"_s, u"tmrNullAccess.so"_s,
-                                            u"tmrThrow.so"_s}));
-        QVERIFY2(readTexts[2].contains(LongId()), qPrintable(readTexts[2]));
-        QVERIFY(readTexts[4].contains(u"no attributes for the second service"_s));
-        const QByteArray path = QFile::encodeName(kModuleDir + u"/tmrBoth.so"_s);
-        QVERIFY(!dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD));
+        QCOMPARE(readCaptions, QStringList{ConsoleText(ctServiceRegistration)});
+        const QString message = readTexts.first();
+        QCOMPARE(FilesOf(message),
+                 (QStringList{u"tmrBroken.so"_s, u"tmrGap.so"_s, u"tmrLongCaption.so"_s, u"tmrLongId.so"_s,
+                              u"tmrMany.so"_s, u"tmrNullAccess.so"_s, u"tmrThrow.so"_s}));
+        QVERIFY(LineOf(message, u"tmrLongId.so"_s).contains(LongId()));
+        QVERIFY(LineOf(message, u"tmrLongCaption.so"_s).contains(QString(61, u'R')));
+        QVERIFY(LineOf(message, u"tmrMany.so"_s).contains(u"255"_s));
+        QVERIFY(LineOf(message, u"tmrThrow.so"_s).contains(u"no attributes for the second service"_s));
+        for (const char *file : {"tmrBoth.so", "tmrBroken.so", "tmrThrow.so"}) {
+            const QByteArray path = QFile::encodeName(kModuleDir + u'/' + QLatin1String(file));
+            QVERIFY2(!dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD), file);
+        }
         const TBaseService *both = Find(read->Services(), u"{TMR-tmrBoth-1}"_s);
         QCOMPARE(both->ModuleCaption(), u"Registration 1"_s);
         QCOMPARE(both->AccessList()[1]->Caption(), u"Изменение"_s);
@@ -140,6 +208,60 @@ private slots:
         QCOMPARE(IconColour(*read, u"{TMR-tmrThrow-1}"_s), QColor(Qt::darkGreen)); // after tmrShort's
     }
 
+    // Modules that crash, hang or hand back garbage in each export: the first
+    // reading names each with its reason in one message and offers the good
+    // module's services; the next window says the same without reading them again.
+    void brokenModulesAreNamedWithTheirReason_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("fault"); // TModuleFault; -1: a file name that is not UTF-8
+        const int crashed = int(TModuleFault::Crashed), hung = int(TModuleFault::Hung),
+                  garbage = int(TModuleFault::Garbage);
+        for (const char *where : {"load", "list", "access"})
+            QTest::addRow("crash in %s", where) << u"f_segv_%1.so"_s.arg(QLatin1String(where)) << crashed;
+        for (const char *where : {"attribute", "reports"})
+            QTest::addRow("abort in %s", where) << u"f_abort_%1.so"_s.arg(QLatin1String(where)) << crashed;
+        QTest::newRow("exit in attribute") << u"f_exit_attribute.so"_s << crashed;
+        for (const char *where : {"list", "attribute", "access", "reports"}) {
+            QTest::addRow("hang in %s", where) << u"f_hang_%1.so"_s.arg(QLatin1String(where)) << hung;
+            QTest::addRow("text not UTF-8 in %s", where) << u"f_garbage_%1.so"_s.arg(QLatin1String(where)) << garbage;
+        }
+        for (const char *where : {"list", "attribute", "access"})
+            QTest::addRow("freed memory in %s", where) << u"f_freed_%1.so"_s.arg(QLatin1String(where)) << crashed;
+        QTest::newRow("an icon it does not own") << u"f_unowned_attribute.so"_s << crashed;
+        QTest::newRow("a wild caption") << u"f_wild_attribute.so"_s << crashed;
+        QTest::newRow("a wild rights list") << u"f_wild_access.so"_s << crashed;
+        QTest::newRow("a name not UTF-8") << u"\\xFF\\xFE.so"_s << -1;
+    }
+    void brokenModulesAreNamedWithTheirReason()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, fault);
+        readFaults();
+        QCOMPARE(faultMessages.size(), 1);
+        const QString line = LineOf(faultMessages.first(), file);
+        if (fault < 0) {
+            QVERIFY2(line.contains(u"UTF-8"_s), qPrintable(faultMessages.first()));
+        } else {
+            TModuleRecord expected;
+            expected.Fault = TModuleFault(fault);
+            expected.FaultDetail = u"\x01"_s;
+            const QString reason = expected.FaultText().section(u'\x01', 0, 0).section(u'(', 0, 0).trimmed();
+            QVERIFY2(line.contains(reason), qPrintable(line + u" / "_s + reason));
+        }
+        // The good module is offered, and nothing of the broken ones.
+        QCOMPARE(faultsRead->Services().Count(), 2);
+        QVERIFY(Find(faultsRead->Services(), u"{TMR-tmrBoth-2}"_s));
+        // The next window: the same one message, without a module reader.
+        dialogs->clear();
+        const int starts = ModuleCache().ReaderStarts();
+        TLoader again;
+        again.Folder = faults.path();
+        again.LoadAll();
+        QCOMPARE(dialogs->texts(), faultMessages);
+        QCOMPARE(ModuleCache().ReaderStarts(), starts);
+    }
+
     void callersFilter_data()
     {
         QTest::addColumn<QString>("leftOut"); // a prefix of identifiers; "*": all
@@ -153,7 +275,7 @@ private slots:
         TLoader loader;
         loader.OnFilter = [&](const QString &guid) { return leftOut == u"*"_s || guid.startsWith(leftOut); };
         QVERIFY(!loader.Execute());
-        QCOMPARE(dialogs->captions().contains(u"tmrLongId.so"_s), leftOut == u"{TMR-tmrBoth-1"_s);
+        QCOMPARE(dialogs->texts().join(u'\n').contains(u"tmrLongId.so"_s), leftOut == u"{TMR-tmrBoth-1"_s);
         QCOMPARE(dialogs->modalClasses.size(), leftOut == u"*"_s ? 0 : 1);
         if (leftOut == u"*"_s)
             QCOMPARE(dialogs->boxes.last().text, ConsoleText(ctNoNewServices));
@@ -208,7 +330,7 @@ private slots:
         TLoader loader;
         loader.Folder = qEnvironmentVariable("ZANDRELL_DIST_DIR");
         loader.LoadAll();
-        QCOMPARE(dialogs->captions(), QStringList());
+        QCOMPARE(dialogs->texts(), QStringList());
         const TBaseService *invoices = Find(loader.Services(), u"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A06}"_s);
         const TBaseService *payments = Find(loader.Services(), u"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A07}"_s);
         QVERIFY(invoices && payments);
@@ -219,7 +341,7 @@ private slots:
         QVERIFY(!payments->AccessList()[0]->IsLang()); // GetAccessList only
     }
 
-    // A file name the catalogue cannot keep whole leaves its services out, with the module's box.
+    // A file name the catalogue cannot keep whole leaves its services out, named in the message.
     void fileNameOf50And51Characters()
     {
         for (const int length : {50, 51}) {
@@ -231,7 +353,7 @@ private slots:
             loader.Folder = folder.path();
             loader.LoadAll();
             QCOMPARE(loader.Services().Count(), length > 50 ? 0 : 2);
-            QCOMPARE(dialogs->captions(), length > 50 ? QStringList{name} : QStringList());
+            QCOMPARE(FilesOf(dialogs->texts().value(0)), length > 50 ? QStringList{name} : QStringList());
         }
     }
 

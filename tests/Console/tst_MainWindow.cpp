@@ -9,6 +9,7 @@
 #include "Console/uForcePswChange.h"
 #include "Console/uImageList.h"
 #include "Console/uMenu.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uQtTranslation.h"
 #include "Console/uServiceItem.h"
@@ -48,6 +49,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+
+#include <dlfcn.h>
 
 using namespace Qt::StringLiterals;
 
@@ -217,6 +220,7 @@ bool hasEnglishWord(QString text)
 class TestMainWindow : public QObject {
     Q_OBJECT
 
+    QTemporaryDir cache; // the module cache of this test alone
     TestServer *server = nullptr;
     TempExeDir *exeDir = nullptr;
     RecordingDialogService *dialogs = nullptr;
@@ -281,6 +285,8 @@ private slots:
     void initTestCase()
     {
         qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_mainwindow");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        SetModuleProbeProgram(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/KorModuleProbe"_s);
         TestServer::BuildTemplate();
     }
     void init()
@@ -638,6 +644,84 @@ private slots:
         QCOMPARE(g_failedShown.value(0).size(), failed.size() / 2);
     }
 
+    // A chain of groups deeper than the menu may be keeps its first levels; the
+    // group below is named once, what it holds goes with it; 30,000 levels are
+    // built and freed alike.
+    void menuDeeperThanItMayBe_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::newRow("one level too deep") << kMaxMenuDepth + 1;
+        QTest::newRow("30,000 levels") << 30000;
+    }
+    void menuDeeperThanItMayBe()
+    {
+        QFETCH(int, depth);
+        QString rows = u"G 1 0 L1"_s;
+        for (int level = 2; level <= depth; ++level)
+            rows += u"; G %1 %2 L%1"_s.arg(level).arg(level - 1);
+        rows += u"; S 100000 %1 1"_s.arg(depth);
+        TDataSet menu, services;
+        TMenuCfg cfg;
+        loadMenu(cfg, menu, services, rows);
+        int levels = 0;
+        for (const TKorMenu *group = cfg.Items(0); group;
+             group = group->SubMenus.empty() ? nullptr : group->SubMenus.front().get())
+            ++levels;
+        QCOMPARE(levels, kMaxMenuDepth);
+        QCOMPARE(g_failedShown.size(), 1);
+        QCOMPARE(g_failedShown.first().size(), 1);
+        QVERIFY2(g_failedShown.first().first().startsWith(u"L%1: "_s.arg(kMaxMenuDepth + 1)),
+                 qPrintable(g_failedShown.first().first()));
+        QMenuBar bar;
+        bar.addMenu(u"Файл"_s);
+        cfg.BuildMainMenu(&bar, nullptr);
+    }
+
+    // Modules that crash, hang or hand back garbage while their attributes are
+    // read: the console starts, names each in the not-loaded list with its
+    // reason, and builds the rest of the menu.
+    void brokenModulesAtStart()
+    {
+        SetModuleProbeTimeoutMs(3000);
+        const struct {
+            const char *file;
+            TModuleFault fault;
+        } broken[] = {{"f_segv_load", TModuleFault::Crashed},       {"f_abort_attribute", TModuleFault::Crashed},
+                      {"f_hang_attribute", TModuleFault::Hung},     {"f_garbage_attribute", TModuleFault::Garbage},
+                      {"f_freed_attribute", TModuleFault::Crashed}, {"f_unowned_attribute", TModuleFault::Crashed}};
+        int item = 40;
+        for (const auto &b : broken) {
+            const QString file = QString::fromLatin1(b.file);
+            QVERIFY(QFile::copy(QStringLiteral(FAULT_MODULE), exeDir->filePath(file + u".so"_s)));
+            sql(u"INSERT INTO ZANDRELL5.SRVITEMS (ITEMID, SRVNAME, DLLNAME, GUID, CREATEBTN, ISLANG) "
+                "VALUES (%1, '%2', '%2.so', '{TMR-%2-1}', 1, 0)"_s.arg(item)
+                    .arg(file));
+            sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, "
+                "SORT_ORDER) VALUES (%1, 1, 4, 0, NULL, %2, '1', %2)"_s.arg(item + 100)
+                    .arg(item));
+            ++item;
+        }
+        login(u"ZL_USER"_s);
+        auto main = mainWindow();
+        QCOMPARE(main->Manager->Count(), 5);
+        QCOMPARE(g_failedShown.size(), 1);
+        const QStringList shown = g_failedShown.first();
+        QCOMPARE(shown.size(), int(std::size(broken)));
+        for (const auto &b : broken) {
+            TModuleRecord expected;
+            expected.Fault = b.fault;
+            expected.FaultDetail = u"\x01"_s;
+            const QString reason = expected.FaultText().section(u'\x01', 0, 0).section(u'(', 0, 0).trimmed();
+            const QString file = QString::fromLatin1(b.file);
+            QVERIFY2(shown.filter(file + u": "_s).value(0).contains(reason), qPrintable(shown.join(u'\n')));
+        }
+        // An administrator's reload reads them again, in the module reader: the console goes on.
+        main->acRefreshCfg->trigger();
+        QCOMPARE(g_failedShown.size(), 2);
+        QCOMPARE(g_failedShown.last().size(), int(std::size(broken)));
+        QCOMPARE(main->Manager->Count(), 5);
+    }
+
     void serviceAtTheTopLevelEndsTheBuild()
     {
         TDataSet menu, services;
@@ -762,10 +846,17 @@ private slots:
         QCOMPARE(without->ImageIndex(), kDefaultServiceImage);
         QVERIFY(withIcon->ImageIndex() > kDefaultServiceImage);
         QVERIFY(!main->ilSmall.Icon(withIcon->ImageIndex()).isNull());
-        // A reload starts the image lists again from the design images.
+        // A reload starts the image lists again from the design images, with the same icons;
+        // it reads no module: neither the module reader runs nor a module is loaded.
         const int count = main->ilSmall.Count();
+        const qint64 iconKey = main->ilSmall.Icon(withIcon->ImageIndex()).cacheKey();
+        const int readers = ModuleCache().ReaderStarts();
         main->acRefreshCfg->trigger();
         QCOMPARE(main->ilSmall.Count(), count);
+        QCOMPARE(main->ilSmall.Icon(main->Manager->FindByGuid(u"{TM-SERVICE-1}"_s)->ImageIndex()).cacheKey(), iconKey);
+        QCOMPARE(ModuleCache().ReaderStarts(), readers);
+        const QByteArray module = QFile::encodeName(exeDir->filePath(u"tmForm.so"_s));
+        QVERIFY(!dlopen(module.constData(), RTLD_NOW | RTLD_NOLOAD));
     }
 
     void twelveButtonsAndTheirHotKeys()
@@ -812,8 +903,8 @@ private slots:
 
     // Ctrl+F, Ctrl+S, Ctrl+R and Ctrl+A pressed in a service window run its own
     // grid actions, and pressed in the main window reach the active service:
-    // each key has one owner. The report button is off for a user whose orders
-    // window refuses the report, and the pop-up menu shows the tool bar's pictures.
+    // each key has one owner. A user whose orders window refuses the report is
+    // told so, and the pop-up menu shows the tool bar's pictures.
     void shortCutsOfTheServiceWindowAndTheMainWindow_data()
     {
         QTest::addColumn<QString>("user");
@@ -842,30 +933,28 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *grid = window->findChild<QAbstractItemView *>(u"grdOrders"_s);
         grid->setFocus();
-        QTRY_COMPARE(main->acReport->isEnabled(), report);
         const auto image = [](const QAction *action) { return action->icon().pixmap(16, 16).toImage(); };
         const QList<std::tuple<Qt::Key, const char *, QAction *, QString>> keys{
             {Qt::Key_F, "pFind", main->acFind, u"TFindDlg"_s},
             {Qt::Key_S, "pSort", main->acSort, u"TSortDlg"_s},
             {Qt::Key_R, "pReport", main->acReport, u"TQRPreviewDlg"_s},
             {Qt::Key_A, "pFilter", main->acFilter, u"TFilterDlg"_s}};
+        // Each key opens its dialog, or, for a refused report, a message and nothing else.
+        const auto press = [&](QWidget *target, Qt::Key key, const QString &dialog) {
+            dialogs->clear();
+            QTest::keyClick(target, key, Qt::ControlModifier);
+            const bool refused = dialog == u"TQRPreviewDlg"_s && !report;
+            return refused ? dialogs->modalClasses.isEmpty() && dialogs->texts().size() == 1
+                           : dialogs->modalClasses == QStringList{dialog} && dialogs->texts().isEmpty();
+        };
         for (const auto &[key, name, mainAction, dialog] : keys) {
             QCOMPARE(image(window->findChild<QAction *>(QString::fromLatin1(name))), image(mainAction));
-            if (dialog == u"TQRPreviewDlg"_s && !report)
-                continue;
-            dialogs->clear();
-            QTest::keyClick(grid, key, Qt::ControlModifier);
-            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
+            QVERIFY2(press(grid, key, dialog), name);
         }
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        for (const auto &[key, name, mainAction, dialog] : keys) {
-            if (dialog == u"TQRPreviewDlg"_s && !report)
-                continue;
-            dialogs->clear();
-            QTest::keyClick(main.get(), key, Qt::ControlModifier);
-            QVERIFY2(dialogs->modalClasses == QStringList{dialog}, name);
-        }
+        for (const auto &[key, name, mainAction, dialog] : keys)
+            QVERIFY2(press(main.get(), key, dialog), name);
         main->ClearConfiguration();
     }
 

@@ -5,6 +5,7 @@
 #include "Console/CallbackIMPL.h"
 #include "Console/uConsoleFunctions.h"
 #include "Console/uMenu.h"
+#include "Console/uModuleCache.h"
 #include "Console/uModuleFaults.h"
 #include "Console/uServiceItem.h"
 #include "DataAccess/Field.h"
@@ -224,7 +225,9 @@ private slots:
         QVERIFY(runtime.isValid());
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(runtime.filePath(u"cache"_s)));
         SetModuleFolder(kModuleDir);
+        SetModuleProbeProgram(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/KorModuleProbe"_s);
         QVERIFY(ModuleFaults().Folder().startsWith(runtime.path()));
         QVERIFY2(QFile::exists(kModuleDir + u"/tmForm.so"_s), qPrintable(kModuleDir));
         TestServer::BuildTemplate();
@@ -266,6 +269,46 @@ private slots:
         // Read, then unloaded again until the service is opened.
         QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
         QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
+    }
+
+    // What the module reader read is known by the file's identity, in this run and the next:
+    // a known file is not read again, a new build of it is; a damaged cache is made anew.
+    void moduleCacheKnowsFilesByIdentity()
+    {
+        QTemporaryDir dir;
+        const QString module = dir.filePath(u"tmForm.so"_s), cacheFile = dir.filePath(u"cache/modules.cache"_s);
+        QVERIFY(QFile::copy(kModuleDir + u"/tmForm.so"_s, module));
+        auto caption = [&](TModuleCache &cache, const QString &guid) {
+            const TModuleRecordPtr record = cache.Read({TProbeRequest{module, {guid}, false}}).value(0);
+            return record ? QString::fromUtf8(record->File.Attributes.value(guid).Caption) : QString();
+        };
+        {
+            TModuleCache cache(cacheFile);
+            QCOMPARE(caption(cache, kService1), u"Test service 1"_s);
+            QCOMPARE(caption(cache, kService1), u"Test service 1"_s);
+            QCOMPARE(cache.ReaderStarts(), 1);
+        }
+        TModuleCache next(cacheFile);
+        QCOMPARE(caption(next, kService1), u"Test service 1"_s);
+        QCOMPARE(next.ReaderStarts(), 0);
+        // Another service of a known file: only that one is read.
+        QCOMPARE(caption(next, kService2), u"Test service 2"_s);
+        QCOMPARE(next.ReaderStarts(), 1);
+        // A new build of the file.
+        QFile file(module);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(caption(next, kService1), u"Test service 1"_s);
+        QCOMPARE(next.ReaderStarts(), 2);
+        // A damaged cache file costs one reading, nothing else.
+        QByteArray bytes = ReadBytes(cacheFile);
+        QVERIFY(bytes.size() > 100);
+        bytes[bytes.size() / 2] = char(bytes.at(bytes.size() / 2) ^ 0x5a);
+        QVERIFY(WriteBytes(cacheFile, bytes));
+        TModuleCache damaged(cacheFile);
+        QCOMPARE(caption(damaged, kService1), u"Test service 1"_s);
+        QCOMPARE(damaged.ReaderStarts(), 1);
     }
 
     void moduleFileLookup()

@@ -537,9 +537,9 @@ private slots:
         const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
         const QStringList files = InstalledElfFiles(dist);
         for (const char *name :
-             {"KorConsole", "libZandrellCore.so", "libZandrellDataAccess.so", "libZandrellEmbeddedServer.so",
-              "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so", "LumConsoleAbout.so", "LumRes.so", "Orders.so",
-              "Stock.so", "Plugins/Notes.plg"})
+             {"KorConsole", "KorModuleProbe", "libZandrellCore.so", "libZandrellDataAccess.so",
+              "libZandrellEmbeddedServer.so", "libZandrellUi.so", "libZandrellCom.so", "ComformLibs.so",
+              "LumConsoleAbout.so", "LumRes.so", "Orders.so", "Stock.so", "Plugins/Notes.plg"})
             QVERIFY2(files.contains(QLatin1String(name)),
                      qPrintable(QLatin1String(name) + QStringLiteral(" is not in ") + files.join(' ')));
 
@@ -558,9 +558,9 @@ private slots:
             QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
             QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
             QCOMPARE(info->FixedInfo().FileVersion(), version);
-            QCOMPARE(info->FixedInfo().FileType, name == QLatin1String("KorConsole")
-                                                     ? VersionResource::FileTypeProgram
-                                                     : VersionResource::FileTypeLibrary);
+            const bool program = name == QLatin1String("KorConsole") || name == QLatin1String("KorModuleProbe");
+            QCOMPARE(info->FixedInfo().FileType,
+                     program ? VersionResource::FileTypeProgram : VersionResource::FileTypeLibrary);
         }
 
         // What the versions window reads for "all libraries" of the installation folder.

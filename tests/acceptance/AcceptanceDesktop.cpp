@@ -117,7 +117,7 @@ bool TAcceptanceDesktop::Key(const QString &keys)
 bool TAcceptanceDesktop::Type(const QString &text)
 {
     return run(QStringLiteral("xdotool"),
-               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
 }
 
 QString TAcceptanceDesktop::ActiveWindowName()
@@ -125,6 +125,11 @@ QString TAcceptanceDesktop::ActiveWindowName()
     QByteArray out;
     run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, &out);
     return QString::fromUtf8(out).trimmed();
+}
+
+bool TAcceptanceDesktop::WaitActive(const QString &caption, int timeoutMs)
+{
+    return waitUntil([&] { return ActiveWindowName() == caption; }, timeoutMs);
 }
 
 bool TAcceptanceDesktop::Screenshot(const QString &path)

@@ -24,6 +24,9 @@ public:
     bool Type(const QString &text);
     // The caption of the window the window manager has made active.
     QString ActiveWindowName();
+    // Waits until the window manager has given the keys to the window with that caption,
+    // as a person looks before typing.
+    bool WaitActive(const QString &caption, int timeoutMs = 5000);
     bool Screenshot(const QString &path);
 
 private:

@@ -76,6 +76,7 @@ public:
         bool crashed = false;
         bool hung = false; // a test module said on stderr that it stalls ("TM-HANG"): killed
         QStringList lines;
+        QString errors; // what the program wrote to standard error
     };
     // Runs the program with the given input lines until it ends.
     Result run(const QStringList &arguments, const QByteArray &input = QByteArray(),
@@ -100,6 +101,7 @@ public:
         }
         result.crashed = process.exitStatus() == QProcess::CrashExit;
         result.exitCode = process.exitCode();
+        result.errors = QString::fromUtf8(errors + process.readAllStandardError());
         result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return result;
     }

@@ -930,6 +930,27 @@ private slots:
         QCOMPARE(ReadBytes(accounts), content);
     }
 
+    // An installation whose path is longer than the database library takes says so, and why.
+    void serverFolderWhosePathIsTooLong()
+    {
+        QTemporaryDir base;
+        QString folder = base.path();
+        while (QFile::encodeName(folder).size() < 600)
+            folder += QStringLiteral("/a_rather_long_folder_name");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(
+            QFile::copy(server->Folder() + QStringLiteral("/accounts.db"), folder + QStringLiteral("/accounts.db")));
+        TSqliteConnection connection;
+        try {
+            connection.Open(folder, false);
+            QFAIL("a server folder of 600 bytes was opened");
+        } catch (const EDAError &e) {
+            QCOMPARE(e.ErrorCode(), 1157);
+            QVERIFY2(e.Detail().contains(folder) && e.Detail().contains(QStringLiteral(" 504 ")),
+                     qPrintable(e.Detail()));
+        }
+    }
+
     // A deleted row's id is never given again, so a stale call cannot reach a newer row.
     void idsNeverRepeat_data()
     {
