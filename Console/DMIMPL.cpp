@@ -20,6 +20,7 @@
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uOraFunctions.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -312,6 +313,7 @@ void TDM::sessionError(EDAError &error)
 bool TDM::Login(const QString &scheme, const QString &langIdText)
 {
     m_loggedIn = false;
+    m_chosenLangId = 0;
     RetriesLeft = condlgConnect->Retries;
     SchemeName = scheme;
     EncodePassword = ReadEncode();
@@ -347,9 +349,11 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         qCInfo(lcConsole) << "logged in to" << scheme << "with access group" << AccessListId << AccessListName;
         // The user's language is not worth the log-in: a scheme that cannot
         // store it now (locked, damaged) leaves the language as it was.
-        if (langIdText != QLatin1String("-1")) {
+        // A language chosen in the connect dialog is stored as one given by /langid.
+        const QString language = m_chosenLangId > 0 ? QString::number(m_chosenLangId) : langIdText;
+        if (language != QLatin1String("-1")) {
             try {
-                SetUserLanguages(langIdText);
+                SetUserLanguages(language);
             } catch (const std::exception &e) {
                 qCWarning(lcConsole) << "the user's language is not stored:" << ExceptionMessage(e);
             }
@@ -373,6 +377,59 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         return false;
     }
     return result;
+}
+
+namespace {
+
+// Windows primary language id of English.
+constexpr int kEnglishLangId = 9;
+
+// The languages of Res/Langs.ini, Russian first, each named in its own language where it is known.
+QList<QPair<int, QString>> installedLanguages()
+{
+    QList<QPair<int, QString>> languages{{kRussianLangId, QStringLiteral("Русский")}};
+    const QString path = ExePath(QStringLiteral("Res/Langs.ini"));
+    if (!QFileInfo(path).isFile())
+        return languages;
+    const TIniFile ini(path);
+    for (const QString &key : ini.ReadSection(QStringLiteral("LANGS"))) {
+        bool ok = false;
+        const int id = key.toInt(&ok);
+        if (!ok || id <= 0 || id == kRussianLangId)
+            continue;
+        const QString stem = ini.ReadString(QStringLiteral("LANGS"), key, QString()).trimmed();
+        languages.append({id, id == kEnglishLangId ? QStringLiteral("English") : stem});
+    }
+    return languages;
+}
+
+} // namespace
+
+void TDM::offerLanguages()
+{
+    m_offeredLanguages = installedLanguages();
+    condlgConnect->Languages.clear();
+    condlgConnect->LanguageIndex = -1;
+    if (m_offeredLanguages.size() < 2)
+        return;
+    for (qsizetype i = 0; i < m_offeredLanguages.size(); ++i) {
+        condlgConnect->Languages << m_offeredLanguages[i].second;
+        if (m_offeredLanguages[i].first == ConsoleLangId())
+            condlgConnect->LanguageIndex = int(i);
+    }
+    condlgConnect->LanguageLabel = SelectText(QStringLiteral("Язык"), QStringLiteral("Language"));
+}
+
+void TDM::takeChosenLanguage()
+{
+    const int index = condlgConnect->LanguageIndex;
+    if (index < 0 || index >= m_offeredLanguages.size() || m_offeredLanguages[index].first == ConsoleLangId())
+        return;
+    // The console speaks it from now on; the log-in stores it as the user's language.
+    m_chosenLangId = m_offeredLanguages[index].first;
+    QString name;
+    ResolveLanguage(QString::number(ConsoleLangId()), QString::number(m_chosenLangId), name);
+    SetConsoleLangId(m_chosenLangId);
 }
 
 void TDM::applySessionFormats()
@@ -406,7 +463,9 @@ bool TDM::ConnectToScheme(const QString &scheme)
         condlgConnect->PasswordLabel = ::GetCaseMsg(4);
         condlgConnect->ServerLabel = ::GetCaseMsg(5);
         condlgConnect->UsernameLabel = ::GetCaseMsg(6);
+        offerLanguages();
         CommonSession->Connect();
+        takeChosenLanguage();
         applySessionFormats();
         if (!IsSchemeValid(scheme) || !IsUserRegistered(CommonSession->Username(), scheme)) {
             // A scheme the server cannot offer (its file is missing, empty or
@@ -422,8 +481,7 @@ bool TDM::ConnectToScheme(const QString &scheme)
     } catch (const EAbort &) {
         return false;
     } catch (const Exception &e) {
-        ShowMessageBox(QLatin1Char('"') + e.className() + QStringLiteral("\":") + e.message().trimmed(),
-                       Fmt(::GetCaseMsg(1), scheme), MB_OK);
+        ShowMessageBox(ConnectFailureText(e.className(), e.message().trimmed()), Fmt(::GetCaseMsg(1), scheme), MB_OK);
         return false;
     } catch (const std::exception &e) {
         ShowMessageBox(QStringLiteral("\"Exception\":") + ExceptionMessage(e).trimmed(), Fmt(::GetCaseMsg(1), scheme),
@@ -658,6 +716,17 @@ QString QtFormatToWindowsPattern(const QString &qtFormat)
         }
     }
     return out.trimmed();
+}
+
+QString ConnectFailureText(const QString &className, const QString &message)
+{
+    // "Ora-Error: 28000 -> 942 -> The user is locked": the codes move behind the sentence.
+    static const QRegularExpression coded(QStringLiteral("^(Ora-Error: \\d+(?: -> \\d+)?) -> (.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = coded.match(message);
+    if (!match.hasMatch())
+        return QLatin1Char('"') + className + QStringLiteral("\":") + message;
+    return match.captured(2) + QStringLiteral("\r\n\r\n\"") + className + QStringLiteral("\": ") + match.captured(1);
 }
 
 QString LocaleToOracleDateFormat() { return LocaleToOracleDateFormat(QtFormatToWindowsPattern(SessionDateFormat())); }

@@ -103,12 +103,22 @@ private:
     bool replaceLanguages(const QString &scheme);
     // The session's date and time formats (NLS) and the process's default locale, by the session's language.
     void applySessionFormats();
+    // The connect dialog offers the installed languages; one chosen there is the log-in's language.
+    void offerLanguages();
+    void takeChosenLanguage();
+    QList<QPair<int, QString>> m_offeredLanguages;
+    int m_chosenLangId = 0;
     bool m_loggedIn = false;
     QPointer<TLanguagesDM> m_languages;
 };
 
 // The process-wide data module, or null outside its lifetime.
 TDM *DM();
+
+// The box of a failed connect: the readable sentence first, then the error's class and the
+// database's codes ("The user is locked", then "EDAError": Ora-Error: 28000 -> 942); a
+// message without codes keeps the class in front ("EDAError":text).
+QString ConnectFailureText(const QString &className, const QString &message);
 
 // Oracle formats of the locale's short date and time formats (Windows pattern letters).
 QString LocaleToOracleDateFormat(const QString &shortDateFormat);

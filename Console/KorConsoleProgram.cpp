@@ -104,8 +104,9 @@ TKorConsoleProgram::~TKorConsoleProgram() = default;
 void TKorConsoleProgram::InitializeUnits()
 {
     LoadResourceLibrary(ExePath(ResourceLibraryFileName()));
-    // Every window is placed by its frame inside the work area.
+    // Every window is placed by its frame inside the work area; every dialog takes the keyboard.
     KeepWindowsInWorkArea();
+    GiveDialogsTheKeyboard();
     OpenConsoleIni();
     InitConsoleFunctions();
 }

@@ -917,8 +917,10 @@ void TfmMain::ShowMenuConfig()
         return;
     const QString question = ConsoleText(ctMenuConfigChanged) + QStringLiteral("\r\n") +
                              TranslateAplText(QStringLiteral("rstr_cnf_Refresh"));
-    if (ShowMessageBox(question, TranslateAplText(QStringLiteral("rstrConfirmation")), MB_YESNO | MB_ICONQUESTION) ==
-        IDYES)
+    // The buttons say what they do: reload the menu now, or leave it for later.
+    if (ShowDialogMessage(question, TranslateAplText(QStringLiteral("rstrConfirmation")), MB_YESNO | MB_ICONQUESTION,
+                          {withoutAmpersands(acRefreshCfg->text()),
+                           CaseMessageTxt(QStringLiteral("Позже"), QStringLiteral("Later"))}) == IDYES)
         acRefreshCfg->trigger();
 }
 
@@ -958,10 +960,10 @@ void TfmMain::ChangeConnection()
     }
     UseQtTranslation(ConsoleLangId());
     retranslate();
+    // The new session may offer other languages (and names them in its own).
+    BuildLanguageMenu();
     ClearConfiguration();
     InitConfiguration();
-    // The new session may offer other languages.
-    BuildLanguageMenu();
 }
 
 void TfmMain::ChangeScheme()

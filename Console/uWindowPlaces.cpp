@@ -63,14 +63,14 @@ void TWindowPlaces::Place(QWidget *window, const QString &serviceKey, int top)
         // A place on a screen that is no longer there comes back inside the work area.
         const QRect inside = FrameInsideArea(remembered, WorkAreaOf(window));
         window->resize(inside.size());
-        window->move(inside.topLeft());
+        MoveFrameTo(window, inside.topLeft());
         m_last = QRect(inside.topLeft(), window->frameGeometry().size());
         return;
     }
     const QPoint start = area.topLeft() + QPoint(kMargin, kMargin);
     const QSize frameSize = window->frameGeometry().size().boundedTo(area.size());
     const QPoint place = NextCascadePlace(m_last, frameSize, area, start);
-    window->move(place);
+    MoveFrameTo(window, place);
     m_last = QRect(place, frameSize);
 }
 

@@ -327,7 +327,9 @@ QString TShowVer::AskExportFile()
         const QString question = Fmt(PackAplText(QStringLiteral("Файл \"%s\" уже существует. Заменить его?"),
                                                  QStringLiteral("The file \"%s\" already exists. Replace it?")),
                                      QDir::toNativeSeparators(fileName));
-        if (ShowDialogMessage(question, actExportToFile->text(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+        if (ShowDialogMessage(question, actExportToFile->text(), MB_YESNO | MB_ICONQUESTION,
+                              {PackAplText(QStringLiteral("Заменить"), QStringLiteral("Replace")),
+                               TranslateAplText(QStringLiteral("rstr_to_Cancel"))}) == IDYES)
             return fileName;
     }
 }

@@ -60,6 +60,8 @@ public:
         facts->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
         buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("btnOk"));
+        buttons->button(QDialogButtonBox::Ok)
+            ->setText(CaseMessageTxt(QStringLiteral("&Закрыть"), QStringLiteral("&Close")));
         btnCopy = buttons->addButton(CaseMessageTxt(QStringLiteral("&Копировать"), QStringLiteral("&Copy")),
                                      QDialogButtonBox::ActionRole);
         btnCopy->setObjectName(QStringLiteral("btnCopy"));

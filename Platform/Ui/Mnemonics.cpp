@@ -45,9 +45,7 @@ QString WithMnemonic(const QString &caption, const QString &taken)
         const QChar c = plain.at(i);
         return c.isLetterOrNumber() && !taken.contains(c.toLower());
     };
-    const auto marked = [&](qsizetype i) {
-        return escaped(plain.left(i)) + QLatin1Char('&') + escaped(plain.mid(i));
-    };
+    const auto marked = [&](qsizetype i) { return escaped(plain.left(i)) + QLatin1Char('&') + escaped(plain.mid(i)); };
     for (qsizetype i = 0; i < plain.size(); ++i)
         if ((i == 0 || !plain.at(i - 1).isLetterOrNumber()) && free(i))
             return marked(i);

@@ -1,18 +1,47 @@
 #include "Ui/WindowPlacement.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
-#include <QHash>
+#include <QDialog>
 #include <QEvent>
+#include <QFontMetrics>
+#include <QHash>
+#include <QLineEdit>
+#include <QMargins>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QTextEdit>
 #include <QTimer>
+#include <QVariant>
 #include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 namespace {
 
 // How long after showing a window its frame is watched: the window manager frames it meanwhile.
-constexpr qint64 kFramingMs = 2000;
+constexpr qint64 kFramingMs = 3000;
+constexpr int kFramingStepMs = 50;
+// The frame corner a window is to have once the window manager has framed it.
+constexpr const char *kFrameCorner = "frameCornerWhenFramed";
+
+QMargins nativeFrameMargins(const QWidget *window)
+{
+    return window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+}
+
+// The frame a window not framed yet will get: the one the window manager gave the program's other windows.
+QMargins expectedFrameMargins(const QWidget *window)
+{
+    for (const QWidget *other : QApplication::topLevelWidgets())
+        if (other != window && other->isVisible() && !nativeFrameMargins(other).isNull())
+            return nativeFrameMargins(other);
+    return QMargins();
+}
 
 bool isPlacedWindow(const QWidget *widget)
 {
@@ -48,7 +77,14 @@ protected:
             // Windows shown long ago (or gone) are no longer watched.
             m_shown.removeIf([now](const auto &entry) { return now - entry.value() > kFramingMs; });
             m_shown.insert(widget, now);
-            QTimer::singleShot(0, widget, [widget] { MoveFrameIntoWorkArea(widget); });
+            // Placed before it is mapped, the window manager frames it there and places it no further.
+            if (nativeFrameMargins(widget).isNull()) {
+                const QRect frame = widget->geometry().marginsAdded(expectedFrameMargins(widget));
+                const QRect inside = FrameInsideArea(frame, WorkAreaOf(widget));
+                if (inside.topLeft() != frame.topLeft())
+                    MoveFrameTo(widget, inside.topLeft());
+            }
+            watchFraming(widget);
             return false;
         }
         const auto shown = m_shown.constFind(widget);
@@ -65,10 +101,101 @@ protected:
     }
 
 private:
+    // The window manager frames and places the window a moment after it shows (longer on a busy
+    // machine), at times without a move of the window's own area, and Qt takes the frame of an
+    // earlier window for it meanwhile: look for the whole time.
+    static void watchFraming(QWidget *widget)
+    {
+        auto *timer = new QTimer(widget);
+        timer->setInterval(kFramingStepMs);
+        auto ticks = std::make_shared<int>(0);
+        QObject::connect(timer, &QTimer::timeout, widget, [widget, timer, ticks] {
+            // A place asked for before the frame was known went to the window's own area. The
+            // widget's idea of its frame waits for a move; the native window's does not.
+            const QMargins margins = nativeFrameMargins(widget);
+            const QVariant corner = widget->property(kFrameCorner);
+            if (!margins.isNull() && corner.isValid()) {
+                widget->setProperty(kFrameCorner, QVariant());
+                widget->windowHandle()->setPosition(corner.toPoint() + QPoint(margins.left(), margins.top()));
+            }
+            MoveFrameIntoWorkArea(widget);
+            if (!widget->isVisible() || ++*ticks * kFramingStepMs > kFramingMs)
+                timer->deleteLater();
+        });
+        timer->start();
+        MoveFrameIntoWorkArea(widget);
+    }
     QHash<QObject *, qint64> m_shown;
 };
 
+bool isInput(const QWidget *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget) ||
+           qobject_cast<const QComboBox *>(widget) || qobject_cast<const QPlainTextEdit *>(widget) ||
+           (qobject_cast<const QTextEdit *>(widget) && !static_cast<const QTextEdit *>(widget)->isReadOnly());
+}
+
+// A dialog that shows takes the keyboard: it becomes the active window, its first input has the focus.
+class TKeyboardGiver : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        // Modal ones: a window shown beside the console (a service's) keeps its focus where it was.
+        auto *dialog = qobject_cast<QDialog *>(watched);
+        if (!dialog || !dialog->isWindow() || dialog->windowModality() == Qt::NonModal)
+            return false;
+        const QPointer<QDialog> shown(dialog);
+        QTimer::singleShot(0, dialog, [shown] {
+            if (!shown || !shown->isVisible())
+                return;
+            shown->activateWindow();
+            const QWidget *focus = shown->focusWidget();
+            if (focus && isInput(focus))
+                return;
+            if (QWidget *first = FirstInputOf(shown))
+                first->setFocus(Qt::OtherFocusReason);
+        });
+        return false;
+    }
+};
+
 } // namespace
+
+QWidget *FirstInputOf(QWidget *window)
+{
+    qsizetype bound = window->findChildren<QWidget *>().size() + 1;
+    for (QWidget *widget = window->nextInFocusChain(); widget && widget != window && bound-- > 0;
+         widget = widget->nextInFocusChain()) {
+        // A combo box's own edit stands for the combo box.
+        if (widget->window() == window && isInput(widget) && widget->isEnabled() && widget->isVisibleTo(window) &&
+            !qobject_cast<QComboBox *>(widget->parentWidget()))
+            return widget;
+    }
+    return nullptr;
+}
+
+void GiveDialogsTheKeyboard()
+{
+    static QPointer<TKeyboardGiver> giver;
+    if (giver || !qApp)
+        return;
+    giver = new TKeyboardGiver(qApp);
+    qApp->installEventFilter(giver);
+}
+
+int TitleBarWidth(const QString &caption, const QFont &font)
+{
+    // Window managers draw titles in bold, beside the icon and three buttons.
+    QFont title = font;
+    title.setBold(true);
+    const QFontMetrics metrics(title);
+    return metrics.horizontalAdvance(caption) + 12 * metrics.height();
+}
 
 QRect FrameInsideArea(const QRect &frame, const QRect &area)
 {
@@ -90,6 +217,22 @@ QRect WorkAreaOf(const QWidget *window)
 {
     const QScreen *screen = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
+}
+
+void MoveFrameTo(QWidget *window, const QPoint &corner)
+{
+    QMargins margins = nativeFrameMargins(window);
+    if (margins.isNull()) {
+        // Not framed yet: the window manager keeps the window's own area where it is put and
+        // frames it as it framed the program's other windows; once framed it is placed again.
+        window->setProperty(kFrameCorner, corner);
+        margins = expectedFrameMargins(window);
+    }
+    // The native window's position is its own area's, whatever the widget takes its frame for.
+    window->move(corner + QPoint(margins.left(), margins.top()) -
+                 (window->geometry().topLeft() - window->frameGeometry().topLeft()));
+    if (window->windowHandle())
+        window->windowHandle()->setPosition(corner + QPoint(margins.left(), margins.top()));
 }
 
 bool MoveFrameIntoWorkArea(QWidget *window)

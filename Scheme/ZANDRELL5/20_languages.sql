@@ -35,7 +35,7 @@ INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Фильтрация', 'Filter'),
   ('О программе', 'About'),
   ('Список сервисов', 'Services'),
-  ('Список всех библиотек', 'All libraries'),
+  ('Список всех библиотек', 'List of all libraries'),
   ('Список сервисов текущей конфигурации', 'Services of the current configuration'),
   ('Восстановить', 'Restore'),
   ('Русский', 'Russian'),

@@ -630,7 +630,7 @@ private slots:
         form.tvSchemeList->setCurrentItem(child(form, 1));
         dialogs->answers = {IDNO};
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(dialogs->boxes.last().text, u"\"TARVEL\""_s);
+        QCOMPARE(dialogs->boxes.last().text, u"Удалить схему «TARVEL»?"_s);
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONQUESTION | MB_YESNO));
         QCOMPARE(schemesValue("TARVEL"), u"0"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);

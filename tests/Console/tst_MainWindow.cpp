@@ -412,7 +412,7 @@ private slots:
             "Возможно пользователь не зарегистрирован\"");
         row("damaged Servers.ini, in English", "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03", "ZL_USER", "demo",
             "ZANDRELL5",
-            "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server list \"%1\" is damaged (line 3)",
+            "Server is not found\r\nThe server list \"%1\" is damaged (line 3)\r\n\r\n\"EDAError\": Ora-Error: 12154",
             "[START]\nLangID=9\n");
         row("empty accounts database", "empty:accounts.db", "ZL_USER", "demo", "ZANDRELL5",
             "\"EDAError\":ORA-01157: Файл базы данных \"%2/accounts.db\" пуст");
@@ -1049,6 +1049,22 @@ private slots:
         QVERIFY(item(u"English"_s) && item(u"English"_s)->isChecked());
         main->close();
         QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+
+        // The language can be chosen in the connect dialog too: the log-in works in it.
+        QString offered;
+        dialogs->onModal = [&offered](QDialog *dialog) {
+            auto *language = dialog->findChild<QComboBox *>(u"cbLanguage"_s);
+            if (!language)
+                return int(QDialog::Rejected);
+            offered = language->currentText();
+            language->setCurrentText(u"Русский"_s);
+            dialog->findChild<QLineEdit *>(u"edPassword"_s)->setText(u"demo"_s);
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(newDM(u"ZL_USER"_s, QString(), true).Login(u"ZANDRELL5"_s, u"-1"_s));
+        QCOMPARE(offered, u"English"_s);
+        QCOMPARE(ConsoleLangId(), 25);
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 25);
     }
 
     // Every menu and every item opens from the keyboard: a mnemonic, unique within its menu, in both languages.

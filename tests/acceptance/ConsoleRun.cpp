@@ -20,7 +20,7 @@ TConsoleRun::~TConsoleRun()
     m_process.waitForFinished();
 }
 
-bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environment)
+bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environment, const QStringList &earlyLines)
 {
     m_started.start();
     m_installation.start(m_process, arguments,
@@ -29,6 +29,8 @@ bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environ
                              environment);
     if (!m_process.waitForStarted())
         return false;
+    for (const QString &line : earlyLines)
+        Send(line);
     if (WaitFor(QStringLiteral("READY"), 20000).isEmpty())
         return false;
     m_readyMs = m_started.elapsed();
@@ -109,6 +111,15 @@ bool TConsoleRun::Quit(int timeoutMs)
     }
     readLines(0);
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+}
+
+bool TConsoleRun::WaitForEnd(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
+        readLines(int(qMax<qint64>(1, deadline.remainingTime())));
+    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
+           m_process.exitCode() == 0;
 }
 
 void TConsoleRun::SaveOutput(const QString &path) const
