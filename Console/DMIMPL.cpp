@@ -475,6 +475,8 @@ bool TDM::ConnectToScheme(const QString &scheme)
                            Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);
             return false;
         }
+        if (!IsSchemeCurrent(scheme))
+            return false;
         if (!CheckForcedPasswordChange(CommonSession->Username(), scheme))
             return false;
         return CommonSession->Connected();
@@ -510,6 +512,35 @@ bool TDM::IsSchemeValid(const QString &scheme)
     sqGetObjectShema->MacroByName(QStringLiteral("Shema")).SetValue(QLatin1Char('\'') + literal + QLatin1Char('\''));
     sqGetObjectShema->Open();
     return !sqGetObjectShema->IsEmpty();
+}
+
+int TDM::SchemeVersion(const QString &scheme)
+{
+    // Asked of ALL_OBJECTS first: a scheme that records no version raises no error.
+    TOraQuery q;
+    q.SetSession(CommonSession);
+    q.SetSQLText(QStringLiteral("SELECT 1 FROM ALL_OBJECTS WHERE OWNER = UPPER(:OWNER) AND OBJECT_NAME = "
+                                "'SCHEME_VERSION'"));
+    q.ParamByName(QStringLiteral("OWNER")).SetAsString(scheme.trimmed());
+    q.Open();
+    if (q.IsEmpty())
+        return 0;
+    q.Close();
+    q.SetSQLText(QStringLiteral("SELECT MAX(V.VERSION) AS VERSION FROM &Shema.SCHEME_VERSION V"));
+    q.MacroByName(QStringLiteral("Shema")).SetValue(SchemeName);
+    q.Open();
+    return q.IsEmpty() ? 0 : q.Fields(0)->AsInteger();
+}
+
+bool TDM::IsSchemeCurrent(const QString &scheme)
+{
+    const int version = SchemeVersion(scheme);
+    if (version >= kSchemeVersionNeeded)
+        return true;
+    ShowMessageBox(Fmt(PlatformText(QStringLiteral("rstr_fmtmsg_SchemeTooOld")), scheme.trimmed().toUpper(), version,
+                       kSchemeVersionNeeded),
+                   Fmt(::GetCaseMsg(1), scheme), kErrorBoxFlags);
+    return false;
 }
 
 bool TDM::IsUserRegistered(const QString &user, const QString &)

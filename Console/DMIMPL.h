@@ -83,6 +83,13 @@ public:
     void ReadCurrentConfig();
     bool IsSchemeValid(const QString &scheme);
     bool IsUserRegistered(const QString &user, const QString &scheme);
+    // The version the scheme records (its table SCHEME_VERSION); 0 when it records none.
+    int SchemeVersion(const QString &scheme);
+    // The scheme is as new as the console needs; otherwise the user is told and the log-in ends.
+    bool IsSchemeCurrent(const QString &scheme);
+    // The oldest scheme the console works with: the version of Scheme/ZANDRELL5 and
+    // Scheme/postgres (99_version.sql) that has everything it calls.
+    static constexpr int kSchemeVersionNeeded = 1;
     bool CheckForcedPasswordChange(const QString &user, const QString &scheme);
     bool NeedsPasswordChange(const QString &login);
     void SetUserLanguages(const QString &langIdText);

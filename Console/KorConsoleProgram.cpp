@@ -259,9 +259,11 @@ void TKorConsoleProgram::parameterPass(const QStringList &arguments)
             m_runScheme = Params.SchemeParam;
         }
     } else if (Params.SchemeParam != NotGiven) {
-        if (IsCorrectSchemeName(Params.SchemeParam)) {
-            SetActiveScheme(Params.SchemeParam);
-            m_runScheme = Params.SchemeParam;
+        // Console.ini keeps a scheme without the blanks around its name, and the log-in names it so.
+        const QString scheme = Params.SchemeParam.trimmed();
+        if (IsCorrectSchemeName(scheme)) {
+            SetActiveScheme(scheme);
+            m_runScheme = scheme;
         } else {
             // A name Console.ini cannot hold is refused before anything is written.
             showParamError(ParamNotCorrectText(schemeSwitch, Params.SchemeParam));

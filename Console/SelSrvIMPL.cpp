@@ -465,11 +465,11 @@ QString TSelSrv::ModeOf(int itemId)
 {
     cdsRights->SetFilter(QStringLiteral("ITEMID=%1").arg(itemId));
     cdsRights->SetFiltered(true);
-    QString mode = QStringLiteral("1");
+    QList<bool> granted;
     TField *check = cdsRights->FieldByName(QStringLiteral("F_CHECK"));
     for (cdsRights->First(); !cdsRights->Eof(); cdsRights->Next())
-        mode += check->AsString().left(1);
-    return mode;
+        granted << (check->AsInteger() == 1);
+    return RightsString(granted);
 }
 
 void TSelSrv::GetResults(TSrvItemArray &items, TSrvModeArray &modes)

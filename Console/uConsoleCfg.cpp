@@ -151,14 +151,16 @@ QString firstActiveScheme(const Ini &ini, QStringList &incorrect)
     return QString();
 }
 
-// The scheme 1 and every other key 0, all in one write.
+// The scheme 1 and every other key 0, all in one write. Keys are kept
+// without the blanks around them, so the name is compared so too.
 void activateScheme(TIniFile::TEdit &edit, const QString &name)
 {
+    const QString scheme = name.trimmed();
     for (const QString &key : edit.ReadSection(kSchemes))
-        if (key.compare(name, Qt::CaseInsensitive) != 0 &&
+        if (key.compare(scheme, Qt::CaseInsensitive) != 0 &&
             edit.ReadString(kSchemes, key, QString()) != QLatin1String("0"))
             edit.WriteBool(kSchemes, key, false);
-    edit.WriteBool(kSchemes, name, true);
+    edit.WriteBool(kSchemes, scheme, true);
 }
 
 } // namespace
@@ -212,6 +214,20 @@ QString ConsoleIniNotSavedText(const EIniWriteError &error)
     case EIniWriteError::Locked:
         reason = SelectText(QStringLiteral("файл занят другой программой"),
                             QStringLiteral("the file is held by another program"));
+        break;
+    case EIniWriteError::LockNotAFile:
+        reason = SelectText(QStringLiteral("его файл блокировки \"%1\" - не обычный файл"),
+                            QStringLiteral("its lock file \"%1\" is not a regular file"))
+                     .arg(QDir::toNativeSeparators(error.OtherFile()));
+        break;
+    case EIniWriteError::NotText:
+        reason =
+            error.OtherFile().isEmpty()
+                ? SelectText(QStringLiteral("это не текстовый файл, он оставлен как есть"),
+                             QStringLiteral("it is not a text file and is left as it is"))
+                : SelectText(QStringLiteral("это не текстовый файл, он оставлен как есть (копия: \"%1\")"),
+                             QStringLiteral("it is not a text file and is left as it is (a copy is kept in \"%1\")"))
+                      .arg(QDir::toNativeSeparators(error.OtherFile()));
         break;
     case EIniWriteError::Failed:
         reason = SelectText(QStringLiteral("ошибка записи (%1)"), QStringLiteral("write error (%1)"))

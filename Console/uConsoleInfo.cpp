@@ -1,21 +1,35 @@
 #include "Console/uConsoleInfo.h"
 
+#include "Console/uConsoleLog.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QFile>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QTimer>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
 TConsoleInfoServer *g_server = nullptr;
 int g_serversMade = 0;
+// How long the server waits before it accepts again when no descriptor is free.
+constexpr int kRetryAcceptMs = 100;
 
 void writeVersion(QDataStream &out, const TConsoleVersionInfo &v)
 {
     out << qint32(1) << QString() << qint32(0) << v.InternalName << v.FileDescription << v.FileVersion
         << v.LegalCopyright << v.ProductVersion << v.Comments;
 }
+
+} // namespace
 
 // One requester's connection. Frames are taken off the socket as they arrive;
 // while the console waits for the requester's answer to 2025 or 2026 a timer
@@ -30,9 +44,20 @@ public:
         connect(socket, &QLocalSocket::readyRead, this, &TInfoConnection::readFrames);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     }
+    ~TInfoConnection() override
+    {
+        if (m_server)
+            m_server->forget(this);
+    }
+
+    // Waiting for the requester's answer: not idle.
+    bool InRequest() const { return m_awaiting; }
+    void Drop() { m_socket->abort(); }
 
     void readFrames()
     {
+        if (m_server)
+            m_server->touched(this);
         m_buffer.append(m_socket->readAll());
         QByteArray payload;
         bool tooLarge = false;
@@ -133,21 +158,30 @@ private:
     int m_last = 0;
 };
 
-} // namespace
-
 TConsoleInfoServer *ConsoleInfoServer() { return g_server; }
 void SetConsoleInfoServer(TConsoleInfoServer *server) { g_server = server; }
 
 TConsoleInfoServer::TConsoleInfoServer(QObject *parent) : QObject(parent)
 {
-    connect(&m_server, &QLocalServer::newConnection, this, &TConsoleInfoServer::newConnection);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        m_notifier->setEnabled(true);
+        acceptPending();
+    });
 }
 
 TConsoleInfoServer::~TConsoleInfoServer()
 {
     if (g_server == this)
         g_server = nullptr;
-    m_server.close(); // removes the socket file
+    // The requesters' sockets go first, while the list their connections leave is still there.
+    qDeleteAll(findChildren<QLocalSocket *>(Qt::FindDirectChildrenOnly));
+    if (m_listener >= 0) {
+        delete m_notifier;
+        m_notifier = nullptr;
+        ::close(m_listener);
+        ::unlink(QFile::encodeName(m_name).constData());
+    }
 }
 
 bool TConsoleInfoServer::Listen()
@@ -157,18 +191,83 @@ bool TConsoleInfoServer::Listen()
     const QString name = g_serversMade++ == 0
                              ? ConsoleSocketPath(pid)
                              : ConsoleRuntimeDir() + QStringLiteral("/%1-%2.sock").arg(pid).arg(g_serversMade);
-    QLocalServer::removeServer(name);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    return m_server.listen(name);
+    const QByteArray path = QFile::encodeName(name);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // A socket of the same name belongs to a process of this pid that is gone.
+    ::unlink(path.constData());
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0 ||
+        ::chmod(path.constData(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+        qCWarning(lcConsole) << "the console's local server cannot listen at" << name << ":" << std::strerror(errno);
+        ::close(fd);
+        ::unlink(path.constData());
+        return false;
+    }
+    m_listener = fd;
+    m_name = name;
+    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TConsoleInfoServer::acceptPending);
+    return true;
 }
 
-QString TConsoleInfoServer::ServerName() const { return m_server.fullServerName(); }
+QString TConsoleInfoServer::ServerName() const { return m_name; }
 
-void TConsoleInfoServer::newConnection()
+void TConsoleInfoServer::acceptPending()
 {
-    while (QLocalSocket *socket = m_server.nextPendingConnection()) {
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: an idle requester makes room; else the
+                // requester waits in the queue and the server tries again soon.
+                if (dropIdlest())
+                    continue;
+                m_notifier->setEnabled(false);
+                m_retry.start(kRetryAcceptMs);
+                qCDebug(lcConsole) << "the console's local server waits for a free descriptor";
+            }
+            return;
+        }
+        if (m_clients.size() >= MaxClients && !dropIdlest()) {
+            ::close(fd); // every requester is in a request: this one comes again
+            continue;
+        }
+        auto *socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         auto *connection = new TInfoConnection(this, socket);
+        m_clients.append(connection);
         if (socket->bytesAvailable() > 0)
             connection->readFrames();
     }
+}
+
+bool TConsoleInfoServer::dropIdlest()
+{
+    for (TInfoConnection *connection : std::as_const(m_clients))
+        if (!connection->InRequest()) {
+            forget(connection);
+            connection->Drop();
+            return true;
+        }
+    return false;
+}
+
+void TConsoleInfoServer::forget(TInfoConnection *connection) { m_clients.removeOne(connection); }
+
+void TConsoleInfoServer::touched(TInfoConnection *connection)
+{
+    if (m_clients.removeOne(connection))
+        m_clients.append(connection);
 }

@@ -17,16 +17,24 @@
 // The server never waits on a socket: frames are taken as they arrive and a
 // requester's answer is awaited with a timer, so a requester that stalls
 // costs the window nothing.
+//
+// The server survives its requesters: it serves at most MaxClients at once (a
+// new one beyond that drops the one idle longest), it keeps listening when the
+// process has run out of file descriptors (it makes room by dropping an idle
+// requester, or tries again a moment later), and its socket file stays in
+// place for as long as the server lives.
 #include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uConsoleLink.h"
 
-#include <QLocalServer>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
-class QLocalSocket;
+class QSocketNotifier;
+class TInfoConnection;
 
 constexpr int WM_USER = 1024;
 constexpr int kConsoleRequest = 2024;
@@ -56,10 +64,25 @@ public:
 
     // How long the console waits for a requester's answer.
     int AnswerTimeoutMs = 3000;
+    // The most requesters served at once.
+    int MaxClients = 64;
+    int ClientCount() const { return int(m_clients.size()); }
 
 private:
-    void newConnection();
-    QLocalServer m_server;
+    friend class TInfoConnection;
+    void acceptPending();
+    // Closes the connection idle longest; false when every one is in a request.
+    bool dropIdlest();
+    void forget(TInfoConnection *connection);
+    void touched(TInfoConnection *connection);
+
+    int m_listener = -1;
+    QString m_name;
+    QSocketNotifier *m_notifier = nullptr;
+    // Accepting again after the process ran out of descriptors.
+    QTimer m_retry;
+    // The connections, the one active longest ago first.
+    QList<TInfoConnection *> m_clients;
 };
 
 // The console's server in this process, or null.

@@ -10,6 +10,7 @@
 #include "Console/uSrvShow.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
+#include "Core/TextFormat.h"
 #include "Files/uMultiIcoFromResource.h"
 #include "Files/uPE32Image.h"
 
@@ -123,14 +124,14 @@ void TKorMenu::BuildItems(QMenu *menu, const TImageList *images) const
     for (const TItem &item : Items) {
         if (item.service) {
             TServiceItem *service = item.service;
-            QAction *action = menu->addAction(service->Caption());
+            QAction *action = menu->addAction(EscapeMnemonics(service->Caption()));
             if (images)
                 action->setIcon(images->Icon(service->ImageIndex()));
             action->setStatusTip(service->DisplayDescription());
             action->setProperty(kServiceProperty, QVariant::fromValue(static_cast<void *>(service)));
             QObject::connect(action, &QAction::triggered, action, [service] { runServiceAction(service); });
         } else {
-            QMenu *sub = menu->addMenu(item.group->Name);
+            QMenu *sub = menu->addMenu(EscapeMnemonics(item.group->Name));
             SetObjectTag(sub->menuAction(), kConfigTag);
             item.group->BuildItems(sub, images);
         }
@@ -299,7 +300,7 @@ void TMenuCfg::BuildMainMenu(QMenuBar *menuBar, const TImageList *images) const
     QList<QAction *> menus;
     menus.reserve(qsizetype(Roots.size()));
     for (auto group = Roots.rbegin(); group != Roots.rend(); ++group) {
-        auto *menu = new QMenu((*group)->Name, menuBar);
+        auto *menu = new QMenu(EscapeMnemonics((*group)->Name), menuBar);
         SetObjectTag(menu->menuAction(), kConfigTag);
         (*group)->BuildItems(menu, images);
         menus << menu->menuAction();
@@ -410,7 +411,7 @@ void BuildToolButtons(TServiceManager &manager, QToolBar *toolBar, const TImageL
             QAction *separator = toolBar->addSeparator();
             SetObjectTag(separator, kConfigTag);
         }
-        QAction *button = toolBar->addAction(service->DisplayCaption());
+        QAction *button = toolBar->addAction(EscapeMnemonics(service->DisplayCaption()));
         if (images)
             button->setIcon(images->Icon(service->ImageIndex()));
         button->setToolTip(service->DisplayDescription());

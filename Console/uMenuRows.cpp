@@ -178,12 +178,14 @@ std::vector<TMenuRow> ReadMenuRows(TDataSet *menu)
     const int name = fieldIndex(menu, QStringLiteral("MENUNAME"));
     const int mode = fieldIndex(menu, QStringLiteral("ItemMode"));
     const int itemId = fieldIndex(menu, QStringLiteral("ItemID"));
+    const int sortOrder = fieldIndex(menu, QStringLiteral("SORT_ORDER"));
     std::vector<TMenuRow> rows;
     rows.reserve(size_t(menu->RecordCount()));
     for (int row = 0; row < menu->RecordCount(); ++row)
         rows.push_back({integerAt(menu, row, id), integerAt(menu, row, owner),
                         integerAt(menu, row, isGroup).value_or(0) != 0, textAt(menu, row, name),
-                        textAt(menu, row, mode), integerAt(menu, row, itemId)});
+                        textAt(menu, row, mode), integerAt(menu, row, itemId),
+                        sortOrder >= 0 ? integerAt(menu, row, sortOrder).value_or(0) : 0});
     return rows;
 }
 

@@ -25,6 +25,7 @@ struct TMenuRow {
     QString Name; // MENUNAME of a group
     QString Mode; // ItemMode of a service entry
     std::optional<qint64> ItemId;
+    qint64 SortOrder = 0; // SORT_ORDER; 0 when the result has no such column
 };
 
 // One row of the service catalogue (V_SRVITEMS).

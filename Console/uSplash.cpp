@@ -52,6 +52,7 @@ QLabel *ProductMemo(QWidget *parent, const char *name)
 {
     auto *memo = new QLabel(parent);
     memo->setObjectName(QLatin1String(name));
+    memo->setTextFormat(Qt::PlainText); // product names show as typed, "&" and "<" too
     memo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont font = memo->font();
     font.setPixelSize(12);
@@ -106,6 +107,7 @@ TWaitScr::TWaitScr(QWidget *parent)
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setTextFormat(Qt::PlainText);
     StatusPanel0->setFixedWidth(320);
     StatusPanel1 = new QLabel(QStringLiteral("Zandrell"), StatusBar1);
     StatusPanel1->setFixedWidth(150);

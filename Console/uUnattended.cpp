@@ -4,6 +4,7 @@
 #include "Console/uMenu.h"
 #include "Console/uServiceItem.h"
 #include "Core/DialogService.h"
+#include "Core/TextFormat.h"
 #include "Source/ComUnits/uServiceForm.h"
 #include "Ui/ModalDriver.h"
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-QString caption(const QAction *action) { return action->text().remove(QLatin1Char('&')); }
+QString caption(const QAction *action) { return PlainCaption(action->text()); }
 
 void dumpMenu(const QList<QAction *> &actions, int level, QStringList &lines)
 {

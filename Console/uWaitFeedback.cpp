@@ -3,6 +3,7 @@
 #include "Console/uConsoleCfg.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 
 TDbWaitFeedback::TDbWaitFeedback() { SetDbWaitIndicator(this); }
 
@@ -10,6 +11,15 @@ TDbWaitFeedback::~TDbWaitFeedback()
 {
     if (DbWaitIndicator() == this)
         SetDbWaitIndicator(nullptr);
+    busyEnds();
+}
+
+bool TDbWaitFeedback::setWaitCursor()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    return true;
 }
 
 TDbWaitFeedback *DbWaitFeedback() { return dynamic_cast<TDbWaitFeedback *>(DbWaitIndicator()); }
@@ -22,13 +32,7 @@ QString TDbWaitFeedback::WaitText()
                     tkMessage);
 }
 
-void TDbWaitFeedback::WaitStarted()
-{
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        m_cursorSet = true;
-    }
-}
+void TDbWaitFeedback::WaitStarted() { m_cursorSet = setWaitCursor(); }
 
 void TDbWaitFeedback::WaitGoesOn(int elapsedMs)
 {
@@ -49,4 +53,42 @@ void TDbWaitFeedback::WaitEnded()
     if (m_cursorSet)
         QGuiApplication::restoreOverrideCursor();
     m_cursorSet = false;
+}
+
+void TDbWaitFeedback::WorkStarted()
+{
+    m_working = true;
+    if (!m_busy.isValid())
+        m_busy.start();
+}
+
+void TDbWaitFeedback::WorkGoesOn()
+{
+    // The cursor is set at once: the event loop does not run while the console works.
+    if (!m_workCursorSet && m_busy.isValid() && m_busy.elapsed() >= kWorkCursorAfterMs)
+        m_workCursorSet = setWaitCursor();
+}
+
+void TDbWaitFeedback::WorkEnded()
+{
+    WorkGoesOn();
+    m_working = false;
+    // What the windows make of the rows still keeps the console busy: the wait
+    // ends when the event loop runs, unless new work has begun by then.
+    if (m_idlePending)
+        return;
+    m_idlePending = true;
+    QTimer::singleShot(0, &m_idle, [this] {
+        m_idlePending = false;
+        if (!m_working)
+            busyEnds();
+    });
+}
+
+void TDbWaitFeedback::busyEnds()
+{
+    if (m_workCursorSet)
+        QGuiApplication::restoreOverrideCursor();
+    m_workCursorSet = false;
+    m_busy.invalidate();
 }

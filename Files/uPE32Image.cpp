@@ -45,7 +45,6 @@ TExeImage::TExeImage(const QByteArray &bytes, const QString &fileName) : m_fileN
 {
     m_view = reinterpret_cast<const uchar *>(m_bytes.constData());
     m_size = m_bytes.size();
-    m_nodeBudget = m_size / 2 + 65536;
     CheckHeaders();
 }
 
@@ -71,7 +70,6 @@ void TExeImage::Open()
     m_view = m_file.map(0, m_size);
     if (!m_view)
         Fail(QStringLiteral("MapViewOfFile failed"));
-    m_nodeBudget = m_size / 2 + 65536;
 }
 
 void TExeImage::CheckHeaders()
@@ -131,7 +129,14 @@ void TExeImage::ChargeNodes(qint64 count)
 {
     m_nodeBudget -= count;
     if (m_nodeBudget < 0)
-        Fail(QStringLiteral("Damaged file: the resource directory has more entries than the file can hold"));
+        Fail(QStringLiteral("Damaged file: the resource directory has more than %1 entries").arg(kMaxResourceEntries));
+}
+
+void TExeImage::ListDirectory(qint64 directory)
+{
+    if (m_listedDirectories.contains(directory))
+        Fail(QStringLiteral("Damaged file: resource directory at offset %1 is reached twice").arg(Hex(directory)));
+    m_listedDirectories.insert(directory);
 }
 
 void TExeImage::FindResourceSection()
@@ -257,6 +262,9 @@ TResourceList::TResourceList(TExeImage &image, qint64 directory, quint32 resType
                 Fail(QStringLiteral("Damaged file: resource directory at offset %1 points back into itself")
                          .arg(Hex(directory)));
     }
+    // Each directory is listed once: directories that point into each other
+    // would otherwise make a tree far larger than the file.
+    image.ListDirectory(directory);
 }
 
 TResourceList::TResourceList(TExeImage &image, qint64 groupData, GroupTag)

@@ -8,6 +8,8 @@
 //
 // Every offset and size taken from the file is checked against the file
 // before it is read; a damaged file raises EExeError, never reads outside it.
+// Each resource directory is read once and the entries of one file are
+// capped, so a damaged tree is read in time bounded by the file's size.
 // Items and lists are created lazily and belong to the image: they and every
 // byte array handed out by RawData() are valid only while the image lives.
 #include "Core/Exceptions.h"
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -34,6 +37,10 @@ class TResourceList;
 
 class TExeImage {
 public:
+    // The most items and group references one file may have: far more than
+    // any real file carries, and few enough to read in a few milliseconds.
+    static constexpr qint64 kMaxResourceEntries = 0x10000;
+
     // Opens and maps the file and checks its headers; raises EExeError.
     explicit TExeImage(const QString &fileName);
     // The same checks over bytes already in memory; no file is opened.
@@ -69,10 +76,12 @@ public:
     // The bytes without a copy; valid while the image lives.
     QByteArray Bytes(qint64 offset, qint64 length, const char *what) const;
 
-    // Every list item and group reference costs one unit of a budget that is
-    // proportional to the file size, so that a directory shared many times
-    // over cannot build an endless tree.
+    // Every list item and group reference costs one unit of a fixed budget,
+    // so that reading any file takes bounded time.
     void ChargeNodes(qint64 count);
+    // Notes that the directory at that offset is listed; one listed before
+    // (directories pointing into each other) raises EExeError.
+    void ListDirectory(qint64 directory);
     // Images of type 3 or 1 by their number, in list order, for the groups.
     const QList<TResourceItem *> &ImagesWithId(TResourceItem *imageType, quint32 id);
 
@@ -95,7 +104,8 @@ private:
     QString m_sectionError;
     qint64 m_resourceBase = -1;
     quint32 m_resourceVirtualAddress = 0;
-    qint64 m_nodeBudget = 0;
+    qint64 m_nodeBudget = kMaxResourceEntries;
+    QSet<qint64> m_listedDirectories;
     std::unique_ptr<TResourceList> m_resources;
     TResourceItem *m_iconImages = nullptr;
     TResourceItem *m_cursorImages = nullptr;

@@ -19,6 +19,8 @@ packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           fonts-dejavu-core xvfb xauth ccache clang libclang-rt-14-dev
           libbenchmark-dev qt6-translations-l10n clang-format
           libsodium-dev
+          libpq-dev libqt6sql6-psql # the PostgreSQL backend: the client library and Qt's QPSQL driver
+          postgresql-15 postgresql-15-orafce # the shared scheme server the tests and scripts/run-server.sh start
           poppler-utils # pdftotext: the tests read the printable listing's PDF pages back
           binutils-mingw-w64-x86-64
           openbox xdotool x11-utils imagemagick # the acceptance journeys: a window manager, real keys, screenshots

@@ -134,9 +134,34 @@ int runModal(F &&run)
 }
 } // namespace
 
+QString BoxText(const QString &text)
+{
+    const QChar ellipsis(0x2026);
+    QString shown;
+    int lines = 0;
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        if (++lines > kMaxBoxLines) {
+            shown += ellipsis;
+            break;
+        }
+        const qsizetype length = end - start;
+        shown += length > kMaxBoxLineLength ? text.mid(start, kMaxBoxLineLength) + ellipsis : text.mid(start, length);
+        if (end < text.size())
+            shown += QLatin1Char('\n');
+        start = end + 1;
+    }
+    return shown;
+}
+
 int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags)
 {
-    return runModal([&] { return DialogService().MessageBox(text, caption, flags); });
+    const QString shownText = BoxText(text);
+    const QString shownCaption = BoxText(caption);
+    return runModal([&] { return DialogService().MessageBox(shownText, shownCaption, flags); });
 }
 
 int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags, const QStringList &buttonTexts)

@@ -89,7 +89,15 @@ PLATFORM_EXPORT void SetWindowedDialogServices(IDialogService *interactive, IDia
 // True when the console runs without a person (KORCONSOLE_HEADLESS=1).
 PLATFORM_EXPORT bool IsUnattended();
 
-// Shortcuts through the service in use.
+// A message as a box shows it, so that a huge value (an identifier of
+// megabytes) never makes a huge box or protocol line: each line keeps its
+// first kMaxBoxLineLength characters and the text its first kMaxBoxLines
+// lines, what is cut off marked with an ellipsis.
+constexpr int kMaxBoxLineLength = 500;
+constexpr int kMaxBoxLines = 50;
+PLATFORM_EXPORT QString BoxText(const QString &text);
+
+// Shortcuts through the service in use; a message box's text and caption go through BoxText.
 PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags);
 // A box whose buttons say what they do; the results are those of the flags' buttons (IDYES, IDNO...).
 PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags,

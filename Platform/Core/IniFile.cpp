@@ -4,11 +4,10 @@
 #include "Core/Exceptions.h"
 #include "Core/TextCodec.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -43,25 +43,6 @@ QString unquote(QString value)
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         return value.mid(1, value.size() - 2);
     return value;
-}
-
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines.append(text.mid(start, i - start));
-            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
 }
 
 void checkName(const QString &what, const QString &name, const QString &fileName)
@@ -98,12 +79,21 @@ constexpr qint64 kWholeSecondGrainNs = 2000 * 1000000;
 
 qint64 timeNs(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
+// Once per file and run: a file that is not text is read again and again.
+void warnNotText(const QString &fileName)
+{
+    static QSet<QString> warned;
+    if (warned.contains(fileName))
+        return;
+    warned.insert(fileName);
+    qCWarning(lcCore) << fileName << "is not a text file: it is read as far as it can be, never written";
+}
+
 } // namespace
 
 struct TIniFile::Document {
-    QStringList lines;
+    TTextLines text;
     std::vector<Section> sections;
-    QString lineEnd = QStringLiteral("\n");
     bool truncated = false;
     bool exists = false;
     // The file is there but cannot be read: writing it would lose what it holds.
@@ -119,6 +109,7 @@ struct TIniFile::Document {
     static Document read(const QString &fileName)
     {
         Document doc;
+        doc.errorName = fileName;
         struct stat st {};
         doc.readNs = nowNs();
         doc.exists = ::stat(QFile::encodeName(fileName).constData(), &st) == 0 && S_ISREG(st.st_mode);
@@ -129,24 +120,15 @@ struct TIniFile::Document {
             doc.inode = st.st_ino;
             QFile file(fileName);
             if (file.open(QIODevice::ReadOnly)) {
-                // Room for what the file holds, not for the largest file that is read.
-                QByteArray bytes = file.read(std::min<qint64>(std::max<qint64>(file.size(), 0), kMaxFileSize));
-                // A file that grew since it was measured is read on, up to the limit.
-                while (!file.atEnd() && bytes.size() < kMaxFileSize) {
-                    const QByteArray more = file.read(std::min<qint64>(64 * 1024, kMaxFileSize - bytes.size()));
-                    if (more.isEmpty())
-                        break;
-                    bytes += more;
-                }
-                doc.truncated = !file.atEnd();
-                if (!file.atEnd())
+                // As much memory as the file needs, never more than the largest file read.
+                const QByteArray bytes = file.read(std::min<qint64>(st.st_size, kMaxFileSize));
+                doc.truncated = st.st_size > kMaxFileSize;
+                if (doc.truncated)
                     qCWarning(lcCore) << fileName << "is read up to its first" << kMaxFileSize
                                       << "bytes and never written";
-                const QString text = DecodeTextFile(bytes);
-                doc.lines = splitLines(text);
-                const qsizetype firstEnd = text.indexOf(QLatin1Char('\n'));
-                if (firstEnd > 0 && text.at(firstEnd - 1) == QLatin1Char('\r'))
-                    doc.lineEnd = QStringLiteral("\r\n");
+                doc.text = TTextLines::Split(bytes);
+                if (!doc.text.IsText())
+                    warnNotText(fileName);
             } else {
                 doc.unreadable = true;
                 qCWarning(lcCore) << fileName << "cannot be read:" << file.errorString();
@@ -160,8 +142,8 @@ struct TIniFile::Document {
     Document copy() const
     {
         Document doc;
-        doc.lines = lines;
-        doc.lineEnd = lineEnd;
+        doc.errorName = errorName;
+        doc.text = text;
         doc.truncated = truncated;
         doc.exists = exists;
         doc.parse();
@@ -184,12 +166,15 @@ struct TIniFile::Document {
         return readNs - std::max(mtimeNs, ctimeNs) > grain;
     }
 
+    QString lineText(int i) const { return text.Lines.at(size_t(i)).Text; }
+    int lineCount() const { return int(text.Lines.size()); }
+
     void parse()
     {
         sections.clear();
         Section *current = nullptr;
-        for (int i = 0; i < lines.size(); ++i) {
-            const QString line = lines.at(i).trimmed();
+        for (int i = 0; i < lineCount(); ++i) {
+            const QString line = lineText(i).trimmed();
             if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
                 continue;
             if (line.startsWith(QLatin1Char('['))) {
@@ -214,16 +199,18 @@ struct TIniFile::Document {
     // The first section of that name counts, as with the Windows functions.
     const Section *find(const QString &name) const
     {
+        const QString trimmed = name.trimmed();
         for (const Section &s : sections)
-            if (sameName(s.name, name))
+            if (sameName(s.name, trimmed))
                 return &s;
         return nullptr;
     }
 
     static const KeyEntry *findKey(const Section &s, const QString &key)
     {
+        const QString trimmed = key.trimmed();
         for (const KeyEntry &k : s.keys)
-            if (sameName(k.key, key))
+            if (sameName(k.key, trimmed))
                 return &k;
         return nullptr;
     }
@@ -240,28 +227,78 @@ struct TIniFile::Document {
         for (const Section &other : sections)
             if (other.headerLine > s.headerLine)
                 return other.headerLine;
-        return static_cast<int>(lines.size());
+        return lineCount();
+    }
+
+    // A line in the file's encoding; a Windows-1251 file cannot take every character.
+    TTextLine newLine(const QString &content) const
+    {
+        if (std::optional<TTextLine> line = text.MakeLine(content))
+            return *line;
+        throw EIniWriteError(
+            errorName, EIniWriteError::Failed,
+            QStringLiteral("\"%1\" holds characters that the file's Windows-1251 text cannot hold").arg(content));
+    }
+
+    // The key's line with the new value: the bytes up to "=" stay as they are
+    // when the key is written as it stands, and the value takes the line's own encoding.
+    TTextLine changedLine(const TTextLine &old, const QString &key, const QString &value) const
+    {
+        const qsizetype eq = old.Text.indexOf(QLatin1Char('='));
+        if (old.Text.left(eq).trimmed() == key) {
+            const std::optional<QByteArray> prefix = EncodeText(old.Text.left(eq + 1), old.Encoding);
+            const std::optional<QByteArray> valueBytes = EncodeText(value, old.Encoding);
+            if (prefix && valueBytes && old.Bytes.startsWith(*prefix)) {
+                TTextLine line = old;
+                line.Bytes = old.Bytes.left(prefix->size()) + *valueBytes;
+                line.Text = old.Text.left(eq + 1) + value;
+                return line;
+            }
+        }
+        TTextLine line = newLine(key + QLatin1Char('=') + value);
+        line.End = old.End;
+        return line;
+    }
+
+    // Inserts a line after line `at`, with the line end of that line.
+    void insertAfter(int at, TTextLine line)
+    {
+        TTextLine &before = text.Lines.at(size_t(at));
+        if (before.End.isEmpty())
+            before.End = text.LineEnd;
+        line.End = before.End;
+        text.Lines.insert(text.Lines.begin() + at + 1, std::move(line));
+    }
+
+    void append(TTextLine line)
+    {
+        if (!text.Lines.empty() && text.Lines.back().End.isEmpty())
+            text.Lines.back().End = text.LineEnd;
+        text.Lines.push_back(std::move(line));
     }
 
     void set(const QString &section, const QString &key, const QString &value)
     {
-        const QString line = key.trimmed() + QLatin1Char('=') + value;
+        const QString name = key.trimmed();
         if (const Section *s = find(section)) {
-            if (const KeyEntry *k = findKey(*s, key)) {
-                lines[k->line] = line;
+            if (const KeyEntry *k = findKey(*s, name)) {
+                TTextLine &line = text.Lines.at(size_t(k->line));
+                line = changedLine(line, name, value);
             } else {
                 // After the section's last non-blank line, so that a blank separator line stays last.
                 int at = s->headerLine;
                 for (int i = s->headerLine + 1; i < sectionEnd(*s); ++i)
-                    if (!lines.at(i).trimmed().isEmpty())
+                    if (!lineText(i).trimmed().isEmpty())
                         at = i;
-                lines.insert(at + 1, line);
+                insertAfter(at, newLine(name + QLatin1Char('=') + value));
             }
         } else {
-            if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-                lines.append(QString());
-            lines.append(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'));
-            lines.append(line);
+            TTextLine header = newLine(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'));
+            TTextLine line = newLine(name + QLatin1Char('=') + value);
+            if (!text.Lines.empty() && !text.Lines.back().Text.trimmed().isEmpty())
+                append(newLine(QString()));
+            append(std::move(header));
+            append(std::move(line));
         }
         parse();
     }
@@ -269,7 +306,7 @@ struct TIniFile::Document {
     void remove(const QString &section, const QString &key)
     {
         if (const KeyEntry *k = findKey(section, key)) {
-            lines.removeAt(k->line);
+            text.Lines.erase(text.Lines.begin() + k->line);
             parse();
         }
     }
@@ -277,20 +314,15 @@ struct TIniFile::Document {
     void erase(const QString &section)
     {
         if (const Section *s = find(section)) {
-            lines.erase(lines.begin() + s->headerLine, lines.begin() + sectionEnd(*s));
+            text.Lines.erase(text.Lines.begin() + s->headerLine, text.Lines.begin() + sectionEnd(*s));
             parse();
         }
     }
 
-    QByteArray serialize() const
-    {
-        QString text;
-        for (const QString &line : lines) {
-            text += line;
-            text += lineEnd;
-        }
-        return text.toUtf8();
-    }
+    QByteArray serialize() const { return text.Join(); }
+
+    // The name errors give.
+    QString errorName;
 };
 
 namespace {
@@ -464,11 +496,101 @@ QString writeTarget(const QString &fileName)
     return fileName;
 }
 
+// The exclusive lock of a write: a kernel lock (flock) on "<file>.lock". The
+// system drops it when its holder dies, so no lock is ever left behind; the
+// file is removed by its holder. A lock path that is not a regular file (a
+// FIFO, a folder, a device, a link) is never opened: opening a FIFO waits for
+// a writer that never comes.
+class TWriteLock {
+public:
+    enum TResult { Held, Busy, NotAFile, Failed };
+
+    explicit TWriteLock(QByteArray path) : m_path(std::move(path)) {}
+    ~TWriteLock()
+    {
+        if (m_fd < 0)
+            return;
+        ::unlink(m_path.constData());
+        ::close(m_fd);
+    }
+    TWriteLock(const TWriteLock &) = delete;
+    TWriteLock &operator=(const TWriteLock &) = delete;
+
+    // Waits up to the time-out for the lock; the error of a failure is in Error().
+    TResult Acquire(int timeoutMs)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            struct stat named {};
+            if (::lstat(m_path.constData(), &named) == 0 && !S_ISREG(named.st_mode))
+                return NotAFile;
+            const int fd = ::open(m_path.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                m_error = errno;
+                return m_error == ELOOP || m_error == EISDIR ? NotAFile : Failed;
+            }
+            struct stat opened {};
+            if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+                ::close(fd);
+                return NotAFile;
+            }
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                // The holder before may have removed the file after this one opened it:
+                // the lock counts only on the file that has the name now.
+                if (::lstat(m_path.constData(), &named) == 0 && named.st_ino == opened.st_ino &&
+                    named.st_dev == opened.st_dev) {
+                    m_fd = fd;
+                    return Held;
+                }
+                ::close(fd);
+                continue;
+            }
+            m_error = errno;
+            ::close(fd);
+            if (m_error != EWOULDBLOCK)
+                return Failed;
+            if (waited.elapsed() >= timeoutMs)
+                return Busy;
+            // A write holds the lock for milliseconds: short steps wait no longer than needed.
+            QThread::msleep(2);
+        }
+    }
+
+    int Error() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+// A copy of a file that is not rewritten, beside it: "<file>.damaged", or the
+// first "<file>.damaged-<n>" that is free or holds the same bytes. Empty when
+// none can be made.
+QString keepCopy(const QString &fileName, const QByteArray &bytes)
+{
+    for (int n = 1; n <= 9; ++n) {
+        const QString copy =
+            fileName + QStringLiteral(".damaged") + (n == 1 ? QString() : QStringLiteral("-%1").arg(n));
+        QFile existing(copy);
+        if (existing.exists()) {
+            if (QFileInfo(copy).isFile() && existing.open(QIODevice::ReadOnly) && existing.size() == bytes.size() &&
+                existing.readAll() == bytes)
+                return copy;
+            continue;
+        }
+        return replaceFile(QFile::encodeName(copy), bytes, true) == 0 ? copy : QString();
+    }
+    return QString();
+}
+
 } // namespace
 
-EIniWriteError::EIniWriteError(const QString &fileName, TReason reason, const QString &systemText)
+EIniWriteError::EIniWriteError(const QString &fileName, TReason reason, const QString &systemText,
+                               const QString &otherFile)
     : EIniFileError(QStringLiteral("\"%1\" cannot be written: %2").arg(fileName, systemText)), m_fileName(fileName),
-      m_reason(reason), m_systemText(systemText)
+      m_reason(reason), m_systemText(systemText), m_otherFile(otherFile)
 {
 }
 
@@ -495,24 +617,19 @@ bool TIniFile::modify(const std::function<void(Document &)> &change)
             return false;
     }
     const QString target = writeTarget(m_fileName);
-    QLockFile lock(target + QStringLiteral(".lock"));
-    lock.setStaleLockTime(kLockStaleMs);
-    // Polled in short steps: a write holds the lock for milliseconds, so the
-    // growing sleeps of a plain tryLock (up to seconds) would only add waiting.
-    QElapsedTimer waited;
-    waited.start();
-    while (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError && waited.elapsed() < kLockTimeoutMs)
-        QThread::msleep(2);
-    if (!lock.isLocked()) {
-        switch (lock.error()) {
-        case QLockFile::LockFailedError:
-            throw EIniWriteError(m_fileName, EIniWriteError::Locked,
-                                 QStringLiteral("locked by another program (%1.lock)").arg(target));
-        case QLockFile::PermissionError:
-            throwWriteError(m_fileName, EACCES);
-        default:
-            throwWriteError(m_fileName, QFileInfo(target).dir().exists() ? EIO : ENOENT);
-        }
+    const QString lockName = target + QStringLiteral(".lock");
+    TWriteLock lock(QFile::encodeName(lockName));
+    switch (lock.Acquire(g_writeFault.LockTimeoutMs >= 0 ? g_writeFault.LockTimeoutMs : kLockTimeoutMs)) {
+    case TWriteLock::Held:
+        break;
+    case TWriteLock::Busy:
+        throw EIniWriteError(m_fileName, EIniWriteError::Locked,
+                             QStringLiteral("locked by another program (%1)").arg(lockName));
+    case TWriteLock::NotAFile:
+        throw EIniWriteError(m_fileName, EIniWriteError::LockNotAFile,
+                             QStringLiteral("its lock \"%1\" is not a regular file").arg(lockName), lockName);
+    case TWriteLock::Failed:
+        throwWriteError(m_fileName, lock.Error());
     }
     Document doc = Document::read(target);
     if (doc.unreadable)
@@ -520,6 +637,16 @@ bool TIniFile::modify(const std::function<void(Document &)> &change)
     if (doc.truncated)
         throw EIniWriteError(m_fileName, EIniWriteError::Failed,
                              QStringLiteral("larger than %1 bytes, it is not rewritten").arg(kMaxFileSize));
+    // Rewritten, a file that is not text would lose what it holds: it stays as it
+    // is, and a copy beside it keeps its bytes should it be replaced by hand.
+    if (!doc.text.IsText()) {
+        const QString copy = keepCopy(target, doc.serialize());
+        throw EIniWriteError(m_fileName, EIniWriteError::NotText,
+                             copy.isEmpty() ? QStringLiteral("it is not a text file")
+                                            : QStringLiteral("it is not a text file (a copy is kept in %1)").arg(copy),
+                             copy);
+    }
+    doc.errorName = m_fileName;
     const QByteArray before = doc.serialize();
     change(doc);
     if (doc.serialize() == before)

@@ -8,14 +8,23 @@
 // - CR, LF and CR LF line ends are all accepted;
 // - integers are read as the Windows API reads them ("+1" is 1, "42A" is 42, "B" is 0);
 // - every write goes straight to the file: under an exclusive lock (a lock file
-//   beside it, "<name>.lock") the file is read again, changed, written whole to a
-//   temporary file whose every write and flush is checked, and renamed into
-//   place; so two programs writing at once lose nothing, and a crash or a full
-//   disk never leaves half a file. A write that fails raises EIniWriteError and
-//   leaves the old file byte for byte. A change that leaves the text as it is
-//   does not touch the file;
-// - rewriting keeps the file's mode, and its owner and group where the user may;
-// - files are UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
+//   beside it, "<name>.lock", held with the system's file lock, which dies with
+//   its holder) the file is read again, changed, written whole to a temporary
+//   file whose every write and flush is checked, and renamed into place; so two
+//   programs writing at once lose nothing, and a crash or a full disk never
+//   leaves half a file. A write that fails raises EIniWriteError and leaves the
+//   old file byte for byte. A change that leaves the text as it is does not
+//   touch the file. A lock path that is not a regular file is never opened:
+//   the write fails at once;
+// - a write changes only the lines of what it writes (a key written as it
+//   stands keeps its bytes up to "="); every other line keeps its bytes and its
+//   line end, so a Windows-1251 line, a stray byte or mixed line ends survive;
+// - files are UTF-8, or Windows-1251 when most of their non-ASCII lines are not
+//   UTF-8 (TTextLines); new lines take the file's encoding;
+// - a file that is not text (control characters, random bytes) is read as far
+//   as it can be and never rewritten: a write fails, and a copy of the file is
+//   kept beside it ("<name>.damaged");
+// - rewriting keeps the file's mode, and its owner and group where the user may.
 //
 // Reads take no lock (the rename makes every file whole) and always see the
 // file as it is now: the parsed form is reused only while the file's size, time
@@ -32,18 +41,22 @@
 // A write of an INI file that did not reach the disk; the file is as it was.
 class PLATFORM_EXPORT EIniWriteError : public EIniFileError {
 public:
-    enum TReason { NoSpace, NoPermission, Locked, Failed };
-    EIniWriteError(const QString &fileName, TReason reason, const QString &systemText);
+    enum TReason { NoSpace, NoPermission, Locked, LockNotAFile, NotText, Failed };
+    EIniWriteError(const QString &fileName, TReason reason, const QString &systemText,
+                   const QString &otherFile = QString());
     QString className() const override { return QStringLiteral("EIniWriteError"); }
     const QString &FileName() const { return m_fileName; }
     TReason Reason() const { return m_reason; }
     // The operating system's own words for the failure (English).
     const QString &SystemText() const { return m_systemText; }
+    // LockNotAFile: the lock path; NotText: the copy kept of the file (empty when none could be made).
+    const QString &OtherFile() const { return m_otherFile; }
 
 private:
     QString m_fileName;
     TReason m_reason;
     QString m_systemText;
+    QString m_otherFile;
 };
 
 class PLATFORM_EXPORT TIniFile {
@@ -106,17 +119,15 @@ public:
     static constexpr qint64 kMaxFileSize = 32 * 1024 * 1024;
     // How long a write waits for another program's lock before it gives up.
     static constexpr int kLockTimeoutMs = 10000;
-    // A lock this old is taken over: a write holds it for milliseconds, and a
-    // program killed while it was creating its lock file leaves one that names
-    // no process.
-    static constexpr int kLockStaleMs = 5000;
 
     // Test seam for write failures in this process: once BytesFree more bytes
     // have been written the disk is full (-1: no limit); FailFlush makes the
-    // flush to the disk fail. Cleared with a default-constructed value.
+    // flush to the disk fail; LockTimeoutMs replaces kLockTimeoutMs (-1: not).
+    // Cleared with a default-constructed value.
     struct TWriteFault {
         qint64 BytesFree = -1;
         bool FailFlush = false;
+        int LockTimeoutMs = -1;
     };
     static void SetWriteFaultForTests(const TWriteFault &fault);
 

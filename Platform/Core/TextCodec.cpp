@@ -1,6 +1,9 @@
 #include "Core/TextCodec.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
 
 namespace {
 // Code points of the bytes 0x80..0xFF in Windows-1251; 0xFFFD where the code page has a gap.
@@ -57,19 +60,166 @@ QByteArray EncodeWindows1251(const QString &text)
     return bytes;
 }
 
+namespace {
+
+// A character that a text file does not hold: the C0 controls other than the
+// blanks (tab, vertical tab, form feed) and the old end-of-file mark, and DEL.
+bool isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u == 0x7F)
+        return true;
+    return u < 0x20 && u != u'\t' && u != 0x0B && u != 0x0C && u != 0x1A;
+}
+
+int unitWidth(TTextEncoding encoding)
+{
+    return encoding == TTextEncoding::Utf16LE || encoding == TTextEncoding::Utf16BE ? 2 : 1;
+}
+
+char16_t unitAt(const QByteArray &bytes, qsizetype at, TTextEncoding encoding)
+{
+    const auto byte = [&](qsizetype i) { return char16_t(static_cast<unsigned char>(bytes.at(i))); };
+    switch (encoding) {
+    case TTextEncoding::Utf16LE:
+        return char16_t(byte(at) | (byte(at + 1) << 8));
+    case TTextEncoding::Utf16BE:
+        return char16_t((byte(at) << 8) | byte(at + 1));
+    default:
+        return byte(at);
+    }
+}
+
+QString decode(const QByteArray &bytes, TTextEncoding encoding)
+{
+    switch (encoding) {
+    case TTextEncoding::Windows1251:
+        return DecodeWindows1251(bytes);
+    case TTextEncoding::Utf16LE:
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes);
+    case TTextEncoding::Utf16BE:
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes);
+    default:
+        return QString::fromUtf8(bytes);
+    }
+}
+
+bool isAscii(const QByteArray &bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
+std::optional<QByteArray> EncodeText(const QString &text, TTextEncoding encoding)
+{
+    switch (encoding) {
+    case TTextEncoding::Windows1251: {
+        QByteArray bytes = EncodeWindows1251(text);
+        if (DecodeWindows1251(bytes) != text)
+            return std::nullopt;
+        return bytes;
+    }
+    case TTextEncoding::Utf16LE:
+        return QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    case TTextEncoding::Utf16BE:
+        return QStringEncoder(QStringEncoder::Utf16BE).encode(text);
+    default:
+        return text.toUtf8();
+    }
+}
+
+TTextLines TTextLines::Split(const QByteArray &bytes)
+{
+    TTextLines file;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.Bom = bytes.left(3);
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        file.Bom = bytes.left(2);
+        file.Encoding = TTextEncoding::Utf16LE;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        file.Bom = bytes.left(2);
+        file.Encoding = TTextEncoding::Utf16BE;
+    }
+    const int width = unitWidth(file.Encoding);
+
+    // Lines by their ends, in code units of the encoding; an odd byte at the end of a
+    // UTF-16 file stays with the last line.
+    const qsizetype n = bytes.size();
+    qsizetype start = file.Bom.size();
+    qsizetype at = start;
+    while (at + width <= n) {
+        const char16_t unit = unitAt(bytes, at, file.Encoding);
+        if (unit != u'\r' && unit != u'\n') {
+            at += width;
+            continue;
+        }
+        qsizetype next = at + width;
+        if (unit == u'\r' && next + width <= n && unitAt(bytes, next, file.Encoding) == u'\n')
+            next += width;
+        TTextLine line;
+        line.Bytes = bytes.mid(start, at - start);
+        line.End = bytes.mid(at, next - at);
+        file.Lines.push_back(line);
+        start = at = next;
+    }
+    if (start < n) {
+        TTextLine last;
+        last.Bytes = bytes.mid(start);
+        file.Lines.push_back(last);
+    }
+    const auto ended =
+        std::find_if(file.Lines.cbegin(), file.Lines.cend(), [](const TTextLine &line) { return !line.End.isEmpty(); });
+    file.LineEnd = ended != file.Lines.cend() ? ended->End : *EncodeText(QStringLiteral("\n"), file.Encoding);
+
+    // An 8-bit file is Windows-1251 when most of its non-ASCII lines are not UTF-8.
+    if (width == 1) {
+        int utf8 = 0;
+        int other = 0;
+        for (const TTextLine &line : file.Lines)
+            if (!isAscii(line.Bytes))
+                ++(IsValidUtf8(line.Bytes) ? utf8 : other);
+        if (file.Bom.isEmpty() && other > utf8)
+            file.Encoding = TTextEncoding::Windows1251;
+    }
+    for (TTextLine &line : file.Lines) {
+        line.Encoding = file.Encoding;
+        if (line.Encoding == TTextEncoding::Utf8 && !IsValidUtf8(line.Bytes))
+            line.Encoding = TTextEncoding::Windows1251;
+        line.Text = decode(line.Bytes, line.Encoding);
+        line.Damaged = std::any_of(line.Text.cbegin(), line.Text.cend(), isControl);
+    }
+    return file;
+}
+
+QByteArray TTextLines::Join() const
+{
+    QByteArray bytes = Bom;
+    for (const TTextLine &line : Lines)
+        bytes += line.Bytes + line.End;
+    return bytes;
+}
+
+bool TTextLines::IsText() const
+{
+    return std::none_of(Lines.cbegin(), Lines.cend(), [](const TTextLine &line) { return line.Damaged; });
+}
+
+std::optional<TTextLine> TTextLines::MakeLine(const QString &text) const
+{
+    std::optional<QByteArray> bytes = EncodeText(text, Encoding);
+    if (!bytes)
+        return std::nullopt;
+    return TTextLine{*bytes, LineEnd, text, Encoding, std::any_of(text.cbegin(), text.cend(), isControl)};
+}
+
 QString DecodeTextFile(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decoder(QStringDecoder::Utf16LE);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(QStringDecoder::Utf16BE);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    return DecodeWindows1251(bytes);
+    // Line by line: a stray byte costs its own line, never the whole file.
+    const TTextLines file = TTextLines::Split(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (const TTextLine &line : file.Lines)
+        text += line.Text + decode(line.End, file.Encoding);
+    return text;
 }

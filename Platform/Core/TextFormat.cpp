@@ -24,3 +24,21 @@ QString FormatText(const QString &format, const QStringList &args)
     }
     return out;
 }
+
+QString EscapeMnemonics(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+QString PlainCaption(const QString &caption)
+{
+    QString plain;
+    plain.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        plain += caption.at(i);
+    }
+    return plain;
+}

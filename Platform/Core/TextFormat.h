@@ -23,3 +23,10 @@ QString Fmt(const QString &format, const Args &...args)
     };
     return FormatText(format, QStringList{toText(args)...});
 }
+
+// Menus, tool buttons and buttons read "&" as the mark of a mnemonic: a text
+// of the data (a group's or a service's caption) shows as typed once each
+// "&" is doubled. PlainCaption reads such a caption back as it shows: a
+// mnemonic mark dropped, "&&" as "&".
+PLATFORM_EXPORT QString EscapeMnemonics(const QString &text);
+PLATFORM_EXPORT QString PlainCaption(const QString &caption);

@@ -52,6 +52,8 @@ enum : int {
     ObjectMissing = 4043,          // ORA-04043
     PlsqlError = 6550,             // ORA-06550
     PlsqlUserError = 20000,        // ORA-20000 raised by a server procedure
+    PackageRefusal = 20001,        // ORA-20001 a package refuses a change the scheme does not allow
+    ChangedMeanwhile = 20002,      // ORA-20002 the row changed since the caller read it
     AccountLocked = 28000,         // ORA-28000
     UnknownService = 12154,        // ORA-12154
     ValueTooLarge = 12899,         // ORA-12899 value too large for column

@@ -1,6 +1,7 @@
 #include "DataAccess/DataSet.h"
 
 #include "DataAccess/DataSource.h"
+#include "DataAccess/DbWait.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -357,6 +358,7 @@ void TDataSet::ApplyResult(const TResultSet &result, bool keepFields)
             }
         }
         m_records.append(std::move(r));
+        DbWorkGoesOn();
     }
     m_insertedIndex = -1;
     // The filter names fields: it is read again on the fields as they are now.
@@ -372,6 +374,8 @@ void TDataSet::Open()
 {
     if (Active())
         return;
+    // The statement, the rows taken in and what the grids make of them: one wait for the user.
+    const TDbWork work;
     Fire(BeforeOpen);
     OpenWith(InternalOpen());
 }
@@ -439,6 +443,7 @@ void TDataSet::Refresh()
 {
     CheckActive();
     CheckBrowseMode();
+    const TDbWork work;
     Fire(BeforeRefresh);
     // Remember the current record: by its key fields, else by its values, else by position.
     const QVector<QVariant> oldValues = CurrentValues();

@@ -4,6 +4,7 @@
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DataAccessLog.h"
 #include "DataAccess/DbBackend.h"
+#include "DataAccess/DbWait.h"
 #include "DataAccess/OraDataSet.h"
 #include "DataAccess/OraErrorHandler.h"
 #include "DataAccess/SqlLexer.h"
@@ -173,6 +174,7 @@ bool TOraSession::InTransaction() const { return Connected() && m_backend->InTra
 
 TExecResult TOraSession::Execute(const QString &sql, TOraParams &params)
 {
+    const TDbWork work; // what the user may wait for: the wait shows when it lasts
     try {
         TExecResult result = Backend().Execute(sql, params);
         if (m_autoCommit && m_backend->InTransaction())

@@ -1,6 +1,7 @@
 #include "DataAccess/OracleBackend.h"
 
 #include "Core/OracleHomes.h"
+#include "DataAccess/DbWait.h"
 #include "DataAccess/SqlLexer.h"
 
 #include <QAtomicInt>
@@ -218,6 +219,7 @@ TExecResult TOracleBackend::Execute(const QString &sql, TOraParams &params)
             for (int i = 0; i < rec.count(); ++i)
                 row[i] = q.value(i);
             result.rows.rows.append(row);
+            DbWorkGoesOn();
         }
     } else {
         result.rowsAffected = q.numRowsAffected();

@@ -67,7 +67,9 @@ bool FindServerAlias(const QString &name, TServerAlias *alias)
                               : QDir::cleanPath(QFileInfo(ServersIniPath()).absoluteDir().absoluteFilePath(path));
             alias->driver = ini.ReadString(section, QStringLiteral("Driver"), QString());
             alias->database = ini.ReadString(section, QStringLiteral("Database"), QString());
-            alias->hostName = ini.ReadString(section, QStringLiteral("HostName"), QString());
+            // Host (the PostgreSQL aliases' word) and HostName (the Oracle ones') are the same.
+            alias->hostName = ini.ReadString(section, QStringLiteral("HostName"),
+                                             ini.ReadString(section, QStringLiteral("Host"), QString()));
             alias->port = ini.ReadInteger(section, QStringLiteral("Port"), -1);
             alias->connectOptions = ini.ReadString(section, QStringLiteral("ConnectOptions"), QString());
         }

@@ -11,6 +11,12 @@
 //   Driver=QOCI             ; QOCI or QODBC; empty: QOCI when installed, else QODBC
 //   Database=//dbhost:1521/ORCL   ; TNS alias, EZCONNECT string or ODBC DSN
 //   HostName=, Port=, ConnectOptions=   ; passed to QSqlDatabase when given
+//
+//   [ZANDRELL_PG]
+//   Backend=postgres        ; a PostgreSQL server (PostgresServer/PostgresBackend.h)
+//   Host=/tmp/zandrell-pg   ; a host name, or the folder of the server's Unix socket
+//   Port=5432
+//   Database=zandrell
 #include "Core/PlatformExport.h"
 
 #include <QString>
@@ -18,12 +24,12 @@
 
 struct PLATFORM_EXPORT TServerAlias {
     QString name;
-    QString backend;  // "sqlite" or "oracle"
+    QString backend;  // "sqlite", "oracle" or "postgres"
     QString path;     // sqlite: absolute folder of the server
     QString driver;   // oracle: QOCI / QODBC / empty
-    QString database; // oracle
-    QString hostName; // oracle
-    int port = -1;    // oracle
+    QString database; // oracle, postgres
+    QString hostName; // oracle, postgres (Host=)
+    int port = -1;    // oracle, postgres
     QString connectOptions;
 };
 

@@ -35,3 +35,11 @@ PLATFORM_EXPORT QStringList SqlParamNames(const QString &text);
 PLATFORM_EXPORT bool IsPlsqlBlock(const QString &text);
 // "it's" -> "'it''s'"
 PLATFORM_EXPORT QString QuotedSqlString(const QString &value);
+// "UPDATE T A SET A.X = 1 WHERE A.Y = 2" -> "UPDATE T SET X = 1 WHERE Y = 2" (and
+// the same for DELETE): servers that name the one table of these statements by
+// itself refuse the alias (SQLite) or the alias in front of a SET target (PostgreSQL).
+PLATFORM_EXPORT QString DropSingleTableAlias(const QString &sql);
+// "A || B || C" -> "function(A, B, C)", for a server whose "||" gives NULL where
+// Oracle's skips NULLs. Only chains of plain operands are rewritten; next to
+// arithmetic (whose order differs between the servers) the chain stays as written.
+PLATFORM_EXPORT QString RewriteConcatenation(const QString &sql, const QString &function);

@@ -82,6 +82,15 @@ void TServerCall::SetOut(int i, const QVariant &value)
     args[i] = value;
 }
 
+bool TServerCall::SessionIsAdministrator() const
+{
+    if (conn.Administrator)
+        return true;
+    return conn.Scalar(QStringLiteral("SELECT ISADMIN FROM %1 WHERE LOGIN = ?").arg(T(QStringLiteral("SYSUSER"))),
+                       {conn.SessionUser})
+               .toInt() == 1;
+}
+
 void RegisterServerProc(TServerProc proc) { registry().insert(key(proc.package, proc.name), std::move(proc)); }
 
 void RaiseApplicationError(int code, const QString &text) { RaiseOraError(code, text); }
@@ -138,12 +147,16 @@ TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedNa
 }
 
 QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
-                        std::shared_ptr<const TResultSet> *cursor, QHash<QString, QVariant> *queryValues)
+                        std::shared_ptr<const TResultSet> *cursor, QHash<QString, QVariant> *queryValues,
+                        const std::function<void()> &onLocked)
 {
-    if (args.size() != proc.proc->InputCount())
+    const int expected = proc.proc->InputCount();
+    if (args.size() > expected || args.size() < expected - proc.proc->optional)
         RaiseOraError(OraErr::PlsqlError, QStringLiteral("line 1, column 7:\nPLS-00306: wrong number or types of "
                                                          "arguments in call to '%1'")
                                               .arg(proc.proc->name));
+    while (args.size() < expected)
+        args.append(QVariant());
     TSqliteConnection::InternalScope internal(conn);
     TServerCall call(conn, proc.scheme, args);
     if (!proc.proc->writes) {
@@ -166,6 +179,8 @@ QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVar
         conn.BeginTransaction();
         break;
     }
+    if (onLocked)
+        onLocked();
     // A procedure that fails leaves nothing behind, as on Oracle.
     conn.Exec(QStringLiteral("SAVEPOINT zproc"));
     try {

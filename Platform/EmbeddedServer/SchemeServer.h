@@ -40,6 +40,8 @@ public:
     QString Str(int i) const;
     qlonglong Int(int i) const; // raises ORA-01722 for a text that is no number
     void SetOut(int i, const QVariant &value);
+    // The session's user is the server's administrator or an administrator of the call's scheme.
+    bool SessionIsAdministrator() const;
 };
 
 // What a writing procedure locks before it runs (it may read first what it then changes).
@@ -59,6 +61,8 @@ struct TServerProc {
     // A writing procedure whose call may change nothing: when this says so,
     // the call is over at once and takes no lock (unset: every call changes).
     std::function<bool(TServerCall &)> changes = {};
+    // How many of the last arguments a caller may leave out (DEFAULT NULL): they arrive as null.
+    int optional = 0;
 
     bool IsFunction() const { return !args.isEmpty() && args.first().direction == TParamType::ptResult; }
     int InputCount() const { return int(args.size()) - (IsFunction() ? 1 : 0); }
@@ -75,9 +79,11 @@ PLATFORM_EXPORT void RegisterServerProc(TServerProc proc);
 PLATFORM_EXPORT TResolvedProc ResolveServerProc(TSqliteConnection &conn, const QString &dottedName);
 // Runs it (inside a savepoint when it writes: a failure leaves nothing behind).
 // queryValues: the values kept for a function while the query that calls it runs (TServerCall).
+// onLocked: run once a writing procedure holds its lock, before it changes anything.
 PLATFORM_EXPORT QVariant CallServerProc(TSqliteConnection &conn, const TResolvedProc &proc, QVariantList &args,
                                         std::shared_ptr<const TResultSet> *cursor,
-                                        QHash<QString, QVariant> *queryValues = nullptr);
+                                        QHash<QString, QVariant> *queryValues = nullptr,
+                                        const std::function<void()> &onLocked = {});
 // A function that a query may call (Z$CALL); raises when the name is no function or the function writes.
 PLATFORM_EXPORT TResolvedProc ResolveServerFunction(TSqliteConnection &conn, const QString &dottedName);
 // A function used inside a query (Z$CALL); must not write.

@@ -2,9 +2,9 @@
 
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
+#include "DataAccess/PlsqlBlock.h"
 #include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/EmbeddedServerLog.h"
-#include "EmbeddedServer/PlsqlBlock.h"
 #include "EmbeddedServer/SchemeServer.h"
 #include "EmbeddedServer/SessionTables.h"
 #include "EmbeddedServer/SqlTranslator.h"
@@ -238,7 +238,14 @@ TExecResult TSqliteBackend::ExecuteStatement(const QString &sql, TOraParams &par
         break;
     }
     BeginWriteOf(parsed->writes);
-    result.rowsAffected = c.Exec(parsed->sqlite, params);
+    try {
+        result.rowsAffected = c.Exec(parsed->sqlite, params);
+    } catch (const EDAError &e) {
+        // SQLite tells no more than a failed foreign key: a new row names a missing parent.
+        if (e.ErrorCode() != OraErr::ChildRecordFound || !SignificantTokens(sql).value(0).isWord("INSERT"))
+            throw;
+        RaiseOraError(2291, QStringLiteral("integrity constraint violated - parent key not found"));
+    }
     return result;
 }
 
@@ -313,11 +320,20 @@ void TSqliteBackend::RunBlock(const TParsedStatement &block, TOraParams &params)
                 QVariantList args;
                 for (const TPlsqlArg &a : step.args)
                     args.append(a.bind.isEmpty() ? Evaluate(a.expression, params) : bindOf(a.bind).AsVariant());
-                // The procedure takes the lock it needs itself (CallServerProc).
+                // The procedure takes the lock it needs itself (CallServerProc), and
+                // the block's savepoint follows it: a transaction begun earlier would
+                // pin the scheme to what the procedure's first check read, and a
+                // writer committing meanwhile would then make the lock fail at once.
+                std::function<void()> onLocked;
                 if (proc.proc->writes)
-                    ensureWrite(QString());
+                    onLocked = [&] {
+                        if (!savepoint) {
+                            c.Exec(QStringLiteral("SAVEPOINT zblock"));
+                            savepoint = true;
+                        }
+                    };
                 std::shared_ptr<const TResultSet> cursor;
-                const QVariant value = CallServerProc(c, proc, args, &cursor);
+                const QVariant value = CallServerProc(c, proc, args, &cursor, nullptr, onLocked);
                 // Out arguments go back into their parameters.
                 const int offset = proc.proc->IsFunction() ? 1 : 0;
                 for (int i = 0; i < step.args.size(); ++i) {

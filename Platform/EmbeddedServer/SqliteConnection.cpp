@@ -1101,6 +1101,7 @@ TExecResult TSqliteConnection::Run(const QString &sql, const TOraParams *params,
                 }
             }
             result.rows.rows.append(std::move(row));
+            DbWorkGoesOn();
             continue;
         }
         if (rc == SQLITE_DONE)

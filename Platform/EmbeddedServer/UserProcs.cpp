@@ -28,12 +28,7 @@ TProcArgInfo Out(const char *name, TFT type = TFT::ftFloat)
 // The session user may act on this scheme user: it is the user, or an administrator of the scheme.
 void RequireSelfOrAdmin(TServerCall &c, const QString &login)
 {
-    if (c.conn.Administrator || login.compare(c.conn.SessionUser, Qt::CaseInsensitive) == 0)
-        return;
-    const QVariant admin =
-        c.conn.Scalar(QStringLiteral("SELECT ISADMIN FROM %1 WHERE LOGIN = ?").arg(c.T(QStringLiteral("SYSUSER"))),
-                      {c.conn.SessionUser});
-    if (admin.toInt() != 1)
+    if (login.compare(c.conn.SessionUser, Qt::CaseInsensitive) != 0 && !c.SessionIsAdministrator())
         RaiseOraError(OraErr::InsufficientPrivileges, QStringLiteral("insufficient privileges"));
 }
 

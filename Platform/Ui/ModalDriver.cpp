@@ -2,6 +2,7 @@
 
 #include "Core/DialogService.h"
 #include "Core/ProtocolInput.h"
+#include "Core/TextFormat.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
@@ -46,19 +47,6 @@ std::optional<std::optional<QString>> g_input;
 // ---------------------------------------------------------------- texts
 
 QString flag(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
-
-// A caption as the user reads it: "&" marks a mnemonic, "&&" is an ampersand.
-QString plainCaption(const QString &text)
-{
-    QString plain;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('&') && i + 1 < text.size())
-            ++i;
-        plain += text.at(i);
-    }
-    return plain;
-}
-
 // The Qt class a widget is of: the nearest one in its class chain.
 QString kindOf(const QObject *object)
 {
@@ -228,15 +216,15 @@ QString valueOf(const QWidget *widget)
     if (const auto *combo = qobject_cast<const QComboBox *>(widget))
         return combo->currentText();
     if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
-        return button->isCheckable() ? flag(button->isChecked()) + QLatin1Char(' ') + plainCaption(button->text())
-                                     : plainCaption(button->text());
+        return button->isCheckable() ? flag(button->isChecked()) + QLatin1Char(' ') + PlainCaption(button->text())
+                                     : PlainCaption(button->text());
     if (const auto *group = qobject_cast<const QGroupBox *>(widget))
-        return group->isCheckable() ? flag(group->isChecked()) + QLatin1Char(' ') + plainCaption(group->title())
-                                    : plainCaption(group->title());
+        return group->isCheckable() ? flag(group->isChecked()) + QLatin1Char(' ') + PlainCaption(group->title())
+                                    : PlainCaption(group->title());
     if (const auto *label = qobject_cast<const QLabel *>(widget))
-        return label->buddy() ? plainCaption(label->text()) : label->text(); // "&" is a mnemonic only with a buddy
+        return label->buddy() ? PlainCaption(label->text()) : label->text(); // "&" is a mnemonic only with a buddy
     if (const auto *tabs = qobject_cast<const QTabWidget *>(widget))
-        return tabs->currentIndex() < 0 ? QString() : plainCaption(tabs->tabText(tabs->currentIndex()));
+        return tabs->currentIndex() < 0 ? QString() : PlainCaption(tabs->tabText(tabs->currentIndex()));
     if (const auto *tree = qobject_cast<const QTreeView *>(widget); tree && !isReportList(tree))
         return treePath(tree->currentIndex());
     if (const auto *view = qobject_cast<const QAbstractItemView *>(widget))
@@ -353,7 +341,7 @@ TOutcome selectItem(QWidget *window, const QString &name, const QString &path)
         return TOutcome::NotFound;
     if (auto *tabs = qobject_cast<QTabWidget *>(widget)) {
         for (int i = 0; i < tabs->count(); ++i) {
-            if (plainCaption(tabs->tabText(i)) != path)
+            if (PlainCaption(tabs->tabText(i)) != path)
                 continue;
             if (!tabs->isEnabled() || !tabs->isTabEnabled(i))
                 return TOutcome::Disabled;
@@ -683,7 +671,7 @@ QStringList DumpWindow(QWidget *window)
         if (isNamed(action))
             lines << QStringLiteral("ACTION %1 %2 %3 %4")
                          .arg(action->objectName(), flag(action->isEnabled()), flag(action->isChecked()),
-                              ProtocolText(plainCaption(action->text())))
+                              ProtocolText(PlainCaption(action->text())))
                          .trimmed();
     return lines;
 }

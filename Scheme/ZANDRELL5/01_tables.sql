@@ -16,6 +16,10 @@ CREATE TABLE ZANDRELL5.ACCESSLIST (
   ACCESSID NUMBER(9) PRIMARY KEY,
   NAME     VARCHAR2(100) NOT NULL
 );
+-- No two access groups with one name. MENUPACK compares names trimmed and
+-- without regard to case in any alphabet; the index holds for Latin letters
+-- whatever writes the table.
+CREATE UNIQUE INDEX ZANDRELL5.ACCESSLIST_NAME ON ACCESSLIST (NAME COLLATE NOCASE);
 
 CREATE TABLE ZANDRELL5.SRVITEMS (
   ITEMID    NUMBER(9) PRIMARY KEY,
@@ -57,6 +61,22 @@ CREATE TABLE ZANDRELL5.MENUCFG (
   SORT_ORDER NUMBER(9) DEFAULT 0 NOT NULL
 );
 CREATE INDEX ZANDRELL5.MENUCFG_ACCESS ON MENUCFG (ACCESSID, OWNER, SORT_ORDER);
+
+-- Every change MENUPACK makes, written by the call that makes it, in its
+-- transaction: who (LOGIN), when, which procedure (OPERATION), the access
+-- group (NULL for the service catalogue), the row and its old and new values.
+CREATE TABLE ZANDRELL5.MENU_HISTORY (
+  ID          NUMBER(9) PRIMARY KEY,
+  CHANGED_AT  DATE NOT NULL,
+  LOGIN       VARCHAR2(30) NOT NULL,
+  OPERATION   VARCHAR2(30) NOT NULL,
+  ACCESSID    NUMBER(9),
+  OBJECT_ID   NUMBER(9),
+  OBJECT_NAME VARCHAR2(200),
+  OLD_VALUE   VARCHAR2(4000),
+  NEW_VALUE   VARCHAR2(4000)
+);
+CREATE INDEX ZANDRELL5.MENU_HISTORY_ACCESS ON MENU_HISTORY (ACCESSID, ID);
 
 -- Users of the scheme; LOGIN is the log-in account.
 CREATE TABLE ZANDRELL5.SYSUSER (

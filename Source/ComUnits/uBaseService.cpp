@@ -131,22 +131,38 @@ void TAccessList::Assign(const TAccessList &source)
         Add(std::make_unique<TAccessItem>(*item));
 }
 
+QString RightsString(const QList<bool> &granted)
+{
+    QString rights(granted.size() + 1, QLatin1Char('0'));
+    rights[0] = QLatin1Char('1');
+    for (qsizetype i = 0; i < granted.size(); ++i)
+        if (granted.at(i))
+            rights[i + 1] = QLatin1Char('1');
+    return rights;
+}
+
+bool IsRightsString(const QString &rights) { return rights.startsWith(QLatin1Char('1')); }
+
+bool RightGranted(const QString &rights, int n)
+{
+    return n >= 1 && n < rights.size() && rights.at(n) == QLatin1Char('1');
+}
+
 QString TAccessList::GetMode() const
 {
     if (IsEmpty())
         return m_mode;
-    QString mode(Count() + 1, QLatin1Char('0'));
-    mode[0] = QLatin1Char('1');
+    QList<bool> granted;
     for (int i = 0; i < Count(); ++i)
-        mode[i + 1] = Items(i)->Checked() ? QLatin1Char('1') : QLatin1Char('0');
-    return mode;
+        granted << Items(i)->Checked();
+    return RightsString(granted);
 }
 
 void TAccessList::SetMode(const QString &mode)
 {
     // The leading character is not examined; a short string refuses the rest.
     for (int i = 0; i < Count(); ++i)
-        Items(i)->SetChecked(i + 1 < mode.size() && mode[i + 1] == QLatin1Char('1'));
+        Items(i)->SetChecked(RightGranted(mode, i + 1));
     m_mode = mode;
 }
 
@@ -198,12 +214,15 @@ void TAccessList::FetchIsNeed()
     }
 }
 
-void TAccessList::UpdateData()
+void TAccessList::UpdateData(const QString &seenMode)
 {
     Z_ASSERT(FPack, QStringLiteral("TAccessList.UpdateData: FPack = nil"));
     Z_ASSERT(ID_CFG >= 1, QStringLiteral("TAccessList.UpdateData: ID_CFG = %1").arg(ID_CFG));
     Z_ASSERT(FPack->Session(), QStringLiteral("TAccessList.UpdateData: FPack.Session = nil"));
-    FPack->ExecProc(QStringLiteral("UPD_RIGHT"), {ID_CFG, GetMode()});
+    QVariantList values{ID_CFG, GetMode()};
+    if (!seenMode.isEmpty())
+        values.append(seenMode);
+    FPack->ExecProc(QStringLiteral("UPD_RIGHT"), values);
     FPack->Session()->Commit();
 }
 

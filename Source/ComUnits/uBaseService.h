@@ -25,6 +25,15 @@ class TOraDataSet;
 // Rewrites a text in place into its translation.
 using TTranslateProc = void (*)(QString &text);
 
+// The rights string of a menu entry: "1", then one character per right in the
+// rights' order, "1" granted and "0" refused; at most 255 characters. The one
+// place that writes and reads the format.
+PLATFORM_EXPORT QString RightsString(const QList<bool> &granted);
+// Whether the string is a rights string at all (it starts with "1").
+PLATFORM_EXPORT bool IsRightsString(const QString &rights);
+// Whether right n (from 1) is granted; a string that ends before it grants nothing there.
+PLATFORM_EXPORT bool RightGranted(const QString &rights, int n);
+
 // An index outside an owning list.
 ZANDRELL_EXCEPTION_CLASS(EListError, Exception)
 
@@ -164,7 +173,9 @@ public:
     // Loads the rights of menu entry ID_CFG through AccessProc when the list is empty.
     void FetchIsNeed();
     // Writes the rights string of menu entry ID_CFG through FPack (UPD_RIGHT) and commits.
-    void UpdateData();
+    // seenMode: the rights string the entry had when it was read; the package
+    // refuses the write when another session changed it meanwhile.
+    void UpdateData(const QString &seenMode = QString());
 
     TOraDataSet *AccessProc = nullptr;
     TOraPackage *FPack = nullptr;

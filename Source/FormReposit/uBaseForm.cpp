@@ -6,6 +6,7 @@
 #include "Core/ResourcePack.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uComFormGFG.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComLog.h"
@@ -313,7 +314,7 @@ void TBaseForm::FillAccess()
         denyAll();
         return;
     }
-    if (m_mode.at(0) != QLatin1Char('1')) {
+    if (!IsRightsString(m_mode)) {
         MsgBoxCaptioned(this,
                         TranslateAplText(QStringLiteral("rstr_msg_IncorrectAccessMode")) +
                             QStringLiteral(": FMode = \"%1\"").arg(m_mode),
@@ -327,7 +328,7 @@ void TBaseForm::FillAccess()
     for (int i = 0; i < count; ++i) {
         const TAccessFunc &func = m_accessFuncs.Items(i);
         Z_ASSERT(func, QStringLiteral("TBaseForm.FillAccess: FuncAccessList.Items[%1]=nil").arg(i));
-        func(m_mode.at(i + 1) == QLatin1Char('1'));
+        func(RightGranted(m_mode, i + 1));
     }
 }
 

@@ -5,15 +5,21 @@
 // the median of the runs, printed with its target and PASS or MISS. Then the
 // writes: a service item's rights changed (the rights editor answered in the
 // process) with the write and the redisplay, "Создать как" of the 550-row menu
-// with the list and tree reloaded, and a 55-row group deleted row by row, one
-// commit each (the menu is put back between runs). Last, the registration
-// window reading the 25 module files (500 services).
+// with the list and tree reloaded, and a 55-row group deleted row by row with
+// one commit (the menu is put back between runs). Then "Просмотр меню группы"
+// of the 550-row menu (read afresh, worked out, its window built), and what
+// the history of changes adds to an editor action: a group renamed (the call,
+// its commit and the tree read again) against the history's own statements
+// for one change run through the session, an upper bound of what the package
+// spends on them inside the call. Last, the registration window reading the
+// 25 module files (500 services).
 //
 //   bench_menu_editor [runs]      (the installation folder is taken from ZANDRELL_DIST_DIR or the build)
 #include "Console/DLLLoaderIMPL.h"
 #include "Console/RightsEditIMPL.h"
 #include "Console/ServiceListIMPL.h"
 #include "Console/ShowMenuCfgIMPL.h"
+#include "Console/uAccessGroups.h"
 #include "Console/uConsoleCfg.h"
 #include "Console/uMenu.h"
 #include "Console/uModuleCache.h"
@@ -22,6 +28,8 @@
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
+#include "EmbeddedServer/SqliteBackend.h"
+#include "EmbeddedServer/SqliteConnection.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "bench/BenchRun.h"
 
@@ -173,11 +181,14 @@ public:
         }
         return DefaultMessageBoxResult(flags);
     }
+    int modal = 0;
     int ExecModal(QDialog *dialog, bool) override
     {
         auto *query = qobject_cast<QInputDialog *>(dialog);
-        if (!query)
+        if (!query) {
+            ++modal;
             return QDialog::Rejected;
+        }
         query->setTextValue(input);
         return QDialog::Accepted;
     }
@@ -210,8 +221,29 @@ QTreeWidgetItem *topGroup(const TMenuConfig &form, const QString &name)
 }
 
 struct TWriteFigures {
-    double rights = -1, createLike = -1, deleteGroup = -1;
+    double rights = -1, createLike = -1, deleteGroup = -1, preview = -1, rename = -1;
 };
+
+// The history's statement for one change, as the package runs it, on a
+// connection of its own: count lines in one transaction, rolled back; the
+// time of one line.
+double historyLineMs(const QString &serverFolder, int count)
+{
+    TSqliteBackend server;
+    server.OpenAsAdministrator(serverFolder, false);
+    TSqliteConnection &c = *server.Connection();
+    c.BeginWrite(QStringLiteral("ZANDRELL5"));
+    const double total = timed([&] {
+        for (int i = 0; i < count; ++i)
+            c.Exec(QStringLiteral("INSERT INTO \"ZANDRELL5\".MENU_HISTORY (ID, CHANGED_AT, LOGIN, OPERATION, "
+                                  "ACCESSID, OBJECT_ID, OBJECT_NAME, OLD_VALUE, NEW_VALUE) SELECT COALESCE(MAX(ID), 0) "
+                                  "+ 1, ?, ?, ?, ?, ?, ?, ?, ? FROM \"ZANDRELL5\".MENU_HISTORY"),
+                   {QStringLiteral("2024-01-01 00:00:00"), QStringLiteral("ZL_USER"), QStringLiteral("DEL_MENUITEM"), 1,
+                    1001 + i, QStringLiteral("Group 0"), QStringLiteral("Group 0"), QVariant()});
+    });
+    c.Rollback();
+    return total / count;
+}
 
 // The editor's writes on the administrators' 550 rows; -1 figures when a step did not do its work.
 TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
@@ -223,7 +255,7 @@ TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
         first->SetChecked(!first->Checked());
         return true;
     };
-    QList<double> rights, createLike, deleteGroup;
+    QList<double> rights, createLike, deleteGroup, preview, rename;
     bool ok = true;
     const QString modeOfFirst =
         QStringLiteral("SELECT ITEMMODE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1 AND ITEMID = %1").arg(kFirstItemId);
@@ -241,15 +273,15 @@ TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
 
         // A copy of the 550 rows, the list and tree reloaded on it.
         dialogs.input = QStringLiteral("Copy %1").arg(run);
-        createLike << timed([&] { form->acCreateLike->trigger(); });
-        const QString copy = form->AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->AsString();
-        ok = ok && form->AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString() == dialogs.input &&
+        createLike << timed([&] { form->Access->acCreateLike->trigger(); });
+        const QString copy = form->Access->AccessTbl->FieldByName(QStringLiteral("ACCESSID"))->AsString();
+        ok = ok && form->Access->AccessTbl->FieldByName(QStringLiteral("NAME"))->AsString() == dialogs.input &&
              treeNodes(*form) == nodes;
         session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.MENUCFG WHERE ACCESSID = %1").arg(copy));
         session.ExecSQL(QStringLiteral("DELETE FROM ZANDRELL5.ACCESSLIST WHERE ACCESSID = %1").arg(copy));
         session.Commit();
-        form->acRefreshAccess->trigger();
-        form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1);
+        form->Access->acRefreshAccess->trigger();
+        form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1);
 
         // A top group with its 4 sub-groups and 50 services: 55 calls, each committed.
         form->tvMenu->setCurrentItem(topGroup(*form, QStringLiteral("Group 0")));
@@ -257,6 +289,17 @@ TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
         ok = ok && rowsOf(session, QStringLiteral("SELECT count(*) FROM ZANDRELL5.MENUCFG WHERE ACCESSID = 1")) ==
                        QStringList{QString::number(nodes - 1 - 55)};
         installMenu(session);
+        form->Access->acRefreshAccess->trigger();
+
+        // The preview of the 550 rows; the dialog service closes its window at once.
+        preview << timed([&] { form->acPreviewMenu->trigger(); });
+        ok = ok && dialogs.modal == run + 1;
+
+        // A rename with its history line.
+        form->tvMenu->setCurrentItem(topGroup(*form, QStringLiteral("Group 1")));
+        dialogs.input = QStringLiteral("Group 1 %1").arg(run);
+        rename << timed([&] { form->acRenameMenu->trigger(); });
+        ok = ok && topGroup(*form, dialogs.input);
         form->close();
     }
     ok = ok && dialogs.questions == runs && dialogs.otherBoxes == 0;
@@ -267,7 +310,7 @@ TWriteFigures writeMedians(TOraSession &session, int runs, int nodes)
                     dialogs.otherBoxes);
         return {};
     }
-    return {median(rights), median(createLike), median(deleteGroup)};
+    return {median(rights), median(createLike), median(deleteGroup), median(preview), median(rename)};
 }
 
 // The registration window reading 25 copies of the bench module (500 services).
@@ -304,6 +347,14 @@ void report(const char *what, double valueMs, double targetMs)
     if (!pass)
         ++g_misses;
     std::printf("  %-28s %8.1f ms   target < %.0f ms   %s\n", what, valueMs, targetMs, pass ? "PASS" : "MISS");
+}
+
+void reportShare(const char *what, double percent, double targetPercent)
+{
+    const bool pass = percent >= 0 && percent < targetPercent;
+    if (!pass)
+        ++g_misses;
+    std::printf("  %-28s %8.1f %%    target < %.0f %%    %s\n", what, percent, targetPercent, pass ? "PASS" : "MISS");
 }
 
 } // namespace
@@ -345,12 +396,12 @@ int main(int argc, char *argv[])
         });
         nodes = treeNodes(*form);
         refresh << timed([&] { form->acRefreshMenu->trigger(); });
-        toOther << timed([&] { form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 2); });
+        toOther << timed([&] { form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 2); });
         if (form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size() == nodes) {
             std::printf("the switch to another group kept the tree\n");
             return 1;
         }
-        back << timed([&] { form->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1); });
+        back << timed([&] { form->Access->AccessTbl->Locate(QStringLiteral("ACCESSID"), 1); });
         const int rebuilt =
             int(form->tvMenu->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
         if (rebuilt != nodes) {
@@ -368,6 +419,13 @@ int main(int argc, char *argv[])
     report("acChgRights, write, redraw", writes.rights, 50);
     report("Create as, 550 rows, reload", writes.createLike, 300);
     report("delete a 55-row group", writes.deleteGroup, 500);
+    report("preview of the 550 rows", writes.preview, 100);
+    report("rename, history, reload", writes.rename, 100);
+    // What the history adds to the two actions: one line for the rename, 55 for the delete.
+    const double line = historyLineMs(dir.filePath(QStringLiteral("Db/ZANDRELL")), 55);
+    reportShare("history's share of the rename", writes.rename > 0 ? 100 * line / writes.rename : -1, 10);
+    reportShare("history's share of the delete", writes.deleteGroup > 0 ? 100 * 55 * line / writes.deleteGroup : -1,
+                10);
     report("registration, 25 files", registrationMedian(runs), 1000);
     SetServersIniPath(QString());
     SetProgramFolderForTests(QString());

@@ -47,6 +47,8 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -225,6 +227,47 @@ private slots:
         QCOMPARE(dialogs->boxes.size(), 2);
         QCOMPARE(ReadHome(), 3);
         QCOMPARE(ReadFormTop(), false);
+    }
+
+    // A Console.ini that is not text, or whose lock is a FIFO or a folder, is
+    // told once, never waited for, and left as it is with the values read.
+    void settingsThatCannotBeSaved_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named"); // the file the warning names besides Console.ini
+        QTest::newRow("lock is a FIFO") << u"fifo"_s << u"Console.ini.lock"_s;
+        QTest::newRow("lock is a folder") << u"folder"_s << u"Console.ini.lock"_s;
+        QTest::newRow("not a text file") << u"binary"_s << u"Console.ini.damaged"_s;
+    }
+    void settingsThatCannotBeSaved()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
+        const QByteArray before = "[CONNECTION]\nserver=OLD\n" + QByteArray(kind == u"binary" ? 16 : 0, '\0');
+        dir->write(u"Console.ini"_s, before);
+        const QByteArray lock = QFile::encodeName(dir->filePath(u"Console.ini.lock"_s));
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(lock.constData(), 0600), 0);
+        else if (kind == u"folder")
+            QCOMPARE(::mkdir(lock.constData(), 0700), 0);
+        QVERIFY(!WriteServer(u"NEW"_s));
+        QVERIFY(!WriteUser(u"U"_s));
+        QVERIFY(!SetActiveScheme(u"X"_s));
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY2(dialogs->boxes[0].text.contains(dir->filePath(named)), qPrintable(dialogs->boxes[0].text));
+        QCOMPARE(dir->read(u"Console.ini"_s), before);
+        QCOMPARE(ReadServer(), u"OLD"_s);
+    }
+
+    // Console.ini keeps a scheme's name without the blanks around it: given with blanks it is the same scheme.
+    void schemeNamesAreComparedTrimmed()
+    {
+        twoSchemes();
+        QVERIFY(SetActiveScheme(u" TARVEL "_s));
+        QVERIFY(AddScheme(u" ZANDRELL5"_s, false));
+        QCOMPARE(consoleIni(), u"[SCHEMES]\nZANDRELL5=0\nTARVEL=1\n"_s);
+        QVERIFY(DeleteScheme(u"TARVEL "_s));
+        QCOMPARE(consoleIni(), u"[SCHEMES]\nZANDRELL5=0\n"_s);
     }
 
     // Another console starting while two others switch schemes finds exactly one active scheme.

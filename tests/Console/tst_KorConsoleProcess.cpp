@@ -4,7 +4,8 @@
 // console, the menu editor driven through its windows, an administrator's
 // change that an operator's running console reloads); and the pieces the
 // flows rest on: the information protocol with a requester in another
-// process, masked passwords, the dialog service's lines.
+// process, a server that outlives idle requesters and a process without free
+// descriptors, masked passwords, the dialog service's lines.
 #include "Console/uAtom.h"
 #include "Console/uCommandLine.h"
 #include "Console/uConsoleInfo.h"
@@ -17,13 +18,24 @@
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -309,6 +321,7 @@ private slots:
                                    "select tvMenu Конфигурация меню/Справочники/Склад\naction acChgRights\n"
                                    "check lvRightList #1\nok\ndump\n"
                                    "select tvMenu Конфигурация меню/Справочники\ninput Каталоги\naction acRenameMenu\n"
+                                   "action acPreviewMenu\ndump\ncancel\n"
                                    "reply 7\nclick btnClose\nquit\n");
         QVERIFY(admin.finished);
         QCOMPARE(admin.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)), QStringList());
@@ -327,6 +340,11 @@ private slots:
         QVERIFY(!reloaded.contains(u"MENU Справочники"_s));
         QCOMPARE(lines.filter(u"RIGHTS Каталоги/"_s),
                  (QStringList{u"RIGHTS Каталоги/Клиенты|101"_s, u"RIGHTS Каталоги/Склад|110"_s}));
+        // The administrator's preview of the operators' menu is what the operator got.
+        QStringList previewed;
+        for (const QString &row : admin.lines.filter(u"ROW lvPreviewRights "_s))
+            previewed << u"RIGHTS "_s + row.section(u'|', 1); // "ROW lvPreviewRights n 0|path|rights"
+        QCOMPARE(previewed, lines.filter(QRegularExpression(u"^RIGHTS "_s)));
     }
 
     // A line ticked in one console's orders blocks no other console: another
@@ -625,6 +643,99 @@ private slots:
         RawRequester stranger(server->ServerName());
         stranger.socket.write(QByteArray("GET / HTTP/1.1\r\n\r\n"));
         QTRY_COMPARE(stranger.socket.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(request(server->ServerName(), QStringLiteral("other"), kConsoleInfoMessage).value(1),
+                 QStringLiteral("INFO 1|KorConsole|5.0.0.1|Консоль"));
+    }
+
+    // 1,100 idle requesters under a 1,024-descriptor limit: every requester
+    // gets in, the server keeps at most its cap of them (the newest), its
+    // socket stays, and it answers as before. So too while this process has
+    // almost no descriptor left.
+    void serverSurvivesIdleRequesters_data()
+    {
+        QTest::addColumn<int>("freeDescriptors"); // left to this process; -1: as many as the limit gives
+        QTest::newRow("descriptors to spare") << -1;
+        QTest::newRow("a few descriptors left") << 6;
+        QTest::newRow("no descriptor left") << 0;
+    }
+    void serverSurvivesIdleRequesters()
+    {
+        QFETCH(int, freeDescriptors);
+        const bool noFreeDescriptors = freeDescriptors >= 0;
+        const auto server = infoServer();
+        server->MaxClients = 50;
+        const QByteArray path = QFile::encodeName(server->ServerName());
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        int go[2];
+        int report[2];
+        QVERIFY(::pipe2(go, O_CLOEXEC) == 0 && ::pipe2(report, O_CLOEXEC) == 0);
+        const pid_t requesters = ::fork();
+        if (requesters == 0) {
+            // Only system calls here: the requesters' process waits for the word, connects and stays idle.
+            ::close(go[1]);
+            ::close(report[0]);
+            rlimit more = saved;
+            more.rlim_cur = std::min<rlim_t>(saved.rlim_max, 4096);
+            ::setrlimit(RLIMIT_NOFILE, &more);
+            char word = 0;
+            if (::read(go[0], &word, 1) != 1)
+                ::_exit(1);
+            int counts[2] = {0, 0}; // connected, refused
+            for (int i = 0; i < 1100; ++i) {
+                const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+                if (fd < 0)
+                    break;
+                ++counts[::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0 ? 0 : 1];
+            }
+            if (::write(report[1], counts, sizeof(counts)) != ssize_t(sizeof(counts)))
+                ::_exit(1);
+            ::pause(); // idle until killed
+            ::_exit(0);
+        }
+        QVERIFY(requesters > 0);
+        ::close(report[1]);
+        ::close(go[0]);
+
+        rlimit lowered = saved;
+        lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        QList<int> taken;
+        for (int fd = 0; noFreeDescriptors && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken << fd;
+        for (int i = 0; i < freeDescriptors && !taken.isEmpty(); ++i)
+            ::close(taken.takeLast());
+        QCOMPARE(::write(go[1], "g", 1), ssize_t(1));
+        int counts[2] = {-1, -1};
+        const bool reported = QTest::qWaitFor(
+            [&] {
+                pollfd ready{report[0], POLLIN, 0};
+                return ::poll(&ready, 1, 0) > 0;
+            },
+            120000);
+        const ssize_t read = reported ? ::read(report[0], counts, sizeof(counts)) : 0;
+        if (!noFreeDescriptors) // the last requesters may still wait in the queue
+            (void)QTest::qWaitFor([&] { return server->ClientCount() >= server->MaxClients; }, 5000);
+        const int held = server->ClientCount();
+        for (int fd : std::as_const(taken))
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        ::close(go[1]);
+        ::close(report[0]);
+        ::kill(requesters, SIGKILL);
+        ::waitpid(requesters, nullptr, 0);
+
+        QVERIFY(reported && read == ssize_t(sizeof(counts)));
+        QCOMPARE(counts[0], 1100);
+        QCOMPARE(counts[1], 0);
+        if (noFreeDescriptors)
+            QVERIFY(held <= server->MaxClients);
+        else
+            QCOMPARE(held, server->MaxClients);
+        QVERIFY(QFileInfo(server->ServerName()).exists());
         QCOMPARE(request(server->ServerName(), QStringLiteral("other"), kConsoleInfoMessage).value(1),
                  QStringLiteral("INFO 1|KorConsole|5.0.0.1|Консоль"));
     }

@@ -9,6 +9,7 @@
 #include "Console/uForcePswChange.h"
 #include "Console/uImageList.h"
 #include "Console/uMenu.h"
+#include "Console/uMenuPreview.h"
 #include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
 #include "Console/uQtTranslation.h"
@@ -18,6 +19,7 @@
 #include "Console/uWaitFeedback.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
@@ -66,7 +68,7 @@ QStringList TopMenus(TfmMain &main)
     QStringList names;
     for (QAction *a : main.menuBar()->actions())
         if (a->isVisible())
-            names << a->text().remove(QLatin1Char('&'));
+            names << PlainCaption(a->text());
     return names;
 }
 
@@ -77,7 +79,7 @@ QAction *MenuItem(TfmMain &main, const QStringList &path)
     for (const QString &caption : path) {
         found = nullptr;
         for (QAction *a : actions)
-            if (a->text().remove(QLatin1Char('&')) == caption)
+            if (PlainCaption(a->text()) == caption)
                 found = a;
         if (!found)
             return nullptr;
@@ -420,6 +422,13 @@ private slots:
         row("empty scheme file", "empty:ZANDRELL5.db", "ZL_USER", "demo", "ZANDRELL5",
             "Файл базы данных \"%2/ZANDRELL5.db\" пуст");
         row("no scheme file", "", "ZL_USER", "demo", "NOSUCH", "Файл базы данных \"%2/NOSUCH.db\" не найден");
+        // A scheme older than the console needs, or one that records no version, says so.
+        const QString tooOld = u"Схема \"ZANDRELL5\" устарела (версия 0), консоли нужна версия %1 или новее: "
+                               "обновите схему на сервере"_s.arg(TDM::kSchemeVersionNeeded);
+        row("scheme older than the console", "UPDATE ZANDRELL5.SCHEME_VERSION SET VERSION = 0", "ZL_USER", "demo",
+            "ZANDRELL5", tooOld);
+        row("scheme without its version", "DELETE FROM ZANDRELL5.SCHEME_VERSION", "ZL_USER", "demo", "ZANDRELL5",
+            tooOld);
     }
     void refusedLogins()
     {
@@ -581,6 +590,40 @@ private slots:
         feedback.WaitEnded();
         QCOMPARE(panel.text(), u"before"_s);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    // Work of more than half a second since the event loop last ran shows the
+    // wait cursor until the event loop runs again; shorter work shows nothing.
+    void longWorkShowsTheWaitCursor()
+    {
+        TDbWaitFeedback feedback;
+        auto goesOn = [] {
+            for (int row = 0; row < 1000; ++row)
+                DbWorkGoesOn();
+        };
+        {
+            const TDbWork first;
+            goesOn();
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+            QTest::qSleep(TDbWaitFeedback::kWorkCursorAfterMs / 2 + 50);
+        }
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        {
+            // Without the event loop between them, the second piece of work counts on from the first.
+            const TDbWork second;
+            QTest::qSleep(TDbWaitFeedback::kWorkCursorAfterMs / 2 + 50);
+            goesOn();
+            QVERIFY(QGuiApplication::overrideCursor());
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        QVERIFY(QGuiApplication::overrideCursor());
+        QTRY_COMPARE(QGuiApplication::overrideCursor(), nullptr);
+        {
+            // After the event loop has run, work starts counting afresh.
+            const TDbWork third;
+            goesOn();
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        }
     }
 
     // Logging in again never leaves the language module of the previous login behind,
@@ -786,6 +829,82 @@ private slots:
         QVERIFY(lines.contains(u"MENU     Заказы"_s));
         QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
         QCOMPARE(main->Manager->Count(), services);
+    }
+
+    // Captions are data: an "&" in a group's or a service's name shows as typed in the menu, on the
+    // button and in the unattended dump, never as a mnemonic.
+    void ampersandsShowAsTyped()
+    {
+        sql(u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'R&D' WHERE ID_CFG = 1"_s);
+        sql(u"UPDATE ZANDRELL5.SRVITEMS SET SRVNAME = 'Счета & акты' WHERE ITEMID = 1"_s);
+        login(u"ZL_USER"_s);
+        auto main = mainWindow();
+        QVERIFY(MenuItem(*main, {"R&D", "Заказы", "Счета & акты"}));
+        QVERIFY(dump(*main).contains(u"MENU R&D"_s));
+        QStringList buttons;
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag && !a->isSeparator())
+                buttons << PlainCaption(a->text());
+        QVERIFY2(buttons.contains(u"Счета & акты"_s), qPrintable(buttons.join(u'|')));
+    }
+
+    void previewIsWhatTheUserGets_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("accessId");
+        QTest::addColumn<QString>("lang");
+        QTest::newRow("administrators") << "ZL_USER" << 1 << "25";
+        QTest::newRow("operators in English") << "OPERATOR" << 2 << "9";
+        QTest::newRow("administrators, reordered, with separators") << "ZL_USER" << 1 << "-1";
+    }
+    // The menu editor's preview of an access group is the menu, the rights strings and the tool bar
+    // that a user of that group gets at log-in.
+    void previewIsWhatTheUserGets()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, accessId);
+        QFETCH(QString, lang);
+        if (lang == u"-1"_s)
+            orderedMenu();
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        login(user, lang);
+        auto main = mainWindow();
+        // What the user gets: every service's caption path and rights string, the buttons in bar order.
+        QStringList rights, buttons;
+        std::function<void(const QList<QAction *> &, const QString &)> walk = [&](const QList<QAction *> &actions,
+                                                                                  const QString &path) {
+            for (QAction *a : actions) {
+                if (a->isSeparator() || (path.isEmpty() && ObjectTag(a) != kConfigTag))
+                    continue;
+                const QString itemPath =
+                    path.isEmpty() ? PlainCaption(a->text()) : path + u'/' + PlainCaption(a->text());
+                if (a->menu())
+                    walk(a->menu()->actions(), itemPath);
+                else if (const TServiceItem *service = MenuItemService(a))
+                    rights << itemPath + u'|' + service->GetMode();
+            }
+        };
+        walk(main->menuBar()->actions(), QString());
+        for (QAction *a : main->tbMain->actions())
+            if (ObjectTag(a) == kConfigTag)
+                buttons << (a->isSeparator() ? QString() : PlainCaption(a->text()));
+
+        auto other = server->Connect(user);
+        TOraQuery menu, catalogue;
+        menu.SetSession(other.get());
+        menu.SetSQLText(u"SELECT * FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A ORDER BY SORT_ORDER"_s);
+        menu.ParamByName(u"A"_s).SetAsInteger(accessId);
+        menu.Open();
+        catalogue.SetSession(other.get());
+        catalogue.SetSQLText(u"SELECT * FROM ZANDRELL5.V_SRVITEMS"_s);
+        catalogue.Open();
+        const TMenuPlan plan = PlanMenu(ReadMenuRows(&menu), ReadCatalogue(&catalogue), ReadCreateSeps());
+        QVERIFY(!rights.isEmpty());
+        QCOMPARE(plan.rights, rights);
+        QCOMPARE(plan.buttons, buttons);
     }
 
     void menuOrderGroupNumbersAndButtons()

@@ -366,6 +366,16 @@ private slots:
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
+    // A scheme named with blanks around it is the scheme Console.ini knows by that name.
+    void schemeSwitchWithBlanks()
+    {
+        exeDir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=0\nABC=1\n");
+        RecordingProgram p;
+        p.Run({"/scheme= ZANDRELL5 "});
+        QVERIFY2(p.dmLog.calls.contains(QStringLiteral("login ZANDRELL5 25")), qPrintable(p.dmLog.calls.join(u';')));
+        QCOMPARE(exeDir->read(QStringLiteral("Console.ini")), QByteArray("[SCHEMES]\nZANDRELL5=1\nABC=0\n"));
+    }
+
     void exitPathsAndCleanup()
     {
         const int before = ConsoleAtomCount();

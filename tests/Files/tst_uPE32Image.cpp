@@ -82,6 +82,36 @@ QByteArray Sample(PeLayout &layout)
     return builder.Build(&layout);
 }
 
+// Two types (10 and 11) of 2000 names each, the directory of 10 before that of 11.
+QByteArray TwoTypes(PeLayout *layout)
+{
+    PeBuilder builder;
+    for (int type : {10, 11})
+        for (int i = 0; i < 2000; ++i)
+            builder.Add(type, i + 1, "d");
+    return builder.Build(layout);
+}
+
+// 2000 names of type 10 and 300 types of one name each.
+QByteArray SharedNames(PeLayout *layout)
+{
+    PeBuilder builder;
+    for (int i = 0; i < 2000; ++i)
+        builder.Add(10, i + 1, "d");
+    for (int t = 100; t < 400; ++t)
+        builder.Add(t, 1, "t");
+    return builder.Build(layout);
+}
+
+// The error of the file that `make` builds when the directory of `type` is listed a second time.
+QString ReachedTwice(QByteArray (*make)(PeLayout *), int type)
+{
+    PeLayout layout;
+    make(&layout);
+    return u"Damaged file: resource directory at offset 0x%1 is reached twice"_s.arg(
+        QString::number(layout.TypeOf(type).directory, 16).toUpper());
+}
+
 // Points an entry at a directory, given as a file offset.
 void PointAtDirectory(QByteArray &bytes, const PeLayout &layout, qint64 entry, qint64 directory)
 {
@@ -169,20 +199,35 @@ QList<DamageCase> Cases()
          u"Damaged version resource: it starts with"_s, 1},
         {"one directory shared by hundreds of types",
          [] {
-             // 300 types whose entries all point at one directory of 2000
-             // names: far more items than the file holds entries.
-             PeBuilder builder;
-             for (int i = 0; i < 2000; ++i)
-                 builder.Add(10, i + 1, "d");
-             for (int t = 100; t < 400; ++t)
-                 builder.Add(t, 1, "t");
+             // 300 types whose entries all point at one directory of 2000 names.
              L layout;
-             QByteArray bytes = builder.Build(&layout);
+             QByteArray bytes = SharedNames(&layout);
              for (int t = 100; t < 400; ++t)
                  PointAtDirectory(bytes, layout, layout.TypeOf(t).entry, layout.TypeOf(10).directory);
              return bytes;
          },
-         u"Damaged file: the resource directory has more entries than the file can hold"_s, 1},
+         ReachedTwice(SharedNames, 10), 1},
+        {"names that all point at another type's directory",
+         [] {
+             // Every name of type 10 lists the 2000 names of type 11 again.
+             L layout;
+             QByteArray bytes = TwoTypes(&layout);
+             for (const PeLayout::Resource &resource : layout.resources)
+                 if (resource.type == ResId(10))
+                     PointAtDirectory(bytes, layout, resource.nameEntry, layout.TypeOf(11).directory);
+             return bytes;
+         },
+         ReachedTwice(TwoTypes, 11), 0},
+        {"more entries than any file holds", damaged([](QByteArray &b, const L &l) {
+             // A directory of 131070 entries, all inside the file.
+             const qint64 directory = b.size();
+             b.append(QByteArray(16 + 131070 * 8, '\0'));
+             PeBuilder::PutU16(b, directory + 12, 0xFFFF);
+             PeBuilder::PutU16(b, directory + 14, 0xFFFF);
+             PointAtDirectory(b, l, directory + 16, directory); // its first entry makes it a list
+             PointAtDirectory(b, l, l.TypeOf(6).entry, directory);
+         }),
+         u"Damaged file: the resource directory has more than 65536 entries"_s, 1},
     };
 }
 

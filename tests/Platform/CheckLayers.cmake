@@ -6,7 +6,7 @@
 #    Qt Widgets (its dynamic section's NEEDED entries).
 # 2. Every quoted #include of the product's sources names its place and goes
 #    down the layers, never up:
-#      Core < DataAccess < EmbeddedServer, Ui  (the platform, Platform/)
+#      Core < DataAccess < EmbeddedServer, PostgresServer, Ui  (the platform, Platform/)
 #      Source, Files < Console                 (Source and Files: only the platform below)
 #      Modules                                 (the platform and Source)
 #    A folder includes its own headers too; nothing includes tests/, bench/,
@@ -29,12 +29,14 @@ foreach(lib IN LISTS LIBS)
 endforeach()
 
 # Folder of the tree, the layer it is, and what that layer may include.
-set(platform Core DataAccess EmbeddedServer Ui)
-set(folders Platform/Core Platform/DataAccess Platform/EmbeddedServer Platform/Ui Source Files Console Modules)
-set(layers Core DataAccess EmbeddedServer Ui Source Files Console Modules)
+set(platform Core DataAccess EmbeddedServer PostgresServer Ui)
+set(folders Platform/Core Platform/DataAccess Platform/EmbeddedServer Platform/PostgresServer Platform/Ui Source Files
+            Console Modules)
+set(layers Core DataAccess EmbeddedServer PostgresServer Ui Source Files Console Modules)
 set(allowed_Core Core)
 set(allowed_DataAccess Core DataAccess)
 set(allowed_EmbeddedServer Core DataAccess EmbeddedServer)
+set(allowed_PostgresServer Core DataAccess PostgresServer)
 set(allowed_Ui Core DataAccess Ui)
 set(allowed_Source ${platform} Source)
 set(allowed_Files ${platform} Files)

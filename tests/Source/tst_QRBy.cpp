@@ -9,9 +9,14 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -215,6 +220,57 @@ private slots:
         QVERIFY(!listing.PrintToPdf(m_dir.filePath("closed.pdf")));
         QVERIFY(!QFile::exists(m_dir.filePath("closed.pdf")));
         QVERIFY(!listing.ShowListing());
+    }
+
+    // A listing whose pages take more than half a second shows its progress;
+    // Cancel stops it: a PDF file is not left behind, a preview closes.
+    void longListingShowsProgressAndCancels_data()
+    {
+        QTest::addColumn<bool>("preview");
+        QTest::newRow("PDF file") << false;
+        QTest::newRow("preview") << true;
+    }
+    void longListingShowsProgressAndCancels()
+    {
+        QFETCH(bool, preview);
+        TDataSet dataSet;
+        fill(dataSet, {"NAME:s:40", "QTY:i:20", "DAY:d:20"}, 100000);
+        QWidget form;
+        auto *listing = new TQRByDataSet(&form);
+        listing->SetDataSet(&dataSet);
+        listing->SetCaption(u"Orders"_s);
+        QString progressTitle;
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, this, [&] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (window->objectName() == u"fmListingProgress" && window->isVisible())
+                    if (auto *button = window->findChild<QPushButton *>()) {
+                        progressTitle = window->windowTitle();
+                        button->click();
+                    }
+        });
+        cancel.start(10);
+        const QString path = m_dir.filePath(u"cancelled.pdf"_s);
+        RecordingDialogService dialogs;
+        bool closedByItself = false;
+        dialogs.onModal = [&](QDialog *d) {
+            d->show(); // paints the pages
+            closedByItself = QTest::qWaitFor([d] { return !d->isVisible(); }, 5000);
+            return d->result();
+        };
+        if (preview) {
+            QVERIFY(listing->ShowListing());
+            QVERIFY(closedByItself);
+        } else {
+            QVERIFY(!listing->PrintToPdf(path));
+            QVERIFY(!QFile::exists(path));
+        }
+        QVERIFY(listing->Cancelled());
+        QCOMPARE(progressTitle, u"Orders"_s);
+        // The window goes with the listing.
+        const auto windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.cbegin(), windows.cend(),
+                             [](QWidget *w) { return w->objectName() == u"fmListingProgress"; }));
     }
 
     // The preview stands over the form; it and its printer go when it closes, each time.

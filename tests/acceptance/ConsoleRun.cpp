@@ -22,19 +22,35 @@ TConsoleRun::~TConsoleRun()
 
 bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environment, const QStringList &earlyLines)
 {
+    if (!Launch(arguments, environment))
+        return false;
+    for (const QString &line : earlyLines)
+        Send(line);
+    return WaitReady();
+}
+
+bool TConsoleRun::Launch(const QStringList &arguments, const QStringList &environment)
+{
     m_started.start();
     m_installation.start(m_process, arguments,
                          QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=") + m_display,
                                      QStringLiteral("XDG_RUNTIME_DIR=") + m_runtimeDir} +
                              environment);
-    if (!m_process.waitForStarted())
-        return false;
-    for (const QString &line : earlyLines)
-        Send(line);
+    return m_process.waitForStarted();
+}
+
+bool TConsoleRun::WaitReady()
+{
     if (WaitFor(QStringLiteral("READY"), 20000).isEmpty())
         return false;
     m_readyMs = m_started.elapsed();
     return true;
+}
+
+void TConsoleRun::Kill()
+{
+    m_process.kill();
+    m_process.waitForFinished();
 }
 
 bool TConsoleRun::readLines(int timeoutMs)

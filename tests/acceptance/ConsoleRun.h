@@ -22,6 +22,11 @@ public:
     // Starts the console with the switches and waits for READY; false when it ends or stalls first.
     // The early lines are sent at once, for a window that the start-up opens before READY.
     bool Start(const QStringList &arguments, const QStringList &environment = {}, const QStringList &earlyLines = {});
+    // The two halves of Start, for consoles that start at once.
+    bool Launch(const QStringList &arguments, const QStringList &environment = {});
+    bool WaitReady();
+    // Ends the process as a crash or the user's kill does, in the middle of whatever it does.
+    void Kill();
     // Milliseconds from the start to READY.
     qint64 ReadyMs() const { return m_readyMs; }
 

@@ -6,6 +6,7 @@
 #include "tests/acceptance/ConsoleRun.h"
 #include "tests/common/InstallationCopy.h"
 #include "tests/common/PdfText.h"
+#include "tests/common/PgTestCluster.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -192,6 +193,31 @@ class TestAcceptance : public QObject {
     std::unique_ptr<InstallationCopy> installation;
     std::vector<std::unique_ptr<TConsoleRun>> consoles;
     QElapsedTimer journey;
+    PgTestCluster *cluster = nullptr;
+    QString database; // the journey's PostgreSQL database, when it has one
+
+    // The journey's consoles log in to a PostgreSQL scheme of its own (the alias
+    // ZANDRELL_PG); false when no server can run here (the journey is skipped).
+    bool usePostgres()
+    {
+        if (!PgTestCluster::Require(&cluster))
+            return false;
+        database = cluster->MakeDatabase();
+        cluster->WriteAlias(installation->path(u"Servers.ini"_s), u"ZANDRELL_PG"_s, database);
+        return true;
+    }
+    TConsoleRun *startPostgresConsole(const QString &user)
+    {
+        consoles.push_back(std::make_unique<TConsoleRun>(*installation, desktop.Display(), runtime.path()));
+        TConsoleRun *console = consoles.back().get();
+        return console->Start(loginPostgres(user)) ? console : nullptr;
+    }
+    static QStringList loginPostgres(const QString &user)
+    {
+        return {u"/server=ZANDRELL_PG"_s, u"/user="_s + user, u"/password=demo"_s};
+    }
+    // Rows of the journey's PostgreSQL database, asked as its administrator.
+    int countRows(const QString &sql) { return cluster->Admin(database)->Scalar(sql).toInt(); }
 
     // A console of this journey's installation, logged in as the user; null when it did not reach READY.
     TConsoleRun *startConsole(const QString &user, const QStringList &extra = {}, const QStringList &environment = {},
@@ -272,6 +298,10 @@ private slots:
             console->Quit(5000);
         consoles.clear();
         installation.reset();
+        if (!database.isEmpty()) {
+            cluster->DropDatabase(database);
+            database.clear();
+        }
         qInfo("%s took %lld ms", qPrintable(name), journey.elapsed());
     }
 
@@ -423,6 +453,115 @@ private slots:
         QVERIFY(reloaded.contains(u"MENU Касса"_s));
         QVERIFY(reloaded.contains(u"MENU   "_s + service));
         QVERIFY(op->Command(u"rights"_s).contains(u"RIGHTS Касса/%1|%2"_s.arg(service, rights)));
+    }
+
+    // Three consoles on one PostgreSQL scheme at once: while two operators work
+    // in Orders with ticked lines, the administrator adds a group to their menu
+    // and grants them a right. Nobody waits for another's work, every console
+    // goes on, and the operators see the change after "Обновить меню".
+    void threeConsolesShareOneScheme()
+    {
+        if (!usePostgres())
+            return;
+        std::vector<TConsoleRun *> started;
+        for (const QString &user : {u"ZL_USER"_s, u"OPERATOR"_s, u"OPERATOR"_s}) {
+            consoles.push_back(std::make_unique<TConsoleRun>(*installation, desktop.Display(), runtime.path()));
+            QVERIFY(consoles.back()->Launch(loginPostgres(user)));
+            started.push_back(consoles.back().get());
+        }
+        for (TConsoleRun *console : started) {
+            QVERIFY(console->WaitReady());
+            QVERIFY2(console->ReadyMs() < 8000, "a log-in waited for another console");
+        }
+        TConsoleRun *admin = started[0];
+        const std::vector<TConsoleRun *> operators{started[1], started[2]};
+        const auto ticked = [](const QStringList &dump) {
+            return gridRows(dump, u"grdLines"_s).value(0).value(0) == u"+"_s;
+        };
+        for (TConsoleRun *op : operators) {
+            op->Command(u"click "_s + kOrdersMenu);
+            QCOMPARE(refusals(op->Command(u"form check grdLines #1"_s)), QStringList());
+            QVERIFY(ticked(op->Command(u"form dump"_s)));
+            QVERIFY(op->Command(u"rights"_s).contains(u"RIGHTS "_s + kOrdersMenu + u"|100"_s));
+        }
+
+        // The administrator's changes answer at once, whatever the operators hold.
+        QElapsedTimer editing;
+        editing.start();
+        QVERIFY(admin->Command(u"click Файл/Настройка меню"_s).contains(u"MODAL TMenuConfig|Настройка меню"_s));
+        for (const QString &line : {u"select dbgAccess Операторы"_s, u"input Касса"_s, u"action acInsMenu"_s,
+                                    u"select tvMenu Конфигурация меню/Документы/Заказы/Заказы"_s})
+            QCOMPARE(refusals(admin->Command(line)), QStringList());
+        QVERIFY(!LinesStartingWith(admin->Command(u"action acChgRights"_s), u"MODAL TRightsEdit|"_s).isEmpty());
+        QCOMPARE(refusals(admin->Command(u"check lvRightList #1"_s)), QStringList());
+        QVERIFY(admin->Command(u"ok"_s).contains(u"CLOSED TRightsEdit 1"_s));
+        QCOMPARE(admin->Command(u"reply 6"_s), QStringList());
+        QVERIFY(!LinesStartingWith(admin->Command(u"click btnClose"_s), u"CLOSED TMenuConfig "_s).isEmpty());
+        QVERIFY2(editing.elapsed() < 10000, "the administrator waited for the operators");
+        QCOMPARE(LinesStartingWith(admin->Output(), u"MSGBOX 16"_s), QStringList());
+
+        for (TConsoleRun *op : operators) {
+            const QStringList reloaded = op->Command(u"click Файл/Обновить меню"_s);
+            QVERIFY(reloaded.contains(u"MENU Касса"_s));
+            QVERIFY(op->Command(u"rights"_s).contains(u"RIGHTS "_s + kOrdersMenu + u"|110"_s));
+            // The session goes on: Orders opens again with the line still ticked.
+            op->Command(u"click "_s + kOrdersMenu);
+            const QStringList dump = op->Command(u"form dump"_s);
+            QVERIFY(!gridRows(dump, u"grdOrders"_s).isEmpty());
+            QVERIFY(ticked(dump));
+        }
+        admin->Command(u"click "_s + kOrdersMenu);
+        QVERIFY(!gridRows(admin->Command(u"form dump"_s), u"grdOrders"_s).isEmpty());
+    }
+
+    // A console killed in the middle of deleting a large branch of the menu
+    // leaves the scheme consistent: no entry without its group, no lock behind;
+    // another console logs in at once and deletes what is left.
+    void aConsoleKilledInTheMiddleOfAChange()
+    {
+        if (!usePostgres())
+            return;
+        // A branch of 400 groups under a new top-level group of the administrators' menu.
+        cluster->AdminExec(
+            database,
+            u"WITH g AS (INSERT INTO zandrell5.menucfg (id_cfg, accessid, owner, isgroup, menuname, sort_order) "
+            "VALUES (nextval('zandrell5.menucfg_seq'), 1, 0, 1, 'Архив', 990) RETURNING id_cfg) "
+            "INSERT INTO zandrell5.menucfg (id_cfg, accessid, owner, isgroup, menuname, sort_order) "
+            "SELECT nextval('zandrell5.menucfg_seq'), 1, g.id_cfg, 1, 'Папка ' || n, n FROM g, "
+            "generate_series(1, 400) n"_s);
+        const int rows = countRows(u"SELECT count(*) FROM zandrell5.menucfg"_s);
+        const QString orphans = u"SELECT count(*) FROM zandrell5.menucfg m WHERE m.owner <> 0 AND NOT EXISTS "
+                                "(SELECT 1 FROM zandrell5.menucfg o WHERE o.id_cfg = m.owner)"_s;
+        const auto deleteBranch = [](TConsoleRun &console, bool wait) {
+            QVERIFY(console.Command(u"click Файл/Настройка меню"_s).contains(u"MODAL TMenuConfig|Настройка меню"_s));
+            QCOMPARE(refusals(console.Command(u"select tvMenu Конфигурация меню/Архив"_s)), QStringList());
+            QCOMPARE(console.Command(u"reply 6"_s), QStringList());
+            if (wait)
+                QCOMPARE(refusals(console.Command(u"action acDelMenu"_s, 60000)), QStringList());
+            else
+                console.Send(u"action acDelMenu"_s);
+        };
+
+        TConsoleRun *killed = startPostgresConsole(u"ZL_USER"_s);
+        QVERIFY(killed);
+        deleteBranch(*killed, false);
+        QTest::qWait(400);
+        killed->Kill();
+        QCOMPARE(countRows(orphans), 0);
+
+        qInfo(
+            "%d rows of the branch left when the console was killed",
+            countRows(u"SELECT count(*) FROM zandrell5.menucfg WHERE menuname LIKE 'Папка %' OR menuname = 'Архив'"_s));
+        TConsoleRun *next = startPostgresConsole(u"ZL_USER"_s);
+        QVERIFY(next);
+        QVERIFY2(next->ReadyMs() < 8000, "the log-in waited for the killed console");
+        if (countRows(u"SELECT count(*) FROM zandrell5.menucfg WHERE menuname = 'Архив'"_s) > 0) {
+            deleteBranch(*next, true);
+            next->Command(u"reply 7"_s); // no menu rebuild
+            QVERIFY(!LinesStartingWith(next->Command(u"click btnClose"_s), u"CLOSED TMenuConfig "_s).isEmpty());
+        }
+        QCOMPARE(countRows(orphans), 0);
+        QCOMPARE(countRows(u"SELECT count(*) FROM zandrell5.menucfg"_s), rows - 401);
     }
 
     // Orders' listing written through its preview: every amount whole on one line.

@@ -1,11 +1,18 @@
 #pragma once
-// A fresh embedded server for each test: the demo database is built once per
+// A fresh demo server for each test: the demo database is built once per
 // test program from Scheme/ (with the builder's own code) and copied into a
 // new temporary folder for every test, with a Servers.ini that names it
 // "ZANDRELL" (and an alias whose files are missing, "NOFILES").
+//
+// With ZANDRELL_TEST_BACKEND=postgres the same tests run against PostgreSQL:
+// the program's private cluster (PgTestCluster.h) gives each test a database
+// of its own copied from the installed demo scheme, "ZANDRELL" names it and
+// "NOFILES" a database that is not there. A test of the embedded server's own
+// files skips itself there (OnPostgres()).
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
 #include "DataAccess/ServerAliases.h"
+#include "tests/common/PgTestCluster.h"
 #include "tools/dbbuild/DbBuilder.h"
 
 #include <QDir>
@@ -31,10 +38,18 @@ inline std::unique_ptr<TOraSession> ConnectTo(const QString &alias, const QStrin
 
 class TestServer {
 public:
-    // Builds the template once (call from initTestCase).
+    // The tests run against PostgreSQL.
+    static bool OnPostgres() { return qEnvironmentVariable("ZANDRELL_TEST_BACKEND") == QLatin1String("postgres"); }
+
+    // Builds the template once (call from initTestCase); on PostgreSQL starts
+    // the cluster, or skips the program with the reason.
     static void BuildTemplate()
     {
         static QTemporaryDir dir;
+        if (OnPostgres()) {
+            PgTestCluster::Require(&s_cluster);
+            return;
+        }
         if (!s_template.isEmpty())
             return;
         QVERIFY(dir.isValid());
@@ -45,6 +60,14 @@ public:
 
     TestServer()
     {
+        if (OnPostgres()) {
+            QVERIFY2(s_cluster, "TestServer::BuildTemplate() first");
+            m_database = s_cluster->MakeDatabase();
+            s_cluster->WriteAlias(IniPath(), QStringLiteral("ZANDRELL"), m_database);
+            s_cluster->WriteAlias(IniPath(), QStringLiteral("NOFILES"), QStringLiteral("zandrell_missing"));
+            SetServersIniPath(IniPath());
+            return;
+        }
         QDir().mkpath(m_dir.filePath(QStringLiteral("Db/ZANDRELL")));
         const QDir from(s_template);
         for (const QString &f : from.entryList(QDir::Files))
@@ -53,7 +76,22 @@ public:
         WriteServerAlias(IniPath(), QStringLiteral("NOFILES"), QStringLiteral("Db/NOFILES"));
         SetServersIniPath(IniPath());
     }
-    ~TestServer() { SetServersIniPath(QString()); }
+    ~TestServer()
+    {
+        SetServersIniPath(QString());
+        if (!m_database.isEmpty() && s_cluster) {
+            try {
+                s_cluster->DropDatabase(m_database);
+            } catch (const std::exception &e) {
+                qWarning("the test's database %s stays: %s", qPrintable(m_database), e.what());
+            }
+        }
+    }
+
+    // PostgreSQL: the test's database, and the server's own SQL run in it as its administrator.
+    QString Database() const { return m_database; }
+    void AdminExec(const QString &sql) const { s_cluster->AdminExec(m_database, sql); }
+    TPgServerPlace Administrator() const { return s_cluster->Administrator(); }
 
     QString IniPath() const { return m_dir.filePath(QStringLiteral("Servers.ini")); }
     QString Folder() const { return m_dir.filePath(QStringLiteral("Db/ZANDRELL")); }
@@ -68,7 +106,9 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_database;
     static inline QString s_template;
+    static inline PgTestCluster *s_cluster = nullptr;
 };
 
 // The first column of the first row the query gives; null when none.

@@ -90,7 +90,9 @@ TDbBuildResult BuildServerFolder(const QString &schemeSourceDir, const QString &
         if (source.exists(QStringLiteral("accounts.sql")))
             result.statements += RunScript(backend, source.filePath(QStringLiteral("accounts.sql")));
         for (const QString &scheme : source.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-            if (!TSqliteConnection::IsValidSchemeName(scheme))
+            // A scheme's folder is named in capitals; "postgres" holds the
+            // same schemes for a PostgreSQL server (tools/pgbuild).
+            if (!TSqliteConnection::IsValidSchemeName(scheme) || scheme != scheme.toUpper())
                 continue;
             backend.CreateScheme(scheme);
             const QDir dir(source.filePath(scheme));

@@ -3,7 +3,7 @@
 // project's own SQLite backend (so that accounts get salted password hashes):
 //
 //   Scheme/accounts.sql        CREATE USER statements for the accounts database
-//   Scheme/<SCHEME>/*.sql      one folder per scheme, run in file-name order
+//   Scheme/<SCHEME>/*.sql      one folder per scheme (named in capitals), run in file-name order
 //
 // Statements end with ";". Every scheme that has a LANG_TEXTS table also gets
 // the shared resource strings (Russian 25, English 9).

@@ -6,15 +6,18 @@
 #include "DataAccess/DataSet.h"
 #include "DataAccess/Field.h"
 #include "Source/ComUnits/QRBy/uQRPreview.h"
+#include "Source/ComUnits/QRBy/uQRProgress.h"
 #include "Source/ComUnits/uComLog.h"
 #include "Ui/DataSetModel.h"
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QTextLayout>
 #include <QTextOption>
 #include <QWidget>
@@ -127,9 +130,10 @@ public:
         measureHeaders();
     }
 
-    void Paint(TDataSet *dataSet)
+    // Paints every page; false when the user cancelled. The progress window lets
+    // events in: a data set closed or cut meanwhile ends the listing where it is.
+    bool Paint(const QPointer<TDataSet> &dataSet, TQRProgress &progress)
     {
-        const int rows = dataSet->RecordCount();
         const double bodyBottom = m_page.height() - mm(kPageFooterMm);
         const double bodyHeight = bodyBottom - m_bodyTop;
         QStringList texts(m_layout.Columns.size());
@@ -137,7 +141,7 @@ public:
         paintPageBands(page);
         double y = m_bodyTop;
         bool pageHasRows = false;
-        for (int row = 0; row < rows; ++row) {
+        for (int row = 0; dataSet && dataSet->Active() && row < dataSet->RecordCount(); ++row) {
             double height = mm(kDetailMm);
             for (int c = 0; c < m_layout.Columns.size(); ++c) {
                 const TQRColumn &column = m_layout.Columns.at(c);
@@ -155,7 +159,10 @@ public:
             paintRow(texts, y, height);
             y += height;
             pageHasRows = true;
+            if (!progress.Step(row + 1, page))
+                return false;
         }
+        return true;
     }
 
 private:
@@ -365,8 +372,12 @@ QPageLayout TQRByDataSet::PageLayout() const
                        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter);
 }
 
-bool TQRByDataSet::Render(QPagedPaintDevice *device) const
+bool TQRByDataSet::Render(QPagedPaintDevice *device)
 {
+    // The progress window lets events in: a second request meanwhile waits for none.
+    if (m_rendering)
+        return false;
+    m_cancelled = false;
     if (!m_dataSet || !m_dataSet->Active())
         return false;
     // A PDF writer opens its file here: a folder that cannot be written fails now.
@@ -376,20 +387,29 @@ bool TQRByDataSet::Render(QPagedPaintDevice *device) const
         return false;
     }
     const TQRLayout layout = Layout();
-    TListingPainter(painter, device, layout, m_caption, m_subTitle).Paint(m_dataSet);
-    return true;
+    TQRProgress progress(previewParent(), m_caption, m_dataSet->RecordCount());
+    const QScopedValueRollback rendering(m_rendering, true);
+    m_cancelled = !TListingPainter(painter, device, layout, m_caption, m_subTitle).Paint(m_dataSet, progress);
+    return !m_cancelled;
 }
 
 bool TQRByDataSet::PrintToPdf(const QString &path)
 {
     if (!m_dataSet || !m_dataSet->Active())
         return false;
-    QPdfWriter writer(path);
-    writer.setPageLayout(PageLayout());
-    writer.setResolution(600);
-    writer.setTitle(m_caption);
-    writer.setCreator(QStringLiteral("KorConsole"));
-    return Render(&writer);
+    bool written = false;
+    {
+        QPdfWriter writer(path);
+        writer.setPageLayout(PageLayout());
+        writer.setResolution(600);
+        writer.setTitle(m_caption);
+        writer.setCreator(QStringLiteral("KorConsole"));
+        written = Render(&writer);
+    }
+    // A listing cut short by the user leaves no file that looks whole.
+    if (m_cancelled)
+        QFile::remove(path);
+    return written;
 }
 
 QWidget *TQRByDataSet::previewParent() const
@@ -406,8 +426,16 @@ bool TQRByDataSet::ShowListing()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(PageLayout());
     printer.setDocName(m_caption);
+    // Cancelled while its pages are painted, the preview closes as soon as it can.
+    QPointer<QDialog> shown;
     TQRPreviewDlg preview(
-        &printer, m_caption, [this](QPrinter *target) { Render(target); }, previewParent());
+        &printer, m_caption,
+        [this, &shown](QPrinter *target) {
+            if (!Render(target) && m_cancelled && shown)
+                QMetaObject::invokeMethod(shown, &QDialog::reject, Qt::QueuedConnection);
+        },
+        previewParent());
+    shown = &preview;
     ExecModalDialog(&preview);
     return true;
 }

@@ -90,8 +90,12 @@ public:
     // data set or the file cannot be written.
     bool PrintToPdf(const QString &path);
     // Paints every page on a printer or PDF writer set up with its page layout;
-    // false when there is nothing to list or the device cannot be painted on.
-    bool Render(QPagedPaintDevice *device) const;
+    // false when there is nothing to list, the device cannot be painted on, or
+    // the user cancelled. Painting that lasts shows a progress window with
+    // Cancel (TQRProgress); a cancelled PDF file is removed, a cancelled preview closes.
+    bool Render(QPagedPaintDevice *device);
+    // Whether the last painting was stopped by the user.
+    bool Cancelled() const { return m_cancelled; }
     // The page layout of the listing: A4, its margins and the orientation of Layout().
     QPageLayout PageLayout() const;
 
@@ -103,4 +107,6 @@ private:
     QString m_subTitle;
     QPointer<TDataSet> m_dataSet;
     QList<TQRColumnSource> m_columns;
+    bool m_cancelled = false;
+    bool m_rendering = false;
 };

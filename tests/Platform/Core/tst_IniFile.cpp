@@ -1,8 +1,10 @@
 // The INI file class: private-profile reading rules, writes that replace the
-// whole file, Windows-1251 files, and files that are damaged or cannot be
+// whole file and keep every line they do not change byte for byte (stray
+// bytes, Windows-1251, mixed line ends), files that are not text or cannot be
 // written; writes that meet faults: a full disk, a failing flush, a read-only
-// place, another program writing the same file, a writer killed in the
-// middle; and what a rewrite keeps of the file it replaces.
+// place, a lock that is held or is no regular file, another program writing
+// the same file, a writer killed in the middle; and what a rewrite keeps of
+// the file it replaces.
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "Core/TextCodec.h"
@@ -22,8 +24,11 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -194,55 +199,171 @@ private slots:
         QCOMPARE(first.ReadString("S", "K", "none"), QStringLiteral("3"));
     }
 
-    void windows1251FileIsReadAndRewrittenAsUtf8()
+    // A write changes only the lines of its key; every other line keeps its bytes and its line end.
+    void writesKeepEveryOtherByte_data()
     {
-        const QString name = QString::fromUtf8("Схема");
-        QVERIFY(WriteBytes(path(), "[SCHEMES]\r\n" + EncodeWindows1251(name) + "=1\r\n[FORM]\r\nCAPTION=" +
-                                       EncodeWindows1251(QString::fromUtf8("Отчеты")) + "\r\n"));
-        TIniFile ini(path());
-        QCOMPARE(ini.ReadSection("SCHEMES"), QStringList{name});
-        QCOMPARE(ini.ReadString("FORM", "CAPTION", ""), QString::fromUtf8("Отчеты"));
-        ini.WriteString("SCHEMES", "ABC", "0");
-        const QByteArray bytes = ReadBytes(path());
-        QVERIFY(IsValidUtf8(bytes));
-        QCOMPARE(TIniFile(path()).ReadString("SCHEMES", name, ""), QStringLiteral("1"));
-    }
-
-    void utf8WithBomAndUtf16()
-    {
-        QVERIFY(WriteBytes(path(), "\xEF\xBB\xBF[S]\nK=\xD0\xAF\n"));
-        QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QString::fromUtf8("Я"));
-        const QString text = QStringLiteral("[S]\r\nK=wide\r\n");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("writes"); // section|key|value
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("readBack"); // section|key|value read from the file written
+        const QByteArray scheme = u"Схема"_s.toUtf8();
+        const QByteArray reports = u"Отчеты"_s.toUtf8();
+        QTest::newRow("UTF-8 with one stray byte")
+            << "[SCHEMES]\n" + scheme + "=1\nBAD\xFF=0\n[FORM]\nCAPTION=" + reports + "\n"
+            << QStringList{u"SCHEMES|"_s + u"Схема"_s + u"|0"_s, u"SCHEMES|ABC|1"_s}
+            << "[SCHEMES]\n" + scheme + "=0\nBAD\xFF=0\nABC=1\n[FORM]\nCAPTION=" + reports + "\n"
+            << u"FORM|CAPTION|Отчеты"_s;
+        const QByteArray scheme1251 = EncodeWindows1251(u"Схема"_s);
+        QTest::newRow("Windows-1251 stays Windows-1251")
+            << "[SCHEMES]\r\n" + scheme1251 + "=1\r\n[FORM]\r\nCAPTION=" + EncodeWindows1251(u"Отчеты"_s) + "\r\n"
+            << QStringList{u"FORM|CAPTION|Итоги"_s}
+            << "[SCHEMES]\r\n" + scheme1251 + "=1\r\n[FORM]\r\nCAPTION=" + EncodeWindows1251(u"Итоги"_s) + "\r\n"
+            << u"SCHEMES|Схема|1"_s;
+        QTest::newRow("mixed line ends, no end after the last line")
+            << QByteArray("[A]\r\nk=1\nj=2\r[B]\r\nx=1") << QStringList{u"A|k|5"_s, u"B|y|2"_s, u"C|z|3"_s}
+            << QByteArray("[A]\r\nk=5\nj=2\r[B]\r\nx=1\r\ny=2\r\n\r\n[C]\r\nz=3\r\n") << u"A|j|2"_s;
+        QTest::newRow("a key keeps its spelling, blanks and quotes of other lines")
+            << QByteArray("[S]\n  Key  =  old\nQ = \"  quoted  \" \n")
+            << QStringList{u"s|Key|new"_s, u"S| Key |newer"_s}
+            << QByteArray("[S]\n  Key  =newer\nQ = \"  quoted  \" \n") << u"S|Q|  quoted  "_s;
         QByteArray utf16("\xFF\xFE", 2);
-        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-        QVERIFY(WriteBytes(path(), utf16));
-        QCOMPARE(TIniFile(path()).ReadString("S", "K", ""), QStringLiteral("wide"));
+        const QString wide = u"[S]\r\nK=Я\r\n"_s;
+        utf16.append(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2);
+        QByteArray utf16After("\xFF\xFE", 2);
+        const QString wideAfter = u"[S]\r\nK=Я\r\nL=ж\r\n"_s;
+        utf16After.append(reinterpret_cast<const char *>(wideAfter.utf16()), wideAfter.size() * 2);
+        QTest::newRow("UTF-16 with its mark") << utf16 << QStringList{u"S|L|ж"_s} << utf16After << u"S|K|Я"_s;
+        QTest::newRow("UTF-8 with its mark")
+            << "\xEF\xBB\xBF[S]\nK=" + scheme + "\n"
+            << QStringList{u"S|K|Я"_s} << "\xEF\xBB\xBF[S]\nK=" + u"Я"_s.toUtf8() + "\n"
+            << u"S|K|Я"_s;
+    }
+    void writesKeepEveryOtherByte()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, writes);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, readBack);
+        QVERIFY(WriteBytes(path(), before));
+        TIniFile ini(path());
+        for (const QString &write : writes) {
+            const QStringList parts = write.split(u'|');
+            ini.WriteString(parts.at(0), parts.at(1), parts.at(2));
+        }
+        QCOMPARE(ReadBytes(path()), after);
+        const QStringList parts = readBack.split(u'|');
+        QCOMPARE(TIniFile(path()).ReadString(parts.at(0), parts.at(1), u"missing"_s), parts.at(2));
     }
 
-    void damagedAndBinaryContentNeverCrashes()
+    // A Windows-1251 file cannot take a character it has no code for: the write fails and changes nothing.
+    void windows1251FileRefusesWhatItCannotHold()
     {
+        const QByteArray before = "[S]\n" + EncodeWindows1251(u"Ключ"_s) + "=1\n";
+        QVERIFY(WriteBytes(path(), before));
+        QVERIFY_THROWS_EXCEPTION(EIniWriteError, TIniFile(path()).WriteString("S", "K", u"東京"_s));
+        QCOMPARE(ReadBytes(path()), before);
+    }
+
+    // A file that is not text is read as far as it can be and never rewritten:
+    // the write fails, and a copy of the file is kept beside it.
+    void fileThatIsNotTextIsLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("found"); // the value of S/K read from it
+        QByteArray random(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator generator(22);
+        for (char &byte : random)
+            byte = char(generator.bounded(256));
+        QTest::newRow("64 KB of random bytes") << random << u"none"_s;
         QByteArray garbage;
         for (int i = 0; i < 70000; ++i)
             garbage.append(static_cast<char>((i * 7919) % 256));
         garbage.insert(100, "\n[S]\nK=found\n");
-        QVERIFY(WriteBytes(path(), garbage));
+        QTest::newRow("binary data around a section") << garbage << u"found"_s;
+        QTest::newRow("zero bytes after a crash") << QByteArray("[S]\nK=kept\n") + QByteArray(512, '\0') << u"kept"_s;
+    }
+    void fileThatIsNotTextIsLeftAlone()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, found);
+        QVERIFY(WriteBytes(path(), bytes));
         TIniFile ini(path());
-        QCOMPARE(ini.ReadString("S", "K", "x"), QStringLiteral("found"));
-        ini.WriteString("S", "K2", "v");
-        QCOMPARE(ini.ReadString("S", "K2", "x"), QStringLiteral("v"));
+        QCOMPARE(ini.ReadString("S", "K", "none"), found);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                ini.WriteString("S", "K2", "v");
+                QFAIL("the write should have failed");
+            } catch (const EIniWriteError &e) {
+                QCOMPARE(e.Reason(), EIniWriteError::NotText);
+                QCOMPARE(e.OtherFile(), path(u"Console.ini.damaged"_s));
+            }
+        }
+        QCOMPARE(ReadBytes(path()), bytes);
+        QCOMPARE(ReadBytes(path(u"Console.ini.damaged"_s)), bytes);
+        QCOMPARE(filesIn(dir->path()), (QStringList{u"Console.ini"_s, u"Console.ini.damaged"_s}));
+    }
+
+    // A lock that is not a regular file is never opened and fails the write at
+    // once; a lock another program holds fails it after the wait.
+    void writeThatCannotLock_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("FIFO") << u"fifo"_s << int(EIniWriteError::LockNotAFile);
+        QTest::newRow("folder") << u"folder"_s << int(EIniWriteError::LockNotAFile);
+        QTest::newRow("link to the file itself") << u"link"_s << int(EIniWriteError::LockNotAFile);
+        QTest::newRow("held by another program") << u"held"_s << int(EIniWriteError::Locked);
+    }
+    void writeThatCannotLock()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, reason);
+        const QByteArray before = "[S]\nK=1\n";
+        QVERIFY(WriteBytes(path(), before));
+        const QByteArray lockPath = QFile::encodeName(path() + u".lock"_s);
+        int holder = -1;
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(lockPath.constData(), 0600), 0);
+        else if (kind == u"folder")
+            QCOMPARE(::mkdir(lockPath.constData(), 0700), 0);
+        else if (kind == u"link")
+            QCOMPARE(::symlink(QFile::encodeName(path()).constData(), lockPath.constData()), 0);
+        else {
+            holder = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+        }
+        TIniFile::SetWriteFaultForTests({.LockTimeoutMs = 100});
+        TIniFile ini(path());
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                ini.WriteString("S", "K", "2");
+                QFAIL("the write should have failed");
+            } catch (const EIniWriteError &e) {
+                QCOMPARE(int(e.Reason()), reason);
+            }
+        }
+        QCOMPARE(ReadBytes(path()), before);
+        struct stat st {};
+        QCOMPARE(::lstat(lockPath.constData(), &st), 0); // the lock path is left as it was
+        if (holder >= 0)
+            ::close(holder);
     }
 
     void hugeFileIsReadButNeverRewritten()
     {
+        // Text throughout: a comment line of a mebibyte, again and again.
         QFile f(path());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[S]\nK=1\n");
-        QVERIFY(f.resize(TIniFile::kMaxFileSize + 10));
+        const QByteArray comment = ';' + QByteArray(1024 * 1024 - 2, 'x') + '\n';
+        while (f.size() <= TIniFile::kMaxFileSize)
+            f.write(comment);
+        const qint64 size = f.size();
         f.close();
         TIniFile ini(path());
         QCOMPARE(ini.ReadString("S", "K", "x"), QStringLiteral("1"));
         QVERIFY_THROWS_EXCEPTION(EIniFileError, ini.WriteString("S", "K", "2"));
-        QCOMPARE(QFileInfo(path()).size(), TIniFile::kMaxFileSize + 10);
+        QCOMPARE(QFileInfo(path()).size(), size);
     }
 
     void invalidNamesAreRefusedAndLoseNothing()

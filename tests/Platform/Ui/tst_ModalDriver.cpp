@@ -329,6 +329,24 @@ private slots:
         QCOMPARE(out, QStringList{"MODAL QDialog|Plain"});
     }
 
+    // A huge value makes no huge box: each line keeps its start, the text its first lines.
+    void messageBoxShowsTheStartOfAHugeValue()
+    {
+        const QString identifier = u"ID-"_s + QString(10 * 1024 * 1024, u'7');
+        QCOMPARE(ShowDialogMessage(u"Unknown identifier \"%1\"\nSecond line"_s.arg(identifier), identifier, MB_OK),
+                 int(IDOK));
+        const QString start = identifier.left(kMaxBoxLineLength);
+        QCOMPARE(out,
+                 QStringList{u"MSGBOX 0|"_s + start + u"…|"_s +
+                             (u"Unknown identifier \""_s + identifier).left(kMaxBoxLineLength) + u"…\\nSecond line"_s});
+        out.clear();
+        QStringList lines;
+        for (int i = 1; i <= 3 * kMaxBoxLines; ++i)
+            lines << QString::number(i);
+        ShowDialogMessage(lines.join(u'\n'), u"Many"_s, MB_OK);
+        QCOMPARE(out, QStringList{u"MSGBOX 0|Many|"_s + lines.mid(0, kMaxBoxLines).join(u"\\n"_s) + u"\\n…"_s});
+    }
+
     // While a window's loop runs, the program knows it must not free the window's owner.
     void modalLoopsAreCounted()
     {

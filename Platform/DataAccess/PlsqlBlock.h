@@ -2,7 +2,8 @@
 // An anonymous PL/SQL block as the console writes them: procedure and
 // function calls (":RESULT := PACK.FUNC(:A, 1)"), COMMIT, ROLLBACK, NULL and
 // plain SQL statements between BEGIN and END. Anything else is refused with
-// ORA-06550 (PLS-00103), since the embedded server is no PL/SQL engine.
+// ORA-06550 (PLS-00103): the backends run such a block step by step (the
+// embedded server is no PL/SQL engine, PostgreSQL's is another language).
 #include "Core/PlatformExport.h"
 
 #include <QList>

@@ -1,4 +1,4 @@
-#include "EmbeddedServer/PlsqlBlock.h"
+#include "DataAccess/PlsqlBlock.h"
 
 #include "DataAccess/DAError.h"
 #include "DataAccess/SqlLexer.h"
@@ -110,7 +110,7 @@ QList<TPlsqlStep> ParsePlsqlBlock(const QString &block)
             continue;
         }
         if (t.isWord("BEGIN") || t.isWord("DECLARE") || t.isWord("IF") || t.isWord("LOOP") || t.isWord("EXCEPTION"))
-            Refuse(&t, QStringLiteral("\"%1\" is not supported by the embedded server").arg(t.text.toUpper()));
+            Refuse(&t, QStringLiteral("\"%1\" is not supported by the scheme server").arg(t.text.toUpper()));
         current.append(t);
     }
     if (!ended)
@@ -143,7 +143,7 @@ QList<TPlsqlStep> ParsePlsqlBlock(const QString &block)
             const TSqlToken &last = st.last();
             step.text = block.mid(first.pos, last.pos + last.text.size() - first.pos);
             if (first.isWord("SELECT"))
-                Refuse(&first, QStringLiteral("SELECT INTO is not supported by the embedded server"));
+                Refuse(&first, QStringLiteral("SELECT INTO is not supported by the scheme server"));
         } else if (first.kind == TSqlTok::Bind && st.size() >= 3 && st[1].isOp(":=")) {
             const QList<TSqlToken> rest = st.mid(2);
             QString name;
