@@ -79,7 +79,14 @@ protected:
             m_shown.insert(widget, now);
             // Placed before it is mapped, the window manager frames it there and places it no further.
             if (nativeFrameMargins(widget).isNull()) {
-                const QRect frame = widget->geometry().marginsAdded(expectedFrameMargins(widget));
+                QRect frame = widget->geometry().marginsAdded(expectedFrameMargins(widget));
+                // A dialog not placed by its owner is centred over its parent window (as it would
+                // centre itself afterwards, by a frame it does not know yet).
+                if (qobject_cast<QDialog *>(widget) && !widget->testAttribute(Qt::WA_Moved)) {
+                    const QWidget *parent = widget->parentWidget() ? widget->parentWidget()->window() : nullptr;
+                    frame.moveCenter(parent && parent->isVisible() ? parent->frameGeometry().center()
+                                                                   : WorkAreaOf(widget).center());
+                }
                 const QRect inside = FrameInsideArea(frame, WorkAreaOf(widget));
                 if (inside.topLeft() != frame.topLeft())
                     MoveFrameTo(widget, inside.topLeft());
