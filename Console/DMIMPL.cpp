@@ -8,6 +8,7 @@
 #include "Core/Exceptions.h"
 #include "Core/IniFile.h"
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "Core/TextFormat.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/DAError.h"
@@ -19,6 +20,7 @@
 #include "Source/ComUnits/uBaseService.h"
 #include "Source/ComUnits/uOraFunctions.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -311,6 +313,7 @@ void TDM::sessionError(EDAError &error)
 bool TDM::Login(const QString &scheme, const QString &langIdText)
 {
     m_loggedIn = false;
+    m_chosenLangId = 0;
     RetriesLeft = condlgConnect->Retries;
     SchemeName = scheme;
     EncodePassword = ReadEncode();
@@ -346,9 +349,11 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         qCInfo(lcConsole) << "logged in to" << scheme << "with access group" << AccessListId << AccessListName;
         // The user's language is not worth the log-in: a scheme that cannot
         // store it now (locked, damaged) leaves the language as it was.
-        if (langIdText != QLatin1String("-1")) {
+        // A language chosen in the connect dialog is stored as one given by /langid.
+        const QString language = m_chosenLangId > 0 ? QString::number(m_chosenLangId) : langIdText;
+        if (language != QLatin1String("-1")) {
             try {
-                SetUserLanguages(langIdText);
+                SetUserLanguages(language);
             } catch (const std::exception &e) {
                 qCWarning(lcConsole) << "the user's language is not stored:" << ExceptionMessage(e);
             }
@@ -358,6 +363,8 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
             if (const int packLang = GetComLanguages()->GET_USER_APL_LANG_ID(); packLang > 0)
                 SetConsoleLangId(packLang);
             IniResString();
+            // The pack settles the session's language: its dates, times and numbers follow it.
+            applySessionFormats();
             // Texts translated at an earlier log-in may be in another language:
             // translate the built-in ones again, never a translation twice.
             ReleaseConsoleTexts();
@@ -370,6 +377,70 @@ bool TDM::Login(const QString &scheme, const QString &langIdText)
         return false;
     }
     return result;
+}
+
+namespace {
+
+// Windows primary language id of English.
+constexpr int kEnglishLangId = 9;
+
+// The languages of Res/Langs.ini, Russian first, each named in its own language where it is known.
+QList<QPair<int, QString>> installedLanguages()
+{
+    QList<QPair<int, QString>> languages{{kRussianLangId, QStringLiteral("Русский")}};
+    const QString path = ExePath(QStringLiteral("Res/Langs.ini"));
+    if (!QFileInfo(path).isFile())
+        return languages;
+    const TIniFile ini(path);
+    for (const QString &key : ini.ReadSection(QStringLiteral("LANGS"))) {
+        bool ok = false;
+        const int id = key.toInt(&ok);
+        if (!ok || id <= 0 || id == kRussianLangId)
+            continue;
+        const QString stem = ini.ReadString(QStringLiteral("LANGS"), key, QString()).trimmed();
+        languages.append({id, id == kEnglishLangId ? QStringLiteral("English") : stem});
+    }
+    return languages;
+}
+
+} // namespace
+
+void TDM::offerLanguages()
+{
+    m_offeredLanguages = installedLanguages();
+    condlgConnect->Languages.clear();
+    condlgConnect->LanguageIndex = -1;
+    if (m_offeredLanguages.size() < 2)
+        return;
+    for (qsizetype i = 0; i < m_offeredLanguages.size(); ++i) {
+        condlgConnect->Languages << m_offeredLanguages[i].second;
+        if (m_offeredLanguages[i].first == ConsoleLangId())
+            condlgConnect->LanguageIndex = int(i);
+    }
+    condlgConnect->LanguageLabel = SelectText(QStringLiteral("Язык"), QStringLiteral("Language"));
+}
+
+void TDM::takeChosenLanguage()
+{
+    const int index = condlgConnect->LanguageIndex;
+    if (index < 0 || index >= m_offeredLanguages.size() || m_offeredLanguages[index].first == ConsoleLangId())
+        return;
+    // The console speaks it from now on; the log-in stores it as the user's language.
+    m_chosenLangId = m_offeredLanguages[index].first;
+    QString name;
+    ResolveLanguage(QString::number(ConsoleLangId()), QString::number(m_chosenLangId), name);
+    SetConsoleLangId(m_chosenLangId);
+}
+
+void TDM::applySessionFormats()
+{
+    // Every QLocale the console makes (message boxes, editors, sizes) writes as the session does.
+    QLocale::setDefault(SessionLocale());
+    CommonSession->Options().DateFormat = LocaleToOracleDateFormat();
+    CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
+                               .arg(QStringLiteral("NLS_DATE_FORMAT"), CommonSession->Options().DateFormat));
+    CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
+                               .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
 }
 
 bool TDM::replaceLanguages(const QString &scheme)
@@ -392,12 +463,10 @@ bool TDM::ConnectToScheme(const QString &scheme)
         condlgConnect->PasswordLabel = ::GetCaseMsg(4);
         condlgConnect->ServerLabel = ::GetCaseMsg(5);
         condlgConnect->UsernameLabel = ::GetCaseMsg(6);
+        offerLanguages();
         CommonSession->Connect();
-        CommonSession->Options().DateFormat = LocaleToOracleDateFormat();
-        CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
-                                   .arg(QStringLiteral("NLS_DATE_FORMAT"), CommonSession->Options().DateFormat));
-        CommonSession->ExecSQL(QStringLiteral("ALTER SESSION SET %1 = '%2'")
-                                   .arg(QStringLiteral("NLS_TIME_FORMAT"), LocaleToOracleTimeFormat()));
+        takeChosenLanguage();
+        applySessionFormats();
         if (!IsSchemeValid(scheme) || !IsUserRegistered(CommonSession->Username(), scheme)) {
             // A scheme the server cannot offer (its file is missing, empty or
             // another program's) is told as such, not as an unknown user.
@@ -414,8 +483,7 @@ bool TDM::ConnectToScheme(const QString &scheme)
     } catch (const EAbort &) {
         return false;
     } catch (const Exception &e) {
-        ShowMessageBox(QLatin1Char('"') + e.className() + QStringLiteral("\":") + e.message().trimmed(),
-                       Fmt(::GetCaseMsg(1), scheme), MB_OK);
+        ShowMessageBox(ConnectFailureText(e.className(), e.message().trimmed()), Fmt(::GetCaseMsg(1), scheme), MB_OK);
         return false;
     } catch (const std::exception &e) {
         ShowMessageBox(QStringLiteral("\"Exception\":") + ExceptionMessage(e).trimmed(), Fmt(::GetCaseMsg(1), scheme),
@@ -681,12 +749,17 @@ QString QtFormatToWindowsPattern(const QString &qtFormat)
     return out.trimmed();
 }
 
-QString LocaleToOracleDateFormat()
+QString ConnectFailureText(const QString &className, const QString &message)
 {
-    return LocaleToOracleDateFormat(QtFormatToWindowsPattern(QLocale::system().dateFormat(QLocale::ShortFormat)));
+    // "Ora-Error: 28000 -> 942 -> The user is locked": the codes move behind the sentence.
+    static const QRegularExpression coded(QStringLiteral("^(Ora-Error: \\d+(?: -> \\d+)?) -> (.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = coded.match(message);
+    if (!match.hasMatch())
+        return QLatin1Char('"') + className + QStringLiteral("\":") + message;
+    return match.captured(2) + QStringLiteral("\r\n\r\n\"") + className + QStringLiteral("\": ") + match.captured(1);
 }
 
-QString LocaleToOracleTimeFormat()
-{
-    return LocaleToOracleTimeFormat(QtFormatToWindowsPattern(QLocale::system().timeFormat(QLocale::LongFormat)));
-}
+QString LocaleToOracleDateFormat() { return LocaleToOracleDateFormat(QtFormatToWindowsPattern(SessionDateFormat())); }
+
+QString LocaleToOracleTimeFormat() { return LocaleToOracleTimeFormat(QtFormatToWindowsPattern(SessionTimeFormat())); }

@@ -108,6 +108,13 @@ private:
     void handlerError(int errorCode, QString &message);
     // Creates the language module of the scheme in place of the previous login's one.
     bool replaceLanguages(const QString &scheme);
+    // The session's date and time formats (NLS) and the process's default locale, by the session's language.
+    void applySessionFormats();
+    // The connect dialog offers the installed languages; one chosen there is the log-in's language.
+    void offerLanguages();
+    void takeChosenLanguage();
+    QList<QPair<int, QString>> m_offeredLanguages;
+    int m_chosenLangId = 0;
     bool m_loggedIn = false;
     QPointer<TLanguagesDM> m_languages;
 };
@@ -115,9 +122,15 @@ private:
 // The process-wide data module, or null outside its lifetime.
 TDM *DM();
 
+// The box of a failed connect: the readable sentence first, then the error's class and the
+// database's codes ("The user is locked", then "EDAError": Ora-Error: 28000 -> 942); a
+// message without codes keeps the class in front ("EDAError":text).
+QString ConnectFailureText(const QString &className, const QString &message);
+
 // Oracle formats of the locale's short date and time formats (Windows pattern letters).
 QString LocaleToOracleDateFormat(const QString &shortDateFormat);
 QString LocaleToOracleTimeFormat(const QString &timeFormat);
+// The same of the session's language (Core/SessionLocale.h), whatever the process's LANG.
 QString LocaleToOracleDateFormat();
 QString LocaleToOracleTimeFormat();
 // A Qt date or time format rewritten into the Windows pattern letters.

@@ -22,6 +22,7 @@
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uDBGInt.h"
 #include "Ui/ResourceLibrary.h"
+#include "Ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -103,6 +104,9 @@ TKorConsoleProgram::~TKorConsoleProgram() = default;
 void TKorConsoleProgram::InitializeUnits()
 {
     LoadResourceLibrary(ExePath(ResourceLibraryFileName()));
+    // Every window is placed by its frame inside the work area; every dialog takes the keyboard.
+    KeepWindowsInWorkArea();
+    GiveDialogsTheKeyboard();
     OpenConsoleIni();
     InitConsoleFunctions();
 }
@@ -138,12 +142,11 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
     TUnattendedDriver *driver = nullptr;
     if (IsUnattended()) {
         driver = new TUnattendedDriver(&main);
-        // The first READY waits until the window is shown (its language menu is built then).
+        // A rebuild is told at once; the first READY waits until the window is shown (its
+        // language menu is built then), below.
         main.OnConfigurationBuilt = [driver, window = &main] {
             if (window->isVisible())
                 driver->Ready();
-            else
-                QTimer::singleShot(0, driver, &TUnattendedDriver::Ready);
         };
     }
     try {
@@ -152,8 +155,12 @@ void TKorConsoleProgram::RunMainWindow(const QString &scheme, bool disableReconn
         return; // shown by the main window; the application ends
     }
     main.show();
-    if (driver)
+    // READY comes before the first command is taken: lines that a window of the start-up
+    // (the not-loaded services) read ahead are answered after it.
+    if (driver) {
+        driver->Ready();
         driver->Start();
+    }
     // A signal that came while the window was built ends the run here: the loop would not see it.
     if (ExitSignalled())
         main.close();

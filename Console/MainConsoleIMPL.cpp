@@ -14,6 +14,7 @@
 #include "Console/uMenu.h"
 #include "Console/uModuleCache.h"
 #include "Console/uModuleLibrary.h"
+#include "Console/uQtTranslation.h"
 #include "Console/uServiceItem.h"
 #include "Console/uShemaForm.h"
 #include "Console/uSplash.h"
@@ -28,6 +29,8 @@
 #include "Files/uShowVer.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uServiceForm.h"
+#include "Ui/HelpTopic.h"
+#include "Ui/Mnemonics.h"
 #include "Ui/ProtocolSettle.h"
 #include "Ui/ResourceLibrary.h"
 
@@ -85,8 +88,6 @@ constexpr int kDesignImageCount = 11;
 constexpr int kSysHideMinimized = 1025;
 constexpr int kSysFormTop = 1026;
 
-QString bilingual(const char *ru, const char *en) { return SelectText(QString::fromUtf8(ru), QString::fromUtf8(en)); }
-
 QString withoutAmpersands(QString text) { return text.remove(QLatin1Char('&')); }
 
 // A visible menu bar lays itself out again for every menu added or removed:
@@ -120,14 +121,13 @@ TfmMain *MainWindow() { return g_mainWindow; }
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
-    SetHelpTopic(this, ConsoleHelpFile(), QStringLiteral("MainForm"));
+    // F1 is the short cut of the help menu's guide (acHelp), which opens this window's topic.
+    setProperty("helpKeyword", QStringLiteral("MainForm"));
     g_mainWindow = this;
     setObjectName(QStringLiteral("fmMain"));
-    StatusLabels[0] = TranslateAplText(QStringLiteral("rstrServer"));
-    StatusLabels[1] = QStringLiteral("Oracle Home");
-    StatusLabels[2] = TranslateAplText(QStringLiteral("rstrShemeDB"));
-    StatusLabels[3] = TranslateAplText(QStringLiteral("rstrUser"));
-    StatusLabels[4] = TranslateAplText(QStringLiteral("rstrAccess"));
+    // The bar places itself across the top of the work area (placeWindow).
+    setProperty("placesItself", true);
+    loadStatusLabels();
     SmallButtons = ReadMiniTB();
     setUpImages();
     createActions();
@@ -146,11 +146,14 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     };
     // At once: a key pressed right after another window became active finds its owner.
     connect(qApp, &QApplication::focusChanged, this, &TfmMain::followActiveWindow);
+    // The service windows are placed at their first showing and remembered when they go.
+    qApp->installEventFilter(this);
     AppTitle = GetConsoleCaption();
     setWindowTitle(AppTitle);
     if (tiTray)
         tiTray->setToolTip(windowTitle());
     applySystemMenuItems();
+    refreshMnemonics();
     // Other programs asking the console get its own version information, read once,
     // and this window's scheme and connection.
     if (TConsoleInfoServer *server = ConsoleInfoServer()) {
@@ -177,6 +180,7 @@ TfmMain::~TfmMain()
 {
     // Focus moves while the windows go: this window must not hear of it then.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    qApp->removeEventFilter(this);
     ClearConfiguration();
     MenuCfg.reset();
     Manager.reset();
@@ -190,37 +194,37 @@ void TfmMain::createActions()
     // Each action keeps its English caption: the language pack translates by it.
     auto action = [this](const char *name, const QString &russian, const char *english, QKeySequence shortcut = {}) {
         const QString en = QString::fromUtf8(english);
-        auto *a = new QAction(SelectText(russian, en), this);
+        auto *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
-        a->setProperty("english", en);
-        a->setProperty("russian", russian);
+        setBilingualText(a, russian, en);
         if (!shortcut.isEmpty())
             a->setShortcut(shortcut);
-        a->setStatusTip(withoutAmpersands(a->text()));
         return a;
     };
     auto ru = [](const char *text) { return QString::fromUtf8(text); };
     acConfig = action("acConfig", ru("Настройки"), "Settings");
-    acShowCnfg = action("acShowCnfg", ConsoleTextRu(ctMenuSetup), "Menu set-up");
+    acShowCnfg = action("acShowCnfg", ru("Настройка меню"), "Menu set-up");
     acHomeTuning = action("acHomeTuning", ru("Настройка \"Oracle Home\""), "\"Oracle Home\" setting");
-    acShemaCfg = action("acShemaCfg", ru("Настройка схем"), "Schemes");
+    acShemaCfg = action("acShemaCfg", ru("Настройка схем"), "Schemes set-up");
     acRefreshCfg = action("acRefreshCfg", ru("Обновить меню"), "Reload menu");
     acChgUser = action("acChgUser", ru("Изменение соединения"), "Change connection");
-    acExit = action("acExit", ru("Выход"), "Exit");
+    acExit = action("acExit", ru("Выход"), "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q));
     acFind = action("acFind", ru("Поиск"), "Find", QKeySequence(Qt::CTRL | Qt::Key_F));
     acSort = action("acSort", ru("Сортировка"), "Sort", QKeySequence(Qt::CTRL | Qt::Key_S));
     acReport = action("acReport", ru("Отчет"), "Report", QKeySequence(Qt::CTRL | Qt::Key_R));
     acFilter = action("acFilter", ru("Фильтрация"), "Filter", QKeySequence(Qt::CTRL | Qt::Key_A));
     acAbout = action("acAbout", ru("О программе"), "About", QKeySequence(Qt::CTRL | Qt::Key_I));
-    acSrvInfo = action("acSrvInfo", ConsoleTextRu(ctConfigServices), "Services of the current configuration");
-    acPingDll = action("acPingDll", ConsoleTextRu(ctAllLibraries), "List of all libraries");
+    acHelp = action("acHelp", ru("Руководство пользователя"), "User's guide", QKeySequence::HelpContents);
+    acSrvInfo =
+        action("acSrvInfo", ru("Список сервисов текущей конфигурации"), "Services of the current configuration");
+    acPingDll = action("acPingDll", ru("Список всех библиотек"), "List of all libraries");
     acRestore = action("acRestore", ru("Восстановить"), "Restore");
     acHide = action("acHide", ru("Скрыть"), "Hide");
     acShow = action("acShow", ru("Показать"), "Show");
     acCascade = action("acCascade", ru("Каскадом"), "Cascade");
     // Find, sort, report and filter reach the active service from every window,
     // unless that window answers the key itself (followActiveWindow).
-    for (QAction *a : {acFind, acSort, acReport, acFilter, acAbout})
+    for (QAction *a : {acFind, acSort, acReport, acFilter, acAbout, acExit})
         a->setShortcutContext(Qt::ApplicationShortcut);
 
     connect(acConfig, &QAction::triggered, this, [this] { guarded([this] { ShowSettings(); }); });
@@ -235,6 +239,11 @@ void TfmMain::createActions()
     connect(acReport, &QAction::triggered, this, [this] { guarded([this] { ReportActiveService(); }); });
     connect(acFilter, &QAction::triggered, this, [this] { guarded([this] { Manager->Filter(); }); });
     connect(acAbout, &QAction::triggered, this, [this] { guarded([this] { ShowAbout(); }); });
+    connect(acHelp, &QAction::triggered, this,
+            [this] { guarded([] { ShowHelpTopic(ConsoleHelpFile(), QStringLiteral("MainForm")); }); });
+    connect(acCascade, &QAction::triggered, this, [this] { guarded([this] { CascadeServiceWindows(); }); });
+    connect(acHide, &QAction::triggered, this, [this] { guarded([this] { ShowServiceWindows(false); }); });
+    connect(acShow, &QAction::triggered, this, [this] { guarded([this] { ShowServiceWindows(true); }); });
     connect(acSrvInfo, &QAction::triggered, this, [this] { guarded([this] { ShowServiceVersions(); }); });
     connect(acPingDll, &QAction::triggered, this, [this] { guarded([this] { ShowAllLibraries(); }); });
     connect(acRestore, &QAction::triggered, this, &TfmMain::RestoreFromTray);
@@ -252,17 +261,27 @@ void TfmMain::createActions()
 void TfmMain::createMenus()
 {
     QMenuBar *bar = menuBar();
-    miFile = bar->addMenu(bilingual("&Файл", "&File"));
+    auto menu = [this](QWidget *parent, const char *russian, const char *english) {
+        auto *m = new QMenu(parent);
+        setBilingualText(m->menuAction(), QString::fromUtf8(russian), QString::fromUtf8(english));
+        return m;
+    };
+    miFile = menu(bar, "&Файл", "&File");
+    bar->addMenu(miFile);
     miFile->addAction(acConfig);
     miFile->addAction(acShowCnfg);
     miFile->addAction(acHomeTuning);
     miFile->addAction(acShemaCfg);
-    miLang = miFile->addMenu(bilingual("Язык", "Language"));
-    miAplLang = miLang->addMenu(bilingual("Приложение", "Application"));
-    miRepLang = miLang->addMenu(bilingual("Отчеты", "Reports"));
+    miLang = menu(miFile, "Язык", "Language");
+    miFile->addMenu(miLang);
+    miAplLang = menu(miLang, "Приложение", "Application");
+    miLang->addMenu(miAplLang);
+    miRepLang = menu(miLang, "Отчеты", "Reports");
+    miLang->addMenu(miRepLang);
     miAplLang->menuAction()->setVisible(false);
     miRepLang->menuAction()->setVisible(false);
-    miPlugins = miFile->addMenu(bilingual("Расширения", "Extensions"));
+    miPlugins = menu(miFile, "Расширения", "Extensions");
+    miFile->addMenu(miPlugins);
     miPlugins->menuAction()->setVisible(false);
     miFile->addSeparator();
     miFile->addAction(acRefreshCfg);
@@ -270,16 +289,24 @@ void TfmMain::createMenus()
     miFile->addSeparator();
     miFile->addAction(acExit);
 
-    miWindow = bar->addMenu(bilingual("Окна", "Windows"));
+    // The open service windows, to switch to one, and their arrangement.
+    miWindow = menu(bar, "&Окна", "&Windows");
+    bar->addMenu(miWindow);
+    m_windowSeparator = miWindow->addSeparator();
+    miWindow->addAction(acCascade);
     miWindow->addAction(acHide);
     miWindow->addAction(acShow);
-    miWindow->addAction(acCascade);
-    miWindow->menuAction()->setVisible(false);
-    miSession = bar->addMenu(bilingual("Сессия", "Session"));
-    miCursors = miSession->addAction(bilingual("Наборы данных", "Data sets"));
+    connect(miWindow, &QMenu::aboutToShow, this, &TfmMain::updateWindowMenu);
+    miSession = menu(bar, "Сессия", "Session");
+    bar->addMenu(miSession);
+    miCursors = miSession->addAction(QString());
+    setBilingualText(miCursors, QStringLiteral("Наборы данных"), QStringLiteral("Data sets"));
     connect(miCursors, &QAction::triggered, this, [this] { guarded([this] { ShowSessionDataSets(); }); });
     miSession->menuAction()->setVisible(false);
-    miHelp = bar->addMenu(bilingual("Справка", "Help"));
+    miHelp = menu(bar, "&Справка", "&Help");
+    bar->addMenu(miHelp);
+    miHelp->addAction(acHelp);
+    miHelp->addSeparator();
     miHelp->addAction(acAbout);
     miHelp->addSeparator();
     miHelp->addAction(acSrvInfo);
@@ -339,10 +366,12 @@ void TfmMain::createStatusBar()
 void TfmMain::createTray()
 {
     pmPopup = new QMenu(this);
-    miRestore = pmPopup->addAction(acRestore->text());
+    miRestore = pmPopup->addAction(QString());
+    setBilingualText(miRestore, acRestore->property("russian").toString(), acRestore->property("english").toString());
     connect(miRestore, &QAction::triggered, this, &TfmMain::RestoreFromTray);
     pmPopup->addSeparator();
-    miExitPopup = pmPopup->addAction(acExit->text());
+    miExitPopup = pmPopup->addAction(QString());
+    setBilingualText(miExitPopup, acExit->property("russian").toString(), acExit->property("english").toString());
     connect(miExitPopup, &QAction::triggered, this, &QWidget::close);
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
@@ -440,6 +469,47 @@ void TfmMain::translateCaptions()
     QString text;
     if (translated(QStringLiteral("R_APPLICATION"), text))
         miAplLang->setTitle(text);
+    refreshMnemonics();
+}
+
+void TfmMain::setBilingualText(QAction *action, const QString &russian, const QString &english)
+{
+    action->setProperty("russian", russian);
+    action->setProperty("english", english);
+    action->setText(SelectText(russian, english));
+    if (action->objectName().startsWith(QLatin1String("ac")))
+        action->setStatusTip(withoutAmpersands(action->text()));
+}
+
+void TfmMain::loadStatusLabels()
+{
+    StatusLabels[0] = TranslateAplText(QStringLiteral("rstrServer"));
+    StatusLabels[1] = QStringLiteral("Oracle Home");
+    StatusLabels[2] = TranslateAplText(QStringLiteral("rstrShemeDB"));
+    StatusLabels[3] = TranslateAplText(QStringLiteral("rstrUser"));
+    StatusLabels[4] = TranslateAplText(QStringLiteral("rstrAccess"));
+}
+
+void TfmMain::retranslate()
+{
+    // The console's own texts in the session's language, then the pack's translations over them.
+    for (QAction *action : findChildren<QAction *>()) {
+        const QVariant russian = action->property("russian");
+        if (russian.isValid())
+            setBilingualText(action, russian.toString(), action->property("english").toString());
+    }
+    miSysHideMinimized->setText(ConsoleText(ctHideMinimized));
+    miSysFormTop->setText(ConsoleText(ctToTopEdge));
+    loadStatusLabels();
+    AppTitle = GetConsoleCaption();
+    SetTitle(QString());
+    translateCaptions();
+}
+
+void TfmMain::refreshMnemonics()
+{
+    AssignMnemonics(menuBar()->actions());
+    AssignMnemonics(pmPopup->actions());
 }
 
 void TfmMain::showEvent(QShowEvent *event)
@@ -493,6 +563,7 @@ void TfmMain::BuildConfiguration()
     {
         const TMenuBarBatch batch(menuBar());
         MenuCfg->BuildMainMenu(menuBar(), &ilSmall);
+        refreshMnemonics();
     }
 
     Manager->SetSession(dm->CommonSession);
@@ -506,6 +577,10 @@ void TfmMain::BuildConfiguration()
     SetStatusPanel(2, oracleHomeName(ReadHome()));
     SetStatusPanel(4, dm->CurrentUserName);
     SetStatusPanel(3, SchemeName);
+    // The tray names the console, the user and the scheme.
+    if (tiTray)
+        tiTray->setToolTip(QStringLiteral("KorConsole: %1\n%2: %3\n%4: %5")
+                               .arg(AppTitle, StatusLabels[3], dm->CurrentUserName, StatusLabels[2], SchemeName));
     placeWindow();
     if (OnConfigurationBuilt)
         OnConfigurationBuilt();
@@ -545,7 +620,8 @@ bool TfmMain::ClickNumberedButton(int digit)
 void TfmMain::placeWindow()
 {
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    // The work area: the screen less the desktop's panels.
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     setMaximumHeight(QWIDGETSIZE_MAX);
     const int height = menuBar()->sizeHint().height() + tbMain->sizeHint().height() + statusBar()->sizeHint().height();
     // The frame, title bar included, goes to the monitor's corner and spans its width;
@@ -668,18 +744,31 @@ void TfmMain::BuildLanguageMenu()
                                              "L.REP_LANG_CHECKED FROM  &Shema.V_LANGUAGES L"),
                               &query))
         return;
+    auto *group = new QActionGroup(miLang);
     for (query.First(); !query.Eof(); query.Next()) {
         const int tag = query.FieldByName(QStringLiteral("LANG_ID"))->AsInteger() * 256 +
                         query.FieldByName(QStringLiteral("LANG_SUB_ID"))->AsInteger();
-        // Images show the language in use (1) and the one chosen for the next start (0); no check mark.
+        // The language in use carries the check mark; a choice moves it (and takes effect at the next log-in).
         QAction *item = miLang->addAction(TranslateAppText(query.FieldByName(QStringLiteral("LANG_NAME"))->AsString()));
         item->setProperty("langTag", tag);
+        item->setCheckable(true);
+        group->addAction(item);
         if (query.FieldByName(QStringLiteral("APL_LANG_CHECKED"))->AsInteger() == 1) {
-            item->setIcon(ilSmall.Icon(1));
+            item->setChecked(true);
             m_checkedLanguage = item;
         }
         connect(item, &QAction::triggered, this, [this, item] { guarded([this, item] { LanguageClicked(item); }); });
     }
+    refreshMnemonics();
+}
+
+QList<QAction *> TfmMain::LanguageItems() const
+{
+    QList<QAction *> items;
+    for (QAction *action : miLang->actions())
+        if (action->property("langTag").isValid())
+            items << action;
+    return items;
 }
 
 void TfmMain::LanguageClicked(QAction *item)
@@ -689,18 +778,46 @@ void TfmMain::LanguageClicked(QAction *item)
     const int subId = tag % 256;
     if (id == 0)
         return;
-    const bool wasChecked = item == m_checkedLanguage;
-    for (QAction *sibling : miLang->actions())
-        if (sibling->property("langTag").isValid())
-            sibling->setIcon(sibling == m_checkedLanguage ? ilSmall.Icon(1) : QIcon());
-    if (!wasChecked)
-        item->setIcon(ilSmall.Icon(0));
+    const bool changes =
+        !(PendingAplLang.IsSet() ? PendingAplLang.Id * 256 + PendingAplLang.SubId == tag : item == m_checkedLanguage);
+    item->setChecked(true);
     PendingAplLang = {id, subId};
     PendingRepLang = {id, subId};
-    if (!wasChecked)
-        ShowMessageBox(TranslateAplText(QStringLiteral("rstr_msg_IniAfterReboot")),
-                       Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), withoutAmpersands(item->text())),
-                       MB_ICONINFORMATION);
+    if (!changes || item == m_checkedLanguage)
+        return;
+    // The console says when the choice takes effect: at the next log-in, by a change of connection or a start.
+    const QString name = withoutAmpersands(item->text());
+    ShowMessageBox(Fmt(CaseMessageTxt(QStringLiteral("Язык \"%s\" будет включен при следующем входе: "
+                                                     "Файл / Изменение соединения или новый запуск консоли."),
+                                      QStringLiteral("The language \"%s\" takes effect at the next log-in: "
+                                                     "File / Change connection, or the next start of the console.")),
+                       name),
+                   Fmt(TranslateAplText(QStringLiteral("rstr_fmt_Param")), withoutAmpersands(miLang->title())),
+                   MB_ICONINFORMATION);
+}
+
+void TfmMain::applyPendingLanguage()
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages || !PendingAplLang.IsSet())
+        return;
+    try {
+        languages->SET_USER_APL_LANG(PendingAplLang.Id, PendingAplLang.SubId);
+        if (PendingRepLang.IsSet())
+            languages->SET_USER_REP_LANG(PendingRepLang.Id, PendingRepLang.SubId);
+    } catch (const std::exception &e) {
+        ShowMessageBox(ExceptionMessage(e).trimmed(), QString(), MB_ICONERROR);
+        return;
+    }
+    const int id = PendingAplLang.Id;
+    PendingAplLang = {};
+    PendingRepLang = {};
+    // The next log-in, and the next start, speak it: Console.ini, the language file, Qt's texts.
+    SaveLanguageId();
+    QString name;
+    ResolveLanguage(QString::number(ConsoleLangId()), QString::number(id), name);
+    SetConsoleLangId(id);
+    UseQtTranslation(id);
 }
 
 namespace {
@@ -722,6 +839,7 @@ bool answersKey(const QWidget *window, const QKeySequence &key)
 // key with two owners fires neither); the tool bar buttons work all the same.
 void TfmMain::followActiveWindow()
 {
+    updateWindowMenu();
     const QWidget *active = QApplication::activeWindow();
     const bool serviceActive = active && active != this && qobject_cast<const TServiceForm *>(active);
     for (QAction *action : {acFind, acSort, acReport, acFilter})
@@ -799,8 +917,10 @@ void TfmMain::ShowMenuConfig()
         return;
     const QString question = ConsoleText(ctMenuConfigChanged) + QStringLiteral("\r\n") +
                              TranslateAplText(QStringLiteral("rstr_cnf_Refresh"));
-    if (ShowMessageBox(question, TranslateAplText(QStringLiteral("rstrConfirmation")), MB_YESNO | MB_ICONQUESTION) ==
-        IDYES)
+    // The buttons say what they do: reload the menu now, or leave it for later.
+    if (ShowDialogMessage(question, TranslateAplText(QStringLiteral("rstrConfirmation")), MB_YESNO | MB_ICONQUESTION,
+                          {withoutAmpersands(acRefreshCfg->text()),
+                           CaseMessageTxt(QStringLiteral("Позже"), QStringLiteral("Later"))}) == IDYES)
         acRefreshCfg->trigger();
 }
 
@@ -821,6 +941,8 @@ void TfmMain::RefreshConfiguration()
 void TfmMain::ChangeConnection()
 {
     SetTitle(QString());
+    // A language chosen in this session is the one the new log-in works in.
+    applyPendingLanguage();
     TDM *dm = DM();
     if (!dm->Login(SchemeName, QStringLiteral("-1"))) {
         // A scheme that cannot be logged in to must not stay active for the next start.
@@ -836,10 +958,12 @@ void TfmMain::ChangeConnection()
         dm->Login(SchemeName, QStringLiteral("-1"));
         dm->CommonSession->SetConnectPrompt(true);
     }
+    UseQtTranslation(ConsoleLangId());
+    retranslate();
+    // The new session may offer other languages (and names them in its own).
+    BuildLanguageMenu();
     ClearConfiguration();
     InitConfiguration();
-    // The new session may offer other languages.
-    BuildLanguageMenu();
 }
 
 void TfmMain::ChangeScheme()
@@ -857,8 +981,92 @@ void TfmMain::ShowSettings()
 {
     const auto settings = TComBaseForm::Create<TfmConfigConsole>(this);
     settings->setWindowIcon(acConfig->icon());
-    if (ExecModalDialog(settings.get()) == QDialog::Accepted)
-        applySystemMenuItems();
+    // The languages of the language menu, the chosen one current.
+    QList<QPair<int, QString>> languages;
+    int chosen = -1;
+    for (QAction *item : LanguageItems()) {
+        languages.append({item->property("langTag").toInt(), withoutAmpersands(item->text())});
+        if (item->isChecked())
+            chosen = item->property("langTag").toInt();
+    }
+    settings->SetLanguages(languages, chosen);
+    if (ExecModalDialog(settings.get()) != QDialog::Accepted)
+        return;
+    applySystemMenuItems();
+    for (QAction *item : LanguageItems())
+        if (item->property("langTag").toInt() == settings->ChosenLanguage() && !item->isChecked())
+            LanguageClicked(item);
+}
+
+void TfmMain::updateWindowMenu()
+{
+    for (QAction *action : miWindow->actions())
+        if (action->property("serviceWindow").isValid())
+            delete action;
+    int number = 0;
+    const TServiceItem *active = Manager ? Manager->ActiveItem() : nullptr;
+    for (TServiceItem *service : Manager ? Manager->List() : QList<TServiceItem *>()) {
+        TServiceForm *window = service ? service->Window() : nullptr;
+        if (!window || !window->isVisible())
+            continue;
+        ++number;
+        QString caption = window->windowTitle();
+        caption.replace(QLatin1String("&"), QLatin1String("&&"));
+        // The first nine are numbered, and chosen by their numbers.
+        auto *item = new QAction(number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(caption) : caption, miWindow);
+        item->setProperty("serviceWindow", true);
+        item->setCheckable(true);
+        item->setChecked(service == active);
+        const QPointer<TServiceForm> target(window);
+        connect(item, &QAction::triggered, this, [target] {
+            if (!target)
+                return;
+            target->showNormal();
+            target->raise();
+            target->activateWindow();
+            ExpectActiveWindow(target);
+        });
+        miWindow->insertAction(m_windowSeparator, item);
+    }
+    m_windowSeparator->setVisible(number > 0);
+}
+
+QList<QWidget *> TfmMain::serviceWindows(bool visible) const
+{
+    QList<QWidget *> windows;
+    for (TServiceItem *service : Manager ? Manager->List() : QList<TServiceItem *>())
+        if (TServiceForm *window = service ? service->Window() : nullptr; window && window->isVisible() == visible)
+            windows << window;
+    return windows;
+}
+
+void TfmMain::CascadeServiceWindows() { m_places.Cascade(serviceWindows(true), frameGeometry().bottom() + 1); }
+
+void TfmMain::ShowServiceWindows(bool show)
+{
+    for (QWidget *window : serviceWindows(!show))
+        window->setVisible(show);
+    updateWindowMenu();
+}
+
+bool TfmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && Manager) {
+        auto *window = qobject_cast<TServiceForm *>(watched);
+        const TServiceItem *owner = nullptr;
+        if (window && window->isWindow())
+            for (const TServiceItem *service : Manager->List())
+                if (service && service->Window() == window)
+                    owner = service;
+        if (owner && type == QEvent::Show && !window->property("placedByConsole").toBool()) {
+            window->setProperty("placedByConsole", true);
+            m_places.Place(window, owner->Guid(), frameGeometry().bottom() + 1);
+        } else if (owner && type == QEvent::Hide && window->property("placedByConsole").toBool()) {
+            m_places.Remember(window, owner->Guid());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfmMain::ShowAbout()

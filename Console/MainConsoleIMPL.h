@@ -5,6 +5,7 @@
 // from its menu and tool bar, forwards find, sort, report and filter to the
 // active service, and offers the console's own commands.
 #include "Console/uImageList.h"
+#include "Console/uWindowPlaces.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -48,7 +49,7 @@ public:
 
     QAction *acConfig, *acShowCnfg, *acHomeTuning, *acShemaCfg, *acRefreshCfg, *acChgUser, *acExit;
     QAction *acFind, *acSort, *acReport, *acFilter, *acAbout, *acSrvInfo, *acPingDll, *acRestore;
-    QAction *acHide, *acShow, *acCascade;
+    QAction *acHide, *acShow, *acCascade, *acHelp;
     // The two commands that stand in for the system menu's items 1025 and 1026.
     QAction *miSysHideMinimized, *miSysFormTop;
 
@@ -93,6 +94,13 @@ public:
     void ShowSessionDataSets();
     void RestoreFromTray();
     void LanguageClicked(QAction *item);
+    // The items of the language menu (their "langTag" is id * 256 + sub-id; the checked one is chosen).
+    QList<QAction *> LanguageItems() const;
+    // The open service windows to switch to, in the "Windows" menu.
+    void updateWindowMenu();
+    void CascadeServiceWindows();
+    // Shows (or hides) every open service window.
+    void ShowServiceWindows(bool show);
     // Alt+digit: clicks the numbered service button; false when there is none.
     bool ClickNumberedButton(int digit);
     // Appends " (Alt+n)" to the hints of the first ten service buttons.
@@ -114,6 +122,7 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
@@ -131,6 +140,16 @@ private:
     void replaceWhenFrameChanged();
     void updateStatusWidths();
     void applySystemMenuItems();
+    // A text in both languages, kept for a change of language; the action shows the session's.
+    void setBilingualText(QAction *action, const QString &russian, const QString &english);
+    void loadStatusLabels();
+    // Every text of the window again, in the session's language (after a log-in in another one).
+    void retranslate();
+    // Every menu item gets a mnemonic unique in its menu.
+    void refreshMnemonics();
+    // Stores the language chosen in this session for the user, before a new log-in.
+    void applyPendingLanguage();
+    QList<QWidget *> serviceWindows(bool visible) const;
     void followActiveWindow();
     bool activeServiceRefusesReport() const;
     void guarded(const std::function<void()> &action);
@@ -140,6 +159,8 @@ private:
     QMargins m_placedFrame;
     bool m_closing = false;
     QAction *m_checkedLanguage = nullptr;
+    QAction *m_windowSeparator = nullptr;
+    TWindowPlaces m_places;
 };
 
 // The main window of the running console, or null.

@@ -9,9 +9,11 @@
 #include "Source/ComUnits/uComFunctions.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -26,10 +28,19 @@ TfmConfigConsole::TfmConfigConsole(QWidget *parent) : TComBaseForm(parent)
     chHideMinimized = new QCheckBox(ConsoleText(ctHideMinimized2), gbConsole);
     chFormTop = new QCheckBox(ConsoleText(ctKeepAtTopEdge), gbConsole);
     chViewLogo = new QCheckBox(ConsoleText(ctShowLogo), gbConsole);
+    // The language of the console's texts, which the next log-in takes.
+    lblLanguage = new QLabel(SelectText(QStringLiteral("&Язык:"), QStringLiteral("&Language:")), gbConsole);
+    cbLanguage = new QComboBox(gbConsole);
+    lblLanguage->setBuddy(cbLanguage);
+    auto *languageRow = new QHBoxLayout;
+    languageRow->addWidget(lblLanguage);
+    languageRow->addWidget(cbLanguage, 1);
     auto *consoleLayout = new QVBoxLayout(gbConsole);
     consoleLayout->addWidget(chHideMinimized);
     consoleLayout->addWidget(chFormTop);
     consoleLayout->addWidget(chViewLogo);
+    consoleLayout->addLayout(languageRow);
+    SetLanguages({}, -1);
 
     gbToolBar = new QGroupBox(ConsoleText(ctToolBar), this);
     rgBtnSize = new QGroupBox(ConsoleText(ctButtonSize), gbToolBar);
@@ -59,6 +70,8 @@ TfmConfigConsole::TfmConfigConsole(QWidget *parent) : TComBaseForm(parent)
                     {chHideMinimized, "chHideMinimized"},
                     {chFormTop, "chFormTop"},
                     {chViewLogo, "chViewLogo"},
+                    {lblLanguage, "lblLanguage"},
+                    {cbLanguage, "cbLanguage"},
                     {gbToolBar, "gbToolBar"},
                     {rgBtnSize, "rgBtnSize"},
                     {rbLarge, "rbLarge"},
@@ -70,6 +83,23 @@ TfmConfigConsole::TfmConfigConsole(QWidget *parent) : TComBaseForm(parent)
     LoadSettings();
 }
 
+void TfmConfigConsole::SetLanguages(const QList<QPair<int, QString>> &languages, int chosen)
+{
+    cbLanguage->clear();
+    for (const auto &[tag, name] : languages) {
+        cbLanguage->addItem(name, tag);
+        if (tag == chosen)
+            cbLanguage->setCurrentIndex(cbLanguage->count() - 1);
+    }
+    lblLanguage->setVisible(!languages.isEmpty());
+    cbLanguage->setVisible(!languages.isEmpty());
+}
+
+int TfmConfigConsole::ChosenLanguage() const
+{
+    return cbLanguage->currentIndex() < 0 ? -1 : cbLanguage->currentData().toInt();
+}
+
 int TfmConfigConsole::ButtonSizeIndex() const { return rbSmall->isChecked() ? 1 : 0; }
 
 void TfmConfigConsole::SetButtonSizeIndex(int index) { (index == 1 ? rbSmall : rbLarge)->setChecked(true); }
@@ -78,6 +108,8 @@ void TfmConfigConsole::showEvent(QShowEvent *event)
 {
     LoadSettings();
     TComBaseForm::showEvent(event);
+    // The keyboard starts in the first control.
+    chHideMinimized->setFocus();
 }
 
 void TfmConfigConsole::LoadSettings()

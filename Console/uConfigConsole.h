@@ -5,7 +5,9 @@
 #include "Source/FormReposit/uComBaseForm.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -18,6 +20,8 @@ public:
     QCheckBox *chHideMinimized;
     QCheckBox *chFormTop;
     QCheckBox *chViewLogo;
+    QLabel *lblLanguage;
+    QComboBox *cbLanguage;
     QGroupBox *gbToolBar;
     QGroupBox *rgBtnSize;
     QRadioButton *rbLarge;
@@ -33,6 +37,11 @@ public:
     void LoadSettings();
     // Writes the five values; true when they could be written.
     bool SaveSettings();
+
+    // The languages to choose from (tag and name; none hides the choice) and the chosen one's tag.
+    void SetLanguages(const QList<QPair<int, QString>> &languages, int chosen);
+    // The tag of the language chosen in the window; -1 without a choice.
+    int ChosenLanguage() const;
 
     void done(int result) override;
 

@@ -32,6 +32,8 @@ TfmForcePswChange::TfmForcePswChange(const QString &scheme, TOraSession *session
     SetObjectNames(
         {{lblPass, "lblPass"}, {edPass1, "edPass1"}, {lblRepeatPass, "lblRepeatPass"}, {edPass2, "edPass2"}});
     SetDrivenUnattended(this);
+    // Typing goes to the new password at once.
+    edPass1->setFocus();
 
     pckPacEmp = new TOraPackage(this);
     pckPacEmp->setObjectName(QStringLiteral("pckPacEmp"));

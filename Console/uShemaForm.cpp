@@ -4,6 +4,7 @@
 #include "Console/uConsoleFunctions.h"
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
+#include "Core/TextFormat.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Ui/ResourceLibrary.h"
 
@@ -161,9 +162,14 @@ void TShemaForm::DeleteSelectedScheme()
     if (!item)
         return;
     const QString name = item->text(0);
-    if (ShowMessageBox(QStringLiteral("\"%1\"").arg(name),
-                       WordText(QStringLiteral("rstr_act_DeletingScheme"), QStringLiteral("Scheme deletion")),
-                       MB_ICONQUESTION | MB_YESNO) != IDYES)
+    // The question names its action and its object; the buttons say what they do.
+    const QString question =
+        Fmt(SelectText(QStringLiteral("Удалить схему «%s»?"), QStringLiteral("Delete the scheme «%s»?")), name);
+    if (ShowDialogMessage(question,
+                          WordText(QStringLiteral("rstr_act_DeletingScheme"), QStringLiteral("Scheme deletion")),
+                          MB_ICONQUESTION | MB_YESNO,
+                          {WordText(QStringLiteral("rstr_to_Delete"), QStringLiteral("Delete")),
+                           WordText(QStringLiteral("rstr_to_Cancel"), QStringLiteral("Cancel"))}) != IDYES)
         return;
     if (!DeleteScheme(name))
         return;

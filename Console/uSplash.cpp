@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -26,6 +27,8 @@ constexpr int kProductLineHeight = 17;
 constexpr int kDesignedWidth = 470;
 constexpr int kDesignedPictureHeight = 260;
 constexpr double kOpacity = 235.0 / 255.0;
+// The longest wait for the window system to put the splash on the screen.
+constexpr qint64 kExposeWaitMs = 1000;
 
 // The picture the window is designed with, shown when Data/WaitPic.jpg is missing.
 QPixmap DesignedPicture()
@@ -187,8 +190,17 @@ TWaitScr *GetSplash()
     if (!g_splash) {
         g_splash = new TWaitScr;
         g_splash->show();
-        QCoreApplication::processEvents();
+        // The window system maps the window a moment later; painted before that, nothing would
+        // show until the main window is built. Wait (briefly) until it is on the screen.
+        QElapsedTimer waited;
+        waited.start();
+        const QWindow *window = g_splash->windowHandle();
+        while (window && !window->isExposed() && waited.elapsed() < kExposeWaitMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
         g_splash->repaint();
+        QCoreApplication::processEvents();
     }
     return g_splash;
 }

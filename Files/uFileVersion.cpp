@@ -3,6 +3,7 @@
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "Files/uVersionInfo.h"
 
 #include <QFile>
@@ -12,13 +13,13 @@
 namespace {
 
 const TFieldDef kFields[kFileVersionFieldCount] = {
-    {"Модуль", "FileName", 100},
-    {"Версия", "ProductVersion", 46},
-    {"Проект", "ProductName", 100},
-    {"Описание", "FileDescription", 170},
-    {"Размер", "FileSize", 54},
-    {"Время создания", "CreateDate", 110},
-    {"Последнее изменение", "LastChange", 110},
+    {"Модуль", "FileName", 100, "Module"},
+    {"Версия", "ProductVersion", 46, "Version"},
+    {"Проект", "ProductName", 100, "Project"},
+    {"Описание", "FileDescription", 170, "Description"},
+    {"Размер", "FileSize", 54, "Size"},
+    {"Время создания", "CreateDate", 110, "Created"},
+    {"Последнее изменение", "LastChange", 110, "Last change"},
 };
 
 // The keys read from the version block, in this order.
@@ -68,19 +69,25 @@ const TFieldDef &FileVersionField(int index)
     return kFields[index];
 }
 
+QString FileVersionCaption(int index)
+{
+    const TFieldDef &field = FileVersionField(index);
+    return PackAplText(QString::fromUtf8(field.Caption), QString::fromLatin1(field.EnCaption));
+}
+
 QString FormatFileSize(quint64 size)
 {
     if (size == 0)
         return QString();
-    QLocale locale;
+    QLocale locale = SessionLocale();
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     return locale.toString(size);
 }
 
 QString FormatFileTime(const QDateTime &time)
 {
-    const QLocale locale;
-    return locale.toString(time.date(), locale.dateFormat(QLocale::ShortFormat)) + QLatin1Char(' ') +
+    const QLocale locale = SessionLocale();
+    return locale.toString(time.date(), DateFormatOf(locale)) + QLatin1Char(' ') +
            locale.toString(time.time(), locale.timeFormat(QLocale::ShortFormat));
 }
 

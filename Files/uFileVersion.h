@@ -14,24 +14,28 @@
 #include <memory>
 #include <vector>
 
-// One column of the versions window: caption (translated when shown), value name, width in pixels.
+// One column of the versions window: caption (translated when shown), value name, width in
+// pixels, and the caption's English for a session in another language than Russian.
 struct TFieldDef {
     const char *Caption;
     const char *Name;
     int Width;
+    const char *EnCaption;
 };
 
 constexpr int kFileVersionFieldCount = 7;
 
 // The column table, index 0..6.
 const TFieldDef &FileVersionField(int index);
+// A column's caption in the session's language (the language pack's text where it has one).
+QString FileVersionCaption(int index);
 
 // The block of the version resource that is read.
 inline constexpr const char *kVersionBlock = "041904E3";
 
-// The locale's way of writing a file size ("#,##": grouped digits, 0 gives an empty text).
+// A file size in the session's language ("#,##": grouped digits, 0 gives an empty text).
 QString FormatFileSize(quint64 size);
-// The locale's short date, a blank, and the locale's short time.
+// The session's date (Core/SessionLocale.h), a blank, and its short time; never the process's LANG.
 QString FormatFileTime(const QDateTime &time);
 
 class TFileVersion {

@@ -3,6 +3,7 @@
 #include "Core/DialogService.h"
 #include "Core/Exceptions.h"
 #include "Core/ResourcePack.h"
+#include "Core/TextFormat.h"
 #include "Files/uFilesLog.h"
 #include "Ui/HelpTopic.h"
 #include "Ui/ResourceLibrary.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +22,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
@@ -29,6 +33,7 @@
 namespace {
 
 const char *const kExportCaption = "Экспорт в текстовый файл";
+const char *const kExportCaptionEn = "Export to a text file";
 const char *const kHelpFileName = "KorConsole.hlp";
 // The height of the system's sizing frame, added to the title strip that drags the window.
 constexpr int kSizingFrame = 4;
@@ -38,16 +43,6 @@ constexpr double kDesignedFontPixels = 8.0 * 96.0 / 72.0;
 // Cells are drawn 2 pixels in from the left; a few pixels keep the text off the next column.
 constexpr int kCellTextInset = 2;
 constexpr int kCellRightMargin = 4;
-
-// The console's text translation: the language pack's text when one is in use, else the text itself.
-QString TranslateCaption(const QString &text)
-{
-    TLanguagesDM *languages = GetComLanguages();
-    if (!languages)
-        return text;
-    const QString translated = languages->GET_RESOURCE_APL_TXT(text);
-    return translated.isEmpty() ? text : translated;
-}
 
 // Cells: black text, blue for BuildKind 1, white on the highlight colour when selected.
 class TVersionCellDelegate : public QStyledItemDelegate {
@@ -158,7 +153,7 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
 
     Button1 = new QToolButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setText(QStringLiteral("X"));
+    Button1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     Button1->setAutoRaise(true);
     connect(Button1, &QToolButton::clicked, this, &QDialog::close);
 
@@ -178,6 +173,7 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     btClose = new QPushButton(this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClose->setText(TranslateAplText(QStringLiteral("rstr_to_Close")));
+    Button1->setToolTip(btClose->text());
     btClose->setDefault(true);
     if (ResourceLibraryLoaded()) {
         const QPixmap glyph = ResourceBitmap(53);
@@ -186,7 +182,8 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     }
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
 
-    actExportToFile = new QAction(TranslateCaption(QString::fromUtf8(kExportCaption)), this);
+    actExportToFile =
+        new QAction(PackAplText(QString::fromUtf8(kExportCaption), QString::fromLatin1(kExportCaptionEn)), this);
     actExportToFile->setObjectName(QStringLiteral("actExportToFile"));
     actExportToFile->setToolTip(actExportToFile->text());
     actExportToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -201,7 +198,13 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     titleRow->setSpacing(0);
     titleRow->addWidget(stxtTitle, 1);
     titleRow->addWidget(Button1);
+    // The export is offered on a button too, not only by its short cut and the grid's menu.
+    btExport = new QPushButton(actExportToFile->text() + QStringLiteral("..."), this);
+    btExport->setObjectName(QStringLiteral("btExport"));
+    btExport->setToolTip(actExportToFile->shortcut().toString(QKeySequence::NativeText));
+    connect(btExport, &QPushButton::clicked, actExportToFile, &QAction::trigger);
     auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(btExport);
     buttonRow->addStretch(1);
     buttonRow->addWidget(btClose);
     auto *layout = new QVBoxLayout(this);
@@ -214,6 +217,8 @@ TShowVer::TShowVer(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     m_helpFile = ResolveHelpFile(QString::fromLatin1(kHelpFileName));
 
     resize(width(), kDesignedHeight);
+    // A script reads the window back and exports through it as a person does.
+    SetDrivenUnattended(this);
 }
 
 TShowVer::~TShowVer() = default;
@@ -228,8 +233,7 @@ void TShowVer::FillGrid()
     Grid->setColumnCount(kFileVersionFieldCount);
     Grid->setRowCount(qMax(m_manager.Count(), 1));
     for (int c = 0; c < kFileVersionFieldCount; ++c) {
-        const TFieldDef &field = FileVersionField(c);
-        Grid->setHorizontalHeaderItem(c, new QTableWidgetItem(TranslateCaption(QString::fromUtf8(field.Caption))));
+        Grid->setHorizontalHeaderItem(c, new QTableWidgetItem(FileVersionCaption(c)));
     }
 
     for (int row = 0; row < m_manager.Count(); ++row) {
@@ -281,10 +285,16 @@ QStringList TShowVer::ExportLines() const
 
 QString TShowVer::ExportFileName() const
 {
-    // The caption names a file of the current folder, never another folder.
+    // The caption names a file of the chosen folder, never another folder.
     QString name = windowTitle() + QStringLiteral(".txt");
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     return name;
+}
+
+QString TShowVer::ExportFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void TShowVer::ExportToFile(const QString &fileName) const
@@ -297,9 +307,38 @@ void TShowVer::ExportToFile(const QString &fileName) const
         throw EOSError(QStringLiteral("\"%1\": %2").arg(fileName, file.errorString()));
 }
 
+QString TShowVer::AskExportFile()
+{
+    // The dialog of the toolkit, not the desktop's, so that a script can drive it like the others.
+    QFileDialog dialog(this, actExportToFile->text(), ExportFolder(),
+                       PackAplText(QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Text files (*.txt)")));
+    dialog.setObjectName(QStringLiteral("ExportFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(ExportFileName());
+    SetDrivenUnattended(&dialog);
+    for (;;) {
+        if (ExecModalDialog(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        const QString fileName = dialog.selectedFiles().first();
+        if (!QFileInfo::exists(fileName))
+            return fileName;
+        const QString question = Fmt(PackAplText(QStringLiteral("Файл \"%s\" уже существует. Заменить его?"),
+                                                 QStringLiteral("The file \"%s\" already exists. Replace it?")),
+                                     QDir::toNativeSeparators(fileName));
+        if (ShowDialogMessage(question, actExportToFile->text(), MB_YESNO | MB_ICONQUESTION,
+                              {PackAplText(QStringLiteral("Заменить"), QStringLiteral("Replace")),
+                               TranslateAplText(QStringLiteral("rstr_to_Cancel"))}) == IDYES)
+            return fileName;
+    }
+}
+
 void TShowVer::actExportToFileExecute()
 {
-    const QString fileName = ExportFileName();
+    const QString fileName = AskExportFile();
+    if (fileName.isEmpty())
+        return;
     try {
         ExportToFile(fileName);
     } catch (const std::exception &e) {
@@ -307,8 +346,10 @@ void TShowVer::actExportToFileExecute()
                           MB_ICONERROR);
         return;
     }
-    ShowDialogMessage(QStringLiteral("\"%1\"").arg(fileName), TranslateAplText(QStringLiteral("rstrNotification")),
-                      MB_OK);
+    ShowDialogMessage(Fmt(PackAplText(QStringLiteral("Список сохранен в файле \"%s\""),
+                                      QStringLiteral("The list is saved in the file \"%s\"")),
+                          QDir::toNativeSeparators(fileName)),
+                      TranslateAplText(QStringLiteral("rstrNotification")), MB_ICONINFORMATION);
 }
 
 void TShowVer::showEvent(QShowEvent *event)

@@ -58,8 +58,10 @@ public:
     // value where these need more, so that no value is cut.
     void FillGrid();
     QStringList ExportLines() const;
-    // The export file: the window's caption followed by ".txt", in the current folder.
+    // The name the export proposes: the window's caption followed by ".txt".
     QString ExportFileName() const;
+    // Where the export's save dialog starts: the user's documents, else the home folder.
+    static QString ExportFolder();
     // Writes the export; raises EOSError when the file cannot be written.
     void ExportToFile(const QString &fileName) const;
 
@@ -67,6 +69,7 @@ public:
     QFrame *pnlGrid = nullptr;
     QTableWidget *Grid = nullptr;
     QPushButton *btClose = nullptr;
+    QPushButton *btExport = nullptr;
     QToolButton *Button1 = nullptr;
     QAction *actExportToFile = nullptr;
 
@@ -80,6 +83,8 @@ protected:
 
 private:
     void actExportToFileExecute();
+    // Asks where to save the export (a replaced file after a question); empty when cancelled.
+    QString AskExportFile();
     void SizeColumns();
     bool IsCaptionPress(const QPoint &pos) const;
     void PlaceMaximized();

@@ -1,6 +1,7 @@
 #include "Files/uVerList.h"
 
 #include "Core/ResourcePack.h"
+#include "Core/SessionLocale.h"
 #include "Core/TextCodec.h"
 #include "Core/TextFormat.h"
 
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QtEndian>
 
 #include <algorithm>
@@ -41,10 +41,11 @@ double DoubleAt(const QByteArray &bytes, int offset)
     return value;
 }
 
-// The locale's date separator: the first character of its short date format that is not a pattern letter.
+// The date separator of the session's language (never of the process's LANG): the first
+// character of its date format that is not a pattern letter.
 QChar LocaleDateSeparator()
 {
-    const QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    const QString format = SessionDateFormat();
     for (const QChar c : format)
         if (!c.isLetter() && c != QLatin1Char('\''))
             return c;
@@ -155,7 +156,7 @@ QString TVerList::Names() const
 {
     QString text;
     for (const auto &item : m_items)
-        text += TranslateAplText(item->Name) + QStringLiteral("\r\n");
+        text += PackAplText(item->Name) + QStringLiteral("\r\n");
     return text;
 }
 

@@ -27,7 +27,7 @@ constexpr int kOldVerFileSize = 64;
 // A date-time stored as days since 30 December 1899, the fraction being the time of day.
 QDateTime DateTimeFromDays(double days);
 double DaysFromDateTime(const QDateTime &time);
-// "dd/mm/yy" with "/" written as the locale's date separator.
+// "dd/mm/yy" with "/" written as the date separator of the session's language (Core/SessionLocale.h).
 QString FormatVerDate(const QDateTime &time);
 
 class TVerItem {
@@ -61,7 +61,8 @@ public:
     const TVerItem &Items(int index) const;
     QString DataDir() const { return m_dataDir; }
 
-    // Names (translated) and versions, each followed by CR LF; dates, each followed by CR.
+    // Names (through the language pack, as the main menu shows its services) and versions, each
+    // followed by CR LF; dates, each followed by CR.
     QString Names() const;
     QString Versions() const;
     QString Dates() const;

@@ -64,9 +64,9 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
     attribute->Caption = kCaption;
     attribute->Description = kDescription;
 #ifdef INVOICE_PAYMENTS
-    attribute->Icon = new QIcon(DemoIcon(QColor(0x6a, 0x1b, 0x9a), QStringLiteral("О")));
+    attribute->Icon = new QIcon(DemoIcon(QColor(0x6a, 0x1b, 0x9a), TDemoPicture::Coin));
 #else
-    attribute->Icon = new QIcon(DemoIcon(QColor(0x00, 0x83, 0x8f), QStringLiteral("Сч")));
+    attribute->Icon = new QIcon(DemoIcon(QColor(0x00, 0x83, 0x8f), TDemoPicture::Invoice));
 #endif
     attribute->IconName = "";
     attribute->TranslateCaption = true;

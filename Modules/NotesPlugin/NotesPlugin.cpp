@@ -4,6 +4,7 @@
 // with and lets the user edit the note.
 #include "Core/DialogService.h"
 #include "Core/IniFile.h"
+#include "Core/ResourcePack.h"
 #include "DataAccess/OraSession.h"
 #include "Source/ComUnits/ZandrellInterface.h"
 
@@ -12,6 +13,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,16 +29,20 @@ class TNotesDialog : public QDialog {
 public:
     TNotesDialog()
     {
-        setWindowTitle(QStringLiteral("Заметки / Notes"));
+        setWindowTitle(CaseMessageTxt(QStringLiteral("Заметки"), QStringLiteral("Notes")));
         auto *where = new QLabel(this);
+        where->setObjectName(QStringLiteral("lblWhere"));
         where->setText(QStringLiteral("%1: %2@%3")
                            .arg(g_scheme, g_session ? g_session->Username() : QString(),
                                 g_session ? g_session->Server() : QString()));
         edit = new QPlainTextEdit(this);
+        edit->setObjectName(QStringLiteral("edNote"));
         edit->setPlainText(TIniFile(notesFile())
                                .ReadString(QStringLiteral("NOTES"), g_scheme, QString())
                                .replace(QStringLiteral("\\n"), QStringLiteral("\n")));
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
+        buttons->button(QDialogButtonBox::Save)->setObjectName(QStringLiteral("btnSave"));
+        buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("btnCancel"));
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         auto *layout = new QVBoxLayout(this);
@@ -44,6 +50,8 @@ public:
         layout->addWidget(edit);
         layout->addWidget(buttons);
         resize(400, 260);
+        edit->setFocus();
+        SetDrivenUnattended(this);
     }
     QPlainTextEdit *edit;
 };

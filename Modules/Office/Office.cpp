@@ -87,8 +87,8 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
     const bool users = IsUsers(guid);
     attribute->Caption = users ? "Пользователи консоли" : "Продажи по клиентам";
     attribute->Description = users ? "Учетные записи и их группы доступа" : "Число заказов и сумма по каждому клиенту";
-    attribute->Icon = new QIcon(users ? DemoIcon(QColor(0x6a, 0x1b, 0x9a), QStringLiteral("П"))
-                                      : DemoIcon(QColor(0xef, 0x6c, 0x00), QStringLiteral("О")));
+    attribute->Icon = new QIcon(users ? DemoIcon(QColor(0x6a, 0x1b, 0x9a), TDemoPicture::People)
+                                      : DemoIcon(QColor(0xef, 0x6c, 0x00), TDemoPicture::Chart));
     attribute->IconName = "";
     attribute->TranslateCaption = true;
     attribute->TranslateDescription = true;

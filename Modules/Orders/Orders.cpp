@@ -123,8 +123,8 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
     const bool customers = IsCustomers(guid);
     attribute->Caption = customers ? "Клиенты" : "Заказы";
     attribute->Description = customers ? "Справочник клиентов" : "Заказы клиентов";
-    attribute->Icon = new QIcon(customers ? DemoIcon(QColor(0x2e, 0x7d, 0x32), QStringLiteral("К"))
-                                          : DemoIcon(QColor(0x15, 0x65, 0xc0), QStringLiteral("З")));
+    attribute->Icon = new QIcon(customers ? DemoIcon(QColor(0x2e, 0x7d, 0x32), TDemoPicture::Person)
+                                          : DemoIcon(QColor(0x15, 0x65, 0xc0), TDemoPicture::Document));
     attribute->IconName = "";
     attribute->TranslateCaption = true;
     attribute->TranslateDescription = true;

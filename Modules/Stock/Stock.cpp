@@ -72,7 +72,7 @@ ZANDRELL_MODULE_EXPORT void GetServiceAttribute2(TServiceAttribute2 *attribute, 
 {
     attribute->Caption = "Склад";
     attribute->Description = "Остатки товаров на складе";
-    attribute->Icon = new QIcon(DemoIcon(QColor(0xef, 0x6c, 0x00), QStringLiteral("С")));
+    attribute->Icon = new QIcon(DemoIcon(QColor(0xef, 0x6c, 0x00), TDemoPicture::Box));
     attribute->IconName = "";
     attribute->TranslateCaption = true;
     attribute->TranslateDescription = true;

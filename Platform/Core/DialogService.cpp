@@ -17,6 +17,11 @@ IDialogService::~IDialogService() = default;
 
 int IDialogService::ExecInputQuery(QDialog *dialog) { return ExecModal(dialog, false); }
 
+int IDialogService::NamedButtonsBox(const QString &text, const QString &caption, unsigned flags, const QStringList &)
+{
+    return MessageBox(text, caption, flags);
+}
+
 QList<int> MessageBoxButtons(unsigned flags)
 {
     switch (flags & 0xF) {
@@ -157,6 +162,11 @@ int ShowDialogMessage(const QString &text, const QString &caption, unsigned flag
     const QString shownText = BoxText(text);
     const QString shownCaption = BoxText(caption);
     return runModal([&] { return DialogService().MessageBox(shownText, shownCaption, flags); });
+}
+
+int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags, const QStringList &buttonTexts)
+{
+    return runModal([&] { return DialogService().NamedButtonsBox(text, caption, flags, buttonTexts); });
 }
 
 int ExecModalDialog(QDialog *dialog, bool acceptUnattended)

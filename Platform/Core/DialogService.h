@@ -11,6 +11,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <initializer_list>
@@ -52,6 +53,10 @@ class PLATFORM_EXPORT IDialogService {
 public:
     virtual ~IDialogService();
     virtual int MessageBox(const QString &text, const QString &caption, unsigned flags) = 0;
+    // The same box with its buttons named by what they do ("Delete", "Cancel"), in the order of
+    // the flags' buttons; by default the box of MessageBox, whose buttons say "Yes" and "No".
+    virtual int NamedButtonsBox(const QString &text, const QString &caption, unsigned flags,
+                                const QStringList &buttonTexts);
     // Runs a modal window and returns its QDialog result (Accepted or Rejected).
     // acceptUnattended: the window carries all it needs (as the connect dialog
     // given its values on the command line) and is accepted without a person.
@@ -94,6 +99,9 @@ PLATFORM_EXPORT QString BoxText(const QString &text);
 
 // Shortcuts through the service in use; a message box's text and caption go through BoxText.
 PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags);
+// A box whose buttons say what they do; the results are those of the flags' buttons (IDYES, IDNO...).
+PLATFORM_EXPORT int ShowDialogMessage(const QString &text, const QString &caption, unsigned flags,
+                                      const QStringList &buttonTexts);
 PLATFORM_EXPORT int ExecModalDialog(QDialog *dialog, bool acceptUnattended = false);
 PLATFORM_EXPORT int ExecInputQueryDialog(QDialog *dialog);
 // Whether a message box or modal window run through these is open: its loop

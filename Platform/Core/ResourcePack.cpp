@@ -363,6 +363,21 @@ QString CaseMessageTxt(const QString &russian, const QString &english)
     return UserWorksInRussian() ? russian : english;
 }
 
+QString PackAplText(const QString &text)
+{
+    TLanguagesDM *languages = GetComLanguages();
+    if (!languages)
+        return text;
+    const QString translated = languages->GET_RESOURCE_APL_TXT(text);
+    return translated.isEmpty() ? text : translated;
+}
+
+QString PackAplText(const QString &russian, const QString &english)
+{
+    const QString translated = PackAplText(russian);
+    return translated != russian ? translated : CaseMessageTxt(russian, english);
+}
+
 bool RusCharExists(const QString &text)
 {
     for (QChar c : text)

@@ -86,5 +86,11 @@ PLATFORM_EXPORT QString TranslateAplText(const QString &resStringId);
 PLATFORM_EXPORT bool UserWorksInRussian();
 // The Russian or the English text, whichever suits the user's application language.
 PLATFORM_EXPORT QString CaseMessageTxt(const QString &russian, const QString &english);
+// A text in the user's application language as the language pack has it (GET_RESOURCE_APL_TXT);
+// the text itself without a pack or where the pack has nothing for it.
+PLATFORM_EXPORT QString PackAplText(const QString &text);
+// A text of the program's own with its built-in English: the pack's translation of the
+// Russian text where the pack knows it, else the built-in text of the user's language.
+PLATFORM_EXPORT QString PackAplText(const QString &russian, const QString &english);
 // True when the text holds a Cyrillic letter.
 PLATFORM_EXPORT bool RusCharExists(const QString &text);

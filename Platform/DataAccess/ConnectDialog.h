@@ -37,6 +37,11 @@ public:
     bool ReadAliases = true;
     // Remember the last server and user name (ConnectDialog.ini beside the program).
     bool StoreLogInfo = false;
+    // The languages the session may work in (their names; none: no choice is offered), the label
+    // of the choice, and the chosen one's index (-1: none), which the dialog's owner applies.
+    QStringList Languages;
+    QString LanguageLabel;
+    int LanguageIndex = -1;
 
     // Shows the dialog for the session's values; true with the values copied
     // into the session, false on Cancel.

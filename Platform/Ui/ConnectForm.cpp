@@ -3,6 +3,7 @@
 #include "Core/DialogService.h"
 #include "DataAccess/ConnectDialog.h"
 #include "DataAccess/OraSession.h"
+#include "Ui/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -45,6 +46,15 @@ bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
     form->addRow(settings.EffectiveUsernameLabel(), user);
     form->addRow(settings.EffectivePasswordLabel(), password);
     form->addRow(settings.EffectiveServerLabel(), server);
+    // The language of the session, when the owner offers a choice.
+    QComboBox *language = nullptr;
+    if (!settings.Languages.isEmpty()) {
+        language = new QComboBox(&dialog);
+        language->setObjectName(QStringLiteral("cbLanguage"));
+        language->addItems(settings.Languages);
+        language->setCurrentIndex(settings.LanguageIndex);
+        form->addRow(settings.LanguageLabel, language);
+    }
     auto *buttons = new QDialogButtonBox(&dialog);
     QPushButton *ok = buttons->addButton(settings.EffectiveConnectButton(), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
@@ -54,12 +64,8 @@ bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
     form->addRow(buttons);
     (session->Username().isEmpty() ? user : password)->setFocus();
     // Wide enough for its caption ("Соединение с ZANDRELL5") and the frame's buttons.
-    // Window managers draw titles in bold, beside the icon and three buttons.
-    QFont titleFont = dialog.font();
-    titleFont.setBold(true);
-    const QFontMetrics title(titleFont);
-    const int captionWidth = title.horizontalAdvance(dialog.windowTitle()) + 12 * title.height();
-    dialog.resize(qMax(dialog.sizeHint().width(), captionWidth), dialog.sizeHint().height());
+    dialog.resize(qMax(dialog.sizeHint().width(), TitleBarWidth(dialog.windowTitle(), dialog.font())),
+                  dialog.sizeHint().height());
 
     settings.SetWindow(&dialog);
     const auto clear = qScopeGuard([&settings] { settings.SetWindow(nullptr); });
@@ -68,6 +74,8 @@ bool ShowConnectForm(TConnectDialog &settings, TOraSession *session)
     session->SetUsername(user->text());
     session->SetPassword(password->text());
     session->SetServer(server->currentText().trimmed());
+    if (language)
+        settings.LanguageIndex = language->currentIndex();
     return true;
 }
 

@@ -2,13 +2,31 @@
 
 #include "Core/DialogService.h"
 #include "Ui/ModalDriver.h"
+#include "Ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
+
+// A message box lays itself out by its text: its caption would be cut in the title bar. It
+// widens to the caption as far as the work area allows; a longer caption goes before the text.
+void WidenToCaption(QMessageBox &box)
+{
+    const int wanted = TitleBarWidth(box.windowTitle(), box.font());
+    const int room = WorkAreaOf(box.parentWidget()).width() * 9 / 10;
+    if (wanted > room)
+        box.setText(box.windowTitle() + QStringLiteral("\n\n") + box.text());
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    const int margins = grid->contentsMargins().left() + grid->contentsMargins().right();
+    grid->addItem(new QSpacerItem(qMin(wanted, room) - margins, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 QMessageBox::Icon iconOf(unsigned flags)
 {
@@ -51,10 +69,20 @@ class InteractiveDialogService final : public IDialogService {
 public:
     int MessageBox(const QString &text, const QString &caption, unsigned flags) override
     {
+        return NamedButtonsBox(text, caption, flags, {});
+    }
+
+    int NamedButtonsBox(const QString &text, const QString &caption, unsigned flags,
+                        const QStringList &buttonTexts) override
+    {
         QMessageBox box(iconOf(flags), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
         const QList<int> results = MessageBoxButtons(flags);
-        for (int result : results)
-            box.addButton(buttonOf(result));
+        for (qsizetype i = 0; i < results.size(); ++i) {
+            QPushButton *button = box.addButton(buttonOf(results[i]));
+            if (i < buttonTexts.size() && !buttonTexts[i].isEmpty())
+                button->setText(buttonTexts[i]);
+        }
+        WidenToCaption(box);
         box.setDefaultButton(buttonOf(DefaultMessageBoxResult(flags)));
         // The box's close button answers as Windows does: Cancel where there is one, else the only button.
         if (results.contains(IDCANCEL))
@@ -82,6 +110,14 @@ public:
     int MessageBox(const QString &text, const QString &caption, unsigned flags) override
     {
         WriteProtocolLine(MessageBoxLine(text, caption, flags));
+        return AnswerMessageBox(flags);
+    }
+
+    int NamedButtonsBox(const QString &text, const QString &caption, unsigned flags,
+                        const QStringList &buttonTexts) override
+    {
+        // The buttons' names follow the line, so that a script sees what a person is offered.
+        WriteProtocolLine(MessageBoxLine(text, caption, flags) + QLatin1Char('|') + buttonTexts.join(QLatin1Char('/')));
         return AnswerMessageBox(flags);
     }
 

@@ -27,6 +27,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -42,6 +43,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -671,7 +673,7 @@ private slots:
         form.tvSchemeList->setCurrentItem(child(form, 1));
         dialogs->answers = {IDNO};
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(dialogs->boxes.last().text, u"\"TARVEL\""_s);
+        QCOMPARE(dialogs->boxes.last().text, u"Удалить схему «TARVEL»?"_s);
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONQUESTION | MB_YESNO));
         QCOMPARE(schemesValue("TARVEL"), u"0"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
@@ -890,8 +892,22 @@ private slots:
         QCOMPARE(dialogs->texts(), QStringList{u"Загрузка библиотеки \"LumConsoleAbout.so\" не успешна"_s});
         QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumConsoleAbout.so"_s,
                             dir->filePath(u"LumConsoleAbout.so"_s)));
+        // The box copies what a support request needs: the version, the build date, Qt and the licence.
+        QString copied;
+        dialogs->onModal = [&copied](QDialog *box) {
+            box->findChild<QPushButton *>(u"btnCopy"_s)->click();
+            copied = QGuiApplication::clipboard()->text();
+            box->reject();
+            return int(QDialog::Rejected);
+        };
         main.acAbout->trigger();
+        dialogs->onModal = nullptr;
         QCOMPARE(dialogs->modalClasses, QStringList{"TAboutBox"});
+        const QStringList lines = copied.split(u'\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines[0].startsWith(u"KorConsole "_s) && lines[0].size() > 11, qPrintable(copied));
+        QVERIFY2(lines[2].contains(QRegularExpression(u"\\d\\d\\.\\d\\d\\.\\d{4}$"_s)), qPrintable(copied));
+        QVERIFY2(lines[3].contains(QString::fromLatin1(qVersion())), qPrintable(copied));
         // A library without the entry point.
         QFile::remove(dir->filePath(u"LumConsoleAbout.so"_s));
         QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s,
@@ -964,21 +980,45 @@ private slots:
         QCOMPARE(ResolveHelpFile(name), found ? m_guide : QString());
     }
 
+    // F1 opens the help window at the window's topic, in the guide of the user's language; the
+    // desktop's browser is offered from there; a missing guide is told with its file.
     void f1OpensTheTopicOfTheWindow()
     {
         m_opened.clear();
+        QFile english(QFileInfo(m_guide).path() + u"/ZzHelpTest.en.html"_s);
+        QVERIFY(english.open(QIODevice::WriteOnly) && english.write("<h2><a name=\"Topic\"></a>Topic</h2>") > 0);
+        english.close();
+        QUrl shown;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *help = qobject_cast<THelpWindow *>(dialog);
+            shown = help->tbGuide->source();
+            help->btnBrowser->click();
+            help->reject();
+            return int(QDialog::Rejected);
+        };
         QWidget window;
         SetHelpTopic(&window, u"ZzHelpTest.hlp"_s, u"Topic"_s);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_F1);
-        QCOMPARE(m_opened.size(), 1);
-        QCOMPARE(m_opened.first().toLocalFile(), m_guide);
-        QCOMPARE(m_opened.first().fragment(), u"Topic"_s);
+        QCOMPARE(dialogs->modalClasses, QStringList{u"THelpWindow"_s});
+        QCOMPARE(shown.toLocalFile(), m_guide);
+        QCOMPARE(shown.fragment(), u"Topic"_s);
+        QCOMPARE(m_opened, QList<QUrl>{shown});
+        {
+            FakeLanguages inEnglish;
+            QTest::keyClick(&window, Qt::Key_F1);
+            QCOMPARE(shown.toLocalFile(), english.fileName());
+        }
+        english.remove();
 
-        // No help file: nothing opens.
+        // No help file: nothing opens, and the message names the file looked for.
+        dialogs->clear();
         QVERIFY(!ShowHelpTopic(u"Nowhere.hlp"_s, u"Topic"_s));
-        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(dialogs->modalClasses, QStringList());
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY2(dialogs->boxes[0].text.contains(u"Nowhere.html"_s), qPrintable(dialogs->boxes[0].text));
+        dialogs->onModal = nullptr;
     }
 };
 

@@ -29,6 +29,7 @@
 #include "EmbeddedServer/SqliteConnection.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
+#include "Ui/Mnemonics.h"
 #include "Ui/ResourceLibrary.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
@@ -248,6 +249,14 @@ class TestMainWindow : public QObject {
     {
         QVERIFY(newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang));
     }
+    // The language files of the installation beside the test's program.
+    void copyLanguageFiles()
+    {
+        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
+            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+    }
     QString lastBox() const { return dialogs->boxes.isEmpty() ? QString() : dialogs->boxes.last().text; }
     QStringList boxTexts() const
     {
@@ -405,7 +414,7 @@ private slots:
             "Возможно пользователь не зарегистрирован\"");
         row("damaged Servers.ini, in English", "servers:[ZANDRELL]\nPath=Db/ZANDRELL\n\x01\x02\x03", "ZL_USER", "demo",
             "ZANDRELL5",
-            "\"EDAError\":Ora-Error: 12154 -> Server is not found\r\nThe server list \"%1\" is damaged (line 3)",
+            "Server is not found\r\nThe server list \"%1\" is damaged (line 3)\r\n\r\n\"EDAError\": Ora-Error: 12154",
             "[START]\nLangID=9\n");
         row("empty accounts database", "empty:accounts.db", "ZL_USER", "demo", "ZANDRELL5",
             "\"EDAError\":ORA-01157: Файл базы данных \"%2/accounts.db\" пуст");
@@ -798,9 +807,9 @@ private slots:
         QTest::addColumn<int>("services");
         QTest::newRow("administrator") << "ZL_USER"
                                        << QStringList{"Файл", "Документы", "Справочники", "Администрирование",
-                                                      "Справка"}
+                                                      "Окна", "Справка"}
                                        << "Администраторы" << 5;
-        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Справка"}
+        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Окна", "Справка"}
                                   << "Операторы" << 3;
     }
     void whatEachUserSees()
@@ -904,7 +913,7 @@ private slots:
         login(u"ZL_USER"_s);
         {
             auto main = mainWindow();
-            QCOMPARE(TopMenus(*main), (QStringList{"Файл", "A", "B", "C", "Справка"}));
+            QCOMPARE(TopMenus(*main), (QStringList{"Файл", "A", "B", "C", "Окна", "Справка"}));
             QCOMPARE(main->MenuCfg->Count(), 3);
             QCOMPARE(main->MenuCfg->Items(0)->Name, u"C"_s);
             auto groupOf = [&](const QString &caption) {
@@ -1110,7 +1119,7 @@ private slots:
         QVERIFY(main->miPlugins->menuAction()->isVisible());
         const QList<QAction *> items = main->miPlugins->actions();
         QCOMPARE(items.size(), 1);
-        QCOMPARE(items.first()->text(), u"Заметки"_s);
+        QCOMPARE(WithoutMnemonic(items.first()->text()), u"Заметки"_s);
         // The second file (Notes.plg sorts after Broken.plg) has the tag of the second plug-in.
         QCOMPARE(ObjectTag(items.first()), -2000000002);
         dialogs->onModal = [](QDialog *) { return int(QDialog::Rejected); };
@@ -1121,32 +1130,95 @@ private slots:
         QCOMPARE(main->miPlugins->actions().size(), 1);
     }
 
+    // The language in use is checked. A choice moves the check and says when it takes effect; it holds
+    // across a change of connection, which logs in in it (and the next start, by Console.ini).
     void languageMenu()
     {
+        copyLanguageFiles();
         login(u"ZL_USER"_s);
         auto main = mainWindow();
         main->show();
         QVERIFY(main->miLang->menuAction()->isVisible());
-        QAction *russian = nullptr, *english = nullptr;
-        for (QAction *a : main->miLang->actions()) {
-            if (a->text() == u"Русский"_s)
-                russian = a;
-            if (a->text() == u"Английский"_s)
-                english = a;
-        }
+        const auto item = [&main](const QString &name) {
+            for (QAction *a : main->miLang->actions())
+                if (WithoutMnemonic(a->text()) == name)
+                    return a;
+            return static_cast<QAction *>(nullptr);
+        };
+        QAction *russian = item(u"Русский"_s), *english = item(u"Английский"_s);
         QVERIFY(russian && english);
-        // The language in use shows an image; choosing it says nothing and sets both pending languages.
-        QVERIFY(!russian->icon().isNull() && english->icon().isNull());
+        QVERIFY(russian->isChecked() && !english->isChecked());
+        // Choosing the language in use says nothing and sets both pending languages.
         russian->trigger();
         QVERIFY(dialogs->boxes.isEmpty());
         QCOMPARE(TfmMain::PendingRepLang.Id, 25);
         english->trigger();
         QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY(dialogs->boxes[0].text.contains(WithoutMnemonic(main->acChgUser->text())));
         QCOMPARE(TfmMain::PendingAplLang.Id, 9);
-        QVERIFY(!english->icon().isNull()); // the choice for the next start
-        // Closing stores the pending language as the user's language.
+        QVERIFY(english->isChecked() && !russian->isChecked());
+
+        main->acChgUser->trigger();
+        QVERIFY(dm->LoggedIn());
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+        QCOMPARE(ConsoleLangId(), 9);
+        QCOMPARE(TIniFile(exeDir->filePath(u"Console.ini"_s)).ReadString("START", "LangID", ""), u"9"_s);
+        QCOMPARE(TopMenus(*main).first(), u"File"_s);
+        QCOMPARE(WithoutMnemonic(main->acChgUser->text()), u"Change connection"_s);
+        QVERIFY(item(u"English"_s) && item(u"English"_s)->isChecked());
         main->close();
         QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
+
+        // The language can be chosen in the connect dialog too: the log-in works in it.
+        QString offered;
+        dialogs->onModal = [&offered](QDialog *dialog) {
+            auto *language = dialog->findChild<QComboBox *>(u"cbLanguage"_s);
+            if (!language)
+                return int(QDialog::Rejected);
+            offered = language->currentText();
+            language->setCurrentText(u"Русский"_s);
+            dialog->findChild<QLineEdit *>(u"edPassword"_s)->setText(u"demo"_s);
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(newDM(u"ZL_USER"_s, QString(), true).Login(u"ZANDRELL5"_s, u"-1"_s));
+        QCOMPARE(offered, u"English"_s);
+        QCOMPARE(ConsoleLangId(), 25);
+        QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 25);
+    }
+
+    // Every menu and every item opens from the keyboard: a mnemonic, unique within its menu, in both languages.
+    void everyMenuItemHasAUniqueMnemonic_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::newRow("English") << 9;
+        QTest::newRow("Russian") << 25;
+    }
+    void everyMenuItemHasAUniqueMnemonic()
+    {
+        QFETCH(int, langId);
+        copyLanguageFiles();
+        login(u"ZL_USER"_s, QString::number(langId));
+        auto main = mainWindow();
+        main->show();
+        QStringList wrong;
+        std::function<void(const QList<QAction *> &, const QString &)> check = [&](const QList<QAction *> &items,
+                                                                                   const QString &menu) {
+            QString taken;
+            for (QAction *action : items) {
+                if (action->isSeparator() || !action->isVisible())
+                    continue;
+                const QChar letter = MnemonicOf(action->text());
+                if (letter.isNull() || taken.contains(letter))
+                    wrong << menu + u'/' + action->text();
+                taken += letter;
+                if (action->menu())
+                    check(action->menu()->actions(), menu + u'/' + WithoutMnemonic(action->text()));
+            }
+        };
+        check(main->menuBar()->actions(), QString());
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+        // Ctrl+Q quits from the main window.
+        QVERIFY(main->acExit->shortcuts().contains(QKeySequence(u"Ctrl+Q"_s)));
     }
 
     void serviceListNamesEachModuleOnce()
@@ -1179,7 +1251,7 @@ private slots:
         };
         main->acChgUser->trigger();
         QVERIFY(!main->IsAdmin);
-        QCOMPARE(TopMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Справка"}));
+        QCOMPARE(TopMenus(*main), (QStringList{"Файл", "Документы", "Справочники", "Окна", "Справка"}));
         QVERIFY(dump(*main).contains(u"STATUS 4|Пользователь: 'Оператор'"_s));
         QVERIFY(!main->acShowCnfg->isVisible());
     }
@@ -1206,7 +1278,7 @@ private slots:
         QCOMPARE(main->SchemeName, u"ZANDRELL5"_s);
         QVERIFY(dm->LoggedIn());
         QVERIFY(lastBox().contains(u"не зарегистрирован"_s));
-        QCOMPARE(TopMenus(*main).size(), 5);
+        QCOMPARE(TopMenus(*main).size(), 6);
         // Console.ini keeps the previous scheme active.
         TIniFile ini(exeDir->filePath(u"Console.ini"_s));
         QCOMPARE(ini.ReadString("SCHEMES", "ZANDRELL5", "missing") + ini.ReadString("SCHEMES", "TARVEL", "missing"),
@@ -1223,10 +1295,7 @@ private slots:
     void everyWindowSpeaksOneLanguage()
     {
         QFETCH(int, langId);
-        const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
-        QDir().mkpath(exeDir->filePath(u"Res"_s));
-        for (const char *f : {"Res/Langs.ini", "Res/En.ini"})
-            QFile::copy(dist + u"/"_s + QLatin1String(f), exeDir->filePath(QLatin1String(f)));
+        copyLanguageFiles();
         login(u"ZL_USER"_s, QString::number(langId));
         QCOMPARE(ConsoleLangId(), langId);
         auto window = mainWindow();

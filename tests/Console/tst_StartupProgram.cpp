@@ -16,6 +16,7 @@
 #include "Core/TextFormat.h"
 #include "Files/uVerList.h"
 #include "tests/Files/FilesTestSupport.h"
+#include "tests/common/FakeLanguages.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TempExeDir.h"
 
@@ -617,29 +618,6 @@ private slots:
             QCOMPARE(DateTimeFromDays(DaysFromDateTime(date)), date);
     }
 
-    void dateUsesTheLocaleSeparator_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
-        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
-    }
-    void dateUsesTheLocaleSeparator()
-    {
-        QFETCH(QLocale, locale);
-        QLocale::setDefault(locale);
-        const TVerItem item(Stamp80("x", {1, 0, 0, 0}, kSampleDays), QStringLiteral("x.ver"));
-        // "dd/mm/yy": day, month, two-digit year, joined by the separator of the locale's short date.
-        const QString format = locale.dateFormat(QLocale::ShortFormat);
-        QChar sep;
-        for (QChar c : format)
-            if (!c.isLetter()) {
-                sep = c;
-                break;
-            }
-        QCOMPARE(item.DateText, QStringList({"25", "03", "24"}).join(sep));
-        QCOMPARE(item.DateText.size(), 8);
-    }
-
     // A file of another size than a stamp's, or none at all, is refused with its name.
     void wrongSizeIsRefused_data()
     {
@@ -671,15 +649,18 @@ private slots:
         QTemporaryDir dir;
         WriteTestFile(dir, QStringLiteral("a.ver"),
                       Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
-        // A name that is a resource string of the language package shows its text.
-        WriteTestFile(dir, QStringLiteral("b.ver"), Stamp64("rstr_to_Close", {1, 2, 0, 255}, kSampleDays + 1));
+        // A name shows as the language pack has it, as the main menu shows the services.
+        WriteTestFile(dir, QStringLiteral("b.ver"),
+                      Stamp64(EncodeWindows1251(QStringLiteral("Склад")), {1, 2, 0, 255}, kSampleDays + 1));
+        FakeLanguages languages;
+        languages.apl.insert(QStringLiteral("Склад"), QStringLiteral("Stock"));
         WriteTestFile(dir, QStringLiteral("readme.txt"), "not a stamp");
         WriteTestFile(dir, QStringLiteral("a.ver.bak"), "not a stamp");
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ver")));
         QCOMPARE(TVerList::FindVerFiles(dir.path()), QStringList({dir.filePath("a.ver"), dir.filePath("b.ver")}));
         const TVerList list(dir.path());
         QCOMPARE(list.Count(), 2);
-        QCOMPARE(list.Names(), ResStr(QStringLiteral("rstr_to_Close")) + "\r\n" + QStringLiteral("Консоль") + "\r\n");
+        QCOMPARE(list.Names(), QStringLiteral("Stock\r\nКонсоль\r\n"));
         QCOMPARE(list.Versions(), QStringLiteral("1.2.0.255\r\n5.0.0.1\r\n"));
         QCOMPARE(list.Dates(), list.Items(0).DateText + "\r" + list.Items(1).DateText + "\r");
         QVERIFY(list.Items(0).DateText != list.Items(1).DateText);

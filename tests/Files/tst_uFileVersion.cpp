@@ -6,6 +6,7 @@
 #include "Files/uElfImage.h"
 #include "Files/uFileVersion.h"
 #include "Files/uShowVer.h"
+#include "Files/uVerList.h"
 #include "Files/uVersionInfo.h"
 #include "Files/uVersionResource.h"
 #include "tests/Files/ElfBuilder.h"
@@ -17,9 +18,11 @@
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPushButton>
@@ -572,6 +575,38 @@ private slots:
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
+    // Sizes, times and the splash's dates are written as the session's language writes them,
+    // whatever the process's LANG (C, en_US or ru_RU).
+    void formatsFollowTheSessionNotTheProcess_data()
+    {
+        QTest::addColumn<QString>("process");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("stamp");
+        for (const char *process : {"C", "en_US", "ru_RU"}) {
+            QTest::addRow("LANG=%s, Russian", process) << QString::fromLatin1(process) << 25 << u"1\u00A0234\u00A0567"_s
+                                                       << u" 05.02.2024 14:07"_s << u"05.02.24"_s;
+            QTest::addRow("LANG=%s, English", process)
+                << QString::fromLatin1(process) << 9 << u"1,234,567"_s << u" 02/05/2024 2:07 PM"_s << u"05/02/24"_s;
+        }
+    }
+    void formatsFollowTheSessionNotTheProcess()
+    {
+        QFETCH(QString, process);
+        QFETCH(int, language);
+        QFETCH(QString, size);
+        QFETCH(QString, time);
+        QLocale::setDefault(QLocale(process));
+        FakeLanguages languages;
+        languages.aplLang = language;
+        QFETCH(QString, stamp);
+        const QDateTime moment(QDate(2024, 2, 5), QTime(14, 7, 9));
+        QCOMPARE(FormatFileSize(1234567), size);
+        QCOMPARE(QLatin1Char(' ') + FormatFileTime(moment), time);
+        QCOMPARE(FormatVerDate(moment), stamp);
+    }
+
     void exportLinesOfRows()
     {
         // A module name exactly as wide as its column still leaves a blank before the next column.
@@ -627,9 +662,13 @@ private slots:
         TShowVer translated;
         translated.FillGrid();
         QCOMPARE(translated.Grid->horizontalHeaderItem(0)->text(), QStringLiteral("Module"));
+        // What the pack does not know is in the session's language all the same.
+        QCOMPARE(translated.Grid->horizontalHeaderItem(1)->text(), QStringLiteral("Version"));
         QCOMPARE(translated.actExportToFile->text(), QStringLiteral("Export to a text file"));
     }
 
+    // The export asks where to save (the documents folder, the caption as the name), asks before
+    // replacing a file, writes the grid and names the file it wrote.
     void exportWritesTheFileAndSaysSo()
     {
         CurrentFolder folder;
@@ -639,28 +678,50 @@ private slots:
             WriteTestFile(dir, QStringLiteral("a.dll"), VersionedPe({{"ProductVersion", "2.0"}}))};
         window.FillGrid();
         QCOMPARE(window.ExportFileName(), QStringLiteral("Список всех библиотек.txt"));
-        // An older export is replaced.
-        WriteTestFile(dir, QStringLiteral("unused"), "x");
-        QFile old(folder.path(window.ExportFileName()));
+        const QString target = folder.path(window.ExportFileName());
+        QString proposed, startFolder;
+        dialogs->onModal = [&](QDialog *dialog) {
+            auto *save = qobject_cast<QFileDialog *>(dialog);
+            startFolder = save->directory().absolutePath();
+            proposed = save->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+            save->selectFile(target);
+            static_cast<QDialog *>(save)->accept();
+            return int(QDialog::Accepted);
+        };
+        // An older export is replaced after a question; "No" asks again, and a cancelled dialog writes nothing.
+        QFile old(target);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'o')) == 5000);
         old.close();
+        dialogs->answers = {IDNO};
+        int asked = 0;
+        const auto previous = dialogs->onModal;
+        dialogs->onModal = [&](QDialog *dialog) {
+            if (++asked == 1)
+                return previous(dialog);
+            dialog->reject();
+            return int(QDialog::Rejected);
+        };
+        window.actExportToFile->trigger();
+        QCOMPARE(asked, 2);
+        QCOMPARE(QFileInfo(target).size(), 5000);
+        QCOMPARE(startFolder, QDir(TShowVer::ExportFolder()).absolutePath());
+        QCOMPARE(proposed, window.ExportFileName());
+        dialogs->clear();
+        dialogs->onModal = previous;
+        dialogs->answers = {IDYES};
         window.actExportToFile->trigger();
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(old.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), window.ExportLines());
         QVERIFY(window.ExportLines().value(2).startsWith(QStringLiteral("a.dll")));
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes[0].text, QLatin1Char('"') + window.ExportFileName() + QLatin1Char('"'));
+        QCOMPARE(dialogs->boxes.size(), 2);
+        QVERIFY(dialogs->boxes[1].text.contains(QLatin1Char('"') + target + QLatin1Char('"')));
         // A caption never leads the export into another folder.
         window.setWindowTitle(QStringLiteral("../up/and away"));
         QVERIFY(!window.ExportFileName().contains(QLatin1Char('/')));
         // A target that cannot be written is reported instead of the notice.
         dialogs->clear();
         QVERIFY(QDir(folder.path(QString())).mkdir(window.ExportFileName()));
-        QVERIFY_THROWS_EXCEPTION(EOSError, window.ExportToFile(window.ExportFileName()));
-        window.actExportToFile->trigger();
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONERROR));
-        QVERIFY(dialogs->boxes[0].text.contains(window.ExportFileName()));
+        QVERIFY_THROWS_EXCEPTION(EOSError, window.ExportToFile(folder.path(window.ExportFileName())));
     }
 
     void closeAndDrag()
@@ -741,7 +802,7 @@ private slots:
         QFont font = QApplication::font();
         font.setPixelSize(20);
         font.setBold(true);
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        FakeLanguages english;
         QFile big(dir.filePath(QStringLiteral("libZandrellEmbeddedServer-with-a-long-name.so")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(2244000));
         big.close();
@@ -749,7 +810,6 @@ private slots:
         window.setFont(font);
         window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, QStringLiteral("a.so"), "x")};
         window.FillGrid();
-        QLocale::setDefault(QLocale::system());
         QCOMPARE(window.Grid->item(0, 4)->text(), QStringLiteral("2,244,000"));
         const QFontMetrics cells(window.Grid->font());
         const QHeaderView *header = window.Grid->horizontalHeader();

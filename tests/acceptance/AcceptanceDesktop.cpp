@@ -29,7 +29,7 @@ TAcceptanceDesktop::~TAcceptanceDesktop() { Stop(); }
 
 bool TAcceptanceDesktop::Start()
 {
-    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop"}) {
+    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"}) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
             m_error = QStringLiteral("%1 is not installed (apt-get install xvfb openbox xdotool x11-utils)")
                           .arg(QLatin1String(tool));
@@ -130,6 +130,31 @@ QString TAcceptanceDesktop::ActiveWindowName()
 bool TAcceptanceDesktop::WaitActive(const QString &caption, int timeoutMs)
 {
     return waitUntil([&] { return ActiveWindowName() == caption; }, timeoutMs);
+}
+
+QRect TAcceptanceDesktop::ActiveWindowFrame()
+{
+    QByteArray id;
+    if (!run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}, &id))
+        return QRect();
+    const QString window = QString::fromLatin1(id.trimmed());
+    // The window's own area on the screen, then the window manager's frame around it.
+    QByteArray info, extents;
+    if (!run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}, &info) ||
+        !run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_FRAME_EXTENTS")}, &extents))
+        return QRect();
+    const auto value = [&info](const char *name) {
+        const qsizetype at = info.indexOf(name);
+        return at < 0 ? 0 : info.mid(at + qstrlen(name)).trimmed().split('\n').first().trimmed().toInt();
+    };
+    const QRect client(value("Absolute upper-left X:"), value("Absolute upper-left Y:"), value("Width:"),
+                       value("Height:"));
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QList<QByteArray> sides = extents.mid(extents.indexOf('=') + 1).trimmed().split(',');
+    if (sides.size() != 4)
+        return client;
+    return client.adjusted(-sides[0].trimmed().toInt(), -sides[2].trimmed().toInt(), sides[1].trimmed().toInt(),
+                           sides[3].trimmed().toInt());
 }
 
 bool TAcceptanceDesktop::Screenshot(const QString &path)

@@ -3,6 +3,7 @@
 // 1366x768 with a window manager (openbox), the keys a person presses there
 // (xdotool) and a picture of the screen for a journey that fails.
 #include <QProcess>
+#include <QRect>
 #include <QString>
 
 class TAcceptanceDesktop {
@@ -24,6 +25,11 @@ public:
     bool Type(const QString &text);
     // The caption of the window the window manager has made active.
     QString ActiveWindowName();
+    // The frame of the active window as the window manager has placed it on the screen
+    // (title bar and borders included); a null rect when there is none.
+    QRect ActiveWindowFrame();
+    // The screen's size.
+    QRect ScreenRect() const { return QRect(0, 0, 1366, 768); }
     // Waits until the window manager has given the keys to the window with that caption,
     // as a person looks before typing.
     bool WaitActive(const QString &caption, int timeoutMs = 5000);

@@ -20,9 +20,13 @@ TConsoleRun::~TConsoleRun()
     m_process.waitForFinished();
 }
 
-bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environment)
+bool TConsoleRun::Start(const QStringList &arguments, const QStringList &environment, const QStringList &earlyLines)
 {
-    return Launch(arguments, environment) && WaitReady();
+    if (!Launch(arguments, environment))
+        return false;
+    for (const QString &line : earlyLines)
+        Send(line);
+    return WaitReady();
 }
 
 bool TConsoleRun::Launch(const QStringList &arguments, const QStringList &environment)
@@ -123,6 +127,15 @@ bool TConsoleRun::Quit(int timeoutMs)
     }
     readLines(0);
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+}
+
+bool TConsoleRun::WaitForEnd(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
+        readLines(int(qMax<qint64>(1, deadline.remainingTime())));
+    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
+           m_process.exitCode() == 0;
 }
 
 void TConsoleRun::SaveOutput(const QString &path) const

@@ -20,7 +20,8 @@ public:
     TConsoleRun &operator=(const TConsoleRun &) = delete;
 
     // Starts the console with the switches and waits for READY; false when it ends or stalls first.
-    bool Start(const QStringList &arguments, const QStringList &environment = {});
+    // The early lines are sent at once, for a window that the start-up opens before READY.
+    bool Start(const QStringList &arguments, const QStringList &environment = {}, const QStringList &earlyLines = {});
     // The two halves of Start, for consoles that start at once.
     bool Launch(const QStringList &arguments, const QStringList &environment = {});
     bool WaitReady();
@@ -43,6 +44,8 @@ public:
     // Quits and waits for the process to end; true when it ended normally.
     bool Quit(int timeoutMs = 15000);
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
+    // Waits for the console to end by itself (a key that quits it); true when it ended normally.
+    bool WaitForEnd(int timeoutMs);
 
     QStringList Output() const { return m_lines; }
     void SaveOutput(const QString &path) const;

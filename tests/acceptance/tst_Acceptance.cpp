@@ -8,13 +8,17 @@
 #include "tests/common/PdfText.h"
 #include "tests/common/PgTestCluster.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -94,21 +98,89 @@ QStringList refusals(const QStringList &lines)
 
 bool ascending(const QList<double> &values) { return std::is_sorted(values.begin(), values.end()); }
 
-// Window texts outside data: a grid's or a tree's rows, and the quoted values of the status panels, are data.
+// The texts a person reads in a protocol line. Data is left out: a grid's, list's or tree's
+// rows, the quoted values of the status panels, the values of edits and combo boxes.
+QString shownText(const QString &line)
+{
+    static const QRegularExpression quoted(u"'[^']*'"_s);
+    static const QStringList captionKinds{u"QLabel"_s,    u"QPushButton"_s, u"QCheckBox"_s,  u"QRadioButton"_s,
+                                          u"QGroupBox"_s, u"QToolButton"_s, u"QTabWidget"_s, u"QTextBrowser"_s};
+    if (line.startsWith(u"MENU "_s))
+        return line.mid(5).trimmed();
+    if (line.startsWith(u"BUTTON "_s))
+        return line.mid(7);
+    if (line.startsWith(u"STATUS "_s))
+        return line.section(u'|', 1).remove(quoted);
+    if (line.startsWith(u"CAPTION "_s))
+        return line.mid(8);
+    if (line.startsWith(u"MODAL "_s) || line.startsWith(u"MSGBOX "_s) || line.startsWith(u"COLS "_s))
+        return line.section(u'|', 1);
+    if (line.startsWith(u"WINDOW "_s))
+        return line.mid(7).section(u'|', 0, -2);
+    if (line.startsWith(u"ACTION "_s))
+        return line.section(u' ', 4);
+    if (line.startsWith(u"W "_s) && captionKinds.contains(line.section(u' ', 2, 2)))
+        return line.section(u' ', 4);
+    return QString();
+}
+
+// Shown texts in Cyrillic (an English session).
 QStringList cyrillicOutsideData(const QStringList &lines)
 {
     static const QRegularExpression cyrillic(u"[\\x{0400}-\\x{04FF}]"_s);
-    static const QRegularExpression quoted(u"'[^']*'"_s);
     QStringList found;
-    for (QString line : lines) {
-        if (line.startsWith(u"ROW "_s) || line.startsWith(u"NODE "_s) || line.startsWith(u"ECHO "_s))
-            continue;
-        if (line.startsWith(u"STATUS "_s))
-            line.remove(quoted);
-        if (line.contains(cyrillic))
+    for (const QString &line : lines)
+        if (shownText(line).contains(cyrillic))
             found << line;
+    return found;
+}
+
+// Shown texts with a Latin word that is no proper name, file or key (a Russian session).
+QStringList latinOutsideData(const QStringList &lines)
+{
+    // Words between blanks and punctuation; one that holds a digit, "_", "@", "." or "/" is a name
+    // of a thing (a user, a scheme, a file, a folder), not a word of the language.
+    static const QRegularExpression word(u"[^\\s,;:!?()\"«»'|*+]+"_s);
+    static const QRegularExpression latinWord(u"^[A-Za-z]{2,}$"_s);
+    // Proper names, and the keys of the keyboard.
+    static const QSet<QString> names{u"KorConsole"_s, u"Zandrell"_s, u"ZANDRELL"_s, u"Oracle"_s, u"Home"_s,
+                                     u"GUID"_s,       u"Qt"_s,       u"GNU"_s,      u"LGPL"_s,   u"Default"_s,
+                                     u"Ctrl"_s,       u"Alt"_s,      u"Esc"_s,      u"Enter"_s};
+    QStringList found;
+    for (const QString &line : lines) {
+        const QString text = shownText(line).replace(u"\\n"_s, u" "_s);
+        for (const QRegularExpressionMatch &m : word.globalMatch(text)) {
+            if (latinWord.match(m.captured()).hasMatch() && !names.contains(m.captured())) {
+                found << m.captured() + u": "_s + line.left(200);
+                break;
+            }
+        }
     }
     return found;
+}
+
+// The caption paths of every item of the main menu ("Файл / Язык", "Файл / Язык / Русский").
+QSet<QString> menuPaths(const QStringList &dump)
+{
+    QSet<QString> paths;
+    QStringList path;
+    for (const QString &line : LinesStartingWith(dump, u"MENU "_s)) {
+        const QString item = line.mid(5);
+        const qsizetype level = (item.size() - item.trimmed().size()) / 2;
+        path = path.mid(0, level) << item.trimmed();
+        paths << path.join(u" / "_s);
+    }
+    return paths;
+}
+
+// The menu paths the guide quotes ("File / Reload menu").
+QStringList guidePaths(const QString &guide, bool russian)
+{
+    static const QRegularExpression ru(u"«([^»]+ / [^»]+)»"_s), en(u"“([^”]+ / [^”]+)”"_s);
+    QStringList paths;
+    for (const QRegularExpressionMatch &m : (russian ? ru : en).globalMatch(guide))
+        paths << m.captured(1).simplified();
+    return paths;
 }
 
 } // namespace
@@ -148,11 +220,24 @@ class TestAcceptance : public QObject {
     int countRows(const QString &sql) { return cluster->Admin(database)->Scalar(sql).toInt(); }
 
     // A console of this journey's installation, logged in as the user; null when it did not reach READY.
-    TConsoleRun *startConsole(const QString &user, const QStringList &extra = {}, const QStringList &environment = {})
+    TConsoleRun *startConsole(const QString &user, const QStringList &extra = {}, const QStringList &environment = {},
+                              const QStringList &earlyLines = {})
     {
         consoles.push_back(std::make_unique<TConsoleRun>(*installation, desktop.Display(), runtime.path()));
         TConsoleRun *console = consoles.back().get();
-        return console->Start(InstallationCopy::login(user) + extra, environment) ? console : nullptr;
+        return console->Start(InstallationCopy::login(user) + extra, environment, earlyLines) ? console : nullptr;
+    }
+
+    // Waits until the window manager has made the window of that caption the active one.
+    bool activeIs(const QString &caption)
+    {
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired()) {
+            if (desktop.ActiveWindowName() == caption)
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
     }
 
     // Types the text with real keys into the focused edit of a driven window and reads it back:
@@ -502,16 +587,30 @@ private slots:
         }
     }
 
-    // An English session: every window the main menu reaches, the service windows with their
-    // pop-up menus and the form library's dialogs show no Cyrillic outside data rows.
-    void anEnglishSessionShowsNoRussian()
+    // Every window of the session in its language: the main window, every window its menu reaches
+    // (the versions windows, help and the about box among them), the service windows with their
+    // pop-up menus and the form library's dialogs, and the not-loaded window. An English session
+    // shows no Cyrillic outside data, a Russian one no Latin word but proper names. The guide quotes
+    // only menu paths that the main menu has.
+    void anEnglishSessionShowsNoRussian() { walkEveryWindow(u"9"_s); }
+    void aRussianSessionShowsNoEnglish() { walkEveryWindow(u"25"_s); }
+
+private:
+    void walkEveryWindow(const QString &langId)
     {
-        TConsoleRun *admin = startConsole(u"ZL_USER"_s, {u"/langid=9"_s});
+        const bool russian = langId == u"25"_s;
+        // A module that cannot be loaded: the not-loaded window opens before READY, is read and closed.
+        installation->write(u"Office.so"_s, "not a module");
+        TConsoleRun *admin = startConsole(u"ZL_USER"_s, {u"/langid="_s + langId}, {}, {u"dump"_s, u"cancel"_s});
         QVERIFY(admin);
-        QStringList seen = admin->Command(u"dump"_s);
+        QStringList seen = admin->Output();
+        QVERIFY2(!LinesStartingWith(seen, u"MODAL TSrvList|"_s).isEmpty(), qPrintable(seen.join(u'\n')));
+        QVERIFY(!LinesStartingWith(seen, u"COLS ListView1|"_s).isEmpty());
+        const QStringList dump = admin->Command(u"dump"_s);
+        seen << dump;
         // The leaves of the main menu, by their caption paths.
         QStringList leaves, path;
-        const QStringList menu = LinesStartingWith(seen, u"MENU "_s);
+        const QStringList menu = LinesStartingWith(dump, u"MENU "_s);
         for (qsizetype i = 0; i < menu.size(); ++i) {
             const QString item = menu.at(i).mid(5);
             const qsizetype level = (item.size() - item.trimmed().size()) / 2;
@@ -521,16 +620,20 @@ private slots:
             if (!hasChildren)
                 leaves << path.join(u'/');
         }
-        // Commands that end the session or change it are not windows to look at.
-        static const QRegularExpression notWindows(u"^File/(Exit|Change connection|Reload menu|Language/)"_s);
+        // Commands that end the session or change it, and the arrangement of windows, are not windows to look at.
+        static const QRegularExpression notWindows(
+            u"^(File|Файл)/(Exit|Change connection|Reload menu|Language/|Выход|Изменение соединения|Обновить меню|"
+            "Язык/)|^(Windows|Окна)/"_s);
+        QStringList opened;
         for (const QString &leaf : std::as_const(leaves)) {
             if (notWindows.match(leaf).hasMatch())
                 continue;
-            const QStringList opened = admin->Command(u"click "_s + leaf);
-            seen << opened;
-            const QString modal = LinesStartingWith(opened, u"MODAL "_s).value(0);
-            if (!modal.isEmpty() && !opened.contains(u"CLOSED "_s + modal.mid(6).section(u'|', 0, 0))) {
+            const QStringList shown = admin->Command(u"click "_s + leaf);
+            seen << shown;
+            const QString modal = LinesStartingWith(shown, u"MODAL "_s).value(0);
+            if (!modal.isEmpty() && !shown.contains(u"CLOSED "_s + modal.mid(6).section(u'|', 0, 0))) {
                 // A driven window: read it back and close it.
+                opened << modal.mid(6).section(u'|', 0, 0);
                 seen << admin->Command(u"dump"_s) << admin->Command(u"cancel"_s);
                 continue;
             }
@@ -538,7 +641,7 @@ private slots:
             if (LinesStartingWith(after, u"WINDOW "_s).isEmpty())
                 continue;
             // A service window: its texts, then each dialog of its pop-up menu.
-            seen << admin->Command(u"form dump"_s);
+            seen << after << admin->Command(u"form dump"_s);
             for (const QString &action : {u"pFind"_s, u"pSort"_s, u"pFilter"_s, u"pReport"_s}) {
                 const QStringList dialog = admin->Command(u"form action "_s + action);
                 seen << dialog;
@@ -548,8 +651,123 @@ private slots:
             }
             admin->Command(u"form close"_s);
         }
-        QEXPECT_FAIL("", "column titles, the not-loaded window and the demo services' texts are Russian", Abort);
-        QCOMPARE(cyrillicOutsideData(seen), QStringList());
+        // The windows the walk must have read back.
+        for (const char *window : {"TShowVer", "THelpWindow", "TAboutBox", "TfmConfigConsole", "TShemaForm"})
+            QVERIFY2(opened.contains(QLatin1String(window)), window);
+        const QStringList foreign = russian ? latinOutsideData(seen) : cyrillicOutsideData(seen);
+        QVERIFY2(foreign.isEmpty(), qPrintable(foreign.join(u'\n')));
+
+        // The guide of the session's language names only menu paths that exist.
+        const QString guide =
+            QString::fromUtf8(installation->read(russian ? u"Help/KorConsole.html"_s : u"Help/KorConsole.en.html"_s));
+        const QSet<QString> paths = menuPaths(dump);
+        const QStringList quoted = guidePaths(guide, russian);
+        QVERIFY(quoted.size() > 10);
+        QStringList missing;
+        for (const QString &quotedPath : quoted)
+            if (!paths.contains(quotedPath))
+                missing << quotedPath;
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
+    }
+
+private slots:
+    // Windows on the screen under the window manager: the main window across the top, every window
+    // the console opens framed inside the screen (title bar included), a dialog over the main
+    // window and the service windows cascaded one after the other.
+    void windowsAreFramedInsideTheScreen()
+    {
+        TConsoleRun *admin = startConsole(u"ZL_USER"_s);
+        QVERIFY(admin);
+        const QRect screen = desktop.ScreenRect();
+        const auto framed = [&](const QString &caption) {
+            // The window manager frames the window a moment after it shows; the console then places
+            // it: the place is the one that holds for a second.
+            QRect frame, last;
+            int same = 0;
+            const QDeadlineTimer deadline(5000);
+            while (activeIs(caption) && !deadline.hasExpired()) {
+                frame = desktop.ActiveWindowFrame();
+                same = frame == last ? same + 1 : 0;
+                if (!frame.isNull() && same == 5 && screen.contains(frame))
+                    break;
+                last = frame;
+                QThread::msleep(200);
+            }
+            return std::make_pair(frame, !frame.isNull() && screen.contains(frame));
+        };
+        admin->Command(u"dump"_s);
+        const auto main = framed(u"Отчеты"_s);
+        QVERIFY2(main.second && main.first.top() == 0 && main.first.width() == screen.width(),
+                 qPrintable(u"%1,%2 %3x%4"_s.arg(main.first.x())
+                                .arg(main.first.y())
+                                .arg(main.first.width())
+                                .arg(main.first.height())));
+        for (const auto &[command, caption] :
+             {std::pair{u"click Файл/Настройки"_s, u"Настройки"_s},
+              std::pair{u"click Файл/Настройка схем"_s, u"Схемы БД"_s},
+              std::pair{u"click Справка/О программе"_s, u"О программе"_s},
+              std::pair{u"click Справка/Руководство пользователя"_s, u"Руководство пользователя"_s},
+              std::pair{u"click Справка/Список всех библиотек"_s, u"Список всех библиотек"_s}}) {
+            QVERIFY(!LinesStartingWith(admin->Command(command), u"MODAL "_s).isEmpty());
+            const auto window = framed(caption);
+            QVERIFY2(window.second, qPrintable(caption + u": %1,%2 %3x%4"_s.arg(window.first.x())
+                                                             .arg(window.first.y())
+                                                             .arg(window.first.width())
+                                                             .arg(window.first.height())));
+            admin->Command(u"cancel"_s);
+        }
+        // Two service windows: the second one a step down and to the right of the first.
+        QRect first, second;
+        for (const auto &[item, caption, frame] : {std::tuple{kOrdersMenu, u"Заказы"_s, &first},
+                                                   std::tuple{u"Справочники/Клиенты"_s, u"Клиенты"_s, &second}}) {
+            admin->Command(u"click "_s + item);
+            const auto window = framed(caption);
+            QVERIFY2(window.second, qPrintable(caption));
+            *frame = window.first;
+        }
+        const auto text = [](const QRect &r) {
+            return u"%1,%2 %3x%4"_s.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+        };
+        QVERIFY2(second.left() > first.left() && second.top() > first.top() && first.top() > main.first.bottom(),
+                 qPrintable(text(main.first) + u" / "_s + text(first) + u" / "_s + text(second)));
+    }
+
+    // The keyboard reaches the console's commands: a menu by its mnemonic, F1 for the guide at the
+    // window's topic, Ctrl+Q to quit.
+    void theKeyboardReachesTheCommands()
+    {
+        TConsoleRun *admin = startConsole(u"ZL_USER"_s, {u"/langid=9"_s});
+        QVERIFY(admin);
+        admin->Command(u"dump"_s);
+        QVERIFY(activeIs(u"Reports"_s));
+        QVERIFY(desktop.Key(u"alt+f"_s) && desktop.Key(u"s"_s));
+        QVERIFY(!admin->WaitFor(u"MODAL TfmConfigConsole|Settings"_s, 5000).isEmpty());
+        admin->Command(u"cancel"_s);
+        QVERIFY(activeIs(u"Reports"_s));
+        QVERIFY(desktop.Key(u"F1"_s));
+        QVERIFY(!admin->WaitFor(u"MODAL THelpWindow|User's guide"_s, 5000).isEmpty());
+        QVERIFY(admin->Command(u"cancel"_s).contains(u"CLOSED THelpWindow 2"_s));
+        QVERIFY(activeIs(u"Reports"_s));
+        QVERIFY(desktop.Key(u"ctrl+q"_s));
+        QVERIFY(admin->WaitForEnd(5000));
+    }
+
+    // A language chosen in File/Language holds across a change of connection: the new log-in, and
+    // the next start, work in it.
+    void theLanguageChoiceHoldsAcrossAReconnect()
+    {
+        TConsoleRun *admin = startConsole(u"ZL_USER"_s, {u"/langid=25"_s});
+        QVERIFY(admin);
+        const QStringList chosen = admin->Command(u"click Файл/Язык/Английский"_s);
+        QVERIFY2(!LinesStartingWith(chosen, u"MSGBOX 64|"_s).isEmpty(), qPrintable(chosen.join(u'\n')));
+        const QStringList again = admin->Command(u"click Файл/Изменение соединения"_s);
+        QVERIFY2(again.contains(u"MENU File"_s) && again.contains(u"MENU   Change connection"_s),
+                 qPrintable(again.join(u'\n')));
+        QVERIFY2(cyrillicOutsideData(again).isEmpty(), qPrintable(cyrillicOutsideData(again).join(u'\n')));
+        QVERIFY(admin->Quit());
+        admin = startConsole(u"ZL_USER"_s);
+        QVERIFY(admin);
+        QVERIFY(admin->Command(u"dump"_s).contains(u"MENU File"_s));
     }
 };
 
