@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kStartMs = 10000;
+constexpr int kWindowManagerStarts = 3;
 
 bool waitUntil(const std::function<bool()> &ready, int ms)
 {
@@ -63,13 +64,23 @@ bool TAcceptanceDesktop::Start()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     m_windowManager.setProcessEnvironment(environment);
-    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    m_windowManager.waitForStarted();
-    if (!waitUntil([this] { return windowManagerRuns(); }, kStartMs)) {
-        m_error = QStringLiteral("the window manager did not start on %1").arg(m_display);
-        return false;
+    // On a busy machine the window manager may reach the display before it takes
+    // connections and end at once: it is started again, a few times, before giving up.
+    for (int attempt = 0; attempt < kWindowManagerStarts; ++attempt) {
+        m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        m_windowManager.waitForStarted();
+        const bool up = waitUntil(
+            [this] { return windowManagerRuns() || m_windowManager.state() == QProcess::NotRunning; }, kStartMs * 3);
+        if (up && m_windowManager.state() == QProcess::Running && windowManagerRuns())
+            return true;
+        const QString said = QString::fromLocal8Bit(m_windowManager.readAllStandardError()).trimmed();
+        m_error = QStringLiteral("the window manager did not start on %1%2")
+                      .arg(m_display, said.isEmpty() ? QString() : QStringLiteral(": ") + said);
+        m_windowManager.kill();
+        m_windowManager.waitForFinished();
+        QThread::msleep(500);
     }
-    return true;
+    return false;
 }
 
 void TAcceptanceDesktop::Stop()

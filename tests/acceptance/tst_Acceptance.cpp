@@ -340,7 +340,7 @@ private slots:
         QVERIFY(openOrdersByKey(*admin));
 
         QVERIFY(desktop.Key(u"ctrl+f"_s));
-        QVERIFY(!admin->WaitFor(u"MODAL TFindDlg"_s, 5000).isEmpty());
+        QVERIFY(!admin->WaitFor(u"MODAL TFindDlg"_s, 15000).isEmpty());
         admin->Command(u"set cmbField Клиент"_s);
         QVERIFY(typeInto(*admin, u"edText"_s, u"Тайга"_s));
         QVERIFY(desktop.Key(u"Return"_s));
@@ -354,7 +354,7 @@ private slots:
         // The window manager gives the keys back to Orders when the dialog has gone.
         QVERIFY(desktop.WaitActive(u"Заказы"_s));
         QVERIFY(desktop.Key(u"ctrl+s"_s));
-        QVERIFY(!admin->WaitFor(u"MODAL TSortDlg"_s, 5000).isEmpty());
+        QVERIFY(!admin->WaitFor(u"MODAL TSortDlg"_s, 15000).isEmpty());
         // The ordering by number gives way to the amount.
         QCOMPARE(refusals(admin->Command(u"select lbOrder Номер"_s)), QStringList());
         QCOMPARE(refusals(admin->Command(u"click btnRemove"_s)), QStringList());
@@ -420,7 +420,7 @@ private slots:
         QVERIFY(!gridColumns(op->Command(u"form dump"_s), u"grdOrders"_s).contains(u"Сумма"_s));
         QVERIFY(desktop.WaitActive(u"Заказы"_s));
         QVERIFY(desktop.Key(u"ctrl+r"_s));
-        QVERIFY(op->WaitFor(u"MSGBOX"_s, 5000).contains(u"нет права"_s));
+        QVERIFY(op->WaitFor(u"MSGBOX"_s, 15000).contains(u"нет права"_s));
         QVERIFY(LinesStartingWith(op->Output(), u"MODAL TQRPreviewDlg"_s).isEmpty());
     }
 
@@ -741,11 +741,11 @@ private slots:
         admin->Command(u"dump"_s);
         QVERIFY(activeIs(u"Reports"_s));
         QVERIFY(desktop.Key(u"alt+f"_s) && desktop.Key(u"s"_s));
-        QVERIFY(!admin->WaitFor(u"MODAL TfmConfigConsole|Settings"_s, 5000).isEmpty());
+        QVERIFY(!admin->WaitFor(u"MODAL TfmConfigConsole|Settings"_s, 15000).isEmpty());
         admin->Command(u"cancel"_s);
         QVERIFY(activeIs(u"Reports"_s));
         QVERIFY(desktop.Key(u"F1"_s));
-        QVERIFY(!admin->WaitFor(u"MODAL THelpWindow|User's guide"_s, 5000).isEmpty());
+        QVERIFY(!admin->WaitFor(u"MODAL THelpWindow|User's guide"_s, 15000).isEmpty());
         QVERIFY(admin->Command(u"cancel"_s).contains(u"CLOSED THelpWindow 2"_s));
         QVERIFY(activeIs(u"Reports"_s));
         QVERIFY(desktop.Key(u"ctrl+q"_s));
