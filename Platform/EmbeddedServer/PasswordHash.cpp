@@ -20,6 +20,8 @@ constexpr size_t kMemoryBytes = size_t(19) * 1024 * 1024;
 constexpr qulonglong kMaxMemoryKiB = 1024 * 1024;
 constexpr qulonglong kMaxPasses = 32;
 constexpr qulonglong kMaxLanes = 8;
+// The key length of the hashes written before Argon2id.
+constexpr qsizetype kPbkdf2KeyBytes = 32;
 
 void requireSodium()
 {
@@ -56,7 +58,8 @@ bool verifyPbkdf2(const QString &password, const QString &stored)
         return false;
     const QByteArray salt = QByteArray::fromBase64(parts[2].toLatin1());
     const QByteArray expected = QByteArray::fromBase64(parts[3].toLatin1());
-    if (expected.isEmpty())
+    // A key of another length is a damaged hash: a shorter one is a prefix of the right key.
+    if (expected.size() != kPbkdf2KeyBytes)
         return false;
     const QByteArray actual = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
                                                                  iterations, quint64(expected.size()));
