@@ -341,8 +341,7 @@ private slots:
         QCOMPARE(name, accepted ? u"En"_s : u"Ru"_s);
         QCOMPARE(dialogs->boxes.size(), accepted ? 0 : 1);
         if (!accepted)
-            QCOMPARE(dialogs->boxes.first().text, u"Язык 9: в \"%1\" нет корректного имени языкового файла"_s.arg(
-                                                      dir->filePath(u"Res/Langs.ini"_s)));
+            QVERIFY(dialogs->boxes.first().text.contains(u"\"%1\""_s.arg(dir->filePath(u"Res/Langs.ini"_s))));
     }
 
     void captionSources()
@@ -630,7 +629,7 @@ private slots:
         form.tvSchemeList->setCurrentItem(child(form, 1));
         dialogs->answers = {IDNO};
         QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(dialogs->boxes.last().text, u"Удалить схему «TARVEL»?"_s);
+        QVERIFY(dialogs->boxes.last().text.contains(u"TARVEL"_s));
         QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONQUESTION | MB_YESNO));
         QCOMPARE(schemesValue("TARVEL"), u"0"_s);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
