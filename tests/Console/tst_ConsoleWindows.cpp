@@ -2,8 +2,8 @@
 // Oracle homes and their window, the help file and F1, the form library's
 // input dialog, the not-loaded window and the resource library's images.
 #include "Console/MainConsoleIMPL.h"
-#include "Console/uConsoleFunctions.h"
 #include "Console/uConsoleCfg.h"
+#include "Console/uConsoleFunctions.h"
 #include "Console/uHomeTuning.h"
 #include "Console/uSrvShow.h"
 #include "Core/OracleHomes.h"
