@@ -33,6 +33,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct DataModuleLog {
@@ -177,22 +179,6 @@ class TestStartupProgram : public QObject {
         return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     }
 
-    void writePicture(int width, int height)
-    {
-        QImage picture(width, height, QImage::Format_RGB32);
-        picture.fill(Qt::darkBlue);
-        QDir().mkpath(exeDir->filePath(QStringLiteral("Data")));
-        QVERIFY(picture.save(exeDir->filePath(QStringLiteral("Data/WaitPic.jpg")), "JPEG"));
-    }
-
-    QStringList boxTexts() const
-    {
-        QStringList texts;
-        for (const RecordedBox &b : dialogs->boxes)
-            texts << b.text;
-        return texts;
-    }
-
 private slots:
     void initTestCase() { qputenv("ZANDRELL_ATOM_NAME", "LUM_ATOM_test_" + QByteArray::number(getpid())); }
     void init()
@@ -220,100 +206,49 @@ private slots:
         QTest::addColumn<QString>("exitPath");
         QTest::addColumn<QString>("calls");
         QTest::addColumn<QString>("box");
-        const QString login = QStringLiteral("prompt=1; login ZANDRELL5 25");
-        const QString home0 = QStringLiteral("prompt=1; home=0; login ZANDRELL5 25");
-        const QString notExtracted = QStringLiteral("Параметр \"%1\" не извлечен из строки \"%2\"");
-        const QString notCorrect = QStringLiteral("Параметр \"%1\"(%2) - не корректен");
+        const auto row = [](const char *args, const char *exitPath, const QString &calls, const QString &box = {}) {
+            QTest::newRow(args) << QString::fromUtf8(args) << QString::fromLatin1(exitPath) << calls << box;
+        };
+        const QString login = u"prompt=1; login ZANDRELL5 25"_s;
+        const QString home0 = u"prompt=1; home=0; login ZANDRELL5 25"_s;
+        const QString notExtracted = u"Параметр \"%1\" не извлечен из строки \"%2\""_s;
+        const QString notCorrect = u"Параметр \"%1\"(%2) - не корректен"_s;
         // Help and the tool modes only alone and exactly written.
-        QTest::newRow("/?") << "/?"
-                            << "help"
-                            << "" << RussianHelpText();
-        QTest::newRow("/help") << "/help"
-                               << "help"
-                               << "" << RussianHelpText();
-        QTest::newRow("/? and more") << "/? /user=x"
-                                     << "loop"
-                                     << "user=x; prompt=1; store=0; login ZANDRELL5 25"
-                                     << "";
-        QTest::newRow("/HELP") << "/HELP"
-                               << "loop" << login << "";
-        QTest::newRow("/home") << "/home"
-                               << "home"
-                               << ""
-                               << "";
-        QTest::newRow("/HOME") << "/HOME"
-                               << "loop" << login << notExtracted.arg("home", "/HOME");
-        QTest::newRow("/home and more") << "/home /user=u"
-                                        << "loop"
-                                        << "user=u; prompt=1; store=0; login ZANDRELL5 25"
-                                        << notExtracted.arg("home", "/home");
-        QTest::newRow("/SCHEME") << "/SCHEME"
-                                 << "scheme"
-                                 << ""
-                                 << "";
-        QTest::newRow("/Shema") << "/Shema"
-                                << "scheme"
-                                << ""
-                                << "";
+        row("/?", "help", {}, RussianHelpText());
+        row("/help", "help", {}, RussianHelpText());
+        row("/? /user=x", "loop", u"user=x; prompt=1; store=0; login ZANDRELL5 25"_s);
+        row("/HELP", "loop", login);
+        row("/home", "home", {});
+        row("/HOME", "loop", login, notExtracted.arg("home", "/HOME"));
+        row("/home /user=u", "loop", u"user=u; prompt=1; store=0; login ZANDRELL5 25"_s,
+            notExtracted.arg("home", "/home"));
+        row("/SCHEME", "scheme", {});
+        row("/Shema", "scheme", {});
         // Oracle homes 0 to 6; anything else is reported and home 0 is used.
-        QTest::newRow("home 6") << "/home=6"
-                                << "loop"
-                                << "prompt=1; home=6; login ZANDRELL5 25"
-                                << "";
-        QTest::newRow("home 0") << "/home=0"
-                                << "loop" << home0 << "";
-        QTest::newRow("home 7") << "/home=7"
-                                << "loop" << home0 << notCorrect.arg("Oracle Home", "7");
-        QTest::newRow("home empty") << "/home="
-                                    << "loop" << home0 << notCorrect.arg("Oracle Home", "");
-        QTest::newRow("home -1 is absent") << "/home=-1"
-                                           << "loop" << login << "";
+        row("/home=6", "loop", u"prompt=1; home=6; login ZANDRELL5 25"_s);
+        row("/home=0", "loop", home0);
+        row("/home=7", "loop", home0, notCorrect.arg("Oracle Home", "7"));
+        row("/home=", "loop", home0, notCorrect.arg("Oracle Home", ""));
+        row("/home=-1", "loop", login); // -1 is no home given
         // The connection: the last "=" and the last switch count; the dialog unless all three are given.
-        QTest::newRow("all three") << "/server=a=b /user=u1 /password=secret /user=u2"
-                                   << "loop"
-                                   << "server=b; user=u2; password=secret; prompt=0; store=0; login ZANDRELL5 25"
-                                   << "";
-        QTest::newRow("no password") << "/server=S /user=U"
-                                     << "loop"
-                                     << "server=S; user=U; prompt=1; store=0; login ZANDRELL5 25"
-                                     << "";
-        QTest::newRow("-1 is not given") << "/user=-1 /password=pw"
-                                         << "loop"
-                                         << "password=pw; prompt=1; login ZANDRELL5 25"
-                                         << "";
-        QTest::newRow("/user without value") << "/user"
-                                             << "loop" << login << notExtracted.arg("user", "/user");
+        row("/server=a=b /user=u1 /password=secret /user=u2", "loop",
+            u"server=b; user=u2; password=secret; prompt=0; store=0; login ZANDRELL5 25"_s);
+        row("/server=S /user=U", "loop", u"server=S; user=U; prompt=1; store=0; login ZANDRELL5 25"_s);
+        row("/user=-1 /password=pw", "loop", u"password=pw; prompt=1; login ZANDRELL5 25"_s);
+        row("/user", "loop", login, notExtracted.arg("user", "/user"));
         // Schemes: named, old spelling, chosen in the window, empty.
-        QTest::newRow("/scheme=ABC") << "/scheme=ABC"
-                                     << "loop"
-                                     << "prompt=1; login ABC 25"
-                                     << "";
-        QTest::newRow("/shema=OLD") << "/shema=OLD"
-                                    << "loop"
-                                    << "prompt=1; login OLD 25"
-                                    << "";
-        QTest::newRow("/scheme=?") << "/scheme=?"
-                                   << "loop"
-                                   << "prompt=1; login CHOSEN 25"
-                                   << "";
-        QTest::newRow("/scheme=") << "/scheme="
-                                  << "loop" << login << notCorrect.arg("scheme", "");
+        row("/scheme=ABC", "loop", u"prompt=1; login ABC 25"_s);
+        row("/shema=OLD", "loop", u"prompt=1; login OLD 25"_s);
+        row("/scheme=?", "loop", u"prompt=1; login CHOSEN 25"_s);
+        row("/scheme=", "loop", login, notCorrect.arg("scheme", ""));
         // A name that would break Console.ini: the other switches still apply.
-        QTest::newRow("/scheme=[X") << "/server=SRV /scheme=[X /home=3"
-                                    << "loop"
-                                    << "server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"
-                                    << notCorrect.arg("scheme", "[X");
-        QTest::newRow("/shema=A]B") << "/shema=A]B"
-                                    << "loop" << login << notCorrect.arg("shema", "A]B");
+        row("/server=SRV /scheme=[X /home=3", "loop", u"server=SRV; prompt=1; home=3; store=0; login ZANDRELL5 25"_s,
+            notCorrect.arg("scheme", "[X"));
+        row("/shema=A]B", "loop", login, notCorrect.arg("shema", "A]B"));
         // Languages: only the first /langid counts.
-        QTest::newRow("langid 9") << "/langid=9 /langid=25"
-                                  << "loop"
-                                  << "prompt=1; login ZANDRELL5 9"
-                                  << "";
-        QTest::newRow("langid abc") << "/langid=abc /langid=9"
-                                    << "loop" << login << notCorrect.arg("langid", "abc");
-        QTest::newRow("/LANGID") << "/LANGID"
-                                 << "loop" << login << notExtracted.arg("langid", "/LANGID");
+        row("/langid=9 /langid=25", "loop", u"prompt=1; login ZANDRELL5 9"_s);
+        row("/langid=abc /langid=9", "loop", login, notCorrect.arg("langid", "abc"));
+        row("/LANGID", "loop", login, notExtracted.arg("langid", "/LANGID"));
     }
     void switches()
     {
@@ -334,7 +269,7 @@ private slots:
         QVERIFY(p.hooks.contains(tool) || tool == QLatin1String("help") || tool == QLatin1String("loop"));
         QCOMPARE(p.hooks.contains("dm"), !calls.isEmpty());
         QCOMPARE(p.dmLog.calls.join(QStringLiteral("; ")), calls);
-        QCOMPARE(boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(dialogs->texts(), box.isEmpty() ? QStringList() : QStringList{box});
         for (const RecordedBox &shown : dialogs->boxes)
             QCOMPARE(shown.flags, unsigned(exitPath == QLatin1String("help") ? MB_ICONINFORMATION : MB_ICONERROR));
     }
@@ -376,44 +311,47 @@ private slots:
         QCOMPARE(exeDir->read(QStringLiteral("Console.ini")), QByteArray("[SCHEMES]\nZANDRELL5=1\nABC=0\n"));
     }
 
-    void exitPathsAndCleanup()
+    // The exit paths: the main window's loop, a refused or failing login, a failing parameter pass
+    // that goes on to the login. The console is counted while it runs, and only then.
+    void exitPaths_data()
     {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<int>("failure"); // 1: the login refused, 2: it throws, 3: the server switch throws
+        QTest::addColumn<QString>("exitPath");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<unsigned>("flags");
+        QTest::newRow("main window") << "/disable_reconnect" << 0 << "loop"
+                                     << "" << 0u;
+        QTest::newRow("login refused") << "" << 1 << "login"
+                                       << "" << 0u;
+        QTest::newRow("login fails") << "" << 2 << "error"
+                                     << "listener down" << unsigned(MB_ICONERROR);
+        QTest::newRow("parameter pass fails") << "/server=X" << 3 << "loop"
+                                              << "server refused" << unsigned(MB_ICONINFORMATION);
+    }
+    void exitPaths()
+    {
+        QFETCH(QString, args);
+        QFETCH(int, failure);
+        QFETCH(QString, exitPath);
+        QFETCH(QString, box);
+        QFETCH(unsigned, flags);
         const int before = ConsoleAtomCount();
         {
             RecordingProgram p;
-            p.Run({"/disable_reconnect"});
-            QCOMPARE(p.ExitPath, QStringLiteral("loop"));
-            QCOMPARE(p.hooks.filter("main").first(), QStringLiteral("main ZANDRELL5 1"));
+            p.dmLog.loginResult = failure != 1;
+            p.dmLog.throwOnLogin = failure == 2;
+            p.dmLog.throwOnServer = failure == 3;
+            p.Run(args.split(u' ', Qt::SkipEmptyParts));
+            QCOMPARE(p.ExitPath, exitPath);
             QCOMPARE(p.dmLog.atomCountAtLogin, before + 1);
+            QCOMPARE(p.hooks.filter("main"), exitPath == u"loop"_s
+                                                 ? QStringList{u"main ZANDRELL5 %1"_s.arg(int(failure == 0))}
+                                                 : QStringList());
             QVERIFY(ConsoleDataModule() == nullptr);
-        }
-        QCOMPARE(ConsoleAtomCount(), before);
-        {
-            RecordingProgram p;
-            p.dmLog.loginResult = false;
-            p.Run({});
-            QCOMPARE(p.ExitPath, QStringLiteral("login"));
-            QVERIFY(p.hooks.filter("main").isEmpty());
-            QVERIFY(dialogs->boxes.isEmpty());
-        }
-        {
-            RecordingProgram p;
-            p.dmLog.throwOnLogin = true;
-            p.Run({});
-            QCOMPARE(p.ExitPath, QStringLiteral("error"));
-            QCOMPARE(dialogs->boxes.last().text, QStringLiteral("listener down"));
-            QCOMPARE(dialogs->boxes.last().flags, unsigned(MB_ICONERROR));
-        }
-        {
-            // A failure in the parameter pass is shown and start-up goes on to the login.
-            dialogs->clear();
-            RecordingProgram p;
-            p.dmLog.throwOnServer = true;
-            p.Run({"/server=X"});
-            QCOMPARE(dialogs->boxes.first().text, QStringLiteral("server refused"));
-            QCOMPARE(dialogs->boxes.first().caption, QString());
-            QCOMPARE(dialogs->boxes.first().flags, unsigned(MB_ICONINFORMATION));
-            QCOMPARE(p.ExitPath, QStringLiteral("loop"));
+            QCOMPARE(dialogs->texts(), box.isEmpty() ? QStringList() : QStringList{box});
+            for (const RecordedBox &shown : dialogs->boxes)
+                QVERIFY(shown.flags == flags && (failure != 3 || shown.caption.isEmpty()));
         }
         QCOMPARE(ConsoleAtomCount(), before);
     }
@@ -489,7 +427,9 @@ private slots:
     {
         exeDir->write(QStringLiteral("Data/a.ver"), Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
         exeDir->write(QStringLiteral("Data/b.ver"), Stamp80("Beta", {3, 4, 0, 1}, 45376.0));
-        writePicture(300, 200);
+        QImage picture(300, 200, QImage::Format_RGB32);
+        picture.fill(Qt::darkBlue);
+        QVERIFY(picture.save(exeDir->filePath(u"Data/WaitPic.jpg"_s), "JPEG"));
         TWaitScr *splash = Splash();
         QVERIFY(splash->isVisible());
         QCOMPARE(splash->mProduct->text(), QStringLiteral("Beta\nAlpha"));
@@ -497,15 +437,12 @@ private slots:
         QCOMPARE(splash->mDate->text().split(QLatin1Char('\n')).size(), 2);
         QCOMPARE(splash->size(), QSize(300, 200 + ProductPanelHeight(2)));
         QCOMPARE(splash->Image1->pixmap().size(), QSize(300, 200));
-        // One window per process, with its status line.
+        // One window per process.
         QCOMPARE(GetSplash(), splash);
-        QCOMPARE(CurrentSplash(), splash);
-        SetSplashStatus(splash, QStringLiteral("Service list loading..."));
-        QCOMPARE(splash->StatusPanel0->text(), QStringLiteral("Service list loading..."));
-        SetSplashStatus(nullptr, QStringLiteral("nowhere")); // no window: nothing happens
         FreeSplash();
         QVERIFY(!CurrentSplash());
-        FreeSplash(); // nothing left to free
+        SetSplashStatus(nullptr, u"nowhere"_s); // no window: nothing happens
+        FreeSplash();                           // nothing left to free
     }
 
     // No picture, one that does not decode, a damaged stamp: the designed window, an empty list.
@@ -581,26 +518,24 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QDateTime>("date");
-        const QDateTime sample(QDate(2024, 3, 25), QTime(13, 30));
+        const QDateTime sample(QDate(2024, 3, 25), QTime(13, 30)), dayZero(QDate(1899, 12, 30), QTime(0, 0));
         const QByteArray longName(60, 'N');
-        QTest::newRow("80 bytes") << Stamp80(EncodeWindows1251(QStringLiteral("Заказы")), {5, 0, 2, 1}, kSampleDays)
-                                  << "Заказы"
-                                  << "5.0.2.1" << sample;
+        const auto row = [](const char *tag, const QByteArray &bytes, const QString &name, const char *version,
+                            const QDateTime &date) {
+            QTest::newRow(tag) << bytes << name << QString::fromLatin1(version) << date;
+        };
+        row("80 bytes", Stamp80(EncodeWindows1251(u"Заказы"_s), {5, 0, 2, 1}, kSampleDays), u"Заказы"_s, "5.0.2.1",
+            sample);
         // The numbers are signed 32-bit values.
-        QTest::newRow("80 bytes, big numbers")
-            << Stamp80("Big", {70000, -1, 0, 2147483647}, 0) << "Big"
-            << "70000.-1.0.2147483647" << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-        QTest::newRow("64 bytes") << Stamp64("Stock", {1, 2, 0, 255}, kSampleDays) << "Stock"
-                                  << "1.2.0.255" << sample;
-        QTest::newRow("80 bytes, full name") << Stamp80(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
-                                             << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-        QTest::newRow("64 bytes, full name") << Stamp64(longName, {1, 0, 0, 0}, 0) << QString(51, 'N') << "1.0.0.0"
-                                             << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-        QTest::newRow("no name") << Stamp80(QByteArray(), {1, 0, 0, 0}, 1.25) << ""
-                                 << "1.0.0.0" << QDateTime(QDate(1899, 12, 31), QTime(6, 0));
+        row("80 bytes, big numbers", Stamp80("Big", {70000, -1, 0, 2147483647}, 0), u"Big"_s, "70000.-1.0.2147483647",
+            dayZero);
+        row("64 bytes", Stamp64("Stock", {1, 2, 0, 255}, kSampleDays), u"Stock"_s, "1.2.0.255", sample);
+        row("80 bytes, full name", Stamp80(longName, {1, 0, 0, 0}, 0), QString(51, 'N'), "1.0.0.0", dayZero);
+        row("64 bytes, full name", Stamp64(longName, {1, 0, 0, 0}, 0), QString(51, 'N'), "1.0.0.0", dayZero);
+        row("no name", Stamp80(QByteArray(), {1, 0, 0, 0}, 1.25), QString(), "1.0.0.0",
+            QDateTime(QDate(1899, 12, 31), QTime(6, 0)));
         for (double days : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300})
-            QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << "x"
-                                           << "1.2.3.4" << QDateTime();
+            QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << u"x"_s << u"1.2.3.4"_s << QDateTime();
     }
     void stamps()
     {
@@ -622,13 +557,8 @@ private slots:
     void wrongSizeIsRefused_data()
     {
         QTest::addColumn<int>("size"); // -1: no file
-        QTest::newRow("no file") << -1;
-        QTest::newRow("empty") << 0;
-        QTest::newRow("63") << 63;
-        QTest::newRow("65") << 65;
-        QTest::newRow("79") << 79;
-        QTest::newRow("81") << 81;
-        QTest::newRow("big") << 100000;
+        for (int size : {-1, 0, 63, 65, 79, 81, 100000})
+            QTest::addRow("%d bytes", size) << size;
     }
     void wrongSizeIsRefused()
     {
