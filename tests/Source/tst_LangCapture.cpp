@@ -4,6 +4,7 @@
 #include "DataAccess/LanguagesDM.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
+#include "EmbeddedServer/SqliteBackend.h"
 #include "EmbeddedServer/SqliteConnection.h"
 #include "Source/ComUnits/Lang/uLangCapture.h"
 #include "Source/ComUnits/Lang/uLangComp.h"
@@ -254,6 +255,29 @@ private slots:
         QVERIFY2(dialogs->texts()[1].startsWith(u"ORA-00054"_s), qPrintable(dialogs->texts()[1]));
         QVERIFY(!session->InTransaction());
         QCOMPARE(rows(session.get(), u"DPR"_s), 0);
+    }
+
+    // The server refuses the form's second phrase: the first is not kept either and
+    // the form is not marked captured (its module and form rows are committed on
+    // their own, before), and no transaction is left open.
+    void captureRefusedAfterItsFirstPhraseLeavesNothing()
+    {
+        {
+            TSqliteBackend administrator;
+            administrator.OpenAsAdministrator(server->Folder(), false);
+            administrator.Connection()->Exec(
+                u"CREATE TRIGGER \"TARVEL\".refuse_second_phrase BEFORE INSERT ON RUSSIAN_PHRASES "
+                "WHEN (SELECT count(*) FROM RUSSIAN_PHRASES WHERE ID_DFM = NEW.ID_DFM) >= 1 "
+                "BEGIN SELECT RAISE(ABORT, 'second phrase refused'); END"_s);
+        }
+        auto form = captureForm();
+        form->acDBGExist->trigger();
+        QCOMPARE(dialogs->texts().size(), 2);
+        QVERIFY2(dialogs->texts()[1].contains(u"second phrase refused"_s), qPrintable(dialogs->texts()[1]));
+        QVERIFY(!session->InTransaction());
+        auto other = server->Connect();
+        QCOMPARE(rows(other.get(), u"RUSSIAN_PHRASES"_s), 0);
+        QCOMPARE(Scalar(other.get(), u"SELECT count(*) FROM TARVEL.DFM WHERE IS_TRANSLIT = 1"_s).toInt(), 0);
     }
 
     void namesAreStoredAsTheyAre()
