@@ -31,7 +31,7 @@ constexpr TStateCode kStates[] = {
     {"22008", 1847},                           // datetime_field_overflow
     {"P0002", OraErr::NoDataFound},            // no_data_found
     {"28P01", OraErr::InvalidLogon},           // invalid_password
-    {"28000", OraErr::AccountLocked},          // invalid_authorization_specification
+    {"28000", OraErr::AccountLocked},          // invalid_authorization: a role that may not log in
     {"3D000", OraErr::UnknownService},         // invalid_catalog_name: no such database
     {"57014", 1013},                           // query_canceled: user requested cancel
     {"57P01", 3113},                           // admin_shutdown

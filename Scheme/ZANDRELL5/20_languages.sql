@@ -6,7 +6,7 @@ INSERT INTO ZANDRELL5.LANGUAGES (LANG_ID, LANG_SUB_ID, LANG_NAME) VALUES (9, 0, 
 INSERT INTO ZANDRELL5.NO_TRANSLATE_TEXTS (TXT) VALUES ('Oracle Home');
 
 -- Console texts, menu names and service-catalogue words, keyed by their Russian text.
-CREATE TABLE ZANDRELL5.TMP_PAIRS (RU VARCHAR2(4000) PRIMARY KEY, EN VARCHAR2(4000) NOT NULL);
+CREATE TABLE ZANDRELL5.TMP_PAIRS (RU VARCHAR(4000) PRIMARY KEY, EN VARCHAR(4000) NOT NULL);
 INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Документы', 'Documents'),
   ('Заказы', 'Orders'),
@@ -110,7 +110,7 @@ DROP TABLE ZANDRELL5.TMP_PAIRS;
 -- an administrator. Their rights are flagged as texts of the pack: the console
 -- shows such a text through its English one, so the pack also keys each text
 -- by its English text, in both languages.
-CREATE TABLE ZANDRELL5.TMP_PAIRS (RU VARCHAR2(4000) PRIMARY KEY, EN VARCHAR2(4000) NOT NULL);
+CREATE TABLE ZANDRELL5.TMP_PAIRS (RU VARCHAR(4000) PRIMARY KEY, EN VARCHAR(4000) NOT NULL);
 INSERT INTO ZANDRELL5.TMP_PAIRS (RU, EN) VALUES
   ('Счета', 'Invoices'),
   ('Счета клиентам', 'Invoices to customers'),

@@ -1,32 +1,3 @@
--- The rows of a new demo scheme (as Scheme/ZANDRELL5/10_demo_access.sql): access groups, their menu trees (groups only, but for the storekeepers'
--- one service entry: the services work adds the others) and users.
-INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (1, 'Администраторы');
-INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (2, 'Операторы');
--- Without users: a group that an administrator may copy and delete.
-INSERT INTO ZANDRELL5.ACCESSLIST (ACCESSID, NAME) VALUES (3, 'Кладовщики');
-
--- Administrators
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (1, 1, 0, 1, 'Документы', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (2, 1, 1, 1, 'Заказы', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (3, 1, 1, 1, 'Отчеты', 20);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (4, 1, 0, 1, 'Справочники', 20);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (5, 1, 0, 1, 'Администрирование', 30);
--- Operators
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (6, 2, 0, 1, 'Документы', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (7, 2, 6, 1, 'Заказы', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (8, 2, 0, 1, 'Справочники', 20);
--- Storekeepers: the stock under two levels of groups, prices shown, no report.
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (17, 3, 0, 1, 'Склад', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, SORT_ORDER) VALUES (18, 3, 17, 1, 'Остатки', 10);
-INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER)
-  VALUES (19, 3, 18, 0, NULL, 3, '110', 10);
-
--- Users: LOGIN is the log-in account of accounts.sql.
-INSERT INTO ZANDRELL5.SYSUSER (ID, LOGIN, NAME, ACCESSID, ISADMIN, FORCE_PASS_CHANGE)
-  VALUES (1, 'ZL_USER', 'Администратор системы', 1, 1, 0);
-INSERT INTO ZANDRELL5.SYSUSER (ID, LOGIN, NAME, ACCESSID, ISADMIN, FORCE_PASS_CHANGE)
-  VALUES (2, 'OPERATOR', 'Оператор', 2, 0, 0);
-INSERT INTO ZANDRELL5.SYSUSER (ID, LOGIN, NAME, ACCESSID, ISADMIN, FORCE_PASS_CHANGE)
-  VALUES (3, 'LOCKED', 'Заблокированный пользователь', 2, 0, 0);
-INSERT INTO ZANDRELL5.SYSUSER (ID, LOGIN, NAME, ACCESSID, ISADMIN, FORCE_PASS_CHANGE)
-  VALUES (4, 'NEWBIE', 'Новый сотрудник', 2, 0, 1);
+--@rows ../ZANDRELL5/10_demo_access.sql
+-- The demo access groups and their menu trees are the embedded scheme's own rows:
+-- the installer (zpgbuild) reads them from that file.

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 namespace {
 
@@ -30,6 +31,17 @@ QString readText(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         throw EOSError(QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString()));
     return QString::fromUtf8(f.readAll());
+}
+
+// A file of this folder whose first line is "--@rows <path>" holds no rows of
+// its own: the rows are those of the embedded scheme's file at <path> (relative
+// to this folder), kept in one place so that the two demo schemes never drift.
+QString schemeFileText(const QDir &source, const QString &file)
+{
+    const QString text = readText(source.filePath(file));
+    static const QRegularExpression shared(QStringLiteral("^--@rows\\s+(\\S+)"));
+    const QRegularExpressionMatch m = shared.match(text);
+    return m.hasMatch() ? readText(source.filePath(m.captured(1))) : text;
 }
 
 struct TScriptStatement {
@@ -141,7 +153,7 @@ TPgInstallResult InstallPgScheme(const TPgServerPlace &administrator, const QStr
         for (const QString &file : files) {
             if (file.contains(QLatin1String("demo"), Qt::CaseInsensitive) && !result.created)
                 continue;
-            for (const TScriptStatement &st : splitScript(readText(source.filePath(file)))) {
+            for (const TScriptStatement &st : splitScript(schemeFileText(source, file))) {
                 try {
                     c.ExecDirect(st.text);
                 } catch (const EDAError &e) {
