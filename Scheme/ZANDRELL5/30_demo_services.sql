@@ -1,38 +1,7 @@
--- The demo services: the tables their windows show (orders with their lines), their catalogue rows
--- (modules Orders.so and Stock.so), their rights and reports, their entries
--- in the menus of both access groups, and their texts in the language pack.
-
--- Demo tables.
-CREATE TABLE ZANDRELL5.DEMO_CUSTOMERS (
-  ID    NUMBER(9) PRIMARY KEY,
-  NAME  VARCHAR2(100) NOT NULL,
-  CITY  VARCHAR2(50),
-  PHONE VARCHAR2(30)
-);
-
-CREATE TABLE ZANDRELL5.DEMO_ORDERS (
-  ID          NUMBER(9) PRIMARY KEY,
-  CUSTOMER_ID NUMBER(9) NOT NULL REFERENCES DEMO_CUSTOMERS (ID),
-  ORDER_DATE  DATE NOT NULL,
-  AMOUNT      NUMBER(12,2) NOT NULL,
-  STATUS      VARCHAR2(30) NOT NULL
-);
-
-CREATE TABLE ZANDRELL5.DEMO_GOODS (
-  ID       NUMBER(9) PRIMARY KEY,
-  NAME     VARCHAR2(100) NOT NULL,
-  QUANTITY NUMBER(9) NOT NULL,
-  PRICE    NUMBER(12,2) NOT NULL
-);
-
-CREATE TABLE ZANDRELL5.DEMO_ORDER_LINES (
-  ID       NUMBER(9) PRIMARY KEY,
-  ORDER_ID NUMBER(9) NOT NULL REFERENCES DEMO_ORDERS (ID),
-  LINE_NO  NUMBER(4) NOT NULL,
-  GOODS_ID NUMBER(9) NOT NULL REFERENCES DEMO_GOODS (ID),
-  QUANTITY NUMBER(9) NOT NULL,
-  PRICE    NUMBER(12,2) NOT NULL
-);
+-- The demo services: the rows their windows show (orders with their lines, in
+-- the tables of 29_demo_tables.sql), their catalogue rows (modules Orders.so and
+-- Stock.so), their rights and reports, their entries in the menus of both access
+-- groups, and their texts in the language pack.
 
 INSERT INTO ZANDRELL5.DEMO_CUSTOMERS (ID, NAME, CITY, PHONE) VALUES
   (1, 'ООО "Северный ветер"', 'Архангельск', '+7 8182 20-14-55'),
@@ -136,7 +105,7 @@ INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMI
 
 -- Texts of the demo services, keyed by their Russian text (those the pack
 -- already holds are left as they are).
-CREATE TABLE ZANDRELL5.TMP_DEMO_PAIRS (RU VARCHAR2(4000) PRIMARY KEY, EN VARCHAR2(4000) NOT NULL);
+CREATE TABLE ZANDRELL5.TMP_DEMO_PAIRS (RU VARCHAR(4000) PRIMARY KEY, EN VARCHAR(4000) NOT NULL);
 INSERT INTO ZANDRELL5.TMP_DEMO_PAIRS (RU, EN) VALUES
   ('Заказы', 'Orders'),
   ('Клиенты', 'Customers'),
