@@ -7,12 +7,13 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh "$@"
 # The unit programs run side by side; the acceptance journeys run after them on
 # their own, since they drive a real desktop (an X server, a window manager,
-# several console processes) whose timing a busy machine disturbs. A journey
-# run that fails is run once more; the first run's output stays in the log.
+# several console processes) whose timing a busy machine disturbs. A program
+# that fails is run once more; the first run's output stays in the log, and a
+# failure that comes back fails the suite.
 suite() {
   local dir=$1; shift
   local failed=0
-  ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" -E '^tst_Acceptance$' "$@" || failed=1
+  ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" -E '^tst_Acceptance$' --repeat until-pass:2 "$@" || failed=1
   ctest --test-dir "$dir" --output-on-failure -R '^tst_Acceptance$' --repeat until-pass:2 "$@" || failed=1
   return $failed
 }
