@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -49,20 +50,39 @@ QString noAccess(const char *id, const QString &path)
     return Fmt(text(id), userName(::geteuid()), path, ownerOf(path));
 }
 
+// The header is read through SQLite, never through a descriptor of our own:
+// closing any descriptor of a file drops every POSIX lock this process holds
+// on it, the locks of the server's other connections included. SQLite keeps
+// its descriptor open until those connections let their locks go.
+bool HasSqliteHeader(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    bool sqliteHeader = true; // a file that cannot be read is left to SQLite, which says why
+    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_file *file = nullptr;
+        if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file && file->pMethods) {
+            static const char header[] = "SQLite format 3";
+            char start[sizeof header] = {};
+            const int rc = file->pMethods->xRead(file, start, int(sizeof start), 0);
+            if (rc == SQLITE_OK || rc == SQLITE_IOERR_SHORT_READ)
+                sqliteHeader = memcmp(start, header, sizeof header) == 0;
+        }
+    }
+    sqlite3_close(db);
+    return sqliteHeader;
+}
+
 } // namespace
 
 TDbFileStart DbFileStartOf(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return TDbFileStart::Missing;
-    if (file.size() == 0)
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? TDbFileStart::Missing : TDbFileStart::Sqlite;
+    if (S_ISREG(st.st_mode) && st.st_size == 0)
         return TDbFileStart::Empty;
-    static const QByteArray header("SQLite format 3\0", 16);
-    // A file that cannot be read is left to SQLite, which says why.
-    if (!file.open(QIODevice::ReadOnly))
-        return TDbFileStart::Sqlite;
-    return file.read(header.size()) == header ? TDbFileStart::Sqlite : TDbFileStart::Other;
+    return HasSqliteHeader(path) ? TDbFileStart::Sqlite : TDbFileStart::Other;
 }
 
 QString DbFileFault(const QString &path, int sqliteCode, int sysErrno)
