@@ -31,7 +31,9 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -195,6 +197,26 @@ struct RecordingIndicator : TDbWaitIndicator {
     int releaseAtMs = 0;
     std::function<void()> release;
 };
+// Whether this process holds a lock on the file, as another process sees it:
+// asked from a child, since closing a descriptor of our own would drop the locks.
+bool LockedByThisProcess(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open(name.constData(), O_RDWR);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        const bool locked =
+            fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK && probe.l_pid == parent;
+        ::_exit(locked ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 } // namespace
 
 class tst_SchemeServer : public QObject {
@@ -1193,6 +1215,23 @@ private slots:
         }
         // Reported, never made anew nor switched to another journal mode: the file is as it was.
         QCOMPARE(ReadBytes(accounts), content);
+    }
+
+    // A new session reads the first bytes of every file of the server while
+    // the sessions of this process hold their locks on them. Those locks must
+    // outlive it: without them a console elsewhere that closes its last session
+    // folds and deletes the write-ahead log under this one (lost rows).
+    void aNewSessionKeepsTheLocksOfTheOthers()
+    {
+        if (TestServer::OnPostgres())
+            QSKIP("the embedded server's files");
+        QVERIFY(Count(s.get(), "V_ACCESS") > 0);
+        for (const char *file : {"/accounts.db", "/ZANDRELL5.db"}) {
+            const QString path = server->Folder() + QLatin1String(file);
+            QVERIFY2(LockedByThisProcess(path), file);
+            auto other = server->Connect();
+            QVERIFY2(LockedByThisProcess(path), file);
+        }
     }
 
     // An installation whose path is longer than the database library takes says so, and why.
