@@ -72,7 +72,6 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
     const qint64 nameTable = bytes.size();
     bytes.append(names);
     Align(bytes, 8);
-    layout.nameTable = nameTable;
     layout.sectionData = QList<qint64>{0} + offsets + QList<qint64>{nameTable};
     layout.sectionTable = bytes.size();
     layout.sectionCount = int(m_sections.size()) + 2;

