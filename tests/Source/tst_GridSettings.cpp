@@ -15,7 +15,6 @@
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/ComUnits/uQueryOrdering.h"
-#include "Source/ComUnits/uServiceForm.h"
 #include "Source/FormReposit/uBaseForm.h"
 #include "Ui/DataSetModel.h"
 #include "tests/common/FormFixture.h"
@@ -26,7 +25,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -170,20 +168,7 @@ private slots:
     void checksum()
     {
         QFETCH(QString, sql);
-        QFETCH(QString, checksum);
-        QCOMPARE(QuerySqlChecksum(sql), checksum);
-    }
-
-    void queryKeyFollowsTheText()
-    {
-        QObject owner;
-        owner.setObjectName(u"fmOwner"_s);
-        TOraQuery query(&owner);
-        query.setObjectName(u"sqItems"_s);
-        query.SetSQLText(u"AB"_s);
-        QCOMPARE(QueryKey(&query), u"fmOwner.sqItems.0018"_s);
-        query.SetSQLText(u"AB "_s);
-        QVERIFY(QueryKey(&query) != u"fmOwner.sqItems.0018"_s);
+        QTEST(QuerySqlChecksum(sql), "checksum");
     }
 
     // The ordering the user chose is kept, the design one is not; opening and
@@ -229,49 +214,6 @@ private slots:
         form->sortBy(u"O.STATUS"_s);
         form.reset();
         QCOMPARE(ComFormGFGIni().ReadString(section(), key, {}), u"O.STATUS"_s);
-    }
-
-    // The console makes a service's window first and hands it the session and
-    // the scheme afterwards: the stored ordering is in force when the queries
-    // first open, and a new ordering is kept when the user sorts.
-    void orderingOfAWindowThatGetsItsSessionLater()
-    {
-        QStringList opened; // the ordering of the orders at each opening
-        const auto watch = [&opened](QWidget *window) {
-            auto *orders = window->findChild<TOraQuery *>(u"sqOrders"_s);
-            orders->AfterOpen = [&opened, orders](TDataSet *) { opened << orders->MacroByName(u"FIELD"_s).Value(); };
-        };
-        std::unique_ptr<TServiceForm> window = OpenDemoOrders(session.get(), "111", watch);
-        QCOMPARE(opened.value(0), u"O.ID"_s);
-        auto *orders = window->findChild<TOraQuery *>(u"sqOrders"_s);
-        const QString key = QueryKey(orders);
-        // The form library's sort dialog: amount descending, as the grid names it.
-        QVERIFY(QFile::link(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/ComformLibs.so"_s,
-                            fixture->programDir.filePath(u"ComformLibs.so"_s)));
-        dialogs->onModal = [](QDialog *d) {
-            auto *order = d->findChild<QListWidget *>(u"lbOrder"_s);
-            order->setCurrentRow(0); // the design's number goes
-            d->findChild<QAction *>(u"acRemove"_s)->trigger();
-            auto *fields = d->findChild<QListWidget *>(u"lbFields"_s);
-            fields->setCurrentItem(fields->findItems(u"Сумма"_s, Qt::MatchExactly).value(0));
-            d->findChild<QAction *>(u"acAdd"_s)->trigger();
-            order->currentItem()->setCheckState(Qt::Checked);
-            d->findChild<QAction *>(u"acOk"_s)->trigger();
-            return int(QDialog::Accepted);
-        };
-        window->findChild<TDBGrid *>(u"grdOrders"_s)->setFocus();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        window->findChild<QAction *>(u"pSort"_s)->trigger();
-        // Kept at once, before the window closes.
-        QCOMPARE(ComFormGFGIni().ReadString(OrderSection(kScheme, u"Orders.so"_s), key, {}), u"O.AMOUNT DESC"_s);
-        window.reset();
-        ComFormLibs::FreeLibrary();
-
-        opened.clear();
-        window = OpenDemoOrders(session.get(), "111", watch);
-        QCOMPARE(opened.value(0), u"O.AMOUNT DESC"_s);
-        QCOMPARE(dialogs->boxes.size(), 0);
     }
 
     void saveSwitchedOff()
@@ -350,12 +292,10 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(QString, field);
-        QFETCH(QString, expression);
         QFETCH(QString, item);
-        QFETCH(QString, itemField);
         const QList<TSelectItem> list = SelectListOf(sql);
-        QCOMPARE(OrderExpressionOf(list, field), expression);
-        QCOMPARE(FieldOfOrderItem(list, item), itemField);
+        QTEST(OrderExpressionOf(list, field), "expression");
+        QTEST(FieldOfOrderItem(list, item), "itemField");
     }
 
     void countFormat_data()
@@ -374,8 +314,7 @@ private slots:
     {
         QFETCH(QString, translation);
         QFETCH(bool, detail);
-        QFETCH(QString, format);
-        QCOMPARE(CountFormat(translation, u"Built: %s"_s, detail), format);
+        QTEST(CountFormat(translation, u"Built: %s"_s, detail), "format");
     }
 
     void countsFollowTheMaster()

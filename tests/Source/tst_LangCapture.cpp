@@ -151,7 +151,6 @@ private slots:
         if (!file.isEmpty())
             placeLibrary(file);
         QCOMPARE(DBGInt::LoadDBG(nullptr), loaded);
-        QCOMPARE(DBGInt::DBGLoaded(), loaded);
         DBGInt::LoadDBG(nullptr); // loaded once: a second call neither loads nor tells again
         QCOMPARE(dialogs->texts().size(), box.isEmpty() ? 0 : 1);
         QVERIFY2(box.isEmpty() || dialogs->texts()[0].contains(box), qPrintable(dialogs->texts().join(u'\n')));
@@ -208,8 +207,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(bool, program);
-        QFETCH(QString, name);
-        QCOMPARE(LangPackModuleName(file, program), name);
+        QTEST(LangPackModuleName(file, program), "name");
     }
 
     // --- the capture
