@@ -6,15 +6,12 @@
 #include "Console/uConsoleCfg.h"
 #include "Console/uConsoleDM.h"
 #include "Console/uMenu.h"
-#include "Core/ProtocolInput.h"
 #include "DataAccess/OraStoredProc.h"
 #include "Ui/ModalDriver.h"
-#include "Ui/WindowDialogService.h"
 #include "tests/common/DrawnChecks.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestServer.h"
 
-#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -41,14 +38,6 @@ class TestAdminWindows : public QObject {
     std::unique_ptr<RecordingDialogService> dialogs;
     std::unique_ptr<TDM> dm;
     QStringList protocol;
-
-    std::unique_ptr<TMnuItem> menuEntry(int idCfg, int itemId, QTreeWidget *list)
-    {
-        auto item = std::make_unique<TMnuItem>(idCfg, 0, itemId, list);
-        item->AccessList().AccessProc = dm->spRight;
-        item->SetCaption(u"Заказы"_s);
-        return item;
-    }
 
 private slots:
     void initTestCase() { TestServer::BuildTemplate(); }
@@ -223,7 +212,8 @@ private slots:
         QFETCH(QString, drawn);
         QFETCH(int, current);
         QTreeWidget panel;
-        auto item = menuEntry(entry, entry == 12 ? 1 : 61, &panel);
+        auto item = std::make_unique<TMnuItem>(entry, 0, entry == 12 ? 1 : 61, &panel);
+        item->AccessList().AccessProc = dm->spRight;
         if (entry == 60)
             item->SetMode(u"1"_s);
         QStringList rows;
@@ -253,27 +243,6 @@ private slots:
         QCOMPARE(item->GetMode(), mode);
         QCOMPARE(seenDrawn, drawn);
         QCOMPARE(seenCurrent, current);
-    }
-
-    // Unattended, the service choice reads its commands from the input and dumps its grid and rights with their ticks.
-    void unattendedScript()
-    {
-        dialogs.reset();
-        qputenv("KORCONSOLE_HEADLESS", "1");
-        UseWindowedDialogs();
-        TProtocolInput::Instance().Reset();
-        TProtocolInput::Instance().Feed("check DBGrid1 #2\ncheck RightList #3\ndump\nok\n");
-        TProtocolInput::Instance().EndInput();
-        TSrvItemArray items;
-        TSrvModeArray modes;
-        QVERIFY(ChooseServices(items, modes, [](int id) { return id == 3 || id == 60; }));
-        qunsetenv("KORCONSOLE_HEADLESS");
-        TProtocolInput::Instance().Reset();
-        QCOMPARE(joinChoice(items, modes), u"60:1001"_s);
-        QCOMPARE(protocol.filter(QRegularExpression(u"^(MODAL|ROW|CLOSED) "_s)),
-                 (QStringList{u"MODAL TSelSrv|Выбор сервиса для пункта меню"_s, u"ROW DBGrid1 1 0||Склад|Stock.so"_s,
-                              u"ROW DBGrid1 2 1||Тест|Test.so"_s, u"ROW RightList 1 0|Чтение"_s,
-                              u"ROW RightList 2 0|Правка"_s, u"ROW RightList 3 1|Правка"_s, u"CLOSED TSelSrv 1"_s}));
     }
 };
 

@@ -3,7 +3,6 @@
 // actions over a grid of the demo database's orders (a table view on the data
 // set's model behind the grid interface).
 #include "Core/DialogService.h"
-#include "Core/ProtocolInput.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "Source/ComUnits/DBGridInterface.h"
@@ -12,9 +11,7 @@
 #include "Source/ComUnits/uComFormLibs.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uLumSources.h"
-#include "Source/FormReposit/uBaseForm.h"
 #include "Ui/DataSetModel.h"
-#include "Ui/WindowDialogService.h"
 #include "tests/common/FakeLanguages.h"
 #include "tests/common/PdfText.h"
 #include "tests/common/RecordingDialogService.h"
@@ -39,7 +36,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -201,15 +197,6 @@ QStringList itemsOf(QComboBox *box)
     return items;
 }
 
-// Actions the unattended driver could not reach: those without a name.
-int unnamedActions(QDialog *dialog)
-{
-    int unnamed = 0;
-    for (const QAction *action : dialog->findChildren<QAction *>())
-        unnamed += action->objectName().isEmpty() ? 1 : 0;
-    return unnamed;
-}
-
 QStringList itemsOf(QListWidget *list)
 {
     QStringList items;
@@ -259,9 +246,10 @@ private slots:
         TOrders orders;
         RecordingDialogService dialogs;
         QStringList seen;
-        int unnamed = -1;
+        int unnamed = 0; // actions a script could not reach
         dialogs.onModal = [&](QDialog *d) {
-            unnamed = unnamedActions(d);
+            for (const QAction *action : d->findChildren<QAction *>())
+                unnamed += action->objectName().isEmpty() ? 1 : 0;
             seen = dialog == "sort" ? itemsOf(named<QListWidget>(d, "lbFields"))
                                     : itemsOf(named<QComboBox>(d, "cmbField"));
             d->reject();
@@ -499,85 +487,6 @@ private slots:
         QCOMPARE(orders.query.RecordCount(), 12);
     }
 
-    // Every query of the demo services, sorted by each of its columns and then by the next one:
-    // the order the dialog writes never names a field the joined tables share.
-    void demoQueriesSortOnEveryColumnTwice_data()
-    {
-        QTest::addColumn<QString>("module");
-        QTest::addColumn<QString>("guid");
-        QTest::addColumn<QByteArray>("mode"); // every right
-        const char *const services[][3] = {{"Orders.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", "111"},
-                                           {"Orders.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}", "111"},
-                                           {"Stock.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}", "111"},
-                                           {"Office.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A04}", "111"},
-                                           {"Office.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A05}", "11"},
-                                           {"Invoices.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A06}", "111"},
-                                           {"InvoicePayments.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A07}", "111"}};
-        for (const auto &[module, guid, mode] : services)
-            QTest::newRow(QByteArray(module) + ' ' + guid) << module << guid << QByteArray(mode);
-    }
-    void demoQueriesSortOnEveryColumnTwice()
-    {
-        QFETCH(QString, module);
-        QFETCH(QString, guid);
-        QFETCH(QByteArray, mode);
-        QTemporaryDir programDir; // where the forms keep their orderings
-        SetProgramFolderForTests(programDir.path());
-        const auto back = qScopeGuard([] { SetProgramFolderForTests(QString()); });
-        TestServer server;
-        std::unique_ptr<TOraSession> session = server.Connect();
-        QLibrary library(qEnvironmentVariable("ZANDRELL_DIST_DIR") + "/" + module);
-        QVERIFY2(library.load(), qPrintable(library.errorString()));
-        std::unique_ptr<TServiceObject> service;
-        std::unique_ptr<TServiceForm> window;
-        if (auto init = reinterpret_cast<TInitServiceFormProc>(library.resolve(kInitServiceForm))) {
-            window.reset(init(guid.toLatin1().constData(), mode.constData(), nullptr));
-            qobject_cast<IZandrell *>(window.get())->SetSession(session.get());
-            qobject_cast<IZandrell *>(window.get())->SetScheme("ZANDRELL5");
-        } else {
-            auto object = reinterpret_cast<TInitServiceProc>(library.resolve(kInitService));
-            QVERIFY(object);
-            service.reset(object(guid.toLatin1().constData(), mode.constData(), nullptr));
-            service->SetContext(session.get(), "ZANDRELL5");
-        }
-        auto *form = qobject_cast<TBaseForm *>(window ? window.get() : service->GetForm());
-        QVERIFY(form && !form->SetUpGrids().isEmpty());
-        RecordingDialogService dialogs;
-        int sorts = 0;
-        for (QAbstractItemView *view : form->SetUpGrids()) {
-            IDBGrid *grid = form->GridInterface(view);
-            auto *query = qobject_cast<TOraDataSet *>(grid->DataSet());
-            QVERIFY(query && query->Active());
-            const int records = query->RecordCount();
-            QStringList titles;
-            for (int c = 0; c < grid->ColumnCount(); ++c)
-                if (grid->ColumnVisible(c) && (grid->ColumnField(c)->Tag() & 0xFA) == 0xFA)
-                    titles << grid->ColumnTitle(c);
-            QVERIFY(titles.size() > 1);
-            for (int c = 0; c < titles.size(); ++c)
-                for (const QString &title : {titles.at(c), titles.at((c + 1) % titles.size())}) {
-                    dialogs.onModal = [&](QDialog *d) {
-                        if (title == titles.at(c)) // the first sort: this column alone
-                            while (named<QListWidget>(d, "lbOrder")->count() > 0) {
-                                named<QListWidget>(d, "lbOrder")->setCurrentRow(0);
-                                trigger(d, "acRemove");
-                            }
-                        auto *fields = named<QListWidget>(d, "lbFields");
-                        fields->setCurrentItem(fields->findItems(title, Qt::MatchExactly).value(0));
-                        trigger(d, "acAdd");
-                        trigger(d, "acOk");
-                        return resultOf(d);
-                    };
-                    m_sort(grid, grid->Hint().toUtf8().constData());
-                    ++sorts;
-                    const QString macro = query->MacroByName("FIELD").Value();
-                    QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(macro + ": " + dialogs.texts().join('\n')));
-                    QVERIFY2(query->Active() && query->RecordCount() == records, qPrintable(macro));
-                }
-        }
-        QVERIFY(sorts >= 4);
-    }
-
     void sortOfDataThatIsNoQueryIsRefused()
     {
         TDataSet memory;
@@ -700,11 +609,9 @@ private slots:
         if (customerWidth >= 0)
             orders.query.FieldByName("CUSTOMER")->SetDisplayWidth(customerWidth);
         RecordingDialogService dialogs;
-        QPageLayout::Orientation orientation = QPageLayout::Portrait;
+        QPageLayout::Orientation orientation = QPageLayout::Landscape;
         QStringList pages;
-        int unnamed = -1;
         dialogs.onModal = [&](QDialog *d) {
-            unnamed = unnamedActions(d);
             orientation = static_cast<QPrintPreviewDialog *>(d)->printer()->pageLayout().orientation();
             pages = printedPages(d);
             d->reject();
@@ -713,7 +620,6 @@ private slots:
         QCOMPARE(m_report(orders.grid.get(), nullptr, "dbgOrders", "", "Orders"), 1);
         QCOMPARE(dialogs.modalClasses, QStringList{"TQRPreviewDlg"});
         QCOMPARE(pages.size(), 1);
-        QCOMPARE(unnamed, 0);
         QCOMPARE(orientation, QPageLayout::Portrait);
         const QString text = pages.first();
         QVERIFY(text.contains("Orders") && text.contains(QString::fromUtf8("стр. 1")));
@@ -761,61 +667,6 @@ private slots:
         // Neither the detail's nor the master's record moved.
         QCOMPARE(lines.RecNo(), 120);
         QCOMPARE(orders.CurrentId(), 1007);
-    }
-
-    void dialogsAreDrivenUnattended_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<QString>("closed");
-        QTest::addColumn<int>("currentId");
-        QTest::addColumn<int>("records");
-        QTest::newRow("find") << "find" << QByteArray("set cmbField CUSTOMER\nset edText Тайга\naction acFind\n")
-                              << "CLOSED TFindDlg 1" << 1007 << 12;
-        QTest::newRow("sort") << "sort" << QByteArray("select lbFields AMOUNT\naction acAdd\ncheck lbOrder #1\nok\n")
-                              << "CLOSED TSortDlg 1" << 1001 << 12;
-        QTest::newRow("filter") << "filter"
-                                << QByteArray("set cmbField STATUS\nset cmbOperator <>\nset edValue Новый\nok\n")
-                                << "CLOSED TFilterDlg 1" << 1001 << 8;
-        QTest::newRow("report") << "report" << QByteArray("action acLandscape\ncancel\n") << "CLOSED TQRPreviewDlg 2"
-                                << 1001 << 12;
-        QTest::newRow("end of input cancels")
-            << "find" << QByteArray("set edText Тайга\n") << "CLOSED TFindDlg 2" << 1001 << 12;
-    }
-    void dialogsAreDrivenUnattended()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QByteArray, script);
-        QFETCH(QString, closed);
-        QFETCH(int, currentId);
-        QFETCH(int, records);
-        TOrders orders;
-        QStringList out;
-        qputenv("KORCONSOLE_HEADLESS", "1");
-        UseWindowedDialogs();
-        SetProtocolSink([&out](const QString &line) { out << line; });
-        TProtocolInput::Instance().Reset();
-        TProtocolInput::Instance().Feed(script);
-        TProtocolInput::Instance().EndInput();
-        int index = -1, mode = 0;
-        if (entry == "find")
-            m_find(orders.grid.get(), "dbgDriven", &index);
-        else if (entry == "sort")
-            m_sort(orders.grid.get(), "dbgDriven");
-        else if (entry == "filter")
-            m_filter(&mode, orders.grid.get(), "dbgDriven");
-        else
-            m_report(orders.grid.get(), nullptr, "dbgDriven", "", "Orders");
-        SetProtocolSink({});
-        qunsetenv("KORCONSOLE_HEADLESS");
-        QVERIFY2(out.contains(closed), qPrintable(out.join('\n')));
-        // Each window says what it is before it takes commands.
-        const QString modal = "MODAL " + closed.section(' ', 1, 1) + "|";
-        QVERIFY2(std::any_of(out.cbegin(), out.cend(), [&](const QString &l) { return l.startsWith(modal); }),
-                 qPrintable(out.join('\n')));
-        QVERIFY2(!out.join('\n').contains("NOTFOUND"), qPrintable(out.join('\n')));
-        QCOMPARE(orders.CurrentId(), currentId);
-        QCOMPARE(orders.query.RecordCount(), records);
     }
 
     void massSelection_data()
