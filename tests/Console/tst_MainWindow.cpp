@@ -116,7 +116,7 @@ TResultSet menuRows(const QString &text)
         const QStringList w = row.simplified().split(QLatin1Char(' '));
         const bool group = w.at(0) == QLatin1String("G");
         rows.rows.append({value(w.at(1)), value(w.at(2)), int(group), group ? QVariant(w.at(3)) : QVariant(),
-                          group ? QVariant() : value(w.at(3)), group ? QVariant() : QVariant(QStringLiteral("1"))});
+                          group ? QVariant() : value(w.at(3)), group ? QVariant() : QVariant(u"1"_s)});
     }
     return rows;
 }
@@ -171,6 +171,7 @@ class TestMainWindow : public QObject {
     }
     TDM &newDM(const QString &user, const QString &password, bool prompt = false)
     {
+        dm.reset();
         dm = std::make_unique<TDM>();
         SetConsoleDataModule(dm.get());
         dm->SetServer(u"ZANDRELL"_s);
@@ -264,13 +265,13 @@ private slots:
 
     void successfulLogin()
     {
-        TDM &d = newDM(QStringLiteral("  zl_user "), QStringLiteral("demo"));
-        QVERIFY(d.Login(QStringLiteral("zandrell5"), QStringLiteral("-1")));
+        TDM &d = newDM(u"  zl_user "_s, u"demo"_s);
+        QVERIFY(d.Login(u"zandrell5"_s, u"-1"_s));
         QVERIFY(d.LoggedIn() && d.IsSysDba);
         QVERIFY(dialogs->boxes.isEmpty());
         // The values of the successful connect become the next run's defaults; the password never does.
-        QCOMPARE(ReadUser(), QStringLiteral("zl_user"));
-        QVERIFY(!exeDir->read(QStringLiteral("Console.ini")).contains("demo"));
+        QCOMPARE(ReadUser(), u"zl_user"_s);
+        QVERIFY(!exeDir->read(u"Console.ini"_s).contains("demo"));
     }
 
     // The connect dialog comes at each attempt, offering the server aliases and keeping what was given: a wrong
@@ -372,7 +373,7 @@ private slots:
             sql(change);
         }
         TDM &d = newDM(user, password);
-        QVERIFY(!d.Login(scheme, QStringLiteral("-1")));
+        QVERIFY(!d.Login(scheme, u"-1"_s));
         QVERIFY(!d.LoggedIn());
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(lastBox(), QString(text).replace(u"%1"_s, server->IniPath()).replace(u"%2"_s, server->Folder()));
@@ -412,17 +413,19 @@ private slots:
                  schemeBusy ? 0 : 1);
     }
 
-    void forcedPasswordChangeAccepted_data()
+    // A first log-in asks for a new password; a refused one is told and asked for again, a cancel ends
+    // the log-in silently with the flag kept; an accepted one clears it. With encode on, the account's
+    // password is what the log-in sends: wrapped.
+    void forcedPasswordChange_data()
     {
         QTest::addColumn<bool>("encode");
         QTest::newRow("plain passwords") << false;
         QTest::newRow("wrapped passwords") << true;
     }
-    void forcedPasswordChangeAccepted()
+    void forcedPasswordChange()
     {
         QFETCH(bool, encode);
         if (encode) {
-            // The account's password is what the login sends: wrapped when encode is on.
             TSqliteBackend admin;
             admin.OpenAsAdministrator(server->Folder(), false);
             TOraParams none;
@@ -430,70 +433,48 @@ private slots:
             admin.Commit();
             exeDir->write(u"Console.ini"_s, "[CONNECTION]\nencode=1\n");
         }
-        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
-        dialogs->onModal = [](QDialog *dialog) {
+        // Refused in turn: both empty, one filled, differing in letter case, the old password;
+        // then cancelled, or given the new one.
+        QString newPassword;
+        dialogs->onModal = [&newPassword](QDialog *dialog) {
             auto *form = qobject_cast<TfmForcePswChange *>(dialog);
-            if (!form)
-                return int(QDialog::Rejected);
-            form->edPass1->setText(QStringLiteral("Better9"));
-            form->edPass2->setText(QStringLiteral("Better9"));
-            form->accept();
+            for (const auto &[one, two] :
+                 {std::pair{"", ""}, std::pair{"One", ""}, std::pair{"One", "one"}, std::pair{"demo", "demo"}}) {
+                form->edPass1->setText(QLatin1String(one));
+                form->edPass2->setText(QLatin1String(two));
+                form->accept();
+            }
+            form->edPass1->setText(newPassword);
+            form->edPass2->setText(newPassword);
+            newPassword.isEmpty() ? form->reject() : form->accept();
             return form->result();
         };
-        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
-        // The flag is cleared and the new password works; no second change is asked.
-        dm.reset();
-        dialogs->clear();
-        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("Better9"));
-        QVERIFY(again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
-        QVERIFY(dialogs->modalClasses.isEmpty() && dialogs->boxes.isEmpty());
-    }
-
-    void forcedPasswordChangeRefusedAndCancelled()
-    {
-        TDM &d = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
-        dialogs->onModal = [&](QDialog *dialog) {
-            auto *form = qobject_cast<TfmForcePswChange *>(dialog);
-            if (!form)
-                return int(QDialog::Rejected);
-            form->accept(); // both empty
-            form->edPass1->setText(QStringLiteral("One"));
-            form->accept(); // one filled
-            form->edPass2->setText(QStringLiteral("one"));
-            form->accept(); // differ in letter case
-            form->edPass1->setText(QStringLiteral("demo"));
-            form->edPass2->setText(QStringLiteral("demo"));
-            form->accept(); // the old password: refused by the server
-            [&] { QCOMPARE(form->result(), int(QDialog::Rejected)); }();
-            form->reject();
-            return form->result();
+        const auto logIn = [this](const QString &password) {
+            dialogs->clear();
+            return newDM(u"NEWBIE"_s, password).Login(u"ZANDRELL5"_s, u"-1"_s);
         };
-        QVERIFY(!d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        QVERIFY(!logIn(u"demo"_s));
         QCOMPARE(dialogs->texts(),
                  (QStringList{"Не задан пароль", "Не задан пароль", "Пароль не соответствует подтверждению",
                               "Новый пароль идентичен старому."}));
-        // Cancelled: the login failed without a further message, the flag stays.
-        dm.reset();
-        dialogs->clear();
-        dialogs->onModal = nullptr;
-        TDM &again = newDM(QStringLiteral("NEWBIE"), QStringLiteral("demo"));
-        QVERIFY(!again.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("-1")));
+        newPassword = u"Better9"_s;
+        QVERIFY(logIn(u"demo"_s));
         QCOMPARE(dialogs->modalClasses, QStringList{"TfmForcePswChange"});
-        QVERIFY(dialogs->boxes.isEmpty());
+        QVERIFY(logIn(u"Better9"_s));
+        QVERIFY(dialogs->modalClasses.isEmpty() && dialogs->boxes.isEmpty());
     }
 
     void userLanguagesOnlyFromNumbers()
     {
-        TDM &d = newDM(QStringLiteral("ZL_USER"), QStringLiteral("demo"));
-        QVERIFY(d.Login(QStringLiteral("ZANDRELL5"), QStringLiteral("9")));
+        TDM &d = newDM(u"ZL_USER"_s, u"demo"_s);
+        QVERIFY(d.Login(u"ZANDRELL5"_s, u"9"_s));
         QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
         QCOMPARE(GetComLanguages()->GET_USER_REP_LANG_ID(), 9);
         // A value that is no number never reaches the statement: the languages stay, the users too.
-        d.SetUserLanguages(QStringLiteral("25, 0); DELETE FROM ZANDRELL5.SYSUSER; --"));
+        d.SetUserLanguages(u"25, 0); DELETE FROM ZANDRELL5.SYSUSER; --"_s);
         QCOMPARE(GetComLanguages()->GET_USER_APL_LANG_ID(), 9);
         QCOMPARE(Scalar(d.CommonSession, u"SELECT count(*) FROM ZANDRELL5.SYSUSER"_s).toInt(), 4);
-        d.SetUserLanguages(QStringLiteral("25"));
+        d.SetUserLanguages(u"25"_s);
         QCOMPARE(Scalar(d.CommonSession,
                         u"SELECT APL_LANG_ID || '/' || REP_LANG_ID FROM ZANDRELL5.USER_LANGS WHERE LOGIN = 'ZL_USER'"_s)
                      .toString(),
@@ -658,68 +639,25 @@ private slots:
     {
         TDataSet menu, services;
         TMenuCfg cfg;
-        QVERIFY_THROWS_EXCEPTION(Exception, loadMenu(cfg, menu, services, QStringLiteral("G 10 0 A; S 11 0 1")));
+        QVERIFY_THROWS_EXCEPTION(Exception, loadMenu(cfg, menu, services, u"G 10 0 A; S 11 0 1"_s));
     }
 
     void manyRowsOfOneServiceGiveOneBox()
     {
-        QString rows = QStringLiteral("G 10 0 A; G 20 0 B; S 21 20 2");
+        QString rows = u"G 10 0 A; G 20 0 B; S 21 20 2"_s;
         for (int i = 0; i < 10000; ++i)
-            rows += QStringLiteral("; S %1 10 1").arg(100 + i);
+            rows += u"; S %1 10 1"_s.arg(100 + i);
         TDataSet menu, services;
         TMenuCfg cfg;
         loadMenu(cfg, menu, services, rows);
         TServiceManager manager;
         cfg.RegisterAll(manager);
         QCOMPARE(manager.Count(), 2);
-        QCOMPARE(render(cfg), QStringLiteral("A(One),B(Two)"));
+        QCOMPARE(render(cfg), u"A(One),B(Two)"_s);
         QCOMPARE(dialogs->boxes.size(), 1);
         const QString text = lastBox();
         QVERIFY2(!text.contains(u'\n') && text.contains(u"One"_s) && text.contains(u"9999"_s), qPrintable(text));
         QVERIFY(g_failedShown.isEmpty());
-    }
-
-    void whatEachUserSees_data()
-    {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QStringList>("menus");
-        QTest::addColumn<QString>("access");
-        QTest::addColumn<int>("services");
-        QTest::newRow("administrator") << "ZL_USER"
-                                       << QStringList{"Файл", "Документы", "Справочники", "Администрирование",
-                                                      "Окна", "Справка"}
-                                       << "Администраторы" << 5;
-        QTest::newRow("operator") << "OPERATOR" << QStringList{"Файл", "Документы", "Справочники", "Окна", "Справка"}
-                                  << "Операторы" << 3;
-    }
-    void whatEachUserSees()
-    {
-        QFETCH(QString, user);
-        QFETCH(QStringList, menus);
-        QFETCH(QString, access);
-        QFETCH(int, services);
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
-        if (user != u"ZL_USER"_s) {
-            // Another user by a change of connection: the window is built again for them.
-            dm->SetConnectPrompt(true);
-            dialogs->onModal = [&user](QDialog *dialog) {
-                dialog->findChild<QLineEdit *>(u"edUsername"_s)->setText(user);
-                dialog->findChild<QLineEdit *>(u"edPassword"_s)->setText(u"demo"_s);
-                return int(QDialog::Accepted);
-            };
-            main->acChgUser->trigger();
-        }
-        const QStringList lines = dump(*main);
-        const bool admin = user == u"ZL_USER"_s;
-        QCOMPARE(TopMenus(*main), menus);
-        QCOMPARE(main->IsAdmin, admin);
-        QCOMPARE(main->acShowCnfg->isVisible(), admin);
-        for (const QString &tool : {u"Настройка меню"_s, u"Настройка схем"_s, u"Настройка \"Oracle Home\""_s})
-            QCOMPARE(lines.contains(u"MENU   "_s + tool), admin);
-        QVERIFY(lines.contains(u"MENU     Заказы"_s));
-        QVERIFY(lines.contains(u"STATUS 5|Допуск: '"_s + access + u"'"_s));
-        QCOMPARE(main->Manager->Count(), services);
     }
 
     // Captions are data: an "&" in a group's or a service's name shows as typed in the menu, on the
@@ -893,39 +831,11 @@ private slots:
         main.ClearConfiguration();
     }
 
-    void titleFollowsTheActiveService()
-    {
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
-        const QString app = main->AppTitle;
-        QCOMPARE(main->windowTitle(), app);
-        QAction *orders = MenuItem(*main, {"Документы", "Заказы", "Заказы"});
-        QVERIFY(orders);
-        orders->trigger();
-        TServiceItem *service = main->Manager->FindByGuid(kOrders);
-        QVERIFY(service && service->Window());
-        QApplication::setActiveWindow(service->Window());
-        QTRY_COMPARE(main->windowTitle(), app + u" - Заказы"_s);
-        QCOMPARE(main->Manager->ActiveItem(), service);
-        service->Window()->close();
-        QTRY_COMPARE(main->windowTitle(), app);
-    }
-
     // Ctrl+F, Ctrl+S, Ctrl+R and Ctrl+A pressed in a service window run its own
     // grid actions, and pressed in the main window reach the active service:
-    // each key has one owner. A user whose orders window refuses the report is
-    // told so.
-    void shortCutsOfTheServiceWindowAndTheMainWindow_data()
-    {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<bool>("report");
-        QTest::newRow("administrator") << u"ZL_USER"_s << true;
-        QTest::newRow("operator without the report") << u"OPERATOR"_s << false;
-    }
+    // each key has one owner. The main window's title names the active service.
     void shortCutsOfTheServiceWindowAndTheMainWindow()
     {
-        QFETCH(QString, user);
-        QFETCH(bool, report);
         QVERIFY(LoadResourceLibrary(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/LumRes.so"_s));
         SetProgramFolderForTests(exeDir->path()); // the form library beside the program
         const auto back = qScopeGuard([] {
@@ -933,44 +843,59 @@ private slots:
             SetProgramFolderForTests(QString());
             FreeResourceLibrary();
         });
-        login(user);
+        login(u"ZL_USER"_s);
         auto main = mainWindow();
+        const QString app = main->AppTitle;
         main->show();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
         MenuItem(*main, {"Документы", "Заказы", "Заказы"})->trigger();
         TServiceItem *service = main->Manager->FindByGuid(kOrders);
         QWidget *window = service->Window();
         QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_COMPARE(main->windowTitle(), app + u" - Заказы"_s);
         auto *grid = window->findChild<QAbstractItemView *>(u"grdOrders"_s);
         grid->setFocus();
-        const QList<std::pair<Qt::Key, QString>> keys{{Qt::Key_F, u"TFindDlg"_s},
-                                                      {Qt::Key_S, u"TSortDlg"_s},
-                                                      {Qt::Key_R, u"TQRPreviewDlg"_s},
-                                                      {Qt::Key_A, u"TFilterDlg"_s}};
-        // Each key opens its dialog, or, for a refused report, a message and nothing else.
-        const auto press = [&](QWidget *target, Qt::Key key, const QString &dialog) {
-            dialogs->clear();
-            QTest::keyClick(target, key, Qt::ControlModifier);
-            const bool refused = dialog == u"TQRPreviewDlg"_s && !report;
-            return refused ? dialogs->modalClasses.isEmpty() && dialogs->texts().size() == 1
-                           : dialogs->modalClasses == QStringList{dialog} && dialogs->texts().isEmpty();
-        };
-        for (const auto &[key, dialog] : keys)
-            QVERIFY2(press(grid, key, dialog), qPrintable(dialog));
-        main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        for (const auto &[key, dialog] : keys)
-            QVERIFY2(press(main.get(), key, dialog), qPrintable(dialog));
+        for (QWidget *target : {static_cast<QWidget *>(grid), static_cast<QWidget *>(main.get())}) {
+            target->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(target->window()));
+            for (const auto &[key, dialog] :
+                 {std::pair{Qt::Key_F, "TFindDlg"}, std::pair{Qt::Key_S, "TSortDlg"},
+                  std::pair{Qt::Key_R, "TQRPreviewDlg"}, std::pair{Qt::Key_A, "TFilterDlg"}}) {
+                dialogs->clear();
+                QTest::keyClick(target, key, Qt::ControlModifier);
+                QCOMPARE(dialogs->modalClasses, QStringList{QLatin1String(dialog)});
+                QVERIFY(dialogs->texts().isEmpty());
+            }
+        }
+        window->close();
+        QTRY_COMPARE(main->windowTitle(), app);
         main->ClearConfiguration();
     }
 
-    // A reload frees every service window and builds the same menus again, also while the window is shown.
-    void reloadFreesEveryServiceWindow()
+    // Plug-ins beside the program make their menu; a file that is no plug-in is passed over. A reload
+    // frees every service window and builds the same menus again, the plug-ins' without doubling it,
+    // also while the window is shown.
+    void pluginsMenuAndReload()
     {
         login(u"ZL_USER"_s);
+        QVERIFY(!mainWindow()->miPlugins->menuAction()->isVisible());
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Plugins/Notes.plg"_s,
+                            exeDir->filePath(u"Plugins/Notes.plg"_s)));
+        exeDir->write(u"Plugins/Broken.plg"_s, "not a library");
         auto main = mainWindow();
         main->show();
+        QVERIFY(main->miPlugins->menuAction()->isVisible());
+        const QList<QAction *> items = main->miPlugins->actions();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(WithoutMnemonic(items.first()->text()), u"Заметки"_s);
+        // The second file (Notes.plg sorts after Broken.plg) has the tag of the second plug-in.
+        QCOMPARE(ObjectTag(items.first()), -2000000002);
+        dialogs->onModal = [](QDialog *) { return int(QDialog::Rejected); };
+        items.first()->trigger();
+        QCOMPARE(dialogs->modalClasses.last(), u"TNotesDialog"_s);
+
         const QStringList before = dump(*main);
+        QVERIFY(before.contains(u"STATUS 5|Допуск: 'Администраторы'"_s));
         QList<QPointer<QWidget>> windows;
         for (TServiceItem *service : main->Manager->List()) {
             service->SrvAction();
@@ -982,59 +907,25 @@ private slots:
         QTRY_VERIFY(std::all_of(windows.begin(), windows.end(), [](const QPointer<QWidget> &w) { return w.isNull(); }));
         QCOMPARE(main->Manager->Count(), 5);
         QVERIFY(main->Manager->ActiveItem() == nullptr);
-        QVERIFY(main->menuBar()->isVisible());
         QCOMPARE(dump(*main), before);
-    }
-
-    void pluginsMenu()
-    {
-        login(u"ZL_USER"_s);
-        QVERIFY(!mainWindow()->miPlugins->menuAction()->isVisible());
-        QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Plugins/Notes.plg"_s,
-                            exeDir->filePath(u"Plugins/Notes.plg"_s)));
-        exeDir->write(u"Plugins/Broken.plg"_s, "not a library");
-        auto main = mainWindow();
-        QVERIFY(main->miPlugins->menuAction()->isVisible());
-        const QList<QAction *> items = main->miPlugins->actions();
-        QCOMPARE(items.size(), 1);
-        QCOMPARE(WithoutMnemonic(items.first()->text()), u"Заметки"_s);
-        // The second file (Notes.plg sorts after Broken.plg) has the tag of the second plug-in.
-        QCOMPARE(ObjectTag(items.first()), -2000000002);
-        dialogs->onModal = [](QDialog *) { return int(QDialog::Rejected); };
-        items.first()->trigger();
-        QCOMPARE(dialogs->modalClasses.last(), u"TNotesDialog"_s);
-        // A reload builds the plug-in menu again without doubling it.
-        main->acRefreshCfg->trigger();
         QCOMPARE(main->miPlugins->actions().size(), 1);
     }
 
-    // The language in use is checked; choosing it says nothing, choosing another moves the check and
-    // says when it takes effect.
+    // Choosing the language in use says nothing (another one is a journey); the connect dialog offers
+    // the language in use, and the log-in works in the one chosen there.
     void languageMenu()
     {
         copyLanguageFiles();
         login(u"ZL_USER"_s);
         auto main = mainWindow();
         main->show();
-        QVERIFY(main->miLang->menuAction()->isVisible());
-        const auto item = [&main](const QString &name) {
-            for (QAction *a : main->miLang->actions())
-                if (WithoutMnemonic(a->text()) == name)
-                    return a;
-            return static_cast<QAction *>(nullptr);
-        };
-        QAction *russian = item(u"Русский"_s), *english = item(u"Английский"_s);
-        QVERIFY(russian && english);
-        QVERIFY(russian->isChecked() && !english->isChecked());
+        QAction *russian = nullptr;
+        for (QAction *a : main->miLang->actions())
+            if (WithoutMnemonic(a->text()) == u"Русский"_s)
+                russian = a;
+        QVERIFY(russian && russian->isChecked());
         russian->trigger();
         QVERIFY(dialogs->boxes.isEmpty());
-        english->trigger();
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY(english->isChecked() && !russian->isChecked());
-        russian->trigger();
-        QVERIFY(russian->isChecked() && !english->isChecked());
-
-        // The connect dialog offers the language in use; the log-in works in the one chosen there.
         QString offered;
         dialogs->onModal = [&offered](QDialog *dialog) {
             auto *language = dialog->findChild<QComboBox *>(u"cbLanguage"_s);

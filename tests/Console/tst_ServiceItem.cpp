@@ -189,27 +189,23 @@ private slots:
             QVERIFY2(!IsModuleLoaded(QString::fromLatin1(file)), file);
     }
 
+    // Caption and description as the module exports them; the older export has no icon.
     void attributes_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("guid");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("first service") << "tmForm.so" << kService1 << "Test service 1"
-                                       << "The first test service";
-        QTest::newRow("second service") << "tmForm.so" << kService2 << "Test service 2"
-                                        << "The second test service";
-        QTest::newRow("older export, no icon") << "tmAttrOnly.so" << kService1 << "Test object 1"
-                                               << "A test service object";
+        QTest::addColumn<QString>("texts");
+        QTest::newRow("first service") << "tmForm.so" << kService1 << "Test service 1|The first test service";
+        QTest::newRow("second service") << "tmForm.so" << kService2 << "Test service 2|The second test service";
+        QTest::newRow("older export") << "tmAttrOnly.so" << kService1 << "Test object 1|A test service object";
     }
     void attributes()
     {
         QFETCH(QString, file);
         QFETCH(QString, guid);
-        QFETCH(QString, caption);
-        QFETCH(QString, description);
+        QFETCH(QString, texts);
         TServiceItem item(file, guid);
-        QCOMPARE(item.Caption() + u'|' + item.Description(), caption + u'|' + description);
+        QCOMPARE(item.Caption() + u'|' + item.Description(), texts);
         QCOMPARE(item.Icon().isNull(), file.startsWith(u"tmAttrOnly"_s));
         // Read, then unloaded again until the service is opened.
         QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
@@ -288,7 +284,7 @@ private slots:
         QVERIFY(!IsModuleLoaded(u"tmNoAttr.so"_s) && !IsModuleLoaded(u"tmForm.so"_s));
     }
 
-    void formStyleWindowIsCreatedOnce()
+    void formStyleWindow()
     {
         TConsoleSetup console;
         TServiceItem &item = console.Open(u"tmForm.so"_s, kService1, u"101"_s);
@@ -302,6 +298,16 @@ private slots:
         // The same window, given its session and scheme once.
         QCOMPARE(item.Form(), form.data());
         QCOMPARE(Calls(form), (QStringList{"SetSession", "SetScheme DEMO"}));
+        // Activated and closed: the module's own handler runs first, then the console's.
+        QVERIFY(!console.manager.ActiveItem());
+        Activate(form);
+        QCOMPARE(Calls(form).last(), u"module activate"_s);
+        QCOMPARE(console.titles, QStringList{item.Caption()});
+        QCOMPARE(console.manager.ActiveItem(), &item);
+        QVERIFY(form->close());
+        QCOMPARE(console.titles, (QStringList{item.Caption(), QString()}));
+        QCOMPARE(Calls(form).last(), u"module close"_s);
+        QVERIFY(!form->isVisible());
         // Without its window a service has no status; the module stays loaded until the entry goes.
         item.FreeObjects();
         QVERIFY_THROWS_EXCEPTION(EServiceError, item.GetStatus());
@@ -325,18 +331,14 @@ private slots:
         };
         // Visible, never activated (2): hidden, not shown again.
         form->show();
-        QCOMPARE(form->FormStatus(), quint8(2));
         QCOMPARE(click(), QStringList{"hide"});
         // Never shown since (0): shown.
-        QCOMPARE(form->FormStatus(), quint8(0));
         QCOMPARE(click(), QStringList{"show"});
         // Visible and activated (34): hidden and shown again, which brings it to the front.
         Activate(form);
-        QCOMPARE(form->FormStatus(), quint8(34));
         QCOMPARE(click(), (QStringList{"hide", "show"}));
         // Hidden after it was active (32): shown.
         form->hide();
-        QCOMPARE(form->FormStatus(), quint8(32));
         QCOMPARE(click(), QStringList{"show"});
     }
 
@@ -423,23 +425,6 @@ private slots:
         QCOMPARE(calls, 1);
     }
 
-    void activationAndCloseHooks()
-    {
-        TConsoleSetup console;
-        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
-        TServiceForm *form = item.Form();
-        QVERIFY(!console.manager.ActiveItem());
-        Activate(form);
-        // The module's own handler runs first, then the console's.
-        QCOMPARE(Calls(form).last(), u"module activate"_s);
-        QCOMPARE(console.titles, QStringList{item.Caption()});
-        QCOMPARE(console.manager.ActiveItem(), &item);
-        QVERIFY(form->close());
-        QCOMPARE(console.titles, (QStringList{item.Caption(), QString()}));
-        QCOMPARE(Calls(form).last(), u"module close"_s);
-        QVERIFY(!form->isVisible());
-    }
-
     // Find, sort, report and filter go to the active service: called on a form-style window, posted to
     // an object-style one; without an active service, or before the object exists, nothing happens.
     void toolBarCommands()
@@ -475,33 +460,41 @@ private slots:
         QCOMPARE(dialogs.boxes.size(), 1);
     }
 
+    // A forgotten window outlives its entry: so does the module's code, until the window goes.
     void callbackCommands()
     {
-        TConsoleSetup console;
-        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
-        TServiceForm *form = item.Form();
-        // 0: CloseService on the window's interface.
-        console.manager.SetActiveItem(&item);
-        QCOMPARE(SendCommand(form, 0, QString(), scCloseService), int(scrDone));
-        QVERIFY(Calls(form).contains(u"CloseService"_s));
-        QVERIFY(!form->isVisible() && !console.manager.ActiveItem());
-        // The alternative identifier, when the first is null; letter case does not matter.
-        item.SrvAction();
-        console.manager.SetActiveItem(&item);
-        QCOMPARE(SendCommand(form, 1, QString(), 7), int(scrOther));
-        QVERIFY(!console.manager.ActiveItem());
-        console.manager.SetActiveItem(&item);
-        QCOMPARE(SendCommand(form, 2, u"{tm-service-1}"_s, 200), int(scrOther));
-        QVERIFY(!console.manager.ActiveItem());
-        // 1: forget the window; the module keeps it, with its own handler and without the console's.
-        QPointer<TServiceForm> kept = form;
-        QCOMPARE(SendCommand(form, 0, QString(), scForgetObjects), int(scrDone));
-        QVERIFY(!item.Form() && !item.ZandrellRef() && kept);
-        console.titles.clear();
-        Activate(kept);
-        QVERIFY(console.titles.isEmpty());
-        QCOMPARE(Calls(kept).last(), u"module activate"_s);
+        QPointer<TServiceForm> kept;
+        {
+            TConsoleSetup console;
+            TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
+            TServiceForm *form = item.Form();
+            // 0: CloseService on the window's interface.
+            console.manager.SetActiveItem(&item);
+            QCOMPARE(SendCommand(form, 0, QString(), scCloseService), int(scrDone));
+            QVERIFY(Calls(form).contains(u"CloseService"_s));
+            QVERIFY(!form->isVisible() && !console.manager.ActiveItem());
+            // The alternative identifier, when the first is null; letter case does not matter.
+            item.SrvAction();
+            console.manager.SetActiveItem(&item);
+            QCOMPARE(SendCommand(form, 1, QString(), 7), int(scrOther));
+            QVERIFY(!console.manager.ActiveItem());
+            console.manager.SetActiveItem(&item);
+            QCOMPARE(SendCommand(form, 2, u"{tm-service-1}"_s, 200), int(scrOther));
+            QVERIFY(!console.manager.ActiveItem());
+            // 1: forget the window; the module keeps it, with its own handler and without the console's.
+            kept = form;
+            QCOMPARE(SendCommand(form, 0, QString(), scForgetObjects), int(scrDone));
+            QVERIFY(!item.Form() && !item.ZandrellRef() && kept);
+            console.titles.clear();
+            Activate(kept);
+            QVERIFY(console.titles.isEmpty());
+            QCOMPARE(Calls(kept).last(), u"module activate"_s);
+        }
+        QVERIFY(kept && IsModuleLoaded(u"tmForm.so"_s));
         delete kept.data();
+        QVERIFY(IsModuleLoaded(u"tmForm.so"_s)); // until the module's code has returned
+        QCoreApplication::processEvents();
+        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
     }
 
     // Commands naming other services; "free the others" keeps only the sender's window.
@@ -531,23 +524,6 @@ private slots:
         QVERIFY(first.Form() && first.Form()->isVisible());
         QVERIFY(!second.Form() && !secondForm && !object.Service() && !objectWindow);
         QVERIFY(!console.manager.ActiveItem());
-    }
-
-    // A forgotten window outlives its entry: so does the module's code, until the window goes.
-    void forgottenWindowKeepsModuleLoaded()
-    {
-        QPointer<TServiceForm> kept;
-        {
-            TConsoleSetup console;
-            TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
-            kept = item.Form();
-            QCOMPARE(SendCommand(kept, 0, QString(), scForgetObjects), int(scrDone));
-        }
-        QVERIFY(kept && IsModuleLoaded(u"tmForm.so"_s));
-        delete kept.data();
-        QVERIFY(IsModuleLoaded(u"tmForm.so"_s));
-        QCoreApplication::processEvents();
-        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
     }
 
     void managerRegistration()
@@ -607,33 +583,32 @@ private slots:
         QFETCH(bool, aFaulty);
         QFETCH(bool, bFaulty);
         QTemporaryDir dir;
-        const QString folder =
-            scenario == QLatin1String("nofolder") ? QString() : dir.filePath(QStringLiteral("markers"));
-        const QString a = dir.filePath(QStringLiteral("a.so")), b = dir.filePath(QStringLiteral("b.so"));
+        const QString folder = scenario == u"nofolder"_s ? QString() : dir.filePath(u"markers"_s);
+        const QString a = dir.filePath(u"a.so"_s), b = dir.filePath(u"b.so"_s);
         QVERIFY(WriteBytes(a, "module a") && WriteBytes(b, "module b"));
 
         auto other = std::make_unique<TModuleFaults>(folder);
         other->Enter(a);
-        if (scenario == QLatin1String("returned"))
+        if (scenario == u"returned"_s)
             other->Leave();
-        if (scenario.startsWith(QLatin1String("nested")))
+        if (scenario.startsWith(u"nested"_s))
             other->Enter(b);
-        if (scenario == QLatin1String("nestedReturned"))
+        if (scenario == u"nestedReturned"_s)
             other->Leave();
-        if (scenario == QLatin1String("changed"))
+        if (scenario == u"changed"_s)
             QVERIFY(WriteBytes(a, "module a, a newer build"));
-        if (scenario != QLatin1String("running"))
+        if (scenario != u"running"_s)
             other.reset();
 
         TModuleFaults faults(folder);
-        if (scenario == QLatin1String("cleared"))
+        if (scenario == u"cleared"_s)
             faults.Clear();
         QCOMPARE(faults.IsFaulty(a), aFaulty);
         QCOMPARE(faults.IsFaulty(b), bFaulty);
         // What one console decided, the next one finds the same.
         QCOMPARE(TModuleFaults(folder).IsFaulty(a), aFaulty);
         // A console that ends outside module code leaves no marker behind.
-        if (!aFaulty && !bFaulty && !folder.isEmpty() && scenario != QLatin1String("running"))
+        if (!aFaulty && !bFaulty && !folder.isEmpty() && scenario != u"running"_s)
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
@@ -641,7 +616,7 @@ private slots:
     void markedModuleIsNotLoaded()
     {
         TempExeDir exeDir;
-        const QString module = QStringLiteral("tmForm.so");
+        const QString module = u"tmForm.so"_s;
         ModuleFaults().Clear();
         {
             TModuleFaults endedConsole(ModuleFaults().Folder());
@@ -666,12 +641,12 @@ private slots:
         QFETCH(QByteArray, method);
         RecordingDialogService dialogs;
         TServiceManager manager;
-        TKorMenu group(1, QStringLiteral("Group"));
-        group.AddService(std::make_unique<TServiceItem>(QStringLiteral("tmFailInit.so"), kService1));
+        TKorMenu group(1, u"Group"_s);
+        group.AddService(std::make_unique<TServiceItem>(u"tmFailInit.so"_s, kService1));
         TServiceItem *item = group.Services.front().get();
         manager.Add(item);
         manager.SetSession(kSession);
-        manager.SetScheme(QStringLiteral("DEMO"));
+        manager.SetScheme(u"DEMO"_s);
         QMenu menu;
         group.BuildItems(&menu, nullptr);
         QAction *click = menu.actions().value(0);
@@ -680,7 +655,7 @@ private slots:
         qputenv("TM_FAIL_AT", method);
         click->trigger();
         QCOMPARE(dialogs.boxes.size(), 1);
-        QCOMPARE(dialogs.boxes.first().text, QStringLiteral("Test module: %1 failed").arg(QString::fromLatin1(method)));
+        QCOMPARE(dialogs.boxes.first().text, u"Test module: %1 failed"_s.arg(QString::fromLatin1(method)));
         QVERIFY(!item->Form() && !item->Loaded() && !IsModuleLoaded(u"tmFailInit.so"_s));
         for (QWidget *window : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<TServiceForm *>(window));
@@ -780,19 +755,23 @@ private slots:
     }
 
     // Captions come from SOURCE_NAME through the application texts, else from NAME; ISLANG 1 translates them.
+    // When the current procedure fails, the older one answers.
     void rightsAreLoadedOnce_data()
     {
         QTest::addColumn<bool>("newerShape");
+        QTest::addColumn<bool>("currentFails");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<QStringList>("displayed");
-        QTest::newRow("newer shape") << true << QStringList{"Просмотр заказов", "Edit orders", "print"}
+        const QStringList older{"view", "edit", "print"};
+        QTest::newRow("newer shape") << true << false << QStringList{"Просмотр заказов", "Edit orders", "print"}
                                      << QStringList{"Viewing of orders", "Edit orders", "PRINT"};
-        QTest::newRow("older shape") << false << QStringList{"view", "edit", "print"}
-                                     << QStringList{"view", "edit", "print"};
+        QTest::newRow("older shape") << false << false << older << older;
+        QTest::newRow("older procedure") << true << true << older << older;
     }
     void rightsAreLoadedOnce()
     {
         QFETCH(bool, newerShape);
+        QFETCH(bool, currentFails);
         QFETCH(QStringList, captions);
         QFETCH(QStringList, displayed);
         FakeLanguages languages;
@@ -803,13 +782,17 @@ private slots:
         TBaseService service;
         service.SetGuid(u"{ORDERS}"_s);
         service.SetMode(u"1011"_s);
-        TFakeRightsProc proc;
+        TFakeRightsProc proc, older;
         proc.rows = RightsRows(newerShape);
+        proc.fail = currentFails;
+        older.rows = RightsRows(false);
+        SetRightsProcedures(&proc, &older);
         TAccessList &list = service.AccessList();
         list.AccessProc = &proc;
         list.ID_CFG = 17;
         list.FetchIsNeed();
         QCOMPARE(proc.requested, QList<int>{17});
+        QCOMPARE(older.requested, currentFails ? QList<int>{17} : QList<int>());
         QCOMPARE(list.Count(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(list[i]->ID(), i + 1);
@@ -826,27 +809,16 @@ private slots:
         QCOMPARE(proc.requested.size(), 1);
     }
 
-    void fallsBackToOlderProcedure()
+    void failureWithoutAnOlderProcedure()
     {
         TFakeRightsProc current;
         current.fail = true;
-        TFakeRightsProc older;
-        older.rows = RightsRows(false);
-        SetRightsProcedures(&current, &older);
+        SetRightsProcedures(&current, nullptr);
         TBaseService service;
         service.AccessList().AccessProc = &current;
-        service.AccessList().ID_CFG = 9;
-        service.AccessList().FetchIsNeed();
-        QCOMPARE(current.requested, QList<int>{9});
-        QCOMPARE(older.requested, QList<int>{9});
-        QCOMPARE(service.AccessList().Count(), 3);
-        // Without an older procedure the failure reaches the caller.
-        SetRightsProcedures(&current, nullptr);
-        TBaseService second;
-        second.AccessList().AccessProc = &current;
-        second.AccessList().ID_CFG = 2;
-        QVERIFY_THROWS_EXCEPTION(EDAError, second.AccessList().FetchIsNeed());
-        QVERIFY(second.AccessList().IsEmpty());
+        service.AccessList().ID_CFG = 2;
+        QVERIFY_THROWS_EXCEPTION(EDAError, service.AccessList().FetchIsNeed());
+        QVERIFY(service.AccessList().IsEmpty());
     }
 
     void rightsOfDemoMenuEntry()

@@ -52,20 +52,20 @@ public:
     void SetServer(const QString &v) override
     {
         if (log.throwOnServer)
-            throw Exception(QStringLiteral("  server refused  "));
+            throw Exception(u"  server refused  "_s);
         log.calls << "server=" + v;
     }
     void SetUserName(const QString &v) override { log.calls << "user=" + v; }
     void SetPassword(const QString &v) override { log.calls << "password=" + v; }
-    void SetConnectPrompt(bool v) override { log.calls << QStringLiteral("prompt=%1").arg(v); }
-    void SetHomeIndex(int v) override { log.calls << QStringLiteral("home=%1").arg(v); }
-    void SetStoreLogInfo(bool v) override { log.calls << QStringLiteral("store=%1").arg(v); }
+    void SetConnectPrompt(bool v) override { log.calls << u"prompt=%1"_s.arg(v); }
+    void SetHomeIndex(int v) override { log.calls << u"home=%1"_s.arg(v); }
+    void SetStoreLogInfo(bool v) override { log.calls << u"store=%1"_s.arg(v); }
     bool Login(const QString &scheme, const QString &lang) override
     {
         log.calls << "login " + scheme + " " + lang;
         log.atomCountAtLogin = ConsoleAtomCount();
         if (log.throwOnLogin)
-            throw Exception(QStringLiteral(" listener down "));
+            throw Exception(u" listener down "_s);
         return log.loginResult;
     }
     bool LoggedIn() const override { return false; }
@@ -75,7 +75,7 @@ class RecordingProgram : public TKorConsoleProgram {
 public:
     DataModuleLog dmLog;
     QStringList hooks;
-    QString schemeChoice = QStringLiteral("ZANDRELL5");
+    QString schemeChoice = u"ZANDRELL5"_s;
     bool realUpdater = false;
 
 protected:
@@ -83,7 +83,7 @@ protected:
     void FinalizeUnits() override { hooks << "final"; }
     bool LaunchAutoUpdate(int langId) override
     {
-        hooks << QStringLiteral("updater %1").arg(langId);
+        hooks << u"updater %1"_s.arg(langId);
         return realUpdater && TKorConsoleProgram::LaunchAutoUpdate(langId);
     }
     int ShowHomeDialog() override
@@ -106,7 +106,7 @@ protected:
     }
     void RunMainWindow(const QString &scheme, bool disableReconnect) override
     {
-        hooks << QStringLiteral("main %1 %2").arg(scheme).arg(disableReconnect);
+        hooks << u"main %1 %2"_s.arg(scheme).arg(disableReconnect);
     }
 };
 
@@ -160,7 +160,7 @@ class TestStartupProgram : public QObject {
     TempExeDir *exeDir = nullptr;
     RecordingDialogService *dialogs = nullptr;
 
-    QString logFile() const { return exeDir->filePath(QStringLiteral("updater.log")); }
+    QString logFile() const { return exeDir->filePath(u"updater.log"_s); }
     void installDouble(const char *answer)
     {
         QVERIFY(QFile::copy(QStringLiteral(AUTOUPDATE_DOUBLE), AutoUpdatePath()));
@@ -184,8 +184,8 @@ private slots:
     void init()
     {
         exeDir = new TempExeDir;
-        exeDir->write(QStringLiteral("Res/Langs.ini"), "[LANGS]\n25=Ru\n9=En\n");
-        exeDir->write(QStringLiteral("Res/En.ini"), "[WRD_WORDS]\n");
+        exeDir->write(u"Res/Langs.ini"_s, "[LANGS]\n25=Ru\n9=En\n");
+        exeDir->write(u"Res/En.ini"_s, "[WRD_WORDS]\n");
         dialogs = new RecordingDialogService;
     }
     void cleanup()
@@ -257,21 +257,20 @@ private slots:
         QFETCH(QString, calls);
         QFETCH(QString, box);
         RecordingProgram p;
-        p.schemeChoice = QStringLiteral("CHOSEN");
+        p.schemeChoice = u"CHOSEN"_s;
         QCOMPARE(p.Run(args.split(QLatin1Char(' '))), 0);
         QCOMPARE(p.ExitPath, exitPath);
-        QCOMPARE(p.hooks.first(), QStringLiteral("init"));
-        QCOMPARE(p.hooks.last(), QStringLiteral("final"));
+        QCOMPARE(p.hooks.first(), u"init"_s);
+        QCOMPARE(p.hooks.last(), u"final"_s);
         // The tool window of /home and /scheme, and of /scheme=?.
-        const QString tool = args.endsWith(QLatin1String("=?")) ? QStringLiteral("scheme") : exitPath;
-        QCOMPARE(p.hooks.contains("home") || p.hooks.contains("scheme"),
-                 tool == QLatin1String("home") || tool == QLatin1String("scheme"));
-        QVERIFY(p.hooks.contains(tool) || tool == QLatin1String("help") || tool == QLatin1String("loop"));
+        const QString tool = args.endsWith(u"=?"_s) ? u"scheme"_s : exitPath;
+        QCOMPARE(p.hooks.contains("home") || p.hooks.contains("scheme"), tool == u"home"_s || tool == u"scheme"_s);
+        QVERIFY(p.hooks.contains(tool) || tool == u"help"_s || tool == u"loop"_s);
         QCOMPARE(p.hooks.contains("dm"), !calls.isEmpty());
-        QCOMPARE(p.dmLog.calls.join(QStringLiteral("; ")), calls);
+        QCOMPARE(p.dmLog.calls.join(u"; "_s), calls);
         QCOMPARE(dialogs->texts(), box.isEmpty() ? QStringList() : QStringList{box});
         for (const RecordedBox &shown : dialogs->boxes)
-            QCOMPARE(shown.flags, unsigned(exitPath == QLatin1String("help") ? MB_ICONINFORMATION : MB_ICONERROR));
+            QCOMPARE(shown.flags, unsigned(exitPath == u"help"_s ? MB_ICONINFORMATION : MB_ICONERROR));
     }
 
     void languageOfTheRun()
@@ -279,24 +278,24 @@ private slots:
         // The switch picks the language of the run, the updater gets it; a named scheme becomes the active one.
         RecordingProgram p;
         p.Run({"/langid=9", "/scheme=ABC"});
-        QCOMPARE(p.LangIdText + p.LangName, QStringLiteral("9En"));
-        QCOMPARE(p.hooks.at(1), QStringLiteral("updater 9"));
-        QCOMPARE(GetActiveScheme(), QStringLiteral("ABC"));
+        QCOMPARE(p.LangIdText + p.LangName, u"9En"_s);
+        QCOMPARE(p.hooks.at(1), u"updater 9"_s);
+        QCOMPARE(GetActiveScheme(), u"ABC"_s);
         // The help in English, and a language file's help whose comma items become lines.
-        exeDir->write(QStringLiteral("Console.ini"), "[START]\nLangID=9\n");
+        exeDir->write(u"Console.ini"_s, "[START]\nLangID=9\n");
         dialogs->clear();
         RecordingProgram english;
         english.Run({"/?"});
         QCOMPARE(dialogs->boxes.last().text, EnglishHelpText());
-        exeDir->write(QStringLiteral("Res/En.ini"), "[WRD_HELP]\nrstr_HelpText=\"/? - help\",\"/home - homes\"\n");
+        exeDir->write(u"Res/En.ini"_s, "[WRD_HELP]\nrstr_HelpText=\"/? - help\",\"/home - homes\"\n");
         RecordingProgram fromFile;
         fromFile.Run({"/?"});
-        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("/? - help\r\n/home - homes\r\n"));
+        QCOMPARE(dialogs->boxes.last().text, u"/? - help\r\n/home - homes\r\n"_s);
         // Back to the built-in Russian by the switch, though English is stored: no file needed.
         dialogs->clear();
         RecordingProgram russian;
         russian.Run({"/langid=25"});
-        QCOMPARE(russian.LangIdText + russian.LangName, QStringLiteral("25Ru"));
+        QCOMPARE(russian.LangIdText + russian.LangName, u"25Ru"_s);
         QVERIFY(LanguageFile() == nullptr);
         QVERIFY(dialogs->boxes.isEmpty());
     }
@@ -304,11 +303,11 @@ private slots:
     // A scheme named with blanks around it is the scheme Console.ini knows by that name.
     void schemeSwitchWithBlanks()
     {
-        exeDir->write(QStringLiteral("Console.ini"), "[SCHEMES]\nZANDRELL5=0\nABC=1\n");
+        exeDir->write(u"Console.ini"_s, "[SCHEMES]\nZANDRELL5=0\nABC=1\n");
         RecordingProgram p;
         p.Run({"/scheme= ZANDRELL5 "});
-        QVERIFY2(p.dmLog.calls.contains(QStringLiteral("login ZANDRELL5 25")), qPrintable(p.dmLog.calls.join(u';')));
-        QCOMPARE(exeDir->read(QStringLiteral("Console.ini")), QByteArray("[SCHEMES]\nZANDRELL5=1\nABC=0\n"));
+        QVERIFY2(p.dmLog.calls.contains(u"login ZANDRELL5 25"_s), qPrintable(p.dmLog.calls.join(u';')));
+        QCOMPARE(exeDir->read(u"Console.ini"_s), QByteArray("[SCHEMES]\nZANDRELL5=1\nABC=0\n"));
     }
 
     // The exit paths: the main window's loop, a refused or failing login, a failing parameter pass
@@ -360,46 +359,43 @@ private slots:
     void noUpdaterToRun()
     {
         QVERIFY(!LaunchAutoUpdate(25));
-        QVERIFY(QDir(exeDir->path()).mkdir(QStringLiteral("AutoUpdate")));
+        QVERIFY(QDir(exeDir->path()).mkdir(u"AutoUpdate"_s));
         QVERIFY(!LaunchAutoUpdate(25));
         QVERIFY(dialogs->boxes.isEmpty());
-        QVERIFY(QDir(exeDir->path()).rmdir(QStringLiteral("AutoUpdate")));
-        exeDir->write(QStringLiteral("AutoUpdate"), "not a program");
+        QVERIFY(QDir(exeDir->path()).rmdir(u"AutoUpdate"_s));
+        exeDir->write(u"AutoUpdate"_s, "not a program");
         QVERIFY(QFile::setPermissions(AutoUpdatePath(), QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(!LaunchAutoUpdate(25));
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONWARNING));
     }
 
-    void answerOneClosesTheConsole()
+    // The updater answers 1 (close the console) or never: after eight seconds the console goes on and says so.
+    // It gets the console's server where a window handle was, the current-process value and the language.
+    void updaterAnswers_data()
     {
-        TConsoleInfoServer server;
-        QVERIFY(server.Listen());
-        SetConsoleInfoServer(&server);
-        installDouble("1");
-        QVERIFY(LaunchAutoUpdate(9));
-        QVERIFY(WaitAutoUpdateReply());
-        QVERIFY(dialogs->boxes.isEmpty());
-        // Where a window handle was: the console's server; then the current-process value and the language.
-        QCOMPARE(updaterArguments(), (QStringList{server.ServerName(), QStringLiteral("-1"), QStringLiteral("9")}));
-        // The server's own handler is back after the wait.
-        QVERIFY(!server.OnUserMessage);
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("1") << QByteArray("1");
+        QTest::newRow("never") << QByteArray("never");
     }
-
-    void noAnswerTimesOutAfterEightSeconds()
+    void updaterAnswers()
     {
+        QFETCH(QByteArray, answer);
+        const bool never = answer == "never";
         TConsoleInfoServer server;
         QVERIFY(server.Listen());
         SetConsoleInfoServer(&server);
-        installDouble("never");
-        QVERIFY(LaunchAutoUpdate(25));
+        installDouble(answer.constData());
+        QVERIFY(LaunchAutoUpdate(9));
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(!WaitAutoUpdateReply());
-        QVERIFY2(timer.elapsed() >= 8000, qPrintable(QString::number(timer.elapsed())));
-        QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(dialogs->boxes[0].text, ConsoleText(ctWaitingTimeExpired));
-        QCOMPARE(dialogs->boxes[0].flags, unsigned(MB_ICONWARNING));
+        QCOMPARE(WaitAutoUpdateReply(), !never);
+        QCOMPARE(updaterArguments(), (QStringList{server.ServerName(), u"-1"_s, u"9"_s}));
+        QVERIFY(!server.OnUserMessage); // the server's own handler is back after the wait
+        QVERIFY2(!never || timer.elapsed() >= 8000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(dialogs->texts(), never ? QStringList{ConsoleText(ctWaitingTimeExpired)} : QStringList());
+        for (const RecordedBox &shown : dialogs->boxes)
+            QCOMPARE(shown.flags, unsigned(MB_ICONWARNING));
     }
 
     // The program block makes its own server for the run, and ends only when the updater asks.
@@ -409,9 +405,9 @@ private slots:
         RecordingProgram closing;
         closing.realUpdater = true;
         QCOMPARE(closing.Run({}), 0);
-        QCOMPARE(closing.ExitPath, QStringLiteral("updater"));
+        QCOMPARE(closing.ExitPath, u"updater"_s);
         QVERIFY(!closing.hooks.contains("dm"));
-        QCOMPARE(updaterArguments().value(1), QStringLiteral("-1"));
+        QCOMPARE(updaterArguments().value(1), u"-1"_s);
         QVERIFY(!ConsoleInfoServer());
         QFile::remove(logFile());
         qputenv("AUTOUPDATE_DOUBLE_ANSWER", "0");
@@ -419,21 +415,21 @@ private slots:
         goingOn.realUpdater = true;
         goingOn.dmLog.loginResult = false;
         goingOn.Run({});
-        QCOMPARE(goingOn.ExitPath, QStringLiteral("login"));
+        QCOMPARE(goingOn.ExitPath, u"login"_s);
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
     void productsAndPictureSizeTheWindow()
     {
-        exeDir->write(QStringLiteral("Data/a.ver"), Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
-        exeDir->write(QStringLiteral("Data/b.ver"), Stamp80("Beta", {3, 4, 0, 1}, 45376.0));
+        exeDir->write(u"Data/a.ver"_s, Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
+        exeDir->write(u"Data/b.ver"_s, Stamp80("Beta", {3, 4, 0, 1}, 45376.0));
         QImage picture(300, 200, QImage::Format_RGB32);
         picture.fill(Qt::darkBlue);
         QVERIFY(picture.save(exeDir->filePath(u"Data/WaitPic.jpg"_s), "JPEG"));
         TWaitScr *splash = Splash();
         QVERIFY(splash->isVisible());
-        QCOMPARE(splash->mProduct->text(), QStringLiteral("Beta\nAlpha"));
-        QCOMPARE(splash->mVersion->text(), QStringLiteral("3.4.0.1\n1.2.0.1"));
+        QCOMPARE(splash->mProduct->text(), u"Beta\nAlpha"_s);
+        QCOMPARE(splash->mVersion->text(), u"3.4.0.1\n1.2.0.1"_s);
         QCOMPARE(splash->mDate->text().split(QLatin1Char('\n')).size(), 2);
         QCOMPARE(splash->size(), QSize(300, 200 + ProductPanelHeight(2)));
         QCOMPARE(splash->Image1->pixmap().size(), QSize(300, 200));
@@ -459,10 +455,10 @@ private slots:
         QFETCH(QByteArray, picture);
         QFETCH(QByteArray, stamp);
         if (!picture.isEmpty())
-            exeDir->write(QStringLiteral("Data/WaitPic.jpg"), picture);
+            exeDir->write(u"Data/WaitPic.jpg"_s, picture);
         if (!stamp.isEmpty()) {
-            exeDir->write(QStringLiteral("Data/a.ver"), Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
-            exeDir->write(QStringLiteral("Data/bad.ver"), stamp);
+            exeDir->write(u"Data/a.ver"_s, Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
+            exeDir->write(u"Data/bad.ver"_s, stamp);
         }
         const TWaitScr designed;
         TWaitScr *splash = Splash();
@@ -494,7 +490,7 @@ private slots:
 
     void installationCarriesStampsAndPicture()
     {
-        const QString data = qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/Data");
+        const QString data = qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Data"_s;
         const TVerList products(data);
         QVERIFY(products.Count() >= 2);
         QStringList versions;
@@ -504,11 +500,11 @@ private slots:
         }
         // Read from the program's own version resource.
         const TConsoleVersionInfo info =
-            ConsoleVersionInfoOf(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/KorConsole"));
-        QCOMPARE(info.InternalName, QStringLiteral("KorConsole"));
+            ConsoleVersionInfoOf(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/KorConsole"_s);
+        QCOMPARE(info.InternalName, u"KorConsole"_s);
         QCOMPARE(info.FileVersion.split(QLatin1Char('.')).size(), 4);
         QVERIFY2(versions.contains(info.FileVersion), qPrintable(versions.join(' ')));
-        QVERIFY(!QImage(data + QStringLiteral("/WaitPic.jpg")).isNull());
+        QVERIFY(!QImage(data + u"/WaitPic.jpg"_s).isNull());
     }
 
     // The two layouts: name, version and date; a date that is no number is no date.
@@ -543,7 +539,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, version);
         QFETCH(QDateTime, date);
-        const TVerItem item(bytes, QStringLiteral("x.ver"));
+        const TVerItem item(bytes, u"x.ver"_s);
         QCOMPARE(item.Name, name);
         QCOMPARE(item.Version, version);
         QCOMPARE(item.Date, date);
@@ -564,11 +560,11 @@ private slots:
     {
         QFETCH(int, size);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("odd.ver"));
+        const QString path = dir.filePath(u"odd.ver"_s);
         if (size >= 0)
-            WriteTestFile(dir, QStringLiteral("odd.ver"), QByteArray(size, 'v'));
+            WriteTestFile(dir, u"odd.ver"_s, QByteArray(size, 'v'));
         const QString error = MessageOf<EVerFileError>([&] { TVerItem item(path); });
-        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(path), qPrintable(error));
+        QVERIFY2(error.startsWith(u"TVerItem.Create: "_s) && error.contains(path), qPrintable(error));
         if (size >= 0)
             QCOMPARE(MessageOf<EVerFileError>([&] { TVerItem item(QByteArray(size, 'v'), path); }), error);
     }
@@ -577,31 +573,28 @@ private slots:
     void listOfAFolder()
     {
         QTemporaryDir dir;
-        WriteTestFile(dir, QStringLiteral("a.ver"),
-                      Stamp80(EncodeWindows1251(QStringLiteral("Консоль")), {5, 0, 0, 1}, kSampleDays));
+        WriteTestFile(dir, u"a.ver"_s, Stamp80(EncodeWindows1251(u"Консоль"_s), {5, 0, 0, 1}, kSampleDays));
         // A name shows as the language pack has it, as the main menu shows the services.
-        WriteTestFile(dir, QStringLiteral("b.ver"),
-                      Stamp64(EncodeWindows1251(QStringLiteral("Склад")), {1, 2, 0, 255}, kSampleDays + 1));
+        WriteTestFile(dir, u"b.ver"_s, Stamp64(EncodeWindows1251(u"Склад"_s), {1, 2, 0, 255}, kSampleDays + 1));
         FakeLanguages languages;
-        languages.apl.insert(QStringLiteral("Склад"), QStringLiteral("Stock"));
-        WriteTestFile(dir, QStringLiteral("readme.txt"), "not a stamp");
-        WriteTestFile(dir, QStringLiteral("a.ver.bak"), "not a stamp");
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ver")));
+        languages.apl.insert(u"Склад"_s, u"Stock"_s);
+        WriteTestFile(dir, u"readme.txt"_s, "not a stamp");
+        WriteTestFile(dir, u"a.ver.bak"_s, "not a stamp");
+        QVERIFY(QDir(dir.path()).mkdir(u"folder.ver"_s));
         QCOMPARE(TVerList::FindVerFiles(dir.path()), QStringList({dir.filePath("a.ver"), dir.filePath("b.ver")}));
         const TVerList list(dir.path());
         QCOMPARE(list.Count(), 2);
-        QCOMPARE(list.Names(), QStringLiteral("Stock\r\nКонсоль\r\n"));
-        QCOMPARE(list.Versions(), QStringLiteral("1.2.0.255\r\n5.0.0.1\r\n"));
+        QCOMPARE(list.Names(), u"Stock\r\nКонсоль\r\n"_s);
+        QCOMPARE(list.Versions(), u"1.2.0.255\r\n5.0.0.1\r\n"_s);
         QCOMPARE(list.Dates(), list.Items(0).DateText + "\r" + list.Items(1).DateText + "\r");
         QVERIFY(list.Items(0).DateText != list.Items(1).DateText);
         // A missing folder gives an empty list; a bad file stops it.
-        const TVerList none(dir.filePath(QStringLiteral("missing")));
+        const TVerList none(dir.filePath(u"missing"_s));
         QCOMPARE(none.Count(), 0);
         QCOMPARE(none.Names() + none.Versions() + none.Dates(), QString());
-        WriteTestFile(dir, QStringLiteral("c.ver"), QByteArray(70, 'x'));
+        WriteTestFile(dir, u"c.ver"_s, QByteArray(70, 'x'));
         const QString error = MessageOf<EVerFileError>([&] { TVerList damaged(dir.path()); });
-        QVERIFY2(error.startsWith(QStringLiteral("TVerItem.Create: ")) && error.contains(dir.filePath("c.ver")),
-                 qPrintable(error));
+        QVERIFY2(error.startsWith(u"TVerItem.Create: "_s) && error.contains(dir.filePath("c.ver")), qPrintable(error));
     }
 };
 
