@@ -492,19 +492,6 @@ private slots:
         QCOMPARE(FormatVerDate(moment), stamp);
     }
 
-    void exportLinesOfRows()
-    {
-        // A module name exactly as wide as its column still leaves a blank before the next column.
-        const QString name(kExportWidths[0], QLatin1Char('m'));
-        const QStringList lines = VersionExportLines({{"H1", "H2"}, {name, "1.0"}});
-        QCOMPARE(lines[2].left(kExportWidths[0] + 3), name.chopped(1) + QStringLiteral(" 1.0"));
-        // An empty list gives one empty row.
-        TShowVer window;
-        window.FillGrid();
-        QCOMPARE(window.Grid->rowCount(), 1);
-        QVERIFY(!window.Grid->item(0, 0));
-    }
-
     void gridShowsEveryFile()
     {
         TShowVer window;
@@ -658,7 +645,12 @@ private slots:
         big.close();
         TShowVer window;
         window.setFont(font);
-        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, QStringLiteral("a.so"), "x")};
+        // An empty list gives one empty row.
+        window.FillGrid();
+        QCOMPARE(window.Grid->rowCount(), 1);
+        QVERIFY(!window.Grid->item(0, 0));
+        const QString exact = QString(kExportWidths[0] - 3, QLatin1Char('m')) + u".so"_s;
+        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, exact, "x")};
         window.FillGrid();
         QCOMPARE(window.Grid->item(0, 4)->text(), QStringLiteral("2,244,000"));
         const QFontMetrics cells(window.Grid->font());
@@ -678,10 +670,12 @@ private slots:
             }
         }
         QVERIFY(window.width() <= window.screen()->availableGeometry().width());
-        // The export keeps its character widths and cuts the file name to its 25 characters.
+        // The export keeps its character widths and cuts the file name to leave a blank before the next column,
+        // also a name exactly as wide as its column.
         for (const QString &line : window.ExportLines())
             QCOMPARE(line.size(), std::accumulate(std::begin(kExportWidths), std::end(kExportWidths), 0));
         QVERIFY(window.ExportLines()[2].startsWith(QStringLiteral("libZandrellEmbeddedServe ")));
+        QVERIFY(window.ExportLines()[3].startsWith(exact.chopped(1) + u' '));
         QVERIFY(dialogs->boxes.isEmpty());
     }
 };
