@@ -562,32 +562,8 @@ private slots:
         QCOMPARE(form.StaticText1->text(), activated ? u"TARVEL"_s : u"ZANDRELL5"_s);
     }
 
-    void deleteWithConfirmation()
-    {
-        twoSchemes();
-        TShemaForm form;
-        form.show();
-        form.tvSchemeList->setCurrentItem(child(form, 1));
-        dialogs->answers = {IDNO};
-        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QVERIFY(dialogs->boxes.last().text.contains(u"TARVEL"_s));
-        QCOMPARE(schemesValue("TARVEL"), u"0"_s);
-        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
-
-        dialogs->answers = {IDYES};
-        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(schemesValue("TARVEL"), u"missing"_s);
-        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 1);
-        QCOMPARE(form.Schemes, QStringList{"ZANDRELL5"});
-
-        // The active scheme may be deleted; the label stays as it was.
-        form.tvSchemeList->setCurrentItem(child(form, 0));
-        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
-        QCOMPARE(form.StaticText1->text(), u"ZANDRELL5"_s);
-        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 0);
-    }
-
-    void newSchemeThroughTheInputDialog()
+    // Schemes are added through the input dialog and deleted after a question.
+    void addAndDeleteSchemes()
     {
         twoSchemes();
         TShemaForm form;
@@ -615,6 +591,25 @@ private slots:
         dialogs->onModal = nullptr;
         QTest::mouseClick(form.btnNewScheme, Qt::LeftButton);
         QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 3);
+
+        form.tvSchemeList->setCurrentItem(child(form, 1));
+        dialogs->answers = {IDNO};
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QVERIFY(dialogs->boxes.last().text.contains(u"TARVEL"_s));
+        QCOMPARE(schemesValue("TARVEL"), u"0"_s);
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 3);
+
+        dialogs->answers = {IDYES};
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QCOMPARE(schemesValue("TARVEL"), u"missing"_s);
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 2);
+        QCOMPARE(form.Schemes, (QStringList{"ZANDRELL5", "NEW_ONE"}));
+
+        // The active scheme may be deleted; the label stays as it was.
+        form.tvSchemeList->setCurrentItem(child(form, 0));
+        QTest::mouseClick(form.btnDelScheme, Qt::LeftButton);
+        QCOMPARE(form.StaticText1->text(), u"ZANDRELL5"_s);
+        QCOMPARE(form.tvSchemeList->topLevelItem(0)->childCount(), 1);
     }
 
     void settingsWindowLoadsAndWrites()
