@@ -160,7 +160,6 @@ private slots:
         // Each path once, a trailing slash cleaned; without ORACLE_HOME the first listed home is the default.
         dir->write(u"oratab"_s, "# comment\nORCL:/opt/A:N\n\nBAD\nTEST:/opt/B/:Y\nDUP:/opt/A:N\n");
         qputenv("ZANDRELL_ORATAB", dir->filePath(u"oratab"_s).toLocal8Bit());
-        qunsetenv("ORACLE_HOME");
         QCOMPARE(DetectOracleHomes().DefaultOracleHome, u"/opt/A"_s);
         qputenv("ORACLE_HOME", "/opt/D");
         // An impossible stored home goes back to 0 when the window opens.

@@ -41,13 +41,7 @@ struct RunningConsole {
     {
         dist.start(process, InstallationCopy::login(user));
     }
-    ~RunningConsole()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
+    ~RunningConsole() { Kill(); }
     // Waits until the console has logged in, built its window and written its dump (CAPTION ends it).
     bool WaitReady()
     {
@@ -526,8 +520,7 @@ private slots:
         std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-        int go[2];
-        int report[2];
+        int go[2], report[2];
         QVERIFY(::pipe2(go, O_CLOEXEC) == 0 && ::pipe2(report, O_CLOEXEC) == 0);
         const pid_t requesters = ::fork();
         if (requesters == 0) {
