@@ -105,10 +105,7 @@ std::optional<QDateTime> dateTimeOf(const QVariant &v)
     case QMetaType::QDate:
         return v.toDate().startOfDay();
     case QMetaType::QString: {
-        const QString text = v.toString().trimmed();
-        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, Qt::ISODate);
+        const QDateTime dt = DateTimeOfText(v.toString().trimmed());
         return dt.isValid() ? std::optional(dt) : std::nullopt;
     }
     default:

@@ -2,6 +2,59 @@
 
 #include "DataAccess/DataSet.h"
 
+#include <optional>
+
+namespace {
+
+// The number the ASCII digits at..at+count stand for; -1 for any other character.
+int digitsAt(QStringView text, qsizetype at, int count)
+{
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// The two forms the servers write, read directly: the general parser takes
+// about 18 µs a value, which a window of 100,000 rows feels. Anything else,
+// and a moment the local clock skips, is left to it.
+std::optional<QDateTime> serversForm(QStringView text)
+{
+    if ((text.size() != 10 && text.size() != 19) || text[4] != u'-' || text[7] != u'-')
+        return std::nullopt;
+    const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+    if (!date.isValid() || date.year() <= 0)
+        return std::nullopt;
+    QTime time(0, 0);
+    if (text.size() == 19) {
+        if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
+            return std::nullopt;
+        time = QTime(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2));
+        if (!time.isValid())
+            return std::nullopt;
+    }
+    const QDateTime moment(date, time);
+    if (!moment.isValid() || moment.date() != date || moment.time() != time)
+        return std::nullopt;
+    return moment;
+}
+
+} // namespace
+
+QDateTime DateTimeOfText(const QString &text)
+{
+    if (const auto moment = serversForm(text))
+        return *moment;
+    QDateTime moment = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!moment.isValid())
+        moment = QDateTime::fromString(text, Qt::ISODate);
+    return moment;
+}
+
 TField::TField(TDataSet *dataSet, QString fieldName, TFieldType dataType, int size, bool required)
     : m_dataSet(dataSet), m_fieldName(std::move(fieldName)), m_dataType(dataType), m_size(size), m_required(required)
 {
@@ -121,10 +174,7 @@ QDateTime TField::AsDateTime() const
     if (!v.isValid() || v.isNull())
         return QDateTime();
     if (v.typeId() == QMetaType::QString) {
-        QDateTime dt = QDateTime::fromString(v.toString(), Qt::ISODate);
-        if (!dt.isValid())
-            dt = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return dt;
+        return DateTimeOfText(v.toString());
     }
     return v.toDateTime();
 }

@@ -11,6 +11,10 @@
 
 class TDataSet;
 
+// The moment a text of the database stands for: "2024-03-01 10:30:00",
+// "2024-03-01" or another ISO 8601 form; an invalid date-time for any other text.
+PLATFORM_EXPORT QDateTime DateTimeOfText(const QString &text);
+
 enum class TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
 
 class PLATFORM_EXPORT TField {

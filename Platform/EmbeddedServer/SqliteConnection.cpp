@@ -3,6 +3,7 @@
 #include "Core/ResourcePack.h"
 #include "Core/TextFormat.h"
 #include "DataAccess/DbWait.h"
+#include "DataAccess/Field.h"
 #include "DataAccess/SqlLexer.h"
 #include "EmbeddedServer/EmbeddedServerLog.h"
 #include "EmbeddedServer/SchemeServer.h"
@@ -1042,9 +1043,7 @@ QVariant columnValue(sqlite3_stmt *st, int c, int storage, const TColumnInfo &co
             QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c));
         if (col.type != TFieldType::ftDateTime && col.type != TFieldType::ftTimeStamp)
             return text;
-        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, Qt::ISODate);
+        const QDateTime dt = DateTimeOfText(text);
         return dt.isValid() ? QVariant(dt) : QVariant(text);
     }
     case SQLITE_BLOB:
