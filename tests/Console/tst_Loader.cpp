@@ -30,6 +30,13 @@ namespace {
 
 const QString kModuleDir = QStringLiteral(REGISTRATION_MODULE_DIR);
 const QString kFaultModule = QStringLiteral(FAULT_MODULE);
+// The broken modules: how each ends or misbehaves (segv, abort, exit, hang, freed memory, an icon it does not own,
+// a wild pointer, text not UTF-8) and in which export.
+const char *const kFaults[] = {"segv_load",       "segv_list",         "hang_list",      "garbage_list",
+                               "freed_list",      "abort_attribute",   "exit_attribute", "hang_attribute",
+                               "freed_attribute", "unowned_attribute", "wild_attribute", "garbage_attribute",
+                               "segv_access",     "hang_access",       "freed_access",   "wild_access",
+                               "garbage_access",  "abort_reports",     "hang_reports",   "garbage_reports"};
 
 // The line of the message that names the file; empty when none does.
 QString LineOf(const QString &message, const QString &file)
@@ -92,12 +99,8 @@ class TestLoader : public QObject {
         if (faultsRead)
             return;
         QVERIFY(QFile::copy(kModuleDir + u"/tmrBoth.so"_s, faults.filePath(u"tmrBoth.so"_s)));
-        for (const char *how :
-             {"segv_load",       "segv_list",         "hang_list",      "garbage_list",    "freed_list",
-              "abort_attribute", "exit_attribute",    "hang_attribute", "freed_attribute", "unowned_attribute",
-              "wild_attribute",  "garbage_attribute", "segv_access",    "hang_access",     "freed_access",
-              "wild_access",     "garbage_access",    "abort_reports",  "hang_reports",    "garbage_reports"})
-            QVERIFY(QFile::copy(kFaultModule, faults.filePath(u"f_"_s + QString::fromLatin1(how) + u".so"_s)));
+        for (const char *how : kFaults)
+            QVERIFY(QFile::copy(kFaultModule, faults.filePath(u"f_%1.so"_s.arg(QLatin1String(how)))));
         // A name that is not UTF-8.
         QVERIFY(QFile::copy(kModuleDir + u"/tmrShort.so"_s, faults.filePath(u"short.so"_s)));
         notUtf8 = QFile::encodeName(faults.path()) + "/\xff\xfe.so";
@@ -215,22 +218,13 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("fault"); // TModuleFault; -1: a file name that is not UTF-8
-        const int crashed = int(TModuleFault::Crashed), hung = int(TModuleFault::Hung),
-                  garbage = int(TModuleFault::Garbage);
-        for (const char *where : {"load", "list", "access"})
-            QTest::addRow("crash in %s", where) << u"f_segv_%1.so"_s.arg(QLatin1String(where)) << crashed;
-        for (const char *where : {"attribute", "reports"})
-            QTest::addRow("abort in %s", where) << u"f_abort_%1.so"_s.arg(QLatin1String(where)) << crashed;
-        QTest::newRow("exit in attribute") << u"f_exit_attribute.so"_s << crashed;
-        for (const char *where : {"list", "attribute", "access", "reports"}) {
-            QTest::addRow("hang in %s", where) << u"f_hang_%1.so"_s.arg(QLatin1String(where)) << hung;
-            QTest::addRow("text not UTF-8 in %s", where) << u"f_garbage_%1.so"_s.arg(QLatin1String(where)) << garbage;
+        for (const char *how : kFaults) {
+            const QByteArray kind = QByteArray(how).split('_').first();
+            const TModuleFault fault = kind == "hang"      ? TModuleFault::Hung
+                                       : kind == "garbage" ? TModuleFault::Garbage
+                                                           : TModuleFault::Crashed;
+            QTest::newRow(how) << u"f_%1.so"_s.arg(QLatin1String(how)) << int(fault);
         }
-        for (const char *where : {"list", "attribute", "access"})
-            QTest::addRow("freed memory in %s", where) << u"f_freed_%1.so"_s.arg(QLatin1String(where)) << crashed;
-        QTest::newRow("an icon it does not own") << u"f_unowned_attribute.so"_s << crashed;
-        QTest::newRow("a wild caption") << u"f_wild_attribute.so"_s << crashed;
-        QTest::newRow("a wild rights list") << u"f_wild_access.so"_s << crashed;
         QTest::newRow("a name not UTF-8") << u"\\xFF\\xFE.so"_s << -1;
     }
     void brokenModulesAreNamedWithTheirReason()

@@ -85,22 +85,14 @@ QAction *MenuItem(TfmMain &main, const QStringList &path)
     return found;
 }
 
-// The hints of the configuration's tool buttons and the number of separators between them.
-QStringList ServiceButtons(TfmMain &main, int *separators = nullptr)
+// The configuration's tool buttons in bar order: their captions (or hints), a separator as an empty string.
+QStringList ConfigButtons(TfmMain &main, bool hints = false)
 {
-    QStringList hints;
-    int n = 0;
-    for (QAction *a : main.tbMain->actions()) {
-        if (ObjectTag(a) != kConfigTag)
-            continue;
-        if (a->isSeparator())
-            ++n;
-        else
-            hints << a->toolTip();
-    }
-    if (separators)
-        *separators = n;
-    return hints;
+    QStringList buttons;
+    for (QAction *a : main.tbMain->actions())
+        if (ObjectTag(a) == kConfigTag)
+            buttons << (a->isSeparator() ? QString() : hints ? a->toolTip() : PlainCaption(a->text()));
+    return buttons;
 }
 
 // Menu rows written as "G id owner name" (a group) or "S id owner itemId"
@@ -134,6 +126,18 @@ TResultSet catalogue()
                  {3, "Lost", "tmMissing.so", "{LOST}", 0, 0, "Lost"}};
     return rows;
 }
+
+// A menu configuration loaded from menu rows over the catalogue.
+struct TLoadedMenu {
+    TDataSet menu, services;
+    TMenuCfg cfg;
+    explicit TLoadedMenu(const QString &rows)
+    {
+        menu.LoadFrom(menuRows(rows));
+        services.LoadFrom(catalogue());
+        cfg.Load(&menu, &services);
+    }
+};
 
 // The tree in menu order: "A(One,B(Two))".
 QString render(const TKorMenu &group)
@@ -180,10 +184,6 @@ class TestMainWindow : public QObject {
         dm->SetConnectPrompt(prompt);
         return *dm;
     }
-    void login(const QString &user, const QString &lang = u"-1"_s)
-    {
-        QVERIFY(newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang));
-    }
     // The language files of the installation beside the test's program.
     void copyLanguageFiles()
     {
@@ -201,11 +201,12 @@ class TestMainWindow : public QObject {
         main->InitConfiguration();
         return main;
     }
-    static void loadMenu(TMenuCfg &cfg, TDataSet &menu, TDataSet &services, const QString &rows)
+    // The main window after the user's log-in.
+    std::unique_ptr<TfmMain> loggedInWindow(const QString &user = u"ZL_USER"_s, const QString &lang = u"-1"_s)
     {
-        menu.LoadFrom(menuRows(rows));
-        services.LoadFrom(catalogue());
-        cfg.Load(&menu, &services);
+        if (!newDM(user, u"demo"_s).Login(u"ZANDRELL5"_s, lang))
+            QTest::qFail("the log-in failed", __FILE__, __LINE__);
+        return mainWindow();
     }
     static QStringList dump(TfmMain &main) { return TUnattendedDriver(&main).Dump(); }
     // Administrators' menu: groups with SORT_ORDER 30, 10, 20 (inserted in that order);
@@ -590,10 +591,7 @@ private slots:
         QFETCH(QString, rows);
         QFETCH(QString, tree);
         QFETCH(QStringList, failed);
-        TDataSet menu, services;
-        TMenuCfg cfg;
-        loadMenu(cfg, menu, services, rows);
-        QCOMPARE(render(cfg), tree);
+        QCOMPARE(render(TLoadedMenu(rows).cfg), tree);
         QCOMPARE(g_failedShown.size(), failed.isEmpty() ? 0 : 1);
         for (int i = 0; i < failed.size(); i += 2) {
             const QString entry = g_failedShown.first().value(i / 2);
@@ -618,11 +616,9 @@ private slots:
         for (int level = 2; level <= depth; ++level)
             rows += u"; G %1 %2 L%1"_s.arg(level).arg(level - 1);
         rows += u"; S 100000 %1 1"_s.arg(depth);
-        TDataSet menu, services;
-        TMenuCfg cfg;
-        loadMenu(cfg, menu, services, rows);
+        TLoadedMenu loaded(rows);
         int levels = 0;
-        for (const TKorMenu *group = cfg.Items(0); group;
+        for (const TKorMenu *group = loaded.cfg.Items(0); group;
              group = group->SubMenus.empty() ? nullptr : group->SubMenus.front().get())
             ++levels;
         QCOMPARE(levels, kMaxMenuDepth);
@@ -632,14 +628,12 @@ private slots:
                  qPrintable(g_failedShown.first().first()));
         QMenuBar bar;
         bar.addMenu(u"Файл"_s);
-        cfg.BuildMainMenu(&bar, nullptr);
+        loaded.cfg.BuildMainMenu(&bar, nullptr);
     }
 
     void serviceAtTheTopLevelEndsTheBuild()
     {
-        TDataSet menu, services;
-        TMenuCfg cfg;
-        QVERIFY_THROWS_EXCEPTION(Exception, loadMenu(cfg, menu, services, u"G 10 0 A; S 11 0 1"_s));
+        QVERIFY_THROWS_EXCEPTION(Exception, (void)TLoadedMenu(u"G 10 0 A; S 11 0 1"_s));
     }
 
     void manyRowsOfOneServiceGiveOneBox()
@@ -647,13 +641,11 @@ private slots:
         QString rows = u"G 10 0 A; G 20 0 B; S 21 20 2"_s;
         for (int i = 0; i < 10000; ++i)
             rows += u"; S %1 10 1"_s.arg(100 + i);
-        TDataSet menu, services;
-        TMenuCfg cfg;
-        loadMenu(cfg, menu, services, rows);
+        TLoadedMenu loaded(rows);
         TServiceManager manager;
-        cfg.RegisterAll(manager);
+        loaded.cfg.RegisterAll(manager);
         QCOMPARE(manager.Count(), 2);
-        QCOMPARE(render(cfg), u"A(One),B(Two)"_s);
+        QCOMPARE(render(loaded.cfg), u"A(One),B(Two)"_s);
         QCOMPARE(dialogs->boxes.size(), 1);
         const QString text = lastBox();
         QVERIFY2(!text.contains(u'\n') && text.contains(u"One"_s) && text.contains(u"9999"_s), qPrintable(text));
@@ -666,14 +658,10 @@ private slots:
     {
         sql(u"UPDATE ZANDRELL5.MENUCFG SET MENUNAME = 'R&D' WHERE ID_CFG = 1"_s);
         sql(u"UPDATE ZANDRELL5.SRVITEMS SET SRVNAME = 'Счета & акты' WHERE ITEMID = 1"_s);
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         QVERIFY(MenuItem(*main, {"R&D", "Заказы", "Счета & акты"}));
         QVERIFY(dump(*main).contains(u"MENU R&D"_s));
-        QStringList buttons;
-        for (QAction *a : main->tbMain->actions())
-            if (ObjectTag(a) == kConfigTag && !a->isSeparator())
-                buttons << PlainCaption(a->text());
+        const QStringList buttons = ConfigButtons(*main);
         QVERIFY2(buttons.contains(u"Счета & акты"_s), qPrintable(buttons.join(u'|')));
     }
 
@@ -696,10 +684,9 @@ private slots:
         if (lang == u"-1"_s)
             orderedMenu();
         copyLanguageFiles();
-        login(user, lang);
-        auto main = mainWindow();
+        auto main = loggedInWindow(user, lang);
         // What the user gets: every service's caption path and rights string, the buttons in bar order.
-        QStringList rights, buttons;
+        QStringList rights;
         std::function<void(const QList<QAction *> &, const QString &)> walk = [&](const QList<QAction *> &actions,
                                                                                   const QString &path) {
             for (QAction *a : actions) {
@@ -714,31 +701,28 @@ private slots:
             }
         };
         walk(main->menuBar()->actions(), QString());
-        for (QAction *a : main->tbMain->actions())
-            if (ObjectTag(a) == kConfigTag)
-                buttons << (a->isSeparator() ? QString() : PlainCaption(a->text()));
 
+        // The preview reads the views as that user.
         auto other = server->Connect(user);
         TOraQuery menu, catalogue;
-        menu.SetSession(other.get());
-        menu.SetSQLText(u"SELECT * FROM ZANDRELL5.V_MENUCFG WHERE ACCESSID = :A ORDER BY SORT_ORDER"_s);
-        menu.ParamByName(u"A"_s).SetAsInteger(accessId);
-        menu.Open();
-        catalogue.SetSession(other.get());
-        catalogue.SetSQLText(u"SELECT * FROM ZANDRELL5.V_SRVITEMS"_s);
-        catalogue.Open();
+        for (auto [query, text] :
+             {std::pair{&menu, u"V_MENUCFG WHERE ACCESSID = %1 ORDER BY SORT_ORDER"_s.arg(accessId)},
+              std::pair{&catalogue, u"V_SRVITEMS"_s}}) {
+            query->SetSession(other.get());
+            query->SetSQLText(u"SELECT * FROM ZANDRELL5."_s + text);
+            query->Open();
+        }
         const TMenuPlan plan = PlanMenu(ReadMenuRows(&menu), ReadCatalogue(&catalogue), ReadCreateSeps());
         QVERIFY(!rights.isEmpty());
         QCOMPARE(plan.rights, rights);
-        QCOMPARE(plan.buttons, buttons);
+        QCOMPARE(plan.buttons, ConfigButtons(*main));
     }
 
     void menuOrderGroupNumbersAndButtons()
     {
         orderedMenu();
-        login(u"ZL_USER"_s);
         {
-            auto main = mainWindow();
+            auto main = loggedInWindow();
             QCOMPARE(TopMenus(*main), (QStringList{"Файл", "A", "B", "C", "Окна", "Справка"}));
             QCOMPARE(main->MenuCfg->Count(), 3);
             QCOMPARE(main->MenuCfg->Items(0)->Name, u"C"_s);
@@ -753,24 +737,19 @@ private slots:
                      (QList<int>{1, 2, 3}));
             QVERIFY(MenuItem(*main, {"B", "B-sub", "Клиенты"}));
             // Buttons in groups 1 (stock) and 3 (orders) only: one separator before group 3.
-            int separators = 0;
-            const QStringList hints = ServiceButtons(*main, &separators);
-            QCOMPARE(separators, 1);
-            QCOMPARE(hints.size(), 2);
+            const QStringList buttons = ConfigButtons(*main);
+            QCOMPARE(buttons.size(), 3);
+            QCOMPARE(buttons.indexOf(QString()), 1);
         }
         WriteCreateSeps(false);
-        auto main = mainWindow();
-        int separators = -1;
-        ServiceButtons(*main, &separators);
-        QCOMPARE(separators, 0);
+        QVERIFY(!ConfigButtons(*mainWindow()).contains(QString()));
     }
 
     void serviceInTwoGroups()
     {
         sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
             "VALUES (121, 1, 5, 0, NULL, 3, '111', 10)"_s);
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         // The top-level groups register from the last one in SORT_ORDER: the stock service
         // stays in "Администрирование"; its second entry is reported once and has no menu item.
         QCOMPARE(main->Manager->Count(), 5);
@@ -786,8 +765,7 @@ private slots:
             "VALUES (30, 'С иконкой', 'tmForm.so', '{TM-SERVICE-1}', 1, 0), (31, 'Без иконки', 'tmAttrOnly.so', '{TM-SERVICE-2}', 1, 0)"_s);
         sql(u"INSERT INTO ZANDRELL5.MENUCFG (ID_CFG, ACCESSID, OWNER, ISGROUP, MENUNAME, ITEMID, ITEMMODE, SORT_ORDER) "
             "VALUES (130, 1, 5, 0, NULL, 30, '1', 10), (131, 1, 5, 0, NULL, 31, '1', 20)"_s);
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         const TServiceItem *withIcon = main->Manager->FindByGuid(u"{TM-SERVICE-1}"_s);
         const TServiceItem *without = main->Manager->FindByGuid(u"{TM-SERVICE-2}"_s);
         QVERIFY(withIcon && without);
@@ -819,7 +797,7 @@ private slots:
         }
         BuildToolButtons(*main.Manager, main.tbMain, &main.ilSmall, true);
         main.NumberServiceButtons();
-        const QStringList hints = ServiceButtons(main);
+        const QStringList hints = ConfigButtons(main, true);
         QCOMPARE(hints.size(), 12);
         for (int i = 0; i < 10; ++i)
             QVERIFY2(hints.at(i).endsWith(u" (Alt+%1)"_s.arg(i)), qPrintable(hints.at(i)));
@@ -843,8 +821,7 @@ private slots:
             SetProgramFolderForTests(QString());
             FreeResourceLibrary();
         });
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         const QString app = main->AppTitle;
         main->show();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
@@ -877,8 +854,7 @@ private slots:
     // also while the window is shown.
     void pluginsMenuAndReload()
     {
-        login(u"ZL_USER"_s);
-        QVERIFY(!mainWindow()->miPlugins->menuAction()->isVisible());
+        QVERIFY(!loggedInWindow()->miPlugins->menuAction()->isVisible());
         QVERIFY(QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u"/Plugins/Notes.plg"_s,
                             exeDir->filePath(u"Plugins/Notes.plg"_s)));
         exeDir->write(u"Plugins/Broken.plg"_s, "not a library");
@@ -916,8 +892,7 @@ private slots:
     void languageMenu()
     {
         copyLanguageFiles();
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         main->show();
         QAction *russian = nullptr;
         for (QAction *a : main->miLang->actions())
@@ -953,8 +928,7 @@ private slots:
     {
         QFETCH(int, langId);
         copyLanguageFiles();
-        login(u"ZL_USER"_s, QString::number(langId));
-        auto main = mainWindow();
+        auto main = loggedInWindow(u"ZL_USER"_s, QString::number(langId));
         main->show();
         QStringList wrong;
         std::function<void(const QList<QAction *> &, const QString &)> check = [&](const QList<QAction *> &items,
@@ -977,8 +951,7 @@ private slots:
 
     void serviceListNamesEachModuleOnce()
     {
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         QStringList files;
         const auto realHook = TfmMain::ShowVersionsHook;
         TfmMain::ShowVersionsHook = [&](const QString &, const QString &, const QStringList &f) { files = f; };
@@ -992,8 +965,7 @@ private slots:
 
     void changeOfSchemeFallsBack()
     {
-        login(u"ZL_USER"_s);
-        auto main = mainWindow();
+        auto main = loggedInWindow();
         // TARVEL has no users: the login there fails and the console goes back to ZANDRELL5.
         dialogs->onModal = [](QDialog *dialog) {
             auto *schemes = qobject_cast<TShemaForm *>(dialog);

@@ -189,27 +189,41 @@ private slots:
             QVERIFY2(!IsModuleLoaded(QString::fromLatin1(file)), file);
     }
 
-    // Caption and description as the module exports them; the older export has no icon.
+    // Caption and description as the module exports them (the older export has no icon), read and unloaded again
+    // until the service is opened; or the start of the error ("class: message") of a module that cannot be read.
     void attributes_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("guid");
         QTest::addColumn<QString>("texts");
-        QTest::newRow("first service") << "tmForm.so" << kService1 << "Test service 1|The first test service";
-        QTest::newRow("second service") << "tmForm.so" << kService2 << "Test service 2|The second test service";
-        QTest::newRow("older export") << "tmAttrOnly.so" << kService1 << "Test object 1|A test service object";
+        const auto row = [](const char *name, const QString &file, const QString &texts,
+                            const QString &guid = kService1) { QTest::newRow(name) << file << guid << texts; };
+        row("first service", "tmForm.so", "Test service 1|The first test service");
+        row("second service", "tmForm.so", "Test service 2|The second test service", kService2);
+        row("older export", "tmAttrOnly.so", "Test object 1|A test service object");
+        row("no attribute export", "tmNoAttr.so", "EServiceError: \"GetServiceAttribute(2)\" function does not exist");
+        // The system's text in double quotes; it names the file.
+        row("not a shared object", "tmBroken.so", "EOSError: \"" + kModuleDir + "/tmBroken.so");
+        row("missing file", "tmMissing.so", "EOSError: \"" + kModuleDir + "/tmMissing.so");
+        row("relative path", "../modules/tmForm.so", "EModuleName: ");
+        row("absolute path", kModuleDir + u"/tmForm.so"_s, "EModuleName: ");
+        row("backslash", "sub\\tmForm.dll", "EModuleName: ");
     }
     void attributes()
     {
         QFETCH(QString, file);
         QFETCH(QString, guid);
         QFETCH(QString, texts);
-        TServiceItem item(file, guid);
-        QCOMPARE(item.Caption() + u'|' + item.Description(), texts);
-        QCOMPARE(item.Icon().isNull(), file.startsWith(u"tmAttrOnly"_s));
-        // Read, then unloaded again until the service is opened.
-        QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
-        QVERIFY(!IsModuleLoaded(u"tmForm.so"_s));
+        QString read;
+        const QString thrown = ThrownText([&] {
+            TServiceItem item(file, guid);
+            read = item.Caption() + u'|' + item.Description();
+            QCOMPARE(item.Icon().isNull(), file.startsWith(u"tmAttrOnly"_s));
+            QVERIFY(!item.Loaded() && !item.Handle() && !item.HasFormEntry());
+        });
+        QVERIFY2(thrown == u"<none>"_s ? read == texts : thrown.startsWith(texts),
+                 qPrintable(thrown + u" / "_s + read));
+        QVERIFY(!IsModuleLoaded(u"tmNoAttr.so"_s) && !IsModuleLoaded(u"tmForm.so"_s));
     }
 
     // What the module reader read is known by the file's identity, in this run and the next:
@@ -260,153 +274,107 @@ private slots:
         QCOMPARE(ModuleFilePath(u"NoSuch.dll"_s), kModuleDir + u"/NoSuch.dll"_s);
     }
 
-    void moduleThatCannotBeRead_data()
+    // A click opens the window once, with the entry's mode, session and scheme; the next ones find the same window,
+    // hide or show it. Activated and closed: the module's own handler runs first, then the console's.
+    void openedWindow_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("error"); // the start of "class: message"
-        const auto row = [](const char *name, const QString &file, const QString &error) {
-            QTest::newRow(name) << file << error;
-        };
-        row("no attribute export", "tmNoAttr.so", "EServiceError: \"GetServiceAttribute(2)\" function does not exist");
-        // The system's text in double quotes; it names the file.
-        row("not a shared object", "tmBroken.so", "EOSError: \"" + kModuleDir + "/tmBroken.so");
-        row("missing file", "tmMissing.so", "EOSError: \"" + kModuleDir + "/tmMissing.so");
-        row("relative path", "../modules/tmForm.so", "EModuleName: ");
-        row("absolute path", kModuleDir + u"/tmForm.so"_s, "EModuleName: ");
-        row("backslash", "sub\\tmForm.dll", "EModuleName: ");
+        QTest::addColumn<QString>("guid");
+        QTest::addColumn<QStringList>("calls"); // what the module's window was given
+        const QStringList formCalls{"SetSession", "SetScheme DEMO"};
+        QTest::newRow("form style") << "tmForm.so" << kService1 << formCalls;
+        QTest::newRow("both init exports: form style") << "tmBoth.so" << kService2 << formCalls;
+        QTest::newRow("object style") << "tmObject.so" << kService1 << QStringList{"SetContext DEMO"};
     }
-    void moduleThatCannotBeRead()
+    void openedWindow()
     {
         QFETCH(QString, file);
-        QFETCH(QString, error);
-        const QString thrown = ThrownText([&] { TServiceItem item(file, kService1); });
-        QVERIFY2(thrown.startsWith(error), qPrintable(thrown));
-        QVERIFY(!IsModuleLoaded(u"tmNoAttr.so"_s) && !IsModuleLoaded(u"tmForm.so"_s));
-    }
-
-    void formStyleWindow()
-    {
+        QFETCH(QString, guid);
+        QFETCH(QStringList, calls);
+        const bool formStyle = file != u"tmObject.so"_s;
         TConsoleSetup console;
-        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1, u"101"_s);
-        QVERIFY(item.HasFormEntry() && item.ZandrellRef() && !item.Service() && IsModuleLoaded(u"tmForm.so"_s));
-        QPointer<TServiceForm> form = item.Form();
-        QVERIFY(form && form->isVisible());
-        QCOMPARE(form->property("guid").toString() + u' ' + form->property("mode").toString(), kService1 + u" 101"_s);
-        QCOMPARE(form->property("session").value<quintptr>(), quintptr(kSession));
-        form->hide();
-        item.SrvAction();
-        // The same window, given its session and scheme once.
-        QCOMPARE(item.Form(), form.data());
-        QCOMPARE(Calls(form), (QStringList{"SetSession", "SetScheme DEMO"}));
-        // Activated and closed: the module's own handler runs first, then the console's.
-        QVERIFY(!console.manager.ActiveItem());
-        Activate(form);
-        QCOMPARE(Calls(form).last(), u"module activate"_s);
-        QCOMPARE(console.titles, QStringList{item.Caption()});
-        QCOMPARE(console.manager.ActiveItem(), &item);
-        QVERIFY(form->close());
-        QCOMPARE(console.titles, (QStringList{item.Caption(), QString()}));
-        QCOMPARE(Calls(form).last(), u"module close"_s);
-        QVERIFY(!form->isVisible());
-        // Without its window a service has no status; the module stays loaded until the entry goes.
-        item.FreeObjects();
-        QVERIFY_THROWS_EXCEPTION(EServiceError, item.GetStatus());
-        QVERIFY(item.Loaded());
-        // A module with both init exports is form style.
-        TServiceItem both(u"tmBoth.so"_s, kService2);
-        both.SrvAction();
-        QVERIFY(both.HasFormEntry() && both.Form() && !both.Service());
-    }
-
-    void statusRuleOfSrvAction()
-    {
-        TConsoleSetup console;
-        TServiceItem &item = console.Open(u"tmForm.so"_s, kService1);
-        TServiceForm *form = item.Form();
-        TVisibilityCounter counter(form);
+        TServiceItem &item = console.Open(file, guid, u"101"_s);
+        QVERIFY(formStyle ? item.HasFormEntry() && item.ZandrellRef() && !item.Service()
+                          : !item.HasFormEntry() && item.Service() && !item.Form());
+        QVERIFY(IsModuleLoaded(file));
+        QPointer<TServiceForm> window = item.Window();
+        QCOMPARE(window, formStyle ? item.Form() : item.Service()->GetForm());
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->property("guid").toString() + u' ' + window->property("mode").toString(), guid + u" 101"_s);
+        QCOMPARE(window->property("session").value<quintptr>(), quintptr(kSession));
+        const TServiceObject *service = item.Service();
+        TVisibilityCounter counter(window);
         auto click = [&] {
             counter.events.clear();
             item.SrvAction();
             return counter.events;
         };
-        // Visible, never activated (2): hidden, not shown again.
-        form->show();
+        // Visible, never activated (2): hidden, not shown again. Never shown since (0): shown.
         QCOMPARE(click(), QStringList{"hide"});
-        // Never shown since (0): shown.
         QCOMPARE(click(), QStringList{"show"});
+        QCOMPARE(item.Window(), window.data());
+        QCOMPARE(item.Service(), service);
+        QCOMPARE(Calls(window), calls);
+        QVERIFY(!console.manager.ActiveItem());
+        Activate(window);
+        QCOMPARE(Calls(window).last(), u"module activate"_s);
+        QCOMPARE(console.titles, QStringList{item.Caption()});
+        QCOMPARE(console.manager.ActiveItem(), &item);
         // Visible and activated (34): hidden and shown again, which brings it to the front.
-        Activate(form);
         QCOMPARE(click(), (QStringList{"hide", "show"}));
         // Hidden after it was active (32): shown.
-        form->hide();
+        window->hide();
         QCOMPARE(click(), QStringList{"show"});
-    }
-
-    void objectStyleSrvAction()
-    {
-        TConsoleSetup console;
-        TServiceItem &item = console.Open(u"tmObject.so"_s, kService1, u"11"_s);
-        QVERIFY(!item.HasFormEntry() && item.Service() && !item.Form());
-        TServiceForm *window = item.Window();
-        QCOMPARE(window, item.Service()->GetForm());
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->property("mode").toString(), u"11"_s);
-        QCOMPARE(window->property("session").value<quintptr>(), quintptr(kSession));
-        QCOMPARE(Calls(window), QStringList{"SetContext DEMO"});
-        TServiceObject *service = item.Service();
-        item.SrvAction();
-        QCOMPARE(item.Service(), service);
+        QVERIFY(window->close());
+        QCOMPARE(console.titles, (QStringList{item.Caption(), QString()}));
+        QCOMPARE(Calls(window).last(), u"module close"_s);
         QVERIFY(!window->isVisible());
+        // Without its window a service has no status; the module stays loaded until the entry goes.
+        item.FreeObjects();
+        QVERIFY_THROWS_EXCEPTION(EServiceError, item.GetStatus());
+        QVERIFY(item.Loaded() && IsModuleLoaded(file));
     }
 
-    // A failed open leaves the entry unloaded with the module's own error; the next click tries again.
+    // A failed open leaves the entry unloaded and no window, with the module's own error: thrown, or told in a box
+    // (after " | "); the next click tries again.
     void openingFails_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("failInit");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no InitService") << "tmAttrOnly.so" << false
-                                        << "EServiceError: \"InitService\" function does not exist";
-        QTest::newRow("object without window")
-            << "tmNoWindow.so" << false << "EServiceError: TServiceItem.SrvAction: {TM-SERVICE-1}: Form is not defined";
-        QTest::newRow("InitServiceForm fails")
-            << "tmFailInit.so" << true << "Exception: Test module: the service cannot start";
-        QTest::newRow("InitService fails")
-            << "tmFailObject.so" << true << "Exception: Test module: the service cannot start";
+        const auto row = [](const char *name, const char *file, bool failInit, const QString &error) {
+            QTest::newRow(name) << file << failInit << error;
+        };
+        row("no InitService", "tmAttrOnly.so", false, "EServiceError: \"InitService\" function does not exist");
+        row("object without window", "tmNoWindow.so", false,
+            "EServiceError: TServiceItem.SrvAction: {TM-SERVICE-1}: Form is not defined");
+        row("InitServiceForm fails", "tmFailInit.so", true, "Exception: Test module: the service cannot start");
+        row("InitService fails", "tmFailObject.so", true, "Exception: Test module: the service cannot start");
+        row("window without IZandrell", "tmNoInterface.so", false, "<none> | \"IZandrell\" interface is not support");
     }
     void openingFails()
     {
         QFETCH(QString, file);
         QFETCH(bool, failInit);
         QFETCH(QString, error);
+        RecordingDialogService dialogs;
         TServiceItem item(file, kService1);
         if (failInit)
             qputenv("TM_FAIL_INIT", "1");
         for (int attempt = 0; attempt < 2; ++attempt) {
             // The message is still readable after the module is gone.
-            QCOMPARE(ThrownText([&] { item.SrvAction(); }), error);
+            dialogs.clear();
+            const QString thrown = ThrownText([&] { item.SrvAction(); });
+            QCOMPARE((QStringList{thrown} + dialogs.texts()).join(u" | "_s), error);
             QVERIFY(!item.Loaded() && !item.Form() && !item.Service());
             QVERIFY(!IsModuleLoaded(file));
+            QVERIFY(QApplication::topLevelWidgets().isEmpty());
         }
         if (!failInit)
             return;
         qunsetenv("TM_FAIL_INIT");
         item.SrvAction();
         QVERIFY(item.Loaded() && item.Window() && item.Window()->isVisible());
-    }
-
-    void windowWithoutInterfaceIsReported()
-    {
-        RecordingDialogService dialogs;
-        TServiceItem item(u"tmNoInterface.so"_s, kService1);
-        for (int attempt = 1; attempt <= 2; ++attempt) {
-            item.SrvAction();
-            QCOMPARE(dialogs.boxes.size(), attempt);
-            QCOMPARE(dialogs.boxes.last().text, u"\"IZandrell\" interface is not support"_s);
-            QVERIFY(!item.Form() && !item.Loaded());
-            QVERIFY(!IsModuleLoaded(u"tmNoInterface.so"_s));
-        }
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
     void handlerMayReplaceItselfWhileRunning()
@@ -755,7 +723,7 @@ private slots:
     }
 
     // Captions come from SOURCE_NAME through the application texts, else from NAME; ISLANG 1 translates them.
-    // When the current procedure fails, the older one answers.
+    // When the current procedure fails, the older one answers; without one the error goes up, the list empty.
     void rightsAreLoadedOnce_data()
     {
         QTest::addColumn<bool>("newerShape");
@@ -767,6 +735,7 @@ private slots:
                                      << QStringList{"Viewing of orders", "Edit orders", "PRINT"};
         QTest::newRow("older shape") << false << false << older << older;
         QTest::newRow("older procedure") << true << true << older << older;
+        QTest::newRow("no older procedure") << true << true << QStringList() << QStringList();
     }
     void rightsAreLoadedOnce()
     {
@@ -786,10 +755,15 @@ private slots:
         proc.rows = RightsRows(newerShape);
         proc.fail = currentFails;
         older.rows = RightsRows(false);
-        SetRightsProcedures(&proc, &older);
+        SetRightsProcedures(&proc, captions.isEmpty() ? nullptr : &older);
         TAccessList &list = service.AccessList();
         list.AccessProc = &proc;
         list.ID_CFG = 17;
+        if (captions.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(EDAError, list.FetchIsNeed());
+            QVERIFY(list.IsEmpty());
+            return;
+        }
         list.FetchIsNeed();
         QCOMPARE(proc.requested, QList<int>{17});
         QCOMPARE(older.requested, currentFails ? QList<int>{17} : QList<int>());
@@ -807,18 +781,6 @@ private slots:
         // A list with items is never loaded again.
         list.FetchIsNeed();
         QCOMPARE(proc.requested.size(), 1);
-    }
-
-    void failureWithoutAnOlderProcedure()
-    {
-        TFakeRightsProc current;
-        current.fail = true;
-        SetRightsProcedures(&current, nullptr);
-        TBaseService service;
-        service.AccessList().AccessProc = &current;
-        service.AccessList().ID_CFG = 2;
-        QVERIFY_THROWS_EXCEPTION(EDAError, service.AccessList().FetchIsNeed());
-        QVERIFY(service.AccessList().IsEmpty());
     }
 
     void rightsOfDemoMenuEntry()

@@ -30,6 +30,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -110,21 +111,6 @@ protected:
     }
 };
 
-// The window of the process, told not to wait when it is freed.
-TWaitScr *Splash()
-{
-    TWaitScr *splash = GetSplash();
-    splash->MinShowTime = 0;
-    return splash;
-}
-
-void PutDouble(QByteArray &bytes, int offset, double value)
-{
-    quint64 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    qToLittleEndian(bits, bytes.data() + offset);
-}
-
 // The current layout: name in 52 bytes, four 32-bit numbers at 52, the date at 72.
 QByteArray Stamp80(const QByteArray &name, const QList<qint32> &numbers, double days)
 {
@@ -133,7 +119,7 @@ QByteArray Stamp80(const QByteArray &name, const QList<qint32> &numbers, double 
     for (int i = 0; i < 4; ++i)
         qToLittleEndian(numbers[i], bytes.data() + 52 + 4 * i);
     qToLittleEndian(quint32(0xDEADBEEF), bytes.data() + 68); // reserved: never read
-    PutDouble(bytes, 72, days);
+    qToLittleEndian(std::bit_cast<quint64>(days), bytes.data() + 72);
     return bytes;
 }
 
@@ -145,7 +131,7 @@ QByteArray Stamp64(const QByteArray &name, const QList<quint8> &numbers, double 
     for (int i = 0; i < 4; ++i)
         bytes[51 + i] = char(numbers[i]);
     bytes[55] = char(0x7F); // reserved
-    PutDouble(bytes, 56, days);
+    qToLittleEndian(std::bit_cast<quint64>(days), bytes.data() + 56);
     return bytes;
 }
 
@@ -319,14 +305,12 @@ private slots:
         QTest::addColumn<QString>("exitPath");
         QTest::addColumn<QString>("box");
         QTest::addColumn<unsigned>("flags");
-        QTest::newRow("main window") << "/disable_reconnect" << 0 << "loop"
-                                     << "" << 0u;
-        QTest::newRow("login refused") << "" << 1 << "login"
-                                       << "" << 0u;
-        QTest::newRow("login fails") << "" << 2 << "error"
-                                     << "listener down" << unsigned(MB_ICONERROR);
-        QTest::newRow("parameter pass fails") << "/server=X" << 3 << "loop"
-                                              << "server refused" << unsigned(MB_ICONINFORMATION);
+        const auto row = [](const char *tag, const char *args, int failure, const char *exitPath, const char *box,
+                            unsigned flags) { QTest::newRow(tag) << args << failure << exitPath << box << flags; };
+        row("main window", "/disable_reconnect", 0, "loop", "", 0);
+        row("login refused", "", 1, "login", "", 0);
+        row("login fails", "", 2, "error", "listener down", MB_ICONERROR);
+        row("parameter pass fails", "/server=X", 3, "loop", "server refused", MB_ICONINFORMATION);
     }
     void exitPaths()
     {
@@ -419,54 +403,57 @@ private slots:
         QVERIFY(dialogs->boxes.isEmpty());
     }
 
-    void productsAndPictureSizeTheWindow()
+    // Products and a picture size the window. No picture, one that does not decode, a damaged stamp: the designed
+    // window, an empty list.
+    void splash_data()
     {
-        exeDir->write(u"Data/a.ver"_s, Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
-        exeDir->write(u"Data/b.ver"_s, Stamp80("Beta", {3, 4, 0, 1}, 45376.0));
-        QImage picture(300, 200, QImage::Format_RGB32);
-        picture.fill(Qt::darkBlue);
-        QVERIFY(picture.save(exeDir->filePath(u"Data/WaitPic.jpg"_s), "JPEG"));
-        TWaitScr *splash = Splash();
+        QTest::addColumn<QByteArray>("picture"); // "JPEG": a 300x200 picture
+        QTest::addColumn<QByteArray>("stamp");   // "good": two products' stamps; other bytes: one beside a damaged one
+        QTest::addColumn<QString>("products");
+        QTest::addColumn<QString>("versions");
+        QTest::newRow("products and picture")
+            << QByteArray("JPEG") << QByteArray("good") << u"Beta\nAlpha"_s << u"3.4.0.1\n1.2.0.1"_s;
+        QTest::newRow("no picture") << QByteArray() << QByteArray() << QString() << QString();
+        QTest::newRow("no JPEG") << QByteArray("this is no JPEG") << QByteArray() << QString() << QString();
+        QTest::newRow("damaged stamp") << QByteArray() << QByteArray("short") << QString() << QString();
+    }
+    void splash()
+    {
+        QFETCH(QByteArray, picture);
+        QFETCH(QByteArray, stamp);
+        QFETCH(QString, products);
+        QFETCH(QString, versions);
+        if (!stamp.isEmpty()) {
+            exeDir->write(u"Data/a.ver"_s, Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
+            exeDir->write(stamp == "good" ? u"Data/b.ver"_s : u"Data/bad.ver"_s,
+                          stamp == "good" ? Stamp80("Beta", {3, 4, 0, 1}, 45376.0) : stamp);
+        }
+        const bool decodes = picture == "JPEG";
+        QImage jpeg(300, 200, QImage::Format_RGB32);
+        jpeg.fill(Qt::darkBlue);
+        if (decodes)
+            QVERIFY(jpeg.save(exeDir->filePath(u"Data/WaitPic.jpg"_s), "JPEG"));
+        else if (!picture.isEmpty())
+            exeDir->write(u"Data/WaitPic.jpg"_s, picture);
+        const TWaitScr designed;
+        TWaitScr *splash = GetSplash();
+        splash->MinShowTime = 0; // no wait when it is freed
         QVERIFY(splash->isVisible());
-        QCOMPARE(splash->mProduct->text(), u"Beta\nAlpha"_s);
-        QCOMPARE(splash->mVersion->text(), u"3.4.0.1\n1.2.0.1"_s);
-        QCOMPARE(splash->mDate->text().split(QLatin1Char('\n')).size(), 2);
-        QCOMPARE(splash->size(), QSize(300, 200 + ProductPanelHeight(2)));
-        QCOMPARE(splash->Image1->pixmap().size(), QSize(300, 200));
+        const int count = int(products.split(u'\n', Qt::SkipEmptyParts).size());
+        QCOMPARE(splash->mProduct->text(), products);
+        QCOMPARE(splash->mVersion->text(), versions);
+        QCOMPARE(splash->mDate->text().split(u'\n', Qt::SkipEmptyParts).size(), count);
+        QCOMPARE(splash->pProductList->height(), ProductPanelHeight(count));
+        QVERIFY(!splash->Image1->pixmap().isNull());
+        QCOMPARE(splash->Image1->pixmap().size(), decodes ? jpeg.size() : designed.Image1->pixmap().size());
+        QCOMPARE(splash->width(), decodes ? 300 : designed.width());
+        QVERIFY(!decodes || splash->height() == 200 + ProductPanelHeight(2));
         // One window per process.
         QCOMPARE(GetSplash(), splash);
         FreeSplash();
         QVERIFY(!CurrentSplash());
         SetSplashStatus(nullptr, u"nowhere"_s); // no window: nothing happens
         FreeSplash();                           // nothing left to free
-    }
-
-    // No picture, one that does not decode, a damaged stamp: the designed window, an empty list.
-    void badFilesKeepTheDesignedWindow_data()
-    {
-        QTest::addColumn<QByteArray>("picture");
-        QTest::addColumn<QByteArray>("stamp");
-        QTest::newRow("no picture") << QByteArray() << QByteArray();
-        QTest::newRow("no JPEG") << QByteArray("this is no JPEG") << QByteArray();
-        QTest::newRow("damaged stamp") << QByteArray() << QByteArray("short");
-    }
-    void badFilesKeepTheDesignedWindow()
-    {
-        QFETCH(QByteArray, picture);
-        QFETCH(QByteArray, stamp);
-        if (!picture.isEmpty())
-            exeDir->write(u"Data/WaitPic.jpg"_s, picture);
-        if (!stamp.isEmpty()) {
-            exeDir->write(u"Data/a.ver"_s, Stamp80("Alpha", {1, 2, 0, 1}, 45376.0));
-            exeDir->write(u"Data/bad.ver"_s, stamp);
-        }
-        const TWaitScr designed;
-        TWaitScr *splash = Splash();
-        QCOMPARE(splash->Image1->pixmap().size(), designed.Image1->pixmap().size());
-        QVERIFY(!splash->Image1->pixmap().isNull());
-        QCOMPARE(splash->width(), designed.width());
-        QCOMPARE(splash->mProduct->text(), QString());
-        QCOMPARE(splash->pProductList->height(), 0);
     }
 
     void freeingEarlyWaitsForTheRest()
@@ -507,10 +494,11 @@ private slots:
         QVERIFY(!QImage(data + u"/WaitPic.jpg"_s).isNull());
     }
 
-    // The two layouts: name, version and date; a date that is no number is no date.
+    // The two layouts: name, version and date; a date that is no number is no date. A file of another size than
+    // a stamp's, or none at all, is refused with its name (no version given).
     void stamps_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QDateTime>("date");
@@ -532,6 +520,9 @@ private slots:
             QDateTime(QDate(1899, 12, 31), QTime(6, 0)));
         for (double days : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300})
             QTest::addRow("date %g", days) << Stamp80("x", {1, 2, 3, 4}, days) << u"x"_s << u"1.2.3.4"_s << QDateTime();
+        row("no file", QByteArray(), QString(), "", QDateTime());
+        for (int size : {0, 63, 65, 79, 81, 100000})
+            QTest::addRow("%d bytes", size) << QByteArray(size, 'v') << QString() << QString() << QDateTime();
     }
     void stamps()
     {
@@ -539,6 +530,17 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, version);
         QFETCH(QDateTime, date);
+        if (version.isEmpty()) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(u"odd.ver"_s);
+            if (!bytes.isNull())
+                WriteTestFile(dir, u"odd.ver"_s, bytes);
+            const QString error = MessageOf<EVerFileError>([&] { TVerItem item(path); });
+            QVERIFY2(error.startsWith(u"TVerItem.Create: "_s) && error.contains(path), qPrintable(error));
+            if (!bytes.isNull())
+                QCOMPARE(MessageOf<EVerFileError>([&] { TVerItem item(bytes, path); }), error);
+            return;
+        }
         const TVerItem item(bytes, u"x.ver"_s);
         QCOMPARE(item.Name, name);
         QCOMPARE(item.Version, version);
@@ -547,26 +549,6 @@ private slots:
         // The stamp tool writes the days the other way round.
         if (date.isValid())
             QCOMPARE(DateTimeFromDays(DaysFromDateTime(date)), date);
-    }
-
-    // A file of another size than a stamp's, or none at all, is refused with its name.
-    void wrongSizeIsRefused_data()
-    {
-        QTest::addColumn<int>("size"); // -1: no file
-        for (int size : {-1, 0, 63, 65, 79, 81, 100000})
-            QTest::addRow("%d bytes", size) << size;
-    }
-    void wrongSizeIsRefused()
-    {
-        QFETCH(int, size);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"odd.ver"_s);
-        if (size >= 0)
-            WriteTestFile(dir, u"odd.ver"_s, QByteArray(size, 'v'));
-        const QString error = MessageOf<EVerFileError>([&] { TVerItem item(path); });
-        QVERIFY2(error.startsWith(u"TVerItem.Create: "_s) && error.contains(path), qPrintable(error));
-        if (size >= 0)
-            QCOMPARE(MessageOf<EVerFileError>([&] { TVerItem item(QByteArray(size, 'v'), path); }), error);
     }
 
     // The .ver files of the folder, in reverse search order, and the list's three texts.
