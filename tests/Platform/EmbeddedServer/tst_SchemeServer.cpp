@@ -141,13 +141,6 @@ int RunConnect(const QStringList &args)
     return 0;
 }
 
-// The lock wait of both servers, for the sessions that connect afterwards.
-void setLockWaitMs(int ms)
-{
-    TSqliteConnection::SetBusyTimeoutMs(ms);
-    TPostgresBackend::SetLockWaitMs(ms);
-}
-
 // A stored procedure of the session.
 std::unique_ptr<TOraStoredProc> Proc(TOraSession *s, const char *name)
 {
@@ -185,15 +178,6 @@ QString legacyHash(const QString &password, int iterations = 20000)
     return QStringLiteral("pbkdf2-sha256$%1$%2$%3")
         .arg(iterations)
         .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(key.toBase64()));
-}
-
-QString storedHashOf(const TestServer &server, const QString &user)
-{
-    TSqliteBackend admin;
-    admin.OpenAsAdministrator(server.Folder(), false);
-    return admin.Connection()
-        ->Scalar(QStringLiteral("SELECT PASSWORD_HASH FROM main.ACCOUNTS WHERE USERNAME = ?"), {user})
-        .toString();
 }
 
 // Connects to the alias; the error it raised (code 0: none).
@@ -415,14 +399,16 @@ private slots:
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("code");
-        QTest::newRow("missing parent") << u"23503"_s << u"insert or update on table violates foreign key constraint"_s
-                                        << 2291;
-        QTest::newRow("child rows") << u"23503"_s
-                                    << "update or delete on table \"a\" violates foreign key constraint "
-                                       "on table \"b\": Key (x)=(1) is still referenced"
-                                    << 2292;
-        QTest::newRow("no server on the socket") << u""_s << u"connect failed: No such file or directory"_s << 12541;
-        QTest::newRow("unknown host") << u""_s << u"could not translate host name \"x\" to address"_s << 12545;
+        const auto row = [](const char *name, const char *state, const char *message, int code) {
+            QTest::newRow(name) << QString::fromLatin1(state) << QString::fromLatin1(message) << code;
+        };
+        row("missing parent", "23503", "insert or update on table violates foreign key constraint", 2291);
+        row("child rows", "23503",
+            "update or delete on table \"a\" violates foreign key constraint on table \"b\": Key (x)=(1) is still "
+            "referenced",
+            2292);
+        row("no server on the socket", "", "connect failed: No such file or directory", 12541);
+        row("unknown host", "", "could not translate host name \"x\" to address", 12545);
     }
     void errorNumbersOfPostgres()
     {
@@ -466,13 +452,9 @@ private slots:
     void blocksBeyondTheServerAreRefused()
     {
         QFETCH(QString, block);
-        try {
-            ParsePlsqlBlock(block);
-            QFAIL("accepted");
-        } catch (const EDAError &e) {
-            QCOMPARE(e.ErrorCode(), 6550);
-            QVERIFY(e.message().startsWith(QStringLiteral("ORA-06550")));
-        }
+        const EDAError e = errorOf([&] { ParsePlsqlBlock(block); });
+        QCOMPARE(e.ErrorCode(), 6550);
+        QVERIFY(e.message().startsWith(QStringLiteral("ORA-06550")));
     }
 
     void scriptsSplitAtStatementEnds()
@@ -964,26 +946,27 @@ private slots:
         if (TestServer::OnPostgres())
             QSKIP("the embedded server's own password hashes");
         const QString legacy = legacyHash(QStringLiteral("demo"));
-        {
-            TSqliteBackend admin;
-            admin.OpenAsAdministrator(server->Folder(), false);
-            admin.Connection()->Exec(QStringLiteral("UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = ?"),
-                                     {legacy, QStringLiteral("OPERATOR")});
-        }
+        TSqliteBackend admin;
+        admin.OpenAsAdministrator(server->Folder(), false);
+        admin.Connection()->Exec(u"UPDATE main.ACCOUNTS SET PASSWORD_HASH = ? WHERE USERNAME = 'OPERATOR'"_s, {legacy});
+        admin.Commit();
+        const auto stored = [&] {
+            return admin.Connection()->Scalar(u"SELECT PASSWORD_HASH FROM main.ACCOUNTS WHERE USERNAME = 'OPERATOR'"_s);
+        };
         const auto logIn = [](const char *password) {
             return connectError(u"ZANDRELL"_s, u"OPERATOR"_s, QString::fromLatin1(password)).ErrorCode();
         };
         QCOMPARE(logIn("typo"), 1017);
-        QCOMPARE(storedHashOf(*server, u"OPERATOR"_s), legacy);
+        QCOMPARE(stored().toString(), legacy);
         QCOMPARE(logIn("demo"), 0);
-        const QString replaced = storedHashOf(*server, u"OPERATOR"_s);
+        const QString replaced = stored().toString();
         static const QRegularExpression form(
             QStringLiteral("^\\$argon2id\\$v=19\\$m=19456,t=2,p=1\\$[A-Za-z0-9+/]{22}\\$[A-Za-z0-9+/]{43}$"));
         QVERIFY2(form.match(replaced).hasMatch(), qPrintable(replaced));
         QVERIFY(HashPassword(QStringLiteral("demo")) != replaced);
         QVERIFY(VerifyPassword(QStringLiteral("demo"), replaced));
         QCOMPARE(logIn("demo"), 0);
-        QCOMPARE(storedHashOf(*server, u"OPERATOR"_s), replaced);
+        QCOMPARE(stored().toString(), replaced);
     }
 
     void serverListFaults_data()
@@ -1084,14 +1067,9 @@ private slots:
         QVERIFY(
             QFile::copy(server->Folder() + QStringLiteral("/accounts.db"), folder + QStringLiteral("/accounts.db")));
         TSqliteConnection connection;
-        try {
-            connection.Open(folder, false);
-            QFAIL("a server folder of 600 bytes was opened");
-        } catch (const EDAError &e) {
-            QCOMPARE(e.ErrorCode(), 1157);
-            QVERIFY2(e.Detail().contains(folder) && e.Detail().contains(QStringLiteral(" 504 ")),
-                     qPrintable(e.Detail()));
-        }
+        const EDAError e = errorOf([&] { connection.Open(folder, false); });
+        QCOMPARE(e.ErrorCode(), 1157);
+        QVERIFY2(e.Detail().contains(folder) && e.Detail().contains(QStringLiteral(" 504 ")), qPrintable(e.Detail()));
     }
 
     // A deleted row's id is never given again, so a stale call cannot reach a newer row: neither
@@ -1365,17 +1343,11 @@ private slots:
         const int at = int(args.indexOf(QVariant(u"@"_s)));
         QVariantList values = args;
         values[at] = fits + u'1';
-        try {
-            m.pack.ExecProc(call, values);
-            QFAIL("a text longer than its column was taken");
-        } catch (const EDAError &e) {
-            QCOMPARE(e.ErrorCode(), 12899);
-            QCOMPARE(
-                e.message(),
-                u"ORA-12899: value too large for column \"ZANDRELL5\".\"%1\" (actual: %2, maximum: %3)"_s.arg(column)
-                    .arg(size + 1)
-                    .arg(size));
-        }
+        const EDAError e = errorOf([&] { m.pack.ExecProc(call, values); });
+        const QString tooLarge =
+            u"ORA-12899: value too large for column \"ZANDRELL5\".\"%1\" (actual: %2, maximum: %3)"_s;
+        QCOMPARE(e.message(), tooLarge.arg(column).arg(size + 1).arg(size));
+        QCOMPARE(e.ErrorCode(), 12899);
         values[at] = fits;
         QCOMPARE(ErrorOf([&] { m.pack.ExecProc(call, values); }), 0);
         const QString table = column.section(u'"', 0, 0), name = column.section(u'"', 2, 2);
@@ -1500,6 +1472,10 @@ private slots:
         s->ExecSQL(left);
         QCOMPARE(s->InTransaction(), !locked.isEmpty());
         const int usual = TSqliteConnection::BusyTimeoutMs();
+        const auto setLockWaitMs = [](int ms) { // of both servers, for the sessions that connect afterwards
+            TSqliteConnection::SetBusyTimeoutMs(ms);
+            TPostgresBackend::SetLockWaitMs(ms);
+        };
         setLockWaitMs(300);
         RecordingIndicator indicator;
         // Another console logs in, reads its configuration and sets its language without a wait.
@@ -1588,13 +1564,15 @@ private slots:
         QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("why"); // %1: the file
-        QTest::newRow("empty") << u"ZANDRELL5"_s << u"empty"_s << u"The database file \"%1\" is empty"_s;
-        QTest::newRow("damaged") << u"TARVEL"_s << u"garbage"_s << u"The database file \"%1\" is damaged"_s;
-        QTest::newRow("another program's")
-            << u"TARVEL"_s << u"foreign"_s
-            << u"The file \"%1\" is no scheme of this server: it has no table SERVER_OBJECTS"_s;
-        QTest::newRow("locked by another program")
-            << u"TARVEL"_s << u"locked"_s << u"The database file \"%1\" is locked by another program"_s;
+        const auto row = [](const char *name, const char *scheme, const char *change, const char *why) {
+            QTest::newRow(name) << QString::fromLatin1(scheme) << QString::fromLatin1(change)
+                                << QString::fromLatin1(why);
+        };
+        row("empty", "ZANDRELL5", "empty", "The database file \"%1\" is empty");
+        row("damaged", "TARVEL", "garbage", "The database file \"%1\" is damaged");
+        row("another program's", "TARVEL", "foreign",
+            "The file \"%1\" is no scheme of this server: it has no table SERVER_OBJECTS");
+        row("locked by another program", "TARVEL", "locked", "The database file \"%1\" is locked by another program");
     }
     void schemeFilesLeftOut()
     {
