@@ -632,23 +632,21 @@ private slots:
     {
         TestServer server;
         auto s = server.Connect();
-        auto make = [&](const char *table, const char *where, TDataSource *master) {
+        auto open = [&](const char *table, const char *where, TDataSource *master) {
             auto q = std::make_unique<TSmartQuery>();
             q->SetName(QString::fromLatin1(table));
             q->SetSession(s.get());
             q->SetSQL({u"SELECT * FROM &shema."_s + QLatin1String(table), QString::fromLatin1(where)});
             q->MacroByName("shema").SetValue("ZANDRELL5");
             q->SetMasterSource(master);
+            q->Open();
             return q;
         };
-        auto access = make("V_ACCESS", "", nullptr);
+        auto access = open("V_ACCESS", "", nullptr);
         TDataSource accessSource(nullptr, access.get());
-        auto menu = make("V_MENUCFG", "WHERE ACCESSID=:ACCESSID ORDER BY SORT_ORDER", &accessSource);
+        auto menu = open("V_MENUCFG", "WHERE ACCESSID=:ACCESSID ORDER BY SORT_ORDER", &accessSource);
         TDataSource menuSource(nullptr, menu.get());
-        auto items = make("V_SRVITEMS", "WHERE ITEMID=:ITEMID", &menuSource);
-        access->Open();
-        menu->Open();
-        items->Open();
+        auto items = open("V_SRVITEMS", "WHERE ITEMID=:ITEMID", &menuSource);
         QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 1);
         QVERIFY(access->Locate("ACCESSID", 2, 0));
         QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 2);
@@ -704,13 +702,14 @@ private slots:
         // Changes go through the update and insert texts; without one they stay local.
         access.SQLUpdate = {"begin", "  ZANDRELL5.MENUPACK.UPD_ACCESS(:ACCESSID, :NAME);", "end;"};
         access.SQLInsert = {"begin", "  ZANDRELL5.MENUPACK.INS_ACCESS(:ACCESSID, :NAME);", "end;"};
+        const auto write = [&](void (TDataSet::*start)(), const char *name) {
+            (access.*start)();
+            access.FieldByName("NAME")->SetAsString(QString::fromUtf8(name));
+            access.Post();
+        };
         QVERIFY(access.Locate("ACCESSID", 2, 0));
-        access.Edit();
-        access.FieldByName("NAME")->SetAsString("Операторы смены");
-        access.Post();
-        access.Append();
-        access.FieldByName("NAME")->SetAsString("Гости");
-        access.Post();
+        write(&TDataSet::Edit, "Операторы смены");
+        write(&TDataSet::Append, "Гости");
         QVERIFY(access.FieldByName("ACCESSID")->AsInteger() > 2); // the new id came back
         s->Commit();
         const QString nameOf = u"SELECT NAME FROM ZANDRELL5.V_ACCESS WHERE ACCESSID = :ID"_s;
@@ -718,9 +717,7 @@ private slots:
         QCOMPARE(Scalar(other.get(), nameOf, {2}).toString(), u"Операторы смены"_s);
         QCOMPARE(Scalar(other.get(), u"SELECT COUNT(*) FROM ZANDRELL5.V_ACCESS WHERE NAME = 'Гости'"_s).toInt(), 1);
         access.Options().LocalUpdate = true;
-        access.Edit();
-        access.FieldByName("NAME")->SetAsString("Только здесь");
-        access.Post();
+        write(&TDataSet::Edit, "Только здесь");
         QVERIFY(!s->InTransaction());
     }
 
