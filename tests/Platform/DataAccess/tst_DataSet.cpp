@@ -175,6 +175,29 @@ private slots:
         QCOMPARE(ds.FieldByName(field)->Value(), stored);
     }
 
+    // The servers' own date forms are read directly; every text, theirs or not,
+    // stands for the moment the general parser reads in it.
+    void dateTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text :
+             {"2024-03-01 10:30:59", "2024-03-01", "2024-02-29 23:59:59", "1899-12-30 00:00:00", "2023-02-29 10:00:00",
+              "2024-13-01", "2024-03-01 24:00:00", "2024-03-01 10:60:00", "2024-03-01T10:30:00",
+              "2024-03-01 10:30:00.250", " 2024-03-01", "2024-3-1", "0000-01-01", "-024-03-01", "2024-03-01 10:30",
+              "2024-03-01x10:30:00", "", "abcdefghij"})
+            QTest::newRow(text) << QString::fromLatin1(text);
+    }
+    void dateTexts()
+    {
+        QFETCH(QString, text);
+        QDateTime general = QDateTime::fromString(text, u"yyyy-MM-dd HH:mm:ss"_s);
+        if (!general.isValid())
+            general = QDateTime::fromString(text, Qt::ISODate);
+        QCOMPARE(DateTimeOfText(text), general);
+        if (text == u"2024-03-01 10:30:59")
+            QCOMPARE(DateTimeOfText(text), QDateTime(QDate(2024, 3, 1), QTime(10, 30, 59)));
+    }
+
     void indexOrder()
     {
         TDataSet ds;
