@@ -11,6 +11,7 @@
 #include "Source/ComUnits/uComFormLibs.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uLumSources.h"
+#include "Source/FormReposit/uBaseForm.h"
 #include "Ui/DataSetModel.h"
 #include "tests/common/FakeLanguages.h"
 #include "tests/common/PdfText.h"
@@ -485,6 +486,85 @@ private slots:
         QCOMPARE(orders.Ids().mid(0, 3), firstIds);
         QCOMPARE(orders.CurrentId(), 1005);
         QCOMPARE(orders.query.RecordCount(), 12);
+    }
+
+    // Every query of the demo services, sorted by each of its columns and then by the next one:
+    // the order the dialog writes never names a field the joined tables share.
+    void demoQueriesSortOnEveryColumnTwice_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("guid");
+        QTest::addColumn<QByteArray>("mode"); // every right
+        const char *const services[][3] = {{"Orders.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", "111"},
+                                           {"Orders.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A02}", "111"},
+                                           {"Stock.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A03}", "111"},
+                                           {"Office.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A04}", "111"},
+                                           {"Office.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A05}", "11"},
+                                           {"Invoices.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A06}", "111"},
+                                           {"InvoicePayments.so", "{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A07}", "111"}};
+        for (const auto &[module, guid, mode] : services)
+            QTest::newRow(QByteArray(module) + ' ' + guid) << module << guid << QByteArray(mode);
+    }
+    void demoQueriesSortOnEveryColumnTwice()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, guid);
+        QFETCH(QByteArray, mode);
+        QTemporaryDir programDir; // where the forms keep their orderings
+        SetProgramFolderForTests(programDir.path());
+        const auto back = qScopeGuard([] { SetProgramFolderForTests(QString()); });
+        TestServer server;
+        std::unique_ptr<TOraSession> session = server.Connect();
+        QLibrary library(qEnvironmentVariable("ZANDRELL_DIST_DIR") + "/" + module);
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        std::unique_ptr<TServiceObject> service;
+        std::unique_ptr<TServiceForm> window;
+        if (auto init = reinterpret_cast<TInitServiceFormProc>(library.resolve(kInitServiceForm))) {
+            window.reset(init(guid.toLatin1().constData(), mode.constData(), nullptr));
+            qobject_cast<IZandrell *>(window.get())->SetSession(session.get());
+            qobject_cast<IZandrell *>(window.get())->SetScheme("ZANDRELL5");
+        } else {
+            auto object = reinterpret_cast<TInitServiceProc>(library.resolve(kInitService));
+            QVERIFY(object);
+            service.reset(object(guid.toLatin1().constData(), mode.constData(), nullptr));
+            service->SetContext(session.get(), "ZANDRELL5");
+        }
+        auto *form = qobject_cast<TBaseForm *>(window ? window.get() : service->GetForm());
+        QVERIFY(form && !form->SetUpGrids().isEmpty());
+        RecordingDialogService dialogs;
+        int sorts = 0;
+        for (QAbstractItemView *view : form->SetUpGrids()) {
+            IDBGrid *grid = form->GridInterface(view);
+            auto *query = qobject_cast<TOraDataSet *>(grid->DataSet());
+            QVERIFY(query && query->Active());
+            const int records = query->RecordCount();
+            QStringList titles;
+            for (int c = 0; c < grid->ColumnCount(); ++c)
+                if (grid->ColumnVisible(c) && (grid->ColumnField(c)->Tag() & 0xFA) == 0xFA)
+                    titles << grid->ColumnTitle(c);
+            QVERIFY(titles.size() > 1);
+            for (int c = 0; c < titles.size(); ++c)
+                for (const QString &title : {titles.at(c), titles.at((c + 1) % titles.size())}) {
+                    dialogs.onModal = [&](QDialog *d) {
+                        if (title == titles.at(c)) // the first sort: this column alone
+                            while (named<QListWidget>(d, "lbOrder")->count() > 0) {
+                                named<QListWidget>(d, "lbOrder")->setCurrentRow(0);
+                                trigger(d, "acRemove");
+                            }
+                        auto *fields = named<QListWidget>(d, "lbFields");
+                        fields->setCurrentItem(fields->findItems(title, Qt::MatchExactly).value(0));
+                        trigger(d, "acAdd");
+                        trigger(d, "acOk");
+                        return resultOf(d);
+                    };
+                    m_sort(grid, grid->Hint().toUtf8().constData());
+                    ++sorts;
+                    const QString macro = query->MacroByName("FIELD").Value();
+                    QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(macro + ": " + dialogs.texts().join('\n')));
+                    QVERIFY2(query->Active() && query->RecordCount() == records, qPrintable(macro));
+                }
+        }
+        QVERIFY(sorts >= 4);
     }
 
     void sortOfDataThatIsNoQueryIsRefused()
