@@ -1,9 +1,10 @@
 // Speed of the data-access layer on the embedded server: logging in, opening
 // a query of 1,000 rows and a data set of 100,000 rows, a package call, a
-// query calling a server function per row, the client-side filter and
-// Locate over a large data set, and the date texts of 100,000 rows. Each figure is compared in the same run with
-// the same work done the plain way (a raw QSqlQuery on the server's files, a
-// plain loop over the rows); the target is at most twice the plain way.
+// query calling a server function per row, the client-side filter and Locate
+// over a large data set, and the date texts of 100,000 rows. Each figure is
+// compared in the same run with the same work done the plain way (a raw
+// QSqlQuery on the server's files, a plain loop over the rows or values); the
+// target is at most twice the plain way.
 #include "DataAccess/OraPackage.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/ServerAliases.h"
