@@ -73,7 +73,6 @@ public:
     struct Result {
         int exitCode = -1;
         bool finished = false;
-        bool crashed = false;
         bool hung = false; // a test module said on stderr that it stalls ("TM-HANG"): killed
         QStringList lines;
         QString errors; // what the program wrote to standard error
@@ -99,7 +98,6 @@ public:
             process.kill();
             process.waitForFinished();
         }
-        result.crashed = process.exitStatus() == QProcess::CrashExit;
         result.exitCode = process.exitCode();
         result.errors = QString::fromUtf8(errors + process.readAllStandardError());
         result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
