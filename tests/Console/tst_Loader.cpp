@@ -15,7 +15,6 @@
 #include "tests/common/RecordingDialogService.h"
 
 #include <QLibrary>
-#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,13 +29,8 @@ namespace {
 
 const QString kModuleDir = QStringLiteral(REGISTRATION_MODULE_DIR);
 const QString kFaultModule = QStringLiteral(FAULT_MODULE);
-// The broken modules: how each ends or misbehaves (segv, abort, exit, hang, freed memory, an icon it does not own,
-// a wild pointer, text not UTF-8) and in which export.
-const char *const kFaults[] = {"segv_load",       "segv_list",         "hang_list",      "garbage_list",
-                               "freed_list",      "abort_attribute",   "exit_attribute", "hang_attribute",
-                               "freed_attribute", "unowned_attribute", "wild_attribute", "garbage_attribute",
-                               "segv_access",     "hang_access",       "freed_access",   "wild_access",
-                               "garbage_access",  "abort_reports",     "hang_reports",   "garbage_reports"};
+// The broken modules: how each ends or misbehaves (a crash, a hang, text not UTF-8) and in which export.
+const char *const kFaults[] = {"segv_load", "hang_list", "garbage_attribute", "freed_access", "abort_reports"};
 
 // The line of the message that names the file; empty when none does.
 QString LineOf(const QString &message, const QString &file)
@@ -148,16 +142,12 @@ private slots:
         QTest::newRow("no reports") << "{TMR-tmrBoth-2}" << 2 << 0;
         QTest::newRow("short access list") << "{TMR-tmrShort-1}" << 3 << 0;
         QTest::newRow("no GetServiceList") << "{TMR-tmrNoList-1}" << -1 << 0;
-        QTest::newRow("null GetServiceList") << "{TMR-tmrNullList-1}" << -1 << 0;
-        QTest::newRow("before a null access list") << "{TMR-tmrNullAccess-1}" << 2 << 0;
         QTest::newRow("null access list") << "{TMR-tmrNullAccess-2}" << -1 << 0;
         QTest::newRow("first ID 0") << "{TMR-tmrZeroFirst-1}" << 0 << 0;
-        QTest::newRow("rights 1, 2") << "{TMR-tmrGap-1}" << 2 << 0;
         QTest::newRow("rights 1, 3") << "{TMR-tmrGap-2}" << -1 << 0;
         QTest::newRow("300 rights: refused, not cut") << "{TMR-tmrMany-1}" << -1 << 0;
         QTest::newRow("rights captions that fit") << "{TMR-tmrLongCaption-1}" << 2 << 0;
         QTest::newRow("a right's caption of 61 characters") << "{TMR-tmrLongCaption-2}" << -1 << 0;
-        QTest::newRow("beside a long identifier") << "{TMR-tmrLongId-1}" << 2 << 0;
         QTest::newRow("identifier of 60 characters") << LongId() << -1 << 0;
         QTest::newRow("before a throwing attribute call") << "{TMR-tmrThrow-1}" << 2 << 0;
         QTest::newRow("throwing attribute call") << "{TMR-tmrThrow-2}" << -1 << 0;
@@ -334,11 +324,7 @@ private slots:
         const TBaseService *invoices = Find(loader.Services(), u"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A06}"_s);
         const TBaseService *payments = Find(loader.Services(), u"{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A07}"_s);
         QVERIFY(invoices && payments);
-        QCOMPARE(invoices->AccessList().Count(), 2);
-        QVERIFY(invoices->AccessList()[0]->IsLang()); // GetAccessList2
-        QCOMPARE(invoices->ReportList().Count(), 2);
-        QCOMPARE(payments->AccessList().Count(), 2);
-        QVERIFY(!payments->AccessList()[0]->IsLang()); // GetAccessList only
+        QVERIFY(invoices->AccessList()[0]->IsLang() && !payments->AccessList()[0]->IsLang());
     }
 
     // A file name the catalogue cannot keep whole leaves its services out, named in the message.
@@ -355,21 +341,6 @@ private slots:
             QCOMPARE(loader.Services().Count(), length > 50 ? 0 : 2);
             QCOMPARE(FilesOf(dialogs->texts().value(0)), length > 50 ? QStringList{name} : QStringList());
         }
-    }
-
-    // Maximised, the window keeps below the main window.
-    void maximisedBelowTheMainWindow()
-    {
-        QWidget main;
-        main.setObjectName(u"fmMain"_s);
-        main.setGeometry(0, 0, 400, 80);
-        main.show();
-        TLoader loader;
-        loader.show();
-        loader.setWindowState(Qt::WindowMaximized);
-        QTRY_VERIFY(!(loader.windowState() & Qt::WindowMaximized));
-        QVERIFY(loader.geometry().top() > main.frameGeometry().bottom());
-        QCOMPARE(loader.geometry().bottom(), loader.screen()->availableGeometry().bottom());
     }
 
     // The progress window of the form library: told of every file, the form
