@@ -1,7 +1,7 @@
 // The base forms over a fresh demo database: rights, session and scheme, the
 // grid actions through the form library, the check column and its stored
 // marks, the prepare diagnostic, the developer warnings, date editors,
-// first-show translation, closing and maximising.
+// closing and maximising.
 #include "Core/ResourcePack.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTimeEdit>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
@@ -139,24 +138,15 @@ protected:
     }
 };
 
+// A form with a date editor of the given design format.
 class TPlainForm : public TComBaseForm {
 public:
-    explicit TPlainForm(const QString &dateFormat = QString()) : TComBaseForm(nullptr)
+    explicit TPlainForm(const QString &dateFormat) : TComBaseForm(nullptr)
     {
-        themed = new QLineEdit(this);
-        label = new QLabel(u"Сохранить"_s, this);
-        label->setObjectName(u"lblSave"_s);
         editor = new QDateTimeEdit(this);
-        if (!dateFormat.isEmpty())
-            editor->setDisplayFormat(dateFormat);
+        editor->setDisplayFormat(dateFormat);
     }
-    QLineEdit *themed;
-    QLabel *label;
     QDateTimeEdit *editor;
-    int translations = 0;
-
-protected:
-    void AfterTranslate() override { ++translations; }
 };
 
 } // namespace
@@ -592,31 +582,6 @@ private slots:
         // The three formats differ, so each editor shows which one it got.
         QCOMPARE(QSet<QString>({GetLocaleDateFormat(), GetLocaleTimeFormat(), GetLocaleDateTimeFormat()}).size(), 3);
         QTEST(TComBaseForm::Create<TPlainForm>(design)->editor->displayFormat(), "expected");
-    }
-
-    void translatedOnceWhenFirstShown_data()
-    {
-        QTest::addColumn<bool>("closedFirst");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("first showing") << false << u"Save"_s;
-        QTest::newRow("closed before it was shown") << true << u"Сохранить"_s;
-    }
-
-    void translatedOnceWhenFirstShown()
-    {
-        QFETCH(bool, closedFirst);
-        FakeLanguages languages;
-        languages.apl = {{u"Сохранить"_s, u"Save"_s}, {u"Поле"_s, u"Field"_s}};
-        auto form = TComBaseForm::Create<TPlainForm>();
-        form->themed->setText(u"Поле"_s);
-        form->AddNoTranslate(form->themed);
-        if (closedFirst)
-            form->reject();
-        form->show();
-        QCOMPARE(form->TranslationPending(), closedFirst);
-        QTEST(form->label->text(), "label");
-        QCOMPARE(form->themed->text(), u"Поле"_s);
-        QCOMPARE(form->translations, closedFirst ? 0 : 1);
     }
 
     void wheelMovesOneRecordPerNotch_data()
