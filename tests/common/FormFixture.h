@@ -40,7 +40,6 @@ public:
         : TBaseForm(nullptr, session, QStringLiteral("ZANDRELL5")), m_main(mainQuery)
     {
         setObjectName(QStringLiteral("fmOrders"));
-        setWindowTitle(QStringLiteral("Orders"));
         sqOrders = new TOraQuery(this);
         sqOrders->setObjectName(QStringLiteral("sqOrders"));
         sqOrders->SetSQL({QStringLiteral("SELECT O.ID, O.STATUS, 'R' || O.ID AS ROWID_QUERY, '-' AS RCHECK, O.AMOUNT "
