@@ -211,7 +211,6 @@ private slots:
         }
         QVERIFY(listing->Cancelled());
         QCOMPARE(progressTitle, u"Orders"_s);
-        // The window goes with the listing.
         const auto windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.cbegin(), windows.cend(),
                              [](QWidget *w) { return w->objectName() == u"fmListingProgress"; }));
