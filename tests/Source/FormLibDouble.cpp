@@ -42,15 +42,6 @@ DOUBLE_EXPORT int _FilterByDBGridD(int *mode, IDBGrid *grid, const char *hint)
     return 1;
 }
 
-DOUBLE_EXPORT int GridReport(IDBGrid *grid, IDBGrid *masterGrid, const char *hint, const char *masterHint,
-                             const char *title)
-{
-    record(grid, QStringLiteral("report|%1|%2|%3|%4")
-                     .arg(QString::fromUtf8(hint), masterGrid ? QStringLiteral("master") : QStringLiteral("none"),
-                          QString::fromUtf8(masterHint), QString::fromUtf8(title)));
-    return 1;
-}
-
 DOUBLE_EXPORT int RunSelectGrid(IDBGrid *grid, int mode, const char *column, int flag)
 {
     record(grid, QStringLiteral("select|%1|%2|%3").arg(mode).arg(QString::fromUtf8(column)).arg(flag));

@@ -198,7 +198,6 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("program");
         QTest::addColumn<QString>("name");
-        QTest::newRow("module") << u"Orders.so"_s << false << u"Orders.dpr"_s;
         QTest::newRow("\"dll\" inside the name stays") << u"Dllreader.dll.so"_s << false << u"Dllreader.dll.dpr"_s;
         QTest::newRow("a module of the other platform") << u"ORDERS.DLL"_s << false << u"ORDERS.dpr"_s;
         QTest::newRow("the program") << u"KorConsole"_s << true << u"KorConsole.exe"_s;

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QPointer>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,56 +101,6 @@ private slots:
         }
         QVERIFY(right <= layout.BandWidth);
         QTEST(placed.join(' '), "columns");
-    }
-
-    // Every column is as wide as its title and its widest value: numbers and
-    // dates print whole on their line (the titles too), however narrow the
-    // fields' display widths, in the session's formats whatever the process's language.
-    void numbersAndTitlesPrintWhole_data()
-    {
-        QTest::addColumn<QString>("process");
-        QTest::newRow("C") << "C";
-        QTest::newRow("ru_RU") << "ru_RU";
-        QTest::newRow("en_US") << "en_US";
-    }
-    void numbersAndTitlesPrintWhole()
-    {
-        QFETCH(QString, process);
-        QLocale::setDefault(QLocale(process));
-        const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
-        TResultSet rows;
-        rows.columns = {{"ID", TFieldType::ftInteger, 0, false},
-                        {"ORDER_DATE", TFieldType::ftDate, 0, false},
-                        {"CUSTOMER", TFieldType::ftString, 60, false},
-                        {"AMOUNT", TFieldType::ftFloat, 0, false, 2}};
-        const QList<double> amounts{125400, 9.5, 48200.5, 1234567.25};
-        for (int i = 0; i < amounts.size(); ++i)
-            rows.rows.append(
-                {1001 + i, QDate(2024, 2, 5).addDays(i), QStringLiteral("ООО «Клиент %1»").arg(i), amounts.at(i)});
-        TDataSet dataSet;
-        dataSet.LoadFrom(rows);
-        for (const char *name : {"ID", "ORDER_DATE", "CUSTOMER", "AMOUNT"})
-            dataSet.FieldByName(name)->SetDisplayWidth(3);
-        TQRByDataSet listing;
-        listing.SetDataSet(&dataSet);
-        listing.SetColumns({{dataSet.FieldByName("ID"), "Номер"},
-                            {dataSet.FieldByName("ORDER_DATE"), "Дата"},
-                            {dataSet.FieldByName("CUSTOMER"), "Клиент"},
-                            {dataSet.FieldByName("AMOUNT"), "Сумма"}});
-        QVERIFY(listing.PrintToPdf(m_dir.filePath("whole.pdf")));
-        const QStringList pages = PdfPages(m_dir.filePath("whole.pdf"), true);
-        QCOMPARE(pages.size(), 1);
-        const QString text = QString(pages.first()).replace(QChar(0x00A0), u' ');
-        // The titles on one line, and each record on one, in the order of the columns.
-        QStringList rowsShown{u"Номер.*Дата.*Клиент.*Сумма"_s};
-        const QStringList shown{"125 400,00", "9,50", "48 200,50", "1 234 567,25"};
-        for (int i = 0; i < amounts.size(); ++i)
-            rowsShown << u"%1.*%2.*Клиент %3».*%4"_s.arg(
-                QString::number(1001 + i),
-                QRegularExpression::escape(QDate(2024, 2, 5).addDays(i).toString("dd.MM.yyyy")), QString::number(i),
-                shown.at(i));
-        for (const QString &row : rowsShown)
-            QVERIFY2(text.contains(QRegularExpression(row)), qPrintable(row + u'\n' + text));
     }
 
     // Two pages, each with title, column titles and its number; the user's
@@ -262,7 +211,6 @@ private slots:
         }
         QVERIFY(listing->Cancelled());
         QCOMPARE(progressTitle, u"Orders"_s);
-        // The window goes with the listing.
         const auto windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.cbegin(), windows.cend(),
                              [](QWidget *w) { return w->objectName() == u"fmListingProgress"; }));

@@ -1,24 +1,19 @@
 #pragma once
 // What the tests of the data forms share: a private program folder (its
-// Settings.ini, Debug.ini and GFG file) with recorded message boxes, a form
-// over the demo orders, and the orders window of the demo module opened as
-// the console opens it.
+// Settings.ini, Debug.ini and GFG file) with recorded message boxes, and a
+// form over the demo orders.
 #include "DataAccess/DataSource.h"
 #include "DataAccess/OraQuery.h"
 #include "DataAccess/OraSession.h"
-#include "Source/ComUnits/ZandrellInterface.h"
 #include "Source/ComUnits/uComFunctions.h"
 #include "Source/ComUnits/uDBGrid.h"
 #include "Source/FormReposit/uBaseForm.h"
 #include "tests/common/RecordingDialogService.h"
 #include "tests/common/TestFiles.h"
 
-#include <QLibrary>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QVBoxLayout>
 
-#include <functional>
 #include <memory>
 
 struct FormFixture {
@@ -45,7 +40,6 @@ public:
         : TBaseForm(nullptr, session, QStringLiteral("ZANDRELL5")), m_main(mainQuery)
     {
         setObjectName(QStringLiteral("fmOrders"));
-        setWindowTitle(QStringLiteral("Orders"));
         sqOrders = new TOraQuery(this);
         sqOrders->setObjectName(QStringLiteral("sqOrders"));
         sqOrders->SetSQL({QStringLiteral("SELECT O.ID, O.STATUS, 'R' || O.ID AS ROWID_QUERY, '-' AS RCHECK, O.AMOUNT "
@@ -88,23 +82,3 @@ protected:
 private:
     bool m_main;
 };
-
-// The demo module's orders window: made with the rights string, then given the
-// session and the scheme, as the console does; `made` sees the window between.
-inline std::unique_ptr<TServiceForm> OpenDemoOrders(TOraSession *session, const QByteArray &mode,
-                                                    const std::function<void(QWidget *)> &made = {})
-{
-    QLibrary module(qEnvironmentVariable("ZANDRELL_DIST_DIR") + QStringLiteral("/Orders.so"));
-    const auto init = reinterpret_cast<TInitServiceFormProc>(module.resolve(kInitServiceForm));
-    if (!init) {
-        QTest::qFail(qPrintable(module.errorString()), __FILE__, __LINE__);
-        return nullptr;
-    }
-    std::unique_ptr<TServiceForm> window(init("{5B0C2A61-7D3E-4F1A-9A40-0D5E1C2B7A01}", mode.constData(), nullptr));
-    if (made)
-        made(window.get());
-    auto *zandrell = qobject_cast<IZandrell *>(window.get());
-    zandrell->SetSession(session);
-    zandrell->SetScheme(QStringLiteral("ZANDRELL5"));
-    return window;
-}
