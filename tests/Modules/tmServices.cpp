@@ -114,12 +114,6 @@ public:
         }
     }
 
-protected:
-    void UserMessage(int message, qintptr wParam, qintptr lParam) override
-    {
-        Record(this, QStringLiteral("message %1 %2 %3").arg(message).arg(wParam).arg(lParam));
-    }
-
 private:
     QString FGuid;
     TICallback *FCallback;
@@ -178,7 +172,6 @@ public:
     {
         if (!FWindow)
             return;
-        Record(FWindow, QStringLiteral("Close"));
         FWindow->close();
     }
 
