@@ -556,10 +556,11 @@ private slots:
     }
 
     // A chain of groups deeper than the menu may be keeps its first levels; the
-    // group below is named once, what it holds goes with it.
+    // group below is named once, what it holds goes with it; a chain of 30,000 levels is read
+    // without recursing through it.
     void menuDeeperThanItMayBe()
     {
-        const int depth = kMaxMenuDepth + 1;
+        const int depth = 30000;
         QString rows = u"G 1 0 L1"_s;
         for (int level = 2; level <= depth; ++level)
             rows += u"; G %1 %2 L%1"_s.arg(level).arg(level - 1);

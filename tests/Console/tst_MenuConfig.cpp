@@ -272,6 +272,47 @@ private slots:
         QVERIFY(!f.StartNode() || f.tvMenu->indexOfTopLevelItem(f.StartNode()) >= 0 || f.StartNode()->treeWidget());
     }
 
+    void newAndRenamedGroups_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored"); // empty: refused before any call
+        QTest::newRow("quotes and a statement") << u"x'; DELETE FROM MENUCFG; --"_s << u"x'; DELETE FROM MENUCFG; --"_s;
+        QTest::newRow("blank") << u"   "_s << QString();
+        // 49 letters and a character outside the basic plane, cut at 50 units: the half pair goes.
+        const QString pair = QString(49, u'я') + QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("surrogate pair at the cut") << pair << pair.left(49);
+    }
+    // A new group under the root and the same group renamed; a blank name is refused with a message.
+    void newAndRenamedGroups()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        TMenuConfig &f = open();
+        const QStringList rows = menuRows();
+        inputs = {name};
+        f.acInsMenu->trigger();
+        if (stored.isEmpty()) {
+            QCOMPARE(menuRows(), rows);
+            QCOMPARE(dialogs->texts(), QStringList{Fmt(TranslateAplText(u"rstr_fmtmsg_EmptyDataInField"_s),
+                                                       TranslateAplText(u"rstrTitle"_s))});
+            QVERIFY(!f.Changed());
+            return;
+        }
+        QVERIFY2(dialogs->boxes.isEmpty(), qPrintable(dialogs->texts().join(u'\n')));
+        QCOMPARE(
+            committed(
+                u"SELECT MENUNAME FROM ZANDRELL5.MENUCFG WHERE ID_CFG = (SELECT MAX(ID_CFG) FROM ZANDRELL5.MENUCFG)"_s),
+            QStringList{stored});
+        QVERIFY(render(f.tvMenu).endsWith(u',' + stored));
+        select(u"Конфигурация меню/"_s + stored);
+        inputs = {name + u'2'};
+        f.acRenameMenu->trigger();
+        QString renamed = (name + u'2').left(50);
+        if (renamed.back().isHighSurrogate())
+            renamed.chop(1);
+        QCOMPARE(f.tvMenu->findItems(renamed, Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    }
+
     void staleCallIsShownAndReloaded_data()
     {
         QTest::addColumn<QString>("node");      // selected first

@@ -19,6 +19,7 @@
 #include "tests/common/TestServer.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -227,6 +228,49 @@ private slots:
         g_runSelectGrid = reinterpret_cast<TRunSelectGrid>(m_library.resolve("RunSelectGrid"));
         m_runMySelect = reinterpret_cast<TRunMySelect>(m_library.resolve("RunMySelect"));
         QVERIFY(m_find && m_sort && m_filter && m_report && g_runSelectGrid && m_runMySelect);
+    }
+
+    // The find dialog's options: onward from the current record or from the first, the whole
+    // value or a part, the case when asked; nothing found says so and the record stays.
+    void findMovesToTheRecord_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("onward");
+        QTest::addColumn<int>("startId");
+        QTest::addColumn<int>("foundId"); // 0: nothing found, the record stays
+        QTest::newRow("part, from the first record") << "северный" << false << false << false << 1005 << 1001;
+        QTest::newRow("part, onward") << "северный" << false << false << true << 1001 << 1006;
+        QTest::newRow("onward past the last match") << "Тайга" << false << false << true << 1007 << 0;
+        QTest::newRow("whole value needs all of it") << "Балтпром" << true << false << false << 1001 << 0;
+        QTest::newRow("case when asked") << "северный" << false << true << false << 1003 << 0;
+    }
+    void findMovesToTheRecord()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, whole);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, onward);
+        QFETCH(int, startId);
+        QFETCH(int, foundId);
+        TOrders orders;
+        orders.GoTo(startId);
+        RecordingDialogService dialogs;
+        dialogs.onModal = [&](QDialog *d) {
+            selectText(named<QComboBox>(d, "cmbField"), QStringLiteral("CUSTOMER"));
+            named<QLineEdit>(d, "edText")->setText(text);
+            named<QRadioButton>(d, whole ? "rbWhole" : "rbPartial")->setChecked(true);
+            named<QCheckBox>(d, "chkCase")->setChecked(matchCase);
+            named<QCheckBox>(d, "chkOnward")->setChecked(onward);
+            trigger(d, "acFind");
+            return resultOf(d);
+        };
+        int index = orders.grid->ColumnOf("ID");
+        QCOMPARE(m_find(orders.grid.get(), "dbgOrders", &index), foundId ? 1 : 0);
+        QCOMPARE(orders.CurrentId(), foundId ? foundId : startId);
+        QCOMPARE(index, orders.grid->ColumnOf(foundId ? "CUSTOMER" : "ID"));
+        QCOMPARE(dialogs.boxes.size(), foundId ? 0 : 1); // "No record found", the window stays open
     }
 
     // Grids, the filter (its conditions, its caption) and the find dialog show
