@@ -1,6 +1,6 @@
 // The client-side data set (navigation, filters, Locate, bookmarks, changes and
-// their events, the grid model and what a grid shows) and data sets on the
-// server: Oracle functions, refresh and update texts, and the language package.
+// their events, what a grid shows) and data sets on the server: Oracle
+// functions, refresh and update texts, and the language package.
 #include "DataAccess/DataSet.h"
 #include "DataAccess/DataSource.h"
 #include "DataAccess/DbWait.h"
@@ -10,7 +10,6 @@
 #include "Ui/DataSetModel.h"
 #include "tests/common/TestServer.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -340,57 +339,6 @@ private slots:
         ds.Next();
         QCOMPARE(c.scrolled, 1);
         src.RemoveLink(&c);
-    }
-
-    // The grid's model: the visible fields, the current row both ways, edits and ticks through the data set.
-    void modelShowsAndEditsThroughTheDataSet()
-    {
-        TResultSet rows = MenuRows();
-        rows.columns.append({"PAID", TFieldType::ftBoolean, 0, false});
-        for (int i = 0; i < rows.rows.size(); ++i)
-            rows.rows[i].append(i == 0);
-        TDataSet ds;
-        TDataSource src(nullptr, &ds);
-        TDataSetModel model(&src);
-        QCOMPARE(model.rowCount(), 0);
-        ds.LoadFrom(rows);
-        ds.FieldByName("ID_CFG")->SetVisible(false);
-        ds.FieldByName("MENUNAME")->SetDisplayLabel(u"Меню"_s);
-        ds.LoadFrom(rows); // the fields and their settings stay across a new open
-        QCOMPARE(model.rowCount(), 6);
-        QCOMPARE(model.columnCount(), 4);
-        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), u"Меню"_s);
-        QCOMPARE(model.data(model.index(1, 0)).toString(), u"12"_s);
-        QCOMPARE(model.data(model.index(1, 1)).toString(), u"Заказы"_s);
-        QCOMPARE(model.data(model.index(0, 3), Qt::CheckStateRole).toInt(), int(Qt::Checked));
-        QCOMPARE(model.data(model.index(1, 3), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QVERIFY(!model.data(model.index(0, 1), Qt::CheckStateRole).isValid());
-        QSignalSpy rowSpy(&model, &TDataSetModel::currentRowChanged);
-        ds.SetRecNo(3);
-        QCOMPARE(rowSpy.count(), 1);
-        QCOMPARE(rowSpy.last().first().toInt(), 2);
-        model.SetCurrentRow(4);
-        QCOMPARE(ds.RecNo(), 5);
-        ds.SetFilter("OWNER=12");
-        ds.SetFiltered(true);
-        QCOMPARE(model.rowCount(), 2);
-        // A read-only grid changes nothing; an editable one texts and ticks, through Edit/Post.
-        QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
-        QVERIFY(!model.setData(model.index(1, 3), Qt::Checked, Qt::CheckStateRole));
-        model.Editable = true;
-        QVERIFY(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
-        QVERIFY(model.flags(model.index(1, 3)) & Qt::ItemIsUserCheckable);
-        QVERIFY(!(model.flags(model.index(1, 3)) & Qt::ItemIsEditable));
-        QSignalSpy dataSpy(&model, &QAbstractItemModel::dataChanged);
-        QVERIFY(model.setData(model.index(1, 1), u"Изменено"_s));
-        QCOMPARE(ds.FieldByName("MENUNAME")->AsString(), u"Изменено"_s);
-        QVERIFY(dataSpy.count() > 0);
-        QVERIFY(model.setData(model.index(1, 3), Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(ds.FieldByName("PAID")->AsBoolean());
-        QVERIFY(!model.setData(model.index(1, 1), Qt::Checked, Qt::CheckStateRole));
-        ds.BeforeEdit = [](TDataSet *) { throw EAbort(u"Operation aborted"_s); };
-        QVERIFY(!model.setData(model.index(0, 1), u"no"_s));
-        QCOMPARE(ds.State(), TDataSetState::dsBrowse);
     }
 
     // Every operator, against numbers, texts and NULLs of both kinds.
