@@ -22,8 +22,9 @@ class PgTestCluster {
 public:
     static constexpr const char *kTemplate = "zandrell_template";
 
-    // The cluster with the scheme installed; null with the reason when none can run here.
-    static PgTestCluster *Instance(QString *why)
+    // The cluster with the scheme installed, made on first use; when none can run here, skips the test
+    // (fails it where PostgreSQL is required) and gives false.
+    static bool Require(PgTestCluster **cluster)
     {
         static std::unique_ptr<PgTestCluster> instance;
         static QString failure;
@@ -43,27 +44,18 @@ public:
                 }
             }
         }
-        if (why)
-            *why = failure;
-        return instance.get();
-    }
-
-    // Skips the test (fails it where PostgreSQL is required) when no cluster can run; else the cluster.
-    static bool Require(PgTestCluster **cluster)
-    {
-        QString why;
-        *cluster = Instance(&why);
+        *cluster = instance.get();
         if (*cluster)
             return true;
         if (qEnvironmentVariableIntValue("ZANDRELL_REQUIRE_POSTGRES") == 1)
-            QTest::qFail(qPrintable(QStringLiteral("PostgreSQL is required here: %1").arg(why)), __FILE__, __LINE__);
+            QTest::qFail(qPrintable(QStringLiteral("PostgreSQL is required here: %1").arg(failure)), __FILE__,
+                         __LINE__);
         else
-            QTest::qSkip(qPrintable(QStringLiteral("PostgreSQL half skipped: %1").arg(why)), __FILE__, __LINE__);
+            QTest::qSkip(qPrintable(QStringLiteral("PostgreSQL half skipped: %1").arg(failure)), __FILE__, __LINE__);
         return false;
     }
 
     TPgServerPlace Administrator() const { return m_cluster.Administrator(); }
-    QString Folder() const { return m_cluster.Folder(); }
 
     // A fresh database copied from the template, the demo accounts as installed.
     QString MakeDatabase()

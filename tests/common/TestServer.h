@@ -95,7 +95,6 @@ public:
 
     QString IniPath() const { return m_dir.filePath(QStringLiteral("Servers.ini")); }
     QString Folder() const { return m_dir.filePath(QStringLiteral("Db/ZANDRELL")); }
-    QString Root() const { return m_dir.path(); }
 
     // A session logged in without a dialog.
     std::unique_ptr<TOraSession> Connect(const QString &user = QStringLiteral("ZL_USER"),
