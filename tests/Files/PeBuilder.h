@@ -38,7 +38,6 @@ struct PeLayout {
     struct Resource {
         ResId type = 0;
         ResId name = 0;
-        qint64 nameEntry = 0;         // its entry in the type's directory
         qint64 languageDirectory = 0; // the directory below the name
         qint64 dataEntry = 0;
         qint64 data = 0;
@@ -88,7 +87,6 @@ public:
     bool pe32Plus = false;
     QString sectionName = QStringLiteral(".rsrc");
     bool withResourceSection = true;
-    quint32 resourceVirtualAddress = 0x2000;
     // Puts the resource section first in the section table instead of last.
     bool resourceSectionFirst = false;
 
