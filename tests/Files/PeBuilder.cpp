@@ -439,7 +439,6 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     const int sectionCount = withResourceSection ? 2 : 1;
     const quint16 optionalSize = pe32Plus ? 240 : 224;
     const qint64 fileHeader = nt + 4;
-    PutU16(file, fileHeader, pe32Plus ? 0x8664 : 0x14C);
     PutU16(file, fileHeader + 2, quint16(sectionCount));
     PutU16(file, fileHeader + 16, optionalSize);
     const qint64 optional = fileHeader + 20;
@@ -461,9 +460,7 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     if (withResourceSection)
         section(rsrcIndex, sectionName.toLatin1(), va, quint32(sectionSize), quint32(rsrcFileOffset), 0x40000040);
 
-    QByteArray code(FileAlignment, '\0');
-    code[0] = char(0xC3); // ret
-    file += code;
+    file += QByteArray(FileAlignment, '\0'); // the code section
     if (withResourceSection)
         file += rsrc;
 

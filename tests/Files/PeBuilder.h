@@ -99,7 +99,6 @@ public:
 
     QByteArray Build(PeLayout *layout = nullptr) const;
 
-    // Resource data.
     static QByteArray IconImage(const IconSpec &spec);
     static QByteArray IconGroup(const QList<IconSpec> &images, quint16 firstId);
     static QByteArray CursorImage(int width, int height, quint16 hotX, quint16 hotY);
