@@ -123,7 +123,10 @@ private slots:
         const qint64 at = data.indexOf(QByteArray("P\0r\0o\0d", 8)) - 6;
         PeBuilder::PutU16(data, at + 2, 12);
         QCOMPARE(TVersionInfo(data).StringValue(Russian, u"ProductName"_s), u"Bytes"_s);
-        // Zero padding ends the children.
+        // A root that claims more than there is reads what is there; zero padding ends the children.
+        data = PeBuilder::Version(1, 0, {{Russian, Sample()}});
+        PeBuilder::PutU16(data, 0, quint16(data.size() + 40));
+        QCOMPARE(TVersionInfo(data).StringValue(Russian, u"ProductVersion"_s), u"5.0.0.1"_s);
         data = PeBuilder::Version(1, 0, {{Russian, Sample()}}) + QByteArray(16, '\0');
         PeBuilder::PutU16(data, 0, quint16(data.size()));
         QCOMPARE(TVersionInfo(data).StringValue(Russian, u"ProductName"_s), u"Заказы"_s);
@@ -315,6 +318,11 @@ private slots:
         other.Add(".zversionx", SampleVersion()); // a longer name is another section
         const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
         QVERIFY(!TVersionInfo::FromFile(path));
+        // No section header table at all: no sections to find.
+        ElfLayout layout;
+        QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
+        layout.Put(bare, ElfLayout::ShOff, 0);
+        QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
     }
 
     void damagedFileFails_data()
