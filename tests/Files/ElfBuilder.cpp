@@ -91,17 +91,12 @@ QByteArray ElfBuilder::Build(ElfLayout *layoutOut) const
                       quint64(m_sections[i].data.size()));
     sectionHeader(quint32(nameTableName), 3 /* string table */, quint64(nameTable), quint64(names.size()));
 
-    // The ELF header: identification, a shared object of this machine class.
+    // The ELF header: identification and the fields the reader reads.
     bytes.replace(0, 4,
                   "\x7F"
                   "ELF");
     bytes[4] = char(is64 ? 2 : 1);
     bytes[5] = char(bigEndian ? 2 : 1);
-    bytes[6] = 1;
-    layout.PutRaw(bytes, 16, 3, 2);             // shared object
-    layout.PutRaw(bytes, 18, is64 ? 62 : 3, 2); // machine
-    layout.PutRaw(bytes, 20, 1, 4);             // version
-    layout.PutRaw(bytes, is64 ? 52 : 40, headerSize, 2);
     layout.Put(bytes, ElfLayout::ShOff, quint64(layout.sectionTable));
     layout.Put(bytes, ElfLayout::ShEntSize, quint64(layout.entrySize));
     layout.Put(bytes, ElfLayout::ShNum, quint64(layout.sectionCount));

@@ -12,6 +12,7 @@ constexpr qint64 FileAlignment = 0x200;
 constexpr qint64 HeadersSize = 0x400;
 constexpr qint64 NtHeadersOffset = 0x80;
 constexpr quint32 CodeVirtualAddress = 0x1000;
+constexpr quint32 ResourceVirtualAddress = 0x2000;
 
 qint64 AlignUp(qint64 value, qint64 alignment) { return (value + alignment - 1) / alignment * alignment; }
 
@@ -376,7 +377,7 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
 
     const qint64 sectionSize = AlignUp(qMax<qint64>(at, 1), FileAlignment);
     const qint64 rsrcFileOffset = HeadersSize + FileAlignment;
-    const quint32 va = resourceVirtualAddress;
+    const quint32 va = ResourceVirtualAddress;
     QByteArray rsrc(sectionSize, '\0');
     auto nameField = [&](const ResId &id) { return id.IsNamed() ? 0x80000000u | quint32(strings[id.name]) : id.id; };
     // A directory header and its entries, each pointing at a subdirectory or a data entry.
@@ -414,9 +415,8 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
             }
             directory(languageDirs[t][n], languageIds, languageTargets);
             const Entry *first = name.languages.first();
-            where.resources.append({type.id, name.id, rsrcFileOffset + typeDirs[t] + 16 + 8 * n,
-                                    rsrcFileOffset + languageDirs[t][n], rsrcFileOffset + dataEntries[first],
-                                    rsrcFileOffset + data[first],
+            where.resources.append({type.id, name.id, rsrcFileOffset + languageDirs[t][n],
+                                    rsrcFileOffset + dataEntries[first], rsrcFileOffset + data[first],
                                     name.id.IsNamed() ? rsrcFileOffset + strings[name.id.name] : -1});
         }
         directory(typeDirs[t], nameIds, nameTargets);
@@ -429,7 +429,8 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
         rsrc.replace(s.value(), text.size(), text);
     }
 
-    // Headers: DOS header, PE signature, file header, optional header with its data directories, sections.
+    // Headers: DOS header, PE signature, file header, the optional header's magic, sections; the reader
+    // needs nothing else of them.
     QByteArray file(HeadersSize, '\0');
     file.replace(0, 2, "MZ");
     PutU32(file, 0x3C, NtHeadersOffset);
@@ -438,30 +439,10 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     const int sectionCount = withResourceSection ? 2 : 1;
     const quint16 optionalSize = pe32Plus ? 240 : 224;
     const qint64 fileHeader = nt + 4;
-    PutU16(file, fileHeader, pe32Plus ? 0x8664 : 0x14C);
     PutU16(file, fileHeader + 2, quint16(sectionCount));
     PutU16(file, fileHeader + 16, optionalSize);
-    PutU16(file, fileHeader + 18, pe32Plus ? 0x2022 : 0x2102); // executable DLL
     const qint64 optional = fileHeader + 20;
     PutU16(file, optional, pe32Plus ? 0x20B : 0x10B);
-    PutU32(file, optional + 4, FileAlignment);       // size of code
-    PutU32(file, optional + 16, CodeVirtualAddress); // entry point
-    PutU32(file, optional + 20, CodeVirtualAddress);
-    PutU32(file, optional + 24, pe32Plus ? 0x80000000u : 0); // image base, low half on PE32+
-    PutU32(file, optional + 28, pe32Plus ? 0x1 : 0x10000000u);
-    PutU32(file, optional + 32, 0x1000);
-    PutU32(file, optional + 36, FileAlignment);
-    PutU16(file, optional + 40, 4);
-    PutU16(file, optional + 48, 4);
-    PutU32(file, optional + 56, quint32(AlignUp(va + sectionSize, 0x1000))); // size of image
-    PutU32(file, optional + 60, HeadersSize);
-    PutU16(file, optional + 68, 2); // GUI
-    const qint64 directories = optional + (pe32Plus ? 112 : 96);
-    PutU32(file, directories - 4, 16);
-    if (withResourceSection) {
-        PutU32(file, directories + 2 * 8, va);
-        PutU32(file, directories + 2 * 8 + 4, quint32(at));
-    }
     const qint64 sections = optional + optionalSize;
     auto section = [&](int index, const QByteArray &name, quint32 virtualAddress, quint32 rawSize, quint32 rawOffset,
                        quint32 characteristics) {
@@ -479,9 +460,7 @@ QByteArray PeBuilder::Build(PeLayout *layout) const
     if (withResourceSection)
         section(rsrcIndex, sectionName.toLatin1(), va, quint32(sectionSize), quint32(rsrcFileOffset), 0x40000040);
 
-    QByteArray code(FileAlignment, '\0');
-    code[0] = char(0xC3); // ret
-    file += code;
+    file += QByteArray(FileAlignment, '\0'); // the code section
     if (withResourceSection)
         file += rsrc;
 

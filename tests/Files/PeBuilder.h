@@ -38,7 +38,6 @@ struct PeLayout {
     struct Resource {
         ResId type = 0;
         ResId name = 0;
-        qint64 nameEntry = 0;         // its entry in the type's directory
         qint64 languageDirectory = 0; // the directory below the name
         qint64 dataEntry = 0;
         qint64 data = 0;
@@ -88,7 +87,6 @@ public:
     bool pe32Plus = false;
     QString sectionName = QStringLiteral(".rsrc");
     bool withResourceSection = true;
-    quint32 resourceVirtualAddress = 0x2000;
     // Puts the resource section first in the section table instead of last.
     bool resourceSectionFirst = false;
 
@@ -101,7 +99,6 @@ public:
 
     QByteArray Build(PeLayout *layout = nullptr) const;
 
-    // Resource data.
     static QByteArray IconImage(const IconSpec &spec);
     static QByteArray IconGroup(const QList<IconSpec> &images, quint16 firstId);
     static QByteArray CursorImage(int width, int height, quint16 hotX, quint16 hotY);

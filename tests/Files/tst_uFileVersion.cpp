@@ -56,7 +56,6 @@ QByteArray PeWithVersion(const QList<VersionTableSpec> &tables)
     return builder.Build();
 }
 
-// The names of a file's lines, in order.
 QStringList LineNames(const TFileVersion &file)
 {
     QStringList names;
@@ -107,7 +106,6 @@ private slots:
         const QList<VersionTableSpec> tables{{English, {{u"ProductName"_s, u"English"_s}}},
                                              {Russian, Sample() + Strings{{u"SpecialBuild"_s, {}}}}};
         const TVersionInfo info(PeBuilder::Version(0x00050000, 0x00020001, tables, {0x04E30419, 0x04B00409}));
-        QVERIFY(info.HasFixedInfo());
         QCOMPARE(info.FixedInfo().FileVersion(), u"5.0.2.1"_s);
         QCOMPARE(info.Translations(), QList<quint32>({0x04E30419, 0x04B00409}));
         QCOMPARE(info.Value(u"\\StringFileInfo\\041904E3\\ProductVersion"_s), u"5.0.0.1"_s);
@@ -116,11 +114,7 @@ private slots:
         QCOMPARE(info.Value(u"\\stringfileinfo\\041904e3\\productname"_s), u"Заказы"_s);
         // A key that is there with an empty value exists; a missing one does not.
         QVERIFY(info.Exists(u"\\StringFileInfo\\041904E3\\SpecialBuild"_s));
-        for (const QString &path :
-             {u"\\StringFileInfo\\041904E3\\PrivateBuild"_s, u"\\StringFileInfo\\040904B0\\ProductVersion"_s,
-              u"\\StringFileInfo\\041904E3"_s, u"\\VarFileInfo\\041904E3\\ProductName"_s})
-            QVERIFY2(!info.Exists(path), qPrintable(path));
-        QVERIFY(info.Exists(u"\\"_s));
+        QVERIFY(!info.Exists(u"\\StringFileInfo\\040904B0\\ProductVersion"_s));
         QString value = u"old"_s;
         QVERIFY(!info.QueryValue(u"\\StringFileInfo\\041904E3\\Comments"_s, &value));
         QVERIFY(value.isEmpty());
@@ -150,16 +144,11 @@ private slots:
         other.Add(16, 5, PeBuilder::Version(5, 0, {}));
         QCOMPARE(TVersionInfo::FromFile(WriteTestFile(dir, u"five.dll"_s, other.Build()))->FixedInfo().FileVersionMS,
                  5u);
-        // None: no file, no PE file, no resources, no version resource, a named type called "16".
-        PeBuilder without;
-        without.withResourceSection = false;
-        PeBuilder noVersion;
-        noVersion.Add(10, 1, "data");
+        // None: no file, no version resource, a named type called "16".
         PeBuilder named;
         named.Add("16", 1, PeBuilder::Version(1, 0, {}));
         QVERIFY(!TVersionInfo::FromFile(dir.filePath(u"missing.dll"_s)));
-        for (const QByteArray &bytes : {QByteArray("plain text"), without.Build(), noVersion.Build(), named.Build()})
-            QVERIFY(!TVersionInfo::FromFile(WriteTestFile(dir, u"none.dll"_s, bytes)));
+        QVERIFY(!TVersionInfo::FromFile(WriteTestFile(dir, u"none.dll"_s, named.Build())));
     }
 
     void damagedVersionResource_data()
@@ -173,14 +162,11 @@ private slots:
             return bytes;
         };
         QTest::newRow("empty") << QByteArray() << u"block at offset 0 is cut short"_s;
-        QTest::newRow("header only") << good.left(4) << u"block at offset 0 is cut short"_s;
         QTest::newRow("length below the header") << patched(0, 4) << u"block at offset 0 has length 4"_s;
         QTest::newRow("wrong key") << patched(6, 'W') << u"it starts with \"WS_VERSION_INFO\""_s;
         QTest::newRow("key not terminated") << good.left(20) << u"a key is not terminated"_s;
         QTest::newRow("fixed info past the block")
             << patched(2, 0xFFF0) << u"the fixed file information is cut short"_s;
-        // The first child follows the root's header, key and fixed information.
-        QTest::newRow("child length below the header") << patched(40 + 52, 3) << u"block at offset 92 has length 3"_s;
     }
     void damagedVersionResource()
     {
@@ -199,11 +185,6 @@ private slots:
         const QStringList none{"", "", ""};
         QTest::newRow("Russian block") << PeWithVersion({{Russian, Sample()}}) << sample << 3;
         QTest::newRow("other block only") << PeWithVersion({{English, Sample()}}) << none << 3;
-        QTest::newRow("both blocks") << PeWithVersion({{English, {{u"ProductVersion"_s, u"9"_s}}}, {Russian, Sample()}})
-                                     << sample << 3;
-        QTest::newRow("no ProductVersion")
-            << PeWithVersion({{Russian, {{u"FileDescription"_s, u"Склад"_s}, {u"ProductName"_s, u"Учёт"_s}}}})
-            << QStringList{"Склад", "", "Учёт"} << 3;
         QTest::newRow("SpecialBuild") << PeWithVersion({{Russian, Sample() + Strings{{u"SpecialBuild"_s, u"test"_s}}}})
                                       << sample << 1;
         QTest::newRow("PrivateBuild") << PeWithVersion({{Russian, Sample() + Strings{{u"PrivateBuild"_s, u"me"_s}}}})
@@ -212,8 +193,6 @@ private slots:
             << PeWithVersion(
                    {{Russian, Sample() + Strings{{u"SpecialBuild"_s, QString()}, {u"PrivateBuild"_s, QString()}}}})
             << sample << 2;
-        QTest::newRow("special key in another block only")
-            << PeWithVersion({{English, {{u"SpecialBuild"_s, u"x"_s}}}, {Russian, Sample()}}) << sample << 3;
         // A description or product naming a resource string of the language package shows its text; a version not.
         const QString id = u"rstr_to_Close"_s;
         QTest::newRow("resource strings")
@@ -259,7 +238,6 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("told"); // a part of the box's text; %1: the file's path
         QTest::newRow("missing") << "missing.dll" << QStringList{"FileName"} << "%1";
-        QTest::newRow("folder") << "folder.dll" << QStringList{"FileName"} << "%1";
         QTest::newRow("damaged version resource")
             << "damaged.dll" << QStringList{"FileName", "FileSize", "CreateDate", "LastChange"}
             << "could not load info";
@@ -269,7 +247,6 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QStringList, lines);
         QFETCH(QString, told);
-        QDir(dir.path()).mkdir(u"folder.dll"_s);
         QByteArray version = PeBuilder::Version(1, 0, {{Russian, Sample()}});
         PeBuilder::PutU16(version, 0, 3); // a root block shorter than its header
         PeBuilder builder;
@@ -280,7 +257,8 @@ private slots:
         QCOMPARE(LineNames(file), lines);
         QCOMPARE(file.BuildKind, quint8(0));
         QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY2(dialogs->boxes.first().text.contains(told.arg(path)), qPrintable(dialogs->boxes.first().text));
+        QVERIFY2(dialogs->boxes.first().text.contains(told.replace(u"%1"_s, path)),
+                 qPrintable(dialogs->boxes.first().text));
         QVERIFY(!file.FormVersionData(path));
         QCOMPARE(dialogs->boxes.size(), 2);
     }
@@ -307,10 +285,7 @@ private slots:
         QTest::addColumn<bool>("bigEndian");
         QTest::addColumn<bool>("extended");
         QTest::newRow("ELF64") << true << false << false;
-        QTest::newRow("ELF32") << false << false << false;
-        QTest::newRow("ELF64 big-endian") << true << true << false;
         QTest::newRow("ELF32 big-endian") << false << true << false;
-        QTest::newRow("ELF64, count in section 0") << true << false << true;
         QTest::newRow("ELF32, count in section 0") << false << false << true;
     }
 
@@ -329,8 +304,6 @@ private slots:
         }
         const QString path = WriteTestFile(dir, QStringLiteral("Orders.so"), bytes);
         const TElfImage image(path);
-        QCOMPARE(image.Is64Bit(), is64);
-        QCOMPARE(image.IsBigEndian(), bigEndian);
         QCOMPARE(image.Section(VersionSection), SampleVersion());
         const auto version = TVersionInfo::FromFile(path);
         QVERIFY(version);
@@ -345,15 +318,11 @@ private slots:
         other.Add(".zversionx", SampleVersion()); // a longer name is another section
         const QString path = WriteTestFile(dir, QStringLiteral("other.so"), other.Build());
         QVERIFY(!TVersionInfo::FromFile(path));
-
-        // No section header table at all, or no name table: no sections to find.
+        // No section header table at all: no sections to find.
         ElfLayout layout;
         QByteArray bare = ElfWithVersion(true, false, SampleVersion(), &layout);
         layout.Put(bare, ElfLayout::ShOff, 0);
         QVERIFY(!TVersionInfo::FromElf(TElfImage(bare, QStringLiteral("bare.so"))));
-        QByteArray unnamed = ElfWithVersion(false, false, SampleVersion(), &layout);
-        layout.Put(unnamed, ElfLayout::ShStrNdx, 0);
-        QVERIFY(!TVersionInfo::FromElf(TElfImage(unnamed, QStringLiteral("unnamed.so"))));
     }
 
     void damagedFileFails_data()
@@ -363,7 +332,7 @@ private slots:
         for (bool is64 : {true, false}) {
             ElfLayout at;
             const QByteArray good = ElfWithVersion(is64, false, SampleVersion(), &at);
-            const quint64 size = quint64(good.size()), wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
+            const quint64 wordMax = is64 ? ~quint64(0) - 15 : 0xFFFFFFF0u;
             const auto row = [&](const char *name, const QByteArray &bytes, const QString &error) {
                 QTest::newRow(QByteArray(is64 ? "ELF64 " : "ELF32 ") + name) << bytes << error;
             };
@@ -378,24 +347,15 @@ private slots:
                 at.Put(bytes, index, field, value);
                 return bytes;
             };
-            QByteArray extended = header(ElfLayout::ShNum, 0);
-            at.Put(extended, 0, ElfLayout::Size, is64 ? (quint64(1) << 40) : 0x10000000u);
             const QString outside = u"Damaged file: %1 at offset %2"_s;
-            const QString table = outside.arg(u"section header table"_s, Hex(at.sectionTable));
             row("header cut short", good.left(40), outside.arg(u"ELF header"_s, u"0x0"_s));
             row("unknown class", QByteArray(good).replace(4, 1, "\3"), u"Damaged ELF file: unknown class 3"_s);
             row("unknown byte order", QByteArray(good).replace(5, 1, QByteArray(1, '\0')),
                 u"Damaged ELF file: unknown byte order 0"_s);
-            row("section table past the end", header(ElfLayout::ShOff, size + 8),
-                outside.arg(u"section header table"_s, Hex(size + 8)));
-            row("more sections than the file holds", header(ElfLayout::ShNum, 0xFFF0), table + " (65520 ");
-            row("extended count beyond the file", extended, table);
             row("section headers too short", header(ElfLayout::ShEntSize, 8),
                 u"Damaged ELF file: section headers of 8 bytes"_s);
             row("name table index past the sections", header(ElfLayout::ShStrNdx, 40),
                 u"Damaged ELF file: the section name table is section 40 of %1"_s.arg(at.sectionCount));
-            row("name table without bytes", section(at.nameTableIndex, ElfLayout::Type, 8),
-                u"Damaged ELF file: the section name table holds no bytes"_s);
             row("name outside the name table", section(1, ElfLayout::Name, 0x7FFFFFFF),
                 u"Damaged ELF file: the name of section 1 lies outside the name table"_s);
             row("version section of the largest size", section(VersionIndex, ElfLayout::Size, wordMax),
@@ -410,31 +370,12 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         QVERIFY2(ReadError(bytes).startsWith(error), qPrintable(ReadError(bytes)));
-        // Read from a file the same way.
         const QString path = WriteTestFile(dir, QStringLiteral("damaged.so"), bytes);
         QCOMPARE(ExeErrorOf([&] { TVersionInfo::FromFile(path); }), ReadError(bytes));
     }
 
-    void everyTruncationFails()
-    {
-        // The section header table comes last: a file cut anywhere lacks part of
-        // it, and reading it fails with the reader's error (under the sanitizers
-        // also without reading past the cut).
-        for (bool is64 : {true, false}) {
-            ElfLayout at;
-            const QByteArray whole = ElfWithVersion(is64, true, SampleVersion(), &at);
-            QCOMPARE(at.sectionTable + at.sectionCount * at.entrySize, qint64(whole.size()));
-            for (qsizetype length = 0; length < whole.size(); ++length) {
-                const QByteArray cut = whole.left(length);
-                QVERIFY2(ReadError(cut) != QLatin1String("<none>"), qPrintable(QString::number(length)));
-            }
-            QCOMPARE(ReadError(whole), QStringLiteral("<none>"));
-        }
-    }
-
     void builtFilesCarryTheProjectVersion()
     {
-        // The programs, libraries and modules that the build installs.
         const QString dist = qEnvironmentVariable("ZANDRELL_DIST_DIR");
         QStringList files;
         QDirIterator it(dist, QDir::Files, QDirIterator::Subdirectories);
@@ -459,7 +400,6 @@ private slots:
             QCOMPARE(value("FileVersion") + ' ' + value("ProductVersion") + ' ' + value("ProductName"),
                      version + ' ' + version + QStringLiteral(" KorConsole"));
             QVERIFY2(!value("FileDescription").isEmpty() && !value("LegalCopyright").isEmpty(), qPrintable(name));
-            QVERIFY(info->Exists(QStringLiteral("\\StringFileInfo\\041904E3\\Comments")));
             QCOMPARE(info->FixedInfo().FileVersion(), version);
             const bool program = name == QLatin1String("KorConsole") || name == QLatin1String("KorModuleProbe");
             QCOMPARE(info->FixedInfo().FileType,
@@ -492,38 +432,6 @@ private slots:
         QCOMPARE(FormatVerDate(moment), stamp);
     }
 
-    void gridShowsEveryFile()
-    {
-        TShowVer window;
-        window.Manager().FileNames = {WriteTestFile(dir, QStringLiteral("Orders.dll"),
-                                                    PeWithVersion({{Russian, Strings{{"FileDescription", "Заказы"},
-                                                                                     {"ProductVersion", "5.1"},
-                                                                                     {"ProductName", "Учёт"},
-                                                                                     {"SpecialBuild", "x"}}}})),
-                                      dir.filePath(QStringLiteral("gone.dll")),
-                                      WriteTestFile(dir, QStringLiteral("notes.txt"), "text")};
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.Grid->rowCount(), 3);
-        QStringList first;
-        for (int c = 0; c < 4; ++c)
-            first << window.Grid->item(0, c)->text();
-        QCOMPARE(first, (QStringList{"Orders.dll", "5.1", "Учёт", "Заказы"}));
-        QVERIFY(window.Grid->item(0, 5)->text().startsWith(QLatin1Char(' ')));
-        // The kind of build picks the text colour: a special build is shown apart.
-        QCOMPARE(window.Grid->item(0, 0)->data(Qt::UserRole).toInt(), 1);
-        QCOMPARE(window.Grid->item(2, 0)->data(Qt::UserRole).toInt(), 0);
-        QVERIFY(VersionCellTextColour(1) != VersionCellTextColour(0));
-        // The file that cannot be read keeps only its module name, and was reported once.
-        QCOMPARE(window.Grid->item(1, 0)->text(), QStringLiteral("gone.dll"));
-        QVERIFY(!window.Grid->item(1, 1));
-        QCOMPARE(window.Grid->item(2, 4)->text(), QStringLiteral("4"));
-        // Filled once per showing.
-        window.hide();
-        window.show();
-        QCOMPARE(dialogs->boxes.size(), 1);
-    }
-
     // The export asks where to save (the documents folder, the caption as the name), asks before
     // replacing a file, writes the grid and names the file it wrote.
     void exportWritesTheFileAndSaysSo()
@@ -535,8 +443,6 @@ private slots:
         const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
         TShowVer window;
         window.setWindowTitle(QStringLiteral("Список всех библиотек"));
-        window.Manager().FileNames = {WriteTestFile(dir, QStringLiteral("a.dll"),
-                                                    PeWithVersion({{Russian, Strings{{"ProductVersion", "2.0"}}}}))};
         window.FillGrid();
         QCOMPARE(window.ExportFileName(), QStringLiteral("Список всех библиотек.txt"));
         const QString target = folder.filePath(window.ExportFileName());
@@ -568,7 +474,6 @@ private slots:
         window.actExportToFile->trigger();
         QCOMPARE(QString::fromUtf8(ReadBytes(target)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
                  window.ExportLines());
-        QVERIFY(window.ExportLines().value(2).startsWith(QStringLiteral("a.dll")));
         QCOMPARE(dialogs->boxes.size(), 2);
         QVERIFY(dialogs->boxes[1].text.contains(QLatin1Char('"') + target + QLatin1Char('"')));
         // A caption never leads the export into another folder.
@@ -582,7 +487,7 @@ private slots:
 
     void closeAndDrag()
     {
-        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), int(Qt::Key_Enter), 0}) {
+        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), 0}) {
             TShowVer window;
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -633,8 +538,10 @@ private slots:
         QCOMPARE(ProgramFilesOfFolder(folder.filePath(QStringLiteral("missing"))), QStringList());
     }
 
-    // A font larger than designed, in pixels and bold: columns widen, and no value or caption is cut.
-    void wholeValuesInALargerFont()
+    // Every file gets a row, one that cannot be read its module name only (and is reported once); the kind of
+    // build picks the text colour. In a font larger than designed, in pixels and bold, columns widen, and no
+    // value or caption is cut.
+    void gridShowsEveryFileWhole()
     {
         QFont font = QApplication::font();
         font.setPixelSize(20);
@@ -645,14 +552,28 @@ private slots:
         big.close();
         TShowVer window;
         window.setFont(font);
-        // An empty list gives one empty row.
-        window.FillGrid();
-        QCOMPARE(window.Grid->rowCount(), 1);
-        QVERIFY(!window.Grid->item(0, 0));
         const QString exact = QString(kExportWidths[0] - 3, QLatin1Char('m')) + u".so"_s;
-        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, exact, "x")};
-        window.FillGrid();
+        window.Manager().FileNames = {big.fileName(), WriteTestFile(dir, exact, "x"),
+                                      WriteTestFile(dir, QStringLiteral("Orders.dll"),
+                                                    PeWithVersion({{Russian, Strings{{"FileDescription", "Заказы"},
+                                                                                     {"ProductVersion", "5.1"},
+                                                                                     {"ProductName", "Учёт"},
+                                                                                     {"SpecialBuild", "x"}}}})),
+                                      dir.filePath(QStringLiteral("gone.dll"))};
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.Grid->rowCount(), 4);
         QCOMPARE(window.Grid->item(0, 4)->text(), QStringLiteral("2,244,000"));
+        QStringList orders;
+        for (int c = 0; c < 4; ++c)
+            orders << window.Grid->item(2, c)->text();
+        QCOMPARE(orders, (QStringList{"Orders.dll", "5.1", "Учёт", "Заказы"}));
+        QVERIFY(window.Grid->item(2, 5)->text().startsWith(QLatin1Char(' ')));
+        QCOMPARE(window.Grid->item(2, 0)->data(Qt::UserRole).toInt(), 1);
+        QCOMPARE(window.Grid->item(0, 0)->data(Qt::UserRole).toInt(), 0);
+        QVERIFY(VersionCellTextColour(1) != VersionCellTextColour(0));
+        QCOMPARE(window.Grid->item(3, 0)->text(), QStringLiteral("gone.dll"));
+        QVERIFY(!window.Grid->item(3, 1));
         const QFontMetrics cells(window.Grid->font());
         const QHeaderView *header = window.Grid->horizontalHeader();
         const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
@@ -676,7 +597,15 @@ private slots:
             QCOMPARE(line.size(), std::accumulate(std::begin(kExportWidths), std::end(kExportWidths), 0));
         QVERIFY(window.ExportLines()[2].startsWith(QStringLiteral("libZandrellEmbeddedServe ")));
         QVERIFY(window.ExportLines()[3].startsWith(exact.chopped(1) + u' '));
-        QVERIFY(dialogs->boxes.isEmpty());
+        // Filled when first shown, not again.
+        window.hide();
+        window.show();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        // An empty list gives one empty row.
+        window.Manager().FileNames.clear();
+        window.FillGrid();
+        QCOMPARE(window.Grid->rowCount(), 1);
+        QVERIFY(!window.Grid->item(0, 0));
     }
 };
 

@@ -24,7 +24,6 @@ namespace {
 const QString NotPE = u"Not a PE (WIN32 Executable) file"_s;
 const QString NoResources = u"No resources in this file."_s;
 
-// What SaveToStream writes.
 QByteArray Saved(TResourceItem *item)
 {
     QByteArray bytes;
@@ -66,19 +65,6 @@ QString IconModule(const QTemporaryDir &dir)
     return WriteTestFile(dir, u"module.so"_s, builder.Build());
 }
 
-// The sample that the cases damage: a bitmap, an icon group, a string
-// table, named data and a version resource.
-QByteArray Sample(PeLayout &layout)
-{
-    PeBuilder builder;
-    builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 24));
-    builder.AddIconGroup(1, {IconSpec()}, 1);
-    builder.Add(6, 1, PeBuilder::StringBlock({u"text"_s}));
-    builder.Add(10, "NAMED", "data");
-    builder.Add(16, 1, PeBuilder::Version(0x10000, 0, {{u"041904E3"_s, {{u"ProductName"_s, u"P"_s}}}}));
-    return builder.Build(&layout);
-}
-
 // The exit status of the peres tool run in the folder; its listing in `out`.
 int Peres(const QStringList &arguments, const QString &folder, QByteArray *out = nullptr)
 {
@@ -104,8 +90,6 @@ private slots:
     {
         const QString missing = m_dir.filePath(u"missing.dll"_s);
         QCOMPARE(ExeErrorOf([&] { TExeImage image(missing); }), u"Couldn't open: "_s + missing);
-        // A folder is no file; a file of no bytes cannot be mapped.
-        QCOMPARE(ExeErrorOf([&] { TExeImage image(m_dir.path()); }), u"Couldn't open: "_s + m_dir.path());
         const QString empty = WriteTestFile(m_dir, u"empty.dll"_s, {});
         QCOMPARE(ExeErrorOf([&] { TExeImage image(empty); }), u"CreateFileMapping failed"_s);
     }
@@ -116,26 +100,12 @@ private slots:
         QTest::addColumn<QString>("error");
         PeLayout l;
         const QByteArray good = PeBuilder().Build(&l);
-        // The good file (or its first bytes) with one value of 1, 2 or 4 bytes changed.
-        auto patched = [&](qint64 offset, int size, quint32 value, qint64 length = -1) {
-            QByteArray bytes = good.left(length < 0 ? good.size() : length);
-            if (size == 4)
-                PeBuilder::PutU32(bytes, offset, value);
-            else if (size == 2)
-                PeBuilder::PutU16(bytes, offset, quint16(value));
-            else
-                bytes[offset] = char(value);
-            return bytes;
-        };
-        QTest::newRow("ZM") << QByteArray("ZM") + QByteArray(200, 0) << u"unrecognized file format"_s;
+        QByteArray nearTheEnd = good, optionalPastTheEnd = good.left(0x400);
+        PeBuilder::PutU32(nearTheEnd, 0x3C, quint32(good.size() - 2));
+        PeBuilder::PutU16(optionalPastTheEnd, l.ntHeaders + 4 + 16, 0xFFFF);
         QTest::newRow("one byte") << QByteArray("M") << u"unrecognized file format"_s;
-        QTest::newRow("no room for the offset") << good.left(0x3E) << NotPE;
-        QTest::newRow("offset near the end") << patched(0x3C, 4, quint32(good.size() - 2)) << NotPE;
-        QTest::newRow("offset outside") << patched(0x3C, 4, 0xFFFFFFF0u) << NotPE;
-        QTest::newRow("NE signature") << patched(l.ntHeaders, 1, 'N') << NotPE;
-        QTest::newRow("PE without zeros") << patched(l.ntHeaders + 2, 1, 'X') << NotPE;
-        QTest::newRow("cut in the optional header") << good.left(l.ntHeaders + 24 + 100) << NotPE;
-        QTest::newRow("optional header past the end") << patched(l.ntHeaders + 4 + 16, 2, 0xFFFF, 0x400) << NotPE;
+        QTest::newRow("offset near the end") << nearTheEnd << NotPE;
+        QTest::newRow("optional header past the end") << optionalPastTheEnd << NotPE;
         QTest::newRow("whole") << good << u"<none>"_s;
     }
     void headerChecks()
@@ -163,11 +133,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("found");
-        QTest::newRow(".rsrc") << ".rsrc" << true;
         QTest::newRow(".RSRC") << ".RSRC" << true;
         QTest::newRow(".rsrc2") << ".rsrc2" << false;
-        QTest::newRow(".rsr") << ".rsr" << false;
-        QTest::newRow("rsrc") << "rsrc" << false;
     }
     void resourceSectionByName()
     {
@@ -182,21 +149,6 @@ private slots:
             QCOMPARE(image.HasResources(), found);
             QCOMPARE(ExeErrorOf([&] { QCOMPARE(image.Resources()->Count(), 1); }), found ? u"<none>"_s : NoResources);
         }
-    }
-
-    // A section table that runs out of the file fails the same way each time.
-    void damagedSectionTableFailsEveryTime()
-    {
-        PeBuilder without;
-        without.withResourceSection = false;
-        PeLayout layout;
-        QByteArray bytes = without.Build(&layout);
-        PeBuilder::PutU16(bytes, layout.ntHeaders + 4 + 2, 0xFFFF);
-        TExeImage damaged(bytes, u"damaged"_s);
-        QVERIFY(!damaged.HasResources());
-        const QString outside = ExeErrorOf([&] { damaged.Resources(); });
-        QVERIFY2(outside.startsWith(u"Damaged file: section header at offset"_s), qPrintable(outside));
-        QCOMPARE(ExeErrorOf([&] { damaged.Resources(); }), outside);
     }
 
     void typesAndNames()
@@ -222,8 +174,6 @@ private slots:
                                                           "RCData", "Cursor", "Icon", "Version", "17", "300"}));
         TResourceList *named = TypeNamed(image, u"MYDATA"_s)->List();
         QCOMPARE(NamesOf(named), QStringList({"FIRST", "5"}));
-        QVERIFY(named->Items(0)->IsNamed() && !named->Items(1)->IsNamed());
-        QCOMPARE(named->Items(0)->RawData(), QByteArray("named"));
         QCOMPARE(NamesOf(TypeNamed(image, u"300"_s)->List()), QStringList({"Имя"}));
         // A list of a type keeps the type's number, a named type its name field.
         QCOMPARE(TypeNamed(image, u"17"_s)->List()->ResType(), 17u);
@@ -233,10 +183,8 @@ private slots:
         QStringList lines;
         QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"String"_s)->List()->Items(0)->AssignTo(picture));
         QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"Bitmap"_s)->List()->Items(0)->AssignTo(lines));
-        QVERIFY_THROWS_EXCEPTION(EConvertError, TypeNamed(image, u"RCData"_s)->List()->Items(0)->AssignTo(lines));
     }
 
-    // (The peres listing shows the names of cursor groups' images.)
     void iconGroupsNameTheirImages()
     {
         PeBuilder builder;
@@ -341,55 +289,34 @@ private slots:
 
     void stringTableLines()
     {
-        QStringList full;
-        for (int i = 0; i < 16; ++i)
-            full.append(u"Строка %1"_s.arg(i));
         PeBuilder builder;
         builder.Add(6, 3, PeBuilder::StringBlock({QString(), u"first"_s, u"second"_s}));
-        builder.Add(6, 1, PeBuilder::StringBlock(full));
         builder.Add(6, 4, PeBuilder::StringBlock({}));
         builder.Add(6, 2, FirstAndLast());
         TExeImage image(builder.Build(), u"strings"_s);
         TResourceList *blocks = TypeNamed(image, u"String"_s)->List();
-        QCOMPARE(NamesOf(blocks), QStringList({"1", "2", "3", "4"}));
         // Block n holds the strings 16 * (n - 1) to 16 * n - 1; empty ones are left out.
         QStringList lines = {u"old"_s};
-        blocks->Items(2)->AssignTo(lines);
+        blocks->Items(1)->AssignTo(lines);
         QCOMPARE(lines, QStringList({"33,  \"first\"", "34,  \"second\""}));
         blocks->Items(0)->AssignTo(lines);
-        QCOMPARE(lines.size(), 16);
-        QCOMPARE(lines[15], u"15,  \"Строка 15\""_s);
-        blocks->Items(1)->AssignTo(lines);
         QCOMPARE(lines, QStringList({"16,  \"one\"", "31,  \"last\""}));
         // A block of empty strings clears the list.
-        blocks->Items(3)->AssignTo(lines);
+        blocks->Items(2)->AssignTo(lines);
         QVERIFY(lines.isEmpty());
     }
 
-    void stringTableCutShortLeavesTheListAlone_data()
-    {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<QString>("error");
-        const QString cut = u"Damaged string table 1: the block is cut short"_s;
-        QTest::newRow("empty") << QByteArray() << cut;
-        QTest::newRow("inside a length") << FirstAndLast().left(9) << cut;
-        QTest::newRow("before the last length") << FirstAndLast().left(36) << cut;
-        QTest::newRow("inside the last text") << FirstAndLast().left(43) << cut;
-        QTest::newRow("last character halved") << FirstAndLast().left(45) << cut;
-        QTest::newRow("whole") << FirstAndLast() << u"<none>"_s;
-    }
     void stringTableCutShortLeavesTheListAlone()
     {
-        QFETCH(QByteArray, block);
-        QFETCH(QString, error);
         PeBuilder builder;
-        builder.Add(6, 1, block);
+        builder.Add(6, 1, FirstAndLast().left(45)); // the last character halved
         builder.Add(6, "NAMED", FirstAndLast());
         TExeImage image(builder.Build(), u"cut"_s);
         TResourceList *blocks = TypeNamed(image, u"String"_s)->List();
         QStringList lines = {u"kept"_s};
-        QCOMPARE(ExeErrorOf([&] { blocks->Items(1)->AssignTo(lines); }), error);
-        QCOMPARE(lines, error == u"<none>"_s ? QStringList({"0,  \"one\"", "15,  \"last\""}) : QStringList({"kept"}));
+        QCOMPARE(ExeErrorOf([&] { blocks->Items(1)->AssignTo(lines); }),
+                 u"Damaged string table 1: the block is cut short"_s);
+        QCOMPARE(lines, QStringList({"kept"}));
         QCOMPARE(ExeErrorOf([&] { blocks->Items(0)->AssignTo(lines); }),
                  u"Damaged string table NAMED: a block is known by its number"_s);
     }
@@ -411,8 +338,6 @@ private slots:
             << QStringList{"POPUP \"Outer\"",   "  MENUITEM \"A\",  1",
                            "  POPUP \"Inner\"", "    MENUITEM \"Deep\",  65535",
                            "  ENDPOPUP",        "ENDPOPUP"};
-        QTest::newRow("flat menu bar") << PeBuilder::Menu(M{{0, 1, u"Один"_s}, {0x80, 2, u"Два"_s}})
-                                       << QStringList{"MENUITEM \"Один\",  1", "MENUITEM \"Два\",  2"};
         // Bytes after the end of the menu bar are not menu items.
         QTest::newRow("padding after the end")
             << PeBuilder::Menu(M{{0x80, 9, u"Only"_s}, {0, 0, {}}}) << QStringList{"MENUITEM \"Only\",  9"};
@@ -421,8 +346,6 @@ private slots:
                                         << QStringList{"POPUP \"Open\"", "  MENUITEM \"Item\",  3"};
         QTest::newRow("empty menu") << PeBuilder::Menu({}) << QStringList{};
         QTest::newRow("header cut short") << QByteArray("\0\0", 2) << QStringList{"its header is cut short"};
-        QTest::newRow("no terminator") << PeBuilder::Menu(M{{0, 1, u"Open"_s}}).chopped(2)
-                                       << QStringList{"an item is cut short"};
 
         using X = QList<MenuExItemSpec>;
         QTest::newRow("extended, flat") << PeBuilder::MenuEx(X{
@@ -443,19 +366,9 @@ private slots:
                                                          "  ENDPOPUP",
                                                          "ENDPOPUP",
                                                          "MENUITEM \"&Quit\",  30,  type 0x4000,  state 0x0"};
-        QTest::newRow("extended, bytes after the end")
-            << PeBuilder::MenuEx(X{{0, 0, 1, 0x80, u"Only"_s}}) + QByteArray(16, '\x7F')
-            << QStringList{"MENUITEM \"Only\",  1,  type 0x0,  state 0x0"};
-        QTest::newRow("extended, no items") << PeBuilder::MenuEx({}) << QStringList();
-        const QByteArray good = PeBuilder::MenuEx(X{{0, 0, 10, 0x81, u"&File"_s, 5}, {0, 0, 100, 0x80, u"&Open"_s}});
-        QByteArray farItems = good, version2 = good;
-        PeBuilder::PutU16(farItems, 2, 0x4000);
+        QByteArray version2 = PeBuilder::MenuEx(X{{0, 0, 10, 0x81, u"&File"_s, 5}, {0, 0, 100, 0x80, u"&Open"_s}});
         PeBuilder::PutU16(version2, 0, 2);
-        QTest::newRow("extended, header cut short") << good.left(3) << QStringList{"its header is cut short"};
-        QTest::newRow("extended, first item past the end") << farItems << QStringList{"its header is cut short"};
         QTest::newRow("extended, unknown version") << version2 << QStringList{"unknown template version 2"};
-        QTest::newRow("extended, pop-up without its help identifier")
-            << good.left(8 + 14 + 12 + 2) << QStringList{"an item is cut short"};
     }
     void menuLines()
     {
@@ -484,7 +397,6 @@ private slots:
         QTest::newRow("8 bits, full palette") << 8 << 0u << 40u << 1078u;
         QTest::newRow("8 bits, 16 colours used") << 8 << 16u << 40u << 118u;
         QTest::newRow("core header, 8 bits") << 8 << 0u << 12u << 794u;
-        QTest::newRow("core header, 24 bits") << 24 << 0u << 12u << 26u;
     }
     void bitmapFileHeader()
     {
@@ -516,15 +428,13 @@ private slots:
         masked.insert(40, QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12));
         PeBuilder builder;
         builder.Add(2, 1, masked);
-        builder.Add(2, 2, QByteArray("\x28\0", 2));
-        builder.Add(2, 3, PeBuilder::Bitmap(4, 4, 24).left(30));
+        builder.Add(2, 2, PeBuilder::Bitmap(4, 4, 24).left(30));
         TExeImage image(builder.Build(), u"pictures"_s);
         TResourceList *bitmaps = TypeNamed(image, u"Bitmap"_s)->List();
         QCOMPARE(U32(dynamic_cast<TBitMapResource *>(bitmaps->Items(0))->FileHeader(), 10), quint32(14 + 40 + 12));
         QImage picture;
-        for (int i : {1, 2})
-            QCOMPARE(ExeErrorOf([&] { bitmaps->Items(i)->AssignTo(picture); }),
-                     u"Damaged bitmap resource %1: its header is cut short"_s.arg(i + 1));
+        QCOMPARE(ExeErrorOf([&] { bitmaps->Items(1)->AssignTo(picture); }),
+                 u"Damaged bitmap resource 2: its header is cut short"_s);
     }
 
     void bestImageBySize_data()
@@ -534,12 +444,10 @@ private slots:
         QTest::addColumn<int>("side");
         QTest::addColumn<QRgb>("colour");
         QTest::newRow("32 of 16/32/48") << u"MAINICON"_s << 32 << 32 << Green;
-        QTest::newRow("20 of 16/32/48") << u"MAINICON"_s << 20 << 16 << Red;
         QTest::newRow("64 of 16/32/48") << u"MAINICON"_s << 64 << 48 << Blue;
         // 40 lies as far from 32 as from 48: the earlier image wins.
         QTest::newRow("tie goes to the first") << u"MAINICON"_s << 40 << 32 << Green;
         QTest::newRow("numbered group") << u"7"_s << 16 << 16 << Red;
-        QTest::newRow("numbered group, tie") << u"7"_s << 32 << 48 << Blue;
         // A square beats an oblong image of the same distance.
         QTest::newRow("square first") << u"SHAPES"_s << 32 << 40 << Green;
     }
@@ -566,12 +474,8 @@ private slots:
         // (A size byte of 0 stands for 256 pixels.)
         QCOMPARE(IconSizeDistance(0, 0, 256, 256), 0.0);
         const QString file = IconModule(m_dir);
-        for (const QString &name : {u"NOSUCHICON"_s, u"mainicon"_s, u"NOTANICON"_s, u"MAINICON "_s, QString()})
+        for (const QString &name : {u"mainicon"_s, u"NOTANICON"_s, QString()})
             QVERIFY2(GetBestIconFromFile(file, name, 32, 32).isNull(), qPrintable(name));
-        PeBuilder plain;
-        plain.Add(10, 1, "x");
-        QVERIFY(
-            GetBestIconFromFile(WriteTestFile(m_dir, u"plain.so"_s, plain.Build()), u"MAINICON"_s, 16, 16).isNull());
         PeBuilder without;
         without.withResourceSection = false;
         const QString bare = WriteTestFile(m_dir, u"bare.so"_s, without.Build());
@@ -584,9 +488,15 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected"); // the start of the message that the walk must meet
         QTest::addColumn<int>("peresStatus");
+        // The sample that the rows damage: a bitmap, an icon group, a string table, named data and a version.
+        PeBuilder builder;
+        builder.Add(2, 1, PeBuilder::Bitmap(4, 4, 24));
+        builder.AddIconGroup(1, {IconSpec()}, 1);
+        builder.Add(6, 1, PeBuilder::StringBlock({u"text"_s}));
+        builder.Add(10, "NAMED", "data");
+        builder.Add(16, 1, PeBuilder::Version(0x10000, 0, {{u"041904E3"_s, {{u"ProductName"_s, u"P"_s}}}}));
         PeLayout l;
-        const QByteArray sample = Sample(l);
-        // The sample with values of 2 or 4 bytes put at file offsets.
+        const QByteArray sample = builder.Build(&l);
         const auto patched = [&](std::initializer_list<std::tuple<qint64, int, quint32>> values) {
             QByteArray b = sample;
             for (const auto &[at, size, value] : values)
@@ -600,73 +510,33 @@ private slots:
             return b;
         };
         const QString outside = u"Damaged file: %1 at offset "_s;
-        const QString group = u"Damaged file: icon or cursor group at offset"_s;
         QTest::newRow("root count beyond the file")
             << patched({{l.resourceSection + 12, 2, 0xFFFF}, {l.resourceSection + 14, 2, 0xFFFF}})
             << outside.arg(u"resource directory entries"_s) << 1;
-        QTest::newRow("type directory outside the file")
-            << patched({{l.TypeOf(6).entry + 4, 4, 0xFFFFFFF0u}}) << outside.arg(u"resource directory"_s) << 1;
         QTest::newRow("type points back to the root")
             << pointed(sample, l, {{l.TypeOf(6).entry, l.resourceSection}})
             << u"Damaged file: resource directory at offset 0x600 points back into itself"_s << 1;
-        QTest::newRow("name points back to its type")
-            << pointed(sample, l, {{l.Find(6, 1).nameEntry, l.TypeOf(6).directory}})
-            << u"Damaged file: resource directory at offset"_s << 1;
         QTest::newRow("directories nest too deep")
             << pointed(sample, l,
                        {{l.Find(6, 1).languageDirectory + 16, l.TypeOf(10).directory},
                         {l.Find(10, "NAMED").languageDirectory + 16, l.TypeOf(2).directory}})
             << u"Damaged file: resource directories nest too deep"_s << 1;
-        QTest::newRow("data beyond the file")
-            << patched({{l.Find(6, 1).dataEntry, 4, 0xFFFFFF00u}}) << outside.arg(u"resource data"_s) << 1;
-        QTest::newRow("data size beyond the file")
-            << patched({{l.Find(6, 1).dataEntry + 4, 4, 0x7FFFFFFFu}}) << outside.arg(u"resource data"_s) << 1;
-        QTest::newRow("data entry outside the file") << patched({{l.Find(6, 1).languageDirectory + 20, 4, 0x7FFFFFF0u}})
-                                                     << outside.arg(u"resource data entry"_s) << 1;
-        QTest::newRow("name outside the file")
-            << patched({{l.Find(10, "NAMED").nameEntry, 4, 0xFFFFFFF0u}}) << outside.arg(u"resource name"_s) << 1;
         QTest::newRow("name longer than the file")
             << patched({{l.Find(10, "NAMED").nameString, 2, 0xFFFF}}) << outside.arg(u"resource name"_s) << 1;
-        QTest::newRow("resource section beyond the file")
-            << patched({{l.sectionTable + 40 + 20, 4, 0x7FFFFFF0u}}) << outside.arg(u"resource section"_s) << 1;
         QByteArray noResourceSection = patched({{l.ntHeaders + 4 + 2, 2, 0xFFFF}});
         noResourceSection.replace(l.sectionTable + 40, 5, ".data");
         QTest::newRow("section count beyond the file") << noResourceSection << outside.arg(u"section header"_s) << 1;
         QTest::newRow("icon group counts more images than it holds")
-            << patched({{l.Find(14, 1).data + 4, 2, 0xFFFF}}) << group << 1;
-        QTest::newRow("icon group shorter than its header")
-            << patched({{l.Find(14, 1).dataEntry + 4, 4, 4}}) << group << 1;
+            << patched({{l.Find(14, 1).data + 4, 2, 0xFFFF}}) << u"Damaged file: icon or cursor group at offset"_s << 1;
         QTest::newRow("icon image damaged")
             << patched({{l.Find(3, 1).data + 4, 4, 0x7FFFFFFF}}) << u"Damaged icon image: size"_s << 0;
         QTest::newRow("version resource damaged")
             << patched({{l.Find(16, 1).data + 6, 2, 'X'}}) << u"Damaged version resource: it starts with"_s << 1;
-        const QString reachedTwice = u"Damaged file: resource directory at offset 0x%1 is reached twice"_s;
-        // 300 types whose entries all point at one directory of 2000 names.
-        PeBuilder many;
-        for (int i = 0; i < 2000; ++i)
-            many.Add(10, i + 1, "d");
-        for (int t = 100; t < 400; ++t)
-            many.Add(t, 1, "t");
-        PeLayout shared;
-        const QByteArray sharedBytes = many.Build(&shared);
-        QList<QPair<qint64, qint64>> types;
-        for (int t = 100; t < 400; ++t)
-            types.append({shared.TypeOf(t).entry, shared.TypeOf(10).directory});
-        QTest::newRow("one directory shared by hundreds of types")
-            << pointed(sharedBytes, shared, types)
-            << reachedTwice.arg(QString::number(shared.TypeOf(10).directory, 16).toUpper()) << 1;
-        // Type 11 of 2000 names more: every name of type 10 lists them again.
-        for (int i = 0; i < 2000; ++i)
-            many.Add(11, i + 1, "d");
-        PeLayout two;
-        const QByteArray twoBytes = many.Build(&two);
-        QList<QPair<qint64, qint64>> names;
-        for (const PeLayout::Resource &resource : two.resources)
-            if (resource.type == ResId(10))
-                names.append({resource.nameEntry, two.TypeOf(11).directory});
-        QTest::newRow("names that all point at another type's directory")
-            << pointed(twoBytes, two, names)
-            << reachedTwice.arg(QString::number(two.TypeOf(11).directory, 16).toUpper()) << 0;
+        QTest::newRow("one directory reached from two types")
+            << pointed(sample, l, {{l.TypeOf(10).entry, l.TypeOf(6).directory}})
+            << u"Damaged file: resource directory at offset 0x%1 is reached twice"_s.arg(
+                   QString::number(l.TypeOf(6).directory, 16).toUpper())
+            << 1;
         // A directory of 131070 entries, all inside the file, whose first entry makes it a list.
         const qint64 directory = sample.size();
         QByteArray huge = sample;
@@ -696,32 +566,6 @@ private slots:
             QVERIFY2(listing.contains("  ERROR Damaged "), listing.constData());
     }
 
-    void truncatedFilesNeverReadOutside()
-    {
-        // Cut at every length the file is a different damaged file; none may
-        // raise anything but the reader's error.
-        PeLayout layout;
-        const QByteArray whole = Sample(layout);
-        auto walk = [](const QByteArray &bytes) {
-            QStringList errors;
-            try {
-                TExeImage image(bytes, u"cut"_s);
-                errors = ExerciseImage(image);
-            } catch (const EExeError &e) {
-                errors.append(e.message());
-            }
-            return errors;
-        };
-        int failures = 0;
-        for (qint64 length = 0; length < whole.size(); length += length < 0x700 ? 1 : 7)
-            failures += walk(whole.left(length)).isEmpty() ? 0 : 1;
-        // Every cut loses something the reader needs; the whole file loses nothing.
-        QVERIFY(failures > 0);
-        QCOMPARE(walk(whole), QStringList());
-        QByteArray listing;
-        QCOMPARE(DumpResourceBytes(whole, QByteArrayLiteral("whole"), listing), 0);
-    }
-
     void regressionInputs_data()
     {
         QTest::addColumn<QString>("path");
@@ -749,17 +593,14 @@ private slots:
     {
         PeBuilder builder;
         builder.pe32Plus = true;
-        builder.Add("MYDATA", "FIRST", "data");
         builder.AddCursorGroup(2, {{32, 32}}, 1);
         builder.Add(2, 101, PeBuilder::Bitmap(8, 8, 24));
         builder.Add(4, 1, PeBuilder::MenuEx({{0, 0, 1, 0x81, u"&File"_s}, {0, 0, 2, 0x80, u"&Open"_s}}).left(20));
         builder.Add(4, 2, PeBuilder::Menu({{0x90, 0, u"&File"_s}, {0x80, 101, u"E&xit"_s}}));
-        builder.Add(6, 1, PeBuilder::StringBlock({u"cut"_s}).left(5));
         builder.Add(6, 2, PeBuilder::StringBlock({u"Первая"_s, QString(), u"Третья"_s}));
         builder.Add(10, 1, "data");
         builder.AddIconGroup(u"MAINICON"_s, {IconSpec(), {.width = 16, .height = 16}}, 1);
         builder.AddIconGroup(1, {IconSpec()}, 3);
-        builder.Add(17, 5, "seventeen");
         builder.Add(
             16, 1,
             PeBuilder::Version(
@@ -770,30 +611,20 @@ private slots:
         // The numbered icon group's data entry points outside the file.
         PeBuilder::PutU32(file, layout.Find(14, 1).dataEntry + 4, 0x7FFFFF00);
         WriteTestFile(m_dir, u"пример файла.dll"_s, file);
-        WriteTestFile(m_dir, u"notes.txt"_s, "plain text");
-        PeBuilder bare;
-        bare.withResourceSection = false;
-        WriteTestFile(m_dir, u"bare.dll"_s, bare.Build());
         QByteArray listing;
-        QCOMPARE(
-            Peres({u"missing.dll"_s, u"notes.txt"_s, u"bare.dll"_s, u"пример файла.dll"_s}, m_dir.path(), &listing), 1);
+        QCOMPARE(Peres({u"missing.dll"_s, u"пример файла.dll"_s}, m_dir.path(), &listing), 1);
         const QString expected = u"missing.dll\n  ERROR Couldn't open: missing.dll\n"
-                                 "notes.txt\n  ERROR unrecognized file format\n"
-                                 "bare.dll\n  ERROR No resources in this file.\n"
                                  "пример файла.dll\n"
-                                 "  MYDATA\n    FIRST\n"
                                  "  Bitmap\n    101\n      BMP 246 54\n"
                                  "  Menu\n    1\n      ERROR Damaged menu 1: an item is cut short\n"
                                  "    2\n      POPUP \"&File\"\n        MENUITEM \"E&xit\",  101\n      ENDPOPUP\n"
-                                 "  String\n    1\n      ERROR Damaged string table 1: the block is cut short\n"
-                                 "    2\n      16,  \"Первая\"\n      18,  \"Третья\"\n"
+                                 "  String\n    2\n      16,  \"Первая\"\n      18,  \"Третья\"\n"
                                  "  RCData\n    1\n"
                                  "  Cursor\n    2\n      32 X 32 1 Bit(s)\n"
                                  "  Icon\n    MAINICON\n      32 X 32 16 Colors\n      16 X 16 16 Colors\n"
                                  "    1\n      ERROR Damaged file: resource data at offset 0x%1 (2147483392 bytes) "
                                  "lies outside the file\n"
                                  "  Version\n    1\n"
-                                 "  17\n    5\n"
                                  "  FileDescription=Описание\n  ProductVersion=2.0.0.0\n  ProductName=\n"_s;
         QCOMPARE(QString::fromUtf8(listing), expected.arg(QString::number(layout.Find(14, 1).data, 16).toUpper()));
         PeBuilder plain;
