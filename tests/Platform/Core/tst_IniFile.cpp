@@ -300,13 +300,19 @@ private slots:
         QCOMPARE(ReadBytes(path()), before);
     }
 
-    // A disk that is full after a few bytes.
+    void faultInTheWriteLeavesTheFile_data()
+    {
+        QTest::addColumn<TIniFile::TWriteFault>("fault");
+        QTest::newRow("full after a few bytes") << TIniFile::TWriteFault{.BytesFree = 7};
+        QTest::newRow("the flush fails") << TIniFile::TWriteFault{.FailFlush = true};
+    }
     void faultInTheWriteLeavesTheFile()
     {
+        QFETCH(TIniFile::TWriteFault, fault);
         const QByteArray before = "[KEYS]\nKey0=0\nKey1=1\n";
         QVERIFY(WriteBytes(path(), before));
         TIniFile ini(path());
-        TIniFile::SetWriteFaultForTests({.BytesFree = 7});
+        TIniFile::SetWriteFaultForTests(fault);
         try {
             ini.WriteString("KEYS", "Added", "new value");
             QFAIL("the write should have failed");

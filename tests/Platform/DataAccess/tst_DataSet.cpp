@@ -537,6 +537,49 @@ private slots:
             QCOMPARE(q.FieldByName("V")->IsNull() ? u"<null>"_s : q.FieldByName("V")->AsString(), value);
     }
 
+    // Access groups, their menu, the menu's services: each detail follows its master by the parameter's name.
+    void masterDetailByParameterName()
+    {
+        TestServer server;
+        auto s = server.Connect();
+        auto open = [&](const char *table, const char *where, TDataSource *master) {
+            auto q = std::make_unique<TSmartQuery>();
+            q->SetName(QString::fromLatin1(table));
+            q->SetSession(s.get());
+            q->SetSQL({u"SELECT * FROM &shema."_s + QLatin1String(table), QString::fromLatin1(where)});
+            q->MacroByName("shema").SetValue("ZANDRELL5");
+            q->SetMasterSource(master);
+            q->Open();
+            return q;
+        };
+        auto access = open("V_ACCESS", "", nullptr);
+        TDataSource accessSource(nullptr, access.get());
+        auto menu = open("V_MENUCFG", "WHERE ACCESSID=:ACCESSID ORDER BY SORT_ORDER", &accessSource);
+        TDataSource menuSource(nullptr, menu.get());
+        auto items = open("V_SRVITEMS", "WHERE ITEMID=:ITEMID", &menuSource);
+        QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 1);
+        QVERIFY(access->Locate("ACCESSID", 2, 0));
+        QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 2);
+        QVERIFY(menu->Locate("ITEMID", 1, 0));
+        QCOMPARE(items->RecordCount(), 1);
+        QCOMPARE(items->FieldByName("DLLNAME")->AsString(), u"Orders.so"_s);
+        QVERIFY(menu->Locate("ISGROUP", 1, 0));
+        QCOMPARE(items->RecordCount(), 0); // a group has no service
+        // While controls are disabled the detail does not follow; it catches up after.
+        access->DisableControls();
+        access->Locate("ACCESSID", 1, 0);
+        QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 2);
+        access->EnableControls();
+        QCOMPARE(menu->FieldByName("ACCESSID")->AsInteger(), 1);
+        // The session lists its data sets by name and closes them when it disconnects.
+        QStringList names;
+        for (TOraDataSet *ds : s->DataSets())
+            names << ds->Name();
+        QCOMPARE(names, (QStringList{"V_ACCESS", "V_MENUCFG", "V_SRVITEMS"}));
+        s->Disconnect();
+        QVERIFY(!access->Active() && !menu->Active() && !items->Active());
+    }
+
     void refreshRecordAndUpdateTexts()
     {
         TestServer server;
