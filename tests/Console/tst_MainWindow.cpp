@@ -193,9 +193,9 @@ class TestMainWindow : public QObject {
         return main;
     }
     // The main window after the user's log-in.
-    std::unique_ptr<TfmMain> loggedInWindow()
+    std::unique_ptr<TfmMain> loggedInWindow(const QString &lang = u"-1"_s)
     {
-        if (!newDM(u"ZL_USER"_s, u"demo"_s).Login(u"ZANDRELL5"_s, u"-1"_s))
+        if (!newDM(u"ZL_USER"_s, u"demo"_s).Login(u"ZANDRELL5"_s, lang))
             QTest::qFail("the log-in failed", __FILE__, __LINE__);
         return mainWindow();
     }
@@ -766,6 +766,41 @@ private slots:
         QTRY_COMPARE(main->windowTitle(), app);
         main->ClearConfiguration();
     }
+    // In both languages every item of every menu has a mnemonic of its own there.
+    void everyMenuItemHasAUniqueMnemonic_data()
+    {
+        QTest::addColumn<int>("langId");
+        QTest::newRow("English") << 9;
+        QTest::newRow("Russian") << 25;
+    }
+    void everyMenuItemHasAUniqueMnemonic()
+    {
+        QFETCH(int, langId);
+        QDir().mkpath(exeDir->filePath(u"Res"_s));
+        for (const QString &f : {u"Res/Langs.ini"_s, u"Res/En.ini"_s})
+            QFile::copy(qEnvironmentVariable("ZANDRELL_DIST_DIR") + u'/' + f, exeDir->filePath(f));
+        auto main = loggedInWindow(QString::number(langId));
+        QStringList wrong;
+        int seen = 0;
+        std::function<void(const QList<QAction *> &, const QString &)> check = [&](const QList<QAction *> &items,
+                                                                                   const QString &menu) {
+            QString taken;
+            for (QAction *action : items) {
+                if (action->isSeparator() || !action->isVisible())
+                    continue;
+                ++seen;
+                const QChar letter = MnemonicOf(action->text());
+                if (letter.isNull() || taken.contains(letter))
+                    wrong << menu + u'/' + action->text();
+                taken += letter;
+                if (action->menu())
+                    check(action->menu()->actions(), menu + u'/' + WithoutMnemonic(action->text()));
+            }
+        };
+        check(main->menuBar()->actions(), QString());
+        QVERIFY2(seen > 10 && wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    }
+
     void changeOfSchemeFallsBack()
     {
         auto main = loggedInWindow();
