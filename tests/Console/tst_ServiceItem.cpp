@@ -344,6 +344,7 @@ private slots:
         row("object without window", "tmNoWindow.so", false,
             "EServiceError: TServiceItem.SrvAction: {TM-SERVICE-1}: Form is not defined");
         row("InitServiceForm fails", "tmFailInit.so", true, "Exception: Test module: the service cannot start");
+        row("InitService fails", "tmFailObject.so", true, "Exception: Test module: the service cannot start");
         row("window without IZandrell", "tmNoInterface.so", false, "<none> | \"IZandrell\" interface is not support");
     }
     void openingFails()
