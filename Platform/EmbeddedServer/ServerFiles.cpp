@@ -54,7 +54,7 @@ QString noAccess(const char *id, const QString &path)
 // closing any descriptor of a file drops every POSIX lock this process holds
 // on it, the locks of the server's other connections included. SQLite keeps
 // its descriptor open until those connections let their locks go.
-bool HasSqliteHeader(const QString &path)
+bool hasSqliteHeader(const QString &path)
 {
     sqlite3 *db = nullptr;
     const QByteArray name = QFile::encodeName(path);
@@ -82,7 +82,7 @@ TDbFileStart DbFileStartOf(const QString &path)
         return errno == ENOENT || errno == ENOTDIR ? TDbFileStart::Missing : TDbFileStart::Sqlite;
     if (S_ISREG(st.st_mode) && st.st_size == 0)
         return TDbFileStart::Empty;
-    return HasSqliteHeader(path) ? TDbFileStart::Sqlite : TDbFileStart::Other;
+    return hasSqliteHeader(path) ? TDbFileStart::Sqlite : TDbFileStart::Other;
 }
 
 QString DbFileFault(const QString &path, int sqliteCode, int sysErrno)
